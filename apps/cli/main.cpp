@@ -1,0 +1,133 @@
+// ovopc: the editor's command-line tool, for automation and tests.
+
+#include "model/DemoProject.h"
+#include "model/ProjectStatistics.h"
+#include "model/ProjectTemplate.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+
+void Print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+int Fail(const QString& message) {
+    Print(stderr, QStringLiteral("ovopc: error: %1\n").arg(message));
+    return kExitError;
+}
+
+const char* const kUsage =
+    "Usage: ovopc COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  new FILE [--demo]     create a project database from the project template;\n"
+    "                        --demo fills it with a small demo plant\n"
+    "  info FILE [--json]    print the numbers of devices, groups, items, unit classes,\n"
+    "                        units, structure definitions and structure members\n"
+    "  help                  show this text\n"
+    "\n"
+    "Options for every command:\n"
+    "  --busy-timeout MS     wait at most MS milliseconds for another program's lock (default 5000)\n";
+
+int Usage(const QString& problem) {
+    if (!problem.isEmpty()) Print(stderr, QStringLiteral("ovopc: %1\n\n").arg(problem));
+    Print(stderr, QString::fromUtf8(kUsage));
+    return kExitUsage;
+}
+
+struct Arguments {
+    QStringList positional;
+    QStringList flags;
+    int busyTimeout = 5000;
+};
+
+int CommandNew(const Arguments& args) {
+    if (args.positional.size() != 1) return Usage(QStringLiteral("'new' needs exactly one FILE."));
+    for (const QString& flag : args.flags)
+        if (flag != QStringLiteral("--demo")) return Usage(QStringLiteral("unknown option %1 for 'new'.").arg(flag));
+    const QString file = args.positional[0];
+    if (args.flags.contains(QStringLiteral("--demo")))
+        ov::model::CreateDemoProject(file);
+    else
+        ov::model::CreateProjectDatabase(file);
+    Print(stdout, QStringLiteral("created %1\n").arg(file));
+    return 0;
+}
+
+int CommandInfo(const Arguments& args) {
+    if (args.positional.size() != 1) return Usage(QStringLiteral("'info' needs exactly one FILE."));
+    for (const QString& flag : args.flags)
+        if (flag != QStringLiteral("--json")) return Usage(QStringLiteral("unknown option %1 for 'info'.").arg(flag));
+    ov::db::Connection connection;
+    connection.SetBusyTimeout(args.busyTimeout);
+    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    const auto counts = ov::model::CountProjectObjects(connection);
+    if (args.flags.contains(QStringLiteral("--json"))) {
+        QJsonObject json;
+        json[QStringLiteral("devices")] = counts.devices;
+        json[QStringLiteral("groups")] = counts.groups;
+        json[QStringLiteral("items")] = counts.items;
+        json[QStringLiteral("unitClasses")] = counts.unitClasses;
+        json[QStringLiteral("units")] = counts.units;
+        json[QStringLiteral("structureDefinitions")] = counts.structureDefinitions;
+        json[QStringLiteral("structureMembers")] = counts.structureMembers;
+        Print(stdout, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)));
+    } else {
+        for (const auto& [label, count] : counts.Labelled()) Print(stdout, QStringLiteral("%1: %2\n").arg(label).arg(count));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList words = app.arguments().mid(1);
+    if (words.isEmpty()) return Usage(QStringLiteral("a command is missing."));
+    const QString command = words.takeFirst();
+    if (command == QStringLiteral("help") || command == QStringLiteral("--help") || command == QStringLiteral("-h")) {
+        Print(stdout, QString::fromUtf8(kUsage));
+        return 0;
+    }
+
+    Arguments args;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString& word = words[i];
+        if (word == QStringLiteral("--busy-timeout")) {
+            bool ok = false;
+            args.busyTimeout = i + 1 < words.size() ? words[++i].toInt(&ok) : 0;
+            if (!ok || args.busyTimeout < 0) return Usage(QStringLiteral("--busy-timeout needs a number of milliseconds."));
+        } else if (word.startsWith(QStringLiteral("--"))) {
+            args.flags << word;
+        } else {
+            args.positional << word;
+        }
+    }
+
+    const std::map<QString, std::function<int(const Arguments&)>> commands = {
+        {QStringLiteral("new"), CommandNew},
+        {QStringLiteral("info"), CommandInfo},
+    };
+    const auto it = commands.find(command);
+    if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));
+    try {
+        return it->second(args);
+    } catch (const ov::db::DbError& error) {
+        return Fail(error.Description());
+    } catch (const std::exception& error) {
+        return Fail(QString::fromLocal8Bit(error.what()));
+    }
+}

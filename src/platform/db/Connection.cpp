@@ -1,0 +1,322 @@
+#include "platform/db/Connection.h"
+
+#include "platform/db/ConnectionImpl.h"
+#include "platform/db/LikePattern.h"
+#include "platform/db/SqlDialect.h"
+#include "platform/db/SqliteStatement.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace ov::db {
+
+namespace {
+
+QString TextArg(sqlite3_value* value) {
+    const auto* data = static_cast<const char16_t*>(sqlite3_value_text16(value));
+    return data ? QString::fromUtf16(data, sqlite3_value_bytes16(value) / 2) : QString();
+}
+
+// The database's LIKE operator with the matching rules project databases have
+// always had (see LikePattern); the compiled pattern is kept per statement.
+void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    auto* pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
+    if (!pattern) {
+        QChar escape;
+        if (argc == 3) {
+            const QString e = TextArg(argv[2]);
+            if (e.size() != 1) {
+                sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+                return;
+            }
+            escape = e[0];
+        }
+        pattern = new LikePattern(TextArg(argv[0]), escape);
+        sqlite3_set_auxdata(context, 0, pattern, [](void* p) { delete static_cast<LikePattern*>(p); });
+        pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
+        if (!pattern) {  // SQLite could not keep it; match once without the cache
+            sqlite3_result_int(context, LikePattern(TextArg(argv[0]), escape).Matches(TextArg(argv[1])));
+            return;
+        }
+    }
+    sqlite3_result_int(context, pattern->Matches(TextArg(argv[1])) ? 1 : 0);
+}
+
+void RegisterFunctions(sqlite3* db) {
+    const int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
+}
+
+// The permission bits, not access(): an administrator may write anything, but a
+// project marked read-only is meant to stay unchanged.
+bool HasWriteBits(const QFileInfo& info) {
+    return info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
+}
+
+[[noreturn]] void FailOpen(const QString& text) { throw DbError(err::Fail, text); }
+
+void Run(sqlite3* db, const char* sql) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw MakeSqliteError(db, rc, QString::fromUtf8(sql));
+}
+
+}  // namespace
+
+QString ConnectionStringValue(const QString& connectionString, const QString& key) {
+    for (const QString& part : connectionString.split(u';', Qt::SkipEmptyParts)) {
+        const auto eq = part.indexOf(u'=');
+        if (eq < 0) continue;
+        if (part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) != 0) continue;
+        QString value = part.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return QString();
+}
+
+Connection::Connection() : m_impl(std::make_shared<ConnectionImpl>()) {}
+
+Connection::~Connection() { Close(); }
+
+void Connection::Open(const QString& connectionString, const QString& /*user*/, const QString& /*password*/) {
+    Guarded(m_impl.get(), [&] {
+        if (m_impl->IsOpen())
+            throw DbError(err::ObjectOpen, QStringLiteral("The connection is already open."));
+        const QString file = ConnectionStringValue(connectionString, QStringLiteral("Data Source"));
+        const QString mode = ConnectionStringValue(connectionString, QStringLiteral("Mode"));
+        const bool wantWrite = mode.isEmpty() || mode.contains(QStringLiteral("Write"), Qt::CaseInsensitive);
+        const QString timeout = ConnectionStringValue(connectionString, QStringLiteral("Busy Timeout"));
+        if (!timeout.isEmpty()) m_busyTimeout = timeout.toInt();
+
+        if (file.isEmpty()) FailOpen(QStringLiteral("No project database is named (Data Source is empty)."));
+        const QFileInfo info(file);
+        if (!info.exists()) FailOpen(QStringLiteral("Could not find the project database '%1'.").arg(file));
+        if (!info.isFile()) FailOpen(QStringLiteral("'%1' is a folder, not a project database.").arg(file));
+        if (wantWrite && !HasWriteBits(info))
+            FailOpen(QStringLiteral("The project database '%1' is read-only; it cannot be opened for editing.").arg(file));
+        if (wantWrite && !QFileInfo(info.absolutePath()).isWritable())
+            FailOpen(QStringLiteral("The folder of the project database '%1' is read-only; the database needs to "
+                                    "keep its journal there.")
+                         .arg(file));
+
+        sqlite3* db = nullptr;
+        const int flags = (wantWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE;
+        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            DbError error = MakeSqliteError(db, rc, file);
+            sqlite3_close_v2(db);
+            throw error;
+        }
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, m_busyTimeout);
+        try {
+            // Reading the schema proves that this is a database and that nobody holds it exclusively.
+            Run(db, "SELECT count(*) FROM sqlite_master");
+            if (wantWrite) {
+                Run(db, "PRAGMA journal_mode=WAL");
+                Run(db, "PRAGMA synchronous=FULL");
+            }
+        } catch (const DbError& e) {
+            sqlite3_close_v2(db);
+            if (e.NativeError() == SQLITE_NOTADB)
+                FailOpen(QStringLiteral("'%1' is not a project database.").arg(file));
+            if ((e.NativeError() & 0xff) == SQLITE_BUSY || (e.NativeError() & 0xff) == SQLITE_LOCKED)
+                FailOpen(QStringLiteral("The project database '%1' is locked by another program.").arg(file));
+            throw;
+        }
+        RegisterFunctions(db);
+        m_impl->Attach(db);
+        m_impl->ClearErrors();
+        m_connectionString = connectionString;
+        m_dataSource = file;
+        m_readOnly = !wantWrite;
+    });
+}
+
+void Connection::Close() {
+    if (!m_impl->IsOpen()) return;
+    m_impl->CloseDb();
+    // Recordsets still holding the old state see it closed; a new Open starts afresh.
+    m_impl = std::make_shared<ConnectionImpl>();
+}
+
+ObjectState Connection::State() const { return m_impl->IsOpen() ? ObjectState::Open : ObjectState::Closed; }
+
+void Connection::SetBusyTimeout(int milliseconds) {
+    m_busyTimeout = milliseconds;
+    if (m_impl->IsOpen()) sqlite3_busy_timeout(m_impl->Db(), milliseconds);
+}
+
+qint64 Connection::Execute(const QString& sql, std::span<const QVariant> parameters) {
+    return Guarded(m_impl.get(), [&]() -> qint64 {
+        sqlite3* db = m_impl->Db();
+        SqliteStatement statement(db, TranslateSql(sql));
+        statement.BindAll(parameters);
+        const bool writes = !statement.IsReadOnly();
+        while (statement.Step()) {
+        }
+        if (!writes) return 0;
+        m_impl->BumpGeneration();
+        return sqlite3_changes64(db);
+    });
+}
+
+int Connection::BeginTrans() {
+    return Guarded(m_impl.get(), [&] {
+        sqlite3* db = m_impl->Db();
+        // IMMEDIATE takes the write lock at once, so a transaction never fails
+        // half-way because another program started writing in the meantime.
+        const QString sql = m_impl->transactionLevel == 0
+                                ? QStringLiteral("BEGIN IMMEDIATE")
+                                : QStringLiteral("SAVEPOINT ov_level%1").arg(m_impl->transactionLevel + 1);
+        SqliteStatement statement(db, sql);
+        statement.Step();
+        return ++m_impl->transactionLevel;
+    });
+}
+
+void Connection::CommitTrans() {
+    Guarded(m_impl.get(), [&] {
+        sqlite3* db = m_impl->Db();
+        const int level = m_impl->transactionLevel;
+        if (level == 0) throw DbError(err::IllegalOperation, QStringLiteral("No transaction is active."));
+        SqliteStatement statement(
+            db, level == 1 ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ov_level%1").arg(level));
+        statement.Step();
+        --m_impl->transactionLevel;
+    });
+}
+
+void Connection::RollbackTrans() {
+    Guarded(m_impl.get(), [&] {
+        sqlite3* db = m_impl->Db();
+        const int level = m_impl->transactionLevel;
+        if (level == 0) throw DbError(err::IllegalOperation, QStringLiteral("No transaction is active."));
+        if (level == 1) {
+            SqliteStatement(db, QStringLiteral("ROLLBACK")).Step();
+        } else {
+            SqliteStatement(db, QStringLiteral("ROLLBACK TO ov_level%1").arg(level)).Step();
+            SqliteStatement(db, QStringLiteral("RELEASE ov_level%1").arg(level)).Step();
+        }
+        --m_impl->transactionLevel;
+        m_impl->BumpGeneration();
+    });
+}
+
+int Connection::TransactionLevel() const { return m_impl->transactionLevel; }
+
+const std::vector<ErrorInfo>& Connection::Errors() const { return m_impl->Errors(); }
+
+void Connection::ClearErrors() { m_impl->ClearErrors(); }
+
+QStringList Connection::Tables() const {
+    return Guarded(m_impl.get(), [&] {
+        SqliteStatement statement(m_impl->Db(),
+                                  QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                                 "substr(name, 1, 7) <> 'sqlite_' ORDER BY name COLLATE NOCASE"));
+        QStringList names;
+        while (statement.Step()) names << statement.Column(0).toString();
+        return names;
+    });
+}
+
+bool Connection::HasTable(const QString& table) const { return Tables().contains(table, Qt::CaseInsensitive); }
+
+std::vector<ColumnInfo> Connection::Columns(const QString& table) const {
+    return Guarded(m_impl.get(), [&] {
+        SqliteStatement statement(m_impl->Db(), QStringLiteral("PRAGMA table_info(%1)").arg(QuoteName(table)));
+        std::vector<ColumnInfo> columns;
+        while (statement.Step()) {
+            ColumnInfo column;
+            column.name = statement.Column(1).toString();
+            column.type = DataTypeFromDeclaration(statement.Column(2).toString(), &column.definedSize);
+            column.nullable = statement.ColumnInt64(3) == 0 && statement.ColumnInt64(5) == 0;
+            column.defaultExpression = statement.Column(4).toString();
+            columns.push_back(column);
+        }
+        if (columns.empty())
+            throw DbError(err::NoTable, QStringLiteral("The table '%1' does not exist.").arg(table));
+        return columns;
+    });
+}
+
+bool Connection::HasColumn(const QString& table, const QString& column) const {
+    if (!HasTable(table)) return false;
+    for (const ColumnInfo& info : Columns(table))
+        if (info.name.compare(column, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+std::vector<IndexInfo> Connection::Indexes(const QString& table) const {
+    return Guarded(m_impl.get(), [&] {
+        sqlite3* db = m_impl->Db();
+        std::vector<IndexInfo> indexes;
+        // An INTEGER PRIMARY KEY is the row key itself and has no index entry of its own.
+        SqliteStatement info(db, QStringLiteral("PRAGMA table_info(%1)").arg(QuoteName(table)));
+        QStringList keyColumns;
+        bool integerKey = false;
+        while (info.Step()) {
+            if (info.ColumnInt64(5) > 0) {
+                keyColumns << info.Column(1).toString();
+                integerKey = info.Column(2).toString().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0;
+            }
+        }
+        if (keyColumns.size() == 1 && integerKey) indexes.push_back({keyColumns[0], keyColumns, true, true});
+
+        SqliteStatement list(db, QStringLiteral("PRAGMA index_list(%1)").arg(QuoteName(table)));
+        const QString prefix = table + u'.';
+        while (list.Step()) {
+            const QString stored = list.Column(1).toString();
+            IndexInfo index;
+            index.name = stored.startsWith(prefix, Qt::CaseInsensitive) ? stored.mid(prefix.size()) : stored;
+            index.unique = list.ColumnInt64(2) != 0;
+            index.primaryKey = list.Column(3).toString() == QStringLiteral("pk");
+            SqliteStatement columns(db, QStringLiteral("PRAGMA index_info(%1)").arg(QuoteName(stored)));
+            while (columns.Step()) index.columns << columns.Column(2).toString();
+            indexes.push_back(index);
+        }
+        return indexes;
+    });
+}
+
+bool Connection::HasIndex(const QString& table, const QString& index) const {
+    for (const IndexInfo& info : Indexes(table))
+        if (info.name.compare(index, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+void Connection::CreateIndex(const QString& table, const IndexInfo& index) {
+    Guarded(m_impl.get(), [&] {
+        if (index.columns.isEmpty())
+            throw DbError(err::InvalidArgument, QStringLiteral("The index '%1' names no columns.").arg(index.name));
+        QStringList columns;
+        for (const QString& c : index.columns) columns << QuoteName(c);
+        const QString sql = QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                                .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(),
+                                     QuoteName(StoredIndexName(table, index.name)), QuoteName(table),
+                                     columns.join(QStringLiteral(", ")));
+        SqliteStatement(m_impl->Db(), sql).Step();
+        m_impl->BumpGeneration();
+    });
+}
+
+void Connection::DropIndex(const QString& table, const QString& index) {
+    Guarded(m_impl.get(), [&] {
+        if (!HasIndex(table, index))
+            throw DbError(err::ItemNotFound,
+                          QStringLiteral("The table '%1' has no index '%2'.").arg(table, index));
+        SqliteStatement(m_impl->Db(),
+                        QStringLiteral("DROP INDEX %1").arg(QuoteName(StoredIndexName(table, index))))
+            .Step();
+        m_impl->BumpGeneration();
+    });
+}
+
+}  // namespace ov::db

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/db/DbError.h"
+#include "platform/db/DbTypes.h"
+#include "platform/db/Schema.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace ov::db {
+
+class ConnectionImpl;
+
+// The connection to a project database. Opened with the editor's connection
+// string ("Provider=...;Data Source=<file>;Mode=Read|Write|Share Deny None;");
+// other programs may have the same file open at the same time. Every failing
+// operation throws DbError and leaves its description in Errors().
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Never creates a file: a project database is made from the project template.
+    void Open(const QString& connectionString, const QString& user = QString(), const QString& password = QString());
+    void Close();
+    ObjectState State() const;
+    QString ConnectionString() const { return m_connectionString; }
+    QString DataSource() const { return m_dataSource; }
+    bool IsReadOnly() const { return m_readOnly; }
+
+    // Milliseconds to wait for another program's lock before giving up.
+    void SetBusyTimeout(int milliseconds);
+
+    // Runs one statement; texts from users go in as parameters ("?"), never
+    // pasted into the statement. Gives the number of rows changed.
+    qint64 Execute(const QString& sql, std::span<const QVariant> parameters = {});
+    qint64 Execute(const QString& sql, std::initializer_list<QVariant> parameters) {
+        return Execute(sql, std::span<const QVariant>(parameters.begin(), parameters.size()));
+    }
+
+    // Transactions nest; each level gives its new depth.
+    int BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    int TransactionLevel() const;
+
+    const std::vector<ErrorInfo>& Errors() const;
+    void ClearErrors();
+
+    // Schema inspection, to find optional tables, fields and indexes.
+    QStringList Tables() const;
+    bool HasTable(const QString& table) const;
+    std::vector<ColumnInfo> Columns(const QString& table) const;
+    bool HasColumn(const QString& table, const QString& column) const;
+    std::vector<IndexInfo> Indexes(const QString& table) const;
+    bool HasIndex(const QString& table, const QString& index) const;
+    void CreateIndex(const QString& table, const IndexInfo& index);
+    void DropIndex(const QString& table, const QString& index);
+
+    // For recordsets opened on this connection.
+    std::shared_ptr<ConnectionImpl> Impl() const { return m_impl; }
+
+private:
+    std::shared_ptr<ConnectionImpl> m_impl;
+    QString m_connectionString;
+    QString m_dataSource;
+    bool m_readOnly = false;
+    int m_busyTimeout = 5000;
+};
+
+// The parts of a connection string, keys compared without regard to case.
+QString ConnectionStringValue(const QString& connectionString, const QString& key);
+
+}  // namespace ov::db

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/db/DbError.h"
+
+#include <QString>
+#include <vector>
+
+struct sqlite3;
+
+namespace ov::db {
+
+// The state of one open project database, shared by the connection and the
+// recordsets opened on it, so a recordset notices when its connection closed.
+class ConnectionImpl {
+public:
+    ~ConnectionImpl();
+
+    sqlite3* Db() const;  // throws ObjectClosed when the connection is closed
+    bool IsOpen() const { return m_db != nullptr; }
+    void Attach(sqlite3* db) { m_db = db; }
+    void CloseDb();
+
+    // Raised on every write: cached rows of other recordsets are then re-read.
+    quint64 Generation() const { return m_generation; }
+    quint64 BumpGeneration() { return ++m_generation; }
+
+    void Record(const DbError& error);
+    void ClearErrors() { m_errors.clear(); }
+    const std::vector<ErrorInfo>& Errors() const { return m_errors; }
+
+    int transactionLevel = 0;
+
+private:
+    sqlite3* m_db = nullptr;
+    quint64 m_generation = 1;
+    std::vector<ErrorInfo> m_errors;
+};
+
+// Runs an operation and records a failure in the connection's error list
+// before passing it on, as every public database operation does.
+template <typename Fn>
+auto Guarded(ConnectionImpl* connection, Fn&& fn) -> decltype(fn()) {
+    try {
+        return fn();
+    } catch (const DbError& error) {
+        if (connection) connection->Record(error);
+        throw;
+    }
+}
+
+}  // namespace ov::db

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace ov::db {
+
+// A "Like" pattern as project databases have always understood it: "%" any run
+// of characters, "_" one character, "[abc]", "[a-z]" and "[!a-z]" character
+// sets, so "[%]", "[_]" and "[[]" stand for the characters themselves.
+// Matching ignores letter case. An optional escape character makes the next
+// pattern character literal (the SQL ESCAPE clause).
+class LikePattern {
+public:
+    explicit LikePattern(const QString& pattern, QChar escape = QChar());
+
+    bool Matches(const QString& text) const;
+
+    // True when ADO-style criteria use "*" for "%" (Find and Filter accept both).
+    static LikePattern ForCriteria(const QString& pattern);
+
+private:
+    struct Token {
+        enum Kind { Literal, AnyChar, AnyRun, Set } kind;
+        QChar ch;                                // Literal (case folded)
+        bool negated = false;                    // Set
+        std::vector<std::pair<QChar, QChar>> ranges;  // Set, case folded
+        bool Accepts(QChar folded) const;
+    };
+
+    std::vector<Token> m_tokens;
+};
+
+}  // namespace ov::db

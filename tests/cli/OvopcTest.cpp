@@ -1,0 +1,103 @@
+// End-to-end tests of the ovopc program: real processes on real files.
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Outcome Ovopc(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(OVOPC_PATH), arguments);
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+void ExpectOneErrorLine(const Outcome& run, const char* mentions) {
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("ovopc: error: "))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8(mentions))) << run.err.toStdString();
+}
+
+TEST(Ovopc, NewDemoThenInfoPrintsTheSevenCountsInOrder) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("plant.ovs"));
+    const Outcome created = Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")});
+    ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
+
+    const Outcome info = Ovopc({QStringLiteral("info"), file});
+    ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_EQ(info.out, QStringLiteral("devices: 3\ngroups: 3\nitems: 22\nunit classes: 2\nunits: 4\n"
+                                       "structure definitions: 2\nstructure members: 7\n"));
+
+    const Outcome json = Ovopc({QStringLiteral("info"), file, QStringLiteral("--json")});
+    ASSERT_EQ(json.exitCode, 0);
+    EXPECT_TRUE(json.out.contains(QStringLiteral("\"items\": 22")));
+    EXPECT_TRUE(json.out.contains(QStringLiteral("\"structureMembers\": 7")));
+}
+
+TEST(Ovopc, NewRefusesToOverwrite) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("p.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file}).exitCode, 0);
+    const Outcome empty = Ovopc({QStringLiteral("info"), file});
+    EXPECT_TRUE(empty.out.startsWith(QStringLiteral("devices: 0\ngroups: 1\n")));
+    ExpectOneErrorLine(Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")}), "already exists");
+    EXPECT_TRUE(Ovopc({QStringLiteral("info"), file}).out.contains(QStringLiteral("items: 0")));
+}
+
+TEST(Ovopc, BadProjectFilesGiveOneClearLine) {
+    QTemporaryDir dir;
+    ExpectOneErrorLine(Ovopc({QStringLiteral("info"), dir.filePath(QStringLiteral("missing.ovs"))}), "Could not find");
+
+    const QString text = dir.filePath(QStringLiteral("text.ovs"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(200, 'x'));
+    file.close();
+    ExpectOneErrorLine(Ovopc({QStringLiteral("info"), text}), "not a project database");
+    EXPECT_EQ(QFile(text).size(), 200);
+
+    const QString readOnly = dir.filePath(QStringLiteral("ro.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), readOnly}).exitCode, 0);
+    QFile::setPermissions(readOnly, QFile::ReadOwner);
+    ExpectOneErrorLine(Ovopc({QStringLiteral("info"), readOnly}), "read-only");
+}
+
+TEST(Ovopc, ADatabaseLockedByAnotherProcess) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("locked.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file}).exitCode, 0);
+    QProcess holder;
+    holder.start(QStringLiteral(LOCK_HOLDER_PATH), {file});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_TRUE(holder.readAllStandardOutput().contains("locked"));
+
+    ExpectOneErrorLine(Ovopc({QStringLiteral("info"), file, QStringLiteral("--busy-timeout"), QStringLiteral("100")}),
+                       "locked");
+    holder.closeWriteChannel();
+    holder.waitForFinished();
+    EXPECT_EQ(Ovopc({QStringLiteral("info"), file}).exitCode, 0);
+}
+
+TEST(Ovopc, UsageErrors) {
+    EXPECT_EQ(Ovopc({}).exitCode, 2);
+    EXPECT_EQ(Ovopc({QStringLiteral("frobnicate")}).exitCode, 2);
+    EXPECT_EQ(Ovopc({QStringLiteral("info")}).exitCode, 2);
+    EXPECT_EQ(Ovopc({QStringLiteral("info"), QStringLiteral("x.ovs"), QStringLiteral("--yaml")}).exitCode, 2);
+    const Outcome help = Ovopc({QStringLiteral("help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("new FILE")));
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+#include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "support/TempProject.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace ov::db;
+using ov::test::TempProject;
+
+namespace {
+
+std::uint32_t ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const DbError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+QString OpenError(const QString& connectionString) {
+    Connection connection;
+    try {
+        connection.Open(connectionString);
+    } catch (const DbError& e) {
+        EXPECT_EQ(connection.State(), ObjectState::Closed);
+        EXPECT_FALSE(connection.Errors().empty()) << "the failure is also in the error list";
+        return e.Description();
+    }
+    return QString();
+}
+
+TEST(Connection, OpensTheFileNamedInTheConnectionString) {
+    TempProject project;
+    Connection connection;
+    connection.Open(project.ConnectionString());
+    EXPECT_EQ(connection.State(), ObjectState::Open);
+    EXPECT_EQ(connection.DataSource(), project.Path());
+    connection.Close();
+    EXPECT_EQ(connection.State(), ObjectState::Closed);
+}
+
+TEST(Connection, RefusesFilesThatAreNotUsableProjects) {
+    TempProject project;
+    EXPECT_TRUE(OpenError(QStringLiteral("Data Source=%1/missing.ovs;").arg(project.Folder())).contains(u"Could not find"));
+    EXPECT_TRUE(OpenError(QStringLiteral("Provider=x;Mode=Read|Write")).contains(u"No project database"));
+
+    const QString text = project.Folder() + QStringLiteral("/notes.ovs");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("These are notes, not a database. These are notes, not a database. 0123456789abcdef0123456789");
+    file.close();
+    const qint64 size = file.size();
+    EXPECT_TRUE(OpenError(QStringLiteral("Data Source=%1;").arg(text)).contains(u"not a project database"));
+    EXPECT_EQ(file.size(), size) << "a refused file is left as it was";
+
+    QFile::setPermissions(project.Path(), QFile::ReadOwner | QFile::ReadGroup);
+    EXPECT_TRUE(OpenError(project.ConnectionString()).contains(u"read-only"));
+    // Read access alone is fine for a read-only project.
+    Connection reader;
+    reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
+    EXPECT_TRUE(reader.IsReadOnly());
+}
+
+TEST(Connection, ReportsADatabaseLockedByAnotherConnection) {
+    TempProject project;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(project.Path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; SELECT count(*) FROM TpdbItems;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_TRUE(OpenError(project.ConnectionString() + QStringLiteral("Busy Timeout=50;")).contains(u"locked"));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
+
+TEST(Connection, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
+    TempProject project;
+    auto connection = project.Open();
+    const QStringList names = {QStringLiteral("O'Brien"), QStringLiteral("say \"hi\""), QStringLiteral("a; DROP TABLE TpdbItems"),
+                               QStringLiteral("50%"), QStringLiteral("[x]")};
+    for (const QString& name : names)
+        EXPECT_EQ(connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                                      {name, name}),
+                  1);
+    Recordset rs;
+    rs.Open(QStringLiteral("SELECT Name FROM TpdbItems ORDER BY ID"), *connection);
+    for (const QString& name : names) {
+        ASSERT_FALSE(rs.IsEOF());
+        EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), name);
+        rs.MoveNext();
+    }
+    EXPECT_TRUE(connection->HasTable(QStringLiteral("TpdbItems")));
+}
+
+TEST(Connection, LikeUsesTheClassicPatternsWithoutLetterCase) {
+    TempProject project;
+    auto connection = project.Open();
+    for (const char* name : {"50%", "500", "a_b", "axb", "[x]", "Motor.A", "MOTOR.B", "Motor.A.Deep"})
+        connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                            {QString::fromUtf8(name), QString::fromUtf8(name)});
+    const auto count = [&](const QString& where) {
+        Recordset rs;
+        rs.Open(QStringLiteral("SELECT * FROM [TpdbItems] WHERE ") + where, *connection);
+        return rs.RecordCount();
+    };
+    EXPECT_EQ(count(QStringLiteral("Name Like '50[%]'")), 1);
+    EXPECT_EQ(count(QStringLiteral("Name Like 'a[_]b'")), 1);
+    EXPECT_EQ(count(QStringLiteral("Name Like '[[]x]'")), 1);
+    EXPECT_EQ(count(QStringLiteral("Name Like 'motor.%' AND Name Not Like 'motor.%.%'")), 2);
+    EXPECT_EQ(count(QStringLiteral("(DeviceID = 1 AND Name Like 'MOTOR%' )")), 3);
+}
+
+TEST(Connection, NestedTransactionsRollBackOnlyTheirOwnWork) {
+    TempProject project;
+    auto connection = project.Open();
+    const auto groups = [&] {
+        Recordset rs;
+        rs.Open(QStringLiteral("SELECT * FROM TpdbGroups"), *connection);
+        return rs.RecordCount();
+    };
+    EXPECT_EQ(connection->BeginTrans(), 1);
+    connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Outer')"));
+    EXPECT_EQ(connection->BeginTrans(), 2);
+    connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Inner')"));
+    connection->RollbackTrans();
+    EXPECT_EQ(groups(), 2);
+    connection->CommitTrans();
+    EXPECT_EQ(connection->TransactionLevel(), 0);
+    EXPECT_EQ(groups(), 2);
+    EXPECT_EQ(ErrorOf([&] { connection->CommitTrans(); }), err::IllegalOperation);
+}
+
+TEST(Connection, UniqueViolationIsItsOwnError) {
+    TempProject project;
+    auto connection = project.Open();
+    connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'Motor', 'M1')"));
+    try {
+        connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'MOTOR', 'M2')"));
+        FAIL() << "a second 'Motor' in the same device must be refused";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.Number(), err::ErrorsOccurred);
+        EXPECT_TRUE(e.IsUniqueViolation());
+        ASSERT_EQ(connection->Errors().size(), 1u);
+        EXPECT_EQ(connection->Errors()[0].number, err::ErrorsOccurred);
+    }
+    // The same name in another device is fine.
+    EXPECT_EQ(connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, 'Motor', 'M1')")), 1);
+}
+
+TEST(Connection, StatementErrorsAreClassified) {
+    TempProject project;
+    auto connection = project.Open();
+    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELECT * FROM NoSuchTable")); }), err::NoTable);
+    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELECT NoSuchField FROM TpdbItems")); }),
+              err::ParamNotOptional);
+    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELEKT 1")); }), err::ErrorsInCommand);
+    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("DELETE FROM TpdbItems; DELETE FROM TpdbGroups")); }),
+              err::ErrorsInCommand)
+        << "a second statement is refused, not silently dropped";
+    connection->Close();
+    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELECT 1")); }), err::ObjectClosed);
+}
+
+TEST(Connection, SchemaInspectionFindsOptionalPartsAndTypes) {
+    TempProject project;
+    auto connection = project.Open();
+    EXPECT_TRUE(connection->HasTable(QStringLiteral("tpdbalign")));
+    EXPECT_TRUE(connection->HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID")));
+    EXPECT_TRUE(connection->HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess")));
+
+    connection->Execute(QStringLiteral("DROP TABLE TpdbAlign"));
+    EXPECT_FALSE(connection->HasTable(QStringLiteral("TpdbAlign")));
+    EXPECT_FALSE(connection->HasColumn(QStringLiteral("TpdbAlign"), QStringLiteral("ItemID")));
+    EXPECT_EQ(ErrorOf([&] { Recordset().Open(QStringLiteral("TpdbAlign"), *connection, CommandType::TableDirect); }),
+              err::NoTable);
+
+    connection->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+    EXPECT_FALSE(connection->HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess")));
+    connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'A', 'X')"));
+    connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'B', 'x')"));
+    const IndexInfo uniqueAccess{QStringLiteral("UniqueItemAccess"),
+                                 {QStringLiteral("DeviceID"), QStringLiteral("ItemAccess")}, true, false};
+    try {
+        connection->CreateIndex(QStringLiteral("TpdbItems"), uniqueAccess);
+        FAIL() << "duplicate item accesses must prevent the unique index";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.IsUniqueViolation());
+    }
+    connection->Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = Name"));
+    connection->CreateIndex(QStringLiteral("TpdbItems"), uniqueAccess);
+    EXPECT_TRUE(connection->HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess")));
+}
+
+}  // namespace
