@@ -1,10 +1,17 @@
 // ovopc: the editor's command-line tool, for automation and tests.
 
+#include "editor/AddinEntry.h"
+#include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/ProjectStatistics.h"
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
+#include "platform/host/InMemoryHost.h"
+#include "platform/system/ProjectResolution.h"
+#include "platform/system/SystemTools.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -37,6 +44,10 @@ const char* const kUsage =
     "                        --demo fills it with a small demo plant\n"
     "  info FILE [--json]    print the numbers of devices, groups, items, unit classes,\n"
     "                        units, structure definitions and structure members\n"
+    "  tree FILE [--lang 1031|1033]\n"
+    "                        load the editor on the project and print its branch of the\n"
+    "                        project tree: key, text, image and the item count of folders;\n"
+    "                        FILE may also be a project name registered in the registry\n"
     "  help                  show this text\n"
     "\n"
     "Options for every command:\n"
@@ -51,6 +62,7 @@ int Usage(const QString& problem) {
 struct Arguments {
     QStringList positional;
     QStringList flags;
+    QStringList options;  // values of options that take one ("--lang 1033")
     int busyTimeout = 5000;
 };
 
@@ -91,6 +103,51 @@ int CommandInfo(const Arguments& args) {
     return 0;
 }
 
+void CheckProjectOpens(const QString& file, int busyTimeout) {
+    ov::db::Connection connection;
+    connection.SetBusyTimeout(busyTimeout);
+    connection.Open(ov::model::ProjectConnectionString(file));
+}
+
+int CommandTree(const Arguments& args) {
+    if (args.positional.size() != 1) return Usage(QStringLiteral("'tree' needs exactly one FILE."));
+    if (!args.flags.isEmpty()) return Usage(QStringLiteral("unknown option %1 for 'tree'.").arg(args.flags[0]));
+    const QString project = args.positional[0];
+    const auto& registry = ov::sys::SystemTools::Instance().GetRegistry();
+    QString file;
+    try {
+        file = ov::sys::ResolveProjectFile(project, registry);
+    } catch (const ov::sys::RegistryError& e) {
+        return Fail(e.Message());
+    }
+    if (file.isEmpty())
+        return Fail(QStringLiteral("'%1' is neither a project file (.ovs) nor a project registered in %2.")
+                        .arg(project, registry.FilePath()));
+    CheckProjectOpens(file, args.busyTimeout);
+
+    ov::host::InMemoryHost host;
+    ov::editor::InstallEditorWindow();
+    ov::host::Connect session;  // chooses the user-interface language from the registry
+    if (!args.options.isEmpty()) {
+        const int lcid = args.options[0].toInt();
+        if (lcid != ov::settings::TextTable::kGerman && lcid != ov::settings::TextTable::kEnglish)
+            return Usage(QStringLiteral("--lang takes 1031 or 1033."));
+        ov::settings::TextTable::Instance().SetLanguage(lcid);
+    }
+    session.Initialize(file, QString(), &host, &host);
+    auto& messages = ov::ui::DefaultMessageBoxes();
+    messages.Clear();
+    session.NodeExpand(QString(), QStringLiteral("OPCE0"), QString());
+    if (!session.IsLoaded()) {
+        QString why = messages.Shown().empty() ? QStringLiteral("the editor could not be loaded.")
+                                                : messages.Shown().back().text;
+        return Fail(why.replace(u'\n', QStringLiteral(": ")));
+    }
+    Print(stdout, host.Dump());
+    session.Terminate();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,6 +167,9 @@ int main(int argc, char** argv) {
             bool ok = false;
             args.busyTimeout = i + 1 < words.size() ? words[++i].toInt(&ok) : 0;
             if (!ok || args.busyTimeout < 0) return Usage(QStringLiteral("--busy-timeout needs a number of milliseconds."));
+        } else if (word == QStringLiteral("--lang")) {
+            if (i + 1 >= words.size()) return Usage(QStringLiteral("--lang needs 1031 or 1033."));
+            args.options << words[++i];
         } else if (word.startsWith(QStringLiteral("--"))) {
             args.flags << word;
         } else {
@@ -120,6 +180,7 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const Arguments&)>> commands = {
         {QStringLiteral("new"), CommandNew},
         {QStringLiteral("info"), CommandInfo},
+        {QStringLiteral("tree"), CommandTree},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));

@@ -13,8 +13,13 @@ struct Outcome {
     QString err;
 };
 
-Outcome Ovopc(const QStringList& arguments) {
+Outcome Ovopc(const QStringList& arguments, const QString& registryFile = QString()) {
     QProcess process;
+    if (!registryFile.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("OVSTUDIO_REGISTRY"), registryFile);
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(OVOPC_PATH), arguments);
     EXPECT_TRUE(process.waitForFinished(30000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -88,6 +93,49 @@ TEST(Ovopc, ADatabaseLockedByAnotherProcess) {
     holder.closeWriteChannel();
     holder.waitForFinished();
     EXPECT_EQ(Ovopc({QStringLiteral("info"), file}).exitCode, 0);
+}
+
+TEST(Ovopc, TreePrintsTheEditorsBranchInTheChosenLanguage) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("plant.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")}).exitCode, 0);
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    QFile ini(registry);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\n\n"
+              "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Projects\\plant]\nPath=" + dir.path().toUtf8() + "\n");
+    ini.close();
+
+    const Outcome english = Ovopc({QStringLiteral("tree"), file}, registry);
+    ASSERT_EQ(english.exitCode, 0) << english.err.toStdString();
+    const QStringList lines = english.out.split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.value(0), QStringLiteral("OPCE0\tItems \ticoOPCEditor"));
+    EXPECT_EQ(lines.value(1), QStringLiteral("  OPCD0\tInternal\ticoVarIntern"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("      OPCD1|.|O|Line1\tLine1\ticoItemBranch\t9")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("          OPCD1|.|O|Line2.Pump.Alarm\tAlarm\ticoItemBranch\t1")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("    OPCD2||D\tPress: Hydraulic press\ticoOPCDevice")));
+    EXPECT_EQ(lines.last(), QStringLiteral("    OPCS2\tDrive\ticoOPCStruct"));
+
+    const Outcome german = Ovopc({QStringLiteral("tree"), QStringLiteral("plant"), QStringLiteral("--lang"), QStringLiteral("1031")}, registry);
+    ASSERT_EQ(german.exitCode, 0) << german.err.toStdString();
+    EXPECT_TRUE(german.out.contains(QStringLiteral("  OPCD\tExtern\t")));
+    EXPECT_TRUE(german.out.contains(QStringLiteral("  OPCG0\tGruppierungen\t")));
+    EXPECT_EQ(german.out.count(u'\n'), english.out.count(u'\n'));
+}
+
+TEST(Ovopc, TreeOnBadInput) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    ExpectOneErrorLine(Ovopc({QStringLiteral("tree"), dir.filePath(QStringLiteral("gone.ovs"))}, registry), "Could not find");
+    ExpectOneErrorLine(Ovopc({QStringLiteral("tree"), QStringLiteral("Unregistered")}, registry), "registered");
+    const QString text = dir.filePath(QStringLiteral("text.ovs"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(300, 'x'));
+    file.close();
+    ExpectOneErrorLine(Ovopc({QStringLiteral("tree"), text}, registry), "not a project database");
+    EXPECT_EQ(Ovopc({QStringLiteral("tree"), text, QStringLiteral("--lang"), QStringLiteral("1036")}, registry).exitCode, 1)
+        << "the file is checked first";
 }
 
 TEST(Ovopc, UsageErrors) {

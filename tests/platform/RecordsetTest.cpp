@@ -96,6 +96,15 @@ TEST_F(RecordsetTest, FieldsInTableOrderWithTheirTypes) {
     EXPECT_EQ(devices.Fields(QStringLiteral("BlobMode")).Type(), DataType::SmallInt);
 }
 
+TEST_F(RecordsetTest, WithoutOrderByRowsComeInTableOrder) {
+    // A unique index on Name would otherwise tempt SQLite to give name order.
+    connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Alpha')"));
+    connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Beta')"));
+    Recordset rs;
+    rs.Open(QStringLiteral("SELECT Name FROM TpdbGroups"), *connection);
+    EXPECT_EQ(Names(rs), (QStringList{QStringLiteral("Standard"), QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+}
+
 TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOF) {
     Recordset rs;
     rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"), *connection);

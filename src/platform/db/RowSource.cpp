@@ -282,7 +282,10 @@ void RowSource::ReadKeys() {
         columns << QStringLiteral("rowid");
         order = columns.join(QStringLiteral(", "));
     }
-    if (!order.isEmpty()) tail += QStringLiteral(" ORDER BY ") + order;
+    // Without an order of its own a query gives its rows in table order, as
+    // the row key orders them: never in the order of whatever index SQLite reads.
+    if (order.isEmpty()) order = q + QStringLiteral(".rowid");
+    tail += QStringLiteral(" ORDER BY ") + order;
 
     std::unique_ptr<SqliteStatement> statement;
     try {

@@ -1,0 +1,328 @@
+#include "host/Connect.h"
+
+#include "host/EditorImages.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/DbError.h"
+#include "platform/host/HelpViewer.h"
+#include "platform/host/WindowMessages.h"
+#include "platform/system/ProjectResolution.h"
+#include "platform/system/ProjectSettings.h"
+#include "platform/system/Registry.h"
+#include "platform/system/SystemTools.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+
+#include <QDir>
+
+namespace ov::host {
+
+namespace {
+
+Connect::WindowFactory& Factory() {
+    static Connect::WindowFactory factory;
+    return factory;
+}
+
+const QString kVendorKey = QStringLiteral("SOFTWARE\\Senmark GmbH");
+
+// Nothing may escape to the studio: an unexpected failure is shown and the
+// editor carries on.
+template <typename Fn>
+void Shielded(Fn&& fn) {
+    try {
+        fn();
+    } catch (const db::DbError& e) {
+        ui::ShowMessage(e.Description(), settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+    } catch (const std::exception& e) {
+        ui::ShowMessage(QString::fromLocal8Bit(e.what()), settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+    } catch (...) {
+        ui::ShowMessage(QStringLiteral("Unexpected error"), settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+    }
+}
+
+// The leading number of a settings value, as the authorization check reads it.
+double LeadingNumber(const QString& text) {
+    const QString t = text.trimmed();
+    qsizetype end = 0;
+    while (end < t.size() && (t[end].isDigit() || t[end] == u'.' || ((t[end] == u'-' || t[end] == u'+') && end == 0)))
+        ++end;
+    return t.left(end).toDouble();
+}
+
+}  // namespace
+
+void Connect::SetWindowFactory(WindowFactory factory) { Factory() = std::move(factory); }
+
+Connect::Connect() {
+    // The user-interface language is chosen once, from the installation's settings.
+    int lcid = settings::TextTable::kGerman;
+    try {
+        lcid = sys::SystemTools::Instance()
+                   .GetRegistry()
+                   .ReadValue(sys::Hive::LocalMachine, kVendorKey + QStringLiteral("\\Orvana\\4.0"),
+                              QStringLiteral("LCID"), QString::number(lcid))
+                   .trimmed()
+                   .toInt();
+    } catch (const sys::RegistryError&) {
+    }
+    settings::TextTable::Instance().SetLanguage(lcid);
+}
+
+Connect::~Connect() {
+    if (m_state == State::Initialized || m_state == State::Loaded) Terminate();
+}
+
+bool Connect::Initialize(const QString& project, const QString& /*unused*/, HostStudio* host, void* owner) {
+    Shielded([&] {
+        const sys::Registry& registry = sys::SystemTools::Instance().GetRegistry();
+        if (!owner) {
+            sys::ProjectSettings projectSettings;
+            try {
+                projectSettings.Open(project, registry);
+            } catch (const sys::RegistryError&) {
+                m_state = State::Inactive;
+                return;
+            }
+            const QString level =
+                projectSettings.Read(QStringLiteral("OVOPCEditor"), QStringLiteral("ExternalAuthorizationLevel"), QStringLiteral("5"));
+            projectSettings.Close();
+            if (LeadingNumber(level) != 5.0) {
+                m_state = State::Inactive;
+                return;
+            }
+        }
+        m_projectFile = project;
+        m_projectArgument = project;
+        m_host = host;
+        try {
+            m_projectFile = sys::ResolveProjectFile(project, registry);
+        } catch (const sys::RegistryError&) {
+            m_projectFile.clear();
+        }
+        if (m_projectFile.isEmpty() || !m_host) {
+            m_state = State::Inactive;
+            return;
+        }
+        m_hostWindow = m_host->GetHostWindow();
+        for (const auto& [key, picture] : EditorImageList()) m_host->AddIcon(key, picture);
+        m_host->AddNode(QString(), settings::Text(501), nodekey::kRoot, QStringLiteral("0"), images::kEditor,
+                        NodeFlags{true, false, true, false});
+        QString common;
+        try {
+            common = registry.ReadValue(sys::Hive::LocalMachine, kVendorKey, QStringLiteral("Common"), QString());
+        } catch (const sys::RegistryError&) {
+        }
+        m_helpFile = QDir(common).filePath(QStringLiteral("helpfiles/Itemsystem.chm"));
+        m_state = State::Initialized;
+    });
+    return false;
+}
+
+void Connect::Terminate() {
+    Shielded([&] {
+        if (m_state != State::Initialized && m_state != State::Loaded) return;
+        EndSession(true);
+        m_state = State::Ended;
+    });
+}
+
+bool Connect::IsOurNode(const QString& key) const {
+    if (m_state != State::Initialized && m_state != State::Loaded) return false;
+    const QString kind = nodekey::Kind(key);
+    return kind == QStringLiteral("OPCE") || kind == QStringLiteral("OPCD") || kind == QStringLiteral("OPCG") ||
+           kind == QStringLiteral("OPCU") || kind == QStringLiteral("OPCS");
+}
+
+bool Connect::EnsureLoaded() {
+    if (m_state == State::Loaded) return true;
+    if (m_state != State::Initialized || !Factory()) return false;
+    try {
+        m_window = Factory()(*this);
+        OpenDatabase();
+        m_window->Load();
+        QString error;
+        const auto previous = m_window->EmbedIn(m_hostWindow, &error);
+        if (previous)
+            m_previousParent = *previous;
+        else
+            ui::ShowMessage(error, QStringLiteral("SetParentFromMe"), ui::Buttons::OK, 0, ui::Icon::Critical);
+        m_tree.emplace(*m_host);
+        m_tree->BuildBranch(*m_window->Data(), m_window->FieldNameFromSwitchView());
+        m_window->FirstDisplay();
+        m_window->SetSubclassed(true);
+        m_editorsMessage = RegisterWindowMessage(QStringLiteral("OV_EDITORS"));
+        m_state = State::Loaded;
+        m_host->SelectNode(nodekey::kRoot);
+        m_host->FocusProjectTree();
+        return true;
+    } catch (const db::DbError& e) {
+        // The project database cannot be used: stay initialised, without the branch.
+        if (m_host)
+            for (const QString& child : m_host->GetChildKeys(nodekey::kRoot, 1)) m_host->RemoveNode(child);
+        EndSession(false);
+        ui::ShowMessage(settings::Text(1309) + QStringLiteral("\n") + m_projectFile + QStringLiteral("\n") + e.Description(),
+                        settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        return false;
+    }
+}
+
+void Connect::OpenDatabase() {
+    auto data = std::make_shared<model::DataConnection>();
+    m_window->SetDataConnection(data);
+    data->Open(m_projectFile);
+    data->OpenDirectTables();
+}
+
+void Connect::EndSession(bool terminating) {
+    if (terminating && m_host) m_host->RemoveNode(nodekey::kRoot);
+    if (m_window) {
+        m_window->RestoreParent(m_previousParent);
+        if (model::DataConnection* data = m_window->Data()) data->Close();
+        m_window->SetDataConnection(nullptr);
+        m_window->SetSubclassed(false);
+        m_window->Unload();
+        m_window.reset();
+    }
+    m_tree.reset();
+    if (terminating) m_host = nullptr;
+    CurrentHelpViewer().CloseAll();
+}
+
+void Connect::Reload() {
+    Shielded([&] {
+        if (m_state != State::Loaded) return;
+        for (const QString& child : m_host->GetChildKeys(nodekey::kRoot, 1)) m_host->RemoveNode(child);
+        m_host->SetNodeProperty(nodekey::kRoot, kPropertyLoaded, false);
+        EndSession(false);
+        m_state = State::Initialized;
+        EnsureLoaded();
+    });
+}
+
+void Connect::ShowNode(const QString& key) {
+    if (!m_window) return;
+    m_window->ShowNode(key);
+}
+
+void Connect::ShowHelp(int topic) {
+    CurrentHelpViewer().ShowTopic(m_helpFile, topic, m_hostWindow);
+}
+
+void Connect::RefreshDeviceNode(const QString& deviceKey) {
+    if (!m_window || !m_tree) return;
+    const QString newKey = m_tree->RefreshDeviceNode(*m_window->Data(), deviceKey, m_window->FieldNameFromSwitchView());
+    if (newKey.isEmpty()) return;
+    QString first, third;
+    m_host->GetNodeInfo(newKey, first, third);
+    NodeClick(first, newKey, third);
+}
+
+void Connect::NodeClick(const QString&, const QString& key, const QString&) {
+    Shielded([&] {
+        if (!IsOurNode(key) || !EnsureLoaded()) return;
+        ShowNode(key);
+    });
+}
+
+void Connect::NodeDblClick(const QString&, const QString& key, const QString&) {
+    Shielded([&] {
+        if (IsOurNode(key) && m_window) m_window->Show();
+    });
+}
+
+void Connect::NodeExpand(const QString&, const QString& key, const QString&) {
+    Shielded([&] {
+        if (IsOurNode(key)) EnsureLoaded();
+    });
+}
+
+QString Connect::ContextBandFor(const QString& nodeKey) {
+    const QString kind = nodekey::Kind(nodeKey);
+    if (kind == QStringLiteral("OPCE")) return QStringLiteral("mnuShowEditorHelper");
+    if (kind == QStringLiteral("OPCD")) return QStringLiteral("mnuDevice");
+    if (kind == QStringLiteral("OPCG")) return QStringLiteral("mnuGroup");
+    if (kind == QStringLiteral("OPCU")) return QStringLiteral("mnuUnitClass");
+    if (kind == QStringLiteral("OPCS")) return QStringLiteral("mnuStructure");
+    return QString();
+}
+
+void Connect::NodeMouseUp(const QString&, const QString& key, const QString&, int button, int, int x, int y) {
+    Shielded([&] {
+        if (button != keys::kRightButton || !IsOurNode(key) || !m_window) return;
+        m_window->ComputeAvailability(key, true);
+        m_window->PopupBand(ContextBandFor(key), x, y);
+    });
+}
+
+QString Connect::CommandForKey(const QString& nodeKey, int keyCode, int shift) {
+    const bool ctrl = (shift & keys::kCtrl) != 0 && (shift & keys::kAlt) == 0;
+    QString suffix;
+    if (ctrl && keyCode == keys::kDelete) suffix = QStringLiteral("Delete");
+    else if (ctrl && keyCode == keys::kC) suffix = QStringLiteral("Copy");
+    else if (ctrl && keyCode == keys::kV) suffix = QStringLiteral("Paste");
+    else if (shift == 0 && keyCode == keys::kF9) suffix = QStringLiteral("Edit");
+    else if (shift == 0 && keyCode == keys::kF8) suffix = QStringLiteral("New");
+    if (suffix.isEmpty()) return QString();
+
+    const QString kind = nodekey::Kind(nodeKey);
+    if (kind == QStringLiteral("OPCD")) {
+        const bool helperItems = suffix == QStringLiteral("Copy") || suffix == QStringLiteral("Paste") ||
+                                 suffix == QStringLiteral("Delete");
+        return QStringLiteral("mnuDevice") + (helperItems ? QStringLiteral("HelperItems") : QString()) + suffix;
+    }
+    if (kind == QStringLiteral("OPCG")) return QStringLiteral("mnuGroup") + suffix;
+    if (kind == QStringLiteral("OPCS")) return QStringLiteral("mnuStructure") + suffix;
+    if (kind == QStringLiteral("OPCU")) {
+        if (suffix != QStringLiteral("New")) return QStringLiteral("mnuUnitClass") + suffix;
+        const QString branch = nodekey::SecondField(nodeKey);
+        if (nodeKey == nodekey::kUnits) return QString();
+        if (branch == QStringLiteral("P")) return QStringLiteral("mnuUnitClassNew");
+        if (branch == QStringLiteral("V")) return QStringLiteral("mnuUnitClassViewNew");
+        return QString();
+    }
+    return QString();
+}
+
+void Connect::NodeKeyDown(const QString&, const QString& key, const QString&, int& keyCode, int shift) {
+    Shielded([&] {
+        if (!IsOurNode(key)) return;
+        if (keyCode == keys::kF6 && (shift & keys::kAlt)) {
+            if (!m_window) return;
+            const QString kind = nodekey::Kind(key);
+            if (key == nodekey::kGroups) m_window->FocusGrid(QStringLiteral("tdbG"));
+            else if (kind == QStringLiteral("OPCD") || kind == QStringLiteral("OPCG")) m_window->FocusGrid(QStringLiteral("tdbI"));
+            else if (kind == QStringLiteral("OPCS")) m_window->FocusGrid(QStringLiteral("tdbS"));
+            else if (kind == QStringLiteral("OPCU")) m_window->FocusGrid(QStringLiteral("tdbU"));
+            return;
+        }
+        if (keyCode == keys::kF1) {
+            ShowHelp(nodekey::HelpTopic(key));
+            return;
+        }
+        const QString tool = CommandForKey(key, keyCode, shift);
+        if (tool.isEmpty() || !m_window) return;
+        m_window->ComputeAvailability(key, true);
+        if (m_window->IsToolEnabled(tool)) m_window->ClickTool(tool);
+    });
+}
+
+void Connect::NodeKeyPress(const QString&, const QString& key, const QString&, int& keyAscii) {
+    if (!IsOurNode(key)) return;
+    // Copy and paste belong to the editor's own commands, not to the tree.
+    if (keyAscii == 3 || keyAscii == 22) keyAscii = 0;
+}
+
+void Connect::WindowMessage(quint32 message, quintptr wParam, qintptr lParam) {
+    Shielded([&] {
+        if (!m_window || m_state != State::Loaded) return;
+        if (message == messages::kActivate) {
+            const quintptr state = wParam & 0xFFFF;
+            m_window->OnActivate(state == messages::kActive || state == messages::kClickActive);
+        } else if (message == m_editorsMessage && (wParam & 0x100) && lParam == 2) {
+            m_window->OnIndexTextsChanged();
+        }
+    });
+}
+
+}  // namespace ov::host

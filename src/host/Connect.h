@@ -1,0 +1,89 @@
+#pragma once
+
+#include "host/EditorWindow.h"
+#include "host/ProjectTree.h"
+#include "platform/host/COV4Extensibility.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ov::host {
+
+// The add-in object the studio creates: holds the project session (which
+// project, the studio, the editor window once needed) and turns the node
+// events of the project tree into editor actions.
+class Connect : public COV4Extensibility {
+public:
+    enum class State { Created, Inactive, Initialized, Loaded, Ended };
+
+    // Makes the editor window; installed by the add-in library (editor layer).
+    using WindowFactory = std::function<std::unique_ptr<EditorWindow>(Connect& session)>;
+    static void SetWindowFactory(WindowFactory factory);
+
+    Connect();
+    ~Connect() override;
+
+    // COV4Extensibility
+    bool Initialize(const QString& project, const QString& unused, HostStudio* host, void* owner) override;
+    void StartupComplete() override {}
+    void Deactivate() override {}
+    void Terminate() override;
+    void GetMessage(const QString&, const QString&, const QVariant&) override {}
+    void NodeClick(const QString& first, const QString& key, const QString& third) override;
+    void NodeDblClick(const QString& first, const QString& key, const QString& third) override;
+    void NodeExpand(const QString& first, const QString& key, const QString& third) override;
+    void NodeMouseDown(const QString&, const QString&, const QString&, int, int, int, int) override {}
+    void NodeMouseMove(const QString&, const QString&, const QString&, int, int, int, int) override {}
+    void NodeMouseUp(const QString& first, const QString& key, const QString& third, int button, int shift, int x,
+                     int y) override;
+    void NodeKeyDown(const QString& first, const QString& key, const QString& third, int& keyCode, int shift) override;
+    void NodeKeyPress(const QString& first, const QString& key, const QString& third, int& keyAscii) override;
+    void NodeKeyUp(const QString&, const QString&, const QString&, int&, int) override {}
+    void WindowMessage(quint32 message, quintptr wParam, qintptr lParam) override;
+
+    // Session services for the rest of the editor.
+    State SessionState() const { return m_state; }
+    QString ProjectFile() const { return m_projectFile; }
+    QString ProjectArgument() const { return m_projectArgument; }
+    QString HelpFile() const { return m_helpFile; }
+    HostStudio* Host() const { return m_host; }
+    EditorWindow* Window() const { return m_window.get(); }
+    ProjectTree* Tree() { return m_tree ? &*m_tree : nullptr; }
+    bool IsLoaded() const { return m_state == State::Loaded; }
+
+    // Loads the editor when it is not loaded yet; false when that failed.
+    bool EnsureLoaded();
+    // Ends the session and loads the editor again, keeping the studio.
+    void Reload();
+    // Commits pending edits and switches the window to a node's view.
+    void ShowNode(const QString& key);
+    void ShowHelp(int topic);
+    // Refreshes a device node after its properties changed and activates it.
+    void RefreshDeviceNode(const QString& deviceKey);
+
+    // The menu command a key forms on a node ("mnuDeviceHelperItemsCopy"
+    // for Ctrl+C on a device), empty when the key forms none.
+    static QString CommandForKey(const QString& nodeKey, int keyCode, int shift);
+    // The context menu band of a node kind, empty for unknown kinds.
+    static QString ContextBandFor(const QString& nodeKey);
+
+private:
+    bool IsOurNode(const QString& key) const;
+    void OpenDatabase();
+    void EndSession(bool terminating);
+
+    QString m_projectFile;
+    QString m_projectArgument;
+    QString m_helpFile;
+    HostStudio* m_host = nullptr;
+    WindowHandle m_hostWindow = 0;
+    WindowHandle m_previousParent = 0;
+    std::unique_ptr<EditorWindow> m_window;
+    std::optional<ProjectTree> m_tree;
+    State m_state = State::Created;
+    quint32 m_editorsMessage = 0;
+};
+
+}  // namespace ov::host

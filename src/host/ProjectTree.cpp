@@ -1,0 +1,209 @@
+#include "host/ProjectTree.h"
+
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/Recordset.h"
+#include "settings/TextTable.h"
+
+#include <QHash>
+#include <vector>
+
+namespace ov::host {
+
+namespace {
+
+constexpr int kOwnDriverMode = 3;
+constexpr NodeFlags kFolderFlags{true, false, false, false};
+constexpr NodeFlags kObjectFlags{false, false, false, false};
+constexpr NodeFlags kBranchFlags{false, true, false, false};
+
+QString Str(db::Recordset& rs, const char* field) { return rs.Value(QString::fromUtf8(field)).toString(); }
+int Int(db::Recordset& rs, const char* field) { return rs.Value(QString::fromUtf8(field)).toInt(); }
+
+QStringList SplitPath(const QString& path, const QString& separator) {
+    if (separator.isEmpty()) return {path};
+    return path.split(separator);
+}
+
+}  // namespace
+
+QString ProjectTree::DeviceText(const QString& name, const QString& shortDescriptor) {
+    return name + QStringLiteral(": ") + shortDescriptor;
+}
+
+QStringList ProjectTree::LevelKeys(const QString& deviceKey, const QString& itemPath) {
+    const QString separator = nodekey::SecondField(deviceKey);
+    QStringList keys;
+    if (separator.isEmpty() || separator == QString(QChar(0))) return keys;
+    const QStringList parts = SplitPath(itemPath, separator);
+    const qsizetype levels = std::min<qsizetype>(parts.size() - 1, kMaxBranchLevels);
+    QString key = deviceKey + nodekey::kSeparator;
+    for (qsizetype level = 0; level < levels; ++level) {
+        key += (level == 0 ? QString() : separator) + parts[level];
+        keys << key;
+    }
+    return keys;
+}
+
+void ProjectTree::BuildBranch(model::DataConnection& data, const QString& identifyingField) {
+    using settings::Text;
+    db::Connection& connection = data.Connection();
+    m_host.AddNode(nodekey::kRoot, Text(506), nodekey::kInternal, QString(), images::kInternal, kFolderFlags);
+    m_host.AddNode(nodekey::kRoot, Text(504), nodekey::kExternal, QString(), images::kDevice, kFolderFlags);
+
+    struct Device {
+        int id;
+        QString name, descriptor, separator;
+        int blobMode;
+    };
+    std::vector<Device> devices;
+    {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT * FROM TpdbDevices"), connection);
+        for (; !rs.IsEOF(); rs.MoveNext())
+            devices.push_back({Int(rs, "ID"), Str(rs, "Name"), Str(rs, "ShortDescriptor"),
+                               Str(rs, "HierarchBrowseSeparator"), Int(rs, "BlobMode")});
+    }
+    for (const Device& d : devices)
+        AddDevice(connection, nodekey::kExternal, d.id, d.name, d.descriptor, d.separator, d.blobMode, identifyingField);
+
+    m_host.AddNode(nodekey::kRoot, Text(503), nodekey::kGroups, QString(), images::kGroup, kFolderFlags);
+    db::Recordset groups;
+    groups.Open(QStringLiteral("SELECT * FROM TpdbGroups"), connection);
+    for (; !groups.IsEOF(); groups.MoveNext()) {
+        const int groupId = Int(groups, "ID");
+        const QString groupKey = nodekey::GroupKey(groupId);
+        m_host.AddNode(nodekey::kGroups, Str(groups, "Name"), groupKey, QString(), images::kGroup, kObjectFlags);
+        for (const Device& d : devices)
+            m_host.AddNode(groupKey, DeviceText(d.name, d.descriptor), nodekey::GroupDeviceKey(groupId, d.id), QString(),
+                           images::kGroup, kObjectFlags);
+    }
+
+    m_host.AddNode(nodekey::kRoot, Text(502), nodekey::kUnits, QString(), images::kUnit, kFolderFlags);
+    m_host.AddNode(nodekey::kUnits, Text(507), nodekey::ProcessUnitsKey(), QString(), images::kUnit, kFolderFlags);
+    m_host.AddNode(nodekey::kUnits, Text(508), nodekey::ViewUnitsKey(), QString(), images::kUnit, kFolderFlags);
+    db::Recordset classes;
+    classes.Open(QStringLiteral("SELECT * FROM TpdbUnitClasses"), connection);
+    for (; !classes.IsEOF(); classes.MoveNext()) {
+        const int switchType = Int(classes, "SwitchType");
+        if (switchType != 0 && switchType != 1) continue;  // other kinds of class are not shown
+        const bool process = switchType == 0;
+        m_host.AddNode(process ? nodekey::ProcessUnitsKey() : nodekey::ViewUnitsKey(), Str(classes, "Name"),
+                       nodekey::UnitClassKey(Int(classes, "ID"), process), QString(), images::kUnit, kObjectFlags);
+    }
+
+    m_host.AddNode(nodekey::kRoot, Text(505), nodekey::kStructures, QString(), images::kStructure, kFolderFlags);
+    db::Recordset structures;
+    structures.Open(QStringLiteral("SELECT * FROM TpdbStructDefs"), connection);
+    for (; !structures.IsEOF(); structures.MoveNext())
+        m_host.AddNode(nodekey::kStructures, Str(structures, "Name"), nodekey::StructureKey(Int(structures, "ID")),
+                       QString(), images::kStructure, kObjectFlags);
+}
+
+void ProjectTree::AddDevice(db::Connection& connection, const QString& parentKey, int id, const QString& name,
+                            const QString& descriptor, const QString& separator, int blobMode,
+                            const QString& identifyingField) {
+    const QString key = nodekey::DeviceKey(id, separator, blobMode == kOwnDriverMode);
+    m_host.AddNode(parentKey, DeviceText(name, descriptor), key, QString(), images::kDevice, kObjectFlags);
+    AddItemBranches(connection, key, id, identifyingField);
+}
+
+void ProjectTree::AddItemBranches(db::Connection& connection, const QString& deviceKey, int deviceId,
+                                  const QString& identifyingField) {
+    const QString separator = nodekey::SecondField(deviceKey);
+    if (separator.isEmpty() || separator == QString(QChar(0))) return;
+    db::Recordset items;
+    items.Open(QStringLiteral("SELECT ID, Name, ItemAccess FROM TpdbItems WHERE DeviceID =%1 ORDER BY Name").arg(deviceId),
+               connection);
+    const int field = items.FieldIndex(identifyingField);
+    // Items come in name order, so the items of a folder are next to each
+    // other; counting by key also copes with folders whose names differ
+    // only in letter case.
+    QHash<QString, int> counts;
+    QStringList order;
+    for (; !items.IsEOF(); items.MoveNext()) {
+        const QString path = items.Fields(field).Value().toString();
+        const QStringList keys = LevelKeys(deviceKey, path);
+        const QStringList parts = SplitPath(path, separator);
+        for (qsizetype level = 0; level < keys.size(); ++level) {
+            auto it = counts.find(keys[level]);
+            if (it != counts.end()) {
+                ++*it;
+                continue;
+            }
+            counts.insert(keys[level], 1);
+            order << keys[level];
+            m_host.AddNode(level == 0 ? deviceKey : keys[level - 1], parts[level], keys[level], QString(),
+                           images::kItemBranch, kBranchFlags);
+        }
+    }
+    for (const QString& key : order) m_host.SetNodeProperty(key, kPropertyItemCount, QString::number(counts.value(key)));
+}
+
+bool ProjectTree::MaintainsBranches(const QString& currentKey) {
+    const QString kind = nodekey::Kind(currentKey);
+    if (kind == QStringLiteral("OPCG")) return false;
+    if (kind == QStringLiteral("OPCD")) {
+        if (nodekey::NodeId(currentKey) == 0) return false;
+        if (nodekey::ModeLetter(currentKey) == QStringLiteral("D")) return false;
+    }
+    return true;
+}
+
+int ProjectTree::BranchCount(const QString& key) {
+    QVariant value;
+    if (m_host.GetNodeProperty(key, kPropertyItemCount, value) != 0) return -1;
+    return value.toString().toInt();
+}
+
+void ProjectTree::ItemAdded(const QString& deviceKey, const QString& itemPath) {
+    const QStringList keys = LevelKeys(deviceKey, itemPath);
+    const QStringList parts = SplitPath(itemPath, nodekey::SecondField(deviceKey));
+    for (qsizetype level = 0; level < keys.size(); ++level) {
+        const int count = BranchCount(keys[level]);
+        if (count < 0) {
+            m_host.AddNode(level == 0 ? deviceKey : keys[level - 1], parts[level], keys[level], QStringLiteral("1"),
+                           images::kItemBranch, kBranchFlags);
+            m_host.SetNodeProperty(keys[level], kPropertyItemCount, QStringLiteral("1"));
+        } else {
+            m_host.SetNodeProperty(keys[level], kPropertyItemCount, QString::number(count + 1));
+        }
+    }
+}
+
+void ProjectTree::ItemDeleted(const QString& deviceKey, const QString& itemPath) {
+    const QStringList keys = LevelKeys(deviceKey, itemPath);
+    // Deepest first, so an emptied folder goes before its parent is looked at.
+    for (qsizetype level = keys.size() - 1; level >= 0; --level) {
+        const int count = BranchCount(keys[level]);
+        if (count < 0) continue;
+        if (count <= 1)
+            m_host.RemoveNode(keys[level]);
+        else
+            m_host.SetNodeProperty(keys[level], kPropertyItemCount, QString::number(count - 1));
+    }
+}
+
+void ProjectTree::ItemPathChanged(const QString& deviceKey, const QString& oldPath, const QString& newPath) {
+    if (oldPath == newPath) return;
+    ItemDeleted(deviceKey, oldPath);
+    ItemAdded(deviceKey, newPath);
+}
+
+QString ProjectTree::RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey,
+                                       const QString& identifyingField) {
+    const int id = nodekey::NodeId(nodekey::DeviceKeyOf(deviceKey));
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT * FROM TpdbDevices WHERE ID =%1").arg(id), data.Connection());
+    if (rs.IsEOF()) return QString();
+    const int blobMode = Int(rs, "BlobMode");
+    const QString newKey = nodekey::DeviceKey(id, Str(rs, "HierarchBrowseSeparator"), blobMode == kOwnDriverMode);
+    m_host.SetNodeProperty(deviceKey, kPropertyKey, newKey);
+    m_host.SetNodeProperty(newKey, kPropertyText, DeviceText(Str(rs, "Name"), Str(rs, "ShortDescriptor")));
+    for (const QString& child : m_host.GetChildKeys(newKey, 1)) m_host.RemoveNode(child);
+    AddItemBranches(data.Connection(), newKey, id, identifyingField);
+    m_host.SelectNode(newKey);
+    return newKey;
+}
+
+}  // namespace ov::host

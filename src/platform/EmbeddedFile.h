@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace ov {
+
+// A file built into the program (icons and the like).
+struct EmbeddedFile {
+    const char* name;  // file name without folder and extension
+    const unsigned char* data;
+    std::size_t size;
+};
+
+}  // namespace ov

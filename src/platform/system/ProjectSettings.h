@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/system/IniFile.h"
+
+#include <QString>
+#include <optional>
+
+namespace ov::sys {
+
+class Registry;
+
+// The project settings service: settings kept per project in a file beside
+// the project file ("/x/plant.ovs" keeps them in "/x/plant.settings.ini").
+// Opened with the same project argument the editor gets, a file path or a
+// registered project name. Reading from a project without a settings file
+// gives the defaults; the file is made by the first Write.
+class ProjectSettings {
+public:
+    // False when the argument is empty or names no registered project; a
+    // registry that cannot be read throws RegistryError.
+    bool Open(const QString& projectArgument, const Registry& registry);
+    void Close() { m_file.reset(); }
+    bool IsOpen() const { return m_file.has_value(); }
+    // Empty while closed.
+    QString FilePath() const { return m_file ? m_file->Path() : QString(); }
+
+    // While closed, Read gives the default and the changes fail.
+    QString Read(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+    bool Write(const QString& section, const QString& key, const QString& value);
+    bool DeleteSection(const QString& section);
+
+    static QString SettingsFileFor(const QString& projectFile);
+
+private:
+    std::optional<IniFile> m_file;
+};
+
+}  // namespace ov::sys

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+namespace ov::settings {
+
+// The editor's bilingual table of captions and messages, looked up by number
+// in the user-interface language (German 1031 or English 1033). The language
+// is chosen once per process; any other LCID means German.
+class TextTable {
+public:
+    static constexpr int kGerman = 1031;
+    static constexpr int kEnglish = 1033;
+
+    // The process-wide table, filled with the built-in entries.
+    static TextTable& Instance();
+
+    void SetLanguage(int lcid);
+    int Language() const { return m_offset == 0 ? kGerman : kEnglish; }
+    int LanguageOffset() const { return m_offset; }
+
+    // The text with this number, or "Resource <id> not found".
+    QString Text(int id) const;
+    bool Contains(int id) const;
+
+    // Stores the texts of one entry: texts[i] under the key of id + i * 100000.
+    void AddEntry(int id, std::initializer_list<QString> texts);
+
+    // Caption localisation from a control's tag: each "C<number>" token
+    // (either case) names the caption's text; other tokens are ignored.
+    // Gives the caption, or nothing when the tag holds no caption token.
+    std::optional<QString> CaptionFromTag(const QString& tag) const;
+
+private:
+    TextTable();
+    static QString StoreKey(int key) { return QString::number(key) + u'R'; }
+
+    QHash<QString, QString> m_store;
+    int m_offset = 0;
+};
+
+// Shorthand for TextTable::Instance().Text(id).
+QString Text(int id);
+
+}  // namespace ov::settings

@@ -1,0 +1,254 @@
+#include "editor/frmtabgridOPC.h"
+#include "host/CToolbox.h"
+#include "host/NodeKey.h"
+#include "host/Rights.h"
+#include "model/DataConnection.h"
+#include "platform/host/HelpViewer.h"
+#include "platform/host/WindowMessages.h"
+#include "platform/system/ProjectSettings.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace ov;
+using State = host::Connect::State;
+namespace nk = ov::host::nodekey;
+
+namespace {
+
+const QString kVersionKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0");
+
+class ConnectTest : public ::testing::Test {
+protected:
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    void WriteSetting(const test::TempProject& target, const QString& value) {
+        sys::ProjectSettings settings;
+        ASSERT_TRUE(settings.Open(target.Path(), harness.Registry()));
+        ASSERT_TRUE(settings.Write(QStringLiteral("OVOPCEditor"), QStringLiteral("ExternalAuthorizationLevel"), value));
+    }
+
+    test::SessionHarness harness;
+    test::TempProject project{test::TempProject::Content::Demo};
+};
+
+TEST_F(ConnectTest, AuthorizationLevelOfTheProjectDecidesWhetherTheAddInStarts) {
+    WriteSetting(project, QStringLiteral("4"));
+    harness.Start(project.Path(), false);
+    EXPECT_EQ(harness.Session().SessionState(), State::Inactive);
+    EXPECT_EQ(harness.Host().NodeCount(), 0);
+    harness.Load();
+    EXPECT_FALSE(harness.Session().IsLoaded()) << "an inactive add-in loads nothing";
+
+    harness.Restart();
+    harness.Start(project.Path(), true);
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized) << "with an owner the check is skipped";
+
+    WriteSetting(project, QStringLiteral("5"));
+    harness.Restart();
+    harness.Start(project.Path(), false);
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+}
+
+TEST_F(ConnectTest, WithoutTheSettingTheAddInStarts) {
+    harness.Start(project.Path(), false);
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    const auto* root = harness.Host().Find(nk::kRoot);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->tag, QStringLiteral("0"));
+    EXPECT_EQ(root->image, host::images::kEditor);
+    EXPECT_TRUE(root->flags.expanded && root->flags.addInRoot && !root->flags.sorted);
+    EXPECT_EQ(harness.Host().Icons().size(), 7);
+    EXPECT_EQ(harness.Host().NodeCount(), 1) << "nothing else is loaded yet";
+}
+
+TEST_F(ConnectTest, ProjectArgumentIsAFileOrARegisteredName) {
+    // Extension in capitals with a trailing blank: still a file path.
+    const QString upper = QFileInfo(project.Path()).absolutePath() + QStringLiteral("/Plant.OVS");
+    ASSERT_TRUE(QFile::copy(project.Path(), upper));
+    harness.Start(upper + u' ');
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    harness.Load();
+    EXPECT_TRUE(harness.Session().IsLoaded());
+
+    harness.Restart();
+    ASSERT_TRUE(harness.Registry().WriteValue(sys::Hive::LocalMachine, kVersionKey + QStringLiteral("\\Projects\\project"),
+                                              QStringLiteral("Path"), QFileInfo(project.Path()).absolutePath()));
+    harness.Start(QStringLiteral("project"));
+    EXPECT_EQ(harness.Session().ProjectFile(), QFileInfo(project.Path()).absoluteFilePath());
+    harness.Load();
+    EXPECT_TRUE(harness.Session().IsLoaded());
+
+    for (const QString& bad : {QStringLiteral("NotRegistered"), QString()}) {
+        harness.Restart();
+        harness.Start(bad);
+        EXPECT_EQ(harness.Host().NodeCount(), 0) << bad.toStdString();
+        EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << "an unresolved project shows no message";
+    }
+}
+
+TEST_F(ConnectTest, BrokenRegistryLeavesTheAddInWithoutNodes) {
+    QFile file(harness.RegistryFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\x00\x01[[[garbage\n=\n", 16));
+    file.close();
+    harness.Start(QStringLiteral("Plant"));
+    EXPECT_EQ(harness.Host().NodeCount(), 0);
+
+    QFile::remove(harness.RegistryFile());
+    QDir().mkdir(harness.RegistryFile());  // cannot be read at all
+    harness.Restart();
+    harness.Start(QStringLiteral("Plant"));
+    EXPECT_EQ(harness.Host().NodeCount(), 0);
+    harness.Restart();
+    harness.Start(project.Path());
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized) << "a file path needs no registry";
+}
+
+TEST_F(ConnectTest, LoadingOpensTheDatabaseWithTheDirectTables) {
+    harness.Start(project.Path());
+    harness.Session().NodeClick(QString(), nk::kRoot, QString());
+    ASSERT_TRUE(harness.Session().IsLoaded());
+    auto* data = harness.Session().Window()->Data();
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(data->IsOpen());
+    EXPECT_EQ(data->OpenRecordsetCount(), 3);
+    EXPECT_EQ(data->Connections().Index(), QStringLiteral("Connection"));
+    EXPECT_EQ(harness.Host().SelectedKey(), nk::kRoot);
+    EXPECT_TRUE(harness.Host().TreeHasFocus());
+    EXPECT_TRUE(Window().IsSubclassed());
+    EXPECT_EQ(Window().Parent(), harness.Host().GetHostWindow());
+    EXPECT_EQ(Window().CurrentNode(), nk::kRoot);
+    EXPECT_FALSE(Window().SwitchViewFlag()) << "a new project has unique item accesses: the item-access view";
+}
+
+TEST_F(ConnectTest, AProjectWithoutOptionalTablesOpens) {
+    {
+        auto c = project.Open();
+        c->Execute(QStringLiteral("DROP TABLE TpdbAlign"));
+        c->Execute(QStringLiteral("DROP TABLE TpdbSimulation"));
+    }
+    harness.Start(project.Path());
+    harness.Load();
+    ASSERT_TRUE(harness.Session().IsLoaded());
+    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 1);
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
+}
+
+TEST_F(ConnectTest, AFileThatIsNoDatabaseIsReportedAndLoadsNothing) {
+    const QString bad = QFileInfo(project.Path()).absolutePath() + QStringLiteral("/broken.ovs");
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(300, 'x'));
+    file.close();
+    harness.Start(bad);
+    harness.Session().NodeClick(QString(), nk::kRoot, QString());
+    EXPECT_FALSE(harness.Session().IsLoaded());
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown()[0].text.startsWith(settings::Text(1309)));
+    EXPECT_EQ(harness.Host().NodeCount(), 1) << "only the root";
+    EXPECT_EQ(QFileInfo(bad).size(), 300);
+}
+
+TEST_F(ConnectTest, TerminateSavesPendingChangesAndClosesEverything) {
+    harness.Start(project.Path());
+    harness.Load();
+    db::Recordset& items = harness.Session().Window()->Data()->OpenCommand(QStringLiteral("rsOPCItems"));
+    items.SetValue(QStringLiteral("Comment"), QStringLiteral("kept at close"));
+    harness.Session().Terminate();
+    EXPECT_EQ(harness.Session().SessionState(), State::Ended);
+    EXPECT_EQ(harness.Host().NodeCount(), 0);
+    EXPECT_EQ(harness.Session().Window(), nullptr);
+    EXPECT_FALSE(QFile::exists(project.Path() + QStringLiteral("-wal"))) << "the last connection closed";
+    EXPECT_GE(host::DefaultHelpViewer().CloseAllCalls(), 1);
+
+    auto check = project.Open();
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE Comment = 'kept at close'"), *check);
+    EXPECT_EQ(rs.RecordCount(), 1);
+}
+
+TEST_F(ConnectTest, ReloadRebuildsTheBranchAndKeepsTheStudio) {
+    harness.Start(project.Path());
+    harness.Load();
+    const int nodes = harness.Host().NodeCount();
+    harness.Session().Window()->Data()->OpenCommand(QStringLiteral("rsOPCGroups"));
+    harness.Host().ClearCalls();
+    harness.Session().Reload();
+    EXPECT_TRUE(harness.Session().IsLoaded());
+    EXPECT_EQ(harness.Host().NodeCount(), nodes);
+    EXPECT_EQ(harness.Host().RefusedCalls(), 0);
+    EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SetNodeProperty(OPCE0, 10, false)")));
+    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 3) << "the old recordsets are gone";
+}
+
+TEST_F(ConnectTest, RightsFollowTheLevelAtEveryCheck) {
+    host::CToolbox toolbox;
+    const auto set = [&](qint16 level, bool overwrite) { toolbox.SetExternalAuthorizationLevel(level, overwrite); };
+    set(0, false);
+    EXPECT_TRUE(host::HasEditRight() && host::HasCreateRight() && host::HasDeleteRight());
+    set(4, true);
+    EXPECT_TRUE(host::HasEditRight());
+    EXPECT_TRUE(host::HasCreateRight());
+    EXPECT_FALSE(host::HasDeleteRight());
+    set(2, true);
+    EXPECT_FALSE(host::HasEditRight());
+    set(5, true);
+    EXPECT_TRUE(host::HasDeleteRight());
+    host::Authorization::Current() = {};
+}
+
+TEST_F(ConnectTest, NodeEventsReachTheWindow) {
+    harness.Start(project.Path());
+    auto& session = harness.Session();
+    session.NodeClick(QString(), QStringLiteral("XYZ1"), QString());
+    EXPECT_FALSE(session.IsLoaded()) << "keys of other add-ins are not ours";
+
+    session.NodeClick(QString(), nk::UnitClassKey(1, true), QString());
+    ASSERT_TRUE(session.IsLoaded());
+    EXPECT_EQ(Window().FrontGrid(), QStringLiteral("tdbU"));
+    session.NodeClick(QString(), nk::kGroups, QString());
+    EXPECT_EQ(Window().FrontGrid(), QStringLiteral("tdbG"));
+    session.NodeClick(QString(), nk::GroupKey(2), QString());
+    EXPECT_EQ(Window().FrontGrid(), QStringLiteral("tdbI"));
+    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(2));
+
+    int key = host::keys::kF6;
+    session.NodeKeyDown(QString(), QStringLiteral("OPCS2"), QString(), key, host::keys::kAlt);
+    EXPECT_EQ(Window().FocusedGrid(), QStringLiteral("tdbS"));
+    key = host::keys::kF1;
+    const auto before = host::DefaultHelpViewer().Requests().size();
+    session.NodeKeyDown(QString(), QStringLiteral("OPCD0"), QString(), key, 0);
+    ASSERT_EQ(host::DefaultHelpViewer().Requests().size(), before + 1);
+    EXPECT_EQ(host::DefaultHelpViewer().Requests().back().topic, 82100);
+    EXPECT_TRUE(host::DefaultHelpViewer().Requests().back().helpFile.endsWith(QStringLiteral("helpfiles/Itemsystem.chm")));
+
+    for (int ascii : {3, 22, 65}) {
+        int pressed = ascii;
+        session.NodeKeyPress(QString(), nk::kRoot, QString(), pressed);
+        EXPECT_EQ(pressed, ascii == 65 ? 65 : 0);
+    }
+}
+
+TEST_F(ConnectTest, AnnouncedTextChangesDropTheCachedTextTable) {
+    harness.Start(project.Path());
+    harness.Load();
+    db::Recordset& texts = harness.Session().Window()->Data()->OpenCommand(QStringLiteral("rsidxTexts"));
+    texts.SetValue(QStringLiteral("L1033"), QStringLiteral("unsaved"));
+    const quint32 message = host::RegisterWindowMessage(QStringLiteral("OV_EDITORS"));
+    harness.Session().WindowMessage(message, 0x100, 1);
+    EXPECT_EQ(texts.State(), db::ObjectState::Open) << "only lParam 2 announces texts";
+    harness.Session().WindowMessage(message, 0x100, 2);
+    EXPECT_EQ(texts.State(), db::ObjectState::Closed);
+    auto check = project.Open();
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT * FROM TidxTexts WHERE L1033 = 'unsaved'"), *check);
+    EXPECT_EQ(rs.RecordCount(), 0) << "the pending change was discarded";
+}
+
+}  // namespace

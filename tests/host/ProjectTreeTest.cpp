@@ -1,0 +1,179 @@
+#include "host/NodeKey.h"
+#include "host/ProjectTree.h"
+#include "model/DataConnection.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+using host::InMemoryHost;
+using host::ProjectTree;
+namespace nk = ov::host::nodekey;
+
+namespace {
+
+const QString Y = QString(QChar(0xFF));
+
+QString Count(InMemoryHost& h, const QString& key) {
+    QVariant value;
+    if (h.GetNodeProperty(key, host::kPropertyItemCount, value) != 0) return QStringLiteral("<none>");
+    return value.toString();
+}
+
+QStringList Children(InMemoryHost& h, const QString& key) {
+    const auto* node = h.Find(key);
+    return node ? node->children : QStringList();
+}
+
+class ProjectTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish); }
+    void TearDown() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman); }
+
+    // A loaded session on a project that the test fills first.
+    void Load(const test::TempProject& project) {
+        harness.Start(project.Path());
+        harness.Load();
+        ASSERT_TRUE(harness.Session().IsLoaded());
+    }
+
+    test::SessionHarness harness;
+};
+
+TEST_F(ProjectTreeTest, DemoBranchInItsOrder) {
+    test::TempProject project(test::TempProject::Content::Demo);
+    Load(project);
+    InMemoryHost& h = harness.Host();
+    EXPECT_EQ(h.RefusedCalls(), 0);
+    EXPECT_EQ(Children(h, nk::kRoot),
+              (QStringList{nk::kInternal, nk::kExternal, nk::kGroups, nk::kUnits, nk::kStructures}));
+    EXPECT_EQ(h.Find(nk::kInternal)->text, QStringLiteral("Internal"));
+    EXPECT_EQ(h.Find(nk::kInternal)->image, host::images::kInternal);
+
+    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+    EXPECT_EQ(Children(h, nk::kExternal), (QStringList{plc, nk::DeviceKey(2, QString(), true), nk::DeviceKey(3, QString(), false)}));
+    EXPECT_EQ(h.Find(plc)->text, QStringLiteral("PLC1: Filling lines"));
+    EXPECT_EQ(Children(h, plc), (QStringList{plc + Y + QStringLiteral("Line1"), plc + Y + QStringLiteral("Line2")}));
+    EXPECT_EQ(Count(h, plc + Y + QStringLiteral("Line1")), QStringLiteral("9"));
+    EXPECT_EQ(Count(h, plc + Y + QStringLiteral("Line1.Motor1")), QStringLiteral("3"));
+    EXPECT_EQ(Count(h, plc + Y + QStringLiteral("Line2.Pump")), QStringLiteral("2"));
+    EXPECT_EQ(Count(h, plc + Y + QStringLiteral("Line2.Pump.Alarm")), QStringLiteral("1"));
+    EXPECT_FALSE(h.HasNode(plc + Y + QStringLiteral("Line1.Motor1.Speed"))) << "items themselves get no node";
+    EXPECT_TRUE(Children(h, nk::DeviceKey(2, QString(), true)).isEmpty()) << "no separator, no folders";
+
+    EXPECT_EQ(Children(h, nk::kGroups), (QStringList{nk::GroupKey(1), nk::GroupKey(2), nk::GroupKey(3)}))
+        << "in the order of the group table";
+    EXPECT_EQ(Children(h, nk::GroupKey(1)), (QStringList{nk::GroupDeviceKey(1, 1), nk::GroupDeviceKey(1, 2), nk::GroupDeviceKey(1, 3)}));
+    EXPECT_EQ(h.Find(nk::GroupDeviceKey(1, 3))->text, QStringLiteral("Weather: Roof weather station"));
+    EXPECT_EQ(Children(h, nk::ProcessUnitsKey()), QStringList{nk::UnitClassKey(1, true)});
+    EXPECT_EQ(Children(h, nk::ViewUnitsKey()), QStringList{nk::UnitClassKey(2, false)});
+    EXPECT_EQ(Children(h, nk::kStructures), (QStringList{QStringLiteral("OPCS1"), QStringLiteral("OPCS2")}));
+}
+
+TEST_F(ProjectTreeTest, FoldersFromHandMadeItems) {
+    test::TempProject project;
+    {
+        auto c = project.Open();
+        c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'Dev', '.')"));
+        c->Execute(QStringLiteral("INSERT INTO TpdbUnitClasses (Name, SwitchType) VALUES ('Odd', 2)"));
+        for (const char* name : {"A.B.x", "A.B.y", "Single", "Trailing.", "A.C"})
+            c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                       {QString::fromUtf8(name), QString::fromUtf8(name)});
+        QStringList deep;
+        for (int i = 0; i < 200; ++i) deep << QStringLiteral("L%1").arg(i);
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                   {deep.join(u'.'), QStringLiteral("deep")});
+    }
+    Load(project);
+    InMemoryHost& h = harness.Host();
+    const QString dev = nk::DeviceKey(1, QStringLiteral("."), false);
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A")), QStringLiteral("3"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.B")), QStringLiteral("2"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Trailing")), QStringLiteral("1")) << "a separator at the end";
+    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("Single")));
+    EXPECT_TRUE(Children(h, nk::ProcessUnitsKey()).isEmpty());
+    EXPECT_TRUE(Children(h, nk::ViewUnitsKey()).isEmpty()) << "a class of another switch type is not shown";
+
+    // The alias function is off in a new project, so folders follow the item access.
+    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("L0"))) << "'deep' has no separator in its item access";
+    EXPECT_EQ(h.RefusedCalls(), 0);
+}
+
+TEST_F(ProjectTreeTest, DepthIsBoundedAndFollowsTheNameInTheAliasView) {
+    test::TempProject project;
+    QStringList deep;
+    for (int i = 0; i < 200; ++i) deep << QStringLiteral("L%1").arg(i);
+    {
+        auto c = project.Open();
+        c->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));  // alias function on
+        c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'Dev', '.')"));
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, 'x')"), {deep.join(u'.')});
+    }
+    Load(project);
+    InMemoryHost& h = harness.Host();
+    int depth = 0;
+    QString key = nk::DeviceKey(1, QStringLiteral("."), false);
+    while (Children(h, key).size() == 1) {
+        key = Children(h, key)[0];
+        ++depth;
+    }
+    EXPECT_EQ(depth, ProjectTree::kMaxBranchLevels);
+    EXPECT_EQ(Count(h, key), QStringLiteral("1"));
+}
+
+TEST_F(ProjectTreeTest, BranchesFollowAddsDeletesAndRenames) {
+    InMemoryHost h;
+    ProjectTree tree(h);
+    const QString dev = nk::DeviceKey(4, QStringLiteral("/"), false);
+    h.AddNode(QString(), QStringLiteral("Dev"), dev, QString(), host::images::kDevice, {});
+    tree.ItemAdded(dev, QStringLiteral("Hall/Line/Motor"));
+    tree.ItemAdded(dev, QStringLiteral("Hall/Line/Pump"));
+    tree.ItemAdded(dev, QStringLiteral("Hall/Door"));
+    tree.ItemAdded(dev, QStringLiteral("Top"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall")), QStringLiteral("3"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall/Line")), QStringLiteral("2"));
+    EXPECT_EQ(h.Find(dev + Y + QStringLiteral("Hall/Line"))->tag, QStringLiteral("1")) << "added later";
+
+    tree.ItemPathChanged(dev, QStringLiteral("Hall/Line/Pump"), QStringLiteral("Yard/Pump"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall/Line")), QStringLiteral("1"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Yard")), QStringLiteral("1"));
+
+    tree.ItemDeleted(dev, QStringLiteral("Hall/Line/Motor"));
+    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("Hall/Line"))) << "an emptied folder goes";
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall")), QStringLiteral("1"));
+    tree.ItemDeleted(dev, QStringLiteral("Hall/Door"));
+    EXPECT_EQ(Children(h, dev), QStringList{dev + Y + QStringLiteral("Yard")});
+    EXPECT_EQ(h.RefusedCalls(), 0);
+}
+
+TEST_F(ProjectTreeTest, WhereBranchesAreMaintained) {
+    EXPECT_TRUE(ProjectTree::MaintainsBranches(nk::DeviceKey(1, QStringLiteral("."), false)));
+    EXPECT_TRUE(ProjectTree::MaintainsBranches(nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("A")));
+    EXPECT_FALSE(ProjectTree::MaintainsBranches(nk::DeviceKey(2, QString(), true)));
+    EXPECT_FALSE(ProjectTree::MaintainsBranches(nk::kInternal));
+    EXPECT_FALSE(ProjectTree::MaintainsBranches(nk::GroupKey(1)));
+    EXPECT_FALSE(ProjectTree::MaintainsBranches(nk::GroupDeviceKey(1, 1)));
+}
+
+TEST_F(ProjectTreeTest, RefreshingADeviceRebuildsItsKeyTextAndFolders) {
+    test::TempProject project(test::TempProject::Content::Demo);
+    Load(project);
+    InMemoryHost& h = harness.Host();
+    const QString oldKey = nk::DeviceKey(1, QStringLiteral("."), false);
+    auto* data = harness.Session().Window()->Data();
+    data->Connection().Execute(
+        QStringLiteral("UPDATE TpdbDevices SET HierarchBrowseSeparator = '_', Name = 'PLC9', ShortDescriptor = 'x' WHERE ID = 1"));
+    data->Connection().Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = 'Hall_' || ID WHERE DeviceID = 1"));
+    harness.Session().RefreshDeviceNode(oldKey);
+    const QString newKey = nk::DeviceKey(1, QStringLiteral("_"), false);
+    EXPECT_FALSE(h.HasNode(oldKey));
+    ASSERT_TRUE(h.HasNode(newKey));
+    EXPECT_EQ(h.Find(newKey)->text, QStringLiteral("PLC9: x"));
+    EXPECT_EQ(Children(h, newKey), QStringList{newKey + Y + QStringLiteral("Hall")});
+    EXPECT_EQ(Count(h, newKey + Y + QStringLiteral("Hall")), QStringLiteral("14"));
+    EXPECT_EQ(h.SelectedKey(), newKey);
+    EXPECT_EQ(harness.Session().Window()->CurrentNode(), newKey) << "the refreshed node is activated";
+}
+
+}  // namespace

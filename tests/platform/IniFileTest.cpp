@@ -1,0 +1,196 @@
+#include "platform/system/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using ov::sys::IniFile;
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    QString Path(const char* name = "test.ini") const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+    QString Make(const QByteArray& content, const char* name = "test.ini") const {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        return file.fileName();
+    }
+
+    static QByteArray Content(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(IniFileTest, ReadsNamesWithoutRegardToLetterCase) {
+    const IniFile ini(Make("[Motor]\n"
+                           "  Speed = 1500  \n"
+                           "Name=\"  Pump 1 \"\n"
+                           "Connection=Data Source=x;Mode=Read\n"
+                           "Half=\"open\n"
+                           "[F\xC3\xBCllstand]\n"
+                           "\xC3\x84nderung=ja\n"));
+    EXPECT_EQ(ini.Read("motor", "SPEED", "x"), "1500");
+    EXPECT_EQ(ini.Read("MOTOR", "name", "x"), "  Pump 1 ") << "quotes go, the blanks inside them stay";
+    EXPECT_EQ(ini.Read("Motor", "Connection", "x"), "Data Source=x;Mode=Read");
+    EXPECT_EQ(ini.Read("Motor", "Half", "x"), "\"open");
+    EXPECT_EQ(ini.Read(QStringLiteral("F\u00dcLLSTAND"), QStringLiteral("\u00e4nderung"), "x"), "ja");
+}
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
+    const IniFile missing(Path("missing.ini"));
+    EXPECT_EQ(missing.FileAccess(), IniFile::Access::Missing);
+    EXPECT_TRUE(missing.IsReadable());
+    EXPECT_EQ(missing.Read("A", "k", "default"), "default");
+    EXPECT_TRUE(missing.Sections().isEmpty());
+
+    const IniFile ini(Make("loose=1\n[A]\nthis line has no equals sign\nk=v\nempty=\n"));
+    EXPECT_EQ(ini.FileAccess(), IniFile::Access::Readable);
+    EXPECT_EQ(ini.Read("B", "k", "default"), "default");
+    EXPECT_EQ(ini.Read("A", "other", "default"), "default");
+    EXPECT_EQ(ini.Read("A", "empty", "default"), "") << "an empty value is a value";
+    EXPECT_EQ(ini.Read("", "loose", "default"), "default") << "lines before the first section belong to none";
+    EXPECT_EQ(ini.Keys("A"), QStringList({"k", "empty"}));
+}
+
+TEST_F(IniFileTest, ListsSectionsAndKeysInFileOrderAsWritten) {
+    const IniFile ini(Make("[Zeta]\nb=1\nA=2\nB=3\n[alpha]\n[ZETA]\nc=4\n[Mid]\n"));
+    EXPECT_EQ(ini.Sections(), QStringList({"Zeta", "alpha", "Mid"}));
+    EXPECT_EQ(ini.Keys("zeta"), QStringList({"b", "A"}));
+    EXPECT_TRUE(ini.Keys("alpha").isEmpty());
+}
+
+TEST_F(IniFileTest, TheFirstOfRepeatedSectionsAndKeysCounts) {
+    IniFile ini(Make("[A]\nk=1\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n"));
+    EXPECT_EQ(ini.Read("A", "k", "x"), "1");
+    EXPECT_EQ(ini.Read("A", "j", "x"), "x");
+    ASSERT_TRUE(ini.Write("a", "K", "9"));
+    EXPECT_EQ(Content(ini.Path()), "[A]\nk=9\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n");
+}
+
+TEST_F(IniFileTest, SeesChangesMadeByAnotherProgram) {
+    const IniFile ini(Make("[A]\nk=1\n"));
+    EXPECT_EQ(ini.Read("A", "k", "x"), "1");
+    Make("[A]\nk=2\n");
+    EXPECT_EQ(ini.Read("A", "k", "x"), "2");
+}
+
+TEST_F(IniFileTest, WriteChangesOnlyTheValue) {
+    const QByteArray before =
+        "; settings of the line\n"
+        "version=3\n"
+        "\n"
+        "[Motor]\n"
+        "# speed in rpm\n"
+        "Speed = 1500\n"
+        "not an entry\n"
+        "Name=Pump\n"
+        "; K\xE4lte in Latin-1, kept as it is\n"
+        "\n"
+        "[Valve]\n"
+        "Speed=2\n";
+    QByteArray after = before;
+    after.replace("Speed = 1500", "Speed = 1750");
+    IniFile ini(Make(before));
+    ASSERT_TRUE(ini.Write("MOTOR", "speed", "1750"));
+    EXPECT_EQ(Content(ini.Path()), after);
+    ASSERT_TRUE(ini.Write("Motor", "Speed", "1750"));
+    EXPECT_EQ(Content(ini.Path()), after) << "writing the same value changes nothing";
+}
+
+TEST_F(IniFileTest, WriteAddsAMissingKeyAfterTheLastKeyOfItsSection) {
+    IniFile ini(Make("[A]\na=1\n; closing comment\n\n[B]\n[C]\nc=1"));
+    ASSERT_TRUE(ini.Write("a", "new", "2"));
+    ASSERT_TRUE(ini.Write("B", "b", "3"));
+    ASSERT_TRUE(ini.Write("C", "d", "4"));
+    EXPECT_EQ(Content(ini.Path()), "[A]\na=1\nnew=2\n; closing comment\n\n[B]\nb=3\n[C]\nc=1\nd=4")
+        << "a file without a final line end keeps it that way";
+}
+
+TEST_F(IniFileTest, WriteAppendsAMissingSectionAtTheEnd) {
+    IniFile ini(Make("[A]\na=1\n"));
+    ASSERT_TRUE(ini.Write("New", "x", "1"));
+    EXPECT_EQ(Content(ini.Path()), "[A]\na=1\n\n[New]\nx=1\n");
+
+    IniFile endsBlank(Make("[A]\na=1\n\n", "blank.ini"));
+    ASSERT_TRUE(endsBlank.Write("New", "x", "1"));
+    EXPECT_EQ(Content(endsBlank.Path()), "[A]\na=1\n\n[New]\nx=1\n");
+
+    IniFile created(Path("created.ini"));
+    ASSERT_TRUE(created.Write("New", "x", "1"));
+    EXPECT_EQ(Content(created.Path()), "[New]\nx=1\n");
+
+    IniFile noFolder(Path("no/such/folder.ini"));
+    EXPECT_FALSE(noFolder.Write("New", "x", "1"));
+    EXPECT_FALSE(QDir(Path("no")).exists()) << "folders are not created";
+}
+
+TEST_F(IniFileTest, KeepsCrLfLineEndsAndTheBom) {
+    IniFile ini(Make("\xEF\xBB\xBF[A]\r\na=1\r\n; note\r\n"));
+    EXPECT_EQ(ini.Sections(), QStringList({"A"}));
+    ASSERT_TRUE(ini.Write("A", "a", "2"));
+    ASSERT_TRUE(ini.Write("A", "b", "3"));
+    ASSERT_TRUE(ini.Write("B", "c", "4"));
+    EXPECT_EQ(Content(ini.Path()), "\xEF\xBB\xBF[A]\r\na=2\r\nb=3\r\n; note\r\n\r\n[B]\r\nc=4\r\n");
+}
+
+TEST_F(IniFileTest, WrittenValuesReadBackExactly) {
+    IniFile ini(Path());
+    for (const QString& value : {QString(" padded "), QString("\"quoted\""), QString(), QString("a=b;c")}) {
+        ASSERT_TRUE(ini.Write("A", "k", value));
+        EXPECT_EQ(ini.Read("A", "k", "default"), value);
+    }
+    const QByteArray before = Content(ini.Path());
+    EXPECT_FALSE(ini.Write("A", "k", "two\nlines"));
+    EXPECT_FALSE(ini.Write("A", "a=b", "1"));
+    EXPECT_FALSE(ini.Write("A", ";k", "1"));
+    EXPECT_FALSE(ini.Write("", "k", "1"));
+    EXPECT_EQ(Content(ini.Path()), before);
+}
+
+TEST_F(IniFileTest, DeletesKeysAndWholeSections) {
+    IniFile ini(Make("top=1\n[A]\na=1\nb=2\nA=3\n\n[B]\nb=1\n; last line of B\n[C]\nc=1\n[b]\nx=1\n"));
+    ASSERT_TRUE(ini.DeleteKey("a", "a"));
+    EXPECT_EQ(ini.Read("A", "a", "gone"), "gone") << "a repeated key does not come back";
+    ASSERT_TRUE(ini.DeleteSection("B"));
+    EXPECT_EQ(Content(ini.Path()), "top=1\n[A]\nb=2\n\n[C]\nc=1\n");
+
+    const QByteArray before = Content(ini.Path());
+    EXPECT_TRUE(ini.DeleteKey("A", "missing"));
+    EXPECT_TRUE(ini.DeleteSection("Missing"));
+    EXPECT_EQ(Content(ini.Path()), before);
+
+    IniFile missing(Path("missing.ini"));
+    EXPECT_TRUE(missing.DeleteSection("A"));
+    EXPECT_FALSE(QFile::exists(missing.Path())) << "deleting from no file makes none";
+}
+
+TEST_F(IniFileTest, AnUnreadablePathReadsEmptyAndIsNeverReplaced) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.ini"));
+    IniFile ini(Path("folder.ini"));
+    EXPECT_EQ(ini.FileAccess(), IniFile::Access::Unreadable);
+    EXPECT_FALSE(ini.IsReadable());
+    EXPECT_EQ(ini.Read("A", "k", "default"), "default");
+    EXPECT_TRUE(ini.Sections().isEmpty());
+    EXPECT_FALSE(ini.Write("A", "k", "1"));
+    EXPECT_FALSE(ini.DeleteSection("A"));
+    EXPECT_TRUE(QFileInfo(ini.Path()).isDir());
+}
+
+TEST_F(IniFileTest, AReadOnlyFileIsReadButNotChanged) {
+    IniFile ini(Make("[A]\nk=1\n"));
+    ASSERT_TRUE(QFile::setPermissions(ini.Path(), QFile::ReadOwner | QFile::ReadGroup));
+    EXPECT_EQ(ini.Read("A", "k", "x"), "1");
+    EXPECT_FALSE(ini.Write("A", "k", "2"));
+    EXPECT_FALSE(ini.DeleteKey("A", "k"));
+    EXPECT_EQ(Content(ini.Path()), "[A]\nk=1\n");
+}
+
+}  // namespace

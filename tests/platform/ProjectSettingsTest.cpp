@@ -1,0 +1,87 @@
+#include "platform/system/ProjectResolution.h"
+#include "platform/system/ProjectSettings.h"
+#include "platform/system/Registry.h"
+#include "platform/system/RegistryError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ov::sys;
+
+namespace {
+
+QString ProjectKey(const QString& name) { return kProjectsKey.toString() + u'\\' + name; }
+
+class ProjectSettingsTest : public ::testing::Test {
+protected:
+    ProjectSettingsTest() : m_registry(m_dir.filePath("registry.ini")) {
+        EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey("Plant1"), "Path", m_dir.path() + "/"));
+        EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey("Plant2"), "Path", "/srv/plants\\"));
+        EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey("NoPath"), "Description", "no folder"));
+    }
+
+    QString InFolder(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+    QTemporaryDir m_dir;
+    Registry m_registry;
+};
+
+TEST_F(ProjectSettingsTest, ResolvesFilePathsAndRegisteredNames) {
+    EXPECT_EQ(ResolveProjectFile("C:/x/Plant.OVS ", m_registry), "C:/x/Plant.OVS");
+    EXPECT_EQ(ResolveProjectFile("Plant1", m_registry), InFolder("Plant1.ovs"));
+    EXPECT_EQ(ResolveProjectFile("Plant1  ", m_registry), InFolder("Plant1.ovs"));
+    EXPECT_EQ(ResolveProjectFile("Plant2", m_registry), "/srv/plants/Plant2.ovs");
+
+    EXPECT_EQ(ResolveProjectFile("Unregistered", m_registry), "");
+    EXPECT_EQ(ResolveProjectFile("NoPath", m_registry), "");
+    EXPECT_EQ(ResolveProjectFile("", m_registry), "");
+    EXPECT_EQ(ResolveProjectFile("   ", m_registry), "");
+    EXPECT_EQ(ResolveProjectFile("Plant.ovs.bak", m_registry), "") << "only the extension .ovs makes a file path";
+}
+
+TEST_F(ProjectSettingsTest, AnUnreadableRegistryFailsNamesButNotFilePaths) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("broken.ini"));
+    const Registry broken(InFolder("broken.ini"));
+    EXPECT_THROW(ResolveProjectFile("Plant1", broken), RegistryError);
+    EXPECT_EQ(ResolveProjectFile("/x/plant.ovs", broken), "/x/plant.ovs");
+    ProjectSettings settings;
+    EXPECT_THROW(settings.Open("Plant1", broken), RegistryError);
+}
+
+TEST_F(ProjectSettingsTest, SettingsLiveBesideTheProjectAndSurviveReopening) {
+    ProjectSettings settings;
+    ASSERT_TRUE(settings.Open("Plant1", m_registry));
+    EXPECT_EQ(settings.FilePath(), InFolder("Plant1.settings.ini"));
+    EXPECT_EQ(settings.Read("Export", "Folder", "none"), "none") << "no settings file yet";
+    ASSERT_TRUE(settings.Write("Export", "Folder", "/tmp/out"));
+    ASSERT_TRUE(settings.Write("Columns", "Width", "120"));
+    settings.Close();
+    EXPECT_EQ(settings.FilePath(), "");
+    EXPECT_EQ(settings.Read("Export", "Folder", "closed"), "closed");
+    EXPECT_FALSE(settings.Write("Export", "Folder", "/elsewhere"));
+
+    // The same project opened by its file finds the same settings.
+    ProjectSettings byFile;
+    ASSERT_TRUE(byFile.Open(InFolder("Plant1.OVS"), m_registry));
+    EXPECT_EQ(byFile.FilePath(), InFolder("Plant1.settings.ini"));
+    EXPECT_EQ(byFile.Read("export", "folder", "x"), "/tmp/out");
+    ASSERT_TRUE(byFile.DeleteSection("Export"));
+    EXPECT_EQ(byFile.Read("Export", "Folder", "gone"), "gone");
+    EXPECT_EQ(byFile.Read("Columns", "Width", "x"), "120");
+
+    EXPECT_EQ(ProjectSettings::SettingsFileFor("/x/plant.v2.ovs"), "/x/plant.v2.settings.ini");
+}
+
+TEST_F(ProjectSettingsTest, OpenFailsWithoutAProjectAndLeavesNoneOpen) {
+    ProjectSettings settings;
+    EXPECT_FALSE(settings.Open("", m_registry));
+    ASSERT_TRUE(settings.Open("Plant1", m_registry));
+    EXPECT_FALSE(settings.Open("Unregistered", m_registry));
+    EXPECT_FALSE(settings.IsOpen());
+    EXPECT_FALSE(settings.Write("A", "k", "1"));
+    EXPECT_FALSE(QFile::exists(InFolder("Plant1.settings.ini")));
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+#include "settings/TextEntries.h"
+#include "settings/TextTable.h"
+
+#include <QSet>
+#include <gtest/gtest.h>
+
+using ov::settings::TextTable;
+
+namespace {
+
+class TextTableTest : public ::testing::Test {
+protected:
+    void TearDown() override { table.SetLanguage(TextTable::kGerman); }
+    TextTable& table = TextTable::Instance();
+};
+
+TEST_F(TextTableTest, EveryEntryExistsInBothLanguages) {
+    const auto entries = ov::settings::BuiltInTextEntries();
+    EXPECT_EQ(entries.size(), 480u);
+    QSet<int> ids;
+    for (const auto& entry : entries) {
+        ids.insert(entry.id);
+        EXPECT_FALSE(QString::fromUtf8(entry.english).isEmpty()) << entry.id;
+        EXPECT_FALSE(QString::fromUtf8(entry.german).isEmpty()) << entry.id;
+        // Placeholders are replaced by the callers: a translation must keep them.
+        for (const char* placeholder : {"<cn>", "<it>", "<i>", "<DataError>", "<Number>", "<testtext>", "<testControl>"})
+            EXPECT_EQ(QString::fromUtf8(entry.english).contains(QLatin1String(placeholder)),
+                      QString::fromUtf8(entry.german).contains(QLatin1String(placeholder)))
+                << entry.id << " " << placeholder;
+    }
+    EXPECT_EQ(ids.size(), 480);
+}
+
+TEST_F(TextTableTest, LooksUpInTheChosenLanguage) {
+    table.SetLanguage(TextTable::kEnglish);
+    EXPECT_EQ(table.Text(501), QStringLiteral("Items "));
+    EXPECT_EQ(table.Text(504), QStringLiteral("External"));
+    EXPECT_EQ(table.Text(11), QStringLiteral("Cancel"));
+    EXPECT_TRUE(table.Text(909).contains(QStringLiteral("<i>")));
+    EXPECT_EQ(table.Text(1107), QStringLiteral("Copy of "));
+    table.SetLanguage(TextTable::kGerman);
+    EXPECT_EQ(table.Text(504), QStringLiteral("Extern"));
+    EXPECT_EQ(table.Text(11), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(table.Text(1108), QStringLiteral("Kopie("));
+    EXPECT_EQ(table.Text(909),
+              QStringLiteral("Die Anzahl der Felder der Import-csv-Datei stimmen in Zeile <i> nicht mit dem Datenbankformat überein"));
+}
+
+TEST_F(TextTableTest, OtherLanguagesMeanGerman) {
+    table.SetLanguage(1036);
+    EXPECT_EQ(table.Language(), TextTable::kGerman);
+    EXPECT_EQ(table.Text(503), QStringLiteral("Gruppierungen"));
+}
+
+TEST_F(TextTableTest, MissingNumbersNameThemselvesInEitherLanguage) {
+    EXPECT_EQ(table.Text(99999), QStringLiteral("Resource 99999 not found"));
+    table.SetLanguage(TextTable::kEnglish);
+    EXPECT_EQ(table.Text(2), QStringLiteral("Resource 2 not found"));
+    EXPECT_FALSE(table.Contains(2));
+    EXPECT_TRUE(table.Contains(2201));
+    EXPECT_TRUE(table.Text(2201).contains(QStringLiteral("\r\n"))) << "two-line texts keep their line break";
+}
+
+TEST_F(TextTableTest, CaptionsComeFromTagTokens) {
+    table.SetLanguage(TextTable::kEnglish);
+    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("C1502,A12")), std::optional<QString>(QStringLiteral("Name")));
+    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("a3,c1502")), std::optional<QString>(QStringLiteral("Name")));
+    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("A1502")), std::nullopt);
+    EXPECT_EQ(table.CaptionFromTag(QString()), std::nullopt);
+    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("Cxyz")), std::nullopt);
+}
+
+}  // namespace

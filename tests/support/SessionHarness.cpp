@@ -1,0 +1,36 @@
+#include "support/SessionHarness.h"
+
+#include "editor/AddinEntry.h"
+#include "host/Rights.h"
+#include "platform/system/SystemTools.h"
+#include "platform/ui/MessageBox.h"
+
+namespace ov::test {
+
+SessionHarness::SessionHarness() {
+    sys::SystemTools::Instance().SetRegistryFile(RegistryFile());
+    m_registry = std::make_unique<sys::Registry>(RegistryFile());
+    host::Authorization::Current() = {};
+    ui::DefaultMessageBoxes().Clear();
+    editor::InstallEditorWindow();
+    Restart();
+}
+
+SessionHarness::~SessionHarness() {
+    m_session.reset();
+    sys::SystemTools::Instance().SetRegistryFile(QString());
+}
+
+void SessionHarness::Restart() {
+    m_session.reset();
+    m_host = std::make_unique<host::InMemoryHost>();
+    m_session = std::make_unique<host::Connect>();
+}
+
+void SessionHarness::Start(const QString& project, bool withOwner) {
+    m_session->Initialize(project, QString(), m_host.get(), withOwner ? m_host.get() : nullptr);
+}
+
+void SessionHarness::Load() { m_session->NodeExpand(QString(), QStringLiteral("OPCE0"), QString()); }
+
+}  // namespace ov::test
