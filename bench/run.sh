@@ -3,6 +3,12 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=OFF >/dev/null
-cmake --build "$build" --target bench_recordset >/dev/null
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=OFF &&
+       cmake --build "$build" --target bench_recordset; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "bench: build failed" >&2
+    exit 1
+fi
 "$build/bench/bench_recordset"

@@ -3,7 +3,7 @@
 function(ov_warnings target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-        -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
+        -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough
         -Werror)
 endfunction()
 
