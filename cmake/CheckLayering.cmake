@@ -2,7 +2,7 @@ cmake_minimum_required(VERSION 3.25)
 # Fails when a layer includes a layer above it, or when code outside the
 # renderers and the studio includes Qt Widgets. Run as a test.
 set(allowed_platform platform)
-set(allowed_model platform model)
+set(allowed_model platform settings model)
 set(allowed_settings platform settings)
 set(allowed_host platform model settings host)
 set(allowed_editor platform model settings host editor)

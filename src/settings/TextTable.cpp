@@ -1,5 +1,6 @@
 #include "settings/TextTable.h"
 
+#include "platform/ui/Form.h"
 #include "settings/TextEntries.h"
 
 #include <QStringList>
@@ -44,5 +45,17 @@ std::optional<QString> TextTable::CaptionFromTag(const QString& tag) const {
 }
 
 QString Text(int id) { return TextTable::Instance().Text(id); }
+
+}  // namespace ov::settings
+
+namespace ov::settings {
+
+void LocaliseCaptions(ui::Form& form) {
+    const TextTable& table = TextTable::Instance();
+    if (const auto caption = table.CaptionFromTag(form.tag)) form.caption = *caption;
+    for (const auto& control : form.Controls()) {
+        if (const auto caption = table.CaptionFromTag(control->tag)) control->caption = *caption;
+    }
+}
 
 }  // namespace ov::settings

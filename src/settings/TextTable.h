@@ -4,6 +4,10 @@
 #include <QString>
 #include <optional>
 
+namespace ov::ui {
+class Form;
+}
+
 namespace ov::settings {
 
 // The editor's bilingual table of captions and messages, looked up by number
@@ -43,5 +47,8 @@ private:
 
 // Shorthand for TextTable::Instance().Text(id).
 QString Text(int id);
+
+// Gives every control of a dialog the caption its tag names ("C1502").
+void LocaliseCaptions(ui::Form& form);
 
 }  // namespace ov::settings

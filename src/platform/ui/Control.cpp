@@ -1,0 +1,27 @@
+#include "platform/ui/Control.h"
+
+namespace ov::ui {
+
+QString Control::FullName() const {
+    return m_index < 0 ? m_name : QStringLiteral("%1(%2)").arg(m_name).arg(m_index);
+}
+
+QVariant Control::SelectedData() const {
+    if (listIndex < 0 || static_cast<std::size_t>(listIndex) >= list.Size()) return QVariant();
+    return list.Items()[static_cast<std::size_t>(listIndex)].value;
+}
+
+QString Control::SelectedText() const {
+    if (listIndex < 0 || static_cast<std::size_t>(listIndex) >= list.Size()) return QString();
+    return list.Items()[static_cast<std::size_t>(listIndex)].text;
+}
+
+bool Control::Select(const QVariant& textOrData) {
+    std::optional<std::size_t> index = list.IndexOfText(textOrData.toString());
+    if (!index) index = list.IndexOfValue(textOrData);
+    if (!index) return false;
+    listIndex = static_cast<int>(*index);
+    return true;
+}
+
+}  // namespace ov::ui

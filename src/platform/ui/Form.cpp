@@ -1,0 +1,148 @@
+#include "platform/ui/Form.h"
+
+namespace ov::ui {
+
+Form::Form(const QString& name) : m_name(name) {}
+
+Form::~Form() = default;
+
+Control& Form::Add(ControlType type, const QString& name, int index) {
+    if (Find(name, index)) throw FormError(QStringLiteral("The form %1 already has a control %2.").arg(m_name, name));
+    m_controls.push_back(std::make_unique<Control>(type, name, index));
+    return *m_controls.back();
+}
+
+Control* Form::Find(const QString& name, int index) {
+    for (const auto& control : m_controls)
+        if (control->Index() == index && control->Name().compare(name, Qt::CaseInsensitive) == 0) return control.get();
+    return nullptr;
+}
+
+const Control* Form::Find(const QString& name, int index) const { return const_cast<Form*>(this)->Find(name, index); }
+
+Control& Form::Get(const QString& name, int index) {
+    Control* control = Find(name, index);
+    if (!control)
+        throw FormError(QStringLiteral("The form %1 has no control %2.")
+                            .arg(m_name, index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index)));
+    return *control;
+}
+
+std::vector<Control*> Form::ControlArray(const QString& name) {
+    std::vector<Control*> elements;
+    for (const auto& control : m_controls)
+        if (control->Index() >= 0 && control->Name().compare(name, Qt::CaseInsensitive) == 0) elements.push_back(control.get());
+    return elements;
+}
+
+void Form::Load() {
+    if (m_loaded) return;
+    m_loaded = true;
+    OnLoad();
+}
+
+void Form::Activate() {
+    m_shown = true;
+    OnActivate();
+}
+
+void Form::Unload() {
+    if (!m_loaded) return;
+    OnUnload();
+    m_loaded = false;
+    m_shown = false;
+}
+
+void Form::Hide(bool confirmed) {
+    m_confirmed = confirmed;
+    m_shown = false;
+}
+
+Control& Form::Usable(const QString& name, int index) {
+    Control& control = Get(name, index);
+    if (!control.enabled || !control.visible)
+        throw FormError(QStringLiteral("The control %1 of %2 is %3.")
+                            .arg(control.FullName(), m_name,
+                                 control.enabled ? QStringLiteral("hidden") : QStringLiteral("disabled")));
+    return control;
+}
+
+void Form::UserSetText(const QString& name, const QString& text, int index) {
+    Control& control = Usable(name, index);
+    if (control.locked) throw FormError(QStringLiteral("The control %1 of %2 is read-only.").arg(control.FullName(), m_name));
+    control.text = control.maxLength > 0 ? text.left(control.maxLength) : text;
+    OnEvent(control, FormEvent::Change);
+}
+
+void Form::UserCheck(const QString& name, bool checked, int index) {
+    Control& control = Usable(name, index);
+    if (control.Type() == ControlType::OptionButton) {
+        if (checked) UserClick(name, index);
+        return;
+    }
+    control.checkState = checked ? 1 : 0;
+    OnEvent(control, FormEvent::Click);
+}
+
+bool Form::UserChoose(const QString& name, const QVariant& textOrData, int index) {
+    Control& control = Usable(name, index);
+    if (!control.Select(textOrData)) return false;
+    OnEvent(control, control.Type() == ControlType::TabStrip ? FormEvent::TabChanged : FormEvent::Click);
+    return true;
+}
+
+void Form::UserClick(const QString& name, int index) {
+    Control& control = Usable(name, index);
+    if (control.Type() == ControlType::OptionButton) {
+        // Option buttons in one container exclude each other.
+        for (const auto& other : m_controls)
+            if (other->Type() == ControlType::OptionButton && other->container == control.container &&
+                other->tabPage == control.tabPage)
+                other->checkState = 0;
+        control.checkState = 1;
+    } else if (control.Type() == ControlType::CheckBox) {
+        control.checkState = control.checkState == 1 ? 0 : 1;
+    }
+    OnEvent(control, FormEvent::Click);
+}
+
+void Form::UserDblClick(const QString& name, int index) { OnEvent(Usable(name, index), FormEvent::DblClick); }
+
+void Form::UserEditCell(const QString& name, int row, int column, const QVariant& value) {
+    Control& control = Usable(name, -1);
+    GridData& g = control.grid;
+    if (row < 0 || static_cast<std::size_t>(row) >= g.rows.size() || column < 0 || column >= g.columnCaptions.size())
+        throw FormError(QStringLiteral("The grid %1 of %2 has no cell (%3, %4).").arg(name, m_name).arg(row).arg(column));
+    if (static_cast<std::size_t>(column) < g.columnLocked.size() && g.columnLocked[static_cast<std::size_t>(column)])
+        throw FormError(QStringLiteral("The column %1 of %2 cannot be changed.").arg(g.columnCaptions[column], name));
+    auto& cells = g.rows[static_cast<std::size_t>(row)];
+    if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(static_cast<std::size_t>(column) + 1);
+    cells[static_cast<std::size_t>(column)] = value;
+    g.currentRow = row;
+    g.currentColumn = column;
+    OnEvent(control, FormEvent::CellEdited);
+}
+
+void Form::UserSelectTab(const QString& name, int page) {
+    Control& control = Usable(name, -1);
+    if (page < 0 || static_cast<std::size_t>(page) >= control.list.Size())
+        throw FormError(QStringLiteral("The tab strip %1 of %2 has no page %3.").arg(name, m_name).arg(page));
+    control.listIndex = page;
+    OnEvent(control, FormEvent::TabChanged);
+}
+
+bool Form::PressFlagged(bool defaultButton) {
+    for (const auto& control : m_controls) {
+        if (control->Type() != ControlType::CommandButton) continue;
+        if ((defaultButton ? control->isDefault : control->isCancel) && control->enabled && control->visible) {
+            OnEvent(*control, FormEvent::Click);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Form::PressDefault() { return PressFlagged(true); }
+bool Form::PressCancel() { return PressFlagged(false); }
+
+}  // namespace ov::ui

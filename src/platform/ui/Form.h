@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/ui/Control.h"
+
+#include <QString>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace ov::ui {
+
+enum class FormEvent { Click, Change, DblClick, CellEdited, TabChanged };
+
+// A control was named that the form does not have, or a person could not
+// have done what was asked (typing into a disabled box).
+class FormError : public std::runtime_error {
+public:
+    explicit FormError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// A dialog as a model: named controls and the dialog's own event handlers.
+// People act on it through the User* methods, which the Qt renderer calls
+// from its widgets and scripts call directly; both run the same handlers.
+class Form {
+public:
+    explicit Form(const QString& name);
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    const QString& Name() const { return m_name; }
+    QString caption;
+    QString tag;
+    bool keyPreview = false;
+
+    Control& Add(ControlType type, const QString& name, int index = -1);
+    Control* Find(const QString& name, int index = -1);
+    const Control* Find(const QString& name, int index = -1) const;
+    Control& Get(const QString& name, int index = -1);  // throws FormError when missing
+    const std::vector<std::unique_ptr<Control>>& Controls() const { return m_controls; }
+    std::vector<Control*> ControlArray(const QString& name);
+
+    // Lifecycle: loaded once, activated each time it is shown, hidden with
+    // the person's decision, unloaded after use.
+    void Load();
+    void Activate();
+    void Unload();
+    bool IsLoaded() const { return m_loaded; }
+    bool IsShown() const { return m_shown; }
+    void Show() { m_shown = true; }
+    void Hide(bool confirmed);
+    bool Confirmed() const { return m_confirmed; }
+
+    // What a person does.
+    void UserSetText(const QString& name, const QString& text, int index = -1);
+    void UserCheck(const QString& name, bool checked, int index = -1);
+    bool UserChoose(const QString& name, const QVariant& textOrData, int index = -1);
+    void UserClick(const QString& name, int index = -1);
+    void UserDblClick(const QString& name, int index = -1);
+    void UserEditCell(const QString& name, int row, int column, const QVariant& value);
+    void UserSelectTab(const QString& name, int page);
+    // Enter and Escape: the default and the cancel button; false when the
+    // form has none that can be pressed.
+    bool PressDefault();
+    bool PressCancel();
+
+protected:
+    virtual void OnLoad() {}
+    virtual void OnActivate() {}
+    virtual void OnUnload() {}
+    virtual void OnEvent(Control& /*control*/, FormEvent /*event*/) {}
+
+private:
+    Control& Usable(const QString& name, int index);
+    bool PressFlagged(bool defaultButton);
+
+    QString m_name;
+    std::vector<std::unique_ptr<Control>> m_controls;
+    bool m_loaded = false;
+    bool m_shown = false;
+    bool m_confirmed = false;
+};
+
+}  // namespace ov::ui
