@@ -1,0 +1,276 @@
+#include "model/CIndexTexts.h"
+#include "model/DataConnection.h"
+#include "platform/db/Recordset.h"
+#include "settings/TextTable.h"
+#include "support/TempProject.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+using model::CIndexTexts;
+using ov::test::TempProject;
+
+namespace {
+
+const QChar Y = QChar(0xFF);
+
+QString DeviceKey(int id) { return QStringLiteral("OPCD") + QString::number(id) + Y + u'.' + Y + u'O'; }
+QString StructureKey(int id) { return QStringLiteral("OPCS") + QString::number(id); }
+
+class CIndexTextsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        data.Open(project.Path());
+        plc = Insert(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('PLC1')"), QStringLiteral("TpdbDevices"));
+    }
+
+    int Insert(const QString& sql, const QString& table, db::Connection* connection = nullptr) {
+        db::Connection& c = connection ? *connection : data.Connection();
+        c.Execute(sql);
+        return Value(c, QStringLiteral("SELECT MAX(ID) FROM ") + table).toInt();
+    }
+
+    static QVariant Value(db::Connection& connection, const QString& sql) {
+        db::Recordset rs;
+        rs.Open(sql, connection);
+        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
+    }
+
+    // What another program sees in the file.
+    db::Connection& Other() {
+        if (!other) other = project.Open();
+        return *other;
+    }
+    QVariant Stored(int textId, const char* column) {
+        return Value(Other(), QStringLiteral("SELECT %1 FROM TidxTexts WHERE ID = %2").arg(QLatin1String(column)).arg(textId));
+    }
+    int TextCount() { return Value(Other(), QStringLiteral("SELECT COUNT(*) FROM TidxTexts")).toInt(); }
+
+    TempProject project;
+    model::DataConnection data;
+    std::unique_ptr<db::Connection> other;
+    CIndexTexts texts;
+    int plc = 0;
+};
+
+TEST_F(CIndexTextsTest, FirstTextOfAnItemCreatesARecordNamedAfterDeviceAndItem) {
+    texts.Init(data);
+    ASSERT_TRUE(texts.TextsEnabled());
+    for (const QVariant& none : {QVariant(), QVariant(0), QVariant(QString())}) {
+        const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor.Speed"), none, QStringLiteral(" An "), 1031);
+        ASSERT_GT(id, 0);
+        EXPECT_EQ(Stored(id, "Name").toString(), QStringLiteral("PLC1.Motor.Speed"));
+        EXPECT_EQ(Stored(id, "ParentID").toInt(), texts.ItemsGroupId());
+        EXPECT_TRUE(Stored(id, "L1033").isNull());
+        EXPECT_EQ(texts.GetItemText(QString::number(id), 1031), QStringLiteral(" An "));
+        EXPECT_EQ(texts.GetItemText(id, 1033), QString());
+    }
+    EXPECT_EQ(TextCount(), 3);
+    EXPECT_EQ(texts.GetItemText(0, 1031), QString());
+    EXPECT_EQ(texts.GetItemText(QVariant(), 1031), QString());
+}
+
+TEST_F(CIndexTextsTest, BlankTextWithoutRecordCreatesNothing) {
+    texts.Init(data);
+    for (const QVariant& none : {QVariant(), QVariant(0), QVariant(QString()), QVariant(4711)})
+        EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), none, QStringLiteral("  "), 1031), 0);
+    EXPECT_EQ(TextCount(), 0);
+}
+
+TEST_F(CIndexTextsTest, RecordLivesAsLongAsOneLanguageHasText) {
+    texts.Init(data);
+    const QString key = DeviceKey(plc);
+    const int id = texts.ChangeItemText(key, QStringLiteral("Motor"), QVariant(), QStringLiteral("Motor an"), 1031);
+    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QStringLiteral("Motor on"), 1033), id);
+    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QStringLiteral("Motor ein"), 1031), id);
+    EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Motor ein"));
+
+    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QStringLiteral(" \t"), 1031), id);
+    EXPECT_EQ(Stored(id, "L1031").toString(), QString());
+    EXPECT_EQ(texts.GetItemText(id, 1033), QStringLiteral("Motor on"));
+
+    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QString(), 1033), 0);
+    EXPECT_EQ(TextCount(), 0);
+    EXPECT_EQ(texts.GetItemText(id, 1033), QString());
+}
+
+TEST_F(CIndexTextsTest, OwnerNameComesFromTheKeysKind) {
+    // Same ID as the device: only the key's kind tells them apart.
+    const int drive = Insert(QStringLiteral("INSERT INTO TpdbStructDefs (ID, Name) VALUES (%1, 'Drive')").arg(plc),
+                             QStringLiteral("TpdbStructDefs"));
+    texts.Init(data);
+    const int member = texts.ChangeItemText(StructureKey(drive), QStringLiteral("Speed"), 0, QStringLiteral("x"), 1033);
+    EXPECT_EQ(Stored(member, "Name").toString(), QStringLiteral("Drive.Speed"));
+
+    // Internal variables and unknown owners have no name to put in front.
+    const int internal = texts.ChangeItemText(DeviceKey(0), QStringLiteral("Counter"), 0, QStringLiteral("x"), 1033);
+    EXPECT_EQ(Stored(internal, "Name").toString(), QStringLiteral("Counter"));
+    const int unknown = texts.ChangeItemText(QStringLiteral("OPCS"), QStringLiteral("Loose"), 0, QStringLiteral("x"), 1033);
+    EXPECT_EQ(Stored(unknown, "Name").toString(), QStringLiteral("Loose"));
+
+    // Owners made after Init, here and by another program, are found.
+    const int added = Insert(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('Weather')"), QStringLiteral("TpdbDevices"));
+    const int elsewhere = Insert(QStringLiteral("INSERT INTO TpdbStructDefs (Name) VALUES ('Valve')"),
+                                 QStringLiteral("TpdbStructDefs"), &Other());
+    const int a = texts.ChangeItemText(DeviceKey(added), QStringLiteral("Temp"), 0, QStringLiteral("x"), 1033);
+    const int b = texts.ChangeItemText(StructureKey(elsewhere), QStringLiteral("Open"), 0, QStringLiteral("x"), 1033);
+    EXPECT_EQ(Stored(a, "Name").toString(), QStringLiteral("Weather.Temp"));
+    EXPECT_EQ(Stored(b, "Name").toString(), QStringLiteral("Valve.Open"));
+}
+
+TEST_F(CIndexTextsTest, LongNamesAreCutToTheNameFieldAndTheTextIsKept) {
+    const QString longName = QString(200, u'D');
+    data.Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET Name = ? WHERE ID = ?"), {longName, plc});
+    texts.Init(data);
+    const int id = texts.ChangeItemText(DeviceKey(plc), QString(200, u'I'), 0, QStringLiteral("Text"), 1031);
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(Stored(id, "Name").toString(), (longName + u'.' + QString(200, u'I')).left(255));
+    EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Text"));
+}
+
+TEST_F(CIndexTextsTest, CopyTakesEveryLanguageUnderTheNewName) {
+    texts.Init(data);
+    const int source = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("A"), 0, QStringLiteral("Eins"), 1031);
+    texts.ChangeItemText(DeviceKey(plc), QStringLiteral("A"), source, QStringLiteral("One"), 1033);
+
+    const int copy = texts.CopyItemText(DeviceKey(plc), source, QStringLiteral("B"));
+    ASSERT_GT(copy, 0);
+    EXPECT_NE(copy, source);
+    EXPECT_EQ(Stored(copy, "Name").toString(), QStringLiteral("PLC1.B"));
+    EXPECT_EQ(Stored(copy, "ParentID").toInt(), texts.ItemsGroupId());
+    EXPECT_EQ(texts.GetItemText(copy, 1031), QStringLiteral("Eins"));
+    EXPECT_EQ(texts.GetItemText(copy, 1033), QStringLiteral("One"));
+    // The copy is a text of its own.
+    texts.ChangeItemText(DeviceKey(plc), QStringLiteral("B"), copy, QStringLiteral("Zwei"), 1031);
+    EXPECT_EQ(texts.GetItemText(source, 1031), QStringLiteral("Eins"));
+
+    const int count = TextCount();
+    for (const QVariant& none : {QVariant(), QVariant(QString()), QVariant(0), QVariant(copy + 100)})
+        EXPECT_EQ(texts.CopyItemText(DeviceKey(plc), none, QStringLiteral("C")), 0);
+    EXPECT_EQ(TextCount(), count);
+}
+
+TEST_F(CIndexTextsTest, RenameAndDeleteTouchOnlyAnExistingRecord) {
+    texts.Init(data);
+    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Old"), 0, QStringLiteral("Text"), 1031);
+    texts.RenameText(DeviceKey(plc), id, QStringLiteral("New"));
+    EXPECT_EQ(Stored(id, "Name").toString(), QStringLiteral("PLC1.New"));
+    texts.RenameText(DeviceKey(0), QString::number(id), QStringLiteral("Newer"));
+    EXPECT_EQ(Stored(id, "Name").toString(), QStringLiteral("Newer"));
+    EXPECT_EQ(texts.GetItemText(id, 1031), QStringLiteral("Text"));
+
+    texts.RenameText(DeviceKey(plc), id + 1, QStringLiteral("Nobody"));
+    texts.RenameText(DeviceKey(plc), QVariant(), QStringLiteral("Nobody"));
+    texts.DeleteItemText(id + 1);
+    texts.DeleteItemText(QVariant());
+    EXPECT_EQ(TextCount(), 1);
+
+    texts.DeleteItemText(id);
+    EXPECT_EQ(TextCount(), 0);
+    EXPECT_EQ(texts.GetItemText(id, 1031), QString());
+}
+
+TEST_F(CIndexTextsTest, TextDeletedElsewhereReadsEmptyAndAChangeStartsANewRecord) {
+    texts.Init(data);
+    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031);
+    EXPECT_EQ(texts.GetItemText(id, 1031), QStringLiteral("Text"));
+    Other().Execute(QStringLiteral("DELETE FROM TidxTexts WHERE ID = ?"), {id});
+
+    EXPECT_EQ(texts.GetItemText(id, 1031), QString());
+    const int renewed = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Neu"), 1031);
+    EXPECT_GT(renewed, 0);
+    EXPECT_NE(renewed, id);
+    EXPECT_EQ(texts.GetItemText(renewed, 1031), QStringLiteral("Neu"));
+}
+
+TEST_F(CIndexTextsTest, LanguageWithoutColumnHasNoTextAndChangesNothing) {
+    texts.Init(data);
+    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031);
+    EXPECT_EQ(texts.GetItemText(id, 1036), QString());
+    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Texte"), 1036), id);
+    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), QVariant(), QStringLiteral("Texte"), 1036), 0);
+    EXPECT_EQ(TextCount(), 1);
+    EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Text"));
+}
+
+TEST_F(CIndexTextsTest, ProjectWithoutTextIdKeepsTextsEmpty) {
+    const int id = Insert(QStringLiteral("INSERT INTO TidxTexts (Name, L1031) VALUES ('PLC1.Motor', 'Text')"),
+                          QStringLiteral("TidxTexts"));
+    for (const char* table : {"TpdbStructMembers", "TpdbItems"}) {
+        texts.Terminate();
+        data.Connection().Execute(QStringLiteral("ALTER TABLE %1 DROP COLUMN TextID").arg(QLatin1String(table)));
+        texts.Init(data);
+        EXPECT_FALSE(texts.TextsEnabled()) << table;
+        EXPECT_EQ(texts.GetItemText(id, 1031), QString());
+        EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Neu"), 1031), 0);
+        EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Pump"), 0, QStringLiteral("Neu"), 1031), 0);
+        EXPECT_EQ(TextCount(), 1);
+        EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Text"));
+    }
+}
+
+TEST_F(CIndexTextsTest, ItemsGroupIsFoundOrAdded) {
+    const QString matching = QStringLiteral("SELECT COUNT(*) FROM TidxGroups WHERE ParentID = 0 AND Type = -3");
+    const int templateGroup = Value(data.Connection(), QStringLiteral("SELECT ID FROM TidxGroups")).toInt();
+    texts.Init(data);
+    EXPECT_EQ(texts.ItemsGroupId(), templateGroup);
+
+    // Neither a nested items group nor another top-level group will do.
+    data.Connection().Execute(QStringLiteral("DELETE FROM TidxGroups"));
+    data.Connection().Execute(QStringLiteral("INSERT INTO TidxGroups (Name, ParentID, Type) VALUES ('Nested', 5, -3)"));
+    data.Connection().Execute(QStringLiteral("INSERT INTO TidxGroups (Name, ParentID, Type) VALUES ('Other', 0, -1)"));
+    auto& table = settings::TextTable::Instance();
+    const int language = table.Language();
+    table.SetLanguage(settings::TextTable::kEnglish);
+    const QString englishName = settings::Text(2800);
+    texts.Init(data);
+    table.SetLanguage(language);
+
+    const int added = texts.ItemsGroupId();
+    EXPECT_GT(added, templateGroup);
+    EXPECT_EQ(Value(Other(), matching).toInt(), 1);
+    const QString group = QStringLiteral("SELECT %1 FROM TidxGroups WHERE ID = ") + QString::number(added);
+    EXPECT_EQ(Value(Other(), group.arg(QStringLiteral("Name"))).toString(), englishName);
+    EXPECT_EQ(Value(Other(), group.arg(QStringLiteral("[Delete]"))).toInt(), 0);
+    EXPECT_EQ(Value(Other(), group.arg(QStringLiteral("Rename"))).toInt(), 0);
+
+    texts.Init(data);
+    EXPECT_EQ(texts.ItemsGroupId(), added);
+    EXPECT_EQ(Value(Other(), matching).toInt(), 1);
+    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1033);
+    EXPECT_EQ(Stored(id, "ParentID").toInt(), added);
+}
+
+TEST_F(CIndexTextsTest, ClosingTheTextsDropsAPendingChangeAndReadsAfresh) {
+    texts.Init(data);
+    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Alt"), 1031);
+    db::Recordset& rs = texts.TextsRecordset();
+    ASSERT_TRUE(rs.Seek({id}));
+    rs.SetValue(QStringLiteral("L1031"), QStringLiteral("pending"));
+
+    texts.CloseIdxSystemRecordset();
+    EXPECT_EQ(rs.State(), db::ObjectState::Closed);
+    EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Alt"));
+    EXPECT_EQ(texts.GetItemText(id, 1031), QStringLiteral("Alt"));
+    EXPECT_EQ(rs.State(), db::ObjectState::Open);
+
+    // Another editor changes and adds texts and says so.
+    Other().Execute(QStringLiteral("UPDATE TidxTexts SET L1031 = 'Neu' WHERE ID = ?"), {id});
+    const int added = Insert(QStringLiteral("INSERT INTO TidxTexts (Name, L1033) VALUES ('x', 'New')"),
+                             QStringLiteral("TidxTexts"), &Other());
+    texts.CloseIdxSystemRecordset();
+    EXPECT_EQ(texts.GetItemText(id, 1031), QStringLiteral("Neu"));
+    EXPECT_EQ(texts.GetItemText(added, 1033), QStringLiteral("New"));
+}
+
+TEST_F(CIndexTextsTest, WithoutAProjectNothingIsReadOrWritten) {
+    EXPECT_FALSE(texts.TextsEnabled());
+    EXPECT_EQ(texts.GetItemText(1, 1031), QString());
+    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031), 0);
+    EXPECT_EQ(texts.CopyItemText(DeviceKey(plc), 1, QStringLiteral("B")), 0);
+    texts.RenameText(DeviceKey(plc), 1, QStringLiteral("B"));
+    texts.DeleteItemText(1);
+    EXPECT_EQ(TextCount(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+#include "model/CVT_Types.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/ValueList.h"
+#include "support/TempProject.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+using model::CVT_Types;
+using ov::test::TempProject;
+
+namespace {
+
+const std::vector<int> kItemCodes{0, 2, 3, 4, 5, 7, 8, 11, 16, 17, 18, 19};
+
+std::vector<int> Values(const ui::ValueList& list) {
+    std::vector<int> values;
+    for (const ui::ValueItem& item : list.Items()) values.push_back(item.value.toInt());
+    return values;
+}
+
+TEST(CVT_Types, TextOfACodeGivenInAnyNumericForm) {
+    const CVT_Types types;
+    EXPECT_EQ(types.GetTextFromID(256), QStringLiteral("VT_BIT"));
+    EXPECT_EQ(types.GetTextFromID(12), QStringLiteral("VT_VARIANT"));
+    EXPECT_EQ(types.GetTextFromID(QStringLiteral("12")), QStringLiteral("VT_VARIANT"));
+    EXPECT_EQ(types.GetTextFromID(5.0), QStringLiteral("VT_R8"));
+    EXPECT_EQ(types.GetTextFromID(QVariant::fromValue<qint16>(17)), QStringLiteral("VT_UI1"));
+    EXPECT_EQ(types.GetTextFromID(0), QStringLiteral("NOT DEFINED"));
+
+    // Stored codes outside the table still display.
+    for (const QVariant& odd : {QVariant(9), QVariant(-1), QVariant(65537), QVariant(12.5), QVariant(QStringLiteral("012")),
+                                QVariant(QStringLiteral("VT_R8")), QVariant()})
+        EXPECT_EQ(types.GetTextFromID(odd), QStringLiteral("NOT DEFINED")) << odd.toString().toStdString();
+}
+
+TEST(CVT_Types, CodeOfATextIgnoresLetterCase) {
+    const CVT_Types types;
+    EXPECT_EQ(types.GetIDFromText(QStringLiteral("vt_r8")), 5);
+    EXPECT_EQ(types.GetIDFromText(QStringLiteral("Vt_Bit")), 256);
+    EXPECT_EQ(types.GetIDFromText(QStringLiteral("VT_DEZIMAL")), 14);
+    EXPECT_EQ(types.GetIDFromText(QString()), 0);
+    EXPECT_EQ(types.GetIDFromText(QStringLiteral("VT_R8 ")), 0);
+    EXPECT_EQ(types.GetIDFromText(QStringLiteral("VT_I8")), 0);
+
+    // Both lookups are built from one table: every text leads back to its code.
+    for (const CVT_Types::TypeRow& row : CVT_Types::Table())
+        EXPECT_EQ(types.GetIDFromText(types.GetTextFromID(row.code)), row.code) << row.text;
+}
+
+TEST(CVT_Types, BitIsOfferedToMembersOnlyAndUnofferedCodesToNobody) {
+    const CVT_Types types;
+    EXPECT_EQ(types.ItemTypes(), kItemCodes);
+    std::vector<int> memberCodes = kItemCodes;
+    memberCodes.push_back(256);
+    EXPECT_EQ(types.MemberTypes(), memberCodes);
+}
+
+TEST(CVT_Types, CombinedCodeStandsForSimpleTypesAndStructures) {
+    EXPECT_EQ(CVT_Types::DecodeCombined(65537), std::make_pair(12, 1));
+    EXPECT_EQ(CVT_Types::DecodeCombined(65536 + 65535), std::make_pair(12, 65535));
+    EXPECT_EQ(CVT_Types::DecodeCombined(65536), std::make_pair(65536, 0)) << "only codes above 65536 are structures";
+    EXPECT_EQ(CVT_Types::DecodeCombined(256), std::make_pair(256, 0));
+    EXPECT_EQ(CVT_Types::DecodeCombined(12), std::make_pair(12, 0));
+
+    EXPECT_EQ(CVT_Types::CombinedCode(12, 1), 65537);
+    EXPECT_EQ(CVT_Types::CombinedCode(5, 0), 5);
+    // A stored 12 without a structure is the variant type, shown as such.
+    EXPECT_EQ(CVT_Types::CombinedCode(12, 0), 12);
+    EXPECT_EQ(CVT_Types().GetTextFromID(CVT_Types::CombinedCode(12, 0)), QStringLiteral("VT_VARIANT"));
+    for (const int structId : {1, 42, 65535})
+        EXPECT_EQ(CVT_Types::DecodeCombined(CVT_Types::CombinedCode(12, structId)), std::make_pair(12, structId));
+}
+
+class DataTypeListTest : public ::testing::Test {
+protected:
+    void SetUp() override { connection = project.Open(); }
+
+    int AddStructure(const QString& name) {
+        connection->Execute(QStringLiteral("INSERT INTO TpdbStructDefs (Name) VALUES (?)"), {name});
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT MAX(ID) FROM TpdbStructDefs"), *connection);
+        return rs.Fields(0).Value().toInt();
+    }
+
+    TempProject project;
+    std::unique_ptr<db::Connection> connection;
+    CVT_Types types;
+};
+
+TEST_F(DataTypeListTest, WithoutStructuresOnlySimpleTypesAreListed) {
+    ui::ValueList list;
+    list.SetStyle(ui::ValueList::Style::DropDownCombo);
+    list.SetTranslate(false);
+    list.SetValidate(false);
+    list.Add(99, QStringLiteral("left over"));
+
+    types.FillDataTypeList(list, false, *connection);
+    EXPECT_EQ(Values(list), kItemCodes);
+    EXPECT_EQ(list.GetStyle(), ui::ValueList::Style::DropDownList);
+    EXPECT_TRUE(list.Translates());
+    EXPECT_TRUE(list.Validates());
+    for (const ui::ValueItem& item : list.Items()) EXPECT_EQ(item.text, types.GetTextFromID(item.value));
+
+    types.FillDataTypeList(list, true, *connection);
+    ASSERT_EQ(list.Size(), kItemCodes.size() + 1);
+    EXPECT_EQ(list.Items().back().value.toInt(), 256);
+    EXPECT_EQ(list.Items().back().text, QStringLiteral("VT_BIT"));
+}
+
+TEST_F(DataTypeListTest, StructuresFollowInStoredOrderInBothLists) {
+    const int zeta = AddStructure(QStringLiteral("Zeta"));
+    const int gone = AddStructure(QStringLiteral("Gone"));
+    const int alpha = AddStructure(QStringLiteral("Alpha"));
+    connection->Execute(QStringLiteral("DELETE FROM TpdbStructDefs WHERE ID = ?"), {gone});
+
+    for (const bool forMembers : {false, true}) {
+        ui::ValueList list;
+        types.FillDataTypeList(list, forMembers, *connection);
+        const std::size_t simple = forMembers ? types.MemberTypes().size() : types.ItemTypes().size();
+        ASSERT_EQ(list.Size(), simple + 2);
+        EXPECT_EQ(list.Items()[simple].value.toInt(), 65536 + zeta);
+        EXPECT_EQ(list.Items()[simple].text, QStringLiteral("Zeta"));
+        EXPECT_EQ(list.Items()[simple + 1].value.toInt(), 65536 + alpha);
+        EXPECT_EQ(list.Items()[simple + 1].text, QStringLiteral("Alpha"));
+        // A stored structure type is shown by its name.
+        EXPECT_EQ(list.DisplayText(CVT_Types::CombinedCode(12, alpha)), QStringLiteral("Alpha"));
+    }
+}
+
+TEST_F(DataTypeListTest, ADatabaseErrorLeavesTheListAsItWas) {
+    ui::ValueList list;
+    types.FillDataTypeList(list, true, *connection);
+    const std::size_t before = list.Size();
+    connection->Execute(QStringLiteral("DROP TABLE TpdbStructDefs"));
+    EXPECT_THROW(types.FillDataTypeList(list, false, *connection), db::DbError);
+    EXPECT_EQ(list.Size(), before);
+    EXPECT_EQ(list.Items().back().value.toInt(), 256);
+}
+
+}  // namespace
