@@ -3,20 +3,34 @@
 #include "host/Connect.h"
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
+#include "platform/system/SystemTools.h"
 #include "settings/TextTable.h"
 
 namespace ov::editor {
 
 namespace nodekey = host::nodekey;
 
-frmtabgridOPC::frmtabgridOPC(host::Connect& session) : m_session(session) {}
+frmtabgridOPC::frmtabgridOPC(host::Connect& session) : m_session(session) {
+    // The catalogue is ready before any item is shown; this writes the
+    // definition file when it has no sections yet.
+    m_simulation.Initialize(sys::SystemTools::Instance().GetRegistry());
+}
 
 frmtabgridOPC::~frmtabgridOPC() = default;
 
 void frmtabgridOPC::SetDataConnection(std::shared_ptr<model::DataConnection> data) { m_data = std::move(data); }
 
+void frmtabgridOPC::OnDatabaseOpened() { m_indexTexts.Init(*m_data); }
+
+void frmtabgridOPC::OnDatabaseClosing() { m_indexTexts.Terminate(); }
+
 void frmtabgridOPC::Load() {
     m_caption = settings::Text(310) + m_session.ProjectFile();
+    if (m_data) {
+        m_languages.Init(m_indexTexts.TextsRecordset(), m_data->OpenCommand(QStringLiteral("rscfgLanguages")),
+                         sys::SystemTools::Instance().GetRegistry());
+        m_languages.InitLanguageComboBox(m_cmbLanguage, -1);
+    }
     // The alias function is on exactly while item accesses need not be unique.
     m_switchView = m_data && !m_data->Connection().HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
     m_loaded = true;
@@ -81,10 +95,7 @@ void frmtabgridOPC::OnActivate(bool) {}
 void frmtabgridOPC::OnIndexTextsChanged() {
     // Another editor changed texts: drop the cached text table, unsaved
     // change included; the next access opens it again.
-    if (!m_data) return;
-    db::Recordset& texts = m_data->Recordset(QStringLiteral("rsidxTexts"));
-    texts.CancelUpdate();
-    texts.Close();
+    m_indexTexts.CloseIdxSystemRecordset();
 }
 
 }  // namespace ov::editor

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "host/EditorWindow.h"
+#include "model/CDBLanguages.h"
+#include "model/CIndexTexts.h"
+#include "platform/ui/Control.h"
+#include "settings/CSimulationFunctions.h"
 
 #include <QString>
 #include <memory>
@@ -21,6 +25,8 @@ public:
 
     void SetDataConnection(std::shared_ptr<model::DataConnection> data) override;
     model::DataConnection* Data() override { return m_data.get(); }
+    void OnDatabaseOpened() override;
+    void OnDatabaseClosing() override;
     void Load() override;
     std::optional<host::WindowHandle> EmbedIn(host::WindowHandle hostWindow, QString* error) override;
     void RestoreParent(host::WindowHandle previousParent) override;
@@ -55,6 +61,11 @@ public:
     bool IsSubclassed() const { return m_subclassed; }
     host::WindowHandle Parent() const { return m_parent; }
 
+    settings::CSimulationFunctions& SimulationFunctions() { return m_simulation; }
+    model::CIndexTexts& IndexTexts() { return m_indexTexts; }
+    model::CDBLanguages& Languages() { return m_languages; }
+    ui::Control& LanguageSelector() { return m_cmbLanguage; }
+
 private:
     host::Connect& m_session;
     std::shared_ptr<model::DataConnection> m_data;
@@ -67,6 +78,10 @@ private:
     bool m_visible = false;
     bool m_subclassed = false;
     host::WindowHandle m_parent = 0;
+    settings::CSimulationFunctions m_simulation;
+    model::CIndexTexts m_indexTexts;
+    model::CDBLanguages m_languages;
+    ui::Control m_cmbLanguage{ui::ControlType::ComboBox, QStringLiteral("cmbLanguage")};
 };
 
 }  // namespace ov::editor

@@ -172,12 +172,14 @@ void Connect::OpenDatabase() {
     m_window->SetDataConnection(data);
     data->Open(m_projectFile);
     data->OpenDirectTables();
+    m_window->OnDatabaseOpened();
 }
 
 void Connect::EndSession(bool terminating) {
     if (terminating && m_host) m_host->RemoveNode(nodekey::kRoot);
     if (m_window) {
         m_window->RestoreParent(m_previousParent);
+        m_window->OnDatabaseClosing();
         if (model::DataConnection* data = m_window->Data()) data->Close();
         m_window->SetDataConnection(nullptr);
         m_window->SetSubclassed(false);

@@ -21,6 +21,9 @@ public:
     // Loading: the data connection first, then the window loads its settings.
     virtual void SetDataConnection(std::shared_ptr<model::DataConnection> data) = 0;
     virtual model::DataConnection* Data() = 0;
+    // The data connection is open (index texts read from it), or about to close.
+    virtual void OnDatabaseOpened() = 0;
+    virtual void OnDatabaseClosing() = 0;
     virtual void Load() = 0;
     // Re-parents the window into the studio's window; gives the previous
     // parent, or an error text.

@@ -102,7 +102,7 @@ TEST(Ovopc, TreePrintsTheEditorsBranchInTheChosenLanguage) {
     const QString registry = dir.filePath(QStringLiteral("registry.ini"));
     QFile ini(registry);
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\n\n"
+    ini.write("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\nPath=" + dir.path().toUtf8() + "\n\n"
               "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Projects\\plant]\nPath=" + dir.path().toUtf8() + "\n");
     ini.close();
 
@@ -115,6 +115,8 @@ TEST(Ovopc, TreePrintsTheEditorsBranchInTheChosenLanguage) {
     EXPECT_TRUE(lines.contains(QStringLiteral("          OPCD1|.|O|Line2.Pump.Alarm\tAlarm\ticoItemBranch\t1")));
     EXPECT_TRUE(lines.contains(QStringLiteral("    OPCD2||D\tPress: Hydraulic press\ticoOPCDevice")));
     EXPECT_EQ(lines.last(), QStringLiteral("    OPCS2\tDrive\ticoOPCStruct"));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("OVOPCSimulation.ini"))))
+        << "loading the editor writes the simulation definitions";
 
     const Outcome german = Ovopc({QStringLiteral("tree"), QStringLiteral("plant"), QStringLiteral("--lang"), QStringLiteral("1031")}, registry);
     ASSERT_EQ(german.exitCode, 0) << german.err.toStdString();

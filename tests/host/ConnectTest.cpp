@@ -238,17 +238,33 @@ TEST_F(ConnectTest, NodeEventsReachTheWindow) {
 TEST_F(ConnectTest, AnnouncedTextChangesDropTheCachedTextTable) {
     harness.Start(project.Path());
     harness.Load();
-    db::Recordset& texts = harness.Session().Window()->Data()->OpenCommand(QStringLiteral("rsidxTexts"));
+    db::Recordset& texts = Window().IndexTexts().TextsRecordset();
+    texts.MoveFirst();
     texts.SetValue(QStringLiteral("L1033"), QStringLiteral("unsaved"));
     const quint32 message = host::RegisterWindowMessage(QStringLiteral("OV_EDITORS"));
     harness.Session().WindowMessage(message, 0x100, 1);
-    EXPECT_EQ(texts.State(), db::ObjectState::Open) << "only lParam 2 announces texts";
+    EXPECT_EQ(texts.GetEditMode(), db::EditMode::InProgress) << "only lParam 2 announces texts";
+    harness.Session().WindowMessage(message, 0x0FF, 2);
+    EXPECT_EQ(texts.GetEditMode(), db::EditMode::InProgress) << "bit 8 of wParam must be set";
     harness.Session().WindowMessage(message, 0x100, 2);
     EXPECT_EQ(texts.State(), db::ObjectState::Closed);
     auto check = project.Open();
     db::Recordset rs;
     rs.Open(QStringLiteral("SELECT * FROM TidxTexts WHERE L1033 = 'unsaved'"), *check);
     EXPECT_EQ(rs.RecordCount(), 0) << "the pending change was discarded";
+    EXPECT_EQ(Window().IndexTexts().GetItemText(1, 1033), QStringLiteral("Motor 1 speed")) << "and texts read again";
+}
+
+TEST_F(ConnectTest, LoadingTheEditorPreparesItsCataloguesAndLanguages) {
+    harness.Start(project.Path());
+    harness.Load();
+    const QString definitions = harness.InstallFolder() + QStringLiteral("/OVOPCSimulation.ini");
+    EXPECT_TRUE(QFile::exists(definitions)) << "made from the built-in content";
+    EXPECT_EQ(Window().SimulationFunctions().GetFunctions().size(), 8u);
+    EXPECT_TRUE(Window().IndexTexts().TextsEnabled());
+    EXPECT_EQ(Window().Languages().Count(), 2);
+    EXPECT_EQ(Window().LanguageSelector().list.Size(), 2u);
+    EXPECT_EQ(Window().LanguageSelector().SelectedData().toInt(), 1031);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@ namespace ov::test {
 SessionHarness::SessionHarness() {
     sys::SystemTools::Instance().SetRegistryFile(RegistryFile());
     m_registry = std::make_unique<sys::Registry>(RegistryFile());
+    // The installation folder, where the simulation definitions are kept.
+    m_registry->WriteValue(sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
+                           QStringLiteral("Path"), m_dir.path());
     host::Authorization::Current() = {};
     ui::DefaultMessageBoxes().Clear();
     editor::InstallEditorWindow();

@@ -28,6 +28,7 @@ public:
     void Restart();
 
     QString RegistryFile() const { return m_dir.filePath(QStringLiteral("registry.ini")); }
+    QString InstallFolder() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
