@@ -216,21 +216,17 @@ QString IniFile::Read(const QString& section, const QString& key, const QString&
     return line < 0 ? defaultValue : doc.lines[line].parsed.value;
 }
 
-bool IniFile::Write(const QString& section, const QString& key, const QString& value) {
-    const QString sectionName = section.trimmed();
-    const QString keyName = key.trimmed();
-    if (!IsSectionName(sectionName) || !IsKeyName(keyName) || !IsSingleLine(value)) return false;
-    Document doc = Load(m_path);
-    if (doc.access == Access::Unreadable) return false;
+namespace {
 
-    const QByteArray text = EncodedValue(value);
+// Sets one entry in a loaded file; false when nothing had to change.
+bool ApplyWrite(Document& doc, const QString& sectionName, const QString& keyName, const QByteArray& text) {
     const Range range = FindSection(doc, sectionName);
     if (range.header < 0) {
         if (!doc.lines.empty() && doc.lines.back().parsed.kind != Kind::Blank)
             Insert(doc, static_cast<qsizetype>(doc.lines.size()), QByteArray());
         Insert(doc, static_cast<qsizetype>(doc.lines.size()), '[' + sectionName.toUtf8() + ']');
         Insert(doc, static_cast<qsizetype>(doc.lines.size()), keyName.toUtf8() + '=' + text);
-        return Save(m_path, doc);
+        return true;
     }
 
     const qsizetype existing = FindKey(doc, range, keyName);
@@ -241,10 +237,10 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
         while (valueStart < line.raw.size() && (line.raw.at(valueStart) == ' ' || line.raw.at(valueStart) == '\t'))
             ++valueStart;
         const QByteArray changed = line.raw.left(valueStart) + text;
-        if (changed == line.raw) return true;
+        if (changed == line.raw) return false;
         line.raw = changed;
         line.parsed = Parse(changed);
-        return Save(m_path, doc);
+        return true;
     }
 
     // After the last key, so comments and blank lines closing the section stay below it.
@@ -252,7 +248,26 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
     for (qsizetype i = range.header + 1; i < range.end; ++i)
         if (doc.lines[i].parsed.kind == Kind::Entry) lastEntry = i;
     Insert(doc, lastEntry + 1, keyName.toUtf8() + '=' + text);
-    return Save(m_path, doc);
+    return true;
+}
+
+}  // namespace
+
+bool IniFile::Write(const QString& section, const QString& key, const QString& value) {
+    return WriteMany(section, {{key, value}});
+}
+
+bool IniFile::WriteMany(const QString& section, const std::vector<std::pair<QString, QString>>& entries) {
+    const QString sectionName = section.trimmed();
+    if (!IsSectionName(sectionName)) return false;
+    for (const auto& [key, value] : entries)
+        if (!IsKeyName(key.trimmed()) || !IsSingleLine(value)) return false;
+    Document doc = Load(m_path);
+    if (doc.access == Access::Unreadable) return false;
+    bool changed = false;
+    for (const auto& [key, value] : entries)
+        changed = ApplyWrite(doc, sectionName, key.trimmed(), EncodedValue(value)) || changed;
+    return !changed || Save(m_path, doc);
 }
 
 bool IniFile::DeleteKey(const QString& section, const QString& key) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <utility>
+#include <vector>
 #include <QStringList>
 
 namespace ov::sys {
@@ -41,6 +43,8 @@ public:
     // key). The file is replaced as a whole, so a crash leaves either the old
     // or the new file.
     bool Write(const QString& section, const QString& key, const QString& value);
+    // Several entries of one section in one go: the file is written once.
+    bool WriteMany(const QString& section, const std::vector<std::pair<QString, QString>>& entries);
     // Deleting what is not there succeeds without touching the file.
     bool DeleteKey(const QString& section, const QString& key);
     // Removes every section of that name, header and lines up to the next header.

@@ -1,0 +1,369 @@
+#include "platform/system/IniFile.h"
+#include "settings/CInit.h"
+#include "settings/CInitItem.h"
+#include "settings/ColumnOrders.h"
+#include "settings/DefaultInits.h"
+#include "support/TempProject.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
+
+using ov::settings::CInit;
+using ov::settings::CInitItem;
+using ov::settings::CInitItems;
+using ov::settings::FormatColumnOrders;
+using ov::settings::FormatInitValue;
+using ov::settings::InitValue;
+using ov::settings::ParseColumnOrders;
+using ov::settings::ParseInitValue;
+using ov::sys::IniFile;
+
+namespace {
+
+const QString kSection = ov::settings::kEditorWindowInits.toString();
+QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
+QLocale English() { return QLocale(QLocale::English, QLocale::UnitedStates); }
+
+InitValue Str(const char* text) { return QString::fromUtf8(text); }
+std::optional<InitValue> Value(const InitValue& value) { return value; }
+
+CInit EditorDefaults(const QLocale& locale = QLocale::c()) {
+    CInit init;
+    init.SetLocale(locale);
+    init.LoadDefaultInit(kSection);
+    return init;
+}
+
+using Settings = std::vector<std::pair<QString, InitValue>>;
+
+void CollectSettings(const CInitItems& items, const QString& prefix, Settings& settings) {
+    for (const CInitItem& item : items) {
+        const QString key = prefix.isEmpty() ? item.Name() : prefix + u'.' + item.Name();
+        if (item.IsLeaf())
+            settings.emplace_back(key, item.Value());
+        else
+            CollectSettings(item.Children(), key, settings);
+    }
+}
+
+// Every setting with its full key, in store order.
+Settings AllSettings(const CInit& init) {
+    Settings settings;
+    CollectSettings(init.Items(), QString(), settings);
+    return settings;
+}
+
+TEST(InitValueTest, OnlyTheSixSpellingsAreBooleans) {
+    for (const char* yes : {"TRUE", "True", "true", "  True"}) EXPECT_EQ(ParseInitValue(yes), InitValue(true)) << yes;
+    for (const char* no : {"FALSE", "False", "false", " false"}) EXPECT_EQ(ParseInitValue(no), InitValue(false)) << no;
+    for (const char* text : {"tRuE", "True ", "Wahr", "yes", "-1"}) EXPECT_EQ(ParseInitValue(text), Str(text)) << text;
+}
+
+TEST(InitValueTest, TextsStartingWithADigitAreTheNumberAtTheirStart) {
+    EXPECT_EQ(ParseInitValue("8,25"), InitValue(8.25));
+    EXPECT_EQ(ParseInitValue("8.25"), InitValue(8.25));
+    EXPECT_EQ(ParseInitValue("1995,024"), InitValue(1995.024));
+    EXPECT_EQ(ParseInitValue("  400"), InitValue(400.0));
+    EXPECT_EQ(ParseInitValue("12abc"), InitValue(12.0));
+    EXPECT_EQ(ParseInitValue("1.5.3"), InitValue(1.5));
+    EXPECT_EQ(ParseInitValue("2,5E+3"), InitValue(2500.0));
+    EXPECT_EQ(ParseInitValue("7e"), InitValue(7.0)) << "an exponent needs digits";
+    EXPECT_EQ(ParseInitValue("-5"), Str("-5"));
+    EXPECT_EQ(ParseInitValue(".5"), Str(".5"));
+    EXPECT_EQ(ParseInitValue(",17,6,16"), Str(",17,6,16"));
+    EXPECT_EQ(ParseInitValue(""), Str(""));
+    EXPECT_EQ(ParseInitValue("  Arial"), Str("Arial"));
+}
+
+TEST(InitValueTest, NumbersAreWrittenInTheLocaleFormatAndReadBackInAny) {
+    EXPECT_EQ(FormatInitValue(8.25, German()), "8,25");
+    EXPECT_EQ(FormatInitValue(8.25, English()), "8.25");
+    EXPECT_EQ(FormatInitValue(6000.0, German()), "6000");
+    EXPECT_EQ(FormatInitValue(1234567.5, English()), "1234567.5") << "no digit grouping";
+    EXPECT_EQ(FormatInitValue(1234567.5, German()), "1234567,5");
+    EXPECT_EQ(FormatInitValue(true, German()), "True");
+    EXPECT_EQ(FormatInitValue(false, English()), "False");
+    EXPECT_EQ(FormatInitValue(Str(" as it is "), German()), " as it is ");
+    for (const double number : {0.0, 8.25, 1995.024, 0.1, 123456789.125, 1e20, 2.5e-7})
+        for (const QLocale& locale : {German(), English(), QLocale::c()})
+            EXPECT_EQ(ParseInitValue(FormatInitValue(number, locale)), InitValue(number))
+                << number << " " << locale.name().toStdString();
+}
+
+TEST(CInitLinesTest, OnlyLinesWithOneEqualsSignAndAKeyAreUsed) {
+    CInit init;
+    EXPECT_TRUE(init.AddLine("Me.Width=6000"));
+    EXPECT_FALSE(init.AddLine("Me.Height=3000=4000"));
+    EXPECT_FALSE(init.AddLine("=3000"));
+    EXPECT_FALSE(init.AddLine("  =3000"));
+    EXPECT_FALSE(init.AddLine("Me.PosLeft"));
+    EXPECT_FALSE(init.AddLine(""));
+    EXPECT_FALSE(init.AddLine("Me..PosTop=0"));
+    EXPECT_EQ(AllSettings(init), (Settings{{"Me.Width", 6000.0}}));
+}
+
+TEST(CInitLinesTest, LineValuesAreParsed) {
+    CInit init;
+    init.AddLine("Me.Font.Size=8,25");
+    init.AddLine("a.Flag=  True");
+    init.AddLine("a.Padded=True ");
+    init.AddLine("a.Negative=-5");
+    init.AddLine("a.Number=12abc");
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
+    EXPECT_EQ(init.ReadAValueFromCInits("a.Flag"), Value(true));
+    EXPECT_EQ(init.ReadAValueFromCInits("a.Padded"), Value(Str("True ")));
+    EXPECT_EQ(init.ReadAValueFromCInits("a.Negative"), Value(Str("-5")));
+    EXPECT_EQ(init.ReadAValueFromCInits("a.Number"), Value(12.0));
+}
+
+TEST(CInitKeysTest, KeysDifferingInLetterCaseAddressOneSetting) {
+    CInit init = EditorDefaults();
+    EXPECT_TRUE(init.WriteAValueToCInits("ME.font.SIZE", 10.0));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Size"), Value(10.0));
+    EXPECT_EQ(init.Items().Item("Me")->Children().Item("Font")->Children().Count(), 7);
+    EXPECT_EQ(init.Items().Item("me")->Name(), "Me") << "the first spelling stays";
+    EXPECT_TRUE(init.ParamExist("TDBI.splits(1).COLUMNS(\"comment\").width"));
+    EXPECT_TRUE(init.DeleteAValueInCInits("me.FONT.weight"));
+    EXPECT_FALSE(init.ParamExist("Me.Font.Weight"));
+    EXPECT_FALSE(init.ReadAValueFromCInits("Me.Font.Weight").has_value());
+}
+
+TEST(CInitKeysTest, DotsInsideArgumentsBelongToTheirComponent) {
+    CInit init;
+    const QString key = QStringLiteral("tdbI.Splits(1).Columns(\"Max. Value (1.5)\").Width");
+    EXPECT_TRUE(init.WriteAValueToCInits(key, 1500.0));
+    const CInitItem* split = init.Items().Item("tdbI")->Children().Item("Splits(1)");
+    ASSERT_NE(split, nullptr);
+    ASSERT_EQ(split->Children().Count(), 1);
+    EXPECT_EQ((*split->Children().begin()).Name(), "Columns(\"Max. Value (1.5)\")");
+    EXPECT_EQ(init.ReadAValueFromCInits(key), Value(1500.0));
+    EXPECT_FALSE(init.WriteAValueToCInits("tdbI..Width", 1.0));
+    EXPECT_FALSE(init.WriteAValueToCInits("tdbI.", 1.0));
+}
+
+TEST(CInitKeysTest, DeletingTheLastSettingOfABranchRemovesTheBranch) {
+    CInit init;
+    init.WriteAValueToCInits("a.b.c", 1.0);
+    init.WriteAValueToCInits("a.d", 2.0);
+    EXPECT_TRUE(init.DeleteAValueInCInits("A.B.C"));
+    EXPECT_FALSE(init.ParamExist("a.b")) << "an empty branch would be saved as a setting";
+    EXPECT_EQ(AllSettings(init), (Settings{{"a.d", 2.0}}));
+    EXPECT_TRUE(init.DeleteAValueInCInits("a.d"));
+    EXPECT_EQ(init.Items().Count(), 0);
+    EXPECT_FALSE(init.DeleteAValueInCInits("a.d"));
+}
+
+TEST(CInitDefaultsTest, EditorWindowDefaultsAreFoundByNameInAnyCase) {
+    CInit init;
+    ASSERT_TRUE(init.LoadDefaultInit("FRMOPCEDITOR"));
+    EXPECT_EQ(init.SectionName(), "FRMOPCEDITOR");
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Name"), Value(Str("Arial")));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Italic"), Value(false));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.WindowState"), Value(2.0));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Height"), Value(3000.0));
+    EXPECT_EQ(init.ReadAValueFromCInits("tdbU.Font.Weight"), Value(400.0));
+    for (const char* key : {"sb.Visible", "SaveOnExit", "RequestOnDelete", "LoadOnForeGround"})
+        EXPECT_EQ(init.ReadAValueFromCInits(key), Value(true)) << key;
+    EXPECT_EQ(init.ReadAValueFromCInits("TDBIColOrders"), Value(Str(",17,6,16,4,7,8,9,10,11,13,14,15,0,1,2,3,5,12")));
+    EXPECT_EQ(init.ReadAValueFromCInits("TDBSColOrders"), Value(Str(",3,14,11,12,4,5,6,7,8,9,10,0,1,2,13,15")));
+    EXPECT_EQ(init.ReadAValueFromCInits("TDBGColOrders"), Value(Str(",2,3,4,5,6,7,8,9,10,0,1")));
+    EXPECT_EQ(init.ReadAValueFromCInits("TDBUColOrders"), Value(Str(",2,3,4,5,6,7,0,1")));
+
+    CInit other;
+    EXPECT_FALSE(other.LoadDefaultInit("frmOther"));
+    EXPECT_EQ(other.SectionName(), "frmOther");
+    EXPECT_EQ(other.Items().Count(), 0);
+    EXPECT_TRUE(ov::settings::DefaultInitResource("frmOther").isEmpty());
+}
+
+TEST(CInitDefaultsTest, EveryDefaultLineIsItsOwnSetting) {
+    const QString resource = ov::settings::DefaultInitResource(kSection);
+    CInit lines;
+    int count = 0;
+    for (const QString& line : resource.split(u'\n')) {
+        if (line.trimmed().isEmpty()) continue;
+        EXPECT_TRUE(lines.AddLine(line)) << line.toStdString();
+        ++count;
+    }
+    // A key given twice would silently lose its first value.
+    EXPECT_EQ(static_cast<int>(AllSettings(EditorDefaults()).size()), count);
+    EXPECT_GT(count, 200);
+}
+
+TEST(CInitDefaultsTest, EveryFieldOfTheGridTablesHasItsColumnSettingsInTableOrder) {
+    const ov::test::TempProject project;
+    const auto connection = project.Open();
+    const CInit init = EditorDefaults();
+    const struct {
+        const char* table;
+        QStringList branch;  // the key components above the column items
+    } grids[] = {
+        {"TpdbItems", {"tdbI", "Splits(1)"}},
+        {"TpdbStructMembers", {"tdbS", "Splits(1)"}},
+        {"TpdbGroups", {"tdbG", "Splits(1)"}},
+        {"TpdbUnits", {"tdbU"}},
+    };
+    for (const auto& grid : grids) {
+        QStringList expected;
+        for (const auto& column : connection->Columns(grid.table)) {
+            const QString item = QStringLiteral("Columns(\"%1\")").arg(column.name);
+            expected.append(item);
+            for (const char* ending : {"Width", "AllowSizing", "Visible"})
+                EXPECT_TRUE(init.ParamExist(grid.branch.join(u'.') + u'.' + item + u'.' + QLatin1String(ending)))
+                    << grid.table << " " << column.name.toStdString() << " " << ending;
+        }
+        const CInitItems* level = &init.Items();
+        for (const QString& component : grid.branch) level = &level->Item(component)->Children();
+        QStringList actual;
+        for (const CInitItem& item : *level)
+            if (item.Name().startsWith(u"Columns(")) actual.append(item.Name());
+        EXPECT_EQ(actual, expected) << grid.table;
+    }
+    for (const char* grid : {"tdbI", "tdbS", "tdbG"})
+        EXPECT_TRUE(init.ParamExist(QStringLiteral("%1.Splits(0).Columns(\"Name\").Width").arg(QLatin1String(grid))));
+}
+
+TEST(ColumnOrdersTest, ListsParseAndFormatBack) {
+    EXPECT_EQ(ParseColumnOrders(",17,6,16"), (std::vector<int>{17, 6, 16}));
+    EXPECT_EQ(ParseColumnOrders(",3,x,,-2, 5"), (std::vector<int>{3, -1, -1, -1, 5}));
+    EXPECT_EQ(ParseColumnOrders("9,1"), (std::vector<int>{1})) << "what stands before the first comma is no column";
+    EXPECT_TRUE(ParseColumnOrders("").empty());
+    EXPECT_EQ(FormatColumnOrders({3, -1, 2}), ",3,,2");
+    EXPECT_EQ(ParseColumnOrders(FormatColumnOrders({3, -1, 2})), (std::vector<int>{3, -1, 2}));
+    EXPECT_EQ(FormatColumnOrders({}), "");
+}
+
+TEST(ColumnOrdersTest, DefaultListsPlaceEachColumnOnce) {
+    const CInit init = EditorDefaults();
+    for (const char* key : {"TDBIColOrders", "TDBSColOrders", "TDBGColOrders", "TDBUColOrders"}) {
+        const auto stored = init.ReadAValueFromCInits(key);
+        ASSERT_TRUE(stored && std::holds_alternative<QString>(*stored)) << key;
+        const QString text = std::get<QString>(*stored);
+        std::vector<int> positions = ParseColumnOrders(text);
+        EXPECT_EQ(FormatColumnOrders(positions), text);
+        std::sort(positions.begin(), positions.end());
+        for (size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(positions[i], static_cast<int>(i)) << key;
+    }
+}
+
+class CInitFileTest : public ::testing::Test {
+protected:
+    QString Path(const char* name = "OVEditors.ini") const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+    QString Make(const QByteArray& content, const char* name = "OVEditors.ini") const {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        return file.fileName();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(CInitFileTest, NumbersWrittenInEitherLocaleReadBackTheSame) {
+    CInit german = EditorDefaults(German());
+    ASSERT_TRUE(german.SaveInits(Path("german.ini")));
+    EXPECT_EQ(IniFile(Path("german.ini")).Read(kSection, "Me.Font.Size"), "8,25");
+    EXPECT_EQ(IniFile(Path("german.ini")).Read(kSection, "tdbS.Splits(1).Columns(\"Comment\").Width"), "1995,024");
+
+    CInit english = EditorDefaults(English());
+    english.WriteAValueToCInits("Me.Font.Size", 1.0);  // so that only the file can give 8.25
+    english.LoadInits(Path("german.ini"));
+    EXPECT_EQ(english.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
+    ASSERT_TRUE(english.SaveInits(Path("english.ini")));
+    EXPECT_EQ(IniFile(Path("english.ini")).Read(kSection, "Me.Font.Size"), "8.25");
+
+    CInit back = EditorDefaults(German());
+    back.WriteAValueToCInits("Me.Font.Size", 1.0);
+    back.LoadInits(Path("english.ini"));
+    EXPECT_EQ(back.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
+    EXPECT_EQ(AllSettings(back), AllSettings(EditorDefaults()));
+}
+
+TEST_F(CInitFileTest, SavedSettingsComeBackOverTheDefaults) {
+    const QString unbound = QStringLiteral("tdbI.Splits(1).Columns(\"Data Type\").Width");
+    CInit saved = EditorDefaults();
+    saved.WriteAValueToCInits("Me.Width", 7777.5);
+    saved.WriteAValueToCInits("tdbI.Font.Name", Str("Courier New"));
+    saved.WriteAValueToCInits("tdbI.Splits(1).Columns(\"Comment\").Visible", false);
+    saved.WriteAValueToCInits("SaveOnExit", false);
+    saved.WriteAValueToCInits("TDBIColOrders", Str(",1,0"));
+    saved.WriteAValueToCInits(unbound, 1620.0);
+    ASSERT_TRUE(saved.SaveInits(Path()));
+    EXPECT_EQ(saved.FilePath(), Path());
+
+    CInit loaded = EditorDefaults();
+    loaded.LoadInits(Path());
+    EXPECT_EQ(loaded.FilePath(), Path());
+    EXPECT_EQ(loaded.ReadAValueFromCInits("Me.Width"), Value(7777.5));
+    EXPECT_EQ(loaded.ReadAValueFromCInits("tdbI.Font.Name"), Value(Str("Courier New")));
+    EXPECT_EQ(loaded.ReadAValueFromCInits("SaveOnExit"), Value(false));
+    EXPECT_FALSE(loaded.ParamExist(unbound)) << "the file only gives values to keys the store has";
+
+    // The window writes the defaults of its unbound columns before it loads the file.
+    loaded.WriteAValueToCInits(unbound, 3000.0);
+    loaded.LoadInits(Path());
+    EXPECT_EQ(AllSettings(loaded), AllSettings(saved));
+}
+
+TEST_F(CInitFileTest, OnlyTheStoresKeysAreReadFromItsOwnSection) {
+    Make("[frmOther]\n"
+         "Me.Height=1\n"
+         "[FRMOPCEDITOR]\n"
+         "ME.WIDTH=1234\n"
+         "Unknown.Key=5\n"
+         "Me.Font.Size=9,5\n"
+         "sb.Visible=false\n");
+    CInit init = EditorDefaults();
+    init.LoadInits(Path());
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Width"), Value(1234.0));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Size"), Value(9.5));
+    EXPECT_EQ(init.ReadAValueFromCInits("sb.Visible"), Value(false));
+    EXPECT_EQ(init.ReadAValueFromCInits("Me.Height"), Value(3000.0));
+    EXPECT_FALSE(init.ParamExist("Unknown"));
+}
+
+TEST_F(CInitFileTest, UnusableFilesGiveTheDefaults) {
+    const Settings defaults = AllSettings(EditorDefaults());
+
+    QByteArray garbage("[frmOPCEditor]\n");
+    for (int i = 0; i < 8192; ++i) garbage.append(static_cast<char>((i * 73 + 11) % 256));
+    CInit fromGarbage = EditorDefaults();
+    fromGarbage.LoadInits(Make(garbage, "garbage.ini"));
+    EXPECT_EQ(AllSettings(fromGarbage), defaults);
+
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("folder.ini")));
+    CInit fromFolder = EditorDefaults();
+    fromFolder.LoadInits(Path("folder.ini"));
+    EXPECT_EQ(AllSettings(fromFolder), defaults);
+    EXPECT_FALSE(fromFolder.SaveInits()) << "a folder is never replaced";
+    EXPECT_TRUE(QFileInfo(Path("folder.ini")).isDir());
+
+    CInit fromMissing = EditorDefaults();
+    fromMissing.LoadInits(Path("missing.ini"));
+    EXPECT_EQ(AllSettings(fromMissing), defaults);
+    EXPECT_EQ(fromMissing.FilePath(), Path("missing.ini"));
+
+    CInit withoutPath = EditorDefaults();
+    EXPECT_FALSE(withoutPath.SaveInits());
+}
+
+TEST_F(CInitFileTest, WriteToIniWritesOneEntryInTheStoresFormat) {
+    CInit init = EditorDefaults(German());
+    init.LoadInits(Path());
+    EXPECT_TRUE(init.WriteToIni("SaveOnExit", false));
+    EXPECT_TRUE(init.WriteToIni("Me.Font.Size", 9.75));
+    const IniFile file(Path());
+    EXPECT_EQ(file.Keys(kSection), QStringList({"SaveOnExit", "Me.Font.Size"}));
+    EXPECT_EQ(file.Read(kSection, "SaveOnExit"), "False");
+    EXPECT_EQ(file.Read(kSection, "Me.Font.Size"), "9,75");
+}
+
+}  // namespace
