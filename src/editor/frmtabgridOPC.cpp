@@ -1,16 +1,84 @@
 #include "editor/frmtabgridOPC.h"
 
+#include "editor/EditorMenus.h"
+#include "editor/GridColumns.h"
+#include "editor/ItemViewBuilder.h"
 #include "host/Connect.h"
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
+#include "platform/db/DbError.h"
+#include "platform/system/IniFile.h"
 #include "platform/system/SystemTools.h"
+#include "platform/ui/Desktop.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/DefaultInits.h"
 #include "settings/TextTable.h"
+
+#include <QFileInfo>
+#include <cmath>
 
 namespace ov::editor {
 
 namespace nodekey = host::nodekey;
+using settings::Text;
 
-frmtabgridOPC::frmtabgridOPC(host::Connect& session) : m_session(session) {
+namespace {
+
+frmtabgridOPC::ViewFactory& Factory() {
+    static frmtabgridOPC::ViewFactory factory;
+    return factory;
+}
+
+bool Is(const QString& name, const char* property) { return name.compare(QLatin1String(property), Qt::CaseInsensitive) == 0; }
+
+std::optional<int> Whole(const settings::InitValue& value) {
+    if (const double* d = std::get_if<double>(&value)) return std::isfinite(*d) ? std::optional<int>(static_cast<int>(std::lround(*d))) : std::nullopt;
+    bool ok = false;
+    const int n = std::get_if<QString>(&value) ? std::get<QString>(value).trimmed().toInt(&ok) : 0;
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+// The status bar as the settings address it ("sb.Visible").
+class StatusBarProperties : public settings::PropertyObject {
+public:
+    explicit StatusBarProperties(ui::StatusBar& bar) : m_bar(bar) {}
+    bool SetProperty(const QString& name, const std::optional<QVariant>&, const settings::InitValue& value) override {
+        if (!Is(name, "Visible")) return false;
+        if (const bool* b = std::get_if<bool>(&value)) {
+            m_bar.visible = *b;
+            return true;
+        }
+        return false;
+    }
+    std::optional<settings::InitValue> GetProperty(const QString& name, const std::optional<QVariant>&) const override {
+        if (Is(name, "Visible")) return m_bar.visible;
+        return std::nullopt;
+    }
+
+private:
+    ui::StatusBar& m_bar;
+};
+
+QVariant FieldOf(db::Recordset& row, const char* field) {
+    const int index = row.FieldIndex(QString::fromUtf8(field));
+    return index < 0 ? QVariant() : row.Fields(index).Value();
+}
+
+void SaveOrCancel(db::Recordset& rs) {
+    if (rs.State() != db::ObjectState::Open || rs.GetEditMode() == db::EditMode::None) return;
+    try {
+        rs.Update();
+    } catch (const db::DbError&) {
+        rs.CancelUpdate();  // the stored values stay
+    }
+}
+
+}  // namespace
+
+void frmtabgridOPC::SetViewFactory(ViewFactory factory) { Factory() = std::move(factory); }
+
+frmtabgridOPC::frmtabgridOPC(host::Connect& session)
+    : m_session(session), m_sbProperties(std::make_unique<StatusBarProperties>(m_sb)) {
     // The catalogue is ready before any item is shown; this writes the
     // definition file when it has no sections yet.
     m_simulation.Initialize(sys::SystemTools::Instance().GetRegistry());
@@ -18,22 +86,89 @@ frmtabgridOPC::frmtabgridOPC(host::Connect& session) : m_session(session) {
 
 frmtabgridOPC::~frmtabgridOPC() = default;
 
-void frmtabgridOPC::SetDataConnection(std::shared_ptr<model::DataConnection> data) { m_data = std::move(data); }
+void frmtabgridOPC::SetDataConnection(std::shared_ptr<model::DataConnection> data) {
+    if (!data) {
+        for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->Bind(nullptr);
+        m_simulationRows.Close();
+        m_redundancyRows.Close();
+    }
+    m_data = std::move(data);
+}
 
-void frmtabgridOPC::OnDatabaseOpened() { m_indexTexts.Init(*m_data); }
+void frmtabgridOPC::OnDatabaseOpened() {
+    m_indexTexts.Init(*m_data);
+    LoadGroupList();
+}
 
-void frmtabgridOPC::OnDatabaseClosing() { m_indexTexts.Terminate(); }
+void frmtabgridOPC::OnDatabaseClosing() {
+    CommitGridEdits();
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->Bind(nullptr);
+    m_simulationRows.Close();
+    m_redundancyRows.Close();
+    m_indexTexts.Terminate();
+}
+
+void frmtabgridOPC::LoadGroupList() {
+    m_groups.clear();
+    if (!m_data) return;
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT ID, Name FROM TpdbGroups"), m_data->Connection());
+    for (; !rs.IsEOF(); rs.MoveNext()) m_groups.emplace_back(rs.Fields(0).Value().toInt(), rs.Fields(1).Value().toString());
+}
+
+QString frmtabgridOPC::SettingsFile() const {
+    return QFileInfo(m_session.ProjectFile()).absolutePath() + QStringLiteral("/OVEditors.ini");
+}
+
+void frmtabgridOPC::AddUnboundDefaults() {
+    struct Default {
+        const char* grid;
+        int caption;
+        int width;
+        bool sizing;
+        bool visible;
+        int order;
+    };
+    const Default defaults[] = {{"tdbI", unbound::kDataType, 1620, true, true, 16},
+                                {"tdbI", unbound::kSimulationFunction, 1620, false, false, 16},
+                                {"tdbI", unbound::kSimulationParameters, 1620, false, false, 16},
+                                {"tdbS", unbound::kMemberDataType, 1620, true, true, 16},
+                                {"tdbI", unbound::kIndexText, 3000, false, false, 20},
+                                {"tdbS", unbound::kIndexText, 3000, false, false, 20}};
+    for (const Default& d : defaults) {
+        const QString key = QStringLiteral("%1.Splits(1).Columns(\"%2\").").arg(QString::fromUtf8(d.grid), Text(d.caption));
+        m_settings.WriteAValueToCInits(key + QStringLiteral("Width"), static_cast<double>(d.width));
+        m_settings.WriteAValueToCInits(key + QStringLiteral("AllowSizing"), d.sizing);
+        m_settings.WriteAValueToCInits(key + QStringLiteral("Visible"), d.visible);
+        m_settings.WriteAValueToCInits(key + QStringLiteral("Order"), static_cast<double>(d.order));
+    }
+}
 
 void frmtabgridOPC::Load() {
-    m_caption = settings::Text(310) + m_session.ProjectFile();
+    std::array<int, 7> none{};
+    UpdateStatusCounters(QString(), CounterMode::Reset, none);
+    m_caption = Text(310) + m_session.ProjectFile();
+    if (m_abr.Bands().empty()) BuildEditorMenus(m_abr);
+    // The alias function is on exactly while item accesses need not be unique.
+    m_switchView = m_data && !m_data->Connection().HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+
+    m_settings = settings::CInit();
+    m_settings.LoadDefaultInit(settings::kEditorWindowInits.toString());
+    AddUnboundDefaults();
+    m_settings.LoadInits(SettingsFile());
+
     if (m_data) {
         m_languages.Init(m_indexTexts.TextsRecordset(), m_data->OpenCommand(QStringLiteral("rscfgLanguages")),
                          sys::SystemTools::Instance().GetRegistry());
-        m_languages.InitLanguageComboBox(m_cmbLanguage, -1);
+        int stored = -1;
+        if (const auto value = m_settings.ReadAValueFromCInits(QStringLiteral("CurrentLCID")))
+            if (const auto lcid = Whole(*value)) stored = *lcid;
+        m_languages.InitLanguageComboBox(m_cmbLanguage, stored);
     }
-    // The alias function is on exactly while item accesses need not be unique.
-    m_switchView = m_data && !m_data->Connection().HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+    m_settings.SetInitToControl(QStringLiteral("sb"), *this);
+    m_settings.SetInitToControl(QStringLiteral("Me"), *this);
     m_loaded = true;
+    NotifyView();
 }
 
 std::optional<host::WindowHandle> frmtabgridOPC::EmbedIn(host::WindowHandle hostWindow, QString* error) {
@@ -43,12 +178,23 @@ std::optional<host::WindowHandle> frmtabgridOPC::EmbedIn(host::WindowHandle host
     }
     const host::WindowHandle previous = m_parent;
     m_parent = hostWindow;
+    if (Factory()) {
+        m_view = Factory()(*this);
+        if (m_view) m_view->EmbedInto(hostWindow);
+    }
     return previous;
 }
 
-void frmtabgridOPC::RestoreParent(host::WindowHandle previousParent) { m_parent = previousParent; }
+void frmtabgridOPC::RestoreParent(host::WindowHandle previousParent) {
+    if (m_view) {
+        m_view->Release();
+        m_view.reset();
+    }
+    m_parent = previousParent;
+}
 
 void frmtabgridOPC::Unload() {
+    if (m_loaded) CloseWindow(false);
     m_loaded = false;
     m_visible = false;
     m_currentNode.clear();
@@ -58,10 +204,87 @@ QString frmtabgridOPC::FieldNameFromSwitchView() const {
     return m_switchView ? QStringLiteral("Name") : QStringLiteral("ItemAccess");
 }
 
+ui::GridModel& frmtabgridOPC::Grid(const QString& name) {
+    if (name.compare(QStringLiteral("tdbS"), Qt::CaseInsensitive) == 0) return m_tdbS;
+    if (name.compare(QStringLiteral("tdbG"), Qt::CaseInsensitive) == 0) return m_tdbG;
+    if (name.compare(QStringLiteral("tdbU"), Qt::CaseInsensitive) == 0) return m_tdbU;
+    return m_tdbI;
+}
+
+db::Recordset& frmtabgridOPC::ItemRecordset() { return m_data->Recordset(QStringLiteral("rsOPCItems")); }
+
+void frmtabgridOPC::BuildGrids() {
+    db::Connection& connection = m_data->Connection();
+    OpenItemRecordset(QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 0 AND 0 = 1"));
+    db::Recordset& members = m_data->Recordset(QStringLiteral("rstabStructMembers"));
+    members.Close();
+    members.Open(QStringLiteral("SELECT * FROM [TpdbStructMembers] WHERE (ParentID = 0) ORDER BY ID"), connection);
+    db::Recordset& groups = m_data->Recordset(QStringLiteral("rstabOPCGroups"));
+    groups.Close();
+    groups.Open(QStringLiteral("SELECT * FROM TpdbGroups"), connection);
+    db::Recordset& units = m_data->Recordset(QStringLiteral("rstabOPCUnits"));
+    units.Close();
+    units.Open(QStringLiteral("SELECT * FROM TpdbUnits WHERE ParentID =0"), connection);
+
+    // The simulation and redundancy columns exist only where their tables do.
+    try {
+        m_simulationRows.Close();
+        m_simulationRows.Open(QStringLiteral("TpdbSimulation"), connection, db::CommandType::TableDirect);
+        m_simulationRows.SetIndex(QStringLiteral("ItemID"));
+    } catch (const db::DbError&) {
+        m_simulationRows.Close();
+    }
+    try {
+        m_redundancyRows.Close();
+        m_redundancyRows.Open(QStringLiteral("TpdbAlign"), connection, db::CommandType::TableDirect);
+        m_redundancyRows.SetIndex(QStringLiteral("ItemID"));
+    } catch (const db::DbError&) {
+        m_redundancyRows.Close();
+    }
+
+    const ColumnSources sources{connection, m_types, m_simulation, m_simulationRows.State() == db::ObjectState::Open,
+                                m_redundancyRows.State() == db::ObjectState::Open};
+    BuildItemColumns(m_tdbI, ItemRecordset().FieldNames(), sources);
+    BuildMemberColumns(m_tdbS, members.FieldNames(), sources);
+    BuildGroupColumns(m_tdbG, groups.FieldNames());
+    BuildUnitColumns(m_tdbU, units.FieldNames());
+
+    for (const char* grid : {"tdbI", "tdbS", "tdbG", "tdbU"}) m_settings.SetInitToControl(QString::fromUtf8(grid), *this);
+    const auto orders = [this](const char* key) {
+        const auto value = m_settings.ReadAValueFromCInits(QString::fromUtf8(key));
+        return value && std::holds_alternative<QString>(*value) ? std::get<QString>(*value) : QString();
+    };
+    ApplyColumnOrders(m_tdbI, orders("TDBIColOrders"), 1);
+    ApplyColumnOrders(m_tdbS, orders("TDBSColOrders"), 1);
+    ApplyColumnOrders(m_tdbG, orders("TDBGColOrders"), 1);
+    ApplyColumnOrders(m_tdbU, orders("TDBUColOrders"), 1);
+    ApplyIdentifyingView(m_tdbI, m_switchView);
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG}) {
+        const auto fixed = grid->DisplayColumns(0);
+        grid->split0Width = fixed.empty() ? 0 : grid->Column(fixed.front()).width;
+    }
+
+    m_tdbI.unboundColumnFetch = [this](db::Recordset& row, int column) { return FetchItemUnbound(row, column); };
+    m_tdbS.unboundColumnFetch = [this](db::Recordset& row, int column) { return FetchMemberUnbound(row, column); };
+    m_tdbI.formatText = [this](int column, const QVariant& value, QString& text) {
+        if (m_tdbI.Column(column).dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0)
+            text = OptionsText(value);
+    };
+    m_tdbI.Bind(&ItemRecordset());
+    m_tdbS.Bind(&members);
+    m_tdbG.Bind(&groups);
+    m_tdbU.Bind(&units);
+    m_gridsBuilt = true;
+}
+
 void frmtabgridOPC::FirstDisplay() {
+    if (!m_data) return;
+    BuildGrids();
     ComputeAvailability(nodekey::kRoot, false);
     SwitchGrids(nodekey::kRoot);
     m_currentNode = nodekey::kRoot;
+    ShowItemView();
+    MakeMyCaption(nodekey::kRoot);
 }
 
 void frmtabgridOPC::SwitchGrids(const QString& key) {
@@ -74,28 +297,325 @@ void frmtabgridOPC::SwitchGrids(const QString& key) {
         m_frontGrid = QStringLiteral("tdbU");
     else if (kind == QStringLiteral("OPCS"))
         m_frontGrid = QStringLiteral("tdbS");
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->visible = grid->Name() == m_frontGrid;
+}
+
+void frmtabgridOPC::Show() {
+    m_visible = true;
+    NotifyView();
 }
 
 void frmtabgridOPC::ShowNode(const QString& key) {
+    const QString kind = nodekey::Kind(key);
+    if (!m_gridsBuilt) return;
+    ui::BusyCursor busy;
     Show();
     SwitchGrids(key);
-    ComputeAvailability(key, true);
-    m_currentNode = key;
+    ComputeAvailability(key, false);
+    if (kind == QStringLiteral("OPCU")) {
+        db::Recordset& units = m_data->Recordset(QStringLiteral("rstabOPCUnits"));
+        SaveOrCancel(units);
+        m_currentNode = key;
+        try {
+            units.Close();
+            units.Open(QStringLiteral("SELECT * FROM TpdbUnits WHERE ParentID =%1").arg(nodekey::NodeId(key)), m_data->Connection());
+        } catch (const db::DbError& e) {
+            ReportError(1307, e.Description());
+        }
+        FormatUnitGrid();
+        m_tdbU.ReBind();
+    } else if (kind == QStringLiteral("OPCS")) {
+        SaveOrCancel(m_data->Recordset(QStringLiteral("rstabStructMembers")));
+        m_currentNode = key;
+        RequeryStructMembers();
+    } else {
+        CommitGridEdits();
+        m_currentNode = key;
+        ShowItemView();
+    }
+    MakeMyCaption(key);
+    NotifyView();
 }
 
-// The window has no command bar yet: no tool is offered, so key commands and
-// context menus do nothing until the menus are built.
-void frmtabgridOPC::ComputeAvailability(const QString&, bool) {}
-bool frmtabgridOPC::IsToolEnabled(const QString&) const { return false; }
-void frmtabgridOPC::ClickTool(const QString&) {}
-bool frmtabgridOPC::PopupBand(const QString&, int, int) { return false; }
+void frmtabgridOPC::OpenItemRecordset(const QString& sql) {
+    // Opened aside first: a failing statement leaves the grid as it was.
+    db::Recordset fresh;
+    fresh.Open(sql, m_data->Connection());
+    db::Recordset& items = ItemRecordset();
+    items.Close();
+    items = std::move(fresh);
+    if (!items.IsEOF()) items.MoveFirst();
+}
 
-void frmtabgridOPC::OnActivate(bool) {}
+void frmtabgridOPC::ShowDeviceNameColumn(bool shown) {
+    const int index = m_tdbI.ColumnIndexInSplit(QStringLiteral("DeviceName"), 1);
+    if (shown && index < 0) {
+        const int identifying = m_tdbI.ColumnIndexInSplit(FieldNameFromSwitchView(), 1);
+        ui::GridColumn& column = m_tdbI.AddColumn(QStringLiteral("DeviceName"), QStringLiteral("Kanal"), 1);
+        column.locked = true;
+        column.visible = true;
+        column.width = identifying >= 0 ? m_tdbI.Column(identifying).width / 2 : 1000;
+    } else if (!shown && index >= 0) {
+        m_tdbI.RemoveColumn(index);
+    }
+}
+
+void frmtabgridOPC::ShowItemView() {
+    if (!m_data) return;
+    const QString kind = nodekey::Kind(m_currentNode);
+    const bool groupNode = kind == QStringLiteral("OPCG");
+    const ItemViewBuilder::SortCaptions captions{Text(unbound::kDataType), Text(unbound::kSimulationFunction),
+                                                 Text(unbound::kSimulationParameters), Text(unbound::kRedundancy)};
+    const QString sort = ItemViewBuilder::SortClause(m_sortField, groupNode, captions);
+    const ItemView view = ItemViewBuilder::ForNode(m_currentNode, FieldNameFromSwitchView(), sort);
+    try {
+        OpenItemRecordset(view.sql);
+    } catch (const db::DbError& e) {
+        ReportError(1307, e.Description());
+        return;
+    }
+    if (view.groupView) {
+        ShowDeviceNameColumn(true);
+    } else {
+        ShowDeviceNameColumn(false);
+        for (int split : {0, 1}) {
+            const int index = m_tdbI.ColumnIndexInSplit(QStringLiteral("ItemAccess"), split);
+            if (index >= 0) m_tdbI.Column(index).caption = Text(view.itemAccessCaption);
+        }
+    }
+    m_tdbI.Bind(&ItemRecordset());
+}
+
+void frmtabgridOPC::RequeryStructMembers() {
+    db::Recordset& members = m_data->Recordset(QStringLiteral("rstabStructMembers"));
+    try {
+        members.Close();
+        members.Open(QStringLiteral("Select * FROM [TpdbStructMembers] WHERE (ParentID = %1) ORDER BY ID")
+                         .arg(std::max(nodekey::NodeId(m_currentNode), 0)),
+                     m_data->Connection());
+    } catch (const db::DbError& e) {
+        ReportError(1307, e.Description());
+    }
+    m_tdbS.ReBind();
+}
+
+void frmtabgridOPC::FormatUnitGrid() {
+    std::vector<int> lcids;
+    for (const auto& language : m_languages.Items()) lcids.push_back(language.lcid);
+    editor::FormatUnitGrid(m_tdbU, nodekey::SecondField(m_currentNode) == QStringLiteral("P"), lcids);
+}
+
+void frmtabgridOPC::MakeMyCaption(const QString& key) {
+    QString caption = Text(310);
+    const QString kind = nodekey::Kind(key);
+    const auto nodeText = [this](const QString& nodeKey) {
+        QVariant text;
+        if (m_session.Host() && m_session.Host()->GetNodeProperty(nodeKey, host::kPropertyText, text) == 0) return text.toString();
+        return QString();
+    };
+    if (kind == QStringLiteral("OPCD") && nodekey::NodeId(key) == 0)
+        caption += Text(315);
+    else if (kind == QStringLiteral("OPCD"))
+        caption += Text(311) + nodeText(nodekey::DeviceKeyOf(key));
+    else if (kind == QStringLiteral("OPCG"))
+        caption += Text(312) + nodeText(key);
+    else if (kind == QStringLiteral("OPCS"))
+        caption += Text(313) + nodeText(key);
+    else if (kind == QStringLiteral("OPCU"))
+        caption += Text(314) + nodeText(key);
+    m_caption = caption;
+}
+
+void frmtabgridOPC::UpdateStatusCounters(const QString& functionText, CounterMode mode, std::array<int, 7>& counters) {
+    switch (mode) {
+        case CounterMode::Add:
+            for (std::size_t i = 0; i < 7; ++i) m_counters[i] += counters[i];
+            break;
+        case CounterMode::Reset:
+            m_counters.fill(0);
+            break;
+        case CounterMode::Set:
+            m_counters = counters;
+            break;
+        case CounterMode::Get:
+            counters = m_counters;
+            break;
+    }
+    m_functionText = functionText;
+    m_sb.SetPanelText(1, Text(301) + m_functionText);
+    for (int i = 0; i < 7; ++i) m_sb.SetPanelText(i + 2, Text(302 + i) + u' ' + QString::number(m_counters[static_cast<std::size_t>(i)]));
+    NotifyView();
+}
+
+int frmtabgridOPC::GetRecordCount(db::Recordset& recordset) {
+    return recordset.RecordCount();
+}
+
+int frmtabgridOPC::SplitWidthFromBar(int barLeft, int gridLeft, int gridWidth) {
+    return std::max(0, std::min(barLeft - gridLeft - 30, gridWidth - 60));
+}
+
+void frmtabgridOPC::CommitGridEdits() {
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbU, &m_tdbG}) {
+        db::Recordset* rs = grid->Recordset();
+        grid->dataChanged = false;
+        if (grid->EditActive()) grid->CancelEdit();
+        if (rs) SaveOrCancel(*rs);
+    }
+}
+
+void frmtabgridOPC::ComputeAvailability(const QString& key, bool) {
+    // Which commands a node offers is decided with the commands themselves;
+    // until then the menu entries follow the node kind and no command runs.
+    const QString kind = nodekey::Kind(key);
+    const bool device = kind == QStringLiteral("OPCD");
+    const bool group = kind == QStringLiteral("OPCG");
+    const bool groupDevice = group && nodekey::SubId(key) >= 0;
+    for (const ui::Band& band : m_abr.Bands())
+        for (const ui::Tool& tool : band.tools) m_abr.SetEnabled(tool.name, false);
+    m_abr.SetEnabled(QStringLiteral("mnuDevices"), device);
+    m_abr.SetEnabled(QStringLiteral("mnuGroups"), group && !groupDevice);
+    m_abr.SetEnabled(QStringLiteral("mnuItems"), device || group);
+    m_abr.SetEnabled(QStringLiteral("mnuStructures"), kind == QStringLiteral("OPCS"));
+    m_abr.SetEnabled(QStringLiteral("mnuStructmembers"), kind == QStringLiteral("OPCS"));
+    m_abr.SetEnabled(QStringLiteral("mnuUnitClasses"), kind == QStringLiteral("OPCU"));
+    m_abr.SetEnabled(QStringLiteral("mnuUnits"), kind == QStringLiteral("OPCU"));
+    m_abr.SetEnabled(QStringLiteral("mnuOptions"), true);
+}
+
+bool frmtabgridOPC::IsToolEnabled(const QString& tool) const { return m_abr.IsEnabled(tool); }
+
+void frmtabgridOPC::ClickTool(const QString& tool) {
+    if (!m_abr.IsEnabled(tool)) ui::Beep();
+}
+
+bool frmtabgridOPC::PopupBand(const QString& band, int x, int y) {
+    if (!m_abr.CheckMenuForFunctionality(band)) return false;
+    m_abr.ShowShortcuts(true);
+    const auto chosen = ui::CurrentPopups().Popup(m_abr, band, x, y);
+    m_abr.ShowShortcuts(false);
+    if (chosen) ClickTool(*chosen);
+    return true;
+}
+
+void frmtabgridOPC::FocusGrid(const QString& gridName) {
+    m_focusedGrid = gridName;
+    if (m_view) m_view->FocusGrid(gridName);
+}
+
+void frmtabgridOPC::OnActivate(bool active) {
+    if (!m_gridsBuilt) return;
+    if (active) {
+        ShowItemView();
+    } else {
+        CommitGridEdits();
+    }
+    NotifyView();
+}
 
 void frmtabgridOPC::OnIndexTextsChanged() {
     // Another editor changed texts: drop the cached text table, unsaved
     // change included; the next access opens it again.
     m_indexTexts.CloseIdxSystemRecordset();
+}
+
+void frmtabgridOPC::LanguageSelected() {
+    m_languages.SelectorChanged(m_cmbLanguage);
+    const QString kind = nodekey::Kind(m_currentNode);
+    if (kind == QStringLiteral("OPCD") || kind == QStringLiteral("OPCG"))
+        m_tdbI.ReBind();
+    else if (kind == QStringLiteral("OPCS"))
+        m_tdbS.ReBind();
+    NotifyView();
+}
+
+QVariant frmtabgridOPC::FetchItemUnbound(db::Recordset& row, int column) {
+    const QString caption = m_tdbI.Column(column).caption;
+    if (caption == Text(unbound::kDataType))
+        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
+    const QVariant id = FieldOf(row, "ID");
+    if (caption == Text(unbound::kSimulationFunction) || caption == Text(unbound::kSimulationParameters)) {
+        if (m_simulationRows.State() != db::ObjectState::Open || !m_simulationRows.Seek({id})) return QString();
+        return m_simulationRows.Value(caption == Text(unbound::kSimulationFunction) ? QStringLiteral("SimulationFunction")
+                                                                                    : QStringLiteral("SimulationParameters"));
+    }
+    if (caption == Text(unbound::kRedundancy))
+        return m_redundancyRows.State() == db::ObjectState::Open && m_redundancyRows.Seek({id});
+    if (caption == Text(unbound::kIndexText)) return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
+    return QVariant();
+}
+
+QVariant frmtabgridOPC::FetchMemberUnbound(db::Recordset& row, int column) {
+    const QString caption = m_tdbS.Column(column).caption;
+    if (caption == Text(unbound::kMemberDataType))
+        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
+    if (caption == Text(unbound::kIndexText)) return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
+    return QVariant();
+}
+
+void frmtabgridOPC::CloseWindow(bool byCloseBox) {
+    if (byCloseBox) {
+        m_visible = false;
+        NotifyView();
+        return;
+    }
+    const auto saveOnExit = m_settings.ReadAValueFromCInits(QStringLiteral("SaveOnExit"));
+    const bool save = !saveOnExit || !std::holds_alternative<bool>(*saveOnExit) || std::get<bool>(*saveOnExit);
+    if (save) {
+        if (m_gridsBuilt) {
+            for (const char* grid : {"tdbI", "tdbU", "tdbS", "tdbG"}) m_settings.GetInitFromControl(QString::fromUtf8(grid), *this);
+            m_settings.WriteAValueToCInits(QStringLiteral("TDBIColOrders"), StoreColumnOrders(m_tdbI, 1));
+            m_settings.WriteAValueToCInits(QStringLiteral("TDBUColOrders"), StoreColumnOrders(m_tdbU, 1));
+            m_settings.WriteAValueToCInits(QStringLiteral("TDBSColOrders"), StoreColumnOrders(m_tdbS, 1));
+            m_settings.WriteAValueToCInits(QStringLiteral("TDBGColOrders"), StoreColumnOrders(m_tdbG, 1));
+        }
+        m_settings.GetInitFromControl(QStringLiteral("Me"), *this);
+        m_settings.WriteAValueToCInits(QStringLiteral("CurrentLCID"), static_cast<double>(m_languages.CurrentLCID()));
+        m_settings.SaveInits(SettingsFile());
+    } else {
+        sys::IniFile(SettingsFile()).Write(m_settings.SectionName(), QStringLiteral("SaveOnExit"), QStringLiteral("False"));
+    }
+    m_visible = false;
+}
+
+void frmtabgridOPC::ReportError(int textId, const QString& description) {
+    m_lastError = description;
+    ui::ShowMessage(Text(textId) + QStringLiteral("\n") + description, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+}
+
+void frmtabgridOPC::NotifyView() {
+    if (m_view) m_view->Refresh();
+}
+
+settings::PropertyObject* frmtabgridOPC::Child(const QString& name, const std::optional<QVariant>&) {
+    if (Is(name, "Font")) return &m_fontProperties;
+    if (Is(name, "tdbI")) return &m_tdbIProperties;
+    if (Is(name, "tdbS")) return &m_tdbSProperties;
+    if (Is(name, "tdbG")) return &m_tdbGProperties;
+    if (Is(name, "tdbU")) return &m_tdbUProperties;
+    if (Is(name, "sb")) return m_sbProperties.get();
+    return nullptr;
+}
+
+bool frmtabgridOPC::SetProperty(const QString& name, const std::optional<QVariant>&, const settings::InitValue& value) {
+    const auto n = Whole(value);
+    if (!n) return false;
+    if (Is(name, "PosLeft")) posLeft = *n;
+    else if (Is(name, "PosTop")) posTop = *n;
+    else if (Is(name, "Width") && *n > 0) width = *n;
+    else if (Is(name, "Height") && *n > 0) height = *n;
+    else if (Is(name, "WindowState") && *n >= 0 && *n <= 2) windowState = *n;
+    else return false;
+    return true;
+}
+
+std::optional<settings::InitValue> frmtabgridOPC::GetProperty(const QString& name, const std::optional<QVariant>&) const {
+    if (Is(name, "PosLeft")) return static_cast<double>(posLeft);
+    if (Is(name, "PosTop")) return static_cast<double>(posTop);
+    if (Is(name, "Width")) return static_cast<double>(width);
+    if (Is(name, "Height")) return static_cast<double>(height);
+    if (Is(name, "WindowState")) return static_cast<double>(windowState);
+    return std::nullopt;
 }
 
 }  // namespace ov::editor

@@ -1,13 +1,23 @@
 #pragma once
 
+#include "editor/GridProperties.h"
 #include "host/EditorWindow.h"
 #include "model/CDBLanguages.h"
 #include "model/CIndexTexts.h"
+#include "model/CVT_Types.h"
+#include "platform/ui/CommandBar.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/GridModel.h"
+#include "platform/ui/StatusBar.h"
+#include "settings/CInit.h"
 #include "settings/CSimulationFunctions.h"
+#include "settings/PropertyObject.h"
 
 #include <QString>
+#include <array>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace ov::host {
 class Connect;
@@ -15,14 +25,31 @@ class Connect;
 
 namespace ov::editor {
 
-// The editor window as logic: which node is shown, which grid is in front,
-// the switch-view flag and the data connection it owns. The Qt window renders
-// it; grids, menus and settings attach to it as they are built.
-class frmtabgridOPC : public host::EditorWindow {
+class frmtabgridOPC;
+
+// The window on screen: the Qt renderer of the editor window implements it;
+// without one (headless) the window is logic only.
+class WindowView {
 public:
+    virtual ~WindowView() = default;
+    virtual void EmbedInto(host::WindowHandle parent) = 0;
+    virtual void Release() = 0;
+    virtual void Refresh() = 0;  // caption, front grid, status bar, menus, selector
+    virtual void FocusGrid(const QString& gridName) = 0;
+};
+
+// The editor window as logic: four grids (items, structure members, groups,
+// units), the menu bar, the status bar and the language selector, the view
+// of the current node, and the window's settings. The Qt window renders it.
+class frmtabgridOPC : public host::EditorWindow, public settings::PropertyObject {
+public:
+    using ViewFactory = std::function<std::unique_ptr<WindowView>(frmtabgridOPC& window)>;
+    static void SetViewFactory(ViewFactory factory);
+
     explicit frmtabgridOPC(host::Connect& session);
     ~frmtabgridOPC() override;
 
+    // EditorWindow
     void SetDataConnection(std::shared_ptr<model::DataConnection> data) override;
     model::DataConnection* Data() override { return m_data.get(); }
     void OnDatabaseOpened() override;
@@ -32,25 +59,69 @@ public:
     void RestoreParent(host::WindowHandle previousParent) override;
     void SetSubclassed(bool subclassed) override { m_subclassed = subclassed; }
     void Unload() override;
-
     QString FieldNameFromSwitchView() const override;
     void FirstDisplay() override;
-
     void ShowNode(const QString& key) override;
-    void Show() override { m_visible = true; }
+    void Show() override;
     QString CurrentNode() const override { return m_currentNode; }
-
     void ComputeAvailability(const QString& key, bool fromTree) override;
     bool IsToolEnabled(const QString& tool) const override;
     void ClickTool(const QString& tool) override;
     bool PopupBand(const QString& band, int x, int y) override;
-    void FocusGrid(const QString& gridName) override { m_focusedGrid = gridName; }
-
+    void FocusGrid(const QString& gridName) override;
     void OnActivate(bool active) override;
     void OnIndexTextsChanged() override;
 
-    // Brings the grid of a node's kind to the front.
+    // PropertyObject: "Me" for the settings store.
+    PropertyObject* Child(const QString& name, const std::optional<QVariant>& argument) override;
+    bool SetProperty(const QString& name, const std::optional<QVariant>& argument, const settings::InitValue& value) override;
+    std::optional<settings::InitValue> GetProperty(const QString& name, const std::optional<QVariant>& argument) const override;
+
+    // Views.
     void SwitchGrids(const QString& key);
+    void ShowItemView();  // the item grid's record source for the current node
+    void MakeMyCaption(const QString& key);
+    void CommitGridEdits();
+    void FormatUnitGrid();
+    void RequeryStructMembers();
+
+    // The sort field of the item grid, toggled from the grid.
+    QString SortField() const { return m_sortField; }
+    void SetSortField(const QString& field) { m_sortField = field; }
+
+    // Status counters: devices, groups, items, unit classes, units,
+    // structure definitions, structure members.
+    enum class CounterMode { Add = 0, Reset = 1, Set = 2, Get = 3 };
+    void UpdateStatusCounters(const QString& functionText, CounterMode mode, std::array<int, 7>& counters);
+    std::array<int, 7> StatusCounters() const { return m_counters; }
+    static int GetRecordCount(db::Recordset& recordset);
+
+    // Splitter bars between split 0 and split 1 (twips).
+    static int SplitWidthFromBar(int barLeft, int gridLeft, int gridWidth);
+    static int BarLeftFromSplitWidth(int gridLeft, int split0Width) { return gridLeft + split0Width + 30; }
+
+    // The window's close request: the close box only hides; closing the
+    // project saves the settings first (when "SaveOnExit").
+    void CloseWindow(bool byCloseBox);
+    QString SettingsFile() const;
+
+    // Parts of the window, for its view, its commands and tests.
+    ui::GridModel& Grid(const QString& name);
+    ui::GridModel& tdbI() { return m_tdbI; }
+    ui::GridModel& tdbS() { return m_tdbS; }
+    ui::GridModel& tdbG() { return m_tdbG; }
+    ui::GridModel& tdbU() { return m_tdbU; }
+    ui::CommandBar& abr() { return m_abr; }
+    ui::StatusBar& sb() { return m_sb; }
+    settings::CInit& Settings() { return m_settings; }
+    settings::CSimulationFunctions& SimulationFunctions() { return m_simulation; }
+    model::CIndexTexts& IndexTexts() { return m_indexTexts; }
+    model::CDBLanguages& Languages() { return m_languages; }
+    model::CVT_Types& Types() { return m_types; }
+    ui::Control& LanguageSelector() { return m_cmbLanguage; }
+    void LanguageSelected();  // the person picked a language in the selector
+    const std::vector<std::pair<int, QString>>& GroupList() const { return m_groups; }
+    void LoadGroupList();
 
     QString Caption() const { return m_caption; }
     QString FrontGrid() const { return m_frontGrid; }
@@ -60,28 +131,66 @@ public:
     bool IsLoaded() const { return m_loaded; }
     bool IsSubclassed() const { return m_subclassed; }
     host::WindowHandle Parent() const { return m_parent; }
+    QString LastError() const { return m_lastError; }
 
-    settings::CSimulationFunctions& SimulationFunctions() { return m_simulation; }
-    model::CIndexTexts& IndexTexts() { return m_indexTexts; }
-    model::CDBLanguages& Languages() { return m_languages; }
-    ui::Control& LanguageSelector() { return m_cmbLanguage; }
+    // Placement and font of the window ("Me.PosLeft", "Me.Font.Size", ...).
+    int posLeft = 0, posTop = 0, width = 6000, height = 3000, windowState = 2;
+    ui::FontSettings font;
+
+    // Tells the view to show the model again.
+    void NotifyView();
 
 private:
+    void BuildGrids();
+    void OpenItemRecordset(const QString& sql);
+    void AddUnboundDefaults();
+    void ShowDeviceNameColumn(bool shown);
+    QVariant FetchItemUnbound(db::Recordset& row, int column);
+    QVariant FetchMemberUnbound(db::Recordset& row, int column);
+    void ReportError(int textId, const QString& description);
+    db::Recordset& ItemRecordset();
+
     host::Connect& m_session;
     std::shared_ptr<model::DataConnection> m_data;
+    std::unique_ptr<WindowView> m_view;
+    settings::CSimulationFunctions m_simulation;
+    model::CIndexTexts m_indexTexts;
+    model::CDBLanguages m_languages;
+    model::CVT_Types m_types;
+    settings::CInit m_settings;
+
+    ui::GridModel m_tdbI{QStringLiteral("tdbI")};
+    ui::GridModel m_tdbS{QStringLiteral("tdbS")};
+    ui::GridModel m_tdbG{QStringLiteral("tdbG")};
+    ui::GridModel m_tdbU{QStringLiteral("tdbU")};
+    GridProperties m_tdbIProperties{m_tdbI, false};
+    GridProperties m_tdbSProperties{m_tdbS, false};
+    GridProperties m_tdbGProperties{m_tdbG, false};
+    GridProperties m_tdbUProperties{m_tdbU, true};
+    FontProperties m_fontProperties{font};
+    ui::CommandBar m_abr;
+    ui::StatusBar m_sb;
+    std::unique_ptr<settings::PropertyObject> m_sbProperties;
+    ui::Control m_cmbLanguage{ui::ControlType::ComboBox, QStringLiteral("cmbLanguage")};
+
+    db::Recordset m_simulationRows;   // backs the simulation columns while open
+    db::Recordset m_redundancyRows;   // backs the redundancy column while open
+
+    std::vector<std::pair<int, QString>> m_groups;
+    std::array<int, 7> m_counters{};
+    QString m_functionText;
     QString m_caption;
     QString m_currentNode;
     QString m_frontGrid = QStringLiteral("tdbI");
     QString m_focusedGrid;
+    QString m_sortField;
+    QString m_lastError;
     bool m_switchView = false;
     bool m_loaded = false;
     bool m_visible = false;
     bool m_subclassed = false;
+    bool m_gridsBuilt = false;
     host::WindowHandle m_parent = 0;
-    settings::CSimulationFunctions m_simulation;
-    model::CIndexTexts m_indexTexts;
-    model::CDBLanguages m_languages;
-    ui::Control m_cmbLanguage{ui::ControlType::ComboBox, QStringLiteral("cmbLanguage")};
 };
 
 }  // namespace ov::editor

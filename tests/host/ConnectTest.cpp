@@ -116,7 +116,7 @@ TEST_F(ConnectTest, LoadingOpensTheDatabaseWithTheDirectTables) {
     auto* data = harness.Session().Window()->Data();
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(data->IsOpen());
-    EXPECT_EQ(data->OpenRecordsetCount(), 3);
+    EXPECT_EQ(data->OpenRecordsetCount(), 7) << "three tables opened directly and the four grids' record sources";
     EXPECT_EQ(data->Connections().Index(), QStringLiteral("Connection"));
     EXPECT_EQ(harness.Host().SelectedKey(), nk::kRoot);
     EXPECT_TRUE(harness.Host().TreeHasFocus());
@@ -135,7 +135,9 @@ TEST_F(ConnectTest, AProjectWithoutOptionalTablesOpens) {
     harness.Start(project.Path());
     harness.Load();
     ASSERT_TRUE(harness.Session().IsLoaded());
-    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 1);
+    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 5);
+    EXPECT_EQ(Window().tdbI().ColumnIndex(settings::Text(142)), -1) << "no simulation columns without the table";
+    EXPECT_EQ(Window().tdbI().ColumnIndex(settings::Text(144)), -1);
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
 }
 
@@ -158,8 +160,9 @@ TEST_F(ConnectTest, AFileThatIsNoDatabaseIsReportedAndLoadsNothing) {
 TEST_F(ConnectTest, TerminateSavesPendingChangesAndClosesEverything) {
     harness.Start(project.Path());
     harness.Load();
-    db::Recordset& items = harness.Session().Window()->Data()->OpenCommand(QStringLiteral("rsOPCItems"));
-    items.SetValue(QStringLiteral("Comment"), QStringLiteral("kept at close"));
+    db::Recordset& groups = harness.Session().Window()->Data()->Recordset(QStringLiteral("rstabOPCGroups"));
+    groups.MoveFirst();
+    groups.SetValue(QStringLiteral("Comment"), QStringLiteral("kept at close"));
     harness.Session().Terminate();
     EXPECT_EQ(harness.Session().SessionState(), State::Ended);
     EXPECT_EQ(harness.Host().NodeCount(), 0);
@@ -169,7 +172,7 @@ TEST_F(ConnectTest, TerminateSavesPendingChangesAndClosesEverything) {
 
     auto check = project.Open();
     db::Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE Comment = 'kept at close'"), *check);
+    rs.Open(QStringLiteral("SELECT * FROM TpdbGroups WHERE Comment = 'kept at close'"), *check);
     EXPECT_EQ(rs.RecordCount(), 1);
 }
 
@@ -184,7 +187,7 @@ TEST_F(ConnectTest, ReloadRebuildsTheBranchAndKeepsTheStudio) {
     EXPECT_EQ(harness.Host().NodeCount(), nodes);
     EXPECT_EQ(harness.Host().RefusedCalls(), 0);
     EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SetNodeProperty(OPCE0, 10, false)")));
-    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 3) << "the old recordsets are gone";
+    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 7) << "the old recordsets are gone";
 }
 
 TEST_F(ConnectTest, RightsFollowTheLevelAtEveryCheck) {

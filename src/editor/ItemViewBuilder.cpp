@@ -1,0 +1,84 @@
+#include "editor/ItemViewBuilder.h"
+
+#include "host/NodeKey.h"
+
+namespace ov::editor {
+
+namespace nodekey = host::nodekey;
+
+QString ItemViewBuilder::SortClause(const QString& sortField, bool groupNode, const SortCaptions& captions) {
+    if (sortField.isEmpty()) return QStringLiteral(" ORDER BY TpdbItems.ID");
+    if (sortField == captions.dataType) return QStringLiteral(" ORDER BY Datatype, StructID");
+    if (sortField == captions.simulation || sortField == captions.parameters || sortField == captions.redundancy)
+        return QString();
+    if (sortField == QStringLiteral("DeviceName"))
+        return groupNode ? QStringLiteral(" ORDER BY TpdbDevices.Name") : QStringLiteral(" ORDER BY TpdbItems.ID");
+    return QStringLiteral(" ORDER BY TpdbItems.") + sortField;
+}
+
+QString ItemViewBuilder::LikeLiteral(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (c == u'[' || c == u'_' || c == u'!' || c == u'%')
+            out += u'[' + QString(c) + u']';
+        else if (c == u'\'')
+            out += QStringLiteral("''");  // keeps a quote in a name from ending the SQL text
+        else
+            out += c;
+    }
+    return out;
+}
+
+ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause) {
+    ItemView view;
+    const QString kind = nodekey::Kind(nodeKey);
+    if (kind == QStringLiteral("OPCG")) {
+        view.groupView = true;
+        const QString condition =
+            nodekey::SubId(nodeKey) >= 0
+                ? QStringLiteral("(GroupID = %1 AND DeviceID=%2)").arg(nodekey::NodeId(nodeKey)).arg(nodekey::SubId(nodeKey))
+                : QStringLiteral("(GroupID = %1)").arg(nodekey::NodeId(nodeKey));
+        view.sql = QStringLiteral(
+                       "SELECT TpdbItems.*, TpdbConnections.GroupID, TpdbDevices.Name As DeviceName FROM ((TpdbItems "
+                       "INNER JOIN TpdbConnections ON TpdbItems.ID = TpdbConnections.ItemID) INNER JOIN TpdbGroups ON "
+                       "TpdbConnections.GroupID = TpdbGroups.ID) INNER JOIN TpdbDevices ON TpdbItems.DeviceID = "
+                       "TpdbDevices.ID WHERE ") +
+                   condition + sortClause;
+        return view;
+    }
+
+    // Devices and their folders; the root and the external devices branch show nothing.
+    const bool deviceKind = kind == QStringLiteral("OPCD") && nodeKey != nodekey::kExternal;
+    const QString mode = deviceKind ? nodekey::ModeLetter(nodeKey) : QString();
+    view.itemAccessCaption = (!mode.isEmpty() && mode != QStringLiteral("O")) ? 128 : 112;
+    if (!deviceKind) {
+        view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 0 AND 0 = 1");
+        view.sql += sortClause;
+        return view;
+    }
+    const int deviceId = nodekey::NodeId(nodeKey);
+    QString separator = nodeKey.contains(nodekey::kSeparator) ? nodekey::SecondField(nodeKey) : QString();
+    if (separator == QString(QChar(0))) separator.clear();
+    const QString path = nodekey::BranchPath(nodeKey);
+    if (separator.isEmpty()) {
+        view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = %1").arg(deviceId);
+    } else {
+        const QString s = LikeLiteral(separator);
+        const QString f = identifyingField;
+        if (path.isEmpty()) {
+            view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 Not Like '%3' )")
+                           .arg(deviceId)
+                           .arg(f, QStringLiteral("%") + s + QStringLiteral("%"));
+        } else {
+            const QString p = LikeLiteral(path);
+            view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 Like '%3' AND %2 Not Like '%4') ")
+                           .arg(deviceId)
+                           .arg(f, p + s + QStringLiteral("%"), p + s + QStringLiteral("%") + s + QStringLiteral("%"));
+        }
+    }
+    view.sql += sortClause;
+    return view;
+}
+
+}  // namespace ov::editor

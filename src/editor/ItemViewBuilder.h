@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace ov::editor {
+
+// The record source of the item grid for a node: which items a node shows
+// and in which order.
+struct ItemView {
+    QString sql;
+    bool groupView = false;     // items of a group (joined with connections and devices)
+    int itemAccessCaption = 0;  // text number of the ItemAccess column caption, 0 for a group view
+};
+
+class ItemViewBuilder {
+public:
+    // The unbound columns whose captions sort in their own way.
+    struct SortCaptions {
+        QString dataType;      // text 114
+        QString simulation;    // text 142
+        QString parameters;    // text 143
+        QString redundancy;    // text 144
+    };
+
+    // sortField: a data field, or the caption of an unbound column; empty for none.
+    static QString SortClause(const QString& sortField, bool groupNode, const SortCaptions& captions);
+
+    // "[", "_", "!" and "%" stand for themselves in a Like pattern when bracketed.
+    static QString LikeLiteral(const QString& text);
+
+    // The SQL of the item grid for a node key; identifyingField is "Name" or
+    // "ItemAccess"; separator is the device's hierarchy separator.
+    static ItemView ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause);
+};
+
+}  // namespace ov::editor

@@ -1,0 +1,245 @@
+#include "platform/ui/GridModel.h"
+
+#include "platform/db/DbError.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace ov::ui {
+
+GridModel::GridModel(const QString& name) : m_name(name) {}
+
+GridColumn& GridModel::AddColumn(const QString& dataField, const QString& caption, int split) {
+    GridColumn column;
+    column.dataField = dataField;
+    column.caption = caption;
+    column.split = split;
+    column.order = static_cast<int>(m_columns.size());
+    m_columns.push_back(std::move(column));
+    return m_columns.back();
+}
+
+int GridModel::ColumnIndex(const QString& fieldOrCaption) const {
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].IsBound() && m_columns[i].dataField.compare(fieldOrCaption, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].caption.compare(fieldOrCaption, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+int GridModel::ColumnIndexInSplit(const QString& fieldOrCaption, int split) const {
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const GridColumn& c = m_columns[i];
+        if (c.split != split) continue;
+        if ((c.IsBound() && c.dataField.compare(fieldOrCaption, Qt::CaseInsensitive) == 0) ||
+            c.caption.compare(fieldOrCaption, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<int> GridModel::DisplayColumns(int split) const {
+    std::vector<int> shown;
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].split == split && m_columns[i].visible) shown.push_back(static_cast<int>(i));
+    std::stable_sort(shown.begin(), shown.end(), [this](int a, int b) { return Column(a).order < Column(b).order; });
+    return shown;
+}
+
+void GridModel::Bind(db::Recordset* recordset) {
+    m_recordset = recordset;
+    ReBind();
+}
+
+void GridModel::ReBind() {
+    m_reader.reset();
+    m_editActive = false;
+    const int rows = RowCount();
+    m_currentRow = rows == 0 ? -1 : std::clamp(m_currentRow, 0, rows - 1);
+    if (m_currentRow >= 0 && m_currentColumn < 0) m_currentColumn = 0;
+    m_selected.clear();
+    if (onReset) onReset();
+}
+
+db::Recordset* GridModel::Reader() const {
+    if (!m_recordset || m_recordset->State() != db::ObjectState::Open) return nullptr;
+    if (!m_reader) {
+        m_reader = std::make_unique<db::Recordset>(m_recordset->Clone());
+        if (!m_recordset->Filter().isEmpty()) m_reader->SetFilter(m_recordset->Filter());
+    }
+    return m_reader.get();
+}
+
+int GridModel::RowCount() const {
+    db::Recordset* reader = Reader();
+    return reader ? reader->RecordCount() : 0;
+}
+
+std::optional<db::Recordset::Bookmark> GridModel::RowBookmark(int row) const {
+    db::Recordset* reader = Reader();
+    if (!reader || row < 0 || row >= reader->RecordCount()) return std::nullopt;
+    try {
+        reader->SetAbsolutePosition(row + 1);
+        return reader->GetBookmark();
+    } catch (const db::DbError&) {
+        return std::nullopt;
+    }
+}
+
+int GridModel::RowOfBookmark(db::Recordset::Bookmark bookmark) const {
+    db::Recordset* reader = Reader();
+    if (!reader) return -1;
+    try {
+        reader->SetBookmark(bookmark);
+        return reader->AbsolutePosition() - 1;
+    } catch (const db::DbError&) {
+        return -1;
+    }
+}
+
+QVariant GridModel::CellValue(int row, int column) const {
+    db::Recordset* reader = Reader();
+    if (!reader || column < 0 || column >= ColumnCount() || row < 0 || row >= reader->RecordCount()) return QVariant();
+    const GridColumn& c = Column(column);
+    try {
+        reader->SetAbsolutePosition(row + 1);
+        if (!c.IsBound()) return unboundColumnFetch ? unboundColumnFetch(*reader, column) : QVariant();
+        const int field = reader->FieldIndex(c.dataField);
+        if (field < 0) return QVariant();
+        // A pending change of the current row shows as typed.
+        if (row == m_currentRow && m_recordset->GetEditMode() != db::EditMode::None) return m_recordset->Fields(field).Value();
+        return reader->Fields(field).Value();
+    } catch (const db::DbError&) {
+        return QVariant();  // a row deleted by someone else shows empty
+    }
+}
+
+QString GridModel::CellText(int row, int column) const {
+    if (column < 0 || column >= ColumnCount()) return QString();
+    const GridColumn& c = Column(column);
+    const QVariant value = CellValue(row, column);
+    QString text;
+    if (c.presentation == Presentation::CheckBox) {
+        text = value.isNull() ? QString() : (value.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
+    } else if (c.presentation == Presentation::ValueList && c.values.Translates()) {
+        text = value.isNull() ? QString() : c.values.DisplayText(value);
+    } else if (value.typeId() == QMetaType::Double) {
+        text = QLocale().toString(value.toDouble(), 'g', 15);
+    } else {
+        text = value.toString();
+    }
+    if (formatText) formatText(column, value, text);
+    return text;
+}
+
+QString GridModel::CellTip(int row, int column) const {
+    QString tip;
+    if (fetchCellTips) fetchCellTips(row, column, tip);
+    return tip;
+}
+
+void GridModel::SetCurrentCell(int row, int column) {
+    const int lastRow = m_currentRow;
+    const int lastColumn = m_currentColumn;
+    const int rows = RowCount();
+    if (rows == 0) {
+        m_currentRow = -1;
+        return;
+    }
+    row = std::clamp(row, 0, rows - 1);
+    column = std::clamp(column, 0, std::max(0, ColumnCount() - 1));
+    if (row != lastRow && m_recordset && m_recordset->GetEditMode() != db::EditMode::None) {
+        // Leaving a changed row writes it; a refused write is reported and dropped.
+        try {
+            m_recordset->Update();
+        } catch (const db::DbError& e) {
+            m_recordset->CancelUpdate();
+            bool handled = false;
+            if (error) error(e.Description(), handled);
+        }
+        dataChanged = false;
+    }
+    m_currentRow = row;
+    m_currentColumn = column;
+    if (m_recordset && row != lastRow) {
+        if (const auto bookmark = RowBookmark(row)) m_recordset->SetBookmark(*bookmark);
+    }
+    if ((row != lastRow || column != lastColumn) && rowColChange) rowColChange(lastRow, lastColumn);
+}
+
+void GridModel::SelectRows(const std::vector<int>& rows) {
+    m_selected.clear();
+    for (int row : rows)
+        if (const auto bookmark = RowBookmark(row)) m_selected.push_back(*bookmark);
+}
+
+bool GridModel::BeginEdit(int row, int column) {
+    if (column < 0 || column >= ColumnCount() || row < 0 || row >= RowCount()) return false;
+    const GridColumn& c = Column(column);
+    if (c.locked) return false;
+    if (c.IsBound() && (!m_recordset || !m_recordset->IsUpdatable())) return false;
+    SetCurrentCell(row, column);
+    bool cancel = false;
+    if (beforeColEdit) beforeColEdit(column, cancel);
+    if (cancel) return false;
+    m_editActive = true;
+    return true;
+}
+
+bool GridModel::CommitEdit(const QVariant& typed) {
+    if (!m_editActive) return false;
+    m_editActive = false;
+    const int column = m_currentColumn;
+    const GridColumn& c = Column(column);
+    QVariant value = typed;
+    if (c.presentation == Presentation::ValueList && typed.typeId() == QMetaType::QString) {
+        const auto listed = c.values.ValueForText(typed.toString());
+        if (!listed) {
+            bool handled = false;
+            if (error) error(QStringLiteral("\"%1\" is not one of the listed values.").arg(typed.toString()), handled);
+            return false;
+        }
+        value = *listed;
+    }
+    const QVariant oldValue = CellValue(m_currentRow, column);
+    bool cancel = false;
+    if (beforeColUpdate) beforeColUpdate(column, oldValue, cancel);
+    if (cancel) return false;
+    if (c.IsBound()) {
+        try {
+            m_recordset->Fields(c.dataField).SetValue(value);
+        } catch (const db::DbError& e) {
+            bool handled = false;
+            if (error) error(e.Description(), handled);
+            return false;
+        }
+        dataChanged = true;
+    }
+    if (afterColUpdate) afterColUpdate(column, value);
+    return true;
+}
+
+void GridModel::CancelEdit() { m_editActive = false; }
+
+void GridModel::ColumnButtonClicked(int column) {
+    if (buttonClick && column >= 0 && column < ColumnCount() && Column(column).button) buttonClick(column);
+}
+
+void GridModel::KeyDown(int& keyCode, int shift) {
+    if (keyDown) keyDown(keyCode, shift);
+}
+
+void GridModel::KeyPress(int& keyAscii) {
+    if (keyPress) keyPress(keyAscii);
+}
+
+void GridModel::MouseUp(int button, int shift, int x, int y) {
+    if (mouseUp) mouseUp(button, shift, x, y);
+}
+
+void GridModel::DoubleClick() {
+    if (dblClick) dblClick();
+}
+
+}  // namespace ov::ui

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "platform/db/Recordset.h"
+#include "platform/ui/ValueList.h"
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ov::ui {
+
+// How a cell shows its value.
+enum class Presentation { Normal, CheckBox, ValueList };
+
+struct GridColumn {
+    QString dataField;  // the recordset field, empty for an unbound column
+    QString caption;
+    int split = 1;       // 0: the fixed part on the left
+    int width = 1000;    // twips
+    bool visible = true;
+    bool allowSizing = true;
+    bool locked = false;
+    int order = 0;       // display position within its split
+    Presentation presentation = Presentation::Normal;
+    ValueList values;
+    bool button = false;  // an ellipsis button in the cell
+    QString numberFormat;
+
+    bool IsBound() const { return !dataField.isEmpty(); }
+};
+
+struct FontSettings {
+    QString name = QStringLiteral("Arial");
+    double size = 8.25;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikethrough = false;
+    int charset = 0;
+    int weight = 400;
+};
+
+// A grid bound to a recordset, as a model: columns in two splits, the current
+// cell, the selected rows (by bookmark) and the callbacks that fill unbound
+// columns and react to edits, keys and the mouse. Rows are read through a
+// clone of the recordset, so painting never moves the current record.
+class GridModel {
+public:
+    explicit GridModel(const QString& name);
+    const QString& Name() const { return m_name; }
+
+    // Columns.
+    GridColumn& AddColumn(const QString& dataField, const QString& caption, int split = 1);
+    void ClearColumns() { m_columns.clear(); }
+    void RemoveColumn(int index) { m_columns.erase(m_columns.begin() + index); }
+    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    GridColumn& Column(int index) { return m_columns.at(static_cast<std::size_t>(index)); }
+    const GridColumn& Column(int index) const { return m_columns.at(static_cast<std::size_t>(index)); }
+    // By data field, else by caption; -1 when none (letter case ignored).
+    int ColumnIndex(const QString& fieldOrCaption) const;
+    int ColumnIndexInSplit(const QString& fieldOrCaption, int split) const;
+    // The visible columns of a split in display order.
+    std::vector<int> DisplayColumns(int split) const;
+    int split0Width = 2000;  // twips
+    bool visible = true;
+    FontSettings font;
+
+    // Data.
+    void Bind(db::Recordset* recordset);  // null unbinds
+    void ReBind();                        // the recordset was re-opened or changed
+    db::Recordset* Recordset() const { return m_recordset; }
+    int RowCount() const;
+    std::optional<db::Recordset::Bookmark> RowBookmark(int row) const;
+    int RowOfBookmark(db::Recordset::Bookmark bookmark) const;  // -1 when not shown
+    QVariant CellValue(int row, int column) const;
+    // The text shown: value list translation, check box state, the format hook.
+    QString CellText(int row, int column) const;
+    QString CellTip(int row, int column) const;
+
+    // The current cell; moving it moves the bound recordset.
+    int CurrentRow() const { return m_currentRow; }
+    int CurrentColumn() const { return m_currentColumn; }
+    void SetCurrentCell(int row, int column);
+
+    // Selected rows, by bookmark, in the order they were selected.
+    const std::vector<db::Recordset::Bookmark>& SelectedBookmarks() const { return m_selected; }
+    void SelectRows(const std::vector<int>& rows);
+    void ClearSelection() { m_selected.clear(); }
+
+    // Editing, as a person does it: start editing a cell, type, leave it.
+    bool BeginEdit(int row, int column);
+    bool EditActive() const { return m_editActive; }
+    // Ends the edit with a new value; gives false when a callback refused it.
+    bool CommitEdit(const QVariant& value);
+    void CancelEdit();
+    // The row holds changes not yet written (the grid's changed mark).
+    bool dataChanged = false;
+
+    // Callbacks. Arguments follow the grid's own events.
+    // The row is a recordset standing on the row being shown.
+    std::function<QVariant(db::Recordset& row, int column)> unboundColumnFetch;
+    std::function<void(int column, bool& cancel)> beforeColEdit;
+    std::function<void(int column, const QVariant& oldValue, bool& cancel)> beforeColUpdate;
+    std::function<void(int column, const QVariant& newValue)> afterColUpdate;
+    std::function<void(int column)> buttonClick;
+    std::function<void(int column, const QVariant& value, QString& text)> formatText;
+    std::function<void(int row, int column, QString& tip)> fetchCellTips;
+    std::function<void(int lastRow, int lastColumn)> rowColChange;
+    std::function<void(int& keyCode, int shift)> keyDown;
+    std::function<void(int& keyAscii)> keyPress;
+    std::function<void(int button, int shift, int x, int y)> mouseUp;
+    std::function<void()> dblClick;
+    std::function<void(const QString& description, bool& handled)> error;
+
+    // Events from the view (the Qt grid or a script).
+    void ColumnButtonClicked(int column);
+    void KeyDown(int& keyCode, int shift);
+    void KeyPress(int& keyAscii);
+    void MouseUp(int button, int shift, int x, int y);
+    void DoubleClick();
+
+    // Tells the view to read its rows again.
+    std::function<void()> onReset;
+
+private:
+    db::Recordset* Reader() const;
+
+    QString m_name;
+    std::vector<GridColumn> m_columns;
+    db::Recordset* m_recordset = nullptr;
+    mutable std::unique_ptr<db::Recordset> m_reader;
+    int m_currentRow = -1;
+    int m_currentColumn = -1;
+    std::vector<db::Recordset::Bookmark> m_selected;
+    bool m_editActive = false;
+};
+
+}  // namespace ov::ui

@@ -1,0 +1,249 @@
+// The editor window driven through the session, as the studio drives it,
+// on the demo project.
+
+#include "editor/GridColumns.h"
+#include "editor/frmtabgridOPC.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/system/IniFile.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+using settings::Text;
+
+namespace {
+
+const QString Y = QString(QChar(0xFF));
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // An English installation: texts and simulation names in English.
+        harness.Registry().WriteValue(sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
+                                      QStringLiteral("LCID"), QStringLiteral("1033"));
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        harness.Start(project.Path());
+        harness.Load();
+        ASSERT_TRUE(harness.Session().IsLoaded());
+    }
+    void TearDown() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman); }
+
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
+
+    QStringList Column(ui::GridModel& grid, const QString& fieldOrCaption) {
+        QStringList texts;
+        const int column = grid.ColumnIndex(fieldOrCaption);
+        for (int row = 0; row < grid.RowCount(); ++row) texts << grid.CellText(row, column);
+        return texts;
+    }
+
+    QString SettingsFile() const { return QFileInfo(project.Path()).absolutePath() + QStringLiteral("/OVEditors.ini"); }
+
+    test::SessionHarness harness;
+    test::TempProject project{test::TempProject::Content::Demo};
+    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+};
+
+TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
+    auto& w = Window();
+    EXPECT_EQ(w.tdbI().RowCount(), 0) << "the root shows no items";
+
+    Click(plc);
+    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")), QStringList{QStringLiteral("BatchCounter")})
+        << "a device shows its items outside every folder";
+    Click(plc + Y + QStringLiteral("Line1"));
+    EXPECT_EQ(w.tdbI().RowCount(), 0) << "a folder with only subfolders";
+    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")),
+              (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running")}));
+    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbI"));
+    EXPECT_EQ(w.Caption(), Text(310) + Text(311) + QStringLiteral("PLC1: Filling lines"));
+
+    Click(nk::DeviceKey(3, QString(), false));
+    EXPECT_EQ(w.tdbI().RowCount(), 3) << "a device without separator shows all its items";
+    Click(nk::kInternal);
+    EXPECT_EQ(w.tdbI().RowCount(), 2);
+    EXPECT_EQ(w.Caption(), Text(310) + Text(315));
+
+    Click(nk::GroupKey(2));
+    EXPECT_EQ(w.tdbI().RowCount(), 4);
+    const int deviceName = w.tdbI().ColumnIndex(QStringLiteral("DeviceName"));
+    ASSERT_GE(deviceName, 0) << "a group view shows the device of each item";
+    EXPECT_TRUE(w.tdbI().Column(deviceName).locked);
+    EXPECT_EQ(w.tdbI().CellText(0, deviceName), QStringLiteral("PLC1"));
+    EXPECT_EQ(w.Caption(), Text(310) + Text(312) + QStringLiteral("Fast"));
+    Click(nk::GroupDeviceKey(3, 3));
+    EXPECT_EQ(w.tdbI().RowCount(), 3) << "the weather station's items in the group Slow";
+    Click(nk::DeviceKey(2, QString(), true));
+    EXPECT_EQ(w.tdbI().ColumnIndex(QStringLiteral("DeviceName")), -1) << "gone again in a device view";
+    EXPECT_EQ(w.tdbI().Column(w.tdbI().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 0)).caption, Text(128));
+
+    Click(nk::kGroups);
+    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbG"));
+    EXPECT_EQ(w.tdbG().RowCount(), 3);
+    Click(nk::UnitClassKey(2, false));
+    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbU"));
+    EXPECT_EQ(Column(w.tdbU(), QStringLiteral("PhysicalUnitText")), (QStringList{QStringLiteral("bar"), QStringLiteral("psi")}));
+    const auto& switchId = w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID")));
+    EXPECT_EQ(switchId.presentation, ui::Presentation::ValueList) << "a display class picks languages";
+    Click(nk::UnitClassKey(1, true));
+    EXPECT_EQ(w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID"))).presentation, ui::Presentation::Normal);
+    Click(QStringLiteral("OPCS2"));
+    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbS"));
+    EXPECT_EQ(Column(w.tdbS(), QStringLiteral("Name")), (QStringList{QStringLiteral("Status"), QStringLiteral("Setpoint"), QStringLiteral("Speed")}));
+    EXPECT_EQ(w.Caption(), Text(310) + Text(313) + QStringLiteral("Drive"));
+}
+
+TEST_F(WindowTest, ColumnsOfTheItemGrid) {
+    auto& grid = Window().tdbI();
+    const auto fixed = grid.DisplayColumns(0);
+    ASSERT_EQ(fixed.size(), 1u);
+    EXPECT_EQ(grid.Column(fixed[0]).dataField, QStringLiteral("ItemAccess")) << "the item-access view";
+    EXPECT_EQ(grid.ColumnIndex(QStringLiteral("ID")) >= 0 && !grid.Column(grid.ColumnIndex(QStringLiteral("ID"))).visible, true);
+    for (int caption : {114, 142, 143, 144, 147}) EXPECT_GE(grid.ColumnIndex(Text(caption)), 0) << caption;
+    const auto& rights = grid.Column(grid.ColumnIndex(QStringLiteral("AccessRights")));
+    EXPECT_EQ(rights.caption, Text(115));
+    EXPECT_EQ(rights.values.Size(), 4u);
+    EXPECT_EQ(grid.Column(grid.ColumnIndex(QStringLiteral("Enabled"))).presentation, ui::Presentation::CheckBox);
+    const auto& process = grid.Column(grid.ColumnIndex(QStringLiteral("UnitClassIDItemDependent")));
+    EXPECT_EQ(process.values.Size(), 2u) << "none, and the one process class";
+    // The stored order of the first columns: ",17,6,16,..."
+    EXPECT_EQ(grid.Column(grid.ColumnIndexInSplit(QStringLiteral("ID"), 1)).order, 17);
+    EXPECT_TRUE(editor::StoreColumnOrders(grid, 1).startsWith(QStringLiteral(",17,6,16,4,")));
+}
+
+TEST_F(WindowTest, UnboundColumnsShowDataTypeSimulationRedundancyAndTexts) {
+    auto& w = Window();
+    auto& grid = w.tdbI();
+    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(114))), QStringLiteral("VT_R4"));
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(142))), QStringLiteral("Sine"));
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(143))), QStringLiteral("-100;100;0;42;0"));
+    EXPECT_EQ(grid.CellText(1, grid.ColumnIndex(Text(142))), Text(2500)) << "no simulation";
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QStringLiteral("Motor 1 speed")) << "the installation's language";
+
+    w.LanguageSelector().Select(1031);
+    w.LanguageSelected();
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QStringLiteral("Drehzahl Motor 1"));
+
+    Click(plc + Y + QStringLiteral("Line1.Tank"));
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(144))), Text(145)) << "Tank.Level is redundant";
+    EXPECT_EQ(grid.CellText(1, grid.ColumnIndex(Text(144))), Text(146));
+    Click(plc + Y + QStringLiteral("Line1.Conveyor"));
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(114))), QStringLiteral("Drive")) << "a structure type by name";
+    EXPECT_EQ(grid.CellValue(0, grid.ColumnIndex(Text(114))).toInt(), 65536 + 2);
+}
+
+TEST_F(WindowTest, SortingByAColumn) {
+    auto& w = Window();
+    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    w.SetSortField(QStringLiteral("Name"));
+    w.ShowItemView();
+    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")),
+              (QStringList{QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running"), QStringLiteral("Line1.Motor1.Speed")}));
+    w.SetSortField(Text(114));
+    w.ShowItemView();
+    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")).first(), QStringLiteral("Line1.Motor1.Speed")) << "VT_R4 before VT_BOOL";
+    w.SetSortField(Text(142));
+    w.ShowItemView();
+    EXPECT_EQ(w.tdbI().RowCount(), 3) << "no order: the stored one";
+}
+
+TEST_F(WindowTest, StatusCounters) {
+    auto& w = Window();
+    std::array<int, 7> counters{3, 3, 22, 2, 4, 2, 7};
+    w.UpdateStatusCounters(QStringLiteral("Statistic"), editor::frmtabgridOPC::CounterMode::Set, counters);
+    EXPECT_EQ(w.sb().PanelText(4), Text(304) + QStringLiteral(" 22"));
+    std::array<int, 7> added{0, 0, 5, 0, 0, 0, 0};
+    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
+    std::array<int, 7> read{};
+    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Get, read);
+    EXPECT_EQ(read[2], 27);
+    const int changes = w.sb().Changes();
+    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Get, read);
+    EXPECT_EQ(w.sb().Changes(), changes) << "an unchanged panel is not rewritten";
+    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Reset, read);
+    EXPECT_EQ(w.sb().PanelText(2), Text(302) + QStringLiteral(" 0"));
+}
+
+TEST_F(WindowTest, SettingsAreSavedWhenTheProjectClosesNotByTheCloseBox) {
+    auto& w = Window();
+    auto& grid = w.tdbI();
+    grid.Column(grid.ColumnIndexInSplit(QStringLiteral("Comment"), 1)).width = 4321;
+    w.CloseWindow(true);
+    EXPECT_FALSE(w.IsVisible());
+    EXPECT_FALSE(QFile::exists(SettingsFile())) << "the close box only hides";
+
+    harness.Session().Terminate();
+    sys::IniFile ini(SettingsFile());
+    EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("tdbI.Splits(1).Columns(\"Comment\").Width")),
+              QStringLiteral("4321"));
+    EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("CurrentLCID")), QStringLiteral("1033"));
+
+    // Opened again, the window takes the saved width.
+    harness.Restart();
+    harness.Start(project.Path());
+    harness.Load();
+    auto& again = Window().tdbI();
+    EXPECT_EQ(again.Column(again.ColumnIndexInSplit(QStringLiteral("Comment"), 1)).width, 4321);
+}
+
+TEST_F(WindowTest, WithoutSaveOnExitOnlyThatIsWritten) {
+    Window().Settings().WriteAValueToCInits(QStringLiteral("SaveOnExit"), false);
+    Window().tdbI().Column(0).width = 999;
+    harness.Session().Terminate();
+    sys::IniFile ini(SettingsFile());
+    EXPECT_EQ(ini.Keys(QStringLiteral("frmOPCEditor")), QStringList{QStringLiteral("SaveOnExit")});
+    EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("SaveOnExit")), QStringLiteral("False"));
+}
+
+TEST_F(WindowTest, NonsenseSettingsFallBackToDefaults) {
+    harness.Session().Terminate();
+    QFile file(SettingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[frmOPCEditor]\ntdbI.Splits(1).Columns(\"Comment\").Width=wide\nMe.Width=-7\nsb.Visible=perhaps\n"
+               "TDBIColOrders=,x,y,z\n\x01\x02garbage\n");
+    file.close();
+    harness.Restart();
+    harness.Start(project.Path());
+    harness.Load();
+    ASSERT_TRUE(harness.Session().IsLoaded());
+    auto& w = Window();
+    const auto& comment = w.tdbI().Column(w.tdbI().ColumnIndexInSplit(QStringLiteral("Comment"), 1));
+    EXPECT_GT(comment.width, 0);
+    EXPECT_GT(w.width, 0);
+    EXPECT_TRUE(w.sb().visible);
+    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    EXPECT_EQ(w.tdbI().RowCount(), 3);
+}
+
+TEST_F(WindowTest, ProjectWithoutTextIdsShowsItsItems) {
+    harness.Session().Terminate();
+    {
+        auto c = project.Open();
+        c->Execute(QStringLiteral("ALTER TABLE TpdbItems DROP COLUMN TextID"));
+    }
+    harness.Restart();
+    harness.Start(project.Path());
+    harness.Load();
+    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    auto& grid = Window().tdbI();
+    EXPECT_EQ(grid.RowCount(), 3);
+    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QString());
+}
+
+TEST_F(WindowTest, AnUnknownNodeKeyDoesNothing) {
+    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    harness.Session().NodeClick(QString(), QStringLiteral("ABCD9"), QString());
+    EXPECT_EQ(Window().CurrentNode(), plc + Y + QStringLiteral("Line1.Motor1"));
+    EXPECT_EQ(Window().tdbI().RowCount(), 3);
+}
+
+}  // namespace

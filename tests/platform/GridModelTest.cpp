@@ -1,0 +1,112 @@
+#include "platform/db/Recordset.h"
+#include "platform/ui/CommandBar.h"
+#include "platform/ui/GridModel.h"
+#include "support/TempProject.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+
+namespace {
+
+class GridModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection = project.Open();
+        for (int i = 1; i <= 300; ++i)
+            connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)"),
+                                {QStringLiteral("I%1").arg(i, 3, 10, QChar(u'0')), QString::number(i), 1 + i % 4});
+        rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY Name"), *connection);
+        grid.AddColumn(QStringLiteral("Name"), QStringLiteral("Name"), 0);
+        ui::GridColumn& rights = grid.AddColumn(QStringLiteral("AccessRights"), QStringLiteral("Access"));
+        rights.presentation = ui::Presentation::ValueList;
+        for (int v = 1; v <= 4; ++v) rights.values.Add(v, QStringList{"R", "W", "R/W", "1 x R"}[v - 1]);
+        grid.AddColumn(QStringLiteral("Enabled"), QStringLiteral("Active")).presentation = ui::Presentation::CheckBox;
+        grid.AddColumn(QString(), QStringLiteral("Twice"));
+        grid.unboundColumnFetch = [](db::Recordset& row, int) { return row.Value(QStringLiteral("ID")).toInt() * 2; };
+        grid.Bind(&rs);
+    }
+
+    test::TempProject project;
+    std::unique_ptr<db::Connection> connection;
+    db::Recordset rs;
+    ui::GridModel grid{QStringLiteral("tdbI")};
+};
+
+TEST_F(GridModelTest, ReadsAnyRowWithoutMovingTheRecordset) {
+    EXPECT_EQ(grid.RowCount(), 300);
+    EXPECT_EQ(grid.CellText(299, 0), QStringLiteral("I300"));
+    EXPECT_EQ(grid.CellText(0, 1), QStringLiteral("W")) << "translated through the value list";
+    EXPECT_EQ(grid.CellText(0, 2), QStringLiteral("True"));
+    EXPECT_EQ(grid.CellValue(4, 3).toInt(), 10);
+    EXPECT_EQ(rs.AbsolutePosition(), 1) << "painting does not move the bound recordset";
+    grid.SetCurrentCell(150, 1);
+    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("I151"));
+    grid.SelectRows({2, 7});
+    ASSERT_EQ(grid.SelectedBookmarks().size(), 2u);
+    EXPECT_EQ(grid.RowOfBookmark(grid.SelectedBookmarks()[1]), 7);
+}
+
+TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
+    QStringList events;
+    grid.beforeColEdit = [&](int column, bool& cancel) {
+        events << QStringLiteral("before %1").arg(column);
+        cancel = column == 2;
+    };
+    grid.afterColUpdate = [&](int column, const QVariant& value) {
+        events << QStringLiteral("after %1 %2").arg(column).arg(value.toString());
+        rs.Update();
+    };
+    EXPECT_FALSE(grid.BeginEdit(3, 2)) << "the callback refused";
+    ASSERT_TRUE(grid.BeginEdit(3, 1));
+    EXPECT_FALSE(grid.CommitEdit(QStringLiteral("read only"))) << "not one of the listed values";
+    ASSERT_TRUE(grid.BeginEdit(3, 1));
+    ASSERT_TRUE(grid.CommitEdit(QStringLiteral("r/w")));
+    EXPECT_EQ(grid.CellText(3, 1), QStringLiteral("R/W"));
+    EXPECT_EQ(events.last(), QStringLiteral("after 1 3"));
+    grid.Column(0).locked = true;
+    EXPECT_FALSE(grid.BeginEdit(3, 0));
+
+    QString reported;
+    grid.error = [&](const QString& description, bool&) { reported = description; };
+    grid.Column(0).locked = false;
+    ASSERT_TRUE(grid.BeginEdit(5, 0));
+    EXPECT_FALSE(grid.CommitEdit(QString(300, u'x')));
+    EXPECT_TRUE(reported.contains(QStringLiteral("too long")));
+}
+
+TEST_F(GridModelTest, LeavingAChangedRowWritesIt) {
+    grid.SetCurrentCell(0, 0);
+    ASSERT_TRUE(grid.BeginEdit(0, 0));
+    ASSERT_TRUE(grid.CommitEdit(QStringLiteral("Renamed")));
+    EXPECT_TRUE(grid.dataChanged);
+    grid.SetCurrentCell(1, 0);
+    EXPECT_FALSE(grid.dataChanged);
+    db::Recordset check;
+    check.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE Name = 'Renamed'"), *connection);
+    EXPECT_EQ(check.RecordCount(), 1);
+}
+
+TEST(CommandBar, StatesShortcutsAndPopups) {
+    ui::CommandBar bar;
+    ui::Band& band = bar.AddBand(QStringLiteral("mnuItem"));
+    band.tools.push_back({QStringLiteral("mnuItemDescriptor"), {}, {}, QStringLiteral("Item"), {}, true, true, false, true, {}});
+    band.tools.push_back({QStringLiteral("mnuItemNew"), QStringLiteral("New"), {}, QStringLiteral("&New"), {}, false, true, false, false, {}});
+    EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem"))) << "a heading alone is no function";
+    bar.SetEnabled(QStringLiteral("mnuItemNew"), true);
+    EXPECT_TRUE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")));
+    bar.SetVisible(QStringLiteral("mnuItemNew"), false);
+    EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")));
+    bar.ShowShortcuts(true);
+    EXPECT_EQ(bar.FindTool(QStringLiteral("mnuItemNew"))->shortcut, QStringLiteral("F8"));
+    bar.ShowShortcuts(false);
+    EXPECT_TRUE(bar.FindTool(QStringLiteral("mnuItemNew"))->shortcut.isEmpty());
+
+    ui::ScriptedPopups popups;
+    popups.Queue(QStringLiteral("mnuItemNew"));
+    EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2), std::optional<QString>(QStringLiteral("mnuItemNew")));
+    EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2), std::nullopt);
+    EXPECT_EQ(popups.Shown().size(), 2);
+}
+
+}  // namespace
