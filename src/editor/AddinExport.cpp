@@ -12,6 +12,7 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
     try {
         if (std::strcmp(className, "Connect") == 0) {
             ov::editor::InstallEditorWindow();
+            ov::editor::InstallScreenIfAvailable();
             return static_cast<ov::host::COV4Extensibility*>(new ov::host::Connect());
         }
         if (std::strcmp(className, "CToolbox") == 0)

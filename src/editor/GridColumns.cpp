@@ -207,6 +207,11 @@ void ApplyIdentifyingView(ui::GridModel& itemGrid, bool nameView) {
     const int accessScrolled = itemGrid.ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1);
     if (nameFixed >= 0) itemGrid.Column(nameFixed).visible = nameView;
     if (accessFixed >= 0) itemGrid.Column(accessFixed).visible = !nameView;
+    // Split 0 holds one column whatever the view: its settings are kept under "Name".
+    if (nameFixed >= 0 && accessFixed >= 0) {
+        itemGrid.Column(accessFixed).width = itemGrid.Column(nameFixed).width;
+        itemGrid.Column(accessFixed).allowSizing = itemGrid.Column(nameFixed).allowSizing;
+    }
     if (nameScrolled >= 0) itemGrid.Column(nameScrolled).visible = false;
     if (accessScrolled >= 0) itemGrid.Column(accessScrolled).visible = nameView;
 }

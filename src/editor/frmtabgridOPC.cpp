@@ -270,6 +270,14 @@ void frmtabgridOPC::BuildGrids() {
         if (m_tdbI.Column(column).dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0)
             text = OptionsText(value);
     };
+    // A right click on a grid offers the commands of its kind at the mouse.
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) {
+        grid->mouseUp = [this, grid](int button, int, int x, int y) {
+            if (button != 2) return;
+            ComputeAvailability(m_currentNode, false);
+            PopupBand(QString::fromUtf8(ContextBandOfGrid(grid->Name().toUtf8().constData())), x, y);
+        };
+    }
     m_tdbI.Bind(&ItemRecordset());
     m_tdbS.Bind(&members);
     m_tdbG.Bind(&groups);
@@ -563,6 +571,10 @@ void frmtabgridOPC::CloseWindow(bool byCloseBox) {
     const bool save = !saveOnExit || !std::holds_alternative<bool>(*saveOnExit) || std::get<bool>(*saveOnExit);
     if (save) {
         if (m_gridsBuilt) {
+            const int nameFixed = m_tdbI.ColumnIndexInSplit(QStringLiteral("Name"), 0);
+            const int accessFixed = m_tdbI.ColumnIndexInSplit(QStringLiteral("ItemAccess"), 0);
+            if (!m_switchView && nameFixed >= 0 && accessFixed >= 0)
+                m_tdbI.Column(nameFixed).width = m_tdbI.Column(accessFixed).width;
             for (const char* grid : {"tdbI", "tdbU", "tdbS", "tdbG"}) m_settings.GetInitFromControl(QString::fromUtf8(grid), *this);
             m_settings.WriteAValueToCInits(QStringLiteral("TDBIColOrders"), StoreColumnOrders(m_tdbI, 1));
             m_settings.WriteAValueToCInits(QStringLiteral("TDBUColOrders"), StoreColumnOrders(m_tdbU, 1));

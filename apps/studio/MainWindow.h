@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/host/COV4Extensibility.h"
+#include "studio/AddinLibrary.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSplitter;
+
+namespace ov::studio {
+
+class EditorArea;
+class ProjectTreeWidget;
+
+// The studio: the project tree on the left, the editor area on the right,
+// projects opened and made from the File menu, and the editor add-in hosted
+// for the open project.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    enum class ProjectKind { Empty, Demo };
+    // Shows a message to the user: title, text.
+    using MessageHandler = std::function<void(const QString&, const QString&)>;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Loads the add-in; a library that cannot be loaded is reported and the
+    // studio carries on without it.
+    bool LoadAddin(const QString& path = AddinLibrary::DefaultPath());
+    // Hosts the add-in objects a factory makes instead of a library's.
+    void UseAddinFactory(AddinLibrary::Factory factory);
+    bool HasAddin() const { return m_addinLibrary.IsLoaded(); }
+
+    // Closes the open project and hosts the add-in on the new one. A file
+    // that is missing or not a project is reported and changes nothing.
+    bool OpenProject(const QString& path);
+    // Refuses a file that exists; then opens the new project.
+    bool NewProject(const QString& path, ProjectKind kind);
+    void CloseProject();
+    bool HasProject() const { return !m_projectPath.isEmpty(); }
+    const QString& ProjectPath() const { return m_projectPath; }
+
+    // Makes the editor show its first item folder, as a user would by
+    // clicking it; false when there is none.
+    bool ShowFirstItemFolder();
+    bool SaveScreenshot(const QString& path);
+
+    void SetMessageHandler(MessageHandler handler) { m_messages = std::move(handler); }
+
+    ProjectTreeWidget* Tree() const { return m_tree; }
+    EditorArea* Editor() const { return m_editorArea; }
+    QComboBox* UserLevelBox() const { return m_userLevel; }
+    QCheckBox* OverwriteInternalBox() const { return m_overwriteInternal; }
+    QString StatusText() const;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildUserLevelBar();
+    void ApplyUserLevel();
+    void UpdateTitle();
+    void ShowMessage(const QString& title, const QString& text);
+    // Reports why a file cannot be opened as a project; empty when it can.
+    static QString ProjectProblem(const QString& path);
+    QString StartFolder() const;
+
+    void OnNewProject(ProjectKind kind);
+    void OnOpenProject();
+
+    ProjectTreeWidget* m_tree = nullptr;
+    EditorArea* m_editorArea = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QComboBox* m_userLevel = nullptr;
+    QCheckBox* m_overwriteInternal = nullptr;
+    QLabel* m_statusPath = nullptr;
+    MessageHandler m_messages;
+
+    AddinLibrary m_addinLibrary;
+    std::unique_ptr<host::IToolbox> m_toolbox;
+    std::unique_ptr<host::COV4Extensibility> m_connect;
+    QString m_projectPath;
+};
+
+}  // namespace ov::studio

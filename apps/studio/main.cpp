@@ -1,0 +1,66 @@
+// ovstudio: the engineering studio that hosts the editor add-in.
+
+#include "studio/MainWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// Long enough for the window to appear and the editor to settle.
+constexpr int kScreenshotDelayMs = 1500;
+constexpr int kRepaintDelayMs = 500;
+
+void PrintError(const QString& text) { std::fprintf(stderr, "ovstudio: %s\n", qPrintable(text)); }
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ovstudio"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Engineering studio with the process-variable editor."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Project file (.ovs) to open."), QStringLiteral("[FILE]"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Open the first item folder, save a picture of the window to PATH and quit."),
+        QStringLiteral("PATH"));
+    parser.addOption(screenshotOption);
+    parser.process(app);
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        PrintError(QStringLiteral("give at most one project file."));
+        return 2;
+    }
+    const QString screenshot = parser.value(screenshotOption);
+
+    ov::studio::MainWindow window;
+    // Nobody is there to close a message box during an unattended screenshot.
+    if (!screenshot.isEmpty())
+        window.SetMessageHandler([](const QString& title, const QString& text) {
+            PrintError(title + QStringLiteral(": ") + QString(text).replace(u'\n', u' '));
+        });
+    window.show();
+    window.LoadAddin();
+    if (!files.isEmpty()) window.OpenProject(files.front());
+
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &screenshot] {
+            window.ShowFirstItemFolder();
+            QTimer::singleShot(kRepaintDelayMs, &window, [&window, &screenshot] {
+                const bool saved = window.SaveScreenshot(screenshot);
+                if (saved)
+                    std::fprintf(stdout, "ovstudio: screenshot saved to %s\n", qPrintable(screenshot));
+                else
+                    PrintError(QStringLiteral("could not save the screenshot to %1").arg(screenshot));
+                QCoreApplication::exit(saved ? 0 : 1);
+            });
+        });
+    }
+    return QApplication::exec();
+}

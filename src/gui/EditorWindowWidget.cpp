@@ -1,0 +1,137 @@
+#include "gui/EditorWindowWidget.h"
+
+#include "gui/GridView.h"
+#include "gui/MenuBarRenderer.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace ov::gui {
+
+namespace {
+const char* const kGridNames[] = {"tdbI", "tdbS", "tdbG", "tdbU"};
+}
+
+EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* parent) : QWidget(parent), m_window(window) {
+    setObjectName(QStringLiteral("frmtabgridOPC"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("caption"));
+    QFont bold = m_caption->font();
+    bold.setBold(true);
+    m_caption->setFont(bold);
+    m_caption->setContentsMargins(6, 4, 6, 2);
+    layout->addWidget(m_caption);
+
+    auto* bar = new QWidget(this);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(0, 0, 6, 0);
+    m_menuBar = new QMenuBar(bar);
+    m_menuBar->setNativeMenuBar(false);
+    barLayout->addWidget(m_menuBar, 1);
+    m_language = new QComboBox(bar);
+    m_language->setObjectName(QStringLiteral("cmbLanguage"));
+    m_language->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    barLayout->addWidget(m_language);
+    layout->addWidget(bar);
+
+    m_menus = std::make_unique<MenuBarRenderer>(m_window.abr(), *m_menuBar);
+    m_menus->beforeShow = [this](const QString&) { m_window.ComputeAvailability(m_window.CurrentNode(), false); };
+    m_menus->onTool = [this](const QString& tool) { m_window.ClickTool(tool); };
+    m_menus->Rebuild();
+
+    connect(m_language, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
+        m_window.LanguageSelector().listIndex = index;
+        m_window.LanguageSelected();
+    });
+
+    m_grids = new QStackedWidget(this);
+    for (std::size_t i = 0; i < m_gridViews.size(); ++i) {
+        m_gridViews[i] = new GridView(m_window.Grid(QString::fromUtf8(kGridNames[i])), m_grids);
+        m_gridViews[i]->setObjectName(QString::fromUtf8(kGridNames[i]));
+        m_grids->addWidget(m_gridViews[i]);
+    }
+    layout->addWidget(m_grids, 1);
+
+    m_statusRow = new QWidget(this);
+    auto* statusLayout = new QHBoxLayout(m_statusRow);
+    statusLayout->setContentsMargins(6, 2, 6, 2);
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        m_panels[i] = new QLabel(m_statusRow);
+        m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        statusLayout->addWidget(m_panels[i], i == 0 ? 2 : 1);
+    }
+    layout->addWidget(m_statusRow);
+    Refresh();
+}
+
+EditorWindowWidget::~EditorWindowWidget() = default;
+
+GridView* EditorWindowWidget::Grid(const QString& name) const {
+    for (std::size_t i = 0; i < m_gridViews.size(); ++i)
+        if (name.compare(QString::fromUtf8(kGridNames[i]), Qt::CaseInsensitive) == 0) return m_gridViews[i];
+    return nullptr;
+}
+
+void EditorWindowWidget::Refresh() {
+    m_caption->setText(m_window.Caption());
+    m_menus->Refresh();
+
+    const ui::Control& selector = m_window.LanguageSelector();
+    const QSignalBlocker block(m_language);
+    m_language->clear();
+    for (const ui::ValueItem& item : selector.list.Items()) m_language->addItem(item.text, item.value);
+    m_language->setCurrentIndex(selector.listIndex);
+
+    if (GridView* front = Grid(m_window.FrontGrid())) m_grids->setCurrentWidget(front);
+    for (std::size_t i = 0; i < m_panels.size(); ++i) m_panels[i]->setText(m_window.sb().PanelText(static_cast<int>(i) + 1));
+    m_statusRow->setVisible(m_window.sb().visible);
+    setVisible(m_window.IsVisible());
+}
+
+void EditorWindowWidget::FocusGrid(const QString& name) {
+    if (GridView* view = Grid(name)) {
+        m_grids->setCurrentWidget(view);
+        view->ScrollingView()->setFocus();
+    }
+}
+
+EditorWindowView::EditorWindowView(editor::frmtabgridOPC& window) : m_widget(new EditorWindowWidget(window)) {}
+
+EditorWindowView::~EditorWindowView() { delete m_widget.data(); }
+
+void EditorWindowView::EmbedInto(host::WindowHandle parent) {
+    auto* area = reinterpret_cast<QWidget*>(parent);
+    if (!m_widget || !area) return;
+    if (area->layout())
+        area->layout()->addWidget(m_widget);
+    else
+        m_widget->setParent(area);
+    m_widget->Refresh();
+}
+
+void EditorWindowView::Release() {
+    if (!m_widget) return;
+    if (QWidget* parent = m_widget->parentWidget())
+        if (parent->layout()) parent->layout()->removeWidget(m_widget);
+    m_widget->hide();
+    m_widget->setParent(nullptr);
+}
+
+void EditorWindowView::Refresh() {
+    if (m_widget) m_widget->Refresh();
+}
+
+void EditorWindowView::FocusGrid(const QString& gridName) {
+    if (m_widget) m_widget->FocusGrid(gridName);
+}
+
+}  // namespace ov::gui

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/ui/Form.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QButtonGroup;
+class QGridLayout;
+class QHBoxLayout;
+class QKeyEvent;
+class QTabWidget;
+
+namespace ov::gui {
+
+// A form model as a Qt dialog. The widgets are built once from the form's
+// controls; whatever the person does goes to the form's User* methods, and
+// after every handler all widgets are read back from the model. The dialog
+// finishes as soon as a handler hides the form, with the form's decision as
+// its result. Building is kept apart from exec() so the dialog can be driven
+// without a modal loop.
+class FormDialog : public QDialog {
+public:
+    // The form should be shown (activated) already; an action on a hidden
+    // form finishes the dialog at once.
+    explicit FormDialog(ui::Form& form, QWidget* parent = nullptr);
+    ~FormDialog() override;
+
+    ui::Form& Model() const { return m_form; }
+
+    // The widget that shows a control; null when the form has no such control.
+    QWidget* WidgetFor(const QString& name, int index = -1) const;
+
+    // Reads captions, texts, states, entries and cells from the model into
+    // the widgets without raising the form's events.
+    void SyncFromModel();
+
+protected:
+    // Escape presses the form's cancel button, if it has one that can be pressed.
+    void keyPressEvent(QKeyEvent* event) override;
+    // The window's close button: the cancel button's handler decides; a form
+    // without one closes unconfirmed.
+    void reject() override;
+
+private:
+    struct Container;
+    struct Bound {
+        ui::Control* control;
+        QWidget* widget;
+    };
+
+    QWidget* Create(ui::Control& control);
+    QTabWidget* CreatePages(ui::Control& tabStrip);
+    void Arrange(QHBoxLayout& buttonRow);
+    Container& AddContainer(QWidget* widget, QGridLayout* grid);
+    Container& ContainerOf(const ui::Control& control);
+    const ui::Control* OwnerOf(const ui::Control& control) const;
+    const ui::Control* BuddyOf(const ui::Control& label) const;
+    QButtonGroup& OptionGroup(const ui::Control& option);
+    void Sync(const ui::Control& control, QWidget* widget);
+
+    // Runs a person's action on the model, shows why when it was refused,
+    // then brings the widgets up to date and finishes when the form is hidden.
+    void Act(const std::function<void()>& action);
+    void FinishWhenHidden();
+
+    ui::Form& m_form;
+    std::vector<Bound> m_bound;
+    std::vector<std::unique_ptr<Container>> m_containers;
+    Container* m_root = nullptr;
+    QHash<const ui::Control*, Container*> m_frames;
+    const ui::Control* m_pageHolder = nullptr;  // the tab strip whose pages hold controls
+    std::vector<Container*> m_pages;
+    QHash<QString, QButtonGroup*> m_optionGroups;
+    bool m_syncing = true;  // widgets are being set from the model, not by the person
+    bool m_finished = false;
+};
+
+}  // namespace ov::gui

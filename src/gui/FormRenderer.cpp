@@ -1,0 +1,20 @@
+#include "gui/FormRenderer.h"
+
+#include "gui/FormDialog.h"
+
+#include <QApplication>
+
+namespace ov::gui {
+
+void FormRenderer::ShowModal(ui::Form& form) {
+    // A form may close itself while it is activated; then there is nothing to show.
+    if (!form.IsShown()) return;
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    FormDialog dialog(form, parent);
+    dialog.exec();
+    // Whatever ended the loop, the form leaves it hidden.
+    if (form.IsShown()) form.Hide(false);
+}
+
+}  // namespace ov::gui

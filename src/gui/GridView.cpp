@@ -1,0 +1,311 @@
+#include "gui/GridView.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QHBoxLayout>
+
+namespace ov::gui {
+
+namespace {
+
+int ShiftState(Qt::KeyboardModifiers modifiers) {
+    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
+           ((modifiers & Qt::AltModifier) ? 4 : 0);
+}
+
+// Windows-style key codes the grids' key handlers expect.
+int KeyCode(int qtKey) {
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
+    switch (qtKey) {
+        case Qt::Key_Delete: return 46;
+        case Qt::Key_Insert: return 45;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Left: return 37;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Right: return 39;
+        case Qt::Key_Down: return 40;
+        case Qt::Key_Home: return 36;
+        case Qt::Key_End: return 35;
+        case Qt::Key_PageUp: return 33;
+        case Qt::Key_PageDown: return 34;
+        default: return 0;
+    }
+}
+
+// Drop-down lists and ellipsis buttons in cells.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    CellDelegate(ui::GridModel& grid, GridSplitModel& model, QObject* parent)
+        : QStyledItemDelegate(parent), m_grid(grid), m_model(model) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const ui::GridColumn& column = m_grid.Column(m_model.GridColumn(index.column()));
+        if (column.presentation != ui::Presentation::ValueList) return QStyledItemDelegate::createEditor(parent, option, index);
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(column.values.GetStyle() == ui::ValueList::Style::DropDownCombo);
+        for (const ui::ValueItem& item : column.values.Items()) combo->addItem(item.text, item.value);
+        return combo;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            combo->setCurrentIndex(combo->findText(index.data(Qt::DisplayRole).toString()));
+            if (combo->isEditable()) combo->setEditText(index.data(Qt::DisplayRole).toString());
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            const QVariant value = combo->isEditable() || combo->currentIndex() < 0 ? QVariant(combo->currentText())
+                                                                                    : combo->currentData();
+            model->setData(index, value, Qt::EditRole);
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!m_grid.Column(m_model.GridColumn(index.column())).button) return;
+        QStyleOptionButton button;
+        button.rect = ButtonRect(option.rect);
+        button.text = QStringLiteral("…");
+        button.state = QStyle::State_Enabled;
+        QApplication::style()->drawControl(QStyle::CE_PushButton, &button, painter);
+    }
+
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override {
+        const int gridColumn = m_model.GridColumn(index.column());
+        if (event->type() == QEvent::MouseButtonRelease && m_grid.Column(gridColumn).button) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (ButtonRect(option.rect).contains(mouse->position().toPoint())) {
+                m_grid.SetCurrentCell(index.row(), gridColumn);
+                m_grid.ColumnButtonClicked(gridColumn);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+
+private:
+    static QRect ButtonRect(const QRect& cell) { return QRect(cell.right() - 17, cell.top() + 1, 17, cell.height() - 2); }
+
+    ui::GridModel& m_grid;
+    GridSplitModel& m_model;
+};
+
+}  // namespace
+
+GridSplitModel::GridSplitModel(ui::GridModel& grid, int split, QObject* parent)
+    : QAbstractTableModel(parent), m_grid(grid), m_split(split), m_columns(grid.DisplayColumns(split)) {}
+
+int GridSplitModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_grid.RowCount(); }
+
+int GridSplitModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+int GridSplitModel::GridColumn(int viewColumn) const {
+    return viewColumn >= 0 && static_cast<std::size_t>(viewColumn) < m_columns.size() ? m_columns[static_cast<std::size_t>(viewColumn)] : -1;
+}
+
+int GridSplitModel::ViewColumn(int gridColumn) const {
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i] == gridColumn) return static_cast<int>(i);
+    return -1;
+}
+
+QVariant GridSplitModel::data(const QModelIndex& index, int role) const {
+    const int column = GridColumn(index.column());
+    if (!index.isValid() || column < 0) return QVariant();
+    const ui::GridColumn& c = m_grid.Column(column);
+    switch (role) {
+        case Qt::DisplayRole:
+            return c.presentation == ui::Presentation::CheckBox ? QVariant() : QVariant(m_grid.CellText(index.row(), column));
+        case Qt::EditRole:
+            return c.presentation == ui::Presentation::ValueList ? QVariant(m_grid.CellText(index.row(), column))
+                                                                 : m_grid.CellValue(index.row(), column);
+        case Qt::CheckStateRole:
+            if (c.presentation != ui::Presentation::CheckBox) return QVariant();
+            return m_grid.CellValue(index.row(), column).toBool() ? Qt::Checked : Qt::Unchecked;
+        case Qt::ToolTipRole: {
+            const QString tip = m_grid.CellTip(index.row(), column);
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
+        default:
+            return QVariant();
+    }
+}
+
+QVariant GridSplitModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return QVariant();
+    if (orientation == Qt::Vertical) return section + 1;
+    const int column = GridColumn(section);
+    return column < 0 ? QVariant() : QVariant(m_grid.Column(column).caption);
+}
+
+Qt::ItemFlags GridSplitModel::flags(const QModelIndex& index) const {
+    const int column = GridColumn(index.column());
+    if (column < 0) return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    const ui::GridColumn& c = m_grid.Column(column);
+    if (c.locked) return flags;
+    if (c.presentation == ui::Presentation::CheckBox) return flags | Qt::ItemIsUserCheckable;
+    return flags | Qt::ItemIsEditable;
+}
+
+bool GridSplitModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const int column = GridColumn(index.column());
+    if (column < 0) return false;
+    QVariant typed = value;
+    if (role == Qt::CheckStateRole) typed = value.toInt() == Qt::Checked;
+    else if (role != Qt::EditRole) return false;
+    if (!m_grid.BeginEdit(index.row(), column)) return false;
+    const bool written = m_grid.CommitEdit(typed);
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    return written;
+}
+
+void GridSplitModel::Reset() {
+    beginResetModel();
+    m_columns = m_grid.DisplayColumns(m_split);
+    endResetModel();
+}
+
+GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_grid(grid) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    layout->addWidget(m_splitter);
+    m_fixed = new QTableView(m_splitter);
+    m_scrolling = new QTableView(m_splitter);
+    m_fixedModel = new GridSplitModel(grid, 0, this);
+    m_scrollingModel = new GridSplitModel(grid, 1, this);
+    m_fixed->setModel(m_fixedModel);
+    m_scrolling->setModel(m_scrollingModel);
+    for (auto [view, model] : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+        view->setItemDelegate(new CellDelegate(grid, *model, view));
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        // Both always show a horizontal bar, so the last row is fully visible on both sides.
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed);
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this, view](const QModelIndex& current) { CurrentChanged(view, current); });
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, view] {
+            SyncRows(view, view == m_fixed ? m_scrolling : m_fixed);
+        });
+        connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, [this, model, view](int section, int, int size) {
+            if (m_syncing) return;
+            const int column = model->GridColumn(section);
+            if (column >= 0) m_grid.Column(column).width = PixelsToTwips(size);
+            if (view == m_fixed) m_grid.split0Width = PixelsToTwips(size);
+        });
+    }
+    m_fixed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrolling->verticalHeader()->hide();
+    connect(m_scrolling->verticalScrollBar(), &QScrollBar::valueChanged, m_fixed->verticalScrollBar(), &QScrollBar::setValue);
+    connect(m_fixed->verticalScrollBar(), &QScrollBar::valueChanged, m_scrolling->verticalScrollBar(), &QScrollBar::setValue);
+    m_splitter->setStretchFactor(1, 1);
+    grid.onReset = [this] { Reset(); };
+    Reset();
+}
+
+GridView::~GridView() { m_grid.onReset = nullptr; }
+
+void GridView::Reset() {
+    m_syncing = true;
+    m_fixedModel->Reset();
+    m_scrollingModel->Reset();
+    ApplyWidths();
+    m_syncing = false;
+    if (m_grid.CurrentRow() >= 0) m_scrolling->selectRow(m_grid.CurrentRow());
+}
+
+void GridView::ApplyWidths() {
+    for (auto [view, model] : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+        for (int i = 0; i < model->columnCount(); ++i) {
+            const ui::GridColumn& c = m_grid.Column(model->GridColumn(i));
+            view->setColumnWidth(i, std::max(16, TwipsToPixels(c.width)));
+            view->horizontalHeader()->setSectionResizeMode(i, c.allowSizing ? QHeaderView::Interactive : QHeaderView::Fixed);
+        }
+    }
+    const bool fixedShown = m_fixedModel->columnCount() > 0;
+    m_fixed->setVisible(fixedShown);
+    if (fixedShown) {
+        const int width = m_fixed->verticalHeader()->width() + TwipsToPixels(m_grid.split0Width) + 4;
+        m_splitter->setSizes({width, std::max(100, this->width() - width)});
+    }
+}
+
+void GridView::SyncRows(QTableView* from, QTableView* to) {
+    if (m_syncing) return;
+    m_syncing = true;
+    QItemSelection selection;
+    std::vector<int> rows;
+    for (const QModelIndex& index : from->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+        if (to->model()->columnCount() > 0)
+            selection.select(to->model()->index(index.row(), 0), to->model()->index(index.row(), to->model()->columnCount() - 1));
+    }
+    to->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_grid.SelectRows(rows);
+    m_syncing = false;
+}
+
+void GridView::CurrentChanged(QTableView* view, const QModelIndex& index) {
+    if (m_syncing || !index.isValid()) return;
+    auto* model = static_cast<GridSplitModel*>(view->model());
+    m_grid.SetCurrentCell(index.row(), model->GridColumn(index.column()));
+}
+
+bool GridView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == m_fixed || watched == m_scrolling)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        int code = KeyCode(key->key());
+        if (code != 0) {
+            m_grid.KeyDown(code, ShiftState(key->modifiers()));
+            if (code == 0) return true;  // the grid's handler took the key
+        }
+        if (!key->text().isEmpty()) {
+            int ascii = key->text().at(0).unicode();
+            m_grid.KeyPress(ascii);
+            if (ascii == 0) return true;
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease && (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const int button = mouse->button() == Qt::RightButton ? 2 : (mouse->button() == Qt::LeftButton ? 1 : 4);
+        const QPoint global = mouse->globalPosition().toPoint();
+        if (button == 2) {
+            // A right click also makes the row under the mouse current.
+            auto* view = watched == m_fixed->viewport() ? m_fixed : m_scrolling;
+            const QModelIndex index = view->indexAt(mouse->position().toPoint());
+            if (index.isValid()) view->setCurrentIndex(index);
+        }
+        m_grid.MouseUp(button, ShiftState(mouse->modifiers()), global.x(), global.y());
+    } else if (event->type() == QEvent::MouseButtonDblClick && (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
+        m_grid.DoubleClick();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace ov::gui

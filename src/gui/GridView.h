@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/ui/GridModel.h"
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <QWidget>
+
+class QSplitter;
+
+namespace ov::gui {
+
+// One split of a grid model as a Qt table model. Rows are read only when the
+// view paints them, so a view over 100,000 rows holds no more than it shows.
+class GridSplitModel : public QAbstractTableModel {
+public:
+    GridSplitModel(ui::GridModel& grid, int split, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // The grid column shown in a view column.
+    int GridColumn(int viewColumn) const;
+    int ViewColumn(int gridColumn) const;
+    void Reset();
+
+private:
+    ui::GridModel& m_grid;
+    int m_split;
+    std::vector<int> m_columns;
+};
+
+// A grid as two table views side by side: split 0 fixed on the left, split 1
+// scrolling; one current row, one selection, scrolled together.
+class GridView : public QWidget {
+public:
+    explicit GridView(ui::GridModel& grid, QWidget* parent = nullptr);
+    ~GridView() override;
+
+    ui::GridModel& Model() { return m_grid; }
+    QTableView* FixedView() const { return m_fixed; }
+    QTableView* ScrollingView() const { return m_scrolling; }
+    // Takes columns, widths and rows from the model again.
+    void Reset();
+
+    static int TwipsToPixels(int twips) { return twips / 15; }
+    static int PixelsToTwips(int pixels) { return pixels * 15; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ApplyWidths();
+    void SyncRows(QTableView* from, QTableView* to);
+    void CurrentChanged(QTableView* view, const QModelIndex& index);
+
+    ui::GridModel& m_grid;
+    QSplitter* m_splitter = nullptr;
+    QTableView* m_fixed = nullptr;
+    QTableView* m_scrolling = nullptr;
+    GridSplitModel* m_fixedModel = nullptr;
+    GridSplitModel* m_scrollingModel = nullptr;
+    bool m_syncing = false;
+};
+
+}  // namespace ov::gui

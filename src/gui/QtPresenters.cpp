@@ -1,0 +1,48 @@
+#include "gui/QtPresenters.h"
+
+#include "gui/FormRenderer.h"
+#include "gui/QtDesktop.h"
+#include "gui/QtMessageBoxes.h"
+#include "gui/QtPopups.h"
+
+#include <QApplication>
+
+namespace ov::gui {
+
+namespace {
+
+struct Presenters {
+    FormRenderer forms;
+    QtMessageBoxes messages;
+    QtPopups popups;
+    QtDesktop desktop;
+};
+
+Presenters& Instances() {
+    static Presenters presenters;
+    return presenters;
+}
+
+}  // namespace
+
+bool InstallQtPresenters() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+    Presenters& presenters = Instances();
+    ui::InstallFormPresenter(&presenters.forms);
+    ui::InstallMessageBoxes(&presenters.messages);
+    ui::InstallPopups(&presenters.popups);
+    ui::InstallDesktop(&presenters.desktop);
+    return true;
+}
+
+void UninstallQtPresenters() {
+    Presenters& presenters = Instances();
+    // Someone else's presenters stay where they are.
+    if (&ui::CurrentFormPresenter() == &presenters.forms) ui::InstallFormPresenter(nullptr);
+    if (&ui::CurrentMessageBoxes() == &presenters.messages) ui::InstallMessageBoxes(nullptr);
+    if (&ui::CurrentPopups() == &presenters.popups) ui::InstallPopups(nullptr);
+    if (&ui::CurrentDesktop() == &presenters.desktop) ui::InstallDesktop(nullptr);
+    presenters.desktop.Reset();
+}
+
+}  // namespace ov::gui

@@ -1,0 +1,457 @@
+// The studio's main window: projects opened, made and closed, the add-in's
+// session following the open project, and the real add-in library hosted.
+
+#include "model/DemoProject.h"
+#include "model/ProjectTemplate.h"
+#include "platform/host/COV4Extensibility.h"
+#include "studio/EditorArea.h"
+#include "studio/MainWindow.h"
+#include "studio/ProjectTreeWidget.h"
+#include "studio/VariableSelectionDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QSplitter>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QtTest>
+#include <cstring>
+
+using ov::host::COV4Extensibility;
+using ov::host::HostStudio;
+using ov::host::IToolbox;
+using ov::studio::EditorArea;
+using ov::studio::MainWindow;
+using ov::studio::ProjectTreeWidget;
+
+namespace {
+
+const QChar kSep(0xFF);
+const QString kRoot = QStringLiteral("OPCE0");
+
+QString Absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+
+// What the add-in objects were asked to do, in order.
+struct AddinLog {
+    QStringList events;
+    QStringList levels;  // "level/overwrite"
+    HostStudio* host = nullptr;
+    void* owner = nullptr;
+    int liveSessions = 0;
+};
+
+// A session that behaves like the editor's at its edges: it adds its root
+// node on Initialize and removes it on Terminate.
+class FakeSession : public COV4Extensibility {
+public:
+    explicit FakeSession(AddinLog& log) : m_log(log) { ++m_log.liveSessions; }
+    ~FakeSession() override {
+        --m_log.liveSessions;
+        m_log.events << QStringLiteral("deleted");
+    }
+
+    bool Initialize(const QString& project, const QString& unused, HostStudio* host, void* owner) override {
+        m_log.events << QStringLiteral("Initialize ") + project + unused;
+        m_log.host = host;
+        m_log.owner = owner;
+        m_host = host;
+        host->AddNode(QString(), QStringLiteral("Editor"), kRoot, QStringLiteral("0"), QString(),
+                      ov::host::NodeFlags{true, false, true, false});
+        return false;
+    }
+    void Terminate() override {
+        m_log.events << QStringLiteral("Terminate");
+        if (m_host) m_host->RemoveNode(kRoot);
+        m_host = nullptr;
+    }
+    void NodeClick(const QString&, const QString& key, const QString&) override {
+        m_log.events << QStringLiteral("NodeClick ") + key;
+    }
+    void WindowMessage(quint32 message, quintptr wParam, qintptr lParam) override {
+        m_log.events << QStringLiteral("WindowMessage %1 %2 %3").arg(message).arg(wParam).arg(lParam);
+    }
+
+    void StartupComplete() override {}
+    void Deactivate() override {}
+    void GetMessage(const QString&, const QString&, const QVariant&) override {}
+    void NodeDblClick(const QString&, const QString&, const QString&) override {}
+    void NodeExpand(const QString&, const QString&, const QString&) override {}
+    void NodeMouseDown(const QString&, const QString&, const QString&, int, int, int, int) override {}
+    void NodeMouseMove(const QString&, const QString&, const QString&, int, int, int, int) override {}
+    void NodeMouseUp(const QString&, const QString&, const QString&, int, int, int, int) override {}
+    void NodeKeyDown(const QString&, const QString&, const QString&, int&, int) override {}
+    void NodeKeyPress(const QString&, const QString&, const QString&, int&) override {}
+    void NodeKeyUp(const QString&, const QString&, const QString&, int&, int) override {}
+
+private:
+    AddinLog& m_log;
+    HostStudio* m_host = nullptr;
+};
+
+class FakeToolbox : public IToolbox {
+public:
+    explicit FakeToolbox(AddinLog& log) : m_log(log) {}
+    void SetExternalAuthorizationLevel(qint16& level, bool& overwriteInternal) override {
+        m_log.levels << QStringLiteral("%1/%2").arg(level).arg(overwriteInternal ? QStringLiteral("true") : QStringLiteral("false"));
+    }
+
+private:
+    AddinLog& m_log;
+};
+
+ov::studio::AddinLibrary::Factory FakeFactory(AddinLog& log) {
+    return [&log](const char* name) -> void* {
+        if (std::strcmp(name, "Connect") == 0) return static_cast<COV4Extensibility*>(new FakeSession(log));
+        if (std::strcmp(name, "CToolbox") == 0) return static_cast<IToolbox*>(new FakeToolbox(log));
+        return nullptr;
+    };
+}
+
+void RecordMessages(MainWindow& window, QStringList& messages) {
+    window.SetMessageHandler([&messages](const QString& title, const QString& text) { messages << title + u':' + text; });
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_first;
+    QString m_second;
+    QString m_demo;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        // The add-in reads the registry and keeps its settings in the user's
+        // configuration folder: both go to the test's own folder.
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
+        qputenv("OVSTUDIO_REGISTRY", m_dir.filePath(QStringLiteral("registry.ini")).toUtf8());
+        m_first = m_dir.filePath(QStringLiteral("first.ovs"));
+        m_second = m_dir.filePath(QStringLiteral("second.ovs"));
+        m_demo = m_dir.filePath(QStringLiteral("demo.ovs"));
+        ov::model::CreateProjectDatabase(m_first);
+        ov::model::CreateProjectDatabase(m_second);
+        ov::model::CreateDemoProject(m_demo);
+    }
+
+    void sessionFollowsTheOpenProject() {
+        AddinLog log;
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        window.UseAddinFactory(FakeFactory(log));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio"));
+
+        QVERIFY(window.OpenProject(m_first));
+        QCOMPARE(log.events, QStringList{QStringLiteral("Initialize ") + Absolute(m_first)});
+        QCOMPARE(log.host, static_cast<HostStudio*>(window.Tree()));
+        QVERIFY(log.owner != nullptr);
+        QVERIFY(window.Tree()->HasNode(kRoot));
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio - first.ovs"));
+        QCOMPARE(window.StatusText(), QDir::toNativeSeparators(Absolute(m_first)));
+        QCOMPARE(window.Tree()->GetHostWindow(), reinterpret_cast<ov::host::WindowHandle>(window.Editor()));
+
+        // Another project ends the first session before the next one starts.
+        log.events.clear();
+        QVERIFY(window.OpenProject(m_second));
+        QCOMPARE(log.events, (QStringList{QStringLiteral("Terminate"), QStringLiteral("deleted"),
+                                          QStringLiteral("Initialize ") + Absolute(m_second)}));
+        QCOMPARE(log.liveSessions, 1);
+        QCOMPARE(window.Tree()->NodeCount(), 1);
+        window.Tree()->ClickNode(kRoot);
+        QCOMPARE(log.events.last(), QStringLiteral("NodeClick OPCE0"));
+
+        log.events.clear();
+        window.CloseProject();
+        QCOMPARE(log.events, (QStringList{QStringLiteral("Terminate"), QStringLiteral("deleted")}));
+        QCOMPARE(log.liveSessions, 0);
+        QCOMPARE(window.Tree()->NodeCount(), 0);
+        QVERIFY(!window.HasProject());
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio"));
+        QCOMPARE(window.StatusText(), QStringLiteral("No project open"));
+        // Without a session nothing is forwarded any more.
+        window.Tree()->ClickNode(kRoot);
+        QCOMPARE(log.events.size(), 2);
+
+        // Closing the window closes the project first.
+        QVERIFY(window.OpenProject(m_first));
+        log.events.clear();
+        window.close();
+        QCOMPARE(log.events, (QStringList{QStringLiteral("Terminate"), QStringLiteral("deleted")}));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void userLevelReachesTheToolbox() {
+        AddinLog log;
+        MainWindow window;
+        window.UseAddinFactory(FakeFactory(log));
+        // The add-in starts with what the selector shows.
+        QCOMPARE(log.levels, QStringList{QStringLiteral("5/false")});
+        QCOMPARE(window.UserLevelBox()->count(), 6);
+        QCOMPARE(window.UserLevelBox()->itemText(0), QStringLiteral("0"));
+
+        window.UserLevelBox()->setCurrentIndex(2);
+        window.OverwriteInternalBox()->setChecked(true);
+        window.UserLevelBox()->setCurrentIndex(0);
+        QCOMPARE(log.levels, (QStringList{QStringLiteral("5/false"), QStringLiteral("2/false"), QStringLiteral("2/true"),
+                                          QStringLiteral("0/true")}));
+    }
+
+    void windowActivationIsForwarded() {
+        AddinLog log;
+        MainWindow window;
+        window.UseAddinFactory(FakeFactory(log));
+        QEvent beforeProject(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&window, &beforeProject);
+        QVERIFY(window.OpenProject(m_first));
+        log.events.clear();
+
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&window, &activate);
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QCoreApplication::sendEvent(&window, &deactivate);
+        QCOMPARE(log.events, (QStringList{QStringLiteral("WindowMessage 6 1 0"), QStringLiteral("WindowMessage 6 0 0")}));
+    }
+
+    void badFilesChangeNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("does not exist");
+        QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("is not a project file");
+        QTest::newRow("not a database") << QStringLiteral("text") << QStringLiteral("cannot be opened as a project");
+        QTest::newRow("database without project tables") << QStringLiteral("empty")
+                                                         << QStringLiteral("not a project: it has no item tables");
+    }
+
+    void badFilesChangeNothing() {
+        QFETCH(QString, kind);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bad.ovs"));
+        if (kind == QStringLiteral("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind != QStringLiteral("missing")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == QStringLiteral("text")) file.write(QByteArray("This is a note, not a project.\n").repeated(200));
+        }
+
+        AddinLog log;
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        window.UseAddinFactory(FakeFactory(log));
+
+        QVERIFY(!window.OpenProject(path));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(expected), qPrintable(messages[0]));
+        QVERIFY(!window.HasProject());
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio"));
+        QCOMPARE(window.Tree()->NodeCount(), 0);
+        QVERIFY(log.events.isEmpty());
+
+        // The project that is open stays open.
+        QVERIFY(window.OpenProject(m_first));
+        log.events.clear();
+        QVERIFY(!window.OpenProject(path));
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(log.events.isEmpty());
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio - first.ovs"));
+        QVERIFY(window.Tree()->HasNode(kRoot));
+    }
+
+    void newProjectsComeFromTheTemplate() {
+        QTemporaryDir dir;
+        AddinLog log;
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        window.UseAddinFactory(FakeFactory(log));
+
+        const QString existing = dir.filePath(QStringLiteral("existing.ovs"));
+        {
+            QFile file(existing);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("keep me");
+        }
+        QVERIFY(!window.NewProject(existing, MainWindow::ProjectKind::Demo));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QStringLiteral("exists already")), qPrintable(messages[0]));
+        QFile kept(existing);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep me"));
+        QVERIFY(!window.HasProject());
+        QVERIFY(log.events.isEmpty());
+
+        const QString demo = dir.filePath(QStringLiteral("new plant.ovs"));
+        QVERIFY(window.NewProject(demo, MainWindow::ProjectKind::Demo));
+        QCOMPARE(window.ProjectPath(), Absolute(demo));
+        QCOMPARE(log.events, QStringList{QStringLiteral("Initialize ") + Absolute(demo)});
+        QString error;
+        QCOMPARE(ov::studio::VariableSelectionDialog::ReadItemNames(demo, &error).size(), 22);
+
+        const QString empty = dir.filePath(QStringLiteral("empty.ovs"));
+        QVERIFY(window.NewProject(empty, MainWindow::ProjectKind::Empty));
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio - empty.ovs"));
+        QVERIFY(ov::studio::VariableSelectionDialog::ReadItemNames(empty, &error).isEmpty());
+        QCOMPARE(error, QString());
+        QCOMPARE(messages.size(), 1);
+    }
+
+    void studioWorksWithoutTheAddin() {
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        const QString nothing = m_dir.filePath(QStringLiteral("libnothing.so"));
+        QVERIFY(!window.LoadAddin(nothing));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QStringLiteral("could not be loaded")), qPrintable(messages[0]));
+        QVERIFY(!window.HasAddin());
+
+        // A library without the factory is no add-in either.
+        const QString qtCore = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Core.so.6");
+        if (QFileInfo::exists(qtCore)) {
+            QVERIFY(!window.LoadAddin(qtCore));
+            QVERIFY2(messages.last().contains(QStringLiteral("OvOpcEditorCreateObject")), qPrintable(messages.last()));
+            QVERIFY(!window.HasAddin());
+        }
+        messages.clear();
+
+        QVERIFY(window.OpenProject(m_demo));
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio - demo.ovs"));
+        QCOMPARE(window.Tree()->NodeCount(), 0);
+        QVERIFY(!window.ShowFirstItemFolder());
+        window.UserLevelBox()->setCurrentIndex(1);
+        window.CloseProject();
+        QVERIFY(messages.isEmpty());
+    }
+
+    void editorAreaShowsTheHintOnlyWhileEmpty() {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        EditorArea* area = window.Editor();
+        auto* splitter = qobject_cast<QSplitter*>(area->parentWidget());
+        QVERIFY(splitter);
+        QCOMPARE(splitter->widget(0), static_cast<QWidget*>(window.Tree()));
+        QCOMPARE(splitter->widget(1), static_cast<QWidget*>(area));
+        QCOMPARE(area->Layout()->contentsMargins(), QMargins());
+        QCOMPARE(area->Layout()->itemAt(0)->widget(), static_cast<QWidget*>(area->Hint()));
+        QVERIFY(area->Hint()->isVisible());
+
+        // What the add-in does with the handle it is given.
+        auto* host = reinterpret_cast<QWidget*>(window.Tree()->GetHostWindow());
+        QCOMPARE(host, static_cast<QWidget*>(area));
+        auto* editor = new QLabel(QStringLiteral("editor"), host);
+        host->layout()->addWidget(editor);
+        QTRY_VERIFY(!area->Hint()->isVisible());
+        QTRY_VERIFY(editor->isVisible());
+
+        host->layout()->removeWidget(editor);
+        editor->setParent(nullptr);
+        QTRY_VERIFY(area->Hint()->isVisible());
+
+        editor->setParent(host);
+        host->layout()->addWidget(editor);
+        QTRY_VERIFY(!area->Hint()->isVisible());
+        delete editor;
+        QTRY_VERIFY(area->Hint()->isVisible());
+    }
+
+    void hostsTheRealAddin() {
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        QVERIFY2(window.LoadAddin(), qPrintable(messages.join(u'\n')));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.OpenProject(m_demo));
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio - demo.ovs"));
+
+        ProjectTreeWidget* tree = window.Tree();
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->KeyOf(tree->topLevelItem(0)), kRoot);
+        QVERIFY(tree->HasIcon(QStringLiteral("icoOPCEditor")));
+        QVERIFY(!tree->topLevelItem(0)->icon(0).isNull());
+
+        // The user's first click on the editor's node loads the editor and its branch.
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(tree->topLevelItem(0)).center());
+        const QString line1 = QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1");
+        QTRY_VERIFY(tree->HasNode(line1));
+        QVERIFY(tree->NodeCount() > 30);
+
+        QTreeWidgetItem* folder = tree->ItemOf(line1);
+        tree->scrollToItem(folder);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(folder).center());
+        QCOMPARE(tree->currentItem(), folder);
+        QCOMPARE(folder->toolTip(0), QStringLiteral("9 items"));
+        QCoreApplication::processEvents();
+        // The hint shows exactly while the editor has not embedded its window.
+        QCOMPARE(!window.Editor()->Hint()->isHidden(), !window.Editor()->HasEditor());
+
+        // A folder with items of its own: the item grid shows them in both splits.
+        QTreeWidgetItem* motors = tree->ItemOf(line1 + QStringLiteral(".Motor1"));
+        QVERIFY(motors);
+        tree->scrollToItem(motors);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(motors).center());
+        QVERIFY(window.Editor()->HasEditor());
+        QVERIFY(window.Editor()->Hint()->isHidden());
+        auto* editor = window.Editor()->findChild<QWidget*>(QStringLiteral("frmtabgridOPC"));
+        QVERIFY(editor && editor->isVisible());
+        auto* itemGrid = editor->findChild<QWidget*>(QStringLiteral("tdbI"));
+        QVERIFY(itemGrid && itemGrid->isVisible());
+        const auto views = itemGrid->findChildren<QTableView*>();
+        QCOMPARE(views.size(), 2);
+        for (QTableView* view : views) QCOMPARE(view->model()->rowCount(), 3);
+        QTableView* fixed = views[0]->model()->columnCount() == 1 ? views[0] : views[1];
+        QTableView* scrolling = fixed == views[0] ? views[1] : views[0];
+        QCOMPARE(fixed->model()->index(0, 0).data().toString(), QStringLiteral("Line1.Motor1.Speed"));
+        QVERIFY(scrolling->model()->columnCount() > 8);
+
+        const QString shot = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ovstudio_mainwindow.png"));
+        QFile::remove(shot);
+        QVERIFY(window.SaveScreenshot(shot));
+        const QImage image(shot);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= window.width());
+
+        window.close();
+        QCOMPARE(tree->NodeCount(), 0);
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio"));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+    }
+
+    void firstItemFolderIsShownForTheScreenshot() {
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        QVERIFY2(window.LoadAddin(), qPrintable(messages.join(u'\n')));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!window.ShowFirstItemFolder());
+        QVERIFY(window.OpenProject(m_demo));
+
+        QVERIFY(window.ShowFirstItemFolder());
+        QString first, key, third, fourth;
+        window.Tree()->GetSelectedNode(first, key, third, fourth);
+        QCOMPARE(key, QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1.Conveyor"));
+        QCOMPARE(first, QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1"));
+        QCOMPARE(fourth, QStringLiteral("Conveyor"));
+        QVERIFY(window.Tree()->ItemOf(key)->isExpanded());
+        window.CloseProject();
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
