@@ -3,6 +3,9 @@
 #include "editor/EditorMenus.h"
 #include "editor/GridColumns.h"
 #include "editor/ItemViewBuilder.h"
+#include "editor/MenuSwitcher.h"
+#include "host/Rights.h"
+#include "platform/system/Components.h"
 #include "host/Connect.h"
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
@@ -79,6 +82,7 @@ void frmtabgridOPC::SetViewFactory(ViewFactory factory) { Factory() = std::move(
 
 frmtabgridOPC::frmtabgridOPC(host::Connect& session)
     : m_session(session), m_sbProperties(std::make_unique<StatusBarProperties>(m_sb)) {
+    RegisterObjectFunction(QStringLiteral("ExtrasFunc"), [this](int code) { ExtrasFunc(code); });
     // The catalogue is ready before any item is shown; this writes the
     // definition file when it has no sections yet.
     m_simulation.Initialize(sys::SystemTools::Instance().GetRegistry());
@@ -472,29 +476,137 @@ void frmtabgridOPC::CommitGridEdits() {
     }
 }
 
-void frmtabgridOPC::ComputeAvailability(const QString& key, bool) {
-    // Which commands a node offers is decided with the commands themselves;
-    // until then the menu entries follow the node kind and no command runs.
-    const QString kind = nodekey::Kind(key);
-    const bool device = kind == QStringLiteral("OPCD");
-    const bool group = kind == QStringLiteral("OPCG");
-    const bool groupDevice = group && nodekey::SubId(key) >= 0;
-    for (const ui::Band& band : m_abr.Bands())
-        for (const ui::Tool& tool : band.tools) m_abr.SetEnabled(tool.name, false);
-    m_abr.SetEnabled(QStringLiteral("mnuDevices"), device);
-    m_abr.SetEnabled(QStringLiteral("mnuGroups"), group && !groupDevice);
-    m_abr.SetEnabled(QStringLiteral("mnuItems"), device || group);
-    m_abr.SetEnabled(QStringLiteral("mnuStructures"), kind == QStringLiteral("OPCS"));
-    m_abr.SetEnabled(QStringLiteral("mnuStructmembers"), kind == QStringLiteral("OPCS"));
-    m_abr.SetEnabled(QStringLiteral("mnuUnitClasses"), kind == QStringLiteral("OPCU"));
-    m_abr.SetEnabled(QStringLiteral("mnuUnits"), kind == QStringLiteral("OPCU"));
-    m_abr.SetEnabled(QStringLiteral("mnuOptions"), true);
+void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
+    MenuFacts f;
+    f.kind = nodekey::Kind(key);
+    f.id = nodekey::NodeId(key);
+    f.branch = key.contains(nodekey::kSeparator) ? nodekey::SecondField(key) : QString();
+    f.nodeItself = f.kind != QStringLiteral("OPCD") || nodekey::IsDeviceNode(key);
+    f.groupDevice = f.kind == QStringLiteral("OPCG") && nodekey::SubId(key) >= 0;
+    if (m_data && f.kind == QStringLiteral("OPCD")) {
+        try {
+            db::Recordset device;
+            device.Open(QStringLiteral("SELECT CreateItems, BlobMode, ProgIDConfigTool FROM TpdbDevices WHERE ID =%1").arg(f.id),
+                        m_data->Connection());
+            if (!device.IsEOF()) {
+                const int blobMode = device.Fields(1).Value().toInt();
+                f.mayCreateItems = device.Fields(0).Value().toBool();
+                f.notBlob = blobMode != 3;
+                f.configurable = blobMode == 3 || !device.Fields(2).Value().toString().isEmpty();
+            }
+            db::Recordset drivers;
+            drivers.Open(QStringLiteral("SELECT ID FROM TpdbDevices WHERE BlobMode = 3"), m_data->Connection());
+            f.ownDriverDevices = drivers.RecordCount();
+        } catch (const db::DbError&) {
+            // Without the device's facts only the tools without device conditions remain.
+        }
+    }
+    const auto current = [](const ui::GridModel& grid) { return grid.CurrentRow() >= 0 && grid.RowCount() > 0; };
+    f.itemRows = !m_tdbI.SelectedBookmarks().empty();
+    f.itemCurrent = current(m_tdbI);
+    f.memberRows = !m_tdbS.SelectedBookmarks().empty();
+    f.memberCurrent = current(m_tdbS);
+    f.unitRows = !m_tdbU.SelectedBookmarks().empty();
+    f.unitCurrent = current(m_tdbU);
+    f.itemBuffer = itemBufferFilled;
+    f.memberBuffer = memberBufferFilled;
+    f.fromTree = fromTree;
+    f.edit = host::HasEditRight();
+    f.create = host::HasCreateRight();
+    f.remove = host::HasDeleteRight();
+    if (fromTree != m_lastFromTree) {
+        SetShowEditorTools(m_abr, fromTree);
+        m_lastFromTree = fromTree;
+    }
+    ApplyAvailability(m_abr, f);
+    // Without the edit right nothing can be typed into any grid.
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->allLocked = !f.edit;
 }
 
 bool frmtabgridOPC::IsToolEnabled(const QString& tool) const { return m_abr.IsEnabled(tool); }
 
+void frmtabgridOPC::RegisterObjectFunction(const QString& name, ObjectFunction function) {
+    m_functions[name] = std::move(function);
+}
+
+std::pair<QString, int> frmtabgridOPC::DispatchOf(const QString& tool) {
+    struct Row {
+        const char* function;
+        std::initializer_list<const char*> tools;
+        std::initializer_list<int> codes;
+    };
+    static const Row rows[] = {
+        {"mnuDeviceFunc",
+         {"mnuDeviceNew", "mnuDeviceNewOV32Driver", "mnuDeviceEdit", "mnuDeviceDelete", "mnuDeviceConfig",
+          "mnuDeviceHelperItemsBrowse", "mnuDeviceHelperItemRename", "mnuDeviceHelperItemsCopy",
+          "mnuDeviceHelperItemsPaste", "mnuDeviceHelperItemsDelete"},
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {"mnuGroupFunc", {"mnuGroupNew", "mnuGroupEdit", "mnuGroupDelete"}, {0, 1, 2}},
+        {"mnuItemFunc", {"mnuItemNew", "mnuItemEdit", "mnuItemCopy", "mnuItemPaste", "mnuItemDelete", "mnuItemNewOVOPC"}, {0, 1, 2, 3, 4, 5}},
+        {"mnuStructureFunc", {"mnuStructureNew", "mnuStructureEdit", "mnuStructureDelete"}, {0, 1, 2}},
+        {"mnuStructMemberFunc",
+         {"mnuStructMemberNew", "mnuStructMemberEdit", "mnuStructMemberDelete", "mnuStructMemberCopy", "mnuStructMemberPaste"},
+         {0, 1, 2, 3, 4}},
+        {"mnuUnitClassFunc", {"mnuUnitClassNew", "mnuUnitClassViewNew", "mnuUnitClassEdit", "mnuUnitClassDelete"}, {0, 1, 2, 3}},
+        {"mnuUnitFunc", {"mnuUnitNew", "mnuUnitEdit", "mnuUnitDelete"}, {0, 1, 2}},
+        {"ExtrasFunc", {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionOption", "mnuOptionReport", "mnuOptionConfiguration"}, {0, 2, 6, 7, 8}},
+    };
+    for (const Row& row : rows) {
+        const int* code = row.codes.begin();
+        for (const char* name : row.tools) {
+            if (tool.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return {QString::fromUtf8(row.function), *code};
+            ++code;
+        }
+    }
+    return {};
+}
+
 void frmtabgridOPC::ClickTool(const QString& tool) {
-    if (!m_abr.IsEnabled(tool)) ui::Beep();
+    if (!m_abr.IsEnabled(tool)) {
+        ui::Beep();
+        return;
+    }
+    if (tool.compare(QStringLiteral("mnuShowEditor"), Qt::CaseInsensitive) == 0) {
+        Show();
+        return;
+    }
+    const auto [function, code] = DispatchOf(tool);
+    const auto it = m_functions.find(function);
+    if (it != m_functions.end()) it->second(code);
+}
+
+void frmtabgridOPC::ExtrasFunc(int code) {
+    switch (code) {
+        case 0: {  // Statistic
+            ui::BusyCursor busy;
+            std::array<int, 7> counts{};
+            const char* tables[] = {"TpdbDevices", "TpdbGroups", "TpdbItems", "TpdbUnitClasses",
+                                    "TpdbUnits", "TpdbStructDefs", "TpdbStructMembers"};
+            for (std::size_t i = 0; i < counts.size(); ++i) {
+                db::Recordset rs;
+                rs.Open(QStringLiteral("SELECT ID FROM ") + QString::fromUtf8(tables[i]), m_data->Connection());
+                counts[i] = GetRecordCount(rs);
+            }
+            UpdateStatusCounters(QStringLiteral("Statistik"), CounterMode::Set, counts);
+            break;
+        }
+        case 2:  // Refresh View
+            m_session.Reload();
+            break;
+        case 7:
+        case 8: {  // Report, runtime configuration: programs of their own
+            const QString progId = code == 7 ? QStringLiteral("OVProjectReport.Connect") : QStringLiteral("RuntimeConfig.Connect");
+            QString error;
+            auto component = sys::ComponentRegistry::Instance().Create(progId, &error);
+            const QVariantList arguments = code == 7 ? QVariantList{QStringLiteral("OVPdb"), m_session.ProjectArgument(), m_session.ProjectFile()}
+                                                     : QVariantList{m_session.ProjectArgument(), m_session.ProjectFile()};
+            if (!component || !component->Invoke(QStringLiteral("Show"), arguments, &error))
+                ui::ShowMessage(error, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 bool frmtabgridOPC::PopupBand(const QString& band, int x, int y) {

@@ -15,6 +15,7 @@
 
 #include <QString>
 #include <array>
+#include <map>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -76,6 +77,18 @@ public:
     PropertyObject* Child(const QString& name, const std::optional<QVariant>& argument) override;
     bool SetProperty(const QString& name, const std::optional<QVariant>& argument, const settings::InitValue& value) override;
     std::optional<settings::InitValue> GetProperty(const QString& name, const std::optional<QVariant>& argument) const override;
+
+    // Commands: each object unit registers its function ("mnuItemFunc", ...);
+    // a tool runs the function of its row of the dispatch table with its code.
+    using ObjectFunction = std::function<void(int code)>;
+    void RegisterObjectFunction(const QString& name, ObjectFunction function);
+    // The function and code a tool runs; empty for headings and separators.
+    static std::pair<QString, int> DispatchOf(const QString& tool);
+    void ExtrasFunc(int code);
+
+    // Whether the copy buffers hold items or structure members.
+    bool itemBufferFilled = false;
+    bool memberBufferFilled = false;
 
     // Views.
     void SwitchGrids(const QString& key);
@@ -190,6 +203,8 @@ private:
     bool m_visible = false;
     bool m_subclassed = false;
     bool m_gridsBuilt = false;
+    bool m_lastFromTree = false;
+    std::map<QString, ObjectFunction> m_functions;
     host::WindowHandle m_parent = 0;
 };
 

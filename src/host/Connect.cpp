@@ -184,10 +184,13 @@ void Connect::EndSession(bool terminating) {
         m_window->SetDataConnection(nullptr);
         m_window->SetSubclassed(false);
         m_window->Unload();
-        m_window.reset();
+        m_retired = std::move(m_window);
     }
     m_tree.reset();
-    if (terminating) m_host = nullptr;
+    if (terminating) {
+        m_host = nullptr;
+        m_retired.reset();
+    }
     CurrentHelpViewer().CloseAll();
 }
 
@@ -222,6 +225,7 @@ void Connect::RefreshDeviceNode(const QString& deviceKey) {
 
 void Connect::NodeClick(const QString&, const QString& key, const QString&) {
     Shielded([&] {
+        m_retired.reset();
         if (!IsOurNode(key) || !EnsureLoaded()) return;
         ShowNode(key);
     });

@@ -81,6 +81,9 @@ private:
     WindowHandle m_hostWindow = 0;
     WindowHandle m_previousParent = 0;
     std::unique_ptr<EditorWindow> m_window;
+    // A window whose session ended while one of its own commands was running
+    // (Refresh View): kept until that command has returned.
+    std::unique_ptr<EditorWindow> m_retired;
     std::optional<ProjectTree> m_tree;
     State m_state = State::Created;
     quint32 m_editorsMessage = 0;

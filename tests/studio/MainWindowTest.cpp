@@ -17,7 +17,10 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QSplitter>
+#include <QMenu>
 #include <QTableView>
+#include <QTimer>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -414,6 +417,21 @@ private slots:
         const auto views = itemGrid->findChildren<QTableView*>();
         QCOMPARE(views.size(), 2);
         for (QTableView* view : views) QCOMPARE(view->model()->rowCount(), 3);
+        // A right click on the editor's root node opens its context menu.
+        QStringList entries;
+        QTimer::singleShot(300, [&entries] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* action : menu->actions())
+                    if (!action->isSeparator()) entries << action->text();
+                menu->close();
+            }
+        });
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        tree->scrollToItem(root);
+        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, tree->visualItemRect(root).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!entries.isEmpty(), 3000);
+        QVERIFY2(entries.join(u'|').contains(QStringLiteral("Editor")), qPrintable(entries.join(u'|')));
+
         QTableView* fixed = views[0]->model()->columnCount() == 1 ? views[0] : views[1];
         QTableView* scrolling = fixed == views[0] ? views[1] : views[0];
         QCOMPARE(fixed->model()->index(0, 0).data().toString(), QStringLiteral("Line1.Motor1.Speed"));

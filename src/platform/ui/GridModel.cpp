@@ -177,7 +177,7 @@ void GridModel::SelectRows(const std::vector<int>& rows) {
 bool GridModel::BeginEdit(int row, int column) {
     if (column < 0 || column >= ColumnCount() || row < 0 || row >= RowCount()) return false;
     const GridColumn& c = Column(column);
-    if (c.locked) return false;
+    if (c.locked || allLocked) return false;
     if (c.IsBound() && (!m_recordset || !m_recordset->IsUpdatable())) return false;
     SetCurrentCell(row, column);
     bool cancel = false;

@@ -65,6 +65,7 @@ public:
     // The visible columns of a split in display order.
     std::vector<int> DisplayColumns(int split) const;
     int split0Width = 2000;  // twips
+    bool allLocked = false;  // no cell can be edited (the user may not edit)
     bool visible = true;
     FontSettings font;
 
