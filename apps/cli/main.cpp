@@ -1,5 +1,7 @@
 // ovopc: the editor's command-line tool, for automation and tests.
 
+#include "automation/ScriptRunner.h"
+#include "automation/ScriptSession.h"
 #include "editor/AddinEntry.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
@@ -14,6 +16,7 @@
 #include "settings/TextTable.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -48,6 +51,10 @@ const char* const kUsage =
     "                        load the editor on the project and print its branch of the\n"
     "                        project tree: key, text, image and the item count of folders;\n"
     "                        FILE may also be a project name registered in the registry\n"
+    "  run SCRIPT.js [ARGS...] [--timeout SECONDS]\n"
+    "                        run a JavaScript program against the editor (the global\n"
+    "                        \"studio\", the arguments in \"args\", print()); stopped after\n"
+    "                        SECONDS (default 60); see docs/automation.md\n"
     "  help                  show this text\n"
     "\n"
     "Options for every command:\n"
@@ -148,6 +155,39 @@ int CommandTree(const Arguments& args) {
     return 0;
 }
 
+int CommandRun(const QStringList& words) {
+    QString script;
+    QStringList scriptArgs;
+    int timeoutSeconds = 60;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (words[i] == QStringLiteral("--timeout")) {
+            bool ok = false;
+            timeoutSeconds = i + 1 < words.size() ? words[++i].toInt(&ok) : 0;
+            if (!ok || timeoutSeconds <= 0) return Usage(QStringLiteral("--timeout needs a number of seconds."));
+        } else if (script.isEmpty()) {
+            script = words[i];
+        } else {
+            scriptArgs << words[i];
+        }
+    }
+    if (script.isEmpty()) return Usage(QStringLiteral("'run' needs a SCRIPT.js."));
+    QFile file(script);
+    if (!file.open(QIODevice::ReadOnly)) return Fail(QStringLiteral("Cannot read the script '%1'.").arg(script));
+    const QString source = QString::fromUtf8(file.readAll());
+
+    ov::automation::HeadlessSession session;
+    ov::automation::ScriptRunner runner(session);
+    runner.onOutput = [](const QString& text) {
+        Print(stdout, text + u'\n');
+        std::fflush(stdout);
+    };
+    runner.onWarning = [](const QString& text) { Print(stderr, QStringLiteral("ovopc: warning: %1\n").arg(text)); };
+    const auto result = runner.Run(source, script, scriptArgs, timeoutSeconds * 1000);
+    session.Close();
+    if (!result.ok) return Fail(result.error);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,6 +195,7 @@ int main(int argc, char** argv) {
     QStringList words = app.arguments().mid(1);
     if (words.isEmpty()) return Usage(QStringLiteral("a command is missing."));
     const QString command = words.takeFirst();
+    if (command == QStringLiteral("run")) return CommandRun(words);
     if (command == QStringLiteral("help") || command == QStringLiteral("--help") || command == QStringLiteral("-h")) {
         Print(stdout, QString::fromUtf8(kUsage));
         return 0;

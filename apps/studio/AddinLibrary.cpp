@@ -63,4 +63,8 @@ std::unique_ptr<host::IToolbox> AddinLibrary::CreateToolbox() const {
     return std::unique_ptr<host::IToolbox>(static_cast<host::IToolbox*>(Create("CToolbox")));
 }
 
+std::unique_ptr<host::IScriptConsole> AddinLibrary::CreateScriptConsole() const {
+    return std::unique_ptr<host::IScriptConsole>(static_cast<host::IScriptConsole*>(Create("ScriptConsole")));
+}
+
 }  // namespace ov::studio

@@ -31,6 +31,7 @@ public:
     // Null when not loaded or when the add-in refuses.
     std::unique_ptr<host::COV4Extensibility> CreateConnect() const;
     std::unique_ptr<host::IToolbox> CreateToolbox() const;
+    std::unique_ptr<host::IScriptConsole> CreateScriptConsole() const;
 
 private:
     void* Create(const char* className) const;

@@ -1,4 +1,5 @@
 #include "studio/MainWindow.h"
+#include "studio/ScriptConsoleDialog.h"
 
 #include "model/DemoProject.h"
 #include "model/ProjectTemplate.h"
@@ -75,6 +76,19 @@ void MainWindow::BuildMenus() {
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* console = view->addAction(QStringLiteral("&Script Console\u2026"), this, [this] { ShowScriptConsole(); });
+    console->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J));
+}
+
+void MainWindow::ShowScriptConsole() {
+    if (!m_console) {
+        m_console = new ScriptConsoleDialog(m_addinLibrary.CreateScriptConsole(), this);
+        m_console->setObjectName(QStringLiteral("scriptConsole"));
+    }
+    m_console->show();
+    m_console->raise();
 }
 
 void MainWindow::BuildUserLevelBar() {

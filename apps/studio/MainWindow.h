@@ -16,6 +16,7 @@ namespace ov::studio {
 
 class EditorArea;
 class ProjectTreeWidget;
+class ScriptConsoleDialog;
 
 // The studio: the project tree on the left, the editor area on the right,
 // projects opened and made from the File menu, and the editor add-in hosted
@@ -55,6 +56,9 @@ public:
     void SetMessageHandler(MessageHandler handler) { m_messages = std::move(handler); }
 
     ProjectTreeWidget* Tree() const { return m_tree; }
+    // View menu: the console running scripts on the open project.
+    void ShowScriptConsole();
+    ScriptConsoleDialog* Console() const { return m_console; }
     EditorArea* Editor() const { return m_editorArea; }
     QComboBox* UserLevelBox() const { return m_userLevel; }
     QCheckBox* OverwriteInternalBox() const { return m_overwriteInternal; }
@@ -89,6 +93,7 @@ private:
     std::unique_ptr<host::IToolbox> m_toolbox;
     std::unique_ptr<host::COV4Extensibility> m_connect;
     QString m_projectPath;
+    ScriptConsoleDialog* m_console = nullptr;
 };
 
 }  // namespace ov::studio

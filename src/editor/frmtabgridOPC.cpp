@@ -4,6 +4,7 @@
 #include "editor/GridColumns.h"
 #include "editor/ItemViewBuilder.h"
 #include "editor/MenuSwitcher.h"
+#include "host/ProjectTree.h"
 #include "host/Rights.h"
 #include "platform/system/Components.h"
 #include "host/Connect.h"
@@ -274,6 +275,17 @@ void frmtabgridOPC::BuildGrids() {
         if (m_tdbI.Column(column).dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0)
             text = OptionsText(value);
     };
+    m_tdbI.afterColUpdate = [this](int column, const QVariant& value) { ItemColumnUpdated(column, value); };
+    m_tdbS.afterColUpdate = [this](int, const QVariant&) { WriteRowAtOnce(m_tdbS); };
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU})
+        grid->error = [this, grid](const QString& description, bool& handled) {
+            handled = true;
+            DataError(*grid, description);
+        };
+    m_tdbI.buttonClick = [this](int column) {
+        if (m_tdbI.Column(column).caption == Text(unbound::kSimulationParameters)) SimulationParametersButton();
+    };
+
     // A right click on a grid offers the commands of its kind at the mouse.
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) {
         grid->mouseUp = [this, grid](int button, int, int x, int y) {
@@ -671,6 +683,136 @@ QVariant frmtabgridOPC::FetchMemberUnbound(db::Recordset& row, int column) {
         return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
     if (caption == Text(unbound::kIndexText)) return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
     return QVariant();
+}
+
+bool frmtabgridOPC::WriteRowAtOnce(ui::GridModel& grid) {
+    db::Recordset* rs = grid.Recordset();
+    grid.dataChanged = false;
+    if (!rs || rs->GetEditMode() == db::EditMode::None) return true;
+    try {
+        rs->Update();
+        return true;
+    } catch (const db::DbError& e) {
+        rs->CancelUpdate();
+        if (e.IsUniqueViolation()) {
+            ui::ShowMessage(Text(405), Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
+            rs->Resync();
+            grid.ReBind();
+        } else {
+            DataError(grid, e.Description());
+        }
+        return false;
+    }
+}
+
+void frmtabgridOPC::DataError(ui::GridModel& grid, const QString& description) {
+    QString text = Text(407);
+    text.replace(QStringLiteral("<DataError>"), description);
+    ui::ShowMessage(text, Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
+    // The stored values come back; the grid keeps its place.
+    const int row = grid.CurrentRow(), column = grid.CurrentColumn();
+    grid.CancelEdit();
+    grid.dataChanged = false;
+    if (db::Recordset* rs = grid.Recordset()) {
+        rs->CancelUpdate();
+        rs->Resync();
+    }
+    grid.ReBind();
+    if (row >= 0) grid.SetCurrentCell(row, column);
+}
+
+void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
+    db::Recordset& rs = ItemRecordset();
+    const ui::GridColumn& c = m_tdbI.Column(column);
+    const QString identifying = FieldNameFromSwitchView();
+    QString oldPath;
+    if (rs.GetEditMode() == db::EditMode::InProgress) oldPath = rs.Fields(identifying).OriginalValue().toString();
+    try {
+        if (!c.IsBound()) {
+            WriteUnboundItemCell(c.caption, value);
+        } else if (c.dataField.compare(QStringLiteral("FieldSize"), Qt::CaseInsensitive) == 0 && value.toInt() != 0) {
+            rs.SetValue(QStringLiteral("WriteThru"), true);
+        } else if (c.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0 && !m_switchView) {
+            // In the item-access view the name is the item access.
+            rs.SetValue(QStringLiteral("Name"), value);
+        }
+    } catch (const db::DbError& e) {
+        DataError(m_tdbI, e.Description());
+        return;
+    }
+    const QString newPath = rs.GetEditMode() == db::EditMode::InProgress ? rs.Fields(identifying).Value().toString() : oldPath;
+    if (!WriteRowAtOnce(m_tdbI)) return;
+    if (oldPath != newPath && m_session.Tree() && host::ProjectTree::MaintainsBranches(m_currentNode))
+        m_session.Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_currentNode), oldPath, newPath);
+}
+
+void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant& value) {
+    db::Recordset& rs = ItemRecordset();
+    const QVariant id = rs.Value(QStringLiteral("ID"));
+    if (caption == Text(unbound::kDataType)) {
+        const int code = value.toInt();
+        if (code < 65537) {
+            rs.SetValue(QStringLiteral("DataType"), code);
+            rs.SetValue(QStringLiteral("StructID"), 0);
+        } else {
+            const auto [dataType, structId] = model::CVT_Types::DecodeCombined(code);
+            rs.SetValue(QStringLiteral("StructID"), structId);
+            rs.SetValue(QStringLiteral("DataType"), dataType);
+            rs.SetValue(QStringLiteral("WriteThru"), true);
+        }
+    } else if (caption == Text(unbound::kSimulationFunction) || caption == Text(unbound::kSimulationParameters)) {
+        const bool function = caption == Text(unbound::kSimulationFunction);
+        const QString text = value.toString();
+        const bool found = m_simulationRows.Seek({id});
+        if (function && text.isEmpty()) {
+            if (found) m_simulationRows.Delete();
+        } else {
+            if (!found) {
+                m_simulationRows.AddNew();
+                m_simulationRows.SetValue(QStringLiteral("ItemID"), id);
+            }
+            if (function) {
+                m_simulationRows.SetValue(QStringLiteral("SimulationFunction"), text);
+                m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), m_simulation.GetDefaultParameters(text));
+            } else {
+                m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), text);
+            }
+            m_simulationRows.Update();
+        }
+    } else if (caption == Text(unbound::kRedundancy)) {
+        const bool redundant = value.toBool();
+        const bool found = m_redundancyRows.Seek({id});
+        if (redundant && !found) {
+            m_redundancyRows.AddNew();
+            m_redundancyRows.SetValue(QStringLiteral("ItemID"), id);
+            m_redundancyRows.Update();
+        } else if (!redundant && found) {
+            m_redundancyRows.Delete();
+        }
+    } else if (caption == Text(unbound::kIndexText) && !value.toString().isEmpty() && rs.FieldIndex(QStringLiteral("TextID")) >= 0) {
+        const QString deviceKey = QStringLiteral("OPCD") + rs.Value(QStringLiteral("DeviceID")).toString();
+        const int textId = m_indexTexts.ChangeItemText(deviceKey, rs.Value(FieldNameFromSwitchView()).toString(),
+                                                       rs.Value(QStringLiteral("TextID")), value.toString(),
+                                                       m_languages.CurrentLCID());
+        rs.SetValue(QStringLiteral("TextID"), textId);
+    }
+}
+
+void frmtabgridOPC::SimulationParametersButton() {
+    db::Recordset& rs = ItemRecordset();
+    if (rs.IsEOF() || rs.IsBOF() || m_simulationRows.State() != db::ObjectState::Open) return;
+    if (!m_simulationRows.Seek({rs.Value(QStringLiteral("ID"))})) return;  // no function, nothing to set
+    const QString function = m_simulationRows.Value(QStringLiteral("SimulationFunction")).toString();
+    QString parameters = m_simulationRows.Value(QStringLiteral("SimulationParameters")).toString();
+    if (!m_simulation.SimulationParameterDialog(function, parameters)) return;
+    try {
+        m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), parameters);
+        m_simulationRows.Update();
+    } catch (const db::DbError& e) {
+        m_simulationRows.CancelUpdate();
+        DataError(m_tdbI, e.Description());
+    }
+    m_tdbI.ReBind();
 }
 
 void frmtabgridOPC::CloseWindow(bool byCloseBox) {

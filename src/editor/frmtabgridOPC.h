@@ -159,6 +159,13 @@ private:
     void AddUnboundDefaults();
     void ShowDeviceNameColumn(bool shown);
     QVariant FetchItemUnbound(db::Recordset& row, int column);
+    void ItemColumnUpdated(int column, const QVariant& value);
+    void WriteUnboundItemCell(const QString& caption, const QVariant& value);
+    void SimulationParametersButton();
+    // Writes the current row of a grid at once; a refused write shows why
+    // and brings back the stored values.
+    bool WriteRowAtOnce(ui::GridModel& grid);
+    void DataError(ui::GridModel& grid, const QString& description);
     QVariant FetchMemberUnbound(db::Recordset& row, int column);
     void ReportError(int textId, const QString& description);
     db::Recordset& ItemRecordset();

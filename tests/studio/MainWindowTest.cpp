@@ -7,6 +7,8 @@
 #include "studio/EditorArea.h"
 #include "studio/MainWindow.h"
 #include "studio/ProjectTreeWidget.h"
+#include "studio/ScriptConsoleDialog.h"
+#include <QPlainTextEdit>
 #include "studio/VariableSelectionDialog.h"
 
 #include <QCheckBox>
@@ -436,6 +438,19 @@ private slots:
         QTableView* scrolling = fixed == views[0] ? views[1] : views[0];
         QCOMPARE(fixed->model()->index(0, 0).data().toString(), QStringLiteral("Line1.Motor1.Speed"));
         QVERIFY(scrolling->model()->columnCount() > 8);
+
+        // The script console works on the live session of the open project.
+        window.ShowScriptConsole();
+        QVERIFY(window.Console());
+        window.Console()->Source()->setPlainText(
+            QStringLiteral("studio.click('OPCE0'); print(studio.tree().children.length, studio.grid('tdbI').count());"));
+        window.Console()->Run();
+        QCOMPARE(window.Console()->Output()->toPlainText().trimmed(), QStringLiteral("5 0"));
+        window.Console()->Source()->setPlainText(QStringLiteral("studio.open('/tmp/x.ovs');"));
+        window.Console()->Run();
+        QVERIFY2(window.Console()->Output()->toPlainText().contains(QStringLiteral("File menu")),
+                 qPrintable(window.Console()->Output()->toPlainText()));
+        window.Console()->close();
 
         const QString shot = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ovstudio_mainwindow.png"));
         QFile::remove(shot);

@@ -68,9 +68,19 @@ public:
     virtual void SetExternalAuthorizationLevel(qint16& level, bool& overwriteInternal) = 0;
 };
 
+// Runs scripts against the add-in's live session (the studio's script console).
+class IScriptConsole {
+public:
+    virtual ~IScriptConsole() = default;
+    // Gives false and "file:line: message" in error when the script failed;
+    // what it printed is in output either way.
+    virtual bool Run(const QString& source, QString& output, QString& error) = 0;
+};
+
 }  // namespace ov::host
 
 // The one exported entry of the add-in library: "Connect" gives a
-// COV4Extensibility*, "CToolbox" an IToolbox*, anything else null. The caller
+// COV4Extensibility*, "CToolbox" an IToolbox*, "ScriptConsole" an
+// IScriptConsole* working on the Connect made last; anything else null. The caller
 // owns the object and deletes it through its interface.
 extern "C" void* OvOpcEditorCreateObject(const char* className);

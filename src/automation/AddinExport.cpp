@@ -1,6 +1,7 @@
 // The one exported function of the add-in library: the studio loads the
 // library at run time and asks it for its two public objects by name.
 
+#include "automation/ScriptConsole.h"
 #include "editor/AddinEntry.h"
 #include "host/CToolbox.h"
 #include "host/Connect.h"
@@ -13,10 +14,19 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
         if (std::strcmp(className, "Connect") == 0) {
             ov::editor::InstallEditorWindow();
             ov::editor::InstallScreenIfAvailable();
-            return static_cast<ov::host::COV4Extensibility*>(new ov::host::Connect());
+            // The console works on the session the studio made last.
+            struct LiveConnect : ov::host::Connect {
+                LiveConnect() { ov::automation::ScriptConsole::CurrentSession() = this; }
+                ~LiveConnect() override {
+                    if (ov::automation::ScriptConsole::CurrentSession() == this) ov::automation::ScriptConsole::CurrentSession() = nullptr;
+                }
+            };
+            return static_cast<ov::host::COV4Extensibility*>(new LiveConnect());
         }
         if (std::strcmp(className, "CToolbox") == 0)
             return static_cast<ov::host::IToolbox*>(new ov::host::CToolbox());
+        if (std::strcmp(className, "ScriptConsole") == 0)
+            return static_cast<ov::host::IScriptConsole*>(new ov::automation::ScriptConsole());
     } catch (...) {
     }
     return nullptr;

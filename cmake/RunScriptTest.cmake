@@ -1,0 +1,31 @@
+# Runs a test script through "ovopc run" on a project of its own, in an
+# English installation, and checks the exit code and what it printed.
+#   OVOPC, SCRIPT, WORK (a scratch folder), HELPERS (optional, prepended),
+#   EXPECT_EXIT (default 0), EXPECT_OUTPUT (a regular expression, optional),
+#   EXTRA (further ovopc arguments, optional)
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(WRITE "${WORK}/registry.ini" "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\nPath=${WORK}\n")
+set(script "${SCRIPT}")
+if(HELPERS)
+    file(READ "${HELPERS}" helpers)
+    file(READ "${SCRIPT}" body)
+    get_filename_component(name "${SCRIPT}" NAME)
+    set(script "${WORK}/${name}")
+    file(WRITE "${script}" "${helpers}${body}")
+endif()
+if(NOT DEFINED EXPECT_EXIT)
+    set(EXPECT_EXIT 0)
+endif()
+set(ENV{OVSTUDIO_REGISTRY} "${WORK}/registry.ini")
+separate_arguments(extra UNIX_COMMAND "${EXTRA}")
+execute_process(COMMAND "${OVOPC}" run "${script}" "${WORK}/project.ovs" ${extra}
+    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 120)
+message(STATUS "stdout:\n${out}")
+message(STATUS "stderr:\n${err}")
+if(NOT result EQUAL EXPECT_EXIT)
+    message(FATAL_ERROR "exit code ${result}, expected ${EXPECT_EXIT}")
+endif()
+if(EXPECT_OUTPUT AND NOT "${out}${err}" MATCHES "${EXPECT_OUTPUT}")
+    message(FATAL_ERROR "the output does not match ${EXPECT_OUTPUT}")
+endif()

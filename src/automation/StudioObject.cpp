@@ -1,0 +1,517 @@
+#include "automation/StudioObject.h"
+
+#include "automation/ScriptSession.h"
+#include "editor/frmtabgridOPC.h"
+#include "host/CToolbox.h"
+#include "host/Connect.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "platform/host/HostStudio.h"
+#include "platform/ui/CommandBar.h"
+#include "platform/ui/FormPresenter.h"
+#include "platform/ui/GridModel.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QJSEngine>
+
+namespace ov::automation {
+
+namespace nodekey = host::nodekey;
+
+namespace {
+
+const char* const kGrids[] = {"tdbI", "tdbS", "tdbG", "tdbU"};
+
+QVariantMap ToolEntry(const ui::Tool& tool) {
+    return {{QStringLiteral("tool"), tool.name},
+            {QStringLiteral("caption"), tool.caption},
+            {QStringLiteral("visible"), tool.visible},
+            {QStringLiteral("enabled"), tool.enabled}};
+}
+
+}  // namespace
+
+bool ParseKeys(const QString& keys, int& keyCode, int& shift) {
+    shift = 0;
+    keyCode = 0;
+    const QStringList parts = keys.split(u'+', Qt::SkipEmptyParts);
+    if (parts.isEmpty()) return false;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        const QString m = parts[i].trimmed().toLower();
+        if (m == u"ctrl" || m == u"control") shift |= 2;
+        else if (m == u"shift") shift |= 1;
+        else if (m == u"alt") shift |= 4;
+        else return false;
+    }
+    const QString key = parts.last().trimmed();
+    const QString k = key.toLower();
+    if (k.size() >= 2 && k[0] == u'f' && k.mid(1).toInt() >= 1 && k.mid(1).toInt() <= 24) {
+        keyCode = 111 + k.mid(1).toInt();
+        return true;
+    }
+    static const std::pair<const char*, int> named[] = {
+        {"delete", 46}, {"del", 46},   {"insert", 45}, {"enter", 13}, {"return", 13}, {"escape", 27}, {"esc", 27},
+        {"tab", 9},     {"left", 37},  {"up", 38},     {"right", 39}, {"down", 40},   {"home", 36},   {"end", 35},
+        {"pageup", 33}, {"pagedown", 34}, {"space", 32}, {"backspace", 8}};
+    for (const auto& [name, code] : named) {
+        if (k == QLatin1String(name)) {
+            keyCode = code;
+            return true;
+        }
+    }
+    if (key.size() == 1 && key[0].isLetterOrNumber() && key[0].unicode() < 128) {
+        keyCode = key[0].toUpper().unicode();
+        return true;
+    }
+    return false;
+}
+
+StudioObject::StudioObject(QJSEngine& engine, ScriptSession& session, ui::ScriptedFormRunner& forms,
+                           ui::ScriptedMessageBoxes& messages, ui::ScriptedPopups& popups)
+    : m_engine(engine), m_session(session), m_forms(forms), m_messages(messages), m_popups(popups) {}
+
+QString StudioObject::Separator() const { return QString(nodekey::kSeparator); }
+
+bool StudioObject::Fail(const QString& message) {
+    m_engine.throwError(QJSValue::GenericError, message);
+    return false;
+}
+
+bool StudioObject::RequireSession() {
+    if (m_session.Session() && m_session.Session()->SessionState() != host::Connect::State::Ended) return true;
+    return Fail(QStringLiteral("No project is open: call studio.open(path) first."));
+}
+
+editor::frmtabgridOPC* StudioObject::Window() {
+    host::Connect* session = m_session.Session();
+    return session ? dynamic_cast<editor::frmtabgridOPC*>(session->Window()) : nullptr;
+}
+
+bool StudioObject::open(const QString& path) {
+    QString error;
+    if (!m_session.Open(path, &error)) return Fail(error);
+    return true;
+}
+
+bool StudioObject::create(const QString& path, const QJSValue& options) {
+    const bool demo = options.isObject() && options.property(QStringLiteral("demo")).toBool();
+    QString error;
+    if (!m_session.Create(path, demo, &error)) return Fail(error);
+    return true;
+}
+
+void StudioObject::close() { m_session.Close(); }
+
+void StudioObject::setAuthorizationLevel(int level, bool overwriteInternal) {
+    qint16 value = static_cast<qint16>(level);
+    host::CToolbox().SetExternalAuthorizationLevel(value, overwriteInternal);
+}
+
+QVariant StudioObject::NodeToVariant(const QString& key) {
+    host::HostStudio* h = m_session.Host();
+    QVariant text, count;
+    h->GetNodeProperty(key, host::kPropertyText, text);
+    QVariantMap node{{QStringLiteral("key"), key},
+                     {QStringLiteral("text"), text.toString()},
+                     {QStringLiteral("image"), key.count(nodekey::kSeparator) >= 3 && nodekey::Kind(key) == QStringLiteral("OPCD")
+                                                   ? host::images::kItemBranch
+                                                   : nodekey::ImageKey(key)}};
+    if (h->GetNodeProperty(key, host::kPropertyItemCount, count) == 0 && count.isValid() && !count.toString().isEmpty())
+        node.insert(QStringLiteral("count"), count.toString().toInt());
+    QVariantList children;
+    for (const QString& child : h->GetChildKeys(key, 1)) children << NodeToVariant(child);
+    node.insert(QStringLiteral("children"), children);
+    return node;
+}
+
+QVariant StudioObject::tree() {
+    if (!RequireSession()) return QVariant();
+    QVariant probe;
+    if (m_session.Host()->GetNodeProperty(nodekey::kRoot, host::kPropertyText, probe) != 0) return QVariant();
+    return NodeToVariant(nodekey::kRoot);
+}
+
+void StudioObject::AfterEvent() {
+    const QStringList& unexpected = m_forms.Unexpected();
+    for (qsizetype i = m_reportedForms; i < unexpected.size(); ++i)
+        if (onWarning) onWarning(QStringLiteral("The dialog %1 opened without an onForm callback and was cancelled.").arg(unexpected[i]));
+    m_reportedForms = unexpected.size();
+    if (pendingError) {
+        const QJSValue error = *pendingError;
+        pendingError.reset();
+        m_engine.throwError(error);
+    }
+}
+
+void StudioObject::click(const QString& key) {
+    if (RequireSession()) m_session.Session()->NodeClick(QString(), key, QString());
+    AfterEvent();
+}
+
+void StudioObject::dblClick(const QString& key) {
+    if (RequireSession()) m_session.Session()->NodeDblClick(QString(), key, QString());
+    AfterEvent();
+}
+
+void StudioObject::expand(const QString& key) {
+    if (RequireSession()) m_session.Session()->NodeExpand(QString(), key, QString());
+    AfterEvent();
+}
+
+void StudioObject::keyDown(const QString& key, const QString& keys) {
+    int code = 0, shift = 0;
+    if (!ParseKeys(keys, code, shift)) {
+        Fail(QStringLiteral("Unknown key \"%1\" (use e.g. \"F8\", \"Ctrl+C\", \"Alt+F6\").").arg(keys));
+        return;
+    }
+    if (RequireSession()) m_session.Session()->NodeKeyDown(QString(), key, QString(), code, shift);
+    AfterEvent();
+}
+
+int StudioObject::keyPress(const QString& key, int ascii) {
+    if (!RequireSession()) return 0;
+    m_session.Session()->NodeKeyPress(QString(), key, QString(), ascii);
+    return ascii;
+}
+
+QVariant StudioObject::PoppedBand(const std::function<void()>& pop, const QString& key, bool fromTree) {
+    std::optional<OpenMenu> popped;
+    m_popups.onPopup = [&popped, &key, fromTree](const ui::CommandBar& bar, const QString& band) {
+        OpenMenu menu{key, fromTree, band, {}};
+        if (const ui::Band* b = bar.FindBand(band))
+            for (const ui::Tool& tool : b->tools)
+                if (tool.visible && tool.enabled && !tool.separator && !tool.heading) menu.offered << tool.name;
+        popped = menu;
+    };
+    pop();
+    m_popups.onPopup = nullptr;
+    AfterEvent();
+    m_openMenu = popped;
+    if (!popped || !Window()) return QVariant();
+    QVariantList entries;
+    if (const ui::Band* band = Window()->abr().FindBand(popped->band))
+        for (const ui::Tool& tool : band->tools)
+            if (!tool.separator && !tool.heading) entries << ToolEntry(tool);
+    return entries;
+}
+
+QVariant StudioObject::rightClick(const QString& key) {
+    if (!RequireSession()) return QVariant();
+    return PoppedBand([&] { m_session.Session()->NodeMouseUp(QString(), key, QString(), 2, 0, 0, 0); }, key, true);
+}
+
+bool StudioObject::choose(const QString& tool) {
+    if (!m_openMenu) return Fail(QStringLiteral("No menu is open: call rightClick first."));
+    const OpenMenu menu = *m_openMenu;
+    m_openMenu.reset();
+    if (!menu.offered.contains(tool, Qt::CaseInsensitive))
+        return Fail(QStringLiteral("The menu %1 does not offer %2 (offered: %3).").arg(menu.band, tool, menu.offered.join(QStringLiteral(", "))));
+    editor::frmtabgridOPC* window = Window();
+    if (!window) return Fail(QStringLiteral("The editor is not loaded."));
+    window->ComputeAvailability(menu.key, menu.fromTree);
+    window->ClickTool(tool);
+    AfterEvent();
+    return true;
+}
+
+bool StudioObject::tool(const QString& name) {
+    editor::frmtabgridOPC* window = Window();
+    if (!window) return Fail(QStringLiteral("The editor is not loaded: click a node of the project tree first."));
+    if (!window->abr().FindTool(name)) return Fail(QStringLiteral("Unknown tool \"%1\".").arg(name));
+    window->ComputeAvailability(window->CurrentNode(), false);
+    const bool enabled = window->IsToolEnabled(name);
+    window->ClickTool(name);  // a disabled tool beeps
+    AfterEvent();
+    return enabled;
+}
+
+QVariant StudioObject::toolState(const QString& name) {
+    editor::frmtabgridOPC* window = Window();
+    if (!window) return Fail(QStringLiteral("The editor is not loaded: click a node of the project tree first."));
+    if (!window->abr().FindTool(name)) return Fail(QStringLiteral("Unknown tool \"%1\".").arg(name));
+    window->ComputeAvailability(window->CurrentNode(), false);
+    const ui::Tool* t = window->abr().FindTool(name);
+    return QVariantMap{{QStringLiteral("visible"), t->visible}, {QStringLiteral("enabled"), t->enabled}};
+}
+
+QJSValue StudioObject::grid(const QString& name) {
+    for (const char* known : kGrids) {
+        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) {
+            if (!Window()) {
+                Fail(QStringLiteral("The editor is not loaded: click a node of the project tree first."));
+                return QJSValue();
+            }
+            return m_engine.newQObject(new GridObject(*this, QString::fromUtf8(known)));
+        }
+    }
+    Fail(QStringLiteral("Unknown grid \"%1\" (tdbI, tdbS, tdbG or tdbU).").arg(name));
+    return QJSValue();
+}
+
+void StudioObject::onForm(const QString& name, const QJSValue& callback) {
+    if (!callback.isCallable()) {
+        Fail(QStringLiteral("onForm needs a function for \"%1\".").arg(name));
+        return;
+    }
+    m_forms.Always(name, [this, callback](ui::Form& form) {
+        FormObject handle(*this, form);
+        QJSEngine::setObjectOwnership(&handle, QJSEngine::CppOwnership);
+        QJSValue function = callback;
+        const QJSValue result = function.call({m_engine.newQObject(&handle)});
+        if (result.isError() && !pendingError) pendingError = result;
+    });
+}
+
+QVariant StudioObject::query(const QString& sql) {
+    editor::frmtabgridOPC* window = Window();
+    if (!window || !window->Data()) return Fail(QStringLiteral("The editor is not loaded: click a node of the project tree first."));
+    try {
+        db::Recordset rs;
+        if (!sql.trimmed().startsWith(QStringLiteral("SELECT"), Qt::CaseInsensitive))
+            return Fail(QStringLiteral("query only reads (SELECT); the editor's commands change data."));
+        // Statements that are not plain queries are refused by the recordset.
+        rs.Open(sql, window->Data()->Connection());
+        QVariantList rows;
+        const QStringList fields = rs.FieldNames();
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            QVariantMap row;
+            for (int f = 0; f < fields.size(); ++f) row.insert(fields[f], rs.Fields(f).Value());
+            rows << row;
+        }
+        return rows;
+    } catch (const db::DbError& e) {
+        return Fail(e.Description());
+    }
+}
+
+void StudioObject::answer(const QString& button) {
+    for (ui::Answer a : {ui::Answer::OK, ui::Answer::Cancel, ui::Answer::Abort, ui::Answer::Retry, ui::Answer::Ignore,
+                         ui::Answer::Yes, ui::Answer::No}) {
+        if (ui::AnswerName(a).compare(button, Qt::CaseInsensitive) == 0) {
+            m_messages.Queue(a);
+            return;
+        }
+    }
+    Fail(QStringLiteral("Unknown answer \"%1\" (OK, Cancel, Yes, No, Abort, Retry, Ignore).").arg(button));
+}
+
+QVariant StudioObject::messages() {
+    QVariantList list;
+    for (const ui::MessageRequest& m : m_messages.Shown()) {
+        QStringList buttons;
+        for (ui::Answer a : ui::AnswersOf(m.buttons)) buttons << ui::AnswerName(a);
+        list << QVariantMap{{QStringLiteral("text"), m.text}, {QStringLiteral("title"), m.title}, {QStringLiteral("buttons"), buttons}};
+    }
+    return list;
+}
+
+QVariant StudioObject::status() {
+    editor::frmtabgridOPC* window = Window();
+    if (!window) return QVariant();
+    QStringList panels;
+    for (int i = 1; i <= ui::StatusBar::kPanels; ++i) panels << window->sb().PanelText(i);
+    return panels;
+}
+
+QString StudioObject::caption() {
+    editor::frmtabgridOPC* window = Window();
+    return window ? window->Caption() : QString();
+}
+
+GridObject::GridObject(StudioObject& studio, const QString& name) : m_studio(studio), m_name(name) {}
+
+ui::GridModel* GridObject::Grid() {
+    editor::frmtabgridOPC* window = m_studio.Window();
+    if (!window) {
+        m_studio.Fail(QStringLiteral("The editor is not loaded."));
+        return nullptr;
+    }
+    return &window->Grid(m_name);
+}
+
+int GridObject::Column(ui::GridModel& grid, const QString& name) {
+    const int column = grid.ColumnIndex(name);
+    if (column < 0) m_studio.Fail(QStringLiteral("The grid %1 has no column \"%2\".").arg(m_name, name));
+    return column;
+}
+
+bool GridObject::CheckRow(ui::GridModel& grid, int row) {
+    if (row >= 0 && row < grid.RowCount()) return true;
+    return m_studio.Fail(QStringLiteral("Row %1 is outside the grid %2 (0 to %3).").arg(row).arg(m_name).arg(grid.RowCount() - 1));
+}
+
+QVariant GridObject::rows() {
+    ui::GridModel* grid = Grid();
+    if (!grid) return QVariant();
+    QVariantList rows;
+    for (int row = 0; row < grid->RowCount(); ++row) {
+        QVariantMap values;
+        for (int c = 0; c < grid->ColumnCount(); ++c) {
+            const ui::GridColumn& column = grid->Column(c);
+            const QString key = column.IsBound() ? column.dataField : column.caption;
+            if (values.contains(key)) continue;
+            values.insert(key, column.presentation == ui::Presentation::CheckBox ? QVariant(grid->CellValue(row, c).toBool())
+                                                                                 : QVariant(grid->CellText(row, c)));
+        }
+        rows << values;
+    }
+    return rows;
+}
+
+int GridObject::count() {
+    ui::GridModel* grid = Grid();
+    return grid ? grid->RowCount() : 0;
+}
+
+int GridObject::find(const QString& column, const QVariant& value) {
+    ui::GridModel* grid = Grid();
+    if (!grid) return -1;
+    const int c = Column(*grid, column);
+    if (c < 0) return -1;
+    for (int row = 0; row < grid->RowCount(); ++row) {
+        if (grid->CellText(row, c).compare(value.toString(), Qt::CaseInsensitive) == 0) return row;
+        if (grid->CellValue(row, c) == value) return row;
+    }
+    return -1;
+}
+
+void GridObject::select(const QVariantList& rows) {
+    ui::GridModel* grid = Grid();
+    if (!grid) return;
+    std::vector<int> chosen;
+    for (const QVariant& row : rows) {
+        if (!CheckRow(*grid, row.toInt())) return;
+        chosen.push_back(row.toInt());
+    }
+    grid->SelectRows(chosen);
+}
+
+bool GridObject::setCell(int row, const QString& column, const QVariant& value) {
+    ui::GridModel* grid = Grid();
+    if (!grid || !CheckRow(*grid, row)) return false;
+    const int c = Column(*grid, column);
+    if (c < 0) return false;
+    if (!grid->BeginEdit(row, c)) return false;  // locked, or refused by the grid
+    const bool written = grid->CommitEdit(value);
+    m_studio.AfterEvent();
+    return written;
+}
+
+void GridObject::key(const QString& keys) {
+    ui::GridModel* grid = Grid();
+    if (!grid) return;
+    int code = 0, shift = 0;
+    if (!ParseKeys(keys, code, shift)) {
+        m_studio.Fail(QStringLiteral("Unknown key \"%1\".").arg(keys));
+        return;
+    }
+    grid->KeyDown(code, shift);
+    m_studio.AfterEvent();
+}
+
+void GridObject::click(int row, const QString& column, const QString& how) {
+    ui::GridModel* grid = Grid();
+    if (!grid || !CheckRow(*grid, row)) return;
+    const int c = Column(*grid, column);
+    if (c < 0) return;
+    grid->SetCurrentCell(row, c);
+    if (how.compare(QStringLiteral("ellipsis"), Qt::CaseInsensitive) == 0) {
+        if (!grid->Column(c).button) {
+            m_studio.Fail(QStringLiteral("The column \"%1\" has no button.").arg(column));
+            return;
+        }
+        grid->ColumnButtonClicked(c);
+    } else if (how.compare(QStringLiteral("double"), Qt::CaseInsensitive) == 0) {
+        grid->DoubleClick();
+    } else if (!how.isEmpty()) {
+        m_studio.Fail(QStringLiteral("A click is plain, \"ellipsis\" or \"double\", not \"%1\".").arg(how));
+        return;
+    }
+    m_studio.AfterEvent();
+}
+
+QVariant GridObject::rightClick(int row) {
+    ui::GridModel* grid = Grid();
+    if (!grid || !CheckRow(*grid, row)) return QVariant();
+    grid->SetCurrentCell(row, std::max(grid->CurrentColumn(), 0));
+    editor::frmtabgridOPC* window = m_studio.Window();
+    return m_studio.PoppedBand([grid] { grid->MouseUp(2, 0, 0, 0); }, window->CurrentNode(), false);
+}
+
+QVariant GridObject::Current() {
+    ui::GridModel* grid = Grid();
+    if (!grid || grid->CurrentRow() < 0) return QVariant();
+    const ui::GridColumn& column = grid->Column(grid->CurrentColumn());
+    return QVariantMap{{QStringLiteral("row"), grid->CurrentRow()},
+                       {QStringLiteral("column"), column.IsBound() ? column.dataField : column.caption}};
+}
+
+QString FormObject::Name() const { return m_form.Name(); }
+QString FormObject::Caption() const { return m_form.caption; }
+
+template <typename Fn>
+void FormObject::Act(Fn&& fn) {
+    try {
+        fn();
+    } catch (const ui::FormError& e) {
+        m_studio.Fail(QString::fromUtf8(e.what()));
+    }
+}
+
+QVariant FormObject::get(const QString& control, int index) {
+    ui::Control* c = m_form.Find(control, index);
+    if (!c) {
+        m_studio.Fail(QStringLiteral("The dialog %1 has no control %2.").arg(m_form.Name(), control));
+        return QVariant();
+    }
+    switch (c->Type()) {
+        case ui::ControlType::CheckBox:
+        case ui::ControlType::OptionButton:
+            return c->IsChecked();
+        case ui::ControlType::ComboBox:
+        case ui::ControlType::ListBox:
+        case ui::ControlType::TabStrip:
+            return c->SelectedText();
+        case ui::ControlType::Label:
+        case ui::ControlType::Frame:
+        case ui::ControlType::CommandButton:
+            return c->caption;
+        default:
+            return c->text;
+    }
+}
+
+void FormObject::set(const QString& control, const QString& text, int index) {
+    Act([&] { m_form.UserSetText(control, text, index); });
+}
+
+void FormObject::check(const QString& control, bool checked, int index) {
+    Act([&] { m_form.UserCheck(control, checked, index); });
+}
+
+void FormObject::choose(const QString& control, const QVariant& textOrData, int index) {
+    Act([&] {
+        if (!m_form.UserChoose(control, textOrData, index))
+            throw ui::FormError(QStringLiteral("%1 of %2 has no entry \"%3\".").arg(control, m_form.Name(), textOrData.toString()));
+    });
+}
+
+void FormObject::click(const QString& control, int index) {
+    Act([&] { m_form.UserClick(control, index); });
+}
+
+void FormObject::setCell(const QString& grid, int row, int column, const QVariant& value) {
+    Act([&] { m_form.UserEditCell(grid, row, column, value); });
+}
+
+void FormObject::ok() {
+    if (!m_form.PressDefault()) m_studio.Fail(QStringLiteral("The dialog %1 has no default button that can be pressed.").arg(m_form.Name()));
+}
+
+void FormObject::cancel() {
+    if (!m_form.PressCancel()) m_form.Hide(false);
+}
+
+}  // namespace ov::automation

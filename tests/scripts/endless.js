@@ -1,0 +1,2 @@
+studio.create(args[0], {demo: true});
+while (true) {}

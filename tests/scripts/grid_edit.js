@@ -1,0 +1,22 @@
+// A grid edit writes the record at once; a taken name is refused with a message.
+studio.create(args[0], {demo: true});
+studio.click(PLC + SEP + "Line1.Motor1");
+var grid = studio.grid("tdbI");
+var row = grid.find("ItemAccess", "Line1.Motor1.Current");
+check(row >= 0, "the item is shown");
+check(grid.setCell(row, "Comment", "checked by script"), "the edit is taken");
+equal(studio.query("SELECT Comment FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'")[0].Comment,
+      "checked by script", "written to the database");
+
+check(grid.setCell(row, "ItemAccess", "Line1.Motor1.Voltage"), "renaming is an edit too");
+var item = studio.query("SELECT Name FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0];
+equal(item.Name, "Line1.Motor1.Voltage", "the name follows the item access");
+
+grid.setCell(row, "ItemAccess", "Line1.Motor1.Speed");
+var messages = studio.messages();
+check(messages.length === 1 && messages[0].buttons[0] === "OK", "a taken name is reported");
+equal(studio.query("SELECT COUNT(*) AS N FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].N, 1,
+      "the stored value stays");
+check(grid.setCell(row, "Data Type", "VT_R8"), "the data type is an unbound column");
+equal(studio.query("SELECT DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].DataType, 5, "VT_R8");
+print("grid edit ok");
