@@ -4,6 +4,7 @@
 // Prints one "name: value" line per figure.
 
 #include "editor/AddinEntry.h"
+#include "objects/MItem.h"
 #include "editor/frmtabgridOPC.h"
 #include "gui/EditorWindowWidget.h"
 #include "gui/GridView.h"
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
     studio.resize(1200, 800);
     studio.show();
 
-    ov::editor::InstallEditorWindow();
+    ov::objects::InstallEditor();
     ov::editor::InstallScreenIfAvailable();
     ov::host::Connect session;
     // The studio's window: the editor embeds itself into the area.

@@ -3,6 +3,7 @@
 #include "automation/ScriptRunner.h"
 #include "automation/ScriptSession.h"
 #include "editor/AddinEntry.h"
+#include "objects/MItem.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/ProjectStatistics.h"
@@ -133,7 +134,7 @@ int CommandTree(const Arguments& args) {
     CheckProjectOpens(file, args.busyTimeout);
 
     ov::host::InMemoryHost host;
-    ov::editor::InstallEditorWindow();
+    ov::objects::InstallEditor();
     ov::host::Connect session;  // chooses the user-interface language from the registry
     if (!args.options.isEmpty()) {
         const int lcid = args.options[0].toInt();

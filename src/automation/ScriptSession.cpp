@@ -1,6 +1,7 @@
 #include "automation/ScriptSession.h"
 
 #include "editor/AddinEntry.h"
+#include "objects/MItem.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/ProjectTemplate.h"
@@ -10,7 +11,7 @@
 
 namespace ov::automation {
 
-HeadlessSession::HeadlessSession() { editor::InstallEditorWindow(); }
+HeadlessSession::HeadlessSession() { objects::InstallEditor(); }
 
 HeadlessSession::~HeadlessSession() { Close(); }
 

@@ -33,6 +33,11 @@ frmtabgridOPC::ViewFactory& Factory() {
     return factory;
 }
 
+frmtabgridOPC::UnitsInstaller& Units() {
+    static frmtabgridOPC::UnitsInstaller installer;
+    return installer;
+}
+
 bool Is(const QString& name, const char* property) { return name.compare(QLatin1String(property), Qt::CaseInsensitive) == 0; }
 
 std::optional<int> Whole(const settings::InitValue& value) {
@@ -81,9 +86,12 @@ void SaveOrCancel(db::Recordset& rs) {
 
 void frmtabgridOPC::SetViewFactory(ViewFactory factory) { Factory() = std::move(factory); }
 
+void frmtabgridOPC::SetUnitsInstaller(UnitsInstaller installer) { Units() = std::move(installer); }
+
 frmtabgridOPC::frmtabgridOPC(host::Connect& session)
     : m_session(session), m_sbProperties(std::make_unique<StatusBarProperties>(m_sb)) {
     RegisterObjectFunction(QStringLiteral("ExtrasFunc"), [this](int code) { ExtrasFunc(code); });
+    if (Units()) Units()(*this);
     // The catalogue is ready before any item is shown; this writes the
     // definition file when it has no sections yet.
     m_simulation.Initialize(sys::SystemTools::Instance().GetRegistry());
@@ -583,8 +591,17 @@ void frmtabgridOPC::ClickTool(const QString& tool) {
         return;
     }
     const auto [function, code] = DispatchOf(tool);
-    const auto it = m_functions.find(function);
-    if (it != m_functions.end()) it->second(code);
+    // The device menu's item commands (codes 6 to 9) are the items' branch-wide commands.
+    if (function == QStringLiteral("mnuDeviceFunc") && code >= 6 && RunObjectFunction(QStringLiteral("mnuItemHelperFunc"), code - 6))
+        return;
+    RunObjectFunction(function, code);
+}
+
+bool frmtabgridOPC::RunObjectFunction(const QString& name, int code) {
+    const auto it = m_functions.find(name);
+    if (it == m_functions.end()) return false;
+    it->second(code);
+    return true;
 }
 
 void frmtabgridOPC::ExtrasFunc(int code) {
@@ -813,6 +830,16 @@ void frmtabgridOPC::SimulationParametersButton() {
         DataError(m_tdbI, e.Description());
     }
     m_tdbI.ReBind();
+}
+
+void frmtabgridOPC::RefreshUnboundSources() {
+    for (db::Recordset* rs : {&m_simulationRows, &m_redundancyRows})
+        if (rs->State() == db::ObjectState::Open) rs->Requery();
+}
+
+bool frmtabgridOPC::RequestOnDelete() const {
+    const auto value = m_settings.ReadAValueFromCInits(QStringLiteral("RequestOnDelete"));
+    return !value || !std::holds_alternative<bool>(*value) || std::get<bool>(*value);
 }
 
 void frmtabgridOPC::CloseWindow(bool byCloseBox) {

@@ -47,6 +47,12 @@ public:
     using ViewFactory = std::function<std::unique_ptr<WindowView>(frmtabgridOPC& window)>;
     static void SetViewFactory(ViewFactory factory);
 
+    // The object units (items, devices, ...) attach themselves to each new
+    // window through this; the window owns what they leave with it.
+    using UnitsInstaller = std::function<void(frmtabgridOPC& window)>;
+    static void SetUnitsInstaller(UnitsInstaller installer);
+    void Adopt(std::shared_ptr<void> unit) { m_units.push_back(std::move(unit)); }
+
     explicit frmtabgridOPC(host::Connect& session);
     ~frmtabgridOPC() override;
 
@@ -84,11 +90,20 @@ public:
     void RegisterObjectFunction(const QString& name, ObjectFunction function);
     // The function and code a tool runs; empty for headings and separators.
     static std::pair<QString, int> DispatchOf(const QString& tool);
+    bool RunObjectFunction(const QString& name, int code);
     void ExtrasFunc(int code);
 
     // Whether the copy buffers hold items or structure members.
     bool itemBufferFilled = false;
     bool memberBufferFilled = false;
+
+    host::Connect& Session() { return m_session; }
+    // The item grid's companions for the simulation and redundancy columns.
+    bool SimulationOpen() const { return m_simulationRows.State() == db::ObjectState::Open; }
+    bool RedundancyOpen() const { return m_redundancyRows.State() == db::ObjectState::Open; }
+    // After rows changed behind the grids' backs: read the sets of rows again.
+    void RefreshUnboundSources();
+    bool RequestOnDelete() const;
 
     // Views.
     void SwitchGrids(const QString& key);
@@ -212,6 +227,7 @@ private:
     bool m_gridsBuilt = false;
     bool m_lastFromTree = false;
     std::map<QString, ObjectFunction> m_functions;
+    std::vector<std::shared_ptr<void>> m_units;
     host::WindowHandle m_parent = 0;
 };
 

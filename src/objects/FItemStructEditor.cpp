@@ -1,0 +1,29 @@
+#include "objects/FItemStructEditor.h"
+
+#include "settings/TextTable.h"
+
+namespace ov::objects {
+
+FItemStructEditor::FItemStructEditor(const QString& name) : ui::Form(QStringLiteral("FItemStructEditor")) {
+    tag = QStringLiteral("C2601");
+    ui::Control& label = Add(ui::ControlType::Label, QStringLiteral("lblItemstructName"));
+    label.tag = QStringLiteral("C2602");
+    label.buddy = QStringLiteral("TxtName");
+    Add(ui::ControlType::TextBox, QStringLiteral("TxtName")).text = name;
+    ui::Control& ok = Add(ui::ControlType::CommandButton, QStringLiteral("cmdOK"));
+    ok.tag = QStringLiteral("C10");
+    ok.isDefault = true;
+    ui::Control& cancel = Add(ui::ControlType::CommandButton, QStringLiteral("cmdCancel"));
+    cancel.tag = QStringLiteral("C11");
+    cancel.isCancel = true;
+}
+
+void FItemStructEditor::OnLoad() { settings::LocaliseCaptions(*this); }
+
+void FItemStructEditor::OnEvent(ui::Control& control, ui::FormEvent event) {
+    if (event != ui::FormEvent::Click) return;
+    if (control.Name() == QStringLiteral("cmdOK")) Hide(true);  // accepted as typed
+    if (control.Name() == QStringLiteral("cmdCancel")) Hide(false);
+}
+
+}  // namespace ov::objects

@@ -1,0 +1,418 @@
+#include "objects/MItem.h"
+
+#include "objects/FItemStructEditor.h"
+#include "platform/ui/FormPresenter.h"
+
+#include "editor/AddinEntry.h"
+#include "editor/ItemViewBuilder.h"
+#include "editor/frmtabgridOPC.h"
+#include "host/Connect.h"
+#include "host/NodeKey.h"
+#include "host/ProjectTree.h"
+#include "model/DataConnection.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/Desktop.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+
+#include <QStringList>
+
+namespace ov::objects {
+
+namespace nodekey = host::nodekey;
+using settings::Text;
+
+namespace {
+
+constexpr std::size_t kChunk = 400;  // IDs per statement
+constexpr int kMaxSuffix = 999;
+
+QString Placeholders(std::size_t n) {
+    QStringList marks;
+    for (std::size_t i = 0; i < n; ++i) marks << QStringLiteral("?");
+    return marks.join(u',');
+}
+
+// Runs a statement for the IDs in chunks ("... IN (%1)").
+void ForChunks(db::Connection& connection, const QString& sql, const std::vector<int>& ids) {
+    for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+        const std::size_t n = std::min(kChunk, ids.size() - start);
+        std::vector<QVariant> parameters;
+        for (std::size_t i = 0; i < n; ++i) parameters.emplace_back(ids[start + i]);
+        connection.Execute(sql.arg(Placeholders(n)), parameters);
+    }
+}
+
+}  // namespace
+
+MItem::MItem(editor::frmtabgridOPC& window) : m_window(window) {
+    window.RegisterObjectFunction(QStringLiteral("mnuItemFunc"), [this](int code) { ItemFunc(code); });
+    window.RegisterObjectFunction(QStringLiteral("mnuItemHelperFunc"), [this](int code) { ItemHelperFunc(code); });
+}
+
+int MItem::CurrentDevice() const {
+    const QString key = m_window.CurrentNode();
+    return nodekey::Kind(key) == QStringLiteral("OPCD") ? std::max(nodekey::NodeId(key), 0) : 0;
+}
+
+QString MItem::Separator() const {
+    const QString key = m_window.CurrentNode();
+    if (nodekey::Kind(key) != QStringLiteral("OPCD") || !key.contains(nodekey::kSeparator)) return QString();
+    const QString separator = nodekey::SecondField(key);
+    return separator == QString(QChar(0)) ? QString() : separator;
+}
+
+QString MItem::BranchPath() const { return nodekey::BranchPath(m_window.CurrentNode()); }
+
+QString MItem::Prefix() const {
+    const QString path = BranchPath();
+    return path.isEmpty() ? QString() : path + Separator();
+}
+
+bool MItem::RunInTransaction(const std::function<void()>& work) {
+    db::Connection& connection = m_window.Data()->Connection();
+    connection.BeginTrans();
+    try {
+        work();
+        connection.CommitTrans();
+        return true;
+    } catch (const db::DbError& e) {
+        connection.RollbackTrans();
+        ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        return false;
+    }
+}
+
+void MItem::AfterItemsChanged() {
+    m_window.RefreshUnboundSources();
+    m_window.ShowItemView();
+    m_window.NotifyView();
+}
+
+int MItem::NewItem(const QString& prefix) {
+    db::Connection& connection = m_window.Data()->Connection();
+    db::Recordset& items = m_window.Data()->Recordset(QStringLiteral("rstabOPCItems"));
+    if (items.State() != db::ObjectState::Open)
+        items.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID= %1").arg(CurrentDevice()), connection);
+    // The first free number: the database refuses names in use.
+    for (;; ++m_nextNumber) {
+        const QString name = prefix + QString::number(m_nextNumber);
+        items.AddNew();
+        items.SetValue(QStringLiteral("Name"), name);
+        items.SetValue(QStringLiteral("ItemAccess"), name);
+        items.SetValue(QStringLiteral("DeviceID"), CurrentDevice());
+        try {
+            items.Update();
+        } catch (const db::DbError& e) {
+            items.CancelUpdate();
+            if (!e.IsUniqueViolation()) throw;
+            continue;
+        }
+        break;
+    }
+    const int id = items.Value(QStringLiteral("ID")).toInt();
+    connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {id});
+    return id;
+}
+
+void MItem::PasteItem(int sourceId, const QString& name) {
+    db::Connection& connection = m_window.Data()->Connection();
+    db::Recordset source;
+    source.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID = %1").arg(sourceId), connection);
+    if (source.IsEOF()) return;  // deleted meanwhile: nothing to paste
+    const QStringList fields = source.FieldNames();
+    std::vector<QVariant> values;
+    for (int f = 0; f < fields.size(); ++f) values.push_back(source.Fields(f).Value());
+
+    m_nextNumber = 0;
+    NewItem(QString());
+    db::Recordset& items = m_window.Data()->Recordset(QStringLiteral("rstabOPCItems"));
+    const QString prefix = Prefix();
+    const bool nameView = m_window.SwitchViewFlag();
+    for (int attempt = 0;; ++attempt) {
+        QString candidate = prefix + name;
+        if (attempt == 1) candidate = prefix + Text(1107) + name;
+        if (attempt > 1) candidate = prefix + Text(1108) + QString::number(attempt) + Text(1109) + name;
+        items.SetValue(QStringLiteral("Name"), candidate);
+        items.SetValue(QStringLiteral("ItemAccess"), candidate);
+        try {
+            items.Update();
+            break;
+        } catch (const db::DbError& e) {
+            items.CancelUpdate();
+            if (!e.IsUniqueViolation()) throw;
+        }
+    }
+    for (int f = 0; f < fields.size(); ++f) {
+        const QString& field = fields[f];
+        if (field == QStringLiteral("ID") || field == QStringLiteral("Name")) continue;
+        if (field == QStringLiteral("ItemAccess") && !nameView) continue;
+        items.SetValue(field, field == QStringLiteral("DeviceID") ? QVariant(CurrentDevice()) : values[static_cast<std::size_t>(f)]);
+    }
+    items.Update();
+    if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
+        m_window.Session().Tree()->ItemAdded(nodekey::DeviceKeyOf(m_window.CurrentNode()),
+                                              items.Value(m_window.FieldNameFromSwitchView()).toString());
+}
+
+void MItem::DeleteItems(const std::vector<int>& ids) {
+    if (ids.empty()) return;
+    db::Connection& connection = m_window.Data()->Connection();
+    const QString field = m_window.FieldNameFromSwitchView();
+    // What the tree and the texts need, read before the rows go.
+    std::vector<int> textIds;
+    QStringList paths;
+    const bool hasTexts = connection.HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID"));
+    for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+        const std::size_t n = std::min(kChunk, ids.size() - start);
+        QStringList list;
+        for (std::size_t i = 0; i < n; ++i) list << QString::number(ids[start + i]);
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), connection);
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            if (hasTexts && rs.Value(QStringLiteral("TextID")).toInt() > 0) textIds.push_back(rs.Value(QStringLiteral("TextID")).toInt());
+            if (rs.Value(QStringLiteral("DeviceID")).toInt() == CurrentDevice()) paths << rs.Value(field).toString();
+        }
+    }
+    ForChunks(connection, QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID IN (%1)"), ids);
+    if (m_window.SimulationOpen()) ForChunks(connection, QStringLiteral("DELETE FROM TpdbSimulation WHERE ItemID IN (%1)"), ids);
+    if (m_window.RedundancyOpen()) ForChunks(connection, QStringLiteral("DELETE FROM TpdbAlign WHERE ItemID IN (%1)"), ids);
+    ForChunks(connection, QStringLiteral("DELETE FROM TpdbItems WHERE ID IN (%1)"), ids);
+    for (int textId : textIds) m_window.IndexTexts().DeleteItemText(textId);
+    if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode())) {
+        const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
+        for (const QString& path : paths) m_window.Session().Tree()->ItemDeleted(deviceKey, path);
+    }
+}
+
+std::vector<int> MItem::ItemsBelowNode() {
+    const QString path = BranchPath();
+    QString sql = QStringLiteral("SELECT ID FROM TpdbItems WHERE (DeviceID = %1").arg(CurrentDevice());
+    // Below the folder means behind its path and a separator, so the folder
+    // "Line1" never takes the items of "Line10".
+    if (!path.isEmpty())
+        sql += QStringLiteral(" AND %1 Like '%2%' ").arg(m_window.FieldNameFromSwitchView(),
+                                                         editor::ItemViewBuilder::LikeLiteral(path + Separator()));
+    sql += QStringLiteral(") ORDER BY ") + m_window.FieldNameFromSwitchView();
+    db::Recordset rs;
+    rs.Open(sql, m_window.Data()->Connection());
+    std::vector<int> ids;
+    for (; !rs.IsEOF(); rs.MoveNext()) ids.push_back(rs.Fields(0).Value().toInt());
+    return ids;
+}
+
+bool MItem::ConfirmDelete(int count) {
+    if (!m_window.RequestOnDelete()) return true;
+    QString question = Text(1102);
+    question.replace(QStringLiteral("<it>"), QString::number(count));
+    return ui::ShowMessage(question, Text(310), ui::Buttons::OKCancel, 1, ui::Icon::Question) == ui::Answer::OK;
+}
+
+void MItem::ItemFunc(int code) {
+    if (!m_window.Data()) return;
+    switch (code) {
+        case 0: NewCommand(); break;
+        case 2: CopyCommand(); break;
+        case 3: PasteCommand(); break;
+        case 4: DeleteCommand(); break;
+        default: break;  // editing in the item dialog and the server's configurator come with their dialogs
+    }
+}
+
+void MItem::ItemHelperFunc(int code) {
+    if (!m_window.Data()) return;
+    switch (code) {
+        case 0: RenameBranch(); break;
+        case 1: CopyBranch(); break;
+        case 2: PasteBranch(); break;
+        case 3: DeleteBranch(); break;
+        default: break;
+    }
+}
+
+void MItem::NewCommand() {
+    m_window.CommitGridEdits();
+    ui::BusyCursor busy;
+    m_nextNumber = 0;
+    QString name;
+    const bool done = RunInTransaction([&] {
+        db::Recordset& items = m_window.Data()->Recordset(QStringLiteral("rstabOPCItems"));
+        items.Close();
+        NewItem(Prefix());
+        name = items.Value(m_window.FieldNameFromSwitchView()).toString();
+        items.Close();
+    });
+    if (!done) return;
+    if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
+        m_window.Session().Tree()->ItemAdded(nodekey::DeviceKeyOf(m_window.CurrentNode()), name);
+    std::array<int, 7> added{0, 0, 1, 0, 0, 0, 0};
+    m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
+    AfterItemsChanged();
+    ui::GridModel& grid = m_window.tdbI();
+    if (grid.RowCount() > 0) grid.SetCurrentCell(grid.RowCount() - 1, std::max(grid.CurrentColumn(), 0));
+    m_window.FocusGrid(QStringLiteral("tdbI"));
+}
+
+void MItem::CopyCommand() {
+    ui::GridModel& grid = m_window.tdbI();
+    if (grid.SelectedBookmarks().empty()) return;
+    const QString prefix = Prefix();
+    m_buffer.clear();
+    db::Recordset rs;
+    for (const auto bookmark : grid.SelectedBookmarks()) {
+        rs.Close();
+        rs.Open(QStringLiteral("SELECT ID, Name FROM TpdbItems WHERE ID = %1").arg(bookmark), m_window.Data()->Connection());
+        if (rs.IsEOF()) continue;
+        QString name = rs.Value(QStringLiteral("Name")).toString();
+        if (!prefix.isEmpty() && name.startsWith(prefix)) name = name.mid(prefix.size());
+        m_buffer.push_back({rs.Value(QStringLiteral("ID")).toInt(), name});
+    }
+    m_window.itemBufferFilled = !m_buffer.empty();
+}
+
+void MItem::PasteCommand() {
+    if (!m_window.itemBufferFilled) return;
+    if (db::Recordset* rs = m_window.tdbI().Recordset()) rs->CancelUpdate();  // pending grid edits are dropped
+    ui::BusyCursor busy;
+    const bool done = RunInTransaction([&] {
+        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
+        for (const CopyEntry& entry : m_buffer) PasteItem(entry.id, entry.name);
+        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
+    });
+    if (done) {
+        std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};
+        m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
+    }
+    AfterItemsChanged();
+    m_window.FocusGrid(QStringLiteral("tdbI"));
+}
+
+void MItem::DeleteCommand() {
+    std::vector<int> ids;
+    for (const auto bookmark : m_window.tdbI().SelectedBookmarks()) ids.push_back(static_cast<int>(bookmark));
+    if (ids.empty()) return;
+    m_window.CommitGridEdits();
+    if (!ConfirmDelete(static_cast<int>(ids.size()))) return;
+    ui::BusyCursor busy;
+    if (RunInTransaction([&] { DeleteItems(ids); })) {
+        std::array<int, 7> removed{0, 0, -static_cast<int>(ids.size()), 0, 0, 0, 0};
+        m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, removed);
+    }
+    m_window.itemBufferFilled = false;
+    AfterItemsChanged();
+}
+
+void MItem::RenameBranch() {
+    const QString path = BranchPath();
+    const QString separator = Separator();
+    if (path.isEmpty() || separator.isEmpty()) return;
+    const qsizetype lastSeparator = path.lastIndexOf(separator);
+    const QString last = lastSeparator < 0 ? path : path.mid(lastSeparator + separator.size());
+    const QString parent = path.left(path.size() - last.size());  // empty, or ends with the separator
+
+    FItemStructEditor dialog(last);
+    const bool confirmed = ui::ShowModal(dialog);
+    const QString entered = dialog.EnteredName();
+    dialog.Unload();
+    if (!confirmed) return;
+
+    QString prefix = entered.isEmpty() ? parent.left(parent.size() - separator.size()) : parent + entered;
+    if (entered.isEmpty() && parent.isEmpty()) prefix.clear();
+    const QString field = m_window.FieldNameFromSwitchView();
+    const bool itemAccessView = !m_window.SwitchViewFlag();
+    const std::vector<int> ids = ItemsBelowNode();
+    std::vector<std::pair<QString, QString>> moves;
+    ui::BusyCursor busy;
+    RunInTransaction([&] {
+        for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+            QStringList list;
+            for (std::size_t i = start; i < std::min(ids.size(), start + kChunk); ++i) list << QString::number(ids[i]);
+            db::Recordset rs;
+            rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), m_window.Data()->Connection());
+            for (; !rs.IsEOF(); rs.MoveNext()) {
+                const QString old = rs.Value(field).toString();
+                // W keeps what followed the folder; without a new prefix the
+                // folder and its separator go.
+                const QString renamed = prefix.isEmpty() ? old.mid(path.size() + separator.size()) : prefix + old.mid(path.size());
+                for (int attempt = 0; attempt <= kMaxSuffix; ++attempt) {
+                    const QString candidate = attempt == 0 ? renamed : renamed + QStringLiteral("(%1)").arg(attempt);
+                    rs.SetValue(QStringLiteral("Name"), candidate);
+                    if (itemAccessView) rs.SetValue(QStringLiteral("ItemAccess"), candidate);
+                    try {
+                        rs.Update();
+                        moves.emplace_back(old, candidate);
+                        break;
+                    } catch (const db::DbError& e) {
+                        rs.CancelUpdate();
+                        if (!e.IsUniqueViolation()) throw;
+                    }
+                }
+            }
+        }
+    });
+    host::Connect& session = m_window.Session();
+    const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
+    if (session.Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
+        for (const auto& [from, to] : moves) session.Tree()->ItemPathChanged(deviceKey, from, to);
+    // The renamed folder is the one to show now (the device when it went away).
+    const QString newKey = prefix.isEmpty() ? deviceKey : deviceKey + nodekey::kSeparator + prefix;
+    QVariant probe;
+    const QString show = session.Host() && session.Host()->GetNodeProperty(newKey, host::kPropertyText, probe) == 0 ? newKey : deviceKey;
+    if (session.Host()) session.Host()->SelectNode(show);
+    m_window.ShowNode(show);
+    AfterItemsChanged();
+}
+
+void MItem::CopyBranch() {
+    const QString path = BranchPath();
+    const qsizetype cut = path.lastIndexOf(Separator().isEmpty() ? QString(QChar(0xFF)) : Separator());
+    const QString field = m_window.FieldNameFromSwitchView();
+    m_buffer.clear();
+    for (int id : ItemsBelowNode()) {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT ID, %1 FROM TpdbItems WHERE ID = %2").arg(field).arg(id), m_window.Data()->Connection());
+        if (rs.IsEOF()) continue;
+        QString name = rs.Fields(1).Value().toString();
+        if (cut >= 0) name = name.mid(cut + Separator().size());
+        m_buffer.push_back({id, name});
+    }
+    m_window.itemBufferFilled = !m_buffer.empty();
+}
+
+void MItem::PasteBranch() {
+    if (!m_window.itemBufferFilled) return;
+    ui::BusyCursor busy;
+    const bool done = RunInTransaction([&] {
+        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
+        for (const CopyEntry& entry : m_buffer) PasteItem(entry.id, entry.name);
+        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
+    });
+    if (done) {
+        std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};
+        m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
+    }
+    AfterItemsChanged();
+}
+
+void MItem::DeleteBranch() {
+    const std::vector<int> ids = ItemsBelowNode();
+    if (ConfirmDelete(static_cast<int>(ids.size()))) {
+        ui::BusyCursor busy;
+        if (RunInTransaction([&] { DeleteItems(ids); })) {
+            std::array<int, 7> removed{0, 0, -static_cast<int>(ids.size()), 0, 0, 0, 0};
+            m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, removed);
+        }
+    }
+    m_window.itemBufferFilled = false;
+    AfterItemsChanged();
+}
+
+void InstallEditor() {
+    editor::InstallEditorWindow();
+    editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
+        window.Adopt(std::make_shared<MItem>(window));
+    });
+}
+
+}  // namespace ov::objects

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace ov::db {
+class Recordset;
+}
+namespace ov::editor {
+class frmtabgridOPC;
+}
+
+namespace ov::objects {
+
+// The item commands of the editor window: new, copy, paste and delete of
+// grid rows, and the branch-wide rename, copy, paste and delete of every
+// item below an item folder. Commands that change many rows run in one
+// transaction.
+class MItem {
+public:
+    explicit MItem(editor::frmtabgridOPC& window);
+
+    void ItemFunc(int code);        // 0 new, 1 edit, 2 copy, 3 paste, 4 delete
+    void ItemHelperFunc(int code);  // 0 rename branch, 1 copy, 2 paste, 3 delete
+
+    // Object operations, also used by other commands.
+    int NewItem(const QString& prefix);
+    void PasteItem(int sourceId, const QString& name);
+    // Deletes items with their connections, simulation and redundancy rows and texts.
+    void DeleteItems(const std::vector<int>& ids);
+
+    struct CopyEntry {
+        int id;
+        QString name;  // relative to the folder it was copied from
+    };
+    const std::vector<CopyEntry>& CopyBuffer() const { return m_buffer; }
+
+    // The folder prefix of the current node: its path and the separator, or nothing.
+    QString Prefix() const;
+    // The items below the current node, in name order.
+    std::vector<int> ItemsBelowNode();
+
+private:
+    void NewCommand();
+    void CopyCommand();
+    void PasteCommand();
+    void DeleteCommand();
+    void RenameBranch();
+    void CopyBranch();
+    void PasteBranch();
+    void DeleteBranch();
+    bool ConfirmDelete(int count);
+    int CurrentDevice() const;
+    QString Separator() const;
+    QString BranchPath() const;
+    void AfterItemsChanged();
+    bool RunInTransaction(const std::function<void()>& work);
+
+    editor::frmtabgridOPC& m_window;
+    std::vector<CopyEntry> m_buffer;
+    int m_nextNumber = 0;  // new names are tried from here within one command
+};
+
+// Makes the object units attach to every editor window, and the editor
+// window itself: call once before the editor loads.
+void InstallEditor();
+
+}  // namespace ov::objects
