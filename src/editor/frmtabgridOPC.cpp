@@ -291,8 +291,24 @@ void frmtabgridOPC::BuildGrids() {
             DataError(*grid, description);
         };
     m_tdbI.buttonClick = [this](int column) {
-        if (m_tdbI.Column(column).caption == Text(unbound::kSimulationParameters)) SimulationParametersButton();
+        const ui::GridColumn& c = m_tdbI.Column(column);
+        if (c.caption == Text(unbound::kSimulationParameters)) SimulationParametersButton();
+        else if (c.dataField.compare(QStringLiteral("DefaultMode"), Qt::CaseInsensitive) == 0) NumberDialogButton(c.dataField, defaultModeDialog);
+        else if (c.dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0) NumberDialogButton(c.dataField, itemOptionsDialog);
     };
+    // These cells are set through their dialogs, never typed into.
+    m_tdbI.beforeColEdit = [this](int column, bool& cancel) {
+        const ui::GridColumn& c = m_tdbI.Column(column);
+        if (c.dataField.compare(QStringLiteral("DefaultMode"), Qt::CaseInsensitive) == 0 ||
+            c.dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0 ||
+            c.caption == Text(unbound::kSimulationParameters)) {
+            cancel = true;
+            m_tdbI.ColumnButtonClicked(column);
+        }
+    };
+    m_tdbI.keyDown = [this](int& keyCode, int shift) { ItemGridKeyDown(keyCode, shift); };
+    m_tdbI.dblClick = [this] { RunItemCommand(QStringLiteral("mnuItemEdit")); };
+    m_tdbI.fetchCellTips = [this](int row, int, QString& tip) { tip = GroupTip(row); };
 
     // A right click on a grid offers the commands of its kind at the mouse.
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) {
@@ -738,6 +754,105 @@ void frmtabgridOPC::DataError(ui::GridModel& grid, const QString& description) {
     if (row >= 0) grid.SetCurrentCell(row, column);
 }
 
+void frmtabgridOPC::RunItemCommand(const QString& tool) {
+    ComputeAvailability(m_currentNode, false);
+    if (m_abr.IsEnabled(tool)) ClickTool(tool);
+}
+
+void frmtabgridOPC::MoveToNextColumn(ui::GridModel& grid, int direction) {
+    std::vector<int> order = grid.DisplayColumns(0);
+    const std::vector<int> scrolling = grid.DisplayColumns(1);
+    order.insert(order.end(), scrolling.begin(), scrolling.end());
+    const auto at = std::find(order.begin(), order.end(), grid.CurrentColumn());
+    if (at == order.end()) return;
+    const auto index = at - order.begin() + direction;
+    if (index < 0 || index >= static_cast<qsizetype>(order.size())) return;
+    grid.SetCurrentCell(grid.CurrentRow(), order[static_cast<std::size_t>(index)]);
+}
+
+void frmtabgridOPC::ItemGridKeyDown(int& keyCode, int shift) {
+    using namespace host::keys;
+    const bool ctrl = shift == kCtrl, plain = shift == 0, alt = shift == kAlt, shifted = shift == kShift;
+    ui::GridModel& grid = m_tdbI;
+    if (plain && keyCode == kF8) {
+        RunItemCommand(QStringLiteral("mnuItemNew"));
+    } else if (plain && keyCode == kF9) {
+        RunItemCommand(QStringLiteral("mnuItemEdit"));
+    } else if (shifted && (keyCode == 38 || keyCode == 40)) {
+        // The row joins the selection and the cursor moves on.
+        std::vector<int> rows;
+        for (const auto bookmark : grid.SelectedBookmarks()) rows.push_back(grid.RowOfBookmark(bookmark));
+        if (std::find(rows.begin(), rows.end(), grid.CurrentRow()) == rows.end()) rows.push_back(grid.CurrentRow());
+        grid.SelectRows(rows);
+        const int next = grid.CurrentRow() + (keyCode == 38 ? -1 : 1);
+        if (next >= 0 && next < grid.RowCount()) grid.SetCurrentCell(next, grid.CurrentColumn());
+        keyCode = 0;
+    } else if (shifted && (keyCode == 37 || keyCode == 39)) {
+        if (!grid.SelectedBookmarks().empty()) {
+            MoveToNextColumn(grid, keyCode == 37 ? -1 : 1);
+            keyCode = 0;
+        }
+    } else if (ctrl && keyCode == kC) {
+        if (grid.SelectedBookmarks().empty())
+            itemBufferFilled = false;
+        else
+            RunItemCommand(QStringLiteral("mnuItemCopy"));
+    } else if (ctrl && keyCode == kV) {
+        if (itemBufferFilled) RunItemCommand(QStringLiteral("mnuItemPaste"));
+    } else if (ctrl && keyCode == kDelete) {
+        RunItemCommand(QStringLiteral("mnuItemDelete"));
+        keyCode = 0;
+    } else if (ctrl && (keyCode == 33 || keyCode == 34)) {
+        if (grid.RowCount() > 0) grid.SetCurrentCell(keyCode == 33 ? 0 : grid.RowCount() - 1, std::max(grid.CurrentColumn(), 0));
+    } else if (ctrl && keyCode == kO) {
+        // Sort by the current column, or back to the stored order; the same item stays current.
+        if (grid.CurrentColumn() < 0) return;
+        const ui::GridColumn& c = grid.Column(grid.CurrentColumn());
+        const QString field = c.IsBound() ? c.dataField : c.caption;
+        const auto bookmark = grid.RowBookmark(grid.CurrentRow());
+        m_sortField = m_sortField == field ? QString() : field;
+        ShowItemView();
+        if (bookmark) {
+            const int row = grid.RowOfBookmark(*bookmark);
+            if (row >= 0) grid.SetCurrentCell(row, grid.ColumnIndex(field));
+        }
+        NotifyView();
+    } else if (alt && keyCode == kF6) {
+        if (m_session.Host()) m_session.Host()->FocusProjectTree();
+        keyCode = 0;
+    } else if (alt && (keyCode == 37 || keyCode == 39)) {
+        keyCode = 0;
+    }
+}
+
+QString frmtabgridOPC::GroupTip(int row) {
+    if (row < 0 || !m_data) return QString();
+    const int itemColumn = m_tdbI.ColumnIndexInSplit(QStringLiteral("ID"), 1);
+    const QVariant id = m_tdbI.CellValue(row, itemColumn);
+    if (id.isNull()) return QString();
+    db::Recordset& connections = m_data->Connections();
+    if (connections.State() != db::ObjectState::Open) return QString();
+    QString tip;
+    for (const auto& [groupId, name] : m_groups)
+        if (connections.Seek({groupId, id})) tip += QStringLiteral("\r\n") + name;
+    return tip.isEmpty() ? QString() : QStringLiteral("GRUPPEN:") + tip;
+}
+
+void frmtabgridOPC::NumberDialogButton(const QString& field, const std::function<bool(int&)>& dialog) {
+    db::Recordset& rs = ItemRecordset();
+    if (!dialog || rs.IsEOF() || rs.IsBOF()) return;
+    int value = rs.Value(field).toInt();
+    if (!dialog(value)) return;
+    try {
+        rs.SetValue(field, value);
+    } catch (const db::DbError& e) {
+        DataError(m_tdbI, e.Description());
+        return;
+    }
+    WriteRowAtOnce(m_tdbI);
+    m_tdbI.ReBind();
+}
+
 void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
     db::Recordset& rs = ItemRecordset();
     const ui::GridColumn& c = m_tdbI.Column(column);
@@ -761,6 +876,29 @@ void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
     if (!WriteRowAtOnce(m_tdbI)) return;
     if (oldPath != newPath && m_session.Tree() && host::ProjectTree::MaintainsBranches(m_currentNode))
         m_session.Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_currentNode), oldPath, newPath);
+    if (!m_applyingToSelection) ApplyToSelection(column, value);
+}
+
+void frmtabgridOPC::ApplyToSelection(int column, const QVariant& value) {
+    const ui::GridColumn& c = m_tdbI.Column(column);
+    const auto selected = m_tdbI.SelectedBookmarks();
+    if (selected.empty() || c.dataField.compare(QStringLiteral("Name"), Qt::CaseInsensitive) == 0 ||
+        c.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0)
+        return;
+    // Every selected row gets the value by the same rules, in one transaction.
+    ui::BusyCursor busy;
+    const int row = m_tdbI.CurrentRow(), col = m_tdbI.CurrentColumn();
+    m_applyingToSelection = true;
+    db::Connection& connection = m_data->Connection();
+    connection.BeginTrans();
+    for (const auto bookmark : selected) {
+        const int target = m_tdbI.RowOfBookmark(bookmark);
+        if (target < 0 || target == row) continue;
+        if (m_tdbI.BeginEdit(target, column)) m_tdbI.CommitEdit(value);
+    }
+    connection.CommitTrans();
+    m_applyingToSelection = false;
+    m_tdbI.SetCurrentCell(row, col);
 }
 
 void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant& value) {

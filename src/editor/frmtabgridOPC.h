@@ -93,6 +93,11 @@ public:
     bool RunObjectFunction(const QString& name, int code);
     void ExtrasFunc(int code);
 
+    // The surrogate mode and item options dialogs, attached by the item unit:
+    // they show the value, and give true with the new one when confirmed.
+    std::function<bool(int& mode)> defaultModeDialog;
+    std::function<bool(int& options)> itemOptionsDialog;
+
     // Whether the copy buffers hold items or structure members.
     bool itemBufferFilled = false;
     bool memberBufferFilled = false;
@@ -177,6 +182,12 @@ private:
     void ItemColumnUpdated(int column, const QVariant& value);
     void WriteUnboundItemCell(const QString& caption, const QVariant& value);
     void SimulationParametersButton();
+    void ItemGridKeyDown(int& keyCode, int shift);
+    void ApplyToSelection(int column, const QVariant& value);
+    void RunItemCommand(const QString& tool);
+    void MoveToNextColumn(ui::GridModel& grid, int direction);
+    QString GroupTip(int row);
+    void NumberDialogButton(const QString& field, const std::function<bool(int&)>& dialog);
     // Writes the current row of a grid at once; a refused write shows why
     // and brings back the stored values.
     bool WriteRowAtOnce(ui::GridModel& grid);
@@ -226,6 +237,7 @@ private:
     bool m_subclassed = false;
     bool m_gridsBuilt = false;
     bool m_lastFromTree = false;
+    bool m_applyingToSelection = false;
     std::map<QString, ObjectFunction> m_functions;
     std::vector<std::shared_ptr<void>> m_units;
     host::WindowHandle m_parent = 0;

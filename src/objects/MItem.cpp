@@ -1,5 +1,6 @@
 #include "objects/MItem.h"
 
+#include "objects/FBitOptions.h"
 #include "objects/FItemStructEditor.h"
 #include "platform/ui/FormPresenter.h"
 
@@ -49,6 +50,8 @@ void ForChunks(db::Connection& connection, const QString& sql, const std::vector
 MItem::MItem(editor::frmtabgridOPC& window) : m_window(window) {
     window.RegisterObjectFunction(QStringLiteral("mnuItemFunc"), [this](int code) { ItemFunc(code); });
     window.RegisterObjectFunction(QStringLiteral("mnuItemHelperFunc"), [this](int code) { ItemHelperFunc(code); });
+    window.defaultModeDialog = ShowDefaultModeDialog;
+    window.itemOptionsDialog = ShowItemOptionsDialog;
 }
 
 int MItem::CurrentDevice() const {

@@ -1,0 +1,140 @@
+// The item grid as a person uses it: keys, selections, dialogs from cells,
+// tooltips, on the demo project.
+
+#include "editor/frmtabgridOPC.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/FormPresenter.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+
+namespace {
+
+const QString Y = QString(QChar(0xFF));
+
+class ItemGridTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        harness.Start(project.Path());
+        harness.Load();
+        harness.Session().NodeClick(QString(), folder, QString());
+        ASSERT_EQ(Grid().RowCount(), 3);
+        ui::DefaultFormRunner().Clear();
+        ui::DefaultMessageBoxes().Clear();
+    }
+    void TearDown() override {
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
+        ui::DefaultFormRunner().Clear();
+    }
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    ui::GridModel& Grid() { return Window().tdbI(); }
+    int Column(const char* field) { return Grid().ColumnIndexInSplit(QString::fromUtf8(field), 1); }
+    void Key(int code, int shift) { Grid().KeyDown(code, shift); }
+    QVariant Stored(const char* field, const char* item) {
+        auto c = project.Open();
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT %1 FROM TpdbItems WHERE ItemAccess = '%2'").arg(QString::fromUtf8(field), QString::fromUtf8(item)), *c);
+        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
+    }
+
+    test::SessionHarness harness;
+    test::TempProject project{test::TempProject::Content::Demo};
+    const QString folder = nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("Line1.Motor1");
+};
+
+TEST_F(ItemGridTest, AnEditGoesToEverySelectedRow) {
+    Grid().SelectRows({0, 1, 2});
+    ASSERT_TRUE(Grid().BeginEdit(0, Column("Comment")));
+    ASSERT_TRUE(Grid().CommitEdit(QStringLiteral("all three")));
+    for (const char* item : {"Line1.Motor1.Speed", "Line1.Motor1.Current", "Line1.Motor1.Running"})
+        EXPECT_EQ(Stored("Comment", item).toString(), QStringLiteral("all three")) << item;
+    EXPECT_EQ(Grid().CurrentRow(), 0) << "the current row is restored";
+
+    ASSERT_TRUE(Grid().BeginEdit(1, Column("FieldSize")));
+    ASSERT_TRUE(Grid().CommitEdit(4));
+    EXPECT_EQ(Stored("WriteThru", "Line1.Motor1.Running"), QVariant(true)) << "an array is written through, in every row";
+
+    ASSERT_TRUE(Grid().BeginEdit(0, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1)));
+    Grid().CommitEdit(QStringLiteral("Line1.Motor1.Only"));
+    EXPECT_EQ(Stored("ID", "Line1.Motor1.Current").isNull(), false) << "names are never copied to other rows";
+}
+
+TEST_F(ItemGridTest, CellsSetThroughDialogs) {
+    ui::DefaultFormRunner().Once(QStringLiteral("FDefaultMode"), [](ui::Form& f) {
+        f.UserCheck(QStringLiteral("chkDefaultMode"), true, 0);
+        f.UserCheck(QStringLiteral("chkDefaultMode"), true, 3);
+        f.PressDefault();
+    });
+    // Typing into the cell opens the dialog instead.
+    EXPECT_FALSE(Grid().BeginEdit(0, Column("DefaultMode")));
+    EXPECT_EQ(Stored("DefaultMode", "Line1.Motor1.Speed").toInt(), 9);
+    EXPECT_EQ(Grid().CellText(0, Column("DefaultMode")), Window().tdbI().Column(Column("DefaultMode")).values.DisplayText(9));
+
+    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbItems SET Options = 5 WHERE ItemAccess = 'Line1.Motor1.Speed'"));
+    Grid().ReBind();
+    EXPECT_EQ(Grid().CellText(0, Column("Options")), QStringLiteral("&H5"));
+    ui::DefaultFormRunner().Once(QStringLiteral("FItemOptions"), [](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("chkItemOptions"), 0).IsChecked());
+        EXPECT_FALSE(f.Get(QStringLiteral("chkItemOptions"), 1).IsChecked());
+        EXPECT_TRUE(f.Get(QStringLiteral("chkItemOptions"), 2).IsChecked());
+        f.PressCancel();
+    });
+    Grid().SetCurrentCell(0, Column("Options"));
+    Grid().ColumnButtonClicked(Column("Options"));
+    EXPECT_EQ(ui::DefaultFormRunner().Shown().last(), QStringLiteral("FItemOptions"));
+    EXPECT_EQ(Stored("Options", "Line1.Motor1.Speed").toInt(), 5) << "cancelled: unchanged";
+}
+
+TEST_F(ItemGridTest, KeysOfTheItemGrid) {
+    // Ctrl+O sorts by the current column and back; the same item stays current.
+    Grid().SetCurrentCell(2, Column("Comment"));
+    const auto current = Grid().RowBookmark(2);
+    Grid().SetCurrentCell(2, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1));
+    Key(host::keys::kO, host::keys::kCtrl);
+    EXPECT_EQ(Window().SortField(), QStringLiteral("ItemAccess"));
+    EXPECT_EQ(Grid().CellText(0, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1)), QStringLiteral("Line1.Motor1.Current"));
+    EXPECT_EQ(Grid().RowBookmark(Grid().CurrentRow()), current);
+    Key(host::keys::kO, host::keys::kCtrl);
+    EXPECT_EQ(Window().SortField(), QString());
+
+    // Shift+Down selects as it goes.
+    Grid().ClearSelection();
+    Grid().SetCurrentCell(0, 0);
+    int down = 40;
+    Grid().KeyDown(down, host::keys::kShift);
+    down = 40;
+    Grid().KeyDown(down, host::keys::kShift);
+    EXPECT_EQ(Grid().SelectedBookmarks().size(), 2u);
+    EXPECT_EQ(Grid().CurrentRow(), 2);
+
+    // Ctrl+C copies the selection; with nothing selected it empties the buffer.
+    Key(host::keys::kC, host::keys::kCtrl);
+    EXPECT_TRUE(Window().itemBufferFilled);
+    Grid().ClearSelection();
+    Key(host::keys::kC, host::keys::kCtrl);
+    EXPECT_FALSE(Window().itemBufferFilled);
+
+    // F8 makes a new item in the folder.
+    Key(host::keys::kF8, 0);
+    EXPECT_EQ(Grid().RowCount(), 4);
+    int ctrlEnd = 34;
+    Grid().KeyDown(ctrlEnd, host::keys::kCtrl);
+    EXPECT_EQ(Grid().CurrentRow(), 3);
+}
+
+TEST_F(ItemGridTest, TooltipNamesTheGroupsOfTheItem) {
+    const QString tip = Grid().CellTip(0, 0);
+    EXPECT_EQ(tip, QStringLiteral("GRUPPEN:\r\nStandard\r\nFast")) << tip.toStdString();
+    harness.Session().NodeClick(QString(), nk::DeviceKey(2, QString(), true), QString());
+    EXPECT_EQ(Window().tdbI().CellTip(0, 0), QStringLiteral("GRUPPEN:\r\nStandard"));
+}
+
+}  // namespace
