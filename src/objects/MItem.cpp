@@ -18,6 +18,7 @@
 #include "settings/TextTable.h"
 
 #include <QStringList>
+#include <map>
 
 namespace ov::objects {
 
@@ -119,44 +120,74 @@ int MItem::NewItem(const QString& prefix) {
     return id;
 }
 
-void MItem::PasteItem(int sourceId, const QString& name) {
-    db::Connection& connection = m_window.Data()->Connection();
-    db::Recordset source;
-    source.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID = %1").arg(sourceId), connection);
-    if (source.IsEOF()) return;  // deleted meanwhile: nothing to paste
-    const QStringList fields = source.FieldNames();
-    std::vector<QVariant> values;
-    for (int f = 0; f < fields.size(); ++f) values.push_back(source.Fields(f).Value());
+void MItem::PasteItem(int sourceId, const QString& name) { PasteItems({{sourceId, name}}); }
 
-    m_nextNumber = 0;
-    NewItem(QString());
-    db::Recordset& items = m_window.Data()->Recordset(QStringLiteral("rstabOPCItems"));
+void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
+    db::Connection& connection = m_window.Data()->Connection();
     const QString prefix = Prefix();
     const bool nameView = m_window.SwitchViewFlag();
-    for (int attempt = 0;; ++attempt) {
-        QString candidate = prefix + name;
-        if (attempt == 1) candidate = prefix + Text(1107) + name;
-        if (attempt > 1) candidate = prefix + Text(1108) + QString::number(attempt) + Text(1109) + name;
-        items.SetValue(QStringLiteral("Name"), candidate);
-        items.SetValue(QStringLiteral("ItemAccess"), candidate);
-        try {
-            items.Update();
-            break;
-        } catch (const db::DbError& e) {
-            items.CancelUpdate();
-            if (!e.IsUniqueViolation()) throw;
+    const QString field = m_window.FieldNameFromSwitchView();
+    const bool maintainTree = m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode());
+    const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
+    db::Recordset target;
+    target.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE 0 = 1"), connection);
+    std::vector<int> newIds;
+    for (std::size_t start = 0; start < entries.size(); start += kChunk) {
+        // The sources of a chunk in one read.
+        const std::size_t n = std::min(kChunk, entries.size() - start);
+        QStringList list;
+        for (std::size_t i = 0; i < n; ++i) list << QString::number(entries[start + i].id);
+        db::Recordset sources;
+        sources.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), connection);
+        const QStringList fields = sources.FieldNames();
+        std::map<int, std::vector<QVariant>> values;
+        for (; !sources.IsEOF(); sources.MoveNext()) {
+            std::vector<QVariant> row;
+            for (int f = 0; f < fields.size(); ++f) row.push_back(sources.Fields(f).Value());
+            values.emplace(sources.Value(QStringLiteral("ID")).toInt(), std::move(row));
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const CopyEntry& entry = entries[start + i];
+            const auto source = values.find(entry.id);
+            if (source == values.end()) continue;  // deleted meanwhile: nothing to paste
+            // The copy with all the source's fields; the name is the first
+            // candidate the database accepts: the name, "Copy of" it, "copy(n) of" it.
+            for (int attempt = 0;; ++attempt) {
+                QString candidate = prefix + entry.name;
+                if (attempt == 1) candidate = prefix + Text(1107) + entry.name;
+                if (attempt > 1) candidate = prefix + Text(1108) + QString::number(attempt) + Text(1109) + entry.name;
+                target.AddNew();
+                for (int f = 0; f < fields.size(); ++f) {
+                    const QString& name = fields[f];
+                    if (name == QStringLiteral("ID")) continue;
+                    QVariant value = source->second[static_cast<std::size_t>(f)];
+                    if (name == QStringLiteral("Name") || (name == QStringLiteral("ItemAccess") && !nameView)) value = candidate;
+                    if (name == QStringLiteral("DeviceID")) value = CurrentDevice();
+                    target.SetValue(name, value);
+                }
+                try {
+                    target.Update();
+                    break;
+                } catch (const db::DbError& e) {
+                    target.CancelUpdate();
+                    if (!e.IsUniqueViolation()) throw;
+                }
+            }
+            newIds.push_back(target.Value(QStringLiteral("ID")).toInt());
+            if (maintainTree) m_window.Session().Tree()->ItemAdded(deviceKey, target.Value(field).toString());
         }
     }
-    for (int f = 0; f < fields.size(); ++f) {
-        const QString& field = fields[f];
-        if (field == QStringLiteral("ID") || field == QStringLiteral("Name")) continue;
-        if (field == QStringLiteral("ItemAccess") && !nameView) continue;
-        items.SetValue(field, field == QStringLiteral("DeviceID") ? QVariant(CurrentDevice()) : values[static_cast<std::size_t>(f)]);
+    // Every copy joins group 1 and no other.
+    for (std::size_t start = 0; start < newIds.size(); start += kChunk) {
+        const std::size_t n = std::min(kChunk, newIds.size() - start);
+        QStringList rows;
+        std::vector<QVariant> parameters;
+        for (std::size_t i = 0; i < n; ++i) {
+            rows << QStringLiteral("(1, ?)");
+            parameters.emplace_back(newIds[start + i]);
+        }
+        connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES ") + rows.join(u','), parameters);
     }
-    items.Update();
-    if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
-        m_window.Session().Tree()->ItemAdded(nodekey::DeviceKeyOf(m_window.CurrentNode()),
-                                              items.Value(m_window.FieldNameFromSwitchView()).toString());
 }
 
 void MItem::DeleteItems(const std::vector<int>& ids) {
@@ -279,9 +310,7 @@ void MItem::PasteCommand() {
     if (db::Recordset* rs = m_window.tdbI().Recordset()) rs->CancelUpdate();  // pending grid edits are dropped
     ui::BusyCursor busy;
     const bool done = RunInTransaction([&] {
-        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
-        for (const CopyEntry& entry : m_buffer) PasteItem(entry.id, entry.name);
-        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
+        PasteItems(m_buffer);
     });
     if (done) {
         std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};
@@ -387,9 +416,7 @@ void MItem::PasteBranch() {
     if (!m_window.itemBufferFilled) return;
     ui::BusyCursor busy;
     const bool done = RunInTransaction([&] {
-        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
-        for (const CopyEntry& entry : m_buffer) PasteItem(entry.id, entry.name);
-        m_window.Data()->Recordset(QStringLiteral("rstabOPCItems")).Close();
+        PasteItems(m_buffer);
     });
     if (done) {
         std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};

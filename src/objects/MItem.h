@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace ov::db {
@@ -34,6 +35,8 @@ public:
         QString name;  // relative to the folder it was copied from
     };
     const std::vector<CopyEntry>& CopyBuffer() const { return m_buffer; }
+    // Pastes many at once: sources read in chunks, one insert per copy.
+    void PasteItems(const std::vector<CopyEntry>& entries);
 
     // The folder prefix of the current node: its path and the separator, or nothing.
     QString Prefix() const;
