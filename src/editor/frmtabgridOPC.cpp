@@ -975,6 +975,14 @@ void frmtabgridOPC::RefreshUnboundSources() {
         if (rs->State() == db::ObjectState::Open) rs->Requery();
 }
 
+std::pair<QString, QString> frmtabgridOPC::SimulationOf(const QVariant& itemId) {
+    if (!SimulationOpen() || !m_simulationRows.Seek({itemId})) return {};
+    return {m_simulationRows.Value(QStringLiteral("SimulationFunction")).toString(),
+            m_simulationRows.Value(QStringLiteral("SimulationParameters")).toString()};
+}
+
+bool frmtabgridOPC::IsRedundant(const QVariant& itemId) { return RedundancyOpen() && m_redundancyRows.Seek({itemId}); }
+
 bool frmtabgridOPC::RequestOnDelete() const {
     const auto value = m_settings.ReadAValueFromCInits(QStringLiteral("RequestOnDelete"));
     return !value || !std::holds_alternative<bool>(*value) || std::get<bool>(*value);

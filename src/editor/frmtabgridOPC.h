@@ -109,6 +109,11 @@ public:
     // After rows changed behind the grids' backs: read the sets of rows again.
     void RefreshUnboundSources();
     bool RequestOnDelete() const;
+    // The item's simulation (function key, parameters) and redundancy.
+    std::pair<QString, QString> SimulationOf(const QVariant& itemId);
+    bool IsRedundant(const QVariant& itemId);
+    // Writes an unbound column's value for the current item of the item grid.
+    void WriteUnboundItemCell(const QString& caption, const QVariant& value);
 
     // Views.
     void SwitchGrids(const QString& key);
@@ -180,7 +185,6 @@ private:
     void ShowDeviceNameColumn(bool shown);
     QVariant FetchItemUnbound(db::Recordset& row, int column);
     void ItemColumnUpdated(int column, const QVariant& value);
-    void WriteUnboundItemCell(const QString& caption, const QVariant& value);
     void SimulationParametersButton();
     void ItemGridKeyDown(int& keyCode, int shift);
     void ApplyToSelection(int column, const QVariant& value);

@@ -45,6 +45,9 @@ public:
 
 private:
     void NewCommand();
+    void EditCommand();
+    void LoadItemDialog(class FItem& dialog, db::Recordset& rs);
+    void WriteItemDialog(class FItem& dialog, db::Recordset& rs);
     void CopyCommand();
     void PasteCommand();
     void DeleteCommand();

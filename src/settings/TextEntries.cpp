@@ -397,6 +397,9 @@ static constexpr TextEntry kEntries[] = {
     {1543, "&Redundantes Item", "&Redundant Item"},
     {1544, "Item-&Text", "&Item Text"},
     {1545, "Item-Optio&nen", "Item Optio&ns"},
+    // The item dialog's own failure texts (not in the original table).
+    {1550, "Fehler: Initialisieren des Item-Dialogs", "Error: Initializing Item Dialog"},
+    {1551, "Fehler: Zurückschreiben des Item-Dialogs", "Error: Write Back Item Dialog"},
 
     // Group assignment
     {1601, "Gruppenassistent", "Group Wizzard"},

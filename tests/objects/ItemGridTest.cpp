@@ -138,3 +138,52 @@ TEST_F(ItemGridTest, TooltipNamesTheGroupsOfTheItem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ItemGridTest, TheItemDialogShowsAndWritesEveryField) {
+    QStringList seen;
+    ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [&seen](ui::Form& f) {
+        seen << f.Get(QStringLiteral("txtItemAccess")).text << f.Get(QStringLiteral("cmbDataType")).SelectedText()
+             << f.Get(QStringLiteral("cmbSimulationFunction")).SelectedText() << f.Get(QStringLiteral("txtItemText")).text
+             << (f.Get(QStringLiteral("TxtName")).enabled ? QStringLiteral("name editable") : QStringLiteral("name follows"));
+        f.UserSetText(QStringLiteral("txtFieldSize"), QStringLiteral("3"));
+        EXPECT_TRUE(f.Get(QStringLiteral("chkWriteThru")).IsChecked()) << "an array is written through";
+        EXPECT_TRUE(f.UserChoose(QStringLiteral("cmbDataType"), QStringLiteral("VT_R8")));
+        f.UserSetText(QStringLiteral("txtComment"), QStringLiteral("from the dialog"));
+        f.UserSetText(QStringLiteral("txtItemText"), QStringLiteral("Speed of motor one"));
+        f.UserSetText(QStringLiteral("txtItemAccess"), QStringLiteral("Line1.Motor1.Rpm"));
+        EXPECT_EQ(f.Get(QStringLiteral("TxtName")).text, QStringLiteral("Line1.Motor1.Rpm"));
+        f.PressDefault();
+    });
+    Grid().SetCurrentCell(0, 0);
+    Grid().DoubleClick();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("VT_R4"), QStringLiteral("Sinus"),
+                                 QStringLiteral("Drehzahl Motor 1"), QStringLiteral("name follows")}));
+    EXPECT_EQ(Stored("DataType", "Line1.Motor1.Rpm").toInt(), 5);
+    EXPECT_EQ(Stored("FieldSize", "Line1.Motor1.Rpm").toInt(), 3);
+    EXPECT_EQ(Stored("Name", "Line1.Motor1.Rpm").toString(), QStringLiteral("Line1.Motor1.Rpm"));
+    EXPECT_EQ(Stored("Comment", "Line1.Motor1.Rpm").toString(), QStringLiteral("from the dialog"));
+    EXPECT_EQ(Window().IndexTexts().GetItemText(Stored("TextID", "Line1.Motor1.Rpm"), 1031), QStringLiteral("Speed of motor one"));
+    EXPECT_EQ(Window().SimulationOf(Stored("ID", "Line1.Motor1.Rpm")).first, QStringLiteral("Function1")) << "simulation kept";
+    EXPECT_TRUE(harness.Host().HasNode(folder)) << "the folder stays with its items";
+}
+
+TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUse) {
+    ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtItemAccess"), QStringLiteral("Line1.Motor1.Current"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown()) << "a taken item access keeps the dialog open";
+        f.UserSetText(QStringLiteral("txtItemAccess"), QString());
+        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled) << "no OK without a name";
+        f.PressCancel();
+    });
+    Grid().SetCurrentCell(0, 0);
+    Window().ComputeAvailability(folder, false);
+    Window().ClickTool(QStringLiteral("mnuItemEdit"));
+    ASSERT_FALSE(ui::DefaultMessageBoxes().Shown().empty());
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().back().text, settings::Text(1532)) << "name and item access are both taken";
+    EXPECT_EQ(Stored("ID", "Line1.Motor1.Speed").isNull(), false) << "cancelled: nothing changed";
+}
+
+}  // namespace
