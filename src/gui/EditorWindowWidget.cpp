@@ -44,7 +44,12 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     layout->addWidget(bar);
 
     m_menus = std::make_unique<MenuBarRenderer>(m_window.abr(), *m_menuBar);
-    m_menus->beforeShow = [this](const QString&) { m_window.ComputeAvailability(m_window.CurrentNode(), false); };
+    // While a menu is open its tools show their shortcut keys.
+    m_menus->beforeShow = [this](const QString&) {
+        m_window.ComputeAvailability(m_window.CurrentNode(), false);
+        m_window.abr().ShowShortcuts(true);
+    };
+    m_menus->afterHide = [this] { m_window.abr().ShowShortcuts(false); };
     m_menus->onTool = [this](const QString& tool) { m_window.ClickTool(tool); };
     m_menus->Rebuild();
 

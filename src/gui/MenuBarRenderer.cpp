@@ -59,6 +59,9 @@ void MenuBarRenderer::Rebuild() {
             QtPopups::BuildMenu(m_bar, opens, *menu);
             Wire(*menu);
         });
+        QObject::connect(menu, &QMenu::aboutToHide, menu, [this] {
+            if (afterHide) afterHide();
+        });
         m_entries.push_back({name, menu->menuAction()});
     }
     Refresh();

@@ -32,6 +32,8 @@ public:
 
     // Called with the band a menu is about to show, before it is built.
     std::function<void(const QString& band)> beforeShow;
+    // Called when an open menu closes.
+    std::function<void()> afterHide;
     // Called with the tool a person chose.
     std::function<void(const QString& tool)> onTool;
 

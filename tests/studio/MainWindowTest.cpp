@@ -7,6 +7,9 @@
 #include "studio/EditorArea.h"
 #include "studio/MainWindow.h"
 #include "studio/ProjectTreeWidget.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Recordset.h"
+#include <QDialog>
 #include "studio/ScriptConsoleDialog.h"
 #include <QPlainTextEdit>
 #include "studio/VariableSelectionDialog.h"
@@ -438,6 +441,35 @@ private slots:
         QTableView* scrolling = fixed == views[0] ? views[1] : views[0];
         QCOMPARE(fixed->model()->index(0, 0).data().toString(), QStringLiteral("Line1.Motor1.Speed"));
         QVERIFY(scrolling->model()->columnCount() > 8);
+
+        // Editing a cell of the real grid writes the record at once.
+        int comment = -1;
+        for (int c = 0; c < scrolling->model()->columnCount(); ++c) {
+            const QString header = scrolling->model()->headerData(c, Qt::Horizontal).toString();
+            if (header == QStringLiteral("Kommentar") || header == QStringLiteral("Comment")) comment = c;
+        }
+        QVERIFY(comment >= 0);
+        QVERIFY(scrolling->model()->setData(scrolling->model()->index(1, comment), QStringLiteral("typed in the grid")));
+        {
+            ov::db::Connection check;
+            check.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(m_demo));
+            ov::db::Recordset rs;
+            rs.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'"), check);
+            QCOMPARE(rs.Fields(0).Value().toString(), QStringLiteral("typed in the grid"));
+        }
+
+        // A double click on a row opens the item dialog.
+        QString dialogTitle;
+        QTimer::singleShot(300, [&dialogTitle] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                dialogTitle = modal->windowTitle();
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+            }
+        });
+        const QRect cell = fixed->visualRect(fixed->model()->index(0, 0));
+        QTest::mouseDClick(fixed->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogTitle.isEmpty(), 3000);
+        QCOMPARE(dialogTitle, QStringLiteral("Item"));
 
         // The script console works on the live session of the open project.
         window.ShowScriptConsole();

@@ -205,6 +205,10 @@ bool GridModel::CommitEdit(const QVariant& typed) {
     const QVariant oldValue = CellValue(m_currentRow, column);
     bool cancel = false;
     if (beforeColUpdate) beforeColUpdate(column, oldValue, cancel);
+    if (pendingValueFilter) {
+        if (value.typeId() == QMetaType::QString) value = pendingValueFilter(value.toString());
+        pendingValueFilter = nullptr;
+    }
     if (cancel) return false;
     if (c.IsBound()) {
         try {

@@ -106,6 +106,8 @@ public:
     std::function<void(int column, bool& cancel)> beforeColEdit;
     std::function<void(int column, const QVariant& oldValue, bool& cancel)> beforeColUpdate;
     std::function<void(int column, const QVariant& newValue)> afterColUpdate;
+    // Set by a before-update callback to change the typed text of this edit.
+    std::function<QString(const QString&)> pendingValueFilter;
     std::function<void(int column)> buttonClick;
     std::function<void(int column, const QVariant& value, QString& text)> formatText;
     std::function<void(int row, int column, QString& tip)> fetchCellTips;
