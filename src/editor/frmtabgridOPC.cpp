@@ -4,13 +4,13 @@
 #include "editor/GridColumns.h"
 #include "editor/ItemViewBuilder.h"
 #include "editor/MenuSwitcher.h"
-#include "host/ProjectTree.h"
-#include "host/Rights.h"
-#include "platform/system/Components.h"
 #include "host/Connect.h"
 #include "host/NodeKey.h"
+#include "host/ProjectTree.h"
+#include "host/Rights.h"
 #include "model/DataConnection.h"
 #include "platform/db/DbError.h"
+#include "platform/system/Components.h"
 #include "platform/system/IniFile.h"
 #include "platform/system/SystemTools.h"
 #include "platform/ui/Desktop.h"
@@ -28,6 +28,11 @@ using settings::Text;
 
 namespace {
 
+bool IsNameField(const QString& field) {
+    return field.compare(QStringLiteral("Name"), Qt::CaseInsensitive) == 0 ||
+           field.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0;
+}
+
 frmtabgridOPC::ViewFactory& Factory() {
     static frmtabgridOPC::ViewFactory factory;
     return factory;
@@ -38,10 +43,13 @@ frmtabgridOPC::UnitsInstaller& Units() {
     return installer;
 }
 
-bool Is(const QString& name, const char* property) { return name.compare(QLatin1String(property), Qt::CaseInsensitive) == 0; }
+bool Is(const QString& name, const char* property) {
+    return name.compare(QLatin1String(property), Qt::CaseInsensitive) == 0;
+}
 
 std::optional<int> Whole(const settings::InitValue& value) {
-    if (const double* d = std::get_if<double>(&value)) return std::isfinite(*d) ? std::optional<int>(static_cast<int>(std::lround(*d))) : std::nullopt;
+    if (const double* d = std::get_if<double>(&value))
+        return std::isfinite(*d) ? std::optional<int>(static_cast<int>(std::lround(*d))) : std::nullopt;
     bool ok = false;
     const int n = std::get_if<QString>(&value) ? std::get<QString>(value).trimmed().toInt(&ok) : 0;
     return ok ? std::optional<int>(n) : std::nullopt;
@@ -49,9 +57,10 @@ std::optional<int> Whole(const settings::InitValue& value) {
 
 // The status bar as the settings address it ("sb.Visible").
 class StatusBarProperties : public settings::PropertyObject {
-public:
+  public:
     explicit StatusBarProperties(ui::StatusBar& bar) : m_bar(bar) {}
-    bool SetProperty(const QString& name, const std::optional<QVariant>&, const settings::InitValue& value) override {
+    bool SetProperty(const QString& name, const std::optional<QVariant>&,
+                     const settings::InitValue& value) override {
         if (!Is(name, "Visible")) return false;
         if (const bool* b = std::get_if<bool>(&value)) {
             m_bar.visible = *b;
@@ -59,12 +68,13 @@ public:
         }
         return false;
     }
-    std::optional<settings::InitValue> GetProperty(const QString& name, const std::optional<QVariant>&) const override {
+    std::optional<settings::InitValue> GetProperty(const QString& name,
+                                                   const std::optional<QVariant>&) const override {
         if (Is(name, "Visible")) return m_bar.visible;
         return std::nullopt;
     }
 
-private:
+  private:
     ui::StatusBar& m_bar;
 };
 
@@ -84,9 +94,13 @@ void SaveOrCancel(db::Recordset& rs) {
 
 }  // namespace
 
-void frmtabgridOPC::SetViewFactory(ViewFactory factory) { Factory() = std::move(factory); }
+void frmtabgridOPC::SetViewFactory(ViewFactory factory) {
+    Factory() = std::move(factory);
+}
 
-void frmtabgridOPC::SetUnitsInstaller(UnitsInstaller installer) { Units() = std::move(installer); }
+void frmtabgridOPC::SetUnitsInstaller(UnitsInstaller installer) {
+    Units() = std::move(installer);
+}
 
 frmtabgridOPC::frmtabgridOPC(host::Connect& session)
     : m_session(session), m_sbProperties(std::make_unique<StatusBarProperties>(m_sb)) {
@@ -126,7 +140,8 @@ void frmtabgridOPC::LoadGroupList() {
     if (!m_data) return;
     db::Recordset rs;
     rs.Open(QStringLiteral("SELECT ID, Name FROM TpdbGroups"), m_data->Connection());
-    for (; !rs.IsEOF(); rs.MoveNext()) m_groups.emplace_back(rs.Fields(0).Value().toInt(), rs.Fields(1).Value().toString());
+    for (; !rs.IsEOF(); rs.MoveNext())
+        m_groups.emplace_back(rs.Fields(0).Value().toInt(), rs.Fields(1).Value().toString());
 }
 
 QString frmtabgridOPC::SettingsFile() const {
@@ -149,7 +164,8 @@ void frmtabgridOPC::AddUnboundDefaults() {
                                 {"tdbI", unbound::kIndexText, 3000, false, false, 20},
                                 {"tdbS", unbound::kIndexText, 3000, false, false, 20}};
     for (const Default& d : defaults) {
-        const QString key = QStringLiteral("%1.Splits(1).Columns(\"%2\").").arg(QString::fromUtf8(d.grid), Text(d.caption));
+        const QString key =
+            QStringLiteral("%1.Splits(1).Columns(\"%2\").").arg(QString::fromUtf8(d.grid), Text(d.caption));
         m_settings.WriteAValueToCInits(key + QStringLiteral("Width"), static_cast<double>(d.width));
         m_settings.WriteAValueToCInits(key + QStringLiteral("AllowSizing"), d.sizing);
         m_settings.WriteAValueToCInits(key + QStringLiteral("Visible"), d.visible);
@@ -163,7 +179,8 @@ void frmtabgridOPC::Load() {
     m_caption = Text(310) + m_session.ProjectFile();
     if (m_abr.Bands().empty()) BuildEditorMenus(m_abr);
     // The alias function is on exactly while item accesses need not be unique.
-    m_switchView = m_data && !m_data->Connection().HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+    m_switchView = m_data && !m_data->Connection().HasIndex(QStringLiteral("TpdbItems"),
+                                                            QStringLiteral("UniqueItemAccess"));
 
     m_settings = settings::CInit();
     m_settings.LoadDefaultInit(settings::kEditorWindowInits.toString());
@@ -224,14 +241,17 @@ ui::GridModel& frmtabgridOPC::Grid(const QString& name) {
     return m_tdbI;
 }
 
-db::Recordset& frmtabgridOPC::ItemRecordset() { return m_data->Recordset(QStringLiteral("rsOPCItems")); }
+db::Recordset& frmtabgridOPC::ItemRecordset() {
+    return m_data->Recordset(QStringLiteral("rsOPCItems"));
+}
 
 void frmtabgridOPC::BuildGrids() {
     db::Connection& connection = m_data->Connection();
     OpenItemRecordset(QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 0 AND 0 = 1"));
     db::Recordset& members = m_data->Recordset(QStringLiteral("rstabStructMembers"));
     members.Close();
-    members.Open(QStringLiteral("SELECT * FROM [TpdbStructMembers] WHERE (ParentID = 0) ORDER BY ID"), connection);
+    members.Open(QStringLiteral("SELECT * FROM [TpdbStructMembers] WHERE (ParentID = 0) ORDER BY ID"),
+                 connection);
     db::Recordset& groups = m_data->Recordset(QStringLiteral("rstabOPCGroups"));
     groups.Close();
     groups.Open(QStringLiteral("SELECT * FROM TpdbGroups"), connection);
@@ -255,14 +275,16 @@ void frmtabgridOPC::BuildGrids() {
         m_redundancyRows.Close();
     }
 
-    const ColumnSources sources{connection, m_types, m_simulation, m_simulationRows.State() == db::ObjectState::Open,
+    const ColumnSources sources{connection, m_types, m_simulation,
+                                m_simulationRows.State() == db::ObjectState::Open,
                                 m_redundancyRows.State() == db::ObjectState::Open};
     BuildItemColumns(m_tdbI, ItemRecordset().FieldNames(), sources);
     BuildMemberColumns(m_tdbS, members.FieldNames(), sources);
     BuildGroupColumns(m_tdbG, groups.FieldNames());
     BuildUnitColumns(m_tdbU, units.FieldNames());
 
-    for (const char* grid : {"tdbI", "tdbS", "tdbG", "tdbU"}) m_settings.SetInitToControl(QString::fromUtf8(grid), *this);
+    for (const char* grid : {"tdbI", "tdbS", "tdbG", "tdbU"})
+        m_settings.SetInitToControl(QString::fromUtf8(grid), *this);
     const auto orders = [this](const char* key) {
         const auto value = m_settings.ReadAValueFromCInits(QString::fromUtf8(key));
         return value && std::holds_alternative<QString>(*value) ? std::get<QString>(*value) : QString();
@@ -277,8 +299,12 @@ void frmtabgridOPC::BuildGrids() {
         grid->split0Width = fixed.empty() ? 0 : grid->Column(fixed.front()).width;
     }
 
-    m_tdbI.unboundColumnFetch = [this](db::Recordset& row, int column) { return FetchItemUnbound(row, column); };
-    m_tdbS.unboundColumnFetch = [this](db::Recordset& row, int column) { return FetchMemberUnbound(row, column); };
+    m_tdbI.unboundColumnFetch = [this](db::Recordset& row, int column) {
+        return FetchItemUnbound(row, column);
+    };
+    m_tdbS.unboundColumnFetch = [this](db::Recordset& row, int column) {
+        return FetchMemberUnbound(row, column);
+    };
     m_tdbI.formatText = [this](int column, const QVariant& value, QString& text) {
         if (m_tdbI.Column(column).dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0)
             text = OptionsText(value);
@@ -286,15 +312,18 @@ void frmtabgridOPC::BuildGrids() {
     m_tdbI.afterColUpdate = [this](int column, const QVariant& value) { ItemColumnUpdated(column, value); };
     m_tdbS.afterColUpdate = [this](int, const QVariant&) { WriteRowAtOnce(m_tdbS); };
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU})
-        grid->error = [this, grid](const QString& description, bool& handled) {
+        grid->error = [this, grid](int number, const QString& description, bool& handled) {
             handled = true;
-            DataError(*grid, description);
+            DataError(*grid, number, description);
         };
     m_tdbI.buttonClick = [this](int column) {
         const ui::GridColumn& c = m_tdbI.Column(column);
-        if (c.caption == Text(unbound::kSimulationParameters)) SimulationParametersButton();
-        else if (c.dataField.compare(QStringLiteral("DefaultMode"), Qt::CaseInsensitive) == 0) NumberDialogButton(c.dataField, defaultModeDialog);
-        else if (c.dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0) NumberDialogButton(c.dataField, itemOptionsDialog);
+        if (c.caption == Text(unbound::kSimulationParameters))
+            SimulationParametersButton();
+        else if (c.dataField.compare(QStringLiteral("DefaultMode"), Qt::CaseInsensitive) == 0)
+            NumberDialogButton(c.dataField, defaultModeDialog);
+        else if (c.dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0)
+            NumberDialogButton(c.dataField, itemOptionsDialog);
     };
     // These cells are set through their dialogs, never typed into.
     m_tdbI.beforeColEdit = [this](int column, bool& cancel) {
@@ -345,7 +374,8 @@ void frmtabgridOPC::SwitchGrids(const QString& key) {
         m_frontGrid = QStringLiteral("tdbU");
     else if (kind == QStringLiteral("OPCS"))
         m_frontGrid = QStringLiteral("tdbS");
-    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->visible = grid->Name() == m_frontGrid;
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU})
+        grid->visible = grid->Name() == m_frontGrid;
 }
 
 void frmtabgridOPC::Show() {
@@ -366,7 +396,8 @@ void frmtabgridOPC::ShowNode(const QString& key) {
         m_currentNode = key;
         try {
             units.Close();
-            units.Open(QStringLiteral("SELECT * FROM TpdbUnits WHERE ParentID =%1").arg(nodekey::NodeId(key)), m_data->Connection());
+            units.Open(QStringLiteral("SELECT * FROM TpdbUnits WHERE ParentID =%1").arg(nodekey::NodeId(key)),
+                       m_data->Connection());
         } catch (const db::DbError& e) {
             ReportError(1307, e.Description());
         }
@@ -413,7 +444,8 @@ void frmtabgridOPC::ShowItemView() {
     const QString kind = nodekey::Kind(m_currentNode);
     const bool groupNode = kind == QStringLiteral("OPCG");
     const ItemViewBuilder::SortCaptions captions{Text(unbound::kDataType), Text(unbound::kSimulationFunction),
-                                                 Text(unbound::kSimulationParameters), Text(unbound::kRedundancy)};
+                                                 Text(unbound::kSimulationParameters),
+                                                 Text(unbound::kRedundancy)};
     const QString sort = ItemViewBuilder::SortClause(m_sortField, groupNode, captions);
     const ItemView view = ItemViewBuilder::ForNode(m_currentNode, FieldNameFromSwitchView(), sort);
     try {
@@ -458,7 +490,8 @@ void frmtabgridOPC::MakeMyCaption(const QString& key) {
     const QString kind = nodekey::Kind(key);
     const auto nodeText = [this](const QString& nodeKey) {
         QVariant text;
-        if (m_session.Host() && m_session.Host()->GetNodeProperty(nodeKey, host::kPropertyText, text) == 0) return text.toString();
+        if (m_session.Host() && m_session.Host()->GetNodeProperty(nodeKey, host::kPropertyText, text) == 0)
+            return text.toString();
         return QString();
     };
     if (kind == QStringLiteral("OPCD") && nodekey::NodeId(key) == 0)
@@ -474,7 +507,8 @@ void frmtabgridOPC::MakeMyCaption(const QString& key) {
     m_caption = caption;
 }
 
-void frmtabgridOPC::UpdateStatusCounters(const QString& functionText, CounterMode mode, std::array<int, 7>& counters) {
+void frmtabgridOPC::UpdateStatusCounters(const QString& functionText, CounterMode mode,
+                                         std::array<int, 7>& counters) {
     switch (mode) {
         case CounterMode::Add:
             for (std::size_t i = 0; i < 7; ++i) m_counters[i] += counters[i];
@@ -491,7 +525,9 @@ void frmtabgridOPC::UpdateStatusCounters(const QString& functionText, CounterMod
     }
     m_functionText = functionText;
     m_sb.SetPanelText(1, Text(301) + m_functionText);
-    for (int i = 0; i < 7; ++i) m_sb.SetPanelText(i + 2, Text(302 + i) + u' ' + QString::number(m_counters[static_cast<std::size_t>(i)]));
+    for (int i = 0; i < 7; ++i)
+        m_sb.SetPanelText(i + 2,
+                          Text(302 + i) + u' ' + QString::number(m_counters[static_cast<std::size_t>(i)]));
     NotifyView();
 }
 
@@ -522,8 +558,10 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
     if (m_data && f.kind == QStringLiteral("OPCD")) {
         try {
             db::Recordset device;
-            device.Open(QStringLiteral("SELECT CreateItems, BlobMode, ProgIDConfigTool FROM TpdbDevices WHERE ID =%1").arg(f.id),
-                        m_data->Connection());
+            device.Open(
+                QStringLiteral("SELECT CreateItems, BlobMode, ProgIDConfigTool FROM TpdbDevices WHERE ID =%1")
+                    .arg(f.id),
+                m_data->Connection());
             if (!device.IsEOF()) {
                 const int blobMode = device.Fields(1).Value().toInt();
                 f.mayCreateItems = device.Fields(0).Value().toBool();
@@ -531,13 +569,16 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
                 f.configurable = blobMode == 3 || !device.Fields(2).Value().toString().isEmpty();
             }
             db::Recordset drivers;
-            drivers.Open(QStringLiteral("SELECT ID FROM TpdbDevices WHERE BlobMode = 3"), m_data->Connection());
+            drivers.Open(QStringLiteral("SELECT ID FROM TpdbDevices WHERE BlobMode = 3"),
+                         m_data->Connection());
             f.ownDriverDevices = drivers.RecordCount();
         } catch (const db::DbError&) {
             // Without the device's facts only the tools without device conditions remain.
         }
     }
-    const auto current = [](const ui::GridModel& grid) { return grid.CurrentRow() >= 0 && grid.RowCount() > 0; };
+    const auto current = [](const ui::GridModel& grid) {
+        return grid.CurrentRow() >= 0 && grid.RowCount() > 0;
+    };
     f.itemRows = !m_tdbI.SelectedBookmarks().empty();
     f.itemCurrent = current(m_tdbI);
     f.memberRows = !m_tdbS.SelectedBookmarks().empty();
@@ -559,7 +600,9 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->allLocked = !f.edit;
 }
 
-bool frmtabgridOPC::IsToolEnabled(const QString& tool) const { return m_abr.IsEnabled(tool); }
+bool frmtabgridOPC::IsToolEnabled(const QString& tool) const {
+    return m_abr.IsEnabled(tool);
+}
 
 void frmtabgridOPC::RegisterObjectFunction(const QString& name, ObjectFunction function) {
     m_functions[name] = std::move(function);
@@ -578,19 +621,28 @@ std::pair<QString, int> frmtabgridOPC::DispatchOf(const QString& tool) {
           "mnuDeviceHelperItemsPaste", "mnuDeviceHelperItemsDelete"},
          {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
         {"mnuGroupFunc", {"mnuGroupNew", "mnuGroupEdit", "mnuGroupDelete"}, {0, 1, 2}},
-        {"mnuItemFunc", {"mnuItemNew", "mnuItemEdit", "mnuItemCopy", "mnuItemPaste", "mnuItemDelete", "mnuItemNewOVOPC"}, {0, 1, 2, 3, 4, 5}},
+        {"mnuItemFunc",
+         {"mnuItemNew", "mnuItemEdit", "mnuItemCopy", "mnuItemPaste", "mnuItemDelete", "mnuItemNewOVOPC"},
+         {0, 1, 2, 3, 4, 5}},
         {"mnuStructureFunc", {"mnuStructureNew", "mnuStructureEdit", "mnuStructureDelete"}, {0, 1, 2}},
         {"mnuStructMemberFunc",
-         {"mnuStructMemberNew", "mnuStructMemberEdit", "mnuStructMemberDelete", "mnuStructMemberCopy", "mnuStructMemberPaste"},
+         {"mnuStructMemberNew", "mnuStructMemberEdit", "mnuStructMemberDelete", "mnuStructMemberCopy",
+          "mnuStructMemberPaste"},
          {0, 1, 2, 3, 4}},
-        {"mnuUnitClassFunc", {"mnuUnitClassNew", "mnuUnitClassViewNew", "mnuUnitClassEdit", "mnuUnitClassDelete"}, {0, 1, 2, 3}},
+        {"mnuUnitClassFunc",
+         {"mnuUnitClassNew", "mnuUnitClassViewNew", "mnuUnitClassEdit", "mnuUnitClassDelete"},
+         {0, 1, 2, 3}},
         {"mnuUnitFunc", {"mnuUnitNew", "mnuUnitEdit", "mnuUnitDelete"}, {0, 1, 2}},
-        {"ExtrasFunc", {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionOption", "mnuOptionReport", "mnuOptionConfiguration"}, {0, 2, 6, 7, 8}},
+        {"ExtrasFunc",
+         {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionOption", "mnuOptionReport",
+          "mnuOptionConfiguration"},
+         {0, 2, 6, 7, 8}},
     };
     for (const Row& row : rows) {
         const int* code = row.codes.begin();
         for (const char* name : row.tools) {
-            if (tool.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return {QString::fromUtf8(row.function), *code};
+            if (tool.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return {QString::fromUtf8(row.function), *code};
             ++code;
         }
     }
@@ -608,7 +660,8 @@ void frmtabgridOPC::ClickTool(const QString& tool) {
     }
     const auto [function, code] = DispatchOf(tool);
     // The device menu's item commands (codes 6 to 9) are the items' branch-wide commands.
-    if (function == QStringLiteral("mnuDeviceFunc") && code >= 6 && RunObjectFunction(QStringLiteral("mnuItemHelperFunc"), code - 6))
+    if (function == QStringLiteral("mnuDeviceFunc") && code >= 6 &&
+        RunObjectFunction(QStringLiteral("mnuItemHelperFunc"), code - 6))
         return;
     RunObjectFunction(function, code);
 }
@@ -625,11 +678,12 @@ void frmtabgridOPC::ExtrasFunc(int code) {
         case 0: {  // Statistic
             ui::BusyCursor busy;
             std::array<int, 7> counts{};
-            const char* tables[] = {"TpdbDevices", "TpdbGroups", "TpdbItems", "TpdbUnitClasses",
-                                    "TpdbUnits", "TpdbStructDefs", "TpdbStructMembers"};
+            const char* tables[] = {"TpdbDevices", "TpdbGroups",     "TpdbItems",        "TpdbUnitClasses",
+                                    "TpdbUnits",   "TpdbStructDefs", "TpdbStructMembers"};
             for (std::size_t i = 0; i < counts.size(); ++i) {
                 db::Recordset rs;
-                rs.Open(QStringLiteral("SELECT ID FROM ") + QString::fromUtf8(tables[i]), m_data->Connection());
+                rs.Open(QStringLiteral("SELECT ID FROM ") + QString::fromUtf8(tables[i]),
+                        m_data->Connection());
                 counts[i] = GetRecordCount(rs);
             }
             UpdateStatusCounters(QStringLiteral("Statistik"), CounterMode::Set, counts);
@@ -640,11 +694,14 @@ void frmtabgridOPC::ExtrasFunc(int code) {
             break;
         case 7:
         case 8: {  // Report, runtime configuration: programs of their own
-            const QString progId = code == 7 ? QStringLiteral("OVProjectReport.Connect") : QStringLiteral("RuntimeConfig.Connect");
+            const QString progId = code == 7 ? QStringLiteral("OVProjectReport.Connect")
+                                             : QStringLiteral("RuntimeConfig.Connect");
             QString error;
             auto component = sys::ComponentRegistry::Instance().Create(progId, &error);
-            const QVariantList arguments = code == 7 ? QVariantList{QStringLiteral("OVPdb"), m_session.ProjectArgument(), m_session.ProjectFile()}
-                                                     : QVariantList{m_session.ProjectArgument(), m_session.ProjectFile()};
+            const QVariantList arguments =
+                code == 7 ? QVariantList{QStringLiteral("OVPdb"), m_session.ProjectArgument(),
+                                         m_session.ProjectFile()}
+                          : QVariantList{m_session.ProjectArgument(), m_session.ProjectFile()};
             if (!component || !component->Invoke(QStringLiteral("Show"), arguments, &error))
                 ui::ShowMessage(error, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
             break;
@@ -697,24 +754,30 @@ void frmtabgridOPC::LanguageSelected() {
 QVariant frmtabgridOPC::FetchItemUnbound(db::Recordset& row, int column) {
     const QString caption = m_tdbI.Column(column).caption;
     if (caption == Text(unbound::kDataType))
-        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
+        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(),
+                                              FieldOf(row, "StructID").toInt());
     const QVariant id = FieldOf(row, "ID");
     if (caption == Text(unbound::kSimulationFunction) || caption == Text(unbound::kSimulationParameters)) {
-        if (m_simulationRows.State() != db::ObjectState::Open || !m_simulationRows.Seek({id})) return QString();
-        return m_simulationRows.Value(caption == Text(unbound::kSimulationFunction) ? QStringLiteral("SimulationFunction")
-                                                                                    : QStringLiteral("SimulationParameters"));
+        if (m_simulationRows.State() != db::ObjectState::Open || !m_simulationRows.Seek({id}))
+            return QString();
+        return m_simulationRows.Value(caption == Text(unbound::kSimulationFunction)
+                                          ? QStringLiteral("SimulationFunction")
+                                          : QStringLiteral("SimulationParameters"));
     }
     if (caption == Text(unbound::kRedundancy))
         return m_redundancyRows.State() == db::ObjectState::Open && m_redundancyRows.Seek({id});
-    if (caption == Text(unbound::kIndexText)) return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
+    if (caption == Text(unbound::kIndexText))
+        return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
     return QVariant();
 }
 
 QVariant frmtabgridOPC::FetchMemberUnbound(db::Recordset& row, int column) {
     const QString caption = m_tdbS.Column(column).caption;
     if (caption == Text(unbound::kMemberDataType))
-        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
-    if (caption == Text(unbound::kIndexText)) return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
+        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(),
+                                              FieldOf(row, "StructID").toInt());
+    if (caption == Text(unbound::kIndexText))
+        return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
     return QVariant();
 }
 
@@ -732,15 +795,17 @@ bool frmtabgridOPC::WriteRowAtOnce(ui::GridModel& grid) {
             rs->Resync();
             grid.ReBind();
         } else {
-            DataError(grid, e.Description());
+            DataError(grid, ui::GridModel::kErrorWriteFailed, e.Description());
         }
         return false;
     }
 }
 
-void frmtabgridOPC::DataError(ui::GridModel& grid, const QString& description) {
+void frmtabgridOPC::DataError(ui::GridModel& grid, int number, const QString& description) {
     QString text = Text(407);
-    text.replace(QStringLiteral("<DataError>"), description);
+    text.replace(QStringLiteral("<DataError>"), QString::number(number));
+    // The database's own words say what went wrong; they follow the message.
+    if (!description.isEmpty()) text += QStringLiteral("\n\n") + description;
     ui::ShowMessage(text, Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
     // The stored values come back; the grid keeps its place.
     const int row = grid.CurrentRow(), column = grid.CurrentColumn();
@@ -782,7 +847,8 @@ void frmtabgridOPC::ItemGridKeyDown(int& keyCode, int shift) {
         // The row joins the selection and the cursor moves on.
         std::vector<int> rows;
         for (const auto bookmark : grid.SelectedBookmarks()) rows.push_back(grid.RowOfBookmark(bookmark));
-        if (std::find(rows.begin(), rows.end(), grid.CurrentRow()) == rows.end()) rows.push_back(grid.CurrentRow());
+        if (std::find(rows.begin(), rows.end(), grid.CurrentRow()) == rows.end())
+            rows.push_back(grid.CurrentRow());
         grid.SelectRows(rows);
         const int next = grid.CurrentRow() + (keyCode == 38 ? -1 : 1);
         if (next >= 0 && next < grid.RowCount()) grid.SetCurrentCell(next, grid.CurrentColumn());
@@ -803,7 +869,8 @@ void frmtabgridOPC::ItemGridKeyDown(int& keyCode, int shift) {
         RunItemCommand(QStringLiteral("mnuItemDelete"));
         keyCode = 0;
     } else if (ctrl && (keyCode == 33 || keyCode == 34)) {
-        if (grid.RowCount() > 0) grid.SetCurrentCell(keyCode == 33 ? 0 : grid.RowCount() - 1, std::max(grid.CurrentColumn(), 0));
+        if (grid.RowCount() > 0)
+            grid.SetCurrentCell(keyCode == 33 ? 0 : grid.RowCount() - 1, std::max(grid.CurrentColumn(), 0));
     } else if (ctrl && keyCode == kO) {
         // Sort by the current column, or back to the stored order; the same item stays current.
         if (grid.CurrentColumn() < 0) return;
@@ -846,7 +913,7 @@ void frmtabgridOPC::NumberDialogButton(const QString& field, const std::function
     try {
         rs.SetValue(field, value);
     } catch (const db::DbError& e) {
-        DataError(m_tdbI, e.Description());
+        DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
         return;
     }
     WriteRowAtOnce(m_tdbI);
@@ -858,21 +925,33 @@ void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
     const ui::GridColumn& c = m_tdbI.Column(column);
     const QString identifying = FieldNameFromSwitchView();
     QString oldPath;
-    if (rs.GetEditMode() == db::EditMode::InProgress) oldPath = rs.Fields(identifying).OriginalValue().toString();
+    if (rs.GetEditMode() == db::EditMode::InProgress)
+        oldPath = rs.Fields(identifying).OriginalValue().toString();
+    if (IsNameField(c.dataField) && value.toString().trimmed().isEmpty()) {
+        // An item without a name could never be found again in the tree.
+        rs.CancelUpdate();
+        m_tdbI.dataChanged = false;
+        ui::ShowMessage(Text(406), Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
+        m_tdbI.ReBind();
+        return;
+    }
     try {
         if (!c.IsBound()) {
             WriteUnboundItemCell(c.caption, value);
-        } else if (c.dataField.compare(QStringLiteral("FieldSize"), Qt::CaseInsensitive) == 0 && value.toInt() != 0) {
+        } else if (c.dataField.compare(QStringLiteral("FieldSize"), Qt::CaseInsensitive) == 0 &&
+                   value.toInt() != 0) {
             rs.SetValue(QStringLiteral("WriteThru"), true);
-        } else if (c.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0 && !m_switchView) {
+        } else if (c.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0 &&
+                   !m_switchView) {
             // In the item-access view the name is the item access.
             rs.SetValue(QStringLiteral("Name"), value);
         }
     } catch (const db::DbError& e) {
-        DataError(m_tdbI, e.Description());
+        DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
         return;
     }
-    const QString newPath = rs.GetEditMode() == db::EditMode::InProgress ? rs.Fields(identifying).Value().toString() : oldPath;
+    const QString newPath =
+        rs.GetEditMode() == db::EditMode::InProgress ? rs.Fields(identifying).Value().toString() : oldPath;
     if (!WriteRowAtOnce(m_tdbI)) return;
     if (oldPath != newPath && m_session.Tree() && host::ProjectTree::MaintainsBranches(m_currentNode))
         m_session.Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_currentNode), oldPath, newPath);
@@ -882,9 +961,7 @@ void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
 void frmtabgridOPC::ApplyToSelection(int column, const QVariant& value) {
     const ui::GridColumn& c = m_tdbI.Column(column);
     const auto selected = m_tdbI.SelectedBookmarks();
-    if (selected.empty() || c.dataField.compare(QStringLiteral("Name"), Qt::CaseInsensitive) == 0 ||
-        c.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0)
-        return;
+    if (selected.empty() || IsNameField(c.dataField)) return;
     // Every selected row gets the value by the same rules, in one transaction.
     ui::BusyCursor busy;
     const int row = m_tdbI.CurrentRow(), col = m_tdbI.CurrentColumn();
@@ -915,7 +992,8 @@ void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant&
             rs.SetValue(QStringLiteral("DataType"), dataType);
             rs.SetValue(QStringLiteral("WriteThru"), true);
         }
-    } else if (caption == Text(unbound::kSimulationFunction) || caption == Text(unbound::kSimulationParameters)) {
+    } else if (caption == Text(unbound::kSimulationFunction) ||
+               caption == Text(unbound::kSimulationParameters)) {
         const bool function = caption == Text(unbound::kSimulationFunction);
         const QString text = value.toString();
         const bool found = m_simulationRows.Seek({id});
@@ -928,7 +1006,8 @@ void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant&
             }
             if (function) {
                 m_simulationRows.SetValue(QStringLiteral("SimulationFunction"), text);
-                m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), m_simulation.GetDefaultParameters(text));
+                m_simulationRows.SetValue(QStringLiteral("SimulationParameters"),
+                                          m_simulation.GetDefaultParameters(text));
             } else {
                 m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), text);
             }
@@ -944,11 +1023,12 @@ void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant&
         } else if (!redundant && found) {
             m_redundancyRows.Delete();
         }
-    } else if (caption == Text(unbound::kIndexText) && !value.toString().isEmpty() && rs.FieldIndex(QStringLiteral("TextID")) >= 0) {
+    } else if (caption == Text(unbound::kIndexText) && !value.toString().isEmpty() &&
+               rs.FieldIndex(QStringLiteral("TextID")) >= 0) {
         const QString deviceKey = QStringLiteral("OPCD") + rs.Value(QStringLiteral("DeviceID")).toString();
-        const int textId = m_indexTexts.ChangeItemText(deviceKey, rs.Value(FieldNameFromSwitchView()).toString(),
-                                                       rs.Value(QStringLiteral("TextID")), value.toString(),
-                                                       m_languages.CurrentLCID());
+        const int textId = m_indexTexts.ChangeItemText(
+            deviceKey, rs.Value(FieldNameFromSwitchView()).toString(), rs.Value(QStringLiteral("TextID")),
+            value.toString(), m_languages.CurrentLCID());
         rs.SetValue(QStringLiteral("TextID"), textId);
     }
 }
@@ -965,7 +1045,7 @@ void frmtabgridOPC::SimulationParametersButton() {
         m_simulationRows.Update();
     } catch (const db::DbError& e) {
         m_simulationRows.CancelUpdate();
-        DataError(m_tdbI, e.Description());
+        DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
     }
     m_tdbI.ReBind();
 }
@@ -981,7 +1061,9 @@ std::pair<QString, QString> frmtabgridOPC::SimulationOf(const QVariant& itemId) 
             m_simulationRows.Value(QStringLiteral("SimulationParameters")).toString()};
 }
 
-bool frmtabgridOPC::IsRedundant(const QVariant& itemId) { return RedundancyOpen() && m_redundancyRows.Seek({itemId}); }
+bool frmtabgridOPC::IsRedundant(const QVariant& itemId) {
+    return RedundancyOpen() && m_redundancyRows.Seek({itemId});
+}
 
 bool frmtabgridOPC::RequestOnDelete() const {
     const auto value = m_settings.ReadAValueFromCInits(QStringLiteral("RequestOnDelete"));
@@ -995,31 +1077,36 @@ void frmtabgridOPC::CloseWindow(bool byCloseBox) {
         return;
     }
     const auto saveOnExit = m_settings.ReadAValueFromCInits(QStringLiteral("SaveOnExit"));
-    const bool save = !saveOnExit || !std::holds_alternative<bool>(*saveOnExit) || std::get<bool>(*saveOnExit);
+    const bool save =
+        !saveOnExit || !std::holds_alternative<bool>(*saveOnExit) || std::get<bool>(*saveOnExit);
     if (save) {
         if (m_gridsBuilt) {
             const int nameFixed = m_tdbI.ColumnIndexInSplit(QStringLiteral("Name"), 0);
             const int accessFixed = m_tdbI.ColumnIndexInSplit(QStringLiteral("ItemAccess"), 0);
             if (!m_switchView && nameFixed >= 0 && accessFixed >= 0)
                 m_tdbI.Column(nameFixed).width = m_tdbI.Column(accessFixed).width;
-            for (const char* grid : {"tdbI", "tdbU", "tdbS", "tdbG"}) m_settings.GetInitFromControl(QString::fromUtf8(grid), *this);
+            for (const char* grid : {"tdbI", "tdbU", "tdbS", "tdbG"})
+                m_settings.GetInitFromControl(QString::fromUtf8(grid), *this);
             m_settings.WriteAValueToCInits(QStringLiteral("TDBIColOrders"), StoreColumnOrders(m_tdbI, 1));
             m_settings.WriteAValueToCInits(QStringLiteral("TDBUColOrders"), StoreColumnOrders(m_tdbU, 1));
             m_settings.WriteAValueToCInits(QStringLiteral("TDBSColOrders"), StoreColumnOrders(m_tdbS, 1));
             m_settings.WriteAValueToCInits(QStringLiteral("TDBGColOrders"), StoreColumnOrders(m_tdbG, 1));
         }
         m_settings.GetInitFromControl(QStringLiteral("Me"), *this);
-        m_settings.WriteAValueToCInits(QStringLiteral("CurrentLCID"), static_cast<double>(m_languages.CurrentLCID()));
+        m_settings.WriteAValueToCInits(QStringLiteral("CurrentLCID"),
+                                       static_cast<double>(m_languages.CurrentLCID()));
         m_settings.SaveInits(SettingsFile());
     } else {
-        sys::IniFile(SettingsFile()).Write(m_settings.SectionName(), QStringLiteral("SaveOnExit"), QStringLiteral("False"));
+        sys::IniFile(SettingsFile())
+            .Write(m_settings.SectionName(), QStringLiteral("SaveOnExit"), QStringLiteral("False"));
     }
     m_visible = false;
 }
 
 void frmtabgridOPC::ReportError(int textId, const QString& description) {
     m_lastError = description;
-    ui::ShowMessage(Text(textId) + QStringLiteral("\n") + description, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+    ui::ShowMessage(Text(textId) + QStringLiteral("\n") + description, Text(310), ui::Buttons::OK, 0,
+                    ui::Icon::Critical);
 }
 
 void frmtabgridOPC::NotifyView() {
@@ -1036,19 +1123,27 @@ settings::PropertyObject* frmtabgridOPC::Child(const QString& name, const std::o
     return nullptr;
 }
 
-bool frmtabgridOPC::SetProperty(const QString& name, const std::optional<QVariant>&, const settings::InitValue& value) {
+bool frmtabgridOPC::SetProperty(const QString& name, const std::optional<QVariant>&,
+                                const settings::InitValue& value) {
     const auto n = Whole(value);
     if (!n) return false;
-    if (Is(name, "PosLeft")) posLeft = *n;
-    else if (Is(name, "PosTop")) posTop = *n;
-    else if (Is(name, "Width") && *n > 0) width = *n;
-    else if (Is(name, "Height") && *n > 0) height = *n;
-    else if (Is(name, "WindowState") && *n >= 0 && *n <= 2) windowState = *n;
-    else return false;
+    if (Is(name, "PosLeft"))
+        posLeft = *n;
+    else if (Is(name, "PosTop"))
+        posTop = *n;
+    else if (Is(name, "Width") && *n > 0)
+        width = *n;
+    else if (Is(name, "Height") && *n > 0)
+        height = *n;
+    else if (Is(name, "WindowState") && *n >= 0 && *n <= 2)
+        windowState = *n;
+    else
+        return false;
     return true;
 }
 
-std::optional<settings::InitValue> frmtabgridOPC::GetProperty(const QString& name, const std::optional<QVariant>&) const {
+std::optional<settings::InitValue> frmtabgridOPC::GetProperty(const QString& name,
+                                                              const std::optional<QVariant>&) const {
     if (Is(name, "PosLeft")) return static_cast<double>(posLeft);
     if (Is(name, "PosTop")) return static_cast<double>(posTop);
     if (Is(name, "Width")) return static_cast<double>(width);

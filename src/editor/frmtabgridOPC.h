@@ -195,7 +195,7 @@ private:
     // Writes the current row of a grid at once; a refused write shows why
     // and brings back the stored values.
     bool WriteRowAtOnce(ui::GridModel& grid);
-    void DataError(ui::GridModel& grid, const QString& description);
+    void DataError(ui::GridModel& grid, int number, const QString& description);
     QVariant FetchMemberUnbound(db::Recordset& row, int column);
     void ReportError(int textId, const QString& description);
     db::Recordset& ItemRecordset();

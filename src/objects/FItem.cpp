@@ -47,13 +47,15 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
 
     AddField(ui::ControlType::ComboBox, "cmbSimulationFunction", "lblSimulationFunction", 1541, 2);
     AddField(ui::ControlType::TextBox, "txtSimulationParameters", "lblSimulationParameters", 1542, 2);
-    ui::Control& chooseParameters = Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseSimulationParameters"));
+    ui::Control& chooseParameters =
+        Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseSimulationParameters"));
     chooseParameters.caption = QStringLiteral("…");
     chooseParameters.tabPage = 2;
     ui::Control& redundancy = Add(ui::ControlType::CheckBox, QStringLiteral("chkRedundancy"));
     redundancy.tag = QStringLiteral("C1543");
     redundancy.tabPage = 2;
-    for (const auto& [key, name] : m_simulation.GetFunctions()) Find(QStringLiteral("cmbSimulationFunction"))->list.Add(key, name);
+    for (const auto& [key, name] : m_simulation.GetFunctions())
+        Find(QStringLiteral("cmbSimulationFunction"))->list.Add(key, name);
 
     ui::Control& ok = Add(ui::ControlType::CommandButton, QStringLiteral("cmdOK"));
     ok.tag = QStringLiteral("C10");
@@ -69,7 +71,8 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
     }
 }
 
-ui::Control& FItem::AddField(ui::ControlType type, const char* name, const char* label, int labelText, int page) {
+ui::Control& FItem::AddField(ui::ControlType type, const char* name, const char* label, int labelText,
+                             int page) {
     ui::Control& labelControl = Add(ui::ControlType::Label, QString::fromUtf8(label));
     labelControl.tag = QStringLiteral("C%1").arg(labelText);
     labelControl.buddy = QString::fromUtf8(name);
@@ -88,13 +91,18 @@ void FItem::SetNames(Names names, const QString& previousName, const QString& pr
 int FItem::OptionsValue(const QString& text) {
     const QString t = text.trimmed();
     bool ok = false;
-    const int value = t.startsWith(QStringLiteral("&H"), Qt::CaseInsensitive) ? t.mid(2).toInt(&ok, 16) : t.toInt(&ok);
+    const int value =
+        t.startsWith(QStringLiteral("&H"), Qt::CaseInsensitive) ? t.mid(2).toInt(&ok, 16) : t.toInt(&ok);
     return ok ? value : 0;
 }
 
-QString FItem::OptionsText(int value) { return QStringLiteral("&H") + QString::number(static_cast<quint32>(value), 16).toUpper(); }
+QString FItem::OptionsText(int value) {
+    return QStringLiteral("&H") + QString::number(static_cast<quint32>(value), 16).toUpper();
+}
 
-void FItem::OnLoad() { settings::LocaliseCaptions(*this); }
+void FItem::OnLoad() {
+    settings::LocaliseCaptions(*this);
+}
 
 void FItem::OnActivate() {
     Find(QStringLiteral("cmdOK"))->enabled = !Find(QStringLiteral("TxtName"))->text.trimmed().isEmpty();
@@ -118,10 +126,12 @@ void FItem::OnEvent(ui::Control& control, ui::FormEvent event) {
         Find(QStringLiteral("chkWriteThru"))->checkState = 1;
     } else if (name == QStringLiteral("cmbSimulationFunction")) {
         const QString key = control.SelectedData().toString();
-        Find(QStringLiteral("txtSimulationParameters"))->text = key.isEmpty() ? QString() : m_simulation.GetDefaultParameters(key);
+        Find(QStringLiteral("txtSimulationParameters"))->text =
+            key.isEmpty() ? QString() : m_simulation.GetDefaultParameters(key);
     } else if (name == QStringLiteral("cmdChooseSimulationParameters")) {
         QString text = Find(QStringLiteral("txtSimulationParameters"))->text;
-        if (m_simulation.SimulationParameterDialog(Find(QStringLiteral("cmbSimulationFunction"))->SelectedData().toString(), text))
+        if (m_simulation.SimulationParameterDialog(
+                Find(QStringLiteral("cmbSimulationFunction"))->SelectedData().toString(), text))
             Find(QStringLiteral("txtSimulationParameters"))->text = text;
     } else if (name == QStringLiteral("cmdChooseDefaultMode") && chooseDefaultMode) {
         ui::Control& combo = *Find(QStringLiteral("cmbDefaultMode"));
@@ -141,6 +151,10 @@ void FItem::OnEvent(ui::Control& control, ui::FormEvent event) {
 void FItem::Confirm() {
     const QString name = Find(QStringLiteral("TxtName"))->text;
     const QString access = Find(QStringLiteral("txtItemAccess"))->text;
+    if (name.trimmed().isEmpty() || access.trimmed().isEmpty()) {
+        ui::ShowMessage(Text(406), Text(1501), ui::Buttons::OK, 0, ui::Icon::Warning);
+        return;
+    }
     int taken = 0;
     if (name != m_previousName && m_names.names.contains(name)) taken |= 1;
     if (access != m_previousAccess && m_names.accesses.contains(access)) taken |= 2;
@@ -148,7 +162,8 @@ void FItem::Confirm() {
         Hide(true);
         return;
     }
-    ui::ShowMessage(Text(taken == 1 ? 1530 : (taken == 2 ? 1531 : 1532)), Text(1501), ui::Buttons::OK, 0, ui::Icon::Warning);
+    ui::ShowMessage(Text(taken == 1 ? 1530 : (taken == 2 ? 1531 : 1532)), Text(1501), ui::Buttons::OK, 0,
+                    ui::Icon::Warning);
 }
 
 }  // namespace ov::objects

@@ -20,7 +20,7 @@ namespace {
 const QString Y = QString(QChar(0xFF));
 
 class ItemGridTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
         harness.Start(project.Path());
@@ -34,14 +34,18 @@ protected:
         settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
         ui::DefaultFormRunner().Clear();
     }
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    editor::frmtabgridOPC& Window() {
+        return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window());
+    }
     ui::GridModel& Grid() { return Window().tdbI(); }
     int Column(const char* field) { return Grid().ColumnIndexInSplit(QString::fromUtf8(field), 1); }
     void Key(int code, int shift) { Grid().KeyDown(code, shift); }
     QVariant Stored(const char* field, const char* item) {
         auto c = project.Open();
         db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT %1 FROM TpdbItems WHERE ItemAccess = '%2'").arg(QString::fromUtf8(field), QString::fromUtf8(item)), *c);
+        rs.Open(QStringLiteral("SELECT %1 FROM TpdbItems WHERE ItemAccess = '%2'")
+                    .arg(QString::fromUtf8(field), QString::fromUtf8(item)),
+                *c);
         return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
     }
 
@@ -60,7 +64,8 @@ TEST_F(ItemGridTest, AnEditGoesToEverySelectedRow) {
 
     ASSERT_TRUE(Grid().BeginEdit(1, Column("FieldSize")));
     ASSERT_TRUE(Grid().CommitEdit(4));
-    EXPECT_EQ(Stored("WriteThru", "Line1.Motor1.Running"), QVariant(true)) << "an array is written through, in every row";
+    EXPECT_EQ(Stored("WriteThru", "Line1.Motor1.Running"), QVariant(true))
+        << "an array is written through, in every row";
 
     ASSERT_TRUE(Grid().BeginEdit(0, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1)));
     Grid().CommitEdit(QStringLiteral("Line1.Motor1.Only"));
@@ -76,9 +81,11 @@ TEST_F(ItemGridTest, CellsSetThroughDialogs) {
     // Typing into the cell opens the dialog instead.
     EXPECT_FALSE(Grid().BeginEdit(0, Column("DefaultMode")));
     EXPECT_EQ(Stored("DefaultMode", "Line1.Motor1.Speed").toInt(), 9);
-    EXPECT_EQ(Grid().CellText(0, Column("DefaultMode")), Window().tdbI().Column(Column("DefaultMode")).values.DisplayText(9));
+    EXPECT_EQ(Grid().CellText(0, Column("DefaultMode")),
+              Window().tdbI().Column(Column("DefaultMode")).values.DisplayText(9));
 
-    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbItems SET Options = 5 WHERE ItemAccess = 'Line1.Motor1.Speed'"));
+    Window().Data()->Connection().Execute(
+        QStringLiteral("UPDATE TpdbItems SET Options = 5 WHERE ItemAccess = 'Line1.Motor1.Speed'"));
     Grid().ReBind();
     EXPECT_EQ(Grid().CellText(0, Column("Options")), QStringLiteral("&H5"));
     ui::DefaultFormRunner().Once(QStringLiteral("FItemOptions"), [](ui::Form& f) {
@@ -100,7 +107,8 @@ TEST_F(ItemGridTest, KeysOfTheItemGrid) {
     Grid().SetCurrentCell(2, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1));
     Key(host::keys::kO, host::keys::kCtrl);
     EXPECT_EQ(Window().SortField(), QStringLiteral("ItemAccess"));
-    EXPECT_EQ(Grid().CellText(0, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1)), QStringLiteral("Line1.Motor1.Current"));
+    EXPECT_EQ(Grid().CellText(0, Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1)),
+              QStringLiteral("Line1.Motor1.Current"));
     EXPECT_EQ(Grid().RowBookmark(Grid().CurrentRow()), current);
     Key(host::keys::kO, host::keys::kCtrl);
     EXPECT_EQ(Window().SortField(), QString());
@@ -144,9 +152,12 @@ namespace {
 TEST_F(ItemGridTest, TheItemDialogShowsAndWritesEveryField) {
     QStringList seen;
     ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [&seen](ui::Form& f) {
-        seen << f.Get(QStringLiteral("txtItemAccess")).text << f.Get(QStringLiteral("cmbDataType")).SelectedText()
-             << f.Get(QStringLiteral("cmbSimulationFunction")).SelectedText() << f.Get(QStringLiteral("txtItemText")).text
-             << (f.Get(QStringLiteral("TxtName")).enabled ? QStringLiteral("name editable") : QStringLiteral("name follows"));
+        seen << f.Get(QStringLiteral("txtItemAccess")).text
+             << f.Get(QStringLiteral("cmbDataType")).SelectedText()
+             << f.Get(QStringLiteral("cmbSimulationFunction")).SelectedText()
+             << f.Get(QStringLiteral("txtItemText")).text
+             << (f.Get(QStringLiteral("TxtName")).enabled ? QStringLiteral("name editable")
+                                                          : QStringLiteral("name follows"));
         f.UserSetText(QStringLiteral("txtFieldSize"), QStringLiteral("3"));
         EXPECT_TRUE(f.Get(QStringLiteral("chkWriteThru")).IsChecked()) << "an array is written through";
         EXPECT_TRUE(f.UserChoose(QStringLiteral("cmbDataType"), QStringLiteral("VT_R8")));
@@ -158,14 +169,17 @@ TEST_F(ItemGridTest, TheItemDialogShowsAndWritesEveryField) {
     });
     Grid().SetCurrentCell(0, 0);
     Grid().DoubleClick();
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("VT_R4"), QStringLiteral("Sinus"),
-                                 QStringLiteral("Drehzahl Motor 1"), QStringLiteral("name follows")}));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("VT_R4"),
+                                 QStringLiteral("Sinus"), QStringLiteral("Drehzahl Motor 1"),
+                                 QStringLiteral("name follows")}));
     EXPECT_EQ(Stored("DataType", "Line1.Motor1.Rpm").toInt(), 5);
     EXPECT_EQ(Stored("FieldSize", "Line1.Motor1.Rpm").toInt(), 3);
     EXPECT_EQ(Stored("Name", "Line1.Motor1.Rpm").toString(), QStringLiteral("Line1.Motor1.Rpm"));
     EXPECT_EQ(Stored("Comment", "Line1.Motor1.Rpm").toString(), QStringLiteral("from the dialog"));
-    EXPECT_EQ(Window().IndexTexts().GetItemText(Stored("TextID", "Line1.Motor1.Rpm"), 1031), QStringLiteral("Speed of motor one"));
-    EXPECT_EQ(Window().SimulationOf(Stored("ID", "Line1.Motor1.Rpm")).first, QStringLiteral("Function1")) << "simulation kept";
+    EXPECT_EQ(Window().IndexTexts().GetItemText(Stored("TextID", "Line1.Motor1.Rpm"), 1031),
+              QStringLiteral("Speed of motor one"));
+    EXPECT_EQ(Window().SimulationOf(Stored("ID", "Line1.Motor1.Rpm")).first, QStringLiteral("Function1"))
+        << "simulation kept";
     EXPECT_TRUE(harness.Host().HasNode(folder)) << "the folder stays with its items";
 }
 
@@ -182,8 +196,69 @@ TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUse) {
     Window().ComputeAvailability(folder, false);
     Window().ClickTool(QStringLiteral("mnuItemEdit"));
     ASSERT_FALSE(ui::DefaultMessageBoxes().Shown().empty());
-    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().back().text, settings::Text(1532)) << "name and item access are both taken";
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().back().text, settings::Text(1532))
+        << "name and item access are both taken";
     EXPECT_EQ(Stored("ID", "Line1.Motor1.Speed").isNull(), false) << "cancelled: nothing changed";
+}
+
+TEST_F(ItemGridTest, RefusedWritesLeaveTheStoredRecord) {
+    const int access = Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1);
+    auto lastMessage = [] { return ui::DefaultMessageBoxes().Shown().back().text; };
+
+    ASSERT_TRUE(Grid().BeginEdit(0, access));
+    EXPECT_TRUE(Grid().CommitEdit(QStringLiteral("Line1.Motor1.Current")));
+    EXPECT_EQ(lastMessage(), settings::Text(405));
+    EXPECT_EQ(Grid().CellText(0, access), QStringLiteral("Line1.Motor1.Speed"))
+        << "the stored name is shown again";
+    EXPECT_FALSE(Stored("ID", "Line1.Motor1.Speed").isNull());
+
+    for (const QString& empty : {QString(), QStringLiteral("   ")}) {
+        ASSERT_TRUE(Grid().BeginEdit(0, access));
+        Grid().CommitEdit(empty);
+        EXPECT_EQ(lastMessage(), settings::Text(406));
+        EXPECT_EQ(Grid().CellText(0, access), QStringLiteral("Line1.Motor1.Speed"));
+    }
+
+    ASSERT_TRUE(Grid().BeginEdit(0, Column("FieldSize")));
+    EXPECT_FALSE(Grid().CommitEdit(QStringLiteral("abc")));
+    EXPECT_TRUE(lastMessage().startsWith(QStringLiteral("Error: 6156  changes are aborted")))
+        << lastMessage().toStdString();
+    EXPECT_EQ(Stored("FieldSize", "Line1.Motor1.Speed").toInt(), 0);
+
+    // Another program holds the write lock: the change is lost, the grid keeps its place.
+    auto other = project.Open();
+    other->BeginTrans();
+    other->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'held' WHERE ID < 0"));
+    Window().Data()->Connection().SetBusyTimeout(20);
+    Grid().SetCurrentCell(1, Column("Comment"));
+    ASSERT_TRUE(Grid().BeginEdit(1, Column("Comment")));
+    Grid().CommitEdit(QStringLiteral("never written"));
+    other->RollbackTrans();
+    EXPECT_TRUE(lastMessage().startsWith(QStringLiteral("Error: 6160  changes are aborted")))
+        << lastMessage().toStdString();
+    EXPECT_NE(Grid().CellText(1, Column("Comment")), QStringLiteral("never written"));
+    EXPECT_EQ(Grid().CurrentRow(), 1);
+    EXPECT_EQ(Grid().RowCount(), 3);
+    Grid().SetCurrentCell(1, Column("Comment"));
+    ASSERT_TRUE(Grid().BeginEdit(1, Column("Comment")));
+    EXPECT_TRUE(Grid().CommitEdit(QStringLiteral("written now")));
+    EXPECT_EQ(Grid().CellText(1, Column("Comment")), QStringLiteral("written now"))
+        << "the grid works on after the error";
+}
+
+TEST_F(ItemGridTest, NamesAreStoredExactlyAsTyped) {
+    const int access = Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1);
+    const QVariant id = Stored("ID", "Line1.Motor1.Speed");
+    const QString odd = QStringLiteral("Line1.Motor1.O'Neil \"x\";100%_[a]");
+    ASSERT_TRUE(Grid().BeginEdit(0, access));
+    ASSERT_TRUE(Grid().CommitEdit(odd));
+    auto c = project.Open();
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT Name, ItemAccess FROM TpdbItems WHERE ID = %1").arg(id.toInt()), *c);
+    ASSERT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.Value(QStringLiteral("ItemAccess")).toString(), odd);
+    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), odd) << "the name follows in the item-access view";
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
 }
 
 }  // namespace

@@ -10,20 +10,25 @@ using namespace ov;
 namespace {
 
 class GridModelTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         connection = project.Open();
         for (int i = 1; i <= 300; ++i)
-            connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)"),
-                                {QStringLiteral("I%1").arg(i, 3, 10, QChar(u'0')), QString::number(i), 1 + i % 4});
+            connection->Execute(
+                QStringLiteral(
+                    "INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)"),
+                {QStringLiteral("I%1").arg(i, 3, 10, QChar(u'0')), QString::number(i), 1 + i % 4});
         rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY Name"), *connection);
         grid.AddColumn(QStringLiteral("Name"), QStringLiteral("Name"), 0);
         ui::GridColumn& rights = grid.AddColumn(QStringLiteral("AccessRights"), QStringLiteral("Access"));
         rights.presentation = ui::Presentation::ValueList;
         for (int v = 1; v <= 4; ++v) rights.values.Add(v, QStringList{"R", "W", "R/W", "1 x R"}[v - 1]);
-        grid.AddColumn(QStringLiteral("Enabled"), QStringLiteral("Active")).presentation = ui::Presentation::CheckBox;
+        grid.AddColumn(QStringLiteral("Enabled"), QStringLiteral("Active")).presentation =
+            ui::Presentation::CheckBox;
         grid.AddColumn(QString(), QStringLiteral("Twice"));
-        grid.unboundColumnFetch = [](db::Recordset& row, int) { return row.Value(QStringLiteral("ID")).toInt() * 2; };
+        grid.unboundColumnFetch = [](db::Recordset& row, int) {
+            return row.Value(QStringLiteral("ID")).toInt() * 2;
+        };
         grid.Bind(&rs);
     }
 
@@ -68,11 +73,16 @@ TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
     EXPECT_FALSE(grid.BeginEdit(3, 0));
 
     QString reported;
-    grid.error = [&](const QString& description, bool&) { reported = description; };
+    int number = 0;
+    grid.error = [&](int n, const QString& description, bool&) {
+        number = n;
+        reported = description;
+    };
     grid.Column(0).locked = false;
     ASSERT_TRUE(grid.BeginEdit(5, 0));
     EXPECT_FALSE(grid.CommitEdit(QString(300, u'x')));
     EXPECT_TRUE(reported.contains(QStringLiteral("too long")));
+    EXPECT_EQ(number, ui::GridModel::kErrorInvalidValue);
 }
 
 TEST_F(GridModelTest, LeavingAChangedRowWritesIt) {
@@ -90,9 +100,28 @@ TEST_F(GridModelTest, LeavingAChangedRowWritesIt) {
 TEST(CommandBar, StatesShortcutsAndPopups) {
     ui::CommandBar bar;
     ui::Band& band = bar.AddBand(QStringLiteral("mnuItem"));
-    band.tools.push_back({QStringLiteral("mnuItemDescriptor"), {}, {}, QStringLiteral("Item"), {}, true, true, false, true, {}});
-    band.tools.push_back({QStringLiteral("mnuItemNew"), QStringLiteral("New"), {}, QStringLiteral("&New"), {}, false, true, false, false, {}});
-    EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem"))) << "a heading alone is no function";
+    band.tools.push_back({QStringLiteral("mnuItemDescriptor"),
+                          {},
+                          {},
+                          QStringLiteral("Item"),
+                          {},
+                          true,
+                          true,
+                          false,
+                          true,
+                          {}});
+    band.tools.push_back({QStringLiteral("mnuItemNew"),
+                          QStringLiteral("New"),
+                          {},
+                          QStringLiteral("&New"),
+                          {},
+                          false,
+                          true,
+                          false,
+                          false,
+                          {}});
+    EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")))
+        << "a heading alone is no function";
     bar.SetEnabled(QStringLiteral("mnuItemNew"), true);
     EXPECT_TRUE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")));
     bar.SetVisible(QStringLiteral("mnuItemNew"), false);
@@ -104,7 +133,8 @@ TEST(CommandBar, StatesShortcutsAndPopups) {
 
     ui::ScriptedPopups popups;
     popups.Queue(QStringLiteral("mnuItemNew"));
-    EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2), std::optional<QString>(QStringLiteral("mnuItemNew")));
+    EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2),
+              std::optional<QString>(QStringLiteral("mnuItemNew")));
     EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2), std::nullopt);
     EXPECT_EQ(popups.Shown().size(), 2);
 }

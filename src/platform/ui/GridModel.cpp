@@ -21,10 +21,12 @@ GridColumn& GridModel::AddColumn(const QString& dataField, const QString& captio
 
 int GridModel::ColumnIndex(const QString& fieldOrCaption) const {
     for (std::size_t i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].IsBound() && m_columns[i].dataField.compare(fieldOrCaption, Qt::CaseInsensitive) == 0)
+        if (m_columns[i].IsBound() &&
+            m_columns[i].dataField.compare(fieldOrCaption, Qt::CaseInsensitive) == 0)
             return static_cast<int>(i);
     for (std::size_t i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].caption.compare(fieldOrCaption, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+        if (m_columns[i].caption.compare(fieldOrCaption, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -43,7 +45,8 @@ std::vector<int> GridModel::DisplayColumns(int split) const {
     std::vector<int> shown;
     for (std::size_t i = 0; i < m_columns.size(); ++i)
         if (m_columns[i].split == split && m_columns[i].visible) shown.push_back(static_cast<int>(i));
-    std::stable_sort(shown.begin(), shown.end(), [this](int a, int b) { return Column(a).order < Column(b).order; });
+    std::stable_sort(shown.begin(), shown.end(),
+                     [this](int a, int b) { return Column(a).order < Column(b).order; });
     return shown;
 }
 
@@ -100,7 +103,8 @@ int GridModel::RowOfBookmark(db::Recordset::Bookmark bookmark) const {
 
 QVariant GridModel::CellValue(int row, int column) const {
     db::Recordset* reader = Reader();
-    if (!reader || column < 0 || column >= ColumnCount() || row < 0 || row >= reader->RecordCount()) return QVariant();
+    if (!reader || column < 0 || column >= ColumnCount() || row < 0 || row >= reader->RecordCount())
+        return QVariant();
     const GridColumn& c = Column(column);
     try {
         reader->SetAbsolutePosition(row + 1);
@@ -108,7 +112,8 @@ QVariant GridModel::CellValue(int row, int column) const {
         const int field = reader->FieldIndex(c.dataField);
         if (field < 0) return QVariant();
         // A pending change of the current row shows as typed.
-        if (row == m_currentRow && m_recordset->GetEditMode() != db::EditMode::None) return m_recordset->Fields(field).Value();
+        if (row == m_currentRow && m_recordset->GetEditMode() != db::EditMode::None)
+            return m_recordset->Fields(field).Value();
         return reader->Fields(field).Value();
     } catch (const db::DbError&) {
         return QVariant();  // a row deleted by someone else shows empty
@@ -121,7 +126,8 @@ QString GridModel::CellText(int row, int column) const {
     const QVariant value = CellValue(row, column);
     QString text;
     if (c.presentation == Presentation::CheckBox) {
-        text = value.isNull() ? QString() : (value.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
+        text =
+            value.isNull() ? QString() : (value.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
     } else if (c.presentation == Presentation::ValueList && c.values.Translates()) {
         text = value.isNull() ? QString() : c.values.DisplayText(value);
     } else if (value.typeId() == QMetaType::Double) {
@@ -156,7 +162,7 @@ void GridModel::SetCurrentCell(int row, int column) {
         } catch (const db::DbError& e) {
             m_recordset->CancelUpdate();
             bool handled = false;
-            if (error) error(e.Description(), handled);
+            if (error) error(kErrorWriteFailed, e.Description(), handled);
         }
         dataChanged = false;
     }
@@ -197,7 +203,10 @@ bool GridModel::CommitEdit(const QVariant& typed) {
         const auto listed = c.values.ValueForText(typed.toString());
         if (!listed) {
             bool handled = false;
-            if (error) error(QStringLiteral("\"%1\" is not one of the listed values.").arg(typed.toString()), handled);
+            if (error)
+                error(kErrorInvalidValue,
+                      QStringLiteral("\"%1\" is not one of the listed values.").arg(typed.toString()),
+                      handled);
             return false;
         }
         value = *listed;
@@ -215,7 +224,7 @@ bool GridModel::CommitEdit(const QVariant& typed) {
             m_recordset->Fields(c.dataField).SetValue(value);
         } catch (const db::DbError& e) {
             bool handled = false;
-            if (error) error(e.Description(), handled);
+            if (error) error(kErrorInvalidValue, e.Description(), handled);
             return false;
         }
         dataChanged = true;
@@ -224,7 +233,9 @@ bool GridModel::CommitEdit(const QVariant& typed) {
     return true;
 }
 
-void GridModel::CancelEdit() { m_editActive = false; }
+void GridModel::CancelEdit() {
+    m_editActive = false;
+}
 
 void GridModel::ColumnButtonClicked(int column) {
     if (buttonClick && column >= 0 && column < ColumnCount() && Column(column).button) buttonClick(column);

@@ -18,12 +18,12 @@ enum class Presentation { Normal, CheckBox, ValueList };
 struct GridColumn {
     QString dataField;  // the recordset field, empty for an unbound column
     QString caption;
-    int split = 1;       // 0: the fixed part on the left
-    int width = 1000;    // twips
+    int split = 1;     // 0: the fixed part on the left
+    int width = 1000;  // twips
     bool visible = true;
     bool allowSizing = true;
     bool locked = false;
-    int order = 0;       // display position within its split
+    int order = 0;  // display position within its split
     Presentation presentation = Presentation::Normal;
     ValueList values;
     bool button = false;  // an ellipsis button in the cell
@@ -48,7 +48,7 @@ struct FontSettings {
 // columns and react to edits, keys and the mouse. Rows are read through a
 // clone of the recordset, so painting never moves the current record.
 class GridModel {
-public:
+  public:
     explicit GridModel(const QString& name);
     const QString& Name() const { return m_name; }
 
@@ -116,7 +116,10 @@ public:
     std::function<void(int& keyAscii)> keyPress;
     std::function<void(int button, int shift, int x, int y)> mouseUp;
     std::function<void()> dblClick;
-    std::function<void(const QString& description, bool& handled)> error;
+    // Grid error numbers handed to `error`.
+    static constexpr int kErrorInvalidValue = 6156;  // a typed value the column cannot hold
+    static constexpr int kErrorWriteFailed = 6160;   // the record could not be written
+    std::function<void(int number, const QString& description, bool& handled)> error;
 
     // Events from the view (the Qt grid or a script).
     void ColumnButtonClicked(int column);
@@ -128,7 +131,7 @@ public:
     // Tells the view to read its rows again.
     std::function<void()> onReset;
 
-private:
+  private:
     db::Recordset* Reader() const;
 
     QString m_name;
