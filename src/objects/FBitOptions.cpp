@@ -7,7 +7,8 @@
 
 namespace ov::objects {
 
-FBitOptions::FBitOptions(const QString& name, int captionText, const QString& arrayName, const std::vector<int>& texts, int value)
+FBitOptions::FBitOptions(const QString& name, int captionText, const QString& arrayName,
+                         const std::vector<int>& texts, int value)
     : ui::Form(name), m_arrayName(arrayName), m_boxes(static_cast<int>(texts.size())) {
     tag = QStringLiteral("C%1").arg(captionText);
     for (int i = 0; i < m_boxes; ++i) {
@@ -15,20 +16,17 @@ FBitOptions::FBitOptions(const QString& name, int captionText, const QString& ar
         box.tag = QStringLiteral("C%1").arg(texts[static_cast<std::size_t>(i)]);
         box.checkState = (value & (1 << i)) ? 1 : 0;
     }
-    ui::Control& ok = Add(ui::ControlType::CommandButton, QStringLiteral("cmdOK"));
-    ok.tag = QStringLiteral("C10");
-    ok.isDefault = true;
-    ui::Control& cancel = Add(ui::ControlType::CommandButton, QStringLiteral("cmdCancel"));
-    cancel.tag = QStringLiteral("C11");
-    cancel.isCancel = true;
+    AddOkAndCancel();
 }
 
 FBitOptions FBitOptions::DefaultMode(int mode) {
-    return FBitOptions(QStringLiteral("FDefaultMode"), 2301, QStringLiteral("chkDefaultMode"), {2306, 2305, 2304, 2303, 2302}, mode);
+    return FBitOptions(QStringLiteral("FDefaultMode"), 2301, QStringLiteral("chkDefaultMode"),
+                       {2306, 2305, 2304, 2303, 2302}, mode);
 }
 
 FBitOptions FBitOptions::ItemOptions(int options) {
-    return FBitOptions(QStringLiteral("FItemOptions"), 3200, QStringLiteral("chkItemOptions"), {3201, 3202, 3203}, options);
+    return FBitOptions(QStringLiteral("FItemOptions"), 3200, QStringLiteral("chkItemOptions"),
+                       {3201, 3202, 3203}, options);
 }
 
 int FBitOptions::Value() const {
@@ -38,7 +36,9 @@ int FBitOptions::Value() const {
     return value;
 }
 
-void FBitOptions::OnLoad() { settings::LocaliseCaptions(*this); }
+void FBitOptions::OnLoad() {
+    settings::LocaliseCaptions(*this);
+}
 
 void FBitOptions::OnEvent(ui::Control& control, ui::FormEvent event) {
     if (event != ui::FormEvent::Click) return;

@@ -57,12 +57,7 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
     for (const auto& [key, name] : m_simulation.GetFunctions())
         Find(QStringLiteral("cmbSimulationFunction"))->list.Add(key, name);
 
-    ui::Control& ok = Add(ui::ControlType::CommandButton, QStringLiteral("cmdOK"));
-    ok.tag = QStringLiteral("C10");
-    ok.isDefault = true;
-    ui::Control& cancel = Add(ui::ControlType::CommandButton, QStringLiteral("cmdCancel"));
-    cancel.tag = QStringLiteral("C11");
-    cancel.isCancel = true;
+    AddOkAndCancel();
 
     // In the item-access view the name mirrors the item access.
     if (!m_nameView) {

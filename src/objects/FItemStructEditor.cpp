@@ -10,15 +10,12 @@ FItemStructEditor::FItemStructEditor(const QString& name) : ui::Form(QStringLite
     label.tag = QStringLiteral("C2602");
     label.buddy = QStringLiteral("TxtName");
     Add(ui::ControlType::TextBox, QStringLiteral("TxtName")).text = name;
-    ui::Control& ok = Add(ui::ControlType::CommandButton, QStringLiteral("cmdOK"));
-    ok.tag = QStringLiteral("C10");
-    ok.isDefault = true;
-    ui::Control& cancel = Add(ui::ControlType::CommandButton, QStringLiteral("cmdCancel"));
-    cancel.tag = QStringLiteral("C11");
-    cancel.isCancel = true;
+    AddOkAndCancel();
 }
 
-void FItemStructEditor::OnLoad() { settings::LocaliseCaptions(*this); }
+void FItemStructEditor::OnLoad() {
+    settings::LocaliseCaptions(*this);
+}
 
 void FItemStructEditor::OnEvent(ui::Control& control, ui::FormEvent event) {
     if (event != ui::FormEvent::Click) return;

@@ -1,12 +1,12 @@
 #include "objects/MItem.h"
 
+#include "model/CVT_Types.h"
 #include "objects/FBitOptions.h"
 #include "objects/FItem.h"
 #include "objects/FItemStructEditor.h"
 #include "objects/FieldTransfer.h"
-#include "model/CVT_Types.h"
-#include "platform/ui/GridModel.h"
 #include "platform/ui/FormPresenter.h"
+#include "platform/ui/GridModel.h"
 
 #include "editor/AddinEntry.h"
 #include "editor/ItemViewBuilder.h"
@@ -54,7 +54,8 @@ void ForChunks(db::Connection& connection, const QString& sql, const std::vector
 
 MItem::MItem(editor::frmtabgridOPC& window) : m_window(window) {
     window.RegisterObjectFunction(QStringLiteral("mnuItemFunc"), [this](int code) { ItemFunc(code); });
-    window.RegisterObjectFunction(QStringLiteral("mnuItemHelperFunc"), [this](int code) { ItemHelperFunc(code); });
+    window.RegisterObjectFunction(QStringLiteral("mnuItemHelperFunc"),
+                                  [this](int code) { ItemHelperFunc(code); });
     window.defaultModeDialog = ShowDefaultModeDialog;
     window.itemOptionsDialog = ShowItemOptionsDialog;
 }
@@ -71,7 +72,9 @@ QString MItem::Separator() const {
     return separator == QString(QChar(0)) ? QString() : separator;
 }
 
-QString MItem::BranchPath() const { return nodekey::BranchPath(m_window.CurrentNode()); }
+QString MItem::BranchPath() const {
+    return nodekey::BranchPath(m_window.CurrentNode());
+}
 
 QString MItem::Prefix() const {
     const QString path = BranchPath();
@@ -102,7 +105,8 @@ int MItem::NewItem(const QString& prefix) {
     db::Connection& connection = m_window.Data()->Connection();
     db::Recordset& items = m_window.Data()->Recordset(QStringLiteral("rstabOPCItems"));
     if (items.State() != db::ObjectState::Open)
-        items.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID= %1").arg(CurrentDevice()), connection);
+        items.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID= %1").arg(CurrentDevice()),
+                   connection);
     // The first free number: the database refuses names in use.
     for (;; ++m_nextNumber) {
         const QString name = prefix + QString::number(m_nextNumber);
@@ -124,14 +128,17 @@ int MItem::NewItem(const QString& prefix) {
     return id;
 }
 
-void MItem::PasteItem(int sourceId, const QString& name) { PasteItems({{sourceId, name}}); }
+void MItem::PasteItem(int sourceId, const QString& name) {
+    PasteItems({{sourceId, name}});
+}
 
 void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
     db::Connection& connection = m_window.Data()->Connection();
     const QString prefix = Prefix();
     const bool nameView = m_window.SwitchViewFlag();
     const QString field = m_window.FieldNameFromSwitchView();
-    const bool maintainTree = m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode());
+    const bool maintainTree =
+        m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode());
     const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
     db::Recordset target;
     target.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE 0 = 1"), connection);
@@ -142,7 +149,8 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
         QStringList list;
         for (std::size_t i = 0; i < n; ++i) list << QString::number(entries[start + i].id);
         db::Recordset sources;
-        sources.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), connection);
+        sources.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')),
+                     connection);
         const QStringList fields = sources.FieldNames();
         std::map<int, std::vector<QVariant>> values;
         for (; !sources.IsEOF(); sources.MoveNext()) {
@@ -159,13 +167,15 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
             for (int attempt = 0;; ++attempt) {
                 QString candidate = prefix + entry.name;
                 if (attempt == 1) candidate = prefix + Text(1107) + entry.name;
-                if (attempt > 1) candidate = prefix + Text(1108) + QString::number(attempt) + Text(1109) + entry.name;
+                if (attempt > 1)
+                    candidate = prefix + Text(1108) + QString::number(attempt) + Text(1109) + entry.name;
                 target.AddNew();
                 for (int f = 0; f < fields.size(); ++f) {
                     const QString& name = fields[f];
                     if (name == QStringLiteral("ID")) continue;
                     QVariant value = source->second[static_cast<std::size_t>(f)];
-                    if (name == QStringLiteral("Name") || (name == QStringLiteral("ItemAccess") && !nameView)) value = candidate;
+                    if (name == QStringLiteral("Name") || (name == QStringLiteral("ItemAccess") && !nameView))
+                        value = candidate;
                     if (name == QStringLiteral("DeviceID")) value = CurrentDevice();
                     target.SetValue(name, value);
                 }
@@ -190,7 +200,9 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
             rows << QStringLiteral("(1, ?)");
             parameters.emplace_back(newIds[start + i]);
         }
-        connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES ") + rows.join(u','), parameters);
+        connection.Execute(
+            QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES ") + rows.join(u','),
+            parameters);
     }
 }
 
@@ -209,13 +221,17 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
         db::Recordset rs;
         rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), connection);
         for (; !rs.IsEOF(); rs.MoveNext()) {
-            if (hasTexts && rs.Value(QStringLiteral("TextID")).toInt() > 0) textIds.push_back(rs.Value(QStringLiteral("TextID")).toInt());
-            if (rs.Value(QStringLiteral("DeviceID")).toInt() == CurrentDevice()) paths << rs.Value(field).toString();
+            if (hasTexts && rs.Value(QStringLiteral("TextID")).toInt() > 0)
+                textIds.push_back(rs.Value(QStringLiteral("TextID")).toInt());
+            if (rs.Value(QStringLiteral("DeviceID")).toInt() == CurrentDevice())
+                paths << rs.Value(field).toString();
         }
     }
     ForChunks(connection, QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID IN (%1)"), ids);
-    if (m_window.SimulationOpen()) ForChunks(connection, QStringLiteral("DELETE FROM TpdbSimulation WHERE ItemID IN (%1)"), ids);
-    if (m_window.RedundancyOpen()) ForChunks(connection, QStringLiteral("DELETE FROM TpdbAlign WHERE ItemID IN (%1)"), ids);
+    if (m_window.SimulationOpen())
+        ForChunks(connection, QStringLiteral("DELETE FROM TpdbSimulation WHERE ItemID IN (%1)"), ids);
+    if (m_window.RedundancyOpen())
+        ForChunks(connection, QStringLiteral("DELETE FROM TpdbAlign WHERE ItemID IN (%1)"), ids);
     ForChunks(connection, QStringLiteral("DELETE FROM TpdbItems WHERE ID IN (%1)"), ids);
     for (int textId : textIds) m_window.IndexTexts().DeleteItemText(textId);
     if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode())) {
@@ -230,8 +246,9 @@ std::vector<int> MItem::ItemsBelowNode() {
     // Below the folder means behind its path and a separator, so the folder
     // "Line1" never takes the items of "Line10".
     if (!path.isEmpty())
-        sql += QStringLiteral(" AND %1 Like '%2%' ").arg(m_window.FieldNameFromSwitchView(),
-                                                         editor::ItemViewBuilder::LikeLiteral(path + Separator()));
+        sql += QStringLiteral(" AND %1 Like '%2%' ")
+                   .arg(m_window.FieldNameFromSwitchView(),
+                        editor::ItemViewBuilder::LikeLiteral(path + Separator()));
     sql += QStringLiteral(") ORDER BY ") + m_window.FieldNameFromSwitchView();
     db::Recordset rs;
     rs.Open(sql, m_window.Data()->Connection());
@@ -244,29 +261,50 @@ bool MItem::ConfirmDelete(int count) {
     if (!m_window.RequestOnDelete()) return true;
     QString question = Text(1102);
     question.replace(QStringLiteral("<it>"), QString::number(count));
-    return ui::ShowMessage(question, Text(310), ui::Buttons::OKCancel, 1, ui::Icon::Question) == ui::Answer::OK;
+    return ui::ShowMessage(question, Text(310), ui::Buttons::OKCancel, 1, ui::Icon::Question) ==
+           ui::Answer::OK;
 }
 
 void MItem::ItemFunc(int code) {
     if (!m_window.Data()) return;
     switch (code) {
-        case 0: NewCommand(); break;
-        case 1: EditCommand(); break;
-        case 2: CopyCommand(); break;
-        case 3: PasteCommand(); break;
-        case 4: DeleteCommand(); break;
-        default: break;  // items from the server's configurator come with the OPC tools
+        case 0:
+            NewCommand();
+            break;
+        case 1:
+            EditCommand();
+            break;
+        case 2:
+            CopyCommand();
+            break;
+        case 3:
+            PasteCommand();
+            break;
+        case 4:
+            DeleteCommand();
+            break;
+        default:
+            break;  // items from the server's configurator come with the OPC tools
     }
 }
 
 void MItem::ItemHelperFunc(int code) {
     if (!m_window.Data()) return;
     switch (code) {
-        case 0: RenameBranch(); break;
-        case 1: CopyBranch(); break;
-        case 2: PasteBranch(); break;
-        case 3: DeleteBranch(); break;
-        default: break;
+        case 0:
+            RenameBranch();
+            break;
+        case 1:
+            CopyBranch();
+            break;
+        case 2:
+            PasteBranch();
+            break;
+        case 3:
+            DeleteBranch();
+            break;
+        default:
+            break;
     }
 }
 
@@ -306,7 +344,8 @@ void MItem::EditCommand() {
     try {
         LoadItemDialog(dialog, *rs);
     } catch (const db::DbError& e) {
-        ui::ShowMessage(Text(1550) + QStringLiteral("\n") + e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        ui::ShowMessage(Text(1550) + QStringLiteral("\n") + e.Description(), Text(310), ui::Buttons::OK, 0,
+                        ui::Icon::Critical);
         return;
     }
     const bool confirmed = ui::ShowModal(dialog);
@@ -314,12 +353,15 @@ void MItem::EditCommand() {
         try {
             WriteItemDialog(dialog, *rs);
             const QString newPath = rs->Value(field).toString();
-            if (newPath != oldPath && m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
-                m_window.Session().Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_window.CurrentNode()), oldPath, newPath);
+            if (newPath != oldPath && m_window.Session().Tree() &&
+                host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
+                m_window.Session().Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_window.CurrentNode()),
+                                                           oldPath, newPath);
         } catch (const db::DbError& e) {
             rs->CancelUpdate();
             rs->Resync();
-            ui::ShowMessage(Text(1551) + QStringLiteral("\n") + e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+            ui::ShowMessage(Text(1551) + QStringLiteral("\n") + e.Description(), Text(310), ui::Buttons::OK,
+                            0, ui::Icon::Critical);
         }
     }
     dialog.Unload();
@@ -329,7 +371,9 @@ void MItem::EditCommand() {
 
 void MItem::LoadItemDialog(FItem& dialog, db::Recordset& rs) {
     const auto text = [&rs](const char* field) { return ToDialogText(rs.Value(QString::fromUtf8(field))); };
-    const auto set = [&dialog](const char* control, const QString& value) { dialog.Get(QString::fromUtf8(control)).text = value; };
+    const auto set = [&dialog](const char* control, const QString& value) {
+        dialog.Get(QString::fromUtf8(control)).text = value;
+    };
     set("TxtName", text("Name"));
     set("txtItemAccess", text("ItemAccess"));
     set("txtAccessPath", text("AccessPath"));
@@ -348,17 +392,21 @@ void MItem::LoadItemDialog(FItem& dialog, db::Recordset& rs) {
         combo.Select(selected);
     };
     fill("cmbDataType", grid.ColumnIndex(Text(114)),
-         model::CVT_Types::CombinedCode(rs.Value(QStringLiteral("DataType")).toInt(), rs.Value(QStringLiteral("StructID")).toInt()));
+         model::CVT_Types::CombinedCode(rs.Value(QStringLiteral("DataType")).toInt(),
+                                        rs.Value(QStringLiteral("StructID")).toInt()));
     ui::Control& rights = dialog.Get(QStringLiteral("cmbAccessRights"));
     for (int r = 1; r <= 4; ++r) rights.list.Add(r, Text(170 + r));
     rights.Select(rs.Value(QStringLiteral("AccessRights")).toInt());
     for (const char* field : {"UnitClassIDItemDependent", "UnitClassIDDisplayDependent", "DefaultMode"})
         fill((QStringLiteral("cmb") + QString::fromUtf8(field)).toUtf8().constData(),
              grid.ColumnIndexInSplit(QString::fromUtf8(field), 1), rs.Value(QString::fromUtf8(field)));
-    dialog.Get(QStringLiteral("chkWriteThru")).checkState = rs.Value(QStringLiteral("WriteThru")).toBool() ? 1 : 0;
-    dialog.Get(QStringLiteral("chkEnabled")).checkState = rs.Value(QStringLiteral("Enabled")).toBool() ? 1 : 0;
+    dialog.Get(QStringLiteral("chkWriteThru")).checkState =
+        rs.Value(QStringLiteral("WriteThru")).toBool() ? 1 : 0;
+    dialog.Get(QStringLiteral("chkEnabled")).checkState =
+        rs.Value(QStringLiteral("Enabled")).toBool() ? 1 : 0;
     if (rs.FieldIndex(QStringLiteral("TextID")) >= 0)
-        set("txtItemText", m_window.IndexTexts().GetItemText(rs.Value(QStringLiteral("TextID")), m_window.Languages().CurrentLCID()));
+        set("txtItemText", m_window.IndexTexts().GetItemText(rs.Value(QStringLiteral("TextID")),
+                                                             m_window.Languages().CurrentLCID()));
 
     const QVariant id = rs.Value(QStringLiteral("ID"));
     const auto [function, parameters] = m_window.SimulationOf(id);
@@ -370,19 +418,22 @@ void MItem::LoadItemDialog(FItem& dialog, db::Recordset& rs) {
 
     FItem::Names names;
     db::Recordset device;
-    device.Open(QStringLiteral("SELECT Name, ItemAccess FROM TpdbItems WHERE DeviceID = %1").arg(rs.Value(QStringLiteral("DeviceID")).toInt()),
+    device.Open(QStringLiteral("SELECT Name, ItemAccess FROM TpdbItems WHERE DeviceID = %1")
+                    .arg(rs.Value(QStringLiteral("DeviceID")).toInt()),
                 m_window.Data()->Connection());
     for (; !device.IsEOF(); device.MoveNext()) {
         names.names.insert(device.Fields(0).Value().toString());
         names.accesses.insert(device.Fields(1).Value().toString());
     }
-    dialog.SetNames(std::move(names), rs.Value(QStringLiteral("Name")).toString(), rs.Value(QStringLiteral("ItemAccess")).toString());
+    dialog.SetNames(std::move(names), rs.Value(QStringLiteral("Name")).toString(),
+                    rs.Value(QStringLiteral("ItemAccess")).toString());
 }
 
 void MItem::WriteItemDialog(FItem& dialog, db::Recordset& rs) {
     const auto take = [&](const char* field, const char* control) {
         const QString name = QString::fromUtf8(field);
-        rs.SetValue(name, FromDialogText(dialog.Get(QString::fromUtf8(control)).text, rs.Fields(name).Type()));
+        rs.SetValue(name,
+                    FromDialogText(dialog.Get(QString::fromUtf8(control)).text, rs.Fields(name).Type()));
     };
     take("Name", "TxtName");
     take("ItemAccess", "txtItemAccess");
@@ -391,14 +442,16 @@ void MItem::WriteItemDialog(FItem& dialog, db::Recordset& rs) {
     take("MinVal", "txtMinVal");
     take("FieldSize", "txtFieldSize");
     take("DefaultVal", "txtDefaultVal");
-    rs.SetValue(QStringLiteral("Options"), FItem::OptionsValue(dialog.Get(QStringLiteral("txtOptions")).text));
+    rs.SetValue(QStringLiteral("Options"),
+                FItem::OptionsValue(dialog.Get(QStringLiteral("txtOptions")).text));
     const ui::Control& type = dialog.Get(QStringLiteral("cmbDataType"));
     if (type.listIndex >= 0) {
         const auto [dataType, structId] = model::CVT_Types::DecodeCombined(type.SelectedData().toInt());
         rs.SetValue(QStringLiteral("DataType"), dataType);
         rs.SetValue(QStringLiteral("StructID"), structId);
     }
-    for (const char* field : {"AccessRights", "UnitClassIDItemDependent", "UnitClassIDDisplayDependent", "DefaultMode"}) {
+    for (const char* field :
+         {"AccessRights", "UnitClassIDItemDependent", "UnitClassIDDisplayDependent", "DefaultMode"}) {
         const ui::Control& combo = dialog.Get(QStringLiteral("cmb") + QString::fromUtf8(field));
         if (combo.listIndex >= 0) rs.SetValue(QString::fromUtf8(field), combo.SelectedData());
     }
@@ -407,17 +460,22 @@ void MItem::WriteItemDialog(FItem& dialog, db::Recordset& rs) {
     rs.SetValue(QStringLiteral("Comment"), dialog.Get(QStringLiteral("txtComment")).text);
     if (rs.FieldIndex(QStringLiteral("TextID")) >= 0) {
         const int textId = m_window.IndexTexts().ChangeItemText(
-            QStringLiteral("OPCD") + rs.Value(QStringLiteral("DeviceID")).toString(), rs.Value(QStringLiteral("Name")).toString(),
-            rs.Value(QStringLiteral("TextID")), dialog.Get(QStringLiteral("txtItemText")).text, m_window.Languages().CurrentLCID());
+            QStringLiteral("OPCD") + rs.Value(QStringLiteral("DeviceID")).toString(),
+            rs.Value(QStringLiteral("Name")).toString(), rs.Value(QStringLiteral("TextID")),
+            dialog.Get(QStringLiteral("txtItemText")).text, m_window.Languages().CurrentLCID());
         rs.SetValue(QStringLiteral("TextID"), textId);
     }
     rs.Update();
     if (m_window.SimulationOpen()) {
-        const QString function = dialog.Get(QStringLiteral("cmbSimulationFunction")).SelectedData().toString();
+        const QString function =
+            dialog.Get(QStringLiteral("cmbSimulationFunction")).SelectedData().toString();
         m_window.WriteUnboundItemCell(Text(142), function);
-        if (!function.isEmpty()) m_window.WriteUnboundItemCell(Text(143), dialog.Get(QStringLiteral("txtSimulationParameters")).text);
+        if (!function.isEmpty())
+            m_window.WriteUnboundItemCell(Text(143),
+                                          dialog.Get(QStringLiteral("txtSimulationParameters")).text);
     }
-    if (m_window.RedundancyOpen()) m_window.WriteUnboundItemCell(Text(144), dialog.Get(QStringLiteral("chkRedundancy")).IsChecked());
+    if (m_window.RedundancyOpen())
+        m_window.WriteUnboundItemCell(Text(144), dialog.Get(QStringLiteral("chkRedundancy")).IsChecked());
 }
 
 void MItem::CopyCommand() {
@@ -428,7 +486,8 @@ void MItem::CopyCommand() {
     db::Recordset rs;
     for (const auto bookmark : grid.SelectedBookmarks()) {
         rs.Close();
-        rs.Open(QStringLiteral("SELECT ID, Name FROM TpdbItems WHERE ID = %1").arg(bookmark), m_window.Data()->Connection());
+        rs.Open(QStringLiteral("SELECT ID, Name FROM TpdbItems WHERE ID = %1").arg(bookmark),
+                m_window.Data()->Connection());
         if (rs.IsEOF()) continue;
         QString name = rs.Value(QStringLiteral("Name")).toString();
         if (!prefix.isEmpty() && name.startsWith(prefix)) name = name.mid(prefix.size());
@@ -437,18 +496,20 @@ void MItem::CopyCommand() {
     m_window.itemBufferFilled = !m_buffer.empty();
 }
 
-void MItem::PasteCommand() {
-    if (!m_window.itemBufferFilled) return;
-    if (db::Recordset* rs = m_window.tdbI().Recordset()) rs->CancelUpdate();  // pending grid edits are dropped
+void MItem::PasteBuffer() {
     ui::BusyCursor busy;
-    const bool done = RunInTransaction([&] {
-        PasteItems(m_buffer);
-    });
-    if (done) {
+    if (RunInTransaction([&] { PasteItems(m_buffer); })) {
         std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};
         m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
     }
     AfterItemsChanged();
+}
+
+void MItem::PasteCommand() {
+    if (!m_window.itemBufferFilled) return;
+    if (db::Recordset* rs = m_window.tdbI().Recordset())
+        rs->CancelUpdate();  // pending grid edits are dropped
+    PasteBuffer();
     m_window.FocusGrid(QStringLiteral("tdbI"));
 }
 
@@ -491,16 +552,20 @@ void MItem::RenameBranch() {
     RunInTransaction([&] {
         for (std::size_t start = 0; start < ids.size(); start += kChunk) {
             QStringList list;
-            for (std::size_t i = start; i < std::min(ids.size(), start + kChunk); ++i) list << QString::number(ids[i]);
+            for (std::size_t i = start; i < std::min(ids.size(), start + kChunk); ++i)
+                list << QString::number(ids[i]);
             db::Recordset rs;
-            rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), m_window.Data()->Connection());
+            rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')),
+                    m_window.Data()->Connection());
             for (; !rs.IsEOF(); rs.MoveNext()) {
                 const QString old = rs.Value(field).toString();
                 // W keeps what followed the folder; without a new prefix the
                 // folder and its separator go.
-                const QString renamed = prefix.isEmpty() ? old.mid(path.size() + separator.size()) : prefix + old.mid(path.size());
+                const QString renamed = prefix.isEmpty() ? old.mid(path.size() + separator.size())
+                                                         : prefix + old.mid(path.size());
                 for (int attempt = 0; attempt <= kMaxSuffix; ++attempt) {
-                    const QString candidate = attempt == 0 ? renamed : renamed + QStringLiteral("(%1)").arg(attempt);
+                    const QString candidate =
+                        attempt == 0 ? renamed : renamed + QStringLiteral("(%1)").arg(attempt);
                     rs.SetValue(QStringLiteral("Name"), candidate);
                     if (itemAccessView) rs.SetValue(QStringLiteral("ItemAccess"), candidate);
                     try {
@@ -522,7 +587,10 @@ void MItem::RenameBranch() {
     // The renamed folder is the one to show now (the device when it went away).
     const QString newKey = prefix.isEmpty() ? deviceKey : deviceKey + nodekey::kSeparator + prefix;
     QVariant probe;
-    const QString show = session.Host() && session.Host()->GetNodeProperty(newKey, host::kPropertyText, probe) == 0 ? newKey : deviceKey;
+    const QString show =
+        session.Host() && session.Host()->GetNodeProperty(newKey, host::kPropertyText, probe) == 0
+            ? newKey
+            : deviceKey;
     if (session.Host()) session.Host()->SelectNode(show);
     m_window.ShowNode(show);
     AfterItemsChanged();
@@ -535,7 +603,8 @@ void MItem::CopyBranch() {
     m_buffer.clear();
     for (int id : ItemsBelowNode()) {
         db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT ID, %1 FROM TpdbItems WHERE ID = %2").arg(field).arg(id), m_window.Data()->Connection());
+        rs.Open(QStringLiteral("SELECT ID, %1 FROM TpdbItems WHERE ID = %2").arg(field).arg(id),
+                m_window.Data()->Connection());
         if (rs.IsEOF()) continue;
         QString name = rs.Fields(1).Value().toString();
         if (cut >= 0) name = name.mid(cut + Separator().size());
@@ -546,15 +615,7 @@ void MItem::CopyBranch() {
 
 void MItem::PasteBranch() {
     if (!m_window.itemBufferFilled) return;
-    ui::BusyCursor busy;
-    const bool done = RunInTransaction([&] {
-        PasteItems(m_buffer);
-    });
-    if (done) {
-        std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};
-        m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
-    }
-    AfterItemsChanged();
+    PasteBuffer();
 }
 
 void MItem::DeleteBranch() {
@@ -572,9 +633,8 @@ void MItem::DeleteBranch() {
 
 void InstallEditor() {
     editor::InstallEditorWindow();
-    editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
-        window.Adopt(std::make_shared<MItem>(window));
-    });
+    editor::frmtabgridOPC::SetUnitsInstaller(
+        [](editor::frmtabgridOPC& window) { window.Adopt(std::make_shared<MItem>(window)); });
 }
 
 }  // namespace ov::objects

@@ -18,7 +18,7 @@ namespace ov::objects {
 // item below an item folder. Commands that change many rows run in one
 // transaction.
 class MItem {
-public:
+  public:
     explicit MItem(editor::frmtabgridOPC& window);
 
     void ItemFunc(int code);        // 0 new, 1 edit, 2 copy, 3 paste, 4 delete
@@ -37,13 +37,14 @@ public:
     const std::vector<CopyEntry>& CopyBuffer() const { return m_buffer; }
     // Pastes many at once: sources read in chunks, one insert per copy.
     void PasteItems(const std::vector<CopyEntry>& entries);
+    void PasteBuffer();  // pastes the copy buffer in one transaction and counts the new items
 
     // The folder prefix of the current node: its path and the separator, or nothing.
     QString Prefix() const;
     // The items below the current node, in name order.
     std::vector<int> ItemsBelowNode();
 
-private:
+  private:
     void NewCommand();
     void EditCommand();
     void LoadItemDialog(class FItem& dialog, db::Recordset& rs);

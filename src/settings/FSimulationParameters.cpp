@@ -4,7 +4,8 @@
 
 namespace ov::settings {
 
-FSimulationParameters::FSimulationParameters(const Table& parameters) : ui::Form(QStringLiteral("FSimulationParameters")) {
+FSimulationParameters::FSimulationParameters(const Table& parameters)
+    : ui::Form(QStringLiteral("FSimulationParameters")) {
     // This caption is the same in every language.
     caption = QStringLiteral("Simulationsparameter: Funktion ");
     ui::Control& grid = Add(ui::ControlType::Grid, QStringLiteral("tdbParameters"));
@@ -15,21 +16,19 @@ FSimulationParameters::FSimulationParameters(const Table& parameters) : ui::Form
         grid.grid.currentRow = 0;
         grid.grid.currentColumn = 1;
     }
-    ui::Control& ok = Add(ui::ControlType::CommandButton, QStringLiteral("cmdOK"));
-    ok.tag = QStringLiteral("C10");
-    ok.isDefault = true;
-    ui::Control& cancel = Add(ui::ControlType::CommandButton, QStringLiteral("cmdCancel"));
-    cancel.tag = QStringLiteral("C11");
-    cancel.isCancel = true;
+    AddOkAndCancel();
     Add(ui::ControlType::CommandButton, QStringLiteral("cmdHelp")).tag = QStringLiteral("C12");
 }
 
-void FSimulationParameters::OnLoad() { LocaliseCaptions(*this); }
+void FSimulationParameters::OnLoad() {
+    LocaliseCaptions(*this);
+}
 
 FSimulationParameters::Table FSimulationParameters::Parameters() const {
     Table table;
     for (const auto& row : Find(QStringLiteral("tdbParameters"))->grid.rows)
-        table.emplace_back(row.size() > 0 ? row[0].toString() : QString(), row.size() > 1 ? row[1].toString() : QString());
+        table.emplace_back(row.size() > 0 ? row[0].toString() : QString(),
+                           row.size() > 1 ? row[1].toString() : QString());
     return table;
 }
 

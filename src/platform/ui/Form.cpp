@@ -7,18 +7,31 @@ Form::Form(const QString& name) : m_name(name) {}
 Form::~Form() = default;
 
 Control& Form::Add(ControlType type, const QString& name, int index) {
-    if (Find(name, index)) throw FormError(QStringLiteral("The form %1 already has a control %2.").arg(m_name, name));
+    if (Find(name, index))
+        throw FormError(QStringLiteral("The form %1 already has a control %2.").arg(m_name, name));
     m_controls.push_back(std::make_unique<Control>(type, name, index));
     return *m_controls.back();
 }
 
+void Form::AddOkAndCancel() {
+    Control& ok = Add(ControlType::CommandButton, QStringLiteral("cmdOK"));
+    ok.tag = QStringLiteral("C10");
+    ok.isDefault = true;
+    Control& cancel = Add(ControlType::CommandButton, QStringLiteral("cmdCancel"));
+    cancel.tag = QStringLiteral("C11");
+    cancel.isCancel = true;
+}
+
 Control* Form::Find(const QString& name, int index) {
     for (const auto& control : m_controls)
-        if (control->Index() == index && control->Name().compare(name, Qt::CaseInsensitive) == 0) return control.get();
+        if (control->Index() == index && control->Name().compare(name, Qt::CaseInsensitive) == 0)
+            return control.get();
     return nullptr;
 }
 
-const Control* Form::Find(const QString& name, int index) const { return const_cast<Form*>(this)->Find(name, index); }
+const Control* Form::Find(const QString& name, int index) const {
+    return const_cast<Form*>(this)->Find(name, index);
+}
 
 Control& Form::Get(const QString& name, int index) {
     Control* control = Find(name, index);
@@ -31,7 +44,8 @@ Control& Form::Get(const QString& name, int index) {
 std::vector<Control*> Form::ControlArray(const QString& name) {
     std::vector<Control*> elements;
     for (const auto& control : m_controls)
-        if (control->Index() >= 0 && control->Name().compare(name, Qt::CaseInsensitive) == 0) elements.push_back(control.get());
+        if (control->Index() >= 0 && control->Name().compare(name, Qt::CaseInsensitive) == 0)
+            elements.push_back(control.get());
     return elements;
 }
 
@@ -69,7 +83,8 @@ Control& Form::Usable(const QString& name, int index) {
 
 void Form::UserSetText(const QString& name, const QString& text, int index) {
     Control& control = Usable(name, index);
-    if (control.locked) throw FormError(QStringLiteral("The control %1 of %2 is read-only.").arg(control.FullName(), m_name));
+    if (control.locked)
+        throw FormError(QStringLiteral("The control %1 of %2 is read-only.").arg(control.FullName(), m_name));
     control.text = control.maxLength > 0 ? text.left(control.maxLength) : text;
     OnEvent(control, FormEvent::Change);
 }
@@ -106,15 +121,21 @@ void Form::UserClick(const QString& name, int index) {
     OnEvent(control, FormEvent::Click);
 }
 
-void Form::UserDblClick(const QString& name, int index) { OnEvent(Usable(name, index), FormEvent::DblClick); }
+void Form::UserDblClick(const QString& name, int index) {
+    OnEvent(Usable(name, index), FormEvent::DblClick);
+}
 
 void Form::UserEditCell(const QString& name, int row, int column, const QVariant& value) {
     Control& control = Usable(name, -1);
     GridData& g = control.grid;
-    if (row < 0 || static_cast<std::size_t>(row) >= g.rows.size() || column < 0 || column >= g.columnCaptions.size())
-        throw FormError(QStringLiteral("The grid %1 of %2 has no cell (%3, %4).").arg(name, m_name).arg(row).arg(column));
-    if (static_cast<std::size_t>(column) < g.columnLocked.size() && g.columnLocked[static_cast<std::size_t>(column)])
-        throw FormError(QStringLiteral("The column %1 of %2 cannot be changed.").arg(g.columnCaptions[column], name));
+    if (row < 0 || static_cast<std::size_t>(row) >= g.rows.size() || column < 0 ||
+        column >= g.columnCaptions.size())
+        throw FormError(
+            QStringLiteral("The grid %1 of %2 has no cell (%3, %4).").arg(name, m_name).arg(row).arg(column));
+    if (static_cast<std::size_t>(column) < g.columnLocked.size() &&
+        g.columnLocked[static_cast<std::size_t>(column)])
+        throw FormError(
+            QStringLiteral("The column %1 of %2 cannot be changed.").arg(g.columnCaptions[column], name));
     auto& cells = g.rows[static_cast<std::size_t>(row)];
     if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(static_cast<std::size_t>(column) + 1);
     cells[static_cast<std::size_t>(column)] = value;
@@ -134,7 +155,8 @@ void Form::UserSelectTab(const QString& name, int page) {
 bool Form::PressFlagged(bool defaultButton) {
     for (const auto& control : m_controls) {
         if (control->Type() != ControlType::CommandButton) continue;
-        if ((defaultButton ? control->isDefault : control->isCancel) && control->enabled && control->visible) {
+        if ((defaultButton ? control->isDefault : control->isCancel) && control->enabled &&
+            control->visible) {
             OnEvent(*control, FormEvent::Click);
             return true;
         }
@@ -142,7 +164,11 @@ bool Form::PressFlagged(bool defaultButton) {
     return false;
 }
 
-bool Form::PressDefault() { return PressFlagged(true); }
-bool Form::PressCancel() { return PressFlagged(false); }
+bool Form::PressDefault() {
+    return PressFlagged(true);
+}
+bool Form::PressCancel() {
+    return PressFlagged(false);
+}
 
 }  // namespace ov::ui

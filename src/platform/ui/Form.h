@@ -14,7 +14,7 @@ enum class FormEvent { Click, Change, DblClick, CellEdited, TabChanged };
 // A control was named that the form does not have, or a person could not
 // have done what was asked (typing into a disabled box).
 class FormError : public std::runtime_error {
-public:
+  public:
     explicit FormError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
@@ -22,7 +22,7 @@ public:
 // People act on it through the User* methods, which the Qt renderer calls
 // from its widgets and scripts call directly; both run the same handlers.
 class Form {
-public:
+  public:
     explicit Form(const QString& name);
     virtual ~Form();
     Form(const Form&) = delete;
@@ -34,6 +34,9 @@ public:
     bool keyPreview = false;
 
     Control& Add(ControlType type, const QString& name, int index = -1);
+    // The dialogs' usual pair: cmdOK (default, caption text 10) and
+    // cmdCancel (cancel, caption text 11).
+    void AddOkAndCancel();
     Control* Find(const QString& name, int index = -1);
     const Control* Find(const QString& name, int index = -1) const;
     Control& Get(const QString& name, int index = -1);  // throws FormError when missing
@@ -64,13 +67,13 @@ public:
     bool PressDefault();
     bool PressCancel();
 
-protected:
+  protected:
     virtual void OnLoad() {}
     virtual void OnActivate() {}
     virtual void OnUnload() {}
     virtual void OnEvent(Control& /*control*/, FormEvent /*event*/) {}
 
-private:
+  private:
     Control& Usable(const QString& name, int index);
     bool PressFlagged(bool defaultButton);
 
