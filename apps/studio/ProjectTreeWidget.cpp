@@ -21,7 +21,8 @@ ProjectTreeWidget::ProjectTreeWidget(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { OnItemClicked(item); });
+    connect(this, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item, int) { OnItemClicked(item); });
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { OnItemDoubleClicked(item); });
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { OnItemExpanded(item); });
@@ -67,7 +68,9 @@ ProjectTreeWidget::EventNode ProjectTreeWidget::EventNodeOf(const QTreeWidgetIte
 
 // ---- the host interface -------------------------------------------------
 
-host::WindowHandle ProjectTreeWidget::GetHostWindow() { return reinterpret_cast<host::WindowHandle>(m_editorArea); }
+host::WindowHandle ProjectTreeWidget::GetHostWindow() {
+    return reinterpret_cast<host::WindowHandle>(m_editorArea);
+}
 
 void ProjectTreeWidget::AddIcon(const QString& imageKey, const QByteArray& picture) {
     HostCall call(*this);
@@ -93,8 +96,8 @@ void ProjectTreeWidget::InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* i
     parent->insertChild(low, item);
 }
 
-void ProjectTreeWidget::AddNode(const QString& relativeKey, const QString& text, const QString& key, const QString& tag,
-                                const QString& imageKey, host::NodeFlags flags) {
+void ProjectTreeWidget::AddNode(const QString& relativeKey, const QString& text, const QString& key,
+                                const QString& tag, const QString& imageKey, host::NodeFlags flags) {
     HostCall call(*this);
     const Node* parent = relativeKey.isEmpty() ? nullptr : Find(relativeKey);
     if (key.isEmpty() || m_nodes.contains(key) || (!relativeKey.isEmpty() && !parent)) {
@@ -191,9 +194,15 @@ int ProjectTreeWidget::GetNodeProperty(const QString& key, int propertyId, QVari
     const Node* node = Find(key);
     if (!node) return 1;
     switch (propertyId) {
-        case host::kPropertyKey: value = key; break;
-        case host::kPropertyText: value = node->item->text(0); break;
-        default: value = node->properties.value(propertyId); break;
+        case host::kPropertyKey:
+            value = key;
+            break;
+        case host::kPropertyText:
+            value = node->item->text(0);
+            break;
+        default:
+            value = node->properties.value(propertyId);
+            break;
     }
     return 0;
 }
@@ -202,8 +211,8 @@ void ProjectTreeWidget::UpdateToolTip(const Node& node) {
     const auto count = node.properties.constFind(host::kPropertyItemCount);
     if (count == node.properties.constEnd()) return;
     const QString number = count->toString();
-    node.item->setToolTip(0, number == QStringLiteral("1") ? QStringLiteral("1 item")
-                                                            : QStringLiteral("%1 items").arg(number));
+    node.item->setToolTip(
+        0, number == QStringLiteral("1") ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(number));
 }
 
 void ProjectTreeWidget::SetNodeProperty(const QString& key, int propertyId, const QVariant& value) {
@@ -231,7 +240,9 @@ void ProjectTreeWidget::SetNodeProperty(const QString& key, int propertyId, cons
     }
 }
 
-void ProjectTreeWidget::FocusProjectTree() { setFocus(Qt::OtherFocusReason); }
+void ProjectTreeWidget::FocusProjectTree() {
+    setFocus(Qt::OtherFocusReason);
+}
 
 // The flags say what the variable is for; any item of the project may serve,
 // so the list is the same for all of them.
@@ -290,8 +301,9 @@ void ProjectTreeWidget::mouseReleaseEvent(QMouseEvent* event) {
     QTreeWidget::mouseReleaseEvent(event);
     if (!node || button == 0 || !Forwarding()) return;
     host::COV4Extensibility* addin = m_addin;
-    CallAddin("NodeMouseUp",
-              [&] { addin->NodeMouseUp(node->first, node->key, node->third, button, shift, global.x(), global.y()); });
+    CallAddin("NodeMouseUp", [&] {
+        addin->NodeMouseUp(node->first, node->key, node->third, button, shift, global.x(), global.y());
+    });
     emit AddinEventHandled();
 }
 
@@ -308,7 +320,8 @@ void ProjectTreeWidget::keyPressEvent(QKeyEvent* event) {
     bool swallowed = false;
     int keyCode = keycodes::VirtualKey(event->key(), event->modifiers());
     if (keyCode != 0) {
-        CallAddin("NodeKeyDown", [&] { addin->NodeKeyDown(node.first, node.key, node.third, keyCode, shift); });
+        CallAddin("NodeKeyDown",
+                  [&] { addin->NodeKeyDown(node.first, node.key, node.third, keyCode, shift); });
         forwarded = true;
         swallowed = keyCode == 0;
     }
@@ -325,6 +338,8 @@ void ProjectTreeWidget::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTreeWidget::keyPressEvent(event);
+    // Moving through the tree with the keys shows each node, as a click does.
+    if (QTreeWidgetItem* now = currentItem(); now && now != item) OnItemClicked(now);
 }
 
 void ProjectTreeWidget::keyReleaseEvent(QKeyEvent* event) {

@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
-#include <QHBoxLayout>
 
 namespace ov::gui {
 
@@ -25,33 +25,49 @@ int KeyCode(int qtKey) {
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
     switch (qtKey) {
-        case Qt::Key_Delete: return 46;
-        case Qt::Key_Insert: return 45;
+        case Qt::Key_Delete:
+            return 46;
+        case Qt::Key_Insert:
+            return 45;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Tab: return 9;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Home: return 36;
-        case Qt::Key_End: return 35;
-        case Qt::Key_PageUp: return 33;
-        case Qt::Key_PageDown: return 34;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Tab:
+            return 9;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_PageDown:
+            return 34;
+        default:
+            return 0;
     }
 }
 
 // Drop-down lists and ellipsis buttons in cells.
 class CellDelegate : public QStyledItemDelegate {
-public:
+  public:
     CellDelegate(ui::GridModel& grid, GridSplitModel& model, QObject* parent)
         : QStyledItemDelegate(parent), m_grid(grid), m_model(model) {}
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
         const ui::GridColumn& column = m_grid.Column(m_model.GridColumn(index.column()));
-        if (column.presentation != ui::Presentation::ValueList) return QStyledItemDelegate::createEditor(parent, option, index);
+        if (column.presentation != ui::Presentation::ValueList)
+            return QStyledItemDelegate::createEditor(parent, option, index);
         auto* combo = new QComboBox(parent);
         combo->setEditable(column.values.GetStyle() == ui::ValueList::Style::DropDownCombo);
         for (const ui::ValueItem& item : column.values.Items()) combo->addItem(item.text, item.value);
@@ -69,15 +85,17 @@ public:
 
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            const QVariant value = combo->isEditable() || combo->currentIndex() < 0 ? QVariant(combo->currentText())
-                                                                                    : combo->currentData();
+            const QVariant value = combo->isEditable() || combo->currentIndex() < 0
+                                       ? QVariant(combo->currentText())
+                                       : combo->currentData();
             model->setData(index, value, Qt::EditRole);
             return;
         }
         QStyledItemDelegate::setModelData(editor, model, index);
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
         if (!m_grid.Column(m_model.GridColumn(index.column())).button) return;
         QStyleOptionButton button;
@@ -101,8 +119,10 @@ public:
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     }
 
-private:
-    static QRect ButtonRect(const QRect& cell) { return QRect(cell.right() - 17, cell.top() + 1, 17, cell.height() - 2); }
+  private:
+    static QRect ButtonRect(const QRect& cell) {
+        return QRect(cell.right() - 17, cell.top() + 1, 17, cell.height() - 2);
+    }
 
     ui::GridModel& m_grid;
     GridSplitModel& m_model;
@@ -113,14 +133,18 @@ private:
 GridSplitModel::GridSplitModel(ui::GridModel& grid, int split, QObject* parent)
     : QAbstractTableModel(parent), m_grid(grid), m_split(split), m_columns(grid.DisplayColumns(split)) {}
 
-int GridSplitModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_grid.RowCount(); }
+int GridSplitModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_grid.RowCount();
+}
 
 int GridSplitModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
 int GridSplitModel::GridColumn(int viewColumn) const {
-    return viewColumn >= 0 && static_cast<std::size_t>(viewColumn) < m_columns.size() ? m_columns[static_cast<std::size_t>(viewColumn)] : -1;
+    return viewColumn >= 0 && static_cast<std::size_t>(viewColumn) < m_columns.size()
+               ? m_columns[static_cast<std::size_t>(viewColumn)]
+               : -1;
 }
 
 int GridSplitModel::ViewColumn(int gridColumn) const {
@@ -135,10 +159,13 @@ QVariant GridSplitModel::data(const QModelIndex& index, int role) const {
     const ui::GridColumn& c = m_grid.Column(column);
     switch (role) {
         case Qt::DisplayRole:
-            return c.presentation == ui::Presentation::CheckBox ? QVariant() : QVariant(m_grid.CellText(index.row(), column));
+            return c.presentation == ui::Presentation::CheckBox
+                       ? QVariant()
+                       : QVariant(m_grid.CellText(index.row(), column));
         case Qt::EditRole:
-            return c.presentation == ui::Presentation::ValueList ? QVariant(m_grid.CellText(index.row(), column))
-                                                                 : m_grid.CellValue(index.row(), column);
+            return c.presentation == ui::Presentation::ValueList
+                       ? QVariant(m_grid.CellText(index.row(), column))
+                       : m_grid.CellValue(index.row(), column);
         case Qt::CheckStateRole:
             if (c.presentation != ui::Presentation::CheckBox) return QVariant();
             return m_grid.CellValue(index.row(), column).toBool() ? Qt::Checked : Qt::Unchecked;
@@ -152,10 +179,16 @@ QVariant GridSplitModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant GridSplitModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole) return QVariant();
-    if (orientation == Qt::Vertical) return section + 1;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return QVariant();
+    if (orientation == Qt::Vertical) return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    // A narrow column shows the start of its caption; the tooltip shows all of it.
     const int column = GridColumn(section);
-    return column < 0 ? QVariant() : QVariant(m_grid.Column(column).caption);
+    if (column < 0) return QVariant();
+    const ui::GridColumn& c = m_grid.Column(column);
+    if (role == Qt::ToolTipRole) return c.caption;
+    constexpr int kMargins = 12;
+    return m_headerMetrics.elidedText(c.caption, Qt::ElideRight,
+                                      std::max(0, GridView::TwipsToPixels(c.width) - kMargins));
 }
 
 Qt::ItemFlags GridSplitModel::flags(const QModelIndex& index) const {
@@ -172,8 +205,10 @@ bool GridSplitModel::setData(const QModelIndex& index, const QVariant& value, in
     const int column = GridColumn(index.column());
     if (column < 0) return false;
     QVariant typed = value;
-    if (role == Qt::CheckStateRole) typed = value.toInt() == Qt::Checked;
-    else if (role != Qt::EditRole) return false;
+    if (role == Qt::CheckStateRole)
+        typed = value.toInt() == Qt::Checked;
+    else if (role != Qt::EditRole)
+        return false;
     if (!m_grid.BeginEdit(index.row(), column)) return false;
     const bool written = m_grid.CommitEdit(typed);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
@@ -203,6 +238,9 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        model->SetHeaderFont(view->horizontalHeader()->font());
+        // Rows are selected whole, so every caption would turn bold and no longer fit.
+        view->horizontalHeader()->setHighlightSections(false);
         // Both always show a horizontal bar, so the last row is fully visible on both sides.
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -211,26 +249,30 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
         view->viewport()->installEventFilter(this);
         connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this, view](const QModelIndex& current) { CurrentChanged(view, current); });
-        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, view] {
-            SyncRows(view, view == m_fixed ? m_scrolling : m_fixed);
-        });
-        connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, [this, model, view](int section, int, int size) {
-            if (m_syncing) return;
-            const int column = model->GridColumn(section);
-            if (column >= 0) m_grid.Column(column).width = PixelsToTwips(size);
-            if (view == m_fixed) m_grid.split0Width = PixelsToTwips(size);
-        });
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, view] { SyncRows(view, view == m_fixed ? m_scrolling : m_fixed); });
+        connect(view->horizontalHeader(), &QHeaderView::sectionResized, this,
+                [this, model, view](int section, int, int size) {
+                    if (m_syncing) return;
+                    const int column = model->GridColumn(section);
+                    if (column >= 0) m_grid.Column(column).width = PixelsToTwips(size);
+                    if (view == m_fixed) m_grid.split0Width = PixelsToTwips(size);
+                });
     }
     m_fixed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrolling->verticalHeader()->hide();
-    connect(m_scrolling->verticalScrollBar(), &QScrollBar::valueChanged, m_fixed->verticalScrollBar(), &QScrollBar::setValue);
-    connect(m_fixed->verticalScrollBar(), &QScrollBar::valueChanged, m_scrolling->verticalScrollBar(), &QScrollBar::setValue);
+    connect(m_scrolling->verticalScrollBar(), &QScrollBar::valueChanged, m_fixed->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(m_fixed->verticalScrollBar(), &QScrollBar::valueChanged, m_scrolling->verticalScrollBar(),
+            &QScrollBar::setValue);
     m_splitter->setStretchFactor(1, 1);
     grid.onReset = [this] { Reset(); };
     Reset();
 }
 
-GridView::~GridView() { m_grid.onReset = nullptr; }
+GridView::~GridView() {
+    m_grid.onReset = nullptr;
+}
 
 void GridView::Reset() {
     m_syncing = true;
@@ -246,7 +288,8 @@ void GridView::ApplyWidths() {
         for (int i = 0; i < model->columnCount(); ++i) {
             const ui::GridColumn& c = m_grid.Column(model->GridColumn(i));
             view->setColumnWidth(i, std::max(16, TwipsToPixels(c.width)));
-            view->horizontalHeader()->setSectionResizeMode(i, c.allowSizing ? QHeaderView::Interactive : QHeaderView::Fixed);
+            view->horizontalHeader()->setSectionResizeMode(
+                i, c.allowSizing ? QHeaderView::Interactive : QHeaderView::Fixed);
         }
     }
     const bool fixedShown = m_fixedModel->columnCount() > 0;
@@ -265,7 +308,8 @@ void GridView::SyncRows(QTableView* from, QTableView* to) {
     for (const QModelIndex& index : from->selectionModel()->selectedRows()) {
         rows.push_back(index.row());
         if (to->model()->columnCount() > 0)
-            selection.select(to->model()->index(index.row(), 0), to->model()->index(index.row(), to->model()->columnCount() - 1));
+            selection.select(to->model()->index(index.row(), 0),
+                             to->model()->index(index.row(), to->model()->columnCount() - 1));
     }
     to->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     m_grid.SelectRows(rows);
@@ -291,9 +335,11 @@ bool GridView::eventFilter(QObject* watched, QEvent* event) {
             m_grid.KeyPress(ascii);
             if (ascii == 0) return true;
         }
-    } else if (event->type() == QEvent::MouseButtonRelease && (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
+    } else if (event->type() == QEvent::MouseButtonRelease &&
+               (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        const int button = mouse->button() == Qt::RightButton ? 2 : (mouse->button() == Qt::LeftButton ? 1 : 4);
+        const int button =
+            mouse->button() == Qt::RightButton ? 2 : (mouse->button() == Qt::LeftButton ? 1 : 4);
         const QPoint global = mouse->globalPosition().toPoint();
         if (button == 2) {
             // A right click also makes the row under the mouse current.
@@ -302,7 +348,8 @@ bool GridView::eventFilter(QObject* watched, QEvent* event) {
             if (index.isValid()) view->setCurrentIndex(index);
         }
         m_grid.MouseUp(button, ShiftState(mouse->modifiers()), global.x(), global.y());
-    } else if (event->type() == QEvent::MouseButtonDblClick && (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
+    } else if (event->type() == QEvent::MouseButtonDblClick &&
+               (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
         m_grid.DoubleClick();
     }
     return QWidget::eventFilter(watched, event);

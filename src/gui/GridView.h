@@ -3,6 +3,7 @@
 #include "platform/ui/GridModel.h"
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QTableView>
 #include <QWidget>
 
@@ -13,7 +14,7 @@ namespace ov::gui {
 // One split of a grid model as a Qt table model. Rows are read only when the
 // view paints them, so a view over 100,000 rows holds no more than it shows.
 class GridSplitModel : public QAbstractTableModel {
-public:
+  public:
     GridSplitModel(ui::GridModel& grid, int split, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -27,17 +28,20 @@ public:
     int GridColumn(int viewColumn) const;
     int ViewColumn(int gridColumn) const;
     void Reset();
+    // Captions wider than their column are cut with "…" for this font.
+    void SetHeaderFont(const QFont& font) { m_headerMetrics = QFontMetrics(font); }
 
-private:
+  private:
     ui::GridModel& m_grid;
     int m_split;
     std::vector<int> m_columns;
+    QFontMetrics m_headerMetrics{QFont()};
 };
 
 // A grid as two table views side by side: split 0 fixed on the left, split 1
 // scrolling; one current row, one selection, scrolled together.
 class GridView : public QWidget {
-public:
+  public:
     explicit GridView(ui::GridModel& grid, QWidget* parent = nullptr);
     ~GridView() override;
 
@@ -50,10 +54,10 @@ public:
     static int TwipsToPixels(int twips) { return twips / 15; }
     static int PixelsToTwips(int pixels) { return pixels * 15; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void ApplyWidths();
     void SyncRows(QTableView* from, QTableView* to);
     void CurrentChanged(QTableView* view, const QModelIndex& index);

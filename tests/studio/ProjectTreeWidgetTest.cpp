@@ -36,7 +36,7 @@ const QChar kSep(0xFF);
 // Records every node event; can take keys, throw, or change the tree while
 // it handles a click, as a real add-in might.
 class RecordingAddin : public COV4Extensibility {
-public:
+  public:
     struct Call {
         QString name, first, key, third;
         int code = 0;  // key code, key ASCII or mouse button
@@ -87,25 +87,28 @@ public:
     }
     void NodeMouseDown(const QString&, const QString&, const QString&, int, int, int, int) override {}
     void NodeMouseMove(const QString&, const QString&, const QString&, int, int, int, int) override {}
-    void NodeMouseUp(const QString& first, const QString& key, const QString& third, int button, int shift, int x,
-                     int y) override {
+    void NodeMouseUp(const QString& first, const QString& key, const QString& third, int button, int shift,
+                     int x, int y) override {
         Record({QStringLiteral("NodeMouseUp"), first, key, third, button, shift, x, y});
     }
-    void NodeKeyDown(const QString& first, const QString& key, const QString& third, int& keyCode, int shift) override {
+    void NodeKeyDown(const QString& first, const QString& key, const QString& third, int& keyCode,
+                     int shift) override {
         Record({QStringLiteral("NodeKeyDown"), first, key, third, keyCode, shift});
         if (throwOnEvents) throw std::runtime_error("key down failed");
         if (keyCode == swallowKeyCode) keyCode = 0;
     }
-    void NodeKeyPress(const QString& first, const QString& key, const QString& third, int& keyAscii) override {
+    void NodeKeyPress(const QString& first, const QString& key, const QString& third,
+                      int& keyAscii) override {
         Record({QStringLiteral("NodeKeyPress"), first, key, third, keyAscii});
         if (keyAscii == swallowAscii) keyAscii = 0;
     }
-    void NodeKeyUp(const QString& first, const QString& key, const QString& third, int& keyCode, int shift) override {
+    void NodeKeyUp(const QString& first, const QString& key, const QString& third, int& keyCode,
+                   int shift) override {
         Record({QStringLiteral("NodeKeyUp"), first, key, third, keyCode, shift});
     }
     void WindowMessage(quint32, quintptr, qintptr) override {}
 
-private:
+  private:
     void Record(Call call) { calls.push_back(std::move(call)); }
 };
 
@@ -128,10 +131,13 @@ const NodeFlags kSorted{false, true, false, false};
 QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
     QStringList out;
     const auto differ = [&out](const QString& what, const QString& expected, const QString& actual) {
-        if (expected != actual) out << QStringLiteral("%1: expected '%2', tree gave '%3'").arg(what, expected, actual);
+        if (expected != actual)
+            out << QStringLiteral("%1: expected '%2', tree gave '%3'").arg(what, expected, actual);
     };
-    differ(QStringLiteral("node count"), QString::number(memory.NodeCount()), QString::number(tree.NodeCount()));
-    differ(QStringLiteral("refused calls"), QString::number(memory.RefusedCalls()), QString::number(tree.RefusedCalls()));
+    differ(QStringLiteral("node count"), QString::number(memory.NodeCount()),
+           QString::number(tree.NodeCount()));
+    differ(QStringLiteral("refused calls"), QString::number(memory.RefusedCalls()),
+           QString::number(tree.RefusedCalls()));
     QStringList top;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) top << tree.KeyOf(tree.topLevelItem(i));
     differ(QStringLiteral("top level"), memory.TopLevel().join(u','), top.join(u','));
@@ -140,7 +146,8 @@ QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
     memory.Walk([&keys](const InMemoryHost::Node& node, int) { keys << node.key; });
     keys << QStringLiteral("no such node");
     for (const QString& key : keys) {
-        differ(key + QStringLiteral(" children"), memory.GetChildKeys(key, 1).join(u','), tree.GetChildKeys(key, 1).join(u','));
+        differ(key + QStringLiteral(" children"), memory.GetChildKeys(key, 1).join(u','),
+               tree.GetChildKeys(key, 1).join(u','));
         for (int relation = 1; relation <= 3; ++relation)
             differ(key + QStringLiteral(" relative %1").arg(relation), memory.GetNodeRelative(key, relation),
                    tree.GetNodeRelative(key, relation));
@@ -152,12 +159,14 @@ QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
             QVariant memoryValue, treeValue;
             const int memoryStatus = memory.GetNodeProperty(key, property, memoryValue);
             const int treeStatus = tree.GetNodeProperty(key, property, treeValue);
-            differ(key + QStringLiteral(" property %1 status").arg(property), QString::number(memoryStatus != 0),
-                   QString::number(treeStatus != 0));
+            differ(key + QStringLiteral(" property %1 status").arg(property),
+                   QString::number(memoryStatus != 0), QString::number(treeStatus != 0));
             if (memoryValue != treeValue)
-                differ(key + QStringLiteral(" property %1").arg(property), memoryValue.toString(), treeValue.toString());
+                differ(key + QStringLiteral(" property %1").arg(property), memoryValue.toString(),
+                       treeValue.toString());
         }
-        if (const InMemoryHost::Node* node = memory.Find(key)) differ(key + QStringLiteral(" image"), node->image, tree.ImageKeyOf(key));
+        if (const InMemoryHost::Node* node = memory.Find(key))
+            differ(key + QStringLiteral(" image"), node->image, tree.ImageKeyOf(key));
     }
     QString mFirst, mKey, mThird, mFourth, tFirst, tKey, tThird, tFourth;
     memory.GetSelectedNode(mFirst, mKey, mThird, mFourth);
@@ -170,20 +179,29 @@ QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
 // Adding, refusing, renaming, re-keying and selecting, as the add-in does.
 void BuildAndEdit(HostStudio& host) {
     host.AddIcon(QStringLiteral("img"), SomePng());
-    host.AddNode(QString(), QStringLiteral("Root"), QStringLiteral("R"), QStringLiteral("0"), QStringLiteral("img"),
-                 NodeFlags{true, false, true, false});
-    host.AddNode(QStringLiteral("R"), QStringLiteral("Beta"), QStringLiteral("B"), QStringLiteral("tb"), QStringLiteral("img"), kPlain);
-    host.AddNode(QStringLiteral("R"), QStringLiteral("Alpha"), QStringLiteral("A"), QStringLiteral("ta"), QString(), kPlain);
+    host.AddNode(QString(), QStringLiteral("Root"), QStringLiteral("R"), QStringLiteral("0"),
+                 QStringLiteral("img"), NodeFlags{true, false, true, false});
+    host.AddNode(QStringLiteral("R"), QStringLiteral("Beta"), QStringLiteral("B"), QStringLiteral("tb"),
+                 QStringLiteral("img"), kPlain);
+    host.AddNode(QStringLiteral("R"), QStringLiteral("Alpha"), QStringLiteral("A"), QStringLiteral("ta"),
+                 QString(), kPlain);
     // Keys compare with letter case: "a" is a node of its own.
-    host.AddNode(QStringLiteral("R"), QStringLiteral("alpha"), QStringLiteral("a"), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("R"), QStringLiteral("Again"), QStringLiteral("B"), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("X"), QStringLiteral("Orphan"), QStringLiteral("O"), QString(), QString(), kPlain);
+    host.AddNode(QStringLiteral("R"), QStringLiteral("alpha"), QStringLiteral("a"), QString(), QString(),
+                 kPlain);
+    host.AddNode(QStringLiteral("R"), QStringLiteral("Again"), QStringLiteral("B"), QString(), QString(),
+                 kPlain);
+    host.AddNode(QStringLiteral("X"), QStringLiteral("Orphan"), QStringLiteral("O"), QString(), QString(),
+                 kPlain);
     host.AddNode(QStringLiteral("R"), QStringLiteral("No key"), QString(), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("B"), QStringLiteral("B1"), QStringLiteral("B1"), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("B"), QStringLiteral("B2"), QStringLiteral("B2"), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("B"), QStringLiteral("B3"), QStringLiteral("B3"), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("B2"), QStringLiteral("Deep"), QStringLiteral("B2") + kSep + QStringLiteral("deep"),
-                 QStringLiteral("td"), QString(), kPlain);
+    host.AddNode(QStringLiteral("B"), QStringLiteral("B1"), QStringLiteral("B1"), QString(), QString(),
+                 kPlain);
+    host.AddNode(QStringLiteral("B"), QStringLiteral("B2"), QStringLiteral("B2"), QString(), QString(),
+                 kPlain);
+    host.AddNode(QStringLiteral("B"), QStringLiteral("B3"), QStringLiteral("B3"), QString(), QString(),
+                 kPlain);
+    host.AddNode(QStringLiteral("B2"), QStringLiteral("Deep"),
+                 QStringLiteral("B2") + kSep + QStringLiteral("deep"), QStringLiteral("td"), QString(),
+                 kPlain);
     host.AddNode(QString(), QStringLiteral("Second"), QStringLiteral("S"), QString(), QString(), kPlain);
     host.SetNodeProperty(QStringLiteral("B"), ov::host::kPropertyItemCount, QStringLiteral("7"));
     host.SetNodeProperty(QStringLiteral("R"), ov::host::kPropertyLoaded, false);
@@ -209,7 +227,7 @@ void RemoveAndSelectAgain(HostStudio& host) {
 class ProjectTreeWidgetTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     // A shown tree: R (expanded) with C1 (tag t1, with a child) and C2.
     struct ShownTree {
         RecordingAddin addin;  // outlives the tree that calls it
@@ -221,10 +239,14 @@ private:
         shown.tree = new ProjectTreeWidget(&shown.window);
         layout->addWidget(shown.tree);
         ProjectTreeWidget& tree = *shown.tree;
-        tree.AddNode(QString(), QStringLiteral("Root"), QStringLiteral("R"), QStringLiteral("0"), QString(), kExpanded);
-        tree.AddNode(QStringLiteral("R"), QStringLiteral("Child 1"), QStringLiteral("C1"), QStringLiteral("t1"), QString(), kPlain);
-        tree.AddNode(QStringLiteral("C1"), QStringLiteral("Grandchild"), QStringLiteral("G"), QString(), QString(), kPlain);
-        tree.AddNode(QStringLiteral("R"), QStringLiteral("Child 2"), QStringLiteral("C2"), QStringLiteral("t2"), QString(), kPlain);
+        tree.AddNode(QString(), QStringLiteral("Root"), QStringLiteral("R"), QStringLiteral("0"), QString(),
+                     kExpanded);
+        tree.AddNode(QStringLiteral("R"), QStringLiteral("Child 1"), QStringLiteral("C1"),
+                     QStringLiteral("t1"), QString(), kPlain);
+        tree.AddNode(QStringLiteral("C1"), QStringLiteral("Grandchild"), QStringLiteral("G"), QString(),
+                     QString(), kPlain);
+        tree.AddNode(QStringLiteral("R"), QStringLiteral("Child 2"), QStringLiteral("C2"),
+                     QStringLiteral("t2"), QString(), kPlain);
         tree.SetAddin(&shown.addin);
         shown.window.resize(320, 400);
         shown.window.show();
@@ -234,7 +256,7 @@ private:
         return tree.visualItemRect(tree.ItemOf(key)).center();
     }
 
-private slots:
+  private slots:
     void answersLikeTheInMemoryStudio() {
         InMemoryHost memory;
         ProjectTreeWidget tree;
@@ -275,15 +297,16 @@ private slots:
         InMemoryHost memory;
         ProjectTreeWidget tree;
         for (HostStudio* host : std::initializer_list<HostStudio*>{&memory, &tree}) {
-            host->AddNode(QString(), QStringLiteral("Items"), QStringLiteral("OPCE0"), QStringLiteral("0"), QString(),
-                          NodeFlags{true, false, true, false});
+            host->AddNode(QString(), QStringLiteral("Items"), QStringLiteral("OPCE0"), QStringLiteral("0"),
+                          QString(), NodeFlags{true, false, true, false});
             ov::host::ProjectTree(*host).BuildBranch(data, QStringLiteral("Name"));
         }
         data.Close();
         QVERIFY(tree.NodeCount() > 30);
         QCOMPARE(Differences(memory, tree), QStringList());
 
-        const QString line1 = QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1");
+        const QString line1 =
+            QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1");
         QCOMPARE(tree.ItemOf(line1)->toolTip(0), QStringLiteral("9 items"));
         QVERIFY(tree.ItemOf(QStringLiteral("OPCE0"))->isExpanded());
     }
@@ -294,8 +317,10 @@ private slots:
         tree.AddNode(QString(), QStringLiteral("Plain"), QStringLiteral("P"), QString(), QString(), kPlain);
         for (const char* name : {"gamma", "Beta", "alpha", "Alpha2", "beta"}) {
             const QString text = QString::fromLatin1(name);
-            tree.AddNode(QStringLiteral("S"), text, QStringLiteral("S.") + text, QString(), QString(), kPlain);
-            tree.AddNode(QStringLiteral("P"), text, QStringLiteral("P.") + text, QString(), QString(), kPlain);
+            tree.AddNode(QStringLiteral("S"), text, QStringLiteral("S.") + text, QString(), QString(),
+                         kPlain);
+            tree.AddNode(QStringLiteral("P"), text, QStringLiteral("P.") + text, QString(), QString(),
+                         kPlain);
         }
         // Alphabetical without regard to case; equal names keep their order.
         QCOMPARE(tree.GetChildKeys(QStringLiteral("S"), 1),
@@ -327,9 +352,12 @@ private slots:
 
         host.AddIcon(QStringLiteral("good"), SomePng());
         host.AddIcon(QStringLiteral("broken"), QByteArray("not a picture"));
-        host.AddNode(QString(), QStringLiteral("With icon"), QStringLiteral("I"), QStringLiteral("tag"), QStringLiteral("good"), kPlain);
-        host.AddNode(QString(), QStringLiteral("Broken icon"), QStringLiteral("J"), QString(), QStringLiteral("broken"), kPlain);
-        host.AddNode(QString(), QStringLiteral("Unknown icon"), QStringLiteral("K"), QString(), QStringLiteral("nothing"), kPlain);
+        host.AddNode(QString(), QStringLiteral("With icon"), QStringLiteral("I"), QStringLiteral("tag"),
+                     QStringLiteral("good"), kPlain);
+        host.AddNode(QString(), QStringLiteral("Broken icon"), QStringLiteral("J"), QString(),
+                     QStringLiteral("broken"), kPlain);
+        host.AddNode(QString(), QStringLiteral("Unknown icon"), QStringLiteral("K"), QString(),
+                     QStringLiteral("nothing"), kPlain);
         QVERIFY(!tree->ItemOf(QStringLiteral("I"))->icon(0).isNull());
         QVERIFY(tree->ItemOf(QStringLiteral("J"))->icon(0).isNull());
         QVERIFY(tree->ItemOf(QStringLiteral("K"))->icon(0).isNull());
@@ -484,8 +512,10 @@ private slots:
         QTest::newRow("backspace") << int(Qt::Key_Backspace) << none << QStringLiteral("\b") << 8 << 8;
         QTest::newRow("umlaut") << int(Qt::Key_Adiaeresis) << none << QStringLiteral("\u00E4") << 0 << 0xE4;
         QTest::newRow("euro sign") << int(Qt::Key_unknown) << none << QStringLiteral("\u20AC") << 0 << 0;
-        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << QStringLiteral("\r") << 13 << 13;
-        QTest::newRow("keypad minus") << int(Qt::Key_Minus) << int(Qt::KeypadModifier) << QStringLiteral("-") << 109 << 45;
+        QTest::newRow("keypad enter")
+            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << QStringLiteral("\r") << 13 << 13;
+        QTest::newRow("keypad minus")
+            << int(Qt::Key_Minus) << int(Qt::KeypadModifier) << QStringLiteral("-") << 109 << 45;
         QTest::newRow("minus") << int(Qt::Key_Minus) << none << QStringLiteral("-") << 189 << 45;
         QTest::newRow("control itself") << int(Qt::Key_Control) << none << QString() << 17 << 0;
     }
@@ -517,9 +547,16 @@ private slots:
         QTest::keyClick(&tree, Qt::Key_Down);
         QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyDown"), 40) >= 0);
         QCOMPARE(tree.currentItem(), alpha);
+        QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 0);
         addin.swallowKeyCode = 0;
         QTest::keyClick(&tree, Qt::Key_Down);
         QCOMPARE(tree.currentItem(), beta);
+        // The node the keys moved to is shown, as if clicked.
+        QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 1);
+        const auto click = std::find_if(addin.calls.begin(), addin.calls.end(), [](const auto& call) {
+            return call.name == QStringLiteral("NodeClick");
+        });
+        QCOMPARE(click->key, QStringLiteral("k2"));
 
         // A letter jumps to the next node with that initial, unless the add-in takes it.
         tree.setCurrentItem(alpha);
@@ -575,9 +612,12 @@ private slots:
         // Expanded on arrival, and expanded to show a selected node deep down:
         // the add-in asked for both and hears of neither.
         tree.AddNode(QString(), QStringLiteral("Open"), QStringLiteral("O"), QString(), QString(), kExpanded);
-        tree.AddNode(QStringLiteral("O"), QStringLiteral("Closed"), QStringLiteral("O1"), QString(), QString(), kPlain);
-        tree.AddNode(QStringLiteral("O1"), QStringLiteral("Deeper"), QStringLiteral("O2"), QString(), QString(), kPlain);
-        tree.AddNode(QStringLiteral("O2"), QStringLiteral("Deepest"), QStringLiteral("O3"), QString(), QString(), kPlain);
+        tree.AddNode(QStringLiteral("O"), QStringLiteral("Closed"), QStringLiteral("O1"), QString(),
+                     QString(), kPlain);
+        tree.AddNode(QStringLiteral("O1"), QStringLiteral("Deeper"), QStringLiteral("O2"), QString(),
+                     QString(), kPlain);
+        tree.AddNode(QStringLiteral("O2"), QStringLiteral("Deepest"), QStringLiteral("O3"), QString(),
+                     QString(), kPlain);
         tree.SelectNode(QStringLiteral("O3"));
         QVERIFY(tree.ItemOf(QStringLiteral("O"))->isExpanded());
         QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("O3")));
@@ -600,8 +640,9 @@ private slots:
         const QStringList all = dialog.VisibleNames();
         QCOMPARE(all.size(), 22);
         QStringList sorted = all;
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+        std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        });
         QCOMPARE(all, sorted);
         QCOMPARE(dialog.SelectedName(), QStringLiteral("Line1.Tank.Level"));
 
@@ -617,7 +658,8 @@ private slots:
 
         VariableSelectionDialog missing(dir.filePath(QStringLiteral("missing.ovs")), QString());
         QVERIFY(missing.VisibleNames().isEmpty());
-        QVERIFY2(missing.StatusText().contains(QStringLiteral("missing.ovs")), qPrintable(missing.StatusText()));
+        QVERIFY2(missing.StatusText().contains(QStringLiteral("missing.ovs")),
+                 qPrintable(missing.StatusText()));
     }
 
     void selectVariableAnswersWithTheChosenName() {
