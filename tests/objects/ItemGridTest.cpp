@@ -261,4 +261,64 @@ TEST_F(ItemGridTest, NamesAreStoredExactlyAsTyped) {
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
 }
 
+TEST_F(ItemGridTest, MoreKeysOfTheItemGrid) {
+    const int access = Grid().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1);
+    auto press = [this](int code, int shift) {
+        Grid().KeyDown(code, shift);
+        return code;  // 0 when the grid consumed the key
+    };
+
+    // Shift+Up at the first row selects it and stays there.
+    Grid().SetCurrentCell(0, access);
+    EXPECT_EQ(press(38, host::keys::kShift), 0);
+    EXPECT_EQ(Grid().CurrentRow(), 0);
+    EXPECT_EQ(Grid().SelectedBookmarks().size(), 1u);
+
+    // Shift+Right and Shift+Left walk the columns in display order while rows are selected.
+    const auto order = [this] {
+        std::vector<int> columns = Grid().DisplayColumns(0);
+        for (int c : Grid().DisplayColumns(1)) columns.push_back(c);
+        return columns;
+    }();
+    Grid().SetCurrentCell(0, order[0]);
+    EXPECT_EQ(press(39, host::keys::kShift), 0);
+    EXPECT_EQ(Grid().CurrentColumn(), order[1]);
+    EXPECT_EQ(press(37, host::keys::kShift), 0);
+    EXPECT_EQ(press(37, host::keys::kShift), 0);
+    EXPECT_EQ(Grid().CurrentColumn(), order[0]) << "the first column stays current";
+    Grid().ClearSelection();
+    EXPECT_EQ(press(39, host::keys::kShift), 39) << "without a selection the key is the grid's own";
+
+    // Ctrl+PageDown and Ctrl+PageUp go to the last and the first record.
+    press(34, host::keys::kCtrl);
+    EXPECT_EQ(Grid().CurrentRow(), 2);
+    press(33, host::keys::kCtrl);
+    EXPECT_EQ(Grid().CurrentRow(), 0);
+
+    // Alt+F6 hands the focus to the project tree; Alt+Left/Right do nothing.
+    EXPECT_EQ(press(host::keys::kF6, host::keys::kAlt), 0);
+    EXPECT_TRUE(harness.Host().TreeHasFocus());
+    EXPECT_EQ(press(37, host::keys::kAlt), 0);
+    EXPECT_EQ(press(39, host::keys::kAlt), 0);
+
+    // Ctrl+V pastes only what Ctrl+C copied; Ctrl+Delete deletes the selection after asking.
+    press(host::keys::kV, host::keys::kCtrl);
+    EXPECT_EQ(Grid().RowCount(), 3) << "nothing copied, nothing pasted";
+    Grid().SelectRows({0});
+    press(host::keys::kC, host::keys::kCtrl);
+    press(host::keys::kV, host::keys::kCtrl);
+    EXPECT_EQ(Grid().RowCount(), 4);
+    Grid().SelectRows({0, 1});
+    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
+    EXPECT_EQ(press(host::keys::kDelete, host::keys::kCtrl), 0);
+    EXPECT_EQ(Grid().RowCount(), 2);
+
+    // F9 edits the current item.
+    ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [](ui::Form& f) { f.PressCancel(); });
+    Grid().SetCurrentCell(0, access);
+    press(host::keys::kF9, 0);
+    ASSERT_FALSE(ui::DefaultFormRunner().Shown().isEmpty());
+    EXPECT_EQ(ui::DefaultFormRunner().Shown().last(), QStringLiteral("FItem"));
+}
+
 }  // namespace
