@@ -36,21 +36,14 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
     writeThru.tag = QStringLiteral("C1517");
     writeThru.tabPage = 1;
     AddField(ui::ControlType::ComboBox, "cmbDefaultMode", "lblDefaultMode", 1523, 1);
-    ui::Control& chooseMode = Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseDefaultMode"));
-    chooseMode.caption = QStringLiteral("…");
-    chooseMode.tabPage = 1;
+    AddEllipsis("cmdChooseDefaultMode", 1);
     AddField(ui::ControlType::TextBox, "txtDefaultVal", "lblDefaultVal", 1524, 1);
     AddField(ui::ControlType::TextBox, "txtOptions", "lblOptions", 1545, 1);
-    ui::Control& optionsButton = Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseOptions"));
-    optionsButton.caption = QStringLiteral("…");
-    optionsButton.tabPage = 1;
+    AddEllipsis("cmdChooseOptions", 1);
 
     AddField(ui::ControlType::ComboBox, "cmbSimulationFunction", "lblSimulationFunction", 1541, 2);
     AddField(ui::ControlType::TextBox, "txtSimulationParameters", "lblSimulationParameters", 1542, 2);
-    ui::Control& chooseParameters =
-        Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseSimulationParameters"));
-    chooseParameters.caption = QStringLiteral("…");
-    chooseParameters.tabPage = 2;
+    AddEllipsis("cmdChooseSimulationParameters", 2);
     ui::Control& redundancy = Add(ui::ControlType::CheckBox, QStringLiteral("chkRedundancy"));
     redundancy.tag = QStringLiteral("C1543");
     redundancy.tabPage = 2;
@@ -64,6 +57,12 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
         Find(QStringLiteral("TxtName"))->enabled = false;
         Find(QStringLiteral("lblName"))->enabled = false;
     }
+}
+
+void FItem::AddEllipsis(const char* name, int page) {
+    ui::Control& button = Add(ui::ControlType::CommandButton, QString::fromUtf8(name));
+    button.caption = QStringLiteral("…");
+    button.tabPage = page;
 }
 
 ui::Control& FItem::AddField(ui::ControlType type, const char* name, const char* label, int labelText,

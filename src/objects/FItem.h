@@ -14,10 +14,10 @@ namespace ov::objects {
 // The item dialog: every field of an item on three pages (common, extended,
 // simulation), with the checks a person expects before OK is taken.
 class FItem : public ui::Form {
-public:
+  public:
     struct Names {
-        QSet<QString> names;      // Name of every item of the device
-        QSet<QString> accesses;   // ItemAccess of every item of the device
+        QSet<QString> names;     // Name of every item of the device
+        QSet<QString> accesses;  // ItemAccess of every item of the device
     };
 
     FItem(const settings::CSimulationFunctions& simulation, bool nameView);
@@ -32,13 +32,14 @@ public:
     static int OptionsValue(const QString& text);  // "&H5" and "5" are both 5
     static QString OptionsText(int value);
 
-protected:
+  protected:
     void OnLoad() override;
     void OnActivate() override;
     void OnEvent(ui::Control& control, ui::FormEvent event) override;
 
-private:
+  private:
     ui::Control& AddField(ui::ControlType type, const char* name, const char* label, int labelText, int page);
+    void AddEllipsis(const char* name, int page);  // a "…" button beside a field
     void Confirm();
 
     const settings::CSimulationFunctions& m_simulation;
