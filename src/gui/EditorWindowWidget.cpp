@@ -97,6 +97,8 @@ void EditorWindowWidget::Refresh() {
     m_language->setCurrentIndex(selector.listIndex);
 
     if (GridView* front = Grid(m_window.FrontGrid())) m_grids->setCurrentWidget(front);
+    // Commands move recordsets without the grids noticing; show where they stand now.
+    for (GridView* view : m_gridViews) view->ShowModelState();
     for (std::size_t i = 0; i < m_panels.size(); ++i) m_panels[i]->setText(m_window.sb().PanelText(static_cast<int>(i) + 1));
     m_statusRow->setVisible(m_window.sb().visible);
     setVisible(m_window.IsVisible());

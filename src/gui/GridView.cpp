@@ -57,6 +57,13 @@ int KeyCode(int qtKey) {
     }
 }
 
+// The current row stands out a little even where it is not selected.
+QColor CurrentRowTint() {
+    QColor tint = QApplication::palette().color(QPalette::Highlight);
+    tint.setAlpha(48);
+    return tint;
+}
+
 // Drop-down lists and ellipsis buttons in cells.
 class CellDelegate : public QStyledItemDelegate {
   public:
@@ -173,6 +180,9 @@ QVariant GridSplitModel::data(const QModelIndex& index, int role) const {
             const QString tip = m_grid.CellTip(index.row(), column);
             return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
+        case Qt::BackgroundRole:
+            if (index.row() != m_grid.CurrentRow()) return QVariant();
+            return QVariant(CurrentRowTint());
         default:
             return QVariant();
     }
@@ -180,7 +190,12 @@ QVariant GridSplitModel::data(const QModelIndex& index, int role) const {
 
 QVariant GridSplitModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return QVariant();
-    if (orientation == Qt::Vertical) return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    if (orientation == Qt::Vertical) {
+        if (role != Qt::DisplayRole) return QVariant();
+        // The record selector marks the row the commands and edits work on.
+        return section == m_grid.CurrentRow() ? QVariant(QStringLiteral("\u25B6 %1").arg(section + 1))
+                                               : QVariant(section + 1);
+    }
     // A narrow column shows the start of its caption; the tooltip shows all of it.
     const int column = GridColumn(section);
     if (column < 0) return QVariant();
@@ -267,11 +282,13 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
             &QScrollBar::setValue);
     m_splitter->setStretchFactor(1, 1);
     grid.onReset = [this] { Reset(); };
+    grid.onCurrentCellChanged = [this] { ShowModelState(); };
     Reset();
 }
 
 GridView::~GridView() {
     m_grid.onReset = nullptr;
+    m_grid.onCurrentCellChanged = nullptr;
 }
 
 void GridView::Reset() {
@@ -280,7 +297,38 @@ void GridView::Reset() {
     m_scrollingModel->Reset();
     ApplyWidths();
     m_syncing = false;
-    if (m_grid.CurrentRow() >= 0) m_scrolling->selectRow(m_grid.CurrentRow());
+    ShowModelState();
+}
+
+void GridView::ShowModelState() {
+    if (m_syncing) return;
+    m_syncing = true;
+    // The selection and the current cell are the model's; the views only show them.
+    std::vector<int> selectedRows;
+    for (const auto bookmark : m_grid.SelectedBookmarks()) {
+        const int row = m_grid.RowOfBookmark(bookmark);
+        if (row >= 0) selectedRows.push_back(row);
+    }
+    const int row = m_grid.CurrentRow();
+    for (auto [view, model] : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+        QItemSelection selection;
+        const int last = model->columnCount() - 1;
+        if (last >= 0)
+            for (int selected : selectedRows) selection.select(model->index(selected, 0), model->index(selected, last));
+        view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        int column = model->ViewColumn(m_grid.CurrentColumn());
+        if (column < 0 && view == m_scrolling) column = 0;
+        const QModelIndex current = row >= 0 && column >= 0 && last >= 0 ? model->index(row, column) : QModelIndex();
+        if (current.isValid()) {
+            view->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+            view->scrollTo(current);
+        } else if (row < 0) {
+            view->selectionModel()->clearCurrentIndex();
+        }
+        view->viewport()->update();
+        view->verticalHeader()->viewport()->update();
+    }
+    m_syncing = false;
 }
 
 void GridView::ApplyWidths() {
@@ -328,7 +376,10 @@ bool GridView::eventFilter(QObject* watched, QEvent* event) {
         int code = KeyCode(key->key());
         if (code != 0) {
             m_grid.KeyDown(code, ShiftState(key->modifiers()));
-            if (code == 0) return true;  // the grid's handler took the key
+            if (code == 0) {  // the grid's handler took the key
+                ShowModelState();
+                return true;
+            }
         }
         if (!key->text().isEmpty()) {
             int ascii = key->text().at(0).unicode();

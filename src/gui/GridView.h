@@ -50,6 +50,8 @@ class GridView : public QWidget {
     QTableView* ScrollingView() const { return m_scrolling; }
     // Takes columns, widths and rows from the model again.
     void Reset();
+    // Shows the model's current cell and selected rows.
+    void ShowModelState();
 
     static int TwipsToPixels(int twips) { return twips / 15; }
     static int PixelsToTwips(int pixels) { return pixels * 15; }

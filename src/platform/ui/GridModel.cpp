@@ -58,11 +58,21 @@ void GridModel::Bind(db::Recordset* recordset) {
 void GridModel::ReBind() {
     m_reader.reset();
     m_editActive = false;
-    const int rows = RowCount();
-    m_currentRow = rows == 0 ? -1 : std::clamp(m_currentRow, 0, rows - 1);
-    if (m_currentRow >= 0 && m_currentColumn < 0) m_currentColumn = 0;
+    if (m_currentColumn < 0 && ColumnCount() > 0) m_currentColumn = 0;
+    if (m_currentColumn >= ColumnCount()) m_currentColumn = ColumnCount() - 1;
     m_selected.clear();
     if (onReset) onReset();
+}
+
+int GridModel::CurrentRow() const {
+    if (!m_recordset || m_recordset->State() != db::ObjectState::Open) return -1;
+    try {
+        if (m_recordset->IsEOF() || m_recordset->IsBOF()) return -1;
+        const int position = m_recordset->AbsolutePosition();
+        return position >= 1 ? position - 1 : -1;
+    } catch (const db::DbError&) {
+        return -1;
+    }
 }
 
 db::Recordset* GridModel::Reader() const {
@@ -112,7 +122,7 @@ QVariant GridModel::CellValue(int row, int column) const {
         const int field = reader->FieldIndex(c.dataField);
         if (field < 0) return QVariant();
         // A pending change of the current row shows as typed.
-        if (row == m_currentRow && m_recordset->GetEditMode() != db::EditMode::None)
+        if (m_recordset->GetEditMode() != db::EditMode::None && row == CurrentRow())
             return m_recordset->Fields(field).Value();
         return reader->Fields(field).Value();
     } catch (const db::DbError&) {
@@ -146,16 +156,13 @@ QString GridModel::CellTip(int row, int column) const {
 }
 
 void GridModel::SetCurrentCell(int row, int column) {
-    const int lastRow = m_currentRow;
+    const int lastRow = CurrentRow();
     const int lastColumn = m_currentColumn;
     const int rows = RowCount();
-    if (rows == 0) {
-        m_currentRow = -1;
-        return;
-    }
+    if (rows == 0) return;
     row = std::clamp(row, 0, rows - 1);
     column = std::clamp(column, 0, std::max(0, ColumnCount() - 1));
-    if (row != lastRow && m_recordset && m_recordset->GetEditMode() != db::EditMode::None) {
+    if (row != lastRow && m_recordset->GetEditMode() != db::EditMode::None) {
         // Leaving a changed row writes it; a refused write is reported and dropped.
         try {
             m_recordset->Update();
@@ -166,12 +173,19 @@ void GridModel::SetCurrentCell(int row, int column) {
         }
         dataChanged = false;
     }
-    m_currentRow = row;
     m_currentColumn = column;
-    if (m_recordset && row != lastRow) {
-        if (const auto bookmark = RowBookmark(row)) m_recordset->SetBookmark(*bookmark);
+    if (row != CurrentRow()) {
+        try {
+            m_recordset->SetAbsolutePosition(row + 1);
+        } catch (const db::DbError& e) {
+            bool handled = false;
+            if (error) error(kErrorWriteFailed, e.Description(), handled);
+        }
     }
-    if ((row != lastRow || column != lastColumn) && rowColChange) rowColChange(lastRow, lastColumn);
+    const int nowRow = CurrentRow();
+    if (nowRow == lastRow && column == lastColumn) return;
+    if (onCurrentCellChanged) onCurrentCellChanged();
+    if (rowColChange) rowColChange(lastRow, lastColumn);
 }
 
 void GridModel::SelectRows(const std::vector<int>& rows) {
@@ -211,7 +225,7 @@ bool GridModel::CommitEdit(const QVariant& typed) {
         }
         value = *listed;
     }
-    const QVariant oldValue = CellValue(m_currentRow, column);
+    const QVariant oldValue = CellValue(CurrentRow(), column);
     bool cancel = false;
     if (beforeColUpdate) beforeColUpdate(column, oldValue, cancel);
     if (pendingValueFilter) {

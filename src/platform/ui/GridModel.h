@@ -81,9 +81,12 @@ class GridModel {
     QString CellText(int row, int column) const;
     QString CellTip(int row, int column) const;
 
-    // The current cell; moving it moves the bound recordset.
-    int CurrentRow() const { return m_currentRow; }
+    // The current row is the position of the bound recordset, never kept
+    // apart from it: whatever moves or re-opens the recordset moves the row.
+    // -1 when the recordset stands on no record.
+    int CurrentRow() const;
     int CurrentColumn() const { return m_currentColumn; }
+    // Moves the recordset to the row; leaving a changed row writes it first.
     void SetCurrentCell(int row, int column);
 
     // Selected rows, by bookmark, in the order they were selected.
@@ -128,8 +131,9 @@ class GridModel {
     void MouseUp(int button, int shift, int x, int y);
     void DoubleClick();
 
-    // Tells the view to read its rows again.
+    // Tells the view to read its rows again, or to show another current cell.
     std::function<void()> onReset;
+    std::function<void()> onCurrentCellChanged;
 
   private:
     db::Recordset* Reader() const;
@@ -138,7 +142,6 @@ class GridModel {
     std::vector<GridColumn> m_columns;
     db::Recordset* m_recordset = nullptr;
     mutable std::unique_ptr<db::Recordset> m_reader;
-    int m_currentRow = -1;
     int m_currentColumn = -1;
     std::vector<db::Recordset::Bookmark> m_selected;
     bool m_editActive = false;

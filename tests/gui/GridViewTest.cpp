@@ -1,0 +1,125 @@
+// The real Qt item grid on a live session: what the person sees highlighted
+// is the record that takes the typing, after the view was built again.
+
+#include "editor/frmtabgridOPC.h"
+#include "gui/GridView.h"
+#include "host/NodeKey.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+#include <memory>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+
+class GridViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TempProject> m_project;
+    std::unique_ptr<test::SessionHarness> m_harness;
+    std::unique_ptr<gui::GridView> m_view;
+    const QString m_device = nk::DeviceKey(1, QStringLiteral("."), false);
+
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*m_harness->Session().Window()); }
+    QTableView* Scrolling() { return m_view->ScrollingView(); }
+    int ViewColumnOf(const QString& caption) {
+        for (int c = 0; c < Scrolling()->model()->columnCount(); ++c)
+            if (Scrolling()->model()->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString() == caption) return c;
+        return -1;
+    }
+    QString StoredComment(int id) {
+        auto c = m_project->Open();
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id), *c);
+        return rs.IsEOF() ? QString() : rs.Fields(0).Value().toString();
+    }
+    int IdShownInRow(int row) {
+        ui::GridModel& grid = Window().tdbI();
+        return grid.CellValue(row, grid.ColumnIndex(QStringLiteral("ID"))).toInt();
+    }
+    // Types into the highlighted cell and confirms with Enter.
+    void TypeIntoCurrentCell(const QString& text) {
+        Scrolling()->setFocus();
+        QTest::keyClicks(Scrolling(), text.left(1));
+        auto* editor = Scrolling()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, text.mid(1));
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits the typed text from the event loop.
+        QTRY_VERIFY(!Scrolling()->findChild<QLineEdit*>() || !Scrolling()->findChild<QLineEdit*>()->isVisible());
+    }
+
+private slots:
+    void init() {
+        m_project = std::make_unique<test::TempProject>();
+        {
+            auto c = m_project->Open();
+            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
+                                      "VALUES (1, 'Plant', 2, '.')"));
+            for (int i = 0; i < 10; ++i)
+                c->Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
+                           {100 + i, QStringLiteral("i%1").arg(i), QStringLiteral("i%1").arg(i)});
+        }
+        m_harness = std::make_unique<test::SessionHarness>();
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        m_harness->Start(m_project->Path());
+        m_harness->Load();
+        m_harness->Session().NodeClick(QString(), m_device, QString());
+        m_view = std::make_unique<gui::GridView>(Window().tdbI());
+        m_view->resize(1000, 400);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    }
+
+    void cleanup() {
+        m_view.reset();
+        m_harness.reset();
+        m_project.reset();
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
+    }
+
+    void typingAfterANewClickGoesToTheHighlightedRow() {
+        const int comment = ViewColumnOf(QStringLiteral("Comment"));
+        QVERIFY(comment >= 0);
+        const QModelIndex sixth = Scrolling()->model()->index(5, comment);
+        Scrolling()->scrollTo(sixth);
+        QTest::mouseClick(Scrolling()->viewport(), Qt::LeftButton, {}, Scrolling()->visualRect(sixth).center());
+        QCOMPARE(Window().tdbI().CurrentRow(), 5);
+        TypeIntoCurrentCell(QStringLiteral("first"));
+        QCOMPARE(StoredComment(105), QStringLiteral("first"));
+
+        // The person clicks the device again: the view is built anew.
+        m_harness->Session().NodeClick(QString(), m_device, QString());
+        const int highlighted = Scrolling()->currentIndex().row();
+        QCOMPARE(highlighted, Window().tdbI().CurrentRow());
+        QVERIFY(Scrolling()->model()->headerData(highlighted, Qt::Vertical).toString().startsWith(QChar(0x25B6)));
+        TypeIntoCurrentCell(QStringLiteral("second"));
+        QCOMPARE(StoredComment(IdShownInRow(highlighted)), QStringLiteral("second"));
+        if (IdShownInRow(highlighted) != 105) QCOMPARE(StoredComment(105), QStringLiteral("first"));
+    }
+
+    void sortingKeepsTheHighlightedItem() {
+        const int comment = ViewColumnOf(QStringLiteral("Comment"));
+        const QModelIndex third = Scrolling()->model()->index(2, comment);
+        QTest::mouseClick(Scrolling()->viewport(), Qt::LeftButton, {}, Scrolling()->visualRect(third).center());
+        Scrolling()->setFocus();
+        QTest::keyClick(Scrolling(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(Window().SortField(), QStringLiteral("Comment"));
+        const int highlighted = Scrolling()->currentIndex().row();
+        QCOMPARE(highlighted, Window().tdbI().CurrentRow());
+        QCOMPARE(IdShownInRow(highlighted), 102);
+        TypeIntoCurrentCell(QStringLiteral("sorted"));
+        QCOMPARE(StoredComment(102), QStringLiteral("sorted"));
+    }
+};
+
+QTEST_MAIN(GridViewTest)
+#include "GridViewTest.moc"
