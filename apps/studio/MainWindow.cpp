@@ -9,6 +9,7 @@
 #include "studio/EditorArea.h"
 #include "studio/ProjectTreeWidget.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -55,6 +56,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     BuildMenus();
     BuildUserLevelBar();
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, &MainWindow::OnApplicationStateChanged);
     m_statusPath = new QLabel(this);
     statusBar()->addWidget(m_statusPath, 1);
     UpdateTitle();
@@ -289,14 +291,14 @@ bool MainWindow::SaveScreenshot(const QString& path) {
     return !picture.isNull() && picture.save(path, "PNG");
 }
 
-bool MainWindow::event(QEvent* event) {
-    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) && m_connect) {
-        const quintptr state =
-            event->type() == QEvent::WindowActivate ? host::messages::kActive : host::messages::kInactive;
-        host::COV4Extensibility* connect = m_connect.get();
-        CallAddin("WindowMessage", [&] { connect->WindowMessage(host::messages::kActivate, state, 0); });
-    }
-    return QMainWindow::event(event);
+void MainWindow::OnApplicationStateChanged(Qt::ApplicationState state) {
+    // Only a change to or from another program counts: the editor's own
+    // message boxes, the help window and the script console take the focus
+    // within the studio and must not make the editor write or re-read.
+    if (!m_connect || (state != Qt::ApplicationActive && state != Qt::ApplicationInactive)) return;
+    const quintptr activation = state == Qt::ApplicationActive ? host::messages::kActive : host::messages::kInactive;
+    host::COV4Extensibility* connect = m_connect.get();
+    CallAddin("WindowMessage", [&] { connect->WindowMessage(host::messages::kActivate, activation, 0); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

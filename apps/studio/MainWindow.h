@@ -64,8 +64,11 @@ public:
     QCheckBox* OverwriteInternalBox() const { return m_overwriteInternal; }
     QString StatusText() const;
 
+    // The studio as a whole became active or inactive (the person came back
+    // from another program or went to one): forwarded as the activation message.
+    void OnApplicationStateChanged(Qt::ApplicationState state);
+
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -15,6 +15,7 @@
 #include "platform/system/SystemTools.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/ModalState.h"
 #include "settings/DefaultInits.h"
 #include "settings/TextTable.h"
 
@@ -439,8 +440,8 @@ void frmtabgridOPC::ShowDeviceNameColumn(bool shown) {
     }
 }
 
-void frmtabgridOPC::ShowItemView() {
-    if (!m_data) return;
+bool frmtabgridOPC::ShowItemView(ViewErrors errors) {
+    if (!m_data) return false;
     const QString kind = nodekey::Kind(m_currentNode);
     const bool groupNode = kind == QStringLiteral("OPCG");
     const ItemViewBuilder::SortCaptions captions{Text(unbound::kDataType), Text(unbound::kSimulationFunction),
@@ -451,8 +452,8 @@ void frmtabgridOPC::ShowItemView() {
     try {
         OpenItemRecordset(view.sql);
     } catch (const db::DbError& e) {
-        ReportError(1307, e.Description());
-        return;
+        if (errors == ViewErrors::Reported) ReportError(1307, e.Description());
+        return false;
     }
     if (view.groupView) {
         ShowDeviceNameColumn(true);
@@ -464,6 +465,7 @@ void frmtabgridOPC::ShowItemView() {
         }
     }
     m_tdbI.Bind(&ItemRecordset());
+    return true;
 }
 
 void frmtabgridOPC::RequeryStructMembers() {
@@ -726,13 +728,37 @@ void frmtabgridOPC::FocusGrid(const QString& gridName) {
 }
 
 void frmtabgridOPC::OnActivate(bool active) {
-    if (!m_gridsBuilt) return;
+    // The editor's own boxes take the focus and give it back: no reason to
+    // write pending edits behind the person's back or to read the view again.
+    if (!m_gridsBuilt || DialogOpen()) return;
     if (active) {
-        ShowItemView();
+        // Back from another program: show what it changed, on the same item.
+        ShowItemViewKeepingCurrent(m_tdbI.CurrentColumn());
     } else {
         CommitGridEdits();
     }
     NotifyView();
+}
+
+bool frmtabgridOPC::DialogOpen() const {
+    return ui::AnyModalOpen();
+}
+
+bool frmtabgridOPC::ShowItemViewKeepingCurrent(int column, ViewErrors errors) {
+    const auto bookmark = m_tdbI.RowBookmark(m_tdbI.CurrentRow());
+    if (!ShowItemView(errors)) return false;
+    if (bookmark) {
+        const int row = m_tdbI.RowOfBookmark(*bookmark);
+        if (row >= 0) m_tdbI.SetCurrentCell(row, column);
+    }
+    return true;
+}
+
+QString frmtabgridOPC::ChooseVariable(const QString& currentText, int flags) {
+    host::HostStudio* host = m_session.Host();
+    if (!host) return QString();
+    ui::ModalScope open;
+    return host->SelectVariable(currentText, flags);
 }
 
 void frmtabgridOPC::OnIndexTextsChanged() {
@@ -876,12 +902,13 @@ void frmtabgridOPC::ItemGridKeyDown(int& keyCode, int shift) {
         if (grid.CurrentColumn() < 0) return;
         const ui::GridColumn& c = grid.Column(grid.CurrentColumn());
         const QString field = c.IsBound() ? c.dataField : c.caption;
-        const auto bookmark = grid.RowBookmark(grid.CurrentRow());
+        const QString previous = m_sortField;
         m_sortField = m_sortField == field ? QString() : field;
-        ShowItemView();
-        if (bookmark) {
-            const int row = grid.RowOfBookmark(*bookmark);
-            if (row >= 0) grid.SetCurrentCell(row, grid.ColumnIndex(field));
+        // A column the database cannot order by (an index text, say) is
+        // refused; the view and the stored sort stay as they were.
+        if (!ShowItemViewKeepingCurrent(grid.CurrentColumn(), ViewErrors::Quiet)) {
+            m_sortField = previous;
+            ui::Beep();
         }
         NotifyView();
     } else if (alt && keyCode == kF6) {

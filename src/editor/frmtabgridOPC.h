@@ -117,7 +117,17 @@ public:
 
     // Views.
     void SwitchGrids(const QString& key);
-    void ShowItemView();  // the item grid's record source for the current node
+    // The item grid's record source for the current node; false when the
+    // statement failed (reported) and the grid was left as it was.
+    enum class ViewErrors { Reported, Quiet };
+    bool ShowItemView(ViewErrors errors = ViewErrors::Reported);
+    // The same, keeping the current item current when it is still shown.
+    bool ShowItemViewKeepingCurrent(int column, ViewErrors errors = ViewErrors::Reported);
+    // One of the editor's own message boxes or dialogs is open: grid and
+    // activation events wait.
+    bool DialogOpen() const;
+    // The studio's variable chooser; empty when cancelled.
+    QString ChooseVariable(const QString& currentText, int flags);
     void MakeMyCaption(const QString& key);
     void CommitGridEdits();
     void FormatUnitGrid();

@@ -187,4 +187,64 @@ TEST_F(GridIntegrityTest, TheOtherGridsKeepRowAndRecordTogether) {
     ExpectOneRecord(members, "a second click on the structure");
 }
 
+// A message box that takes the focus, as a real one does: the studio may
+// deliver activation changes while it is open.
+class FocusTakingBoxes : public ui::MessageBoxHandler {
+  public:
+    std::function<void()> whileOpen;
+    QStringList shown;
+    ui::Answer Show(const ui::MessageRequest& request) override {
+        shown << request.text;
+        if (whileOpen) whileOpen();
+        return ui::AnswersOf(request.buttons).front();
+    }
+};
+
+TEST_F(GridIntegrityTest, ActivationWaitsWhileTheEditorsOwnBoxIsOpen) {
+    // The report program is missing: the editor says so in a box, and while
+    // the box is open the studio goes inactive and active again.
+    FocusTakingBoxes boxes;
+    boxes.whileOpen = [this] {
+        harness.Session().WindowMessage(host::messages::kActivate, host::messages::kInactive, 0);
+        harness.Session().WindowMessage(host::messages::kActivate, host::messages::kActive, 0);
+    };
+    const auto report = [&] {
+        ui::InstallMessageBoxes(&boxes);
+        Window().ComputeAvailability(Window().CurrentNode(), false);
+        Window().ClickTool(QStringLiteral("mnuOptionReport"));
+        ui::InstallMessageBoxes(nullptr);
+    };
+
+    // A unit typed but not yet written (the unit grid writes when the row is left).
+    const QString unitClass = QStringLiteral("OPCU7") + nk::kSeparator + u'P';
+    Click(unitClass);
+    ui::GridModel& units = Window().tdbU();
+    ASSERT_TRUE(units.BeginEdit(2, units.ColumnIndex(QStringLiteral("PhysicalUnitText"))));
+    ASSERT_TRUE(units.CommitEdit(QStringLiteral("typed")));
+    report();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(units.Recordset()->GetEditMode(), db::EditMode::InProgress) << "nothing was written behind the box";
+    auto c = project.Open();
+    db::Recordset stored;
+    stored.Open(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE PhysicalUnitText = 'typed'"), *c);
+    EXPECT_EQ(stored.Fields(0).Value().toInt(), 0);
+    // Switching programs for real commits it.
+    harness.Session().WindowMessage(host::messages::kActivate, host::messages::kInactive, 0);
+    stored.Requery();
+    EXPECT_EQ(stored.Fields(0).Value().toInt(), 1);
+
+    // The item view is not rebuilt behind the box: row and selection stay.
+    Click(device);
+    Items().SetCurrentCell(6, Column(Items(), "Comment"));
+    Items().SelectRows({6, 7});
+    report();
+    EXPECT_EQ(Items().CurrentRow(), 6);
+    EXPECT_EQ(Items().SelectedBookmarks().size(), 2u);
+
+    // Coming back from another program reads the view again, on the same item.
+    harness.Session().WindowMessage(host::messages::kActivate, host::messages::kActive, 0);
+    EXPECT_EQ(ShownId(Items()).toInt(), 106);
+    ExpectOneRecord(Items(), "coming back from another program");
+}
+
 }  // namespace

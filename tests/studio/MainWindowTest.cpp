@@ -220,16 +220,22 @@ private slots:
         AddinLog log;
         MainWindow window;
         window.UseAddinFactory(FakeFactory(log));
-        QEvent beforeProject(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(&window, &beforeProject);
+        emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QVERIFY(window.OpenProject(m_first));
         log.events.clear();
 
-        QEvent activate(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(&window, &activate);
+        // Switching to another program and back is forwarded.
+        emit qApp->applicationStateChanged(Qt::ApplicationActive);
+        emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+        QCOMPARE(log.events, (QStringList{QStringLiteral("WindowMessage 6 1 0"), QStringLiteral("WindowMessage 6 0 0")}));
+
+        // A window of the studio itself taking the focus is not.
+        log.events.clear();
         QEvent deactivate(QEvent::WindowDeactivate);
         QCoreApplication::sendEvent(&window, &deactivate);
-        QCOMPARE(log.events, (QStringList{QStringLiteral("WindowMessage 6 1 0"), QStringLiteral("WindowMessage 6 0 0")}));
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&window, &activate);
+        QVERIFY(log.events.isEmpty());
     }
 
     void badFilesChangeNothing_data() {

@@ -1,5 +1,7 @@
 #include "platform/ui/FormPresenter.h"
 
+#include "platform/ui/ModalState.h"
+
 namespace ov::ui {
 
 namespace {
@@ -46,6 +48,7 @@ FormPresenter& CurrentFormPresenter() { return g_presenter ? *g_presenter : Defa
 void InstallFormPresenter(FormPresenter* presenter) { g_presenter = presenter; }
 
 bool ShowModal(Form& form) {
+    ModalScope open;
     form.Load();
     form.Activate();
     CurrentFormPresenter().ShowModal(form);

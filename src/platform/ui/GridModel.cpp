@@ -1,6 +1,7 @@
 #include "platform/ui/GridModel.h"
 
 #include "platform/db/DbError.h"
+#include "platform/ui/ModalState.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -195,6 +196,7 @@ void GridModel::SelectRows(const std::vector<int>& rows) {
 }
 
 bool GridModel::BeginEdit(int row, int column) {
+    if (AnyModalOpen()) return false;
     if (column < 0 || column >= ColumnCount() || row < 0 || row >= RowCount()) return false;
     const GridColumn& c = Column(column);
     if (c.locked || allLocked) return false;
@@ -252,22 +254,27 @@ void GridModel::CancelEdit() {
 }
 
 void GridModel::ColumnButtonClicked(int column) {
+    if (AnyModalOpen()) return;
     if (buttonClick && column >= 0 && column < ColumnCount() && Column(column).button) buttonClick(column);
 }
 
 void GridModel::KeyDown(int& keyCode, int shift) {
+    if (AnyModalOpen()) return;
     if (keyDown) keyDown(keyCode, shift);
 }
 
 void GridModel::KeyPress(int& keyAscii) {
+    if (AnyModalOpen()) return;
     if (keyPress) keyPress(keyAscii);
 }
 
 void GridModel::MouseUp(int button, int shift, int x, int y) {
+    if (AnyModalOpen()) return;
     if (mouseUp) mouseUp(button, shift, x, y);
 }
 
 void GridModel::DoubleClick() {
+    if (AnyModalOpen()) return;
     if (dblClick) dblClick();
 }
 

@@ -1,5 +1,7 @@
 #include "platform/ui/MessageBox.h"
 
+#include "platform/ui/ModalState.h"
+
 namespace ov::ui {
 
 namespace {
@@ -53,7 +55,10 @@ MessageBoxHandler& CurrentMessageBoxes() { return g_handler ? *g_handler : Defau
 
 void InstallMessageBoxes(MessageBoxHandler* handler) { g_handler = handler; }
 
-Answer ShowMessage(const MessageRequest& request) { return CurrentMessageBoxes().Show(request); }
+Answer ShowMessage(const MessageRequest& request) {
+    ModalScope open;
+    return CurrentMessageBoxes().Show(request);
+}
 
 Answer ShowMessage(const QString& text, const QString& title, Buttons buttons, int defaultButton, Icon icon) {
     return ShowMessage(MessageRequest{text, title, buttons, defaultButton, icon});
