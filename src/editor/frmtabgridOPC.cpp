@@ -14,6 +14,7 @@
 #include "platform/system/IniFile.h"
 #include "platform/system/SystemTools.h"
 #include "platform/ui/Desktop.h"
+#include "platform/ui/EventGuard.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ModalState.h"
 #include "settings/DefaultInits.h"
@@ -105,7 +106,7 @@ void frmtabgridOPC::SetUnitsInstaller(UnitsInstaller installer) {
 
 frmtabgridOPC::frmtabgridOPC(host::Connect& session)
     : m_session(session), m_sbProperties(std::make_unique<StatusBarProperties>(m_sb)) {
-    RegisterObjectFunction(QStringLiteral("ExtrasFunc"), [this](int code) { ExtrasFunc(code); });
+    RegisterObjectFunction(QStringLiteral("ExtrasFunc"), [this](int code) { return ExtrasFunc(code); });
     if (Units()) Units()(*this);
     // The catalogue is ready before any item is shown; this writes the
     // definition file when it has no sections yet.
@@ -186,16 +187,20 @@ void frmtabgridOPC::Load() {
     m_settings = settings::CInit();
     m_settings.LoadDefaultInit(settings::kEditorWindowInits.toString());
     AddUnboundDefaults();
-    m_settings.LoadInits(SettingsFile());
-
-    if (m_data) {
+    // The language the list starts with is the default of the stored project
+    // language; only settings the store has are read from the file.
+    if (m_data)
         m_languages.Init(m_indexTexts.TextsRecordset(), m_data->OpenCommand(QStringLiteral("rscfgLanguages")),
                          sys::SystemTools::Instance().GetRegistry());
+    m_settings.WriteAValueToCInits(QStringLiteral("CurrentLCID"), static_cast<double>(m_languages.CurrentLCID()));
+    m_settings.LoadInits(SettingsFile());
+    if (m_data) {
         int stored = -1;
         if (const auto value = m_settings.ReadAValueFromCInits(QStringLiteral("CurrentLCID")))
             if (const auto lcid = Whole(*value)) stored = *lcid;
         m_languages.InitLanguageComboBox(m_cmbLanguage, stored);
     }
+    ui::SetGuardTexts(Text(310), Text(settings::kTextUnexpectedError));
     m_settings.SetInitToControl(QStringLiteral("sb"), *this);
     m_settings.SetInitToControl(QStringLiteral("Me"), *this);
     m_loaded = true;
@@ -339,6 +344,10 @@ void frmtabgridOPC::BuildGrids() {
     m_tdbI.keyDown = [this](int& keyCode, int shift) { ItemGridKeyDown(keyCode, shift); };
     m_tdbI.dblClick = [this] { RunItemCommand(QStringLiteral("mnuItemEdit")); };
     m_tdbI.fetchCellTips = [this](int row, int, QString& tip) { tip = GroupTip(row); };
+
+    // Without the edit right nothing can be typed into any grid, from the
+    // moment the right is gone.
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->mayEdit = [] { return host::HasEditRight(); };
 
     // A right click on a grid offers the commands of its kind at the mouse.
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) {
@@ -598,8 +607,6 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
         m_lastFromTree = fromTree;
     }
     ApplyAvailability(m_abr, f);
-    // Without the edit right nothing can be typed into any grid.
-    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->allLocked = !f.edit;
 }
 
 bool frmtabgridOPC::IsToolEnabled(const QString& tool) const {
@@ -652,48 +659,56 @@ std::pair<QString, int> frmtabgridOPC::DispatchOf(const QString& tool) {
 }
 
 void frmtabgridOPC::ClickTool(const QString& tool) {
-    if (!m_abr.IsEnabled(tool)) {
-        ui::Beep();
-        return;
-    }
-    if (tool.compare(QStringLiteral("mnuShowEditor"), Qt::CaseInsensitive) == 0) {
-        Show();
-        return;
-    }
-    const auto [function, code] = DispatchOf(tool);
-    // The device menu's item commands (codes 6 to 9) are the items' branch-wide commands.
-    if (function == QStringLiteral("mnuDeviceFunc") && code >= 6 &&
-        RunObjectFunction(QStringLiteral("mnuItemHelperFunc"), code - 6))
-        return;
-    RunObjectFunction(function, code);
+    ui::RunGuarded([&] {
+        if (!m_abr.IsEnabled(tool)) {
+            ui::Beep();
+            return;
+        }
+        if (tool.compare(QStringLiteral("mnuShowEditor"), Qt::CaseInsensitive) == 0) {
+            Show();
+            return;
+        }
+        const auto [function, code] = DispatchOf(tool);
+        if (function.isEmpty()) return;  // headings and separators
+        // The device menu's item commands (codes 6 to 9) are the items' branch-wide commands.
+        const bool done = function == QStringLiteral("mnuDeviceFunc") && code >= 6
+                              ? RunObjectFunction(QStringLiteral("mnuItemHelperFunc"), code - 6)
+                              : RunObjectFunction(function, code);
+        // A command without a function does what a disabled one does.
+        if (!done) ui::Beep();
+    });
 }
 
 bool frmtabgridOPC::RunObjectFunction(const QString& name, int code) {
     const auto it = m_functions.find(name);
     if (it == m_functions.end()) return false;
-    it->second(code);
-    return true;
+    return it->second(code);
 }
 
-void frmtabgridOPC::ExtrasFunc(int code) {
+bool frmtabgridOPC::ExtrasFunc(int code) {
     switch (code) {
         case 0: {  // Statistic
             ui::BusyCursor busy;
             std::array<int, 7> counts{};
             const char* tables[] = {"TpdbDevices", "TpdbGroups",     "TpdbItems",        "TpdbUnitClasses",
                                     "TpdbUnits",   "TpdbStructDefs", "TpdbStructMembers"};
-            for (std::size_t i = 0; i < counts.size(); ++i) {
-                db::Recordset rs;
-                rs.Open(QStringLiteral("SELECT ID FROM ") + QString::fromUtf8(tables[i]),
-                        m_data->Connection());
-                counts[i] = GetRecordCount(rs);
+            try {
+                for (std::size_t i = 0; i < counts.size(); ++i) {
+                    db::Recordset rs;
+                    rs.Open(QStringLiteral("SELECT ID FROM ") + QString::fromUtf8(tables[i]), m_data->Connection());
+                    counts[i] = GetRecordCount(rs);
+                }
+            } catch (const db::DbError& e) {
+                // Another program may hold the database: the counters stay as they were.
+                ReportDbError(e);
+                return true;
             }
             UpdateStatusCounters(QStringLiteral("Statistik"), CounterMode::Set, counts);
-            break;
+            return true;
         }
         case 2:  // Refresh View
             m_session.Reload();
-            break;
+            return true;
         case 7:
         case 8: {  // Report, runtime configuration: programs of their own
             const QString progId = code == 7 ? QStringLiteral("OVProjectReport.Connect")
@@ -706,10 +721,10 @@ void frmtabgridOPC::ExtrasFunc(int code) {
                           : QVariantList{m_session.ProjectArgument(), m_session.ProjectFile()};
             if (!component || !component->Invoke(QStringLiteral("Show"), arguments, &error))
                 ui::ShowMessage(error, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
-            break;
+            return true;
         }
         default:
-            break;
+            return RunObjectFunction(QStringLiteral("ExtrasFunc.Tools"), code);
     }
 }
 
@@ -768,6 +783,10 @@ void frmtabgridOPC::OnIndexTextsChanged() {
 }
 
 void frmtabgridOPC::LanguageSelected() {
+    ui::RunGuarded([this] { ShowLanguage(); });
+}
+
+void frmtabgridOPC::ShowLanguage() {
     m_languages.SelectorChanged(m_cmbLanguage);
     const QString kind = nodekey::Kind(m_currentNode);
     if (kind == QStringLiteral("OPCD") || kind == QStringLiteral("OPCG"))
@@ -937,43 +956,76 @@ void frmtabgridOPC::NumberDialogButton(const QString& field, const std::function
     if (!dialog || rs.IsEOF() || rs.IsBOF()) return;
     int value = rs.Value(field).toInt();
     if (!dialog(value)) return;
-    try {
-        rs.SetValue(field, value);
-    } catch (const db::DbError& e) {
-        DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
-        return;
-    }
-    WriteRowAtOnce(m_tdbI);
-    m_tdbI.ReBind();
+    // The chosen value is an edit of the cell like a typed one: it goes to
+    // every selected row as well.
+    WriteItemValue(m_tdbI.ColumnIndexInSplit(field, 1), value);
 }
 
 void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
-    db::Recordset& rs = ItemRecordset();
     const ui::GridColumn& c = m_tdbI.Column(column);
-    const QString identifying = FieldNameFromSwitchView();
-    QString oldPath;
-    if (rs.GetEditMode() == db::EditMode::InProgress)
-        oldPath = rs.Fields(identifying).OriginalValue().toString();
     if (IsNameField(c.dataField) && value.toString().trimmed().isEmpty()) {
         // An item without a name could never be found again in the tree.
-        rs.CancelUpdate();
+        ItemRecordset().CancelUpdate();
         m_tdbI.dataChanged = false;
         ui::ShowMessage(Text(406), Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
         m_tdbI.ReBind();
         return;
     }
+    WriteItemValue(column, value);
+}
+
+void frmtabgridOPC::SetItemCell(db::Recordset& rs, const ui::GridColumn& column, const QVariant& value) {
+    if (!column.IsBound()) {
+        WriteUnboundItemCell(column.caption, value);
+        return;
+    }
+    rs.SetValue(column.dataField, value);
+    if (column.dataField.compare(QStringLiteral("FieldSize"), Qt::CaseInsensitive) == 0 && value.toInt() != 0) {
+        rs.SetValue(QStringLiteral("WriteThru"), true);
+    } else if (column.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0 && !m_switchView) {
+        // In the item-access view the name is the item access.
+        rs.SetValue(QStringLiteral("Name"), value);
+    }
+}
+
+std::vector<db::Recordset::Bookmark> frmtabgridOPC::OtherSelectedItems(const ui::GridColumn& column) {
+    std::vector<db::Recordset::Bookmark> others;
+    // Names identify an item; they are never copied to other rows.
+    if (IsNameField(column.dataField)) return others;
+    const int row = m_tdbI.CurrentRow();
+    const auto current = m_tdbI.RowBookmark(row);
+    // Parameters go only to items simulated by the same function.
+    const int function = column.IsBound() || column.caption != Text(unbound::kSimulationParameters)
+                             ? -1
+                             : m_tdbI.ColumnIndex(Text(unbound::kSimulationFunction));
+    const QVariant currentFunction = function >= 0 ? m_tdbI.CellValue(row, function) : QVariant();
+    for (const auto bookmark : m_tdbI.SelectedBookmarks()) {
+        if (current && bookmark == *current) continue;
+        if (function >= 0 &&
+            m_tdbI.CellValue(m_tdbI.RowOfBookmark(bookmark), function).toString() != currentFunction.toString())
+            continue;
+        others.push_back(bookmark);
+    }
+    return others;
+}
+
+void frmtabgridOPC::WriteItemValue(int column, const QVariant& value) {
+    if (column < 0) return;
+    db::Recordset& rs = ItemRecordset();
+    const ui::GridColumn& c = m_tdbI.Column(column);
+    const std::vector<db::Recordset::Bookmark> others = OtherSelectedItems(c);
+    if (!others.empty()) {
+        WriteItemValueToRows(c, value, others);
+        return;
+    }
+    const QString identifying = FieldNameFromSwitchView();
+    const QString oldPath = rs.GetEditMode() == db::EditMode::InProgress
+                                ? rs.Fields(identifying).OriginalValue().toString()
+                                : rs.Value(identifying).toString();
     try {
-        if (!c.IsBound()) {
-            WriteUnboundItemCell(c.caption, value);
-        } else if (c.dataField.compare(QStringLiteral("FieldSize"), Qt::CaseInsensitive) == 0 &&
-                   value.toInt() != 0) {
-            rs.SetValue(QStringLiteral("WriteThru"), true);
-        } else if (c.dataField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0 &&
-                   !m_switchView) {
-            // In the item-access view the name is the item access.
-            rs.SetValue(QStringLiteral("Name"), value);
-        }
+        SetItemCell(rs, c, value);
     } catch (const db::DbError& e) {
+        CancelUnboundEdits();
         DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
         return;
     }
@@ -982,27 +1034,63 @@ void frmtabgridOPC::ItemColumnUpdated(int column, const QVariant& value) {
     if (!WriteRowAtOnce(m_tdbI)) return;
     if (oldPath != newPath && m_session.Tree() && host::ProjectTree::MaintainsBranches(m_currentNode))
         m_session.Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_currentNode), oldPath, newPath);
-    if (!m_applyingToSelection) ApplyToSelection(column, value);
+    m_tdbI.Refresh();
 }
 
-void frmtabgridOPC::ApplyToSelection(int column, const QVariant& value) {
-    const ui::GridColumn& c = m_tdbI.Column(column);
-    const auto selected = m_tdbI.SelectedBookmarks();
-    if (selected.empty() || IsNameField(c.dataField)) return;
-    // Every selected row gets the value by the same rules, in one transaction.
+void frmtabgridOPC::WriteItemValueToRows(const ui::GridColumn& column, const QVariant& value,
+                                         const std::vector<db::Recordset::Bookmark>& others) {
+    // The current row and every other selected row take the value by the same
+    // rules, in one transaction: all of them, or none.
     ui::BusyCursor busy;
-    const int row = m_tdbI.CurrentRow(), col = m_tdbI.CurrentColumn();
-    m_applyingToSelection = true;
+    db::Recordset& rs = ItemRecordset();
+    const auto current = m_tdbI.RowBookmark(m_tdbI.CurrentRow());
     db::Connection& connection = m_data->Connection();
-    connection.BeginTrans();
-    for (const auto bookmark : selected) {
-        const int target = m_tdbI.RowOfBookmark(bookmark);
-        if (target < 0 || target == row) continue;
-        if (m_tdbI.BeginEdit(target, column)) m_tdbI.CommitEdit(value);
+    const auto backToCurrent = [&] {
+        if (current) rs.SetBookmark(*current);
+    };
+    try {
+        connection.BeginTrans();
+        try {
+            SetItemCell(rs, column, value);
+            rs.Update();
+            for (const auto bookmark : others) {
+                rs.SetBookmark(bookmark);
+                SetItemCell(rs, column, value);
+                rs.Update();
+            }
+            connection.CommitTrans();
+        } catch (...) {
+            rs.CancelUpdate();
+            CancelUnboundEdits();
+            connection.RollbackTrans();
+            throw;
+        }
+    } catch (const db::DbError& e) {
+        // Not even begun (another program holds the database) or rolled back:
+        // the typed value goes as well, then the grid goes back to its row.
+        rs.CancelUpdate();
+        CancelUnboundEdits();
+        backToCurrent();
+        DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
+        return;
     }
-    connection.CommitTrans();
-    m_applyingToSelection = false;
-    m_tdbI.SetCurrentCell(row, col);
+    m_tdbI.dataChanged = false;
+    backToCurrent();
+    m_tdbI.Refresh();
+}
+
+void frmtabgridOPC::CancelPendingItemEdits() {
+    m_tdbI.CancelEdit();
+    m_tdbI.dataChanged = false;
+    if (m_data) ItemRecordset().CancelUpdate();
+    CancelUnboundEdits();
+}
+
+void frmtabgridOPC::CancelUnboundEdits() {
+    for (db::Recordset* companion : {&m_simulationRows, &m_redundancyRows})
+        if (companion->State() == db::ObjectState::Open) companion->CancelUpdate();
+    // A text record half-written is dropped with the cached text table.
+    m_indexTexts.CloseIdxSystemRecordset();
 }
 
 void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant& value) {
@@ -1019,25 +1107,23 @@ void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant&
             rs.SetValue(QStringLiteral("DataType"), dataType);
             rs.SetValue(QStringLiteral("WriteThru"), true);
         }
-    } else if (caption == Text(unbound::kSimulationFunction) ||
-               caption == Text(unbound::kSimulationParameters)) {
-        const bool function = caption == Text(unbound::kSimulationFunction);
-        const QString text = value.toString();
+    } else if (caption == Text(unbound::kSimulationParameters)) {
+        // Parameters belong to the item's function; an item without one keeps none.
+        if (!m_simulationRows.Seek({id})) return;
+        m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), value.toString());
+        m_simulationRows.Update();
+    } else if (caption == Text(unbound::kSimulationFunction)) {
+        const QString function = value.toString();
         const bool found = m_simulationRows.Seek({id});
-        if (function && text.isEmpty()) {
+        if (function.isEmpty()) {
             if (found) m_simulationRows.Delete();
         } else {
             if (!found) {
                 m_simulationRows.AddNew();
                 m_simulationRows.SetValue(QStringLiteral("ItemID"), id);
             }
-            if (function) {
-                m_simulationRows.SetValue(QStringLiteral("SimulationFunction"), text);
-                m_simulationRows.SetValue(QStringLiteral("SimulationParameters"),
-                                          m_simulation.GetDefaultParameters(text));
-            } else {
-                m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), text);
-            }
+            m_simulationRows.SetValue(QStringLiteral("SimulationFunction"), function);
+            m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), m_simulation.GetDefaultParameters(function));
             m_simulationRows.Update();
         }
     } else if (caption == Text(unbound::kRedundancy)) {
@@ -1063,18 +1149,15 @@ void frmtabgridOPC::WriteUnboundItemCell(const QString& caption, const QVariant&
 void frmtabgridOPC::SimulationParametersButton() {
     db::Recordset& rs = ItemRecordset();
     if (rs.IsEOF() || rs.IsBOF() || m_simulationRows.State() != db::ObjectState::Open) return;
-    if (!m_simulationRows.Seek({rs.Value(QStringLiteral("ID"))})) return;  // no function, nothing to set
+    // Parameters belong to a function: without one there is nothing to set.
+    if (!m_simulationRows.Seek({rs.Value(QStringLiteral("ID"))})) {
+        ui::Beep();
+        return;
+    }
     const QString function = m_simulationRows.Value(QStringLiteral("SimulationFunction")).toString();
     QString parameters = m_simulationRows.Value(QStringLiteral("SimulationParameters")).toString();
     if (!m_simulation.SimulationParameterDialog(function, parameters)) return;
-    try {
-        m_simulationRows.SetValue(QStringLiteral("SimulationParameters"), parameters);
-        m_simulationRows.Update();
-    } catch (const db::DbError& e) {
-        m_simulationRows.CancelUpdate();
-        DataError(m_tdbI, ui::GridModel::kErrorWriteFailed, e.Description());
-    }
-    m_tdbI.ReBind();
+    WriteItemValue(m_tdbI.ColumnIndex(Text(unbound::kSimulationParameters)), parameters);
 }
 
 void frmtabgridOPC::RefreshUnboundSources() {
@@ -1128,6 +1211,11 @@ void frmtabgridOPC::CloseWindow(bool byCloseBox) {
             .Write(m_settings.SectionName(), QStringLiteral("SaveOnExit"), QStringLiteral("False"));
     }
     m_visible = false;
+}
+
+void frmtabgridOPC::ReportDbError(const db::DbError& error) {
+    m_lastError = error.Description();
+    ui::ShowMessage(error.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
 }
 
 void frmtabgridOPC::ReportError(int textId, const QString& description) {

@@ -23,6 +23,9 @@
 namespace ov::host {
 class Connect;
 }
+namespace ov::db {
+class DbError;
+}
 
 namespace ov::editor {
 
@@ -86,12 +89,17 @@ public:
 
     // Commands: each object unit registers its function ("mnuItemFunc", ...);
     // a tool runs the function of its row of the dispatch table with its code.
-    using ObjectFunction = std::function<void(int code)>;
+    // A function gives false for a code it does not carry out; the command
+    // then beeps, as a disabled one does.
+    using ObjectFunction = std::function<bool(int code)>;
     void RegisterObjectFunction(const QString& name, ObjectFunction function);
     // The function and code a tool runs; empty for headings and separators.
     static std::pair<QString, int> DispatchOf(const QString& tool);
     bool RunObjectFunction(const QString& name, int code);
-    void ExtrasFunc(int code);
+    // Statistic, Refresh View, Report and runtime configuration; the other
+    // codes (export, import, options) go to the tools registered as
+    // "ExtrasFunc.Tools".
+    bool ExtrasFunc(int code);
 
     // The surrogate mode and item options dialogs, attached by the item unit:
     // they show the value, and give true with the new one when confirmed.
@@ -130,6 +138,8 @@ public:
     QString ChooseVariable(const QString& currentText, int flags);
     void MakeMyCaption(const QString& key);
     void CommitGridEdits();
+    // Drops a half-made change of the item grid's row and of its companions.
+    void CancelPendingItemEdits();
     void FormatUnitGrid();
     void RequeryStructMembers();
 
@@ -197,7 +207,14 @@ private:
     void ItemColumnUpdated(int column, const QVariant& value);
     void SimulationParametersButton();
     void ItemGridKeyDown(int& keyCode, int shift);
-    void ApplyToSelection(int column, const QVariant& value);
+    // An edited or chosen value of an item cell: written to the current row
+    // and, in one transaction, to every other selected row.
+    void WriteItemValue(int column, const QVariant& value);
+    void WriteItemValueToRows(const ui::GridColumn& column, const QVariant& value,
+                              const std::vector<db::Recordset::Bookmark>& others);
+    void SetItemCell(db::Recordset& rs, const ui::GridColumn& column, const QVariant& value);
+    std::vector<db::Recordset::Bookmark> OtherSelectedItems(const ui::GridColumn& column);
+    void CancelUnboundEdits();
     void RunItemCommand(const QString& tool);
     void MoveToNextColumn(ui::GridModel& grid, int direction);
     QString GroupTip(int row);
@@ -208,6 +225,8 @@ private:
     void DataError(ui::GridModel& grid, int number, const QString& description);
     QVariant FetchMemberUnbound(db::Recordset& row, int column);
     void ReportError(int textId, const QString& description);
+    void ReportDbError(const db::DbError& error);
+    void ShowLanguage();
     db::Recordset& ItemRecordset();
 
     host::Connect& m_session;
@@ -251,7 +270,6 @@ private:
     bool m_subclassed = false;
     bool m_gridsBuilt = false;
     bool m_lastFromTree = false;
-    bool m_applyingToSelection = false;
     std::map<QString, ObjectFunction> m_functions;
     std::vector<std::shared_ptr<void>> m_units;
     host::WindowHandle m_parent = 0;

@@ -507,7 +507,20 @@ void FormDialog::SyncFromModel() {
     for (QButtonGroup* group : std::as_const(m_optionGroups)) group->setExclusive(false);
     for (const Bound& bound : m_bound) Sync(*bound.control, bound.widget);
     for (QButtonGroup* group : std::as_const(m_optionGroups)) group->setExclusive(true);
+    ApplyFocus();
     m_syncing = wasSyncing;
+}
+
+void FormDialog::ApplyFocus() {
+    const ui::Form::FocusRequest& request = m_form.Focus();
+    if (request.serial == m_focusSerial) return;
+    m_focusSerial = request.serial;
+    QWidget* widget = WidgetFor(request.control, request.index);
+    if (!widget) return;
+    widget->setFocus(Qt::OtherFocusReason);
+    if (!request.selectAll) return;
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) line->selectAll();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(widget)) text->selectAll();
 }
 
 void FormDialog::Sync(const Control& control, QWidget* widget) {

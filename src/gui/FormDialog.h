@@ -62,6 +62,8 @@ private:
     const ui::Control* BuddyOf(const ui::Control& label) const;
     QButtonGroup& OptionGroup(const ui::Control& option);
     void Sync(const ui::Control& control, QWidget* widget);
+    // Gives the keyboard focus where the form last asked for it.
+    void ApplyFocus();
 
     // Runs a person's action on the model, shows why when it was refused,
     // then brings the widgets up to date and finishes when the form is hidden.
@@ -78,6 +80,7 @@ private:
     QHash<QString, QButtonGroup*> m_optionGroups;
     bool m_syncing = true;  // widgets are being set from the model, not by the person
     bool m_finished = false;
+    int m_focusSerial = 0;
 };
 
 }  // namespace ov::gui

@@ -211,7 +211,7 @@ Qt::ItemFlags GridSplitModel::flags(const QModelIndex& index) const {
     if (column < 0) return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const ui::GridColumn& c = m_grid.Column(column);
-    if (c.locked || m_grid.allLocked) return flags;
+    if (c.locked || m_grid.AllLocked()) return flags;
     if (c.presentation == ui::Presentation::CheckBox) return flags | Qt::ItemIsUserCheckable;
     return flags | Qt::ItemIsEditable;
 }

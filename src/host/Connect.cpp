@@ -10,6 +10,7 @@
 #include "platform/system/ProjectSettings.h"
 #include "platform/system/Registry.h"
 #include "platform/system/SystemTools.h"
+#include "platform/ui/EventGuard.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
 
@@ -30,15 +31,7 @@ const QString kVendorKey = QStringLiteral("SOFTWARE\\Senmark GmbH");
 // editor carries on.
 template <typename Fn>
 void Shielded(Fn&& fn) {
-    try {
-        fn();
-    } catch (const db::DbError& e) {
-        ui::ShowMessage(e.Description(), settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
-    } catch (const std::exception& e) {
-        ui::ShowMessage(QString::fromLocal8Bit(e.what()), settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
-    } catch (...) {
-        ui::ShowMessage(QStringLiteral("Unexpected error"), settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
-    }
+    ui::RunGuarded(std::forward<Fn>(fn));
 }
 
 // The leading number of a settings value, as the authorization check reads it.
@@ -67,6 +60,7 @@ Connect::Connect() {
     } catch (const sys::RegistryError&) {
     }
     settings::TextTable::Instance().SetLanguage(lcid);
+    ui::SetGuardTexts(settings::Text(310), settings::Text(settings::kTextUnexpectedError));
 }
 
 Connect::~Connect() {
@@ -97,6 +91,7 @@ bool Connect::Initialize(const QString& project, const QString& /*unused*/, Host
         m_host = host;
         try {
             m_projectFile = sys::ResolveProjectFile(project, registry);
+            m_unregisteredName = sys::IsProjectName(project) && sys::RegisteredProjectFolder(project, registry).isEmpty();
         } catch (const sys::RegistryError&) {
             m_projectFile.clear();
         }
@@ -157,14 +152,33 @@ bool Connect::EnsureLoaded() {
         m_host->FocusProjectTree();
         return true;
     } catch (const db::DbError& e) {
-        // The project database cannot be used: stay initialised, without the branch.
+        QString text = settings::Text(1309) + QStringLiteral("\n") + m_projectFile + QStringLiteral("\n") + e.Description();
+        if (m_unregisteredName)
+            text.prepend(settings::Text(settings::kTextProjectNotRegistered)
+                             .replace(QStringLiteral("<pn>"), m_projectArgument.trimmed()) +
+                         QStringLiteral("\n"));
+        AbandonLoad(text);
+    } catch (const std::exception& e) {
+        AbandonLoad(settings::Text(settings::kTextEditorNotLoaded) + QStringLiteral("\n") + QString::fromUtf8(e.what()));
+    } catch (...) {
+        AbandonLoad(settings::Text(settings::kTextEditorNotLoaded));
+    }
+    return false;
+}
+
+void Connect::AbandonLoad(const QString& why) {
+    // Whatever was built goes again: the editor stays initialised, without
+    // its branch, and the next click on its node tries once more.
+    try {
         if (m_host)
             for (const QString& child : m_host->GetChildKeys(nodekey::kRoot, 1)) m_host->RemoveNode(child);
         EndSession(false);
-        ui::ShowMessage(settings::Text(1309) + QStringLiteral("\n") + m_projectFile + QStringLiteral("\n") + e.Description(),
-                        settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
-        return false;
+    } catch (...) {
+        m_window.reset();
+        m_tree.reset();
     }
+    m_state = State::Initialized;
+    ui::ShowMessage(why, settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
 }
 
 void Connect::OpenDatabase() {
@@ -253,9 +267,19 @@ QString Connect::ContextBandFor(const QString& nodeKey) {
     return QString();
 }
 
+void Connect::MakeCurrent(const QString& key) {
+    // The node a command is given on is the one it works on: a right click or
+    // a key on a node the editor does not show yet shows it first, so that a
+    // branch command never takes the items of the node shown before.
+    if (!m_window || m_window->CurrentNode() == key) return;
+    if (m_host) m_host->SelectNode(key);
+    ShowNode(key);
+}
+
 void Connect::NodeMouseUp(const QString&, const QString& key, const QString&, int button, int, int x, int y) {
     Shielded([&] {
         if (button != keys::kRightButton || !IsOurNode(key) || !m_window) return;
+        MakeCurrent(key);
         m_window->ComputeAvailability(key, true);
         m_window->PopupBand(ContextBandFor(key), x, y);
     });
@@ -308,6 +332,7 @@ void Connect::NodeKeyDown(const QString&, const QString& key, const QString&, in
         }
         const QString tool = CommandForKey(key, keyCode, shift);
         if (tool.isEmpty() || !m_window) return;
+        MakeCurrent(key);
         m_window->ComputeAvailability(key, true);
         if (m_window->IsToolEnabled(tool)) m_window->ClickTool(tool);
     });

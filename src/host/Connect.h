@@ -71,12 +71,16 @@ public:
 
 private:
     bool IsOurNode(const QString& key) const;
+    void MakeCurrent(const QString& key);
     void OpenDatabase();
     void EndSession(bool terminating);
+    // A load that failed half-way: undoes what was built and says why.
+    void AbandonLoad(const QString& why);
 
     QString m_projectFile;
     QString m_projectArgument;
     QString m_helpFile;
+    bool m_unregisteredName = false;  // a project name without a registered folder
     HostStudio* m_host = nullptr;
     WindowHandle m_hostWindow = 0;
     WindowHandle m_previousParent = 0;

@@ -100,6 +100,19 @@ void FItem::OnLoad() {
 
 void FItem::OnActivate() {
     Find(QStringLiteral("cmdOK"))->enabled = !Find(QStringLiteral("TxtName"))->text.trimmed().isEmpty();
+    EnableSimulationParameters();
+    FocusName();
+}
+
+void FItem::FocusName() {
+    // The name is what people change most: it has the focus, all of it selected.
+    SetFocus(m_nameView ? QStringLiteral("TxtName") : QStringLiteral("txtItemAccess"), -1, true);
+}
+
+void FItem::EnableSimulationParameters() {
+    // Parameters belong to a function; without one there are none to set.
+    const auto parameters = m_simulation.GetParameters(Find(QStringLiteral("cmbSimulationFunction"))->SelectedData().toString());
+    Find(QStringLiteral("cmdChooseSimulationParameters"))->enabled = parameters && !parameters->empty();
 }
 
 void FItem::OnEvent(ui::Control& control, ui::FormEvent event) {
@@ -122,6 +135,7 @@ void FItem::OnEvent(ui::Control& control, ui::FormEvent event) {
         const QString key = control.SelectedData().toString();
         Find(QStringLiteral("txtSimulationParameters"))->text =
             key.isEmpty() ? QString() : m_simulation.GetDefaultParameters(key);
+        EnableSimulationParameters();
     } else if (name == QStringLiteral("cmdChooseSimulationParameters")) {
         QString text = Find(QStringLiteral("txtSimulationParameters"))->text;
         if (m_simulation.SimulationParameterDialog(
@@ -158,6 +172,7 @@ void FItem::Confirm() {
     }
     ui::ShowMessage(Text(taken == 1 ? 1530 : (taken == 2 ? 1531 : 1532)), Text(1501), ui::Buttons::OK, 0,
                     ui::Icon::Warning);
+    FocusName();
 }
 
 }  // namespace ov::objects

@@ -41,6 +41,8 @@ class FItem : public ui::Form {
     ui::Control& AddField(ui::ControlType type, const char* name, const char* label, int labelText, int page);
     void AddEllipsis(const char* name, int page);  // a "…" button beside a field
     void Confirm();
+    void FocusName();
+    void EnableSimulationParameters();
 
     const settings::CSimulationFunctions& m_simulation;
     bool m_nameView;

@@ -53,9 +53,9 @@ void ForChunks(db::Connection& connection, const QString& sql, const std::vector
 }  // namespace
 
 MItem::MItem(editor::frmtabgridOPC& window) : m_window(window) {
-    window.RegisterObjectFunction(QStringLiteral("mnuItemFunc"), [this](int code) { ItemFunc(code); });
+    window.RegisterObjectFunction(QStringLiteral("mnuItemFunc"), [this](int code) { return ItemFunc(code); });
     window.RegisterObjectFunction(QStringLiteral("mnuItemHelperFunc"),
-                                  [this](int code) { ItemHelperFunc(code); });
+                                  [this](int code) { return ItemHelperFunc(code); });
     window.defaultModeDialog = ShowDefaultModeDialog;
     window.itemOptionsDialog = ShowItemOptionsDialog;
 }
@@ -83,13 +83,20 @@ QString MItem::Prefix() const {
 
 bool MItem::RunInTransaction(const std::function<void()>& work) {
     db::Connection& connection = m_window.Data()->Connection();
-    connection.BeginTrans();
     try {
-        work();
-        connection.CommitTrans();
+        // Another program may hold the database: then not even the start succeeds.
+        connection.BeginTrans();
+        try {
+            work();
+            connection.CommitTrans();
+        } catch (...) {
+            connection.RollbackTrans();
+            throw;
+        }
         return true;
     } catch (const db::DbError& e) {
-        connection.RollbackTrans();
+        // Pending changes of the grid's recordset went with the rollback.
+        m_window.CancelPendingItemEdits();
         ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
         return false;
     }
@@ -188,7 +195,10 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
                 }
             }
             newIds.push_back(target.Value(QStringLiteral("ID")).toInt());
-            if (maintainTree) m_window.Session().Tree()->ItemAdded(deviceKey, target.Value(field).toString());
+            if (maintainTree)
+                connection.AfterCommit([this, deviceKey, path = target.Value(field).toString()] {
+                    if (host::ProjectTree* tree = m_window.Session().Tree()) tree->ItemAdded(deviceKey, path);
+                });
         }
     }
     // Every copy joins group 1 and no other.
@@ -236,7 +246,10 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
     for (int textId : textIds) m_window.IndexTexts().DeleteItemText(textId);
     if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode())) {
         const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
-        for (const QString& path : paths) m_window.Session().Tree()->ItemDeleted(deviceKey, path);
+        connection.AfterCommit([this, deviceKey, paths] {
+            if (host::ProjectTree* tree = m_window.Session().Tree())
+                for (const QString& path : paths) tree->ItemDeleted(deviceKey, path);
+        });
     }
 }
 
@@ -265,46 +278,47 @@ bool MItem::ConfirmDelete(int count) {
            ui::Answer::OK;
 }
 
-void MItem::ItemFunc(int code) {
-    if (!m_window.Data()) return;
+bool MItem::ItemFunc(int code) {
+    if (!m_window.Data()) return false;
     switch (code) {
         case 0:
             NewCommand();
-            break;
+            return true;
         case 1:
             EditCommand();
-            break;
+            return true;
         case 2:
             CopyCommand();
-            break;
+            return true;
         case 3:
             PasteCommand();
-            break;
+            return true;
         case 4:
             DeleteCommand();
-            break;
+            return true;
         default:
-            break;  // items from the server's configurator come with the OPC tools
+            // Items from the server's configurator belong to the OPC tools.
+            return m_window.RunObjectFunction(QStringLiteral("mnuItemFunc.OPC"), code);
     }
 }
 
-void MItem::ItemHelperFunc(int code) {
-    if (!m_window.Data()) return;
+bool MItem::ItemHelperFunc(int code) {
+    if (!m_window.Data()) return false;
     switch (code) {
         case 0:
             RenameBranch();
-            break;
+            return true;
         case 1:
             CopyBranch();
-            break;
+            return true;
         case 2:
             PasteBranch();
-            break;
+            return true;
         case 3:
             DeleteBranch();
-            break;
+            return true;
         default:
-            break;
+            return false;
     }
 }
 
@@ -549,7 +563,7 @@ void MItem::RenameBranch() {
     const std::vector<int> ids = ItemsBelowNode();
     std::vector<std::pair<QString, QString>> moves;
     ui::BusyCursor busy;
-    RunInTransaction([&] {
+    const bool committed = RunInTransaction([&] {
         for (std::size_t start = 0; start < ids.size(); start += kChunk) {
             QStringList list;
             for (std::size_t i = start; i < std::min(ids.size(), start + kChunk); ++i)
@@ -582,6 +596,10 @@ void MItem::RenameBranch() {
     });
     host::Connect& session = m_window.Session();
     const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
+    if (!committed) {
+        AfterItemsChanged();
+        return;
+    }
     if (session.Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
         for (const auto& [from, to] : moves) session.Tree()->ItemPathChanged(deviceKey, from, to);
     // The renamed folder is the one to show now (the device when it went away).

@@ -21,8 +21,8 @@ class MItem {
   public:
     explicit MItem(editor::frmtabgridOPC& window);
 
-    void ItemFunc(int code);        // 0 new, 1 edit, 2 copy, 3 paste, 4 delete
-    void ItemHelperFunc(int code);  // 0 rename branch, 1 copy, 2 paste, 3 delete
+    bool ItemFunc(int code);        // 0 new, 1 edit, 2 copy, 3 paste, 4 delete
+    bool ItemHelperFunc(int code);  // 0 rename branch, 1 copy, 2 paste, 3 delete
 
     // Object operations, also used by other commands.
     int NewItem(const QString& prefix);

@@ -553,6 +553,11 @@ static constexpr TextEntry kEntries[] = {
     {3203, "Elementzerlegung zugunsten der Tag-Anzahl deaktivieren", "disable Element disintegration for the benefit of Tag Count"},
     {3250, "Fehler: Initialisieren des Item-Optionen-Dialogs", "Error: Initializing Item Options Dialog"},
     {3251, "Fehler: Zurückschreiben des Item-Optionen-Dialogs", "Error: Write Back Item Options Dialog"},
+
+    // Texts of this editor's own, beyond the classic table
+    {9001, "Unerwarteter Fehler", "Unexpected error"},
+    {9002, "Das Projekt \"<pn>\" ist nicht registriert: die Registrierung nennt keinen Ordner dafür.", "The project \"<pn>\" is not registered: the registry names no folder for it."},
+    {9003, "Der Editor konnte nicht geladen werden.", "The editor could not be loaded."},
 };
 // clang-format on
 

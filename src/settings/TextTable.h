@@ -45,6 +45,11 @@ private:
     int m_offset = 0;
 };
 
+// Numbers of the texts this editor added to the classic table.
+inline constexpr int kTextUnexpectedError = 9001;
+inline constexpr int kTextProjectNotRegistered = 9002;  // "<pn>": the project name
+inline constexpr int kTextEditorNotLoaded = 9003;
+
 // Shorthand for TextTable::Instance().Text(id).
 QString Text(int id);
 

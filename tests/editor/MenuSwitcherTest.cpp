@@ -112,7 +112,7 @@ TEST_F(MenuSwitcherTest, RightsGateCommandsAndGridEditing) {
     EXPECT_TRUE(Shown("mnuItemDelete"));
     EXPECT_FALSE(Offered("mnuItemDelete"));
     EXPECT_TRUE(Offered("mnuItemEdit"));
-    EXPECT_FALSE(Window().tdbI().allLocked);
+    EXPECT_FALSE(Window().tdbI().AllLocked());
 
     SetLevel(0, true);  // no rights at all
     Switch(plc + Y + QStringLiteral("Line1.Motor1"), false);
@@ -121,7 +121,7 @@ TEST_F(MenuSwitcherTest, RightsGateCommandsAndGridEditing) {
     EXPECT_FALSE(Offered("mnuItemEdit"));
     EXPECT_FALSE(Offered("mnuOptionOption"));
     EXPECT_TRUE(Offered("mnuOptionStatistik"));
-    EXPECT_TRUE(Window().tdbI().allLocked) << "without the edit right no grid can be edited";
+    EXPECT_TRUE(Window().tdbI().AllLocked()) << "without the edit right no grid can be edited";
     EXPECT_FALSE(Window().tdbI().BeginEdit(0, Window().tdbI().ColumnIndex(QStringLiteral("Comment"))));
 }
 

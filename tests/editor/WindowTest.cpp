@@ -195,6 +195,23 @@ TEST_F(WindowTest, SettingsAreSavedWhenTheProjectClosesNotByTheCloseBox) {
     EXPECT_EQ(again.Column(again.ColumnIndexInSplit(QStringLiteral("Comment"), 1)).width, 4321);
 }
 
+TEST_F(WindowTest, TheChosenProjectLanguageComesBackWithTheProject) {
+    auto& w = Window();
+    ASSERT_EQ(w.Languages().CurrentLCID(), 1033) << "the installation's language to start with";
+    const auto german = w.LanguageSelector().list.IndexOfValue(1031);
+    ASSERT_TRUE(german);
+    w.LanguageSelector().listIndex = static_cast<int>(*german);
+    w.LanguageSelected();
+    ASSERT_EQ(w.Languages().CurrentLCID(), 1031);
+    harness.Session().Terminate();
+
+    harness.Restart();
+    harness.Start(project.Path());
+    harness.Load();
+    EXPECT_EQ(Window().Languages().CurrentLCID(), 1031);
+    EXPECT_EQ(Window().LanguageSelector().SelectedData().toInt(), 1031) << "the selector shows it too";
+}
+
 TEST_F(WindowTest, WithoutSaveOnExitOnlyThatIsWritten) {
     Window().Settings().WriteAValueToCInits(QStringLiteral("SaveOnExit"), false);
     Window().tdbI().Column(0).width = 999;

@@ -83,12 +83,27 @@ TEST_F(ConnectTest, ProjectArgumentIsAFileOrARegisteredName) {
     harness.Load();
     EXPECT_TRUE(harness.Session().IsLoaded());
 
-    for (const QString& bad : {QStringLiteral("NotRegistered"), QString()}) {
-        harness.Restart();
-        harness.Start(bad);
-        EXPECT_EQ(harness.Host().NodeCount(), 0) << bad.toStdString();
-        EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << "an unresolved project shows no message";
-    }
+    harness.Restart();
+    harness.Start(QString());
+    EXPECT_EQ(harness.Host().NodeCount(), 0);
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << "no project at all: no nodes, no message";
+
+    // A name nobody registered: the editor's node is there, and opening it
+    // says why the project cannot be found, leaving nothing half-built.
+    harness.Restart();
+    harness.Start(QStringLiteral("NotRegistered"));
+    EXPECT_EQ(harness.Host().NodeCount(), 1);
+    harness.Load();
+    EXPECT_FALSE(harness.Session().IsLoaded());
+    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
+    const QString said = ui::DefaultMessageBoxes().Shown().back().text;
+    EXPECT_TRUE(said.contains(QStringLiteral("NotRegistered"))) << said.toStdString();
+    EXPECT_TRUE(said.startsWith(settings::Text(settings::kTextProjectNotRegistered).left(10))) << said.toStdString();
+    EXPECT_EQ(harness.Host().NodeCount(), 1) << "only the editor's own node";
+    EXPECT_EQ(harness.Session().Window(), nullptr);
+    harness.Load();
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().size(), 2u) << "every try says it again";
 }
 
 TEST_F(ConnectTest, BrokenRegistryLeavesTheAddInWithoutNodes) {
@@ -97,7 +112,7 @@ TEST_F(ConnectTest, BrokenRegistryLeavesTheAddInWithoutNodes) {
     file.write(QByteArray("\x00\x01[[[garbage\n=\n", 16));
     file.close();
     harness.Start(QStringLiteral("Plant"));
-    EXPECT_EQ(harness.Host().NodeCount(), 0);
+    EXPECT_EQ(harness.Host().NodeCount(), 1) << "a registry of garbage registers nothing: the load will say so";
 
     QFile::remove(harness.RegistryFile());
     QDir().mkdir(harness.RegistryFile());  // cannot be read at all

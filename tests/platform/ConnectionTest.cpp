@@ -134,6 +134,37 @@ TEST(Connection, NestedTransactionsRollBackOnlyTheirOwnWork) {
     EXPECT_EQ(ErrorOf([&] { connection->CommitTrans(); }), err::IllegalOperation);
 }
 
+TEST(Connection, ActionsAfterCommitRunOnlyForWorkThatWasKept) {
+    TempProject project;
+    auto connection = project.Open();
+    QStringList ran;
+    const auto note = [&ran](const char* what) { return [&ran, what] { ran << QString::fromUtf8(what); }; };
+
+    connection->AfterCommit(note("no transaction: at once"));
+    EXPECT_EQ(ran, QStringList{QStringLiteral("no transaction: at once")});
+
+    ran.clear();
+    connection->BeginTrans();
+    connection->AfterCommit(note("outer"));
+    connection->BeginTrans();
+    connection->AfterCommit(note("inner kept"));
+    connection->CommitTrans();
+    connection->BeginTrans();
+    connection->AfterCommit(note("inner rolled back"));
+    connection->RollbackTrans();
+    EXPECT_TRUE(ran.isEmpty()) << "nothing runs before the outermost commit";
+    connection->CommitTrans();
+    EXPECT_EQ(ran, (QStringList{QStringLiteral("outer"), QStringLiteral("inner kept")}));
+
+    ran.clear();
+    connection->BeginTrans();
+    connection->AfterCommit(note("dropped"));
+    connection->RollbackTrans();
+    connection->BeginTrans();
+    connection->CommitTrans();
+    EXPECT_TRUE(ran.isEmpty()) << "a rolled back transaction leaves nothing for the next one";
+}
+
 TEST(Connection, UniqueViolationIsItsOwnError) {
     TempProject project;
     auto connection = project.Open();

@@ -34,11 +34,15 @@ TEST_F(ProjectSettingsTest, ResolvesFilePathsAndRegisteredNames) {
     EXPECT_EQ(ResolveProjectFile("Plant1  ", m_registry), InFolder("Plant1.ovs"));
     EXPECT_EQ(ResolveProjectFile("Plant2", m_registry), "/srv/plants/Plant2.ovs");
 
-    EXPECT_EQ(ResolveProjectFile("Unregistered", m_registry), "");
-    EXPECT_EQ(ResolveProjectFile("NoPath", m_registry), "");
+    // A name without a registered folder stands for a file in no folder, which the load then misses.
+    EXPECT_EQ(ResolveProjectFile("Unregistered", m_registry), "/Unregistered.ovs");
+    EXPECT_EQ(ResolveProjectFile("NoPath", m_registry), "/NoPath.ovs");
+    EXPECT_TRUE(RegisteredProjectFolder("NoPath", m_registry).isEmpty());
     EXPECT_EQ(ResolveProjectFile("", m_registry), "");
     EXPECT_EQ(ResolveProjectFile("   ", m_registry), "");
-    EXPECT_EQ(ResolveProjectFile("Plant.ovs.bak", m_registry), "") << "only the extension .ovs makes a file path";
+    EXPECT_EQ(ResolveProjectFile("Plant.ovs.bak", m_registry), "/Plant.ovs.bak.ovs") << "only the extension .ovs makes a file path";
+    EXPECT_FALSE(IsProjectName("C:/x/Plant.OVS  "));
+    EXPECT_TRUE(IsProjectName("Plant1"));
 }
 
 TEST_F(ProjectSettingsTest, AnUnreadableRegistryFailsNamesButNotFilePaths) {

@@ -442,6 +442,9 @@ private slots:
         QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, tree->visualItemRect(root).center());
         QTRY_VERIFY_WITH_TIMEOUT(!entries.isEmpty(), 3000);
         QVERIFY2(entries.join(u'|').contains(QStringLiteral("Editor")), qPrintable(entries.join(u'|')));
+        // The right click made the root the node the editor shows; back to the motors.
+        tree->scrollToItem(motors);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(motors).center());
 
         QTableView* fixed = views[0]->model()->columnCount() == 1 ? views[0] : views[1];
         QTableView* scrolling = fixed == views[0] ? views[1] : views[0];

@@ -178,6 +178,7 @@ int Connection::BeginTrans() {
                                 : QStringLiteral("SAVEPOINT ov_level%1").arg(m_impl->transactionLevel + 1);
         SqliteStatement statement(db, sql);
         statement.Step();
+        m_impl->afterCommit.emplace_back();
         return ++m_impl->transactionLevel;
     });
 }
@@ -191,7 +192,24 @@ void Connection::CommitTrans() {
             db, level == 1 ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ov_level%1").arg(level));
         statement.Step();
         --m_impl->transactionLevel;
+        auto done = std::move(m_impl->afterCommit.back());
+        m_impl->afterCommit.pop_back();
+        if (level > 1) {
+            // Committed into the enclosing transaction, which may still roll back.
+            auto& outer = m_impl->afterCommit.back();
+            outer.insert(outer.end(), std::make_move_iterator(done.begin()), std::make_move_iterator(done.end()));
+            return;
+        }
+        for (const auto& action : done) action();
     });
+}
+
+void Connection::AfterCommit(std::function<void()> action) {
+    if (m_impl->transactionLevel == 0 || m_impl->afterCommit.empty()) {
+        action();
+        return;
+    }
+    m_impl->afterCommit.back().push_back(std::move(action));
 }
 
 void Connection::RollbackTrans() {
@@ -206,6 +224,7 @@ void Connection::RollbackTrans() {
             SqliteStatement(db, QStringLiteral("RELEASE ov_level%1").arg(level)).Step();
         }
         --m_impl->transactionLevel;
+        if (!m_impl->afterCommit.empty()) m_impl->afterCommit.pop_back();
         m_impl->BumpGeneration();
     });
 }

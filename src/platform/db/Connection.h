@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -49,6 +50,10 @@ public:
     void CommitTrans();
     void RollbackTrans();
     int TransactionLevel() const;
+    // Runs the action when the outermost transaction commits, or at once when
+    // none is open; a rollback drops it. What shows the data (the project
+    // tree, the name sets) changes only for rows that were really written.
+    void AfterCommit(std::function<void()> action);
 
     const std::vector<ErrorInfo>& Errors() const;
     void ClearErrors();

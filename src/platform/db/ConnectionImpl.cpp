@@ -15,6 +15,7 @@ void ConnectionImpl::CloseDb() {
     if (!m_db) return;
     if (transactionLevel > 0) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     transactionLevel = 0;
+    afterCommit.clear();
     // Statements still held by recordsets are finalised when those go away.
     sqlite3_close_v2(m_db);
     m_db = nullptr;

@@ -3,6 +3,7 @@
 #include "platform/db/DbError.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -29,6 +30,8 @@ public:
     const std::vector<ErrorInfo>& Errors() const { return m_errors; }
 
     int transactionLevel = 0;
+    // Per open transaction level, what is to happen once the outermost commit succeeded.
+    std::vector<std::vector<std::function<void()>>> afterCommit;
 
 private:
     sqlite3* m_db = nullptr;

@@ -16,17 +16,26 @@ bool IsSeparator(QChar c) { return c == u'/' || c == u'\\'; }
 
 }  // namespace
 
+bool IsProjectName(const QString& projectArgument) {
+    const QString argument = WithoutTrailingBlanks(projectArgument);
+    return !argument.isEmpty() && !argument.endsWith(QStringLiteral(".ovs"), Qt::CaseInsensitive);
+}
+
+QString RegisteredProjectFolder(const QString& projectName, const Registry& registry) {
+    return registry.ReadValue(Hive::LocalMachine, kProjectsKey.toString() + u'\\' + WithoutTrailingBlanks(projectName),
+                              QStringLiteral("Path"), QString());
+}
+
 QString ResolveProjectFile(const QString& projectArgument, const Registry& registry) {
     const QString argument = WithoutTrailingBlanks(projectArgument);
     if (argument.isEmpty()) return QString();
-    if (argument.endsWith(QStringLiteral(".ovs"), Qt::CaseInsensitive)) return argument;
+    if (!IsProjectName(argument)) return argument;
 
-    QString folder = registry.ReadValue(Hive::LocalMachine, kProjectsKey.toString() + u'\\' + argument,
-                                        QStringLiteral("Path"), QString());
-    if (folder.isEmpty()) return QString();
-    // Paths registered on Windows end in "\" now and then; the root folder keeps its "/".
+    QString folder = RegisteredProjectFolder(argument, registry);
+    // Paths registered on Windows end in "\" now and then; the root folder
+    // keeps its "/", and so does a name registered without any folder.
     while (folder.size() > 1 && IsSeparator(folder.back())) folder.chop(1);
-    if (IsSeparator(folder.back())) return u'/' + argument + QStringLiteral(".ovs");
+    if (folder.isEmpty() || IsSeparator(folder.back())) return u'/' + argument + QStringLiteral(".ovs");
     return folder + u'/' + argument + QStringLiteral(".ovs");
 }
 

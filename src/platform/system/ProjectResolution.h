@@ -16,9 +16,15 @@ inline constexpr QStringView kProjectsKey = u"SOFTWARE\\Senmark GmbH\\Orvana\\4.
 // The project file a project argument stands for, the rule the editor has
 // always used: an argument ending in ".ovs" (any case, trailing blanks
 // removed) is the file itself; anything else is the name of a registered
-// project, whose file is <Path>/<name>.ovs. Empty when the argument is empty
-// or the name is not registered. A registry that cannot be read is not an
+// project, whose file is <Path>/<name>.ovs, so a name registered without a
+// folder (or not at all) stands for "/<name>.ovs", which is then missing.
+// Empty when the argument is empty. A registry that cannot be read is not an
 // unknown project: RegistryError goes through to the caller.
 QString ResolveProjectFile(const QString& projectArgument, const Registry& registry);
+
+// Whether an argument names a registered project rather than a file.
+bool IsProjectName(const QString& projectArgument);
+// The folder registered for a project name; empty when there is none.
+QString RegisteredProjectFolder(const QString& projectName, const Registry& registry);
 
 }  // namespace ov::sys

@@ -15,6 +15,8 @@ bool ProjectSettings::Open(const QString& projectArgument, const Registry& regis
     Close();
     const QString projectFile = ResolveProjectFile(projectArgument, registry);
     if (projectFile.isEmpty()) return false;
+    // A name without a registered folder has no project beside which to keep settings.
+    if (IsProjectName(projectArgument) && RegisteredProjectFolder(projectArgument, registry).isEmpty()) return false;
     m_file.emplace(SettingsFileFor(projectFile));
     return true;
 }

@@ -1,5 +1,7 @@
 #include "platform/ui/Form.h"
 
+#include "platform/ui/EventGuard.h"
+
 namespace ov::ui {
 
 Form::Form(const QString& name) : m_name(name) {}
@@ -67,6 +69,18 @@ void Form::Unload() {
     m_shown = false;
 }
 
+void Form::SetFocus(const QString& name, int index, bool selectAll) {
+    const Control& control = Get(name, index);  // a control that does not exist cannot take the focus
+    // A control on another page brings its page to the front.
+    if (control.tabPage >= 0)
+        for (const auto& strip : m_controls)
+            if (strip->Type() == ControlType::TabStrip && strip->visible) {
+                strip->listIndex = control.tabPage;
+                break;
+            }
+    m_focus = FocusRequest{name, index, selectAll, m_focus.serial + 1};
+}
+
 void Form::Hide(bool confirmed) {
     m_confirmed = confirmed;
     m_shown = false;
@@ -86,7 +100,7 @@ void Form::UserSetText(const QString& name, const QString& text, int index) {
     if (control.locked)
         throw FormError(QStringLiteral("The control %1 of %2 is read-only.").arg(control.FullName(), m_name));
     control.text = control.maxLength > 0 ? text.left(control.maxLength) : text;
-    OnEvent(control, FormEvent::Change);
+    Fire(control, FormEvent::Change);
 }
 
 void Form::UserCheck(const QString& name, bool checked, int index) {
@@ -96,13 +110,13 @@ void Form::UserCheck(const QString& name, bool checked, int index) {
         return;
     }
     control.checkState = checked ? 1 : 0;
-    OnEvent(control, FormEvent::Click);
+    Fire(control, FormEvent::Click);
 }
 
 bool Form::UserChoose(const QString& name, const QVariant& textOrData, int index) {
     Control& control = Usable(name, index);
     if (!control.Select(textOrData)) return false;
-    OnEvent(control, control.Type() == ControlType::TabStrip ? FormEvent::TabChanged : FormEvent::Click);
+    Fire(control, control.Type() == ControlType::TabStrip ? FormEvent::TabChanged : FormEvent::Click);
     return true;
 }
 
@@ -118,11 +132,11 @@ void Form::UserClick(const QString& name, int index) {
     } else if (control.Type() == ControlType::CheckBox) {
         control.checkState = control.checkState == 1 ? 0 : 1;
     }
-    OnEvent(control, FormEvent::Click);
+    Fire(control, FormEvent::Click);
 }
 
 void Form::UserDblClick(const QString& name, int index) {
-    OnEvent(Usable(name, index), FormEvent::DblClick);
+    Fire(Usable(name, index), FormEvent::DblClick);
 }
 
 void Form::UserEditCell(const QString& name, int row, int column, const QVariant& value) {
@@ -141,7 +155,7 @@ void Form::UserEditCell(const QString& name, int row, int column, const QVariant
     cells[static_cast<std::size_t>(column)] = value;
     g.currentRow = row;
     g.currentColumn = column;
-    OnEvent(control, FormEvent::CellEdited);
+    Fire(control, FormEvent::CellEdited);
 }
 
 void Form::UserSelectTab(const QString& name, int page) {
@@ -149,7 +163,7 @@ void Form::UserSelectTab(const QString& name, int page) {
     if (page < 0 || static_cast<std::size_t>(page) >= control.list.Size())
         throw FormError(QStringLiteral("The tab strip %1 of %2 has no page %3.").arg(name, m_name).arg(page));
     control.listIndex = page;
-    OnEvent(control, FormEvent::TabChanged);
+    Fire(control, FormEvent::TabChanged);
 }
 
 bool Form::PressFlagged(bool defaultButton) {
@@ -157,11 +171,15 @@ bool Form::PressFlagged(bool defaultButton) {
         if (control->Type() != ControlType::CommandButton) continue;
         if ((defaultButton ? control->isDefault : control->isCancel) && control->enabled &&
             control->visible) {
-            OnEvent(*control, FormEvent::Click);
+            Fire(*control, FormEvent::Click);
             return true;
         }
     }
     return false;
+}
+
+void Form::Fire(Control& control, FormEvent event) {
+    RunGuarded([&] { OnEvent(control, event); });
 }
 
 bool Form::PressDefault() {

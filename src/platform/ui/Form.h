@@ -54,6 +54,17 @@ class Form {
     void Hide(bool confirmed);
     bool Confirmed() const { return m_confirmed; }
 
+    // Where the keyboard focus goes: the control, and whether its text is
+    // selected whole. Each request counts, so the renderer sees a repeated one.
+    struct FocusRequest {
+        QString control;
+        int index = -1;
+        bool selectAll = false;
+        int serial = 0;
+    };
+    void SetFocus(const QString& name, int index = -1, bool selectAll = false);
+    const FocusRequest& Focus() const { return m_focus; }
+
     // What a person does.
     void UserSetText(const QString& name, const QString& text, int index = -1);
     void UserCheck(const QString& name, bool checked, int index = -1);
@@ -75,6 +86,8 @@ class Form {
 
   private:
     Control& Usable(const QString& name, int index);
+    // Runs the form's handler; what fails in it is shown, the dialog stays.
+    void Fire(Control& control, FormEvent event);
     bool PressFlagged(bool defaultButton);
 
     QString m_name;
@@ -82,6 +95,7 @@ class Form {
     bool m_loaded = false;
     bool m_shown = false;
     bool m_confirmed = false;
+    FocusRequest m_focus;
 };
 
 }  // namespace ov::ui

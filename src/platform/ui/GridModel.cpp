@@ -1,6 +1,7 @@
 #include "platform/ui/GridModel.h"
 
 #include "platform/db/DbError.h"
+#include "platform/ui/EventGuard.h"
 #include "platform/ui/ModalState.h"
 
 #include <QLocale>
@@ -62,6 +63,11 @@ void GridModel::ReBind() {
     if (m_currentColumn < 0 && ColumnCount() > 0) m_currentColumn = 0;
     if (m_currentColumn >= ColumnCount()) m_currentColumn = ColumnCount() - 1;
     m_selected.clear();
+    if (onReset) onReset();
+}
+
+void GridModel::Refresh() {
+    m_reader.reset();
     if (onReset) onReset();
 }
 
@@ -157,6 +163,10 @@ QString GridModel::CellTip(int row, int column) const {
 }
 
 void GridModel::SetCurrentCell(int row, int column) {
+    RunGuarded([&] { MoveCurrentCell(row, column); });
+}
+
+void GridModel::MoveCurrentCell(int row, int column) {
     const int lastRow = CurrentRow();
     const int lastColumn = m_currentColumn;
     const int rows = RowCount();
@@ -197,11 +207,17 @@ void GridModel::SelectRows(const std::vector<int>& rows) {
 
 bool GridModel::BeginEdit(int row, int column) {
     if (AnyModalOpen()) return false;
+    bool editing = false;
+    RunGuarded([&] { editing = StartEdit(row, column); });
+    return editing;
+}
+
+bool GridModel::StartEdit(int row, int column) {
     if (column < 0 || column >= ColumnCount() || row < 0 || row >= RowCount()) return false;
     const GridColumn& c = Column(column);
-    if (c.locked || allLocked) return false;
+    if (c.locked || AllLocked()) return false;
     if (c.IsBound() && (!m_recordset || !m_recordset->IsUpdatable())) return false;
-    SetCurrentCell(row, column);
+    MoveCurrentCell(row, column);
     bool cancel = false;
     if (beforeColEdit) beforeColEdit(column, cancel);
     if (cancel) return false;
@@ -210,6 +226,12 @@ bool GridModel::BeginEdit(int row, int column) {
 }
 
 bool GridModel::CommitEdit(const QVariant& typed) {
+    bool written = false;
+    RunGuarded([&] { written = FinishEdit(typed); });
+    return written;
+}
+
+bool GridModel::FinishEdit(const QVariant& typed) {
     if (!m_editActive) return false;
     m_editActive = false;
     const int column = m_currentColumn;
@@ -255,27 +277,28 @@ void GridModel::CancelEdit() {
 
 void GridModel::ColumnButtonClicked(int column) {
     if (AnyModalOpen()) return;
-    if (buttonClick && column >= 0 && column < ColumnCount() && Column(column).button) buttonClick(column);
+    if (buttonClick && column >= 0 && column < ColumnCount() && Column(column).button)
+        RunGuarded([&] { buttonClick(column); });
 }
 
 void GridModel::KeyDown(int& keyCode, int shift) {
     if (AnyModalOpen()) return;
-    if (keyDown) keyDown(keyCode, shift);
+    if (keyDown) RunGuarded([&] { keyDown(keyCode, shift); });
 }
 
 void GridModel::KeyPress(int& keyAscii) {
     if (AnyModalOpen()) return;
-    if (keyPress) keyPress(keyAscii);
+    if (keyPress) RunGuarded([&] { keyPress(keyAscii); });
 }
 
 void GridModel::MouseUp(int button, int shift, int x, int y) {
     if (AnyModalOpen()) return;
-    if (mouseUp) mouseUp(button, shift, x, y);
+    if (mouseUp) RunGuarded([&] { mouseUp(button, shift, x, y); });
 }
 
 void GridModel::DoubleClick() {
     if (AnyModalOpen()) return;
-    if (dblClick) dblClick();
+    if (dblClick) RunGuarded([&] { dblClick(); });
 }
 
 }  // namespace ov::ui

@@ -65,13 +65,18 @@ class GridModel {
     // The visible columns of a split in display order.
     std::vector<int> DisplayColumns(int split) const;
     int split0Width = 2000;  // twips
-    bool allLocked = false;  // no cell can be edited (the user may not edit)
+    // Asked before every edit: false locks every cell (the person may not
+    // edit). Rights can change at any moment, so the answer is never kept.
+    std::function<bool()> mayEdit;
+    bool AllLocked() const { return mayEdit && !mayEdit(); }
     bool visible = true;
     FontSettings font;
 
     // Data.
     void Bind(db::Recordset* recordset);  // null unbinds
     void ReBind();                        // the recordset was re-opened or changed
+    // Rows were written in place: show them again, keeping the selection.
+    void Refresh();
     db::Recordset* Recordset() const { return m_recordset; }
     int RowCount() const;
     std::optional<db::Recordset::Bookmark> RowBookmark(int row) const;
@@ -124,7 +129,8 @@ class GridModel {
     static constexpr int kErrorWriteFailed = 6160;   // the record could not be written
     std::function<void(int number, const QString& description, bool& handled)> error;
 
-    // Events from the view (the Qt grid or a script).
+    // Events from the view (the Qt grid or a script). These, and the editing
+    // and moving above, never throw: a failure is shown in a message box.
     void ColumnButtonClicked(int column);
     void KeyDown(int& keyCode, int shift);
     void KeyPress(int& keyAscii);
@@ -137,6 +143,10 @@ class GridModel {
 
   private:
     db::Recordset* Reader() const;
+    // The unguarded work of SetCurrentCell, BeginEdit and CommitEdit.
+    void MoveCurrentCell(int row, int column);
+    bool StartEdit(int row, int column);
+    bool FinishEdit(const QVariant& typed);
 
     QString m_name;
     std::vector<GridColumn> m_columns;

@@ -1,0 +1,304 @@
+// Commands that fail leave no trace: another program holding the database,
+// a row the database refuses half-way, a sort that cannot run. The person
+// gets a message, the program goes on, and neither the database nor the
+// project tree shows anything that was not written.
+
+#include "editor/frmtabgridOPC.h"
+#include "host/CToolbox.h"
+#include "host/NodeKey.h"
+#include "host/Rights.h"
+#include "model/DataConnection.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/Desktop.h"
+#include "platform/ui/FormPresenter.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+
+namespace {
+
+const QString Y = QString(QChar(0xFF));
+
+class CommandFailureTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        {
+            auto c = project.Open();
+            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
+                                      "VALUES (1, 'Plant', 2, '.')"));
+            int id = 100;
+            for (const char* name : {"A.a1", "A.a2", "A.a3", "B.b1", "B.b2", "top"}) {
+                c->Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
+                           {id, QString::fromUtf8(name), QString::fromUtf8(name)});
+                c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {id});
+                ++id;
+            }
+        }
+        harness.Start(project.Path());
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        harness.Load();
+        ui::DefaultFormRunner().Clear();
+        ui::DefaultMessageBoxes().Clear();
+    }
+    void TearDown() override {
+        if (m_locker) sqlite3_close(m_locker);
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
+        host::Authorization::Current() = {};
+        ui::DefaultFormRunner().Clear();
+    }
+
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    ui::GridModel& Items() { return Window().tdbI(); }
+    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
+    void TreeKey(const QString& key, int code, int shift) { harness.Session().NodeKeyDown(QString(), key, QString(), code, shift); }
+    int Column(const char* field) { return Items().ColumnIndexInSplit(QString::fromUtf8(field), 1); }
+    QString Folder(const char* path) const { return device + Y + QString::fromUtf8(path); }
+    int FolderCount(const QString& key) {
+        QVariant count;
+        if (harness.Host().GetNodeProperty(key, host::kPropertyItemCount, count) != 0) return -1;
+        return count.toInt();
+    }
+    int Count(const QString& sql) {
+        auto c = project.Open();
+        db::Recordset rs;
+        rs.Open(sql, *c);
+        return rs.Fields(0).Value().toInt();
+    }
+    int ItemCount() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")); }
+    QString LastMessage() {
+        const auto& shown = ui::DefaultMessageBoxes().Shown();
+        return shown.empty() ? QString() : shown.back().text;
+    }
+    // Makes the database refuse one statement, as a constraint of the
+    // project would, with its own words.
+    void Refuse(const char* when, const char* condition) {
+        Window().Data()->Connection().Execute(
+            QStringLiteral("CREATE TEMP TRIGGER refuse %1 ON TpdbItems WHEN %2 "
+                           "BEGIN SELECT RAISE(ABORT, 'refused by the project'); END")
+                .arg(QString::fromUtf8(when), QString::fromUtf8(condition)));
+    }
+    // Another program takes the write lock and keeps it.
+    void LockForWriting() {
+        ASSERT_EQ(sqlite3_open(project.Path().toUtf8().constData(), &m_locker), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(m_locker, "BEGIN IMMEDIATE; UPDATE TpdbItems SET Comment = 'held' WHERE ID < 0;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        Window().Data()->Connection().SetBusyTimeout(20);
+    }
+    void Unlock() {
+        sqlite3_exec(m_locker, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(m_locker);
+        m_locker = nullptr;
+    }
+
+    test::SessionHarness harness;
+    test::TempProject project;
+    const QString device = nk::DeviceKey(1, QStringLiteral("."), false);
+    sqlite3* m_locker = nullptr;
+};
+
+TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
+    Click(Folder("A"));
+    ASSERT_EQ(Items().RowCount(), 3);
+    LockForWriting();
+
+    // Delete of selected rows.
+    Items().SelectRows({0, 1});
+    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
+    int key = host::keys::kDelete;
+    Items().KeyDown(key, host::keys::kCtrl);
+    EXPECT_FALSE(LastMessage().isEmpty());
+    EXPECT_EQ(Items().RowCount(), 3);
+
+    // Paste of copied rows.
+    Items().SelectRows({0});
+    key = host::keys::kC;
+    Items().KeyDown(key, host::keys::kCtrl);
+    ui::DefaultMessageBoxes().Clear();
+    key = host::keys::kV;
+    Items().KeyDown(key, host::keys::kCtrl);
+    EXPECT_FALSE(LastMessage().isEmpty());
+    EXPECT_EQ(Items().RowCount(), 3);
+
+    // An edit over several selected rows.
+    ui::DefaultMessageBoxes().Clear();
+    Items().SelectRows({0, 1, 2});
+    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
+    Items().CommitEdit(QStringLiteral("never"));
+    EXPECT_TRUE(LastMessage().startsWith(QStringLiteral("Error: 6160"))) << LastMessage().toStdString();
+
+    // Branch-wide delete from the tree.
+    ui::DefaultMessageBoxes().Clear();
+    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
+    Window().ComputeAvailability(Folder("B"), true);
+    Window().ClickTool(QStringLiteral("mnuDeviceHelperItemsDelete"));
+    EXPECT_FALSE(LastMessage().isEmpty());
+
+    // The statistic only reads: it works under another program's write lock.
+    ui::DefaultMessageBoxes().Clear();
+    Window().ClickTool(QStringLiteral("mnuOptionStatistik"));
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
+    EXPECT_EQ(Window().StatusCounters()[2], 6);
+
+    Unlock();
+    EXPECT_EQ(ItemCount(), 6) << "nothing was deleted or pasted";
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'never'")), 0);
+    EXPECT_EQ(FolderCount(Folder("A")), 3);
+    EXPECT_EQ(FolderCount(Folder("B")), 2);
+    EXPECT_EQ(FolderCount(Folder("Copy of A")), -1);
+
+    // Once the other program let go, the same commands work.
+    Items().SelectRows({0, 1, 2});
+    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
+    EXPECT_TRUE(Items().CommitEdit(QStringLiteral("now")));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'now'")), 3);
+}
+
+TEST_F(CommandFailureTest, AStatisticThatCannotReadSaysSoInsteadOfEndingTheProgram) {
+    Click(device);
+    Window().ComputeAvailability(device, false);
+    Window().ClickTool(QStringLiteral("mnuOptionStatistik"));
+    const auto before = Window().StatusCounters();
+    // Another program of the studio took a table away.
+    project.Open()->Execute(QStringLiteral("DROP TABLE TpdbStructMembers"));
+    Window().ClickTool(QStringLiteral("mnuOptionStatistik"));
+    EXPECT_TRUE(LastMessage().contains(QStringLiteral("TpdbStructMembers"))) << LastMessage().toStdString();
+    EXPECT_EQ(Window().StatusCounters(), before) << "the counters keep their values";
+}
+
+TEST_F(CommandFailureTest, AMultiRowEditIsWrittenToAllRowsOrToNone) {
+    Click(Folder("A"));
+    Refuse("BEFORE UPDATE", "new.Name = 'A.a3' AND new.Comment = 'x'");
+    Items().SelectRows({0, 1, 2});
+    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
+    Items().CommitEdit(QStringLiteral("x"));
+    EXPECT_TRUE(LastMessage().contains(QStringLiteral("refused by the project"))) << LastMessage().toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'x'")), 0)
+        << "the first two rows went back with the third";
+    EXPECT_NE(Items().CellText(0, Column("Comment")), QStringLiteral("x"));
+}
+
+TEST_F(CommandFailureTest, TheTreeShowsOnlyWhatWasCommitted) {
+    // A paste that the database refuses half-way adds no folder.
+    ASSERT_EQ(FolderCount(Folder("A")), 3);
+    TreeKey(Folder("A"), host::keys::kC, host::keys::kCtrl);
+    Refuse("BEFORE INSERT", "new.Name LIKE '%a3'");
+    ui::DefaultMessageBoxes().Clear();
+    TreeKey(device, host::keys::kV, host::keys::kCtrl);
+    EXPECT_FALSE(LastMessage().isEmpty());
+    EXPECT_EQ(ItemCount(), 6);
+    EXPECT_EQ(FolderCount(Folder("Copy of A")), -1);
+    EXPECT_EQ(FolderCount(Folder("A")), 3);
+    Window().Data()->Connection().Execute(QStringLiteral("DROP TRIGGER refuse"));
+
+    // A branch delete that fails on its last item keeps every folder.
+    Refuse("BEFORE DELETE", "old.Name = 'B.b2'");
+    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
+    TreeKey(Folder("B"), host::keys::kDelete, host::keys::kCtrl);
+    EXPECT_EQ(ItemCount(), 6);
+    EXPECT_EQ(FolderCount(Folder("B")), 2);
+    Window().Data()->Connection().Execute(QStringLiteral("DROP TRIGGER refuse"));
+
+    // A folder rename that fails leaves the folder as it was.
+    Refuse("BEFORE UPDATE", "new.Name = 'C.a2'");
+    Click(Folder("A"));
+    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
+        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("C"));
+        f.PressDefault();
+    });
+    Window().ComputeAvailability(Folder("A"), true);
+    Window().ClickTool(QStringLiteral("mnuDeviceHelperItemRename"));
+    ASSERT_EQ(ui::DefaultFormRunner().Shown().size(), 1);
+    EXPECT_EQ(FolderCount(Folder("C")), -1);
+    EXPECT_EQ(FolderCount(Folder("A")), 3);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name LIKE 'C.%'")), 0);
+}
+
+TEST_F(CommandFailureTest, ASortTheDatabaseCannotRunIsRefused) {
+    Click(Folder("A"));
+    const int beeps = ui::DefaultDesktop().Beeps();
+    Items().SetCurrentCell(1, Items().ColumnIndex(settings::Text(147)));  // the item index text
+    int key = host::keys::kO;
+    Items().KeyDown(key, host::keys::kCtrl);
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+    EXPECT_TRUE(Window().SortField().isEmpty()) << "the stored sort stays as it was";
+    EXPECT_EQ(Items().CurrentRow(), 1);
+    // Every later view still opens.
+    Click(Folder("B"));
+    EXPECT_EQ(Items().RowCount(), 2);
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
+}
+
+TEST_F(CommandFailureTest, ValuesFromTheCellDialogsGoToEverySelectedRow) {
+    Click(Folder("A"));
+    Items().SelectRows({0, 1, 2});
+    Items().SetCurrentCell(0, Column("DefaultMode"));
+    ui::DefaultFormRunner().Once(QStringLiteral("FDefaultMode"), [](ui::Form& f) {
+        f.UserCheck(QStringLiteral("chkDefaultMode"), true, 1);
+        f.PressDefault();
+    });
+    Items().ColumnButtonClicked(Column("DefaultMode"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DefaultMode = 2")), 3);
+    EXPECT_EQ(Items().SelectedBookmarks().size(), 3u) << "the selection stays for the next edit";
+
+    ui::DefaultFormRunner().Once(QStringLiteral("FItemOptions"), [](ui::Form& f) {
+        f.UserCheck(QStringLiteral("chkItemOptions"), true, 2);
+        f.PressDefault();
+    });
+    Items().SetCurrentCell(1, Column("Options"));
+    Items().ColumnButtonClicked(Column("Options"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Options = 4")), 3);
+
+    // Simulation parameters belong to a function: they reach the selected
+    // items simulated by the same one, and no other.
+    const int function = Items().ColumnIndex(settings::Text(142));
+    const int parameters = Items().ColumnIndex(settings::Text(143));
+    ASSERT_GE(function, 0);
+    const QString sine = Window().SimulationFunctions().GetFunctions().at(1).first;
+    Items().SelectRows({});
+    for (int row : {0, 1}) {
+        ASSERT_TRUE(Items().BeginEdit(row, function));
+        ASSERT_TRUE(Items().CommitEdit(Window().tdbI().Column(function).values.DisplayText(sine)));
+    }
+    Items().SelectRows({0, 1, 2});
+    Items().SetCurrentCell(0, parameters);
+    ui::DefaultFormRunner().Once(QStringLiteral("FSimulationParameters"), [](ui::Form& f) {
+        f.UserEditCell(QStringLiteral("tdbParameters"), 0, 1, QStringLiteral("42"));
+        f.PressDefault();
+    });
+    Items().ColumnButtonClicked(parameters);
+    EXPECT_TRUE(Items().CellText(0, parameters).startsWith(QStringLiteral("42")));
+    EXPECT_EQ(Items().CellText(1, parameters), Items().CellText(0, parameters));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbSimulation")), 2) << "the third item gets no simulation";
+
+    // An item without a function has no parameters to set: no dialog, a beep.
+    const int beeps = ui::DefaultDesktop().Beeps();
+    const qsizetype dialogs = ui::DefaultFormRunner().Shown().size();
+    Items().SetCurrentCell(2, parameters);
+    Items().ColumnButtonClicked(parameters);
+    EXPECT_EQ(ui::DefaultFormRunner().Shown().size(), dialogs);
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+}
+
+TEST_F(CommandFailureTest, RightsAreAskedAtEveryEdit) {
+    Click(Folder("A"));
+    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
+    Items().CancelEdit();
+    // The level drops while the grid is shown: no new availability was computed.
+    qint16 level = 2;
+    bool overwrite = true;
+    host::CToolbox().SetExternalAuthorizationLevel(level, overwrite);
+    EXPECT_TRUE(Items().AllLocked());
+    EXPECT_FALSE(Items().BeginEdit(0, Column("Comment")));
+    level = 5;
+    host::CToolbox().SetExternalAuthorizationLevel(level, overwrite);
+    EXPECT_TRUE(Items().BeginEdit(0, Column("Comment")));
+}
+
+}  // namespace
