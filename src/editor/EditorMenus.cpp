@@ -120,4 +120,20 @@ const char* ContextBandOfGrid(const char* gridName) {
     return "";
 }
 
+void BuildFunctionToolbar(ui::CommandBar& bar) {
+    if (bar.FindBand(QStringLiteral("tbrfunc"))) return;
+    ui::Band& band = bar.AddBand(QStringLiteral("tbrfunc"));
+    // The buttons' captions are fixed, the same in every language.
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Devices", "Devices"}, {"Groups", "Groups"}, {"GroupWizzard", "Gruppenzuordnung"}};
+    for (const auto& [name, caption] : buttons) {
+        ui::Tool tool;
+        tool.name = QString::fromUtf8(name);
+        tool.caption = QString::fromUtf8(caption);
+        // Devices and Groups have no action of their own: shown, never enabled.
+        tool.enabled = tool.name == QStringLiteral("GroupWizzard");
+        band.tools.push_back(tool);
+    }
+}
+
 }  // namespace ov::editor

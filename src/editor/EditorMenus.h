@@ -11,6 +11,10 @@ namespace ov::editor {
 // user-interface language.
 void BuildEditorMenus(ui::CommandBar& bar);
 
+// The function tool bar "tbrfunc" below the menu: the buttons "Devices",
+// "Groups" and "GroupWizzard"; only the group wizard has an action.
+void BuildFunctionToolbar(ui::CommandBar& bar);
+
 // The context menu band of each grid.
 const char* ContextBandOfGrid(const char* gridName);
 

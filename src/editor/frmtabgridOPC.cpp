@@ -180,6 +180,7 @@ void frmtabgridOPC::Load() {
     UpdateStatusCounters(QString(), CounterMode::Reset, none);
     m_caption = Text(310) + m_session.ProjectFile();
     if (m_abr.Bands().empty()) BuildEditorMenus(m_abr);
+    BuildFunctionToolbar(m_tbrfunc);
     // The alias function is on exactly while item accesses need not be unique.
     m_switchView = m_data && !m_data->Connection().HasIndex(QStringLiteral("TpdbItems"),
                                                             QStringLiteral("UniqueItemAccess"));
@@ -676,6 +677,31 @@ void frmtabgridOPC::ClickTool(const QString& tool) {
                               : RunObjectFunction(function, code);
         // A command without a function does what a disabled one does.
         if (!done) ui::Beep();
+    });
+}
+
+void frmtabgridOPC::FunctionToolClick(const QString& tool) {
+    ui::RunGuarded([&] {
+        if (tool.compare(QStringLiteral("GroupWizzard"), Qt::CaseInsensitive) != 0 || !m_gridsBuilt) {
+            ui::Beep();
+            return;
+        }
+        // The selected items, in the order they were selected.
+        std::vector<int> ids;
+        if (host::HasEditRight()) {
+            const int idColumn = m_tdbI.ColumnIndex(QStringLiteral("ID"));
+            for (const auto bookmark : m_tdbI.SelectedBookmarks())
+                if (const QVariant id = m_tdbI.CellValue(m_tdbI.RowOfBookmark(bookmark), idColumn); !id.isNull())
+                    ids.push_back(id.toInt());
+        }
+        if (ids.empty() || !groupWizard) {
+            ui::Beep();
+            return;
+        }
+        if (groupWizard(ids)) {
+            ShowItemView();
+            NotifyView();
+        }
     });
 }
 

@@ -101,6 +101,13 @@ public:
     // "ExtrasFunc.Tools".
     bool ExtrasFunc(int code);
 
+    // The group wizard, attached by the tools: takes the IDs of the selected
+    // items and gives true when it changed connections.
+    std::function<bool(const std::vector<int>& itemIds)> groupWizard;
+    // A button of the function tool bar was pressed.
+    void FunctionToolClick(const QString& tool);
+    ui::CommandBar& tbrfunc() { return m_tbrfunc; }
+
     // The surrogate mode and item options dialogs, attached by the item unit:
     // they show the value, and give true with the new one when confirmed.
     std::function<bool(int& mode)> defaultModeDialog;
@@ -248,6 +255,7 @@ private:
     GridProperties m_tdbUProperties{m_tdbU, true};
     FontProperties m_fontProperties{font};
     ui::CommandBar m_abr;
+    ui::CommandBar m_tbrfunc;
     ui::StatusBar m_sb;
     std::unique_ptr<settings::PropertyObject> m_sbProperties;
     ui::Control m_cmbLanguage{ui::ControlType::ComboBox, QStringLiteral("cmbLanguage")};

@@ -9,6 +9,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QStackedWidget>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace ov::gui {
@@ -42,6 +43,20 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     m_language->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     barLayout->addWidget(m_language);
     layout->addWidget(bar);
+
+    // The function tool bar below the menu.
+    m_functions = new QToolBar(this);
+    m_functions->setObjectName(QStringLiteral("tbrfunc"));
+    m_functions->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    if (const ui::Band* band = m_window.tbrfunc().FindBand(QStringLiteral("tbrfunc"))) {
+        for (const ui::Tool& tool : band->tools) {
+            QAction* action = m_functions->addAction(tool.caption);
+            action->setObjectName(tool.name);
+            const QString name = tool.name;
+            connect(action, &QAction::triggered, this, [this, name] { m_window.FunctionToolClick(name); });
+        }
+    }
+    layout->addWidget(m_functions);
 
     m_menus = std::make_unique<MenuBarRenderer>(m_window.abr(), *m_menuBar);
     // While a menu is open its tools show their shortcut keys.
@@ -89,6 +104,11 @@ GridView* EditorWindowWidget::Grid(const QString& name) const {
 void EditorWindowWidget::Refresh() {
     m_caption->setText(m_window.Caption());
     m_menus->Refresh();
+    for (QAction* action : m_functions->actions())
+        if (const ui::Tool* tool = m_window.tbrfunc().FindTool(action->objectName())) {
+            action->setEnabled(tool->enabled);
+            action->setVisible(tool->visible);
+        }
 
     const ui::Control& selector = m_window.LanguageSelector();
     const QSignalBlocker block(m_language);

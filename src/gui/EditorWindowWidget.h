@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QMenuBar;
 class QStackedWidget;
+class QToolBar;
 
 namespace ov::gui {
 
@@ -33,6 +34,7 @@ private:
     editor::frmtabgridOPC& m_window;
     QLabel* m_caption = nullptr;
     QMenuBar* m_menuBar = nullptr;
+    QToolBar* m_functions = nullptr;
     std::unique_ptr<MenuBarRenderer> m_menus;
     QComboBox* m_language = nullptr;
     QStackedWidget* m_grids = nullptr;

@@ -281,6 +281,16 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
     connect(m_fixed->verticalScrollBar(), &QScrollBar::valueChanged, m_scrolling->verticalScrollBar(),
             &QScrollBar::setValue);
     m_splitter->setStretchFactor(1, 1);
+    // Split 0 may shrink to nothing; split 1 always keeps a sliver of 60 twips.
+    m_splitter->setCollapsible(0, true);
+    m_splitter->setCollapsible(1, false);
+    m_scrolling->setMinimumWidth(TwipsToPixels(kMinScrollingTwips));
+    m_fixed->setMinimumWidth(0);
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
+        if (m_syncing || !m_fixed->isVisible()) return;
+        const int fixedPixels = m_splitter->sizes().value(0) - m_fixed->verticalHeader()->width() - 4;
+        m_grid.split0Width = PixelsToTwips(std::max(0, fixedPixels));
+    });
     grid.onReset = [this] { Reset(); };
     grid.onCurrentCellChanged = [this] { ShowModelState(); };
     Reset();

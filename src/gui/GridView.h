@@ -53,6 +53,7 @@ class GridView : public QWidget {
     // Shows the model's current cell and selected rows.
     void ShowModelState();
 
+    static constexpr int kMinScrollingTwips = 60;
     static int TwipsToPixels(int twips) { return twips / 15; }
     static int PixelsToTwips(int pixels) { return pixels * 15; }
 

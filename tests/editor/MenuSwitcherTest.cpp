@@ -214,6 +214,39 @@ TEST_F(MenuSwitcherTest, DispatchRunsExtrasAndBeepsForDisabledTools) {
     EXPECT_EQ(seen[1].toString(), QStringLiteral("OVPdb"));
 }
 
+TEST_F(MenuSwitcherTest, EnabledCommandsWithoutAFunctionBeepInsteadOfDoingNothing) {
+    auto& w = Window();
+    int beeps = ui::DefaultDesktop().Beeps();
+    // A function that does not carry out the code it was given.
+    w.RegisterObjectFunction(QStringLiteral("mnuGroupFunc"), [](int) { return false; });
+    w.ComputeAvailability(nk::kGroups, false);
+    ASSERT_TRUE(w.IsToolEnabled(QStringLiteral("mnuGroupNew")));
+    w.ClickTool(QStringLiteral("mnuGroupNew"));
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), ++beeps);
+
+    // The function tool bar: Devices and Groups have no action and are shown
+    // disabled; the group wizard needs selected items and its tool.
+    EXPECT_FALSE(w.tbrfunc().IsEnabled(QStringLiteral("Devices")));
+    EXPECT_FALSE(w.tbrfunc().IsEnabled(QStringLiteral("Groups")));
+    EXPECT_TRUE(w.tbrfunc().IsEnabled(QStringLiteral("GroupWizzard")));
+    EXPECT_EQ(w.tbrfunc().FindTool(QStringLiteral("GroupWizzard"))->caption, QStringLiteral("Gruppenzuordnung"));
+    w.FunctionToolClick(QStringLiteral("GroupWizzard"));
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), ++beeps) << "no rows selected";
+
+    harness.Session().NodeClick(QString(), plc + Y + QStringLiteral("Line1.Motor1"), QString());
+    w.tdbI().SelectRows({2, 0});
+    std::vector<int> handed;
+    w.groupWizard = [&handed](const std::vector<int>& ids) {
+        handed = ids;
+        return false;
+    };
+    w.FunctionToolClick(QStringLiteral("GroupWizzard"));
+    ASSERT_EQ(handed.size(), 2u);
+    const int idColumn = w.tdbI().ColumnIndex(QStringLiteral("ID"));
+    EXPECT_EQ(handed[0], w.tdbI().CellValue(2, idColumn).toInt()) << "in the order they were selected";
+    EXPECT_EQ(handed[1], w.tdbI().CellValue(0, idColumn).toInt());
+}
+
 TEST_F(MenuSwitcherTest, RefreshViewReloadsTheEditor) {
     auto* before = &Window();
     const int nodes = harness.Host().NodeCount();

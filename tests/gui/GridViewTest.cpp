@@ -11,6 +11,8 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QSplitter>
 #include <QTableView>
 #include <QTest>
 
@@ -118,6 +120,31 @@ private slots:
         QCOMPARE(IdShownInRow(highlighted), 102);
         TypeIntoCurrentCell(QStringLiteral("sorted"));
         QCOMPARE(StoredComment(102), QStringLiteral("sorted"));
+    }
+
+    void theSplitterKeepsBothSplitsWithinTheGrid() {
+        auto* splitter = m_view->findChild<QSplitter*>();
+        QVERIFY(splitter);
+        QSplitterHandle* handle = splitter->handle(1);
+        const auto drag = [&](int toX) {
+            // The handle follows the mouse by its position on the screen.
+            const QPoint start = handle->rect().center();
+            QTest::mousePress(handle, Qt::LeftButton, {}, start);
+            const QPoint target = splitter->mapToGlobal(QPoint(toX, start.y()));
+            QMouseEvent move(QEvent::MouseMove, QPointF(handle->mapFromGlobal(target)), QPointF(target),
+                             Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(handle, &move);
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->mapFromGlobal(target));
+        };
+        // Past the right edge: the scrolling split keeps its sliver.
+        const int before = Window().tdbI().split0Width;
+        drag(splitter->width() + 200);
+        QVERIFY(splitter->sizes().value(1) >= gui::GridView::TwipsToPixels(gui::GridView::kMinScrollingTwips));
+        QVERIFY(Window().tdbI().split0Width > before);
+        // Past the left edge: the fixed split goes down to nothing.
+        drag(-200);
+        QCOMPARE(splitter->sizes().value(0), 0);
+        QCOMPARE(Window().tdbI().split0Width, 0);
     }
 };
 

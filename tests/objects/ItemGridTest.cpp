@@ -185,9 +185,17 @@ TEST_F(ItemGridTest, TheItemDialogShowsAndWritesEveryField) {
 
 TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUse) {
     ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [](ui::Form& f) {
+        // The identifying name has the focus, selected whole, from the start
+        // and again after a refused name.
+        EXPECT_EQ(f.Focus().control, QStringLiteral("txtItemAccess"));
+        EXPECT_TRUE(f.Focus().selectAll);
+        const int firstFocus = f.Focus().serial;
+        f.UserSelectTab(QStringLiteral("tabItem"), 2);
         f.UserSetText(QStringLiteral("txtItemAccess"), QStringLiteral("Line1.Motor1.Current"));
         f.PressDefault();
         EXPECT_TRUE(f.IsShown()) << "a taken item access keeps the dialog open";
+        EXPECT_GT(f.Focus().serial, firstFocus) << "the refused name takes the focus again";
+        EXPECT_EQ(f.Get(QStringLiteral("tabItem")).listIndex, 0) << "on its page";
         f.UserSetText(QStringLiteral("txtItemAccess"), QString());
         EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled) << "no OK without a name";
         f.PressCancel();
