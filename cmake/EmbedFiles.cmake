@@ -1,6 +1,8 @@
 # Writes a C++ source that holds the given files as byte arrays, reachable
-# through `std::span<const EmbeddedFile> <function>()` in namespace ov.
-function(ov_embed_files output function)
+# through `std::span<const EmbeddedFile> <function>()` in namespace ov. With a
+# base folder each file is named by its path below it without the extension
+# ("en/editor" for base/en/editor.md), else by its bare name ("icoOPCUnit").
+function(ov_embed_named output function base)
     set(body "")
     set(entries "")
     set(index 0)
@@ -9,7 +11,12 @@ function(ov_embed_files output function)
         string(LENGTH "${hex}" hex_length)
         math(EXPR size "${hex_length} / 2")
         string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-        get_filename_component(name "${file}" NAME_WE)
+        if(base)
+            file(RELATIVE_PATH relative "${base}" "${file}")
+            string(REGEX REPLACE "\\.[^./]*$" "" name "${relative}")
+        else()
+            get_filename_component(name "${file}" NAME_WE)
+        endif()
         string(APPEND body "const unsigned char k${index}[] = {${bytes}};\n")
         string(APPEND entries "    {\"${name}\", k${index}, ${size}},\n")
         math(EXPR index "${index} + 1")
@@ -27,4 +34,12 @@ ${entries}};
 std::span<const EmbeddedFile> ${function}() { return kFiles; }
 }  // namespace ov
 " @ONLY)
+endfunction()
+
+function(ov_embed_files output function)
+    ov_embed_named("${output}" "${function}" "" ${ARGN})
+endfunction()
+
+function(ov_embed_tree output function base)
+    ov_embed_named("${output}" "${function}" "${base}" ${ARGN})
 endfunction()

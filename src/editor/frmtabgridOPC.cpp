@@ -13,11 +13,13 @@
 #include "platform/system/Components.h"
 #include "platform/system/IniFile.h"
 #include "platform/system/SystemTools.h"
+#include "platform/host/HelpViewer.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/EventGuard.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ModalState.h"
 #include "settings/DefaultInits.h"
+#include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 
 #include <QFileInfo>
@@ -345,6 +347,11 @@ void frmtabgridOPC::BuildGrids() {
     m_tdbI.keyDown = [this](int& keyCode, int shift) { ItemGridKeyDown(keyCode, shift); };
     m_tdbI.dblClick = [this] { RunItemCommand(QStringLiteral("mnuItemEdit")); };
     m_tdbI.fetchCellTips = [this](int row, int, QString& tip) { tip = GroupTip(row); };
+
+    m_tdbI.helpContextId = settings::help::kItemGrid;
+    m_tdbS.helpContextId = settings::help::kStructures;
+    m_tdbG.helpContextId = settings::help::kGroups;
+    m_tdbU.helpContextId = settings::help::kUnits;
 
     // Without the edit right nothing can be typed into any grid, from the
     // moment the right is gone.
@@ -761,6 +768,17 @@ bool frmtabgridOPC::PopupBand(const QString& band, int x, int y) {
     m_abr.ShowShortcuts(false);
     if (chosen) ClickTool(*chosen);
     return true;
+}
+
+void frmtabgridOPC::ShowHelp(const QString& gridName) {
+    ui::RunGuarded([&] {
+        // In a grid its own topic; elsewhere in the window the topic of the node it shows.
+        if (!gridName.isEmpty()) {
+            host::ShowContextHelp(Grid(gridName).helpContextId);
+            return;
+        }
+        m_session.ShowHelp(m_currentNode.isEmpty() ? settings::help::kEditor : nodekey::HelpTopic(m_currentNode));
+    });
 }
 
 void frmtabgridOPC::FocusGrid(const QString& gridName) {

@@ -79,6 +79,8 @@ public:
     void ClickTool(const QString& tool) override;
     bool PopupBand(const QString& band, int x, int y) override;
     void FocusGrid(const QString& gridName) override;
+    // F1 in the window: the topic of a grid, or of the window (empty name).
+    void ShowHelp(const QString& gridName);
     void OnActivate(bool active) override;
     void OnIndexTextsChanged() override;
 

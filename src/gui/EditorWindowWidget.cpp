@@ -3,7 +3,9 @@
 #include "gui/GridView.h"
 #include "gui/MenuBarRenderer.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QShortcut>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
@@ -90,6 +92,12 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
         statusLayout->addWidget(m_panels[i], i == 0 ? 2 : 1);
     }
     layout->addWidget(m_statusRow);
+
+    // F1 anywhere in the window: the topic of the grid that has the focus,
+    // else the topic of the window.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(help, &QShortcut::activated, this, [this] { m_window.ShowHelp(FocusedGridName()); });
     Refresh();
 }
 
@@ -122,6 +130,13 @@ void EditorWindowWidget::Refresh() {
     for (std::size_t i = 0; i < m_panels.size(); ++i) m_panels[i]->setText(m_window.sb().PanelText(static_cast<int>(i) + 1));
     m_statusRow->setVisible(m_window.sb().visible);
     setVisible(m_window.IsVisible());
+}
+
+QString EditorWindowWidget::FocusedGridName() const {
+    const QWidget* focus = QApplication::focusWidget();
+    for (std::size_t i = 0; i < m_gridViews.size(); ++i)
+        if (focus && m_gridViews[i]->isAncestorOf(focus)) return QString::fromUtf8(kGridNames[i]);
+    return QString();
 }
 
 void EditorWindowWidget::FocusGrid(const QString& name) {

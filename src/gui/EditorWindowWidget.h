@@ -29,6 +29,7 @@ public:
     void FocusGrid(const QString& name);
     GridView* Grid(const QString& name) const;
     QMenuBar* MenuBar() const { return m_menuBar; }
+    QString FocusedGridName() const;
 
 private:
     editor::frmtabgridOPC& m_window;

@@ -618,6 +618,11 @@ void FormDialog::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        Act([this] { m_form.UserHelp(); });
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

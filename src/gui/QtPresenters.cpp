@@ -2,6 +2,7 @@
 
 #include "gui/FormRenderer.h"
 #include "gui/QtDesktop.h"
+#include "gui/QtHelpViewer.h"
 #include "gui/QtMessageBoxes.h"
 #include "gui/QtPopups.h"
 
@@ -16,6 +17,7 @@ struct Presenters {
     QtMessageBoxes messages;
     QtPopups popups;
     QtDesktop desktop;
+    QtHelpViewer help;
 };
 
 Presenters& Instances() {
@@ -32,6 +34,7 @@ bool InstallQtPresenters() {
     ui::InstallMessageBoxes(&presenters.messages);
     ui::InstallPopups(&presenters.popups);
     ui::InstallDesktop(&presenters.desktop);
+    host::InstallHelpViewer(&presenters.help);
     return true;
 }
 
@@ -42,6 +45,10 @@ void UninstallQtPresenters() {
     if (&ui::CurrentMessageBoxes() == &presenters.messages) ui::InstallMessageBoxes(nullptr);
     if (&ui::CurrentPopups() == &presenters.popups) ui::InstallPopups(nullptr);
     if (&ui::CurrentDesktop() == &presenters.desktop) ui::InstallDesktop(nullptr);
+    if (&host::CurrentHelpViewer() == &presenters.help) {
+        presenters.help.CloseAll();
+        host::InstallHelpViewer(nullptr);
+    }
     presenters.desktop.Reset();
 }
 

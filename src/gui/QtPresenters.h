@@ -2,7 +2,7 @@
 
 namespace ov::gui {
 
-// Puts the Qt form renderer, message boxes, context menus and desktop in
+// Puts the Qt form renderer, message boxes, context menus, desktop and help window in
 // place of the scripted stand-ins. Does nothing without a QApplication, so
 // headless runs keep the stand-ins; gives whether it installed.
 bool InstallQtPresenters();

@@ -109,6 +109,7 @@ bool Connect::Initialize(const QString& project, const QString& /*unused*/, Host
         } catch (const sys::RegistryError&) {
         }
         m_helpFile = QDir(common).filePath(QStringLiteral("helpfiles/Itemsystem.chm"));
+        SetHelpFile(m_helpFile);
         m_state = State::Initialized;
     });
     return false;

@@ -1,6 +1,7 @@
 #include "objects/FBitOptions.h"
 
 #include "platform/ui/FormPresenter.h"
+#include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 
 #include <memory>
@@ -8,9 +9,10 @@
 namespace ov::objects {
 
 FBitOptions::FBitOptions(const QString& name, int captionText, const QString& arrayName,
-                         const std::vector<int>& texts, int value)
+                         const std::vector<int>& texts, int value, int helpTopic)
     : ui::Form(name), m_arrayName(arrayName), m_boxes(static_cast<int>(texts.size())) {
     tag = QStringLiteral("C%1").arg(captionText);
+    helpContextId = helpTopic;
     for (int i = 0; i < m_boxes; ++i) {
         ui::Control& box = Add(ui::ControlType::CheckBox, arrayName, i);
         box.tag = QStringLiteral("C%1").arg(texts[static_cast<std::size_t>(i)]);
@@ -21,12 +23,12 @@ FBitOptions::FBitOptions(const QString& name, int captionText, const QString& ar
 
 FBitOptions FBitOptions::DefaultMode(int mode) {
     return FBitOptions(QStringLiteral("FDefaultMode"), 2301, QStringLiteral("chkDefaultMode"),
-                       {2306, 2305, 2304, 2303, 2302}, mode);
+                       {2306, 2305, 2304, 2303, 2302}, mode, settings::help::kDefaultModeDialog);
 }
 
 FBitOptions FBitOptions::ItemOptions(int options) {
     return FBitOptions(QStringLiteral("FItemOptions"), 3200, QStringLiteral("chkItemOptions"),
-                       {3201, 3202, 3203}, options);
+                       {3201, 3202, 3203}, options, settings::help::kItemOptionsDialog);
 }
 
 int FBitOptions::Value() const {

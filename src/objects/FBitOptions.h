@@ -23,7 +23,8 @@ protected:
     void OnEvent(ui::Control& control, ui::FormEvent event) override;
 
 private:
-    FBitOptions(const QString& name, int captionText, const QString& arrayName, const std::vector<int>& texts, int value);
+    FBitOptions(const QString& name, int captionText, const QString& arrayName, const std::vector<int>& texts, int value,
+                int helpTopic);
 
     QString m_arrayName;
     int m_boxes = 0;

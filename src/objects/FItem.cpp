@@ -2,6 +2,7 @@
 
 #include "platform/ui/MessageBox.h"
 #include "settings/CSimulationFunctions.h"
+#include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 
 namespace ov::objects {
@@ -51,6 +52,7 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
         Find(QStringLiteral("cmbSimulationFunction"))->list.Add(key, name);
 
     AddOkAndCancel();
+    helpContextId = settings::help::kItemDialog;
 
     // In the item-access view the name mirrors the item access.
     if (!m_nameView) {

@@ -1,5 +1,6 @@
 #include "objects/FItemStructEditor.h"
 
+#include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 
 namespace ov::objects {
@@ -11,6 +12,7 @@ FItemStructEditor::FItemStructEditor(const QString& name) : ui::Form(QStringLite
     label.buddy = QStringLiteral("TxtName");
     Add(ui::ControlType::TextBox, QStringLiteral("TxtName")).text = name;
     AddOkAndCancel();
+    helpContextId = settings::help::kRenameFolderDialog;
 }
 
 void FItemStructEditor::OnLoad() {

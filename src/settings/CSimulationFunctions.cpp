@@ -209,7 +209,6 @@ bool CSimulationFunctions::SimulationParameterDialog(const QString& functionKey,
         (*table)[i].second = given[static_cast<qsizetype>(i)];
 
     FSimulationParameters dialog(*table);
-    dialog.onHelp = onHelp;
     const bool confirmed = ui::ShowModal(dialog);
     if (confirmed) {
         QStringList values;

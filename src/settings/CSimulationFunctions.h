@@ -43,9 +43,6 @@ public:
     // values keep their defaults); on OK parameterText gets the edited values.
     bool SimulationParameterDialog(const QString& functionKey, QString& parameterText) const;
 
-    // Called when the dialog's Help button is pressed.
-    std::function<void()> onHelp;
-
     static QString BuiltInContent();
 
 private:

@@ -1,5 +1,6 @@
 #include "settings/FSimulationParameters.h"
 
+#include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 
 namespace ov::settings {
@@ -17,7 +18,7 @@ FSimulationParameters::FSimulationParameters(const Table& parameters)
         grid.grid.currentColumn = 1;
     }
     AddOkAndCancel();
-    Add(ui::ControlType::CommandButton, QStringLiteral("cmdHelp")).tag = QStringLiteral("C12");
+    helpContextId = help::kSimulationParametersDialog;
 }
 
 void FSimulationParameters::OnLoad() {
@@ -38,8 +39,6 @@ void FSimulationParameters::OnEvent(ui::Control& control, ui::FormEvent event) {
         Hide(true);  // cell edits are written to the table as they are made
     } else if (control.Name() == QStringLiteral("cmdCancel")) {
         Hide(false);
-    } else if (control.Name() == QStringLiteral("cmdHelp") && onHelp) {
-        onHelp();
     }
 }
 

@@ -19,8 +19,6 @@ public:
     // The table with the values as the person left them.
     Table Parameters() const;
 
-    std::function<void()> onHelp;
-
 protected:
     void OnLoad() override;
     void OnEvent(ui::Control& control, ui::FormEvent event) override;

@@ -6,7 +6,11 @@
 #include "gui/QtDesktop.h"
 #include "gui/QtMessageBoxes.h"
 #include "gui/QtPopups.h"
+#include "gui/QtHelpViewer.h"
 #include "gui/QtPresenters.h"
+#include "platform/host/HelpViewer.h"
+#include "settings/HelpTopics.h"
+#include "settings/TextTable.h"
 #include "platform/ui/CommandBar.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/FormPresenter.h"
@@ -833,6 +837,52 @@ void RenderersTest::PresentersInstallAndStepAside() {
     gui::UninstallQtPresenters();
     QVERIFY(&ui::CurrentMessageBoxes() == &mine);
     ui::InstallMessageBoxes(nullptr);
+}
+
+void RenderersTest::HelpOpensPagesFollowsLinksAndServesModalDialogs() {
+    QVERIFY(gui::InstallQtPresenters());
+    auto* viewer = dynamic_cast<gui::QtHelpViewer*>(&host::CurrentHelpViewer());
+    QVERIFY(viewer);
+    settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+    host::ShowContextHelp(settings::help::kItemDialog);
+    gui::HelpWindow* window = viewer->LastShown();
+    QVERIFY(window && window->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    gui::HelpBrowser* browser = window->Browser();
+    QVERIFY(browser->toPlainText().startsWith(QStringLiteral("The item dialog")) ||
+            browser->document()->toPlainText().contains(QStringLiteral("item")));
+    const QString first = browser->toPlainText();
+
+    // A link to another page, as the browser reports a click on it, then back.
+    emit browser->anchorClicked(QUrl(QStringLiteral("dlg-default-mode.md")));
+    QCOMPARE(browser->source().path(), QStringLiteral("/en/dlg-default-mode.md"));
+    QVERIFY(browser->toPlainText() != first);
+    QVERIFY(browser->isBackwardAvailable());
+    browser->backward();
+    QCOMPARE(browser->toPlainText(), first);
+
+    // The same window serves the next topic; German pages for German texts.
+    settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
+    host::ShowContextHelp(settings::help::kGroups);
+    QCOMPARE(viewer->LastShown(), window);
+    QCOMPARE(browser->source().path(), QStringLiteral("/de/groups.md"));
+
+    // F1 in a modal dialog: a help window of the dialog's own, not blocked by it.
+    FOrder form;
+    form.helpContextId = settings::help::kRenameFolderDialog;
+    Open(form);
+    FormDialog dialog(form);
+    dialog.setModal(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    QVERIFY(viewer->LastShown() != window);
+    QCOMPARE(viewer->LastShown()->parentWidget(), &dialog);
+    QCOMPARE(viewer->LastShown()->Browser()->source().path(), QStringLiteral("/de/dlg-rename-folder.md"));
+
+    host::CurrentHelpViewer().CloseAll();
+    QVERIFY(!window->isVisible());
+    dialog.close();
 }
 
 int main(int argc, char** argv) {

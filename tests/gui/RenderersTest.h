@@ -25,4 +25,5 @@ private slots:
     void MenuBarHasOneEntryPerMainTool();
     void BusyPointerNests();
     void PresentersInstallAndStepAside();
+    void HelpOpensPagesFollowsLinksAndServesModalDialogs();
 };

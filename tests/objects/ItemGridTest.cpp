@@ -5,8 +5,10 @@
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "platform/db/Recordset.h"
+#include "platform/host/HelpViewer.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
+#include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 #include "support/SessionHarness.h"
 
@@ -327,6 +329,39 @@ TEST_F(ItemGridTest, MoreKeysOfTheItemGrid) {
     press(host::keys::kF9, 0);
     ASSERT_FALSE(ui::DefaultFormRunner().Shown().isEmpty());
     EXPECT_EQ(ui::DefaultFormRunner().Shown().last(), QStringLiteral("FItem"));
+}
+
+TEST_F(ItemGridTest, F1OpensTheTopicOfWhatHasTheFocus) {
+    const auto lastTopic = [] {
+        const auto& asked = host::DefaultHelpViewer().Requests();
+        return asked.empty() ? 0 : asked.back().topic;
+    };
+    int f1 = host::keys::kF1;
+    Grid().KeyDown(f1, 0);
+    EXPECT_EQ(f1, 0) << "the grid took the key";
+    EXPECT_EQ(lastTopic(), settings::help::kItemGrid);
+
+    Window().ShowHelp(QString());
+    EXPECT_EQ(lastTopic(), settings::help::kDevices) << "the window: the topic of the node it shows";
+    harness.Session().NodeKeyDown(QString(), nk::kGroups, QString(), f1 = host::keys::kF1, 0);
+    EXPECT_EQ(lastTopic(), settings::help::kGroups);
+
+    // The Help buttons of the dialogs, and F1 in them.
+    ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [](ui::Form& f) {
+        f.UserClick(QStringLiteral("cmdHelp"));
+        EXPECT_TRUE(f.IsShown()) << "help keeps the dialog open";
+        f.PressCancel();
+    });
+    Window().ComputeAvailability(folder, false);
+    Window().ClickTool(QStringLiteral("mnuItemEdit"));
+    EXPECT_EQ(lastTopic(), settings::help::kItemDialog);
+    ui::DefaultFormRunner().Once(QStringLiteral("FDefaultMode"), [](ui::Form& f) {
+        f.UserHelp();
+        f.PressCancel();
+    });
+    Grid().ColumnButtonClicked(Column("DefaultMode"));
+    EXPECT_EQ(lastTopic(), settings::help::kDefaultModeDialog);
+    EXPECT_EQ(host::DefaultHelpViewer().Requests().back().helpFile, harness.Session().HelpFile());
 }
 
 }  // namespace

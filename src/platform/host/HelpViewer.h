@@ -36,4 +36,10 @@ HelpViewer& CurrentHelpViewer();
 void InstallHelpViewer(HelpViewer* viewer);  // null restores the recording default
 RecordingHelpViewer& DefaultHelpViewer();
 
+// The help file of the running session, set when the editor starts; context
+// help (F1 and the Help buttons of dialogs) opens its topics there.
+void SetHelpFile(const QString& helpFile);
+QString HelpFile();
+void ShowContextHelp(int topic);
+
 }  // namespace ov::host

@@ -1,5 +1,6 @@
 #include "platform/ui/Form.h"
 
+#include "platform/host/HelpViewer.h"
 #include "platform/ui/EventGuard.h"
 
 namespace ov::ui {
@@ -22,6 +23,7 @@ void Form::AddOkAndCancel() {
     Control& cancel = Add(ControlType::CommandButton, QStringLiteral("cmdCancel"));
     cancel.tag = QStringLiteral("C11");
     cancel.isCancel = true;
+    Add(ControlType::CommandButton, QStringLiteral("cmdHelp")).tag = QStringLiteral("C12");
 }
 
 Control* Form::Find(const QString& name, int index) {
@@ -179,7 +181,16 @@ bool Form::PressFlagged(bool defaultButton) {
 }
 
 void Form::Fire(Control& control, FormEvent event) {
-    RunGuarded([&] { OnEvent(control, event); });
+    RunGuarded([&] {
+        // Help buttons send F1, whatever else the dialog does with them.
+        if (event == FormEvent::Click && control.Name().compare(QStringLiteral("cmdHelp"), Qt::CaseInsensitive) == 0)
+            UserHelp();
+        OnEvent(control, event);
+    });
+}
+
+void Form::UserHelp() {
+    host::ShowContextHelp(helpContextId);
 }
 
 bool Form::PressDefault() {

@@ -32,10 +32,12 @@ class Form {
     QString caption;
     QString tag;
     bool keyPreview = false;
+    // The help topic of the dialog: F1 and its Help button open it.
+    int helpContextId = 0;
 
     Control& Add(ControlType type, const QString& name, int index = -1);
-    // The dialogs' usual pair: cmdOK (default, caption text 10) and
-    // cmdCancel (cancel, caption text 11).
+    // The dialogs' usual buttons: cmdOK (default, caption text 10),
+    // cmdCancel (cancel, caption text 11) and cmdHelp (caption text 12).
     void AddOkAndCancel();
     Control* Find(const QString& name, int index = -1);
     const Control* Find(const QString& name, int index = -1) const;
@@ -77,6 +79,8 @@ class Form {
     // form has none that can be pressed.
     bool PressDefault();
     bool PressCancel();
+    // F1, or the Help button: the dialog's help topic.
+    void UserHelp();
 
   protected:
     virtual void OnLoad() {}

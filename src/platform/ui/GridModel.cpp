@@ -1,6 +1,7 @@
 #include "platform/ui/GridModel.h"
 
 #include "platform/db/DbError.h"
+#include "platform/host/HelpViewer.h"
 #include "platform/ui/EventGuard.h"
 #include "platform/ui/ModalState.h"
 
@@ -283,6 +284,12 @@ void GridModel::ColumnButtonClicked(int column) {
 
 void GridModel::KeyDown(int& keyCode, int shift) {
     if (AnyModalOpen()) return;
+    constexpr int kF1 = 112;
+    if (keyCode == kF1 && shift == 0 && helpContextId != 0) {
+        keyCode = 0;
+        RunGuarded([this] { host::ShowContextHelp(helpContextId); });
+        return;
+    }
     if (keyDown) RunGuarded([&] { keyDown(keyCode, shift); });
 }
 

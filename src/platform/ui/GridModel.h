@@ -69,6 +69,7 @@ class GridModel {
     // edit). Rights can change at any moment, so the answer is never kept.
     std::function<bool()> mayEdit;
     bool AllLocked() const { return mayEdit && !mayEdit(); }
+    int helpContextId = 0;  // F1 in the grid opens this help topic
     bool visible = true;
     FontSettings font;
 
