@@ -17,7 +17,7 @@ bool ProjectSettings::Open(const QString& projectArgument, const Registry& regis
     if (projectFile.isEmpty()) return false;
     // A name without a registered folder has no project beside which to keep settings.
     if (IsProjectName(projectArgument) && RegisteredProjectFolder(projectArgument, registry).isEmpty()) return false;
-    m_file.emplace(SettingsFileFor(projectFile));
+    m_file = std::make_unique<IniFile>(SettingsFileFor(projectFile));
     return true;
 }
 

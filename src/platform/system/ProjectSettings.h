@@ -3,7 +3,7 @@
 #include "platform/system/IniFile.h"
 
 #include <QString>
-#include <optional>
+#include <memory>
 
 namespace ov::sys {
 
@@ -20,7 +20,7 @@ public:
     // registry that cannot be read throws RegistryError.
     bool Open(const QString& projectArgument, const Registry& registry);
     void Close() { m_file.reset(); }
-    bool IsOpen() const { return m_file.has_value(); }
+    bool IsOpen() const { return m_file != nullptr; }
     // Empty while closed.
     QString FilePath() const { return m_file ? m_file->Path() : QString(); }
 
@@ -32,7 +32,8 @@ public:
     static QString SettingsFileFor(const QString& projectFile);
 
 private:
-    std::optional<IniFile> m_file;
+    // On the heap: GCC 12 at -O2 takes an optional IniFile for uninitialised.
+    std::unique_ptr<IniFile> m_file;
 };
 
 }  // namespace ov::sys
