@@ -1,6 +1,7 @@
 // ovopc: the editor's command-line tool, for automation and tests.
 
 #include "automation/ScriptRunner.h"
+#include "components/InstalledPrograms.h"
 #include "automation/ScriptSession.h"
 #include "editor/AddinEntry.h"
 #include "objects/MItem.h"
@@ -79,11 +80,18 @@ int CommandNew(const Arguments& args) {
     for (const QString& flag : args.flags)
         if (flag != QStringLiteral("--demo")) return Usage(QStringLiteral("unknown option %1 for 'new'.").arg(flag));
     const QString file = args.positional[0];
-    if (args.flags.contains(QStringLiteral("--demo")))
-        ov::model::CreateDemoProject(file);
-    else
+    if (!args.flags.contains(QStringLiteral("--demo"))) {
         ov::model::CreateProjectDatabase(file);
+        Print(stdout, QStringLiteral("created %1\n").arg(file));
+        return 0;
+    }
+    ov::model::CreateDemoProject(file);
     Print(stdout, QStringLiteral("created %1\n").arg(file));
+    // The demo's OPC servers and its driver become known to this installation.
+    ov::sys::Registry registry;
+    if (!ov::components::RegisterDemoInstallation(registry, QStringLiteral(OV_DEMO_DRIVERS_DIR)))
+        Print(stderr, QStringLiteral("ovopc: warning: the demo's servers and driver could not be registered in %1\n")
+                          .arg(registry.FilePath()));
     return 0;
 }
 

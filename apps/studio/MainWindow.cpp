@@ -1,7 +1,9 @@
 #include "studio/MainWindow.h"
 #include "studio/ScriptConsoleDialog.h"
 
+#include "components/InstalledPrograms.h"
 #include "model/DemoProject.h"
+#include "platform/system/Registry.h"
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -200,9 +202,12 @@ bool MainWindow::NewProject(const QString& path, ProjectKind kind) {
         return false;
     }
     try {
-        if (kind == ProjectKind::Demo)
+        if (kind == ProjectKind::Demo) {
             model::CreateDemoProject(path);
-        else
+            // The demo's OPC servers and its driver become known to this installation.
+            sys::Registry registry;
+            components::RegisterDemoInstallation(registry, QStringLiteral(OV_DEMO_DRIVERS_DIR));
+        } else
             model::CreateProjectDatabase(path);
     } catch (const db::DbError& e) {
         ShowMessage(QStringLiteral("New Project"), QStringLiteral("The project %1 could not be created:\n%2")

@@ -752,8 +752,10 @@ bool frmtabgridOPC::ExtrasFunc(int code) {
                 code == 7 ? QVariantList{QStringLiteral("OVPdb"), m_session.ProjectArgument(),
                                          m_session.ProjectFile()}
                           : QVariantList{m_session.ProjectArgument(), m_session.ProjectFile()};
-            if (!component || !component->Invoke(QStringLiteral("Show"), arguments, &error))
-                ui::ShowMessage(error, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+            sys::CallError failed;
+            if (component && !component->Invoke(QStringLiteral("Show"), arguments, nullptr, &failed))
+                error = failed.description;
+            if (!error.isEmpty()) ui::ShowMessage(error, Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
             return true;
         }
         default:

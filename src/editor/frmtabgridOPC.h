@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/GridProperties.h"
+#include "editor/NameGroups.h"
 #include "host/EditorWindow.h"
 #include "model/CDBLanguages.h"
 #include "model/CIndexTexts.h"
@@ -102,6 +103,13 @@ public:
     // codes (export, import, options) go to the tools registered as
     // "ExtrasFunc.Tools".
     bool ExtrasFunc(int code);
+
+    // The name groups of the object kinds ("Dev", "Grp", "Itm", "Utc", "Str").
+    NameGroups& Names() { return m_names; }
+
+    // Browsing a device's OPC server, attached by the OPC unit: gives true
+    // when the device's items were brought in line with the server.
+    std::function<bool(int deviceId)> browseDevice;
 
     // The group wizard, attached by the tools: takes the IDs of the selected
     // items and gives true when it changed connections.
@@ -265,6 +273,7 @@ private:
     db::Recordset m_simulationRows;   // backs the simulation columns while open
     db::Recordset m_redundancyRows;   // backs the redundancy column while open
 
+    NameGroups m_names;
     std::vector<std::pair<int, QString>> m_groups;
     std::array<int, 7> m_counters{};
     QString m_functionText;

@@ -1,5 +1,7 @@
 #include "gui/FormDialog.h"
 
+#include "gui/KeyMapping.h"
+
 #include "platform/ui/MessageBox.h"
 
 #include <QButtonGroup>
@@ -223,14 +225,11 @@ FormDialog::FormDialog(ui::Form& form, QWidget* parent) : QDialog(parent), m_for
     outer->addLayout(buttonRow);
     m_root = &AddContainer(this, rootGrid);
 
-    // The first tab strip's pages hold the controls that name a page.
-    for (const auto& control : m_form.Controls())
-        if (control->Type() == ControlType::TabStrip) {
-            m_pageHolder = control.get();
-            break;
-        }
     for (const auto& control : m_form.Controls()) m_bound.push_back({control.get(), Create(*control)});
     Arrange(*buttonRow);
+    // A form that previews keys sees them before the control with the focus.
+    if (m_form.keyPreview)
+        for (const Bound& bound : m_bound) bound.widget->installEventFilter(this);
 
     SyncFromModel();
     m_syncing = false;
@@ -384,16 +383,16 @@ QWidget* FormDialog::Create(Control& control) {
 
 QTabWidget* FormDialog::CreatePages(Control& tabStrip) {
     auto* tabs = new QTabWidget(this);
+    // Each strip has as many pages as it lists, or as its controls name.
     int pages = ToInt(tabStrip.list.Size());
-    if (&tabStrip == m_pageHolder) {
-        for (const auto& control : m_form.Controls()) pages = std::max(pages, control->tabPage + 1);
-        for (int i = 0; i < pages; ++i) {
-            auto* page = new QWidget;
-            m_pages.push_back(&AddContainer(page, new QGridLayout(page)));
-            tabs->addTab(page, QString());
-        }
-    } else {
-        for (int i = 0; i < pages; ++i) tabs->addTab(new QWidget, QString());
+    for (const auto& control : m_form.Controls())
+        if (control.get() != &tabStrip && m_form.TabStripOf(*control) == &tabStrip)
+            pages = std::max(pages, control->tabPage + 1);
+    std::vector<Container*>& containers = m_pages[&tabStrip];
+    for (int i = 0; i < pages; ++i) {
+        auto* page = new QWidget;
+        containers.push_back(&AddContainer(page, new QGridLayout(page)));
+        tabs->addTab(page, QString());
     }
     return tabs;
 }
@@ -411,7 +410,8 @@ const Control* FormDialog::OwnerOf(const Control& control) const {
         const Control* frame = m_form.Find(control.container);
         if (frame && frame->Type() == ControlType::Frame && frame != &control) return frame;
     }
-    if (control.tabPage >= 0 && m_pageHolder && &control != m_pageHolder) return m_pageHolder;
+    const Control* strip = m_form.TabStripOf(control);
+    if (strip && strip != &control) return strip;
     return nullptr;
 }
 
@@ -422,7 +422,7 @@ FormDialog::Container& FormDialog::ContainerOf(const Control& control) {
     std::size_t steps = 0;
     for (const Control* up = owner; up; up = OwnerOf(*up))
         if (up == &control || ++steps > m_form.Controls().size()) return *m_root;
-    if (owner == m_pageHolder) return *m_pages[static_cast<std::size_t>(control.tabPage)];
+    if (owner->Type() == ControlType::TabStrip) return *m_pages.value(owner).at(static_cast<std::size_t>(control.tabPage));
     return *m_frames.value(owner);
 }
 
@@ -610,6 +610,18 @@ void FormDialog::FinishWhenHidden() {
     if (m_finished || m_form.IsShown()) return;
     m_finished = true;
     done(m_form.Confirmed() ? QDialog::Accepted : QDialog::Rejected);
+}
+
+bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && !m_syncing && !m_finished) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        int code = KeyCode(key->key());
+        if (code != 0) {
+            Act([&] { m_form.UserKeyDown(code, ShiftState(key->modifiers())); });
+            if (code == 0) return true;  // the form took the key
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FormDialog::keyPressEvent(QKeyEvent* event) {

@@ -42,6 +42,8 @@ public:
 protected:
     // Escape presses the form's cancel button, if it has one that can be pressed.
     void keyPressEvent(QKeyEvent* event) override;
+    // Keys for a form that previews them.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The window's close button: the cancel button's handler decides; a form
     // without one closes unconfirmed.
     void reject() override;
@@ -75,8 +77,7 @@ private:
     std::vector<std::unique_ptr<Container>> m_containers;
     Container* m_root = nullptr;
     QHash<const ui::Control*, Container*> m_frames;
-    const ui::Control* m_pageHolder = nullptr;  // the tab strip whose pages hold controls
-    std::vector<Container*> m_pages;
+    QHash<const ui::Control*, std::vector<Container*>> m_pages;  // the pages of each tab strip
     QHash<QString, QButtonGroup*> m_optionGroups;
     bool m_syncing = true;  // widgets are being set from the model, not by the person
     bool m_finished = false;

@@ -1,5 +1,7 @@
 #include "gui/GridView.h"
 
+#include "gui/KeyMapping.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -13,49 +15,6 @@
 namespace ov::gui {
 
 namespace {
-
-int ShiftState(Qt::KeyboardModifiers modifiers) {
-    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
-           ((modifiers & Qt::AltModifier) ? 4 : 0);
-}
-
-// Windows-style key codes the grids' key handlers expect.
-int KeyCode(int qtKey) {
-    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
-    switch (qtKey) {
-        case Qt::Key_Delete:
-            return 46;
-        case Qt::Key_Insert:
-            return 45;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return 13;
-        case Qt::Key_Escape:
-            return 27;
-        case Qt::Key_Tab:
-            return 9;
-        case Qt::Key_Left:
-            return 37;
-        case Qt::Key_Up:
-            return 38;
-        case Qt::Key_Right:
-            return 39;
-        case Qt::Key_Down:
-            return 40;
-        case Qt::Key_Home:
-            return 36;
-        case Qt::Key_End:
-            return 35;
-        case Qt::Key_PageUp:
-            return 33;
-        case Qt::Key_PageDown:
-            return 34;
-        default:
-            return 0;
-    }
-}
 
 // The current row stands out a little even where it is not selected.
 QColor CurrentRowTint() {

@@ -70,7 +70,9 @@ QString DeviceKeyOf(const QString& key) {
 }
 
 QString DeviceKey(int deviceId, const QString& separator, bool ownDriver) {
-    return QStringLiteral("OPCD") + QString::number(deviceId) + kSeparator + separator + kSeparator +
+    // A separator the dialog stored empty is one U+0000 character: no separator.
+    const QString stored = separator == QString(QChar(0)) ? QString() : separator;
+    return QStringLiteral("OPCD") + QString::number(deviceId) + kSeparator + stored + kSeparator +
            (ownDriver ? u'D' : u'O');
 }
 

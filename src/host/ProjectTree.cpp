@@ -28,7 +28,9 @@ QStringList SplitPath(const QString& path, const QString& separator) {
 }  // namespace
 
 QString ProjectTree::DeviceText(const QString& name, const QString& shortDescriptor) {
-    return name + QStringLiteral(": ") + shortDescriptor;
+    // An empty text is stored as one U+0000 character; it shows as nothing.
+    const auto shown = [](const QString& text) { return text == QString(QChar(0)) ? QString() : text; };
+    return shown(name) + QStringLiteral(": ") + shown(shortDescriptor);
 }
 
 QStringList ProjectTree::LevelKeys(const QString& deviceKey, const QString& itemPath) {
@@ -188,6 +190,41 @@ void ProjectTree::ItemPathChanged(const QString& deviceKey, const QString& oldPa
     if (oldPath == newPath) return;
     ItemDeleted(deviceKey, oldPath);
     ItemAdded(deviceKey, newPath);
+}
+
+void ProjectTree::AddDeviceNodes(db::Connection& connection, int deviceId, const QString& identifyingField) {
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT * FROM TpdbDevices WHERE ID =%1").arg(deviceId), connection);
+    if (rs.IsEOF()) return;
+    const QString text = DeviceText(Str(rs, "Name"), Str(rs, "ShortDescriptor"));
+    AddDevice(connection, nodekey::kExternal, deviceId, Str(rs, "Name"), Str(rs, "ShortDescriptor"),
+              Str(rs, "HierarchBrowseSeparator"), Int(rs, "BlobMode"), identifyingField);
+    for (const QString& groupKey : m_host.GetChildKeys(nodekey::kGroups, 1))
+        m_host.AddNode(groupKey, text, nodekey::GroupDeviceKey(nodekey::NodeId(groupKey), deviceId), QString(),
+                       images::kGroup, kObjectFlags);
+}
+
+QString ProjectTree::DeviceNodeKey(int deviceId) {
+    for (const QString& key : m_host.GetChildKeys(nodekey::kExternal, 1))
+        if (nodekey::NodeId(key) == deviceId) return key;
+    return QString();
+}
+
+void ProjectTree::RemoveDeviceNodes(int deviceId) {
+    for (const QString& groupKey : m_host.GetChildKeys(nodekey::kGroups, 1))
+        m_host.RemoveNode(nodekey::GroupDeviceKey(nodekey::NodeId(groupKey), deviceId));
+    const QString key = DeviceNodeKey(deviceId);
+    if (!key.isEmpty()) m_host.RemoveNode(key);
+}
+
+void ProjectTree::RelabelDevice(int deviceId, const QString& text) {
+    const QString key = DeviceNodeKey(deviceId);
+    if (!key.isEmpty()) m_host.SetNodeProperty(key, kPropertyText, text);
+    for (const QString& groupKey : m_host.GetChildKeys(nodekey::kGroups, 1)) {
+        const QString child = nodekey::GroupDeviceKey(nodekey::NodeId(groupKey), deviceId);
+        QVariant probe;
+        if (m_host.GetNodeProperty(child, kPropertyText, probe) == 0) m_host.SetNodeProperty(child, kPropertyText, text);
+    }
 }
 
 QString ProjectTree::RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey,

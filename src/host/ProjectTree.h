@@ -40,6 +40,16 @@ public:
     void ItemDeleted(const QString& deviceKey, const QString& itemPath);
     void ItemPathChanged(const QString& deviceKey, const QString& oldPath, const QString& newPath);
 
+    // A device added to the database: its node with its folders below the
+    // devices, and its node below every group.
+    void AddDeviceNodes(db::Connection& connection, int deviceId, const QString& identifyingField);
+    // A device deleted: its node and its nodes below the groups go.
+    void RemoveDeviceNodes(int deviceId);
+    // The device's name or description changed: every node of it shows the new text.
+    void RelabelDevice(int deviceId, const QString& text);
+    // The key of the device's node below the devices, empty when it has none.
+    QString DeviceNodeKey(int deviceId);
+
     // Reads the device again, gives its node the new key and text and builds
     // its folders anew. Gives the new key (empty when the device is gone).
     QString RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey, const QString& identifyingField);

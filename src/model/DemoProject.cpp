@@ -37,6 +37,7 @@ enum VarType { VT_EMPTY = 0, VT_I2 = 2, VT_I4 = 3, VT_R4 = 4, VT_R8 = 5, VT_BSTR
 constexpr int kStructType = 12;
 constexpr int kOwnDriverMode = 3;
 constexpr int kSingleVariablesMode = 2;
+constexpr int kBytestreamMode = 0;
 
 struct DemoItem {
     const char* name;
@@ -102,8 +103,9 @@ void WriteDemoContent(db::Connection& connection) {
                                     {"ProgID", QStringLiteral("<1>ModbusTCP")},
                                     {"ShortDescriptor", QStringLiteral("Hydraulic press")},
                                     {"HierarchBrowseSeparator", QString()}});
-    const int weather = devices.Add({{"Name", QStringLiteral("Weather")}, {"BlobMode", kSingleVariablesMode},
+    const int weather = devices.Add({{"Name", QStringLiteral("Weather")}, {"BlobMode", kBytestreamMode},
                                      {"ProgID", QStringLiteral("Demo.WeatherStation.2")},
+                                     {"ProgIDConfigTool", QStringLiteral("OVCfgOPC.Demo")},
                                      {"ShortDescriptor", QStringLiteral("Roof weather station")},
                                      {"HierarchBrowseSeparator", QString()}});
 

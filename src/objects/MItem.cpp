@@ -1,7 +1,9 @@
 #include "objects/MItem.h"
 
 #include "model/CVT_Types.h"
+#include "components/Registration.h"
 #include "objects/FBitOptions.h"
+#include "objects/MDevice.h"
 #include "objects/FItem.h"
 #include "objects/FItemStructEditor.h"
 #include "objects/FieldTransfer.h"
@@ -651,8 +653,11 @@ void MItem::DeleteBranch() {
 
 void InstallEditor() {
     editor::InstallEditorWindow();
-    editor::frmtabgridOPC::SetUnitsInstaller(
-        [](editor::frmtabgridOPC& window) { window.Adopt(std::make_shared<MItem>(window)); });
+    components::RegisterOwnComponents();
+    editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
+        window.Adopt(std::make_shared<MItem>(window));
+        window.Adopt(std::make_shared<MDevice>(window));
+    });
 }
 
 }  // namespace ov::objects

@@ -73,6 +73,9 @@ TEST_F(MenuSwitcherTest, DeviceCommandsByNodeAndMenu) {
     EXPECT_FALSE(Shown("mnuDeviceEdit")) << "a folder is not the device itself";
 
     Switch(nk::DeviceKey(3, QString(), false), false);
+    EXPECT_TRUE(Offered("mnuDeviceConfig")) << "the weather station has a configuration tool";
+    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgIDConfigTool = '' WHERE ID = 3"));
+    Switch(nk::DeviceKey(3, QString(), false), false);
     EXPECT_TRUE(Shown("mnuDeviceConfig"));
     EXPECT_FALSE(Offered("mnuDeviceConfig")) << "no configuration tool, not an own driver";
 }
@@ -196,7 +199,7 @@ TEST_F(MenuSwitcherTest, DispatchRunsExtrasAndBeepsForDisabledTools) {
 
     struct Report : sys::Component {
         QVariantList* seen;
-        bool Invoke(const QString& member, const QVariantList& arguments, QString*) override {
+        bool Invoke(const QString& member, const QVariantList& arguments, QVariant*, sys::CallError*) override {
             *seen = QVariantList{member} + arguments;
             return true;
         }

@@ -24,7 +24,7 @@ TEST_F(TextTableTest, EveryEntryExistsInBothLanguages) {
         EXPECT_FALSE(QString::fromUtf8(entry.english).isEmpty()) << entry.id;
         EXPECT_FALSE(QString::fromUtf8(entry.german).isEmpty()) << entry.id;
         // Placeholders are replaced by the callers: a translation must keep them.
-        for (const char* placeholder : {"<cn>", "<it>", "<i>", "<DataError>", "<Number>", "<testtext>", "<testControl>", "<pn>"})
+        for (const char* placeholder : {"<cn>", "<it>", "<i>", "<DataError>", "<Number>", "<testtext>", "<testControl>", "<pn>", "<ps>", "<pc>"})
             EXPECT_EQ(QString::fromUtf8(entry.english).contains(QLatin1String(placeholder)),
                       QString::fromUtf8(entry.german).contains(QLatin1String(placeholder)))
                 << entry.id << " " << placeholder;

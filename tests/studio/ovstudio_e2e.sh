@@ -89,7 +89,10 @@ if grep -q "the add-in failed" "$log"; then fail "the add-in failed on a tree ev
 title="$(xdotool getwindowname "$window")"
 [ "$title" = "OV Studio - e2e.ovs" ] || fail "window title changed to '$title'"
 
-# Ctrl+Q closes the project and ends the program normally.
+# Ctrl+Q closes the project and ends the program normally. F8 on a devices
+# node opened the new device's dialog, which Escape cancelled; without a
+# window manager nobody gives the focus back to the main window.
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key ctrl+q
 for _ in $(seq 1 150); do
     alive || break

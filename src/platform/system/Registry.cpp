@@ -52,6 +52,20 @@ QString Registry::ReadValue(Hive hive, const QString& keyPath, const QString& va
     return m_file.Read(SectionOf(hive, keyPath), ValueKey(valueName), defaultValue);
 }
 
+QStringList Registry::SubKeys(Hive hive, const QString& keyPath) const {
+    if (m_file.FileAccess() == IniFile::Access::Unreadable)
+        throw RegistryError(QStringLiteral("The registry file '%1' cannot be read.").arg(m_file.Path()));
+    const QString parent = SectionName(hive, keyPath) + u'\\';
+    QStringList names;
+    for (const QString& section : m_file.Sections()) {
+        const QString path = NormalisedKeyPath(section);
+        if (!path.startsWith(parent, Qt::CaseInsensitive)) continue;
+        const QString child = path.mid(parent.size()).section(u'\\', 0, 0);
+        if (!child.isEmpty() && !names.contains(child, Qt::CaseInsensitive)) names << child;
+    }
+    return names;
+}
+
 bool Registry::WriteValue(Hive hive, const QString& keyPath, const QString& valueName, const QString& value) {
     if (NormalisedKeyPath(keyPath).isEmpty()) return false;
     return m_file.Write(SectionOf(hive, keyPath), ValueKey(valueName), value);

@@ -4,6 +4,7 @@
 #include "platform/system/RegistryError.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace ov::sys {
 
@@ -37,6 +38,11 @@ public:
     // Creates the file, the key and the value as needed; false when the file
     // cannot be written or read, or the name or value does not fit in a line.
     bool WriteValue(Hive hive, const QString& keyPath, const QString& valueName, const QString& value);
+
+    // The names of the keys directly below a key, in file order, each once
+    // whatever its letter case. A key counts when it or a key below it has
+    // a section. Throws RegistryError when the file cannot be read.
+    QStringList SubKeys(Hive hive, const QString& keyPath) const;
 
 private:
     // The section that holds the key, as spelled in the file, or the key's

@@ -72,7 +72,8 @@ public:
     // Layout: the frame or tab page the control sits on; order of adding
     // gives the order on the page. A label names the control it describes.
     QString container;  // a frame's name, empty for the form itself
-    int tabPage = -1;   // page of the form's tab strip, -1 for outside
+    int tabPage = -1;   // page of a tab strip, -1 for outside
+    QString tabStrip;   // the tab strip of that page; empty: the form's first one
     QString buddy;      // for labels: the control they describe
 
     bool isDefault = false;  // command button pressed by Enter

@@ -74,12 +74,7 @@ void Form::Unload() {
 void Form::SetFocus(const QString& name, int index, bool selectAll) {
     const Control& control = Get(name, index);  // a control that does not exist cannot take the focus
     // A control on another page brings its page to the front.
-    if (control.tabPage >= 0)
-        for (const auto& strip : m_controls)
-            if (strip->Type() == ControlType::TabStrip && strip->visible) {
-                strip->listIndex = control.tabPage;
-                break;
-            }
+    if (Control* strip = TabStripOf(control)) strip->listIndex = control.tabPage;
     m_focus = FocusRequest{name, index, selectAll, m_focus.serial + 1};
 }
 
@@ -187,6 +182,20 @@ void Form::Fire(Control& control, FormEvent event) {
             UserHelp();
         OnEvent(control, event);
     });
+}
+
+Control* Form::TabStripOf(const Control& control) {
+    if (control.tabPage < 0) return nullptr;
+    for (const auto& strip : m_controls) {
+        if (strip->Type() != ControlType::TabStrip) continue;
+        if (control.tabStrip.isEmpty() || strip->Name().compare(control.tabStrip, Qt::CaseInsensitive) == 0)
+            return strip.get();
+    }
+    return nullptr;
+}
+
+void Form::UserKeyDown(int& keyCode, int shift) {
+    RunGuarded([&] { OnKeyDown(keyCode, shift); });
 }
 
 void Form::UserHelp() {

@@ -81,12 +81,18 @@ class Form {
     bool PressCancel();
     // F1, or the Help button: the dialog's help topic.
     void UserHelp();
+    // A key pressed while the dialog has the focus; with keyPreview the form
+    // sees it first and consumes it by setting the code to 0.
+    void UserKeyDown(int& keyCode, int shift);
+    // The tab strip whose page holds the control; null outside every page.
+    Control* TabStripOf(const Control& control);
 
   protected:
     virtual void OnLoad() {}
     virtual void OnActivate() {}
     virtual void OnUnload() {}
     virtual void OnEvent(Control& /*control*/, FormEvent /*event*/) {}
+    virtual void OnKeyDown(int& /*keyCode*/, int /*shift*/) {}
 
   private:
     Control& Usable(const QString& name, int index);

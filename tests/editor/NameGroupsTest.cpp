@@ -1,0 +1,68 @@
+// The names in use per object kind.
+
+#include "editor/NameGroups.h"
+#include "platform/db/Recordset.h"
+#include "support/TempProject.h"
+
+#include <gtest/gtest.h>
+
+using ov::editor::NameGroups;
+
+namespace {
+
+const QString kDev = QStringLiteral("Dev");
+
+TEST(NameGroups, NamesCompareWithoutRegardToLetterCaseUnicodeIncluded) {
+    NameGroups names;
+    EXPECT_TRUE(names.AddNameInGroup(QStringLiteral("Motor"), kDev));
+    EXPECT_FALSE(names.AddNameInGroup(QStringLiteral("MOTOR"), kDev));
+    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("motor"), kDev));
+    EXPECT_TRUE(names.AddNameInGroup(QStringLiteral("Ölpumpe"), kDev));
+    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("ÖLPUMPE"), kDev)) << "letters beyond ASCII too";
+    EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Motor"), QStringLiteral("Grp"))) << "each kind has its own set";
+    names.DeleteNameInGroup(QStringLiteral("mOtOr"), kDev);
+    EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Motor"), kDev));
+}
+
+TEST(NameGroups, ChangingANameRefusesOneInUseAndACaseOnlyChange) {
+    NameGroups names;
+    names.AddNameInGroup(QStringLiteral("Ch1"), kDev);
+    names.AddNameInGroup(QStringLiteral("Ch2"), kDev);
+    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("ch2"), kDev));
+    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("Ch1"), kDev)) << "a refused change changes nothing";
+    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("CH1"), kDev))
+        << "a change of letter case alone counts as a name in use";
+    EXPECT_TRUE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("Ch1"), kDev)) << "no change at all";
+    EXPECT_TRUE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("Pump"), kDev));
+    EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Ch1"), kDev));
+    EXPECT_EQ(names.Count(kDev), 2);
+}
+
+TEST(NameGroups, AnUnknownKindHasNoSet) {
+    NameGroups names;
+    EXPECT_FALSE(names.AddNameInGroup(QStringLiteral("x"), QStringLiteral("Foo")));
+    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("x"), QStringLiteral("Foo"))) << "no name is free in no set";
+    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("dev")))
+        << "kinds are named exactly";
+}
+
+TEST(NameGroups, LoadingTakesTheRecordsNamesAndRewinds) {
+    ov::test::TempProject project;
+    auto connection = project.Open();
+    // Items of two devices may share a name; the set holds it once.
+    int device = 1;
+    for (const char* name : {"Ch1", "ch1", "Press"})
+        connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (?, ?, ?)"),
+                            {device++, QString::fromUtf8(name), QString::fromUtf8(name)});
+    ov::db::Recordset items;
+    items.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"), *connection);
+    items.MoveLast();
+    NameGroups names;
+    names.AddNameInGroup(QStringLiteral("Gone"), QStringLiteral("Itm"));
+    ASSERT_TRUE(names.NamesInGroup(items, QStringLiteral("Itm")));
+    EXPECT_EQ(names.Count(QStringLiteral("Itm")), 2) << "Ch1 once and Press; Gone went";
+    EXPECT_EQ(items.AbsolutePosition(), 1) << "back on the first record";
+    EXPECT_FALSE(names.NamesInGroup(items, QStringLiteral("Nope")));
+}
+
+}  // namespace

@@ -1,0 +1,508 @@
+// The device commands as a person uses them: the menus, the device dialog,
+// the choosers and configuration tools, on the demo project.
+
+#include "components/InstalledPrograms.h"
+#include "components/Registration.h"
+#include "editor/frmtabgridOPC.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "objects/MDevice.h"
+#include "platform/db/Recordset.h"
+#include "platform/system/Components.h"
+#include "platform/system/Processes.h"
+#include "platform/system/ProjectSettings.h"
+#include "platform/ui/Desktop.h"
+#include "platform/ui/FormPresenter.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+using settings::Text;
+
+namespace {
+
+const QString Y = QString(QChar(0xFF));
+
+class DeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        components::RegisterDemoInstallation(harness.Registry(), drivers.path());
+        harness.Start(project.Path());
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        harness.Load();
+        Click(nk::kExternal);
+        ui::DefaultFormRunner().Clear();
+        ui::DefaultMessageBoxes().Clear();
+    }
+    void TearDown() override {
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
+        ui::DefaultFormRunner().Clear();
+    }
+
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
+    // Runs a device command from the window's menu on a node.
+    void Command(const QString& key, const char* tool) {
+        Click(key);
+        Window().ComputeAvailability(key, false);
+        Window().ClickTool(QString::fromUtf8(tool));
+    }
+    void OnDialog(std::function<void(ui::Form&)> script) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FDevice"), std::move(script));
+    }
+    QVariant Stored(const char* field, const QString& name) {
+        auto c = project.Open();
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT %1 FROM TpdbDevices WHERE Name = '%2'").arg(QString::fromUtf8(field), name), *c);
+        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
+    }
+    int Count(const QString& sql) {
+        auto c = project.Open();
+        db::Recordset rs;
+        rs.Open(sql, *c);
+        return rs.Fields(0).Value().toInt();
+    }
+    QString NodeText(const QString& key) {
+        QVariant text;
+        return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
+    }
+    int IdOf(const QString& name) { return Stored("ID", name).toInt(); }
+    QStringList Messages() {
+        QStringList texts;
+        for (const auto& m : ui::DefaultMessageBoxes().Shown()) texts << m.text;
+        return texts;
+    }
+    sys::ProjectSettings Settings() {
+        sys::ProjectSettings settings;
+        settings.Open(project.Path(), harness.Registry());
+        return settings;
+    }
+
+    QTemporaryDir drivers;
+    test::SessionHarness harness;
+    test::TempProject project{test::TempProject::Content::Demo};
+    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+    const QString press = nk::DeviceKey(2, QString(), true);
+    const QString weather = nk::DeviceKey(3, QString(), false);
+};
+
+TEST_F(DeviceTest, NewDevicesTakeTheFirstFreeChannelNameAndAppearEverywhere) {
+    const auto confirm = [](ui::Form& f) { f.PressDefault(); };
+    OnDialog(confirm);
+    Command(nk::kExternal, "mnuDeviceNew");
+    OnDialog([](ui::Form& f) {
+        EXPECT_EQ(f.Get(QStringLiteral("txtNameOPCServer")).text, QStringLiteral("Ch2"));
+        EXPECT_EQ(f.Focus().control, QStringLiteral("txtNameOPCServer")) << "the name has the focus";
+        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("Pump"));
+        f.UserSetText(QStringLiteral("txtShortDesc"), QStringLiteral("Pump station"));
+        f.PressDefault();
+    });
+    Command(nk::kExternal, "mnuDeviceNew");
+    OnDialog(confirm);
+    Command(nk::kExternal, "mnuDeviceNew");
+    EXPECT_FALSE(Stored("ID", QStringLiteral("Ch1")).isNull());
+    EXPECT_FALSE(Stored("ID", QStringLiteral("Ch2")).isNull()) << "the second was renamed: its name is free again";
+    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Pump")).toInt(), 0);
+
+    // Its node among the devices, and below every group.
+    const int pump = IdOf(QStringLiteral("Pump"));
+    const QString key = nk::DeviceKey(pump, QString(), false);
+    EXPECT_EQ(NodeText(key), QStringLiteral("Pump: Pump station"));
+    for (const QString& group : harness.Host().GetChildKeys(nk::kGroups, 1))
+        EXPECT_EQ(NodeText(nk::GroupDeviceKey(nk::NodeId(group), pump)), QStringLiteral("Pump: Pump station"));
+    EXPECT_EQ(Window().CurrentNode(), nk::DeviceKey(IdOf(QStringLiteral("Ch2")), QString(), false))
+        << "the new device is the one shown";
+    EXPECT_EQ(Window().StatusCounters()[0], 3);
+
+    // With Ch1 gone the name is free again.
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    Command(nk::DeviceKey(IdOf(QStringLiteral("Ch1")), QString(), false), "mnuDeviceDelete");
+    OnDialog(confirm);
+    Command(nk::kExternal, "mnuDeviceNew");
+    EXPECT_FALSE(Stored("ID", QStringLiteral("Ch1")).isNull());
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
+}
+
+TEST_F(DeviceTest, CancellingANewDeviceTakesItAwayWithoutAQuestion) {
+    const int before = Count(QStringLiteral("SELECT Count(*) FROM TpdbDevices"));
+    const qsizetype nodes = harness.Host().GetChildKeys(nk::kExternal, 1).size();
+    OnDialog([](ui::Form& f) { f.PressCancel(); });
+    Command(nk::kExternal, "mnuDeviceNewOV32Driver");
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbDevices")), before);
+    EXPECT_EQ(harness.Host().GetChildKeys(nk::kExternal, 1).size(), nodes);
+    EXPECT_EQ(harness.Host().GetChildKeys(nk::GroupKey(1), 1).size(), static_cast<qsizetype>(before));
+    EXPECT_TRUE(Messages().isEmpty()) << "no question for a device that never was";
+    EXPECT_EQ(Window().StatusCounters()[0], 0);
+}
+
+TEST_F(DeviceTest, OwnDriversShareTheFiveUniversalNumbers) {
+    // Press has number 1: a new driver is offered 2 to 5 and takes 2.
+    OnDialog([](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("optOVDriver")).IsChecked());
+        EXPECT_FALSE(f.Get(QStringLiteral("tabOPCServer")).visible);
+        const ui::Control& numbers = f.Get(QStringLiteral("cmbUniversal"));
+        ASSERT_EQ(numbers.list.Size(), 4u);
+        EXPECT_EQ(numbers.list.Items().front().text, QStringLiteral("Universal  2"));
+        EXPECT_EQ(numbers.SelectedData().toInt(), 2);
+        f.UserSetText(QStringLiteral("txtChoosedDriver"), QStringLiteral("ModbusTCP"));
+        f.PressDefault();
+    });
+    Command(nk::kExternal, "mnuDeviceNewOV32Driver");
+    EXPECT_EQ(Stored("ProgID", QStringLiteral("Ch1")).toString(), QStringLiteral("<2>ModbusTCP"));
+    EXPECT_EQ(Settings().Read(QStringLiteral("Device2"), QStringLiteral("ProgID")), QStringLiteral("ModbusTCP"));
+
+    // The press's own number is offered to it, and selected.
+    OnDialog([](ui::Form& f) {
+        const ui::Control& numbers = f.Get(QStringLiteral("cmbUniversal"));
+        EXPECT_EQ(numbers.SelectedData().toInt(), 1);
+        EXPECT_FALSE(numbers.list.IndexOfValue(2)) << "taken by Ch1";
+        f.PressCancel();
+    });
+    Command(press, "mnuDeviceEdit");
+
+    // Three more drivers use up the numbers; the new-driver command goes.
+    for (int i = 0; i < 3; ++i) {
+        OnDialog([](ui::Form& f) { f.PressDefault(); });
+        Command(nk::kExternal, "mnuDeviceNewOV32Driver");
+    }
+    Window().ComputeAvailability(nk::kExternal, false);
+    EXPECT_FALSE(Window().abr().IsVisible(QStringLiteral("mnuDeviceNewOV32Driver")));
+
+    // A sixth own driver, made from an OPC server device, finds no number: the write back fails.
+    ui::DefaultMessageBoxes().Clear();
+    OnDialog([](ui::Form& f) {
+        f.UserClick(QStringLiteral("optOVDriver"));
+        EXPECT_EQ(f.Get(QStringLiteral("cmbUniversal")).list.Size(), 0u);
+        f.UserSetText(QStringLiteral("txtNameOVDriver"), QStringLiteral("Weather"));
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    ASSERT_FALSE(Messages().isEmpty());
+    EXPECT_TRUE(Messages().back().startsWith(Text(751)));
+    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 0) << "the record stays as it was";
+}
+
+TEST_F(DeviceTest, NamesAreCheckedAndFilteredInTheDialog) {
+    OnDialog([](ui::Form& f) {
+        // A change of letter case alone is a name in use.
+        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("plc1"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown());
+        // Another device's name too.
+        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("WEATHER"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown());
+        // Only letters, digits, "_" and brackets reach the name.
+        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("Line 'A' [1]_(x)"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtNameOPCServer")).text, QStringLiteral("LineA1_(x)"));
+        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("   "));
+        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
+        f.PressCancel();
+    });
+    Command(plc, "mnuDeviceEdit");
+    EXPECT_EQ(Messages(), (QStringList{Text(405), Text(405)}));
+    EXPECT_FALSE(Stored("ID", QStringLiteral("PLC1")).isNull());
+
+    // A name longer than the field: the database refuses it and nothing changes.
+    ui::DefaultMessageBoxes().Clear();
+    OnDialog([](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtNameOPCServer"), QString(1000, u'N'));
+        f.PressDefault();
+    });
+    Command(plc, "mnuDeviceEdit");
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages().front().startsWith(Text(751)));
+    EXPECT_FALSE(Stored("ID", QStringLiteral("PLC1")).isNull());
+    EXPECT_EQ(NodeText(plc), QStringLiteral("PLC1: Filling lines"));
+}
+
+TEST_F(DeviceTest, FlagsFollowTheStructureAccessAndTheSignBit) {
+    OnDialog([](ui::Form& f) {
+        EXPECT_EQ(f.Get(QStringLiteral("cmbBlobMode")).listIndex, 0) << "the weather station is a bytestream";
+        EXPECT_TRUE(f.Get(QStringLiteral("chkSwapByte")).enabled);
+        for (const char* box : {"chkSwapByte", "chkSwapInt", "chkUnicodeStrings", "chkUseSimulator", "chkReadFromHardware"})
+            f.UserCheck(QString::fromUtf8(box), true);
+        EXPECT_TRUE(f.Get(QStringLiteral("cmdConfigSimulationServer")).enabled);
+        f.UserChoose(QStringLiteral("cmbBlobMode"), 2);
+        EXPECT_FALSE(f.Get(QStringLiteral("chkSwapByte")).enabled) << "byte order matters only for a bytestream";
+        f.UserSetText(QStringLiteral("txtCommentOPCServer"), QString());
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 2 + 128 + 1024) << "8, 32 and Unicode dropped";
+    EXPECT_EQ(Stored("Comment", QStringLiteral("Weather")).toString(), QString(QChar(0))) << "an empty comment";
+
+    OnDialog([](ui::Form& f) {
+        EXPECT_FALSE(f.Get(QStringLiteral("chkSwapByte")).IsChecked());
+        EXPECT_TRUE(f.Get(QStringLiteral("chkReadFromHardware")).IsChecked());
+        EXPECT_TRUE(f.Get(QStringLiteral("txtCommentOPCServer")).text.isEmpty()) << "U+0000 reads as empty";
+        f.UserChoose(QStringLiteral("cmbBlobMode"), 0);
+        f.UserCheck(QStringLiteral("chkUnicodeStrings"), true);
+        f.UserCheck(QStringLiteral("chkSwapFloat"), true);
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), -32768 + 16 + 128 + 1024)
+        << "with the Unicode flag the stored value is negative";
+    OnDialog([](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("chkUnicodeStrings")).IsChecked());
+        EXPECT_TRUE(f.Get(QStringLiteral("chkSwapFloat")).IsChecked());
+        f.PressCancel();
+    });
+    Command(weather, "mnuDeviceEdit");
+}
+
+TEST_F(DeviceTest, TheSeparatorHoldsOneCharacterAndNeverTheKeySeparator) {
+    OnDialog([](ui::Form& f) {
+        ui::Control& box = f.Get(QStringLiteral("txtHierarchBrowseSeparator"));
+        EXPECT_EQ(box.text, QStringLiteral("."));
+        f.UserSetText(box.Name(), QStringLiteral("./"));
+        EXPECT_EQ(box.text, QStringLiteral("/")) << "the last character typed replaces it";
+        const int beeps = ui::DefaultDesktop().Beeps();
+        f.UserSetText(box.Name(), QStringLiteral("/") + QChar(0xFF));
+        EXPECT_TRUE(box.text.isEmpty());
+        EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+        f.UserSetText(box.Name(), QStringLiteral("/"));
+        f.PressDefault();
+    });
+    Command(plc, "mnuDeviceEdit");
+    EXPECT_EQ(Stored("HierarchBrowseSeparator", QStringLiteral("PLC1")).toString(), QStringLiteral("/"));
+    // The device's node has a new key, and its folders follow the new separator.
+    const QString renamed = nk::DeviceKey(1, QStringLiteral("/"), false);
+    EXPECT_EQ(NodeText(renamed), QStringLiteral("PLC1: Filling lines"));
+    EXPECT_TRUE(NodeText(plc).isEmpty());
+    EXPECT_TRUE(harness.Host().GetChildKeys(renamed, 1).isEmpty()) << "no item name holds a '/'";
+}
+
+TEST_F(DeviceTest, ConfigurationToolsPresentAbsentAndConfigured) {
+    // The weather station's tool: not configured yet, then configured through it.
+    OnDialog([](ui::Form& f) {
+        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerConfigState")).text, Text(731));
+        f.PressCancel();
+    });
+    Command(weather, "mnuDeviceEdit");
+    ui::DefaultFormRunner().Once(QStringLiteral("FServerConfig"), [](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtStation"), QStringLiteral("7"));
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceConfig");
+    EXPECT_EQ(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")), QStringLiteral("7"));
+    OnDialog([](ui::Form& f) {
+        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerConfigState")).text, Text(732));
+        f.PressCancel();
+    });
+    Command(weather, "mnuDeviceEdit");
+
+    // PLC1 is no bytestream: its tool shows the server's own settings.
+    ui::DefaultFormRunner().Once(QStringLiteral("FServerSettings"), [](ui::Form& f) {
+        EXPECT_TRUE(f.caption.endsWith(QStringLiteral("OVOPC.Simulation.1")));
+        f.PressCancel();
+    });
+    Command(plc, "mnuDeviceConfig");
+    EXPECT_TRUE(ui::DefaultFormRunner().Shown().contains(QStringLiteral("FServerSettings")));
+
+    // A tool that is not installed: a beep when the dialog loads, text 413 to configure.
+    sys::ComponentRegistry::Instance().Unregister(QStringLiteral("OVCfgOPC.Demo"));
+    const int beeps = ui::DefaultDesktop().Beeps();
+    OnDialog([](ui::Form& f) { f.PressCancel(); });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+    Command(weather, "mnuDeviceConfig");
+    EXPECT_EQ(Messages().back(), Text(413));
+    components::RegisterOwnComponents();
+}
+
+TEST_F(DeviceTest, ChangingTheServerClearsTheOldConfigurationAndTheChooserFillsTheDialog) {
+    ui::DefaultFormRunner().Once(QStringLiteral("FServerConfig"), [](ui::Form& f) { f.PressDefault(); });
+    Command(weather, "mnuDeviceConfig");
+    ASSERT_FALSE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty());
+
+    ui::DefaultFormRunner().Once(QStringLiteral("FOPCServerChooser"), [](ui::Form& f) {
+        const ui::Control& servers = f.Get(QStringLiteral("lvwServers"));
+        ASSERT_EQ(servers.listViewRows.size(), 2u);
+        EXPECT_EQ(servers.listIndex, 1) << "the device's own server is selected";
+        f.UserChoose(QStringLiteral("lvwServers"), QStringLiteral("OVOPC.Simulation"));
+        f.UserSetText(QStringLiteral("txtComputer"), QStringLiteral("PLANT2"));
+        f.PressDefault();
+    });
+    OnDialog([](ui::Form& f) {
+        f.UserClick(QStringLiteral("cmdChooseOPCServer"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtChoosedOPCServer")).text, QStringLiteral("OVOPC.Simulation"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerVersion")).text, QStringLiteral("1"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtComputerName")).text, QStringLiteral("PLANT2"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtShortDesc")).text, QStringLiteral("Orvana simulation server"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerConfigState")).text, Text(731));
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_EQ(Stored("ProgID", QStringLiteral("Weather")).toString(), QStringLiteral("<PLANT2>OVOPC.Simulation.1"));
+    EXPECT_EQ(Stored("ProgIDConfigTool", QStringLiteral("Weather")).toString(), QStringLiteral("OVCfgOPC.Simulation"));
+    EXPECT_TRUE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty())
+        << "the old server's tool cleared its configuration of the device";
+    EXPECT_EQ(NodeText(weather), QStringLiteral("Weather: Orvana simulation server"));
+
+    // A server the installation does not know is kept, with a warning.
+    ui::DefaultMessageBoxes().Clear();
+    OnDialog([](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtChoosedOPCServer"), QStringLiteral("Nobody.Knows"));
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().title, QStringLiteral("OVSDeviceBrowser"));
+    EXPECT_EQ(Stored("ProgID", QStringLiteral("Weather")).toString(), QStringLiteral("<PLANT2>Nobody.Knows.1"));
+}
+
+TEST_F(DeviceTest, ChoosersWithNothingRegisteredAndWithoutTheComponent) {
+    // A registry without servers and drivers.
+    QFile::remove(harness.RegistryFile());
+    ui::DefaultFormRunner().Once(QStringLiteral("FOPCServerChooser"), [](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("lvwServers")).listViewRows.empty());
+        EXPECT_TRUE(f.Find(QStringLiteral("lblNone")));
+        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
+        f.PressCancel();
+    });
+    ui::DefaultFormRunner().Once(QStringLiteral("FDriverChooser"), [](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("lvwDrivers")).listViewRows.empty());
+        f.PressCancel();
+    });
+    OnDialog([](ui::Form& f) {
+        f.UserClick(QStringLiteral("cmdChooseOPCServer"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtChoosedOPCServer")).text, QStringLiteral("Demo.WeatherStation")) << "unchanged";
+        f.UserClick(QStringLiteral("optOVDriver"));
+        f.UserClick(QStringLiteral("cmdChooseDriver"));
+        f.PressCancel();
+    });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_EQ(ui::DefaultFormRunner().Shown(),
+              (QStringList{QStringLiteral("FDevice"), QStringLiteral("FOPCServerChooser"), QStringLiteral("FDriverChooser")}));
+
+    // The chooser component itself missing: a message titled by it.
+    sys::ComponentRegistry::Instance().Unregister(QStringLiteral("OVSDeviceBrowser.OPCServer"));
+    OnDialog([](ui::Form& f) {
+        f.UserClick(QStringLiteral("cmdChooseOPCServer"));
+        f.PressCancel();
+    });
+    Command(weather, "mnuDeviceEdit");
+    components::RegisterOwnComponents();
+    ASSERT_FALSE(ui::DefaultMessageBoxes().Shown().empty());
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().back().title, QStringLiteral("OVSDeviceBrowser"));
+}
+
+TEST_F(DeviceTest, TheDriversConfigurationProgramGetsItsCommandLine) {
+    const auto run = objects::MDevice::DriverConfigurationProgram(QStringLiteral("/opt/my drivers"),
+                                                                   QStringLiteral("drv.v2.exe"),
+                                                                   QStringLiteral("/home/a b/\"q\"/p.ovs"), 3);
+    EXPECT_EQ(run.commandLine, QStringLiteral("\"/opt/my drivers/drvk.v2k.exe\" \"/home/a b/\"q\"/p.ovs\" Device3"));
+    EXPECT_EQ(run.program, QStringLiteral("/opt/my drivers/drvk.v2k.exe"));
+    EXPECT_EQ(run.arguments, (QStringList{QStringLiteral("/home/a b/\"q\"/p.ovs"), QStringLiteral("Device3")}));
+
+    // A configuration program that writes down what it got, in the driver's folder.
+    const QString program = drivers.filePath(QStringLiteral("ovdemodrvk.bin"));
+    {
+        QFile script(program);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/arguments.txt\"\n");
+    }
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Command(press, "mnuDeviceConfig");
+    QFile written(drivers.filePath(QStringLiteral("arguments.txt")));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << "the program ran and the command waited for it";
+    EXPECT_EQ(QString::fromUtf8(written.readAll()).split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{project.Path(), QStringLiteral("Device1")}));
+    EXPECT_TRUE(Messages().isEmpty());
+
+    // A program that is not there.
+    QFile::remove(program);
+    Command(press, "mnuDeviceConfig");
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages().front().startsWith(Text(413)));
+    EXPECT_TRUE(Messages().front().contains(QStringLiteral("ovdemodrvk.bin"))) << "the command line is shown";
+
+    // A driver device without a number cannot be configured.
+    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = '<>ModbusTCP' WHERE ID = 2"));
+    Command(press, "mnuDeviceConfig");
+    EXPECT_EQ(Messages().back(), Text(415));
+}
+
+TEST_F(DeviceTest, DeleteAsksTakesEverythingAlongAndCanBeToldNotToAsk) {
+    Settings().Write(QStringLiteral("Device1"), QStringLiteral("ProgID"), QStringLiteral("ModbusTCP"));
+    const int items = Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1"));
+    ASSERT_GT(items, 0);
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Cancel);
+    Command(plc, "mnuDeviceDelete");
+    EXPECT_EQ(Messages().front(), Text(1101).replace(QStringLiteral("<it>"), QString::number(items)));
+    EXPECT_FALSE(Stored("ID", QStringLiteral("PLC1")).isNull()) << "Cancel keeps it";
+
+    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
+    Command(plc, "mnuDeviceDelete");
+    EXPECT_TRUE(Stored("ID", QStringLiteral("PLC1")).isNull());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID NOT IN (SELECT ID FROM TpdbItems)")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbSimulation WHERE ItemID NOT IN (SELECT ID FROM TpdbItems)")), 0);
+    EXPECT_TRUE(NodeText(plc).isEmpty());
+    EXPECT_TRUE(NodeText(nk::GroupDeviceKey(1, 1)).isEmpty());
+    EXPECT_EQ(Window().CurrentNode(), nk::kExternal);
+    EXPECT_TRUE(Window().sb().PanelText(1).endsWith(QStringLiteral("Delete")));
+
+    // Without the question; an own driver's settings section goes with it.
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    ui::DefaultMessageBoxes().Clear();
+    Command(press, "mnuDeviceDelete");
+    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_TRUE(Stored("ID", QStringLiteral("Press")).isNull());
+    EXPECT_TRUE(Settings().Read(QStringLiteral("Device1"), QStringLiteral("ProgID")).isEmpty());
+}
+
+TEST_F(DeviceTest, BrowsingChecksTheDeviceFirst) {
+    Click(press);
+    Window().ComputeAvailability(press, true);
+    EXPECT_FALSE(Window().abr().IsVisible(QStringLiteral("mnuDeviceHelperItemsBrowse"))) << "not offered for an own driver";
+    EXPECT_TRUE(Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5));
+    EXPECT_EQ(Messages().back(), Text(416));
+
+    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET Enabled = 0 WHERE ID = 3"));
+    Click(weather);
+    ui::DefaultMessageBoxes().Clear();
+    Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
+    ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().title, Text(418));
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().defaultButton, 1) << "No is the default";
+
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
+    Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
+    EXPECT_TRUE(Messages().back().contains(QStringLiteral("Demo.WeatherStation.2")))
+        << "no address space source yet: " << Messages().back().toStdString();
+}
+
+TEST_F(DeviceTest, BrokenRecordsLoadAsTheyAreWithoutACrash) {
+    auto& c = Window().Data()->Connection();
+    // Without a number the first free one is offered; a number outside 1 to 5 selects none.
+    for (const auto& [progId, selected] : std::vector<std::pair<const char*, int>>{{"<", 1}, {"<>", 1}, {"<3", 3}, {"<9>x", -1}}) {
+        c.Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = ? WHERE ID = 2"), {QString::fromUtf8(progId)});
+        OnDialog([selected = selected, progId = progId](ui::Form& f) {
+            const ui::Control& numbers = f.Get(QStringLiteral("cmbUniversal"));
+            EXPECT_EQ(numbers.listIndex < 0 ? -1 : numbers.SelectedData().toInt(), selected) << progId;
+            f.PressCancel();
+        });
+        Command(press, "mnuDeviceEdit");
+    }
+    c.Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = NULL, BlobMode = 6 WHERE ID = 3"));
+    OnDialog([](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("optOPCServer")).IsChecked());
+        EXPECT_EQ(f.Get(QStringLiteral("cmbBlobMode")).listIndex, -1) << "a kind outside the list selects nothing";
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 6) << "and is kept on writing back";
+    EXPECT_TRUE(ui::DefaultFormRunner().Unexpected().isEmpty());
+}
+
+}  // namespace
