@@ -89,7 +89,7 @@ int CommandNew(const Arguments& args) {
     Print(stdout, QStringLiteral("created %1\n").arg(file));
     // The demo's OPC servers and its driver become known to this installation.
     ov::sys::Registry registry;
-    if (!ov::components::RegisterDemoInstallation(registry, QStringLiteral(OV_DEMO_DRIVERS_DIR)))
+    if (!ov::components::RegisterDemoInstallation(registry))
         Print(stderr, QStringLiteral("ovopc: warning: the demo's servers and driver could not be registered in %1\n")
                           .arg(registry.FilePath()));
     return 0;
@@ -201,6 +201,7 @@ int CommandRun(const QStringList& words) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    ov::components::SetDemoDriversFolder(QStringLiteral(OV_DEMO_DRIVERS_DIR));
     QStringList words = app.arguments().mid(1);
     if (words.isEmpty()) return Usage(QStringLiteral("a command is missing."));
     const QString command = words.takeFirst();

@@ -42,6 +42,7 @@ const QString kDevicesFolder = QStringLiteral("OPCD");
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    components::SetDemoDriversFolder(QStringLiteral(OV_DEMO_DRIVERS_DIR));
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_tree = new ProjectTreeWidget(m_splitter);
     m_editorArea = new EditorArea(m_splitter);
@@ -206,7 +207,7 @@ bool MainWindow::NewProject(const QString& path, ProjectKind kind) {
             model::CreateDemoProject(path);
             // The demo's OPC servers and its driver become known to this installation.
             sys::Registry registry;
-            components::RegisterDemoInstallation(registry, QStringLiteral(OV_DEMO_DRIVERS_DIR));
+            components::RegisterDemoInstallation(registry);
         } else
             model::CreateProjectDatabase(path);
     } catch (const db::DbError& e) {

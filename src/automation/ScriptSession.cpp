@@ -1,5 +1,8 @@
 #include "automation/ScriptSession.h"
 
+#include "components/InstalledPrograms.h"
+#include "platform/system/SystemTools.h"
+
 #include "editor/AddinEntry.h"
 #include "objects/MItem.h"
 #include "host/Connect.h"
@@ -40,10 +43,14 @@ bool HeadlessSession::Open(const QString& path, QString* error) {
 
 bool HeadlessSession::Create(const QString& path, bool demo, QString* error) {
     try {
-        if (demo)
+        if (demo) {
             model::CreateDemoProject(path);
-        else
+            // Its servers and driver join the installation, as in the studio.
+            sys::Registry registry = sys::SystemTools::Instance().GetRegistry();
+            components::RegisterDemoInstallation(registry);
+        } else {
             model::CreateProjectDatabase(path);
+        }
     } catch (const db::DbError& e) {
         if (error) *error = e.Description();
         return false;

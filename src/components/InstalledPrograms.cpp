@@ -33,6 +33,17 @@ std::vector<DriverEntry> RegisteredDrivers(const sys::Registry& registry) {
     return drivers;
 }
 
+namespace {
+QString& DemoDriversFolder() {
+    static QString folder;
+    return folder;
+}
+}  // namespace
+
+void SetDemoDriversFolder(const QString& folder) { DemoDriversFolder() = folder; }
+
+bool RegisterDemoInstallation(sys::Registry& registry) { return RegisterDemoInstallation(registry, DemoDriversFolder()); }
+
 bool RegisterDemoInstallation(sys::Registry& registry, const QString& driversFolder) {
     const auto hive = sys::Hive::LocalMachine;
     struct Value {

@@ -42,5 +42,8 @@ std::vector<DriverEntry> RegisteredDrivers(const sys::Registry& registry);
 // Registers the servers and the driver the demo project uses; the driver's
 // programs are in driversFolder. False when the registry cannot be written.
 bool RegisterDemoInstallation(sys::Registry& registry, const QString& driversFolder);
+// The same, with the folder the program named at start (empty by default).
+bool RegisterDemoInstallation(sys::Registry& registry);
+void SetDemoDriversFolder(const QString& folder);
 
 }  // namespace ov::components

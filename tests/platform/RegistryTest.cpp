@@ -105,6 +105,24 @@ TEST_F(RegistryTest, WrittenValuesReadBackAndLandInTheExistingKey) {
         << "one section per key, however the key path was spelled";
 }
 
+TEST_F(RegistryTest, SubKeysAreTheKeysDirectlyBelowOnceEach) {
+    Make("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers\\ModbusTCP]\nName=drv.exe\n"
+         "[software/senmark gmbh/orvana/4.0/drivers/modbustcp/Extra]\nX=1\n"
+         "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers\\S7 Plus\\Deeper\\Still]\nY=2\n"
+         "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\DriversElsewhere\\No]\nZ=3\n"
+         "[HKEY_CURRENT_USER\\SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers\\Mine]\nW=4\n");
+    const Registry registry(FilePath());
+    EXPECT_EQ(registry.SubKeys(Hive::LocalMachine, kStudioKey + QStringLiteral("\\Drivers")),
+              (QStringList{QStringLiteral("ModbusTCP"), QStringLiteral("S7 Plus")}))
+        << "a key counts once whatever its case, also when only a key below it has values";
+    EXPECT_EQ(registry.SubKeys(Hive::CurrentUser, kStudioKey + QStringLiteral("/Drivers/")), QStringList{QStringLiteral("Mine")});
+    EXPECT_TRUE(registry.SubKeys(Hive::LocalMachine, kStudioKey + QStringLiteral("\\Nothing")).isEmpty());
+    QFile::remove(FilePath());
+    EXPECT_TRUE(registry.SubKeys(Hive::LocalMachine, kStudioKey).isEmpty()) << "no file: no keys";
+    ASSERT_TRUE(QDir().mkdir(FilePath()));
+    EXPECT_THROW(registry.SubKeys(Hive::LocalMachine, kStudioKey), RegistryError);
+}
+
 TEST_F(RegistryTest, TheEnvironmentChoosesTheFile) {
     RegistryVariable restore;
     Make("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\n");
