@@ -44,6 +44,7 @@ struct FormDialog::Container {
 namespace {
 
 constexpr int kNoLimit = 32767;  // QLineEdit's own maximum
+constexpr int kTextBoxChars = 32;  // a text box shows this many characters at least
 
 int ToInt(std::size_t n) { return static_cast<int>(n); }
 
@@ -264,6 +265,8 @@ QWidget* FormDialog::Create(Control& control) {
                 // Every keystroke reaches the model, so handlers that enable OK
                 // follow the typing and the final text is there before any click.
                 auto* edit = new QLineEdit(this);
+                // Room for a server's ProgID or a path without scrolling.
+                edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * kTextBoxChars);
                 connect(edit, &QLineEdit::textEdited, this,
                         [this, c](const QString& text) { Act([&] { m_form.UserSetText(c->Name(), text, c->Index()); }); });
                 return edit;
@@ -447,10 +450,18 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
     // it names when both sit in the same place.
     QHash<const Control*, int> rowOf;
     QHash<const Control*, const Control*> labelFor;
+    QHash<const Control*, const Control*> besides;  // a "…" button and the box it fills
     QSet<const Control*> described;
     for (const Bound& bound : m_bound) {
         const Control& control = *bound.control;
         if (inButtonRow(control)) continue;
+        if (control.Type() == ControlType::CommandButton) {
+            const Control* box = BuddyOf(control);
+            if (box && rowOf.contains(box) && where.value(box) == where.value(&control)) {
+                besides.insert(&control, box);
+                continue;
+            }
+        }
         if (control.Type() == ControlType::Label) {
             const Control* buddy = BuddyOf(control);
             if (buddy && where.value(buddy) == where.value(&control) && !described.contains(buddy) && !IsWide(*buddy) &&
@@ -475,6 +486,10 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
         }
         if (inButtonRow(control)) {
             buttonRow.addWidget(bound.widget);
+        } else if (const Control* box = besides.value(&control)) {
+            // A small button at the end of the box's row.
+            bound.widget->setMaximumWidth(bound.widget->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")));
+            container.grid->addWidget(bound.widget, rowOf.value(box), 2);
         } else if (const Control* buddy = labelFor.value(&control)) {
             container.grid->addWidget(bound.widget, rowOf.value(buddy), 0);
         } else if (IsWide(control)) {

@@ -48,6 +48,7 @@ FDevice::FDevice(editor::NameGroups& names, const QString& projectArgument, cons
     AddField(ui::ControlType::TextBox, QStringLiteral("txtChoosedOPCServer"), 705, kServerTabs, 0);
     Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseOPCServer")).caption = QStringLiteral("…");
     Find(QStringLiteral("cmdChooseOPCServer"))->tabStrip = kServerTabs;
+    Find(QStringLiteral("cmdChooseOPCServer"))->buddy = QStringLiteral("txtChoosedOPCServer");
     Find(QStringLiteral("cmdChooseOPCServer"))->tabPage = 0;
     AddField(ui::ControlType::TextBox, QStringLiteral("txtComputerName"), 708, kServerTabs, 0);
     AddField(ui::ControlType::TextBox, QStringLiteral("txtOPCServerVersion"), 706, kServerTabs, 0);
@@ -87,6 +88,7 @@ FDevice::FDevice(editor::NameGroups& names, const QString& projectArgument, cons
     AddField(ui::ControlType::TextBox, QStringLiteral("txtChoosedDriver"), 719, kDriverTabs, 0);
     ui::Control& chooseDriver = Add(ui::ControlType::CommandButton, QStringLiteral("cmdChooseDriver"));
     chooseDriver.caption = QStringLiteral("…");
+    chooseDriver.buddy = QStringLiteral("txtChoosedDriver");
     chooseDriver.tabStrip = kDriverTabs;
     chooseDriver.tabPage = 0;
     AddField(ui::ControlType::ComboBox, QStringLiteral("cmbUniversal"), 723, kDriverTabs, 0);

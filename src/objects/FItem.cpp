@@ -37,14 +37,14 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
     writeThru.tag = QStringLiteral("C1517");
     writeThru.tabPage = 1;
     AddField(ui::ControlType::ComboBox, "cmbDefaultMode", "lblDefaultMode", 1523, 1);
-    AddEllipsis("cmdChooseDefaultMode", 1);
+    AddEllipsis("cmdChooseDefaultMode", "cmbDefaultMode", 1);
     AddField(ui::ControlType::TextBox, "txtDefaultVal", "lblDefaultVal", 1524, 1);
     AddField(ui::ControlType::TextBox, "txtOptions", "lblOptions", 1545, 1);
-    AddEllipsis("cmdChooseOptions", 1);
+    AddEllipsis("cmdChooseOptions", "txtOptions", 1);
 
     AddField(ui::ControlType::ComboBox, "cmbSimulationFunction", "lblSimulationFunction", 1541, 2);
     AddField(ui::ControlType::TextBox, "txtSimulationParameters", "lblSimulationParameters", 1542, 2);
-    AddEllipsis("cmdChooseSimulationParameters", 2);
+    AddEllipsis("cmdChooseSimulationParameters", "txtSimulationParameters", 2);
     ui::Control& redundancy = Add(ui::ControlType::CheckBox, QStringLiteral("chkRedundancy"));
     redundancy.tag = QStringLiteral("C1543");
     redundancy.tabPage = 2;
@@ -61,9 +61,10 @@ FItem::FItem(const settings::CSimulationFunctions& simulation, bool nameView)
     }
 }
 
-void FItem::AddEllipsis(const char* name, int page) {
+void FItem::AddEllipsis(const char* name, const char* box, int page) {
     ui::Control& button = Add(ui::ControlType::CommandButton, QString::fromUtf8(name));
     button.caption = QStringLiteral("…");
+    button.buddy = QString::fromUtf8(box);
     button.tabPage = page;
 }
 

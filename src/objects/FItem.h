@@ -39,7 +39,7 @@ class FItem : public ui::Form {
 
   private:
     ui::Control& AddField(ui::ControlType type, const char* name, const char* label, int labelText, int page);
-    void AddEllipsis(const char* name, int page);  // a "…" button beside a field
+    void AddEllipsis(const char* name, const char* box, int page);  // a "…" button beside a field
     void Confirm();
     void FocusName();
     void EnableSimulationParameters();

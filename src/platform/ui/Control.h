@@ -74,7 +74,7 @@ public:
     QString container;  // a frame's name, empty for the form itself
     int tabPage = -1;   // page of a tab strip, -1 for outside
     QString tabStrip;   // the tab strip of that page; empty: the form's first one
-    QString buddy;      // for labels: the control they describe
+    QString buddy;      // for labels: the control they describe; for buttons: the one they sit beside
 
     bool isDefault = false;  // command button pressed by Enter
     bool isCancel = false;   // command button pressed by Escape
