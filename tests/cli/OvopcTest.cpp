@@ -13,17 +13,24 @@ struct Outcome {
     QString err;
 };
 
-Outcome Ovopc(const QStringList& arguments, const QString& registryFile = QString()) {
+Outcome RunProgram(const QString& program, const QStringList& arguments, const QString& registryFile,
+            const QStringList& more = {}) {
+    // Never the user's own registry: "new --demo" writes to it.
+    QTemporaryDir own;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OVSTUDIO_REGISTRY"),
+                       registryFile.isEmpty() ? own.filePath(QStringLiteral("registry.ini")) : registryFile);
+    for (const QString& assignment : more) environment.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
     QProcess process;
-    if (!registryFile.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("OVSTUDIO_REGISTRY"), registryFile);
-        process.setProcessEnvironment(environment);
-    }
-    process.start(QStringLiteral(OVOPC_PATH), arguments);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
     EXPECT_TRUE(process.waitForFinished(30000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+Outcome Ovopc(const QStringList& arguments, const QString& registryFile = QString()) {
+    return RunProgram(QStringLiteral(OVOPC_PATH), arguments, registryFile);
 }
 
 void ExpectOneErrorLine(const Outcome& run, const char* mentions) {
@@ -49,6 +56,31 @@ TEST(Ovopc, NewDemoThenInfoPrintsTheSevenCountsInOrder) {
     ASSERT_EQ(json.exitCode, 0);
     EXPECT_TRUE(json.out.contains(QStringLiteral("\"items\": 22")));
     EXPECT_TRUE(json.out.contains(QStringLiteral("\"structureMembers\": 7")));
+}
+
+TEST(Ovopc, TheDemoBringsItsServersAndDriverAlong) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    const QString file = dir.filePath(QStringLiteral("plant with blanks.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")}, registry).exitCode, 0);
+    QFile ini(registry);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QString content = QString::fromUtf8(ini.readAll());
+    EXPECT_TRUE(content.contains(QStringLiteral("OPCServers\\OVOPC.Simulation.1]")));
+    EXPECT_TRUE(content.contains(QStringLiteral("Drivers\\ModbusTCP]")));
+    EXPECT_TRUE(content.contains(QStringLiteral("Path=") + QStringLiteral(DEMO_DRIVERS_DIR)));
+
+    // The demo driver's configuration program, as the editor starts it, stores
+    // the device's settings; the driver reads them back.
+    const QString drivers = QStringLiteral(DEMO_DRIVERS_DIR);
+    if (QFile::exists(drivers + QStringLiteral("/ovdemodrvk.bin"))) {
+        const Outcome configured = RunProgram(drivers + QStringLiteral("/ovdemodrvk.bin"), {file, QStringLiteral("Device1")}, registry,
+                                       {QStringLiteral("OVDEMODRV_ACCEPT=1"), QStringLiteral("QT_QPA_PLATFORM=offscreen")});
+        EXPECT_EQ(configured.exitCode, 0) << configured.err.toStdString();
+    }
+    const Outcome driver = RunProgram(drivers + QStringLiteral("/ovdemodrv.bin"), {file, QStringLiteral("Device1")}, registry);
+    ASSERT_EQ(driver.exitCode, 0) << driver.err.toStdString();
+    EXPECT_TRUE(driver.out.contains(QStringLiteral("Port = 502"))) << driver.out.toStdString();
 }
 
 TEST(Ovopc, NewRefusesToOverwrite) {
