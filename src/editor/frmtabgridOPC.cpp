@@ -87,12 +87,15 @@ QVariant FieldOf(db::Recordset& row, const char* field) {
     return index < 0 ? QVariant() : row.Fields(index).Value();
 }
 
-void SaveOrCancel(db::Recordset& rs) {
-    if (rs.State() != db::ObjectState::Open || rs.GetEditMode() == db::EditMode::None) return;
+// Gives true when a pending change was written.
+bool SaveOrCancel(db::Recordset& rs) {
+    if (rs.State() != db::ObjectState::Open || rs.GetEditMode() == db::EditMode::None) return false;
     try {
         rs.Update();
+        return true;
     } catch (const db::DbError&) {
         rs.CancelUpdate();  // the stored values stay
+        return false;
     }
 }
 
@@ -137,6 +140,27 @@ void frmtabgridOPC::OnDatabaseClosing() {
     m_simulationRows.Close();
     m_redundancyRows.Close();
     m_indexTexts.Terminate();
+}
+
+void frmtabgridOPC::ReloadGroupNames() {
+    if (!m_data) return;
+    db::Recordset groups;
+    groups.Open(QStringLiteral("SELECT Name FROM TpdbGroups"), m_data->Connection());
+    m_names.NamesInGroup(groups, QStringLiteral("Grp"));
+}
+
+void frmtabgridOPC::RequeryGroups() {
+    if (!m_data) return;
+    db::Recordset& groups = m_data->Recordset(QStringLiteral("rstabOPCGroups"));
+    SaveOrCancel(groups);
+    try {
+        groups.Close();
+        groups.Open(QStringLiteral("SELECT * FROM TpdbGroups"), m_data->Connection());
+    } catch (const db::DbError& e) {
+        ReportError(1307, e.Description());
+    }
+    m_tdbG.ReBind();
+    LoadGroupList();
 }
 
 void frmtabgridOPC::LoadGroupList() {
@@ -365,6 +389,7 @@ void frmtabgridOPC::BuildGrids() {
             PopupBand(QString::fromUtf8(ContextBandOfGrid(grid->Name().toUtf8().constData())), x, y);
         };
     }
+    m_groupGrid = std::make_unique<GroupGrid>(*this, m_tdbG);
     m_tdbI.Bind(&ItemRecordset());
     m_tdbS.Bind(&members);
     m_tdbG.Bind(&groups);
@@ -429,6 +454,11 @@ void frmtabgridOPC::ShowNode(const QString& key) {
         CommitGridEdits();
         m_currentNode = key;
         ShowItemView();
+        // The groups as the database has them now, other programs' changes included.
+        if (key == nodekey::kGroups) {
+            RequeryGroups();
+            ReloadGroupNames();
+        }
     }
     MakeMyCaption(key);
     NotifyView();
@@ -563,7 +593,7 @@ void frmtabgridOPC::CommitGridEdits() {
         db::Recordset* rs = grid->Recordset();
         grid->dataChanged = false;
         if (grid->EditActive()) grid->CancelEdit();
-        if (rs) SaveOrCancel(*rs);
+        if (rs && SaveOrCancel(*rs) && grid->rowWritten) grid->rowWritten();
     }
 }
 
@@ -911,7 +941,11 @@ void frmtabgridOPC::DataError(ui::GridModel& grid, int number, const QString& de
 }
 
 void frmtabgridOPC::RunItemCommand(const QString& tool) {
-    ComputeAvailability(m_currentNode, false);
+    RunCommandFor(m_currentNode, tool);
+}
+
+void frmtabgridOPC::RunCommandFor(const QString& key, const QString& tool) {
+    ComputeAvailability(key, false);
     if (m_abr.IsEnabled(tool)) ClickTool(tool);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/GridProperties.h"
+#include "editor/GroupGrid.h"
 #include "editor/NameGroups.h"
 #include "host/EditorWindow.h"
 #include "model/CDBLanguages.h"
@@ -111,6 +112,21 @@ public:
     // when the device's items were brought in line with the server.
     std::function<bool(int deviceId)> browseDevice;
 
+    // Shared by the grids' behaviours.
+    // Runs a tool after computing the availability for a node key, as the
+    // grids' keys do; a disabled tool does nothing.
+    void RunCommandFor(const QString& key, const QString& tool);
+    // Shift+Left/Right: the previous or next visible column across both splits.
+    void MoveToNextColumn(ui::GridModel& grid, int direction);
+    // Writes the current row of a grid at once; a refused write shows why
+    // and brings back the stored values.
+    bool WriteRowAtOnce(ui::GridModel& grid);
+    // Text 407 with the grid error number; the stored values come back.
+    void DataError(ui::GridModel& grid, int number, const QString& description);
+    // The group grid's current row names the current node without showing
+    // another view.
+    void SetCurrentNodeKey(const QString& key) { m_currentNode = key; }
+
     // The group wizard, attached by the tools: takes the IDs of the selected
     // items and gives true when it changed connections.
     std::function<bool(const std::vector<int>& itemIds)> groupWizard;
@@ -197,6 +213,10 @@ public:
     void LanguageSelected();  // the person picked a language in the selector
     const std::vector<std::pair<int, QString>>& GroupList() const { return m_groups; }
     void LoadGroupList();
+    // The name group "Grp" from the groups as the database has them.
+    void ReloadGroupNames();
+    // Opens the group grid's recordset on all groups again.
+    void RequeryGroups();
 
     QString Caption() const { return m_caption; }
     QString FrontGrid() const { return m_frontGrid; }
@@ -233,13 +253,8 @@ private:
     std::vector<db::Recordset::Bookmark> OtherSelectedItems(const ui::GridColumn& column);
     void CancelUnboundEdits();
     void RunItemCommand(const QString& tool);
-    void MoveToNextColumn(ui::GridModel& grid, int direction);
     QString GroupTip(int row);
     void NumberDialogButton(const QString& field, const std::function<bool(int&)>& dialog);
-    // Writes the current row of a grid at once; a refused write shows why
-    // and brings back the stored values.
-    bool WriteRowAtOnce(ui::GridModel& grid);
-    void DataError(ui::GridModel& grid, int number, const QString& description);
     QVariant FetchMemberUnbound(db::Recordset& row, int column);
     void ReportError(int textId, const QString& description);
     void ReportDbError(const db::DbError& error);
@@ -274,6 +289,7 @@ private:
     db::Recordset m_redundancyRows;   // backs the redundancy column while open
 
     NameGroups m_names;
+    std::unique_ptr<GroupGrid> m_groupGrid;
     std::vector<std::pair<int, QString>> m_groups;
     std::array<int, 7> m_counters{};
     QString m_functionText;

@@ -470,6 +470,11 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
                 described.insert(buddy);
                 continue;
             }
+            // A second label of a described box is its unit ("ms", "%"), after it.
+            if (buddy && described.contains(buddy) && rowOf.contains(buddy) && where.value(buddy) == where.value(&control)) {
+                besides.insert(&control, buddy);
+                continue;
+            }
         }
         rowOf.insert(&control, where.value(&control)->rows++);
     }
@@ -480,15 +485,16 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
         Container& container = *where.value(&control);
         if (control.Type() == ControlType::Label) {
             // The label's "&" key moves the focus to the control it names.
-            const Control* buddy = BuddyOf(control);
+            const Control* buddy = besides.contains(&control) ? nullptr : BuddyOf(control);
             for (const Bound& other : m_bound)
                 if (buddy && other.control == buddy) static_cast<QLabel*>(bound.widget)->setBuddy(other.widget);
         }
         if (inButtonRow(control)) {
             buttonRow.addWidget(bound.widget);
         } else if (const Control* box = besides.value(&control)) {
-            // A small button at the end of the box's row.
-            bound.widget->setMaximumWidth(bound.widget->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")));
+            // A small button or a unit at the end of the box's row.
+            if (control.Type() == ControlType::CommandButton)
+                bound.widget->setMaximumWidth(bound.widget->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")));
             container.grid->addWidget(bound.widget, rowOf.value(box), 2);
         } else if (const Control* buddy = labelFor.value(&control)) {
             container.grid->addWidget(bound.widget, rowOf.value(buddy), 0);

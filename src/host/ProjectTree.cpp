@@ -227,6 +227,28 @@ void ProjectTree::RelabelDevice(int deviceId, const QString& text) {
     }
 }
 
+void ProjectTree::AddGroupNodes(db::Connection& connection, int groupId) {
+    db::Recordset group;
+    group.Open(QStringLiteral("SELECT Name FROM TpdbGroups WHERE ID =%1").arg(groupId), connection);
+    if (group.IsEOF()) return;
+    const QString groupKey = nodekey::GroupKey(groupId);
+    m_host.AddNode(nodekey::kGroups, Str(group, "Name"), groupKey, QString(), images::kGroup, kObjectFlags);
+    db::Recordset devices;
+    devices.Open(QStringLiteral("SELECT ID, Name, ShortDescriptor FROM TpdbDevices"), connection);
+    for (; !devices.IsEOF(); devices.MoveNext())
+        m_host.AddNode(groupKey, DeviceText(Str(devices, "Name"), Str(devices, "ShortDescriptor")),
+                       nodekey::GroupDeviceKey(groupId, Int(devices, "ID")), QString(), images::kGroup, kObjectFlags);
+}
+
+void ProjectTree::RemoveGroupNode(int groupId) { m_host.RemoveNode(nodekey::GroupKey(groupId)); }
+
+void ProjectTree::RelabelGroup(int groupId, const QString& name) {
+    QVariant text;
+    const QString key = nodekey::GroupKey(groupId);
+    if (m_host.GetNodeProperty(key, kPropertyText, text) == 0 && text.toString() != name)
+        m_host.SetNodeProperty(key, kPropertyText, name);
+}
+
 QString ProjectTree::RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey,
                                        const QString& identifyingField) {
     const int id = nodekey::NodeId(nodekey::DeviceKeyOf(deviceKey));

@@ -50,6 +50,11 @@ public:
     // The key of the device's node below the devices, empty when it has none.
     QString DeviceNodeKey(int deviceId);
 
+    // A group added: its node below the groups, with one node per device.
+    void AddGroupNodes(db::Connection& connection, int groupId);
+    void RemoveGroupNode(int groupId);
+    void RelabelGroup(int groupId, const QString& name);
+
     // Reads the device again, gives its node the new key and text and builds
     // its folders anew. Gives the new key (empty when the device is gone).
     QString RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey, const QString& identifyingField);

@@ -1,20 +1,35 @@
 #include "objects/FieldTransfer.h"
 
+#include <cmath>
+
 namespace ov::objects {
 
 namespace {
 
-// The leading number of a text ("12abc" gives 12, "abc" gives 0).
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// The leading number of a text ("12abc" gives 12, "abc" gives 0, "1e12"
+// gives 1e12 for a number with a fraction).
 double LeadingNumber(QString text, bool whole) {
     text = text.trimmed().replace(u',', u'.');
     qsizetype end = 0;
     if (end < text.size() && (text[end] == u'-' || text[end] == u'+')) ++end;
     bool point = false;
-    while (end < text.size() && (text[end].isDigit() || (!whole && !point && text[end] == u'.'))) {
+    while (end < text.size() && (IsDigit(text[end]) || (!whole && !point && text[end] == u'.'))) {
         point = point || text[end] == u'.';
         ++end;
     }
-    return text.left(end).toDouble();
+    // An exponent counts only when digits follow it.
+    if (!whole && end < text.size() && (text[end] == u'e' || text[end] == u'E')) {
+        qsizetype exponent = end + 1;
+        if (exponent < text.size() && (text[exponent] == u'-' || text[exponent] == u'+')) ++exponent;
+        if (exponent < text.size() && IsDigit(text[exponent])) {
+            while (exponent < text.size() && IsDigit(text[exponent])) ++exponent;
+            end = exponent;
+        }
+    }
+    const double value = text.left(end).toDouble();
+    return std::isfinite(value) ? value : 0.0;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "components/Registration.h"
 #include "objects/FBitOptions.h"
 #include "objects/MDevice.h"
+#include "objects/MGroup.h"
 #include "objects/FItem.h"
 #include "objects/FItemStructEditor.h"
 #include "objects/FieldTransfer.h"
@@ -657,6 +658,7 @@ void InstallEditor() {
     editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
         window.Adopt(std::make_shared<MItem>(window));
         window.Adopt(std::make_shared<MDevice>(window));
+        window.Adopt(std::make_shared<MGroup>(window));
     });
 }
 

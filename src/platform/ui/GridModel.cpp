@@ -176,14 +176,17 @@ void GridModel::MoveCurrentCell(int row, int column) {
     column = std::clamp(column, 0, std::max(0, ColumnCount() - 1));
     if (row != lastRow && m_recordset->GetEditMode() != db::EditMode::None) {
         // Leaving a changed row writes it; a refused write is reported and dropped.
+        bool written = false;
         try {
             m_recordset->Update();
+            written = true;
         } catch (const db::DbError& e) {
             m_recordset->CancelUpdate();
             bool handled = false;
             if (error) error(kErrorWriteFailed, e.Description(), handled);
         }
         dataChanged = false;
+        if (written && rowWritten) rowWritten();
     }
     m_currentColumn = column;
     if (row != CurrentRow()) {

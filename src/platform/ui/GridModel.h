@@ -121,6 +121,8 @@ class GridModel {
     std::function<void(int column, const QVariant& value, QString& text)> formatText;
     std::function<void(int row, int column, QString& tip)> fetchCellTips;
     std::function<void(int lastRow, int lastColumn)> rowColChange;
+    // A changed row was written; the recordset still stands on it.
+    std::function<void()> rowWritten;
     std::function<void(int& keyCode, int shift)> keyDown;
     std::function<void(int& keyAscii)> keyPress;
     std::function<void(int button, int shift, int x, int y)> mouseUp;

@@ -1,7 +1,8 @@
 // Deleting a device with 100,000 items, each with its group connection, an
-// index text, a simulation and a redundancy row: the editor's device delete
-// against a raw SQLite loop deleting the same rows one by one in one
-// transaction. Prints one "name: value" line per figure.
+// index text, a simulation and a redundancy row, and deleting a group with
+// 100,000 connections: the editor's commands against a raw SQLite loop
+// deleting the same rows one by one in one transaction. Prints one
+// "name: value" line per figure.
 
 #include "editor/frmtabgridOPC.h"
 #include "host/Connect.h"
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <sqlite3.h>
+#include <vector>
 
 namespace {
 
@@ -45,9 +47,38 @@ void Fill(const QString& file) {
     // A second device keeps its items: the delete must not touch them.
     c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, 'Keep', 'Keep')"));
     c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems"));
+    // A second group holds the first device's 100,000 items as well.
+    c.Execute(QStringLiteral("INSERT INTO TpdbGroups (ID, Name) VALUES (2, 'Bulk')"));
+    c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 2, ID FROM TpdbItems WHERE DeviceID = 1"));
     c.Execute(QStringLiteral("INSERT INTO TpdbSimulation (ItemID, SimulationFunction) SELECT ID, 'Function1' FROM TpdbItems"));
     c.Execute(QStringLiteral("INSERT INTO TpdbAlign (ItemID) SELECT ID FROM TpdbItems"));
     c.CommitTrans();
+}
+
+// The group's connections, row by row, in one transaction.
+double RawGroupLoop(const QString& file) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &db);
+    std::vector<sqlite3_int64> rows;
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(db, "SELECT ID FROM TpdbConnections WHERE GroupID = 2", -1, &select, nullptr);
+    while (sqlite3_step(select) == SQLITE_ROW) rows.push_back(sqlite3_column_int64(select, 0));
+    sqlite3_finalize(select);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "DELETE FROM TpdbConnections WHERE ID = ?", -1, &s, nullptr);
+    const auto start = Clock::now();
+    sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    for (const sqlite3_int64 row : rows) {
+        sqlite3_bind_int64(s, 1, row);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+    }
+    sqlite3_exec(db, "DELETE FROM TpdbGroups WHERE ID = 2", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const double seconds = Seconds(start);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return seconds;
 }
 
 // The same deletes, row by row, in one transaction.
@@ -97,6 +128,14 @@ int main(int argc, char** argv) {
     const QString device = ov::host::nodekey::DeviceKey(1, QStringLiteral("."), false);
     session.NodeClick(QString(), device, QString());
 
+    // The group with 100,000 connections.
+    session.NodeClick(QString(), QStringLiteral("OPCG2"), QString());
+    window.ComputeAvailability(QStringLiteral("OPCG2"), false);
+    const auto groupStart = Clock::now();
+    window.ClickTool(QStringLiteral("mnuGroupDelete"));
+    const double groupRemove = Seconds(groupStart);
+    const double groupRaw = RawGroupLoop(rawFile);
+    session.NodeClick(QString(), device, QString());
     window.ComputeAvailability(device, false);
     const auto start = Clock::now();
     window.ClickTool(QStringLiteral("mnuDeviceDelete"));
@@ -110,14 +149,18 @@ int main(int argc, char** argv) {
         return rs.Fields(0).Value().toInt();
     };
     const int items = count("SELECT Count(*) FROM TpdbItems");
-    const int rest = count("SELECT Count(*) FROM TpdbConnections") + count("SELECT Count(*) FROM TpdbSimulation") +
+    const int rest = count("SELECT Count(*) FROM TpdbConnections WHERE GroupID = 1") + count("SELECT Count(*) FROM TpdbSimulation") +
                      count("SELECT Count(*) FROM TpdbAlign") + count("SELECT Count(*) FROM TidxTexts");
-    if (items != 1 || rest != 3 || count("SELECT Count(*) FROM TpdbDevices") != 1) {
+    if (items != 1 || rest != 3 || count("SELECT Count(*) FROM TpdbDevices") != 1 ||
+        count("SELECT Count(*) FROM TpdbGroups") != 1 || count("SELECT Count(*) FROM TpdbConnections") != 1) {
         std::fprintf(stderr, "unexpected counts after the delete: items %d, other rows %d\n", items, rest);
         return 1;
     }
+
     std::printf("device_delete_100k_items_s: %.2f\n", remove);
     std::printf("device_delete_100k_items_ratio_to_raw: %.1f\n", remove / raw);
+    std::printf("group_delete_100k_connections_s: %.2f\n", groupRemove);
+    std::printf("group_delete_100k_connections_ratio_to_raw: %.1f\n", groupRemove / groupRaw);
     session.Terminate();
     return 0;
 }
