@@ -478,6 +478,8 @@ QVariant FormObject::get(const QString& control, int index) {
         case ui::ControlType::Frame:
         case ui::ControlType::CommandButton:
             return c->caption;
+        case ui::ControlType::TreeView:
+            return c->selectedNode;
         default:
             return c->text;
     }
@@ -504,6 +506,37 @@ void FormObject::click(const QString& control, int index) {
 
 void FormObject::setCell(const QString& grid, int row, int column, const QVariant& value) {
     Act([&] { m_form.UserEditCell(grid, row, column, value); });
+}
+
+QVariant FormObject::nodes(const QString& control) {
+    const ui::Control* c = m_form.Find(control);
+    if (!c || c->Type() != ui::ControlType::TreeView) {
+        m_studio.Fail(QStringLiteral("The dialog %1 has no tree %2.").arg(m_form.Name(), control));
+        return QVariant();
+    }
+    QVariantList list;
+    for (const ui::TreeNode& node : c->nodes)
+        list << QVariantMap{{QStringLiteral("key"), node.key},
+                            {QStringLiteral("parent"), node.parentKey},
+                            {QStringLiteral("text"), node.text},
+                            {QStringLiteral("data"), node.data}};
+    return list;
+}
+
+void FormObject::clickNode(const QString& control, const QString& key) {
+    Act([&] { m_form.UserClickNode(control, key); });
+}
+
+void FormObject::key(const QString& keys, const QString& control) {
+    int code = 0, shift = 0;
+    if (!ParseKeys(keys, code, shift)) {
+        m_studio.Fail(QStringLiteral("\"%1\" names no key.").arg(keys));
+        return;
+    }
+    m_form.UserKeyDown(code, shift, control);
+    // A key the dialog left alone: Enter and Escape press its buttons.
+    if (code == 13 && shift == 0) m_form.PressDefault();
+    else if (code == 27 && shift == 0) m_form.PressCancel();
 }
 
 void FormObject::ok() {

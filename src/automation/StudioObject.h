@@ -146,6 +146,11 @@ public:
     Q_INVOKABLE void choose(const QString& control, const QVariant& textOrData, int index = -1);
     Q_INVOKABLE void click(const QString& control, int index = -1);
     Q_INVOKABLE void setCell(const QString& grid, int row, int column, const QVariant& value);
+    // A tree view's nodes ({key, parent, text, data}) and a click on one.
+    Q_INVOKABLE QVariant nodes(const QString& control);
+    Q_INVOKABLE void clickNode(const QString& control, const QString& key);
+    // Keys pressed in a control ("Alt+Down"), as the dialog sees them first.
+    Q_INVOKABLE void key(const QString& keys, const QString& control = QString());
     Q_INVOKABLE void ok();
     Q_INVOKABLE void cancel();
 

@@ -44,7 +44,14 @@ void CheckBox(ui::GridModel& grid, const char* field) {
     if (GridColumn* c = Field(grid, field)) c->presentation = Presentation::CheckBox;
 }
 
-// 0 and a text, then the unit classes (of one switch type, or all).
+void NameInSplit0(ui::GridModel& grid, const char* field, int caption) {
+    GridColumn& c = grid.AddColumn(QString::fromUtf8(field), Text(caption), 0);
+    c.visible = true;
+    c.allowSizing = true;
+}
+
+}  // namespace
+
 void UnitClassList(GridColumn& c, db::Connection& connection, bool processOnly) {
     c.presentation = Presentation::ValueList;
     c.numberFormat = QStringLiteral("General Number");
@@ -67,13 +74,17 @@ void StructureList(GridColumn& c, db::Connection& connection) {
     for (; !rs.IsEOF(); rs.MoveNext()) c.values.Add(rs.Fields(0).Value().toInt(), rs.Fields(1).Value().toString());
 }
 
-void NameInSplit0(ui::GridModel& grid, const char* field, int caption) {
-    GridColumn& c = grid.AddColumn(QString::fromUtf8(field), Text(caption), 0);
-    c.visible = true;
-    c.allowSizing = true;
+void RefreshStructureColumns(ui::GridModel& grid, int dataTypeCaption, bool forMembers, const model::CVT_Types& types,
+                             db::Connection& connection) {
+    const int dataType = grid.ColumnIndexInSplit(Text(dataTypeCaption), 1);
+    if (dataType >= 0) types.FillDataTypeList(grid.Column(dataType).values, forMembers, connection);
+    if (GridColumn* c = Field(grid, "StructID")) StructureList(*c, connection);
 }
 
-}  // namespace
+void RefreshUnitClassColumns(ui::GridModel& grid, db::Connection& connection) {
+    if (GridColumn* c = Field(grid, "UnitClassIDItemDependent")) UnitClassList(*c, connection, true);
+    if (GridColumn* c = Field(grid, "UnitClassIDDisplayDependent")) UnitClassList(*c, connection, false);
+}
 
 QString OptionsText(const QVariant& value) {
     bool ok = false;
@@ -198,6 +209,9 @@ void BuildUnitColumns(ui::GridModel& grid, const QStringList& fields) {
     Caption(grid, "y1", 102);
     Caption(grid, "x2", 103);
     Caption(grid, "y2", 108);
+    // A physical limit is a number or a variable, chosen through the button.
+    for (const char* limit : {"PhysicalMinVal", "PhysicalMaxVal"})
+        if (GridColumn* c = Field(grid, limit)) c->button = true;
 }
 
 void ApplyIdentifyingView(ui::GridModel& itemGrid, bool nameView) {

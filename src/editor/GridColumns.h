@@ -14,6 +14,7 @@ class CSimulationFunctions;
 }
 namespace ov::ui {
 class GridModel;
+struct GridColumn;
 }
 
 namespace ov::editor {
@@ -52,6 +53,16 @@ void ApplyIdentifyingView(ui::GridModel& itemGrid, bool nameView);
 // The SwitchID column: plain for a process class, a sorted list of the
 // project's LCIDs (other values allowed) for a display class.
 void FormatUnitGrid(ui::GridModel& unitGrid, bool processClass, const std::vector<int>& languageLcids);
+
+// The value lists that name unit classes and structures, read again from
+// the database: "No Unit Class" and the process classes (or all classes);
+// "No Structure" and the structures; and the data type column (by its
+// caption) with the elementary types and then every structure.
+void UnitClassList(ui::GridColumn& column, db::Connection& connection, bool processOnly);
+void StructureList(ui::GridColumn& column, db::Connection& connection);
+void RefreshStructureColumns(ui::GridModel& grid, int dataTypeCaption, bool forMembers, const model::CVT_Types& types,
+                             db::Connection& connection);
+void RefreshUnitClassColumns(ui::GridModel& grid, db::Connection& connection);
 
 // The "Options" format: "&H" and the value in upper-case hexadecimal.
 QString OptionsText(const QVariant& value);

@@ -335,15 +335,11 @@ void frmtabgridOPC::BuildGrids() {
     m_tdbI.unboundColumnFetch = [this](db::Recordset& row, int column) {
         return FetchItemUnbound(row, column);
     };
-    m_tdbS.unboundColumnFetch = [this](db::Recordset& row, int column) {
-        return FetchMemberUnbound(row, column);
-    };
-    m_tdbI.formatText = [this](int column, const QVariant& value, QString& text) {
+    m_tdbI.formatText = [this](int, int column, const QVariant& value, QString& text) {
         if (m_tdbI.Column(column).dataField.compare(QStringLiteral("Options"), Qt::CaseInsensitive) == 0)
             text = OptionsText(value);
     };
     m_tdbI.afterColUpdate = [this](int column, const QVariant& value) { ItemColumnUpdated(column, value); };
-    m_tdbS.afterColUpdate = [this](int, const QVariant&) { WriteRowAtOnce(m_tdbS); };
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU})
         grid->error = [this, grid](int number, const QString& description, bool& handled) {
             handled = true;
@@ -390,6 +386,8 @@ void frmtabgridOPC::BuildGrids() {
         };
     }
     m_groupGrid = std::make_unique<GroupGrid>(*this, m_tdbG);
+    m_memberGrid = std::make_unique<MemberGrid>(*this, m_tdbS);
+    m_unitGrid = std::make_unique<UnitGrid>(*this, m_tdbU);
     m_tdbI.Bind(&ItemRecordset());
     m_tdbS.Bind(&members);
     m_tdbG.Bind(&groups);
@@ -437,15 +435,8 @@ void frmtabgridOPC::ShowNode(const QString& key) {
         db::Recordset& units = m_data->Recordset(QStringLiteral("rstabOPCUnits"));
         SaveOrCancel(units);
         m_currentNode = key;
-        try {
-            units.Close();
-            units.Open(QStringLiteral("SELECT * FROM TpdbUnits WHERE ParentID =%1").arg(nodekey::NodeId(key)),
-                       m_data->Connection());
-        } catch (const db::DbError& e) {
-            ReportError(1307, e.Description());
-        }
         FormatUnitGrid();
-        m_tdbU.ReBind();
+        RequeryUnits();
     } else if (kind == QStringLiteral("OPCS")) {
         SaveOrCancel(m_data->Recordset(QStringLiteral("rstabStructMembers")));
         m_currentNode = key;
@@ -517,15 +508,45 @@ bool frmtabgridOPC::ShowItemView(ViewErrors errors) {
 
 void frmtabgridOPC::RequeryStructMembers() {
     db::Recordset& members = m_data->Recordset(QStringLiteral("rstabStructMembers"));
+    const QString sort = m_memberGrid && !m_memberGrid->SortField().isEmpty() ? m_memberGrid->SortField() : QStringLiteral("ID");
     try {
         members.Close();
-        members.Open(QStringLiteral("Select * FROM [TpdbStructMembers] WHERE (ParentID = %1) ORDER BY ID")
-                         .arg(std::max(nodekey::NodeId(m_currentNode), 0)),
+        members.Open(QStringLiteral("Select * FROM [TpdbStructMembers] WHERE (ParentID = %1) ORDER BY %2")
+                         .arg(std::max(nodekey::NodeId(m_currentNode), 0))
+                         .arg(sort),
                      m_data->Connection());
     } catch (const db::DbError& e) {
         ReportError(1307, e.Description());
     }
     m_tdbS.ReBind();
+}
+
+void frmtabgridOPC::RequeryUnits() {
+    db::Recordset& units = m_data->Recordset(QStringLiteral("rstabOPCUnits"));
+    try {
+        units.Close();
+        units.Open(QStringLiteral("SELECT * FROM TpdbUnits WHERE ParentID =%1").arg(std::max(nodekey::NodeId(m_currentNode), 0)),
+                   m_data->Connection());
+    } catch (const db::DbError& e) {
+        ReportError(1307, e.Description());
+    }
+    m_tdbU.ReBind();
+}
+
+void frmtabgridOPC::RebuildTypeLists() {
+    if (!m_data || !m_gridsBuilt) return;
+    RefreshStructureColumns(m_tdbI, unbound::kDataType, false, m_types, m_data->Connection());
+    RefreshStructureColumns(m_tdbS, unbound::kMemberDataType, true, m_types, m_data->Connection());
+    m_tdbI.Refresh();
+    m_tdbS.Refresh();
+}
+
+void frmtabgridOPC::RebuildUnitClassLists() {
+    if (!m_data || !m_gridsBuilt) return;
+    RefreshUnitClassColumns(m_tdbI, m_data->Connection());
+    RefreshUnitClassColumns(m_tdbS, m_data->Connection());
+    m_tdbI.Refresh();
+    m_tdbS.Refresh();
 }
 
 void frmtabgridOPC::FormatUnitGrid() {
@@ -635,7 +656,7 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
     f.unitRows = !m_tdbU.SelectedBookmarks().empty();
     f.unitCurrent = current(m_tdbU);
     f.itemBuffer = itemBufferFilled;
-    f.memberBuffer = memberBufferFilled;
+    f.memberBuffer = !memberBuffer.empty();
     f.fromTree = fromTree;
     f.edit = host::HasEditRight();
     f.create = host::HasCreateRight();
@@ -892,16 +913,6 @@ QVariant frmtabgridOPC::FetchItemUnbound(db::Recordset& row, int column) {
     return QVariant();
 }
 
-QVariant frmtabgridOPC::FetchMemberUnbound(db::Recordset& row, int column) {
-    const QString caption = m_tdbS.Column(column).caption;
-    if (caption == Text(unbound::kMemberDataType))
-        return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(),
-                                              FieldOf(row, "StructID").toInt());
-    if (caption == Text(unbound::kIndexText))
-        return m_indexTexts.GetItemText(FieldOf(row, "TextID"), m_languages.CurrentLCID());
-    return QVariant();
-}
-
 bool frmtabgridOPC::WriteRowAtOnce(ui::GridModel& grid) {
     db::Recordset* rs = grid.Recordset();
     grid.dataChanged = false;
@@ -928,6 +939,14 @@ void frmtabgridOPC::DataError(ui::GridModel& grid, int number, const QString& de
     // The database's own words say what went wrong; they follow the message.
     if (!description.isEmpty()) text += QStringLiteral("\n\n") + description;
     ui::ShowMessage(text, Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
+    // A name or switch value another row has already: say so in the user's words.
+    if (m_data) {
+        db::Connection& connection = m_data->Connection();
+        const auto& errors = connection.Errors();
+        if (!errors.empty() && db::DbError(errors.back()).IsUniqueViolation())
+            ui::ShowMessage(Text(405), Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
+        connection.ClearErrors();
+    }
     // The stored values come back; the grid keeps its place.
     const int row = grid.CurrentRow(), column = grid.CurrentColumn();
     grid.CancelEdit();
@@ -942,6 +961,27 @@ void frmtabgridOPC::DataError(ui::GridModel& grid, int number, const QString& de
 
 void frmtabgridOPC::RunItemCommand(const QString& tool) {
     RunCommandFor(m_currentNode, tool);
+}
+
+void frmtabgridOPC::RunGridCommand(const QString& tool) {
+    ComputeAvailability(m_currentNode, false);
+    if (m_abr.IsEnabled(tool))
+        ClickTool(tool);
+    else
+        ui::Beep();
+}
+
+void frmtabgridOPC::ExtendRowSelection(ui::GridModel& grid, int keyCode, bool& selecting) {
+    std::vector<int> rows;
+    for (const auto bookmark : grid.SelectedBookmarks()) rows.push_back(grid.RowOfBookmark(bookmark));
+    if (std::find(rows.begin(), rows.end(), grid.CurrentRow()) == rows.end()) rows.push_back(grid.CurrentRow());
+    grid.SelectRows(rows);
+    if (!selecting) {
+        selecting = true;
+        return;
+    }
+    const int next = grid.CurrentRow() + (keyCode == host::keys::kUp ? -1 : 1);
+    if (next >= 0 && next < grid.RowCount()) grid.SetCurrentCell(next, grid.CurrentColumn());
 }
 
 void frmtabgridOPC::RunCommandFor(const QString& key, const QString& tool) {

@@ -2,6 +2,8 @@
 
 #include "editor/GridProperties.h"
 #include "editor/GroupGrid.h"
+#include "editor/MemberGrid.h"
+#include "editor/UnitGrid.h"
 #include "editor/NameGroups.h"
 #include "host/EditorWindow.h"
 #include "model/CDBLanguages.h"
@@ -116,6 +118,11 @@ public:
     // Runs a tool after computing the availability for a node key, as the
     // grids' keys do; a disabled tool does nothing.
     void RunCommandFor(const QString& key, const QString& tool);
+    // A grid key's command, for the current node; a disabled one beeps.
+    void RunGridCommand(const QString& tool);
+    // Shift+Up/Down in the member and unit grids: the first key marks the
+    // current row, each further one adds it and moves on.
+    static void ExtendRowSelection(ui::GridModel& grid, int keyCode, bool& selecting);
     // Shift+Left/Right: the previous or next visible column across both splits.
     void MoveToNextColumn(ui::GridModel& grid, int direction);
     // Writes the current row of a grid at once; a refused write shows why
@@ -139,9 +146,9 @@ public:
     std::function<bool(int& mode)> defaultModeDialog;
     std::function<bool(int& options)> itemOptionsDialog;
 
-    // Whether the copy buffers hold items or structure members.
+    // Whether the copy buffer holds items; the IDs of the members copied last.
     bool itemBufferFilled = false;
-    bool memberBufferFilled = false;
+    std::vector<int> memberBuffer;
 
     host::Connect& Session() { return m_session; }
     // The item grid's companions for the simulation and redundancy columns.
@@ -174,7 +181,13 @@ public:
     // Drops a half-made change of the item grid's row and of its companions.
     void CancelPendingItemEdits();
     void FormatUnitGrid();
+    // The members of the current structure again, in the member grid's sort order.
     void RequeryStructMembers();
+    // The units of the current unit class again.
+    void RequeryUnits();
+    // After structures or unit classes changed: the value lists naming them.
+    void RebuildTypeLists();
+    void RebuildUnitClassLists();
 
     // The sort field of the item grid, toggled from the grid.
     QString SortField() const { return m_sortField; }
@@ -255,7 +268,6 @@ private:
     void RunItemCommand(const QString& tool);
     QString GroupTip(int row);
     void NumberDialogButton(const QString& field, const std::function<bool(int&)>& dialog);
-    QVariant FetchMemberUnbound(db::Recordset& row, int column);
     void ReportError(int textId, const QString& description);
     void ReportDbError(const db::DbError& error);
     void ShowLanguage();
@@ -290,6 +302,8 @@ private:
 
     NameGroups m_names;
     std::unique_ptr<GroupGrid> m_groupGrid;
+    std::unique_ptr<MemberGrid> m_memberGrid;
+    std::unique_ptr<UnitGrid> m_unitGrid;
     std::vector<std::pair<int, QString>> m_groups;
     std::array<int, 7> m_counters{};
     QString m_functionText;

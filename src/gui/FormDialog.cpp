@@ -2,6 +2,7 @@
 
 #include "gui/KeyMapping.h"
 
+#include "platform/ui/Images.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QButtonGroup>
@@ -24,6 +25,9 @@
 #include <QTableWidget>
 #include <QTextCursor>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QIcon>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -57,6 +61,7 @@ bool IsWide(const Control& control) {
         case ControlType::TabStrip:
         case ControlType::Grid:
         case ControlType::ListView:
+        case ControlType::TreeView:
             return true;
         default:
             return false;
@@ -69,6 +74,7 @@ bool Expands(const Control& control) {
         case ControlType::Grid:
         case ControlType::ListView:
         case ControlType::ListBox:
+        case ControlType::TreeView:
             return true;
         case ControlType::TextBox:
             return control.multiLine;
@@ -169,6 +175,41 @@ void SyncListView(const Control& control, QTreeWidget& view) {
         view.setCurrentItem(wanted);
         if (!wanted) view.clearSelection();
     }
+}
+
+constexpr int kNodeKeyRole = Qt::UserRole;
+
+QIcon ImageIcon(const QString& key) {
+    if (key.isEmpty()) return QIcon();
+    QPixmap picture;
+    return picture.loadFromData(ui::ImageData(key), "PNG") ? QIcon(picture) : QIcon();
+}
+
+// The nodes as the widget shows them: rebuilt only when keys, parents,
+// texts or images changed, so the person's scrolling and expanding stay.
+void SyncTree(const Control& control, QTreeWidget& view) {
+    QStringList shape;
+    shape.reserve(static_cast<qsizetype>(control.nodes.size()));
+    for (const ui::TreeNode& node : control.nodes)
+        shape << node.key + QChar(0x1f) + node.parentKey + QChar(0x1f) + node.text + QChar(0x1f) + node.image;
+    if (view.property("ovShape").toStringList() != shape) {
+        view.clear();
+        QHash<QString, QTreeWidgetItem*> items;
+        for (const ui::TreeNode& node : control.nodes) {
+            QTreeWidgetItem* parent = items.value(node.parentKey);
+            auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(&view);
+            item->setText(0, node.text);
+            item->setData(0, kNodeKeyRole, node.key);
+            item->setIcon(0, ImageIcon(node.image));
+            item->setExpanded(node.expanded);
+            items.insert(node.key, item);
+        }
+        view.setProperty("ovShape", shape);
+    }
+    QTreeWidgetItem* selected = nullptr;
+    for (QTreeWidgetItemIterator it(&view); *it && !control.selectedNode.isEmpty(); ++it)
+        if ((*it)->data(0, kNodeKeyRole).toString() == control.selectedNode) selected = *it;
+    if (selected && view.currentItem() != selected) view.setCurrentItem(selected);
 }
 
 void SyncTabs(const Control& control, QTabWidget& tabs) {
@@ -335,6 +376,20 @@ QWidget* FormDialog::Create(Control& control) {
             });
             connect(view, &QTreeWidget::itemDoubleClicked, this,
                     [this, c] { Act([&] { m_form.UserDblClick(c->Name(), c->Index()); }); });
+            return view;
+        }
+
+        case ControlType::TreeView: {
+            auto* view = new QTreeWidget(this);
+            view->setHeaderHidden(true);
+            view->setUniformRowHeights(true);
+            view->setSelectionMode(QAbstractItemView::SingleSelection);
+            const auto clicked = [this, c](QTreeWidgetItem* item) {
+                if (item) Act([&] { m_form.UserClickNode(c->Name(), item->data(0, kNodeKeyRole).toString()); });
+            };
+            connect(view, &QTreeWidget::itemClicked, this, clicked);
+            // Enter on a node is its click.
+            connect(view, &QTreeWidget::itemActivated, this, clicked);
             return view;
         }
 
@@ -612,6 +667,9 @@ void FormDialog::Sync(const Control& control, QWidget* widget) {
         case ControlType::Grid:
             SyncGrid(control, *static_cast<QTableWidget*>(widget));
             break;
+        case ControlType::TreeView:
+            SyncTree(control, *static_cast<QTreeWidget*>(widget));
+            break;
     }
 }
 
@@ -638,7 +696,10 @@ bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         int code = KeyCode(key->key());
         if (code != 0) {
-            Act([&] { m_form.UserKeyDown(code, ShiftState(key->modifiers())); });
+            QString inControl;
+            for (const Bound& bound : m_bound)
+                if (bound.widget == watched) inControl = bound.control->Name();
+            Act([&] { m_form.UserKeyDown(code, ShiftState(key->modifiers()), inControl); });
             if (code == 0) return true;  // the form took the key
         }
     }

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSplitter>
@@ -31,9 +32,23 @@ class CellDelegate : public QStyledItemDelegate {
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
-        const ui::GridColumn& column = m_grid.Column(m_model.GridColumn(index.column()));
-        if (column.presentation != ui::Presentation::ValueList)
-            return QStyledItemDelegate::createEditor(parent, option, index);
+        const int gridColumn = m_model.GridColumn(index.column());
+        const ui::GridColumn& column = m_grid.Column(gridColumn);
+        if (column.presentation != ui::Presentation::ValueList) {
+            QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+            // The column may correct the text while it is typed.
+            if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+                ui::GridModel* grid = &m_grid;
+                QObject::connect(line, &QLineEdit::textEdited, line, [grid, gridColumn, line](const QString& text) {
+                    const QString shown = grid->EditingText(gridColumn, text);
+                    if (shown == text) return;
+                    const int position = line->cursorPosition();
+                    line->setText(shown);
+                    line->setCursorPosition(std::min(position, static_cast<int>(shown.size())));
+                });
+            }
+            return editor;
+        }
         auto* combo = new QComboBox(parent);
         combo->setEditable(column.values.GetStyle() == ui::ValueList::Style::DropDownCombo);
         for (const ui::ValueItem& item : column.values.Items()) combo->addItem(item.text, item.value);

@@ -242,11 +242,24 @@ void ProjectTree::AddGroupNodes(db::Connection& connection, int groupId) {
 
 void ProjectTree::RemoveGroupNode(int groupId) { m_host.RemoveNode(nodekey::GroupKey(groupId)); }
 
-void ProjectTree::RelabelGroup(int groupId, const QString& name) {
-    QVariant text;
-    const QString key = nodekey::GroupKey(groupId);
-    if (m_host.GetNodeProperty(key, kPropertyText, text) == 0 && text.toString() != name)
-        m_host.SetNodeProperty(key, kPropertyText, name);
+void ProjectTree::RelabelGroup(int groupId, const QString& name) { Relabel(nodekey::GroupKey(groupId), name); }
+
+void ProjectTree::AddStructureNode(int structureId, const QString& name) {
+    m_host.AddNode(nodekey::kStructures, name, nodekey::StructureKey(structureId), QString(), images::kStructure,
+                   kObjectFlags);
+}
+
+void ProjectTree::AddUnitClassNode(int classId, bool process, const QString& name) {
+    m_host.AddNode(process ? nodekey::ProcessUnitsKey() : nodekey::ViewUnitsKey(), name,
+                   nodekey::UnitClassKey(classId, process), QString(), images::kUnit, kObjectFlags);
+}
+
+void ProjectTree::RemoveNode(const QString& key) { m_host.RemoveNode(key); }
+
+void ProjectTree::Relabel(const QString& key, const QString& text) {
+    QVariant shown;
+    if (m_host.GetNodeProperty(key, kPropertyText, shown) == 0 && shown.toString() != text)
+        m_host.SetNodeProperty(key, kPropertyText, text);
 }
 
 QString ProjectTree::RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey,

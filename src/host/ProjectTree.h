@@ -55,6 +55,13 @@ public:
     void RemoveGroupNode(int groupId);
     void RelabelGroup(int groupId, const QString& name);
 
+    // Structures below "OPCS0"; unit classes below the process or view node.
+    void AddStructureNode(int structureId, const QString& name);
+    void AddUnitClassNode(int classId, bool process, const QString& name);
+    // Removes or relabels the node of that key, whatever its kind.
+    void RemoveNode(const QString& key);
+    void Relabel(const QString& key, const QString& text);
+
     // Reads the device again, gives its node the new key and text and builds
     // its folders anew. Gives the new key (empty when the device is gone).
     QString RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey, const QString& identifyingField);

@@ -5,6 +5,10 @@
 #include "objects/FBitOptions.h"
 #include "objects/MDevice.h"
 #include "objects/MGroup.h"
+#include "objects/MStructure.h"
+#include "objects/MUnit.h"
+#include "platform/EmbeddedFile.h"
+#include "platform/ui/Images.h"
 #include "objects/FItem.h"
 #include "objects/FItemStructEditor.h"
 #include "objects/FieldTransfer.h"
@@ -26,6 +30,10 @@
 
 #include <QStringList>
 #include <map>
+
+namespace ov {
+std::span<const EmbeddedFile> ObjectPictureFiles();
+}
 
 namespace ov::objects {
 
@@ -655,10 +663,16 @@ void MItem::DeleteBranch() {
 void InstallEditor() {
     editor::InstallEditorWindow();
     components::RegisterOwnComponents();
+    // The pictures of the unit dialog's catalogue of conversions.
+    for (const EmbeddedFile& file : ObjectPictureFiles())
+        ui::RegisterImage(QString::fromUtf8(file.name),
+                          QByteArray(reinterpret_cast<const char*>(file.data), static_cast<qsizetype>(file.size)));
     editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
         window.Adopt(std::make_shared<MItem>(window));
         window.Adopt(std::make_shared<MDevice>(window));
         window.Adopt(std::make_shared<MGroup>(window));
+        window.Adopt(std::make_shared<MStructure>(window));
+        window.Adopt(std::make_shared<MUnit>(window));
     });
 }
 

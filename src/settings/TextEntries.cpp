@@ -587,6 +587,13 @@ static constexpr TextEntry kEntries[] = {
     {9145, "Servereinstellungen: ", "Server settings: "},
     {9146, "Port", "Port"},
     {9147, "Protokoll schreiben", "Write a log"},
+    {9150, "Die Ordnungsnummer ist keine Zahl. Ein Bit wird als Byte.Bit angegeben, zum Beispiel 3.5.", "The order number is not a number. A bit is given as byte.bit, for example 3.5."},
+    {9151, "Die Ordnungsnummer muss zwischen 0 und 2147483647 liegen.", "The order number must lie between 0 and 2147483647."},
+    {9152, "Die Struktur <s> enthält die Struktur <o> bereits, direkt oder über andere Strukturen. Ein Element vom Typ <s> würde <o> in sich selbst enthalten.", "The structure <s> already contains the structure <o>, directly or through other structures. A member of type <s> would make <o> contain itself."},
+    {9153, "<n> Elemente wurden nicht eingefügt: ihr Strukturtyp enthält diese Struktur.", "<n> members were not pasted: their structure type contains this structure."},
+    {9154, "\"<v>\" ist als Zahl zu groß.", "\"<v>\" is too large a number."},
+    {9155, "Die Anzahl der Nachkommastellen muss zwischen 0 und <max> liegen.", "The number of decimal places must lie between 0 and <max>."},
+    {9156, "Der Name ist zu lang: höchstens <max> Zeichen.", "The name is too long: <max> characters at most."},
 };
 // clang-format on
 

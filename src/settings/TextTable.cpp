@@ -50,11 +50,29 @@ QString Text(int id) { return TextTable::Instance().Text(id); }
 
 namespace ov::settings {
 
+namespace {
+
+// "T1418" in a tag names the text of the control's tool tip.
+std::optional<QString> ToolTipFromTag(const QString& tag) {
+    std::optional<QString> tip;
+    for (const QString& token : tag.split(u',')) {
+        const QString t = token.trimmed();
+        if (t.isEmpty() || (t[0] != u'T' && t[0] != u't')) continue;
+        bool ok = false;
+        const int id = t.mid(1).toInt(&ok);
+        if (ok) tip = Text(id);
+    }
+    return tip;
+}
+
+}  // namespace
+
 void LocaliseCaptions(ui::Form& form) {
     const TextTable& table = TextTable::Instance();
     if (const auto caption = table.CaptionFromTag(form.tag)) form.caption = *caption;
     for (const auto& control : form.Controls()) {
         if (const auto caption = table.CaptionFromTag(control->tag)) control->caption = *caption;
+        if (const auto tip = ToolTipFromTag(control->tag)) control->toolTip = *tip;
     }
 }
 

@@ -49,6 +49,13 @@ private:
 inline constexpr int kTextUnexpectedError = 9001;
 inline constexpr int kTextProjectNotRegistered = 9002;  // "<pn>": the project name
 inline constexpr int kTextEditorNotLoaded = 9003;
+inline constexpr int kTextOrderNumberNotANumber = 9150;
+inline constexpr int kTextOrderNumberOutOfRange = 9151;
+inline constexpr int kTextStructureCycle = 9152;      // "<s>": the structure chosen, "<o>": the owner
+inline constexpr int kTextPasteSkippedCycle = 9153;   // "<n>": how many members were left out
+inline constexpr int kTextNumberOutOfRange = 9154;    // "<v>": the text typed
+inline constexpr int kTextDecimalsOutOfRange = 9155;  // "<max>": the most decimal places
+inline constexpr int kTextNameTooLong = 9156;         // "<max>": the most characters
 
 // Shorthand for TextTable::Instance().Text(id).
 QString Text(int id);

@@ -24,4 +24,10 @@ bool Control::Select(const QVariant& textOrData) {
     return true;
 }
 
+const TreeNode* Control::Node(const QString& key) const {
+    for (const TreeNode& node : nodes)
+        if (node.key == key) return &node;
+    return nullptr;
+}
+
 }  // namespace ov::ui

@@ -22,6 +22,17 @@ enum class ControlType {
     CommandButton,
     Frame,
     Grid,
+    TreeView,
+};
+
+// A node of a tree view. A node comes after its parent.
+struct TreeNode {
+    QString key;
+    QString parentKey;  // empty for a node at the top
+    QString text;
+    QString image;      // a key of the registered images (ui::Images)
+    QString data;
+    bool expanded = false;
 };
 
 // The cells of a small grid on a dialog (a table of names and values).
@@ -80,6 +91,11 @@ public:
     bool isCancel = false;   // command button pressed by Escape
 
     GridData grid;
+
+    // Tree view: its nodes and the one clicked last.
+    std::vector<TreeNode> nodes;
+    QString selectedNode;
+    const TreeNode* Node(const QString& key) const;
 
     QVariant SelectedData() const;
     QString SelectedText() const;

@@ -163,6 +163,14 @@ void Form::UserSelectTab(const QString& name, int page) {
     Fire(control, FormEvent::TabChanged);
 }
 
+void Form::UserClickNode(const QString& name, const QString& key) {
+    Control& control = Usable(name, -1);
+    if (control.Type() != ControlType::TreeView || !control.Node(key))
+        throw FormError(QStringLiteral("The tree %1 of %2 has no node \"%3\".").arg(name, m_name, key));
+    control.selectedNode = key;
+    Fire(control, FormEvent::NodeClick);
+}
+
 bool Form::PressFlagged(bool defaultButton) {
     for (const auto& control : m_controls) {
         if (control->Type() != ControlType::CommandButton) continue;
@@ -194,8 +202,10 @@ Control* Form::TabStripOf(const Control& control) {
     return nullptr;
 }
 
-void Form::UserKeyDown(int& keyCode, int shift) {
+void Form::UserKeyDown(int& keyCode, int shift, const QString& inControl) {
+    m_keyControl = inControl;
     RunGuarded([&] { OnKeyDown(keyCode, shift); });
+    m_keyControl.clear();
 }
 
 void Form::UserHelp() {

@@ -9,7 +9,7 @@
 
 namespace ov::ui {
 
-enum class FormEvent { Click, Change, DblClick, CellEdited, TabChanged };
+enum class FormEvent { Click, Change, DblClick, CellEdited, TabChanged, NodeClick };
 
 // A control was named that the form does not have, or a person could not
 // have done what was asked (typing into a disabled box).
@@ -75,15 +75,18 @@ class Form {
     void UserDblClick(const QString& name, int index = -1);
     void UserEditCell(const QString& name, int row, int column, const QVariant& value);
     void UserSelectTab(const QString& name, int page);
+    // A click on a node of a tree view.
+    void UserClickNode(const QString& name, const QString& key);
     // Enter and Escape: the default and the cancel button; false when the
     // form has none that can be pressed.
     bool PressDefault();
     bool PressCancel();
     // F1, or the Help button: the dialog's help topic.
     void UserHelp();
-    // A key pressed while the dialog has the focus; with keyPreview the form
-    // sees it first and consumes it by setting the code to 0.
-    void UserKeyDown(int& keyCode, int shift);
+    // A key pressed while the dialog has the focus, in the control named
+    // (empty when unknown); with keyPreview the form sees it first and
+    // consumes it by setting the code to 0.
+    void UserKeyDown(int& keyCode, int shift, const QString& inControl = QString());
     // The tab strip whose page holds the control; null outside every page.
     Control* TabStripOf(const Control& control);
 
@@ -93,6 +96,8 @@ class Form {
     virtual void OnUnload() {}
     virtual void OnEvent(Control& /*control*/, FormEvent /*event*/) {}
     virtual void OnKeyDown(int& /*keyCode*/, int /*shift*/) {}
+    // While OnKeyDown runs: the control the key was pressed in.
+    const QString& KeyControl() const { return m_keyControl; }
 
   private:
     Control& Usable(const QString& name, int index);
@@ -106,6 +111,7 @@ class Form {
     bool m_shown = false;
     bool m_confirmed = false;
     FocusRequest m_focus;
+    QString m_keyControl;
 };
 
 }  // namespace ov::ui

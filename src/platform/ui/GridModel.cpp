@@ -153,7 +153,7 @@ QString GridModel::CellText(int row, int column) const {
     } else {
         text = value.toString();
     }
-    if (formatText) formatText(column, value, text);
+    if (formatText) formatText(row, column, value, text);
     return text;
 }
 
@@ -241,13 +241,14 @@ bool GridModel::FinishEdit(const QVariant& typed) {
     const int column = m_currentColumn;
     const GridColumn& c = Column(column);
     QVariant value = typed;
-    if (c.presentation == Presentation::ValueList && typed.typeId() == QMetaType::QString) {
-        const auto listed = c.values.ValueForText(typed.toString());
+    if (editingText && value.typeId() == QMetaType::QString) value = editingText(column, value.toString());
+    if (c.presentation == Presentation::ValueList && value.typeId() == QMetaType::QString) {
+        const auto listed = c.values.ValueForText(value.toString());
         if (!listed) {
             bool handled = false;
             if (error)
                 error(kErrorInvalidValue,
-                      QStringLiteral("\"%1\" is not one of the listed values.").arg(typed.toString()),
+                      QStringLiteral("\"%1\" is not one of the listed values.").arg(value.toString()),
                       handled);
             return false;
         }
@@ -260,6 +261,7 @@ bool GridModel::FinishEdit(const QVariant& typed) {
         if (value.typeId() == QMetaType::QString) value = pendingValueFilter(value.toString());
         pendingValueFilter = nullptr;
     }
+    if (!cancel && checkValue) checkValue(column, value, cancel);
     if (cancel) return false;
     if (c.IsBound()) {
         try {
@@ -273,6 +275,13 @@ bool GridModel::FinishEdit(const QVariant& typed) {
     }
     if (afterColUpdate) afterColUpdate(column, value);
     return true;
+}
+
+QString GridModel::EditingText(int column, const QString& text) {
+    if (!editingText || column < 0 || column >= ColumnCount()) return text;
+    QString shown = text;
+    RunGuarded([&] { shown = editingText(column, text); });
+    return shown;
 }
 
 void GridModel::CancelEdit() {

@@ -117,8 +117,15 @@ class GridModel {
     std::function<void(int column, const QVariant& newValue)> afterColUpdate;
     // Set by a before-update callback to change the typed text of this edit.
     std::function<QString(const QString&)> pendingValueFilter;
+    // Last look at the value an edit ends with, before the row takes it:
+    // may change it, or cancel the edit (saying why itself).
+    std::function<void(int column, QVariant& value, bool& cancel)> checkValue;
+    // While a cell is being typed into: the text so far, and the text the
+    // cell shows instead. Applied again to the text the edit ends with.
+    std::function<QString(int column, const QString& text)> editingText;
+    QString EditingText(int column, const QString& text);
     std::function<void(int column)> buttonClick;
-    std::function<void(int column, const QVariant& value, QString& text)> formatText;
+    std::function<void(int row, int column, const QVariant& value, QString& text)> formatText;
     std::function<void(int row, int column, QString& tip)> fetchCellTips;
     std::function<void(int lastRow, int lastColumn)> rowColChange;
     // A changed row was written; the recordset still stands on it.

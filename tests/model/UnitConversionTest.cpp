@@ -1,0 +1,121 @@
+// The numbers of the unit dialog: how texts are read and values shown, the
+// straight line through two points, and the catalogue of conversions.
+
+#include "model/UnitCatalogue.h"
+#include "model/UnitConversion.h"
+#include "support/QtPrinters.h"
+
+#include <QSet>
+#include <gtest/gtest.h>
+
+using namespace ov::model::units;
+
+namespace {
+
+TEST(UnitNumbers, ReadTheLeadingNumberWithEitherDecimalMark) {
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("2,5"), FieldType::Double), 2.5);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("2.5"), FieldType::Double), 2.5);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral(" -3.25 °C"), FieldType::Double), -3.25);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("1 000"), FieldType::Double), 1000.0) << "blanks are skipped";
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("1,2,3"), FieldType::Double), 1.2) << "the number ends at the second mark";
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("1.5e3x"), FieldType::Double), 1500.0);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("7e"), FieldType::Double), 7.0) << "an exponent needs digits";
+    for (const char* none : {"", "NaN", "abc", "-", ".", "e5", "inf"})
+        EXPECT_DOUBLE_EQ(Parse(QString::fromUtf8(none), FieldType::Double), 0.0) << none;
+}
+
+TEST(UnitNumbers, IntegerTypesTakeTheLargestIntegerNotAbove) {
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("3.9"), FieldType::Integer), 3.0);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("-3.1"), FieldType::Integer), -4.0);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("-0.5"), FieldType::SmallInt), -1.0);
+}
+
+TEST(UnitNumbers, NumbersOutOfRangeAreNoNumbers) {
+    EXPECT_FALSE(ParseChecked(QStringLiteral("1e400"), FieldType::Double));
+    EXPECT_FALSE(ParseChecked(QStringLiteral("-1e400"), FieldType::Double));
+    EXPECT_FALSE(ParseChecked(QStringLiteral("1e39"), FieldType::Single));
+    EXPECT_FALSE(ParseChecked(QStringLiteral("2147483648"), FieldType::Integer));
+    EXPECT_FALSE(ParseChecked(QStringLiteral("32768"), FieldType::SmallInt));
+    EXPECT_EQ(ParseChecked(QStringLiteral("-2147483648"), FieldType::Integer), -2147483648.0);
+    EXPECT_EQ(ParseChecked(QStringLiteral("1e-400"), FieldType::Double), 0.0) << "too small to tell from 0";
+    EXPECT_EQ(ParseChecked(QStringLiteral("0.0000001e-399"), FieldType::Double), 0.0);
+    EXPECT_DOUBLE_EQ(Parse(QStringLiteral("1e400"), FieldType::Double), 0.0);
+}
+
+TEST(UnitNumbers, NumericMeansTheWholeText) {
+    for (const char* yes : {"2,5", "2.5", " -1 ", "1e3", ".5"}) EXPECT_TRUE(IsNumeric(QString::fromUtf8(yes))) << yes;
+    for (const char* no : {"", " ", "2,5,1", "12a", "NaN", "1e400", "--1"}) EXPECT_FALSE(IsNumeric(QString::fromUtf8(no))) << no;
+}
+
+TEST(UnitNumbers, IntegerFormatsMoveTheDecimalPoint) {
+    EXPECT_EQ(Format(1234, FieldType::Integer, 2), QStringLiteral("12.34"));
+    EXPECT_EQ(Format(34, FieldType::Integer, 1), QStringLiteral("3.4"));
+    EXPECT_EQ(Format(5, FieldType::Integer, 3), QStringLiteral("0.005"));
+    EXPECT_EQ(Format(0, FieldType::Integer, 2), QStringLiteral("0"));
+    EXPECT_EQ(Format(34.7, FieldType::Integer, 0), QStringLiteral("34")) << "the integer part";
+    EXPECT_EQ(Format(-34.7, FieldType::Integer, -5), QStringLiteral("-34"));
+    EXPECT_EQ(Format(-0.2, FieldType::Integer, 0), QStringLiteral("0"));
+}
+
+TEST(UnitNumbers, FloatingFormats) {
+    EXPECT_EQ(Format(1.8, FieldType::Double, -1), QStringLiteral("1.8"));
+    EXPECT_EQ(Format(0.1 + 0.2, FieldType::Double, -1), QStringLiteral("0.30000000000000004"));
+    EXPECT_EQ(Format(33.8, FieldType::Double, 0), QStringLiteral("33"));
+    EXPECT_EQ(Format(-33.2, FieldType::Double, 0), QStringLiteral("-34")) << "the largest integer not above";
+    EXPECT_EQ(Format(33.8, FieldType::Double, 1), QStringLiteral("33.8"));
+    EXPECT_EQ(Format(2, FieldType::Double, 3), QStringLiteral("2.000"));
+    EXPECT_EQ(Format(1.0 / 3, FieldType::Double, 400).size(), 32) << "decimals beyond a double's are left off";
+}
+
+TEST(UnitNumbers, StraightLineThroughTwoPoints) {
+    const auto fahrenheit = LineThrough(0, 32, 100, 212);
+    ASSERT_TRUE(fahrenheit);
+    EXPECT_DOUBLE_EQ(fahrenheit->m, 1.8);
+    EXPECT_DOUBLE_EQ(fahrenheit->b, 32.0);
+    EXPECT_FALSE(LineThrough(5, 1, 5, 2)) << "x1 equal to x2";
+    EXPECT_FALSE(LineThrough(0, 0, 1e-320, 1e300)) << "a slope no double holds";
+}
+
+TEST(UnitNumbers, ConversionDataNeedsSixParts) {
+    const auto data = SplitConversionData(QStringLiteral("0;-273.15;273.15;0;0;°C"));
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->y1, QStringLiteral("-273.15"));
+    EXPECT_EQ(data->unitText, QStringLiteral("°C"));
+    for (const char* bad : {"", "1;2;3;4;5", "0;32;100"}) EXPECT_FALSE(SplitConversionData(QString::fromUtf8(bad))) << bad;
+}
+
+TEST(UnitCatalogue, ThreeLevelsInTreeOrder) {
+    const auto& nodes = ConversionCatalogue();
+    QSet<QString> seen;
+    int categories = 0, conversions = 0;
+    for (const CatalogueNode& node : nodes) {
+        EXPECT_TRUE(node.parentKey.isEmpty() || seen.contains(node.parentKey)) << "a node follows its parent";
+        seen.insert(node.key);
+        if (node.parentKey.isEmpty()) ++categories;
+        if (!node.data.isEmpty()) {
+            ++conversions;
+            EXPECT_TRUE(SplitConversionData(node.data)) << node.data.toStdString();
+            EXPECT_EQ(node.image, QStringLiteral("Unit"));
+        }
+    }
+    EXPECT_EQ(categories, 3);
+    EXPECT_EQ(conversions, 27);
+    EXPECT_EQ(nodes.front().german, QStringLiteral("Temperaturmaße"));
+    EXPECT_EQ(nodes.front().english, QStringLiteral("Temperature measures"));
+    EXPECT_EQ(nodes.front().image, QStringLiteral("Temperature"));
+    EXPECT_EQ(nodes.back().data, QStringLiteral("0;0;1;1.1023;0;t."));
+}
+
+TEST(UnitCatalogue, LabelsInBothLanguages) {
+    QHash<QString, const CatalogueNode*> byGerman;
+    for (const CatalogueNode& node : ConversionCatalogue()) byGerman.insert(node.german, &node);
+    ASSERT_TRUE(byGerman.contains(QStringLiteral("km > m. (Meile)")));
+    EXPECT_EQ(byGerman.value(QStringLiteral("km > m. (Meile)"))->english, QStringLiteral("km > m. (Mile) > ..."));
+    EXPECT_EQ(byGerman.value(QStringLiteral("g > dr. (Dram)"))->data, QStringLiteral("0;0;1.772;1;2;dr."));
+    EXPECT_EQ(byGerman.value(QStringLiteral("K > °C (Celsius)"))->english, QStringLiteral("K > °C (Celsius)"));
+    EXPECT_EQ(byGerman.value(QStringLiteral("t (Tonne) > ..."))->english, QStringLiteral("t (Ton) > ..."));
+    EXPECT_EQ(byGerman.value(QStringLiteral("Gewichte"))->image, QStringLiteral("Weight"));
+    EXPECT_EQ(byGerman.value(QStringLiteral("m (Meter) > ..."))->image, QStringLiteral("Length"));
+}
+
+}  // namespace

@@ -1,0 +1,354 @@
+// Unit classes and units as a person works with them: the commands, both
+// dialogs with their conversions and catalogue, and the unit grid, on the
+// demo project (process class Temperature with °C 0 and °F 1; display
+// class Pressure with bar 1031 and psi 1033; project languages 1031, 1033).
+
+#include "editor/frmtabgridOPC.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/Desktop.h"
+#include "platform/ui/FormPresenter.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/TextTable.h"
+#include "support/SessionHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+using settings::Text;
+
+namespace {
+
+class UnitTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        harness.Start(project.Path());
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        harness.Load();
+        temperature = ClassId(QStringLiteral("Temperature"));
+        pressure = ClassId(QStringLiteral("Pressure"));
+        Click(nk::UnitClassKey(temperature, true));
+        ui::DefaultFormRunner().Clear();
+        ui::DefaultMessageBoxes().Clear();
+    }
+    void TearDown() override {
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
+        ui::DefaultFormRunner().Clear();
+    }
+
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    ui::GridModel& Grid() { return Window().tdbU(); }
+    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
+    void Command(const char* tool) {
+        Window().ComputeAvailability(Window().CurrentNode(), false);
+        Window().ClickTool(QString::fromUtf8(tool));
+    }
+    int Column(const char* field) { return Grid().ColumnIndex(QString::fromUtf8(field)); }
+    int Row(int switchId) {
+        for (int row = 0; row < Grid().RowCount(); ++row)
+            if (Grid().CellValue(row, Column("SwitchID")).toInt() == switchId) return row;
+        return -1;
+    }
+    QVariant Query(const QString& sql) {
+        auto c = project.Open();
+        db::Recordset rs;
+        rs.Open(sql, *c);
+        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
+    }
+    int ClassId(const QString& name) {
+        return Query(QStringLiteral("SELECT ID FROM TpdbUnitClasses WHERE Name = '%1'").arg(name)).toInt();
+    }
+    QVariant Unit(const char* field, int switchId, int classId = -1) {
+        return Query(QStringLiteral("SELECT %1 FROM TpdbUnits WHERE ParentID = %2 AND SwitchID = %3")
+                         .arg(QString::fromUtf8(field))
+                         .arg(classId < 0 ? temperature : classId)
+                         .arg(switchId));
+    }
+    int Count(const QString& sql) { return Query(sql).toInt(); }
+    QString NodeText(const QString& key) {
+        QVariant text;
+        return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
+    }
+    QStringList Messages() {
+        QStringList texts;
+        for (const auto& m : ui::DefaultMessageBoxes().Shown()) texts << m.text;
+        return texts;
+    }
+    QStringList ClassList(ui::GridModel& grid, const char* field) {
+        QStringList texts;
+        for (const auto& item : grid.Column(grid.ColumnIndexInSplit(QString::fromUtf8(field), 1)).values.Items())
+            texts << item.text;
+        return texts;
+    }
+    // Edits the unit of the grid's current row in the dialog.
+    void EditUnit(std::function<void(ui::Form&)> inDialog) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FUnit"), std::move(inDialog));
+        Command("mnuUnitEdit");
+    }
+    static QString Box(ui::Form& f, const char* name, int index = -1) { return f.Get(QString::fromUtf8(name), index).text; }
+
+    test::SessionHarness harness;
+    test::TempProject project{test::TempProject::Content::Demo};
+    int temperature = 0, pressure = 0;
+};
+
+TEST_F(UnitTest, NewClassesAreNumberedAndFiledUnderTheirKind) {
+    Click(nk::ProcessUnitsKey());
+    Command("mnuUnitClassNew");
+    Click(nk::ViewUnitsKey());
+    Command("mnuUnitClassViewNew");
+    const int process = ClassId(QStringLiteral("New Unitclass"));
+    const int view = ClassId(QStringLiteral("New Unitclass(1)"));
+    ASSERT_GT(process, 0);
+    ASSERT_GT(view, 0);
+    EXPECT_EQ(Query(QStringLiteral("SELECT SwitchType FROM TpdbUnitClasses WHERE ID = %1").arg(view)).toInt(), 1);
+    EXPECT_EQ(NodeText(nk::UnitClassKey(process, true)), QStringLiteral("New Unitclass"));
+    EXPECT_EQ(NodeText(nk::UnitClassKey(view, false)), QStringLiteral("New Unitclass(1)"));
+    EXPECT_EQ(Window().CurrentNode(), nk::UnitClassKey(view, false));
+    // The process column lists process classes only; the display column all of them.
+    EXPECT_TRUE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("New Unitclass")));
+    EXPECT_FALSE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("New Unitclass(1)")));
+    EXPECT_TRUE(ClassList(Window().tdbS(), "UnitClassIDDisplayDependent").contains(QStringLiteral("New Unitclass(1)")));
+
+    // The first unit gets switch value 0, the next 1.
+    Command("mnuUnitNew");
+    Command("mnuUnitNew");
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND SwitchID IN (0, 1)").arg(view)), 2);
+    EXPECT_EQ(Grid().CellValue(Grid().CurrentRow(), Column("SwitchID")).toInt(), 1) << "the new unit is current";
+}
+
+TEST_F(UnitTest, TheTestConversionShowsBothRows) {
+    Grid().SetCurrentCell(Row(1), 0);  // °F: (0, 32) and (100, 212)
+    EditUnit([](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("0"));
+        f.UserSetText(QStringLiteral("txtRawValue"), QStringLiteral("1"), 0);
+        f.UserSetText(QStringLiteral("txtRawValue"), QStringLiteral("1"), 1);
+        f.UserClick(QStringLiteral("cmdTestCalculation"));
+        EXPECT_EQ(Box(f, "txtM"), QStringLiteral("1.8"));
+        EXPECT_EQ(Box(f, "txtB"), QStringLiteral("32"));
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("34 °F")) << "33.8 rounded";
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 1), QStringLiteral("33 °F")) << "the integer part";
+        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("1"));
+        f.UserClick(QStringLiteral("cmdTestCalculation"));
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("3.4 °F"));
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 1), QStringLiteral("33.8 °F"));
+        // Back from the line: m = 2, b = 0 gives y1 = 0 and y2 = 200.
+        f.UserSetText(QStringLiteral("txtM"), QStringLiteral("2"));
+        f.UserSetText(QStringLiteral("txtB"), QStringLiteral("0"));
+        f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
+        EXPECT_EQ(Box(f, "txtY2"), QStringLiteral("200"));
+        f.PressCancel();
+    });
+    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_DOUBLE_EQ(Unit("y2", 1).toDouble(), 212.0) << "cancel keeps the unit";
+}
+
+TEST_F(UnitTest, ConversionsRefuseWhatTheyCannotComputeAndChangeNothing) {
+    Grid().SetCurrentCell(Row(0), 0);
+    EditUnit([](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtM"), QStringLiteral("7"));
+        f.UserSetText(QStringLiteral("txtB"), QStringLiteral("8"));
+        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("0"));
+        f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
+        EXPECT_EQ(Box(f, "txtM"), QStringLiteral("7"));
+        EXPECT_EQ(Box(f, "txtB"), QStringLiteral("8"));
+        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("abc"));
+        f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
+        f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
+        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("5"));
+        f.UserSetText(QStringLiteral("txtB"), QStringLiteral(""));
+        f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
+        EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("0"));
+        f.PressCancel();
+    });
+    EXPECT_EQ(Messages(), (QStringList{Text(1452), Text(1453), Text(1455), Text(1454)}));
+    for (const auto& shown : ui::DefaultMessageBoxes().Shown()) EXPECT_EQ(shown.icon, ui::Icon::Information);
+}
+
+TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
+    Grid().SetCurrentCell(Row(0), 0);
+    EditUnit([](ui::Form& f) {
+        ui::Control& tree = f.Get(QStringLiteral("tvwUnits"));
+        EXPECT_FALSE(tree.visible);
+        EXPECT_EQ(Box(f, "txtSelectUnit"), Text(1421));
+        int altDown = 40;
+        f.UserKeyDown(altDown, 4, QStringLiteral("txtSelectUnit"));
+        EXPECT_TRUE(tree.visible) << "Alt+Down opens it";
+        EXPECT_EQ(tree.nodes.front().text, QStringLiteral("Temperature measures")) << "in the user's language";
+        QString kelvin;
+        for (const ui::TreeNode& node : tree.nodes)
+            if (node.text == QStringLiteral("K > °C (Celsius)")) kelvin = node.key;
+        ASSERT_FALSE(kelvin.isEmpty());
+        f.UserClickNode(QStringLiteral("tvwUnits"), tree.nodes.front().key);
+        EXPECT_TRUE(tree.visible) << "a category only opens";
+        f.UserClickNode(QStringLiteral("tvwUnits"), kelvin);
+        EXPECT_FALSE(tree.visible);
+        EXPECT_EQ(Box(f, "txtSelectUnit"), QStringLiteral("K > °C (Celsius)"));
+        EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("-273.15"));
+        EXPECT_EQ(Box(f, "txtY2"), QStringLiteral("0"));
+        EXPECT_EQ(Box(f, "txtX2"), QStringLiteral("273.15"));
+        EXPECT_EQ(Box(f, "txtPhysicalUnitText"), QStringLiteral("°C"));
+        EXPECT_EQ(Box(f, "txtRawValue", 1), QStringLiteral("1.1"));
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("-272 °C"));
+        // The drop button opens and closes it; Alt+Up in it closes it.
+        f.UserClick(QStringLiteral("cmdSelectUnit"));
+        EXPECT_TRUE(tree.visible);
+        int altUp = 38;
+        f.UserKeyDown(altUp, 4, QStringLiteral("tvwUnits"));
+        EXPECT_FALSE(tree.visible);
+        f.PressDefault();
+    });
+    EXPECT_DOUBLE_EQ(Unit("y1", 0).toDouble(), -273.15);
+    EXPECT_EQ(Unit("PhysicalUnitText", 0).toString(), QStringLiteral("°C"));
+}
+
+TEST_F(UnitTest, TheDialogStoresPointsWithADecimalPointAndChecksTheSwitchValue) {
+    Grid().SetCurrentCell(Row(0), 0);
+    EditUnit([](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral("1"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown()) << "°F has switch value 1";
+        EXPECT_EQ(f.Focus().control, QStringLiteral("txtSwitch"));
+        f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral(""));
+        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
+        f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral("0"));
+        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("1e400"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown());
+        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("2,5"));
+        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("400"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown());
+        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("-5"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown());
+        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("2"));
+        f.UserSetText(QStringLiteral("txtY1"), QStringLiteral("1,2,3"));
+        f.PressDefault();
+        EXPECT_FALSE(f.IsShown());
+        EXPECT_EQ(Box(f, "txtX1"), QStringLiteral("2.5")) << "the box shows what was stored";
+    });
+    ASSERT_EQ(Messages().size(), 4);
+    EXPECT_EQ(Messages()[0], Text(405));
+    EXPECT_TRUE(Messages()[1].contains(QStringLiteral("1e400")));
+    EXPECT_DOUBLE_EQ(Unit("x1", 0).toDouble(), 2.5);
+    EXPECT_DOUBLE_EQ(Unit("y1", 0).toDouble(), 1.2);
+    EXPECT_EQ(Unit("DecPointDisp", 0).toInt(), 2);
+}
+
+TEST_F(UnitTest, LanguageUnitsAreAddedOnce) {
+    Click(nk::ViewUnitsKey());
+    Command("mnuUnitClassViewNew");
+    const int view = ClassId(QStringLiteral("New Unitclass"));
+    for (int i = 0; i < 2; ++i) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FUnitClass"), [](ui::Form& f) {
+            EXPECT_FALSE(f.Get(QStringLiteral("fraUnitClassProcess")).visible);
+            EXPECT_TRUE(f.Get(QStringLiteral("fraUnitClassView")).visible);
+            EXPECT_EQ(f.Focus().control, QStringLiteral("txtNameView"));
+            f.UserSetText(QStringLiteral("txtSwitchView"), QStringLiteral("1033"));
+            f.UserCheck(QStringLiteral("chkUpdateUnits"), true);
+            f.PressDefault();
+        });
+        Command("mnuUnitClassEdit");
+    }
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(view)), 2);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND SwitchID IN (1031, 1033)").arg(view)), 2);
+    EXPECT_EQ(Grid().RowCount(), 2) << "the grid shows them";
+    EXPECT_EQ(Query(QStringLiteral("SELECT Switch FROM TpdbUnitClasses WHERE ID = %1").arg(view)).toString(), QStringLiteral("1033"));
+}
+
+TEST_F(UnitTest, TheProcessClassDialogChoosesTheSwitchAndChecksTheName) {
+    harness.Host().QueueVariableSelection(QStringLiteral("Line1.UnitSwitch"));
+    ui::DefaultFormRunner().Once(QStringLiteral("FUnitClass"), [](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("fraUnitClassProcess")).visible);
+        EXPECT_FALSE(f.Get(QStringLiteral("fraUnitClassView")).enabled);
+        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.Tank.TempUnit"));
+        f.UserClick(QStringLiteral("cmdChooseVar"));
+        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
+        f.UserClick(QStringLiteral("cmdChooseVar"));  // cancelled: the text stays
+        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
+        f.UserSetText(QStringLiteral("txtNameProcess"), QStringLiteral("PRESSURE"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown());
+        f.UserSetText(QStringLiteral("txtNameProcess"), QStringLiteral("Temp [°C/°F]"));
+        f.PressDefault();
+    });
+    Command("mnuUnitClassEdit");
+    EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SelectVariable(Line1.Tank.TempUnit, 32)")));
+    EXPECT_EQ(Messages(), QStringList{Text(405)});
+    EXPECT_EQ(NodeText(nk::UnitClassKey(temperature, true)), QStringLiteral("Temp [°C/°F]"));
+    EXPECT_EQ(Query(QStringLiteral("SELECT Switch FROM TpdbUnitClasses WHERE ID = %1").arg(temperature)).toString(),
+              QStringLiteral("Line1.UnitSwitch"));
+    EXPECT_TRUE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("Temp [°C/°F]")));
+}
+
+TEST_F(UnitTest, DeletingAClassTakesItsUnits) {
+    Command("mnuUnitClassDelete");  // No is the default answer
+    EXPECT_EQ(Messages(), QStringList{Text(411)});
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(temperature)), 2);
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
+    Command("mnuUnitClassDelete");
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(temperature)), 0);
+    EXPECT_EQ(ClassId(QStringLiteral("Temperature")), 0);
+    EXPECT_TRUE(NodeText(nk::UnitClassKey(temperature, true)).isEmpty());
+    EXPECT_EQ(Window().CurrentNode(), nk::ProcessUnitsKey());
+    EXPECT_FALSE(ClassList(Window().tdbS(), "UnitClassIDItemDependent").contains(QStringLiteral("Temperature")));
+
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    ui::DefaultMessageBoxes().Clear();
+    Click(nk::UnitClassKey(pressure, false));
+    Command("mnuUnitClassDelete");
+    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits")), 0);
+}
+
+TEST_F(UnitTest, TheGridTakesPointsWithADecimalPointAndChoosesLimits) {
+    const int row = Row(1);
+    ASSERT_TRUE(Grid().BeginEdit(row, Column("x1")));
+    EXPECT_EQ(Grid().EditingText(Column("x1"), QStringLiteral("1,5")), QStringLiteral("1.5")) << "while typing";
+    EXPECT_EQ(Grid().EditingText(Column("PhysicalUnitText"), QStringLiteral("a,b")), QStringLiteral("a,b"));
+    Grid().CommitEdit(QStringLiteral("1,5"));
+    harness.Host().QueueVariableSelection(QStringLiteral("Line1.TempMax"));
+    EXPECT_FALSE(Grid().BeginEdit(row, Column("PhysicalMaxVal"))) << "a limit is chosen, not typed";
+    EXPECT_EQ(Grid().CellText(row, Column("PhysicalMaxVal")), QStringLiteral("Line1.TempMax"));
+    Grid().SetCurrentCell(Row(0), Column("x1"));  // leaving the row writes it
+    EXPECT_DOUBLE_EQ(Unit("x1", 1).toDouble(), 1.5);
+    EXPECT_EQ(Unit("PhysicalMaxVal", 1).toString(), QStringLiteral("Line1.TempMax"));
+
+    // A switch value another unit has: 405, and the stored value comes back.
+    ui::DefaultMessageBoxes().Clear();
+    const int celsius = Row(0), fahrenheit = Row(1);
+    ASSERT_TRUE(Grid().BeginEdit(celsius, Column("SwitchID")));
+    Grid().CommitEdit(1);
+    Grid().SetCurrentCell(fahrenheit, Column("x1"));
+    EXPECT_TRUE(Messages().contains(Text(405))) << Messages().join(u'|').toStdString();
+    EXPECT_EQ(Messages().size(), 2) << "407 with the grid's error number, then 405";
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND SwitchID = 0").arg(temperature)), 1);
+}
+
+TEST_F(UnitTest, GridKeysRunTheUnitCommands) {
+    int key = host::keys::kF8;
+    Grid().KeyDown(key, 0);
+    EXPECT_EQ(Unit("ID", 2).isNull(), false);
+    key = host::keys::kHome;
+    Grid().KeyDown(key, host::keys::kCtrl);
+    EXPECT_EQ(Grid().CurrentRow(), 0);
+    key = host::keys::kEnd;
+    Grid().KeyDown(key, host::keys::kCtrl);
+    EXPECT_EQ(Grid().CurrentRow(), 2);
+    // The first Shift+Up marks the last row; the next ones add and move.
+    for (int i = 0; i < 3; ++i) Grid().KeyDown(key = host::keys::kUp, host::keys::kShift);
+    EXPECT_EQ(Grid().SelectedBookmarks().size(), 2u);
+    EXPECT_EQ(Grid().CurrentRow(), 0);
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
+    key = host::keys::kDelete;
+    Grid().KeyDown(key, host::keys::kCtrl);
+    EXPECT_EQ(key, 0) << "the key is consumed";
+    EXPECT_EQ(Messages(), QStringList{Text(412)});
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(temperature)), 1);
+    EXPECT_EQ(Grid().RowCount(), 1);
+}
+
+}  // namespace
