@@ -209,6 +209,8 @@ void BuildUnitColumns(ui::GridModel& grid, const QStringList& fields) {
     Caption(grid, "y1", 102);
     Caption(grid, "x2", 103);
     Caption(grid, "y2", 108);
+    Caption(grid, "PhysicalMinVal", settings::kTextPhysicalMinimum);
+    Caption(grid, "PhysicalMaxVal", settings::kTextPhysicalMaximum);
     // A physical limit is a number or a variable, chosen through the button.
     for (const char* limit : {"PhysicalMinVal", "PhysicalMaxVal"})
         if (GridColumn* c = Field(grid, limit)) c->button = true;

@@ -381,6 +381,11 @@ QWidget* FormDialog::Create(Control& control) {
 
         case ControlType::TreeView: {
             auto* view = new QTreeWidget(this);
+            if (control.dropDown) {
+                view->setWindowFlags(Qt::Popup);
+                // Closed by a click elsewhere or Escape: the model hears of it.
+                view->installEventFilter(this);
+            }
             view->setHeaderHidden(true);
             view->setUniformRowHeights(true);
             view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -509,7 +514,7 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
     QSet<const Control*> described;
     for (const Bound& bound : m_bound) {
         const Control& control = *bound.control;
-        if (inButtonRow(control)) continue;
+        if (inButtonRow(control) || control.dropDown) continue;
         if (control.Type() == ControlType::CommandButton) {
             const Control* box = BuddyOf(control);
             if (box && rowOf.contains(box) && where.value(box) == where.value(&control)) {
@@ -537,6 +542,7 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
     buttonRow.addStretch(1);
     for (const Bound& bound : m_bound) {
         const Control& control = *bound.control;
+        if (control.dropDown) continue;  // a window of its own
         Container& container = *where.value(&control);
         if (control.Type() == ControlType::Label) {
             // The label's "&" key moves the focus to the control it names.
@@ -548,8 +554,11 @@ void FormDialog::Arrange(QHBoxLayout& buttonRow) {
             buttonRow.addWidget(bound.widget);
         } else if (const Control* box = besides.value(&control)) {
             // A small button or a unit at the end of the box's row.
-            if (control.Type() == ControlType::CommandButton)
-                bound.widget->setMaximumWidth(bound.widget->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")));
+            if (control.Type() == ControlType::CommandButton) {
+                const QFontMetrics metrics = bound.widget->fontMetrics();
+                bound.widget->setMaximumWidth(std::max(metrics.horizontalAdvance(QStringLiteral("MMMM")),
+                                                       metrics.horizontalAdvance(control.caption) + metrics.averageCharWidth() * 3));
+            }
             container.grid->addWidget(bound.widget, rowOf.value(box), 2);
         } else if (const Control* buddy = labelFor.value(&control)) {
             container.grid->addWidget(bound.widget, rowOf.value(buddy), 0);
@@ -604,7 +613,10 @@ void FormDialog::Sync(const Control& control, QWidget* widget) {
     // hidden frame; a new widget is hidden until its dialog shows, so only
     // setting it makes an invisible control stay hidden.
     if (widget->testAttribute(Qt::WA_ForceDisabled) == control.enabled) widget->setEnabled(control.enabled);
-    widget->setVisible(control.visible);
+    if (control.dropDown)
+        ShowDropDown(control, *widget);
+    else
+        widget->setVisible(control.visible);
     if (widget->toolTip() != control.toolTip) widget->setToolTip(control.toolTip);
 
     switch (control.Type()) {
@@ -673,6 +685,22 @@ void FormDialog::Sync(const Control& control, QWidget* widget) {
     }
 }
 
+void FormDialog::ShowDropDown(const Control& control, QWidget& popup) {
+    if (!control.visible) {
+        popup.hide();
+        return;
+    }
+    if (popup.isVisible()) return;
+    // Below the box it belongs to, as wide as that box's row.
+    QWidget* anchor = WidgetFor(control.buddy);
+    if (!anchor || !anchor->isVisible()) return;
+    const QPoint below = anchor->mapToGlobal(QPoint(0, anchor->height()));
+    const int width = std::max(anchor->width(), 360);
+    popup.setGeometry(below.x(), below.y(), width, std::max(popup.fontMetrics().height() * 16, 200));
+    popup.show();
+    popup.setFocus(Qt::PopupFocusReason);
+}
+
 void FormDialog::Act(const std::function<void()>& action) {
     if (m_syncing || m_finished) return;
     try {
@@ -692,6 +720,11 @@ void FormDialog::FinishWhenHidden() {
 }
 
 bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && !m_syncing && !m_finished) {
+        // A drop-down closed by Qt (a click elsewhere, Escape) is closed in the model too.
+        for (const Bound& bound : m_bound)
+            if (bound.widget == watched && bound.control->dropDown) bound.control->visible = false;
+    }
     if (event->type() == QEvent::KeyPress && !m_syncing && !m_finished) {
         auto* key = static_cast<QKeyEvent*>(event);
         int code = KeyCode(key->key());

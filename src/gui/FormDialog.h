@@ -64,6 +64,7 @@ private:
     const ui::Control* BuddyOf(const ui::Control& label) const;
     QButtonGroup& OptionGroup(const ui::Control& option);
     void Sync(const ui::Control& control, QWidget* widget);
+    void ShowDropDown(const ui::Control& control, QWidget& popup);
     // Gives the keyboard focus where the form last asked for it.
     void ApplyFocus();
 

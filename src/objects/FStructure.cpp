@@ -51,7 +51,10 @@ FStructMember::FStructMember(Checks checks)
     pages.list.Add(kStandard, Text(1920));
     pages.list.Add(kExtended, Text(1921));
     pages.listIndex = kStandard;
-    AddField(ui::ControlType::TextBox, QStringLiteral("txtStructure"), 1908, kStandard).locked = true;
+    // The structure the member belongs to, for orientation only.
+    ui::Control& owner = AddField(ui::ControlType::TextBox, QStringLiteral("txtStructure"), 1908, kStandard);
+    owner.locked = true;
+    owner.enabled = false;
     AddField(ui::ControlType::TextBox, QStringLiteral("TxtName"), 1902, kStandard);
     AddField(ui::ControlType::TextBox, QStringLiteral("txtOrderNum"), 1903, kStandard);
     AddField(ui::ControlType::ComboBox, QStringLiteral("cmbDataType"), 1904, kStandard);

@@ -175,6 +175,8 @@ void FUnit::AddCatalogue() {
     ui::Control& tree = Add(ui::ControlType::TreeView, kCatalogue);
     tree.container = help;
     tree.visible = false;
+    tree.dropDown = true;
+    tree.buddy = QStringLiteral("txtSelectUnit");
     const bool german = settings::TextTable::Instance().Language() == settings::TextTable::kGerman;
     for (const units::CatalogueNode& node : units::ConversionCatalogue())
         tree.nodes.push_back({node.key, node.parentKey, german ? node.german : node.english, node.image, node.data,

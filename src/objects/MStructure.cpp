@@ -21,6 +21,7 @@
 #include "settings/TextTable.h"
 
 #include <QHash>
+#include <QSet>
 #include <cmath>
 #include <stdexcept>
 
@@ -218,7 +219,7 @@ bool MStructure::DeleteStructure() {
 
 // Members.
 
-QString MStructure::InsertMember(QVariantMap fields, const std::function<QString(int attempt)>& nameAt) {
+QString MStructure::InsertMember(QVariantMap fields, const std::function<QString(int attempt)>& nameAt, QSet<QString>& taken) {
     db::Connection& connection = m_window.Data()->Connection();
     fields.insert(QStringLiteral("Name"), QString());
     QStringList columns, marks;
@@ -229,16 +230,27 @@ QString MStructure::InsertMember(QVariantMap fields, const std::function<QString
     const QString sql = QStringLiteral("INSERT INTO TpdbStructMembers (%1) VALUES (%2)").arg(columns.join(u','), marks.join(u','));
     for (int attempt = 0;; ++attempt) {
         const QString name = nameAt(attempt);
+        // Names known to be taken are skipped; the index has the last word.
+        if (taken.contains(name.toCaseFolded())) continue;
         fields.insert(QStringLiteral("Name"), name);
         const QVariantList values = fields.values();
         try {
             connection.Execute(sql, std::span<const QVariant>(values.constData(), static_cast<std::size_t>(values.size())));
+            taken.insert(name.toCaseFolded());
             return name;
         } catch (const db::DbError& e) {
             // Only a name the structure has already leads to the next name.
             if (!e.IsUniqueViolation()) throw;
         }
     }
+}
+
+QSet<QString> MStructure::MemberNames(int structureId) const {
+    QSet<QString> names;
+    db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT Name FROM TpdbStructMembers WHERE ParentID = %1").arg(structureId), m_window.Data()->Connection());
+    for (; !rs.IsEOF(); rs.MoveNext()) names.insert(rs.Fields(0).Value().toString().toCaseFolded());
+    return names;
 }
 
 void MStructure::ShowMemberRow(int memberId) {
@@ -273,10 +285,10 @@ bool MStructure::NewMember() {
         // After a bit member the next whole byte.
         const double order = max.isNull() ? 0.0 : std::floor(max.toDouble()) + 1.0;
         const QString base = Text(148) + QString::number(order, 'f', 0);
-        const QString name =
-            InsertMember({{QStringLiteral("ParentID"), structureId}, {QStringLiteral("OrderNum"), order}}, [&](int attempt) {
-                return attempt == 0 ? base : QStringLiteral("%1(%2)").arg(base).arg(attempt);
-            });
+        QSet<QString> taken = MemberNames(structureId);
+        const QString name = InsertMember(
+            {{QStringLiteral("ParentID"), structureId}, {QStringLiteral("OrderNum"), order}},
+            [&](int attempt) { return attempt == 0 ? base : QStringLiteral("%1(%2)").arg(base).arg(attempt); }, taken);
         db::Recordset created;
         created.Open(QStringLiteral("SELECT ID FROM TpdbStructMembers WHERE ParentID = %1 AND Name = '%2'")
                          .arg(structureId)
@@ -295,7 +307,11 @@ void MStructure::LoadMemberDialog(FStructMember& dialog, db::Recordset& member) 
     };
     dialog.Get(QStringLiteral("txtStructure")).text = StructureName(CurrentStructureId());
     text("TxtName", "Name");
-    text("txtOrderNum", "OrderNum");
+    // A bit shows as byte.bit even at bit 0.
+    const bool bit = member.Value(QStringLiteral("DataType")).toInt() == CVT_Types::kBit;
+    dialog.Get(QStringLiteral("txtOrderNum")).text =
+        bit ? structures::FormatOrderNumber(member.Value(QStringLiteral("OrderNum")).toDouble(), true)
+            : ToDialogText(member.Value(QStringLiteral("OrderNum")));
     text("txtDefaultVal", "DefaultVal");
     text("txtMaxVal", "MaxVal");
     text("txtMinVal", "MinVal");
@@ -459,6 +475,8 @@ bool MStructure::PasteMembers() {
     ui::BusyCursor busy;
     db::Connection& connection = m_window.Data()->Connection();
     const QString targetKey = nodekey::StructureKey(target);
+    // X, then "Copy of X", then "copy(2) of X", "copy(3) of X", ...
+    const QString copyOf = Text(1107), copyPrefix = Text(1108), copySuffix = Text(1109);
     int pasted = 0, refused = 0;
     const bool done = RunInTransaction(m_window, [&] {
         // The copied rows as they are now; a row deleted since is skipped.
@@ -472,6 +490,7 @@ bool MStructure::PasteMembers() {
                 sources.insert(fields.value(QStringLiteral("ID")).toInt(), fields);
             }
         });
+        QSet<QString> taken = MemberNames(target);
         QHash<int, bool> closesCycle;
         const auto wouldCycle = [&](int structId) {
             if (!closesCycle.contains(structId))
@@ -491,17 +510,19 @@ bool MStructure::PasteMembers() {
             fields.remove(QStringLiteral("ID"));
             fields.insert(QStringLiteral("ParentID"), target);
             if (fields.contains(QStringLiteral("TextID"))) fields.insert(QStringLiteral("TextID"), 0);
-            // X, then "Copy of X", then "copy(2) of X", "copy(3) of X", ...
-            const QString taken = InsertMember(fields, [&](int attempt) {
-                if (attempt == 0) return name;
-                if (attempt == 1) return Text(1107) + name;
-                return Text(1108) + QString::number(attempt) + Text(1109) + name;
-            });
+            const QString copyName = InsertMember(
+                fields,
+                [&](int attempt) {
+                    if (attempt == 0) return name;
+                    if (attempt == 1) return copyOf + name;
+                    return copyPrefix + QString::number(attempt) + copySuffix + name;
+                },
+                taken);
             ++pasted;
             if (textId.toInt() == 0) continue;
-            const int copied = m_window.IndexTexts().CopyItemText(targetKey, textId, taken);
+            const int copied = m_window.IndexTexts().CopyItemText(targetKey, textId, copyName);
             connection.Execute(QStringLiteral("UPDATE TpdbStructMembers SET TextID = ? WHERE ParentID = ? AND Name = ?"),
-                               {copied, target, taken});
+                               {copied, target, copyName});
         }
     });
     if (!done) m_window.IndexTexts().CloseIdxSystemRecordset();

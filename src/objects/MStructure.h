@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 #include <functional>
@@ -40,8 +41,10 @@ class MStructure {
     void ReloadNames();
     std::vector<int> SelectedMemberIds() const;
     // Inserts a member under the first name of the sequence that the
-    // structure does not have yet; gives the name taken.
-    QString InsertMember(QVariantMap fields, const std::function<QString(int attempt)>& nameAt);
+    // structure does not have yet (taken: its names, case-folded, kept up
+    // to date); gives the name taken.
+    QString InsertMember(QVariantMap fields, const std::function<QString(int attempt)>& nameAt, QSet<QString>& taken);
+    QSet<QString> MemberNames(int structureId) const;
     void LoadMemberDialog(FStructMember& dialog, db::Recordset& member);
     void WriteMemberDialog(FStructMember& dialog, db::Recordset& member, const QString& textBefore);
     void ShowMemberRow(int memberId);

@@ -594,6 +594,8 @@ static constexpr TextEntry kEntries[] = {
     {9154, "\"<v>\" ist als Zahl zu groß.", "\"<v>\" is too large a number."},
     {9155, "Die Anzahl der Nachkommastellen muss zwischen 0 und <max> liegen.", "The number of decimal places must lie between 0 and <max>."},
     {9156, "Der Name ist zu lang: höchstens <max> Zeichen.", "The name is too long: <max> characters at most."},
+    {9157, "Physikalisches Minimum", "Physical minimum"},
+    {9158, "Physikalisches Maximum", "Physical maximum"},
 };
 // clang-format on
 

@@ -56,6 +56,8 @@ inline constexpr int kTextPasteSkippedCycle = 9153;   // "<n>": how many members
 inline constexpr int kTextNumberOutOfRange = 9154;    // "<v>": the text typed
 inline constexpr int kTextDecimalsOutOfRange = 9155;  // "<max>": the most decimal places
 inline constexpr int kTextNameTooLong = 9156;         // "<max>": the most characters
+inline constexpr int kTextPhysicalMinimum = 9157;
+inline constexpr int kTextPhysicalMaximum = 9158;
 
 // Shorthand for TextTable::Instance().Text(id).
 QString Text(int id);

@@ -92,9 +92,11 @@ public:
 
     GridData grid;
 
-    // Tree view: its nodes and the one clicked last.
+    // Tree view: its nodes and the one clicked last. A drop-down tree opens
+    // below its buddy while visible and closes on a click elsewhere.
     std::vector<TreeNode> nodes;
     QString selectedNode;
+    bool dropDown = false;
     const TreeNode* Node(const QString& key) const;
 
     QVariant SelectedData() const;
