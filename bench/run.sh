@@ -17,3 +17,5 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 "$build/bench/bench_items"
 "$build/bench/bench_objects"
 "$build/bench/bench_structures"
+# The OPC UA helper browsing a local test server of 10,000 variables.
+(cd "$root/apps/opcua-helper" && node bench.js)

@@ -20,6 +20,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOV_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build -j2 --timeout 300
 
+echo "== the OPC UA helper against its own test servers"
+(cd apps/opcua-helper && npm test)
+
 echo "== optimised build, as users build it, and its tests"
 # The optimiser finds warnings the debug build does not.
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_WERROR=ON >/dev/null

@@ -1,0 +1,259 @@
+"use strict";
+// Browsing the plant fixture through the helper's JSON-lines protocol.
+
+const { describe, it, before, after } = require("node:test");
+const assert = require("node:assert/strict");
+const path = require("node:path");
+const { FIXTURES, PLANT_NS, startServer, Helper, browseTree, pathsOf } = require("./support");
+
+const PLANT_ID = `nsu=${PLANT_NS};s=Plant`;
+
+// Every variable of tests/fixtures/plant.NodeSet2.xml:
+// path -> [dataType, valueRank, arrayDimensions, accessLevel]
+const PLANT_VARIABLES = {
+  "Plant/Line1/Status": ["String", -1, null, 1],
+  "Plant/Line1/Motor1/Running": ["Boolean", -1, null, 3],
+  "Plant/Line1/Motor1/Speed": ["Double", -1, null, 3],
+  "Plant/Line1/Motor1/SpeedSetpoint": ["Float", -1, null, 3],
+  "Plant/Line1/Motor1/Current": ["Float", -1, null, 1],
+  "Plant/Line1/Motor1/Direction": ["SByte", -1, null, 3],
+  "Plant/Line1/Motor1/Mode": ["Int32", -1, null, 3],
+  "Plant/Line1/Motor1/Drehzahl_Ölpumpe": ["Int16", -1, null, 3],
+  "Plant/Line1/Motor1/OperatingHours": ["UInt32", -1, null, 3],
+  "Plant/Line1/Motor1/StartCount": ["UInt64", -1, null, 3],
+  "Plant/Line1/Motor1/Température": ["Double", -1, null, 3],
+  "Plant/Line1/Motor2/Running": ["Boolean", -1, null, 3],
+  "Plant/Line1/Motor2/Speed": ["Double", -1, null, 3],
+  "Plant/Line1/Motor2/ErrorCode": ["UInt16", -1, null, 1],
+  "Plant/Line1/Motor2/Reset": ["Boolean", -1, null, 2],
+  "Plant/Line1/Motor2/Energy": ["Int64", -1, null, 3],
+  "Plant/Line1/Motor2/LastStart": ["DateTime", -1, null, 3],
+  "Plant/Line1/Motor2/CycleTime": ["Double", -1, null, 3],
+  "Plant/Line2/Tank/Level": ["Double", -1, null, 3],
+  "Plant/Line2/Tank/Level/EngineeringUnit": ["String", -1, null, 1],
+  "Plant/Line2/Tank/Temperature": ["Double", -1, null, 3],
+  "Plant/Line2/Tank/CoolantTemperature": ["Double", -1, null, 3],
+  "Plant/Line2/Tank/ValveOpen": ["Boolean", -1, null, 3],
+  "Plant/Line2/Tank/PumpStage": ["Byte", -1, null, 3],
+  "Plant/Line2/Tank/Profile": ["Int16", 1, [10], 3],
+  "Plant/Line2/Tank/Matrix": ["Double", 2, [4, 3], 3],
+  "Plant/Line2/Tank/BatchId": ["String", -1, null, 3],
+  "Plant/Line2/Tank/Counter": ["Int32", -1, null, 3],
+  "Plant/Line2/Tank/LastSample": ["DateTime", -1, null, 1],
+  "Plant/Line2/Special/Valve.Open": ["Boolean", -1, null, 3],
+  "Plant/Line2/Special/Operator's Note": ["String", -1, null, 3],
+  "Plant/Line2/Special/Mix;Ratio": ["Double", -1, null, 3],
+  "Plant/Line2/Special/Niveau_ÿ": ["UInt16", -1, null, 3],
+  "Plant/Line2/Special/a.b'c;dÿ": ["Int32", -1, null, 3],
+};
+const PLANT_OBJECTS = ["Plant/Line1", "Plant/Line2", "Plant/Line1/Motor1", "Plant/Line1/Motor2", "Plant/Line2/Tank", "Plant/Line2/Special"];
+
+describe("browsing the plant fixture", () => {
+  let server;
+  let helper;
+  let connectAnswer;
+  let tree; // browseTree of Plant, shared by several tests
+
+  before(async () => {
+    server = await startServer(["--nodeset", path.join(FIXTURES, "plant.NodeSet2.xml")]);
+    helper = new Helper();
+    await helper.ready;
+    connectAnswer = await helper.connect(server.endpoint);
+    tree = await browseTree(helper, PLANT_ID);
+  });
+
+  after(async () => {
+    if (helper) await helper.stop();
+    if (server) await server.stop();
+  });
+
+  it("announces itself and connects with the server's namespace table", () => {
+    const pinned = require("../package.json").dependencies["node-opcua"];
+    assert.deepEqual(helper.readyLine, { event: "ready", helper: 1, nodeOpcua: pinned });
+    assert.equal(connectAnswer.namespaces[0], "http://opcfoundation.org/UA/");
+    assert.ok(connectAnswer.namespaces.includes(PLANT_NS), JSON.stringify(connectAnswer.namespaces));
+  });
+
+  it("lists the Objects folder with Plant among its children", async () => {
+    const { answer, events } = await helper.call("browse", { nodeId: null });
+    assert.equal(answer.ok, true);
+    const nodeEvents = events.filter((e) => e.event === "nodes");
+    const nodes = nodeEvents.flatMap((e) => e.nodes);
+    assert.ok(nodeEvents.every((e) => e.parent === "i=85"));
+    assert.equal(answer.count, nodes.length);
+    const plant = nodes.find((n) => n.browseName === "Plant");
+    assert.deepEqual(plant, { nodeId: PLANT_ID, browseName: "Plant", displayName: "Plant", nodeClass: "Object", hasChildren: true });
+    const server = nodes.find((n) => n.browseName === "Server");
+    assert.equal(server.nodeId, "i=2253", "namespace 0 ids are written without a namespace part");
+    const progress = events.filter((e) => e.event === "progress");
+    assert.equal(progress.at(-1).loaded, nodes.length);
+  });
+
+  it("lists every variable of the subtree with its built-in type, shape and access", () => {
+    assert.equal(tree.answer.ok, true, tree.answer.error);
+    assert.equal(tree.answer.count, tree.nodes.length);
+    const byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
+    const variables = [...byPath].filter(([, n]) => n.nodeClass === "Variable");
+    assert.deepEqual(variables.map(([p]) => p).sort(), Object.keys(PLANT_VARIABLES).sort());
+    for (const [p, node] of variables) {
+      const [dataType, valueRank, arrayDimensions, accessLevel] = PLANT_VARIABLES[p];
+      assert.deepEqual(
+        { dataType: node.dataType, valueRank: node.valueRank, arrayDimensions: node.arrayDimensions, accessLevel: node.accessLevel },
+        { dataType, valueRank, arrayDimensions, accessLevel },
+        p
+      );
+    }
+    const objects = [...byPath].filter(([, n]) => n.nodeClass === "Object").map(([p]) => p);
+    assert.deepEqual(objects.sort(), [...PLANT_OBJECTS].sort());
+  });
+
+  it("names the declared data type of derived and enumerated variables", () => {
+    const byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
+    assert.equal(byPath.get("Plant/Line1/Motor1/Température").dataTypeId, `nsu=${PLANT_NS};i=3001`);
+    assert.equal(byPath.get("Plant/Line2/Tank/CoolantTemperature").dataTypeId, `nsu=${PLANT_NS};i=3004`);
+    assert.equal(byPath.get("Plant/Line1/Motor1/Mode").dataTypeId, `nsu=${PLANT_NS};i=3002`);
+    assert.equal(byPath.get("Plant/Line1/Motor2/CycleTime").dataTypeId, "i=290");
+  });
+
+  it("reports children, display names and node classes as the fixture defines them", () => {
+    const byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
+    const withChildren = [...byPath].filter(([, n]) => n.hasChildren).map(([p]) => p);
+    assert.deepEqual(withChildren.sort(), [...PLANT_OBJECTS, "Plant/Line2/Tank/Level"].sort());
+    assert.equal(byPath.get("Plant/Line1/Motor1/Drehzahl_Ölpumpe").displayName, "Drehzahl Ölpumpe");
+    assert.ok(!byPath.has("Plant/Line1/Motor1/Start"), "methods are not listed");
+    for (const node of tree.nodes) {
+      assert.ok(node.nodeId.startsWith(`nsu=${PLANT_NS};`), node.nodeId);
+      if (node.nodeClass === "Object") assert.equal(node.dataType, undefined);
+    }
+  });
+
+  it("sends the tree breadth-first, each parent before its children", () => {
+    const seen = new Set([PLANT_ID]);
+    let lastDepth = 0;
+    const depth = new Map([[PLANT_ID, 0]]);
+    for (const ev of tree.events.filter((e) => e.event === "nodes")) {
+      assert.ok(seen.has(ev.parent), `children of ${ev.parent} came before the parent`);
+      for (const node of ev.nodes) {
+        depth.set(node.nodeId, depth.get(ev.parent) + 1);
+        assert.ok(depth.get(node.nodeId) >= lastDepth, "depth never decreases");
+        lastDepth = depth.get(node.nodeId);
+        seen.add(node.nodeId);
+      }
+    }
+    const progress = tree.events.filter((e) => e.event === "progress").map((e) => e.loaded);
+    assert.deepEqual(progress, [...progress].sort((a, b) => a - b));
+    assert.equal(progress.at(-1), tree.nodes.length);
+  });
+
+  it("accepts every id it hands out, whatever the identifier type or characters", async () => {
+    const parents = tree.nodes.filter((n) => n.hasChildren);
+    for (const parent of parents) {
+      const expected = tree.nodes.filter((n) => n.parent === parent.nodeId).map((n) => n.nodeId);
+      const { answer, events } = await helper.call("browse", { nodeId: parent.nodeId });
+      assert.equal(answer.ok, true, `${parent.nodeId}: ${answer.error}`);
+      const got = events.filter((e) => e.event === "nodes").flatMap((e) => e.nodes.map((n) => n.nodeId));
+      assert.deepEqual(got, expected, parent.nodeId);
+      assert.ok(events.filter((e) => e.event === "nodes").every((e) => e.parent === parent.nodeId));
+    }
+    // leaves with awkward string ids: the server finds them (an unknown id is an error)
+    for (const leaf of tree.nodes.filter((n) => /[.';ÿ]/.test(n.browseName))) {
+      const { answer } = await helper.call("browse", { nodeId: leaf.nodeId });
+      assert.deepEqual(answer, { id: answer.id, ok: true, count: 0 }, leaf.nodeId);
+    }
+    const kinds = new Set(tree.nodes.map((n) => /;([isgb])=/.exec(n.nodeId)[1]));
+    assert.deepEqual([...kinds].sort(), ["b", "g", "i", "s"]);
+  });
+
+  it("accepts namespace indexes as well as namespace URIs", async () => {
+    const index = connectAnswer.namespaces.indexOf(PLANT_NS);
+    const byIndex = await helper.call("browse", { nodeId: `ns=${index};s=Plant.Line1.Motor1` });
+    const byUri = await helper.call("browse", { nodeId: `nsu=${PLANT_NS};s=Plant.Line1.Motor1` });
+    assert.equal(byIndex.answer.ok, true, byIndex.answer.error);
+    assert.deepEqual(byIndex.events, byUri.events.map((e) => ({ ...e, id: byIndex.answer.id })));
+  });
+
+  it("follows continuation points when the batch is smaller than the child list", async () => {
+    const motor1 = `nsu=${PLANT_NS};s=Plant.Line1.Motor1`;
+    const small = await helper.call("browse", { nodeId: motor1, batch: 2 });
+    const large = await helper.call("browse", { nodeId: motor1, batch: 500 });
+    const nodesOf = (r) => r.events.filter((e) => e.event === "nodes").flatMap((e) => e.nodes);
+    assert.equal(small.answer.count, 10);
+    assert.deepEqual(nodesOf(small), nodesOf(large));
+    const batches = small.events.filter((e) => e.event === "nodes").map((e) => e.nodes.length);
+    assert.deepEqual(batches, [2, 2, 2, 2, 2]);
+    assert.deepEqual(small.events.filter((e) => e.event === "progress").map((e) => e.loaded), [2, 4, 6, 8, 10]);
+
+    const smallTree = await browseTree(helper, PLANT_ID, { batch: 2 });
+    assert.equal(smallTree.answer.ok, true, smallTree.answer.error);
+    const strip = (nodes) => nodes.map((n) => JSON.stringify(n)).sort();
+    assert.deepEqual(strip(smallTree.nodes), strip(tree.nodes));
+  });
+
+  it("stops at maxDepth but still tells which nodes have children", async () => {
+    const shallow = await browseTree(helper, PLANT_ID, { maxDepth: 2 });
+    assert.equal(shallow.answer.ok, true);
+    const paths = [...pathsOf(shallow.nodes, PLANT_ID, "Plant").keys()].sort();
+    assert.deepEqual(paths, ["Plant/Line1", "Plant/Line1/Motor1", "Plant/Line1/Motor2", "Plant/Line1/Status", "Plant/Line2", "Plant/Line2/Special", "Plant/Line2/Tank"]);
+    assert.ok(shallow.nodes.filter((n) => n.nodeClass === "Object").every((n) => n.hasChildren));
+  });
+
+  it("answers bad requests with an error line and keeps working", async () => {
+    const notJson = await helper.rawRequest("{this is not json", null);
+    assert.equal(notJson.id, null);
+    assert.equal(notJson.ok, false);
+    assert.match(notJson.error, /JSON/);
+
+    const notObject = await helper.rawRequest("[1,2]", null);
+    assert.deepEqual([notObject.id, notObject.ok], [null, false]);
+
+    const noId = await helper.rawRequest('{"op":"browse"}', null);
+    assert.match(noId.error, /id/);
+
+    const unknownOp = await helper.rawRequest('{"id":9001,"op":"explode"}', 9001);
+    assert.equal(unknownOp.ok, false);
+    assert.match(unknownOp.error, /unknown op "explode"/);
+
+    const cases = [
+      [{ nodeId: "x=1" }, /invalid node id/],
+      [{ nodeId: "ns=2" }, /invalid node id/],
+      [{ nodeId: "i=abc" }, /invalid node id/],
+      [{ nodeId: "g=not-a-guid" }, /invalid node id/],
+      [{ nodeId: "nsu=urn:nobody;s=X" }, /unknown namespace URI "urn:nobody"/],
+      [{ nodeId: `nsu=${PLANT_NS};s=NoSuchNode` }, /does not exist/],
+      [{ nodeId: null, batch: 0 }, /"batch" must be an integer/],
+      [{ nodeId: null, batch: "10" }, /"batch" must be an integer/],
+    ];
+    for (const [fields, message] of cases) {
+      const { answer } = await helper.call("browse", fields);
+      assert.equal(answer.ok, false, JSON.stringify(fields));
+      assert.match(answer.error, message);
+    }
+
+    const { answer } = await helper.call("browse", { nodeId: PLANT_ID });
+    assert.equal(answer.ok, true);
+    assert.equal(answer.count, 2);
+    assert.deepEqual(helper.notJson, []);
+    assert.deepEqual(helper.late, []);
+  });
+});
+
+describe("requests without a connection", () => {
+  let helper;
+  before(async () => {
+    helper = new Helper();
+    await helper.ready;
+  });
+  after(async () => {
+    if (helper) await helper.stop();
+  });
+
+  it("says that it is not connected", async () => {
+    for (const op of ["browse", "browseTree"]) {
+      const { answer } = await helper.call(op, { nodeId: null });
+      assert.equal(answer.ok, false);
+      assert.match(answer.error, /not connected/);
+    }
+    const { answer } = await helper.call("disconnect");
+    assert.equal(answer.ok, true, "disconnect without a connection is harmless");
+  });
+});

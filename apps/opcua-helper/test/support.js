@@ -1,0 +1,242 @@
+"use strict";
+// Starts the test server and the helper as child processes and speaks the
+// helper's JSON-lines protocol the way the editor does.
+
+const { spawn } = require("node:child_process");
+const net = require("node:net");
+const path = require("node:path");
+
+const APP_DIR = path.resolve(__dirname, "..");
+const FIXTURES = path.resolve(APP_DIR, "../../tests/fixtures");
+const PLANT_NS = "urn:ovopc:test:plant";
+const GENERATED_NS = "urn:ovopc:generated";
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const probe = net.createServer();
+    probe.unref();
+    probe.on("error", reject);
+    probe.listen(0, "127.0.0.1", () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
+  });
+}
+
+// Calls onLine for every complete line the stream delivers.
+function readLines(stream, onLine) {
+  let buffer = "";
+  stream.setEncoding("utf8");
+  stream.on("data", (chunk) => {
+    buffer += chunk;
+    let newline;
+    while ((newline = buffer.indexOf("\n")) >= 0) {
+      const line = buffer.slice(0, newline);
+      buffer = buffer.slice(newline + 1);
+      onLine(line);
+    }
+  });
+}
+
+function exitOf(child) {
+  if (child.exitCode !== null || child.signalCode !== null) {
+    return Promise.resolve({ code: child.exitCode, signal: child.signalCode });
+  }
+  return new Promise((resolve) => child.once("exit", (code, signal) => resolve({ code, signal })));
+}
+
+async function stopChild(child) {
+  if (!child || child.exitCode !== null || child.signalCode !== null) return;
+  const exited = exitOf(child);
+  child.kill("SIGTERM");
+  const timer = setTimeout(() => child.kill("SIGKILL"), 3000);
+  await exited;
+  clearTimeout(timer);
+}
+
+function withDeadline(promise, ms, what) {
+  let timer;
+  return Promise.race([
+    promise,
+    new Promise((_, reject) => {
+      timer = setTimeout(() => reject(new Error(`${what} did not happen within ${ms} ms`)), ms);
+    }),
+  ]).finally(() => clearTimeout(timer));
+}
+
+// server.js on a free loopback port; resolves once it printed its ready line.
+async function startServer(args) {
+  const port = await freePort();
+  const child = spawn(process.execPath, [path.join(APP_DIR, "server.js"), "--port", String(port), ...args], {
+    stdio: ["pipe", "pipe", "pipe"],
+  });
+  let stderr = "";
+  child.stderr.on("data", (d) => (stderr += d));
+  const ready = new Promise((resolve, reject) => {
+    readLines(child.stdout, (line) => {
+      try {
+        const msg = JSON.parse(line);
+        if (msg.event === "ready") resolve(msg.endpoint);
+      } catch {
+        reject(new Error(`server printed a line that is not JSON: ${line}`));
+      }
+    });
+    child.once("exit", (code) => reject(new Error(`server exited with ${code} before it was ready:\n${stderr}`)));
+  });
+  const endpoint = await withDeadline(ready, 30000, "server start");
+  return { child, endpoint, port, stop: () => stopChild(child), stderr: () => stderr };
+}
+
+class Helper {
+  constructor() {
+    this.child = spawn(process.execPath, [path.join(APP_DIR, "helper.js")], { stdio: ["pipe", "pipe", "pipe"] });
+    this.nextId = 1;
+    this.calls = new Map(); // id -> { events, answer, resolve }
+    this.unsolicited = []; // lines without a request id, except the ready line
+    this.notJson = []; // anything on stdout that is not a JSON object
+    this.late = []; // lines for an id whose final answer had already arrived
+    this.answered = new Set();
+    this.stderr = "";
+    this.child.stderr.on("data", (d) => (this.stderr += d));
+    this.exited = exitOf(this.child);
+    this.ready = withDeadline(
+      new Promise((resolve) => {
+        this.onReady = resolve;
+      }),
+      30000,
+      "helper ready line"
+    );
+    readLines(this.child.stdout, (line) => this.onLine(line));
+  }
+
+  onLine(line) {
+    let msg;
+    try {
+      msg = JSON.parse(line);
+    } catch {
+      this.notJson.push(line);
+      return;
+    }
+    if (msg === null || typeof msg !== "object" || Array.isArray(msg)) {
+      this.notJson.push(line);
+      return;
+    }
+    if (msg.event === "ready" && !("id" in msg)) {
+      this.readyLine = msg;
+      this.onReady(msg);
+      return;
+    }
+    if (msg.id === undefined || msg.id === null || !this.calls.has(msg.id)) {
+      this.unsolicited.push(msg);
+      return;
+    }
+    if (this.answered.has(msg.id)) {
+      this.late.push(msg);
+      return;
+    }
+    const call = this.calls.get(msg.id);
+    if (msg.event) {
+      call.events.push(msg);
+      if (call.onEvent) call.onEvent(msg);
+    } else {
+      this.answered.add(msg.id);
+      call.resolve({ answer: msg, events: call.events });
+    }
+  }
+
+  sendLine(text) {
+    this.child.stdin.write(text + "\n");
+  }
+
+  // Sends a request; returns its id and a promise of { answer, events }.
+  start(op, fields = {}, onEvent) {
+    const id = this.nextId++;
+    const call = { events: [], onEvent };
+    const done = new Promise((resolve) => (call.resolve = resolve));
+    this.calls.set(id, call);
+    this.sendLine(JSON.stringify({ id, op, ...fields }));
+    return { id, done: withDeadline(done, 60000, `answer to ${op} #${id}`) };
+  }
+
+  call(op, fields, onEvent) {
+    return this.start(op, fields, onEvent).done;
+  }
+
+  // Lines that answer malformed requests carry the id we put in (or null).
+  async rawRequest(text, expectedId) {
+    const before = this.unsolicited.length;
+    if (expectedId !== null && expectedId !== undefined) {
+      const call = { events: [] };
+      const done = new Promise((resolve) => (call.resolve = resolve));
+      this.calls.set(expectedId, call);
+      this.sendLine(text);
+      return (await withDeadline(done, 10000, `answer to ${text}`)).answer;
+    }
+    this.sendLine(text);
+    await withDeadline(
+      (async () => {
+        while (this.unsolicited.length === before) await new Promise((r) => setTimeout(r, 10));
+      })(),
+      10000,
+      `answer to ${text}`
+    );
+    return this.unsolicited[before];
+  }
+
+  async connect(endpoint, extra = {}) {
+    const { answer } = await this.call("connect", { endpoint, timeoutMs: 5000, ...extra });
+    if (!answer.ok) throw new Error(`connect failed: ${answer.error}`);
+    return answer;
+  }
+
+  closeStdin() {
+    this.child.stdin.end();
+  }
+
+  async stop() {
+    await stopChild(this.child);
+  }
+}
+
+// Runs a browseTree and returns every node with its parent and path.
+async function browseTree(helper, nodeId, fields = {}) {
+  const { answer, events } = await helper.call("browseTree", { nodeId, ...fields });
+  const nodes = [];
+  for (const ev of events) {
+    if (ev.event === "nodes") for (const node of ev.nodes) nodes.push({ ...node, parent: ev.parent });
+  }
+  return { answer, events, nodes };
+}
+
+// "Plant/Line1/Motor1/Speed" style paths from the parent links of a tree.
+function pathsOf(nodes, rootId, rootName) {
+  const byId = new Map(nodes.map((n) => [n.nodeId, n]));
+  const pathOf = (node) => {
+    const parts = [node.browseName];
+    let parent = node.parent;
+    while (parent !== rootId) {
+      const p = byId.get(parent);
+      if (!p) throw new Error(`parent ${parent} of ${node.nodeId} was never listed`);
+      parts.unshift(p.browseName);
+      parent = p.parent;
+    }
+    parts.unshift(rootName);
+    return parts.join("/");
+  };
+  return new Map(nodes.map((n) => [pathOf(n), n]));
+}
+
+module.exports = {
+  APP_DIR,
+  FIXTURES,
+  PLANT_NS,
+  GENERATED_NS,
+  freePort,
+  startServer,
+  Helper,
+  browseTree,
+  pathsOf,
+  withDeadline,
+  exitOf,
+  readLines,
+};
