@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace ov::opc {
+
+// One node of an OPC UA address space as the editor needs it: objects
+// (folders) and variables below the server's Objects folder.
+struct OpcNode {
+    // "i=85" for namespace 0, else with the namespace URI, which survives a
+    // server that renumbers its namespaces: "nsu=urn:plant;s=Line1.Speed".
+    QString nodeId;
+    QString browseName;
+    QString displayName;
+    bool isVariable = false;
+    bool hasChildren = false;
+    // Variables: the built-in type the DataType is or derives from
+    // ("Double", "Int32", ...; "Unknown" when the chain ends nowhere).
+    QString dataType;
+    int valueRank = -1;
+    std::vector<quint32> arrayDimensions;
+    int accessLevel = 0;  // bit 1 read, bit 2 write
+};
+
+// The node id of the Objects folder, below which items are looked for.
+inline const QString kObjectsFolder = QStringLiteral("i=85");
+
+// The classic item fields of a variable.
+int ClassicDataType(const OpcNode& variable);   // VT code, 8192 added for arrays
+int ClassicAccessRights(int accessLevel);       // 1 read, 2 write, 3 both
+int ClassicFieldSize(const OpcNode& variable);  // elements of an array, else 0
+
+// "nsu=<uri>;..." for a node id of a namespace other than 0; ";" and "%" in
+// the URI are escaped so the id stays one string that splits at its first ";".
+QString NodeIdWithUri(const QString& namespaceUri, const QString& identifier);
+
+}  // namespace ov::opc

@@ -1,0 +1,153 @@
+// NodeSet2 files read offline: the hierarchy below the Objects folder, the
+// built-in type behind each variable's DataType, the classic item fields,
+// and files that are no NodeSet2 document. The fixture is described node by
+// node in tests/fixtures/README.md.
+
+#include "opc/NodeSet.h"
+#include "support/QtPrinters.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <stdexcept>
+#include <gtest/gtest.h>
+
+using namespace ov::opc;
+
+namespace {
+
+const QString kPlant = QStringLiteral(OV_FIXTURES "/plant.NodeSet2.xml");
+const QString kUri = QStringLiteral("nsu=urn:ovopc:test:plant;");
+
+const OpcNode* Child(const NodeSet& set, const QString& parent, const QString& browseName) {
+    for (const OpcNode& node : set.Children(parent))
+        if (node.browseName == browseName) return &node;
+    return nullptr;
+}
+
+// The node at a path of browse names below the Objects folder.
+const OpcNode* At(const NodeSet& set, const QStringList& path) {
+    QString parent = kObjectsFolder;
+    const OpcNode* node = nullptr;
+    for (const QString& name : path) {
+        node = Child(set, parent, name);
+        if (!node) return nullptr;
+        parent = node->nodeId;
+    }
+    return node;
+}
+
+class PlantNodeSet : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QString error;
+        ASSERT_TRUE(set.Load(kPlant, &error)) << error.toStdString();
+    }
+    const OpcNode& Node(const char* path) {
+        const OpcNode* node = At(set, QString::fromUtf8(path).split(u'/'));
+        if (!node) throw std::runtime_error(std::string("no node ") + path);
+        return *node;
+    }
+    NodeSet set;
+};
+
+TEST_F(PlantNodeSet, HierarchyFromForwardAndInverseReferences) {
+    ASSERT_EQ(set.Children(kObjectsFolder).size(), 1u);
+    EXPECT_EQ(Node("Plant").nodeId, kUri + QStringLiteral("s=Plant"));
+    QStringList line1;
+    for (const OpcNode& n : set.Children(Node("Plant/Line1").nodeId)) line1 << n.browseName;
+    line1.sort();
+    EXPECT_EQ(line1, (QStringList{QStringLiteral("Motor1"), QStringLiteral("Motor2"), QStringLiteral("Status")}));
+    EXPECT_EQ(set.Children(Node("Plant/Line1/Motor1").nodeId).size(), 10u) << "variables only, the method Start left out";
+    EXPECT_TRUE(Node("Plant/Line2/Tank/Level").hasChildren) << "its property";
+    EXPECT_TRUE(Node("Plant/Line2/Tank/Level/EngineeringUnit").isVariable);
+    EXPECT_FALSE(Node("Plant/Line1/Status").hasChildren);
+    EXPECT_EQ(set.VariableCount(), 34);
+}
+
+TEST_F(PlantNodeSet, NodeIdsCarryTheNamespaceUri) {
+    EXPECT_EQ(Node("Plant/Line1/Motor2").nodeId, kUri + QStringLiteral("i=2000"));
+    EXPECT_EQ(Node("Plant/Line2/Tank").nodeId, kUri + QStringLiteral("g=7699ce3d-aa7a-4629-ae39-db61424b720e"));
+    EXPECT_EQ(Node("Plant/Line2/Special").nodeId, kUri + QStringLiteral("b=U3BlY2lhbA=="));
+    EXPECT_EQ(Node("Plant/Line2/Special/Mix;Ratio").nodeId, kUri + QStringLiteral("s=Plant.Special.Mix;Ratio"));
+    EXPECT_EQ(Node("Plant/Line2/Special/a.b'c;dÿ").nodeId, kUri + QStringLiteral("i=4001"));
+    EXPECT_EQ(Node("Plant/Line1/Motor1/Drehzahl_Ölpumpe").displayName, QStringLiteral("Drehzahl Ölpumpe"));
+    EXPECT_EQ(NodeIdWithUri(QStringLiteral("urn:a;b%c"), QStringLiteral("s=X")), QStringLiteral("nsu=urn:a%3Bb%25c;s=X"));
+}
+
+TEST_F(PlantNodeSet, TypesDeriveToTheirBuiltInType) {
+    const std::pair<const char*, int> expected[] = {
+        {"Plant/Line1/Motor1/Running", 11},         {"Plant/Line1/Motor1/Direction", 16},
+        {"Plant/Line1/Motor1/Mode", 3},             {"Plant/Line1/Motor1/Température", 5},
+        {"Plant/Line1/Motor1/StartCount", 21},      {"Plant/Line1/Motor1/OperatingHours", 19},
+        {"Plant/Line1/Motor1/SpeedSetpoint", 4},    {"Plant/Line1/Motor2/Energy", 20},
+        {"Plant/Line1/Motor2/LastStart", 7},        {"Plant/Line1/Motor2/CycleTime", 5},
+        {"Plant/Line2/Tank/CoolantTemperature", 5}, {"Plant/Line2/Tank/PumpStage", 17},
+        {"Plant/Line2/Tank/LastSample", 7},         {"Plant/Line1/Status", 8},
+        {"Plant/Line2/Special/Niveau_ÿ", 18},       {"Plant/Line1/Motor1/Drehzahl_Ölpumpe", 2}};
+    for (const auto& [path, code] : expected) EXPECT_EQ(ClassicDataType(Node(path)), code) << path;
+}
+
+TEST_F(PlantNodeSet, ArraysAndAccessRights) {
+    const OpcNode& profile = Node("Plant/Line2/Tank/Profile");
+    EXPECT_EQ(ClassicDataType(profile), 2 | 8192);
+    EXPECT_EQ(ClassicFieldSize(profile), 10);
+    const OpcNode& matrix = Node("Plant/Line2/Tank/Matrix");
+    EXPECT_EQ(ClassicDataType(matrix), 5 | 8192);
+    EXPECT_EQ(ClassicFieldSize(matrix), 12) << "4 x 3";
+    EXPECT_EQ(ClassicFieldSize(Node("Plant/Line2/Tank/Level")), 0);
+    EXPECT_EQ(ClassicAccessRights(Node("Plant/Line1/Status").accessLevel), 1);
+    EXPECT_EQ(ClassicAccessRights(Node("Plant/Line1/Motor2/Reset").accessLevel), 2);
+    EXPECT_EQ(ClassicAccessRights(Node("Plant/Line1/Motor1/Speed").accessLevel), 3);
+    EXPECT_EQ(ClassicAccessRights(0), 1);
+}
+
+TEST(NodeSetFiles, WhatIsNoNodeSetIsRefusedWithItsName) {
+    QTemporaryDir dir;
+    QFile plant(kPlant);
+    ASSERT_TRUE(plant.open(QIODevice::ReadOnly));
+    const QByteArray whole = plant.readAll();
+    const std::pair<const char*, QByteArray> bad[] = {
+        {"text.xml", "hello, this is no XML"},
+        {"empty.xml", ""},
+        {"cut.xml", whole.left(whole.size() / 2)},
+        {"html.xml", "<html><body/></html>"},
+        {"binary.xml", QByteArray("\x00\xff\x10\x80", 4)}};
+    for (const auto& [name, content] : bad) {
+        const QString path = dir.filePath(QString::fromUtf8(name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        NodeSet set;
+        QString error;
+        EXPECT_FALSE(set.Load(path, &error)) << name;
+        EXPECT_TRUE(error.contains(QString::fromUtf8(name))) << error.toStdString();
+        EXPECT_TRUE(set.Children(kObjectsFolder).empty()) << name;
+    }
+    NodeSet set;
+    QString error;
+    EXPECT_FALSE(set.Load(dir.filePath(QStringLiteral("missing.xml")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("missing.xml")));
+
+    // A file larger than any plant's is refused before it is read (sparse: no disk used).
+    QFile huge(dir.filePath(QStringLiteral("huge.xml")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(NodeSet::kMaxBytes + 1));
+    huge.close();
+    EXPECT_FALSE(set.Load(huge.fileName(), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("too large"))) << error.toStdString();
+}
+
+TEST(NodeSetFiles, TheDemoPlant) {
+    NodeSet set;
+    QString error;
+    ASSERT_TRUE(set.Load(QStringLiteral(OV_FIXTURES "/demo.NodeSet2.xml"), &error)) << error.toStdString();
+    EXPECT_EQ(set.VariableCount(), 40);
+    const OpcNode* valves = At(set, {QStringLiteral("DemoPlant"), QStringLiteral("Filling"), QStringLiteral("ValveStates")});
+    ASSERT_NE(valves, nullptr);
+    EXPECT_EQ(ClassicDataType(*valves), 11 | 8192);
+    EXPECT_EQ(ClassicFieldSize(*valves), 8);
+}
+
+}  // namespace
