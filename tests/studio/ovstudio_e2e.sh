@@ -92,11 +92,25 @@ title="$(xdotool getwindowname "$window")"
 # Ctrl+Q closes the project and ends the program normally. F8 on a devices
 # node opened the new device's dialog, which Escape cancelled; without a
 # window manager nobody gives the focus back to the main window.
-timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key ctrl+q
-for _ in $(seq 1 150); do
+# On a busy machine the dialog F8 opened may have shown only after its
+# Escape, or the focus may not have arrived when the key was sent: close
+# what is open besides the main window, focus it and press again, three
+# times at most.
+close_dialogs() {
+    for w in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
+        [ "$w" = "$window" ] && continue
+        if timeout 2 xdotool windowfocus --sync "$w" 2>/dev/null; then xdotool key Escape; fi
+    done
+}
+for _ in 1 2 3; do
+    close_dialogs
+    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key ctrl+q
+    for _ in $(seq 1 50); do
+        alive || break
+        sleep 0.1
+    done
     alive || break
-    sleep 0.1
 done
 alive && fail "ovstudio did not quit within 15 s of Ctrl+Q"
 status=0

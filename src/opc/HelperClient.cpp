@@ -1,0 +1,194 @@
+#include "opc/HelperClient.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+namespace ov::opc {
+
+namespace {
+
+OpcNode NodeFromJson(const QJsonObject& o) {
+    OpcNode node;
+    node.nodeId = o.value(QLatin1String("nodeId")).toString();
+    node.browseName = o.value(QLatin1String("browseName")).toString();
+    node.displayName = o.value(QLatin1String("displayName")).toString(node.browseName);
+    node.isVariable = o.value(QLatin1String("nodeClass")).toString() == QLatin1String("Variable");
+    node.hasChildren = o.value(QLatin1String("hasChildren")).toBool();
+    if (node.isVariable) {
+        node.dataType = o.value(QLatin1String("dataType")).toString(QStringLiteral("Unknown"));
+        node.valueRank = o.value(QLatin1String("valueRank")).toInt(-1);
+        for (const QJsonValue& dimension : o.value(QLatin1String("arrayDimensions")).toArray())
+            node.arrayDimensions.push_back(static_cast<quint32>(dimension.toDouble()));
+        node.accessLevel = o.value(QLatin1String("accessLevel")).toInt();
+    }
+    return node;
+}
+
+QString Compact(const QJsonObject& o) { return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)); }
+
+}  // namespace
+
+HelperClient::HelperClient() = default;
+
+HelperClient::~HelperClient() { Stop(); }
+
+QString HelperClient::Script() {
+    const QString configured = qEnvironmentVariable("OVOPC_OPCUA_HELPER");
+    return configured.isEmpty() ? QStringLiteral(OV_OPCUA_HELPER_SCRIPT) : configured;
+}
+
+bool HelperClient::IsRunning() const { return m_process && m_process->state() == QProcess::Running; }
+
+qint64 HelperClient::ProcessId() const { return m_process ? m_process->processId() : 0; }
+
+bool HelperClient::Start(QString* error, int timeoutMs) {
+    if (IsRunning()) return true;
+    m_process = std::make_unique<QProcess>();
+    m_buffer.clear();
+    // Its log goes where ours goes.
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->start(QStringLiteral("node"), {Script()});
+    if (!m_process->waitForStarted(timeoutMs)) {
+        *error = QStringLiteral("The OPC UA helper could not be started (node %1): %2").arg(Script(), m_process->errorString());
+        Kill();
+        return false;
+    }
+    const auto ready = ReadLine(timeoutMs, error);
+    if (!ready) return false;
+    if (QJsonDocument::fromJson(*ready).object().value(QLatin1String("event")).toString() != QLatin1String("ready")) {
+        *error = QStringLiteral("The OPC UA helper started with an unexpected line: %1").arg(QString::fromUtf8(*ready));
+        Kill();
+        return false;
+    }
+    return true;
+}
+
+bool HelperClient::Send(const QString& json, QString* error) {
+    if (!IsRunning()) {
+        *error = QStringLiteral("The OPC UA helper is not running.");
+        return false;
+    }
+    const QByteArray line = json.toUtf8() + '\n';
+    if (m_process->write(line) != line.size() || !m_process->waitForBytesWritten(requestTimeoutMs)) {
+        *error = QStringLiteral("The OPC UA helper does not take requests any more; it was stopped.");
+        Kill();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error) {
+    QElapsedTimer silence;
+    silence.start();
+    for (;;) {
+        const qsizetype end = m_buffer.indexOf('\n');
+        if (end >= 0) {
+            QByteArray line = m_buffer.left(end);
+            m_buffer.remove(0, end + 1);
+            return line;
+        }
+        if (m_process) {
+            const QByteArray pending = m_process->readAllStandardOutput();
+            if (!pending.isEmpty()) {
+                m_buffer += pending;
+                continue;
+            }
+        }
+        if (!IsRunning()) {
+            *error = QStringLiteral("The OPC UA helper ended unexpectedly.");
+            Kill();
+            return std::nullopt;
+        }
+        const qint64 left = timeoutMs - silence.elapsed();
+        if (left <= 0) {
+            *error = QStringLiteral("The OPC UA helper did not answer within %1 s and was stopped.").arg(timeoutMs / 1000.0);
+            Kill();
+            return std::nullopt;
+        }
+        if (m_process->waitForReadyRead(static_cast<int>(std::min<qint64>(left, 200)))) {
+            m_buffer += m_process->readAllStandardOutput();
+            silence.restart();
+        }
+    }
+}
+
+bool HelperClient::Connect(const QString& endpoint, QString* error, int timeoutMs) {
+    const int id = m_nextId++;
+    if (!Send(Compact({{QStringLiteral("id"), id},
+                       {QStringLiteral("op"), QStringLiteral("connect")},
+                       {QStringLiteral("endpoint"), endpoint},
+                       {QStringLiteral("timeoutMs"), timeoutMs}}),
+              error))
+        return false;
+    // The helper bounds the connect itself; a little more for its answer.
+    for (;;) {
+        const auto line = ReadLine(timeoutMs + 5000, error);
+        if (!line) return false;
+        const QJsonObject answer = QJsonDocument::fromJson(*line).object();
+        if (answer.value(QLatin1String("id")).toInt(-1) != id || answer.contains(QLatin1String("event"))) continue;
+        if (answer.value(QLatin1String("ok")).toBool()) return true;
+        *error = answer.value(QLatin1String("error")).toString();
+        return false;
+    }
+}
+
+std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, QString* error,
+                                                         const std::function<bool(int)>& progress) {
+    const int id = m_nextId++;
+    if (!Send(Compact({{QStringLiteral("id"), id},
+                       {QStringLiteral("op"), QStringLiteral("browse")},
+                       {QStringLiteral("nodeId"), nodeId.isEmpty() ? QJsonValue() : QJsonValue(nodeId)},
+                       {QStringLiteral("batch"), 500}}),
+              error))
+        return std::nullopt;
+    std::vector<OpcNode> nodes;
+    bool cancelled = false;
+    for (;;) {
+        const auto line = ReadLine(requestTimeoutMs, error);
+        if (!line) return std::nullopt;
+        const QJsonObject answer = QJsonDocument::fromJson(*line).object();
+        if (answer.value(QLatin1String("id")).toInt(-1) != id) continue;
+        const QString event = answer.value(QLatin1String("event")).toString();
+        if (event == QLatin1String("nodes")) {
+            for (const QJsonValue& node : answer.value(QLatin1String("nodes")).toArray()) nodes.push_back(NodeFromJson(node.toObject()));
+        } else if (event == QLatin1String("progress")) {
+            if (!cancelled && progress && !progress(answer.value(QLatin1String("loaded")).toInt())) {
+                cancelled = true;
+                const int cancelId = m_nextId++;
+                if (!Send(Compact({{QStringLiteral("id"), cancelId}, {QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("target"), id}}),
+                          error))
+                    return std::nullopt;
+            }
+        } else if (event.isEmpty()) {
+            if (answer.value(QLatin1String("ok")).toBool()) return nodes;
+            *error = answer.value(QLatin1String("error")).toString();
+            return std::nullopt;
+        }
+    }
+}
+
+void HelperClient::Kill() {
+    if (!m_process) return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(2000);
+    }
+    m_process.reset();
+}
+
+void HelperClient::Stop() {
+    if (!IsRunning()) {
+        m_process.reset();
+        return;
+    }
+    m_process->write("{\"op\":\"quit\"}\n");
+    m_process->closeWriteChannel();
+    // It goes within 2 s; otherwise it is stopped by its ID.
+    if (!m_process->waitForFinished(2000)) Kill();
+    m_process.reset();
+}
+
+}  // namespace ov::opc

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "opc/OpcNode.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QProcess;
+
+namespace ov::opc {
+
+// The editor's side of the resident OPC UA helper (apps/opcua-helper): a
+// Node.js child process spoken to in JSON lines. Every wait has a limit; a
+// helper that does not answer in time, or ends, is stopped by its process
+// ID and the call fails with a message saying so. Nothing here blocks
+// longer than its limit.
+class HelperClient {
+  public:
+    HelperClient();
+    ~HelperClient();
+    HelperClient(const HelperClient&) = delete;
+    HelperClient& operator=(const HelperClient&) = delete;
+
+    // The helper script: $OVOPC_OPCUA_HELPER, else the one of the source tree.
+    static QString Script();
+
+    bool Start(QString* error, int timeoutMs = 20000);
+    bool IsRunning() const;
+    bool Connect(const QString& endpoint, QString* error, int timeoutMs = 5000);
+    // The objects and variables below a node (empty: the Objects folder).
+    // progress gets the number loaded so far; returning false cancels.
+    std::optional<std::vector<OpcNode>> Browse(const QString& nodeId, QString* error,
+                                                const std::function<bool(int loaded)>& progress = {});
+    // Quits the helper, and stops it by its ID when it does not go within 2 s.
+    void Stop();
+    qint64 ProcessId() const;
+
+    // The longest silence the helper is allowed while it works on a request.
+    int requestTimeoutMs = 30000;
+
+  private:
+    struct Line;
+    bool Send(const QString& json, QString* error);
+    // The next line from the helper; nothing when it ended or stayed silent too long.
+    std::optional<QByteArray> ReadLine(int timeoutMs, QString* error);
+    void Kill();
+
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_buffer;
+    int m_nextId = 1;
+};
+
+}  // namespace ov::opc
