@@ -1,0 +1,71 @@
+// The three browse lists: new, removed and changed items, and the item
+// fields a browsed variable gets.
+
+#include "opc/ItemComparison.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov::opc;
+
+namespace {
+
+BrowseItem Item(const char* id, int type = 5, int rights = 3, int size = 0, const char* path = "") {
+    return {QString::fromUtf8(id), QString::fromUtf8(id), type, rights, size, QString::fromUtf8(path)};
+}
+
+QStringList Ids(const std::vector<BrowseItem>& items) {
+    QStringList ids;
+    for (const BrowseItem& item : items) ids << item.itemId;
+    return ids;
+}
+
+TEST(BrowseLists, NewRemovedAndChangedItems) {
+    const std::vector<BrowseItem> existing{Item("A"), Item("B"), Item("C", 3), Item("D", 2, 3, 10), Item("E")};
+    const std::vector<BrowseItem> ticked{Item("a"),           // letter case only: the same item
+                                         Item("C", 3, 1),     // access rights changed
+                                         Item("D", 8194, 3, 10),  // Int16[10] as stored: unchanged
+                                         Item("E", 5, 3, 0, "path"),  // access path changed
+                                         Item("F"), Item("F")};   // new, reached twice
+    const BrowseLists lists = Compare(existing, ticked);
+    EXPECT_EQ(Ids(lists.added), QStringList{QStringLiteral("F")});
+    EXPECT_EQ(Ids(lists.removed), QStringList{QStringLiteral("B")});
+    EXPECT_EQ(Ids(lists.inconsistent), (QStringList{QStringLiteral("C"), QStringLiteral("E")}));
+    EXPECT_EQ(lists.inconsistent.front().accessRights, 1) << "with the server's values";
+
+    EXPECT_TRUE(Compare({}, {}).added.empty());
+    EXPECT_EQ(Compare(existing, {}).removed.size(), existing.size()) << "nothing ticked: every item goes";
+}
+
+TEST(BrowseLists, StoredDataTypes) {
+    EXPECT_EQ(StoredDataType(6), 5) << "currency";
+    EXPECT_EQ(StoredDataType(14), 5) << "decimal";
+    EXPECT_EQ(StoredDataType(8195), 3) << "an array of Int32";
+    EXPECT_EQ(StoredDataType(8192 | 6), 5);
+    EXPECT_EQ(StoredDataType(11), 11);
+}
+
+TEST(BrowseLists, ItemNamesKeepOneLevelPerBrowseName) {
+    EXPECT_EQ(ItemName({QStringLiteral("Plant"), QStringLiteral("Line1"), QStringLiteral("Speed")}, QStringLiteral(".")),
+              QStringLiteral("Plant.Line1.Speed"));
+    EXPECT_EQ(ItemName({QStringLiteral("Special"), QStringLiteral("Valve.Open")}, QStringLiteral(".")),
+              QStringLiteral("Special.Valve_Open"));
+    EXPECT_EQ(ItemName({QStringLiteral("a.b'c;d\u00ff")}, QStringLiteral(".")), QStringLiteral("a_b'c;d_"));
+    EXPECT_EQ(ItemName({QStringLiteral("X"), QStringLiteral("Y")}, QString()), QStringLiteral("XY"));
+
+    OpcNode profile;
+    profile.nodeId = QStringLiteral("nsu=urn:p;s=Profile");
+    profile.isVariable = true;
+    profile.dataType = QStringLiteral("Int16");
+    profile.valueRank = 1;
+    profile.arrayDimensions = {10};
+    profile.accessLevel = 1;
+    const BrowseItem item = ItemOf(profile, {QStringLiteral("Tank"), QStringLiteral("Profile")}, QStringLiteral("/"));
+    EXPECT_EQ(item.itemId, profile.nodeId);
+    EXPECT_EQ(item.name, QStringLiteral("Tank/Profile"));
+    EXPECT_EQ(item.dataType, 2 | 8192);
+    EXPECT_EQ(item.fieldSize, 10);
+    EXPECT_EQ(item.accessRights, 1);
+}
+
+}  // namespace
