@@ -5,6 +5,8 @@
 #include "host/Connect.h"
 #include "model/DataConnection.h"
 #include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
 
@@ -52,6 +54,37 @@ QString FreeName(const editor::NameGroups& names, const QString& base, const QSt
 void ShowDialogError(int text, const QString& detail) {
     ui::ShowMessage(detail.isEmpty() ? Text(text) : Text(text) + QStringLiteral("\n\n") + detail, Text(310), ui::Buttons::OK, 0,
                     ui::Icon::Critical);
+}
+
+EditOutcome EditRecord(ui::Form& dialog, db::Recordset& record, const RecordDialog& steps) {
+    struct Unload {
+        ui::Form& form;
+        ~Unload() { form.Unload(); }
+    } unload{dialog};
+    try {
+        dialog.Load();
+        steps.fill();
+    } catch (const std::exception& e) {
+        ShowDialogError(steps.fillError, QString::fromUtf8(e.what()));
+        return EditOutcome::NotShown;
+    }
+    ui::ShowModal(dialog);
+    if (steps.cancelled()) return EditOutcome::Cancelled;
+    try {
+        steps.write();
+        record.Update();
+        return EditOutcome::Written;
+    } catch (const std::exception& e) {
+        record.CancelUpdate();
+        try {
+            record.Resync();
+        } catch (const db::DbError&) {
+            // The row is gone: nothing to show again.
+        }
+        if (steps.afterFailure) steps.afterFailure();
+        ShowDialogError(steps.writeError, QString::fromUtf8(e.what()));
+        return EditOutcome::WriteFailed;
+    }
 }
 
 }  // namespace ov::objects

@@ -3,10 +3,16 @@
 #include <QString>
 #include <functional>
 
+namespace ov::db {
+class Recordset;
+}
 namespace ov::editor {
 class frmtabgridOPC;
 class NameGroups;
 }  // namespace ov::editor
+namespace ov::ui {
+class Form;
+}
 
 namespace ov::objects {
 
@@ -28,5 +34,21 @@ QString FreeName(const editor::NameGroups& names, const QString& base, const QSt
 
 // Shows a failed fill or write-back of a dialog: the text and the database's words.
 void ShowDialogError(int text, const QString& detail);
+
+// The cycle of an object dialog on one record: fill it (a failure shows
+// fillError), show it, and after OK set the fields and update the record (a
+// failure shows writeError, drops the change and reads the row again; then
+// afterFailure runs, for instance to reload a name group the dialog moved a
+// name in). The dialog is unloaded in every case.
+struct RecordDialog {
+    std::function<void()> fill;
+    std::function<void()> write;
+    std::function<bool()> cancelled;
+    int fillError = 0;
+    int writeError = 0;
+    std::function<void()> afterFailure;
+};
+enum class EditOutcome { NotShown, Cancelled, Written, WriteFailed };
+EditOutcome EditRecord(ui::Form& dialog, db::Recordset& record, const RecordDialog& steps);
 
 }  // namespace ov::objects

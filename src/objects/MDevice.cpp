@@ -7,6 +7,7 @@
 #include "host/ProjectTree.h"
 #include "model/DataConnection.h"
 #include "model/DeviceAddress.h"
+#include "objects/Commands.h"
 #include "objects/FDevice.h"
 #include "objects/FieldTransfer.h"
 #include "platform/db/DbError.h"
@@ -200,39 +201,25 @@ bool MDevice::Edit(int deviceId) {
 bool MDevice::EditOperation(db::Recordset& devices) {
     FDevice dialog(m_window.Names(), m_window.Session().ProjectArgument(), KeyOf(devices),
                    m_window.Languages().CurrentLCID());
-    try {
-        dialog.Load();
-        LoadDialog(dialog, devices);
-    } catch (const std::exception& e) {
-        ui::ShowMessage(Text(750) + QStringLiteral("\n") + QString::fromUtf8(e.what()), Text(310), ui::Buttons::OK, 0,
-                        ui::Icon::Critical);
-        dialog.Unload();
-        return false;
-    }
-    ui::ShowModal(dialog);
-    if (dialog.Cancelled()) {
-        dialog.Unload();
-        return false;
-    }
     std::vector<std::function<void()>> afterUpdate;
-    try {
-        WriteDialog(dialog, devices, afterUpdate);
-        devices.Update();
+    RecordDialog steps;
+    steps.fill = [&] { LoadDialog(dialog, devices); };
+    steps.write = [&] { WriteDialog(dialog, devices, afterUpdate); };
+    steps.cancelled = [&] { return dialog.Cancelled(); };
+    steps.fillError = 750;
+    steps.writeError = 751;
+    // The dialog's name went into the name group at OK; the record keeps its old one.
+    steps.afterFailure = [this] { ReloadDeviceNames(); };
+    const EditOutcome outcome = EditRecord(dialog, devices, steps);
+    if (outcome == EditOutcome::Written) {
         // Settings files and tools follow the record only once it is written.
-        for (const auto& action : afterUpdate) action();
-    } catch (const std::exception& e) {
-        devices.CancelUpdate();
         try {
-            devices.Resync();
-        } catch (const db::DbError&) {
+            for (const auto& action : afterUpdate) action();
+        } catch (const std::exception& e) {
+            ShowDialogError(751, QString::fromUtf8(e.what()));
         }
-        // The dialog's name went into the name group at OK; the record keeps its old one.
-        ReloadDeviceNames();
-        ui::ShowMessage(Text(751) + QStringLiteral("\n") + QString::fromUtf8(e.what()), Text(310), ui::Buttons::OK, 0,
-                        ui::Icon::Critical);
     }
-    dialog.Unload();
-    return true;
+    return outcome == EditOutcome::Written || outcome == EditOutcome::WriteFailed;
 }
 
 void MDevice::LoadDialog(FDevice& dialog, db::Recordset& devices) {

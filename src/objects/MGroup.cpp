@@ -6,6 +6,7 @@
 #include "host/NodeKey.h"
 #include "host/ProjectTree.h"
 #include "model/DataConnection.h"
+#include "objects/Commands.h"
 #include "objects/FGroup.h"
 #include "objects/FieldTransfer.h"
 #include "platform/db/DbError.h"
@@ -124,37 +125,15 @@ bool MGroup::Edit() {
 
 bool MGroup::EditOperation(db::Recordset& groups) {
     FGroup dialog(m_window.Names(), [this](const QString& text, int flags) { return m_window.ChooseVariable(text, flags); });
-    try {
-        dialog.Load();
-        LoadDialog(dialog, groups);
-    } catch (const std::exception& e) {
-        ui::ShowMessage(Text(650) + QStringLiteral("\n") + QString::fromUtf8(e.what()), Text(310), ui::Buttons::OK, 0,
-                        ui::Icon::Critical);
-        dialog.Unload();
-        return false;
-    }
-    ui::ShowModal(dialog);
-    if (dialog.Cancelled()) {
-        dialog.Unload();
-        return false;
-    }
-    try {
-        WriteDialog(dialog, groups);
-        groups.Update();
-    } catch (const std::exception& e) {
-        groups.CancelUpdate();
-        try {
-            groups.Resync();
-        } catch (const db::DbError&) {
-        }
-        m_window.ReloadGroupNames();
-        ui::ShowMessage(Text(651) + QStringLiteral("\n") + QString::fromUtf8(e.what()), Text(310), ui::Buttons::OK, 0,
-                        ui::Icon::Critical);
-        dialog.Unload();
-        return false;
-    }
-    dialog.Unload();
-    return true;
+    RecordDialog steps;
+    steps.fill = [&] { LoadDialog(dialog, groups); };
+    steps.write = [&] { WriteDialog(dialog, groups); };
+    steps.cancelled = [&] { return dialog.Cancelled(); };
+    steps.fillError = 650;
+    steps.writeError = 651;
+    // The dialog's name went into the name group at OK; the record keeps its old one.
+    steps.afterFailure = [this] { m_window.ReloadGroupNames(); };
+    return EditRecord(dialog, groups, steps) == EditOutcome::Written;
 }
 
 void MGroup::LoadDialog(FGroup& dialog, db::Recordset& groups) {

@@ -146,29 +146,23 @@ bool MStructure::EditStructure() {
     const QString before = structure.Value(QStringLiteral("Name")).toString();
 
     FStructure dialog(m_window.Names());
-    try {
-        dialog.Load();
+    RecordDialog steps;
+    steps.fill = [&] {
         dialog.Get(QStringLiteral("TxtName")).text = ToDialogText(structure.Value(QStringLiteral("Name")));
         dialog.Get(QStringLiteral("chkOrderByOffset")).checkState = structure.Value(QStringLiteral("OrderByOffset")).toBool() ? 1 : 0;
         dialog.Get(QStringLiteral("txtComment")).text = ToDialogText(structure.Value(QStringLiteral("Comment")));
-    } catch (const std::exception& e) {
-        ShowDialogError(1808, QString::fromUtf8(e.what()));
-        return true;
-    }
-    ui::ShowModal(dialog);
-    if (dialog.Cancelled()) return true;
-    try {
+    };
+    steps.write = [&] {
         structure.SetValue(QStringLiteral("Name"), dialog.Get(QStringLiteral("TxtName")).text);
         structure.SetValue(QStringLiteral("OrderByOffset"), dialog.Get(QStringLiteral("chkOrderByOffset")).IsChecked());
         structure.SetValue(QStringLiteral("Comment"), dialog.Get(QStringLiteral("txtComment")).text);
-        structure.Update();
-    } catch (const std::exception& e) {
-        // The stored row stays; the names are those of the database again.
-        structure.CancelUpdate();
-        ReloadNames();
-        ShowDialogError(1809, QString::fromUtf8(e.what()));
-        return true;
-    }
+    };
+    steps.cancelled = [&] { return dialog.Cancelled(); };
+    steps.fillError = 1808;
+    steps.writeError = 1809;
+    // The names are those of the database again.
+    steps.afterFailure = [this] { ReloadNames(); };
+    if (EditRecord(dialog, structure, steps) != EditOutcome::Written) return true;
     const QString after = dialog.Get(QStringLiteral("TxtName")).text;
     if (after != before) {
         if (host::ProjectTree* tree = m_window.Session().Tree()) tree->Relabel(nodekey::StructureKey(id), after);

@@ -282,26 +282,13 @@ bool MUnit::EditUnit() {
         index.SetIndex(QStringLiteral("UnitEntry"));
         return index.Seek({classId, switchValue});
     });
-    try {
-        dialog.Load();
-        LoadUnitDialog(dialog, unit);
-    } catch (const std::exception& e) {
-        ShowDialogError(1450, QString::fromUtf8(e.what()));
-        return true;
-    }
-    ui::ShowModal(dialog);
-    if (dialog.Cancelled()) return true;
-    try {
-        WriteUnitDialog(dialog, unit);
-        unit.Update();
-    } catch (const std::exception& e) {
-        unit.CancelUpdate();
-        ShowDialogError(1451, QString::fromUtf8(e.what()));
-        try {
-            unit.Resync();
-        } catch (const db::DbError&) {
-        }
-    }
+    RecordDialog steps;
+    steps.fill = [&] { LoadUnitDialog(dialog, unit); };
+    steps.write = [&] { WriteUnitDialog(dialog, unit); };
+    steps.cancelled = [&] { return dialog.Cancelled(); };
+    steps.fillError = 1450;
+    steps.writeError = 1451;
+    if (EditRecord(dialog, unit, steps) == EditOutcome::Cancelled) return true;
     ShowUnitRow(unitId);
     return true;
 }

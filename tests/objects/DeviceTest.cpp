@@ -15,7 +15,7 @@
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
-#include "support/SessionHarness.h"
+#include "support/EditorTest.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,24 +30,15 @@ namespace {
 
 const QString Y = QString(QChar(0xFF));
 
-class DeviceTest : public ::testing::Test {
+class DeviceTest : public test::EditorTest {
   protected:
     void SetUp() override {
         components::RegisterDemoInstallation(harness.Registry(), drivers.path());
-        harness.Start(project.Path());
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        harness.Load();
+        Open();
         Click(nk::kExternal);
-        ui::DefaultFormRunner().Clear();
-        ui::DefaultMessageBoxes().Clear();
-    }
-    void TearDown() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
-        ui::DefaultFormRunner().Clear();
+        ClearShown();
     }
 
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
     // Runs a device command from the window's menu on a node.
     void Command(const QString& key, const char* tool) {
         Click(key);
@@ -63,22 +54,7 @@ class DeviceTest : public ::testing::Test {
         rs.Open(QStringLiteral("SELECT %1 FROM TpdbDevices WHERE Name = '%2'").arg(QString::fromUtf8(field), name), *c);
         return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
     }
-    int Count(const QString& sql) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(sql, *c);
-        return rs.Fields(0).Value().toInt();
-    }
-    QString NodeText(const QString& key) {
-        QVariant text;
-        return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
-    }
     int IdOf(const QString& name) { return Stored("ID", name).toInt(); }
-    QStringList Messages() {
-        QStringList texts;
-        for (const auto& m : ui::DefaultMessageBoxes().Shown()) texts << m.text;
-        return texts;
-    }
     sys::ProjectSettings Settings() {
         sys::ProjectSettings settings;
         settings.Open(project.Path(), harness.Registry());
@@ -86,8 +62,6 @@ class DeviceTest : public ::testing::Test {
     }
 
     QTemporaryDir drivers;
-    test::SessionHarness harness;
-    test::TempProject project{test::TempProject::Content::Demo};
     const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
     const QString press = nk::DeviceKey(2, QString(), true);
     const QString weather = nk::DeviceKey(3, QString(), false);

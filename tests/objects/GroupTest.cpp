@@ -9,7 +9,7 @@
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
-#include "support/SessionHarness.h"
+#include "support/EditorTest.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -20,28 +20,16 @@ using settings::Text;
 
 namespace {
 
-class GroupTest : public ::testing::Test {
+class GroupTest : public test::EditorTest {
   protected:
     void SetUp() override {
-        harness.Start(project.Path());
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        harness.Load();
+        Open();
         Click(nk::kGroups);
-        ui::DefaultFormRunner().Clear();
-        ui::DefaultMessageBoxes().Clear();
-    }
-    void TearDown() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
-        ui::DefaultFormRunner().Clear();
+        ClearShown();
     }
 
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
     ui::GridModel& Grid() { return Window().tdbG(); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
-    void Command(const QString& key, const char* tool) {
-        Window().ComputeAvailability(key, false);
-        Window().ClickTool(QString::fromUtf8(tool));
-    }
+    void Command(const QString& key, const char* tool) { RunTool(tool, key); }
     int Column(const char* field) { return Grid().ColumnIndex(QString::fromUtf8(field)); }
     int Row(const QString& name) {
         for (int row = 0; row < Grid().RowCount(); ++row)
@@ -58,21 +46,6 @@ class GroupTest : public ::testing::Test {
         rs.Open(QStringLiteral("SELECT %1 FROM TpdbGroups WHERE Name = '%2'").arg(QString::fromUtf8(field), name), *c);
         return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
     }
-    int Count(const QString& sql) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(sql, *c);
-        return rs.Fields(0).Value().toInt();
-    }
-    QString NodeText(const QString& key) {
-        QVariant text;
-        return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
-    }
-    QStringList Messages() {
-        QStringList texts;
-        for (const auto& m : ui::DefaultMessageBoxes().Shown()) texts << m.text;
-        return texts;
-    }
     int IdOf(const QString& name) { return Stored("ID", name).toInt(); }
     QString NameOf(int id) {
         auto c = project.Open();
@@ -81,8 +54,6 @@ class GroupTest : public ::testing::Test {
         return rs.IsEOF() ? QString() : rs.Fields(0).Value().toString();
     }
 
-    test::SessionHarness harness;
-    test::TempProject project{test::TempProject::Content::Demo};
 };
 
 TEST_F(GroupTest, NewGroupsAreNumberedAndAppearWithTheirDevices) {

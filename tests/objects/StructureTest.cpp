@@ -12,7 +12,7 @@
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
-#include "support/SessionHarness.h"
+#include "support/EditorTest.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -24,31 +24,22 @@ using settings::Text;
 
 namespace {
 
-class StructureTest : public ::testing::Test {
+class StructureTest : public test::EditorTest {
   protected:
     void SetUp() override {
-        harness.Start(project.Path());
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        harness.Load();
+        Open();
         statusWord = IdOf("TpdbStructDefs", QStringLiteral("StatusWord"));
         drive = IdOf("TpdbStructDefs", QStringLiteral("Drive"));
         Click(nk::StructureKey(statusWord));
-        ui::DefaultFormRunner().Clear();
-        ui::DefaultMessageBoxes().Clear();
+        ClearShown();
     }
     void TearDown() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
-        ui::DefaultFormRunner().Clear();
         QLocale::setDefault(QLocale::c());
+        EditorTest::TearDown();
     }
 
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
     ui::GridModel& Grid() { return Window().tdbS(); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
-    void Command(const char* tool) {
-        Window().ComputeAvailability(Window().CurrentNode(), false);
-        Window().ClickTool(QString::fromUtf8(tool));
-    }
+    void Command(const char* tool) { RunTool(tool); }
     int Column(const QString& fieldOrCaption) { return Grid().ColumnIndex(fieldOrCaption); }
     int Row(const QString& name) {
         for (int row = 0; row < Grid().RowCount(); ++row)
@@ -59,12 +50,6 @@ class StructureTest : public ::testing::Test {
         if (!Grid().BeginEdit(row, Column(column))) return false;
         return Grid().CommitEdit(value);
     }
-    QVariant Query(const QString& sql) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(sql, *c);
-        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
-    }
     int IdOf(const char* table, const QString& name) {
         return Query(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), name)).toInt();
     }
@@ -74,24 +59,12 @@ class StructureTest : public ::testing::Test {
                          .arg(structure < 0 ? statusWord : structure)
                          .arg(QString(name).replace(u'\'', QStringLiteral("''"))));
     }
-    int Count(const QString& sql) { return Query(sql).toInt(); }
-    QString NodeText(const QString& key) {
-        QVariant text;
-        return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
-    }
-    QStringList Messages() {
-        QStringList texts;
-        for (const auto& m : ui::DefaultMessageBoxes().Shown()) texts << m.text;
-        return texts;
-    }
     QStringList ListTexts(ui::GridModel& grid, const QString& caption) {
         QStringList texts;
         for (const auto& item : grid.Column(grid.ColumnIndex(caption)).values.Items()) texts << item.text;
         return texts;
     }
 
-    test::SessionHarness harness;
-    test::TempProject project{test::TempProject::Content::Demo};
     int statusWord = 0, drive = 0;
 };
 

@@ -11,7 +11,7 @@
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
-#include "support/SessionHarness.h"
+#include "support/EditorTest.h"
 
 #include <gtest/gtest.h>
 
@@ -21,41 +21,23 @@ using settings::Text;
 
 namespace {
 
-class UnitTest : public ::testing::Test {
+class UnitTest : public test::EditorTest {
   protected:
     void SetUp() override {
-        harness.Start(project.Path());
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        harness.Load();
+        Open();
         temperature = ClassId(QStringLiteral("Temperature"));
         pressure = ClassId(QStringLiteral("Pressure"));
         Click(nk::UnitClassKey(temperature, true));
-        ui::DefaultFormRunner().Clear();
-        ui::DefaultMessageBoxes().Clear();
-    }
-    void TearDown() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
-        ui::DefaultFormRunner().Clear();
+        ClearShown();
     }
 
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
     ui::GridModel& Grid() { return Window().tdbU(); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
-    void Command(const char* tool) {
-        Window().ComputeAvailability(Window().CurrentNode(), false);
-        Window().ClickTool(QString::fromUtf8(tool));
-    }
+    void Command(const char* tool) { RunTool(tool); }
     int Column(const char* field) { return Grid().ColumnIndex(QString::fromUtf8(field)); }
     int Row(int switchId) {
         for (int row = 0; row < Grid().RowCount(); ++row)
             if (Grid().CellValue(row, Column("SwitchID")).toInt() == switchId) return row;
         return -1;
-    }
-    QVariant Query(const QString& sql) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(sql, *c);
-        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
     }
     int ClassId(const QString& name) {
         return Query(QStringLiteral("SELECT ID FROM TpdbUnitClasses WHERE Name = '%1'").arg(name)).toInt();
@@ -65,16 +47,6 @@ class UnitTest : public ::testing::Test {
                          .arg(QString::fromUtf8(field))
                          .arg(classId < 0 ? temperature : classId)
                          .arg(switchId));
-    }
-    int Count(const QString& sql) { return Query(sql).toInt(); }
-    QString NodeText(const QString& key) {
-        QVariant text;
-        return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
-    }
-    QStringList Messages() {
-        QStringList texts;
-        for (const auto& m : ui::DefaultMessageBoxes().Shown()) texts << m.text;
-        return texts;
     }
     QStringList ClassList(ui::GridModel& grid, const char* field) {
         QStringList texts;
@@ -89,8 +61,6 @@ class UnitTest : public ::testing::Test {
     }
     static QString Box(ui::Form& f, const char* name, int index = -1) { return f.Get(QString::fromUtf8(name), index).text; }
 
-    test::SessionHarness harness;
-    test::TempProject project{test::TempProject::Content::Demo};
     int temperature = 0, pressure = 0;
 };
 
