@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the programs, creates the demo project
 # demo/demo.ovs when it is missing and shows it: its numbers with ovopc, then
-# the studio on it. Without a display the studio runs on a virtual X server
+# the studio on it, with the demo's OPC UA server running beside it. Without a display the studio runs on a virtual X server
 # and saves a screenshot to demo/screenshot.png instead.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,6 +15,23 @@ mkdir -p demo
 project="demo/demo.ovs"
 [ -f "$project" ] || build/apps/cli/ovopc new "$project" --demo
 build/apps/cli/ovopc info "$project"
+
+# The demo's OPC UA server: the weather station's address space, live on a
+# loopback port, so "Browse" on the Weather device has a server to talk to.
+server_log="demo/opcua-server.log"
+node apps/opcua-helper/server.js --port 48400 --nodeset apps/opcua-helper/demo.NodeSet2.xml >"$server_log" 2>&1 &
+server_pid=$!
+trap 'kill "$server_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+    grep -q '"ready"' "$server_log" && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if grep -q '"ready"' "$server_log"; then
+    echo "OPC UA demo server on opc.tcp://localhost:48400 (log: $server_log)"
+else
+    echo "warning: the OPC UA demo server did not start (see $server_log); browsing the Weather device will fail." >&2
+fi
 
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
     XDG_RUNTIME_DIR="$(mktemp -d /tmp/ovxdg.XXXXXX)"

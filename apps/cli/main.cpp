@@ -4,7 +4,10 @@
 #include "components/InstalledPrograms.h"
 #include "automation/ScriptSession.h"
 #include "editor/AddinEntry.h"
-#include "objects/MItem.h"
+#include "model/DeviceAddress.h"
+#include "opc/ItemBrowser.h"
+#include "opc/MOpc.h"
+#include "platform/db/Recordset.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/ProjectStatistics.h"
@@ -19,10 +22,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 #include <cstdio>
+#include <unistd.h>
 #include <functional>
 #include <map>
 
@@ -53,6 +58,11 @@ const char* const kUsage =
     "                        load the editor on the project and print its branch of the\n"
     "                        project tree: key, text, image and the item count of folders;\n"
     "                        FILE may also be a project name registered in the registry\n"
+    "  browse FILE --device NAME [--json]\n"
+    "                        print the address space of the device's OPC server (a live\n"
+    "                        OPC UA server or a NodeSet2 file, as the installation names\n"
+    "                        it): folders and variables with item name, data type, access\n"
+    "                        rights, field size and item ID\n"
     "  run SCRIPT.js [ARGS...] [--timeout SECONDS]\n"
     "                        run a JavaScript program against the editor (the global\n"
     "                        \"studio\", the arguments in \"args\", print()); stopped after\n"
@@ -72,6 +82,7 @@ struct Arguments {
     QStringList positional;
     QStringList flags;
     QStringList options;  // values of options that take one ("--lang 1033")
+    QString device;       // --device NAME
     int busyTimeout = 5000;
 };
 
@@ -142,7 +153,7 @@ int CommandTree(const Arguments& args) {
     CheckProjectOpens(file, args.busyTimeout);
 
     ov::host::InMemoryHost host;
-    ov::objects::InstallEditor();
+    ov::opc::InstallEditor();
     ov::host::Connect session;  // chooses the user-interface language from the registry
     if (!args.options.isEmpty()) {
         const int lcid = args.options[0].toInt();
@@ -197,6 +208,86 @@ int CommandRun(const QStringList& words) {
     return 0;
 }
 
+QJsonObject NodeJson(const ov::opc::ItemBrowser::Entry& entry, const QString& separator) {
+    const ov::opc::OpcNode& node = entry.node;
+    QJsonObject json{{QStringLiteral("nodeId"), node.nodeId},
+                     {QStringLiteral("browseName"), node.browseName},
+                     {QStringLiteral("displayName"), node.displayName},
+                     {QStringLiteral("kind"), node.isVariable ? QStringLiteral("variable") : QStringLiteral("object")},
+                     {QStringLiteral("itemName"), ov::opc::ItemName(entry.names, separator)}};
+    if (node.isVariable) {
+        const ov::opc::BrowseItem item = ov::opc::ItemOf(node, entry.names, separator);
+        json[QStringLiteral("opcDataType")] = node.dataType;
+        json[QStringLiteral("dataType")] = item.dataType;
+        json[QStringLiteral("accessRights")] = item.accessRights;
+        json[QStringLiteral("fieldSize")] = item.fieldSize;
+    }
+    return json;
+}
+
+int CommandBrowse(const Arguments& args) {
+    if (args.positional.size() != 1 || args.device.isEmpty())
+        return Usage(QStringLiteral("'browse' needs a FILE and --device NAME."));
+    for (const QString& flag : args.flags)
+        if (flag != QStringLiteral("--json")) return Usage(QStringLiteral("unknown option %1 for 'browse'.").arg(flag));
+    ov::db::Connection connection;
+    connection.SetBusyTimeout(args.busyTimeout);
+    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    ov::db::Recordset device;
+    QString name = args.device;
+    device.Open(QStringLiteral("SELECT ProgID, HierarchBrowseSeparator, BlobMode FROM TpdbDevices WHERE Name = '%1'")
+                    .arg(name.replace(u'\'', QStringLiteral("''"))),
+                connection);
+    if (device.IsEOF()) return Fail(QStringLiteral("the project has no device \"%1\".").arg(args.device));
+    if (ov::model::blobmode::Kind(ov::model::blobmode::FromStored(device.Value(QStringLiteral("BlobMode")))) ==
+        ov::model::blobmode::kOwnDriver)
+        return Fail(ov::settings::Text(416));
+    const auto [progId, computer] = ov::opc::SplitServerProgId(device.Value(QStringLiteral("ProgID")).toString());
+    const QString separator = device.Value(QStringLiteral("HierarchBrowseSeparator")).toString();
+    QString error;
+    auto source = ov::opc::SourceFor(ov::sys::SystemTools::Instance().GetRegistry(),
+                                     ov::model::ParseOpcServerProgId(progId).VersionedProgId(), computer, &error);
+    if (!source) return Fail(error);
+    ov::opc::ItemBrowser browser;
+    browser.SetSeparator(separator.isEmpty() || separator.front().isNull() ? '.' : separator.front().unicode());
+    browser.SetSource(std::move(source));
+    // A progress line on a terminal; logs get the total only.
+    const bool terminal = isatty(fileno(stderr)) != 0;
+    browser.progress = [terminal](int loaded) {
+        if (terminal) Print(stderr, QStringLiteral("\r%1 nodes loaded").arg(loaded));
+        return true;
+    };
+    const bool loaded = browser.Start(&error) && browser.ExpandAll(&error);
+    if (terminal) Print(stderr, QStringLiteral("\r"));
+    if (!loaded) return Fail(error);
+    Print(stderr, QStringLiteral("%1 nodes loaded from %2\n").arg(browser.LoadedCount()).arg(browser.Source()->Description()));
+    // Depth first, in the server's order.
+    const bool json = args.flags.contains(QStringLiteral("--json"));
+    QJsonArray nodes;
+    std::vector<std::pair<QString, int>> pending;
+    for (auto it = browser.TopNodes().rbegin(); it != browser.TopNodes().rend(); ++it) pending.emplace_back(*it, 0);
+    while (!pending.empty()) {
+        const auto [id, depth] = pending.back();
+        pending.pop_back();
+        const ov::opc::ItemBrowser::Entry& entry = *browser.Find(id);
+        if (json) {
+            nodes.append(NodeJson(entry, browser.Separator()));
+        } else if (entry.node.isVariable) {
+            const ov::opc::BrowseItem item = ov::opc::ItemOf(entry.node, entry.names, browser.Separator());
+            Print(stdout, QStringLiteral("%1%2  %3 (%4)  rights %5  size %6  %7\n")
+                              .arg(QString(depth * 2, u' '), item.name, entry.node.dataType)
+                              .arg(item.dataType)
+                              .arg(item.accessRights)
+                              .arg(item.fieldSize)
+                              .arg(item.itemId));
+        } else {
+            Print(stdout, QStringLiteral("%1%2/\n").arg(QString(depth * 2, u' '), entry.node.browseName));
+        }
+        for (auto it = entry.children.rbegin(); it != entry.children.rend(); ++it) pending.emplace_back(*it, depth + 1);
+    }
+    if (json) Print(stdout, QString::fromUtf8(QJsonDocument(nodes).toJson(QJsonDocument::Indented)));
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,6 +312,9 @@ int main(int argc, char** argv) {
         } else if (word == QStringLiteral("--lang")) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("--lang needs 1031 or 1033."));
             args.options << words[++i];
+        } else if (word == QStringLiteral("--device")) {
+            if (i + 1 >= words.size()) return Usage(QStringLiteral("--device needs a device name."));
+            args.device = words[++i];
         } else if (word.startsWith(QStringLiteral("--"))) {
             args.flags << word;
         } else {
@@ -232,6 +326,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("new"), CommandNew},
         {QStringLiteral("info"), CommandInfo},
         {QStringLiteral("tree"), CommandTree},
+        {QStringLiteral("browse"), CommandBrowse},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));

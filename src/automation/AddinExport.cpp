@@ -3,7 +3,7 @@
 
 #include "automation/ScriptConsole.h"
 #include "editor/AddinEntry.h"
-#include "objects/MItem.h"
+#include "opc/MOpc.h"
 #include "host/CToolbox.h"
 #include "host/Connect.h"
 
@@ -13,7 +13,7 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
     if (!className) return nullptr;
     try {
         if (std::strcmp(className, "Connect") == 0) {
-            ov::objects::InstallEditor();
+            ov::opc::InstallEditor();
             ov::editor::InstallScreenIfAvailable();
             // The console works on the session the studio made last.
             struct LiveConnect : ov::host::Connect {

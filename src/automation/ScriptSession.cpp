@@ -4,7 +4,7 @@
 #include "platform/system/SystemTools.h"
 
 #include "editor/AddinEntry.h"
-#include "objects/MItem.h"
+#include "opc/MOpc.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/ProjectTemplate.h"
@@ -14,7 +14,7 @@
 
 namespace ov::automation {
 
-HeadlessSession::HeadlessSession() { objects::InstallEditor(); }
+HeadlessSession::HeadlessSession() { opc::InstallEditor(); }
 
 HeadlessSession::~HeadlessSession() { Close(); }
 

@@ -70,7 +70,15 @@ bool ParseKeys(const QString& keys, int& keyCode, int& shift) {
 
 StudioObject::StudioObject(QJSEngine& engine, ScriptSession& session, ui::ScriptedFormRunner& forms,
                            ui::ScriptedMessageBoxes& messages, ui::ScriptedPopups& popups)
-    : m_engine(engine), m_session(session), m_forms(forms), m_messages(messages), m_popups(popups) {}
+    : m_engine(engine), m_session(session), m_forms(forms), m_messages(messages), m_popups(popups) {
+    // The browse's question takes the answers queued with answer(), like a
+    // message box; without one it takes its default, Yes.
+    m_forms.Always(QStringLiteral("FBrowseItemsOCXMessage"), [this](ui::Form& form) {
+        static const QHash<ui::Answer, int> kButtons{{ui::Answer::Yes, 0}, {ui::Answer::YesToAll, 1},
+                                                     {ui::Answer::No, 2}, {ui::Answer::NoToAll, 3}};
+        form.UserClick(QStringLiteral("cmdAnswer"), kButtons.value(m_messages.TakeQueued(), 0));
+    });
+}
 
 QString StudioObject::Separator() const { return QString(nodekey::kSeparator); }
 
@@ -287,14 +295,16 @@ QVariant StudioObject::query(const QString& sql) {
 }
 
 void StudioObject::answer(const QString& button) {
+    QString wanted = button;
+    wanted.remove(u' ');  // "Yes to all" and "YesToAll" alike
     for (ui::Answer a : {ui::Answer::OK, ui::Answer::Cancel, ui::Answer::Abort, ui::Answer::Retry, ui::Answer::Ignore,
-                         ui::Answer::Yes, ui::Answer::No}) {
-        if (ui::AnswerName(a).compare(button, Qt::CaseInsensitive) == 0) {
+                         ui::Answer::Yes, ui::Answer::No, ui::Answer::YesToAll, ui::Answer::NoToAll}) {
+        if (ui::AnswerName(a).compare(wanted, Qt::CaseInsensitive) == 0) {
             m_messages.Queue(a);
             return;
         }
     }
-    Fail(QStringLiteral("Unknown answer \"%1\" (OK, Cancel, Yes, No, Abort, Retry, Ignore).").arg(button));
+    Fail(QStringLiteral("Unknown answer \"%1\" (OK, Cancel, Yes, No, Abort, Retry, Ignore, YesToAll, NoToAll).").arg(button));
 }
 
 QVariant StudioObject::messages() {
@@ -519,12 +529,69 @@ QVariant FormObject::nodes(const QString& control) {
         list << QVariantMap{{QStringLiteral("key"), node.key},
                             {QStringLiteral("parent"), node.parentKey},
                             {QStringLiteral("text"), node.text},
-                            {QStringLiteral("data"), node.data}};
+                            {QStringLiteral("data"), node.data},
+                            {QStringLiteral("checked"), node.checkState}};
     return list;
 }
 
 void FormObject::clickNode(const QString& control, const QString& key) {
     Act([&] { m_form.UserClickNode(control, key); });
+}
+
+std::pair<QString, QString> FormObject::NodeAt(const QString& path, const QString& control) {
+    const ui::Control* tree = nullptr;
+    for (const auto& c : m_form.Controls())
+        if (c->Type() == ui::ControlType::TreeView && (control.isEmpty() || c->Name() == control)) {
+            tree = c.get();
+            break;
+        }
+    if (!tree) {
+        m_studio.Fail(QStringLiteral("The dialog %1 has no tree %2.").arg(m_form.Name(), control));
+        return {};
+    }
+    const QString name = tree->Name();
+    QString key;
+    for (const QString& text : path.split(u'/', Qt::SkipEmptyParts)) {
+        // The children of a closed node may only come when it opens.
+        if (!key.isEmpty() && !tree->Node(key)->expanded) {
+            try {
+                m_form.UserExpandNode(name, key, true);
+            } catch (const ui::FormError& e) {
+                m_studio.Fail(QString::fromUtf8(e.what()));
+                return {};
+            }
+        }
+        QString next;
+        for (const ui::TreeNode& node : tree->nodes)
+            if (node.parentKey == key && node.text == text) next = node.key;
+        if (next.isEmpty()) {
+            m_studio.Fail(QStringLiteral("The tree %1 of %2 has no node \"%3\".").arg(name, m_form.Name(), path));
+            return {};
+        }
+        key = next;
+    }
+    if (key.isEmpty()) m_studio.Fail(QStringLiteral("No node path given."));
+    return {name, key};
+}
+
+void FormObject::expand(const QString& path, const QString& control) {
+    const auto [tree, key] = NodeAt(path, control);
+    if (!key.isEmpty()) Act([&] { m_form.UserExpandNode(tree, key, true); });
+}
+
+void FormObject::collapse(const QString& path, const QString& control) {
+    const auto [tree, key] = NodeAt(path, control);
+    if (!key.isEmpty()) Act([&] { m_form.UserExpandNode(tree, key, false); });
+}
+
+void FormObject::tick(const QString& path, const QString& control) {
+    const auto [tree, key] = NodeAt(path, control);
+    if (!key.isEmpty()) Act([&] { m_form.UserCheckNode(tree, key, true); });
+}
+
+void FormObject::untick(const QString& path, const QString& control) {
+    const auto [tree, key] = NodeAt(path, control);
+    if (!key.isEmpty()) Act([&] { m_form.UserCheckNode(tree, key, false); });
 }
 
 void FormObject::key(const QString& keys, const QString& control) {

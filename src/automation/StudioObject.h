@@ -149,6 +149,13 @@ public:
     // A tree view's nodes ({key, parent, text, data}) and a click on one.
     Q_INVOKABLE QVariant nodes(const QString& control);
     Q_INVOKABLE void clickNode(const QString& control, const QString& key);
+    // Nodes by path: node texts joined by "/" ("DemoPlant/Line1/Speed"),
+    // opening what lies on the way; the tree is the dialog's first one
+    // unless named.
+    Q_INVOKABLE void expand(const QString& path, const QString& control = QString());
+    Q_INVOKABLE void collapse(const QString& path, const QString& control = QString());
+    Q_INVOKABLE void tick(const QString& path, const QString& control = QString());
+    Q_INVOKABLE void untick(const QString& path, const QString& control = QString());
     // Keys pressed in a control ("Alt+Down"), as the dialog sees them first.
     Q_INVOKABLE void key(const QString& keys, const QString& control = QString());
     Q_INVOKABLE void ok();
@@ -157,6 +164,8 @@ public:
 private:
     template <typename Fn>
     void Act(Fn&& fn);
+    // The tree's name and the key of the node at the path; empty after a failure.
+    std::pair<QString, QString> NodeAt(const QString& path, const QString& control);
 
     StudioObject& m_studio;
     ui::Form& m_form;

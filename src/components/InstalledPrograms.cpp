@@ -57,6 +57,10 @@ bool RegisterDemoInstallation(sys::Registry& registry, const QString& driversFol
     const Value values[] = {
         {simulation, "Description", QStringLiteral("Orvana simulation server")},
         {simulation, "ConfigTool", QStringLiteral("OVCfgOPC.Simulation")},
+        // The simulation server's address space comes from a file; the
+        // weather station is served live by scripts/demo.sh.
+        {simulation, "NodeSet", QStringLiteral(OV_DEMO_NODESET)},
+        {weather, "Endpoint", QString::fromUtf8(kDemoEndpoint)},
         {weather, "Description", QStringLiteral("Roof weather station")},
         {weather, "ConfigTool", QStringLiteral("OVCfgOPC.Demo")},
         {modbus, "Name", QStringLiteral("ovdemodrv.bin")},

@@ -13,12 +13,17 @@ namespace ov::components {
 // the system's own drivers, each a key of the registry stand-in.
 //
 //   SOFTWARE\Senmark GmbH\Orvana\4.0\OPCServers\<ProgID with version>
-//       Description, Computer (empty: this computer), ConfigTool (a ProgID)
+//       Description, Computer (empty: this computer), ConfigTool (a ProgID),
+//       Endpoint ("opc.tcp://host:port", the device's computer replaces the
+//       host) or NodeSet (a NodeSet2 file): where its address space is browsed
 //   SOFTWARE\Senmark GmbH\Orvana\4.0\Drivers\<driver name>
 //       Name (the driver's program file), Path (its folder),
 //       Description, Info (a second descriptive text)
 inline constexpr const char* kServersKey = "SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers";
 inline constexpr const char* kDriversKey = "SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers";
+
+// The endpoint scripts/demo.sh serves the demo's address space on.
+inline constexpr const char* kDemoEndpoint = "opc.tcp://localhost:48400";
 
 struct OpcServerEntry {
     QString versionedProgId;

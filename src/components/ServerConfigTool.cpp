@@ -1,5 +1,7 @@
 #include "components/ServerConfigTool.h"
 
+#include "components/PlcAddress.h"
+
 #include "components/InstalledPrograms.h"
 #include "platform/system/ProjectSettings.h"
 #include "platform/system/RegistryError.h"
@@ -66,7 +68,7 @@ void FSettings::OnEvent(ui::Control& control, ui::FormEvent event) {
 }
 
 ServerConfigTool::ServerConfigTool(QString progId, std::vector<Setting> deviceSettings)
-    : ComponentBase({QStringLiteral("LanguageID")}),
+    : ComponentBase({QStringLiteral("LanguageID"), QStringLiteral("VariantType"), QStringLiteral("ArraySize")}),
       m_progId(std::move(progId)),
       m_deviceSettings(std::move(deviceSettings)) {}
 
@@ -114,12 +116,42 @@ bool ServerConfigTool::Method(const QString& member, const QVariantList& argumen
         if (result) *result = !settings.Read(Section(key), QString::fromUtf8(m_deviceSettings.front().key)).isEmpty();
         return true;
     }
+    if (is("GetAddressInfo") && arguments.isEmpty()) {
+        if (result) *result = PlcAddressExamples();
+        return true;
+    }
+    if (is("GetVTFromAddress") && !arguments.isEmpty()) {
+        // The type chosen for the row when the address allows it, else the usual one.
+        const auto address = ParsePlcAddress(arguments[0].toString());
+        SetValue(QStringLiteral("ArraySize"), address ? address->count : 0);
+        if (result) *result = address ? TypeFor(*address) : 0;
+        return true;
+    }
+    if (is("GetItemVTList") && arguments.size() == 1) {
+        const auto address = ParsePlcAddress(arguments[0].toString());
+        QVariantList codes;
+        if (address && address->count > 0) {
+            codes << TypeFor(*address);  // an array: its element type, flagged
+        } else if (address) {
+            for (int code : address->AllowedTypes()) codes << code;
+        }
+        if (result) *result = codes;
+        return true;
+    }
     if (is("OVXShow") && !arguments.isEmpty() && arguments.size() <= 2) {
         const bool confirmed = ShowServer(arguments[0].toString(), arguments.value(1).toString());
         if (result) *result = confirmed;
         return true;
     }
     return NoSuchMember(member, error);
+}
+
+int ServerConfigTool::TypeFor(const PlcAddress& address) const {
+    const std::vector<int> allowed = address.AllowedTypes();
+    const int chosen = Property(QStringLiteral("VariantType")).toInt();
+    for (int code : allowed)
+        if ((code & 0xff) == (chosen & 0xff) && chosen != 0) return code;
+    return allowed.front();
 }
 
 bool ServerConfigTool::ShowDevice(const QString& project, const QString& deviceName, const QVariant& key,

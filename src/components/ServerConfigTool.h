@@ -7,6 +7,8 @@
 
 namespace ov::components {
 
+struct PlcAddress;
+
 // The configuration tool of an OPC server, as the device dialog and the
 // device commands call it. A device's configuration is kept in the project
 // settings, section "<tool ProgID>:<device ID>", so a device counts as
@@ -15,6 +17,13 @@ namespace ov::components {
 // front; OVXShow(ProgID [, computer]) for the server's own settings, kept
 // with the server's entry in the registry. The key is the device's ID and
 // ProgID.
+//
+// For items entered by address (PLC addresses, see PlcAddress.h):
+// GetAddressInfo gives example addresses; VariantType (set) is the type
+// chosen for a row; GetVTFromAddress(address) gives that type when the
+// address allows it, else the usual one, and sets ArraySize;
+// GetItemVTList(address) lists the allowed types, for an array the one
+// element type with the array flag.
 class ServerConfigTool : public ComponentBase {
 public:
     // A setting of the tool: its key, its caption text, a check box or a text box.
@@ -37,6 +46,7 @@ protected:
 
 private:
     QString Section(const QVariant& key) const;
+    int TypeFor(const PlcAddress& address) const;
     bool ShowDevice(const QString& project, const QString& deviceName, const QVariant& key, sys::CallError* error);
     bool ShowServer(const QString& versionedProgId, const QString& computer);
 

@@ -26,6 +26,9 @@
 #include <QTextCursor>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QStyledItemDelegate>
+#include <QBrush>
+#include <QColor>
 #include <QIcon>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -201,14 +204,27 @@ void SyncTree(const Control& control, QTreeWidget& view) {
             item->setText(0, node.text);
             item->setData(0, kNodeKeyRole, node.key);
             item->setIcon(0, ImageIcon(node.image));
-            item->setExpanded(node.expanded);
+            if (!node.data.isEmpty()) item->setToolTip(0, node.data);
             items.insert(node.key, item);
         }
         view.setProperty("ovShape", shape);
     }
-    QTreeWidgetItem* selected = nullptr;
-    for (QTreeWidgetItemIterator it(&view); *it && !control.selectedNode.isEmpty(); ++it)
-        if ((*it)->data(0, kNodeKeyRole).toString() == control.selectedNode) selected = *it;
+    // Ticks, openness and lazy expanders follow the model on every pass.
+    QHash<QString, QTreeWidgetItem*> byKey;
+    for (QTreeWidgetItemIterator i(&view); *i; ++i) byKey.insert((*i)->data(0, kNodeKeyRole).toString(), *i);
+    for (const ui::TreeNode& node : control.nodes) {
+        QTreeWidgetItem* item = byKey.value(node.key);
+        if (!item) continue;
+        if (control.checkBoxes) {
+            const Qt::CheckState state = node.checkState == 1 ? Qt::Checked : node.checkState == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
+            if (!(item->flags() & Qt::ItemIsUserCheckable)) item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            if (item->data(0, Qt::CheckStateRole).isNull() || item->checkState(0) != state) item->setCheckState(0, state);
+        }
+        const auto policy = node.hasChildren ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicatorWhenChildless;
+        if (item->childIndicatorPolicy() != policy) item->setChildIndicatorPolicy(policy);
+        if (item->isExpanded() != node.expanded) item->setExpanded(node.expanded);
+    }
+    QTreeWidgetItem* selected = control.selectedNode.isEmpty() ? nullptr : byKey.value(control.selectedNode);
     if (selected && view.currentItem() != selected) view.setCurrentItem(selected);
 }
 
@@ -225,6 +241,36 @@ void SyncTabs(const Control& control, QTabWidget& tabs) {
     if (InRange(control.listIndex, items.size()) && tabs.currentIndex() != control.listIndex)
         tabs.setCurrentIndex(control.listIndex);
 }
+
+// Cells with values to offer are edited in a combo box that also takes free text.
+class ChoiceDelegate : public QStyledItemDelegate {
+  public:
+    ChoiceDelegate(const Control& control, QObject* parent) : QStyledItemDelegate(parent), m_control(control) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QStringList choices = m_control.grid.ChoicesFor(index.row(), index.column());
+        if (choices.isEmpty()) return QStyledItemDelegate::createEditor(parent, option, index);
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->addItems(choices);
+        return combo;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor))
+            combo->setCurrentText(index.data(Qt::EditRole).toString());
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor))
+            model->setData(index, combo->currentText(), Qt::EditRole);
+        else
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+  private:
+    const Control& m_control;
+};
 
 void SyncGrid(const Control& control, QTableWidget& table) {
     const ui::GridData& grid = control.grid;
@@ -250,7 +296,17 @@ void SyncGrid(const Control& control, QTableWidget& table) {
             }
             if (item->flags() != flags) item->setFlags(flags);
             if (item->data(Qt::EditRole) != value) item->setData(Qt::EditRole, value);
+            const QString background = r < ToInt(grid.rowBackground.size()) ? grid.rowBackground[static_cast<std::size_t>(r)] : QString();
+            const QString foreground = r < ToInt(grid.rowForeground.size()) ? grid.rowForeground[static_cast<std::size_t>(r)] : QString();
+            const QBrush back = background.isEmpty() ? QBrush() : QBrush(QColor(background));
+            const QBrush fore = foreground.isEmpty() ? QBrush() : QBrush(QColor(foreground));
+            if (item->background() != back) item->setBackground(back);
+            if (item->foreground() != fore) item->setForeground(fore);
         }
+    }
+    for (int c = 0; c < columns; ++c) {
+        const bool hidden = c < ToInt(grid.columnHidden.size()) && grid.columnHidden[static_cast<std::size_t>(c)];
+        if (table.isColumnHidden(c) != hidden) table.setColumnHidden(c, hidden);
     }
     if (InRange(grid.currentRow, grid.rows.size()) && grid.currentColumn >= 0 && grid.currentColumn < columns &&
         (table.currentRow() != grid.currentRow || table.currentColumn() != grid.currentColumn))
@@ -259,7 +315,15 @@ void SyncGrid(const Control& control, QTableWidget& table) {
 
 }  // namespace
 
+namespace {
+QList<FormDialog*>& OpenDialogs() {
+    static QList<FormDialog*> dialogs;
+    return dialogs;
+}
+}  // namespace
+
 FormDialog::FormDialog(ui::Form& form, QWidget* parent) : QDialog(parent), m_form(form) {
+    OpenDialogs().append(this);
     auto* outer = new QVBoxLayout(this);
     auto* rootGrid = new QGridLayout;
     auto* buttonRow = new QHBoxLayout;
@@ -277,7 +341,12 @@ FormDialog::FormDialog(ui::Form& form, QWidget* parent) : QDialog(parent), m_for
     m_syncing = false;
 }
 
+void FormDialog::SyncAllOpen() {
+    for (FormDialog* dialog : OpenDialogs()) dialog->SyncFromModel();
+}
+
 FormDialog::~FormDialog() {
+    OpenDialogs().removeAll(this);
     // Widgets may signal while Qt takes them down after our members are gone.
     for (const Bound& bound : m_bound) disconnect(bound.widget, nullptr, this, nullptr);
 }
@@ -395,6 +464,21 @@ QWidget* FormDialog::Create(Control& control) {
             connect(view, &QTreeWidget::itemClicked, this, clicked);
             // Enter on a node is its click.
             connect(view, &QTreeWidget::itemActivated, this, clicked);
+            const auto opened = [this, c](QTreeWidgetItem* item, bool expand) {
+                if (m_syncing || m_finished || !item) return;
+                Act([&] { m_form.UserExpandNode(c->Name(), item->data(0, kNodeKeyRole).toString(), expand); });
+            };
+            connect(view, &QTreeWidget::itemExpanded, this, [opened](QTreeWidgetItem* item) { opened(item, true); });
+            connect(view, &QTreeWidget::itemCollapsed, this, [opened](QTreeWidgetItem* item) { opened(item, false); });
+            connect(view, &QTreeWidget::itemChanged, this, [this, c](QTreeWidgetItem* item, int column) {
+                if (m_syncing || m_finished || !c->checkBoxes || column != 0) return;
+                const QString key = item->data(0, kNodeKeyRole).toString();
+                const ui::TreeNode* node = c->Node(key);
+                // A partly ticked folder is ticked whole by a click.
+                const bool ticked = item->checkState(0) != Qt::Unchecked;
+                if (!node || (node->checkState == 1) == ticked) return;
+                Act([&] { m_form.UserCheckNode(c->Name(), key, ticked); });
+            });
             return view;
         }
 
@@ -429,6 +513,7 @@ QWidget* FormDialog::Create(Control& control) {
             table->verticalHeader()->setVisible(false);
             table->horizontalHeader()->setStretchLastSection(true);
             table->setSelectionMode(QAbstractItemView::SingleSelection);
+            table->setItemDelegate(new ChoiceDelegate(*c, table));
             connect(table, &QTableWidget::itemChanged, this, [this, c](QTableWidgetItem* item) {
                 Act([&] { m_form.UserEditCell(c->Name(), item->row(), item->column(), item->data(Qt::EditRole)); });
             });

@@ -38,6 +38,8 @@ public:
     // Reads captions, texts, states, entries and cells from the model into
     // the widgets without raising the form's events.
     void SyncFromModel();
+    // Every dialog on the screen, during long work that pumps events.
+    static void SyncAllOpen();
 
 protected:
     // Escape presses the form's cancel button, if it has one that can be pressed.

@@ -30,6 +30,8 @@ QMessageBox::StandardButton ButtonOf(ui::Answer answer) {
         case ui::Answer::Ignore: return QMessageBox::Ignore;
         case ui::Answer::Yes: return QMessageBox::Yes;
         case ui::Answer::No: return QMessageBox::No;
+        case ui::Answer::YesToAll: return QMessageBox::YesToAll;
+        case ui::Answer::NoToAll: return QMessageBox::NoToAll;
         case ui::Answer::None: break;
     }
     return QMessageBox::Ok;

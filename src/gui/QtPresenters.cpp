@@ -1,6 +1,8 @@
 #include "gui/QtPresenters.h"
 
+#include "gui/FormDialog.h"
 #include "gui/FormRenderer.h"
+#include "platform/ui/ModalState.h"
 #include "gui/QtDesktop.h"
 #include "gui/QtHelpViewer.h"
 #include "gui/QtMessageBoxes.h"
@@ -35,11 +37,17 @@ bool InstallQtPresenters() {
     ui::InstallPopups(&presenters.popups);
     ui::InstallDesktop(&presenters.desktop);
     host::InstallHelpViewer(&presenters.help);
+    // Long waits on another program keep the dialogs painted and their Stop live.
+    ui::SetEventPump([] {
+        FormDialog::SyncAllOpen();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    });
     return true;
 }
 
 void UninstallQtPresenters() {
     Presenters& presenters = Instances();
+    ui::SetEventPump({});
     // Someone else's presenters stay where they are.
     if (&ui::CurrentFormPresenter() == &presenters.forms) ui::InstallFormPresenter(nullptr);
     if (&ui::CurrentMessageBoxes() == &presenters.messages) ui::InstallMessageBoxes(nullptr);

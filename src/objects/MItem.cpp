@@ -660,6 +660,15 @@ void MItem::DeleteBranch() {
     AfterItemsChanged();
 }
 
+namespace {
+ExtraUnitsInstaller& ExtraUnits() {
+    static ExtraUnitsInstaller installer;
+    return installer;
+}
+}  // namespace
+
+void SetExtraUnits(ExtraUnitsInstaller installer) { ExtraUnits() = std::move(installer); }
+
 void InstallEditor() {
     editor::InstallEditorWindow();
     components::RegisterOwnComponents();
@@ -668,7 +677,9 @@ void InstallEditor() {
         ui::RegisterImage(QString::fromUtf8(file.name),
                           QByteArray(reinterpret_cast<const char*>(file.data), static_cast<qsizetype>(file.size)));
     editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
-        window.Adopt(std::make_shared<MItem>(window));
+        auto items = std::make_shared<MItem>(window);
+        window.Adopt(items);
+        if (ExtraUnits()) ExtraUnits()(window, *items);
         window.Adopt(std::make_shared<MDevice>(window));
         window.Adopt(std::make_shared<MGroup>(window));
         window.Adopt(std::make_shared<MStructure>(window));

@@ -71,5 +71,9 @@ class MItem {
 // Makes the object units attach to every editor window, and the editor
 // window itself: call once before the editor loads.
 void InstallEditor();
+// Units of higher layers (the OPC commands), attached to every new editor
+// window after the object commands; they may use its item commands.
+using ExtraUnitsInstaller = std::function<void(editor::frmtabgridOPC&, MItem&)>;
+void SetExtraUnits(ExtraUnitsInstaller installer);
 
 }  // namespace ov::objects

@@ -49,7 +49,11 @@ bool HelperClient::Start(QString* error, int timeoutMs) {
     m_process = std::make_unique<QProcess>();
     m_buffer.clear();
     // Its log goes where ours goes.
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The helper's log goes to our stderr only when asked for (OVOPC_OPCUA_LOG=1).
+    if (qEnvironmentVariableIntValue("OVOPC_OPCUA_LOG") == 1)
+        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else
+        m_process->setStandardErrorFile(QProcess::nullDevice());
     m_process->start(QStringLiteral("node"), {Script()});
     if (!m_process->waitForStarted(timeoutMs)) {
         *error = QStringLiteral("The OPC UA helper could not be started (node %1): %2").arg(Script(), m_process->errorString());
@@ -80,7 +84,7 @@ bool HelperClient::Send(const QString& json, QString* error) {
     return true;
 }
 
-std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error) {
+std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick) {
     QElapsedTimer silence;
     silence.start();
     for (;;) {
@@ -112,6 +116,8 @@ std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error) 
             m_buffer += m_process->readAllStandardOutput();
             silence.restart();
         }
+        if (tick) tick();
+        if (whileWaiting) whileWaiting();
     }
 }
 
@@ -146,8 +152,20 @@ std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, 
         return std::nullopt;
     std::vector<OpcNode> nodes;
     bool cancelled = false;
+    bool sendFailed = false;
+    const auto cancel = [&] {
+        cancelled = true;
+        const int cancelId = m_nextId++;
+        sendFailed = !Send(Compact({{QStringLiteral("id"), cancelId}, {QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("target"), id}}),
+                           error);
+    };
+    // A slow server sends no progress for a while; the person may stop it all the same.
+    const auto tick = [&] {
+        if (!cancelled && progress && !progress(static_cast<int>(nodes.size()))) cancel();
+    };
     for (;;) {
-        const auto line = ReadLine(requestTimeoutMs, error);
+        const auto line = ReadLine(requestTimeoutMs, error, tick);
+        if (sendFailed) return std::nullopt;
         if (!line) return std::nullopt;
         const QJsonObject answer = QJsonDocument::fromJson(*line).object();
         if (answer.value(QLatin1String("id")).toInt(-1) != id) continue;
@@ -155,13 +173,8 @@ std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, 
         if (event == QLatin1String("nodes")) {
             for (const QJsonValue& node : answer.value(QLatin1String("nodes")).toArray()) nodes.push_back(NodeFromJson(node.toObject()));
         } else if (event == QLatin1String("progress")) {
-            if (!cancelled && progress && !progress(answer.value(QLatin1String("loaded")).toInt())) {
-                cancelled = true;
-                const int cancelId = m_nextId++;
-                if (!Send(Compact({{QStringLiteral("id"), cancelId}, {QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("target"), id}}),
-                          error))
-                    return std::nullopt;
-            }
+            if (!cancelled && progress && !progress(answer.value(QLatin1String("loaded")).toInt())) cancel();
+            if (sendFailed) return std::nullopt;
         } else if (event.isEmpty()) {
             if (answer.value(QLatin1String("ok")).toBool()) return nodes;
             *error = answer.value(QLatin1String("error")).toString();

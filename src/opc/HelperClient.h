@@ -40,12 +40,15 @@ class HelperClient {
 
     // The longest silence the helper is allowed while it works on a request.
     int requestTimeoutMs = 30000;
+    // Called about every 200 ms while waiting for the helper, so a window
+    // can paint and take a Stop.
+    std::function<void()> whileWaiting;
 
   private:
     struct Line;
     bool Send(const QString& json, QString* error);
     // The next line from the helper; nothing when it ended or stayed silent too long.
-    std::optional<QByteArray> ReadLine(int timeoutMs, QString* error);
+    std::optional<QByteArray> ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick = {});
     void Kill();
 
     std::unique_ptr<QProcess> m_process;

@@ -596,6 +596,15 @@ static constexpr TextEntry kEntries[] = {
     {9156, "Der Name ist zu lang: höchstens <max> Zeichen.", "The name is too long: <max> characters at most."},
     {9157, "Physikalisches Minimum", "Physical minimum"},
     {9158, "Physikalisches Maximum", "Physical maximum"},
+    {9160, "&Suchen:", "&Search:"},
+    {9161, "S&ystemitems anzeigen", "Show S&ystem Items"},
+    {9162, "&Anhalten", "S&top"},
+    {9163, "<n> Knoten geladen", "<n> nodes loaded"},
+    {9164, "<n> neu, <d> zu löschen, <c> verschieden", "<n> new, <d> to delete, <c> different"},
+    {9165, "Die Parameter des Items '<Name>' sind in OPC-Server und Projektdatenbank verschieden.\nSollen die Parameter aus dem OPC-Server in die Projektdatenbank übernommen werden?", "The parameters of the item '<Name>' differ between the OPC server and the project database.\nTake the parameters from the OPC server into the project database?"},
+    {9166, "Laden angehalten", "Loading stopped"},
+    {9167, "Verbinde mit <s> ...", "Connecting to <s> ..."},
+    {9168, "Adressraum: <s>", "Address space: <s>"},
 };
 // clang-format on
 

@@ -450,10 +450,14 @@ TEST_F(DeviceTest, BrowsingChecksTheDeviceFirst) {
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().title, Text(418));
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().defaultButton, 1) << "No is the default";
 
+    // A server the installation names no address space for: the dialog says so.
+    harness.Registry().WriteValue(sys::Hive::LocalMachine,
+                                  QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Demo.WeatherStation.2"),
+                                  QStringLiteral("Endpoint"), QString());
     ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
     Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
-    EXPECT_TRUE(Messages().back().contains(QStringLiteral("Demo.WeatherStation.2")))
-        << "no address space source yet: " << Messages().back().toStdString();
+    EXPECT_TRUE(Messages().back().contains(QStringLiteral("Demo.WeatherStation.2"))) << Messages().back().toStdString();
+    EXPECT_TRUE(ui::DefaultFormRunner().Shown().contains(QStringLiteral("FBrowseItemsOCX")));
 }
 
 TEST_F(DeviceTest, BrokenRecordsLoadAsTheyAreWithoutACrash) {

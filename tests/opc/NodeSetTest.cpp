@@ -142,7 +142,7 @@ TEST(NodeSetFiles, WhatIsNoNodeSetIsRefusedWithItsName) {
 TEST(NodeSetFiles, TheDemoPlant) {
     NodeSet set;
     QString error;
-    ASSERT_TRUE(set.Load(QStringLiteral(OV_FIXTURES "/demo.NodeSet2.xml"), &error)) << error.toStdString();
+    ASSERT_TRUE(set.Load(QStringLiteral(OV_SOURCE_DIR "/apps/opcua-helper/demo.NodeSet2.xml"), &error)) << error.toStdString();
     EXPECT_EQ(set.VariableCount(), 40);
     const OpcNode* valves = At(set, {QStringLiteral("DemoPlant"), QStringLiteral("Filling"), QStringLiteral("ValveStates")});
     ASSERT_NE(valves, nullptr);

@@ -1,7 +1,7 @@
 #include "support/SessionHarness.h"
 
 #include "editor/AddinEntry.h"
-#include "objects/MItem.h"
+#include "opc/MOpc.h"
 #include "host/Rights.h"
 #include "platform/system/SystemTools.h"
 #include "platform/ui/MessageBox.h"
@@ -16,7 +16,7 @@ SessionHarness::SessionHarness() {
                            QStringLiteral("Path"), m_dir.path());
     host::Authorization::Current() = {};
     ui::DefaultMessageBoxes().Clear();
-    objects::InstallEditor();
+    opc::InstallEditor();
     Restart();
 }
 

@@ -30,4 +30,12 @@ const TreeNode* Control::Node(const QString& key) const {
     return nullptr;
 }
 
+QStringList GridData::ChoicesFor(int row, int column) const {
+    const auto r = static_cast<std::size_t>(row);
+    const auto c = static_cast<std::size_t>(column);
+    if (row >= 0 && r < rowChoices.size() && column >= 0 && c < rowChoices[r].size() && !rowChoices[r][c].isEmpty())
+        return rowChoices[r][c];
+    return column >= 0 && c < columnChoices.size() ? columnChoices[c] : QStringList();
+}
+
 }  // namespace ov::ui

@@ -33,6 +33,10 @@ struct TreeNode {
     QString image;      // a key of the registered images (ui::Images)
     QString data;
     bool expanded = false;
+    // With the control's check boxes: 0 clear, 1 ticked, 2 partly (some below).
+    int checkState = 0;
+    // Shows an expander before the children are loaded (a lazy tree).
+    bool hasChildren = false;
 };
 
 // The cells of a small grid on a dialog (a table of names and values).
@@ -42,6 +46,16 @@ struct GridData {
     std::vector<std::vector<QVariant>> rows;
     int currentRow = -1;
     int currentColumn = -1;
+    std::vector<bool> columnHidden;
+    // Values offered while a cell is edited: per column, and per row and
+    // column where a row has its own (an empty list: the column's).
+    std::vector<QStringList> columnChoices;
+    std::vector<std::vector<QStringList>> rowChoices;
+    // Row colours by name ("red", "#ffff80"); empty for the usual ones.
+    std::vector<QString> rowBackground;
+    std::vector<QString> rowForeground;
+
+    QStringList ChoicesFor(int row, int column) const;
 };
 
 // One control of a form, addressed by its name (and index within a control
@@ -97,6 +111,9 @@ public:
     std::vector<TreeNode> nodes;
     QString selectedNode;
     bool dropDown = false;
+    bool checkBoxes = false;
+    // The node of the last expand, collapse or check.
+    QString eventNode;
     const TreeNode* Node(const QString& key) const;
 
     QVariant SelectedData() const;

@@ -164,11 +164,32 @@ void Form::UserSelectTab(const QString& name, int page) {
 }
 
 void Form::UserClickNode(const QString& name, const QString& key) {
+    Control& control = TreeWithNode(name, key);
+    control.selectedNode = key;
+    Fire(control, FormEvent::NodeClick);
+}
+
+Control& Form::TreeWithNode(const QString& name, const QString& key) {
     Control& control = Usable(name, -1);
     if (control.Type() != ControlType::TreeView || !control.Node(key))
         throw FormError(QStringLiteral("The tree %1 of %2 has no node \"%3\".").arg(name, m_name, key));
-    control.selectedNode = key;
-    Fire(control, FormEvent::NodeClick);
+    return control;
+}
+
+void Form::UserExpandNode(const QString& name, const QString& key, bool expand) {
+    Control& control = TreeWithNode(name, key);
+    control.eventNode = key;
+    Fire(control, expand ? FormEvent::NodeExpand : FormEvent::NodeCollapse);
+}
+
+void Form::UserCheckNode(const QString& name, const QString& key, bool checked) {
+    Control& control = TreeWithNode(name, key);
+    if (!control.checkBoxes)
+        throw FormError(QStringLiteral("The tree %1 of %2 has no check boxes.").arg(name, m_name));
+    control.eventNode = key;
+    for (TreeNode& node : control.nodes)
+        if (node.key == key) node.checkState = checked ? 1 : 0;
+    Fire(control, FormEvent::NodeCheck);
 }
 
 bool Form::PressFlagged(bool defaultButton) {

@@ -9,7 +9,7 @@
 
 namespace ov::ui {
 
-enum class FormEvent { Click, Change, DblClick, CellEdited, TabChanged, NodeClick };
+enum class FormEvent { Click, Change, DblClick, CellEdited, TabChanged, NodeClick, NodeExpand, NodeCollapse, NodeCheck };
 
 // A control was named that the form does not have, or a person could not
 // have done what was asked (typing into a disabled box).
@@ -77,6 +77,10 @@ class Form {
     void UserSelectTab(const QString& name, int page);
     // A click on a node of a tree view.
     void UserClickNode(const QString& name, const QString& key);
+    // Opening or closing a node, and its check box; the control's eventNode
+    // names the node while the handler runs.
+    void UserExpandNode(const QString& name, const QString& key, bool expand = true);
+    void UserCheckNode(const QString& name, const QString& key, bool checked);
     // Enter and Escape: the default and the cancel button; false when the
     // form has none that can be pressed.
     bool PressDefault();
@@ -101,6 +105,7 @@ class Form {
 
   private:
     Control& Usable(const QString& name, int index);
+    Control& TreeWithNode(const QString& name, const QString& key);
     // Runs the form's handler; what fails in it is shown, the dialog stays.
     void Fire(Control& control, FormEvent event);
     bool PressFlagged(bool defaultButton);

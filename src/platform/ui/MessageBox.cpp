@@ -29,6 +29,8 @@ QString AnswerName(Answer answer) {
         case Answer::Ignore: return QStringLiteral("Ignore");
         case Answer::Yes: return QStringLiteral("Yes");
         case Answer::No: return QStringLiteral("No");
+        case Answer::YesToAll: return QStringLiteral("YesToAll");
+        case Answer::NoToAll: return QStringLiteral("NoToAll");
         case Answer::None: break;
     }
     return QString();
@@ -44,6 +46,13 @@ Answer ScriptedMessageBoxes::Show(const MessageRequest& request) {
     }
     const auto index = static_cast<std::size_t>(request.defaultButton);
     return index < offered.size() ? offered[index] : offered.front();
+}
+
+Answer ScriptedMessageBoxes::TakeQueued() {
+    if (m_answers.empty()) return Answer::None;
+    const Answer answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
 }
 
 ScriptedMessageBoxes& DefaultMessageBoxes() {

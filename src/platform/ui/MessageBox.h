@@ -8,7 +8,8 @@
 namespace ov::ui {
 
 enum class Buttons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
-enum class Answer { None = 0, OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+// YesToAll and NoToAll answer questions that offer them (no message box does).
+enum class Answer { None = 0, OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7, YesToAll = 8, NoToAll = 9 };
 enum class Icon { None, Critical, Question, Warning, Information };
 
 struct MessageRequest {
@@ -37,6 +38,8 @@ class ScriptedMessageBoxes : public MessageBoxHandler {
 public:
     Answer Show(const MessageRequest& request) override;
     void Queue(Answer answer) { m_answers.push_back(answer); }
+    // The next queued answer for a question of the program's own; None when none is queued.
+    Answer TakeQueued();
     const std::vector<MessageRequest>& Shown() const { return m_shown; }
     void Clear() { m_shown.clear(); m_answers.clear(); }
 

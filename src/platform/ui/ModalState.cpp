@@ -11,4 +11,17 @@ ModalScope::~ModalScope() { --g_openModals; }
 
 bool AnyModalOpen() { return g_openModals > 0; }
 
+namespace {
+std::function<void()>& Pump() {
+    static std::function<void()> pump;
+    return pump;
+}
+}  // namespace
+
+void SetEventPump(std::function<void()> pump) { Pump() = std::move(pump); }
+
+void PumpEvents() {
+    if (Pump()) Pump()();
+}
+
 }  // namespace ov::ui

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace ov::ui {
 
 // Counts the editor's own message boxes and dialogs that are open. While one
@@ -14,5 +16,11 @@ public:
 };
 
 bool AnyModalOpen();
+
+// Long work that waits on another program lets the screen paint and the
+// person press Stop in between: the program installs how (the Qt event
+// loop); headless runs have nothing to pump.
+void SetEventPump(std::function<void()> pump);
+void PumpEvents();
 
 }  // namespace ov::ui

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/CVT_Types.h"
+#include "platform/ui/Form.h"
+
+#include <QSet>
+
+namespace ov::sys {
+class Component;
+}
+
+namespace ov::opc {
+
+// Items entered by address for the system's own OPC server: a grid "tdb"
+// of item ID, data type text, access rights, field size and the hidden row
+// state (0 valid, 1 unknown type, 2 ID in use or repeated). The server's
+// configuration tool says which types and array sizes an address allows.
+// A blank row at the end takes the next item.
+class FNewItemOVOPC : public ui::Form {
+  public:
+    enum State { kValid = 0, kUnknownType = 1, kUsedId = 2 };
+    enum Column { kItemId = 0, kDataType = 1, kAccess = 2, kFieldSize = 3, kState = 4 };
+
+    // The tool stays owned by the caller; usedIds are compared without regard to case.
+    FNewItemOVOPC(sys::Component& tool, QSet<QString> usedIds);
+
+    bool Cancelled() const { return m_cancel; }
+
+    struct NewItem {
+        QString itemId;
+        int dataType = 0;
+        int accessRights = 3;
+        int fieldSize = 0;
+    };
+    // The rows to insert: every row with an item ID whose state is not 2.
+    std::vector<NewItem> Accepted() const;
+    int StateOf(int row) const;
+
+  protected:
+    void OnLoad() override;
+    void OnEvent(ui::Control& control, ui::FormEvent event) override;
+
+  private:
+    QVariant Call(const QString& member, const QVariantList& arguments);
+    void AskTool(int row);
+    void RecomputeStates();
+    void KeepBlankRow();
+    QString Cell(int row, int column) const;
+
+    sys::Component& m_tool;
+    QSet<QString> m_used;
+    model::CVT_Types m_types;
+    bool m_cancel = true;
+};
+
+}  // namespace ov::opc

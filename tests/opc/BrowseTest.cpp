@@ -1,0 +1,241 @@
+// Browsing a device's server from the editor: the dialog prepared from the
+// device, the choice applied in its three phases, the question for items
+// that differ, and every way it can fail. The demo installation serves the
+// simulation server's address space (PLC1) from the demo's NodeSet2 file.
+
+#include "components/InstalledPrograms.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/system/Registry.h"
+#include "opc/FBrowseItemsOCX.h"
+#include "opc/MOpc.h"
+#include "settings/TextTable.h"
+#include "support/EditorTest.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+using settings::Text;
+
+namespace {
+
+const QString kDemo = QStringLiteral("nsu=urn:ovopc:demo;s=DemoPlant.");
+const QString kSimulationKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\OVOPC.Simulation.1");
+
+// The node at a path of node texts, opening the nodes on the way as a person would.
+QString NodeAt(ui::Form& form, const QString& path) {
+    const ui::Control& tree = form.Get(QStringLiteral("oib"));
+    QString key;
+    for (const QString& text : path.split(u'/')) {
+        if (!key.isEmpty()) form.UserExpandNode(QStringLiteral("oib"), key, true);
+        QString next;
+        for (const ui::TreeNode& node : tree.nodes)
+            if (node.parentKey == key && node.text == text) next = node.key;
+        if (next.isEmpty()) return QString();
+        key = next;
+    }
+    return key;
+}
+
+void Tick(ui::Form& form, const QString& path, bool ticked = true) {
+    const QString key = NodeAt(form, path);
+    ASSERT_FALSE(key.isEmpty()) << path.toStdString();
+    form.UserCheckNode(QStringLiteral("oib"), key, ticked);
+}
+
+class BrowseTest : public test::EditorTest {
+  protected:
+    void SetUp() override {
+        components::RegisterDemoInstallation(harness.Registry(), QString());
+        Open();
+        Click(plc);
+        ClearShown();
+    }
+
+    // Browses PLC1 with the script acting on the dialog.
+    void Browse(const std::function<void(opc::FBrowseItemsOCX&)>& script) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"),
+                                     [script](ui::Form& f) { script(dynamic_cast<opc::FBrowseItemsOCX&>(f)); });
+        Click(plc);
+        Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
+    }
+    // Answers the next questions with the buttons given (0 Yes, 1 Yes to all, 2 No, 3 No to all).
+    static void Answer(std::initializer_list<int> buttons) {
+        for (int button : buttons)
+            ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCXMessage"), [button](ui::Form& f) {
+                f.UserClick(QStringLiteral("cmdAnswer"), button);
+            });
+    }
+    static int Questions() {
+        return static_cast<int>(ui::DefaultFormRunner().Shown().count(QStringLiteral("FBrowseItemsOCXMessage")));
+    }
+    int PlcItems() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1")); }
+    QVariant Field(const char* field, const QString& itemAccess) {
+        return Query(QStringLiteral("SELECT %1 FROM TpdbItems WHERE DeviceID = 1 AND ItemAccess = '%2'")
+                         .arg(QString::fromUtf8(field), itemAccess));
+    }
+    void TakeBoiler() {
+        Browse([](opc::FBrowseItemsOCX& f) {
+            Tick(f, QStringLiteral("DemoPlant/Boiler"));
+            f.PressDefault();
+        });
+    }
+
+    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+};
+
+TEST_F(BrowseTest, TickedVariablesBecomeItemsConnectedToTheFirstGroup) {
+    const int before = PlcItems();
+    TakeBoiler();
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
+    EXPECT_EQ(PlcItems(), before + 10);
+    const QString temperature = kDemo + QStringLiteral("Boiler.Temperature");
+    EXPECT_EQ(Field("Name", temperature).toString(), QStringLiteral("DemoPlant.Boiler.Temperature"));
+    EXPECT_EQ(Field("DataType", temperature).toInt(), 5);
+    EXPECT_EQ(Field("AccessRights", temperature).toInt(), 1);
+    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.BurnerStart")).toInt(), 2) << "write-only";
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems i JOIN TpdbConnections c ON c.ItemID = i.ID "
+                                   "WHERE c.GroupID = 1 AND i.ItemAccess LIKE 'nsu=urn:ovopc:demo;%'")),
+              10);
+    EXPECT_TRUE(Query(QStringLiteral("SELECT IsBrowsed FROM TpdbDevices WHERE ID = 1")).toBool());
+    EXPECT_EQ(Window().sb().PanelText(5).isEmpty(), false);
+
+    // Arrays keep their element type and their size.
+    Browse([](opc::FBrowseItemsOCX& f) {
+        Tick(f, QStringLiteral("DemoPlant/Filling/NozzlePressures"));
+        f.PressDefault();
+    });
+    EXPECT_EQ(Field("DataType", kDemo + QStringLiteral("Filling.NozzlePressures")).toInt(), 4) << "Float[8] without the array flag";
+    EXPECT_EQ(Field("FieldSize", kDemo + QStringLiteral("Filling.NozzlePressures")).toInt(), 8);
+}
+
+TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirConnections) {
+    TakeBoiler();
+    const int before = PlcItems();
+    const int burnerId = Field("ID", kDemo + QStringLiteral("Boiler.BurnerOn")).toInt();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        const QString burner = NodeAt(f, QStringLiteral("DemoPlant/Boiler/BurnerOn"));
+        EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(burner)->checkState, 1) << "ticked on arrival";
+        EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 1);
+        f.UserCheckNode(QStringLiteral("oib"), burner, false);
+        EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 2);
+        f.PressDefault();
+    });
+    EXPECT_EQ(PlcItems(), before - 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1").arg(burnerId)), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name = 'Line1.Motor1.Speed'")), 1)
+        << "items the browse never reached stay";
+}
+
+TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {
+    TakeBoiler();
+    auto c = project.Open();
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess LIKE ? "), {kDemo + QStringLiteral("Boiler.%")});
+    ClearShown();
+    Answer({1});
+    // Items are compared where the person opened the address space.
+    Browse([](opc::FBrowseItemsOCX& f) {
+        NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
+        f.PressDefault();
+    });
+    EXPECT_EQ(Questions(), 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DataType = 2 AND ItemAccess LIKE 'nsu=%'")), 0);
+    EXPECT_EQ(Field("DataType", kDemo + QStringLiteral("Boiler.BurnerOn")).toInt(), 11);
+}
+
+TEST_F(BrowseTest, NoThenYesLeavesTheFirstAndTakesTheSecondAskingForEach) {
+    TakeBoiler();
+    project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET AccessRights = 3 WHERE ItemAccess LIKE ?"),
+                            {kDemo + QStringLiteral("Boiler.%")});
+    ClearShown();
+    Answer({2, 0, 3});
+    Browse([](opc::FBrowseItemsOCX& f) {
+        NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
+        f.PressDefault();
+    });
+    // Read-only on the server: Temperature, Pressure, BurnerOn, ... ; the setpoint agrees.
+    EXPECT_EQ(Questions(), 3) << "No, Yes, then No to all ends the questions";
+    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.Temperature")).toInt(), 3) << "No: kept";
+    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.Pressure")).toInt(), 1) << "Yes: the server's";
+    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.BurnerStart")).toInt(), 3) << "No to all";
+}
+
+TEST_F(BrowseTest, CancelWritesNothing) {
+    const int before = PlcItems();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        Tick(f, QStringLiteral("DemoPlant"));
+        f.PressCancel();
+    });
+    EXPECT_EQ(PlcItems(), before);
+}
+
+TEST_F(BrowseTest, TheDialogIsPreparedFromTheDevice) {
+    auto& c = Window().Data()->Connection();
+    c.Execute(QStringLiteral("UPDATE TpdbDevices SET HierarchBrowseSeparator = ? WHERE ID = 1"), {QString()});
+    Browse([](opc::FBrowseItemsOCX& f) {
+        EXPECT_EQ(f.Browser().Separator(), QStringLiteral(".")) << "an empty separator passes the dot (46)";
+        EXPECT_EQ(f.Get(QStringLiteral("oib")).nodes.size(), 1u) << "DemoPlant, the system's nodes hidden";
+        EXPECT_EQ(f.caption, Text(3000));
+        f.PressCancel();
+    });
+    EXPECT_EQ(opc::SplitServerProgId(QStringLiteral("<\\\\PLANT7>OVOPC.Simulation.1")),
+              std::make_pair(QStringLiteral("OVOPC.Simulation.1"), QStringLiteral("PLANT7")));
+    EXPECT_EQ(opc::SplitServerProgId(QStringLiteral("< host >X.1")), std::make_pair(QStringLiteral("X.1"), QStringLiteral("host")));
+    EXPECT_EQ(opc::SplitServerProgId(QStringLiteral("X.1")), std::make_pair(QStringLiteral("X.1"), QString()));
+}
+
+TEST_F(BrowseTest, AServerWithoutAnAddressSpaceGivesAMessageAndEmptyLists) {
+    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"), QString());
+    const int before = PlcItems();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("oib")).nodes.empty());
+        f.PressDefault();
+    });
+    ASSERT_FALSE(Messages().isEmpty());
+    EXPECT_TRUE(Messages().front().contains(QStringLiteral("OVOPC.Simulation.1"))) << Messages().front().toStdString();
+    EXPECT_EQ(PlcItems(), before) << "nothing ticked, nothing deleted";
+
+    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"),
+                                  QStringLiteral(OV_FIXTURES "/README.md"));
+    ClearShown();
+    Browse([](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
+    ASSERT_FALSE(Messages().isEmpty());
+    EXPECT_TRUE(Messages().front().contains(QStringLiteral("README.md")));
+    EXPECT_EQ(PlcItems(), before);
+}
+
+TEST_F(BrowseTest, AFailingPhaseStopsTheRestAndKeepsWhatEarlierPhasesWrote) {
+    TakeBoiler();
+    // Pressure will be deleted and Temperature's server name collides with an item of the device.
+    auto c = project.Open();
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess = ?"), {kDemo + QStringLiteral("Boiler.WaterLevel")});
+    c->Execute(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES ('DemoPlant.Conveyor.Speed', 'x', 1)"));
+    ClearShown();
+    const int before = PlcItems();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
+        Tick(f, QStringLiteral("DemoPlant/Conveyor"));
+        f.PressDefault();
+    });
+    ASSERT_FALSE(Messages().isEmpty());
+    EXPECT_TRUE(Messages().back().startsWith(Text(2451))) << Messages().back().toStdString();
+    EXPECT_EQ(PlcItems(), before) << "the new items' phase is rolled back whole";
+    EXPECT_FALSE(Field("ID", kDemo + QStringLiteral("Boiler.Pressure")).isNull()) << "later phases do not run";
+    EXPECT_EQ(Questions(), 0);
+}
+
+TEST_F(BrowseTest, AMissingDeviceIsReportedBeforeTheDialog) {
+    auto& c = Window().Data()->Connection();
+    Click(plc);
+    Window().ComputeAvailability(plc, false);
+    c.Execute(QStringLiteral("UPDATE TpdbItems SET DeviceID = 0 WHERE DeviceID = 1"));
+    c.Execute(QStringLiteral("DELETE FROM TpdbDevices WHERE ID = 1"));
+    ASSERT_TRUE(Window().browseDevice);
+    EXPECT_FALSE(Window().browseDevice(1));
+    EXPECT_EQ(Messages(), (QStringList{Text(2401), Text(2450)}));
+    EXPECT_FALSE(ui::DefaultFormRunner().Shown().contains(QStringLiteral("FBrowseItemsOCX")));
+}
+
+}  // namespace

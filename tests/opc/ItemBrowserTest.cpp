@@ -1,0 +1,172 @@
+// The item browser on the plant fixture read offline: what arrives ticked,
+// what a folder's tick reaches, the three lists, search, system nodes and a
+// load that is stopped.
+
+#include "opc/ItemBrowser.h"
+#include "support/QtPrinters.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace ov::opc;
+
+namespace {
+
+const QString kPlant = QStringLiteral(OV_FIXTURES "/plant.NodeSet2.xml");
+const QString kUri = QStringLiteral("nsu=urn:ovopc:test:plant;");
+
+QString Id(const char* identifier) { return kUri + QString::fromUtf8(identifier); }
+
+class ItemBrowserTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        browser.SetSource(std::make_unique<NodeSetSource>(kPlant));
+    }
+    void Start() {
+        QString error;
+        ASSERT_TRUE(browser.Start(&error)) << error.toStdString();
+    }
+    QString Node(const char* path) {
+        QString error;
+        const QString id = browser.Resolve(QString::fromUtf8(path), &error);
+        EXPECT_FALSE(id.isEmpty()) << error.toStdString();
+        return id;
+    }
+    void Tick(const char* path, bool ticked = true) {
+        QString error;
+        ASSERT_TRUE(browser.SetTicked(Node(path), ticked, &error)) << error.toStdString();
+    }
+    static QStringList Ids(const std::vector<BrowseItem>& items) {
+        QStringList ids;
+        for (const BrowseItem& item : items) ids << item.itemId;
+        return ids;
+    }
+    static BrowseItem Stored(const char* identifier, const char* name, int type, int rights = 3, int size = 0) {
+        return {Id(identifier), QString::fromUtf8(name), type, rights, size, QString()};
+    }
+
+    ItemBrowser browser;
+};
+
+TEST_F(ItemBrowserTest, AFolderTickReachesEveryVariableBelowItLoadingAsNeeded) {
+    Start();
+    EXPECT_EQ(browser.LoadedCount(), 1) << "only the top level until something is opened";
+    Tick("Plant/Line1");
+    const BrowseLists lists = browser.Lists();
+    EXPECT_EQ(lists.added.size(), 18u) << "Status, Motor1's ten and Motor2's seven";
+    EXPECT_TRUE(lists.removed.empty());
+    const QString line1Folder = Node("Plant/Line1"), plant = Node("Plant");
+    EXPECT_EQ(browser.CheckStates().value(line1Folder), 1);
+    EXPECT_EQ(browser.CheckStates().value(plant), 2) << "Line2 is not ticked";
+
+    // Named by browse names; the ID keeps the namespace URI.
+    const auto status = std::find_if(lists.added.begin(), lists.added.end(),
+                                     [](const BrowseItem& item) { return item.itemId == Id("s=Plant.Line1.Status"); });
+    ASSERT_NE(status, lists.added.end());
+    EXPECT_EQ(status->name, QStringLiteral("Plant.Line1.Status"));
+    EXPECT_EQ(status->accessRights, 1);
+
+    Tick("Plant/Line1/Motor2", false);
+    EXPECT_EQ(browser.Lists().added.size(), 11u);
+    const QString line1 = Node("Plant/Line1");
+    EXPECT_EQ(browser.CheckStates().value(line1), 2);
+}
+
+TEST_F(ItemBrowserTest, TheDevicesItemsArriveTickedAndOnlyUntickedOnesAreDeleted) {
+    browser.SetExistingItems({Stored("s=Plant.Line1.Status", "Plant.Line1.Status", 8, 1),
+                              Stored("g=035f99a9-f0e7-42bf-b456-1befdefbe2e9", "Plant.Line2.Tank.Level", 5),
+                              Stored("i=2004", "Plant.Line1.Motor2.Reset", 11, 2)});
+    Start();
+    // Nothing opened: every item stays as it is.
+    BrowseLists lists = browser.Lists();
+    EXPECT_TRUE(lists.added.empty());
+    EXPECT_TRUE(lists.removed.empty());
+    EXPECT_TRUE(lists.inconsistent.empty());
+
+    const QString reset = Node("Plant/Line1/Motor2/Reset");
+    EXPECT_EQ(browser.CheckStates().value(reset), 1) << "ticked on arrival";
+    Tick("Plant/Line1/Motor2/Reset", false);
+    lists = browser.Lists();
+    EXPECT_EQ(Ids(lists.removed), QStringList{Id("i=2004")});
+    EXPECT_TRUE(lists.added.empty());
+}
+
+TEST_F(ItemBrowserTest, ItemsWhoseParametersDifferAreInconsistentWithTheServersValues) {
+    // Level is a Double (5) on the server, Profile an Int16 array of 10.
+    browser.SetExistingItems({Stored("g=035f99a9-f0e7-42bf-b456-1befdefbe2e9", "Level", 4),
+                              Stored("g=b4684475-9ea1-46fa-89f7-cc62f4cf6bcb", "Profile", 2, 3, 10),
+                              Stored("s=Plant.Line1.Status", "Status", 8, 3)});
+    Start();
+    Node("Plant/Line1/Status");
+    Node("Plant/Line2/Tank/Profile");
+    const BrowseLists lists = browser.Lists();
+    ASSERT_EQ(lists.inconsistent.size(), 2u) << "Profile agrees once its array flag is dropped";
+    EXPECT_EQ(lists.inconsistent[0].itemId, Id("s=Plant.Line1.Status"));
+    EXPECT_EQ(lists.inconsistent[0].accessRights, 1) << "the server's rights";
+    EXPECT_EQ(lists.inconsistent[0].name, QStringLiteral("Status")) << "named as the project knows it";
+    EXPECT_EQ(lists.inconsistent[1].dataType, 5);
+}
+
+TEST_F(ItemBrowserTest, NamesAreJoinedWithTheDevicesSeparatorAndKeepOneLevelEach) {
+    browser.SetSeparator('/');
+    Start();
+    Tick("Plant/Line2/Special");
+    QStringList names;
+    for (const BrowseItem& item : browser.Lists().added) names << item.name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Plant/Line2/Special/Valve.Open"),
+                                  QStringLiteral("Plant/Line2/Special/Operator's Note"),
+                                  QStringLiteral("Plant/Line2/Special/Mix;Ratio"),
+                                  QStringLiteral("Plant/Line2/Special/Niveau__"),
+                                  QStringLiteral("Plant/Line2/Special/a.b'c;d_")}));
+    browser.SetSeparator(0);
+    EXPECT_EQ(browser.Separator(), QStringLiteral(".")) << "no separator: the dot";
+}
+
+TEST_F(ItemBrowserTest, SearchFindsLoadedNodesByBrowseOrDisplayName) {
+    Start();
+    EXPECT_TRUE(browser.Matches(QStringLiteral("speed")).empty()) << "nothing loaded below the top yet";
+    Tick("Plant");
+    EXPECT_EQ(browser.Matches(QStringLiteral("speed")).size(), 3u) << "Speed twice and SpeedSetpoint";
+    EXPECT_EQ(browser.Matches(QStringLiteral("Drehzahl Öl")).size(), 1u) << "by display name";
+    EXPECT_TRUE(browser.Matches(QStringLiteral("  ")).empty());
+}
+
+TEST_F(ItemBrowserTest, AStoppedLoadChangesNoTick) {
+    Start();
+    int calls = 0;
+    browser.progress = [&calls](int) { return ++calls < 3; };
+    QString error;
+    EXPECT_FALSE(browser.SetTicked(Node("Plant"), true, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(browser.IsBusy());
+    EXPECT_TRUE(browser.Lists().added.empty());
+
+    browser.progress = nullptr;
+    Tick("Plant");
+    EXPECT_EQ(browser.Lists().added.size(), 34u) << "all 34 variables once loading may finish";
+}
+
+TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
+    QString error;
+    EXPECT_FALSE(browser.Expand(QStringLiteral("i=85"), &error)) << "not started";
+    Start();
+    EXPECT_TRUE(browser.Resolve(QStringLiteral("Plant/Nowhere"), &error).isEmpty());
+    EXPECT_TRUE(error.contains(QStringLiteral("Plant/Nowhere")));
+    EXPECT_FALSE(browser.SetTicked(QStringLiteral("nsu=x;s=y"), true, &error));
+    EXPECT_TRUE(ItemBrowser::IsSystemNode(QStringLiteral("i=2253")));
+    EXPECT_FALSE(ItemBrowser::IsSystemNode(Id("s=Plant")));
+
+    ItemBrowser broken;
+    broken.SetSource(std::make_unique<NodeSetSource>(QStringLiteral(OV_FIXTURES "/README.md")));
+    EXPECT_FALSE(broken.Start(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("README.md"))) << error.toStdString();
+}
+
+TEST(AddressSourceTest, TheDevicesComputerReplacesTheEndpointsHost) {
+    EXPECT_EQ(EndpointOnComputer(QStringLiteral("opc.tcp://localhost:4840/ua"), QStringLiteral("PLANT7")),
+              QStringLiteral("opc.tcp://plant7:4840/ua"));
+    EXPECT_EQ(EndpointOnComputer(QStringLiteral("opc.tcp://localhost:4840"), QStringLiteral("  ")),
+              QStringLiteral("opc.tcp://localhost:4840"));
+}
+
+}  // namespace
