@@ -28,7 +28,7 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 if grep -q '"ready"' "$server_log"; then
-    echo "OPC UA demo server on opc.tcp://localhost:48400 (log: $server_log)"
+    echo "OPC UA demo server on opc.tcp://127.0.0.1:48400 (log: $server_log)"
 else
     echo "warning: the OPC UA demo server did not start (see $server_log); browsing the Weather device will fail." >&2
 fi

@@ -23,7 +23,7 @@ inline constexpr const char* kServersKey = "SOFTWARE\\Senmark GmbH\\Orvana\\4.0\
 inline constexpr const char* kDriversKey = "SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers";
 
 // The endpoint scripts/demo.sh serves the demo's address space on.
-inline constexpr const char* kDemoEndpoint = "opc.tcp://localhost:48400";
+inline constexpr const char* kDemoEndpoint = "opc.tcp://127.0.0.1:48400";
 
 struct OpcServerEntry {
     QString versionedProgId;

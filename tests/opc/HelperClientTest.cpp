@@ -4,60 +4,29 @@
 
 #include "opc/HelperClient.h"
 #include "support/QtPrinters.h"
+#include "TestServer.h"
 
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+using namespace ov;
 using namespace ov::opc;
 
 namespace {
 
-const QString kServer = QStringLiteral(OV_SOURCE_DIR "/apps/opcua-helper/server.js");
 const QString kPlant = QStringLiteral(OV_SOURCE_DIR "/tests/fixtures/plant.NodeSet2.xml");
 
-// A loopback port nobody listens on at this moment.
-int FreePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
-
-bool HelperInstalled() {
-    return !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty() &&
-           QFile::exists(QStringLiteral(OV_SOURCE_DIR "/apps/opcua-helper/node_modules/node-opcua"));
-}
+using test::FreePort;
+using test::HelperInstalled;
 
 class HelperClientTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         if (!HelperInstalled()) return;
-        server = new QProcess;
-        server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server->start(QStringLiteral("node"), {kServer, QStringLiteral("--port"), QString::number(FreePort()),
-                                               QStringLiteral("--nodeset"), kPlant});
-        // The server says where it listens once it does.
-        QByteArray line;
-        for (int waited = 0; waited < 60000 && !line.contains('\n'); waited += 100)
-            if (server->waitForReadyRead(100)) line += server->readAllStandardOutput();
-        endpoint = QJsonDocument::fromJson(line.left(line.indexOf('\n'))).object().value(QLatin1String("endpoint")).toString();
+        server = new test::TestServer({QStringLiteral("--nodeset"), kPlant});
+        endpoint = server->Endpoint();
     }
     static void TearDownTestSuite() {
-        if (!server) return;
-        server->kill();
-        server->waitForFinished(5000);
         delete server;
         server = nullptr;
     }
@@ -72,7 +41,7 @@ class HelperClientTest : public ::testing::Test {
         return nullptr;
     }
 
-    static inline QProcess* server = nullptr;
+    static inline test::TestServer* server = nullptr;
     static inline QString endpoint;
 };
 
