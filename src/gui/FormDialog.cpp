@@ -457,6 +457,8 @@ QWidget* FormDialog::Create(Control& control) {
             }
             view->setHeaderHidden(true);
             view->setUniformRowHeights(true);
+            // A tree on the dialog itself shows a good part of an address space.
+            if (!control.dropDown) view->setMinimumSize(view->fontMetrics().averageCharWidth() * 60, view->fontMetrics().height() * 20);
             view->setSelectionMode(QAbstractItemView::SingleSelection);
             const auto clicked = [this, c](QTreeWidgetItem* item) {
                 if (item) Act([&] { m_form.UserClickNode(c->Name(), item->data(0, kNodeKeyRole).toString()); });
@@ -464,20 +466,28 @@ QWidget* FormDialog::Create(Control& control) {
             connect(view, &QTreeWidget::itemClicked, this, clicked);
             // Enter on a node is its click.
             connect(view, &QTreeWidget::itemActivated, this, clicked);
-            const auto opened = [this, c](QTreeWidgetItem* item, bool expand) {
+            // Loading children rebuilds the tree: the model hears of it after
+            // the widget's own signal has returned, never inside it.
+            const auto later = [this](std::function<void()> action) {
+                QMetaObject::invokeMethod(this, [this, action] {
+                    if (!m_finished) Act(action);
+                }, Qt::QueuedConnection);
+            };
+            const auto opened = [this, c, later](QTreeWidgetItem* item, bool expand) {
                 if (m_syncing || m_finished || !item) return;
-                Act([&] { m_form.UserExpandNode(c->Name(), item->data(0, kNodeKeyRole).toString(), expand); });
+                const QString key = item->data(0, kNodeKeyRole).toString();
+                later([this, c, key, expand] { m_form.UserExpandNode(c->Name(), key, expand); });
             };
             connect(view, &QTreeWidget::itemExpanded, this, [opened](QTreeWidgetItem* item) { opened(item, true); });
             connect(view, &QTreeWidget::itemCollapsed, this, [opened](QTreeWidgetItem* item) { opened(item, false); });
-            connect(view, &QTreeWidget::itemChanged, this, [this, c](QTreeWidgetItem* item, int column) {
+            connect(view, &QTreeWidget::itemChanged, this, [this, c, later](QTreeWidgetItem* item, int column) {
                 if (m_syncing || m_finished || !c->checkBoxes || column != 0) return;
                 const QString key = item->data(0, kNodeKeyRole).toString();
                 const ui::TreeNode* node = c->Node(key);
                 // A partly ticked folder is ticked whole by a click.
                 const bool ticked = item->checkState(0) != Qt::Unchecked;
                 if (!node || (node->checkState == 1) == ticked) return;
-                Act([&] { m_form.UserCheckNode(c->Name(), key, ticked); });
+                later([this, c, key, ticked] { m_form.UserCheckNode(c->Name(), key, ticked); });
             });
             return view;
         }

@@ -1,6 +1,7 @@
 #include "opc/FBrowseItemsOCX.h"
 
 #include "platform/ui/MessageBox.h"
+#include "host/NodeKey.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/ModalState.h"
 #include "settings/HelpTopics.h"
@@ -123,7 +124,7 @@ void FBrowseItemsOCX::ShowTree() {
         node.parentKey = entry.parent;
         node.text = entry.node.browseName;
         node.data = entry.node.isVariable ? entry.node.dataType : QString();
-        node.image = entry.node.isVariable ? QStringLiteral("Item") : QStringLiteral("Folder");
+        node.image = entry.node.isVariable ? host::images::kInternal : host::images::kItemBranch;
         node.expanded = search.isEmpty() ? m_expanded.contains(id) : true;
         node.checkState = states.value(id);
         node.hasChildren = entry.node.hasChildren;
