@@ -6,7 +6,7 @@ build="$root/build-bench"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=ON &&
-       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures; } >"$log" 2>&1; then
+       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "bench: build failed" >&2
     exit 1
@@ -19,3 +19,13 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 "$build/bench/bench_structures"
 # The OPC UA helper browsing a local test server of 10,000 variables.
 (cd "$root/apps/opcua-helper" && node bench.js)
+# The editor's side of the same: the NodeSet2 file of the same 10,000
+# variables, the browse through the resident helper and the apply.
+work="$(mktemp -d)"
+trap 'rm -f "$log"; rm -rf "$work"; [ -n "${server_pid:-}" ] && kill "$server_pid" 2>/dev/null || true' EXIT
+node "$root/apps/opcua-helper/gen-nodeset.js" 100x100 >"$work/generated.NodeSet2.xml"
+port=$(( 20000 + RANDOM % 20000 ))
+node "$root/apps/opcua-helper/server.js" --port "$port" --generate 100x100 >"$work/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 300); do grep -q '"ready"' "$work/server.log" && break; sleep 0.1; done
+"$build/bench/bench_opc" "$work/generated.NodeSet2.xml" "opc.tcp://127.0.0.1:$port"

@@ -63,8 +63,9 @@ bool ItemBrowser::LoadChildren(const QString& nodeId, QString* error) {
                                              [this, before](int loaded) { return !progress || progress(before + loaded); });
     if (!children) return false;
     const Entry* parent = nodeId.isEmpty() ? nullptr : Find(nodeId);
-    std::vector<QString>& list = parent ? m_entries[nodeId].children : m_top;
     const QStringList parentNames = parent ? parent->names : QStringList();
+    // Inserting may move the entries: the parent is looked up again after.
+    std::vector<QString> list;
     for (const OpcNode& node : *children) {
         // A node reached over a second reference is shown where it was met first.
         if (m_entries.contains(node.nodeId)) continue;
@@ -77,7 +78,9 @@ bool ItemBrowser::LoadChildren(const QString& nodeId, QString* error) {
         m_entries.insert(node.nodeId, std::move(entry));
         list.push_back(node.nodeId);
     }
-    if (parent) m_entries[nodeId].loaded = true;
+    std::vector<QString>& owner = nodeId.isEmpty() ? m_top : m_entries[nodeId].children;
+    owner.insert(owner.end(), list.begin(), list.end());
+    if (!nodeId.isEmpty()) m_entries[nodeId].loaded = true;
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include "opc/ItemBrowser.h"
 #include "support/QtPrinters.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -160,6 +162,47 @@ TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
     broken.SetSource(std::make_unique<NodeSetSource>(QStringLiteral(OV_FIXTURES "/README.md")));
     EXPECT_FALSE(broken.Start(&error));
     EXPECT_TRUE(error.contains(QStringLiteral("README.md"))) << error.toStdString();
+}
+
+// A space of folders x variables in the generated layout, written to a file.
+QString WriteGeneratedSpace(const QTemporaryDir& dir, int folders, int variables) {
+    QString xml = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<UANodeSet xmlns=\"http://opcfoundation.org/UA/2011/03/UANodeSet.xsd\">"
+        "<NamespaceUris><Uri>urn:ovopc:generated</Uri></NamespaceUris>"
+        "<UAObject NodeId=\"ns=1;s=Generated\" BrowseName=\"1:Generated\"><References>"
+        "<Reference ReferenceType=\"i=35\" IsForward=\"false\">i=85</Reference></References></UAObject>\n");
+    for (int f = 0; f < folders; ++f) {
+        xml += QStringLiteral("<UAObject NodeId=\"ns=1;s=F%1\" BrowseName=\"1:F%1\"><References><Reference "
+                              "ReferenceType=\"i=35\" IsForward=\"false\">ns=1;s=Generated</Reference></References></UAObject>\n")
+                   .arg(f);
+        for (int v = 0; v < variables; ++v)
+            xml += QStringLiteral("<UAVariable NodeId=\"ns=1;s=F%1.V%2\" BrowseName=\"1:V%2\" DataType=\"i=11\" AccessLevel=\"3\">"
+                                  "<References><Reference ReferenceType=\"i=35\" IsForward=\"false\">ns=1;s=F%1</Reference>"
+                                  "</References></UAVariable>\n")
+                       .arg(f)
+                       .arg(v);
+    }
+    xml += QStringLiteral("</UANodeSet>\n");
+    QFile file(dir.filePath(QStringLiteral("generated.NodeSet2.xml")));
+    file.open(QIODevice::WriteOnly);
+    file.write(xml.toUtf8());
+    return file.fileName();
+}
+
+TEST(ItemBrowserSizeTest, ThousandsOfNodesLoadWithoutLosingTheirPlace) {
+    // Loading a folder while the table of nodes grows must keep every parent's list.
+    QTemporaryDir dir;
+    ItemBrowser browser;
+    browser.SetSource(std::make_unique<NodeSetSource>(WriteGeneratedSpace(dir, 40, 60)));
+    QString error;
+    ASSERT_TRUE(browser.Start(&error)) << error.toStdString();
+    ASSERT_EQ(browser.TopNodes().size(), 1u);
+    ASSERT_TRUE(browser.SetTicked(browser.TopNodes().front(), true, &error)) << error.toStdString();
+    const BrowseLists lists = browser.Lists();
+    ASSERT_EQ(lists.added.size(), 2400u);
+    EXPECT_EQ(lists.added.front().name, QStringLiteral("Generated.F0.V0"));
+    EXPECT_EQ(lists.added.back().name, QStringLiteral("Generated.F39.V59"));
+    EXPECT_EQ(browser.Find(browser.TopNodes().front())->children.size(), 40u);
 }
 
 TEST(AddressSourceTest, TheDevicesComputerReplacesTheEndpointsHost) {

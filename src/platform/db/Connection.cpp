@@ -1,5 +1,7 @@
 #include "platform/db/Connection.h"
 
+#include <optional>
+
 #include "platform/db/ConnectionImpl.h"
 #include "platform/db/LikePattern.h"
 #include "platform/db/SqlDialect.h"
@@ -157,7 +159,14 @@ void Connection::SetBusyTimeout(int milliseconds) {
 qint64 Connection::Execute(const QString& sql, std::span<const QVariant> parameters) {
     return Guarded(m_impl.get(), [&]() -> qint64 {
         sqlite3* db = m_impl->Db();
-        SqliteStatement statement(db, TranslateSql(sql));
+        std::optional<SqliteStatement> once;
+        SqliteStatement& statement = parameters.empty() ? once.emplace(db, TranslateSql(sql))
+                                                        : m_impl->CachedStatement(sql);
+        // A kept statement is reset whatever happens, so it holds no lock.
+        struct Done {
+            SqliteStatement& statement;
+            ~Done() { statement.Reset(); }
+        } done{statement};
         statement.BindAll(parameters);
         const bool writes = !statement.IsReadOnly();
         while (statement.Step()) {

@@ -1,5 +1,7 @@
 #include "platform/db/ConnectionImpl.h"
 
+#include "platform/db/SqlDialect.h"
+
 #include <sqlite3.h>
 
 namespace ov::db {
@@ -11,11 +13,24 @@ sqlite3* ConnectionImpl::Db() const {
     return m_db;
 }
 
+SqliteStatement& ConnectionImpl::CachedStatement(const QString& sql) {
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        // A handful of statements repeat; a program that makes up new texts
+        // all the time does not keep them all.
+        if (m_statements.size() >= 64) m_statements.clear();
+        it = m_statements.emplace(sql, std::make_unique<SqliteStatement>(Db(), TranslateSql(sql))).first;
+    }
+    it->second->Reset();
+    return *it->second;
+}
+
 void ConnectionImpl::CloseDb() {
     if (!m_db) return;
     if (transactionLevel > 0) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     transactionLevel = 0;
     afterCommit.clear();
+    m_statements.clear();
     // Statements still held by recordsets are finalised when those go away.
     sqlite3_close_v2(m_db);
     m_db = nullptr;

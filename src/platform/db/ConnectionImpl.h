@@ -1,5 +1,10 @@
 #pragma once
 
+#include "platform/db/SqliteStatement.h"
+
+#include <memory>
+#include <unordered_map>
+
 #include "platform/db/DbError.h"
 
 #include <QString>
@@ -29,6 +34,11 @@ public:
     void ClearErrors() { m_errors.clear(); }
     const std::vector<ErrorInfo>& Errors() const { return m_errors; }
 
+    // The prepared statement of a text Execute runs with parameters: a
+    // command that writes thousands of rows prepares each statement once.
+    // The statement comes reset; the caller resets it again when done.
+    SqliteStatement& CachedStatement(const QString& sql);
+
     int transactionLevel = 0;
     // Per open transaction level, what is to happen once the outermost commit succeeded.
     std::vector<std::vector<std::function<void()>>> afterCommit;
@@ -37,6 +47,7 @@ private:
     sqlite3* m_db = nullptr;
     quint64 m_generation = 1;
     std::vector<ErrorInfo> m_errors;
+    std::unordered_map<QString, std::unique_ptr<SqliteStatement>> m_statements;
 };
 
 // Runs an operation and records a failure in the connection's error list
