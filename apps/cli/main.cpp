@@ -58,11 +58,12 @@ const char* const kUsage =
     "                        load the editor on the project and print its branch of the\n"
     "                        project tree: key, text, image and the item count of folders;\n"
     "                        FILE may also be a project name registered in the registry\n"
-    "  browse FILE --device NAME [--json]\n"
+    "  browse FILE --device NAME [--json] [--system]\n"
     "                        print the address space of the device's OPC server (a live\n"
     "                        OPC UA server or a NodeSet2 file, as the installation names\n"
     "                        it): folders and variables with item name, data type, access\n"
-    "                        rights, field size and item ID\n"
+    "                        rights, field size and item ID; --system adds the server's\n"
+    "                        own objects (namespace 0)\n"
     "  run SCRIPT.js [ARGS...] [--timeout SECONDS]\n"
     "                        run a JavaScript program against the editor (the global\n"
     "                        \"studio\", the arguments in \"args\", print()); stopped after\n"
@@ -229,7 +230,8 @@ int CommandBrowse(const Arguments& args) {
     if (args.positional.size() != 1 || args.device.isEmpty())
         return Usage(QStringLiteral("'browse' needs a FILE and --device NAME."));
     for (const QString& flag : args.flags)
-        if (flag != QStringLiteral("--json")) return Usage(QStringLiteral("unknown option %1 for 'browse'.").arg(flag));
+        if (flag != QStringLiteral("--json") && flag != QStringLiteral("--system"))
+            return Usage(QStringLiteral("unknown option %1 for 'browse'.").arg(flag));
     ov::db::Connection connection;
     connection.SetBusyTimeout(args.busyTimeout);
     connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
@@ -257,7 +259,7 @@ int CommandBrowse(const Arguments& args) {
         if (terminal) Print(stderr, QStringLiteral("\r%1 nodes loaded").arg(loaded));
         return true;
     };
-    const bool loaded = browser.Start(&error) && browser.ExpandAll(&error);
+    const bool loaded = browser.Start(&error) && browser.ExpandAll(&error, args.flags.contains(QStringLiteral("--system")));
     if (terminal) Print(stderr, QStringLiteral("\r"));
     if (!loaded) return Fail(error);
     Print(stderr, QStringLiteral("%1 nodes loaded from %2\n").arg(browser.LoadedCount()).arg(browser.Source()->Description()));
@@ -265,7 +267,8 @@ int CommandBrowse(const Arguments& args) {
     const bool json = args.flags.contains(QStringLiteral("--json"));
     QJsonArray nodes;
     std::vector<std::pair<QString, int>> pending;
-    for (auto it = browser.TopNodes().rbegin(); it != browser.TopNodes().rend(); ++it) pending.emplace_back(*it, 0);
+    for (auto it = browser.TopNodes().rbegin(); it != browser.TopNodes().rend(); ++it)
+        if (args.flags.contains(QStringLiteral("--system")) || !ov::opc::ItemBrowser::IsSystemNode(*it)) pending.emplace_back(*it, 0);
     while (!pending.empty()) {
         const auto [id, depth] = pending.back();
         pending.pop_back();

@@ -113,12 +113,12 @@ bool ItemBrowser::LoadBelow(const QString& nodeId, QString* error) {
     return true;
 }
 
-bool ItemBrowser::ExpandAll(QString* error) {
+bool ItemBrowser::ExpandAll(QString* error, bool systemNodes) {
     if (m_busy) return false;
     BusyScope busy(m_busy);
     const std::vector<QString> top = m_top;
     for (const QString& id : top)
-        if (!LoadBelow(id, error)) return false;
+        if ((systemNodes || !IsSystemNode(id)) && !LoadBelow(id, error)) return false;
     return true;
 }
 

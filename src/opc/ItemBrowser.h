@@ -42,8 +42,8 @@ class ItemBrowser {
     bool IsStarted() const { return m_started; }
     // Loads the children of a node once.
     bool Expand(const QString& nodeId, QString* error);
-    // Loads the whole space (for listing it).
-    bool ExpandAll(QString* error);
+    // Loads the whole space (for listing it), the server's own objects only when asked.
+    bool ExpandAll(QString* error, bool systemNodes = false);
     // A variable's tick; a folder's reaches every variable below it, loading
     // what is not loaded yet. A cancelled load changes no tick.
     bool SetTicked(const QString& nodeId, bool ticked, QString* error);

@@ -1,6 +1,9 @@
 // End-to-end tests of the ovopc program: real processes on real files.
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -81,6 +84,45 @@ TEST(Ovopc, TheDemoBringsItsServersAndDriverAlong) {
     const Outcome driver = RunProgram(drivers + QStringLiteral("/ovdemodrv.bin"), {file, QStringLiteral("Device1")}, registry);
     ASSERT_EQ(driver.exitCode, 0) << driver.err.toStdString();
     EXPECT_TRUE(driver.out.contains(QStringLiteral("Port = 502"))) << driver.out.toStdString();
+}
+
+TEST(Ovopc, BrowsePrintsTheAddressSpaceOfADevicesServer) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    const QString file = dir.filePath(QStringLiteral("plant.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")}, registry).exitCode, 0);
+
+    // PLC1's server reads the demo's NodeSet2 file.
+    const Outcome json = Ovopc({QStringLiteral("browse"), file, QStringLiteral("--device"), QStringLiteral("PLC1"),
+                                QStringLiteral("--json")},
+                               registry);
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonArray nodes = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    int variables = 0;
+    QJsonObject pressures;
+    for (const QJsonValue& node : nodes) {
+        if (node[QLatin1String("kind")] == QLatin1String("variable")) ++variables;
+        if (node[QLatin1String("browseName")] == QLatin1String("NozzlePressures")) pressures = node.toObject();
+    }
+    EXPECT_EQ(variables, 40);
+    EXPECT_EQ(pressures[QLatin1String("itemName")].toString(), QStringLiteral("DemoPlant.Filling.NozzlePressures"));
+    EXPECT_EQ(pressures[QLatin1String("dataType")].toInt(), 8192 + 4);
+    EXPECT_EQ(pressures[QLatin1String("fieldSize")].toInt(), 8);
+    EXPECT_EQ(pressures[QLatin1String("nodeId")].toString(), QStringLiteral("nsu=urn:ovopc:demo;s=DemoPlant.Filling.NozzlePressures"));
+
+    const Outcome text = Ovopc({QStringLiteral("browse"), file, QStringLiteral("--device"), QStringLiteral("PLC1")}, registry);
+    ASSERT_EQ(text.exitCode, 0);
+    EXPECT_TRUE(text.out.startsWith(QStringLiteral("DemoPlant/\n  Boiler/\n"))) << text.out.toStdString();
+
+    // What cannot be browsed says why, in one line.
+    ExpectOneErrorLine(Ovopc({QStringLiteral("browse"), file, QStringLiteral("--device"), QStringLiteral("Nobody's")}, registry),
+                       "Nobody's");
+    ExpectOneErrorLine(Ovopc({QStringLiteral("browse"), file, QStringLiteral("--device"), QStringLiteral("Press")}, registry),
+                       "Orvana32");
+    QFile::remove(registry);
+    ExpectOneErrorLine(Ovopc({QStringLiteral("browse"), file, QStringLiteral("--device"), QStringLiteral("PLC1")}, registry),
+                       "OVOPC.Simulation.1");
+    EXPECT_EQ(Ovopc({QStringLiteral("browse"), file}).exitCode, 2) << "a device is needed";
 }
 
 TEST(Ovopc, NewRefusesToOverwrite) {

@@ -139,6 +139,29 @@ TEST_F(LiveBrowseTest, StopEndsASlowLoadWithoutTickingAndCancelDuringALoadCloses
     EXPECT_EQ(PlcItems(), before);
 }
 
+TEST_F(LiveBrowseTest, AServerThatGoesAwayMidBrowseGivesAMessageAndNoTicks) {
+    auto doomed = std::make_unique<test::TestServer>(QStringList{QStringLiteral("--generate"), QStringLiteral("4x300"),
+                                                                 QStringLiteral("--delay-ms"), QStringLiteral("150"),
+                                                                 QStringLiteral("--max-nodes-per-browse"), QStringLiteral("20")});
+    ASSERT_FALSE(doomed->Endpoint().isEmpty());
+    Serve(QStringLiteral("Doomed.Live.1"), doomed->Endpoint());
+    UseServer(QStringLiteral("Doomed.Live.1"));
+    const int before = PlcItems();
+    Browse([&doomed](opc::FBrowseItemsOCX& f) {
+        const QString generated = Child(f, QString(), QStringLiteral("Generated"));
+        ASSERT_FALSE(generated.isEmpty());
+        ui::SetEventPump([&doomed] { doomed.reset(); });
+        f.UserCheckNode(QStringLiteral("oib"), generated, true);
+        ui::SetEventPump({});
+        EXPECT_TRUE(f.Browser().Lists().added.empty());
+        EXPECT_TRUE(f.IsShown()) << "the dialog stays for Cancel";
+        f.PressCancel();
+    });
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages().front().contains(QStringLiteral("lost"))) << Messages().front().toStdString();
+    EXPECT_EQ(PlcItems(), before);
+}
+
 TEST_F(LiveBrowseTest, AHelperThatDiesGivesAMessage) {
     QTemporaryDir dir;
     QFile script(dir.filePath(QStringLiteral("dies.js")));
