@@ -524,6 +524,8 @@ QWidget* FormDialog::Create(Control& control) {
             table->horizontalHeader()->setStretchLastSection(true);
             table->setSelectionMode(QAbstractItemView::SingleSelection);
             table->setItemDelegate(new ChoiceDelegate(*c, table));
+            // Room for a few columns and rows without scrolling at once.
+            table->setMinimumSize(table->fontMetrics().averageCharWidth() * 72, table->fontMetrics().height() * 14);
             connect(table, &QTableWidget::itemChanged, this, [this, c](QTableWidgetItem* item) {
                 Act([&] { m_form.UserEditCell(c->Name(), item->row(), item->column(), item->data(Qt::EditRole)); });
             });

@@ -98,7 +98,9 @@ void WriteDemoContent(db::Connection& connection) {
                                  {"ProgID", QStringLiteral("OVOPC.Simulation.1")},
                                  {"ProgIDConfigTool", QStringLiteral("OVCfgOPC.Simulation")},
                                  {"ShortDescriptor", QStringLiteral("Filling lines")},
-                                 {"HierarchBrowseSeparator", QStringLiteral(".")}, {"IsBrowsed", true}});
+                                 {"HierarchBrowseSeparator", QStringLiteral(".")}, {"IsBrowsed", true},
+                                 // Items may be entered by address through its configuration tool.
+                                 {"CreateItems", true}});
     const int driver = devices.Add({{"Name", QStringLiteral("Press")}, {"BlobMode", kOwnDriverMode},
                                     {"ProgID", QStringLiteral("<1>ModbusTCP")},
                                     {"ShortDescriptor", QStringLiteral("Hydraulic press")},

@@ -2,7 +2,9 @@
 
 #include "editor/frmtabgridOPC.h"
 #include "host/EditorImages.h"
+#include "host/Connect.h"
 #include "host/NodeKey.h"
+#include "host/ProjectTree.h"
 #include "model/DataConnection.h"
 #include "model/DeviceAddress.h"
 #include "objects/Commands.h"
@@ -268,6 +270,11 @@ void MOpc::NewItemsFromConfigurator() {
         return;
     }
     objects::CountChange(m_window, kItemsCounter, static_cast<int>(accepted.size()));
+    // New addresses may open new folders of the device ("DB10" for DB10.DBW4).
+    if (host::ProjectTree* tree = m_window.Session().Tree()) {
+        const QString key = tree->DeviceNodeKey(deviceId);
+        if (!key.isEmpty()) m_window.Session().RefreshDeviceNode(key);
+    }
     m_window.RefreshUnboundSources();
     m_window.ShowItemView();
     m_window.NotifyView();

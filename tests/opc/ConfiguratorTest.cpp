@@ -119,6 +119,9 @@ TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRow
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections c JOIN TpdbItems i ON i.ID = c.ItemID "
                                    "WHERE c.GroupID = 1 AND i.Name IN ('DB10.DBW4','DB10.DBD8','DB10.DBD12','M1.0','DB5.DBB0[16]')")),
               5);
+    // The device's folders follow the new addresses.
+    EXPECT_EQ(NodeText(host::nodekey::DeviceKey(1, QStringLiteral("."), false) + host::nodekey::kSeparator + QStringLiteral("DB10")),
+              QStringLiteral("DB10"));
 }
 
 TEST_F(ConfiguratorTest, CancelWritesNothing) {
