@@ -6,7 +6,9 @@
 #include "editor/AddinEntry.h"
 #include "model/DeviceAddress.h"
 #include "opc/ItemBrowser.h"
+#include "tools/CsvTransfer.h"
 #include "opc/MOpc.h"
+#include "tools/MTools.h"
 #include "platform/db/Recordset.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
@@ -25,6 +27,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QStringList>
 #include <cstdio>
 #include <unistd.h>
@@ -64,6 +67,15 @@ const char* const kUsage =
     "                        it): folders and variables with item name, data type, access\n"
     "                        rights, field size and item ID; --system adds the server's\n"
     "                        own objects (namespace 0)\n"
+    "  export FILE (--device NAME | --group NAME | --all) -o OUT.csv [--encoding ansi|utf8]\n"
+    "                        write the items to a semicolon-separated file (ANSI, or\n"
+    "                        UTF-8 with a byte order mark), numbers in the locale of LANG\n"
+    "  import FILE IN.csv --mode N [--device NAME | --group NAME] [--ids 1,2,...]\n"
+    "                        read items from such a file: mode 0 inserts every line;\n"
+    "                        1 updates the items of --ids, 2 those of the device or group,\n"
+    "                        3 all; 5, 6, 7 also insert the lines that updated nothing.\n"
+    "                        All lines in one transaction; prints what was updated,\n"
+    "                        inserted and rejected\n"
     "  run SCRIPT.js [ARGS...] [--timeout SECONDS]\n"
     "                        run a JavaScript program against the editor (the global\n"
     "                        \"studio\", the arguments in \"args\", print()); stopped after\n"
@@ -83,7 +95,10 @@ struct Arguments {
     QStringList positional;
     QStringList flags;
     QStringList options;  // values of options that take one ("--lang 1033")
-    QString device;       // --device NAME
+    QMap<QString, QString> values;  // options with a value: "--device" -> "PLC1"
+
+    QString Value(const char* option) const { return values.value(QString::fromUtf8(option)); }
+    bool Has(const char* option) const { return values.contains(QString::fromUtf8(option)); }
     int busyTimeout = 5000;
 };
 
@@ -155,6 +170,7 @@ int CommandTree(const Arguments& args) {
 
     ov::host::InMemoryHost host;
     ov::opc::InstallEditor();
+    ov::tools::InstallEditor();
     ov::host::Connect session;  // chooses the user-interface language from the registry
     if (!args.options.isEmpty()) {
         const int lcid = args.options[0].toInt();
@@ -209,6 +225,91 @@ int CommandRun(const QStringList& words) {
     return 0;
 }
 
+// The ID of a device or group by its name; 0 when there is none.
+int IdByName(ov::db::Connection& connection, const char* table, QString name) {
+    ov::db::Recordset rs;
+    rs.Open(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), name.replace(u'\'', QStringLiteral("''"))),
+            connection);
+    return rs.IsEOF() ? 0 : rs.Fields(0).Value().toInt();
+}
+
+// The device or group an export or import names; false after the message.
+bool ViewOf(const Arguments& args, ov::db::Connection& connection, int* id, bool* group, int* failure) {
+    *group = args.Has("--group");
+    const char* option = *group ? "--group" : "--device";
+    *id = IdByName(connection, *group ? "TpdbGroups" : "TpdbDevices", args.Value(option));
+    if (*id == 0) {
+        *failure = Fail(QStringLiteral("the project has no %1 \"%2\".")
+                            .arg(*group ? QStringLiteral("group") : QStringLiteral("device"), args.Value(option)));
+        return false;
+    }
+    return true;
+}
+
+int CommandExport(const Arguments& args) {
+    const int scopes = (args.Has("--device") ? 1 : 0) + (args.Has("--group") ? 1 : 0) + (args.flags.contains(QStringLiteral("--all")) ? 1 : 0);
+    if (args.positional.size() != 1 || !args.Has("-o") || scopes != 1)
+        return Usage(QStringLiteral("'export' needs a FILE, one of --device NAME, --group NAME or --all, and -o OUT.csv."));
+    for (const QString& flag : args.flags)
+        if (flag != QStringLiteral("--all")) return Usage(QStringLiteral("unknown option %1 for 'export'.").arg(flag));
+    const QString encoding = args.Has("--encoding") ? args.Value("--encoding") : QStringLiteral("ansi");
+    if (encoding != QStringLiteral("ansi") && encoding != QStringLiteral("utf8"))
+        return Usage(QStringLiteral("--encoding takes ansi or utf8."));
+    ov::db::Connection connection;
+    connection.SetBusyTimeout(args.busyTimeout);
+    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    QString select = QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID");
+    if (scopes == 1 && !args.flags.contains(QStringLiteral("--all"))) {
+        int id = 0, failure = 0;
+        bool group = false;
+        if (!ViewOf(args, connection, &id, &group, &failure)) return failure;
+        select = group ? QStringLiteral("SELECT i.* FROM TpdbItems i JOIN TpdbConnections c ON c.ItemID = i.ID "
+                                        "WHERE c.GroupID = %1 ORDER BY i.ID").arg(id)
+                       : QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = %1 ORDER BY ID").arg(id);
+    }
+    const ov::tools::ExportResult result = ov::tools::ExportItemsBySql(
+        connection, select, args.Value("-o"),
+        encoding == QStringLiteral("utf8") ? ov::tools::CsvEncoding::Utf8WithBom : ov::tools::CsvEncoding::Ansi, QLocale());
+    if (!result.error.isEmpty()) return Fail(result.error);
+    Print(stdout, QStringLiteral("exported: %1\n").arg(result.rows));
+    return 0;
+}
+
+int CommandImport(const Arguments& args) {
+    bool numeric = false;
+    const int mode = args.Value("--mode").toInt(&numeric);
+    if (args.positional.size() != 2 || !numeric || !ov::tools::IsValidImportMode(mode))
+        return Usage(QStringLiteral("'import' needs a FILE, the IN.csv file and --mode 0-3 or 5-7."));
+    if (!args.flags.isEmpty()) return Usage(QStringLiteral("unknown option %1 for 'import'.").arg(args.flags[0]));
+    ov::tools::ImportScope scope;
+    for (const QString& id : args.Value("--ids").split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        scope.selectedIds.push_back(id.trimmed().toInt(&ok));
+        if (!ok) return Usage(QStringLiteral("--ids takes item IDs separated by commas."));
+    }
+    if ((mode == 1 || mode == 5) && scope.selectedIds.empty()) return Usage(QStringLiteral("modes 1 and 5 need --ids."));
+    ov::db::Connection connection;
+    connection.SetBusyTimeout(args.busyTimeout);
+    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    if (mode == 2 || mode == 6) {
+        if (!args.Has("--device") && !args.Has("--group")) return Usage(QStringLiteral("modes 2 and 6 need --device or --group."));
+        bool group = false;
+        int failure = 0;
+        if (!ViewOf(args, connection, &scope.viewId, &group, &failure)) return failure;
+    }
+    const ov::tools::ImportResult result = ov::tools::ImportItems(
+        connection, args.positional[1], mode, scope,
+        [](qint64 line) { return ov::settings::Text(909).replace(QStringLiteral("<i>"), QString::number(line)); });
+    for (const QString& rejected : result.rejected) Print(stderr, rejected + u'\n');
+    if (!result.fileError.isEmpty()) return Fail(result.fileError);
+    if (!result.dbError.isEmpty()) return Fail(result.dbError + QStringLiteral(" (nothing was imported)"));
+    Print(stdout, QStringLiteral("updated: %1\ninserted: %2\nrejected: %3\n")
+                      .arg(result.updated)
+                      .arg(result.inserted)
+                      .arg(result.rejected.size()));
+    return 0;
+}
+
 QJsonObject NodeJson(const ov::opc::ItemBrowser::Entry& entry, const QString& separator) {
     const ov::opc::OpcNode& node = entry.node;
     QJsonObject json{{QStringLiteral("nodeId"), node.nodeId},
@@ -227,7 +328,7 @@ QJsonObject NodeJson(const ov::opc::ItemBrowser::Entry& entry, const QString& se
 }
 
 int CommandBrowse(const Arguments& args) {
-    if (args.positional.size() != 1 || args.device.isEmpty())
+    if (args.positional.size() != 1 || !args.Has("--device"))
         return Usage(QStringLiteral("'browse' needs a FILE and --device NAME."));
     for (const QString& flag : args.flags)
         if (flag != QStringLiteral("--json") && flag != QStringLiteral("--system"))
@@ -236,11 +337,11 @@ int CommandBrowse(const Arguments& args) {
     connection.SetBusyTimeout(args.busyTimeout);
     connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
     ov::db::Recordset device;
-    QString name = args.device;
+    QString name = args.Value("--device");
     device.Open(QStringLiteral("SELECT ProgID, HierarchBrowseSeparator, BlobMode FROM TpdbDevices WHERE Name = '%1'")
                     .arg(name.replace(u'\'', QStringLiteral("''"))),
                 connection);
-    if (device.IsEOF()) return Fail(QStringLiteral("the project has no device \"%1\".").arg(args.device));
+    if (device.IsEOF()) return Fail(QStringLiteral("the project has no device \"%1\".").arg(args.Value("--device")));
     if (ov::model::blobmode::Kind(ov::model::blobmode::FromStored(device.Value(QStringLiteral("BlobMode")))) ==
         ov::model::blobmode::kOwnDriver)
         return Fail(ov::settings::Text(416));
@@ -315,9 +416,9 @@ int main(int argc, char** argv) {
         } else if (word == QStringLiteral("--lang")) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("--lang needs 1031 or 1033."));
             args.options << words[++i];
-        } else if (word == QStringLiteral("--device")) {
-            if (i + 1 >= words.size()) return Usage(QStringLiteral("--device needs a device name."));
-            args.device = words[++i];
+        } else if (QStringList{"--device", "--group", "-o", "--encoding", "--mode", "--ids"}.contains(word)) {
+            if (i + 1 >= words.size()) return Usage(QStringLiteral("%1 needs a value.").arg(word));
+            args.values.insert(word, words[++i]);
         } else if (word.startsWith(QStringLiteral("--"))) {
             args.flags << word;
         } else {
@@ -330,6 +431,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("info"), CommandInfo},
         {QStringLiteral("tree"), CommandTree},
         {QStringLiteral("browse"), CommandBrowse},
+        {QStringLiteral("export"), CommandExport},
+        {QStringLiteral("import"), CommandImport},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));

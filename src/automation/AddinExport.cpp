@@ -4,6 +4,7 @@
 #include "automation/ScriptConsole.h"
 #include "editor/AddinEntry.h"
 #include "opc/MOpc.h"
+#include "tools/MTools.h"
 #include "host/CToolbox.h"
 #include "host/Connect.h"
 
@@ -14,6 +15,7 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
     try {
         if (std::strcmp(className, "Connect") == 0) {
             ov::opc::InstallEditor();
+            ov::tools::InstallEditor();
             ov::editor::InstallScreenIfAvailable();
             // The console works on the session the studio made last.
             struct LiveConnect : ov::host::Connect {

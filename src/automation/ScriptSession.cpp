@@ -5,6 +5,7 @@
 
 #include "editor/AddinEntry.h"
 #include "opc/MOpc.h"
+#include "tools/MTools.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/ProjectTemplate.h"
@@ -14,7 +15,10 @@
 
 namespace ov::automation {
 
-HeadlessSession::HeadlessSession() { opc::InstallEditor(); }
+HeadlessSession::HeadlessSession() {
+    opc::InstallEditor();
+    tools::InstallEditor();
+}
 
 HeadlessSession::~HeadlessSession() { Close(); }
 

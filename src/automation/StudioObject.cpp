@@ -1,5 +1,8 @@
 #include "automation/StudioObject.h"
 
+#include "platform/system/ScriptedSaveFileDialog.h"
+#include "platform/system/SystemTools.h"
+
 #include "automation/ScriptSession.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/CToolbox.h"
@@ -305,6 +308,15 @@ void StudioObject::answer(const QString& button) {
         }
     }
     Fail(QStringLiteral("Unknown answer \"%1\" (OK, Cancel, Yes, No, Abort, Retry, Ignore, YesToAll, NoToAll).").arg(button));
+}
+
+void StudioObject::answerFile(const QString& path) {
+    auto* files = dynamic_cast<sys::ScriptedSaveFileDialog*>(&sys::SystemTools::Instance().FileDialog());
+    if (!files) {
+        Fail(QStringLiteral("File dialogs are answered by the person here, not by the script."));
+        return;
+    }
+    files->Queue(path);
 }
 
 QVariant StudioObject::messages() {

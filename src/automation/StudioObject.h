@@ -70,6 +70,8 @@ public:
     // Data, messages, status.
     Q_INVOKABLE QVariant query(const QString& sql);
     Q_INVOKABLE void answer(const QString& button);
+    // The path the next file dialog answers with; empty for Cancel.
+    Q_INVOKABLE void answerFile(const QString& path);
     Q_INVOKABLE QVariant messages();
     Q_INVOKABLE QVariant status();
     Q_INVOKABLE QString caption();

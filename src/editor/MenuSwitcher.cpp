@@ -96,9 +96,12 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuUnitEdit", unitClass && f.unitCurrent && f.edit, Effect::Greyed);
     Set(bar, "mnuUnitDelete", unitClass && f.unitRows && f.remove, Effect::Greyed);
 
-    for (const char* tool : {"mnuOptionActualize", "mnuOptionStatistik", "mnuOptionReport", "mnuOptionConfiguration"})
+    for (const char* tool : {"mnuOptionActualize", "mnuOptionStatistik", "mnuOptionReport", "mnuOptionConfiguration",
+                             "mnuOptionExport"})
         Set(bar, tool, true, Effect::Greyed);
     Set(bar, "mnuOptionOption", f.edit, Effect::Greyed);
+    // An import writes items: only with the right to create and change them.
+    Set(bar, "mnuOptionImport", f.edit && f.create, Effect::Greyed);
     Set(bar, "mnuShowEditor", true, Effect::Greyed);
     Set(bar, "mnuShowEditorSep", true, Effect::Greyed);
 }

@@ -702,9 +702,9 @@ std::pair<QString, int> frmtabgridOPC::DispatchOf(const QString& tool) {
          {0, 1, 2, 3}},
         {"mnuUnitFunc", {"mnuUnitNew", "mnuUnitEdit", "mnuUnitDelete"}, {0, 1, 2}},
         {"ExtrasFunc",
-         {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionOption", "mnuOptionReport",
-          "mnuOptionConfiguration"},
-         {0, 2, 6, 7, 8}},
+         {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionExport", "mnuOptionImport", "mnuOptionOption",
+          "mnuOptionReport", "mnuOptionConfiguration"},
+         {0, 2, 4, 5, 6, 7, 8}},
     };
     for (const Row& row : rows) {
         const int* code = row.codes.begin();

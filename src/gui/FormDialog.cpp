@@ -445,6 +445,15 @@ QWidget* FormDialog::Create(Control& control) {
             });
             connect(view, &QTreeWidget::itemDoubleClicked, this,
                     [this, c] { Act([&] { m_form.UserDblClick(c->Name(), c->Index()); }); });
+            // A click on an entry, also on the one already selected.
+            connect(view, &QTreeWidget::itemClicked, this, [this, c, view](QTreeWidgetItem* item) {
+                const int row = item ? view->indexOfTopLevelItem(item) : -1;
+                if (row < 0) return;
+                Act([&] {
+                    c->listIndex = row;
+                    m_form.UserClick(c->Name(), c->Index());
+                });
+            });
             return view;
         }
 

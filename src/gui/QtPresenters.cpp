@@ -6,7 +6,10 @@
 #include "gui/QtDesktop.h"
 #include "gui/QtHelpViewer.h"
 #include "gui/QtMessageBoxes.h"
+#include "gui/QtFileDialog.h"
 #include "gui/QtPopups.h"
+#include "platform/system/SystemTools.h"
+#include "gui/QtProgress.h"
 
 #include <QApplication>
 
@@ -20,6 +23,7 @@ struct Presenters {
     QtPopups popups;
     QtDesktop desktop;
     QtHelpViewer help;
+    QtProgress progress;
 };
 
 Presenters& Instances() {
@@ -37,6 +41,8 @@ bool InstallQtPresenters() {
     ui::InstallPopups(&presenters.popups);
     ui::InstallDesktop(&presenters.desktop);
     host::InstallHelpViewer(&presenters.help);
+    ui::InstallProgress(&presenters.progress);
+    sys::SystemTools::Instance().SetFileDialog(std::make_unique<QtFileDialog>());
     // Long waits on another program keep the dialogs painted and their Stop live.
     ui::SetEventPump([] {
         FormDialog::SyncAllOpen();
@@ -48,6 +54,8 @@ bool InstallQtPresenters() {
 void UninstallQtPresenters() {
     Presenters& presenters = Instances();
     ui::SetEventPump({});
+    if (&ui::CurrentProgress() == &presenters.progress) ui::InstallProgress(nullptr);
+    if (dynamic_cast<QtFileDialog*>(&sys::SystemTools::Instance().FileDialog())) sys::SystemTools::Instance().SetFileDialog(nullptr);
     // Someone else's presenters stay where they are.
     if (&ui::CurrentFormPresenter() == &presenters.forms) ui::InstallFormPresenter(nullptr);
     if (&ui::CurrentMessageBoxes() == &presenters.messages) ui::InstallMessageBoxes(nullptr);

@@ -661,13 +661,13 @@ void MItem::DeleteBranch() {
 }
 
 namespace {
-ExtraUnitsInstaller& ExtraUnits() {
-    static ExtraUnitsInstaller installer;
-    return installer;
+std::vector<ExtraUnitsInstaller>& ExtraUnits() {
+    static std::vector<ExtraUnitsInstaller> installers;
+    return installers;
 }
 }  // namespace
 
-void SetExtraUnits(ExtraUnitsInstaller installer) { ExtraUnits() = std::move(installer); }
+void AddExtraUnits(ExtraUnitsInstaller installer) { ExtraUnits().push_back(std::move(installer)); }
 
 void InstallEditor() {
     editor::InstallEditorWindow();
@@ -679,7 +679,7 @@ void InstallEditor() {
     editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
         auto items = std::make_shared<MItem>(window);
         window.Adopt(items);
-        if (ExtraUnits()) ExtraUnits()(window, *items);
+        for (const ExtraUnitsInstaller& install : ExtraUnits()) install(window, *items);
         window.Adopt(std::make_shared<MDevice>(window));
         window.Adopt(std::make_shared<MGroup>(window));
         window.Adopt(std::make_shared<MStructure>(window));

@@ -74,6 +74,6 @@ void InstallEditor();
 // Units of higher layers (the OPC commands), attached to every new editor
 // window after the object commands; they may use its item commands.
 using ExtraUnitsInstaller = std::function<void(editor::frmtabgridOPC&, MItem&)>;
-void SetExtraUnits(ExtraUnitsInstaller installer);
+void AddExtraUnits(ExtraUnitsInstaller installer);
 
 }  // namespace ov::objects

@@ -281,9 +281,12 @@ void MOpc::NewItemsFromConfigurator() {
 }
 
 void InstallEditor() {
+    static bool installed = false;
     objects::InstallEditor();
+    if (installed) return;
+    installed = true;
     for (const auto& [key, data] : host::EditorImageList()) ui::RegisterImage(key, data);
-    objects::SetExtraUnits([](editor::frmtabgridOPC& window, objects::MItem& items) {
+    objects::AddExtraUnits([](editor::frmtabgridOPC& window, objects::MItem& items) {
         window.Adopt(std::make_shared<MOpc>(window, items));
     });
 }

@@ -605,6 +605,13 @@ static constexpr TextEntry kEntries[] = {
     {9166, "Laden angehalten", "Loading stopped"},
     {9167, "Verbinde mit <s> ...", "Connecting to <s> ..."},
     {9168, "Adressraum: <s>", "Address space: <s>"},
+    {9170, "&Kodierung:", "&Encoding:"},
+    {9171, "ANSI (Windows-1252)", "ANSI (Windows-1252)"},
+    {9172, "UTF-8 mit Byte-Order-Mark", "UTF-8 with byte order mark"},
+    {9173, "Der Import wurde nicht ausgeführt; die Datenbank ist unverändert.", "The import was not carried out; the database is unchanged."},
+    {9174, "... und <n> weitere Zeilen", "... and <n> more lines"},
+    {9175, "Items e&xportieren...", "E&xport Items..."},
+    {9176, "Items &importieren...", "&Import Items..."},
 };
 // clang-format on
 

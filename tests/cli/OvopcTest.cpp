@@ -125,6 +125,47 @@ TEST(Ovopc, BrowsePrintsTheAddressSpaceOfADevicesServer) {
     EXPECT_EQ(Ovopc({QStringLiteral("browse"), file}).exitCode, 2) << "a device is needed";
 }
 
+TEST(Ovopc, ExportAndImportGoThroughOneFile) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    const QString file = dir.filePath(QStringLiteral("plant.ovs"));
+    const QString csv = dir.filePath(QStringLiteral("plc1.csv"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")}, registry).exitCode, 0);
+    const Outcome exported = Ovopc({QStringLiteral("export"), file, QStringLiteral("--device"), QStringLiteral("PLC1"),
+                                    QStringLiteral("-o"), csv, QStringLiteral("--encoding"), QStringLiteral("utf8")},
+                                   registry);
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.out.startsWith(QStringLiteral("exported: ")));
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QByteArray content = written.readAll();
+    written.close();
+    EXPECT_TRUE(content.startsWith("\xEF\xBB\xBF"));
+    const int lines = static_cast<int>(content.count("\r\n"));
+
+    // The same lines back, plus one too short: all updated, that one rejected.
+    QFile append(csv);
+    ASSERT_TRUE(append.open(QIODevice::Append));
+    append.write("1;2;3\r\n");
+    append.close();
+    const Outcome imported = Ovopc({QStringLiteral("import"), file, csv, QStringLiteral("--mode"), QStringLiteral("3")}, registry);
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out, QStringLiteral("updated: %1\ninserted: 0\nrejected: 1\n").arg(lines));
+    EXPECT_TRUE(imported.err.contains(QString::number(lines))) << "the rejected line by its index: " << imported.err.toStdString();
+
+    // Inserting them all again collides with their names: nothing is imported.
+    const Outcome refused = Ovopc({QStringLiteral("import"), file, csv, QStringLiteral("--mode"), QStringLiteral("0")}, registry);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was imported"))) << refused.err.toStdString();
+    EXPECT_EQ(Ovopc({QStringLiteral("info"), file}, registry).out.section(u'\n', 2, 2), QStringLiteral("items: 22"));
+
+    EXPECT_EQ(Ovopc({QStringLiteral("import"), file, csv, QStringLiteral("--mode"), QStringLiteral("4")}, registry).exitCode, 2);
+    EXPECT_EQ(Ovopc({QStringLiteral("export"), file, QStringLiteral("-o"), csv}, registry).exitCode, 2) << "a scope is needed";
+    ExpectOneErrorLine(Ovopc({QStringLiteral("export"), file, QStringLiteral("--group"), QStringLiteral("Nobody"),
+                              QStringLiteral("-o"), csv}, registry),
+                       "Nobody");
+}
+
 TEST(Ovopc, NewRefusesToOverwrite) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("p.ovs"));

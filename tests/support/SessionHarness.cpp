@@ -2,6 +2,7 @@
 
 #include "editor/AddinEntry.h"
 #include "opc/MOpc.h"
+#include "tools/MTools.h"
 #include "host/Rights.h"
 #include "platform/system/SystemTools.h"
 #include "platform/ui/MessageBox.h"
@@ -17,6 +18,7 @@ SessionHarness::SessionHarness() {
     host::Authorization::Current() = {};
     ui::DefaultMessageBoxes().Clear();
     opc::InstallEditor();
+    tools::InstallEditor();
     Restart();
 }
 

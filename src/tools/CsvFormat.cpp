@@ -1,0 +1,158 @@
+#include "tools/CsvFormat.h"
+
+#include <cmath>
+
+namespace ov::tools {
+
+FieldKind FieldKindOf(db::DataType type) {
+    switch (type) {
+        case db::DataType::SmallInt:
+        case db::DataType::Integer:
+        case db::DataType::Single:
+        case db::DataType::Double:
+        case db::DataType::Currency:
+        case db::DataType::UnsignedTinyInt:
+        case db::DataType::BigInt:
+            return FieldKind::Number;
+        case db::DataType::Boolean:
+            return FieldKind::Boolean;
+        case db::DataType::VarWChar:
+        case db::DataType::LongVarWChar:
+            return FieldKind::Text;
+        default:
+            return FieldKind::Other;
+    }
+}
+
+QString FormatField(const QVariant& value, FieldKind kind, const QLocale& regional) {
+    if (value.isNull()) return QString();
+    // Numbers as a spreadsheet reads them back: no thousands separators.
+    QLocale locale = regional;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    switch (kind) {
+        case FieldKind::Number: {
+            const double number = value.toDouble();
+            // Whole numbers without a decimal part, others with up to 15 digits.
+            if (number == std::trunc(number) && std::fabs(number) < 1e15)
+                return locale.toString(static_cast<qlonglong>(number));
+            return locale.toString(number, 'g', 15);
+        }
+        case FieldKind::Boolean:
+            return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
+        case FieldKind::Text: {
+            QString text = value.toString();
+            if (!text.contains(u';')) return text;
+            text.replace(u'"', QStringLiteral("\"\""));
+            return u'"' + text + u'"';
+        }
+        case FieldKind::Other:
+            break;
+    }
+    return QString();
+}
+
+QStringList SplitCsvLine(QStringView line, int maxFields, bool* unterminated) {
+    QStringList fields;
+    if (unterminated) *unterminated = false;
+    const auto keep = [&](QString field) {
+        if (fields.size() < maxFields + 1) fields << std::move(field);
+    };
+    if (!line.contains(QStringLiteral(";\""))) {
+        for (const QStringView part : line.split(u';')) keep(part.toString());
+    } else {
+        QString field;
+        bool quoted = false;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line[i];
+            if (quoted) {
+                if (c != u'"') {
+                    field += c;
+                } else if (i + 1 < line.size() && line[i + 1] == u'"') {
+                    field += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else if (c == u';') {
+                keep(std::move(field));
+                field.clear();
+            } else if (c == u'"' && field.isEmpty()) {
+                quoted = true;
+            } else {
+                field += c;
+            }
+        }
+        keep(std::move(field));
+        if (unterminated) *unterminated = quoted;
+    }
+    // One more than allowed is kept, so that a line too long never fits.
+    if (fields.size() > maxFields) fields.erase(fields.begin() + maxFields + 1, fields.end());
+    return fields;
+}
+
+std::optional<double> LeadingNumber(QStringView field) {
+    qsizetype i = 0;
+    while (i < field.size() && field[i] == u' ') ++i;
+    QString number;
+    if (i < field.size() && (field[i] == u'-' || field[i] == u'+')) number += field[i++];
+    bool digits = false;
+    bool point = false;
+    for (; i < field.size(); ++i) {
+        const QChar c = field[i];
+        if (c >= u'0' && c <= u'9') {
+            number += c;
+            digits = true;
+        } else if ((c == u',' || c == u'.') && !point) {
+            number += u'.';
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits) return 0.0;
+    // An exponent counts only with its digits ("2E3", not "2E").
+    if (i + 1 < field.size() && (field[i] == u'e' || field[i] == u'E')) {
+        qsizetype j = i + 1;
+        QString exponent = QStringLiteral("e");
+        if (j < field.size() && (field[j] == u'-' || field[j] == u'+')) exponent += field[j++];
+        const qsizetype start = j;
+        while (j < field.size() && field[j] >= u'0' && field[j] <= u'9') exponent += field[j++];
+        if (j > start) number += exponent;
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<ImportedValue> ImportField(const QString& field, FieldKind kind, db::DataType type, QString* error) {
+    switch (kind) {
+        case FieldKind::Number:
+        case FieldKind::Boolean: {
+            const std::optional<double> number = LeadingNumber(field);
+            if (!number) {
+                *error = QStringLiteral("\"%1\" is too large a number").arg(field.left(40));
+                return std::nullopt;
+            }
+            if (kind == FieldKind::Boolean) return ImportedValue{QVariant(*number != 0.0)};
+            const bool whole = type != db::DataType::Single && type != db::DataType::Double && type != db::DataType::Currency;
+            if (whole) {
+                // Beyond 64 bits is out of range.
+                if (std::fabs(*number) >= 9.2e18) {
+                    *error = QStringLiteral("\"%1\" is too large a number").arg(field.left(40));
+                    return std::nullopt;
+                }
+                // As an assignment to a whole-number field always did: to the nearest, halves to even.
+                return ImportedValue{QVariant(static_cast<qlonglong>(std::nearbyint(*number)))};
+            }
+            return ImportedValue{QVariant(*number)};
+        }
+        case FieldKind::Text:
+            return ImportedValue{field.isEmpty() ? QVariant() : QVariant(field)};
+        case FieldKind::Other:
+            break;
+    }
+    return ImportedValue{QVariant(), false};
+}
+
+}  // namespace ov::tools

@@ -1,0 +1,81 @@
+// The CSV field rules: how values are written and read back, how lines are
+// split, which numbers a field holds, and the Windows-1252 code page.
+
+#include "tools/Cp1252.h"
+#include "tools/CsvFormat.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+using namespace ov::tools;
+
+namespace {
+
+const QLocale kGerman(QLocale::German, QLocale::Germany);
+const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+
+TEST(CsvFormatTest, TextsWithSemicolonsAreQuotedAndSplitBackWithTheFieldsAfterThem) {
+    const QString comment = QStringLiteral("Check \"V1\"; then restart");
+    const QString line = QStringLiteral("7;") + FormatField(comment, FieldKind::Text, kEnglish) + QStringLiteral(";x;;-1");
+    EXPECT_EQ(line, QStringLiteral("7;\"Check \"\"V1\"\"; then restart\";x;;-1"));
+    EXPECT_EQ(SplitCsvLine(line, 31), (QStringList{"7", comment, "x", "", "-1"}));
+    // Quotes in a text without ";" stay as they are, and so does its line.
+    EXPECT_EQ(FormatField(QStringLiteral("say \"hi\""), FieldKind::Text, kEnglish), QStringLiteral("say \"hi\""));
+    EXPECT_EQ(SplitCsvLine(QStringLiteral("1;say \"hi\";2"), 31), (QStringList{"1", "say \"hi\"", "2"}));
+}
+
+TEST(CsvFormatTest, ValuesAreWrittenByTheirColumnKind) {
+    EXPECT_EQ(FormatField(1.5, FieldKind::Number, kGerman), QStringLiteral("1,5"));
+    EXPECT_EQ(FormatField(1.5, FieldKind::Number, kEnglish), QStringLiteral("1.5"));
+    EXPECT_EQ(FormatField(1234567, FieldKind::Number, kGerman), QStringLiteral("1234567")) << "no group separators";
+    EXPECT_EQ(FormatField(true, FieldKind::Boolean, kEnglish), QStringLiteral("-1"));
+    EXPECT_EQ(FormatField(false, FieldKind::Boolean, kEnglish), QStringLiteral("0"));
+    EXPECT_EQ(FormatField(QVariant(), FieldKind::Text, kEnglish), QString());
+    EXPECT_EQ(FormatField(QByteArray("\x01\x02"), FieldKind::Other, kEnglish), QString());
+}
+
+TEST(CsvFormatTest, FieldsGiveTheirLeadingNumberWithEitherDecimalSeparator) {
+    EXPECT_EQ(LeadingNumber(u"1,5"), 1.5);
+    EXPECT_EQ(LeadingNumber(u"1.5"), 1.5);
+    EXPECT_EQ(LeadingNumber(u"  -2.5e3 kg"), -2500.0);
+    EXPECT_EQ(LeadingNumber(u"12abc"), 12.0);
+    EXPECT_EQ(LeadingNumber(u"NaN"), 0.0);
+    EXPECT_EQ(LeadingNumber(u"--5"), 0.0);
+    EXPECT_EQ(LeadingNumber(u"-0"), 0.0);
+    EXPECT_EQ(LeadingNumber(u"2E"), 2.0) << "an exponent needs its digits";
+    EXPECT_FALSE(LeadingNumber(u"1e999")) << "too large for a double";
+
+    QString error;
+    const auto flag = ImportField(QStringLiteral("-1"), FieldKind::Boolean, db::DataType::Boolean, &error);
+    ASSERT_TRUE(flag);
+    EXPECT_EQ(flag->value, QVariant(true));
+    EXPECT_EQ(ImportField(QStringLiteral("0"), FieldKind::Boolean, db::DataType::Boolean, &error)->value, QVariant(false));
+    EXPECT_TRUE(ImportField(QString(), FieldKind::Text, db::DataType::VarWChar, &error)->value.isNull()) << "empty text is Null";
+    EXPECT_EQ(ImportField(QStringLiteral("2,5"), FieldKind::Number, db::DataType::Integer, &error)->value, QVariant(2LL))
+        << "whole-number columns round halves to even";
+    EXPECT_FALSE(ImportField(QStringLiteral("1e999"), FieldKind::Number, db::DataType::Double, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("1e999")));
+    EXPECT_FALSE(ImportField(QStringLiteral("1e300"), FieldKind::Number, db::DataType::Integer, &error));
+}
+
+TEST(CsvFormatTest, LinesKeepAtMostOneFieldTooManySoLongLinesNeverFit) {
+    EXPECT_EQ(SplitCsvLine(QString(40, u';'), 31).size(), 32);
+    EXPECT_EQ(SplitCsvLine(QStringLiteral("a;\"b;") + QString(40, u';'), 31).size(), 2) << "all inside the quote";
+    bool unterminated = false;
+    SplitCsvLine(QStringLiteral("1;\"never closed;2"), 31, &unterminated);
+    EXPECT_TRUE(unterminated);
+    EXPECT_EQ(SplitCsvLine(QString(1000000, u'x'), 31).size(), 1);
+}
+
+TEST(Cp1252Test, TheCodePageMapsItsOwnCharactersBothWays) {
+    const QString text = QStringLiteral("€ 5, Größe ü, „quoted“, ‰ Ÿ");
+    const QByteArray bytes = EncodeCp1252(text);
+    EXPECT_EQ(bytes.at(0), '\x80');
+    EXPECT_EQ(DecodeCp1252(bytes), text);
+    EXPECT_EQ(EncodeCp1252(u"日本"), QByteArray("??")) << "what the code page lacks";
+    // Bytes the code page leaves undefined survive a round trip.
+    EXPECT_EQ(EncodeCp1252(DecodeCp1252(QByteArray("\x81\x8D"))), QByteArray("\x81\x8D"));
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// The group wizard: the states it starts from, how clicks change them, the
+// check of OK, and the connections it writes; and the wizard reached from
+// the function tool bar with rows selected.
+
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/Connection.h"
+#include "platform/ui/Desktop.h"
+#include "support/EditorTest.h"
+#include "support/QtPrinters.h"
+#include "tools/GroupWizard.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+using settings::Text;
+using tools::GroupAssignment;
+
+namespace {
+
+class GroupWizardTest : public test::EditorTest {
+  protected:
+    void SetUp() override {
+        Open();
+        Click(motor1);
+        ClearShown();
+    }
+    int IdOf(const char* name) {
+        return Query(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
+    }
+    int GroupIdOf(const char* name) {
+        return Query(QStringLiteral("SELECT ID FROM TpdbGroups WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
+    }
+    std::size_t IndexOf(const GroupAssignment& a, const char* name) {
+        for (std::size_t i = 0; i < a.Groups().size(); ++i)
+            if (a.Groups()[i].name == QString::fromUtf8(name)) return i;
+        ADD_FAILURE() << name;
+        return 0;
+    }
+    int StateOf(const GroupAssignment& a, const char* name) { return a.Groups()[IndexOf(a, name)].state; }
+    GroupAssignment Load(std::vector<int> items) {
+        GroupAssignment a;
+        a.Load(Window().Data()->Connection(), std::move(items));
+        return a;
+    }
+    int Connected(int item, const char* group) {
+        return Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1 AND GroupID = %2").arg(item).arg(GroupIdOf(group)));
+    }
+
+    const QString motor1 = host::nodekey::DeviceKey(1, QStringLiteral("."), false) + host::nodekey::kSeparator + QStringLiteral("Line1.Motor1");
+};
+
+TEST_F(GroupWizardTest, OneItemIsInAGroupOrNotAndSeveralMayBeInPart) {
+    GroupAssignment one = Load({IdOf("Line1.Motor1.Speed")});
+    for (const auto& group : one.Groups()) EXPECT_NE(group.initial, GroupAssignment::kSome) << group.name.toStdString();
+    EXPECT_EQ(StateOf(one, "Fast"), GroupAssignment::kAll);
+
+    GroupAssignment two = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    EXPECT_EQ(StateOf(two, "Standard"), GroupAssignment::kAll);
+    EXPECT_EQ(StateOf(two, "Fast"), GroupAssignment::kSome);
+    EXPECT_EQ(StateOf(two, "Slow"), GroupAssignment::kNone);
+}
+
+TEST_F(GroupWizardTest, MarkingAGroupWholeClearsTheOthersAndUnmarkingBringsBackThePartOnes) {
+    GroupAssignment a = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    a.Toggle(IndexOf(a, "Slow"));
+    EXPECT_EQ(StateOf(a, "Slow"), GroupAssignment::kAll);
+    EXPECT_EQ(StateOf(a, "Fast"), GroupAssignment::kNone);
+    EXPECT_EQ(StateOf(a, "Standard"), GroupAssignment::kNone);
+    a.Toggle(IndexOf(a, "Slow"));
+    EXPECT_EQ(StateOf(a, "Slow"), GroupAssignment::kNone);
+    EXPECT_EQ(StateOf(a, "Fast"), GroupAssignment::kSome) << "back to how it started";
+    EXPECT_FALSE(a.EveryItemKeepsAGroup()) << "Standard stays cleared: Current has no group";
+
+    // A group some items were in cycles some, all, none.
+    GroupAssignment b = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    const std::size_t fast = IndexOf(b, "Fast");
+    b.Toggle(fast);
+    EXPECT_EQ(StateOf(b, "Fast"), GroupAssignment::kAll);
+    b.Toggle(fast);
+    EXPECT_EQ(StateOf(b, "Fast"), GroupAssignment::kNone);
+    b.Toggle(fast);
+    EXPECT_EQ(StateOf(b, "Fast"), GroupAssignment::kSome);
+    EXPECT_EQ(StateOf(b, "Standard"), GroupAssignment::kNone) << "cleared when Fast took them all";
+    EXPECT_TRUE(b.Changed());
+
+    GroupAssignment untouched = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    EXPECT_FALSE(untouched.Changed());
+    EXPECT_FALSE(untouched.Apply(Window().Data()->Connection())) << "no change writes nothing";
+}
+
+TEST_F(GroupWizardTest, TheWizardFromTheToolBarMovesTheItemsIntoOneGroup) {
+    const int speed = IdOf("Line1.Motor1.Speed");
+    const int current = IdOf("Line1.Motor1.Current");
+    Window().tdbI().SelectRows({0, 1, 2});  // Motor1's three items
+    ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
+        EXPECT_EQ(f.caption, Text(1601));
+        const ui::Control& list = f.Get(QStringLiteral("lvwGroups"));
+        int slow = -1;
+        for (int r = 0; r < static_cast<int>(list.listViewRows.size()); ++r)
+            if (list.listViewRows[static_cast<std::size_t>(r)].at(1) == QStringLiteral("Slow")) slow = r;
+        ASSERT_GE(slow, 0);
+        // Clear every group: OK is refused.
+        for (int r = 0; r < static_cast<int>(list.listViewRows.size()); ++r) {
+            if (list.listViewRows[static_cast<std::size_t>(r)].at(0) == QStringLiteral("\u2611")) {
+                f.Get(QStringLiteral("lvwGroups")).listIndex = r;
+                f.UserClick(QStringLiteral("lvwGroups"));
+            }
+        }
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown()) << "an item would have no group";
+        EXPECT_EQ(ui::DefaultMessageBoxes().Shown().back().text, Text(1603));
+        // Space on Slow puts every item into Slow alone.
+        f.Get(QStringLiteral("lvwGroups")).listIndex = slow;
+        int space = 32;
+        f.UserKeyDown(space, 0, QStringLiteral("lvwGroups"));
+        EXPECT_EQ(f.Get(QStringLiteral("lvwGroups")).listViewRows[static_cast<std::size_t>(slow)].at(0), QStringLiteral("\u2611"));
+        f.PressDefault();
+    });
+    Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
+    EXPECT_EQ(Connected(speed, "Slow"), 1);
+    EXPECT_EQ(Connected(current, "Slow"), 1);
+    EXPECT_EQ(Connected(speed, "Fast"), 0) << "taken out of every other group";
+    EXPECT_EQ(Connected(speed, "Standard"), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1").arg(speed)), 1);
+}
+
+TEST_F(GroupWizardTest, CancelAndNoSelectionChangeNothing) {
+    const int before = Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections"));
+    Window().tdbI().SelectRows({0});
+    ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
+        f.Get(QStringLiteral("lvwGroups")).listIndex = 0;
+        f.UserClick(QStringLiteral("lvwGroups"));
+        f.PressCancel();
+    });
+    Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), before);
+
+    Window().tdbI().ClearSelection();
+    const int beeps = ui::DefaultDesktop().Beeps();
+    Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1) << "no rows selected";
+}
+
+}  // namespace
