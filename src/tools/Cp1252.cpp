@@ -31,6 +31,10 @@ QByteArray EncodeCp1252(QStringView text) {
     char* out = bytes.data();
     for (const QChar c : text) {
         const char16_t u = c.unicode();
+        if (u < 0x80) {
+            *out++ = static_cast<char>(u);
+            continue;
+        }
         char byte = '?';
         const bool undefinedByte = u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] == 0;
         if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || undefinedByte) {

@@ -1,5 +1,6 @@
 #include "tools/CsvFormat.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace ov::tools {
@@ -24,21 +25,25 @@ FieldKind FieldKindOf(db::DataType type) {
     }
 }
 
-QString FormatField(const QVariant& value, FieldKind kind, const QLocale& regional) {
+QString FormatField(const QVariant& value, FieldKind kind, const QLocale& locale) {
     if (value.isNull()) return QString();
-    // Numbers as a spreadsheet reads them back: no thousands separators.
-    QLocale locale = regional;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     switch (kind) {
         case FieldKind::Number: {
+            // Whole numbers as they are; others with up to 15 digits and the
+            // locale's decimal point, no thousands separators, so a
+            // spreadsheet reads them back.
+            if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+                return QString::number(value.toLongLong());
             const double number = value.toDouble();
-            // Whole numbers without a decimal part, others with up to 15 digits.
-            if (number == std::trunc(number) && std::fabs(number) < 1e15)
-                return locale.toString(static_cast<qlonglong>(number));
-            return locale.toString(number, 'g', 15);
+            if (number == std::trunc(number) && std::fabs(number) < 1e15) return QString::number(static_cast<qlonglong>(number));
+            QString text = QString::number(number, 'g', 15);
+            const QString point = locale.decimalPoint();
+            if (point != QStringLiteral(".")) text.replace(u'.', point);
+            return text;
         }
         case FieldKind::Boolean:
-            return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
+            return value.toLongLong() != 0 || (value.typeId() == QMetaType::Bool && value.toBool()) ? QStringLiteral("-1")
+                                                                                                    : QStringLiteral("0");
         case FieldKind::Text: {
             QString text = value.toString();
             if (!text.contains(u';')) return text;
@@ -91,23 +96,30 @@ QStringList SplitCsvLine(QStringView line, int maxFields, bool* unterminated) {
 }
 
 std::optional<double> LeadingNumber(QStringView field) {
+    // The number's characters, ASCII, with "." as the decimal point.
+    char buffer[64];
+    std::size_t n = 0;
     qsizetype i = 0;
     while (i < field.size() && field[i] == u' ') ++i;
-    QString number;
-    if (i < field.size() && (field[i] == u'-' || field[i] == u'+')) number += field[i++];
+    bool negative = false;
+    if (i < field.size() && (field[i] == u'-' || field[i] == u'+')) negative = field[i++] == u'-';
     bool digits = false;
     bool point = false;
+    bool dropped = false;  // more digits than the buffer holds: too long for from_chars, read as text
+    QString longNumber;
     for (; i < field.size(); ++i) {
-        const QChar c = field[i];
+        const char16_t c = field[i].unicode();
         if (c >= u'0' && c <= u'9') {
-            number += c;
             digits = true;
         } else if ((c == u',' || c == u'.') && !point) {
-            number += u'.';
             point = true;
         } else {
             break;
         }
+        const char ascii = c == u',' ? '.' : static_cast<char>(c);
+        if (n < sizeof buffer - 8) buffer[n++] = ascii;
+        else dropped = true;
+        longNumber += QLatin1Char(ascii);
     }
     if (!digits) return 0.0;
     // An exponent counts only with its digits ("2E3", not "2E").
@@ -117,12 +129,21 @@ std::optional<double> LeadingNumber(QStringView field) {
         if (j < field.size() && (field[j] == u'-' || field[j] == u'+')) exponent += field[j++];
         const qsizetype start = j;
         while (j < field.size() && field[j] >= u'0' && field[j] <= u'9') exponent += field[j++];
-        if (j > start) number += exponent;
+        if (j > start) {
+            longNumber += exponent;
+            dropped = true;  // exponents go the careful way
+        }
     }
-    bool ok = false;
-    const double value = number.toDouble(&ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
+    double value = 0.0;
+    if (!dropped) {
+        if (std::from_chars(buffer, buffer + n, value).ec != std::errc()) return std::nullopt;
+    } else {
+        bool ok = false;
+        value = longNumber.toDouble(&ok);
+        if (!ok) return std::nullopt;
+    }
+    if (!std::isfinite(value)) return std::nullopt;
+    return negative ? -value : value;
 }
 
 std::optional<ImportedValue> ImportField(const QString& field, FieldKind kind, db::DataType type, QString* error) {

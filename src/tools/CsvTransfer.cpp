@@ -1,9 +1,8 @@
 #include "tools/CsvTransfer.h"
 
 #include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
-#include "platform/db/Field.h"
-#include "platform/db/Recordset.h"
 #include "tools/Cp1252.h"
 
 #include <QFile>
@@ -26,23 +25,22 @@ QByteArray Encode(const QString& text, CsvEncoding encoding) {
     return encoding == CsvEncoding::Ansi ? EncodeCp1252(text) : text.toUtf8();
 }
 
-QString LineOf(db::Recordset& rs, const std::vector<FieldKind>& kinds, const QLocale& locale) {
-    QString line;
+// A row as a line of fields, ended by CR LF.
+void AppendLine(QString& out, const db::Cursor& row, const std::vector<FieldKind>& kinds, const QLocale& locale) {
     for (int i = 0; i < static_cast<int>(kinds.size()); ++i) {
-        if (i > 0) line += u';';
-        line += FormatField(rs.Fields(i).Value(), kinds[static_cast<std::size_t>(i)], locale);
+        if (i > 0) out += u';';
+        out += FormatField(row.Value(i), kinds[static_cast<std::size_t>(i)], locale);
     }
-    line += QStringLiteral("\r\n");
-    return line;
+    out += QStringLiteral("\r\n");
 }
 
-std::vector<FieldKind> KindsOf(db::Recordset& rs, db::Connection& connection) {
+std::vector<FieldKind> KindsOf(const db::Cursor& rows, db::Connection& connection) {
     // The kinds come from the table's declared types, by column name.
     QHash<QString, FieldKind> byName;
     for (const CsvColumn& column : ItemColumns(connection)) byName.insert(column.name.toCaseFolded(), column.kind);
     std::vector<FieldKind> kinds;
-    for (int i = 0; i < rs.FieldCount(); ++i)
-        kinds.push_back(byName.value(rs.Fields(i).Name().toCaseFolded(), FieldKind::Text));
+    for (int i = 0; i < rows.ColumnCount(); ++i)
+        kinds.push_back(byName.value(rows.ColumnName(i).toCaseFolded(), FieldKind::Text));
     return kinds;
 }
 
@@ -61,6 +59,11 @@ class CsvWriter {
     }
     void Add(const QString& line) {
         m_pending += line;
+        FlushWhenFull();
+    }
+    // The text being gathered, for a line to be appended in place.
+    QString& Pending() { return m_pending; }
+    void FlushWhenFull() {
         if (m_pending.size() > 64 * 1024) Flush();
     }
     bool Commit(QString* error) {
@@ -96,14 +99,18 @@ ExportResult ExportItemsBySql(db::Connection& connection, const QString& select,
                               CsvEncoding encoding, const QLocale& locale, const CsvProgress& progress) {
     ExportResult result;
     try {
-        db::Recordset rs;
-        rs.Open(select, connection);
-        const std::vector<FieldKind> kinds = KindsOf(rs, connection);
+        qint64 total = 0;
+        if (progress) {
+            db::Cursor count(connection, QStringLiteral("SELECT Count(*) FROM (%1)").arg(select));
+            if (count.Next()) total = count.Value(0).toLongLong();
+        }
+        db::Cursor rows(connection, select);
+        const std::vector<FieldKind> kinds = KindsOf(rows, connection);
         CsvWriter writer(path, encoding);
         if (!writer.Open(&result.error)) return result;
-        const qint64 total = rs.RecordCount();
-        for (; !rs.IsEOF(); rs.MoveNext()) {
-            writer.Add(LineOf(rs, kinds, locale));
+        while (rows.Next()) {
+            AppendLine(writer.Pending(), rows, kinds, locale);
+            writer.FlushWhenFull();
             if (++result.rows % kProgressEvery == 0 && progress && !progress(result.rows, total)) {
                 result.error = QStringLiteral("The export was stopped; the file was not written.");
                 return result;
@@ -127,11 +134,14 @@ ExportResult ExportItemsById(db::Connection& connection, const std::vector<int>&
             const std::size_t end = std::min(ids.size(), start + kIdChunk);
             QStringList list;
             for (std::size_t i = start; i < end; ++i) list << QString::number(ids[i]);
-            db::Recordset rs;
-            rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), connection);
-            const std::vector<FieldKind> kinds = KindsOf(rs, connection);
+            db::Cursor rows(connection, QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')));
+            const std::vector<FieldKind> kinds = KindsOf(rows, connection);
             QHash<int, QString> lines;
-            for (; !rs.IsEOF(); rs.MoveNext()) lines.insert(rs.Fields(0).Value().toInt(), LineOf(rs, kinds, locale));
+            while (rows.Next()) {
+                QString line;
+                AppendLine(line, rows, kinds, locale);
+                lines.insert(rows.Value(0).toInt(), line);
+            }
             for (std::size_t i = start; i < end; ++i) {
                 const auto line = lines.constFind(ids[i]);
                 if (line == lines.cend()) continue;  // deleted meanwhile
@@ -152,12 +162,9 @@ ExportResult ExportItemsById(db::Connection& connection, const std::vector<int>&
 
 namespace {
 
-// One accepted line: where it is in the file, so that the whole file never
-// has to be held, and the two fields the modes look at.
+// One accepted line: its index in the file and the two fields the modes look at.
 struct KeptLine {
     qint64 index = 0;
-    qint64 offset = 0;
-    qint64 length = 0;
     qint64 id = 0;
     qint64 thirdField = 0;
 };
@@ -193,10 +200,6 @@ class CsvReader {
         if (line.endsWith('\n')) line.chop(1);
         if (line.endsWith('\r')) line.chop(1);
         return line;
-    }
-    QByteArray LineAt(qint64 offset, qint64 length) {
-        m_file.seek(offset);
-        return m_file.read(length);
     }
     QString Decode(const QByteArray& bytes) const { return m_utf8 ? QString::fromUtf8(bytes) : DecodeCp1252(bytes); }
 
@@ -255,6 +258,46 @@ qint64 WholeNumber(const QString& field) {
 
 }  // namespace
 
+namespace {
+
+// Reads every line, rejecting the bad ones with their reason, and hands each
+// good one with its values to take (false from take or from progress stops).
+enum class ReadOutcome { Done, NoText, Stopped };
+ReadOutcome ReadLines(CsvReader& reader, const std::vector<CsvColumn>& columns, const Statements& statements,
+                      const std::function<QString(qint64)>& rejectText, ImportResult& result,
+                      const std::function<bool(KeptLine&, const QByteArray&, std::vector<QVariant>&)>& take) {
+    for (qint64 index = 0; !reader.AtEnd(); ++index) {
+        const QByteArray bytes = reader.NextLine();
+        if (bytes.contains('\0')) {
+            result.fileError = QStringLiteral("The file is no text file (line %1 holds a NUL byte).").arg(index);
+            return ReadOutcome::NoText;
+        }
+        const QString line = reader.Decode(bytes);
+        if (line.trimmed().isEmpty()) continue;
+        bool unterminated = false;
+        const QStringList fields = SplitCsvLine(line, kMaxFields, &unterminated);
+        if (fields.size() != static_cast<qsizetype>(columns.size())) {
+            result.rejected << rejectText(index);
+            continue;
+        }
+        if (unterminated) {
+            result.rejected << QStringLiteral("Line %1: a double quote is not closed.").arg(index);
+            continue;
+        }
+        QString why;
+        std::optional<std::vector<QVariant>> values = ValuesOf(fields, columns, statements, &why);
+        if (!values) {
+            result.rejected << QStringLiteral("Line %1: %2.").arg(index).arg(why);
+            continue;
+        }
+        KeptLine kept{index, WholeNumber(fields[0]), WholeNumber(fields[2])};
+        if (!take(kept, bytes, *values)) return ReadOutcome::Stopped;
+    }
+    return ReadOutcome::Done;
+}
+
+}  // namespace
+
 ImportResult ImportItems(db::Connection& connection, const QString& path, int mode, const ImportScope& scope,
                          const std::function<QString(qint64)>& rejectText, const CsvProgress& progress) {
     ImportResult result;
@@ -267,90 +310,76 @@ ImportResult ImportItems(db::Connection& connection, const QString& path, int mo
     const std::vector<CsvColumn> columns = ItemColumns(connection);
     const Statements statements = StatementsFor(columns);
     const qint64 total = reader.Size();
-    const auto stopped = [&](qint64 done) {
-        return progress && !progress(done, total);
-    };
-
-    // First pass: check every line; keep where the good ones are.
-    std::vector<KeptLine> kept;
-    for (qint64 index = 0; !reader.AtEnd(); ++index) {
-        const qint64 offset = reader.Position();
-        const QByteArray bytes = reader.NextLine();
-        if (bytes.contains('\0')) {
-            result.fileError = QStringLiteral("%1 is no text file (line %2 holds a NUL byte).").arg(path).arg(index);
-            return result;
-        }
-        const QString line = reader.Decode(bytes);
-        if (line.trimmed().isEmpty()) continue;
-        bool unterminated = false;
-        const QStringList fields = SplitCsvLine(line, kMaxFields, &unterminated);
-        if (fields.size() != static_cast<qsizetype>(columns.size())) {
-            result.rejected << rejectText(index);
-            continue;
-        }
-        QString why;
-        if (unterminated) {
-            result.rejected << QStringLiteral("Line %1: a double quote is not closed.").arg(index);
-            continue;
-        }
-        if (!ValuesOf(fields, columns, statements, &why)) {
-            result.rejected << QStringLiteral("Line %1: %2.").arg(index).arg(why);
-            continue;
-        }
-        kept.push_back({index, offset, static_cast<qint64>(bytes.size()), WholeNumber(fields[0]),
-                        fields.size() > 2 ? WholeNumber(fields[2]) : 0});
-        if (index % kProgressEvery == 0 && stopped(offset / 2)) {
-            result.cancelled = true;
-            return result;
-        }
-    }
-
-    // Second pass: every kept line in one transaction.
-    const auto valuesAt = [&](const KeptLine& line) {
-        QString ignored;
-        return *ValuesOf(SplitCsvLine(reader.Decode(reader.LineAt(line.offset, line.length)), kMaxFields), columns,
-                         statements, &ignored);
-    };
-    std::vector<bool> done(kept.size(), false);
-    qint64 applied = 0;
-    const auto step = [&] {
-        return ++applied % kProgressEvery != 0 || !stopped(total / 2 + total / 2 * applied / std::max<qint64>(1, kept.size()));
+    qint64 steps = 0;
+    // Progress by the share of the file read; the second pass of the update
+    // modes counts as the second half.
+    const auto advance = [&](qint64 done) {
+        return ++steps % kProgressEvery != 0 || !progress || progress(done, total);
     };
     qint64 currentLine = -1;
     try {
         connection.BeginTrans();
         try {
-            const auto update = [&](std::size_t k) {
-                currentLine = kept[k].index;
-                std::vector<QVariant> values = valuesAt(kept[k]);
-                values.push_back(kept[k].id);
-                const bool found = connection.Execute(statements.update, values) > 0;
-                if (found) ++result.updated;
-                return found;
-            };
-            const int base = mode > 4 ? mode - 4 : mode;
-            if (base == 1) {
-                const QSet<qint64> selected(scope.selectedIds.begin(), scope.selectedIds.end());
-                for (std::size_t k = 0; k < kept.size(); ++k) {
-                    if (!selected.contains(kept[k].id)) continue;
-                    update(k);
-                    done[k] = true;  // a selected line never becomes a new item
-                    if (!step()) throw Stopped{};
-                }
-            } else if (base == 2 || base == 3) {
-                for (std::size_t k = kept.size(); k-- > 0;) {
-                    if (base == 2 && kept[k].thirdField != scope.viewId) continue;
-                    done[k] = update(k);
-                    if (!step()) throw Stopped{};
-                }
-            }
-            if (mode == 0 || mode > 4) {
-                for (std::size_t k = 0; k < kept.size(); ++k) {
-                    if (done[k]) continue;
+            if (mode == 0) {
+                // Every line a new item, written as it is read.
+                const ReadOutcome read = ReadLines(reader, columns, statements, rejectText, result,
+                                                   [&](KeptLine& line, const QByteArray&, std::vector<QVariant>& values) {
+                                                       currentLine = line.index;
+                                                       connection.Execute(statements.insert, values);
+                                                       ++result.inserted;
+                                                       return advance(reader.Position());
+                                                   });
+                if (read == ReadOutcome::Stopped) throw Stopped{};
+                if (read == ReadOutcome::NoText) throw Stopped{};
+            } else {
+                // The good lines, kept as text (no more than the file holds): the updates run from the end.
+                std::vector<KeptLine> kept;
+                std::vector<QByteArray> texts;
+                const ReadOutcome read = ReadLines(reader, columns, statements, rejectText, result,
+                                                   [&](KeptLine& line, const QByteArray& bytes, std::vector<QVariant>&) {
+                                                       kept.push_back(line);
+                                                       texts.push_back(bytes);
+                                                       return advance(reader.Position() / 2);
+                                                   });
+                if (read != ReadOutcome::Done) throw Stopped{};
+                const auto valuesAt = [&](std::size_t k) {
+                    QString ignored;
+                    return *ValuesOf(SplitCsvLine(reader.Decode(texts[k]), kMaxFields), columns, statements, &ignored);
+                };
+                const auto stepOf = [&](std::size_t k) { return total / 2 + total / 2 * static_cast<qint64>(k) / std::max<qint64>(1, kept.size()); };
+                std::vector<bool> done(kept.size(), false);
+                const auto update = [&](std::size_t k) {
                     currentLine = kept[k].index;
-                    connection.Execute(statements.insert, valuesAt(kept[k]));
-                    ++result.inserted;
-                    if (!step()) throw Stopped{};
+                    std::vector<QVariant> values = valuesAt(k);
+                    values.push_back(kept[k].id);
+                    const bool found = connection.Execute(statements.update, values) > 0;
+                    if (found) ++result.updated;
+                    return found;
+                };
+                const int base = mode > 4 ? mode - 4 : mode;
+                if (base == 1) {
+                    const QSet<qint64> selected(scope.selectedIds.begin(), scope.selectedIds.end());
+                    for (std::size_t k = 0; k < kept.size(); ++k) {
+                        if (!selected.contains(kept[k].id)) continue;
+                        update(k);
+                        done[k] = true;  // a selected line never becomes a new item
+                        if (!advance(stepOf(k))) throw Stopped{};
+                    }
+                } else {
+                    for (std::size_t k = kept.size(); k-- > 0;) {
+                        if (base == 2 && kept[k].thirdField != scope.viewId) continue;
+                        done[k] = update(k);
+                        if (!advance(stepOf(kept.size() - k))) throw Stopped{};
+                    }
+                }
+                if (mode > 4) {
+                    for (std::size_t k = 0; k < kept.size(); ++k) {
+                        if (done[k]) continue;
+                        currentLine = kept[k].index;
+                        connection.Execute(statements.insert, valuesAt(k));
+                        ++result.inserted;
+                        if (!advance(stepOf(k))) throw Stopped{};
+                    }
                 }
             }
             connection.CommitTrans();
@@ -361,7 +390,7 @@ ImportResult ImportItems(db::Connection& connection, const QString& path, int mo
     } catch (const db::DbError& e) {
         result.dbError = QStringLiteral("Line %1: %2").arg(currentLine).arg(e.Description());
     } catch (const Stopped&) {
-        result.cancelled = true;
+        result.cancelled = result.fileError.isEmpty();
     }
     if (!result.Applied()) result.updated = result.inserted = 0;
     return result;

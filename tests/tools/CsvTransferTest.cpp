@@ -175,7 +175,7 @@ TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
     QStringList quote = fields;
     quote[19] = QStringLiteral("\"open; never closed");
     const QString path = File("lines.csv");
-    Write(path, (good + "\r\n" + huge.join(u';') + "\r\n" + quote.join(u';') + "\r\n").toLatin1());
+    Write(path, (huge.join(u';') + "\r\n" + quote.join(u';') + "\r\n" + good + "\r\n").toLatin1());
     ImportResult result = Import(path, 0);
     ASSERT_EQ(result.rejected.size(), 2);
     EXPECT_TRUE(result.rejected[0].contains(QStringLiteral("MinVal"))) << result.rejected[0].toStdString();
@@ -183,7 +183,7 @@ TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
     // The good line's copy collides with the item's name: nothing of the import stays.
     const int before = Count();
     EXPECT_FALSE(result.Applied());
-    EXPECT_TRUE(result.dbError.startsWith(QStringLiteral("Line 0"))) << result.dbError.toStdString();
+    EXPECT_TRUE(result.dbError.startsWith(QStringLiteral("Line 2"))) << result.dbError.toStdString();
     EXPECT_EQ(Count(), before);
 
     // Two new names, the second refused: the first is rolled back with it.

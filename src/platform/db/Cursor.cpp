@@ -1,0 +1,25 @@
+#include "platform/db/Cursor.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/ConnectionImpl.h"
+#include "platform/db/SqlDialect.h"
+#include "platform/db/SqliteStatement.h"
+
+namespace ov::db {
+
+Cursor::Cursor(Connection& connection, const QString& sql) {
+    ConnectionImpl* impl = connection.Impl().get();
+    Guarded(impl, [&] { m_statement = std::make_unique<SqliteStatement>(impl->Db(), TranslateSql(sql)); });
+}
+
+Cursor::~Cursor() = default;
+
+bool Cursor::Next() { return m_statement->Step(); }
+
+int Cursor::ColumnCount() const { return m_statement->ColumnCount(); }
+
+QString Cursor::ColumnName(int index) const { return m_statement->ColumnName(index); }
+
+QVariant Cursor::Value(int index) const { return m_statement->Column(index); }
+
+}  // namespace ov::db
