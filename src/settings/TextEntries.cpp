@@ -612,6 +612,18 @@ static constexpr TextEntry kEntries[] = {
     {9174, "... und <n> weitere Zeilen", "... and <n> more lines"},
     {9175, "Items e&xportieren...", "E&xport Items..."},
     {9176, "Items &importieren...", "&Import Items..."},
+    {9177, "&Hinzufügen", "&Add"},
+    {9178, "&Entfernen", "&Remove"},
+    {9179, "Nach &oben", "Move &Up"},
+    {9180, "Nach &unten", "Move &Down"},
+    {9181, "Schriftart", "Font"},
+    {9182, "&Name:", "&Name:"},
+    {9183, "&Größe:", "&Size:"},
+    {9184, "&Fett", "&Bold"},
+    {9185, "&Kursiv", "&Italic"},
+    {9186, "&Unterstrichen", "&Underline"},
+    {9187, "&Durchgestrichen", "S&trikethrough"},
+    {9188, "Die Schriftgröße muss eine Zahl zwischen 4 und 72 sein.", "The font size must be a number between 4 and 72."},
 };
 // clang-format on
 

@@ -13,7 +13,9 @@
 #include "platform/ui/Progress.h"
 #include "settings/TextTable.h"
 #include "tools/CsvTransfer.h"
+#include "tools/FConfigEditor.h"
 #include "tools/GroupWizard.h"
+#include "objects/Commands.h"
 #include "platform/db/DbError.h"
 
 #include <QFileInfo>
@@ -81,6 +83,9 @@ bool MTools::ExtrasFunc(int code) {
             return true;
         case 5:
             ImportCommand();
+            return true;
+        case 6:
+            OptionsCommand();
             return true;
         default:
             return false;
@@ -182,6 +187,42 @@ void MTools::ImportCommand() {
         // New items may bring new folders and names: the whole view is read again.
         m_window.Session().Reload();
     }
+}
+
+void MTools::OptionsCommand() {
+    m_window.CommitGridEdits();
+    FConfigEditor dialog(m_window);
+    struct Unload {
+        ui::Form& form;
+        ~Unload() { form.Unload(); }
+    } unload{dialog};
+    try {
+        dialog.Fill();
+    } catch (const std::exception& e) {
+        objects::ShowDialogError(1750, QString::fromUtf8(e.what()));
+        return;
+    }
+    ui::ShowModal(dialog);
+    if (dialog.Cancelled()) return;
+    const bool aliasChanged = dialog.Get(QStringLiteral("chkSwitchView")).IsChecked() != m_window.SwitchViewFlag();
+    try {
+        if (!dialog.WriteBack()) {
+            objects::ShowDialogError(1751, QString());
+            return;
+        }
+    } catch (const std::exception& e) {
+        objects::ShowDialogError(1751, QString::fromUtf8(e.what()));
+        return;
+    }
+    if (aliasChanged) {
+        // Items are named differently now: the tree and the grids are built again,
+        // with the settings just made.
+        m_window.Settings().SaveInits(m_window.SettingsFile());
+        m_window.Session().Reload();
+        return;
+    }
+    m_window.ShowItemView();
+    m_window.NotifyView();
 }
 
 void InstallEditor() {

@@ -20,6 +20,8 @@ class MTools {
 
     void ExportCommand();
     void ImportCommand();
+    // Extras, Options: the grids' columns and font, general options, the alias function.
+    void OptionsCommand();
     // The group wizard on the selected items; true when connections changed.
     bool GroupWizard(const std::vector<int>& itemIds);
 

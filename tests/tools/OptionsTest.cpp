@@ -1,0 +1,186 @@
+// Extras, Options: the column lists of the four grids, the font, the three
+// options and the alias function, as they reach the grids, the settings and
+// the project database.
+
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/Connection.h"
+#include "support/EditorTest.h"
+#include "support/QtPrinters.h"
+#include "tools/FConfigEditor.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+using settings::Text;
+
+namespace {
+
+class OptionsTest : public test::EditorTest {
+  protected:
+    void SetUp() override {
+        Open();
+        Click(motor1);
+        ClearShown();
+    }
+    void Options(const std::function<void(ui::Form&)>& script) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FConfigEditor"), script);
+        RunTool("mnuOptionOption");
+    }
+    static QStringList Entries(ui::Form& f, const char* list) {
+        QStringList texts;
+        for (const auto& item : f.Get(QString::fromUtf8(list)).list.Items()) texts << item.text;
+        return texts;
+    }
+    static void Select(ui::Form& f, const char* list, const QString& text) {
+        ui::Control& box = f.Get(QString::fromUtf8(list));
+        box.listIndex = static_cast<int>(box.list.IndexOfText(text).value_or(-1));
+    }
+    QStringList ShownCaptions(ui::GridModel& grid) {
+        QStringList captions;
+        for (int c : grid.DisplayColumns(1)) captions << grid.Column(c).caption;
+        return captions;
+    }
+
+    const QString motor1 = host::nodekey::DeviceKey(1, QStringLiteral("."), false) + host::nodekey::kSeparator + QStringLiteral("Line1.Motor1");
+};
+
+TEST_F(OptionsTest, ChosenColumnsAreShownInTheirListOrderAndTheRestHidden) {
+    QString moved;
+    Options([&moved](ui::Form& f) {
+        EXPECT_EQ(f.caption, Text(2001));
+        const QStringList chosen = Entries(f, "lstItemColChoosed");
+        ASSERT_GE(chosen.size(), 3);
+        // The second one up to the top, then the first one out.
+        Select(f, "lstItemColChoosed", chosen[1]);
+        f.UserClick(QStringLiteral("tbrItemCol"), 2);
+        EXPECT_EQ(Entries(f, "lstItemColChoosed").front(), chosen[1]);
+        Select(f, "lstItemColChoosed", chosen[1]);
+        f.UserDblClick(QStringLiteral("lstItemColChoosed"));
+        EXPECT_TRUE(Entries(f, "lstItemColExist").contains(chosen[1]));
+        // Up at the top does nothing.
+        Select(f, "lstItemColChoosed", chosen[0]);
+        f.UserClick(QStringLiteral("tbrItemCol"), 2);
+        EXPECT_EQ(Entries(f, "lstItemColChoosed").front(), chosen[0]);
+        moved = chosen[1];
+        f.PressDefault();
+    });
+    EXPECT_FALSE(ShownCaptions(Window().tdbI()).contains(moved));
+    EXPECT_EQ(std::get<QString>(*Window().Settings().ReadAValueFromCInits(QStringLiteral("TDBIColOrders"))).isEmpty(), false);
+
+    // Every chosen unit column back to Existing: split 1 shows none of them.
+    Options([](ui::Form& f) {
+        while (!Entries(f, "lstUnitColChoosed").isEmpty()) {
+            Select(f, "lstUnitColChoosed", Entries(f, "lstUnitColChoosed").front());
+            f.UserClick(QStringLiteral("tbrUnitCol"), 1);
+        }
+        f.PressDefault();
+    });
+    for (int c : Window().tdbU().DisplayColumns(1)) {
+        const ui::GridColumn& column = Window().tdbU().Column(c);
+        EXPECT_FALSE(Window().Settings().ParamExist(QStringLiteral("tdbU.Columns(\"%1\").AllowSizing").arg(column.dataField)))
+            << column.caption.toStdString();
+    }
+}
+
+TEST_F(OptionsTest, CancelLeavesGridsSettingsAndDatabaseAsTheyWere) {
+    const QStringList before = ShownCaptions(Window().tdbI());
+    const auto orders = Window().Settings().ReadAValueFromCInits(QStringLiteral("TDBIColOrders"));
+    Options([](ui::Form& f) {
+        Select(f, "lstItemColChoosed", Entries(f, "lstItemColChoosed").front());
+        f.UserClick(QStringLiteral("tbrItemCol"), 1);
+        f.UserCheck(QStringLiteral("chkDelQuestion"), false);
+        f.UserCheck(QStringLiteral("chkShowStatusBar"), false);
+        f.PressCancel();
+    });
+    EXPECT_EQ(ShownCaptions(Window().tdbI()), before);
+    EXPECT_EQ(Window().Settings().ReadAValueFromCInits(QStringLiteral("TDBIColOrders")), orders);
+    EXPECT_TRUE(Window().RequestOnDelete());
+    EXPECT_TRUE(Window().sb().visible);
+}
+
+TEST_F(OptionsTest, TheGeneralOptionsAndTheFontReachTheWindow) {
+    ui::DefaultFormRunner().Once(QStringLiteral("FFontChoice"), [](ui::Form& f) {
+        f.UserChoose(QStringLiteral("cboFontName"), QStringLiteral("DejaVu Sans Mono"));
+        f.UserSetText(QStringLiteral("txtFontSize"), QStringLiteral("99"));
+        f.PressDefault();
+        EXPECT_TRUE(f.IsShown()) << "a size out of range is refused";
+        f.UserSetText(QStringLiteral("txtFontSize"), QStringLiteral("10,5"));
+        f.UserCheck(QStringLiteral("chkBold"), true);
+        f.PressDefault();
+    });
+    Options([](ui::Form& f) {
+        f.UserClick(QStringLiteral("cmdEditorFont"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtEditorFont")).text, QStringLiteral("DejaVu Sans Mono"));
+        f.UserCheck(QStringLiteral("chkDelQuestion"), false);
+        f.UserCheck(QStringLiteral("chkShowStatusBar"), false);
+        f.UserCheck(QStringLiteral("chkSaveOnExit"), false);
+        f.PressDefault();
+    });
+    EXPECT_EQ(Window().tdbG().font.name, QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(Window().tdbI().font.size, 10.5);
+    EXPECT_TRUE(Window().tdbU().font.bold);
+    EXPECT_FALSE(Window().RequestOnDelete());
+    EXPECT_FALSE(Window().sb().visible);
+    EXPECT_EQ(Window().Settings().ReadAValueFromCInits(QStringLiteral("SaveOnExit")), settings::InitValue(false));
+}
+
+class AliasTest : public OptionsTest {
+  protected:
+    void SetUp() override {
+        // A project with the alias function on: no unique item access.
+        project.Open()->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+        OptionsTest::SetUp();
+    }
+    void SwitchOff(bool yes) {
+        ui::DefaultMessageBoxes().Queue(yes ? ui::Answer::Yes : ui::Answer::No);
+        Options([](ui::Form& f) {
+            ASSERT_TRUE(f.Get(QStringLiteral("chkSwitchView")).IsChecked());
+            f.UserCheck(QStringLiteral("chkSwitchView"), false);
+            f.PressDefault();
+        });
+    }
+    bool IndexThere() { return project.Open()->HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess")); }
+};
+
+TEST_F(AliasTest, SwitchingItOffNamesEveryItemByItsAccessAndOnAgainKeepsTheNames) {
+    ASSERT_TRUE(Window().SwitchViewFlag());
+    project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Alias' || ID"));
+    SwitchOff(false);
+    EXPECT_FALSE(IndexThere()) << "No keeps it on";
+    EXPECT_EQ(Messages().front(), Text(2050) + u'\n' + Text(2051));
+
+    SwitchOff(true);
+    EXPECT_TRUE(IndexThere());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name IS NOT ItemAccess")), 0);
+    EXPECT_FALSE(dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()).SwitchViewFlag()) << "the window follows";
+
+    Options([](ui::Form& f) {
+        f.UserCheck(QStringLiteral("chkSwitchView"), true);
+        f.PressDefault();
+    });
+    EXPECT_FALSE(IndexThere());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name IS NOT ItemAccess")), 0) << "names kept";
+}
+
+TEST_F(AliasTest, ADuplicateItemAccessKeepsItOnAndChangesNothing) {
+    auto c = project.Open();
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Alias' || ID"));
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = 'Same' WHERE DeviceID = 1 AND ID IN "
+                              "(SELECT ID FROM TpdbItems WHERE DeviceID = 1 LIMIT 2)"));
+    const bool deleteQuestion = Window().RequestOnDelete();
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
+    Options([](ui::Form& f) {
+        f.UserCheck(QStringLiteral("chkSwitchView"), false);
+        f.UserCheck(QStringLiteral("chkDelQuestion"), false);
+        f.PressDefault();
+    });
+    ASSERT_GE(Messages().size(), 2);
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown()[1].text, Text(1753));
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown()[1].title, Text(1752));
+    EXPECT_FALSE(IndexThere());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name NOT LIKE 'Alias%'")), 0);
+    EXPECT_EQ(Window().RequestOnDelete(), deleteQuestion) << "the dialog's other changes stay unapplied";
+}
+
+}  // namespace
