@@ -109,9 +109,17 @@ void FConfigEditor::Fill() {
         ui::GridModel& grid = GridOf(page);
         page.existingColumns.clear();
         page.chosenColumns.clear();
+        // The item grid's identifying columns in the scrolled part: the name
+        // there only repeats the fixed one; the item access belongs to the
+        // fixed part while the alias function is off.
+        std::vector<int> skipped;
+        if (&grid == &m_window.tdbI()) {
+            skipped.push_back(grid.ColumnIndexInSplit(QStringLiteral("Name"), 1));
+            if (!m_window.SwitchViewFlag()) skipped.push_back(AccessColumn());
+        }
         for (int c = 0; c < grid.ColumnCount(); ++c) {
             const ui::GridColumn& column = grid.Column(c);
-            if (column.split != 1) continue;
+            if (column.split != 1 || std::ranges::find(skipped, c) != skipped.end()) continue;
             // A column the settings know the sizing of is one the person may
             // place; the settings name it by its caption or its field.
             const auto known = [&](const QString& name) {
@@ -183,7 +191,7 @@ void FConfigEditor::Swap(Page& page, int direction) {
     ShowPage(page);
 }
 
-int FConfigEditor::AccessColumn() { return m_window.tdbI().ColumnIndex(QStringLiteral("ItemAccess")); }
+int FConfigEditor::AccessColumn() { return m_window.tdbI().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 1); }
 
 void FConfigEditor::AliasClicked() {
     ui::Control& alias = Get(QStringLiteral("chkSwitchView"));

@@ -145,6 +145,21 @@ class AliasTest : public OptionsTest {
 
 TEST_F(AliasTest, SwitchingItOffNamesEveryItemByItsAccessAndOnAgainKeepsTheNames) {
     ASSERT_TRUE(Window().SwitchViewFlag());
+    // The item access column leaves the lists when the function goes off, and comes back.
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
+    Options([](ui::Form& f) {
+        const QString access = Text(112);
+        const auto listed = [&] {
+            return Entries(f, "lstItemColExist").contains(access) || Entries(f, "lstItemColChoosed").contains(access);
+        };
+        EXPECT_TRUE(listed()) << "shown in the scrolled part while on";
+        f.UserCheck(QStringLiteral("chkSwitchView"), false);
+        EXPECT_FALSE(listed());
+        f.UserCheck(QStringLiteral("chkSwitchView"), true);
+        EXPECT_TRUE(Entries(f, "lstItemColExist").contains(access));
+        f.PressCancel();
+    });
+    ClearShown();
     project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Alias' || ID"));
     SwitchOff(false);
     EXPECT_FALSE(IndexThere()) << "No keeps it on";
