@@ -12,6 +12,7 @@
 #include "platform/db/Recordset.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
+#include "model/LargeProject.h"
 #include "model/ProjectStatistics.h"
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
@@ -53,8 +54,11 @@ const char* const kUsage =
     "Usage: ovopc COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
-    "  new FILE [--demo]     create a project database from the project template;\n"
-    "                        --demo fills it with a small demo plant\n"
+    "  new FILE [--demo [--items N [--devices D]]]\n"
+    "                        create a project database from the project template;\n"
+    "                        --demo fills it with a small demo plant, --items adds N\n"
+    "                        generated items (up to 10,000,000) over D devices (one per\n"
+    "                        million by default), with a progress line on stderr\n"
     "  info FILE [--json]    print the numbers of devices, groups, items, unit classes,\n"
     "                        units, structure definitions and structure members\n"
     "  tree FILE [--lang 1031|1033]\n"
@@ -102,17 +106,50 @@ struct Arguments {
     int busyTimeout = 5000;
 };
 
+// A demo project with many items, with a progress line on stderr.
+int CreateLarge(const QString& file, const Arguments& args) {
+    bool ok = false;
+    ov::model::LargeProjectOptions options;
+    options.items = args.Value("--items").toLongLong(&ok);
+    if (!ok || options.items < 1 || options.items > 10000000) return Usage(QStringLiteral("--items takes 1 to 10000000."));
+    if (args.Has("--devices")) {
+        options.devices = args.Value("--devices").toInt(&ok);
+        if (!ok || options.devices < 1 || options.devices > 1000) return Usage(QStringLiteral("--devices takes 1 to 1000."));
+    }
+    const bool terminal = isatty(fileno(stderr)) != 0;
+    qint64 lastLine = -1;
+    options.progress = [&](qint64 done, qint64 total) {
+        const qint64 percent = total > 0 ? done * 100 / total : 100;
+        if (terminal) {
+            Print(stderr, QStringLiteral("\rcreating items: %1 of %2 (%3%)").arg(done).arg(total).arg(percent));
+        } else if (percent / 10 != lastLine) {
+            lastLine = percent / 10;
+            Print(stderr, QStringLiteral("creating items: %1 of %2 (%3%)\n").arg(done).arg(total).arg(percent));
+        }
+        return true;
+    };
+    ov::model::CreateLargeProject(file, options);
+    if (terminal) Print(stderr, QStringLiteral("\n"));
+    return 0;
+}
+
 int CommandNew(const Arguments& args) {
     if (args.positional.size() != 1) return Usage(QStringLiteral("'new' needs exactly one FILE."));
     for (const QString& flag : args.flags)
         if (flag != QStringLiteral("--demo")) return Usage(QStringLiteral("unknown option %1 for 'new'.").arg(flag));
+    if ((args.Has("--items") || args.Has("--devices")) && !args.flags.contains(QStringLiteral("--demo")))
+        return Usage(QStringLiteral("--items and --devices go with --demo."));
     const QString file = args.positional[0];
     if (!args.flags.contains(QStringLiteral("--demo"))) {
         ov::model::CreateProjectDatabase(file);
         Print(stdout, QStringLiteral("created %1\n").arg(file));
         return 0;
     }
-    ov::model::CreateDemoProject(file);
+    if (args.Has("--items")) {
+        if (const int failed = CreateLarge(file, args)) return failed;
+    } else {
+        ov::model::CreateDemoProject(file);
+    }
     Print(stdout, QStringLiteral("created %1\n").arg(file));
     // The demo's OPC servers and its driver become known to this installation.
     ov::sys::Registry registry;
@@ -416,7 +453,7 @@ int main(int argc, char** argv) {
         } else if (word == QStringLiteral("--lang")) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("--lang needs 1031 or 1033."));
             args.options << words[++i];
-        } else if (QStringList{"--device", "--group", "-o", "--encoding", "--mode", "--ids"}.contains(word)) {
+        } else if (QStringList{"--device", "--group", "-o", "--encoding", "--mode", "--ids", "--items", "--devices"}.contains(word)) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("%1 needs a value.").arg(word));
             args.values.insert(word, words[++i]);
         } else if (word.startsWith(QStringLiteral("--"))) {

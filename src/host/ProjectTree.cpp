@@ -1,5 +1,7 @@
 #include "host/ProjectTree.h"
 
+#include "platform/db/Cursor.h"
+
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "platform/db/Recordset.h"
@@ -114,32 +116,44 @@ void ProjectTree::AddItemBranches(db::Connection& connection, const QString& dev
                                   const QString& identifyingField) {
     const QString separator = nodekey::SecondField(deviceKey);
     if (separator.isEmpty() || separator == QString(QChar(0))) return;
-    db::Recordset items;
-    items.Open(QStringLiteral("SELECT ID, Name, ItemAccess FROM TpdbItems WHERE DeviceID =%1 ORDER BY Name").arg(deviceId),
-               connection);
-    const int field = items.FieldIndex(identifyingField);
-    // Items come in name order, so the items of a folder are next to each
-    // other; counting by key also copes with folders whose names differ
-    // only in letter case.
-    QHash<QString, int> counts;
+    // The identifying field in its own order: the items of a folder come
+    // one after the other, so a folder's levels are worked out once per
+    // folder, not once per item.
+    db::Cursor items(connection, QStringLiteral("SELECT %1 FROM TpdbItems WHERE DeviceID = %2 ORDER BY %1")
+                                     .arg(identifyingField == QStringLiteral("Name") ? QStringLiteral("Name") : QStringLiteral("ItemAccess"))
+                                     .arg(deviceId));
+    QHash<QString, int> indexOfKey;  // node key -> place in order and counts
     QStringList order;
-    for (; !items.IsEOF(); items.MoveNext()) {
-        const QString path = items.Fields(field).Value().toString();
-        const QStringList keys = LevelKeys(deviceKey, path);
-        const QStringList parts = SplitPath(path, separator);
-        for (qsizetype level = 0; level < keys.size(); ++level) {
-            auto it = counts.find(keys[level]);
-            if (it != counts.end()) {
-                ++*it;
-                continue;
+    std::vector<int> counts;
+    QString folder;                  // the folder part of the previous item
+    bool haveFolder = false;
+    std::vector<int> levels;         // its levels' places
+    while (items.Next()) {
+        const QString path = items.Value(0).toString();
+        const qsizetype cut = path.lastIndexOf(separator);
+        const QStringView itemFolder = cut < 0 ? QStringView() : QStringView(path).left(cut);
+        if (!haveFolder || itemFolder != folder) {
+            folder = itemFolder.toString();
+            haveFolder = true;
+            levels.clear();
+            const QStringList keys = LevelKeys(deviceKey, path);
+            const QStringList parts = SplitPath(path, separator);
+            for (qsizetype level = 0; level < keys.size(); ++level) {
+                auto it = indexOfKey.constFind(keys[level]);
+                if (it == indexOfKey.cend()) {
+                    it = indexOfKey.insert(keys[level], static_cast<int>(order.size()));
+                    order << keys[level];
+                    counts.push_back(0);
+                    m_host.AddNode(level == 0 ? deviceKey : keys[level - 1], parts[level], keys[level], QString(),
+                                   images::kItemBranch, kBranchFlags);
+                }
+                levels.push_back(*it);
             }
-            counts.insert(keys[level], 1);
-            order << keys[level];
-            m_host.AddNode(level == 0 ? deviceKey : keys[level - 1], parts[level], keys[level], QString(),
-                           images::kItemBranch, kBranchFlags);
         }
+        for (const int level : levels) ++counts[static_cast<std::size_t>(level)];
     }
-    for (const QString& key : order) m_host.SetNodeProperty(key, kPropertyItemCount, QString::number(counts.value(key)));
+    for (qsizetype i = 0; i < order.size(); ++i)
+        m_host.SetNodeProperty(order[i], kPropertyItemCount, QString::number(counts[static_cast<std::size_t>(i)]));
 }
 
 bool ProjectTree::MaintainsBranches(const QString& currentKey) {

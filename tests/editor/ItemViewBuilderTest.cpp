@@ -17,10 +17,11 @@ const QString Y = QString(QChar(0xFF));
 TEST(ItemViewBuilder, SqlOfEveryNodeKind) {
     const QString device = nk::DeviceKey(5, QStringLiteral("."), false);
     EXPECT_EQ(ItemViewBuilder::ForNode(device, QStringLiteral("ItemAccess"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND ItemAccess Not Like '%.%' )"));
+              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND instr(ItemAccess, '.') = 0 )"));
     EXPECT_EQ(ItemViewBuilder::ForNode(device + Y + QStringLiteral("Line1.Tank"), QStringLiteral("Name"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND Name Like 'Line1.Tank.%' AND Name Not Like "
-                             "'Line1.Tank.%.%') "));
+              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND Name >= 'Line1.Tan' AND Name < 'Line1.Tan' || "
+                             "char(1114111) AND Name Like 'Line1.Tank.%' AND Name Not Like 'Line1.Tank.%.%') "))
+        << "the index range stops before the k, which the Kelvin sign folds to";
     EXPECT_EQ(ItemViewBuilder::ForNode(nk::DeviceKey(7, QString(), true), QStringLiteral("Name"), QString()).sql,
               QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 7"));
     EXPECT_EQ(ItemViewBuilder::ForNode(nk::kInternal, QStringLiteral("Name"), QString()).sql,

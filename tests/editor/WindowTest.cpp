@@ -150,7 +150,8 @@ TEST_F(WindowTest, SortingByAColumn) {
               (QStringList{QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running"), QStringLiteral("Line1.Motor1.Speed")}));
     w.SetSortField(Text(114));
     w.ShowItemView();
-    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")).first(), QStringLiteral("Line1.Motor1.Speed")) << "VT_R4 before VT_BOOL";
+    EXPECT_EQ(w.tdbI().CellText(0, w.tdbI().ColumnIndex(Text(114))), QStringLiteral("VT_R4")) << "VT_R4 before VT_BOOL";
+    EXPECT_EQ(w.tdbI().CellText(2, w.tdbI().ColumnIndex(Text(114))), QStringLiteral("VT_BOOL"));
     w.SetSortField(Text(142));
     w.ShowItemView();
     EXPECT_EQ(w.tdbI().RowCount(), 3) << "no order: the stored one";

@@ -1,5 +1,7 @@
 #include "platform/db/LikePattern.h"
 
+#include <array>
+
 namespace ov::db {
 
 namespace {
@@ -100,6 +102,42 @@ bool LikePattern::Matches(const QString& text) const {
     }
     while (p < m && m_tokens[p].kind == Token::AnyRun) ++p;
     return p == m;
+}
+
+namespace {
+
+// ASCII characters that only their ASCII case partner folds to: for them
+// the database's NOCASE order agrees with our case-insensitive match.
+const std::array<bool, 128>& PlainAscii() {
+    static const std::array<bool, 128> plain = [] {
+        std::array<bool, 128> table{};
+        for (int c = 0x20; c < 0x7F; ++c) table[static_cast<std::size_t>(c)] = true;
+        for (char32_t u = 0x80; u <= 0xFFFF; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF) continue;  // halves of surrogate pairs are never folded
+            const char16_t folded = Fold(QChar(static_cast<char16_t>(u))).unicode();
+            if (folded >= 0x80) continue;
+            // A non-ASCII character matching an ASCII one: every ASCII
+            // character of that fold loses its place in the range.
+            for (int c = 0; c < 128; ++c)
+                if (Fold(QChar(static_cast<char16_t>(c))).unicode() == folded) table[static_cast<std::size_t>(c)] = false;
+        }
+        return table;
+    }();
+    return plain;
+}
+
+}  // namespace
+
+QString LikePrefixRange(const QString& column, const QString& literal) {
+    QString start;
+    for (const QChar c : literal) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || !PlainAscii()[u]) break;
+        start += c;
+    }
+    if (start.isEmpty()) return QString();
+    start.replace(u'\'', QStringLiteral("''"));
+    return QStringLiteral("%1 >= '%2' AND %1 < '%2' || char(1114111)").arg(column, start);
 }
 
 }  // namespace ov::db

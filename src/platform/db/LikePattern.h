@@ -31,4 +31,13 @@ private:
     std::vector<Token> m_tokens;
 };
 
+// A condition that lets the database find the rows of a text column (one
+// declared COLLATE NOCASE) that begin with literal, through an index on the
+// column, without losing a row the case-insensitive Like would give: it
+// covers the longest start of literal whose characters match only their
+// ASCII case partners ("k" is left out: the Kelvin sign folds to it).
+// Empty when no such start exists. Use it beside the Like, which stays the
+// exact test: column >= 'Area3.L' AND column < 'Area3.L' || char(1114111).
+QString LikePrefixRange(const QString& column, const QString& literal);
+
 }  // namespace ov::db
