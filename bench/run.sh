@@ -6,7 +6,7 @@ build="$root/build-bench"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=ON &&
-       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_csv; } >"$log" 2>&1; then
+       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_csv bench_scale; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "bench: build failed" >&2
     exit 1
@@ -18,6 +18,8 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 "$build/bench/bench_objects"
 "$build/bench/bench_structures"
 "$build/bench/bench_csv"
+# A generated project of 1,000,000 items in one device.
+"$build/bench/bench_scale" 1000000
 # The OPC UA helper browsing a local test server of 10,000 variables.
 (cd "$root/apps/opcua-helper" && node bench.js)
 # The editor's side of the same: the NodeSet2 file of the same 10,000

@@ -63,6 +63,7 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
     QString separator = nodeKey.contains(nodekey::kSeparator) ? nodekey::SecondField(nodeKey) : QString();
     if (separator == QString(QChar(0))) separator.clear();
     const QString path = nodekey::BranchPath(nodeKey);
+    bool topLevelScan = false;
     if (separator.isEmpty()) {
         view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = %1").arg(deviceId);
     } else {
@@ -73,7 +74,10 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
             // is found by the database's own search, far faster than a Like.
             const bool caseless = separator.size() == 1 && separator.front().toCaseFolded() == separator.front() &&
                                   separator.front().toUpper() == separator.front() && !db::LikePrefixRange(f, separator).isEmpty();
-            view.sql = caseless ? QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND instr(%2, '%3') = 0 )")
+            topLevelScan = caseless;
+            // "f >= ''" lets the database read f from the index that holds it
+            // (it drops no row the instr keeps: a Null has no separator test).
+            view.sql = caseless ? QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 >= '' AND instr(%2, '%3') = 0 )")
                                       .arg(deviceId)
                                       .arg(f, QString(separator).replace(u'\'', QStringLiteral("''")))
                                 : QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 Not Like '%3' )")
@@ -89,8 +93,19 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
                                 range.isEmpty() ? QString() : range + QStringLiteral(" AND "));
         }
     }
-    view.sql += sortClause;
+    // Sorted by the identifying field, the index gives the order as well.
+    const bool byIdentifying = sortClause == QStringLiteral(" ORDER BY TpdbItems.") + identifyingField;
+    view.sql += topLevelScan && !byIdentifying ? SortWithoutIndex(sortClause) : sortClause;
     return view;
+}
+
+QString ItemViewBuilder::SortWithoutIndex(const QString& sortClause) {
+    // "+Name" sorts the same, but keeps the database from walking the whole
+    // table in that order when the condition leaves only a few rows.
+    QString clause = sortClause;
+    clause.replace(QStringLiteral("ORDER BY "), QStringLiteral("ORDER BY +"));
+    clause.replace(QStringLiteral(", "), QStringLiteral(", +"));
+    return clause;
 }
 
 }  // namespace ov::editor

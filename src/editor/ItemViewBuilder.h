@@ -31,6 +31,9 @@ public:
     // The SQL of the item grid for a node key; identifyingField is "Name" or
     // "ItemAccess"; separator is the device's hierarchy separator.
     static ItemView ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause);
+
+  private:
+    static QString SortWithoutIndex(const QString& sortClause);
 };
 
 }  // namespace ov::editor

@@ -1,5 +1,7 @@
 #include "editor/frmtabgridOPC.h"
 
+#include "platform/db/Cursor.h"
+
 #include "editor/EditorMenus.h"
 #include "editor/GridColumns.h"
 #include "editor/ItemViewBuilder.h"
@@ -777,10 +779,10 @@ bool frmtabgridOPC::ExtrasFunc(int code) {
             const char* tables[] = {"TpdbDevices", "TpdbGroups",     "TpdbItems",        "TpdbUnitClasses",
                                     "TpdbUnits",   "TpdbStructDefs", "TpdbStructMembers"};
             try {
+                // The database counts; no row needs to be read for it.
                 for (std::size_t i = 0; i < counts.size(); ++i) {
-                    db::Recordset rs;
-                    rs.Open(QStringLiteral("SELECT ID FROM ") + QString::fromUtf8(tables[i]), m_data->Connection());
-                    counts[i] = GetRecordCount(rs);
+                    db::Cursor count(m_data->Connection(), QStringLiteral("SELECT Count(*) FROM ") + QString::fromUtf8(tables[i]));
+                    counts[i] = count.Next() ? count.Value(0).toInt() : 0;
                 }
             } catch (const db::DbError& e) {
                 // Another program may hold the database: the counters stay as they were.

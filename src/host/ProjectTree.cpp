@@ -125,17 +125,20 @@ void ProjectTree::AddItemBranches(db::Connection& connection, const QString& dev
     QHash<QString, int> indexOfKey;  // node key -> place in order and counts
     QStringList order;
     std::vector<int> counts;
-    QString folder;                  // the folder part of the previous item
+    const QByteArray separatorBytes = separator.toUtf8();
+    QByteArray folder;               // the folder part of the previous item, as stored
     bool haveFolder = false;
     std::vector<int> levels;         // its levels' places
     while (items.Next()) {
-        const QString path = items.Value(0).toString();
-        const qsizetype cut = path.lastIndexOf(separator);
-        const QStringView itemFolder = cut < 0 ? QStringView() : QStringView(path).left(cut);
-        if (!haveFolder || itemFolder != folder) {
-            folder = itemFolder.toString();
+        // Compared as the database keeps it: a text is made only for a new folder.
+        const QByteArrayView bytes = items.Utf8(0);
+        const qsizetype cut = bytes.lastIndexOf(separatorBytes);
+        const QByteArrayView itemFolder = cut < 0 ? QByteArrayView() : bytes.first(cut);
+        if (!haveFolder || itemFolder != QByteArrayView(folder)) {
+            folder = itemFolder.toByteArray();
             haveFolder = true;
             levels.clear();
+            const QString path = QString::fromUtf8(bytes);
             const QStringList keys = LevelKeys(deviceKey, path);
             const QStringList parts = SplitPath(path, separator);
             for (qsizetype level = 0; level < keys.size(); ++level) {

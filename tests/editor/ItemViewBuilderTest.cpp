@@ -17,7 +17,7 @@ const QString Y = QString(QChar(0xFF));
 TEST(ItemViewBuilder, SqlOfEveryNodeKind) {
     const QString device = nk::DeviceKey(5, QStringLiteral("."), false);
     EXPECT_EQ(ItemViewBuilder::ForNode(device, QStringLiteral("ItemAccess"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND instr(ItemAccess, '.') = 0 )"));
+              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND ItemAccess >= '' AND instr(ItemAccess, '.') = 0 )"));
     EXPECT_EQ(ItemViewBuilder::ForNode(device + Y + QStringLiteral("Line1.Tank"), QStringLiteral("Name"), QString()).sql,
               QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND Name >= 'Line1.Tan' AND Name < 'Line1.Tan' || "
                              "char(1114111) AND Name Like 'Line1.Tank.%' AND Name Not Like 'Line1.Tank.%.%') "))

@@ -5,6 +5,8 @@
 #include "platform/db/SqlDialect.h"
 #include "platform/db/SqliteStatement.h"
 
+#include <sqlite3.h>
+
 namespace ov::db {
 
 Cursor::Cursor(Connection& connection, const QString& sql) {
@@ -21,5 +23,11 @@ int Cursor::ColumnCount() const { return m_statement->ColumnCount(); }
 QString Cursor::ColumnName(int index) const { return m_statement->ColumnName(index); }
 
 QVariant Cursor::Value(int index) const { return m_statement->Column(index); }
+
+QByteArrayView Cursor::Utf8(int index) const {
+    sqlite3_stmt* statement = m_statement->Handle();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(statement, index)) : QByteArrayView();
+}
 
 }  // namespace ov::db

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -24,6 +25,8 @@ class Cursor {
     int ColumnCount() const;
     QString ColumnName(int index) const;
     QVariant Value(int index) const;  // null, qlonglong, double, QString or QByteArray
+    // A text column's UTF-8 bytes, without a copy; valid until the next Next().
+    QByteArrayView Utf8(int index) const;
 
   private:
     std::unique_ptr<SqliteStatement> m_statement;

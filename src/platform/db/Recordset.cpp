@@ -232,6 +232,11 @@ void Recordset::SetAbsolutePosition(int position) {
         if (position < 1 || static_cast<std::size_t>(position) > r.LiveInView())
             throw DbError(err::InvalidArgument,
                           QStringLiteral("The position %1 is outside the recordset (1 to %2).").arg(position).arg(r.LiveInView()));
+        // Without removed rows a position is its place.
+        if (r.source->LiveCount() == r.source->Size()) {
+            r.pos = position - 1;
+            return;
+        }
         int live = 0;
         for (qsizetype p = 0; p < r.ViewSize(); ++p) {
             if (r.Live(p) && ++live == position) {
