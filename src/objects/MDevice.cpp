@@ -21,9 +21,11 @@
 #include "platform/ui/Desktop.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Progress.h"
 #include "settings/TextTable.h"
 
 #include <QDir>
+#include <optional>
 #include <stdexcept>
 
 namespace ov::objects {
@@ -426,6 +428,23 @@ bool MDevice::Delete(int deviceId) {
     m_window.CommitGridEdits();
     const bool simulation = m_window.SimulationOpen(), redundancy = m_window.RedundancyOpen();
     const bool texts = connection.HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID"));
+    // A large device takes seconds: a progress window with Cancel, which
+    // stops the running statement and rolls everything back.
+    constexpr int kQuietItems = 100000;
+    std::optional<ui::ProgressScope> progress;
+    int phase = 0;
+    bool cancelled = false;
+    if (items > kQuietItems) {
+        progress.emplace(Text(215) + QStringLiteral(": ") + name, 6);
+        connection.SetKeepGoing([&] {
+            cancelled = cancelled || !progress->Advance(phase);
+            return !cancelled;
+        });
+    }
+    struct StopAsking {
+        db::Connection& connection;
+        ~StopAsking() { connection.SetKeepGoing({}); }
+    } stopAsking{connection};
     try {
         connection.BeginTrans();
         try {
@@ -434,13 +453,18 @@ bool MDevice::Delete(int deviceId) {
             const QVariant id = deviceId;
             if (items > 0) {
                 connection.Execute(QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID IN ") + ofDevice, {id});
+                ++phase;
                 if (simulation) connection.Execute(QStringLiteral("DELETE FROM TpdbSimulation WHERE ItemID IN ") + ofDevice, {id});
+                ++phase;
                 if (redundancy) connection.Execute(QStringLiteral("DELETE FROM TpdbAlign WHERE ItemID IN ") + ofDevice, {id});
+                ++phase;
                 if (texts)
                     connection.Execute(QStringLiteral("DELETE FROM TidxTexts WHERE ID IN (SELECT TextID FROM TpdbItems "
                                                       "WHERE DeviceID = ? AND TextID > 0)"),
                                        {id});
+                ++phase;
                 connection.Execute(QStringLiteral("DELETE FROM TpdbItems WHERE DeviceID = ?"), {id});
+                ++phase;
             }
             connection.Execute(QStringLiteral("DELETE FROM TpdbDevices WHERE ID = ?"), {id});
             connection.AfterCommit([this, deviceId, name, items] {
@@ -455,7 +479,8 @@ bool MDevice::Delete(int deviceId) {
             throw;
         }
     } catch (const db::DbError& e) {
-        ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        // Cancel stopped the statement: nothing changed, nothing to tell.
+        if (!cancelled) ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
         return true;
     }
     m_window.RefreshUnboundSources();

@@ -17,6 +17,9 @@
 #include "settings/TextTable.h"
 #include "support/EditorTest.h"
 
+#include "model/LargeProject.h"
+#include "platform/ui/Progress.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -481,6 +484,49 @@ TEST_F(DeviceTest, BrokenRecordsLoadAsTheyAreWithoutACrash) {
     Command(weather, "mnuDeviceEdit");
     EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 6) << "and is kept on writing back";
     EXPECT_TRUE(ui::DefaultFormRunner().Unexpected().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// A device of more than 100,000 items is deleted under a progress window
+// whose Cancel stops the statement running and rolls everything back.
+TEST(LargeDeviceTest, CancelDuringTheDeleteLeavesEveryRow) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("large.ovs"));
+    model::LargeProjectOptions options;
+    options.items = 100500;
+    ASSERT_TRUE(model::CreateLargeProject(file, options));
+    test::SessionHarness harness;
+    harness.Start(file);
+    harness.Load();
+    auto& window = dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window());
+    window.Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    const auto count = [&](const QString& sql) {
+        db::Recordset rs;
+        rs.Open(sql, window.Data()->Connection());
+        return rs.Fields(0).Value().toInt();
+    };
+    const int items = count(QStringLiteral("SELECT Count(*) FROM TpdbItems"));
+    const int connections = count(QStringLiteral("SELECT Count(*) FROM TpdbConnections"));
+    const int plant = count(QStringLiteral("SELECT ID FROM TpdbDevices WHERE Name = 'Plant1'"));
+    const QString key = nk::DeviceKey(plant, QStringLiteral("."), false);
+
+    const std::size_t messages = ui::DefaultMessageBoxes().Shown().size();
+    ui::DefaultProgress().cancelAt = 1;  // Cancel once the connections are gone
+    harness.Session().NodeClick(QString(), key, QString());
+    window.ComputeAvailability(key, false);
+    window.ClickTool(QStringLiteral("mnuDeviceDelete"));
+    ui::DefaultProgress().cancelAt = -1;
+    EXPECT_TRUE(ui::DefaultProgress().Title().endsWith(QStringLiteral("Plant1")));
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM TpdbItems")), items);
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), connections);
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().size(), messages) << "a Cancel is no error";
+
+    window.ClickTool(QStringLiteral("mnuDeviceDelete"));
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = %1").arg(plant)), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM TpdbDevices WHERE ID = %1").arg(plant)), 0);
 }
 
 }  // namespace

@@ -156,6 +156,24 @@ void Connection::SetBusyTimeout(int milliseconds) {
     if (m_impl->IsOpen()) sqlite3_busy_timeout(m_impl->Db(), milliseconds);
 }
 
+void Connection::SetKeepGoing(std::function<bool()> keepGoing) {
+    m_impl->keepGoing = std::move(keepGoing);
+    if (!m_impl->IsOpen()) return;
+    // Every 100,000 steps of the database's machine: a few milliseconds.
+    constexpr int kSteps = 100000;
+    if (m_impl->keepGoing) {
+        sqlite3_progress_handler(
+            m_impl->Db(), kSteps,
+            [](void* impl) -> int {
+                const auto& ask = static_cast<ConnectionImpl*>(impl)->keepGoing;
+                return ask && !ask() ? 1 : 0;
+            },
+            m_impl.get());
+    } else {
+        sqlite3_progress_handler(m_impl->Db(), 0, nullptr, nullptr);
+    }
+}
+
 qint64 Connection::Execute(const QString& sql, std::span<const QVariant> parameters) {
     return Guarded(m_impl.get(), [&]() -> qint64 {
         sqlite3* db = m_impl->Db();

@@ -38,6 +38,11 @@ public:
     // Milliseconds to wait for another program's lock before giving up.
     void SetBusyTimeout(int milliseconds);
 
+    // Asked now and then while a long statement runs; false stops the
+    // statement, which then fails (and its transaction can be rolled back).
+    // An empty function asks nothing.
+    void SetKeepGoing(std::function<bool()> keepGoing);
+
     // Runs one statement; texts from users go in as parameters ("?"), never
     // pasted into the statement. Gives the number of rows changed.
     qint64 Execute(const QString& sql, std::span<const QVariant> parameters = {});

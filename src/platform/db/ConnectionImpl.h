@@ -40,6 +40,7 @@ public:
     SqliteStatement& CachedStatement(const QString& sql);
 
     int transactionLevel = 0;
+    std::function<bool()> keepGoing;
     // Per open transaction level, what is to happen once the outermost commit succeeded.
     std::vector<std::vector<std::function<void()>>> afterCommit;
 
