@@ -8,6 +8,8 @@
 #include "settings/TextTable.h"
 
 #include <QHash>
+#include <QSet>
+#include <algorithm>
 #include <vector>
 
 namespace ov::host {
@@ -207,6 +209,60 @@ void ProjectTree::ItemPathChanged(const QString& deviceKey, const QString& oldPa
     if (oldPath == newPath) return;
     ItemDeleted(deviceKey, oldPath);
     ItemAdded(deviceKey, newPath);
+}
+
+void ProjectTree::ItemsChanged(const QString& deviceKey, const QStringList& removedPaths, const QStringList& addedPaths) {
+    const QString separator = nodekey::SecondField(deviceKey);
+    if (separator.isEmpty() || separator == QString(QChar(0))) return;
+    QHash<QString, int> delta;
+    struct NewNode {
+        QString parent, text, key;
+    };
+    std::vector<NewNode> created;  // parents before children, in the order met
+    QSet<QString> known;           // keys looked up in the tree already
+    QString lastFolder;
+    QStringList lastKeys, lastParts;
+    bool haveLast = false;
+    const auto account = [&](const QString& path, int change) {
+        // Paths of one folder follow each other: its levels are worked out once.
+        const qsizetype cut = path.lastIndexOf(separator);
+        const QString folder = cut < 0 ? QString() : path.left(cut);
+        if (!haveLast || folder != lastFolder) {
+            lastFolder = folder;
+            haveLast = true;
+            lastKeys = LevelKeys(deviceKey, path);
+            lastParts = SplitPath(path, separator);
+        }
+        for (qsizetype level = 0; level < lastKeys.size(); ++level) {
+            const QString& key = lastKeys[level];
+            delta[key] += change;
+            if (change > 0 && !known.contains(key)) {
+                known.insert(key);
+                if (BranchCount(key) < 0) created.push_back({level == 0 ? deviceKey : lastKeys[level - 1], lastParts[level], key});
+            }
+        }
+    };
+    for (const QString& path : removedPaths) account(path, -1);
+    haveLast = false;
+    for (const QString& path : addedPaths) account(path, +1);
+    QSet<QString> createdKeys;
+    for (const NewNode& node : created) {
+        m_host.AddNode(node.parent, node.text, node.key, QStringLiteral("1"), images::kItemBranch, kBranchFlags);
+        m_host.SetNodeProperty(node.key, kPropertyItemCount, QStringLiteral("0"));
+        createdKeys.insert(node.key);
+    }
+    // Deepest first, so an emptied folder goes before its parent is looked at.
+    QStringList keys = delta.keys();
+    std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    for (const QString& key : keys) {
+        const int count = BranchCount(key);
+        if (count < 0) continue;
+        const int updated = count + delta.value(key);
+        if (updated <= 0)
+            m_host.RemoveNode(key);
+        else if (updated != count || createdKeys.contains(key))
+            m_host.SetNodeProperty(key, kPropertyItemCount, QString::number(updated));
+    }
 }
 
 void ProjectTree::AddDeviceNodes(db::Connection& connection, int deviceId, const QString& identifyingField) {

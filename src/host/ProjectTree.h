@@ -39,6 +39,9 @@ public:
     void ItemAdded(const QString& deviceKey, const QString& itemPath);
     void ItemDeleted(const QString& deviceKey, const QString& itemPath);
     void ItemPathChanged(const QString& deviceKey, const QString& oldPath, const QString& newPath);
+    // Many items at once (a paste, a delete, a folder renamed): each folder's
+    // count is changed once, emptied folders go, new ones come.
+    void ItemsChanged(const QString& deviceKey, const QStringList& removedPaths, const QStringList& addedPaths);
 
     // A device added to the database: its node with its folders below the
     // devices, and its node below every group.

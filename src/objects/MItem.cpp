@@ -23,6 +23,7 @@
 #include "host/ProjectTree.h"
 #include "model/DataConnection.h"
 #include "platform/db/DbError.h"
+#include "platform/db/LikePattern.h"
 #include "platform/db/Recordset.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/MessageBox.h"
@@ -161,6 +162,7 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
     db::Recordset target;
     target.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE 0 = 1"), connection);
     std::vector<int> newIds;
+    QStringList addedPaths;
     for (std::size_t start = 0; start < entries.size(); start += kChunk) {
         // The sources of a chunk in one read.
         const std::size_t n = std::min(kChunk, entries.size() - start);
@@ -206,12 +208,14 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
                 }
             }
             newIds.push_back(target.Value(QStringLiteral("ID")).toInt());
-            if (maintainTree)
-                connection.AfterCommit([this, deviceKey, path = target.Value(field).toString()] {
-                    if (host::ProjectTree* tree = m_window.Session().Tree()) tree->ItemAdded(deviceKey, path);
-                });
+            if (maintainTree) addedPaths << target.Value(field).toString();
         }
     }
+    // The tree follows once the copies are committed, all of them at once.
+    if (!addedPaths.isEmpty())
+        connection.AfterCommit([this, deviceKey, addedPaths] {
+            if (host::ProjectTree* tree = m_window.Session().Tree()) tree->ItemsChanged(deviceKey, {}, addedPaths);
+        });
     // Every copy joins group 1 and no other.
     for (std::size_t start = 0; start < newIds.size(); start += kChunk) {
         const std::size_t n = std::min(kChunk, newIds.size() - start);
@@ -258,8 +262,7 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
     if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode())) {
         const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
         connection.AfterCommit([this, deviceKey, paths] {
-            if (host::ProjectTree* tree = m_window.Session().Tree())
-                for (const QString& path : paths) tree->ItemDeleted(deviceKey, path);
+            if (host::ProjectTree* tree = m_window.Session().Tree()) tree->ItemsChanged(deviceKey, paths, {});
         });
     }
 }
@@ -269,10 +272,14 @@ std::vector<int> MItem::ItemsBelowNode() {
     QString sql = QStringLiteral("SELECT ID FROM TpdbItems WHERE (DeviceID = %1").arg(CurrentDevice());
     // Below the folder means behind its path and a separator, so the folder
     // "Line1" never takes the items of "Line10".
-    if (!path.isEmpty())
+    if (!path.isEmpty()) {
+        // An index range finds the candidates, the Like decides.
+        const QString range = db::LikePrefixRange(m_window.FieldNameFromSwitchView(), path + Separator());
+        if (!range.isEmpty()) sql += QStringLiteral(" AND ") + range;
         sql += QStringLiteral(" AND %1 Like '%2%' ")
                    .arg(m_window.FieldNameFromSwitchView(),
                         editor::ItemViewBuilder::LikeLiteral(path + Separator()));
+    }
     sql += QStringLiteral(") ORDER BY ") + m_window.FieldNameFromSwitchView();
     db::Recordset rs;
     rs.Open(sql, m_window.Data()->Connection());
@@ -611,8 +618,15 @@ void MItem::RenameBranch() {
         AfterItemsChanged();
         return;
     }
-    if (session.Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
-        for (const auto& [from, to] : moves) session.Tree()->ItemPathChanged(deviceKey, from, to);
+    if (session.Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode())) {
+        QStringList from, to;
+        for (const auto& [oldPath, newPath] : moves) {
+            if (oldPath == newPath) continue;
+            from << oldPath;
+            to << newPath;
+        }
+        session.Tree()->ItemsChanged(deviceKey, from, to);
+    }
     // The renamed folder is the one to show now (the device when it went away).
     const QString newKey = prefix.isEmpty() ? deviceKey : deviceKey + nodekey::kSeparator + prefix;
     QVariant probe;

@@ -147,6 +147,30 @@ TEST_F(ProjectTreeTest, BranchesFollowAddsDeletesAndRenames) {
     EXPECT_EQ(h.RefusedCalls(), 0);
 }
 
+TEST_F(ProjectTreeTest, ManyItemsAtOnceChangeEachFolderOnce) {
+    InMemoryHost h;
+    ProjectTree tree(h);
+    const QString dev = nk::DeviceKey(4, QStringLiteral("."), false);
+    h.AddNode(QString(), QStringLiteral("Dev"), dev, QString(), host::images::kDevice, {});
+    tree.ItemsChanged(dev, {}, {QStringLiteral("A.B.x"), QStringLiteral("A.B.y"), QStringLiteral("A.C.z"), QStringLiteral("Top")});
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A")), QStringLiteral("3"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.B")), QStringLiteral("2"));
+    EXPECT_EQ(h.Find(dev + Y + QStringLiteral("A.B"))->parent, dev + Y + QStringLiteral("A"));
+
+    // A folder renamed: its items leave, the new one takes them; A keeps its count.
+    tree.ItemsChanged(dev, {QStringLiteral("A.B.x"), QStringLiteral("A.B.y")}, {QStringLiteral("A.D.x"), QStringLiteral("A.D.y")});
+    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("A.B")));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.D")), QStringLiteral("2"));
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A")), QStringLiteral("3"));
+
+    // A folder emptied and filled again in one change stays where it is.
+    tree.ItemsChanged(dev, {QStringLiteral("A.C.z")}, {QStringLiteral("A.C.w")});
+    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.C")), QStringLiteral("1"));
+    tree.ItemsChanged(dev, {QStringLiteral("A.C.w"), QStringLiteral("A.D.x"), QStringLiteral("A.D.y")}, {});
+    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("A"))) << "everything below went";
+    EXPECT_EQ(h.RefusedCalls(), 0);
+}
+
 TEST_F(ProjectTreeTest, WhereBranchesAreMaintained) {
     EXPECT_TRUE(ProjectTree::MaintainsBranches(nk::DeviceKey(1, QStringLiteral("."), false)));
     EXPECT_TRUE(ProjectTree::MaintainsBranches(nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("A")));
