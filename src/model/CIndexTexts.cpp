@@ -115,7 +115,8 @@ void CIndexTexts::Init(DataConnection& data) {
         m_enabled = connection.HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID")) &&
                     connection.HasColumn(QStringLiteral("TpdbStructMembers"), QStringLiteral("TextID"));
         m_data = &data;
-        OpenTexts();
+        // The texts themselves are opened when first needed: a project of a
+        // million items has as many texts, and opening them costs.
         OpenById(m_devices, QStringLiteral("TpdbDevices"), connection);
         OpenById(m_structures, QStringLiteral("TpdbStructDefs"), connection);
     } catch (...) {

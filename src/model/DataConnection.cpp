@@ -82,7 +82,12 @@ void DataConnection::OpenDirectTables() {
         OpenDirect(Redundancy(), m_connection, QStringLiteral("TpdbAlign"), QStringLiteral("ItemID"));
     } catch (const db::DbError&) {
     }
-    OpenDirect(Connections(), m_connection, QStringLiteral("Tpdbconnections"), QStringLiteral("Connection"));
+}
+
+db::Recordset& DataConnection::Connections() {
+    db::Recordset& connections = Recordset(QStringLiteral("rsTpdbconnections"));
+    if (IsOpen()) OpenDirect(connections, m_connection, QStringLiteral("Tpdbconnections"), QStringLiteral("Connection"));
+    return connections;
 }
 
 int DataConnection::OpenRecordsetCount() const {

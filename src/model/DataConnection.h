@@ -35,7 +35,8 @@ public:
     void OpenDirectTables();
     db::Recordset& Simulation() { return Recordset(QStringLiteral("rsTpdbSimulation")); }
     db::Recordset& Redundancy() { return Recordset(QStringLiteral("rsTpdbAlign")); }
-    db::Recordset& Connections() { return Recordset(QStringLiteral("rsTpdbconnections")); }
+    // Opened on its index when first asked for: it has a row per item and group.
+    db::Recordset& Connections();
 
     // Number of recordsets that are open.
     int OpenRecordsetCount() const;

@@ -131,8 +131,10 @@ TEST_F(ConnectTest, LoadingOpensTheDatabaseWithTheDirectTables) {
     auto* data = harness.Session().Window()->Data();
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(data->IsOpen());
-    EXPECT_EQ(data->OpenRecordsetCount(), 7) << "three tables opened directly and the four grids' record sources";
+    EXPECT_EQ(data->OpenRecordsetCount(), 6) << "two tables opened directly and the four grids' record sources";
+    // The connections (a row per item and group) open when first asked for.
     EXPECT_EQ(data->Connections().Index(), QStringLiteral("Connection"));
+    EXPECT_EQ(data->OpenRecordsetCount(), 7);
     EXPECT_EQ(harness.Host().SelectedKey(), nk::kRoot);
     EXPECT_TRUE(harness.Host().TreeHasFocus());
     EXPECT_TRUE(Window().IsSubclassed());
@@ -150,7 +152,7 @@ TEST_F(ConnectTest, AProjectWithoutOptionalTablesOpens) {
     harness.Start(project.Path());
     harness.Load();
     ASSERT_TRUE(harness.Session().IsLoaded());
-    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 5);
+    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 4);
     EXPECT_EQ(Window().tdbI().ColumnIndex(settings::Text(142)), -1) << "no simulation columns without the table";
     EXPECT_EQ(Window().tdbI().ColumnIndex(settings::Text(144)), -1);
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
@@ -202,7 +204,7 @@ TEST_F(ConnectTest, ReloadRebuildsTheBranchAndKeepsTheStudio) {
     EXPECT_EQ(harness.Host().NodeCount(), nodes);
     EXPECT_EQ(harness.Host().RefusedCalls(), 0);
     EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SetNodeProperty(OPCE0, 10, false)")));
-    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 7) << "the old recordsets are gone";
+    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 6) << "the old recordsets are gone";
 }
 
 TEST_F(ConnectTest, RightsFollowTheLevelAtEveryCheck) {
