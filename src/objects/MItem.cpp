@@ -22,6 +22,7 @@
 #include "host/NodeKey.h"
 #include "host/ProjectTree.h"
 #include "model/DataConnection.h"
+#include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/LikePattern.h"
 #include "platform/db/Recordset.h"
@@ -243,13 +244,13 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
         const std::size_t n = std::min(kChunk, ids.size() - start);
         QStringList list;
         for (std::size_t i = 0; i < n; ++i) list << QString::number(ids[start + i]);
-        db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')), connection);
-        for (; !rs.IsEOF(); rs.MoveNext()) {
-            if (hasTexts && rs.Value(QStringLiteral("TextID")).toInt() > 0)
-                textIds.push_back(rs.Value(QStringLiteral("TextID")).toInt());
-            if (rs.Value(QStringLiteral("DeviceID")).toInt() == CurrentDevice())
-                paths << rs.Value(field).toString();
+        // Read once, front to back: only the three fields needed.
+        db::Cursor rows(connection, QStringLiteral("SELECT %1, DeviceID, %2 FROM TpdbItems WHERE ID IN (%3)")
+                                        .arg(hasTexts ? QStringLiteral("TextID") : QStringLiteral("0"), field, list.join(u',')));
+        const int device = CurrentDevice();
+        while (rows.Next()) {
+            if (const int textId = rows.Value(0).toInt(); textId > 0) textIds.push_back(textId);
+            if (rows.Value(1).toInt() == device) paths << rows.Value(2).toString();
         }
     }
     ForChunks(connection, QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID IN (%1)"), ids);
@@ -586,11 +587,17 @@ void MItem::RenameBranch() {
             QStringList list;
             for (std::size_t i = start; i < std::min(ids.size(), start + kChunk); ++i)
                 list << QString::number(ids[i]);
-            db::Recordset rs;
-            rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')),
-                    m_window.Data()->Connection());
-            for (; !rs.IsEOF(); rs.MoveNext()) {
-                const QString old = rs.Value(field).toString();
+            // The chunk's names first, then the updates: nothing is read
+            // from the table while it changes.
+            db::Connection& connection = m_window.Data()->Connection();
+            std::vector<std::pair<int, QString>> rows;
+            {
+                db::Cursor read(connection, QStringLiteral("SELECT ID, %1 FROM TpdbItems WHERE ID IN (%2)").arg(field, list.join(u',')));
+                while (read.Next()) rows.emplace_back(read.Value(0).toInt(), read.Value(1).toString());
+            }
+            const QString update = itemAccessView ? QStringLiteral("UPDATE TpdbItems SET Name = ?, ItemAccess = ? WHERE ID = ?")
+                                                  : QStringLiteral("UPDATE TpdbItems SET Name = ? WHERE ID = ?");
+            for (const auto& [id, old] : rows) {
                 // W keeps what followed the folder; without a new prefix the
                 // folder and its separator go.
                 const QString renamed = prefix.isEmpty() ? old.mid(path.size() + separator.size())
@@ -598,14 +605,14 @@ void MItem::RenameBranch() {
                 for (int attempt = 0; attempt <= kMaxSuffix; ++attempt) {
                     const QString candidate =
                         attempt == 0 ? renamed : renamed + QStringLiteral("(%1)").arg(attempt);
-                    rs.SetValue(QStringLiteral("Name"), candidate);
-                    if (itemAccessView) rs.SetValue(QStringLiteral("ItemAccess"), candidate);
                     try {
-                        rs.Update();
+                        if (itemAccessView)
+                            connection.Execute(update, {candidate, candidate, id});
+                        else
+                            connection.Execute(update, {candidate, id});
                         moves.emplace_back(old, candidate);
                         break;
                     } catch (const db::DbError& e) {
-                        rs.CancelUpdate();
                         if (!e.IsUniqueViolation()) throw;
                     }
                 }
