@@ -160,24 +160,32 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
     const bool maintainTree =
         m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode());
     const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
-    db::Recordset target;
-    target.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE 0 = 1"), connection);
     std::vector<int> newIds;
     QStringList addedPaths;
+    const int device = CurrentDevice();
+    QString insert;  // made once the fields are known
     for (std::size_t start = 0; start < entries.size(); start += kChunk) {
         // The sources of a chunk in one read.
         const std::size_t n = std::min(kChunk, entries.size() - start);
         QStringList list;
         for (std::size_t i = 0; i < n; ++i) list << QString::number(entries[start + i].id);
-        db::Recordset sources;
-        sources.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')),
-                     connection);
-        const QStringList fields = sources.FieldNames();
+        db::Cursor sources(connection, QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1)").arg(list.join(u',')));
+        QStringList fields;
+        for (int f = 0; f < sources.ColumnCount(); ++f) fields << sources.ColumnName(f);
         std::map<int, std::vector<QVariant>> values;
-        for (; !sources.IsEOF(); sources.MoveNext()) {
+        while (sources.Next()) {
             std::vector<QVariant> row;
-            for (int f = 0; f < fields.size(); ++f) row.push_back(sources.Fields(f).Value());
-            values.emplace(sources.Value(QStringLiteral("ID")).toInt(), std::move(row));
+            for (int f = 0; f < fields.size(); ++f) row.push_back(sources.Value(f));
+            values.emplace(row[static_cast<std::size_t>(fields.indexOf(QStringLiteral("ID")))].toInt(), std::move(row));
+        }
+        if (insert.isEmpty()) {
+            QStringList names, marks;
+            for (const QString& name : fields) {
+                if (name == QStringLiteral("ID")) continue;
+                names << u'[' + name + u']';
+                marks << QStringLiteral("?");
+            }
+            insert = QStringLiteral("INSERT INTO TpdbItems (%1) VALUES (%2)").arg(names.join(u','), marks.join(u','));
         }
         for (std::size_t i = 0; i < n; ++i) {
             const CopyEntry& entry = entries[start + i];
@@ -190,26 +198,28 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
                 if (attempt == 1) candidate = prefix + Text(1107) + entry.name;
                 if (attempt > 1)
                     candidate = prefix + Text(1108) + QString::number(attempt) + Text(1109) + entry.name;
-                target.AddNew();
+                std::vector<QVariant> row;
+                row.reserve(fields.size());
+                QString path;
                 for (int f = 0; f < fields.size(); ++f) {
                     const QString& name = fields[f];
                     if (name == QStringLiteral("ID")) continue;
                     QVariant value = source->second[static_cast<std::size_t>(f)];
                     if (name == QStringLiteral("Name") || (name == QStringLiteral("ItemAccess") && !nameView))
                         value = candidate;
-                    if (name == QStringLiteral("DeviceID")) value = CurrentDevice();
-                    target.SetValue(name, value);
+                    if (name == QStringLiteral("DeviceID")) value = device;
+                    if (name == field) path = value.toString();
+                    row.push_back(value);
                 }
                 try {
-                    target.Update();
+                    connection.Execute(insert, row);
+                    newIds.push_back(static_cast<int>(connection.LastInsertId()));
+                    if (maintainTree) addedPaths << path;
                     break;
                 } catch (const db::DbError& e) {
-                    target.CancelUpdate();
                     if (!e.IsUniqueViolation()) throw;
                 }
             }
-            newIds.push_back(target.Value(QStringLiteral("ID")).toInt());
-            if (maintainTree) addedPaths << target.Value(field).toString();
         }
     }
     // The tree follows once the copies are committed, all of them at once.

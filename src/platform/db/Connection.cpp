@@ -156,6 +156,8 @@ void Connection::SetBusyTimeout(int milliseconds) {
     if (m_impl->IsOpen()) sqlite3_busy_timeout(m_impl->Db(), milliseconds);
 }
 
+qint64 Connection::LastInsertId() const { return sqlite3_last_insert_rowid(m_impl->Db()); }
+
 void Connection::SetKeepGoing(std::function<bool()> keepGoing) {
     m_impl->keepGoing = std::move(keepGoing);
     if (!m_impl->IsOpen()) return;

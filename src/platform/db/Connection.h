@@ -50,6 +50,9 @@ public:
         return Execute(sql, std::span<const QVariant>(parameters.begin(), parameters.size()));
     }
 
+    // The ID the last INSERT of this connection gave its row.
+    qint64 LastInsertId() const;
+
     // Transactions nest; each level gives its new depth.
     int BeginTrans();
     void CommitTrans();
