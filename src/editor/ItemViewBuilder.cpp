@@ -72,8 +72,7 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
         if (path.isEmpty()) {
             // Items outside every folder. A separator without case partners
             // is found by the database's own search, far faster than a Like.
-            const bool caseless = separator.size() == 1 && separator.front().toCaseFolded() == separator.front() &&
-                                  separator.front().toUpper() == separator.front() && !db::LikePrefixRange(f, separator).isEmpty();
+            const bool caseless = SeparatorIsCaseless(separator);
             topLevelScan = caseless;
             // "f >= ''" lets the database read f from the index that holds it
             // (it drops no row the instr keeps: a Null has no separator test).
@@ -86,17 +85,33 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
         } else {
             // The folder's items: an index range finds the candidates, the Like decides.
             const QString p = LikeLiteral(path);
-            const QString range = db::LikePrefixRange(f, path + separator);
-            view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %5%2 Like '%3' AND %2 Not Like '%4') ")
-                           .arg(deviceId)
-                           .arg(f, p + s + QStringLiteral("%"), p + s + QStringLiteral("%") + s + QStringLiteral("%"),
-                                range.isEmpty() ? QString() : range + QStringLiteral(" AND "));
+            const QString start = path + separator;
+            const QString range = db::LikePrefixRange(f, start);
+            if (db::LikePrefixRangeIsExact(start) && SeparatorIsCaseless(separator)) {
+                // The range is exact: what follows the folder's path holds no separator.
+                view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 AND instr(substr(%3, %4), '%5') = 0) ")
+                               .arg(deviceId)
+                               .arg(range, f)
+                               .arg(start.size() + 1)
+                               .arg(QString(separator).replace(u'\'', QStringLiteral("''")));
+            } else {
+                view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %5%2 Like '%3' AND %2 Not Like '%4') ")
+                               .arg(deviceId)
+                               .arg(f, p + s + QStringLiteral("%"), p + s + QStringLiteral("%") + s + QStringLiteral("%"),
+                                    range.isEmpty() ? QString() : range + QStringLiteral(" AND "));
+            }
         }
     }
     // Sorted by the identifying field, the index gives the order as well.
     const bool byIdentifying = sortClause == QStringLiteral(" ORDER BY TpdbItems.") + identifyingField;
     view.sql += topLevelScan && !byIdentifying ? SortWithoutIndex(sortClause) : sortClause;
     return view;
+}
+
+bool ItemViewBuilder::SeparatorIsCaseless(const QString& separator) {
+    // One character without letter case that nothing else folds to.
+    return separator.size() == 1 && separator.front().toCaseFolded() == separator.front() &&
+           separator.front().toUpper() == separator.front() && db::LikePrefixRangeIsExact(separator);
 }
 
 QString ItemViewBuilder::SortWithoutIndex(const QString& sortClause) {

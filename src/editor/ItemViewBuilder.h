@@ -32,6 +32,9 @@ public:
     // "ItemAccess"; separator is the device's hierarchy separator.
     static ItemView ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause);
 
+    // A separator the database's own text search finds exactly.
+    static bool SeparatorIsCaseless(const QString& separator);
+
   private:
     static QString SortWithoutIndex(const QString& sortClause);
 };

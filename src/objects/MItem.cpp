@@ -287,9 +287,10 @@ std::vector<int> MItem::ItemsBelowNode() {
         // An index range finds the candidates, the Like decides.
         const QString range = db::LikePrefixRange(m_window.FieldNameFromSwitchView(), path + Separator());
         if (!range.isEmpty()) sql += QStringLiteral(" AND ") + range;
-        sql += QStringLiteral(" AND %1 Like '%2%' ")
-                   .arg(m_window.FieldNameFromSwitchView(),
-                        editor::ItemViewBuilder::LikeLiteral(path + Separator()));
+        if (!db::LikePrefixRangeIsExact(path + Separator()))
+            sql += QStringLiteral(" AND %1 Like '%2%' ")
+                       .arg(m_window.FieldNameFromSwitchView(),
+                            editor::ItemViewBuilder::LikeLiteral(path + Separator()));
     }
     sql += QStringLiteral(") ORDER BY ") + m_window.FieldNameFromSwitchView();
     db::Recordset rs;

@@ -22,6 +22,10 @@ TEST(ItemViewBuilder, SqlOfEveryNodeKind) {
               QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND Name >= 'Line1.Tan' AND Name < 'Line1.Tan' || "
                              "char(1114111) AND Name Like 'Line1.Tank.%' AND Name Not Like 'Line1.Tank.%.%') "))
         << "the index range stops before the k, which the Kelvin sign folds to";
+    EXPECT_EQ(ItemViewBuilder::ForNode(device + Y + QStringLiteral("Line1.Pump"), QStringLiteral("ItemAccess"), QString()).sql,
+              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND ItemAccess >= 'Line1.Pump.' AND ItemAccess < "
+                             "'Line1.Pump.' || char(1114111) AND instr(substr(ItemAccess, 12), '.') = 0) "))
+        << "an exact range needs no Like";
     EXPECT_EQ(ItemViewBuilder::ForNode(nk::DeviceKey(7, QString(), true), QStringLiteral("Name"), QString()).sql,
               QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 7"));
     EXPECT_EQ(ItemViewBuilder::ForNode(nk::kInternal, QStringLiteral("Name"), QString()).sql,
@@ -41,11 +45,16 @@ TEST(ItemViewBuilder, SqlOfEveryNodeKind) {
 TEST(ItemViewBuilder, PatternCharactersInPathsAreLiteral) {
     EXPECT_EQ(ItemViewBuilder::LikeLiteral(QStringLiteral("50%_[x]!")), QStringLiteral("50[%][_][[]x][!]"));
     const QString folder = nk::DeviceKey(1, QStringLiteral("_"), false) + Y + QStringLiteral("A%B");
+    // In a range the pattern characters are plain text.
     EXPECT_TRUE(ItemViewBuilder::ForNode(folder, QStringLiteral("Name"), QString())
-                    .sql.contains(QStringLiteral("Name Like 'A[%]B[_]%' AND Name Not Like 'A[%]B[_]%[_]%'")));
+                    .sql.contains(QStringLiteral("Name >= 'A%B_' AND Name < 'A%B_' || char(1114111) AND instr(substr(Name, 5), '_') = 0")));
+    // In a Like they are bracketed (a k keeps the Like here).
+    const QString liked = nk::DeviceKey(1, QStringLiteral("_"), false) + Y + QStringLiteral("k%B");
+    EXPECT_TRUE(ItemViewBuilder::ForNode(liked, QStringLiteral("Name"), QString())
+                    .sql.contains(QStringLiteral("Name Like 'k[%]B[_]%' AND Name Not Like 'k[%]B[_]%[_]%'")));
     EXPECT_TRUE(ItemViewBuilder::ForNode(nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("O'Neil"),
                                          QStringLiteral("Name"), QString())
-                    .sql.contains(QStringLiteral("'O''Neil.%'")))
+                    .sql.contains(QStringLiteral("'O''Neil.'")))
         << "a quote in a folder name cannot end the SQL text";
 }
 

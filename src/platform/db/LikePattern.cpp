@@ -128,6 +128,12 @@ const std::array<bool, 128>& PlainAscii() {
 
 }  // namespace
 
+bool LikePrefixRangeIsExact(const QString& literal) {
+    for (const QChar c : literal)
+        if (c.unicode() >= 0x80 || !PlainAscii()[c.unicode()]) return false;
+    return !literal.isEmpty();
+}
+
 QString LikePrefixRange(const QString& column, const QString& literal) {
     QString start;
     for (const QChar c : literal) {

@@ -39,5 +39,8 @@ private:
 // Empty when no such start exists. Use it beside the Like, which stays the
 // exact test: column >= 'Area3.L' AND column < 'Area3.L' || char(1114111).
 QString LikePrefixRange(const QString& column, const QString& literal);
+// Whether that range covers all of literal: then it finds exactly the rows
+// the Like "literal%" gives, and the Like can go.
+bool LikePrefixRangeIsExact(const QString& literal);
 
 }  // namespace ov::db
