@@ -6,7 +6,7 @@ build="$root/build-bench"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=ON &&
-       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_csv bench_scale; } >"$log" 2>&1; then
+       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_csv bench_scale ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "bench: build failed" >&2
     exit 1
@@ -32,3 +32,18 @@ node "$root/apps/opcua-helper/server.js" --port "$port" --generate 100x100 >"$wo
 server_pid=$!
 for _ in $(seq 300); do grep -q '"ready"' "$work/server.log" && break; sleep 0.1; done
 "$build/bench/bench_opc" "$work/generated.NodeSet2.xml" "opc.tcp://127.0.0.1:$port"
+
+# The studio itself on a generated project of 1,000,000 items: its peak
+# resident memory while it loads the project, builds the tree and shows the
+# first item folder (--screenshot), read from /proc while it runs.
+export OVSTUDIO_REGISTRY="$work/registry.ini"
+"$build/apps/cli/ovopc" new "$work/scale.ovs" --demo --items 1000000 >/dev/null 2>&1
+QT_QPA_PLATFORM=offscreen "$build/apps/studio/ovstudio" --screenshot "$work/scale.png" "$work/scale.ovs" >/dev/null 2>&1 &
+studio_pid=$!
+peak=0
+while kill -0 "$studio_pid" 2>/dev/null; do
+    value=$(awk '/^VmHWM/ {print $2}' "/proc/$studio_pid/status" 2>/dev/null || true)
+    [ -n "$value" ] && peak=$value
+    sleep 0.05
+done
+echo "studio_peak_resident_1m_mb: $(( peak / 1024 ))"
