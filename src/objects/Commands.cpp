@@ -18,14 +18,7 @@ bool RunInTransaction(editor::frmtabgridOPC& window, const std::function<void()>
     db::Connection& connection = window.Data()->Connection();
     try {
         // Another program may hold the database: then not even the start succeeds.
-        connection.BeginTrans();
-        try {
-            work();
-            connection.CommitTrans();
-        } catch (...) {
-            connection.RollbackTrans();
-            throw;
-        }
+        connection.InTransaction(work);
         return true;
     } catch (const db::DbError& e) {
         ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
@@ -57,10 +50,7 @@ void ShowDialogError(int text, const QString& detail) {
 }
 
 EditOutcome EditRecord(ui::Form& dialog, db::Recordset& record, const RecordDialog& steps) {
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     try {
         dialog.Load();
         steps.fill();

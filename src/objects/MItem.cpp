@@ -98,14 +98,7 @@ bool MItem::RunInTransaction(const std::function<void()>& work) {
     db::Connection& connection = m_window.Data()->Connection();
     try {
         // Another program may hold the database: then not even the start succeeds.
-        connection.BeginTrans();
-        try {
-            work();
-            connection.CommitTrans();
-        } catch (...) {
-            connection.RollbackTrans();
-            throw;
-        }
+        connection.InTransaction(work);
         return true;
     } catch (const db::DbError& e) {
         // Pending changes of the grid's recordset went with the rollback.

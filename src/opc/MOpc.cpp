@@ -36,14 +36,7 @@ constexpr int kDefaultGroup = 1;  // every item taken from a server joins it
 // leaves its words in detail.
 bool RunPhase(db::Connection& connection, const std::function<void()>& work, QString* detail) {
     try {
-        connection.BeginTrans();
-        try {
-            work();
-            connection.CommitTrans();
-        } catch (...) {
-            connection.RollbackTrans();
-            throw;
-        }
+        connection.InTransaction(work);
         return true;
     } catch (const db::DbError& e) {
         *detail = e.Description();
@@ -114,10 +107,7 @@ std::optional<BrowsePreparation> MOpc::Prepare(int deviceId) {
 
 bool MOpc::Browse(int deviceId) {
     FBrowseItemsOCX dialog;
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     {
         ui::BusyCursor busy;
         std::optional<BrowsePreparation> preparation;
@@ -242,10 +232,7 @@ void MOpc::NewItemsFromConfigurator() {
         return;
     }
     FNewItemOVOPC dialog(*tool, used);
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     try {
         dialog.Load();
     } catch (const std::exception& e) {

@@ -91,8 +91,7 @@ bool GroupAssignment::Changed() const {
 
 bool GroupAssignment::Apply(db::Connection& connection) const {
     if (!Changed()) return false;
-    connection.BeginTrans();
-    try {
+    connection.InTransaction([&] {
         for (const Group& group : m_groups) {
             if (group.state == group.initial) continue;
             for (const int item : m_items) {
@@ -105,11 +104,7 @@ bool GroupAssignment::Apply(db::Connection& connection) const {
                                        {group.id, item});
             }
         }
-        connection.CommitTrans();
-    } catch (...) {
-        connection.RollbackTrans();
-        throw;
-    }
+    });
     return true;
 }
 

@@ -60,10 +60,7 @@ bool MTools::GroupWizard(const std::vector<int>& itemIds) {
         return false;
     }
     FGroupWizzard dialog(assignment);
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     ui::ShowModal(dialog);
     if (dialog.Cancelled()) return false;
     try {
@@ -116,10 +113,7 @@ QString MTools::ProjectFolder() const { return QFileInfo(m_window.Session().Proj
 void MTools::ExportCommand() {
     m_window.CommitGridEdits();
     FExportToCSV dialog(Selection());
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     ui::ShowModal(dialog);
     if (dialog.Cancelled()) return;
     const QString path =
@@ -155,10 +149,7 @@ void MTools::ImportCommand() {
     m_window.CommitGridEdits();
     const CsvSelection selection = Selection();
     FImportFromCSV dialog(selection, ProjectFolder());
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     ui::ShowModal(dialog);
     // Without a file there is nothing to import, whatever was pressed.
     if (dialog.Cancelled() || dialog.File().isEmpty()) return;
@@ -192,10 +183,7 @@ void MTools::ImportCommand() {
 void MTools::OptionsCommand() {
     m_window.CommitGridEdits();
     FConfigEditor dialog(m_window);
-    struct Unload {
-        ui::Form& form;
-        ~Unload() { form.Unload(); }
-    } unload{dialog};
+    ui::UnloadOnExit unload(dialog);
     try {
         dialog.Fill();
     } catch (const std::exception& e) {

@@ -156,6 +156,17 @@ void Connection::SetBusyTimeout(int milliseconds) {
     if (m_impl->IsOpen()) sqlite3_busy_timeout(m_impl->Db(), milliseconds);
 }
 
+void Connection::InTransaction(const std::function<void()>& work) {
+    BeginTrans();
+    try {
+        work();
+        CommitTrans();
+    } catch (...) {
+        RollbackTrans();
+        throw;
+    }
+}
+
 qint64 Connection::LastInsertId() const { return sqlite3_last_insert_rowid(m_impl->Db()); }
 
 void Connection::SetKeepGoing(std::function<bool()> keepGoing) {

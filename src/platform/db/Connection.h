@@ -58,6 +58,9 @@ public:
     void CommitTrans();
     void RollbackTrans();
     int TransactionLevel() const;
+    // Runs the work in a transaction: committed when it returns, rolled back
+    // (and the exception passed on) when it throws.
+    void InTransaction(const std::function<void()>& work);
     // Runs the action when the outermost transaction commits, or at once when
     // none is open; a rollback drops it. What shows the data (the project
     // tree, the name sets) changes only for rows that were really written.

@@ -119,4 +119,16 @@ class Form {
     QString m_keyControl;
 };
 
+// Unloads a dialog when the command that showed it ends, whichever way.
+class UnloadOnExit {
+  public:
+    explicit UnloadOnExit(Form& form) : m_form(form) {}
+    ~UnloadOnExit() { m_form.Unload(); }
+    UnloadOnExit(const UnloadOnExit&) = delete;
+    UnloadOnExit& operator=(const UnloadOnExit&) = delete;
+
+  private:
+    Form& m_form;
+};
+
 }  // namespace ov::ui
