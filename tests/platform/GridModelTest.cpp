@@ -52,6 +52,14 @@ TEST_F(GridModelTest, ReadsAnyRowWithoutMovingTheRecordset) {
     EXPECT_EQ(grid.RowOfBookmark(grid.SelectedBookmarks()[1]), 7);
 }
 
+TEST_F(GridModelTest, AnEmptyTextStoredAsOneNulCharacterShowsAsNothing) {
+    connection->Execute(QStringLiteral("UPDATE TpdbItems SET Name = ? WHERE Name = 'I001'"), {QString(QChar(0))});
+    rs.Requery();
+    grid.ReBind();
+    EXPECT_EQ(grid.CellValue(0, 0).toString(), QString(QChar(0)));
+    EXPECT_EQ(grid.CellText(0, 0), QString());
+}
+
 TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
     QStringList events;
     grid.beforeColEdit = [&](int column, bool& cancel) {

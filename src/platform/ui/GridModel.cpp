@@ -152,6 +152,8 @@ QString GridModel::CellText(int row, int column) const {
         text = QLocale().toString(value.toDouble(), 'g', 15);
     } else {
         text = value.toString();
+        // An empty text is stored as one U+0000 character: it shows as nothing.
+        if (text.size() == 1 && text.front().isNull()) text.clear();
     }
     if (formatText) formatText(row, column, value, text);
     return text;
