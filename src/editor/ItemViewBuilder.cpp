@@ -83,23 +83,23 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
                                       .arg(deviceId)
                                       .arg(f, QStringLiteral("%") + s + QStringLiteral("%"));
         } else {
-            // The folder's items: an index range finds the candidates, the Like decides.
+            // The folder's items: index ranges find the candidates, the Like
+            // decides unless the ranges are exact.
             const QString p = LikeLiteral(path);
             const QString start = path + separator;
-            const QString range = db::LikePrefixRange(f, start);
-            if (db::LikePrefixRangeIsExact(start) && SeparatorIsCaseless(separator)) {
-                // The range is exact: what follows the folder's path holds no separator.
-                view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 AND instr(substr(%3, %4), '%5') = 0) ")
-                               .arg(deviceId)
-                               .arg(range, f)
-                               .arg(start.size() + 1)
-                               .arg(QString(separator).replace(u'\'', QStringLiteral("''")));
+            const db::PrefixRanges ranges = db::LikePrefixRanges(f, start);
+            QString rest;
+            if (ranges.exact && SeparatorIsCaseless(separator)) {
+                // What follows the folder's path holds no separator.
+                rest = QStringLiteral("instr(substr(%1, %2), '%3') = 0")
+                           .arg(f)
+                           .arg(start.toUcs4().size() + 1)  // the database counts characters
+                           .arg(QString(separator).replace(u'\'', QStringLiteral("''")));
             } else {
-                view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %5%2 Like '%3' AND %2 Not Like '%4') ")
-                               .arg(deviceId)
-                               .arg(f, p + s + QStringLiteral("%"), p + s + QStringLiteral("%") + s + QStringLiteral("%"),
-                                    range.isEmpty() ? QString() : range + QStringLiteral(" AND "));
+                rest = QStringLiteral("%1 Like '%2' AND %1 Not Like '%3'")
+                           .arg(f, p + s + QStringLiteral("%"), p + s + QStringLiteral("%") + s + QStringLiteral("%"));
             }
+            view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (%1) ").arg(RowsInRanges(deviceId, f, ranges, rest));
         }
     }
     // Sorted by the identifying field, the index gives the order as well.
@@ -108,10 +108,30 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
     return view;
 }
 
+QString ItemViewBuilder::RowsInRanges(int deviceId, const QString& identifyingField, const db::PrefixRanges& ranges,
+                                     const QString& rest) {
+    const QString device = QStringLiteral("DeviceID = %1").arg(deviceId);
+    if (ranges.conditions.isEmpty()) return device + QStringLiteral(" AND ") + rest;
+    // The name's index begins with the name: "+" keeps the database from
+    // reading the whole device through the device's index instead. The item
+    // access's index begins with the device; there the device test must
+    // differ from branch to branch, or the database takes it out of the Or
+    // and again reads the whole device.
+    const bool nameIndex = identifyingField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) != 0;
+    QStringList branches;
+    for (const QString& range : ranges.conditions) {
+        const QString test = nameIndex ? u'+' + device
+                             : branches.isEmpty() ? device
+                                                  : device + QStringLiteral(" + 0");
+        branches << QStringLiteral("%1 AND %2 AND %3").arg(range, test, rest);
+    }
+    return branches.size() == 1 ? branches.front() : u'(' + branches.join(QStringLiteral(") OR (")) + u')';
+}
+
 bool ItemViewBuilder::SeparatorIsCaseless(const QString& separator) {
     // One character without letter case that nothing else folds to.
     return separator.size() == 1 && separator.front().toCaseFolded() == separator.front() &&
-           separator.front().toUpper() == separator.front() && db::LikePrefixRangeIsExact(separator);
+           separator.front().toUpper() == separator.front() && db::LikePrefixRanges(QString(), separator).conditions.size() == 1;
 }
 
 QString ItemViewBuilder::SortWithoutIndex(const QString& sortClause) {

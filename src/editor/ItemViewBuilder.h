@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/LikePattern.h"
+
 #include <QString>
 
 namespace ov::editor {
@@ -30,6 +32,10 @@ public:
 
     // The SQL of the item grid for a node key; identifyingField is "Name" or
     // "ItemAccess"; separator is the device's hierarchy separator.
+    // The items of a device in the ranges of their identifying field that
+    // meet rest, as one condition the database answers from the field's index.
+    static QString RowsInRanges(int deviceId, const QString& identifyingField, const db::PrefixRanges& ranges,
+                                const QString& rest);
     static ItemView ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause);
 
     // A separator the database's own text search finds exactly.

@@ -273,18 +273,19 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
 
 std::vector<int> MItem::ItemsBelowNode() {
     const QString path = BranchPath();
-    QString sql = QStringLiteral("SELECT ID FROM TpdbItems WHERE (DeviceID = %1").arg(CurrentDevice());
+    const QString field = m_window.FieldNameFromSwitchView();
+    QString where = QStringLiteral("DeviceID = %1").arg(CurrentDevice());
     // Below the folder means behind its path and a separator, so the folder
     // "Line1" never takes the items of "Line10".
     if (!path.isEmpty()) {
-        // An index range finds the candidates, the Like decides.
-        const QString range = db::LikePrefixRange(m_window.FieldNameFromSwitchView(), path + Separator());
-        if (!range.isEmpty()) sql += QStringLiteral(" AND ") + range;
-        if (!db::LikePrefixRangeIsExact(path + Separator()))
-            sql += QStringLiteral(" AND %1 Like '%2%' ")
-                       .arg(m_window.FieldNameFromSwitchView(),
-                            editor::ItemViewBuilder::LikeLiteral(path + Separator()));
+        // Index ranges find the candidates, the Like decides unless they are exact.
+        const db::PrefixRanges ranges = db::LikePrefixRanges(field, path + Separator());
+        where = editor::ItemViewBuilder::RowsInRanges(
+            CurrentDevice(), field, ranges,
+            ranges.exact ? QStringLiteral("1")
+                         : QStringLiteral("%1 Like '%2%'").arg(field, editor::ItemViewBuilder::LikeLiteral(path + Separator())));
     }
+    QString sql = QStringLiteral("SELECT ID FROM TpdbItems WHERE (") + where;
     sql += QStringLiteral(") ORDER BY ") + m_window.FieldNameFromSwitchView();
     db::Recordset rs;
     rs.Open(sql, m_window.Data()->Connection());
@@ -646,8 +647,8 @@ void MItem::RenameBranch() {
             ? newKey
             : deviceKey;
     if (session.Host()) session.Host()->SelectNode(show);
-    m_window.ShowNode(show);
-    AfterItemsChanged();
+    m_window.RefreshUnboundSources();
+    m_window.ShowNode(show);  // reads the items afresh
 }
 
 void MItem::CopyBranch() {

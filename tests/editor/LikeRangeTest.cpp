@@ -20,7 +20,8 @@ const QStringList kNames = {
     "Line1.A",   "Line10.B",  "line1.c",   "LINE1.D",    "Line1.",      "Line1..x", "Line1.Sub.E",
     "Ölpumpe.X", "ölpumpe.Y", "ÖLPUMPE.Z", "K-Wert.a",   "\u212A-Wert.b", "s.x",    "\u017F.y",
     "S.z",       "50%.x",     "5000.y",    "a_b.x",      "axb.y",       "[x].y",    "x].z",
-    ".lead",     "trail.",    "Straße.q",  "STRASSE.r",  "ÉTÉ.s",       "été.t",    "Ete.u"};
+    ".lead",     "trail.",    "Straße.q",  "STRASSE.r",  "ÉTÉ.s",       "été.t",    "Ete.u",
+    "Σ.a",       "σ.b",       "ς.c",       "\U0001D538bc.d", "\U0001D538bc.e.f", "sss.g", "ſſ.h"};
 
 class LikeRangeTest : public ::testing::Test {
   protected:
@@ -47,7 +48,8 @@ class LikeRangeTest : public ::testing::Test {
 TEST_F(LikeRangeTest, AFoldersRowsAreTheSameWithAndWithoutTheRange) {
     const QString device = host::nodekey::DeviceKey(7, QStringLiteral("."), false);
     for (const QString& path : QStringList{"Line1", "line1", "LINE1", "Line1.Sub", "Ölpumpe", "ÖLPUMPE", "K-Wert", "k-wert", "s",
-                                "S", "50%", "a_b", "[x]", "x]", "trail", "Straße", "STRASSE", "été", "ÉTÉ", "Ete"}) {
+                                "S", "50%", "a_b", "[x]", "x]", "trail", "Straße", "STRASSE", "été", "ÉTÉ", "Ete", "σ", "ς",
+                                "\U0001D538bc", "SSS", "ſſ"}) {
         const QString key = device + host::nodekey::kSeparator + path;
         const QString sql = editor::ItemViewBuilder::ForNode(key, QStringLiteral("Name"), QString()).sql;
         // What the folder is: its items, and nothing below its subfolders, by the Like alone.
@@ -58,16 +60,40 @@ TEST_F(LikeRangeTest, AFoldersRowsAreTheSameWithAndWithoutTheRange) {
     }
 }
 
-TEST_F(LikeRangeTest, TheRangeCoversOnlyCharactersWithoutNonAsciiPartners) {
-    EXPECT_EQ(db::LikePrefixRange(QStringLiteral("Name"), QStringLiteral("Line1.")),
-              QStringLiteral("Name >= 'Line1.' AND Name < 'Line1.' || char(1114111)"));
-    // The Kelvin sign folds to "k", the long s to "s": the range stops before them.
-    EXPECT_EQ(db::LikePrefixRange(QStringLiteral("Name"), QStringLiteral("Tank.")),
-              QStringLiteral("Name >= 'Tan' AND Name < 'Tan' || char(1114111)"));
-    EXPECT_TRUE(db::LikePrefixRange(QStringLiteral("Name"), QStringLiteral("Straße.")).isEmpty()) << "S";
-    EXPECT_TRUE(db::LikePrefixRange(QStringLiteral("Name"), QStringLiteral("Öl.")).isEmpty());
-    EXPECT_EQ(db::LikePrefixRange(QStringLiteral("Name"), QStringLiteral("O'Neil.")),
-              QStringLiteral("Name >= 'O''Neil.' AND Name < 'O''Neil.' || char(1114111)"));
+TEST_F(LikeRangeTest, EverySpellingTheIndexKeepsApartGetsItsOwnRange) {
+    const auto ranges = [](const char* literal) { return db::LikePrefixRanges(QStringLiteral("Name"), QString::fromUtf8(literal)); };
+    EXPECT_EQ(ranges("Line1.").conditions, QStringList{"Name >= 'line1.' AND Name < 'line1.' || char(1114111)"})
+        << "ASCII letters and their partners are one range of the NOCASE index";
+    EXPECT_TRUE(ranges("Line1.").exact);
+    // The Kelvin sign folds to "k", the long s to "s", capital sharp s to ß.
+    EXPECT_EQ(ranges("Tank.").conditions.size(), 2);
+    EXPECT_TRUE(ranges("Tank.").exact);
+    EXPECT_EQ(ranges("Straße.").conditions.size(), 4);
+    EXPECT_TRUE(ranges("Öl.").exact);
+    EXPECT_EQ(ranges("Öl.").conditions.size(), 2);
+    // Many such letters: the ranges stop early and only narrow the search.
+    const db::PrefixRanges narrowed = ranges("Kessel.Sensors.");
+    EXPECT_FALSE(narrowed.exact);
+    EXPECT_EQ(narrowed.conditions.size(), 8);
+    EXPECT_TRUE(narrowed.conditions.front().contains(QStringLiteral("'kessel.'")));
+    EXPECT_EQ(ranges("O'Neil.").conditions, QStringList{"Name >= 'o''neil.' AND Name < 'o''neil.' || char(1114111)"});
+    EXPECT_TRUE(ranges("").conditions.isEmpty());
+    EXPECT_FALSE(ranges("").exact);
+}
+
+TEST_F(LikeRangeTest, ItemsBelowAFolderAreTheSameWithAndWithoutTheRanges) {
+    // The rows a branch command works on, for paths with several spellings.
+    for (const QString& path : QStringList{"s.", "K-Wert.", "ölpumpe.", "Line1.", "Σ.", "\U0001D538bc.", "ss", ""}) {
+        const db::PrefixRanges ranges = db::LikePrefixRanges(QStringLiteral("Name"), path);
+        for (const QString& field : {QStringLiteral("Name"), QStringLiteral("ItemAccess")}) {
+            const QString like = QStringLiteral("%1 Like '%2%'").arg(field, editor::ItemViewBuilder::LikeLiteral(path));
+            const QString where = editor::ItemViewBuilder::RowsInRanges(
+                7, field, db::LikePrefixRanges(field, path), ranges.exact ? QStringLiteral("1") : like);
+            EXPECT_EQ(Rows(QStringLiteral("SELECT * FROM TpdbItems WHERE ") + where),
+                      Rows(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 7 AND ") + like))
+                << path.toStdString() << " " << where.toStdString();
+        }
+    }
 }
 
 TEST_F(LikeRangeTest, ItemsOutsideEveryFolderAreTheSameFoundEitherWay) {

@@ -1,6 +1,7 @@
 #include "platform/db/LikePattern.h"
 
-#include <array>
+#include <QHash>
+#include <QList>
 
 namespace ov::db {
 
@@ -106,44 +107,60 @@ bool LikePattern::Matches(const QString& text) const {
 
 namespace {
 
-// ASCII characters that only their ASCII case partner folds to: for them
-// the database's NOCASE order agrees with our case-insensitive match.
-const std::array<bool, 128>& PlainAscii() {
-    static const std::array<bool, 128> plain = [] {
-        std::array<bool, 128> table{};
-        for (int c = 0x20; c < 0x7F; ++c) table[static_cast<std::size_t>(c)] = true;
-        for (char32_t u = 0x80; u <= 0xFFFF; ++u) {
+constexpr int kMaxRanges = 8;  // more index ranges cost more than the Like they spare
+
+// Every character of the Basic Multilingual Plane by its case fold: the
+// characters a case-insensitive match takes for one another.
+const QHash<char16_t, QList<QChar>>& CharactersByFold() {
+    static const QHash<char16_t, QList<QChar>> byFold = [] {
+        QHash<char16_t, QList<QChar>> table;
+        for (char32_t u = 0; u <= 0xFFFF; ++u) {
             if (u >= 0xD800 && u <= 0xDFFF) continue;  // halves of surrogate pairs are never folded
-            const char16_t folded = Fold(QChar(static_cast<char16_t>(u))).unicode();
-            if (folded >= 0x80) continue;
-            // A non-ASCII character matching an ASCII one: every ASCII
-            // character of that fold loses its place in the range.
-            for (int c = 0; c < 128; ++c)
-                if (Fold(QChar(static_cast<char16_t>(c))).unicode() == folded) table[static_cast<std::size_t>(c)] = false;
+            const QChar c(static_cast<char16_t>(u));
+            table[Fold(c).unicode()].append(c);
         }
         return table;
     }();
-    return plain;
+    return byFold;
+}
+
+// The characters c stands for under the Like, one per class the column's
+// NOCASE order keeps apart (it folds ASCII letters only, so "K" and "k"
+// are one range, the Kelvin sign another).
+QList<QChar> Variants(QChar c) {
+    if (c.isSurrogate()) return {c};
+    QList<QChar> variants;
+    for (const QChar v : CharactersByFold().value(Fold(c).unicode())) {
+        const QChar key = v.unicode() < 0x80 ? QChar(QChar::toLower(v.unicode())) : v;
+        if (!variants.contains(key)) variants.append(key);
+    }
+    if (variants.isEmpty()) variants.append(c);
+    return variants;
+}
+
+QString Range(const QString& column, QString start) {
+    start.replace(u'\'', QStringLiteral("''"));
+    return QStringLiteral("%1 >= '%2' AND %1 < '%2' || char(1114111)").arg(column, start);
 }
 
 }  // namespace
 
-bool LikePrefixRangeIsExact(const QString& literal) {
-    for (const QChar c : literal)
-        if (c.unicode() >= 0x80 || !PlainAscii()[c.unicode()]) return false;
-    return !literal.isEmpty();
-}
-
-QString LikePrefixRange(const QString& column, const QString& literal) {
-    QString start;
-    for (const QChar c : literal) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80 || !PlainAscii()[u]) break;
-        start += c;
+PrefixRanges LikePrefixRanges(const QString& column, const QString& literal) {
+    QStringList starts{QString()};
+    qsizetype covered = 0;
+    for (; covered < literal.size(); ++covered) {
+        const QList<QChar> variants = Variants(literal[covered]);
+        if (starts.size() * variants.size() > kMaxRanges) break;
+        QStringList longer;
+        for (const QString& start : starts)
+            for (const QChar v : variants) longer << start + v;
+        starts = longer;
     }
-    if (start.isEmpty()) return QString();
-    start.replace(u'\'', QStringLiteral("''"));
-    return QStringLiteral("%1 >= '%2' AND %1 < '%2' || char(1114111)").arg(column, start);
+    PrefixRanges ranges;
+    if (covered == 0) return ranges;
+    ranges.exact = covered == literal.size();
+    for (const QString& start : starts) ranges.conditions << Range(column, start);
+    return ranges;
 }
 
 }  // namespace ov::db

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace ov::db {
@@ -31,16 +32,16 @@ private:
     std::vector<Token> m_tokens;
 };
 
-// A condition that lets the database find the rows of a text column (one
-// declared COLLATE NOCASE) that begin with literal, through an index on the
-// column, without losing a row the case-insensitive Like would give: it
-// covers the longest start of literal whose characters match only their
-// ASCII case partners ("k" is left out: the Kelvin sign folds to it).
-// Empty when no such start exists. Use it beside the Like, which stays the
-// exact test: column >= 'Area3.L' AND column < 'Area3.L' || char(1114111).
-QString LikePrefixRange(const QString& column, const QString& literal);
-// Whether that range covers all of literal: then it finds exactly the rows
-// the Like "literal%" gives, and the Like can go.
-bool LikePrefixRangeIsExact(const QString& literal);
+// The rows of a text column (one declared COLLATE NOCASE) that begin with
+// literal under the case-insensitive Like, as index ranges: one range per
+// spelling the column's order keeps apart ("Öl" and "öl" are two ranges,
+// "Line" and "LINE" one; "k" takes a second range for the Kelvin sign that
+// folds to it). Long runs of such letters end the ranges early; then they
+// only narrow the search and the Like beside them decides.
+struct PrefixRanges {
+    QStringList conditions;  // "column >= 'Area3.L' AND column < 'Area3.L' || char(1114111)"
+    bool exact = false;      // together they give exactly the rows of Like 'literal%'
+};
+PrefixRanges LikePrefixRanges(const QString& column, const QString& literal);
 
 }  // namespace ov::db
