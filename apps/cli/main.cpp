@@ -9,6 +9,7 @@
 #include "tools/CsvTransfer.h"
 #include "opc/MOpc.h"
 #include "tools/MTools.h"
+#include "platform/ui/Progress.h"
 #include "platform/db/Recordset.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
@@ -30,6 +31,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QStringList>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 #include <functional>
@@ -116,20 +118,9 @@ int CreateLarge(const QString& file, const Arguments& args) {
         options.devices = args.Value("--devices").toInt(&ok);
         if (!ok || options.devices < 1 || options.devices > 1000) return Usage(QStringLiteral("--devices takes 1 to 1000."));
     }
-    const bool terminal = isatty(fileno(stderr)) != 0;
-    qint64 lastLine = -1;
-    options.progress = [&](qint64 done, qint64 total) {
-        const qint64 percent = total > 0 ? done * 100 / total : 100;
-        if (terminal) {
-            Print(stderr, QStringLiteral("\rcreating items: %1 of %2 (%3%)").arg(done).arg(total).arg(percent));
-        } else if (percent / 10 != lastLine) {
-            lastLine = percent / 10;
-            Print(stderr, QStringLiteral("creating items: %1 of %2 (%3%)\n").arg(done).arg(total).arg(percent));
-        }
-        return true;
-    };
+    ov::ui::ProgressScope progress(QStringLiteral("creating items"), options.items);
+    options.progress = [&](qint64 done, qint64 /*total*/) { return progress.Advance(done); };
     ov::model::CreateLargeProject(file, options);
-    if (terminal) Print(stderr, QStringLiteral("\n"));
     return 0;
 }
 
@@ -283,6 +274,23 @@ bool ViewOf(const Arguments& args, ov::db::Connection& connection, int* id, bool
     return true;
 }
 
+// A progress line for a CSV transfer, begun with the first report (every
+// thousand lines), so small files print none.
+class CsvProgressLine {
+  public:
+    explicit CsvProgressLine(QString title) : m_title(std::move(title)) {}
+    ov::tools::CsvProgress Callback() {
+        return [this](qint64 done, qint64 total) {
+            if (!m_scope) m_scope.emplace(m_title, total);
+            return m_scope->Advance(done);
+        };
+    }
+
+  private:
+    QString m_title;
+    std::optional<ov::ui::ProgressScope> m_scope;
+};
+
 int CommandExport(const Arguments& args) {
     const int scopes = (args.Has("--device") ? 1 : 0) + (args.Has("--group") ? 1 : 0) + (args.flags.contains(QStringLiteral("--all")) ? 1 : 0);
     if (args.positional.size() != 1 || !args.Has("-o") || scopes != 1)
@@ -304,9 +312,11 @@ int CommandExport(const Arguments& args) {
                                         "WHERE c.GroupID = %1 ORDER BY i.ID").arg(id)
                        : QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = %1 ORDER BY ID").arg(id);
     }
+    CsvProgressLine progress(QStringLiteral("exporting rows"));
     const ov::tools::ExportResult result = ov::tools::ExportItemsBySql(
         connection, select, args.Value("-o"),
-        encoding == QStringLiteral("utf8") ? ov::tools::CsvEncoding::Utf8WithBom : ov::tools::CsvEncoding::Ansi, QLocale());
+        encoding == QStringLiteral("utf8") ? ov::tools::CsvEncoding::Utf8WithBom : ov::tools::CsvEncoding::Ansi, QLocale(),
+        progress.Callback());
     if (!result.error.isEmpty()) return Fail(result.error);
     Print(stdout, QStringLiteral("exported: %1\n").arg(result.rows));
     return 0;
@@ -334,9 +344,11 @@ int CommandImport(const Arguments& args) {
         int failure = 0;
         if (!ViewOf(args, connection, &scope.viewId, &group, &failure)) return failure;
     }
+    CsvProgressLine progress(QStringLiteral("importing (bytes read)"));
     const ov::tools::ImportResult result = ov::tools::ImportItems(
         connection, args.positional[1], mode, scope,
-        [](qint64 line) { return ov::settings::Text(909).replace(QStringLiteral("<i>"), QString::number(line)); });
+        [](qint64 line) { return ov::settings::Text(909).replace(QStringLiteral("<i>"), QString::number(line)); },
+        progress.Callback());
     for (const QString& rejected : result.rejected) Print(stderr, rejected + u'\n');
     if (!result.fileError.isEmpty()) return Fail(result.fileError);
     if (!result.dbError.isEmpty()) return Fail(result.dbError + QStringLiteral(" (nothing was imported)"));
@@ -434,6 +446,9 @@ int CommandBrowse(const Arguments& args) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ov::components::SetDemoDriversFolder(QStringLiteral(OV_DEMO_DRIVERS_DIR));
+    // Long work (large deletes, imports, exports) shows how far it got on stderr.
+    ov::ui::LineProgress progress(stderr, isatty(fileno(stderr)) != 0);
+    ov::ui::InstallProgress(&progress);
     QStringList words = app.arguments().mid(1);
     if (words.isEmpty()) return Usage(QStringLiteral("a command is missing."));
     const QString command = words.takeFirst();

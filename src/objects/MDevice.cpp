@@ -1,5 +1,7 @@
 #include "objects/MDevice.h"
 
+#include "objects/LongWork.h"
+
 #include "editor/NameGroups.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/Connect.h"
@@ -21,11 +23,9 @@
 #include "platform/ui/Desktop.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
-#include "platform/ui/Progress.h"
 #include "settings/TextTable.h"
 
 #include <QDir>
-#include <optional>
 #include <stdexcept>
 
 namespace ov::objects {
@@ -430,21 +430,9 @@ bool MDevice::Delete(int deviceId) {
     const bool texts = connection.HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID"));
     // A large device takes seconds: a progress window with Cancel, which
     // stops the running statement and rolls everything back.
-    constexpr int kQuietItems = 100000;
-    std::optional<ui::ProgressScope> progress;
+    LongWork progress(connection, Text(215) + QStringLiteral(": ") + name, items);
     int phase = 0;
-    bool cancelled = false;
-    if (items > kQuietItems) {
-        progress.emplace(Text(215) + QStringLiteral(": ") + name, 6);
-        connection.SetKeepGoing([&] {
-            cancelled = cancelled || !progress->Advance(phase);
-            return !cancelled;
-        });
-    }
-    struct StopAsking {
-        db::Connection& connection;
-        ~StopAsking() { connection.SetKeepGoing({}); }
-    } stopAsking{connection};
+    const auto next = [&] { progress.SetDone(static_cast<qint64>(++phase) * items / 6); };
     try {
         connection.BeginTrans();
         try {
@@ -453,18 +441,18 @@ bool MDevice::Delete(int deviceId) {
             const QVariant id = deviceId;
             if (items > 0) {
                 connection.Execute(QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID IN ") + ofDevice, {id});
-                ++phase;
+                next();
                 if (simulation) connection.Execute(QStringLiteral("DELETE FROM TpdbSimulation WHERE ItemID IN ") + ofDevice, {id});
-                ++phase;
+                next();
                 if (redundancy) connection.Execute(QStringLiteral("DELETE FROM TpdbAlign WHERE ItemID IN ") + ofDevice, {id});
-                ++phase;
+                next();
                 if (texts)
                     connection.Execute(QStringLiteral("DELETE FROM TidxTexts WHERE ID IN (SELECT TextID FROM TpdbItems "
                                                       "WHERE DeviceID = ? AND TextID > 0)"),
                                        {id});
-                ++phase;
+                next();
                 connection.Execute(QStringLiteral("DELETE FROM TpdbItems WHERE DeviceID = ?"), {id});
-                ++phase;
+                next();
             }
             connection.Execute(QStringLiteral("DELETE FROM TpdbDevices WHERE ID = ?"), {id});
             connection.AfterCommit([this, deviceId, name, items] {
@@ -478,9 +466,11 @@ bool MDevice::Delete(int deviceId) {
             connection.RollbackTrans();
             throw;
         }
+        progress.Finish();
     } catch (const db::DbError& e) {
+        progress.Finish();
         // Cancel stopped the statement: nothing changed, nothing to tell.
-        if (!cancelled) ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        if (!progress.Cancelled()) ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
         return true;
     }
     m_window.RefreshUnboundSources();

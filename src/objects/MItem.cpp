@@ -12,6 +12,7 @@
 #include "objects/FItem.h"
 #include "objects/FItemStructEditor.h"
 #include "objects/FieldTransfer.h"
+#include "objects/LongWork.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/GridModel.h"
 
@@ -53,9 +54,11 @@ QString Placeholders(std::size_t n) {
     return marks.join(u',');
 }
 
-// Runs a statement for the IDs in chunks ("... IN (%1)").
-void ForChunks(db::Connection& connection, const QString& sql, const std::vector<int>& ids) {
+// Runs a statement for the IDs in chunks ("... IN (%1)"); step learns how far it got.
+void ForChunks(db::Connection& connection, const QString& sql, const std::vector<int>& ids,
+               const std::function<void(std::size_t)>& step = {}) {
     for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+        if (step) step(start);
         const std::size_t n = std::min(kChunk, ids.size() - start);
         std::vector<QVariant> parameters;
         for (std::size_t i = 0; i < n; ++i) parameters.emplace_back(ids[start + i]);
@@ -94,18 +97,55 @@ QString MItem::Prefix() const {
     return path.isEmpty() ? QString() : path + Separator();
 }
 
-bool MItem::RunInTransaction(const std::function<void()>& work) {
+bool MItem::RunInTransaction(const std::function<void()>& work, LongWork* progress) {
     db::Connection& connection = m_window.Data()->Connection();
     try {
         // Another program may hold the database: then not even the start succeeds.
         connection.InTransaction(work);
+        if (progress) progress->Finish();
         return true;
     } catch (const db::DbError& e) {
+        if (progress) progress->Finish();
         // Pending changes of the grid's recordset went with the rollback.
         m_window.CancelPendingItemEdits();
-        ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        // A Cancel is no error: the database is as it was.
+        if (!progress || !progress->Cancelled())
+            ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
         return false;
     }
+}
+
+namespace {
+// A menu caption as a window title: without its access key.
+QString Title(int textId) { return Text(textId).remove(u'&'); }
+}  // namespace
+
+std::vector<MItem::CopyEntry> MItem::ReadCopyEntries(const std::vector<int>& ids, const QString& field) {
+    // In chunks through a forward-only cursor, in the order of ids.
+    std::vector<CopyEntry> entries;
+    entries.reserve(ids.size());
+    db::Connection& connection = m_window.Data()->Connection();
+    for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+        const std::size_t n = std::min(kChunk, ids.size() - start);
+        QStringList list;
+        for (std::size_t i = 0; i < n; ++i) list << QString::number(ids[start + i]);
+        std::map<int, QString> names;
+        db::Cursor rows(connection, QStringLiteral("SELECT ID, %1 FROM TpdbItems WHERE ID IN (%2)").arg(field, list.join(u',')));
+        while (rows.Next()) names.emplace(rows.Value(0).toInt(), rows.Value(1).toString());
+        for (std::size_t i = 0; i < n; ++i)
+            if (const auto found = names.find(ids[start + i]); found != names.end())
+                entries.push_back({found->first, found->second});
+    }
+    return entries;
+}
+
+bool MItem::DeleteWithProgress(const std::vector<int>& ids, const QString& title) {
+    ui::BusyCursor busy;
+    LongWork progress(m_window.Data()->Connection(), title, static_cast<qint64>(ids.size()));
+    if (!RunInTransaction([&] { DeleteItems(ids, &progress); }, &progress)) return false;
+    std::array<int, 7> removed{0, 0, -static_cast<int>(ids.size()), 0, 0, 0, 0};
+    m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, removed);
+    return true;
 }
 
 void MItem::AfterItemsChanged() {
@@ -145,7 +185,7 @@ void MItem::PasteItem(int sourceId, const QString& name) {
     PasteItems({{sourceId, name}});
 }
 
-void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
+void MItem::PasteItems(const std::vector<CopyEntry>& entries, LongWork* progress) {
     db::Connection& connection = m_window.Data()->Connection();
     const QString prefix = Prefix();
     const bool nameView = m_window.SwitchViewFlag();
@@ -158,6 +198,7 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
     const int device = CurrentDevice();
     QString insert;  // made once the fields are known
     for (std::size_t start = 0; start < entries.size(); start += kChunk) {
+        if (progress) progress->Step(static_cast<qint64>(start));
         // The sources of a chunk in one read.
         const std::size_t n = std::min(kChunk, entries.size() - start);
         QStringList list;
@@ -235,7 +276,7 @@ void MItem::PasteItems(const std::vector<CopyEntry>& entries) {
     }
 }
 
-void MItem::DeleteItems(const std::vector<int>& ids) {
+void MItem::DeleteItems(const std::vector<int>& ids, LongWork* progress) {
     if (ids.empty()) return;
     db::Connection& connection = m_window.Data()->Connection();
     const QString field = m_window.FieldNameFromSwitchView();
@@ -243,7 +284,12 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
     std::vector<int> textIds;
     QStringList paths;
     const bool hasTexts = connection.HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID"));
+    // Reading takes about half the time, the deletes the other half.
+    const auto step = [&](std::size_t half, std::size_t start) {
+        if (progress) progress->Step(static_cast<qint64>((half * ids.size() + start) / 2));
+    };
     for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+        step(0, start);
         const std::size_t n = std::min(kChunk, ids.size() - start);
         QStringList list;
         for (std::size_t i = 0; i < n; ++i) list << QString::number(ids[start + i]);
@@ -261,7 +307,8 @@ void MItem::DeleteItems(const std::vector<int>& ids) {
         ForChunks(connection, QStringLiteral("DELETE FROM TpdbSimulation WHERE ItemID IN (%1)"), ids);
     if (m_window.RedundancyOpen())
         ForChunks(connection, QStringLiteral("DELETE FROM TpdbAlign WHERE ItemID IN (%1)"), ids);
-    ForChunks(connection, QStringLiteral("DELETE FROM TpdbItems WHERE ID IN (%1)"), ids);
+    ForChunks(connection, QStringLiteral("DELETE FROM TpdbItems WHERE ID IN (%1)"), ids,
+              [&](std::size_t start) { step(1, start); });
     for (int textId : textIds) m_window.IndexTexts().DeleteItemText(textId);
     if (m_window.Session().Tree() && host::ProjectTree::MaintainsBranches(m_window.CurrentNode())) {
         const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
@@ -287,10 +334,9 @@ std::vector<int> MItem::ItemsBelowNode() {
     }
     QString sql = QStringLiteral("SELECT ID FROM TpdbItems WHERE (") + where;
     sql += QStringLiteral(") ORDER BY ") + m_window.FieldNameFromSwitchView();
-    db::Recordset rs;
-    rs.Open(sql, m_window.Data()->Connection());
     std::vector<int> ids;
-    for (; !rs.IsEOF(); rs.MoveNext()) ids.push_back(rs.Fields(0).Value().toInt());
+    db::Cursor rows(m_window.Data()->Connection(), sql);
+    while (rows.Next()) ids.push_back(rows.Value(0).toInt());
     return ids;
 }
 
@@ -520,23 +566,19 @@ void MItem::CopyCommand() {
     ui::GridModel& grid = m_window.tdbI();
     if (grid.SelectedBookmarks().empty()) return;
     const QString prefix = Prefix();
-    m_buffer.clear();
-    db::Recordset rs;
-    for (const auto bookmark : grid.SelectedBookmarks()) {
-        rs.Close();
-        rs.Open(QStringLiteral("SELECT ID, Name FROM TpdbItems WHERE ID = %1").arg(bookmark),
-                m_window.Data()->Connection());
-        if (rs.IsEOF()) continue;
-        QString name = rs.Value(QStringLiteral("Name")).toString();
-        if (!prefix.isEmpty() && name.startsWith(prefix)) name = name.mid(prefix.size());
-        m_buffer.push_back({rs.Value(QStringLiteral("ID")).toInt(), name});
-    }
+    std::vector<int> ids;
+    for (const auto bookmark : grid.SelectedBookmarks()) ids.push_back(static_cast<int>(bookmark));
+    ui::BusyCursor busy;
+    m_buffer = ReadCopyEntries(ids, QStringLiteral("Name"));
+    for (CopyEntry& entry : m_buffer)
+        if (!prefix.isEmpty() && entry.name.startsWith(prefix)) entry.name = entry.name.mid(prefix.size());
     m_window.itemBufferFilled = !m_buffer.empty();
 }
 
 void MItem::PasteBuffer() {
     ui::BusyCursor busy;
-    if (RunInTransaction([&] { PasteItems(m_buffer); })) {
+    LongWork progress(m_window.Data()->Connection(), Title(245), static_cast<qint64>(m_buffer.size()));
+    if (RunInTransaction([&] { PasteItems(m_buffer, &progress); }, &progress)) {
         std::array<int, 7> added{0, 0, static_cast<int>(m_buffer.size()), 0, 0, 0, 0};
         m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
     }
@@ -557,11 +599,7 @@ void MItem::DeleteCommand() {
     if (ids.empty()) return;
     m_window.CommitGridEdits();
     if (!ConfirmDelete(static_cast<int>(ids.size()))) return;
-    ui::BusyCursor busy;
-    if (RunInTransaction([&] { DeleteItems(ids); })) {
-        std::array<int, 7> removed{0, 0, -static_cast<int>(ids.size()), 0, 0, 0, 0};
-        m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, removed);
-    }
+    DeleteWithProgress(ids, Title(246));
     m_window.itemBufferFilled = false;
     AfterItemsChanged();
 }
@@ -587,8 +625,10 @@ void MItem::RenameBranch() {
     const std::vector<int> ids = ItemsBelowNode();
     std::vector<std::pair<QString, QString>> moves;
     ui::BusyCursor busy;
+    LongWork progress(m_window.Data()->Connection(), Title(218) + QStringLiteral(": ") + path, static_cast<qint64>(ids.size()));
     const bool committed = RunInTransaction([&] {
         for (std::size_t start = 0; start < ids.size(); start += kChunk) {
+            progress.Step(static_cast<qint64>(start));
             QStringList list;
             for (std::size_t i = start; i < std::min(ids.size(), start + kChunk); ++i)
                 list << QString::number(ids[i]);
@@ -623,7 +663,7 @@ void MItem::RenameBranch() {
                 }
             }
         }
-    });
+    }, &progress);
     host::Connect& session = m_window.Session();
     const QString deviceKey = nodekey::DeviceKeyOf(m_window.CurrentNode());
     if (!committed) {
@@ -654,17 +694,11 @@ void MItem::RenameBranch() {
 void MItem::CopyBranch() {
     const QString path = BranchPath();
     const qsizetype cut = path.lastIndexOf(Separator().isEmpty() ? QString(QChar(0xFF)) : Separator());
-    const QString field = m_window.FieldNameFromSwitchView();
-    m_buffer.clear();
-    for (int id : ItemsBelowNode()) {
-        db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT ID, %1 FROM TpdbItems WHERE ID = %2").arg(field).arg(id),
-                m_window.Data()->Connection());
-        if (rs.IsEOF()) continue;
-        QString name = rs.Fields(1).Value().toString();
-        if (cut >= 0) name = name.mid(cut + Separator().size());
-        m_buffer.push_back({id, name});
-    }
+    ui::BusyCursor busy;
+    // The names from the branch's own folder on.
+    m_buffer = ReadCopyEntries(ItemsBelowNode(), m_window.FieldNameFromSwitchView());
+    if (cut >= 0)
+        for (CopyEntry& entry : m_buffer) entry.name = entry.name.mid(cut + Separator().size());
     m_window.itemBufferFilled = !m_buffer.empty();
 }
 
@@ -675,13 +709,7 @@ void MItem::PasteBranch() {
 
 void MItem::DeleteBranch() {
     const std::vector<int> ids = ItemsBelowNode();
-    if (ConfirmDelete(static_cast<int>(ids.size()))) {
-        ui::BusyCursor busy;
-        if (RunInTransaction([&] { DeleteItems(ids); })) {
-            std::array<int, 7> removed{0, 0, -static_cast<int>(ids.size()), 0, 0, 0, 0};
-            m_window.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, removed);
-        }
-    }
+    if (ConfirmDelete(static_cast<int>(ids.size()))) DeleteWithProgress(ids, Title(221) + QStringLiteral(": ") + BranchPath());
     m_window.itemBufferFilled = false;
     AfterItemsChanged();
 }

@@ -13,6 +13,8 @@ class frmtabgridOPC;
 
 namespace ov::objects {
 
+class LongWork;
+
 // The item commands of the editor window: new, copy, paste and delete of
 // grid rows, and the branch-wide rename, copy, paste and delete of every
 // item below an item folder. Commands that change many rows run in one
@@ -28,7 +30,8 @@ class MItem {
     int NewItem(const QString& prefix);
     void PasteItem(int sourceId, const QString& name);
     // Deletes items with their connections, simulation and redundancy rows and texts.
-    void DeleteItems(const std::vector<int>& ids);
+    // With progress, Cancel throws and the caller's transaction rolls back.
+    void DeleteItems(const std::vector<int>& ids, LongWork* progress = nullptr);
 
     struct CopyEntry {
         int id;
@@ -36,7 +39,7 @@ class MItem {
     };
     const std::vector<CopyEntry>& CopyBuffer() const { return m_buffer; }
     // Pastes many at once: sources read in chunks, one insert per copy.
-    void PasteItems(const std::vector<CopyEntry>& entries);
+    void PasteItems(const std::vector<CopyEntry>& entries, LongWork* progress = nullptr);
     void PasteBuffer();  // pastes the copy buffer in one transaction and counts the new items
 
     // The folder prefix of the current node: its path and the separator, or nothing.
@@ -61,7 +64,12 @@ class MItem {
     QString Separator() const;
     QString BranchPath() const;
     void AfterItemsChanged();
-    bool RunInTransaction(const std::function<void()>& work);
+    // False when the work failed (told in a message) or was cancelled (not told).
+    bool RunInTransaction(const std::function<void()>& work, LongWork* progress = nullptr);
+    // The items with their field, in the order of ids; items gone meanwhile are left out.
+    std::vector<CopyEntry> ReadCopyEntries(const std::vector<int>& ids, const QString& field);
+    // Deletes the items in one transaction with progress; true once committed.
+    bool DeleteWithProgress(const std::vector<int>& ids, const QString& title);
 
     editor::frmtabgridOPC& m_window;
     std::vector<CopyEntry> m_buffer;

@@ -7,6 +7,7 @@
 #include "platform/db/Recordset.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Progress.h"
 #include "settings/TextTable.h"
 #include "support/SessionHarness.h"
 
@@ -212,6 +213,98 @@ TEST_F(MItemTest, BranchDeleteAsksAndCancelStillEmptiesTheBuffer) {
     Tool(dev + Y + QStringLiteral("A"), "mnuDeviceHelperItemsDelete", true);
     EXPECT_EQ(Names(), (QStringList{QStringLiteral("C.x"), QStringLiteral("Top")}));
     EXPECT_FALSE(harness.Host().HasNode(dev + Y + QStringLiteral("A"))) << "the emptied folder is gone";
+}
+
+// Commands on tens of thousands of items show progress; Cancel leaves the
+// database, the tree and the status bar as they were, without a message.
+class LongItemWorkTest : public MItemTest {
+  protected:
+    void SetUp() override {
+        MItemTest::SetUp();
+        auto& c = Window().Data()->Connection();
+        c.BeginTrans();
+        for (int i = 0; i < kItems; ++i) {
+            const QString name = QStringLiteral("Big.I%1").arg(i);
+            c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"), {name, name});
+        }
+        c.CommitTrans();
+        harness.Session().Reload();
+        harness.Session().NodeExpand(QString(), QStringLiteral("OPCE0"), QString());
+        Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+        ui::DefaultMessageBoxes().Clear();
+    }
+    void TearDown() override {
+        ui::DefaultProgress().cancelAt = -1;
+        MItemTest::TearDown();
+    }
+    QString Fingerprint() {
+        return QStringLiteral("%1/%2/%3")
+            .arg(Count(QStringLiteral("SELECT ID FROM TpdbItems")))
+            .arg(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name Like 'Big.%'")))
+            .arg(Count(QStringLiteral("SELECT ItemID FROM TpdbConnections")));
+    }
+    // Runs a tool on the folder Big with Cancel once half the items are done.
+    void CancelHalfway(const char* tool) {
+        const QString before = Fingerprint();
+        ui::DefaultProgress().cancelAt = kItems / 2;
+        Click(big);
+        Tool(big, tool, true);
+        ui::DefaultProgress().cancelAt = -1;
+        EXPECT_GE(ui::DefaultProgress().Last(), kItems / 2) << tool << ": the work ran until the Cancel";
+        EXPECT_EQ(Fingerprint(), before) << tool;
+        EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << tool << ": a Cancel is no error " << ui::DefaultMessageBoxes().Shown().front().text.toStdString();
+        EXPECT_TRUE(harness.Host().HasNode(big)) << tool;
+        EXPECT_EQ(Count(big, 0), QString::number(kItems)) << tool;
+    }
+
+    static constexpr int kItems = 24000;
+    const QString big = dev + Y + QStringLiteral("Big");
+};
+
+TEST_F(LongItemWorkTest, CancelLeavesEveryRowAsItWas) {
+    ui::DefaultFormRunner().Always(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
+        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Huge"));
+        f.PressDefault();
+    });
+    CancelHalfway("mnuDeviceHelperItemRename");
+    EXPECT_FALSE(harness.Host().HasNode(dev + Y + QStringLiteral("Huge")));
+    CancelHalfway("mnuDeviceHelperItemsDelete");
+
+    // A paste of the whole folder into itself, cancelled.
+    Click(big);
+    Tool(big, "mnuDeviceHelperItemsCopy", true);
+    ASSERT_TRUE(Window().itemBufferFilled);
+    CancelHalfway("mnuDeviceHelperItemsPaste");
+
+    // The rows selected in the grid, deleted and cancelled.
+    Click(big);
+    SelectAllRows();
+    const QString before = Fingerprint();
+    ui::DefaultProgress().cancelAt = 100;
+    Tool(big, "mnuItemDelete");
+    EXPECT_EQ(Fingerprint(), before);
+    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
+}
+
+TEST_F(LongItemWorkTest, WithoutCancelTheWorkIsDoneAndTheProgressNamedAfterIt) {
+    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
+        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Huge"));
+        f.PressDefault();
+    });
+    const int begun = ui::DefaultProgress().Begun();
+    Click(big);
+    Tool(big, "mnuDeviceHelperItemRename", true);
+    EXPECT_EQ(ui::DefaultProgress().Begun(), begun + 1);
+    EXPECT_EQ(ui::DefaultProgress().Title(), QStringLiteral("Rename: Big"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name Like 'Huge.%'")), kItems);
+    EXPECT_TRUE(harness.Host().HasNode(dev + Y + QStringLiteral("Huge")));
+    EXPECT_FALSE(harness.Host().HasNode(big));
+
+    // Small work shows none.
+    Click(dev + Y + QStringLiteral("C"));
+    Tool(dev + Y + QStringLiteral("C"), "mnuDeviceHelperItemsDelete", true);
+    EXPECT_EQ(ui::DefaultProgress().Begun(), begun + 1);
+    EXPECT_FALSE(Names().contains(QStringLiteral("C.x")));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -33,6 +34,25 @@ class RecordingProgress : public ProgressSink {
     QString m_title;
     qint64 m_last = 0;
     int m_begun = 0;
+    bool m_open = false;
+};
+
+// A progress line for programs without windows: rewritten in place on a
+// terminal, one line per tenth of the work in a log.
+class LineProgress : public ProgressSink {
+  public:
+    LineProgress(std::FILE* out, bool terminal) : m_out(out), m_terminal(terminal) {}
+    void Begin(const QString& title, qint64 total) override;
+    bool Advance(qint64 done) override;
+    void End() override;
+
+  private:
+    void Write(const QString& text);
+    std::FILE* m_out;
+    bool m_terminal;
+    QString m_title;
+    qint64 m_total = 0;
+    qint64 m_lastTenth = -1;
     bool m_open = false;
 };
 
