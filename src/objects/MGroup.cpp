@@ -1,5 +1,7 @@
 #include "objects/MGroup.h"
 
+#include "objects/LongWork.h"
+
 #include "editor/NameGroups.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/Connect.h"
@@ -200,6 +202,8 @@ bool MGroup::Delete() {
     }
     ui::BusyCursor busy;
     m_window.CommitGridEdits();
+    // A group of a million connections takes seconds: progress with Cancel.
+    LongWork progress(connection, Text(234).remove(u'&'), connections);
     try {
         connection.BeginTrans();
         try {
@@ -215,8 +219,10 @@ bool MGroup::Delete() {
             connection.RollbackTrans();
             throw;
         }
+        progress.Finish();
     } catch (const db::DbError& e) {
-        ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
+        progress.Finish();
+        if (!progress.Cancelled()) ui::ShowMessage(e.Description(), Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
         return true;
     }
     m_window.ReloadGroupNames();

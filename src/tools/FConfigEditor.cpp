@@ -3,6 +3,7 @@
 #include "editor/GridColumns.h"
 #include "editor/frmtabgridOPC.h"
 #include "model/DataConnection.h"
+#include "objects/LongWork.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
@@ -261,6 +262,42 @@ void FConfigEditor::OnKeyDown(int& keyCode, int shift) {
     keyCode = 0;
 }
 
+bool FConfigEditor::SwitchAliasOff(db::Connection& connection) {
+    // At a million items this takes seconds: progress with Cancel, which
+    // stops the running statement and rolls everything back.
+    qint64 items = 0;
+    {
+        db::Recordset count;
+        count.Open(QStringLiteral("SELECT Count(*) FROM TpdbItems"), connection);
+        items = count.Fields(0).Value().toLongLong();
+    }
+    objects::LongWork progress(connection, Get(QStringLiteral("chkSwitchView")).caption.remove(u'&'), items);
+    connection.BeginTrans();
+    try {
+        try {
+            connection.CreateIndex(QStringLiteral("TpdbItems"), {kAccessIndex, {QStringLiteral("DeviceID"), QStringLiteral("ItemAccess")}, true, false});
+        } catch (const db::DbError&) {
+            connection.RollbackTrans();
+            progress.Finish();
+            m_writeCancelled = progress.Cancelled();
+            if (!m_writeCancelled) ui::ShowMessage(Text(1753), Text(1752), ui::Buttons::OK, 0, ui::Icon::Critical);
+            return false;
+        }
+        progress.SetDone(items / 3);
+        connection.Execute(QStringLiteral("UPDATE TpdbItems SET Name=NULL"));
+        progress.SetDone(items * 2 / 3);
+        connection.Execute(QStringLiteral("UPDATE TpdbItems SET Name=ItemAccess"));
+        connection.CommitTrans();
+    } catch (...) {
+        if (connection.TransactionLevel() > 0) connection.RollbackTrans();
+        progress.Finish();
+        m_writeCancelled = progress.Cancelled();
+        if (m_writeCancelled) return false;  // the project as it was
+        throw;
+    }
+    return true;
+}
+
 bool FConfigEditor::WriteBack() {
     const bool nameView = Get(QStringLiteral("chkSwitchView")).IsChecked();
     if (nameView != m_window.SwitchViewFlag()) {
@@ -269,23 +306,8 @@ bool FConfigEditor::WriteBack() {
         m_window.Data()->Recordset(QStringLiteral("rsOPCItems")).Close();
         if (nameView) {
             connection.DropIndex(QStringLiteral("TpdbItems"), kAccessIndex);
-        } else {
-            connection.BeginTrans();
-            try {
-                try {
-                    connection.CreateIndex(QStringLiteral("TpdbItems"), {kAccessIndex, {QStringLiteral("DeviceID"), QStringLiteral("ItemAccess")}, true, false});
-                } catch (const db::DbError&) {
-                    connection.RollbackTrans();
-                    ui::ShowMessage(Text(1753), Text(1752), ui::Buttons::OK, 0, ui::Icon::Critical);
-                    return false;
-                }
-                connection.Execute(QStringLiteral("UPDATE TpdbItems SET Name=NULL"));
-                connection.Execute(QStringLiteral("UPDATE TpdbItems SET Name=ItemAccess"));
-                connection.CommitTrans();
-            } catch (...) {
-                if (connection.TransactionLevel() > 0) connection.RollbackTrans();
-                throw;
-            }
+        } else if (!SwitchAliasOff(connection)) {
+            return false;
         }
     }
     // The font of the window and the four grids.

@@ -7,6 +7,10 @@
 #include <array>
 #include <vector>
 
+namespace ov::db {
+class Connection;
+}
+
 namespace ov::editor {
 class frmtabgridOPC;
 }
@@ -28,6 +32,10 @@ class FConfigEditor : public ui::Form {
     // blocks switching the alias function off; then nothing was applied.
     // Database errors are thrown.
     bool WriteBack();
+    // Whether a false WriteBack came from Cancel in its progress window.
+    bool WriteCancelled() const { return m_writeCancelled; }
+    // Item names identify the items again: their unique index back, names = item accesses.
+    bool SwitchAliasOff(db::Connection& connection);
 
     // One grid's page: its configurable columns shown (Chosen, in display
     // order) and hidden (Existing); each entry a column index of the grid.
@@ -63,6 +71,7 @@ class FConfigEditor : public ui::Form {
     std::array<Page, 4> m_pages;
     ui::FontSettings m_font;
     bool m_cancel = true;
+    bool m_writeCancelled = false;
 };
 
 // The font selection: name, size, bold, italic, underline, strike-through.

@@ -195,7 +195,7 @@ void MTools::OptionsCommand() {
     const bool aliasChanged = dialog.Get(QStringLiteral("chkSwitchView")).IsChecked() != m_window.SwitchViewFlag();
     try {
         if (!dialog.WriteBack()) {
-            objects::ShowDialogError(1751, QString());
+            if (!dialog.WriteCancelled()) objects::ShowDialogError(1751, QString());
             return;
         }
     } catch (const std::exception& e) {

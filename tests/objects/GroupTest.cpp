@@ -9,6 +9,7 @@
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
+#include "platform/ui/Progress.h"
 #include "support/EditorTest.h"
 
 #include <QLocale>
@@ -243,6 +244,35 @@ TEST_F(GroupTest, DeleteAsksTakesTheConnectionsAndNeverTheDefaultGroup) {
     Command(nk::GroupKey(1), "mnuGroupDelete");
     EXPECT_FALSE(Stored("ID", QStringLiteral("Standard")).isNull());
     EXPECT_TRUE(Messages().isEmpty());
+}
+
+TEST_F(GroupTest, CancelDuringTheDeleteOfALargeGroupKeepsItWhole) {
+    const int fast = IdOf(QStringLiteral("Fast"));
+    {
+        // Every item in the group many times over is not allowed; many items are.
+        auto c = project.Open();
+        c->BeginTrans();
+        for (int i = 0; i < 25000; ++i)
+            c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                       {QStringLiteral("Many.I%1").arg(i), QStringLiteral("Many.I%1").arg(i)});
+        c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT %1, ID FROM TpdbItems "
+                                  "WHERE Name Like 'Many.%'").arg(fast));
+        c->CommitTrans();
+    }
+    const int connections = Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE GroupID = %1").arg(fast));
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    ui::DefaultProgress().cancelAt = 0;
+    Click(nk::GroupKey(fast));
+    Command(nk::GroupKey(fast), "mnuGroupDelete");
+    ui::DefaultProgress().cancelAt = -1;
+    EXPECT_FALSE(Stored("ID", QStringLiteral("Fast")).isNull());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE GroupID = %1").arg(fast)), connections);
+    EXPECT_FALSE(NodeText(nk::GroupKey(fast)).isEmpty());
+    EXPECT_TRUE(Messages().isEmpty()) << "a Cancel is no error";
+
+    Command(nk::GroupKey(fast), "mnuGroupDelete");
+    EXPECT_TRUE(Stored("ID", QStringLiteral("Fast")).isNull());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE GroupID = %1").arg(fast)), 0);
 }
 
 }  // namespace

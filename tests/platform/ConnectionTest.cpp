@@ -165,6 +165,35 @@ TEST(Connection, ActionsAfterCommitRunOnlyForWorkThatWasKept) {
     EXPECT_TRUE(ran.isEmpty()) << "a rolled back transaction leaves nothing for the next one";
 }
 
+TEST(Connection, AStoppedStatementEndsItsTransactionCleanly) {
+    TempProject project;
+    auto connection = project.Open();
+    connection->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'D')"));
+    connection->Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) "
+                                       "INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) SELECT 1, 'I' || i, 'I' || i FROM n"));
+    QStringList ran;
+    // Stopped half-way, the database rolls the whole transaction back itself.
+    connection->SetKeepGoing([] { return false; });
+    connection->BeginTrans();
+    connection->BeginTrans();
+    connection->AfterCommit([&ran] { ran << QStringLiteral("stopped"); });
+    EXPECT_NE(ErrorOf([&] { connection->Execute(QStringLiteral("UPDATE TpdbItems SET Name = Name || 'x'")); }), 0u);
+    connection->SetKeepGoing({});
+    EXPECT_EQ(ErrorOf([&] { connection->RollbackTrans(); }), 0u);
+    EXPECT_EQ(ErrorOf([&] { connection->RollbackTrans(); }), 0u) << "the outer level ends as well";
+    EXPECT_EQ(connection->TransactionLevel(), 0);
+
+    // The next transaction is a real one: its actions run at its commit.
+    connection->BeginTrans();
+    connection->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE Name = 'I7'"));
+    connection->AfterCommit([&ran] { ran << QStringLiteral("kept"); });
+    connection->CommitTrans();
+    EXPECT_EQ(ran, QStringList{QStringLiteral("kept")});
+    Recordset rs;
+    rs.Open(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like '%x'"), *connection);
+    EXPECT_EQ(rs.Fields(0).Value().toInt(), 0) << "nothing of the stopped update stayed";
+}
+
 TEST(Connection, UniqueViolationIsItsOwnError) {
     TempProject project;
     auto connection = project.Open();

@@ -5,6 +5,7 @@
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "platform/db/Connection.h"
+#include "platform/ui/Progress.h"
 #include "support/EditorTest.h"
 #include "support/QtPrinters.h"
 #include "tools/FConfigEditor.h"
@@ -196,6 +197,38 @@ TEST_F(AliasTest, ADuplicateItemAccessKeepsItOnAndChangesNothing) {
     EXPECT_FALSE(IndexThere());
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name NOT LIKE 'Alias%'")), 0);
     EXPECT_EQ(Window().RequestOnDelete(), deleteQuestion) << "the dialog's other changes stay unapplied";
+}
+
+// Switching the alias function off at a size where it takes a while.
+class LargeAliasTest : public AliasTest {
+  protected:
+    void SetUp() override {
+        auto c = project.Open();
+        c->BeginTrans();
+        for (int i = 0; i < 25000; ++i)
+            c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                       {QStringLiteral("Alias%1").arg(i), QStringLiteral("Big.I%1").arg(i)});
+        c->CommitTrans();
+        AliasTest::SetUp();
+    }
+    void TearDown() override {
+        ui::DefaultProgress().cancelAt = -1;
+        AliasTest::TearDown();
+    }
+};
+
+TEST_F(LargeAliasTest, CancelDuringTheSwitchKeepsItOnAndEveryName) {
+    ui::DefaultProgress().cancelAt = 0;
+    SwitchOff(true);
+    ui::DefaultProgress().cancelAt = -1;
+    EXPECT_FALSE(IndexThere());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name = 'Alias7'")), 1);
+    EXPECT_EQ(Messages().size(), 1) << "the question only, a Cancel is no error: " << Messages().join(u'|').toStdString();
+    EXPECT_TRUE(Window().SwitchViewFlag());
+
+    SwitchOff(true);
+    EXPECT_TRUE(IndexThere());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name IS NOT ItemAccess")), 0);
 }
 
 }  // namespace

@@ -257,6 +257,15 @@ void Connection::RollbackTrans() {
         sqlite3* db = m_impl->Db();
         const int level = m_impl->transactionLevel;
         if (level == 0) throw DbError(err::IllegalOperation, QStringLiteral("No transaction is active."));
+        if (sqlite3_get_autocommit(db) != 0) {
+            // The database rolled the whole transaction back itself (an
+            // interrupted statement, a full disk): only this level ends here,
+            // the callers above roll back theirs as they unwind.
+            --m_impl->transactionLevel;
+            if (!m_impl->afterCommit.empty()) m_impl->afterCommit.pop_back();
+            m_impl->BumpGeneration();
+            return;
+        }
         if (level == 1) {
             SqliteStatement(db, QStringLiteral("ROLLBACK")).Step();
         } else {
