@@ -1282,6 +1282,21 @@ void frmtabgridOPC::SimulationParametersButton() {
     WriteItemValue(m_tdbI.ColumnIndex(Text(unbound::kSimulationParameters)), parameters);
 }
 
+void frmtabgridOPC::ForgetItems(const std::vector<int>& ids) {
+    db::Recordset& items = ItemRecordset();
+    if (items.State() != db::ObjectState::Open) {
+        ShowItemView();
+        return;
+    }
+    try {
+        items.Forget(std::vector<qint64>(ids.begin(), ids.end()));
+    } catch (const db::DbError&) {
+        ShowItemView();
+        return;
+    }
+    m_tdbI.ReBind();
+}
+
 void frmtabgridOPC::RefreshUnboundSources() {
     for (db::Recordset* rs : {&m_simulationRows, &m_redundancyRows})
         if (rs->State() == db::ObjectState::Open) rs->Requery();

@@ -148,6 +148,16 @@ bool MItem::DeleteWithProgress(const std::vector<int>& ids, const QString& title
     return true;
 }
 
+void MItem::AfterItemsDeleted(bool deleted, const std::vector<int>& ids) {
+    if (!deleted) {
+        AfterItemsChanged();
+        return;
+    }
+    m_window.RefreshUnboundSources();
+    m_window.ForgetItems(ids);
+    m_window.NotifyView();
+}
+
 void MItem::AfterItemsChanged() {
     m_window.RefreshUnboundSources();
     m_window.ShowItemView();
@@ -599,9 +609,9 @@ void MItem::DeleteCommand() {
     if (ids.empty()) return;
     m_window.CommitGridEdits();
     if (!ConfirmDelete(static_cast<int>(ids.size()))) return;
-    DeleteWithProgress(ids, Title(246));
+    const bool deleted = DeleteWithProgress(ids, Title(246));
     m_window.itemBufferFilled = false;
-    AfterItemsChanged();
+    AfterItemsDeleted(deleted, ids);
 }
 
 void MItem::RenameBranch() {
@@ -709,9 +719,10 @@ void MItem::PasteBranch() {
 
 void MItem::DeleteBranch() {
     const std::vector<int> ids = ItemsBelowNode();
-    if (ConfirmDelete(static_cast<int>(ids.size()))) DeleteWithProgress(ids, Title(221) + QStringLiteral(": ") + BranchPath());
+    const bool deleted = ConfirmDelete(static_cast<int>(ids.size())) &&
+                         DeleteWithProgress(ids, Title(221) + QStringLiteral(": ") + BranchPath());
     m_window.itemBufferFilled = false;
-    AfterItemsChanged();
+    AfterItemsDeleted(deleted, ids);
 }
 
 namespace {

@@ -64,6 +64,8 @@ class MItem {
     QString Separator() const;
     QString BranchPath() const;
     void AfterItemsChanged();
+    // The views after a delete: the deleted rows leave the grid, or all is read again when nothing was deleted.
+    void AfterItemsDeleted(bool deleted, const std::vector<int>& ids);
     // False when the work failed (told in a message) or was cancelled (not told).
     bool RunInTransaction(const std::function<void()>& work, LongWork* progress = nullptr);
     // The items with their field, in the order of ids; items gone meanwhile are left out.

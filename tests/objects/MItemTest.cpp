@@ -146,6 +146,35 @@ TEST_F(MItemTest, DeleteAsksAndTakesEverythingOfTheItemAlong) {
     EXPECT_FALSE(Names().contains(QStringLiteral("Top")));
 }
 
+TEST_F(MItemTest, AfterADeleteTheGridShowsTheRestAndEditsReachTheRightRecord) {
+    auto& c = Window().Data()->Connection();
+    for (const char* name : {"D.a", "D.b", "D.c", "D.d", "D.e"})
+        c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                  {QString::fromUtf8(name), QString::fromUtf8(name)});
+    harness.Session().Reload();
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    const QString folder = dev + Y + QStringLiteral("D");
+    Click(folder);
+    ui::GridModel& grid = Window().tdbI();
+    const int access = grid.ColumnIndex(QStringLiteral("ItemAccess"));
+    const int comment = grid.ColumnIndex(QStringLiteral("Comment"));
+    ASSERT_EQ(grid.RowCount(), 5);
+    grid.SelectRows({1, 3});
+    Tool(folder, "mnuItemDelete");
+    ASSERT_EQ(grid.RowCount(), 3);
+    QStringList shown;
+    for (int r = 0; r < grid.RowCount(); ++r) shown << grid.CellText(r, access);
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("D.a"), QStringLiteral("D.c"), QStringLiteral("D.e")}));
+    EXPECT_TRUE(grid.SelectedBookmarks().empty());
+
+    // The row a person edits next is the row written.
+    ASSERT_TRUE(grid.BeginEdit(1, comment));
+    grid.CommitEdit(QStringLiteral("edited"));
+    Window().CommitGridEdits();
+    EXPECT_EQ(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Comment = 'edited' AND Name = 'D.c'")), 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Comment = 'edited'")), 1);
+}
+
 TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowIt) {
     ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
         EXPECT_EQ(f.Get(QStringLiteral("TxtName")).text, QStringLiteral("B"));

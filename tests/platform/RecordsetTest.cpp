@@ -295,6 +295,41 @@ TEST_F(RecordsetTest, RowDeletedThroughAnotherConnectionWhileOpen) {
     EXPECT_EQ(rs.RecordCount(), 4);
 }
 
+TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
+    Recordset rs;
+    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);
+    Recordset clone = rs.Clone();
+    rs.Move(3);
+    rs.Delete();  // Item4, through the recordset itself
+    std::vector<qint64> gone;
+    for (const QString& name : {QStringLiteral("Item2"), QStringLiteral("Item5")}) {
+        Recordset id;
+        id.Open(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name = '%1'").arg(name), *connection);
+        gone.push_back(id.Fields(0).Value().toLongLong());
+    }
+    connection->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE Name IN ('Item2', 'Item5')"));
+    // A row that is not in the set, and one added meanwhile: neither matters.
+    const int added = AddItem(1, QStringLiteral("Item6"));
+    gone.push_back(99999);
+    rs.Forget(gone);
+    EXPECT_EQ(Names(rs), (QStringList{QStringLiteral("Item1"), QStringLiteral("Item3")}))
+        << "the rows read again, the new row not yet in the set";
+    EXPECT_EQ(rs.RecordCount(), 2);
+    rs.MoveLast();
+    EXPECT_EQ(rs.AbsolutePosition(), 2);
+    EXPECT_EQ(Names(clone), Names(rs)) << "clones share the set";
+    rs.Requery();
+    EXPECT_EQ(rs.RecordCount(), 3);
+    EXPECT_TRUE(Names(rs).contains(QStringLiteral("Item6"))) << added;
+
+    // A set read whole (an aggregate) is read again.
+    Recordset counts;
+    counts.Open(QStringLiteral("SELECT DeviceID, Count(*) AS n FROM TpdbItems GROUP BY DeviceID ORDER BY DeviceID"), *connection);
+    connection->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE DeviceID = 2"));
+    counts.Forget({1});
+    EXPECT_EQ(counts.RecordCount(), 1);
+}
+
 TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) {
     Recordset rs;
     rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);

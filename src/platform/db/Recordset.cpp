@@ -421,6 +421,15 @@ void Recordset::Requery() {
     });
 }
 
+void Recordset::Forget(const std::vector<qint64>& keys) {
+    OV_GUARDED({
+        Impl& r = Open_();
+        if (r.editMode != EditMode::None) CancelUpdate();
+        r.source->Forget(keys);
+        r.SyncKeyset();
+    });
+}
+
 void Recordset::Resync() {
     OV_GUARDED({
         Impl& r = Open_();

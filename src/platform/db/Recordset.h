@@ -9,6 +9,7 @@
 #include <QVariantList>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ov::db {
 
@@ -74,6 +75,9 @@ public:
     EditMode GetEditMode() const;
 
     void Requery();  // reads the set of rows again
+    // The rows with these keys were deleted by other statements of this
+    // program: they leave the set, which is not read again.
+    void Forget(const std::vector<qint64>& keys);
     void Resync();   // reads the values of the rows again
     Recordset Clone();
 

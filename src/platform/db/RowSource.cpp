@@ -1,5 +1,7 @@
 #include "platform/db/RowSource.h"
 
+#include <unordered_set>
+
 #include "platform/db/Criteria.h"
 #include "platform/db/Schema.h"
 #include "platform/db/SqliteStatement.h"
@@ -444,6 +446,29 @@ void RowSource::Requery() {
         return;
     }
     ReadKeys();
+}
+
+void RowSource::Forget(const std::vector<qint64>& keys) {
+    if (m_static) {
+        PrepareStatic(m_sql);
+        return;
+    }
+    const std::unordered_set<qint64> gone(keys.begin(), keys.end());
+    std::size_t kept = 0;
+    m_removedCount = 0;
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        if (gone.contains(m_keys[i])) continue;
+        m_keys[kept] = m_keys[i];
+        m_removed[kept] = m_removed[i];
+        m_removedCount += m_removed[kept] ? 1 : 0;
+        ++kept;
+    }
+    m_keys.resize(kept);
+    m_removed.resize(kept);
+    m_keyIndex.clear();
+    m_pages.clear();
+    m_cacheGeneration = m_connection->Generation();
+    ++m_keysetVersion;
 }
 
 void RowSource::InvalidateRows() {

@@ -56,6 +56,9 @@ public:
     quint64 KeysetVersion() const { return m_keysetVersion; }
 
     void Requery();
+    // The rows with these keys are gone: drops them from the set without
+    // reading it again (a set read whole is read again).
+    void Forget(const std::vector<qint64>& keys);
     void InvalidateRows();
     void SetIndex(const QString& name);
     const QString& IndexName() const { return m_indexName; }
