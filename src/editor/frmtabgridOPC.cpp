@@ -218,9 +218,13 @@ void frmtabgridOPC::Load() {
     AddUnboundDefaults();
     // The language the list starts with is the default of the stored project
     // language; only settings the store has are read from the file.
-    if (m_data)
-        m_languages.Init(m_indexTexts.TextsRecordset(), m_data->OpenCommand(QStringLiteral("rscfgLanguages")),
+    if (m_data) {
+        // The texts' columns only: their rows are read when first needed.
+        QStringList textFields;
+        for (const db::ColumnInfo& column : m_data->Connection().Columns(QStringLiteral("TidxTexts"))) textFields << column.name;
+        m_languages.Init(textFields, m_data->OpenCommand(QStringLiteral("rscfgLanguages")),
                          sys::SystemTools::Instance().GetRegistry());
+    }
     m_settings.WriteAValueToCInits(QStringLiteral("CurrentLCID"), static_cast<double>(m_languages.CurrentLCID()));
     m_settings.LoadInits(SettingsFile());
     if (m_data) {

@@ -73,7 +73,7 @@ QString CDBLanguages::LanguageName(int lcid) {
 
 QString CDBLanguages::GetNameFromLLCID(const QString& column) { return LanguageName(column.mid(1).toInt()); }
 
-void CDBLanguages::Init(db::Recordset& texts, db::Recordset& languages, const sys::Registry& registry) {
+void CDBLanguages::Init(const QStringList& textFields, db::Recordset& languages, const sys::Registry& registry) {
     try {
         m_current = registry
                         .ReadValue(sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
@@ -84,7 +84,6 @@ void CDBLanguages::Init(db::Recordset& texts, db::Recordset& languages, const sy
         m_current = 1031;
     }
     m_languages.clear();
-    const QStringList textFields = texts.FieldNames();
     languages.SetFilter(QString());
     for (languages.MoveFirst(); !languages.IsEOF(); languages.MoveNext()) {
         CDBLanguage language;

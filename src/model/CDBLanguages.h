@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -49,9 +50,9 @@ struct CDBLanguage {
 // and the language selector of the editor window.
 class CDBLanguages {
 public:
-    // texts: the index-text recordset; languages: the TcfgLanguages recordset.
-    // Both are opened by the caller; languages is closed afterwards.
-    void Init(db::Recordset& texts, db::Recordset& languages, const sys::Registry& registry);
+    // textFields: the columns of the index texts (TidxTexts) in table order;
+    // languages: the TcfgLanguages recordset, opened by the caller and closed here.
+    void Init(const QStringList& textFields, db::Recordset& languages, const sys::Registry& registry);
 
     int Count() const { return static_cast<int>(m_languages.size()); }
     const std::vector<CDBLanguage>& Items() const { return m_languages; }

@@ -44,7 +44,7 @@ protected:
         if (!registryLcid.isEmpty())
             registry.WriteValue(sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
                                 QStringLiteral("LCID"), registryLcid);
-        languages.Init(data.OpenCommand(QStringLiteral("rsidxTexts")), data.OpenCommand(QStringLiteral("rscfgLanguages")),
+        languages.Init(data.OpenCommand(QStringLiteral("rsidxTexts")).FieldNames(), data.OpenCommand(QStringLiteral("rscfgLanguages")),
                        registry);
     }
 
