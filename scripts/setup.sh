@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool imagemagick
+  clang libclang-rt-14-dev
 )
 # Node.js runs the OPC UA helper: Debian's, unless a node is there already.
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then

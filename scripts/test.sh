@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything and runs every test with CTest,
 # once as a debug build and once optimised; then builds the non-GUI parts
 # again with AddressSanitizer and UndefinedBehaviorSanitizer and runs their
-# tests. Warnings in our own code are errors here.
+# tests, and runs every fuzz target for a while (FUZZ_SECONDS, 30 by
+# default). Warnings in our own code are errors here.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -34,3 +35,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOV_SANITIZE=ON -DOV
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan -j2 --timeout 600
+
+echo "== fuzz targets, ${FUZZ_SECONDS:-30} s each (clang, libFuzzer)"
+bash fuzz/run.sh "${FUZZ_SECONDS:-30}"

@@ -587,23 +587,23 @@ std::pair<QString, QString> FormObject::NodeAt(const QString& path, const QStrin
 }
 
 void FormObject::expand(const QString& path, const QString& control) {
-    const auto [tree, key] = NodeAt(path, control);
-    if (!key.isEmpty()) Act([&] { m_form.UserExpandNode(tree, key, true); });
+    const auto node = NodeAt(path, control);
+    if (!node.second.isEmpty()) Act([&] { m_form.UserExpandNode(node.first, node.second, true); });
 }
 
 void FormObject::collapse(const QString& path, const QString& control) {
-    const auto [tree, key] = NodeAt(path, control);
-    if (!key.isEmpty()) Act([&] { m_form.UserExpandNode(tree, key, false); });
+    const auto node = NodeAt(path, control);
+    if (!node.second.isEmpty()) Act([&] { m_form.UserExpandNode(node.first, node.second, false); });
 }
 
 void FormObject::tick(const QString& path, const QString& control) {
-    const auto [tree, key] = NodeAt(path, control);
-    if (!key.isEmpty()) Act([&] { m_form.UserCheckNode(tree, key, true); });
+    const auto node = NodeAt(path, control);
+    if (!node.second.isEmpty()) Act([&] { m_form.UserCheckNode(node.first, node.second, true); });
 }
 
 void FormObject::untick(const QString& path, const QString& control) {
-    const auto [tree, key] = NodeAt(path, control);
-    if (!key.isEmpty()) Act([&] { m_form.UserCheckNode(tree, key, false); });
+    const auto node = NodeAt(path, control);
+    if (!node.second.isEmpty()) Act([&] { m_form.UserCheckNode(node.first, node.second, false); });
 }
 
 void FormObject::key(const QString& keys, const QString& control) {

@@ -20,8 +20,11 @@ OpcNode NodeFromJson(const QJsonObject& o) {
     if (node.isVariable) {
         node.dataType = o.value(QLatin1String("dataType")).toString(QStringLiteral("Unknown"));
         node.valueRank = o.value(QLatin1String("valueRank")).toInt(-1);
-        for (const QJsonValue& dimension : o.value(QLatin1String("arrayDimensions")).toArray())
-            node.arrayDimensions.push_back(static_cast<quint32>(dimension.toDouble()));
+        for (const QJsonValue& dimension : o.value(QLatin1String("arrayDimensions")).toArray()) {
+            // A length the type cannot hold (negative, huge, not a number) counts as unknown: 0.
+            const double length = dimension.toDouble();
+            node.arrayDimensions.push_back(length >= 0 && length <= 4294967295.0 ? static_cast<quint32>(length) : 0u);
+        }
         node.accessLevel = o.value(QLatin1String("accessLevel")).toInt();
     }
     return node;
@@ -30,6 +33,18 @@ OpcNode NodeFromJson(const QJsonObject& o) {
 QString Compact(const QJsonObject& o) { return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)); }
 
 }  // namespace
+
+HelperLine ParseHelperLine(const QByteArray& line) {
+    const QJsonObject o = QJsonDocument::fromJson(line).object();
+    HelperLine parsed;
+    parsed.id = o.value(QLatin1String("id")).toInt(-1);
+    parsed.event = o.value(QLatin1String("event")).toString();
+    parsed.ok = o.value(QLatin1String("ok")).toBool();
+    parsed.error = o.value(QLatin1String("error")).toString();
+    parsed.loaded = o.value(QLatin1String("loaded")).toInt();
+    for (const QJsonValue& node : o.value(QLatin1String("nodes")).toArray()) parsed.nodes.push_back(NodeFromJson(node.toObject()));
+    return parsed;
+}
 
 HelperClient::HelperClient() = default;
 
@@ -62,7 +77,7 @@ bool HelperClient::Start(QString* error, int timeoutMs) {
     }
     const auto ready = ReadLine(timeoutMs, error);
     if (!ready) return false;
-    if (QJsonDocument::fromJson(*ready).object().value(QLatin1String("event")).toString() != QLatin1String("ready")) {
+    if (ParseHelperLine(*ready).event != QLatin1String("ready")) {
         *error = QStringLiteral("The OPC UA helper started with an unexpected line: %1").arg(QString::fromUtf8(*ready));
         Kill();
         return false;
@@ -133,10 +148,10 @@ bool HelperClient::Connect(const QString& endpoint, QString* error, int timeoutM
     for (;;) {
         const auto line = ReadLine(timeoutMs + 5000, error);
         if (!line) return false;
-        const QJsonObject answer = QJsonDocument::fromJson(*line).object();
-        if (answer.value(QLatin1String("id")).toInt(-1) != id || answer.contains(QLatin1String("event"))) continue;
-        if (answer.value(QLatin1String("ok")).toBool()) return true;
-        *error = answer.value(QLatin1String("error")).toString();
+        const HelperLine answer = ParseHelperLine(*line);
+        if (answer.id != id || !answer.event.isEmpty()) continue;
+        if (answer.ok) return true;
+        *error = answer.error;
         return false;
     }
 }
@@ -167,17 +182,16 @@ std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, 
         const auto line = ReadLine(requestTimeoutMs, error, tick);
         if (sendFailed) return std::nullopt;
         if (!line) return std::nullopt;
-        const QJsonObject answer = QJsonDocument::fromJson(*line).object();
-        if (answer.value(QLatin1String("id")).toInt(-1) != id) continue;
-        const QString event = answer.value(QLatin1String("event")).toString();
-        if (event == QLatin1String("nodes")) {
-            for (const QJsonValue& node : answer.value(QLatin1String("nodes")).toArray()) nodes.push_back(NodeFromJson(node.toObject()));
-        } else if (event == QLatin1String("progress")) {
-            if (!cancelled && progress && !progress(answer.value(QLatin1String("loaded")).toInt())) cancel();
+        HelperLine answer = ParseHelperLine(*line);
+        if (answer.id != id) continue;
+        if (answer.event == QLatin1String("nodes")) {
+            nodes.insert(nodes.end(), std::make_move_iterator(answer.nodes.begin()), std::make_move_iterator(answer.nodes.end()));
+        } else if (answer.event == QLatin1String("progress")) {
+            if (!cancelled && progress && !progress(answer.loaded)) cancel();
             if (sendFailed) return std::nullopt;
-        } else if (event.isEmpty()) {
-            if (answer.value(QLatin1String("ok")).toBool()) return nodes;
-            *error = answer.value(QLatin1String("error")).toString();
+        } else if (answer.event.isEmpty()) {
+            if (answer.ok) return nodes;
+            *error = answer.error;
             return std::nullopt;
         }
     }

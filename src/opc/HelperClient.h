@@ -12,6 +12,18 @@ class QProcess;
 
 namespace ov::opc {
 
+// One line the helper wrote, as far as the editor reads it.
+struct HelperLine {
+    int id = -1;          // the request it answers; -1 for none
+    QString event;        // "ready", "nodes", "progress"; empty for the final answer
+    bool ok = false;      // the final answer: the request succeeded
+    QString error;        // the final answer: why not
+    int loaded = 0;       // progress: nodes loaded so far
+    std::vector<OpcNode> nodes;
+};
+// Anything that is not a JSON object reads as a line without id and event.
+HelperLine ParseHelperLine(const QByteArray& line);
+
 // The editor's side of the resident OPC UA helper (apps/opcua-helper): a
 // Node.js child process spoken to in JSON lines. Every wait has a limit; a
 // helper that does not answer in time, or ends, is stopped by its process

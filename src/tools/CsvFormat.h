@@ -22,9 +22,9 @@ QString FormatField(const QVariant& value, FieldKind kind, const QLocale& locale
 
 // The fields of a line. A line with ";" directly followed by a double quote
 // is read character by character (";" inside quotes is text, "" is one
-// quote); any other is split at every ";". At most maxFields are kept, so a
-// longer line keeps the wrong count. unterminated is set for a quote that is
-// never closed.
+// quote); any other is split at every ";". At most maxFields + 1 are kept,
+// so a longer line keeps a wrong count without growing without bound.
+// unterminated is set for a quote that is never closed.
 QStringList SplitCsvLine(QStringView line, int maxFields, bool* unterminated = nullptr);
 
 // The leading number of a field: blanks, a sign, digits with "," or "." as

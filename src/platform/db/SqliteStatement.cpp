@@ -5,6 +5,9 @@
 #include <QDateTime>
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace ov::db {
 
 namespace {
@@ -53,7 +56,7 @@ ErrorInfo Describe(int code, const QString& message) {
         case SQLITE_CANTOPEN:
             return {err::Fail, QStringLiteral("The project database cannot be opened (%1).").arg(message), {}, code};
         case SQLITE_FULL:
-            return {err::Fail, QStringLiteral("The disk is full; the change was not saved."), {}, code};
+            return {err::Fail, QStringLiteral("The disk is full (or the file reached its size limit); the change was not saved."), {}, code};
         case SQLITE_TOOBIG:
             return {err::DataOverflow, QStringLiteral("A value is too large to be stored."), {}, code};
         case SQLITE_MISMATCH:
@@ -74,7 +77,14 @@ ErrorInfo Describe(int code, const QString& message) {
 
 DbError MakeSqliteError(sqlite3* db, int resultCode, const QString& context) {
     QString message = db ? Utf8(sqlite3_errmsg(db)) : Utf8(sqlite3_errstr(resultCode));
-    const int code = db ? sqlite3_extended_errcode(db) : resultCode;
+    int code = db ? sqlite3_extended_errcode(db) : resultCode;
+    if (db && ((code ? code : resultCode) & 0xff) == SQLITE_IOERR) {
+        // A write the system refused for want of room is a full disk to the
+        // person, whatever SQLite calls it; other failures get the system's words.
+        const int systemError = sqlite3_system_errno(db);
+        if (systemError == ENOSPC || systemError == EFBIG || systemError == EDQUOT) code = SQLITE_FULL;
+        else if (systemError != 0) message += QStringLiteral(" (%1)").arg(Utf8(std::strerror(systemError)));
+    }
     ErrorInfo info = Describe(code ? code : resultCode, message);
     if (!context.isEmpty()) info.source = context;
     return DbError(info);
