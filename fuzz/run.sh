@@ -5,16 +5,19 @@
 # its executions; a crash stops the run with exit code 1 and leaves the
 # input in fuzz/crashes/ (turn it into a regression test, then delete it).
 # New inputs the fuzzer finds stay in a scratch folder; `--keep` adds them
-# to the corpus.
+# to the corpus. `--jobs N` runs N targets at once.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds=30
 keep=false
-for arg in "$@"; do
-  case "$arg" in
+jobs=1
+while [ $# -gt 0 ]; do
+  case "$1" in
     --keep) keep=true ;;
-    *) seconds="$arg" ;;
+    --jobs) jobs="$2"; shift ;;
+    *) seconds="$1" ;;
   esac
+  shift
 done
 build="$root/build-fuzz"
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
@@ -33,11 +36,10 @@ mkdir -p "$root/fuzz/crashes"
 # tests (LeakSanitizer there), not here.
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-status=0
-for source in "$root"/fuzz/targets/*.cpp; do
-  target="$(basename "$source" .cpp)"
+# One target: its line on stdout, its log and exit status in the work folder.
+fuzz_one() {
+  local target="$1" log="$work/$1.log"
   mkdir -p "$work/$target"
-  log="$work/$target.log"
   if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=20 -rss_limit_mb=2048 \
        -max_len=65536 -artifact_prefix="$root/fuzz/crashes/$target-" \
        "$work/$target" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
@@ -47,7 +49,12 @@ for source in "$root"/fuzz/targets/*.cpp; do
   else
     echo "$target: CRASH (input in fuzz/crashes/)" >&2
     tail -40 "$log" >&2
-    status=1
+    touch "$work/failed"
   fi
+}
+for source in "$root"/fuzz/targets/*.cpp; do
+  fuzz_one "$(basename "$source" .cpp)" &
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
 done
-exit $status
+wait
+[ ! -e "$work/failed" ]
