@@ -156,7 +156,7 @@ int CommandInfo(const Arguments& args) {
         if (flag != QStringLiteral("--json")) return Usage(QStringLiteral("unknown option %1 for 'info'.").arg(flag));
     ov::db::Connection connection;
     connection.SetBusyTimeout(args.busyTimeout);
-    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    connection.Open(ov::model::ProjectReadConnectionString(args.positional[0]));
     const auto counts = ov::model::CountProjectObjects(connection);
     if (args.flags.contains(QStringLiteral("--json"))) {
         QJsonObject json;
@@ -302,7 +302,7 @@ int CommandExport(const Arguments& args) {
         return Usage(QStringLiteral("--encoding takes ansi or utf8."));
     ov::db::Connection connection;
     connection.SetBusyTimeout(args.busyTimeout);
-    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    connection.Open(ov::model::ProjectReadConnectionString(args.positional[0]));
     QString select = QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID");
     if (scopes == 1 && !args.flags.contains(QStringLiteral("--all"))) {
         int id = 0, failure = 0;
@@ -384,7 +384,7 @@ int CommandBrowse(const Arguments& args) {
             return Usage(QStringLiteral("unknown option %1 for 'browse'.").arg(flag));
     ov::db::Connection connection;
     connection.SetBusyTimeout(args.busyTimeout);
-    connection.Open(ov::model::ProjectConnectionString(args.positional[0]));
+    connection.Open(ov::model::ProjectReadConnectionString(args.positional[0]));
     ov::db::Recordset device;
     QString name = args.Value("--device");
     device.Open(QStringLiteral("SELECT ProgID, HierarchBrowseSeparator, BlobMode FROM TpdbDevices WHERE Name = '%1'")

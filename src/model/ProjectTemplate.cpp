@@ -167,6 +167,10 @@ QString ProjectConnectionString(const QString& projectFile) {
         .arg(projectFile);
 }
 
+QString ProjectReadConnectionString(const QString& projectFile) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=Read|Share Deny None;").arg(projectFile);
+}
+
 void WriteProjectTemplate(db::Connection& connection) {
     for (const char* sql : kTables) connection.Execute(QString::fromUtf8(sql));
     for (const TemplateIndex& index : kIndexes)

@@ -10,6 +10,8 @@ namespace ov::model {
 
 // The connection string the editor opens a project database with.
 QString ProjectConnectionString(const QString& projectFile);
+// For reading only: works on a project on read-only media too.
+QString ProjectReadConnectionString(const QString& projectFile);
 
 // Creates a new, empty project database from the project template: every
 // table, index and default, group 1, the items text group and the project

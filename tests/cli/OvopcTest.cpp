@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -166,6 +167,38 @@ TEST(Ovopc, ExportAndImportGoThroughOneFile) {
                        "Nobody");
 }
 
+TEST(Ovopc, AProjectOnReadOnlyMediaIsReadButNeverWritten) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    const QString folder = dir.filePath(QStringLiteral("media"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/plant.ovs");
+    const QString csv = dir.filePath(QStringLiteral("all.csv"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), file, QStringLiteral("--demo")}, registry).exitCode, 0);
+    const auto bytes = [&file] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    // The write bits go, as on a CD or a write-protected share (they bind the administrator too).
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    const Outcome info = Ovopc({QStringLiteral("info"), file}, registry);
+    EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_EQ(info.out.section(u'\n', 2, 2), QStringLiteral("items: 22"));
+    const Outcome exported = Ovopc({QStringLiteral("export"), file, QStringLiteral("--all"), QStringLiteral("-o"), csv}, registry);
+    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    ExpectOneErrorLine(Ovopc({QStringLiteral("import"), file, csv, QStringLiteral("--mode"), QStringLiteral("3")}, registry), "read-only");
+    EXPECT_EQ(bytes(), before) << "not a byte changed";
+
+    // Writable again, it takes the work.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    const Outcome imported = Ovopc({QStringLiteral("import"), file, csv, QStringLiteral("--mode"), QStringLiteral("3")}, registry);
+    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.startsWith(QStringLiteral("updated: 22"))) << imported.out.toStdString();
+}
+
 TEST(Ovopc, NewRefusesToOverwrite) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("p.ovs"));
@@ -191,7 +224,9 @@ TEST(Ovopc, BadProjectFilesGiveOneClearLine) {
     const QString readOnly = dir.filePath(QStringLiteral("ro.ovs"));
     ASSERT_EQ(Ovopc({QStringLiteral("new"), readOnly}).exitCode, 0);
     QFile::setPermissions(readOnly, QFile::ReadOwner);
-    ExpectOneErrorLine(Ovopc({QStringLiteral("info"), readOnly}), "read-only");
+    // Read, yes; written, never.
+    EXPECT_EQ(Ovopc({QStringLiteral("info"), readOnly}).exitCode, 0);
+    ExpectOneErrorLine(Ovopc({QStringLiteral("import"), readOnly, text, QStringLiteral("--mode"), QStringLiteral("0")}), "read-only");
 }
 
 TEST(Ovopc, ADatabaseLockedByAnotherProcess) {

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace ov::db {
@@ -109,8 +110,18 @@ void Connection::Open(const QString& connectionString, const QString& /*user*/, 
                          .arg(file));
 
         sqlite3* db = nullptr;
-        const int flags = (wantWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE;
-        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db, flags, nullptr);
+        int flags = (wantWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE;
+        QByteArray name = QFile::encodeName(file);
+        const QFileInfo journal(info.absoluteFilePath() + QStringLiteral("-wal"));
+        if (!wantWrite && !HasWriteBits(QFileInfo(info.absolutePath())) && (!journal.exists() || journal.size() == 0)) {
+            // Read-only media: no journal can be kept beside the file, and
+            // nobody can change it, so the database is read as it lies (not
+            // with committed work left in a journal: that one is read the
+            // usual way).
+            name = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded() + "?immutable=1";
+            flags |= SQLITE_OPEN_URI;
+        }
+        const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
         if (rc != SQLITE_OK) {
             DbError error = MakeSqliteError(db, rc, file);
             sqlite3_close_v2(db);
