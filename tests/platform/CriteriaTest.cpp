@@ -67,6 +67,24 @@ TEST(Criteria, MalformedCriteriaFailClearly) {
     EXPECT_EQ(errorOf(QString()), err::InvalidArgument);
 }
 
+// Found by fuzzing: deep nesting ran the parser out of stack.
+TEST(Criteria, NestingAndLengthHaveLimitsInsteadOfEndingTheProgram) {
+    const auto errorOf = [](const QString& text) {
+        try {
+            Criteria::Parse(text, kFields);
+        } catch (const DbError& e) {
+            return e.Number();
+        }
+        return 0u;
+    };
+    EXPECT_EQ(errorOf(QString(100000, u'(') + QStringLiteral("ID = 1")), err::InvalidArgument);
+    EXPECT_EQ(errorOf(QStringLiteral("NOT ").repeated(50000) + QStringLiteral("ID = 1")), err::InvalidArgument);
+    EXPECT_EQ(errorOf(QStringLiteral("ID = 1 AND ").repeated(5000) + QStringLiteral("ID = 1")), err::InvalidArgument);
+    // What people write stays well inside.
+    EXPECT_TRUE(Matches(QString(60, u'(') + QStringLiteral("ID = 5") + QString(60, u')'), kMotor));
+    EXPECT_TRUE(Matches(QStringLiteral("ID > 0 OR ").repeated(1000) + QStringLiteral("ID = 5"), kMotor));
+}
+
 TEST(Criteria, CompareValuesOrdersNullFirstAndTextsWithoutCase) {
     EXPECT_LT(CompareValues(QVariant(), 1), 0);
     EXPECT_EQ(CompareValues(QStringLiteral("abc"), QStringLiteral("ABC")), 0);

@@ -96,7 +96,10 @@ private:
         return node;
     }
 
-    static NodePtr Binary(Criteria::Node::Kind kind, NodePtr a, NodePtr b) {
+    NodePtr Binary(Criteria::Node::Kind kind, NodePtr a, NodePtr b) {
+        // A chain of AND and OR is evaluated (and freed) level by level too.
+        constexpr int kMaxTerms = 2000;
+        if (++m_terms > kMaxTerms) Fail(m_text, QStringLiteral("it joins more than %1 conditions").arg(kMaxTerms));
         auto node = std::make_shared<Criteria::Node>();
         node->kind = kind;
         node->left = std::move(a);
@@ -105,6 +108,15 @@ private:
     }
 
     NodePtr ParseUnary() {
+        // Each level of parentheses or NOT is a level of the parser's own
+        // stack: a limit keeps a silly text from ending the program.
+        constexpr int kMaxDepth = 64;
+        struct Level {
+            int& depth;
+            explicit Level(int& d) : depth(++d) {}
+            ~Level() { --depth; }
+        } level(m_depth);
+        if (m_depth > kMaxDepth) Fail(m_text, QStringLiteral("it nests parentheses or NOT more than %1 deep").arg(kMaxDepth));
         if (AcceptWord("NOT")) {
             auto node = std::make_shared<Criteria::Node>();
             node->kind = Criteria::Node::Not;
@@ -226,6 +238,8 @@ private:
     const QString& m_text;
     const QStringList& m_fields;
     qsizetype m_pos = 0;
+    int m_depth = 0;
+    int m_terms = 0;
 };
 
 bool EvaluateNode(const Criteria::Node& node, const std::function<QVariant(int)>& value) {
