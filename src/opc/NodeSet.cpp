@@ -87,7 +87,8 @@ class Parser {
         QString identifier = id.mid(semicolon + 1);
         if (identifier.startsWith(QStringLiteral("g="))) identifier = identifier.toLower();
         if (!ok || index == 0) return identifier;
-        const QString uri = index - 1 < m_namespaces.size() ? m_namespaces[index - 1] : QStringLiteral("ns%1").arg(index);
+        // A negative index is no namespace of the file either.
+        const QString uri = index > 0 && index - 1 < m_namespaces.size() ? m_namespaces[index - 1] : QStringLiteral("ns%1").arg(index);
         return NodeIdWithUri(uri, identifier);
     }
 

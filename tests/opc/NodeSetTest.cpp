@@ -139,6 +139,27 @@ TEST(NodeSetFiles, WhatIsNoNodeSetIsRefusedWithItsName) {
     EXPECT_TRUE(error.contains(QStringLiteral("too large"))) << error.toStdString();
 }
 
+// Found by fuzzing: a negative namespace index read before the list of namespaces.
+TEST(NodeSetFiles, NamespaceIndexesOutsideTheFileStayInTheirIds) {
+    QByteArray xml = R"(<?xml version="1.0" encoding="utf-8"?>
+<UANodeSet xmlns="http://opcfoundation.org/UA/2011/03/UANodeSet.xsd">
+  <NamespaceUris><Uri>urn:plant</Uri></NamespaceUris>
+  <Aliases><Alias Alias="Organizes">i=35</Alias></Aliases>
+  <UAObject NodeId="ns=-2;s=Neg" BrowseName="Neg"><References><Reference ReferenceType="Organizes" IsForward="false">i=85</Reference></References></UAObject>
+  <UAObject NodeId="ns=7;s=Far" BrowseName="Far"><References><Reference ReferenceType="Organizes" IsForward="false">i=85</Reference></References></UAObject>
+  <UAObject NodeId="ns=1;s=Own" BrowseName="Own"><References><Reference ReferenceType="Organizes" IsForward="false">i=85</Reference></References></UAObject>
+</UANodeSet>)";
+    QBuffer buffer(&xml);
+    buffer.open(QIODevice::ReadOnly);
+    NodeSet set;
+    QString error;
+    ASSERT_TRUE(set.Read(buffer, QStringLiteral("ns.xml"), &error)) << error.toStdString();
+    QStringList ids;
+    for (const OpcNode& node : set.Children(kObjectsFolder)) ids << node.nodeId;
+    ids.sort();
+    EXPECT_EQ(ids, (QStringList{QStringLiteral("nsu=ns-2;s=Neg"), QStringLiteral("nsu=ns7;s=Far"), QStringLiteral("nsu=urn:plant;s=Own")}));
+}
+
 TEST(NodeSetFiles, TheDemoPlant) {
     NodeSet set;
     QString error;
