@@ -25,7 +25,30 @@ using namespace ov;
 
 namespace {
 
-const QStringList kCommands = {"paste", "rename", "devdelete", "csvimport"};
+const QStringList kCommands = {"paste", "rename", "devdelete", "csvimport", "browseapply"};
+
+// An address space of 10,000 variables in 100 folders, as a NodeSet2 file.
+QByteArray GeneratedNodeSet() {
+    QByteArray xml = R"(<?xml version="1.0" encoding="utf-8"?>
+<UANodeSet xmlns="http://opcfoundation.org/UA/2011/03/UANodeSet.xsd">
+  <NamespaceUris><Uri>urn:crash</Uri></NamespaceUris>
+  <Aliases><Alias Alias="Organizes">i=35</Alias><Alias Alias="HasComponent">i=47</Alias><Alias Alias="Double">i=11</Alias></Aliases>
+)";
+    for (int f = 0; f < 100; ++f) {
+        xml += QStringLiteral("<UAObject NodeId=\"ns=1;s=F%1\" BrowseName=\"1:F%1\"><References>"
+                              "<Reference ReferenceType=\"Organizes\" IsForward=\"false\">i=85</Reference></References></UAObject>\n")
+                   .arg(f)
+                   .toUtf8();
+        for (int v = 0; v < 100; ++v)
+            xml += QStringLiteral("<UAVariable NodeId=\"ns=1;s=F%1.V%2\" BrowseName=\"1:V%2\" DataType=\"Double\" AccessLevel=\"3\">"
+                                  "<References><Reference ReferenceType=\"HasComponent\" IsForward=\"false\">ns=1;s=F%1</Reference>"
+                                  "</References></UAVariable>\n")
+                       .arg(f)
+                       .arg(v)
+                       .toUtf8();
+    }
+    return xml + "</UANodeSet>\n";
+}
 
 // What the commands change, in a stable order: equal digests, equal projects.
 QByteArray Digest(db::Connection& c) {
@@ -68,6 +91,10 @@ class CrashConsistencyTest : public ::testing::Test {
             ASSERT_TRUE(exported.error.isEmpty());
             before = Digest(c);
         }
+        QFile nodes(nodeset);
+        ASSERT_TRUE(nodes.open(QIODevice::WriteOnly));
+        nodes.write(GeneratedNodeSet());
+        nodes.close();
         QFile file(csv);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         QByteArray text = file.readAll().replace("Area2.", "Import2.");
@@ -85,6 +112,7 @@ class CrashConsistencyTest : public ::testing::Test {
     QStringList Arguments(const QString& command) {
         QStringList args{work, command};
         if (command == QStringLiteral("csvimport")) args << csv;
+        if (command == QStringLiteral("browseapply")) args << nodeset;
         return args;
     }
     // Runs the command to its end; its digest and how long it took.
@@ -126,6 +154,7 @@ class CrashConsistencyTest : public ::testing::Test {
     const QString pristine = dir.filePath(QStringLiteral("pristine.ovs"));
     const QString work = dir.filePath(QStringLiteral("work.ovs"));
     const QString csv = dir.filePath(QStringLiteral("import.csv"));
+    const QString nodeset = dir.filePath(QStringLiteral("space.NodeSet2.xml"));
     QByteArray before;
     QHash<QString, QByteArray> after;
     int untouched = 0, applied = 0;

@@ -1,9 +1,10 @@
 // One long command on a project, run as a person runs it, so that the
 // crash test can kill the process at any moment:
-//   ov_crash_worker PROJECT paste|rename|devdelete|csvimport [CSV]
+//   ov_crash_worker PROJECT paste|rename|devdelete|csvimport|browseapply [CSV|NODESET]
 // The project is a generated one (model/LargeProject): device "Plant1"
 // with the folders Area0..Area9.
 
+#include "components/InstalledPrograms.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/Connect.h"
 #include "host/NodeKey.h"
@@ -12,6 +13,7 @@
 #include "opc/MOpc.h"
 #include "platform/db/Recordset.h"
 #include "platform/host/InMemoryHost.h"
+#include "platform/system/Registry.h"
 #include "platform/system/SystemTools.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
@@ -36,6 +38,13 @@ int main(int argc, char** argv) {
     }
     const QString file = args[0], command = args[1];
     sys::SystemTools::Instance().SetRegistryFile(QFileInfo(file).absolutePath() + QStringLiteral("/registry.ini"));
+    if (command == QStringLiteral("browseapply") && args.size() > 2) {
+        // PLC1's server serves the address space of the NodeSet2 file given.
+        sys::Registry registry(QFileInfo(file).absolutePath() + QStringLiteral("/registry.ini"));
+        components::RegisterDemoInstallation(registry, QString());
+        registry.WriteValue(sys::Hive::LocalMachine, QString::fromUtf8(components::kServersKey) + QStringLiteral("\\OVOPC.Simulation.1"),
+                            QStringLiteral("NodeSet"), args[2]);
+    }
     opc::InstallEditor();
     tools::InstallEditor();
     host::InMemoryHost host;
@@ -85,6 +94,18 @@ int main(int argc, char** argv) {
         const tools::ImportResult result = tools::ImportItems(window->Data()->Connection(), args[2], 0, {},
                                                               [](qint64 line) { return QString::number(line); });
         if (!result.Applied()) return 4;
+    } else if (command == QStringLiteral("browseapply")) {
+        // Every top folder of the address space ticked, then OK: its items become new items of PLC1.
+        ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"), [](ui::Form& f) {
+            QStringList tops;
+            for (const ui::TreeNode& node : f.Get(QStringLiteral("oib")).nodes)
+                if (node.parentKey.isEmpty()) tops << node.key;
+            for (const QString& top : tops) f.UserCheckNode(QStringLiteral("oib"), top, true);
+            f.PressDefault();
+        });
+        const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+        session.NodeClick(QString(), plc, QString());
+        window->RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
     } else {
         return 2;
     }
