@@ -14,6 +14,7 @@
 #include "host/Connect.h"
 #include "model/DemoProject.h"
 #include "model/LargeProject.h"
+#include "model/ProjectDiff.h"
 #include "model/ProjectStatistics.h"
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
@@ -82,6 +83,12 @@ const char* const kUsage =
     "                        3 all; 5, 6, 7 also insert the lines that updated nothing.\n"
     "                        All lines in one transaction; prints what was updated,\n"
     "                        inserted and rejected\n"
+    "  diff A.ovs B.ovs [--json]\n"
+    "                        what B has that A has not (+), what A has that B has not (-)\n"
+    "                        and what both have with other values (~, with the fields),\n"
+    "                        by name: devices, groups, items with their texts, connections,\n"
+    "                        simulation, redundancy, structures, members, unit classes,\n"
+    "                        units. Exit code 0 when the projects are the same, 1 when not\n"
     "  run SCRIPT.js [ARGS...] [--timeout SECONDS]\n"
     "                        run a JavaScript program against the editor (the global\n"
     "                        \"studio\", the arguments in \"args\", print()); stopped after\n"
@@ -148,6 +155,39 @@ int CommandNew(const Arguments& args) {
         Print(stderr, QStringLiteral("ovopc: warning: the demo's servers and driver could not be registered in %1\n")
                           .arg(registry.FilePath()));
     return 0;
+}
+
+int CommandDiff(const Arguments& args) {
+    if (args.positional.size() != 2) return Usage(QStringLiteral("'diff' needs two project files."));
+    for (const QString& flag : args.flags)
+        if (flag != QStringLiteral("--json")) return Usage(QStringLiteral("unknown option %1 for 'diff'.").arg(flag));
+    ov::db::Connection first, second;
+    first.SetBusyTimeout(args.busyTimeout);
+    second.SetBusyTimeout(args.busyTimeout);
+    first.Open(ov::model::ProjectReadConnectionString(args.positional[0]));
+    second.Open(ov::model::ProjectReadConnectionString(args.positional[1]));
+    const ov::model::ProjectDiff diff = ov::model::DiffProjects(first, second);
+    if (args.flags.contains(QStringLiteral("--json"))) {
+        const auto list = [](const std::vector<ov::model::DiffEntry>& entries) {
+            QJsonArray array;
+            for (const auto& e : entries) {
+                QJsonObject o{{QStringLiteral("kind"), e.kind}, {QStringLiteral("name"), e.name}};
+                if (!e.fields.isEmpty()) o[QStringLiteral("fields")] = QJsonArray::fromStringList(e.fields);
+                array.append(o);
+            }
+            return array;
+        };
+        const QJsonObject json{{QStringLiteral("added"), list(diff.added)},
+                               {QStringLiteral("removed"), list(diff.removed)},
+                               {QStringLiteral("changed"), list(diff.changed)}};
+        Print(stdout, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)));
+    } else {
+        for (const auto& e : diff.added) Print(stdout, QStringLiteral("+ %1 %2\n").arg(e.kind, e.name));
+        for (const auto& e : diff.removed) Print(stdout, QStringLiteral("- %1 %2\n").arg(e.kind, e.name));
+        for (const auto& e : diff.changed)
+            Print(stdout, QStringLiteral("~ %1 %2: %3\n").arg(e.kind, e.name, e.fields.join(QStringLiteral(", "))));
+    }
+    return diff.Same() ? 0 : 1;
 }
 
 int CommandInfo(const Arguments& args) {
@@ -481,6 +521,7 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const Arguments&)>> commands = {
         {QStringLiteral("new"), CommandNew},
         {QStringLiteral("info"), CommandInfo},
+        {QStringLiteral("diff"), CommandDiff},
         {QStringLiteral("tree"), CommandTree},
         {QStringLiteral("browse"), CommandBrowse},
         {QStringLiteral("export"), CommandExport},

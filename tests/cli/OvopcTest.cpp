@@ -1,5 +1,8 @@
 // End-to-end tests of the ovopc program: real processes on real files.
 
+#include "model/ProjectTemplate.h"
+#include "platform/db/Connection.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -197,6 +200,32 @@ TEST(Ovopc, AProjectOnReadOnlyMediaIsReadButNeverWritten) {
     const Outcome imported = Ovopc({QStringLiteral("import"), file, csv, QStringLiteral("--mode"), QStringLiteral("3")}, registry);
     EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.startsWith(QStringLiteral("updated: 22"))) << imported.out.toStdString();
+}
+
+TEST(Ovopc, DiffSaysWhatDiffersAndExitsLikeDiff) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    const QString a = dir.filePath(QStringLiteral("a.ovs")), b = dir.filePath(QStringLiteral("b.ovs"));
+    ASSERT_EQ(Ovopc({QStringLiteral("new"), a, QStringLiteral("--demo")}, registry).exitCode, 0);
+    ASSERT_TRUE(QFile::copy(a, b));
+    const Outcome same = Ovopc({QStringLiteral("diff"), a, b}, registry);
+    EXPECT_EQ(same.exitCode, 0) << same.err.toStdString();
+    EXPECT_TRUE(same.out.isEmpty());
+    {
+        // One more item in the second project.
+        ov::db::Connection c;
+        c.Open(ov::model::ProjectConnectionString(b));
+        c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, 'Extra', 'Extra')"));
+    }
+    const Outcome differs = Ovopc({QStringLiteral("diff"), a, b}, registry);
+    EXPECT_EQ(differs.exitCode, 1);
+    EXPECT_EQ(differs.out, QStringLiteral("+ item Press/Extra\n"));
+    const Outcome json = Ovopc({QStringLiteral("diff"), b, a, QStringLiteral("--json")}, registry);
+    EXPECT_EQ(json.exitCode, 1);
+    const QJsonObject parsed = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(parsed.value(QStringLiteral("removed")).toArray().size(), 1) << json.out.toStdString();
+    EXPECT_TRUE(parsed.value(QStringLiteral("added")).toArray().isEmpty());
+    EXPECT_EQ(Ovopc({QStringLiteral("diff"), a}, registry).exitCode, 2) << "two files are needed";
 }
 
 TEST(Ovopc, NewRefusesToOverwrite) {

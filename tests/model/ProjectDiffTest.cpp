@@ -1,0 +1,76 @@
+// Two projects made from the same demo, one of them changed in known ways:
+// the diff names exactly those changes, by name, whatever the row IDs.
+
+#include "model/DemoProject.h"
+#include "model/ProjectDiff.h"
+#include "model/ProjectTemplate.h"
+#include "platform/db/Connection.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ov;
+
+namespace {
+
+QStringList Lines(const std::vector<model::DiffEntry>& entries) {
+    QStringList lines;
+    for (const auto& e : entries)
+        lines << e.kind + u' ' + e.name + (e.fields.isEmpty() ? QString() : QStringLiteral(": ") + e.fields.join(u','));
+    lines.sort();
+    return lines;
+}
+
+class ProjectDiffTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        model::CreateDemoProject(first);
+        model::CreateDemoProject(second);
+        a.Open(model::ProjectConnectionString(first));
+        b.Open(model::ProjectConnectionString(second));
+    }
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("a.ovs"));
+    const QString second = dir.filePath(QStringLiteral("b.ovs"));
+    db::Connection a, b;
+};
+
+TEST_F(ProjectDiffTest, TheSameDemoTwiceIsTheSame) {
+    EXPECT_TRUE(model::DiffProjects(a, b).Same());
+}
+
+TEST_F(ProjectDiffTest, KnownChangesAreNamedAndNothingElse) {
+    // The second project's rows get other IDs first: the diff must not care.
+    b.Execute(QStringLiteral("UPDATE TpdbItems SET ID = ID + 1000"));
+    b.Execute(QStringLiteral("UPDATE TpdbConnections SET ItemID = ItemID + 1000"));
+    b.Execute(QStringLiteral("UPDATE TpdbSimulation SET ItemID = ItemID + 1000"));
+    b.Execute(QStringLiteral("UPDATE TpdbAlign SET ItemID = ItemID + 1000"));
+    // Then the changes.
+    b.Execute(QStringLiteral("UPDATE TpdbItems SET MaxVal = 42, Comment = 'new' WHERE Name = 'Line1.Motor1.Speed'"));
+    b.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'Line9.Extra', 'Line9.Extra')"));
+    b.Execute(QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID = (SELECT ID FROM TpdbItems WHERE Name = 'Line1.Motor1.Speed')"));
+    b.Execute(QStringLiteral("UPDATE TpdbDevices SET ShortDescriptor = 'Roof' WHERE Name = 'Weather'"));
+    b.Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Audit')"));
+    b.Execute(QStringLiteral("UPDATE TpdbUnitClasses SET Comment = 'K' WHERE Name = 'Temperature'"));
+    b.Execute(QStringLiteral("DELETE FROM TpdbStructMembers WHERE ParentID = (SELECT ID FROM TpdbStructDefs WHERE Name = 'Drive') "
+                             "AND ID = (SELECT MAX(ID) FROM TpdbStructMembers WHERE ParentID = (SELECT ID FROM TpdbStructDefs WHERE Name = 'Drive'))"));
+    a.Execute(QStringLiteral("UPDATE TidxTexts SET L1033 = 'old text' WHERE ID = (SELECT TextID FROM TpdbItems WHERE Name = 'Line1.Tank.Level')"));
+
+    const model::ProjectDiff diff = model::DiffProjects(a, b);
+    EXPECT_EQ(Lines(diff.added), (QStringList{"group Audit", "item PLC1/Line9.Extra"}));
+    EXPECT_EQ(Lines(diff.removed), (QStringList{"connection Fast/PLC1/Line1.Motor1.Speed", "connection Standard/PLC1/Line1.Motor1.Speed",
+                                                "member Drive/Speed"}));
+    const QStringList changed = Lines(diff.changed);
+    ASSERT_EQ(changed.size(), 4) << changed.join(u'|').toStdString();
+    EXPECT_EQ(changed[0], QStringLiteral("device Weather: ShortDescriptor"));
+    EXPECT_EQ(changed[1], QStringLiteral("item PLC1/Line1.Motor1.Speed: MaxVal,Comment"));
+    EXPECT_EQ(changed[2], QStringLiteral("item PLC1/Line1.Tank.Level: L1033")) << "an item's text is part of the item";
+    EXPECT_EQ(changed[3], QStringLiteral("unit class Temperature: Comment"));
+    // And the other way round, added and removed swap.
+    const model::ProjectDiff back = model::DiffProjects(b, a);
+    EXPECT_EQ(Lines(back.removed), Lines(diff.added));
+    EXPECT_EQ(Lines(back.added), Lines(diff.removed));
+}
+
+}  // namespace
