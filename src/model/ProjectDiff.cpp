@@ -75,27 +75,24 @@ QStringList ColumnNames(const db::Connection& c, const QString& table) {
 }
 
 // The query of a kind for one project: the name, then every compared field
-// quoted (so 1 and '1' differ) and joined into one text, in name order.
+// as stored, in name order.
 QString Query(const Kind& kind, const std::vector<QStringList>& fields) {
-    QStringList values;
+    QStringList select{QString::fromUtf8(kind.key) + QStringLiteral(" AS k")};
     for (std::size_t p = 0; p < kind.parts.size(); ++p)
-        for (const QString& field : fields[p])
-            values << QStringLiteral("quote(%1.[%2])").arg(QString::fromUtf8(kind.parts[p].alias), field);
-    for (const auto& [label, expression] : kind.named) values << QStringLiteral("quote(%1)").arg(QString::fromUtf8(expression));
-    const QString joined = values.isEmpty() ? QStringLiteral("''") : values.join(QStringLiteral(" || char(31) || "));
-    return QStringLiteral("SELECT %1 AS k, %2 FROM %3 ORDER BY k COLLATE BINARY")
-        .arg(QString::fromUtf8(kind.key), joined, QString::fromUtf8(kind.from));
+        for (const QString& field : fields[p]) select << QStringLiteral("%1.[%2]").arg(QString::fromUtf8(kind.parts[p].alias), field);
+    for (const auto& [label, expression] : kind.named) select << QString::fromUtf8(expression);
+    return QStringLiteral("SELECT %1 FROM %2 ORDER BY k COLLATE BINARY").arg(select.join(QStringLiteral(", ")), QString::fromUtf8(kind.from));
 }
 
 struct Row {
     QByteArray key;
-    QByteArray values;
+    std::vector<quint64> digests;  // one per compared field
 };
 
 bool ReadRow(db::Cursor& cursor, Row& row) {
     if (!cursor.Next()) return false;
     row.key = cursor.Utf8(0).toByteArray();
-    row.values = cursor.Utf8(1).toByteArray();
+    cursor.ColumnDigests(1, row.digests);
     return true;
 }
 
@@ -128,14 +125,10 @@ void DiffKind(const Kind& kind, db::Connection& first, db::Connection& second, P
             diff.added.push_back({name, QString::fromUtf8(rb.key), {}});
             hasB = ReadRow(b, rb);
         } else {
-            if (ra.values != rb.values) {
-                // Only now the fields one by one (a quoted text never holds char(31) unquoted
-                // in a way that shifts fields: both sides split the same).
-                const QList<QByteArray> mine = ra.values.split('\x1f'), theirs = rb.values.split('\x1f');
+            if (ra.digests != rb.digests) {
                 QStringList differing;
                 for (qsizetype i = 0; i < labels.size(); ++i)
-                    if (mine.value(i) != theirs.value(i)) differing << labels[i];
-                if (differing.isEmpty()) differing << labels;  // a text with char(31) in it: say all
+                    if (ra.digests[static_cast<std::size_t>(i)] != rb.digests[static_cast<std::size_t>(i)]) differing << labels[i];
                 diff.changed.push_back({name, QString::fromUtf8(ra.key), differing});
             }
             hasA = ReadRow(a, ra);
