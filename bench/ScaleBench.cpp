@@ -10,6 +10,9 @@
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "model/LargeProject.h"
+#include "model/ProjectDiff.h"
+#include "model/ProjectTemplate.h"
+#include "platform/db/Connection.h"
 #include "objects/MItem.h"
 #include "opc/MOpc.h"
 #include "platform/host/InMemoryHost.h"
@@ -200,6 +203,26 @@ int main(int argc, char** argv) {
     Report("scroll_to_last_row_ms", Seconds(start) * 1000);
     if (rows != items) std::fprintf(stderr, "bench_scale: the device shows %d rows\n", rows);
     Report("resident_after_scroll_mb", ResidentMb());
+
+    // The diff of the project against a copy with a few changes.
+    {
+        const QString copy = dir.filePath(QStringLiteral("changed.ovs"));
+        sqlite3_exec(db, ("VACUUM INTO '" + copy.toStdString() + "'").c_str(), nullptr, nullptr, nullptr);
+        sqlite3* other = nullptr;
+        sqlite3_open(QFile::encodeName(copy).constData(), &other);
+        sqlite3_exec(other, "UPDATE TpdbItems SET Comment = 'changed' WHERE ID % 100000 = 5; "
+                            "DELETE FROM TpdbConnections WHERE ItemID = 777777; DELETE FROM TpdbItems WHERE ID = 777777",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        ov::db::Connection first, second;
+        first.Open(ov::model::ProjectReadConnectionString(file));
+        second.Open(ov::model::ProjectReadConnectionString(copy));
+        start = Clock::now();
+        const ov::model::ProjectDiff diff = ov::model::DiffProjects(first, second);
+        Report("diff_1m_s", Seconds(start));
+        if (diff.changed.size() < 10 || diff.removed.empty())
+            std::fprintf(stderr, "bench_scale: the diff found %zu changed, %zu removed\n", diff.changed.size(), diff.removed.size());
+    }
 
     // Deleting the device with its items, connections, texts and simulation.
     sqlite3_close(db);
