@@ -14,6 +14,16 @@ bool Matches(const QString& criteria, const QVariantList& row) {
     return Criteria::Parse(criteria, kFields).Evaluate([&row](int i) { return row[i]; });
 }
 
+// The error number Parse throws, 0 when the criteria are fine.
+std::uint32_t ErrorOf(const QString& text) {
+    try {
+        Criteria::Parse(text, kFields);
+    } catch (const DbError& e) {
+        return e.Number();
+    }
+    return 0u;
+}
+
 const QVariantList kMotor = {5, QStringLiteral("Motor 1"), true, 1500.0};
 const QVariantList kValve = {6, QStringLiteral("Valve's \"A\""), false, QVariant()};
 
@@ -51,35 +61,19 @@ TEST(Criteria, LikeWithBothWildcardStyles) {
 }
 
 TEST(Criteria, MalformedCriteriaFailClearly) {
-    const auto errorOf = [](const QString& text) {
-        try {
-            Criteria::Parse(text, kFields);
-        } catch (const DbError& e) {
-            return e.Number();
-        }
-        return 0u;
-    };
-    EXPECT_EQ(errorOf(QStringLiteral("Nme='x'")), err::ItemNotFound);
-    EXPECT_EQ(errorOf(QStringLiteral("Name='x")), err::InvalidArgument);
-    EXPECT_EQ(errorOf(QStringLiteral("Name 'x'")), err::InvalidArgument);
-    EXPECT_EQ(errorOf(QStringLiteral("(ID = 1")), err::InvalidArgument);
-    EXPECT_EQ(errorOf(QStringLiteral("ID = 1 garbage")), err::InvalidArgument);
-    EXPECT_EQ(errorOf(QString()), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QStringLiteral("Nme='x'")), err::ItemNotFound);
+    EXPECT_EQ(ErrorOf(QStringLiteral("Name='x")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QStringLiteral("Name 'x'")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QStringLiteral("(ID = 1")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QStringLiteral("ID = 1 garbage")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QString()), err::InvalidArgument);
 }
 
 // Found by fuzzing: deep nesting ran the parser out of stack.
 TEST(Criteria, NestingAndLengthHaveLimitsInsteadOfEndingTheProgram) {
-    const auto errorOf = [](const QString& text) {
-        try {
-            Criteria::Parse(text, kFields);
-        } catch (const DbError& e) {
-            return e.Number();
-        }
-        return 0u;
-    };
-    EXPECT_EQ(errorOf(QString(100000, u'(') + QStringLiteral("ID = 1")), err::InvalidArgument);
-    EXPECT_EQ(errorOf(QStringLiteral("NOT ").repeated(50000) + QStringLiteral("ID = 1")), err::InvalidArgument);
-    EXPECT_EQ(errorOf(QStringLiteral("ID = 1 AND ").repeated(5000) + QStringLiteral("ID = 1")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QString(100000, u'(') + QStringLiteral("ID = 1")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QStringLiteral("NOT ").repeated(50000) + QStringLiteral("ID = 1")), err::InvalidArgument);
+    EXPECT_EQ(ErrorOf(QStringLiteral("ID = 1 AND ").repeated(5000) + QStringLiteral("ID = 1")), err::InvalidArgument);
     // What people write stays well inside.
     EXPECT_TRUE(Matches(QString(60, u'(') + QStringLiteral("ID = 5") + QString(60, u')'), kMotor));
     EXPECT_TRUE(Matches(QStringLiteral("ID > 0 OR ").repeated(1000) + QStringLiteral("ID = 5"), kMotor));
