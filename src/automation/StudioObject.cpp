@@ -247,6 +247,28 @@ QVariant StudioObject::toolState(const QString& name) {
     return QVariantMap{{QStringLiteral("visible"), t->visible}, {QStringLiteral("enabled"), t->enabled}};
 }
 
+bool StudioObject::undo() { return StepHistory(false); }
+
+bool StudioObject::redo() { return StepHistory(true); }
+
+bool StudioObject::StepHistory(bool redo) {
+    editor::frmtabgridOPC* window = Window();
+    if (!window) return Fail(QStringLiteral("The editor is not loaded: click a node of the project tree first."));
+    // As the menu does it: pending grid edits first, then the step.
+    window->CommitGridEdits();
+    host::Connect* session = m_session.Session();
+    const bool done = redo ? session->Redo() : session->Undo();
+    AfterEvent();
+    return done;
+}
+
+QVariant StudioObject::history() {
+    host::Connect* session = m_session.Session();
+    if (!session) return Fail(QStringLiteral("No project is open."));
+    return QVariantMap{{QStringLiteral("undo"), session->History().UndoNames()},
+                       {QStringLiteral("redo"), session->History().RedoNames()}};
+}
+
 QJSValue StudioObject::grid(const QString& name) {
     for (const char* known : kGrids) {
         if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0) {

@@ -62,6 +62,12 @@ public:
     Q_INVOKABLE bool choose(const QString& tool);
     Q_INVOKABLE bool tool(const QString& name);
     Q_INVOKABLE QVariant toolState(const QString& name);
+    // The Edit menu's Undo and Redo: true when a step was taken back (or
+    // done again); a refusal is a message, as in the studio.
+    Q_INVOKABLE bool undo();
+    Q_INVOKABLE bool redo();
+    // {undo: [names, newest first], redo: [names, next first]}
+    Q_INVOKABLE QVariant history();
 
     // Grids and dialogs.
     Q_INVOKABLE QJSValue grid(const QString& name);
@@ -78,6 +84,7 @@ public:
 
     // Used by the grid objects.
     editor::frmtabgridOPC* Window();
+    bool StepHistory(bool redo);
     QVariant PoppedBand(const std::function<void()>& pop, const QString& key, bool fromTree);
     bool Fail(const QString& message);  // throws a script error; gives false
     // After editor logic ran: reports dialogs nobody handled and passes on an

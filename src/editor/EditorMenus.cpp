@@ -25,7 +25,8 @@ struct BandRows {
 
 const BandRows kBands[] = {
     {"mnuMain",
-     {{"mnuDevices", "", 210, "mnuDevice", false, false},
+     {{"mnuEdits", "", 9189, "mnuEdit", false, false},
+      {"mnuDevices", "", 210, "mnuDevice", false, false},
       {"mnuGroups", "", 230, "mnuGroup", false, false},
       {"mnuItems", "", 240, "mnuItem", false, false},
       {"mnuStructures", "", 250, "mnuStructure", false, false},
@@ -33,6 +34,9 @@ const BandRows kBands[] = {
       {"mnuUnitClasses", "", 270, "mnuUnitClass", false, false},
       {"mnuUnits", "", 280, "mnuUnit", false, false},
       {"mnuOptions", "", 290, "mnuOption", false, false}}},
+    {"mnuEdit",
+     {{"mnuEditUndo", "Undo", 9192, "", false, false},
+      {"mnuEditRedo", "Redo", 9193, "", false, false}}},
     {"mnuDevice",
      {{"mnuDeviceNew", "New", 211, "", false, false},
       {"mnuDeviceNewOV32Driver", "", 212, "", false, false},

@@ -672,6 +672,19 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
         m_lastFromTree = fromTree;
     }
     ApplyAvailability(m_abr, f);
+    ShowUndoTools();
+}
+
+void frmtabgridOPC::ShowUndoTools() {
+    const model::UndoHistory& history = m_session.History();
+    const auto show = [this](const char* tool, const QStringList& names, int named, int plain) {
+        if (ui::Tool* entry = m_abr.FindTool(QString::fromUtf8(tool))) {
+            entry->caption = names.isEmpty() ? Text(plain) : Text(named).replace(QStringLiteral("<c>"), names.front());
+            entry->enabled = !names.isEmpty() && host::HasEditRight();
+        }
+    };
+    show("mnuEditUndo", history.UndoNames(), 9190, 9192);
+    show("mnuEditRedo", history.RedoNames(), 9191, 9193);
 }
 
 bool frmtabgridOPC::IsToolEnabled(const QString& tool) const {
@@ -733,8 +746,19 @@ void frmtabgridOPC::ClickTool(const QString& tool) {
             Show();
             return;
         }
+        if (tool.compare(QStringLiteral("mnuEditUndo"), Qt::CaseInsensitive) == 0 ||
+            tool.compare(QStringLiteral("mnuEditRedo"), Qt::CaseInsensitive) == 0) {
+            // A typed value not yet saved is a step of its own, taken back first.
+            CommitGridEdits();
+            const bool redo = tool.compare(QStringLiteral("mnuEditRedo"), Qt::CaseInsensitive) == 0;
+            if (!(redo ? m_session.Redo() : m_session.Undo())) ui::Beep();
+            return;
+        }
         const auto [function, code] = DispatchOf(tool);
         if (function.isEmpty()) return;  // headings and separators
+        // Whatever the command commits is one step of the undo history, named after it.
+        const ui::Tool* entry = m_abr.FindTool(tool);
+        model::UndoHistory::Command step(&m_session.History(), entry ? entry->caption : tool);
         // The device menu's item commands (codes 6 to 9) are the items' branch-wide commands.
         const bool done = function == QStringLiteral("mnuDeviceFunc") && code >= 6
                               ? RunObjectFunction(QStringLiteral("mnuItemHelperFunc"), code - 6)
@@ -762,6 +786,8 @@ void frmtabgridOPC::FunctionToolClick(const QString& tool) {
             ui::Beep();
             return;
         }
+        const ui::Tool* entry = m_tbrfunc.FindTool(tool);
+        model::UndoHistory::Command step(&m_session.History(), entry ? entry->caption : tool);
         if (groupWizard(ids)) {
             ShowItemView();
             NotifyView();

@@ -102,6 +102,8 @@ public:
     // The function and code a tool runs; empty for headings and separators.
     static std::pair<QString, int> DispatchOf(const QString& tool);
     bool RunObjectFunction(const QString& name, int code);
+    // The Edit menu's Undo and Redo: enabled with the name of the step they take.
+    void ShowUndoTools();
     // Statistic, Refresh View, Report and runtime configuration; the other
     // codes (export, import, options) go to the tools registered as
     // "ExtrasFunc.Tools".

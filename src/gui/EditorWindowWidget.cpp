@@ -98,6 +98,19 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WidgetWithChildrenShortcut);
     connect(help, &QShortcut::activated, this, [this] { m_window.ShowHelp(FocusedGridName()); });
+    // Undo and redo anywhere in the window; a cell being typed into keeps
+    // Ctrl+Z for its own text.
+    const auto stepKey = [this](const QKeySequence& keys, const char* tool) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, tool] {
+            m_window.ComputeAvailability(m_window.CurrentNode(), false);
+            m_window.ClickTool(QString::fromUtf8(tool));
+        });
+    };
+    stepKey(QKeySequence::Undo, "mnuEditUndo");
+    stepKey(QKeySequence(Qt::CTRL | Qt::Key_Y), "mnuEditRedo");
+    stepKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "mnuEditRedo");
     Refresh();
 }
 

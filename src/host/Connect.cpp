@@ -61,6 +61,10 @@ Connect::Connect() {
     }
     settings::TextTable::Instance().SetLanguage(lcid);
     ui::SetGuardTexts(settings::Text(310), settings::Text(settings::kTextUnexpectedError));
+    // When the history drops its steps by itself the user learns why.
+    m_history.changed = [](const QString& why) {
+        if (!why.isEmpty()) ui::ShowMessage(why, settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Information);
+    };
 }
 
 Connect::~Connect() {
@@ -119,6 +123,7 @@ void Connect::Terminate() {
     Shielded([&] {
         if (m_state != State::Initialized && m_state != State::Loaded) return;
         EndSession(true);
+        m_history.Clear();
         m_state = State::Ended;
     });
 }
@@ -186,6 +191,7 @@ void Connect::OpenDatabase() {
     auto data = std::make_shared<model::DataConnection>();
     m_window->SetDataConnection(data);
     data->Open(m_projectFile);
+    m_history.Attach(data->Connection());
     data->OpenDirectTables();
     m_window->OnDatabaseOpened();
 }
@@ -195,6 +201,7 @@ void Connect::EndSession(bool terminating) {
     if (m_window) {
         m_window->RestoreParent(m_previousParent);
         m_window->OnDatabaseClosing();
+        m_history.Detach();
         if (model::DataConnection* data = m_window->Data()) data->Close();
         m_window->SetDataConnection(nullptr);
         m_window->SetSubclassed(false);
@@ -218,6 +225,34 @@ void Connect::Reload() {
         m_state = State::Initialized;
         EnsureLoaded();
     });
+}
+
+bool Connect::HasNode(const QString& key) {
+    QVariant ignored;
+    return m_host && m_host->GetNodeProperty(key, kPropertyLoaded, ignored) == 0;
+}
+
+bool Connect::StepHistory(bool redo) {
+    if (!EnsureLoaded()) return false;
+    // The node shown and the nodes above it, nearest first: after the step
+    // the nearest one that still exists is shown.
+    QStringList path;
+    for (QString key = m_window->CurrentNode(); !key.isEmpty(); key = m_host->GetNodeRelative(key, 1)) path << key;
+    const model::UndoHistory::Outcome outcome = redo ? m_history.Redo() : m_history.Undo();
+    if (!outcome.done) {
+        ui::ShowMessage(outcome.refusal, settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
+        return false;
+    }
+    // Anything may have changed: tree, grids and name groups are read again.
+    Reload();
+    if (!IsLoaded()) return true;
+    for (const QString& key : path) {
+        if (!HasNode(key)) continue;
+        m_host->SelectNode(key);
+        ShowNode(key);
+        break;
+    }
+    return true;
 }
 
 void Connect::ShowNode(const QString& key) {
@@ -288,6 +323,8 @@ void Connect::NodeMouseUp(const QString&, const QString& key, const QString&, in
 
 QString Connect::CommandForKey(const QString& nodeKey, int keyCode, int shift) {
     const bool ctrl = (shift & keys::kCtrl) != 0 && (shift & keys::kAlt) == 0;
+    if (ctrl && keyCode == keys::kZ) return QStringLiteral("mnuEditUndo");
+    if (ctrl && keyCode == keys::kY) return QStringLiteral("mnuEditRedo");
     QString suffix;
     if (ctrl && keyCode == keys::kDelete) suffix = QStringLiteral("Delete");
     else if (ctrl && keyCode == keys::kC) suffix = QStringLiteral("Copy");

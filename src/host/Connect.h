@@ -2,6 +2,7 @@
 
 #include "host/EditorWindow.h"
 #include "host/ProjectTree.h"
+#include "model/UndoHistory.h"
 #include "platform/host/COV4Extensibility.h"
 
 #include <QString>
@@ -63,6 +64,14 @@ public:
     // Refreshes a device node after its properties changed and activates it.
     void RefreshDeviceNode(const QString& deviceKey);
 
+    // The undo history of this project session; it outlives Reload.
+    model::UndoHistory& History() { return m_history; }
+    // Takes the newest step back (or does the last undone one again) and
+    // shows the project as it now is, on the node shown before where it
+    // still exists. A refusal is shown in a message box; false then.
+    bool Undo() { return StepHistory(false); }
+    bool Redo() { return StepHistory(true); }
+
     // The menu command a key forms on a node ("mnuDeviceHelperItemsCopy"
     // for Ctrl+C on a device), empty when the key forms none.
     static QString CommandForKey(const QString& nodeKey, int keyCode, int shift);
@@ -76,6 +85,8 @@ private:
     void EndSession(bool terminating);
     // A load that failed half-way: undoes what was built and says why.
     void AbandonLoad(const QString& why);
+    bool StepHistory(bool redo);
+    bool HasNode(const QString& key);
 
     QString m_projectFile;
     QString m_projectArgument;
@@ -91,6 +102,7 @@ private:
     std::optional<ProjectTree> m_tree;
     State m_state = State::Created;
     quint32 m_editorsMessage = 0;
+    model::UndoHistory m_history;
 };
 
 }  // namespace ov::host

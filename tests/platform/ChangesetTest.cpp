@@ -83,8 +83,11 @@ TEST_F(ChangesetTest, ARowChangedSinceStopsTheWholeUndo) {
 
     const db::ApplyOutcome undo = db::ApplyChangeset(*c, work.Inverted());
     EXPECT_FALSE(undo.applied);
-    ASSERT_FALSE(undo.conflicts.isEmpty());
-    EXPECT_TRUE(undo.conflicts.front().startsWith(QStringLiteral("TpdbItems row "))) << undo.conflicts.front().toStdString();
+    ASSERT_TRUE(undo.conflict);
+    EXPECT_EQ(undo.conflict->table, QStringLiteral("TpdbItems"));
+    db::Cursor theirRow(*c, QStringLiteral("SELECT Name FROM TpdbItems WHERE ID = %1").arg(undo.conflict->key.toLongLong()));
+    ASSERT_TRUE(theirRow.Next()) << undo.conflict->Text().toStdString();
+    EXPECT_EQ(theirRow.Value(0).toString(), QStringLiteral("I12"));
     EXPECT_EQ(Contents(*c), theirs) << "nothing of the undo applied, their change kept";
     EXPECT_EQ(c->TransactionLevel(), 0);
 }

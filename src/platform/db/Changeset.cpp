@@ -20,22 +20,26 @@ namespace {
     throw MakeSqliteError(db, rc, QString::fromUtf8(what));
 }
 
-// The conflicting rows, named; the whole apply is abandoned at the first.
-struct ConflictLog {
-    QStringList rows;
-};
+QVariant ValueOf(sqlite3_value* value) {
+    if (!value) return {};
+    switch (sqlite3_value_type(value)) {
+        case SQLITE_INTEGER: return QVariant(static_cast<qlonglong>(sqlite3_value_int64(value)));
+        case SQLITE_FLOAT: return QVariant(sqlite3_value_double(value));
+        case SQLITE_NULL: return {};
+        default: return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)));
+    }
+}
 
+// The whole apply is abandoned at the first row in the way.
 int OnConflict(void* context, int /*kind*/, sqlite3_changeset_iter* iter) {
-    auto* log = static_cast<ConflictLog*>(context);
+    auto* conflict = static_cast<std::optional<ConflictingRow>*>(context);
     const char* table = nullptr;
     int columns = 0, operation = 0, indirect = 0;
     sqlite3changeset_op(iter, &table, &columns, &operation, &indirect);
-    QString key;
     sqlite3_value* value = nullptr;
-    // The first primary key column names the row.
-    if ((operation == SQLITE_INSERT ? sqlite3changeset_new(iter, 0, &value) : sqlite3changeset_old(iter, 0, &value)) == SQLITE_OK && value)
-        key = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)));
-    log->rows << QStringLiteral("%1 row %2").arg(QString::fromUtf8(table), key);
+    if (operation == SQLITE_INSERT ? sqlite3changeset_new(iter, 0, &value) : sqlite3changeset_old(iter, 0, &value))
+        value = nullptr;
+    *conflict = ConflictingRow{QString::fromUtf8(table), ValueOf(value)};
     return SQLITE_CHANGESET_ABORT;
 }
 
@@ -50,6 +54,38 @@ Changeset Changeset::Inverted() const {
     Changeset result(QByteArray(static_cast<const char*>(inverted), size));
     sqlite3_free(inverted);
     return result;
+}
+
+Changeset Changeset::Then(const Changeset& later) const {
+    if (IsEmpty()) return later;
+    if (later.IsEmpty()) return *this;
+    int size = 0;
+    void* joined = nullptr;
+    const int rc = sqlite3changeset_concat(static_cast<int>(m_bytes.size()), const_cast<char*>(m_bytes.constData()),
+                                           static_cast<int>(later.m_bytes.size()), const_cast<char*>(later.m_bytes.constData()),
+                                           &size, &joined);
+    if (rc != SQLITE_OK) Fail(nullptr, rc, "join changes");
+    Changeset result(QByteArray(static_cast<const char*>(joined), size));
+    sqlite3_free(joined);
+    return result;
+}
+
+std::map<QString, Changeset::TableCounts> Changeset::Summary() const {
+    std::map<QString, TableCounts> counts;
+    if (IsEmpty()) return counts;
+    sqlite3_changeset_iter* iter = nullptr;
+    int rc = sqlite3changeset_start(&iter, static_cast<int>(m_bytes.size()), const_cast<char*>(m_bytes.constData()));
+    if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
+    while (sqlite3changeset_next(iter) == SQLITE_ROW) {
+        const char* table = nullptr;
+        int columns = 0, operation = 0, indirect = 0;
+        sqlite3changeset_op(iter, &table, &columns, &operation, &indirect);
+        TableCounts& c = counts[QString::fromUtf8(table)];
+        ++(operation == SQLITE_INSERT ? c.inserted : operation == SQLITE_DELETE ? c.deleted : c.updated);
+    }
+    rc = sqlite3changeset_finalize(iter);
+    if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
+    return counts;
 }
 
 struct ChangeRecorder::Session {
@@ -82,25 +118,25 @@ Changeset ChangeRecorder::Changes() const {
     return result;
 }
 
+qint64 ChangeRecorder::MemoryUsed() const { return sqlite3session_memory_used(m_session->session); }
+
 ApplyOutcome ApplyChangeset(Connection& connection, const Changeset& changes) {
     ApplyOutcome outcome;
     if (changes.IsEmpty()) {
         outcome.applied = true;
         return outcome;
     }
-    ConflictLog log;
     sqlite3* db = connection.Impl()->Db();
     connection.BeginTrans();
     const int rc = sqlite3changeset_apply(db, static_cast<int>(changes.Size()), const_cast<char*>(changes.Bytes().constData()),
-                                          nullptr, OnConflict, &log);
-    if (rc == SQLITE_OK && log.rows.isEmpty()) {
+                                          nullptr, OnConflict, &outcome.conflict);
+    if (rc == SQLITE_OK && !outcome.conflict) {
         connection.CommitTrans();
         outcome.applied = true;
         return outcome;
     }
     connection.RollbackTrans();
-    if (log.rows.isEmpty() && rc != SQLITE_ABORT) Fail(db, rc, "apply changes");
-    outcome.conflicts = log.rows;
+    if (!outcome.conflict && rc != SQLITE_ABORT) Fail(db, rc, "apply changes");
     return outcome;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QVariant>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace ov::db {
 
@@ -22,6 +25,17 @@ class Changeset {
     // The changes that take these back: inserts become deletes, old and
     // new values of updates swap.
     Changeset Inverted() const;
+    // These changes followed by later ones, as one.
+    Changeset Then(const Changeset& later) const;
+
+    // How many rows of each table the changes insert, update and delete.
+    struct TableCounts {
+        qint64 inserted = 0;
+        qint64 updated = 0;
+        qint64 deleted = 0;
+        qint64 Total() const { return inserted + updated + deleted; }
+    };
+    std::map<QString, TableCounts> Summary() const;
 
   private:
     QByteArray m_bytes;
@@ -38,6 +52,8 @@ class ChangeRecorder {
 
     // The changes recorded so far.
     Changeset Changes() const;
+    // The memory the recording holds (old values of changed rows).
+    qint64 MemoryUsed() const;
 
   private:
     struct Session;
@@ -46,11 +62,15 @@ class ChangeRecorder {
 
 // Applies changes in one transaction of their own. When a row is not as
 // the changes expect (another program changed or removed it, or took its
-// key), nothing is applied and the rows in the way are named
-// ("TpdbItems row 17").
+// key), nothing is applied and the row in the way is named.
+struct ConflictingRow {
+    QString table;
+    QVariant key;  // the first primary key column
+    QString Text() const { return QStringLiteral("%1 row %2").arg(table, key.toString()); }
+};
 struct ApplyOutcome {
     bool applied = false;
-    QStringList conflicts;
+    std::optional<ConflictingRow> conflict;
 };
 ApplyOutcome ApplyChangeset(Connection& connection, const Changeset& changes);
 

@@ -214,8 +214,9 @@ qint64 Connection::Execute(const QString& sql, std::span<const QVariant> paramet
         while (statement.Step()) {
         }
         if (!writes) return 0;
-        m_impl->BumpGeneration();
-        return sqlite3_changes64(db);
+        const qint64 changed = sqlite3_changes64(db);
+        m_impl->NoteWrite();
+        return changed;
     });
 }
 
@@ -251,9 +252,14 @@ void Connection::CommitTrans() {
             outer.insert(outer.end(), std::make_move_iterator(done.begin()), std::make_move_iterator(done.end()));
             return;
         }
+        if (m_impl->onCommitted) m_impl->onCommitted();
         for (const auto& action : done) action();
     });
 }
+
+void Connection::SetCommitObserver(std::function<void()> observer) { m_impl->onCommitted = std::move(observer); }
+
+void Connection::SetSchemaObserver(std::function<void()> observer) { m_impl->onSchemaChanged = std::move(observer); }
 
 void Connection::AfterCommit(std::function<void()> action) {
     if (m_impl->transactionLevel == 0 || m_impl->afterCommit.empty()) {
@@ -383,6 +389,7 @@ void Connection::CreateIndex(const QString& table, const IndexInfo& index) {
                                      columns.join(QStringLiteral(", ")));
         SqliteStatement(m_impl->Db(), sql).Step();
         m_impl->BumpGeneration();
+        if (m_impl->onSchemaChanged) m_impl->onSchemaChanged();
     });
 }
 
@@ -395,6 +402,7 @@ void Connection::DropIndex(const QString& table, const QString& index) {
                         QStringLiteral("DROP INDEX %1").arg(QuoteName(StoredIndexName(table, index))))
             .Step();
         m_impl->BumpGeneration();
+        if (m_impl->onSchemaChanged) m_impl->onSchemaChanged();
     });
 }
 

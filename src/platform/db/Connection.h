@@ -65,6 +65,12 @@ public:
     // none is open; a rollback drops it. What shows the data (the project
     // tree, the name sets) changes only for rows that were really written.
     void AfterCommit(std::function<void()> action);
+    // Told whenever written rows became durable: after the outermost commit
+    // and after each write made outside a transaction. The change recorder
+    // of undo cuts its steps there.
+    void SetCommitObserver(std::function<void()> observer);
+    // Told after an index was made or dropped.
+    void SetSchemaObserver(std::function<void()> observer);
 
     const std::vector<ErrorInfo>& Errors() const;
     void ClearErrors();

@@ -43,6 +43,13 @@ public:
     std::function<bool()> keepGoing;
     // Per open transaction level, what is to happen once the outermost commit succeeded.
     std::vector<std::vector<std::function<void()>>> afterCommit;
+    std::function<void()> onCommitted;
+    std::function<void()> onSchemaChanged;
+    // A write outside a transaction is committed by itself.
+    void NoteWrite() {
+        BumpGeneration();
+        if (transactionLevel == 0 && onCommitted) onCommitted();
+    }
 
 private:
     sqlite3* m_db = nullptr;

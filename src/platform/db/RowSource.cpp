@@ -558,9 +558,9 @@ void RowSource::NoteOwnWrite() {
     // Other recordsets re-read their rows; this one keeps its cache, whose
     // written rows are already marked stale.
     const bool wasCurrent = m_cacheGeneration == m_connection->Generation();
-    const quint64 generation = m_connection->BumpGeneration();
+    m_connection->NoteWrite();
     if (!wasCurrent) m_pages.clear();
-    m_cacheGeneration = generation;
+    m_cacheGeneration = m_connection->Generation();
 }
 
 std::size_t RowSource::Insert(const EditValues& values) {

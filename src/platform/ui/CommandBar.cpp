@@ -66,6 +66,8 @@ QString CommandBar::ShortcutForCategory(const QString& category) {
     if (category == QStringLiteral("Copy")) return QStringLiteral("Ctrl+C");
     if (category == QStringLiteral("Paste")) return QStringLiteral("Ctrl+V");
     if (category == QStringLiteral("Delete")) return QStringLiteral("Ctrl+Del");
+    if (category == QStringLiteral("Undo")) return QStringLiteral("Ctrl+Z");
+    if (category == QStringLiteral("Redo")) return QStringLiteral("Ctrl+Y");
     return QString();
 }
 

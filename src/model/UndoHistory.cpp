@@ -1,0 +1,254 @@
+#include "model/UndoHistory.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
+#include "platform/db/DbError.h"
+#include "settings/TextTable.h"
+
+#include <QLocale>
+#include <utility>
+
+namespace ov::model {
+
+namespace {
+
+using settings::Text;
+
+// The objects a step is named after, the most encompassing first: a
+// deleted device is "Delete Channel (channel)" however many items went with it.
+struct ObjectTable {
+    const char* table;
+    int singular;  // text numbers; the plural follows
+    const char* nameQuery;  // the object's name by row key
+};
+const ObjectTable kObjectTables[] = {
+    {"TpdbDevices", 9197, "SELECT Name FROM TpdbDevices WHERE ID = %1"},
+    {"TpdbGroups", 9199, "SELECT Name FROM TpdbGroups WHERE ID = %1"},
+    {"TpdbStructDefs", 9203, "SELECT Name FROM TpdbStructDefs WHERE ID = %1"},
+    {"TpdbUnitClasses", 9207, "SELECT Name FROM TpdbUnitClasses WHERE ID = %1"},
+    {"TpdbUnits", 9209, "SELECT PhysicalUnitText FROM TpdbUnits WHERE ID = %1"},
+    {"TpdbStructMembers", 9205, "SELECT Name FROM TpdbStructMembers WHERE ID = %1"},
+    {"TpdbItems", 9201, "SELECT Coalesce(Name, ItemAccess) FROM TpdbItems WHERE ID = %1"},
+    {"TpdbSimulation", 9201, "SELECT Coalesce(Name, ItemAccess) FROM TpdbItems WHERE ID = %1"},
+    {"TpdbAlign", 9201, "SELECT Coalesce(Name, ItemAccess) FROM TpdbItems WHERE ID = %1"},
+    {"TpdbConnections", 9211,
+     "SELECT g.Name || ': ' || Coalesce(i.Name, i.ItemAccess) FROM TpdbConnections c JOIN TpdbGroups g ON g.ID = "
+     "c.GroupID JOIN TpdbItems i ON i.ID = c.ItemID WHERE c.ID = %1"},
+    {"TidxTexts", 9223, "SELECT Name FROM TidxTexts WHERE ID = %1"},
+};
+
+const ObjectTable* FindTable(const QString& table) {
+    for (const ObjectTable& t : kObjectTables)
+        if (table.compare(QLatin1String(t.table), Qt::CaseInsensitive) == 0) return &t;
+    return nullptr;
+}
+
+QString Count(qint64 n) {
+    const QLocale locale(settings::TextTable::Instance().Language() == settings::TextTable::kEnglish
+                             ? QLocale::English
+                             : QLocale::German);
+    return locale.toString(n);
+}
+
+QString PlainCaption(QString caption) {
+    caption.remove(u'&');
+    if (caption.endsWith(QStringLiteral("..."))) caption.chop(3);
+    return caption.trimmed();
+}
+
+}  // namespace
+
+UndoHistory::UndoHistory() : UndoHistory(Limits{}) {}
+
+UndoHistory::UndoHistory(Limits limits) : m_limits(limits) {}
+
+UndoHistory::~UndoHistory() { Detach(); }
+
+void UndoHistory::Attach(db::Connection& connection) {
+    Detach();
+    m_connection = &connection;
+    connection.SetCommitObserver([this] { OnCommitted(); });
+    connection.SetSchemaObserver([this] { OnSchemaChanged(); });
+    Restart();
+}
+
+void UndoHistory::Detach() {
+    if (!m_connection) return;
+    try {
+        // A command that opens the project again (an import reads the
+        // whole view anew) stays one step.
+        if (m_recorder) m_pending = m_pending.Then(m_recorder->Changes());
+    } catch (const db::DbError&) {
+        m_pending = {};
+    }
+    m_recorder.reset();
+    if (m_connection->State() == db::ObjectState::Open) {
+        m_connection->SetCommitObserver({});
+        m_connection->SetSchemaObserver({});
+    }
+    m_connection = nullptr;
+}
+
+void UndoHistory::Restart() {
+    m_recorder.reset();
+    if (m_connection) m_recorder = std::make_unique<db::ChangeRecorder>(*m_connection);
+}
+
+UndoHistory::Command::Command(UndoHistory* history, const QString& caption) : m_history(history) {
+    if (!m_history) return;
+    if (m_history->m_commandDepth++ == 0) m_history->m_commandCaption = caption;
+}
+
+UndoHistory::Command::~Command() {
+    if (!m_history || --m_history->m_commandDepth > 0) return;
+    try {
+        m_history->Cut();
+    } catch (const db::DbError&) {
+        // Changes that cannot be read cannot be taken back: start afresh.
+        m_history->Clear();
+    }
+    m_history->m_commandCaption.clear();
+}
+
+void UndoHistory::OnCommitted() {
+    if (m_applying || m_commandDepth > 0) return;
+    try {
+        Cut();
+    } catch (const db::DbError&) {
+        Clear();
+    }
+}
+
+void UndoHistory::OnSchemaChanged() {
+    if (m_undo.empty() && m_redo.empty()) return;
+    // Index changes are not row changes: the steps before them may no
+    // longer fit the project, so they go, and the user is told.
+    m_undo.clear();
+    m_redo.clear();
+    m_bytes = 0;
+    Restart();
+    Notify(Text(9217));
+}
+
+void UndoHistory::Cut() {
+    db::Changeset changes = std::exchange(m_pending, {});
+    if (m_recorder) changes = changes.Then(m_recorder->Changes());
+    Restart();
+    if (changes.IsEmpty()) return;
+    const QString caption = m_commandCaption.isEmpty() ? Text(9194) : m_commandCaption;
+    Push({StepName(caption, changes), std::move(changes)});
+}
+
+void UndoHistory::Push(Step step) {
+    m_redo.clear();
+    if (step.changes.Size() > m_limits.bytes) {
+        // Too large to keep; the steps before it could only be taken back
+        // through it, so they go as well.
+        const qint64 megabytes = (step.changes.Size() + (1 << 20) - 1) >> 20;
+        m_undo.clear();
+        m_bytes = 0;
+        Notify(Text(9218).replace(QStringLiteral("<n>"), Count(megabytes)));
+        return;
+    }
+    m_bytes += step.changes.Size();
+    m_undo.push_back(std::move(step));
+    while (static_cast<int>(m_undo.size()) > m_limits.steps || m_bytes > m_limits.bytes) {
+        m_bytes -= m_undo.front().changes.Size();
+        m_undo.pop_front();
+    }
+    Notify();
+}
+
+void UndoHistory::Clear() {
+    m_undo.clear();
+    m_redo.clear();
+    m_bytes = 0;
+    Notify();
+}
+
+void UndoHistory::Notify(const QString& why) {
+    if (changed) changed(why);
+}
+
+QStringList UndoHistory::UndoNames() const {
+    QStringList names;
+    for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it) names << it->name;
+    return names;
+}
+
+QStringList UndoHistory::RedoNames() const {
+    QStringList names;
+    for (auto it = m_redo.rbegin(); it != m_redo.rend(); ++it) names << it->name;
+    return names;
+}
+
+UndoHistory::Outcome UndoHistory::Undo() {
+    if (m_undo.empty()) return {false, Text(9221)};
+    return Apply(m_undo, m_redo, true);
+}
+
+UndoHistory::Outcome UndoHistory::Redo() {
+    if (m_redo.empty()) return {false, Text(9222)};
+    return Apply(m_redo, m_undo, false);
+}
+
+UndoHistory::Outcome UndoHistory::Apply(std::deque<Step>& from, std::deque<Step>& to, bool inverted) {
+    if (!m_connection) return {false, Text(9221)};
+    const Step& step = from.back();
+    db::ApplyOutcome outcome;
+    m_applying = true;
+    try {
+        outcome = db::ApplyChangeset(*m_connection, inverted ? step.changes.Inverted() : step.changes);
+    } catch (...) {
+        m_applying = false;
+        Restart();
+        throw;
+    }
+    m_applying = false;
+    // What the apply wrote is not a step of its own.
+    Restart();
+    if (!outcome.applied) {
+        const QString object = outcome.conflict ? Describe(*outcome.conflict) : QString();
+        return {false, Text(inverted ? 9215 : 9216).replace(QStringLiteral("<c>"), step.name).replace(QStringLiteral("<o>"), object)};
+    }
+    to.push_back(std::move(from.back()));
+    from.pop_back();
+    Notify();
+    return {true, {}};
+}
+
+QString UndoHistory::Describe(const db::ConflictingRow& row) const {
+    const ObjectTable* table = FindTable(row.table);
+    if (!table) return Text(9213) + QStringLiteral(" %1 (%2)").arg(row.key.toString(), row.table);
+    QString name;
+    try {
+        db::Cursor cursor(*m_connection, QString::fromUtf8(table->nameQuery).arg(row.key.toLongLong()));
+        if (cursor.Next()) name = cursor.Value(0).toString();
+        else
+            return Text(9220).replace(QStringLiteral("<o>"), Text(table->singular)).replace(QStringLiteral("<id>"), row.key.toString());
+    } catch (const db::DbError&) {
+        // Unreadable now: the row's key still tells which one.
+        name = row.key.toString();
+    }
+    return Text(9219).replace(QStringLiteral("<o>"), Text(table->singular)).replace(QStringLiteral("<n>"), name);
+}
+
+QString UndoHistory::StepName(const QString& caption, const db::Changeset& changes) {
+    const QString plain = PlainCaption(caption);
+    const auto summary = changes.Summary();
+    for (const ObjectTable& table : kObjectTables) {
+        const auto it = summary.find(QString::fromUtf8(table.table));
+        if (it == summary.end() || it->second.Total() == 0) continue;
+        const qint64 n = it->second.Total();
+        if (n == 1) return Text(9196).replace(QStringLiteral("<c>"), plain).replace(QStringLiteral("<o>"), Text(table.singular));
+        return Text(9195)
+            .replace(QStringLiteral("<c>"), plain)
+            .replace(QStringLiteral("<n>"), Count(n))
+            .replace(QStringLiteral("<o>"), Text(table.singular + 1));
+    }
+    qint64 rows = 0;
+    for (const auto& [name, counts] : summary) rows += counts.Total();
+    return Text(9195).replace(QStringLiteral("<c>"), plain).replace(QStringLiteral("<n>"), Count(rows)).replace(QStringLiteral("<o>"), Text(rows == 1 ? 9213 : 9214));
+}
+
+}  // namespace ov::model

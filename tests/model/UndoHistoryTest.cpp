@@ -1,0 +1,133 @@
+// The undo history on a bare connection: what becomes a step, how steps
+// are bounded, and what clears them.
+
+#include "model/UndoHistory.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
+#include "settings/TextTable.h"
+#include "support/TempProject.h"
+
+#include <gtest/gtest.h>
+
+using namespace ov;
+
+namespace {
+
+class UndoHistoryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+        c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'D')"));
+    }
+    void TearDown() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman); }
+
+    void Attach(model::UndoHistory& history) {
+        history.Attach(*c);
+        history.changed = [this](const QString& why) {
+            if (!why.isEmpty()) told << why;
+        };
+    }
+    void AddItem(const QString& name, const QString& comment = QString()) {
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, Comment) VALUES (1, ?, ?, ?)"),
+                   {name, name, comment});
+    }
+    int Items() {
+        db::Cursor count(*c, QStringLiteral("SELECT Count(*) FROM TpdbItems"));
+        return count.Next() ? count.Value(0).toInt() : -1;
+    }
+
+    test::TempProject project;
+    std::unique_ptr<db::Connection> c = project.Open();
+    QStringList told;
+};
+
+TEST_F(UndoHistoryTest, EachCommitIsAStepAndACommandJoinsItsTransactionsIntoOne) {
+    model::UndoHistory history;
+    Attach(history);
+    AddItem(QStringLiteral("a"));
+    c->InTransaction([&] {
+        AddItem(QStringLiteral("b"));
+        AddItem(QStringLiteral("c"));
+    });
+    {
+        model::UndoHistory::Command command(&history, QStringLiteral("&Browse"));
+        for (const char* name : {"d", "e", "f"}) c->InTransaction([&] { AddItem(QString::fromUtf8(name)); });
+        c->BeginTrans();
+        AddItem(QStringLiteral("rolled back"));
+        c->RollbackTrans();
+    }
+    {
+        model::UndoHistory::Command failed(&history, QStringLiteral("Paste"));
+        c->BeginTrans();
+        AddItem(QStringLiteral("g"));
+        c->RollbackTrans();
+    }
+    EXPECT_EQ(history.UndoNames(), (QStringList{QStringLiteral("Browse of 3 items"), QStringLiteral("Edit of 2 items"),
+                                                QStringLiteral("Edit (item)")}))
+        << "rolled-back work is no step";
+
+    EXPECT_TRUE(history.Undo().done);
+    EXPECT_EQ(Items(), 3) << "the three commits of the command went together";
+    EXPECT_TRUE(history.Undo().done);
+    EXPECT_EQ(Items(), 1);
+    EXPECT_EQ(history.RedoNames(), (QStringList{QStringLiteral("Edit of 2 items"), QStringLiteral("Browse of 3 items")}));
+    // New work after an undo makes the undone steps unreachable.
+    AddItem(QStringLiteral("h"));
+    EXPECT_FALSE(history.CanRedo());
+    EXPECT_EQ(history.Redo().refusal, QStringLiteral("There is nothing to redo."));
+}
+
+TEST_F(UndoHistoryTest, StepsAreBoundedInNumberAndInSizeAndTheUserIsToldWhenTheyGo) {
+    model::UndoHistory::Limits limits;
+    limits.steps = 3;
+    limits.bytes = 4000;
+    model::UndoHistory history(limits);
+    Attach(history);
+    for (int i = 0; i < 5; ++i) AddItem(QStringLiteral("item%1").arg(i));
+    EXPECT_EQ(history.UndoNames().size(), 3) << "the oldest went";
+    EXPECT_LE(history.Bytes(), limits.bytes);
+    while (history.CanUndo()) ASSERT_TRUE(history.Undo().done);
+    EXPECT_EQ(Items(), 2) << "the two oldest stay done";
+
+    // Steps that fit only without the oldest push them out.
+    for (int i = 0; i < 3; ++i) AddItem(QStringLiteral("long%1").arg(i), QString(1500, u'x'));
+    EXPECT_EQ(history.UndoNames().size(), 2);
+    EXPECT_LE(history.Bytes(), limits.bytes);
+    EXPECT_TRUE(told.isEmpty());
+
+    // A step larger than the whole bound cannot be kept, nor can those before it.
+    AddItem(QStringLiteral("huge"), QString(5000, u'x'));
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_EQ(history.Bytes(), 0);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.front().startsWith(QStringLiteral("This change is too large to be undone (1 MB)"))) << told.front().toStdString();
+}
+
+TEST_F(UndoHistoryTest, AnIndexChangeClearsTheHistoryWithAReason) {
+    model::UndoHistory history;
+    Attach(history);
+    AddItem(QStringLiteral("a"));
+    c->CreateIndex(QStringLiteral("TpdbItems"), {QStringLiteral("ByComment"), {QStringLiteral("Comment")}, false, false});
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_EQ(told, QStringList{settings::Text(9217)});
+    // Work after it is recorded as before.
+    AddItem(QStringLiteral("b"));
+    EXPECT_TRUE(history.Undo().done);
+    EXPECT_EQ(Items(), 1);
+}
+
+TEST_F(UndoHistoryTest, TheHistoryOutlivesTheConnection) {
+    model::UndoHistory history;
+    Attach(history);
+    AddItem(QStringLiteral("a"));
+    history.Detach();
+    c->Close();
+    c = project.Open();
+    history.Attach(*c);
+    EXPECT_TRUE(history.Undo().done);
+    EXPECT_EQ(Items(), 0);
+    EXPECT_TRUE(history.Redo().done);
+    EXPECT_EQ(Items(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// Undo and redo as a person uses them: every kind of command taken back
+// through the Edit menu, Ctrl+Z in the tree or the script API, and done
+// again; the project's tables come back value for value each time.
+
+#include "components/InstalledPrograms.h"
+#include "editor/frmtabgridOPC.h"
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/db/Cursor.h"
+#include "platform/system/ScriptedSaveFileDialog.h"
+#include "platform/system/SystemTools.h"
+#include "platform/ui/Desktop.h"
+#include "support/EditorTest.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ov;
+namespace nk = ov::host::nodekey;
+using settings::Text;
+
+namespace {
+
+class UndoTest : public test::EditorTest {
+  protected:
+    void SetUp() override {
+        components::RegisterDemoInstallation(harness.Registry(), QString());
+        Open();
+        Click(motor1);
+        ClearShown();
+    }
+
+    // Every row of every table, each value with its type, as stored.
+    QStringList Tables() {
+        auto c = project.Open();
+        QStringList rows;
+        for (const QString& table : c->Tables()) {
+            if (table.startsWith(QStringLiteral("sqlite_"))) continue;  // the database's own counters
+            QStringList values;
+            for (const db::ColumnInfo& column : c->Columns(table)) values << QStringLiteral("quote([%1])").arg(column.name);
+            db::Cursor cursor(*c, QStringLiteral("SELECT '%1|' || %2 FROM [%1] ORDER BY rowid").arg(table, values.join(QStringLiteral(" || '|' || "))));
+            while (cursor.Next()) rows << cursor.Value(0).toString();
+        }
+        return rows;
+    }
+    model::UndoHistory& History() { return harness.Session().History(); }
+    void TreeKey(int keyCode) {
+        int code = keyCode;
+        harness.Session().NodeKeyDown(QString(), Window().CurrentNode(), QString(), code, host::keys::kCtrl);
+    }
+    void FromTree(const QString& key, const char* tool) {
+        Click(key);
+        Window().ComputeAvailability(key, true);
+        ASSERT_TRUE(Window().IsToolEnabled(QString::fromUtf8(tool))) << tool;
+        Window().ClickTool(QString::fromUtf8(tool));
+    }
+    void SelectRows(std::vector<int> rows) {
+        Click(motor1);
+        Window().tdbI().SelectRows(rows);
+    }
+    static void AnswerOK() { ui::DefaultMessageBoxes().Queue(ui::Answer::OK); }
+    static sys::ScriptedSaveFileDialog& Files() {
+        return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
+    }
+
+    // Runs a command, takes it back and does it again; the name is the
+    // step's as the Edit menu shows it.
+    void Check(const QString& name, const std::function<void()>& command) {
+        SCOPED_TRACE(name.toStdString());
+        const QStringList before = Tables();
+        const qsizetype steps = History().UndoNames().size();
+        command();
+        const QStringList after = Tables();
+        ASSERT_NE(after, before) << "the command changed nothing";
+        const QStringList questions = Messages();
+        ASSERT_EQ(History().UndoNames().size(), steps + 1) << History().UndoNames().join(u'|').toStdString();
+        EXPECT_EQ(History().UndoNames().front(), name);
+
+        Window().ComputeAvailability(Window().CurrentNode(), false);
+        EXPECT_EQ(Window().abr().FindTool(QStringLiteral("mnuEditUndo"))->caption, Text(9190).replace(QStringLiteral("<c>"), name));
+        RunTool("mnuEditUndo");
+        EXPECT_EQ(Tables(), before) << "undone";
+        EXPECT_EQ(History().RedoNames().front(), name);
+
+        TreeKey(host::keys::kY);
+        EXPECT_EQ(Tables(), after) << "done again";
+        EXPECT_TRUE(History().RedoNames().isEmpty());
+        EXPECT_EQ(Messages(), questions) << "no message on the way";
+    }
+
+    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+    const QString motor1 = plc + nk::kSeparator + QStringLiteral("Line1.Motor1");
+    QTemporaryDir dir;
+};
+
+TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
+    Check(QStringLiteral("Edit (item)"), [&] {
+        ui::GridModel& grid = Window().tdbI();
+        ASSERT_TRUE(grid.BeginEdit(0, grid.ColumnIndex(QStringLiteral("Comment"))));
+        grid.CommitEdit(QStringLiteral("checked"));
+        grid.SetCurrentCell(1, 0);  // leaving the row writes it
+    });
+    Check(QStringLiteral("New (item)"), [&] { RunTool("mnuItemNew"); });
+    Check(QStringLiteral("Paste of 3 items"), [&] {
+        SelectRows({0, 1, 2});
+        RunTool("mnuItemCopy");
+        RunTool("mnuItemPaste");
+    });
+    Check(QStringLiteral("Delete of 2 items"), [&] {
+        SelectRows({0, 1});
+        AnswerOK();
+        RunTool("mnuItemDelete");
+    });
+    Check(QStringLiteral("Delete of 3 items"), [&] {
+        AnswerOK();
+        FromTree(plc + nk::kSeparator + QStringLiteral("Line1.Tank"), "mnuDeviceHelperItemsDelete");
+    });
+    Check(QStringLiteral("New (group)"), [&] {
+        Click(nk::kGroups);
+        RunTool("mnuGroupNew");
+    });
+    Check(QStringLiteral("New (structure)"), [&] {
+        Click(QStringLiteral("OPCS0"));
+        RunTool("mnuStructureNew");
+    });
+    Check(QStringLiteral("Delete Channel (channel)"), [&] {
+        AnswerOK();
+        AnswerOK();
+        Click(nk::DeviceKey(2, QStringLiteral("."), false));
+        RunTool("mnuDeviceDelete");
+    });
+    Check(QStringLiteral("Browse of 10 items"), [&] {
+        ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"), [](ui::Form& f) {
+            const ui::Control& tree = f.Get(QStringLiteral("oib"));
+            QString key;
+            for (const QString& text : {QStringLiteral("DemoPlant"), QStringLiteral("Boiler")}) {
+                if (!key.isEmpty()) f.UserExpandNode(QStringLiteral("oib"), key, true);
+                for (const ui::TreeNode& node : tree.nodes)
+                    if (node.parentKey == key && node.text == text) key = node.key;
+            }
+            f.UserCheckNode(QStringLiteral("oib"), key, true);
+            f.PressDefault();
+        });
+        FromTree(plc, "mnuDeviceHelperItemsBrowse");
+    });
+    Check(QStringLiteral("Gruppenzuordnung of 6 group assignments"), [&] {
+        SelectRows({0, 1, 2});
+        ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
+            f.Get(QStringLiteral("lvwGroups")).listIndex = 1;
+            f.UserClick(QStringLiteral("lvwGroups"));
+            f.PressDefault();
+        });
+        Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
+    });
+    // The project exported, a folder renamed in the file, imported again:
+    // rows are matched by ID, so every item is written (empty texts come back empty).
+    const QString file = dir.filePath(QStringLiteral("motor.csv"));
+    ui::DefaultFormRunner().Once(QStringLiteral("FExportToCSV"), [](ui::Form& f) {
+        f.UserClick(QStringLiteral("optSelItems"), 2);
+        f.PressDefault();
+    });
+    Files().Queue(file);
+    Click(motor1);
+    RunTool("mnuOptionExport");
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray renamed = csv.readAll().replace("Motor1", "Motor7");
+    csv.close();
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    csv.write(renamed);
+    csv.close();
+    Check(QStringLiteral("Import Items of 21 items"), [&] {
+        ui::DefaultFormRunner().Once(QStringLiteral("FImportFromCSV"), [](ui::Form& f) {
+            f.UserClick(QStringLiteral("optSelItems"), 2);
+            f.PressDefault();
+        });
+        Files().Queue(file);
+        RunTool("mnuOptionImport");
+    });
+}
+
+TEST_F(UndoTest, AChangeByAnotherProgramStopsTheUndoWhichNamesTheItemAndChangesNothing) {
+    SelectRows({0, 1, 2});
+    RunTool("mnuItemCopy");
+    RunTool("mnuItemPaste");
+    ASSERT_EQ(History().UndoNames().front(), QStringLiteral("Paste of 3 items"));
+    // Another program changes one of the pasted items.
+    const int pasted = Query(QStringLiteral("SELECT Max(ID) FROM TpdbItems")).toInt();
+    const QString name = Query(QStringLiteral("SELECT Name FROM TpdbItems WHERE ID = %1").arg(pasted)).toString();
+    const QVariant comment = Query(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(pasted));
+    project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'theirs' WHERE ID = ?"), {pasted});
+    const QStringList before = Tables();
+
+    TreeKey(host::keys::kZ);
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_EQ(Messages().front(), QStringLiteral("Cannot undo \"Paste of 3 items\": the item \"%1\" was changed by another program since. "
+                                                 "Nothing was changed.").arg(name));
+    EXPECT_EQ(Tables(), before) << "nothing changed, their change kept";
+    EXPECT_EQ(History().UndoNames().front(), QStringLiteral("Paste of 3 items")) << "the step stays for a later try";
+
+    // Once their change is gone again, the undo goes through.
+    project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = ? WHERE ID = ?"), {comment, pasted});
+    ClearShown();
+    TreeKey(host::keys::kZ);
+    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE ID = %1").arg(pasted)), 0);
+}
+
+TEST_F(UndoTest, TheAliasSwitchClearsTheHistoryAndSaysSo) {
+    RunTool("mnuItemNew");
+    ASSERT_FALSE(History().UndoNames().isEmpty());
+    ui::DefaultFormRunner().Once(QStringLiteral("FConfigEditor"), [](ui::Form& f) {
+        f.UserCheck(QStringLiteral("chkSwitchView"), !f.Get(QStringLiteral("chkSwitchView")).IsChecked());
+        f.PressDefault();
+    });
+    RunTool("mnuOptionOption");
+    EXPECT_TRUE(History().UndoNames().isEmpty());
+    EXPECT_TRUE(Messages().contains(Text(9217))) << Messages().join(u'|').toStdString();
+    const int beeps = ui::DefaultDesktop().Beeps();
+    RunTool("mnuEditUndo");
+    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1) << "nothing to undo: disabled";
+}
+
+}  // namespace
