@@ -35,6 +35,7 @@ void Fill(const QString& file) {
     ov::db::Connection c;
     c.Open(ov::model::ProjectConnectionString(file));
     c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'PLC', '.')"));
+    c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (2, 'Copy', '.')"));
     c.BeginTrans();
     for (int i = 0; i < kFolder + kSmall; ++i) {
         const QString name = i < kFolder ? QStringLiteral("F.Item%1").arg(i, 6, 10, QChar(u'0'))
@@ -136,22 +137,50 @@ int main(int argc, char** argv) {
                                      "WHERE ID = ?",
                                      2 * kSmall, kFolder + 1);
 
-    // The work really happened: the figures are worth nothing otherwise.
-    const auto count = [&window](const char* where) {
+    // Through the session: undo and redo load the editor anew.
+    const auto count = [&session](const char* where) {
         ov::db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT ID FROM TpdbItems WHERE ") + QString::fromUtf8(where), window.Data()->Connection());
+        rs.Open(QStringLiteral("SELECT ID FROM TpdbItems WHERE ") + QString::fromUtf8(where), session.Window()->Data()->Connection());
         return rs.RecordCount();
     };
+    // The work really happened: the figures are worth nothing otherwise.
     if (count("Name Like 'S.%'") != 2 * kSmall || count("Name Like 'F.%'") != kFolder - kSmall) {
         std::fprintf(stderr, "unexpected item counts: S %d, F %d\n", count("Name Like 'S.%'"), count("Name Like 'F.%'"));
         return 1;
     }
+    // The whole device (100,000 items) pasted into the second one, then
+    // taken back and done again (each with the tree and views read anew).
+    const QString copyDevice = ov::host::nodekey::DeviceKey(2, QStringLiteral("."), false);
+    session.NodeClick(QString(), device, QString());
+    helper("mnuDeviceHelperItemsCopy");
+    session.NodeClick(QString(), copyDevice, QString());
+    start = Clock::now();
+    helper("mnuDeviceHelperItemsPaste");
+    const double pasteAll = Seconds(start);
+    const qint64 stepBytes = session.History().Bytes();
+    const QStringList steps = session.History().UndoNames();
+    start = Clock::now();
+    const bool undone = session.Undo();
+    const double undo = Seconds(start);
+    const int afterUndo = count("DeviceID = 2");
+    start = Clock::now();
+    const bool redone = session.Redo();
+    const double redo = Seconds(start);
+    if (!undone || !redone || afterUndo != 0 || count("DeviceID = 2") != kFolder + kSmall) {
+        std::fprintf(stderr, "undo of the paste failed: %s, %d items after undo\n", qPrintable(steps.join(u'|')), afterUndo);
+        return 1;
+    }
+
     std::printf("items_paste_10k_s: %.2f\n", paste);
     std::printf("items_paste_10k_ratio_to_raw: %.1f\n", paste / rawPaste);
     std::printf("items_delete_10k_s: %.2f\n", remove);
     std::printf("items_delete_10k_ratio_to_raw: %.1f\n", remove / rawRemove);
     std::printf("items_rename_folder_20k_s: %.2f\n", rename);
     std::printf("items_rename_folder_20k_ratio_to_raw: %.1f\n", rename / rawRename);
+    std::printf("items_paste_100k_s: %.2f\n", pasteAll);
+    std::printf("items_undo_paste_100k_s: %.2f\n", undo);
+    std::printf("items_redo_paste_100k_s: %.2f\n", redo);
+    std::printf("items_undo_step_100k_mb: %.1f\n", static_cast<double>(stepBytes) / (1 << 20));
     session.Terminate();
     return 0;
 }

@@ -191,7 +191,7 @@ void Connect::OpenDatabase() {
     auto data = std::make_shared<model::DataConnection>();
     m_window->SetDataConnection(data);
     data->Open(m_projectFile);
-    m_history.Attach(data->Connection());
+    if (!qEnvironmentVariableIsSet("OV_NO_UNDO")) m_history.Attach(data->Connection());
     data->OpenDirectTables();
     m_window->OnDatabaseOpened();
 }

@@ -77,7 +77,7 @@ void UndoHistory::Detach() {
     try {
         // A command that opens the project again (an import reads the
         // whole view anew) stays one step.
-        if (m_recorder) m_pending = m_pending.Then(m_recorder->Changes());
+        if (m_recorder) m_pending = m_pending.Then(Recorded());
     } catch (const db::DbError&) {
         m_pending = {};
     }
@@ -91,7 +91,10 @@ void UndoHistory::Detach() {
 
 void UndoHistory::Restart() {
     m_recorder.reset();
-    if (m_connection) m_recorder = std::make_unique<db::ChangeRecorder>(*m_connection);
+    if (!m_connection) return;
+    m_recorder = std::make_unique<db::ChangeRecorder>(*m_connection);
+    // The recording of a step that could not be kept stops early.
+    m_recorder->SetLimit(m_limits.bytes);
 }
 
 UndoHistory::Command::Command(UndoHistory* history, const QString& caption) : m_history(history) {
@@ -132,22 +135,41 @@ void UndoHistory::OnSchemaChanged() {
 
 void UndoHistory::Cut() {
     db::Changeset changes = std::exchange(m_pending, {});
-    if (m_recorder) changes = changes.Then(m_recorder->Changes());
+    const bool tooLarge = m_overflowed || (m_recorder && m_recorder->Overflowed());
+    m_overflowed = false;
+    if (m_recorder && !tooLarge) changes = changes.Then(m_recorder->Changes());
     Restart();
+    if (tooLarge) {
+        DropAll(m_limits.bytes);
+        return;
+    }
     if (changes.IsEmpty()) return;
     const QString caption = m_commandCaption.isEmpty() ? Text(9194) : m_commandCaption;
     Push({StepName(caption, changes), std::move(changes)});
 }
 
+db::Changeset UndoHistory::Recorded() {
+    if (m_recorder->Overflowed()) {
+        m_overflowed = true;
+        return {};
+    }
+    return m_recorder->Changes();
+}
+
+void UndoHistory::DropAll(qint64 bound) {
+    // Too large to keep; the steps before it could only be taken back
+    // through it, so they go as well.
+    const qint64 megabytes = (bound + (1 << 20) - 1) >> 20;
+    m_undo.clear();
+    m_redo.clear();
+    m_bytes = 0;
+    Notify(Text(9218).replace(QStringLiteral("<n>"), Count(megabytes)));
+}
+
 void UndoHistory::Push(Step step) {
     m_redo.clear();
     if (step.changes.Size() > m_limits.bytes) {
-        // Too large to keep; the steps before it could only be taken back
-        // through it, so they go as well.
-        const qint64 megabytes = (step.changes.Size() + (1 << 20) - 1) >> 20;
-        m_undo.clear();
-        m_bytes = 0;
-        Notify(Text(9218).replace(QStringLiteral("<n>"), Count(megabytes)));
+        DropAll(m_limits.bytes);
         return;
     }
     m_bytes += step.changes.Size();

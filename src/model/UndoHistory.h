@@ -84,6 +84,8 @@ class UndoHistory {
     void Cut();
     void Restart();
     void Push(Step step);
+    db::Changeset Recorded();
+    void DropAll(qint64 bound);
     void Notify(const QString& why = QString());
     Outcome Apply(std::deque<Step>& from, std::deque<Step>& to, bool inverted);
     QString Describe(const db::ConflictingRow& row) const;
@@ -93,6 +95,7 @@ class UndoHistory {
     std::unique_ptr<db::ChangeRecorder> m_recorder;
     // What a command recorded before the project was opened again in its midst.
     db::Changeset m_pending;
+    bool m_overflowed = false;  // m_pending is incomplete
     std::deque<Step> m_undo;  // newest at the back
     std::deque<Step> m_redo;  // next to redo at the back
     qint64 m_bytes = 0;

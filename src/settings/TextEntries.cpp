@@ -654,7 +654,7 @@ static constexpr TextEntry kEntries[] = {
     {9215, "\"<c>\" kann nicht rückgängig gemacht werden: <o> wurde seitdem von einem anderen Programm geändert. Es wurde nichts geändert.", "Cannot undo \"<c>\": <o> was changed by another program since. Nothing was changed."},
     {9216, "\"<c>\" kann nicht wiederhergestellt werden: <o> wurde seitdem von einem anderen Programm geändert. Es wurde nichts geändert.", "Cannot redo \"<c>\": <o> was changed by another program since. Nothing was changed."},
     {9217, "Die Alias-Funktion hat die Indizes des Projekts geändert; die Schritte davor können nicht mehr rückgängig gemacht werden.", "The alias function changed the project's indexes; the steps before it can no longer be undone."},
-    {9218, "Diese Änderung ist zu groß, um rückgängig gemacht zu werden (<n> MB); auch die Schritte davor können nicht mehr rückgängig gemacht werden.", "This change is too large to be undone (<n> MB); the steps before it can no longer be undone either."},
+    {9218, "Diese Änderung ist zu groß, um rückgängig gemacht zu werden (die Liste der Schritte fasst bis zu <n> MB); auch die Schritte davor können nicht mehr rückgängig gemacht werden.", "This change is too large to be undone (the history holds up to <n> MB); the steps before it can no longer be undone either."},
     {9219, "<o> \"<n>\"", "the <o> \"<n>\""},
     {9220, "<o> mit der ID <id> (inzwischen gelöscht)", "the <o> with ID <id> (deleted since)"},
     {9221, "Es gibt nichts rückgängig zu machen.", "There is nothing to undo."},

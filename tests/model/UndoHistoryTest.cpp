@@ -100,7 +100,28 @@ TEST_F(UndoHistoryTest, StepsAreBoundedInNumberAndInSizeAndTheUserIsToldWhenThey
     EXPECT_FALSE(history.CanUndo());
     EXPECT_EQ(history.Bytes(), 0);
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told.front().startsWith(QStringLiteral("This change is too large to be undone (1 MB)"))) << told.front().toStdString();
+    EXPECT_TRUE(told.front().startsWith(QStringLiteral("This change is too large to be undone"))) << told.front().toStdString();
+}
+
+TEST_F(UndoHistoryTest, RecordingStopsOnceAStepOutgrowsTheBoundAndTheWorkItselfStands) {
+    model::UndoHistory::Limits limits;
+    limits.bytes = 64 * 1024;
+    model::UndoHistory history(limits);
+    Attach(history);
+    AddItem(QStringLiteral("small"));
+    ASSERT_TRUE(history.CanUndo());
+    // One statement of 20,000 rows: the recording is stopped while it runs.
+    c->Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                              "INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, Comment) "
+                              "SELECT 1, 'bulk' || i, 'bulk' || i, 'a comment of some length' FROM n"));
+    EXPECT_EQ(Items(), 20001) << "the work is done whatever the history keeps";
+    EXPECT_FALSE(history.CanUndo());
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.front().contains(QStringLiteral("too large"))) << told.front().toStdString();
+    // The next step is recorded in full again.
+    AddItem(QStringLiteral("after"));
+    EXPECT_TRUE(history.Undo().done);
+    EXPECT_EQ(Items(), 20001);
 }
 
 TEST_F(UndoHistoryTest, AnIndexChangeClearsTheHistoryWithAReason) {

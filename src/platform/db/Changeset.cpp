@@ -91,6 +91,8 @@ std::map<QString, Changeset::TableCounts> Changeset::Summary() const {
 struct ChangeRecorder::Session {
     std::shared_ptr<ConnectionImpl> connection;
     sqlite3_session* session = nullptr;
+    qint64 limit = 0;
+    bool overflowed = false;
 };
 
 ChangeRecorder::ChangeRecorder(Connection& connection) : m_session(std::make_unique<Session>()) {
@@ -105,8 +107,26 @@ ChangeRecorder::ChangeRecorder(Connection& connection) : m_session(std::make_uni
 }
 
 ChangeRecorder::~ChangeRecorder() {
-    if (m_session && m_session->session) sqlite3session_delete(m_session->session);
+    if (!m_session || !m_session->session) return;
+    if (m_session->limit > 0) {
+        m_session->connection->watch = {};
+        m_session->connection->UpdateProgressHandler();
+    }
+    sqlite3session_delete(m_session->session);
 }
+
+void ChangeRecorder::SetLimit(qint64 bytes) {
+    m_session->limit = bytes;
+    Session* s = m_session.get();
+    s->connection->watch = [s] {
+        if (s->overflowed || sqlite3session_memory_used(s->session) <= s->limit) return;
+        sqlite3session_enable(s->session, 0);
+        s->overflowed = true;
+    };
+    s->connection->UpdateProgressHandler();
+}
+
+bool ChangeRecorder::Overflowed() const { return m_session->overflowed; }
 
 Changeset ChangeRecorder::Changes() const {
     int size = 0;

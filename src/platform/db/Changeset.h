@@ -54,6 +54,11 @@ class ChangeRecorder {
     Changeset Changes() const;
     // The memory the recording holds (old values of changed rows).
     qint64 MemoryUsed() const;
+    // Stops recording once it holds more than this (checked every few
+    // milliseconds while statements run): work too large to keep costs
+    // no more than that. The changes are then incomplete.
+    void SetLimit(qint64 bytes);
+    bool Overflowed() const;
 
   private:
     struct Session;

@@ -182,20 +182,7 @@ qint64 Connection::LastInsertId() const { return sqlite3_last_insert_rowid(m_imp
 
 void Connection::SetKeepGoing(std::function<bool()> keepGoing) {
     m_impl->keepGoing = std::move(keepGoing);
-    if (!m_impl->IsOpen()) return;
-    // Every 100,000 steps of the database's machine: a few milliseconds.
-    constexpr int kSteps = 100000;
-    if (m_impl->keepGoing) {
-        sqlite3_progress_handler(
-            m_impl->Db(), kSteps,
-            [](void* impl) -> int {
-                const auto& ask = static_cast<ConnectionImpl*>(impl)->keepGoing;
-                return ask && !ask() ? 1 : 0;
-            },
-            m_impl.get());
-    } else {
-        sqlite3_progress_handler(m_impl->Db(), 0, nullptr, nullptr);
-    }
+    m_impl->UpdateProgressHandler();
 }
 
 qint64 Connection::Execute(const QString& sql, std::span<const QVariant> parameters) {

@@ -37,6 +37,24 @@ void ConnectionImpl::CloseDb() {
     ++m_generation;
 }
 
+void ConnectionImpl::UpdateProgressHandler() {
+    if (!m_db) return;
+    // Every 100,000 steps of the database's machine: a few milliseconds.
+    constexpr int kSteps = 100000;
+    if (!keepGoing && !watch) {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        return;
+    }
+    sqlite3_progress_handler(
+        m_db, kSteps,
+        [](void* context) -> int {
+            auto* impl = static_cast<ConnectionImpl*>(context);
+            if (impl->watch) impl->watch();
+            return impl->keepGoing && !impl->keepGoing() ? 1 : 0;
+        },
+        this);
+}
+
 void ConnectionImpl::Record(const DbError& error) {
     m_errors.clear();
     m_errors.push_back(error.Info());

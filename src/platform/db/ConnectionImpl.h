@@ -41,6 +41,10 @@ public:
 
     int transactionLevel = 0;
     std::function<bool()> keepGoing;
+    // Looked at as often as keepGoing is asked (a change recorder watching its size).
+    std::function<void()> watch;
+    // Installs SQLite's progress handler while either of them is set.
+    void UpdateProgressHandler();
     // Per open transaction level, what is to happen once the outermost commit succeeded.
     std::vector<std::vector<std::function<void()>>> afterCommit;
     std::function<void()> onCommitted;
