@@ -161,7 +161,15 @@ void EditorWindowWidget::FocusGrid(const QString& name) {
 
 EditorWindowView::EditorWindowView(editor::frmtabgridOPC& window) : m_widget(new EditorWindowWidget(window)) {}
 
-EditorWindowView::~EditorWindowView() { delete m_widget.data(); }
+EditorWindowView::~EditorWindowView() {
+    if (!m_widget) return;
+    // A command chosen from this window's own menu may end the window
+    // (Refresh View, an import, undo load the editor anew): the menu is
+    // still closing then, so the widgets go once the event is over.
+    m_widget->hide();
+    m_widget->setParent(nullptr);
+    m_widget->deleteLater();
+}
 
 void EditorWindowView::EmbedInto(host::WindowHandle parent) {
     auto* area = reinterpret_cast<QWidget*>(parent);

@@ -15,6 +15,7 @@
 #include "settings/TextTable.h"
 
 #include <QDir>
+#include <utility>
 
 namespace ov::host {
 
@@ -244,14 +245,17 @@ bool Connect::StepHistory(bool redo) {
         return false;
     }
     // Anything may have changed: tree, grids and name groups are read again.
+    // The window the command came from stays until its event is over, even
+    // when the studio reports the selection below as a click.
+    const bool wasStepping = std::exchange(m_stepping, true);
     Reload();
-    if (!IsLoaded()) return true;
     for (const QString& key : path) {
-        if (!HasNode(key)) continue;
+        if (!IsLoaded() || !HasNode(key)) continue;
         m_host->SelectNode(key);
-        ShowNode(key);
+        if (m_window && m_window->CurrentNode() != key) ShowNode(key);
         break;
     }
+    m_stepping = wasStepping;
     return true;
 }
 
@@ -275,7 +279,7 @@ void Connect::RefreshDeviceNode(const QString& deviceKey) {
 
 void Connect::NodeClick(const QString&, const QString& key, const QString&) {
     Shielded([&] {
-        m_retired.reset();
+        if (!m_stepping) m_retired.reset();
         if (!IsOurNode(key) || !EnsureLoaded()) return;
         ShowNode(key);
     });

@@ -103,6 +103,7 @@ private:
     State m_state = State::Created;
     quint32 m_editorsMessage = 0;
     model::UndoHistory m_history;
+    bool m_stepping = false;  // an undo or redo is reloading the editor
 };
 
 }  // namespace ov::host

@@ -19,4 +19,17 @@ equal(studio.query("SELECT COUNT(*) AS N FROM TpdbItems WHERE ItemAccess = 'Line
       "the stored value stays");
 check(grid.setCell(row, "Data Type", "VT_R8"), "the data type is an unbound column");
 equal(studio.query("SELECT DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].DataType, 5, "VT_R8");
+
+// Each edit is a step of the history; undo takes the newest back first.
+var history = studio.history();
+equal(history.undo.length, 3, "three edits written, the refused one none: " + JSON.stringify(history));
+equal(history.redo, [], "nothing undone yet");
+check(studio.undo(), "the type change undone");
+equal(studio.query("SELECT DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].DataType, 4, "VT_R4 again");
+check(studio.undo(), "the rename undone");
+equal(studio.query("SELECT COUNT(*) AS N FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'")[0].N, 1, "its old name back");
+equal(studio.history().redo.length, 2, "two steps to redo");
+check(studio.redo(), "the rename again");
+equal(studio.query("SELECT Name FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].Name,
+      "Line1.Motor1.Voltage", "renamed again");
 print("grid edit ok");

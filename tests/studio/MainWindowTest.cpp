@@ -23,7 +23,9 @@
 #include <QLibraryInfo>
 #include <QSplitter>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTableView>
+#include <QPointer>
 #include <QTimer>
 #include <QApplication>
 #include <QTemporaryDir>
@@ -458,14 +460,40 @@ private slots:
             if (header == QStringLiteral("Kommentar") || header == QStringLiteral("Comment")) comment = c;
         }
         QVERIFY(comment >= 0);
-        QVERIFY(scrolling->model()->setData(scrolling->model()->index(1, comment), QStringLiteral("typed in the grid")));
-        {
+        const auto storedComment = [this] {
             ov::db::Connection check;
             check.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(m_demo));
             ov::db::Recordset rs;
             rs.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'"), check);
-            QCOMPARE(rs.Fields(0).Value().toString(), QStringLiteral("typed in the grid"));
-        }
+            return rs.Fields(0).Value();
+        };
+        const QVariant original = storedComment();
+        QVERIFY(scrolling->model()->setData(scrolling->model()->index(1, comment), QStringLiteral("typed in the grid")));
+        QCOMPARE(storedComment().toString(), QStringLiteral("typed in the grid"));
+
+        // Undo from the editor's Edit menu: the comment is as it was, the
+        // motors are shown again, and the menu the command came from
+        // outlives the reload its own command caused.
+        auto* menuBar = editor->findChild<QMenuBar*>();
+        QVERIFY(menuBar && !menuBar->actions().isEmpty());
+        QPointer<QMenu> editMenu = menuBar->actions().first()->menu();
+        QVERIFY(editMenu);
+        emit editMenu->aboutToShow();
+        QAction* undo = nullptr;
+        for (QAction* action : editMenu->actions())
+            if (action->data().toString() == QStringLiteral("mnuEditUndo")) undo = action;
+        QVERIFY(undo && undo->isEnabled());
+        undo->trigger();
+        QVERIFY(editMenu);
+        QCoreApplication::processEvents();
+        QCOMPARE(storedComment(), original);
+        QCOMPARE(tree->KeyOf(tree->currentItem()), line1 + QStringLiteral(".Motor1"));
+        editor = window.Editor()->findChild<QWidget*>(QStringLiteral("frmtabgridOPC"));
+        QVERIFY(editor && editor->isVisible());
+        itemGrid = editor->findChild<QWidget*>(QStringLiteral("tdbI"));
+        const auto reloaded = itemGrid->findChildren<QTableView*>();
+        QCOMPARE(reloaded.size(), 2);
+        fixed = reloaded[0]->model()->columnCount() == 1 ? reloaded[0] : reloaded[1];
 
         // A double click on a row opens the item dialog.
         QString dialogTitle;
