@@ -72,7 +72,7 @@ class UndoTest : public test::EditorTest {
         const qsizetype steps = History().UndoNames().size();
         command();
         const QStringList after = Tables();
-        ASSERT_NE(after, before) << "the command changed nothing";
+        ASSERT_TRUE(after != before) << "the command changed nothing";
         const QStringList questions = Messages();
         ASSERT_EQ(History().UndoNames().size(), steps + 1) << History().UndoNames().join(u'|').toStdString();
         EXPECT_EQ(History().UndoNames().front(), name);
@@ -123,6 +123,19 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     Check(QStringLiteral("New (structure)"), [&] {
         Click(QStringLiteral("OPCS0"));
         RunTool("mnuStructureNew");
+    });
+    Check(QStringLiteral("New (structure element)"), [&] {
+        Click(nk::StructureKey(Query(QStringLiteral("SELECT Max(ID) FROM TpdbStructDefs")).toInt()));
+        RunTool("mnuStructMemberNew");
+    });
+    Check(QStringLiteral("New (Process) (unit class)"), [&] {
+        Click(nk::ProcessUnitsKey());
+        RunTool("mnuUnitClassNew");
+    });
+    Check(QStringLiteral("New Channel (Orvana-Driver) (channel)"), [&] {
+        ui::DefaultFormRunner().Once(QStringLiteral("FDevice"), [](ui::Form& f) { f.PressDefault(); });
+        Click(nk::kExternal);
+        RunTool("mnuDeviceNewOV32Driver");
     });
     Check(QStringLiteral("Delete Channel (channel)"), [&] {
         AnswerOK();
@@ -177,6 +190,13 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
         });
         Files().Queue(file);
         RunTool("mnuOptionImport");
+    });
+    Check(QStringLiteral("Rename of 2 items"), [&] {
+        ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
+            f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Motor9"));
+            f.PressDefault();
+        });
+        FromTree(plc + nk::kSeparator + QStringLiteral("Line1.Motor2"), "mnuDeviceHelperItemRename");
     });
 }
 
