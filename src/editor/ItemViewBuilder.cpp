@@ -1,5 +1,7 @@
 #include "editor/ItemViewBuilder.h"
 
+#include "platform/db/Cursor.h"
+
 #include "platform/db/LikePattern.h"
 
 #include "host/NodeKey.h"
@@ -32,7 +34,8 @@ QString ItemViewBuilder::LikeLiteral(const QString& text) {
     return out;
 }
 
-ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause) {
+ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause,
+                                  const TopFolderFinder& topFolders) {
     ItemView view;
     const QString kind = nodekey::Kind(nodeKey);
     if (kind == QStringLiteral("OPCG")) {
@@ -74,11 +77,20 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
             // is found by the database's own search, far faster than a Like.
             const bool caseless = SeparatorIsCaseless(separator);
             topLevelScan = caseless;
+            const std::optional<QStringList> folders = caseless && topFolders ? topFolders(deviceId, separator) : std::nullopt;
+            if (folders && !folders->isEmpty()) {
+                // The index ranges between the folders hold every item at the top.
+                const QString rest = QStringLiteral("instr(%1, '%2') = 0").arg(f, Quoted(separator));
+                view.sql = QStringLiteral("SELECT * FROM [TpdbItems] WHERE (%1) ")
+                               .arg(RowsInRanges(deviceId, f, {RangesBetween(f, *folders), true}, rest));
+                view.sql += SortWithoutIndex(sortClause);
+                return view;
+            }
             // "f >= ''" lets the database read f from the index that holds it
             // (it drops no row the instr keeps: a Null has no separator test).
             view.sql = caseless ? QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 >= '' AND instr(%2, '%3') = 0 )")
                                       .arg(deviceId)
-                                      .arg(f, QString(separator).replace(u'\'', QStringLiteral("''")))
+                                      .arg(f, Quoted(separator))
                                 : QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = %1 AND %2 Not Like '%3' )")
                                       .arg(deviceId)
                                       .arg(f, QStringLiteral("%") + s + QStringLiteral("%"));
@@ -94,7 +106,7 @@ ItemView ItemViewBuilder::ForNode(const QString& nodeKey, const QString& identif
                 rest = QStringLiteral("instr(substr(%1, %2), '%3') = 0")
                            .arg(f)
                            .arg(start.toUcs4().size() + 1)  // the database counts characters
-                           .arg(QString(separator).replace(u'\'', QStringLiteral("''")));
+                           .arg(Quoted(separator));
             } else {
                 rest = QStringLiteral("%1 Like '%2' AND %1 Not Like '%3'")
                            .arg(f, p + s + QStringLiteral("%"), p + s + QStringLiteral("%") + s + QStringLiteral("%"));
@@ -133,6 +145,50 @@ bool ItemViewBuilder::SeparatorIsCaseless(const QString& separator) {
     return separator.size() == 1 && separator.front().toCaseFolded() == separator.front() &&
            separator.front().toUpper() == separator.front() && db::LikePrefixRanges(QString(), separator).conditions.size() == 1;
 }
+
+std::optional<QStringList> ItemViewBuilder::TopFolders(db::Connection& connection, int deviceId,
+                                                       const QString& identifyingField, const QString& separator, int most) {
+    if (separator.size() != 1 || separator[0].unicode() >= 0x7F || !SeparatorIsCaseless(separator)) return std::nullopt;
+    const QChar sep = separator[0];
+    const bool itemAccess = identifyingField.compare(QStringLiteral("ItemAccess"), Qt::CaseInsensitive) == 0;
+    // The item access's index begins with the device; the name's index
+    // holds every device, whose folders may be skipped just as well.
+    const QString where = itemAccess ? QStringLiteral("DeviceID = %1 AND ").arg(deviceId) : QString();
+    QStringList folders;
+    QString from;
+    bool after = false;
+    for (int step = 0;; ++step) {
+        if (step >= most || from.contains(QChar(0))) return std::nullopt;
+        db::Cursor next(connection, QStringLiteral("SELECT %1 FROM TpdbItems WHERE %2%1 %3 '%4' ORDER BY %1 LIMIT 1")
+                                        .arg(identifyingField, where, after ? QStringLiteral(">") : QStringLiteral(">="), Quoted(from)));
+        if (!next.Next()) return folders;
+        const QString key = next.Value(0).toString();
+        const qsizetype at = key.indexOf(sep);
+        if (at < 0) {  // an item at the top: step past it
+            from = key;
+            after = true;
+            continue;
+        }
+        // Every key from "Area3." up to "Area3/" holds the separator there.
+        folders << key.left(at + 1);
+        from = key.left(at) + QChar(sep.unicode() + 1);
+        after = false;
+    }
+}
+
+QStringList ItemViewBuilder::RangesBetween(const QString& field, const QStringList& folders) {
+    QStringList ranges;
+    QString lower;  // the end of the folder before
+    for (const QString& folder : folders) {
+        ranges << (lower.isEmpty() ? QStringLiteral("%1 < '%2'").arg(field, Quoted(folder))
+                                   : QStringLiteral("%1 >= '%2' AND %1 < '%3'").arg(field, Quoted(lower), Quoted(folder)));
+        lower = folder.left(folder.size() - 1) + QChar(folder.back().unicode() + 1);
+    }
+    ranges << QStringLiteral("%1 >= '%2'").arg(field, Quoted(lower));
+    return ranges;
+}
+
+QString ItemViewBuilder::Quoted(QString text) { return text.replace(u'\'', QStringLiteral("''")); }
 
 QString ItemViewBuilder::SortWithoutIndex(const QString& sortClause) {
     // "+Name" sorts the same, but keeps the database from walking the whole

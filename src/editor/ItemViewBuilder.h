@@ -3,6 +3,13 @@
 #include "platform/db/LikePattern.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace ov::db {
+class Connection;
+}
 
 namespace ov::editor {
 
@@ -36,13 +43,28 @@ public:
     // meet rest, as one condition the database answers from the field's index.
     static QString RowsInRanges(int deviceId, const QString& identifyingField, const db::PrefixRanges& ranges,
                                 const QString& rest);
-    static ItemView ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause);
+    // Where known, the folders at the top of a device (see TopFolders): the
+    // device's own items are then read from the index ranges between them.
+    using TopFolderFinder = std::function<std::optional<QStringList>(int deviceId, const QString& separator)>;
+    static ItemView ForNode(const QString& nodeKey, const QString& identifyingField, const QString& sortClause,
+                            const TopFolderFinder& topFolders = {});
+
+    // The folders at the top of a device as the prefixes their items begin
+    // with ("Area3."), found by stepping through the identifying field's
+    // index from one folder to the next. Nothing when the separator is not a
+    // single ASCII character or the steps exceed `most` (many items at the
+    // top: then reading them all is as fast).
+    static std::optional<QStringList> TopFolders(db::Connection& connection, int deviceId, const QString& identifyingField,
+                                                 const QString& separator, int most = 256);
 
     // A separator the database's own text search finds exactly.
     static bool SeparatorIsCaseless(const QString& separator);
 
   private:
     static QString SortWithoutIndex(const QString& sortClause);
+    // The ranges of a field below, between and above the folders' prefixes.
+    static QStringList RangesBetween(const QString& field, const QStringList& folders);
+    static QString Quoted(QString text);
 };
 
 }  // namespace ov::editor

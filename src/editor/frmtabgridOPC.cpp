@@ -492,7 +492,16 @@ bool frmtabgridOPC::ShowItemView(ViewErrors errors) {
                                                  Text(unbound::kSimulationParameters),
                                                  Text(unbound::kRedundancy)};
     const QString sort = ItemViewBuilder::SortClause(m_sortField, groupNode, captions);
-    const ItemView view = ItemViewBuilder::ForNode(m_currentNode, FieldNameFromSwitchView(), sort);
+    const QString field = FieldNameFromSwitchView();
+    db::Connection& connection = m_data->Connection();
+    const auto topFolders = [&](int deviceId, const QString& separator) -> std::optional<QStringList> {
+        try {
+            return ItemViewBuilder::TopFolders(connection, deviceId, field, separator);
+        } catch (const db::DbError&) {
+            return std::nullopt;  // the plain reading of the device then
+        }
+    };
+    const ItemView view = ItemViewBuilder::ForNode(m_currentNode, field, sort, topFolders);
     try {
         OpenItemRecordset(view.sql);
     } catch (const db::DbError& e) {

@@ -2,6 +2,9 @@
 #include "editor/ItemViewBuilder.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/NodeKey.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
+#include "support/TempProject.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +60,49 @@ TEST(ItemViewBuilder, PatternCharactersInPathsAreLiteral) {
                                          QStringLiteral("Name"), QString())
                     .sql.contains(QStringLiteral("'o''neil.'")))
         << "a quote in a folder name cannot end the SQL text";
+}
+
+// The items at the top of a device read from the ranges between its folders
+// are exactly those without a separator, in either view.
+TEST(ItemViewBuilder, TheRangesBetweenTopFoldersHoldExactlyTheItemsAtTheTop) {
+    ov::test::TempProject project;
+    auto c = project.Open();
+    c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'D', '.'), (2, 'E', '.')"));
+    const QStringList names{QString(), QStringLiteral("a"), QStringLiteral("A.x"), QStringLiteral("a.y"), QStringLiteral("Area0"),
+                            QStringLiteral("Area0.x"), QStringLiteral("Area0-x"), QStringLiteral("Area0/x"), QStringLiteral("b.c.d"),
+                            QStringLiteral("O'Brien"), QStringLiteral("O'Brien.x"), QStringLiteral("Ölkreis.p"),
+                            QStringLiteral("ölkreis.q"), QStringLiteral("öl"), QStringLiteral("z"), QStringLiteral("~top"),
+                            QStringLiteral("Zeta.k"), QStringLiteral(".lead"), QStringLiteral("trail.")};
+    for (const QString& name : names)
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"), {name, name});
+    for (const char* other : {"m", "q.r", "zz.top"})
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, ?, ?)"),
+                   {QString::fromUtf8(other), QString::fromUtf8(other)});
+    const auto ids = [&](const QString& sql) {
+        QStringList found;
+        for (ov::db::Cursor rows(*c, sql); rows.Next();) found << rows.Value(0).toString();
+        found.sort();
+        return found;
+    };
+    const QString device = nk::DeviceKey(1, QStringLiteral("."), false);
+    for (const QString& field : {QStringLiteral("ItemAccess"), QStringLiteral("Name")}) {
+        SCOPED_TRACE(field.toStdString());
+        const auto folders = ItemViewBuilder::TopFolders(*c, 1, field, QStringLiteral("."));
+        ASSERT_TRUE(folders);
+        EXPECT_TRUE(folders->contains(QStringLiteral("A."))) << folders->join(u' ').toStdString();
+        EXPECT_TRUE(folders->contains(QStringLiteral("Ölkreis.")) && folders->contains(QStringLiteral("ölkreis.")))
+            << "letters beyond ASCII keep their case apart";
+        const ItemView view = ItemViewBuilder::ForNode(device, field, QStringLiteral(" ORDER BY TpdbItems.") + field,
+                                                       [&](int id, const QString& separator) {
+                                                           return ItemViewBuilder::TopFolders(*c, id, field, separator);
+                                                       });
+        ASSERT_TRUE(view.sql.contains(QStringLiteral(" OR "))) << view.sql.toStdString();
+        EXPECT_EQ(ids(QString(view.sql).replace(QStringLiteral("SELECT *"), QStringLiteral("SELECT ID"))),
+                  ids(QStringLiteral("SELECT ID FROM TpdbItems WHERE DeviceID = 1 AND %1 >= '' AND instr(%1, '.') = 0").arg(field)));
+    }
+    EXPECT_FALSE(ItemViewBuilder::TopFolders(*c, 1, QStringLiteral("ItemAccess"), QStringLiteral("."), 5))
+        << "beyond the steps allowed the device is read whole";
+    EXPECT_FALSE(ItemViewBuilder::TopFolders(*c, 1, QStringLiteral("ItemAccess"), QStringLiteral("·")));
 }
 
 TEST(ItemViewBuilder, SortClauses) {
