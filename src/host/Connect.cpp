@@ -202,8 +202,11 @@ void Connect::EndSession(bool terminating) {
     if (m_window) {
         m_window->RestoreParent(m_previousParent);
         m_window->OnDatabaseClosing();
+        model::DataConnection* data = m_window->Data();
+        // Changes saved as the recordsets close are steps like any other.
+        if (data) data->CloseRecordsets();
         m_history.Detach();
-        if (model::DataConnection* data = m_window->Data()) data->Close();
+        if (data) data->Close();
         m_window->SetDataConnection(nullptr);
         m_window->SetSubclassed(false);
         m_window->Unload();

@@ -97,9 +97,13 @@ int DataConnection::OpenRecordsetCount() const {
     return open;
 }
 
-void DataConnection::Close() {
+void DataConnection::CloseRecordsets() {
     for (const auto& rs : m_recordsets) rs->Close();  // saves, or cancels when saving fails
     m_recordsets.clear();
+}
+
+void DataConnection::Close() {
+    CloseRecordsets();
     m_connection.Close();
 }
 

@@ -43,6 +43,9 @@ public:
 
     // Closes every recordset (a pending change is saved, or cancelled when
     // saving fails) and then the connection.
+    // Closes every recordset, saving a pending change (or cancelling it
+    // when saving fails); the connection stays open.
+    void CloseRecordsets();
     void Close();
 
 private:

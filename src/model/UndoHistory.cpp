@@ -123,22 +123,26 @@ void UndoHistory::OnCommitted() {
 }
 
 void UndoHistory::OnSchemaChanged() {
+    // Index changes are not row changes: neither the steps before them nor
+    // the rows their command rewrites (every name, when the alias function
+    // goes off) can be taken back without them. All of it goes.
+    if (m_commandDepth > 0 || (m_connection && m_connection->TransactionLevel() > 0))
+        m_schemaChanged = true;  // the rest of the work goes at the cut
+    else
+        Restart();
     if (m_undo.empty() && m_redo.empty()) return;
-    // Index changes are not row changes: the steps before them may no
-    // longer fit the project, so they go, and the user is told.
-    m_undo.clear();
-    m_redo.clear();
-    m_bytes = 0;
-    Restart();
+    Forget();
     Notify(Text(9217));
 }
 
 void UndoHistory::Cut() {
     db::Changeset changes = std::exchange(m_pending, {});
     const bool tooLarge = m_overflowed || (m_recorder && m_recorder->Overflowed());
+    const bool schema = std::exchange(m_schemaChanged, false);
     m_overflowed = false;
-    if (m_recorder && !tooLarge) changes = changes.Then(m_recorder->Changes());
+    if (m_recorder && !tooLarge && !schema) changes = changes.Then(m_recorder->Changes());
     Restart();
+    if (schema) return;
     if (tooLarge) {
         DropAll(m_limits.bytes);
         return;
@@ -160,9 +164,7 @@ void UndoHistory::DropAll(qint64 bound) {
     // Too large to keep; the steps before it could only be taken back
     // through it, so they go as well.
     const qint64 megabytes = (bound + (1 << 20) - 1) >> 20;
-    m_undo.clear();
-    m_redo.clear();
-    m_bytes = 0;
+    Forget();
     Notify(Text(9218).replace(QStringLiteral("<n>"), Count(megabytes)));
 }
 
@@ -182,10 +184,14 @@ void UndoHistory::Push(Step step) {
 }
 
 void UndoHistory::Clear() {
+    Forget();
+    Notify();
+}
+
+void UndoHistory::Forget() {
     m_undo.clear();
     m_redo.clear();
     m_bytes = 0;
-    Notify();
 }
 
 void UndoHistory::Notify(const QString& why) {

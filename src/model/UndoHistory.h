@@ -87,6 +87,7 @@ class UndoHistory {
     db::Changeset Recorded();
     void DropAll(qint64 bound);
     void Notify(const QString& why = QString());
+    void Forget();
     Outcome Apply(std::deque<Step>& from, std::deque<Step>& to, bool inverted);
     QString Describe(const db::ConflictingRow& row) const;
 
@@ -95,7 +96,8 @@ class UndoHistory {
     std::unique_ptr<db::ChangeRecorder> m_recorder;
     // What a command recorded before the project was opened again in its midst.
     db::Changeset m_pending;
-    bool m_overflowed = false;  // m_pending is incomplete
+    bool m_overflowed = false;     // m_pending is incomplete
+    bool m_schemaChanged = false;  // since the last cut: nothing of it can be taken back
     std::deque<Step> m_undo;  // newest at the back
     std::deque<Step> m_redo;  // next to redo at the back
     qint64 m_bytes = 0;

@@ -135,6 +135,16 @@ TEST_F(UndoHistoryTest, AnIndexChangeClearsTheHistoryWithAReason) {
     AddItem(QStringLiteral("b"));
     EXPECT_TRUE(history.Undo().done);
     EXPECT_EQ(Items(), 1);
+
+    // Rows written in the same transaction as an index change go with it.
+    told.clear();
+    AddItem(QStringLiteral("c"));
+    c->InTransaction([&] {
+        c->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("ByComment"));
+        c->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = Name"));
+    });
+    EXPECT_FALSE(history.CanUndo()) << history.UndoNames().join(u'|').toStdString();
+    EXPECT_EQ(told, QStringList{settings::Text(9217)});
 }
 
 TEST_F(UndoHistoryTest, TheHistoryOutlivesTheConnection) {

@@ -227,19 +227,28 @@ TEST_F(UndoTest, AChangeByAnotherProgramStopsTheUndoWhichNamesTheItemAndChangesN
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE ID = %1").arg(pasted)), 0);
 }
 
-TEST_F(UndoTest, TheAliasSwitchClearsTheHistoryAndSaysSo) {
-    RunTool("mnuItemNew");
-    ASSERT_FALSE(History().UndoNames().isEmpty());
-    ui::DefaultFormRunner().Once(QStringLiteral("FConfigEditor"), [](ui::Form& f) {
-        f.UserCheck(QStringLiteral("chkSwitchView"), !f.Get(QStringLiteral("chkSwitchView")).IsChecked());
-        f.PressDefault();
-    });
-    RunTool("mnuOptionOption");
-    EXPECT_TRUE(History().UndoNames().isEmpty());
-    EXPECT_TRUE(Messages().contains(Text(9217))) << Messages().join(u'|').toStdString();
-    const int beeps = ui::DefaultDesktop().Beeps();
-    RunTool("mnuEditUndo");
-    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1) << "nothing to undo: disabled";
+TEST_F(UndoTest, TheAliasSwitchEitherWayClearsTheHistoryAndSaysSo) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ClearShown();
+        Click(motor1);
+        RunTool("mnuItemNew");
+        ASSERT_FALSE(History().UndoNames().isEmpty());
+        // A name of its own, which switching the alias function off rewrites.
+        project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Alias' || ID WHERE ID = 1"));
+        ui::DefaultFormRunner().Once(QStringLiteral("FConfigEditor"), [](ui::Form& f) {
+            f.UserCheck(QStringLiteral("chkSwitchView"), !f.Get(QStringLiteral("chkSwitchView")).IsChecked());
+            f.PressDefault();
+        });
+        ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);  // the question before switching off
+        RunTool("mnuOptionOption");
+        // Switching off rewrites every name: that is no step either.
+        EXPECT_TRUE(History().UndoNames().isEmpty()) << History().UndoNames().join(u'|').toStdString();
+        EXPECT_TRUE(Messages().contains(Text(9217))) << Messages().join(u'|').toStdString();
+        const int beeps = ui::DefaultDesktop().Beeps();
+        RunTool("mnuEditUndo");
+        EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1) << "nothing to undo: disabled";
+    }
 }
 
 }  // namespace
