@@ -200,6 +200,9 @@ int ProjectTreeWidget::GetNodeProperty(const QString& key, int propertyId, QVari
         case host::kPropertyText:
             value = node->item->text(0);
             break;
+        case host::kPropertyExpanded:
+            value = node->item->isExpanded();
+            break;
         default:
             value = node->properties.value(propertyId);
             break;
@@ -224,6 +227,8 @@ void ProjectTreeWidget::SetNodeProperty(const QString& key, int propertyId, cons
     }
     if (propertyId == host::kPropertyText) {
         it->item->setText(0, value.toString());
+    } else if (propertyId == host::kPropertyExpanded) {
+        it->item->setExpanded(value.toBool());
     } else if (propertyId == host::kPropertyKey) {
         const QString newKey = value.toString();
         if (newKey == key) return;

@@ -236,6 +236,16 @@ bool Connect::HasNode(const QString& key) {
     return m_host && m_host->GetNodeProperty(key, kPropertyLoaded, ignored) == 0;
 }
 
+QStringList Connect::ExpandedNodes(const QString& key) {
+    // Parents first, so that each is open before its children are opened.
+    QStringList open;
+    QVariant expanded;
+    if (m_host->GetNodeProperty(key, kPropertyExpanded, expanded) != 0 || !expanded.toBool()) return open;
+    open << key;
+    for (const QString& child : m_host->GetChildKeys(key, 1)) open << ExpandedNodes(child);
+    return open;
+}
+
 bool Connect::StepHistory(bool redo) {
     if (!EnsureLoaded()) return false;
     // The node shown and the nodes above it, nearest first: after the step
@@ -247,11 +257,15 @@ bool Connect::StepHistory(bool redo) {
         ui::ShowMessage(outcome.refusal, settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Warning);
         return false;
     }
+    const QStringList expanded = ExpandedNodes(nodekey::kRoot);
     // Anything may have changed: tree, grids and name groups are read again.
     // The window the command came from stays until its event is over, even
     // when the studio reports the selection below as a click.
     const bool wasStepping = std::exchange(m_stepping, true);
     Reload();
+    // The tree is shown as open as it was, where its nodes still exist.
+    for (const QString& key : expanded)
+        if (IsLoaded() && HasNode(key)) m_host->SetNodeProperty(key, kPropertyExpanded, true);
     for (const QString& key : path) {
         if (!IsLoaded() || !HasNode(key)) continue;
         m_host->SelectNode(key);

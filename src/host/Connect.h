@@ -87,6 +87,8 @@ private:
     void AbandonLoad(const QString& why);
     bool StepHistory(bool redo);
     bool HasNode(const QString& key);
+    // The nodes shown open at and below a node.
+    QStringList ExpandedNodes(const QString& key);
 
     QString m_projectFile;
     QString m_projectArgument;

@@ -476,6 +476,9 @@ private slots:
         // outlives the reload its own command caused.
         auto* menuBar = editor->findChild<QMenuBar*>();
         QVERIFY(menuBar && !menuBar->actions().isEmpty());
+        QTreeWidgetItem* standard = tree->ItemOf(QStringLiteral("OPCG1"));
+        QVERIFY(standard);
+        standard->setExpanded(true);
         QPointer<QMenu> editMenu = menuBar->actions().first()->menu();
         QVERIFY(editMenu);
         emit editMenu->aboutToShow();
@@ -488,6 +491,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(storedComment(), original);
         QCOMPARE(tree->KeyOf(tree->currentItem()), line1 + QStringLiteral(".Motor1"));
+        QVERIFY2(tree->ItemOf(QStringLiteral("OPCG1"))->isExpanded(), "the tree as open as it was");
         editor = window.Editor()->findChild<QWidget*>(QStringLiteral("frmtabgridOPC"));
         QVERIFY(editor && editor->isVisible());
         itemGrid = editor->findChild<QWidget*>(QStringLiteral("tdbI"));

@@ -15,6 +15,7 @@ enum NodeProperty : int {
     kPropertyText = 2,       // the node's text
     kPropertyItemCount = 3,  // number of items below an item branch, as decimal text
     kPropertyLoaded = 10,    // Boolean; set to False on the editor root at reload
+    kPropertyExpanded = 11,  // Boolean; whether the node is shown open
 };
 
 // Display flags of a node as the studio shows them.
