@@ -344,7 +344,8 @@ void Connect::NodeMouseUp(const QString&, const QString& key, const QString&, in
 
 QString Connect::CommandForKey(const QString& nodeKey, int keyCode, int shift) {
     const bool ctrl = (shift & keys::kCtrl) != 0 && (shift & keys::kAlt) == 0;
-    if (ctrl && keyCode == keys::kZ) return QStringLiteral("mnuEditUndo");
+    if (ctrl && keyCode == keys::kZ)
+        return (shift & keys::kShift) ? QStringLiteral("mnuEditRedo") : QStringLiteral("mnuEditUndo");
     if (ctrl && keyCode == keys::kY) return QStringLiteral("mnuEditRedo");
     QString suffix;
     if (ctrl && keyCode == keys::kDelete) suffix = QStringLiteral("Delete");

@@ -70,6 +70,11 @@ TEST(NodeKey, CommandKeysFormToolNames) {
     EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCE0"), kF8, 0), QString()) << "the root has no command keys";
     EXPECT_EQ(Connect::CommandForKey(device, kDelete, 0), QString()) << "Delete alone is not a command";
     EXPECT_EQ(Connect::CommandForKey(device, kC, kCtrl | kAlt), QString());
+    // Undo and redo on every node, the root's too, as in the editor window.
+    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCE0"), kZ, kCtrl), QStringLiteral("mnuEditUndo"));
+    EXPECT_EQ(Connect::CommandForKey(device, kY, kCtrl), QStringLiteral("mnuEditRedo"));
+    EXPECT_EQ(Connect::CommandForKey(device, kZ, kCtrl | kShift), QStringLiteral("mnuEditRedo"));
+    EXPECT_EQ(Connect::CommandForKey(device, kZ, 0), QString());
 }
 
 TEST(NodeKey, ContextBands) {
