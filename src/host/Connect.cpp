@@ -210,12 +210,13 @@ void Connect::EndSession(bool terminating) {
         m_window->SetDataConnection(nullptr);
         m_window->SetSubclassed(false);
         m_window->Unload();
-        m_retired = std::move(m_window);
+        m_retired.push_back(std::move(m_window));
+        if (m_retired.size() > 2) m_retired.pop_front();
     }
     m_tree.reset();
     if (terminating) {
         m_host = nullptr;
-        m_retired.reset();
+        m_retired.clear();
     }
     CurrentHelpViewer().CloseAll();
 }
@@ -259,9 +260,6 @@ bool Connect::StepHistory(bool redo) {
     }
     const QStringList expanded = ExpandedNodes(nodekey::kRoot);
     // Anything may have changed: tree, grids and name groups are read again.
-    // The window the command came from stays until its event is over, even
-    // when the studio reports the selection below as a click.
-    const bool wasStepping = std::exchange(m_stepping, true);
     Reload();
     // The tree is shown as open as it was, where its nodes still exist.
     for (const QString& key : expanded)
@@ -272,7 +270,6 @@ bool Connect::StepHistory(bool redo) {
         if (m_window && m_window->CurrentNode() != key) ShowNode(key);
         break;
     }
-    m_stepping = wasStepping;
     return true;
 }
 
@@ -296,7 +293,6 @@ void Connect::RefreshDeviceNode(const QString& deviceKey) {
 
 void Connect::NodeClick(const QString&, const QString& key, const QString&) {
     Shielded([&] {
-        if (!m_stepping) m_retired.reset();
         if (!IsOurNode(key) || !EnsureLoaded()) return;
         ShowNode(key);
     });

@@ -6,6 +6,7 @@
 #include "platform/host/COV4Extensibility.h"
 
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,14 +99,14 @@ private:
     WindowHandle m_hostWindow = 0;
     WindowHandle m_previousParent = 0;
     std::unique_ptr<EditorWindow> m_window;
-    // A window whose session ended while one of its own commands was running
-    // (Refresh View): kept until that command has returned.
-    std::unique_ptr<EditorWindow> m_retired;
+    // Windows whose session ended, maybe while one of their own commands
+    // was running (Refresh View, undo): their widgets go once that event is
+    // over, so the last two are kept; an older one goes when another ends.
+    std::deque<std::unique_ptr<EditorWindow>> m_retired;
     std::optional<ProjectTree> m_tree;
     State m_state = State::Created;
     quint32 m_editorsMessage = 0;
     model::UndoHistory m_history;
-    bool m_stepping = false;  // an undo or redo is reloading the editor
 };
 
 }  // namespace ov::host
