@@ -63,7 +63,9 @@ const char* const kUsage =
     "                        generated items (up to 10,000,000) over D devices (one per\n"
     "                        million by default), with a progress line on stderr\n"
     "  info FILE [--json]    print the numbers of devices, groups, items, unit classes,\n"
-    "                        units, structure definitions and structure members\n"
+    "                        units, structure definitions and structure members, and\n"
+    "                        whether the project lies on a network share (then only one\n"
+    "                        computer should write to it at a time)\n"
     "  tree FILE [--lang 1031|1033]\n"
     "                        load the editor on the project and print its branch of the\n"
     "                        project tree: key, text, image and the item count of folders;\n"
@@ -190,6 +192,17 @@ int CommandDiff(const Arguments& args) {
     return diff.Same() ? 0 : 1;
 }
 
+// Texts from the text table in the installation's language, as the editor shows them.
+void UseInstallationLanguage() {
+    try {
+        const QString lcid = ov::sys::SystemTools::Instance().GetRegistry().ReadValue(
+            ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"), QStringLiteral("LCID"),
+            QString::number(ov::settings::TextTable::kGerman));
+        ov::settings::TextTable::Instance().SetLanguage(lcid.trimmed().toInt());
+    } catch (const ov::sys::RegistryError&) {
+    }
+}
+
 int CommandInfo(const Arguments& args) {
     if (args.positional.size() != 1) return Usage(QStringLiteral("'info' needs exactly one FILE."));
     for (const QString& flag : args.flags)
@@ -198,6 +211,8 @@ int CommandInfo(const Arguments& args) {
     connection.SetBusyTimeout(args.busyTimeout);
     connection.Open(ov::model::ProjectReadConnectionString(args.positional[0]));
     const auto counts = ov::model::CountProjectObjects(connection);
+    UseInstallationLanguage();
+    const QString notice = ov::model::NetworkShareNotice(connection);
     if (args.flags.contains(QStringLiteral("--json"))) {
         QJsonObject json;
         json[QStringLiteral("devices")] = counts.devices;
@@ -207,9 +222,15 @@ int CommandInfo(const Arguments& args) {
         json[QStringLiteral("units")] = counts.units;
         json[QStringLiteral("structureDefinitions")] = counts.structureDefinitions;
         json[QStringLiteral("structureMembers")] = counts.structureMembers;
+        json[QStringLiteral("networkShare")] = !notice.isEmpty();
+        if (!notice.isEmpty()) {
+            json[QStringLiteral("fileSystem")] = connection.FileSystem().name;
+            json[QStringLiteral("notice")] = notice;
+        }
         Print(stdout, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)));
     } else {
         for (const auto& [label, count] : counts.Labelled()) Print(stdout, QStringLiteral("%1: %2\n").arg(label).arg(count));
+        if (!notice.isEmpty()) Print(stdout, notice + u'\n');
     }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "host/ProjectTree.h"
 #include "host/Rights.h"
 #include "model/DataConnection.h"
+#include "model/ProjectStatistics.h"
 #include "platform/db/DbError.h"
 #include "platform/system/Components.h"
 #include "platform/system/IniFile.h"
@@ -101,6 +102,9 @@ bool SaveOrCancel(db::Recordset& rs) {
     }
 }
 
+// The key of the status bar's notice that the project lies on a network share.
+const QString kNetworkShareNotice = QStringLiteral("networkShare");
+
 }  // namespace
 
 void frmtabgridOPC::SetViewFactory(ViewFactory factory) {
@@ -134,9 +138,12 @@ void frmtabgridOPC::SetDataConnection(std::shared_ptr<model::DataConnection> dat
 void frmtabgridOPC::OnDatabaseOpened() {
     m_indexTexts.Init(*m_data);
     LoadGroupList();
+    // No message box: the notice stays in the status bar while the project is open.
+    m_sb.SetNotice(kNetworkShareNotice, model::NetworkShareNotice(m_data->Connection()));
 }
 
 void frmtabgridOPC::OnDatabaseClosing() {
+    m_sb.SetNotice(kNetworkShareNotice, QString());
     CommitGridEdits();
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->Bind(nullptr);
     m_simulationRows.Close();

@@ -86,6 +86,11 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     m_statusRow = new QWidget(this);
     auto* statusLayout = new QHBoxLayout(m_statusRow);
     statusLayout->setContentsMargins(6, 2, 6, 2);
+    m_notices = new QLabel(m_statusRow);
+    m_notices->setObjectName(QStringLiteral("sbNotices"));
+    m_notices->setFrameShape(QFrame::StyledPanel);
+    m_notices->setStyleSheet(QStringLiteral("font-weight: bold"));
+    statusLayout->addWidget(m_notices, 3);
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i] = new QLabel(m_statusRow);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
@@ -141,6 +146,10 @@ void EditorWindowWidget::Refresh() {
     // Commands move recordsets without the grids noticing; show where they stand now.
     for (GridView* view : m_gridViews) view->ShowModelState();
     for (std::size_t i = 0; i < m_panels.size(); ++i) m_panels[i]->setText(m_window.sb().PanelText(static_cast<int>(i) + 1));
+    const QString notices = m_window.sb().Notices().join(QStringLiteral("  "));
+    m_notices->setText(notices);
+    m_notices->setToolTip(notices);
+    m_notices->setVisible(!notices.isEmpty());
     m_statusRow->setVisible(m_window.sb().visible);
     setVisible(m_window.IsVisible());
 }

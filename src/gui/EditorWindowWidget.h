@@ -42,6 +42,7 @@ private:
     std::array<GridView*, 4> m_gridViews{};
     QWidget* m_statusRow = nullptr;
     std::array<QLabel*, 8> m_panels{};
+    QLabel* m_notices = nullptr;  // lasting notices, before the panels
 };
 
 // The view the window model talks to; it owns the widget while the widget's

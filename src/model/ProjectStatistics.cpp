@@ -2,6 +2,7 @@
 
 #include "platform/db/Connection.h"
 #include "platform/db/Recordset.h"
+#include "settings/TextTable.h"
 
 namespace ov::model {
 
@@ -35,6 +36,12 @@ ProjectCounts CountProjectObjects(db::Connection& connection) {
     counts.structureDefinitions = CountRows(connection, QStringLiteral("TpdbStructDefs"));
     counts.structureMembers = CountRows(connection, QStringLiteral("TpdbStructMembers"));
     return counts;
+}
+
+QString NetworkShareNotice(const db::Connection& connection) {
+    const db::FileSystem& fileSystem = connection.FileSystem();
+    if (!fileSystem.network) return QString();
+    return settings::Text(settings::kTextNetworkShare).replace(QStringLiteral("<fs>"), fileSystem.name);
 }
 
 }  // namespace ov::model

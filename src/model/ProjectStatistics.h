@@ -27,4 +27,8 @@ struct ProjectCounts {
 
 ProjectCounts CountProjectObjects(db::Connection& connection);
 
+// What the user is told about an open project on a network share (that only
+// one computer should write to it at a time); empty on a local disk.
+QString NetworkShareNotice(const db::Connection& connection);
+
 }  // namespace ov::model

@@ -661,6 +661,9 @@ static constexpr TextEntry kEntries[] = {
     {9222, "Es gibt nichts wiederherzustellen.", "There is nothing to redo."},
     {9223, "Indextext", "index text"},
     {9224, "Indextexten", "index texts"},
+
+    // The project's storage
+    {9290, "Das Projekt liegt auf einem Netzlaufwerk (<fs>): Nur ein Computer sollte gleichzeitig darin schreiben.", "The project lies on a network share (<fs>): only one computer at a time should write to it."},
 };
 // clang-format on
 

@@ -58,6 +58,7 @@ inline constexpr int kTextDecimalsOutOfRange = 9155;  // "<max>": the most decim
 inline constexpr int kTextNameTooLong = 9156;         // "<max>": the most characters
 inline constexpr int kTextPhysicalMinimum = 9157;
 inline constexpr int kTextPhysicalMaximum = 9158;
+inline constexpr int kTextNetworkShare = 9290;        // "<fs>": the network file system's name
 
 // Shorthand for TextTable::Instance().Text(id).
 QString Text(int id);

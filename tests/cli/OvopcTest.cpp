@@ -2,6 +2,8 @@
 
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
+#include "platform/system/Registry.h"
+#include "support/NetworkShare.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -226,6 +228,45 @@ TEST(Ovopc, DiffSaysWhatDiffersAndExitsLikeDiff) {
     EXPECT_EQ(parsed.value(QStringLiteral("removed")).toArray().size(), 1) << json.out.toStdString();
     EXPECT_TRUE(parsed.value(QStringLiteral("added")).toArray().isEmpty());
     EXPECT_EQ(Ovopc({QStringLiteral("diff"), a}, registry).exitCode, 2) << "two files are needed";
+}
+
+TEST(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
+    QTemporaryDir dir;
+    const QString registry = dir.filePath(QStringLiteral("registry.ini"));
+    ov::sys::Registry(registry).WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
+                                           QStringLiteral("LCID"), QStringLiteral("1033"));
+    const QString share = dir.filePath(QStringLiteral("share"));
+    ASSERT_TRUE(QDir().mkpath(share));
+    const QString file = share + QStringLiteral("/plant.ovs");
+    const QStringList onShare{QStringLiteral("OV_TEST_NETWORK_SHARES=") + share};
+    const auto run = [&](const QStringList& arguments, const QStringList& environment) {
+        return RunProgram(QStringLiteral(OVOPC_PATH), arguments, registry, environment);
+    };
+    ASSERT_EQ(run({QStringLiteral("new"), file, QStringLiteral("--demo")}, onShare).exitCode, 0);
+    EXPECT_EQ(ov::test::JournalVersion(file), ov::test::kRollbackJournal);
+
+    const QString notice =
+        QStringLiteral("The project lies on a network share (NFS): only one computer at a time should write to it.");
+    const Outcome plain = run({QStringLiteral("info"), file}, onShare);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    EXPECT_EQ(plain.out, QStringLiteral("devices: 3\ngroups: 3\nitems: 22\nunit classes: 2\nunits: 4\n"
+                                        "structure definitions: 2\nstructure members: 7\n") +
+                             notice + u'\n');
+    const Outcome json = run({QStringLiteral("info"), file, QStringLiteral("--json")}, onShare);
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonObject parsed = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(parsed.value(QStringLiteral("items")).toInt(), 22);
+    EXPECT_TRUE(parsed.value(QStringLiteral("networkShare")).toBool());
+    EXPECT_EQ(parsed.value(QStringLiteral("fileSystem")).toString(), QStringLiteral("NFS"));
+    EXPECT_EQ(parsed.value(QStringLiteral("notice")).toString(), notice);
+
+    // The same file on a local disk: nothing to tell.
+    const Outcome local = run({QStringLiteral("info"), file}, {});
+    EXPECT_EQ(local.out.count(u'\n'), 7) << local.out.toStdString();
+    const QJsonObject localJson =
+        QJsonDocument::fromJson(run({QStringLiteral("info"), file, QStringLiteral("--json")}, {}).out.toUtf8()).object();
+    EXPECT_FALSE(localJson.value(QStringLiteral("networkShare")).toBool(true));
+    EXPECT_FALSE(localJson.contains(QStringLiteral("notice")));
 }
 
 TEST(Ovopc, NewRefusesToOverwrite) {

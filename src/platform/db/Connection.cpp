@@ -7,6 +7,7 @@
 #include "platform/db/SqlDialect.h"
 #include "platform/db/SqliteStatement.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -69,6 +70,58 @@ void Run(sqlite3* db, const char* sql) {
     if (rc != SQLITE_OK) throw MakeSqliteError(db, rc, QString::fromUtf8(sql));
 }
 
+bool IsBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+// Byte 18 of the header is 2 while the file keeps a write-ahead log.
+bool KeepsWriteAheadLog(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray header = f.read(20);
+    return header.size() == 20 && header[18] == 2;
+}
+
+// On a network share the project keeps a rollback journal: the write-ahead
+// log's index lives in shared memory, which programs on other computers
+// never see. A file that still keeps the log (made on a local disk, then
+// copied to the share) is switched over. It is read with its lock held
+// exclusively from the start, so that SQLite keeps the log's index in this
+// program's memory instead of a shared-memory file on the share; leaving the
+// log needs the file to itself, so while another program has it open the
+// user is told so instead of working on in the log.
+void UseRollbackJournal(sqlite3* db, const QString& file, const FileSystem& fileSystem, int busyTimeout) {
+    const auto failInUse = [&] {
+        FailOpen(QStringLiteral("The project database '%1' lies on a network share (%2) and still keeps the "
+                                "write-ahead log, which a share cannot keep safely. It is changed to a rollback "
+                                "journal when no other program has it open: close it in the other programs, "
+                                "then open it again.")
+                     .arg(file, fileSystem.name));
+    };
+    const bool inLog = KeepsWriteAheadLog(file);
+    if (inLog) Run(db, "PRAGMA locking_mode=EXCLUSIVE");
+    // The exclusive lock is taken without SQLite's busy handler: wait here.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) break;
+        if (!inLog || !IsBusy(rc)) throw MakeSqliteError(db, rc, file);
+        if (waited.elapsed() >= busyTimeout) failInUse();
+        sqlite3_sleep(20);
+    }
+    try {
+        SqliteStatement mode(db, QStringLiteral("PRAGMA journal_mode=DELETE"));
+        if (!mode.Step() || mode.Column(0).toString().compare(QStringLiteral("delete"), Qt::CaseInsensitive) != 0)
+            failInUse();
+    } catch (const DbError& e) {
+        if (IsBusy(e.NativeError())) failInUse();
+        throw;
+    }
+    if (inLog) {
+        Run(db, "PRAGMA locking_mode=NORMAL");
+        Run(db, "SELECT count(*) FROM sqlite_master");  // lets go of the exclusive lock
+    }
+}
+
 }  // namespace
 
 QString ConnectionStringValue(const QString& connectionString, const QString& key) {
@@ -109,6 +162,7 @@ void Connection::Open(const QString& connectionString, const QString& /*user*/, 
                                     "keep its journal there.")
                          .arg(file));
 
+        const db::FileSystem fileSystem = db::FileSystem::Of(info.absolutePath());
         sqlite3* db = nullptr;
         int flags = (wantWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE;
         QByteArray name = QFile::encodeName(file);
@@ -131,16 +185,19 @@ void Connection::Open(const QString& connectionString, const QString& /*user*/, 
         sqlite3_busy_timeout(db, m_busyTimeout);
         try {
             // Reading the schema proves that this is a database and that nobody holds it exclusively.
-            Run(db, "SELECT count(*) FROM sqlite_master");
-            if (wantWrite) {
-                Run(db, "PRAGMA journal_mode=WAL");
-                Run(db, "PRAGMA synchronous=FULL");
+            if (wantWrite && fileSystem.network) {
+                UseRollbackJournal(db, file, fileSystem, m_busyTimeout);
+            } else {
+                Run(db, "SELECT count(*) FROM sqlite_master");
+                // Back on a local disk, a project from a share keeps the log again.
+                if (wantWrite) Run(db, "PRAGMA journal_mode=WAL");
             }
+            if (wantWrite) Run(db, "PRAGMA synchronous=FULL");
         } catch (const DbError& e) {
             sqlite3_close_v2(db);
             if (e.NativeError() == SQLITE_NOTADB)
                 FailOpen(QStringLiteral("'%1' is not a project database.").arg(file));
-            if ((e.NativeError() & 0xff) == SQLITE_BUSY || (e.NativeError() & 0xff) == SQLITE_LOCKED)
+            if (IsBusy(e.NativeError()))
                 FailOpen(QStringLiteral("The project database '%1' is locked by another program.").arg(file));
             throw;
         }
@@ -150,6 +207,7 @@ void Connection::Open(const QString& connectionString, const QString& /*user*/, 
         m_connectionString = connectionString;
         m_dataSource = file;
         m_readOnly = !wantWrite;
+        m_fileSystem = fileSystem;
     });
 }
 

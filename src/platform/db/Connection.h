@@ -2,6 +2,7 @@
 
 #include "platform/db/DbError.h"
 #include "platform/db/DbTypes.h"
+#include "platform/db/FileSystem.h"
 #include "platform/db/Schema.h"
 
 #include <QString>
@@ -34,6 +35,10 @@ public:
     QString ConnectionString() const { return m_connectionString; }
     QString DataSource() const { return m_dataSource; }
     bool IsReadOnly() const { return m_readOnly; }
+    // What the open project lies on. Opened for editing on a network share,
+    // the project keeps a rollback journal instead of the write-ahead log,
+    // and only one computer should write to it at a time.
+    const db::FileSystem& FileSystem() const { return m_fileSystem; }
 
     // Milliseconds to wait for another program's lock before giving up.
     void SetBusyTimeout(int milliseconds);
@@ -93,6 +98,7 @@ private:
     QString m_connectionString;
     QString m_dataSource;
     bool m_readOnly = false;
+    db::FileSystem m_fileSystem;
     int m_busyTimeout = 5000;
 };
 

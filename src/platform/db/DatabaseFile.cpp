@@ -33,9 +33,10 @@ void CreateDatabaseFile(const QString& path, const std::function<void(Connection
     const QString scratch = target.absoluteFilePath() + QStringLiteral(".new-%1").arg(::getpid());
     RemoveWithCompanions(scratch);
     sqlite3* db = nullptr;
+    // Only made here; the connection below chooses the journal, as every
+    // connection does by the file system the folder lies on.
     const int rc = sqlite3_open_v2(QFile::encodeName(scratch).constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK) sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db);
     if (rc != SQLITE_OK) {
         RemoveWithCompanions(scratch);
