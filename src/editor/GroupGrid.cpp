@@ -31,14 +31,15 @@ bool Is(const QString& field, const char* name) { return field.compare(QLatin1St
 
 GroupGrid::GroupGrid(frmtabgridOPC& window, ui::GridModel& grid) : m_window(window), m_grid(grid) {
     grid.afterColUpdate = [this](int column, const QVariant& value) { ColumnUpdated(column, value); };
-    // The control object is chosen, never typed.
+    // The control object is chosen, never typed: typing opens the choice.
+    // Only the button asks for a group activated by a control variable.
     grid.beforeColEdit = [this](int column, bool& cancel) {
         if (!Is(Field(column), "Activation")) return;
         cancel = true;
-        ChooseControlObject();
+        ChooseControlObject(false);
     };
     grid.buttonClick = [this](int column) {
-        if (Is(Field(column), "Activation")) ChooseControlObject();
+        if (Is(Field(column), "Activation")) ChooseControlObject(true);
     };
     grid.rowColChange = [this](int lastRow, int) {
         if (m_grid.CurrentRow() != lastRow) FollowCurrentRow();
@@ -128,7 +129,8 @@ void GroupGrid::Rename(const QString& name) {
         RenameSelection(name);
         return;
     }
-    if (!m_window.Names().ChangeNameInGroup(stored, name, kGrp)) restore(405);
+    // Only checked here: the name list learns the name once the row is written.
+    if (name != stored && !m_window.Names().TestNameInGroup(name, kGrp)) restore(405);
 }
 
 void GroupGrid::RenameSelection(const QString& name) {
@@ -173,11 +175,11 @@ void GroupGrid::RenameSelection(const QString& name) {
     m_grid.Refresh();
 }
 
-void GroupGrid::ChooseControlObject() {
+void GroupGrid::ChooseControlObject(bool onlyForControlVariable) {
     db::Recordset* rs = m_grid.Recordset();
-    if (!rs || m_grid.CurrentRow() < 0) return;
-    // Only a group activated by a control variable has a control object.
-    if (rs->Value(QStringLiteral("ActiveMode")).toInt() != kControlVariable) {
+    // A locked grid (no edit right, a project opened for viewing) takes no choice.
+    if (!rs || m_grid.CurrentRow() < 0 || m_grid.AllLocked()) return;
+    if (onlyForControlVariable && rs->Value(QStringLiteral("ActiveMode")).toInt() != kControlVariable) {
         ui::Beep();
         return;
     }
@@ -195,6 +197,8 @@ void GroupGrid::RowWritten() {
         const int id = rs->Value(QStringLiteral("ID")).toInt();
         const QString name = rs->Value(QStringLiteral("Name")).toString();
         if (host::ProjectTree* tree = m_window.Session().Tree()) tree->RelabelGroup(id, name);
+        // The names as written, this row's new one included.
+        m_window.ReloadGroupNames();
         m_window.LoadGroupList();
     } catch (const db::DbError&) {
         // The row went meanwhile: nothing to show.

@@ -26,7 +26,7 @@ private:
     void ColumnUpdated(int column, const QVariant& value);
     void Rename(const QString& name);
     void RenameSelection(const QString& name);
-    void ChooseControlObject();
+    void ChooseControlObject(bool onlyForControlVariable);
     void KeyDown(int& keyCode, int shift);
     void MouseUp(int button, int x, int y);
     void RowWritten();

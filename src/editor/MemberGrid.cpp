@@ -174,7 +174,23 @@ void MemberGrid::ColumnUpdated(int column, const QVariant& value) {
         m_window.DataError(m_grid, ui::GridModel::kErrorWriteFailed, e.Description());
         return;
     }
-    if (m_window.WriteRowAtOnce(m_grid)) m_grid.Refresh();
+    if (WriteRow()) m_grid.Refresh();
+}
+
+bool MemberGrid::WriteRow() {
+    // Written at once; a refusal (a name the structure has already) is a data
+    // error: what the database said, then the name message.
+    db::Recordset& rs = *m_grid.Recordset();
+    m_grid.dataChanged = false;
+    if (rs.GetEditMode() == db::EditMode::None) return true;
+    try {
+        rs.Update();
+        return true;
+    } catch (const db::DbError& e) {
+        m_window.IndexTexts().CloseIdxSystemRecordset();
+        m_window.DataError(m_grid, ui::GridModel::kErrorWriteFailed, e.Description());
+        return false;
+    }
 }
 
 void MemberGrid::WriteToRows(const ui::GridColumn& column, const QVariant& value,

@@ -33,6 +33,7 @@ private:
     void CheckValue(int column, QVariant& value, bool& cancel);
     bool CheckName(const QString& name);
     void ColumnUpdated(int column, const QVariant& value);
+    bool WriteRow();
     // Sets one cell of the row the recordset stands on, with what follows from it.
     void SetCell(db::Recordset& rs, const ui::GridColumn& column, const QVariant& value);
     void WriteToRows(const ui::GridColumn& column, const QVariant& value,

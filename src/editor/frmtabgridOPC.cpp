@@ -1005,6 +1005,14 @@ void frmtabgridOPC::DataError(ui::GridModel& grid, int number, const QString& de
     }
     grid.ReBind();
     if (row >= 0) grid.SetCurrentCell(row, column);
+    // A refused rename leaves the group names as the database has them.
+    if (&grid == &m_tdbG) {
+        try {
+            ReloadGroupNames();
+        } catch (const db::DbError& e) {
+            ReportDbError(e);
+        }
+    }
 }
 
 void frmtabgridOPC::RunItemCommand(const QString& tool) {

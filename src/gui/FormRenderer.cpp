@@ -12,7 +12,9 @@ void FormRenderer::ShowModal(ui::Form& form) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
     FormDialog dialog(form, parent);
+    form.windowHandle = static_cast<quintptr>(dialog.winId());
     dialog.exec();
+    form.windowHandle = 0;
     // Whatever ended the loop, the form leaves it hidden.
     if (form.IsShown()) form.Hide(false);
 }

@@ -32,6 +32,7 @@ QMessageBox::StandardButton ButtonOf(ui::Answer answer) {
         case ui::Answer::No: return QMessageBox::No;
         case ui::Answer::YesToAll: return QMessageBox::YesToAll;
         case ui::Answer::NoToAll: return QMessageBox::NoToAll;
+        case ui::Answer::Help: return QMessageBox::Help;
         case ui::Answer::None: break;
     }
     return QMessageBox::Ok;
@@ -57,10 +58,12 @@ ui::Answer QtMessageBoxes::Show(const ui::MessageRequest& request) {
             ? static_cast<std::size_t>(request.defaultButton)
             : 0;
     box.setDefaultButton(buttons[byDefault].first);
+    QPushButton* help = request.helpTopic != 0 ? box.addButton(QMessageBox::Help) : nullptr;
     // Escape answers Cancel or No where offered; Abort/Retry/Ignore cannot be
     // closed without an answer, as people know it from the desktop.
     box.exec();
 
+    if (help && box.clickedButton() == help) return ui::Answer::Help;
     for (const auto& [button, answer] : buttons)
         if (box.clickedButton() == button) return answer;
     return buttons[byDefault].second;

@@ -57,8 +57,10 @@ bool InRange(double value, FieldType type) {
 // "-0" is shown as "0".
 double NoNegativeZero(double value) { return value == 0.0 ? 0.0 : value; }
 
+// At most 15 significant digits: all a double holds exactly in decimal, so
+// 0.1 + 0.2 shows as 0.3 and reads back as the same 15-digit value.
 QString Shortest(double value) {
-    QString text = QString::number(NoNegativeZero(value), 'g', QLocale::FloatingPointShortest);
+    QString text = QString::number(NoNegativeZero(value), 'g', 15);
     if (text.startsWith(u'.')) text.prepend(u'0');
     return text.isEmpty() ? QStringLiteral("0") : text;
 }

@@ -156,6 +156,18 @@ void FDevice::ShowKind(bool opcServer) {
     Get(kDriverTabs).visible = !opcServer;
 }
 
+void FDevice::TakeTextsAcross(bool toOpcServer) {
+    // The name, description and comment the person sees travel with the kind.
+    static const std::pair<const char*, const char*> kBoxes[] = {{"txtNameOPCServer", "txtNameOVDriver"},
+                                                                 {"txtShortDesc", "txtShortDescDriver"},
+                                                                 {"txtCommentOPCServer", "txtCommentOVDriver"}};
+    for (const auto& [server, driver] : kBoxes) {
+        const QString from = QString::fromUtf8(toOpcServer ? driver : server);
+        const QString to = QString::fromUtf8(toOpcServer ? server : driver);
+        Get(to).text = Get(from).text;
+    }
+}
+
 void FDevice::EnableBytestreamFlags() {
     // Byte and word order, Unicode and float conversion matter only for a bytestream.
     const bool bytestream = Get(QStringLiteral("cmbBlobMode")).listIndex == 0;
@@ -196,7 +208,9 @@ void FDevice::OnEvent(ui::Control& control, ui::FormEvent event) {
     }
     if (event == ui::FormEvent::TabChanged || event != ui::FormEvent::Click) return;
     if (name == QStringLiteral("optOPCServer") || name == QStringLiteral("optOVDriver")) {
-        ShowKind(name == QStringLiteral("optOPCServer"));
+        const bool opcServer = name == QStringLiteral("optOPCServer");
+        if (opcServer != Get(kServerTabs).visible) TakeTextsAcross(opcServer);
+        ShowKind(opcServer);
         Get(QStringLiteral("cmdOK")).enabled = !Get(NameBox()).text.trimmed().isEmpty();
     } else if (name == QStringLiteral("cmbBlobMode")) {
         EnableBytestreamFlags();
@@ -288,7 +302,9 @@ void FDevice::ConfigureSimulationServer() {
     sys::CallError ignored;
     tool->SetProperty(QStringLiteral("LanguageID"), m_languageId, &ignored);
     tool->Invoke(QStringLiteral("Show"),
-                 {0, m_projectArgument, Get(QStringLiteral("txtNameOPCServer")).text, QVariant(m_key)}, nullptr, &ignored);
+                 {static_cast<qulonglong>(windowHandle), m_projectArgument, Get(QStringLiteral("txtNameOPCServer")).text,
+                  QVariant(m_key)},
+                 nullptr, &ignored);
 }
 
 void FDevice::Confirm() {

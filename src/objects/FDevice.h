@@ -39,6 +39,7 @@ class FDevice : public ui::Form {
     QString NameBox() const;
     void ShowKind(bool opcServer);
     void EnableBytestreamFlags();
+    void TakeTextsAcross(bool toOpcServer);
     void SeparatorTyped(ui::Control& box);
     void ChooseOpcServer();
     void ChooseDriver();

@@ -40,6 +40,17 @@ const QString kDev = QStringLiteral("Dev");
 const QString kNewName = QStringLiteral("@New@");
 const QString kDriversKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers");
 
+// A configuration tool's ProgID, not an empty box (stored as one U+0000).
+bool IsToolName(const QString& progId) { return !progId.isEmpty() && progId != QString(QChar(0)); }
+
+// What a device's configuration tool saved for it goes; a tool that cannot be
+// made has nothing to clear here.
+void ClearToolConfiguration(const QString& progId, const QString& project, const QVariant& name, const QVariantList& key) {
+    auto tool = sys::ComponentRegistry::Instance().Create(progId);
+    if (tool && tool->Call(QStringLiteral("IsConfigured"), {project, name, QVariant(key)}).toBool())
+        tool->Call(QStringLiteral("Clear"), {project, name, QVariant(key)});
+}
+
 // The dialog cannot be written back: the reason goes after text 751.
 class WriteBackError : public std::runtime_error {
   public:
@@ -327,10 +338,8 @@ void MDevice::WriteDialog(FDevice& dialog, db::Recordset& devices, std::vector<s
     for (const QString& field : devices.FieldNames()) {
         const auto is = [&field](const char* name) { return field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
         if (is("Name")) {
-            // The kind the record has at this moment says which box holds the name.
-            const bool storedDriver =
-                blobmode::Kind(blobmode::FromStored(devices.Value(QStringLiteral("BlobMode")))) == blobmode::kOwnDriver;
-            store(field, text(storedDriver ? "txtNameOVDriver" : "txtNameOPCServer"));
+            // The box of the kind chosen holds the name the person sees.
+            store(field, text(opcServer ? "txtNameOPCServer" : "txtNameOVDriver"));
         } else if (is("CreateItems") || is("WriteSingleFieldElements") || is("Enabled")) {
             devices.SetValue(field, checked(QStringLiteral("chk") + field));
         } else if (is("BlobMode")) {
@@ -352,7 +361,14 @@ void MDevice::WriteDialog(FDevice& dialog, db::Recordset& devices, std::vector<s
         } else if (is("HierarchBrowseSeparator")) {
             store(field, opcServer ? text("txtHierarchBrowseSeparator") : QString());
         } else if (is("ProgIDConfigTool")) {
-            store(field, text("txtProgIDConfigTool"));
+            // Only an OPC server has a configuration tool; a device that is one no
+            // longer leaves nothing configured behind.
+            store(field, opcServer ? text("txtProgIDConfigTool") : QString());
+            const QString oldTool = devices.Fields(field).OriginalValue().toString();
+            if (!opcServer && IsToolName(oldTool)) {
+                const QVariant oldName = devices.Fields(QStringLiteral("Name")).OriginalValue();
+                afterUpdate.push_back([oldTool, project, oldName, oldKey] { ClearToolConfiguration(oldTool, project, oldName, oldKey); });
+            }
         } else if (is("ProgID")) {
             const QString stored = devices.Fields(field).OriginalValue().toString();
             if (opcServer) {
@@ -363,7 +379,7 @@ void MDevice::WriteDialog(FDevice& dialog, db::Recordset& devices, std::vector<s
                     // The old server's configuration of this device goes.
                     const QString oldTool = devices.Fields(QStringLiteral("ProgIDConfigTool")).OriginalValue().toString();
                     const QString name = devices.Fields(QStringLiteral("Name")).OriginalValue().toString();
-                    if (!oldTool.isEmpty() && oldTool != QString(QChar(0)))
+                    if (IsToolName(oldTool))
                         afterUpdate.push_back([oldTool, project, name, oldKey] {
                             if (auto tool = sys::ComponentRegistry::Instance().Create(oldTool))
                                 tool->Call(QStringLiteral("Clear"), {project, name, QVariant(oldKey)});
@@ -477,11 +493,9 @@ bool MDevice::Delete(int deviceId) {
 
     // What the device left outside the database; nothing here stops the delete.
     const QString project = m_window.Session().ProjectArgument();
-    if (blobmode::Kind(blobMode) != blobmode::kOwnDriver) {
-        if (auto component = sys::ComponentRegistry::Instance().Create(tool))
-            if (component->Call(QStringLiteral("IsConfigured"), {project, name, QVariant(key)}).toBool())
-                component->Call(QStringLiteral("Clear"), {project, name, QVariant(key)});
-    } else {
+    // A configuration tool named on a driver (left by an older version) is cleared too.
+    if (IsToolName(tool)) ClearToolConfiguration(tool, project, name, key);
+    if (blobmode::Kind(blobMode) == blobmode::kOwnDriver) {
         const int n = model::ParseDriverProgId(key.value(1)).universalNumber;
         try {
             sys::ProjectSettings settings;

@@ -205,7 +205,14 @@ bool MStructure::DeleteStructure() {
     });
     if (!done) return true;
     m_window.IndexTexts().CloseIdxSystemRecordset();
-    m_window.memberBuffer.clear();
+    // Copied members of this structure are gone; others can still be pasted.
+    QSet<int> remaining;
+    ForEachSlice(m_window.memberBuffer, [&](const QString& list) {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT ID FROM TpdbStructMembers WHERE ID IN (%1)").arg(list), connection);
+        for (; !rs.IsEOF(); rs.MoveNext()) remaining.insert(rs.Fields(0).Value().toInt());
+    });
+    std::erase_if(m_window.memberBuffer, [&](int member) { return !remaining.contains(member); });
     m_window.RebuildTypeLists();
     ShowNode(m_window, nodekey::kStructures);
     return true;
@@ -394,23 +401,25 @@ bool MStructure::EditMember() {
     }
     ui::ShowModal(dialog);
     if (dialog.Cancelled()) return true;
-    const bool written = RunInTransaction(m_window, [&] {
-        try {
-            WriteMemberDialog(dialog, member, textBefore);
-            member.Update();
-        } catch (const db::DbError&) {
-            member.CancelUpdate();
-            throw;
-        } catch (const std::exception& e) {
-            member.CancelUpdate();
-            throw db::DbError(0, QString::fromUtf8(e.what()));
-        }
-    });
-    if (!written) {
-        // The message said why; the row shows what is stored.
+    // One message when it fails, naming the cause, as the other dialogs do.
+    try {
+        connection.InTransaction([&] {
+            try {
+                WriteMemberDialog(dialog, member, textBefore);
+                member.Update();
+            } catch (...) {
+                member.CancelUpdate();
+                throw;
+            }
+        });
+    } catch (const std::exception& e) {
         m_window.IndexTexts().CloseIdxSystemRecordset();
-        ShowDialogError(1915, QString());
-        member.Resync();
+        ShowDialogError(1915, QString::fromUtf8(e.what()));
+        try {
+            member.Resync();
+        } catch (const db::DbError&) {
+            // The row is gone: nothing to show again.
+        }
     }
     ShowMemberRow(memberId);
     return true;

@@ -265,8 +265,8 @@ void MUnit::WriteUnitDialog(FUnit& dialog, db::Recordset& unit) {
     unit.SetValue(QStringLiteral("SwitchID"), units::Parse(dialog.Get(QStringLiteral("txtSwitch")).text, units::FieldType::Integer));
     unit.SetValue(QStringLiteral("DecPointDisp"),
                   units::Parse(dialog.Get(QStringLiteral("txtDecPointDisp")).text, units::FieldType::Integer));
-    unit.SetValue(QStringLiteral("PhysicalUnitText"),
-                  FromDialogText(dialog.Get(QStringLiteral("txtPhysicalUnitText")).text, db::DataType::VarWChar));
+    // The unit's text as typed; an empty one stays empty.
+    unit.SetValue(QStringLiteral("PhysicalUnitText"), dialog.Get(QStringLiteral("txtPhysicalUnitText")).text);
 }
 
 bool MUnit::EditUnit() {

@@ -1,5 +1,6 @@
 #include "tools/CsvFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -46,7 +47,10 @@ QString FormatField(const QVariant& value, FieldKind kind, const QLocale& locale
                                                                                                     : QStringLiteral("0");
         case FieldKind::Text: {
             QString text = value.toString();
-            if (!text.contains(u';')) return text;
+            const bool quote = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+                return c == u';' || c == u'"' || c == u'\r' || c == u'\n';
+            });
+            if (!quote) return text;
             text.replace(u'"', QStringLiteral("\"\""));
             return u'"' + text + u'"';
         }
@@ -56,13 +60,37 @@ QString FormatField(const QVariant& value, FieldKind kind, const QLocale& locale
     return QString();
 }
 
+bool ReadsQuotedFields(QStringView line) { return line.startsWith(u'"') || line.contains(QStringLiteral(";\"")); }
+
+void QuoteScanner::Feed(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (m_quoted) {
+            if (c != u'"') {
+                m_fieldEmpty = false;
+            } else if (i + 1 < text.size() && text[i + 1] == u'"') {
+                m_fieldEmpty = false;
+                ++i;
+            } else {
+                m_quoted = false;
+            }
+        } else if (c == u';') {
+            m_fieldEmpty = true;
+        } else if (c == u'"' && m_fieldEmpty) {
+            m_quoted = true;
+        } else {
+            m_fieldEmpty = false;
+        }
+    }
+}
+
 QStringList SplitCsvLine(QStringView line, int maxFields, bool* unterminated) {
     QStringList fields;
     if (unterminated) *unterminated = false;
     const auto keep = [&](QString field) {
         if (fields.size() < maxFields + 1) fields << std::move(field);
     };
-    if (!line.contains(QStringLiteral(";\""))) {
+    if (!ReadsQuotedFields(line)) {
         for (const QStringView part : line.split(u';')) keep(part.toString());
     } else {
         QString field;

@@ -16,16 +16,34 @@ FieldKind FieldKindOf(db::DataType type);
 
 // The field of a value: numbers in the locale's general format (1,5 under
 // German settings), Booleans as -1 and 0, texts as they are, in double
-// quotes with inner quotes doubled only when they hold ";"; Null texts and
-// columns of other types as an empty field.
+// quotes with inner quotes doubled when they hold ";", a double quote, a CR
+// or an LF (so every text reads back as it was, and spreadsheets read it
+// too); Null texts and columns of other types as an empty field.
 QString FormatField(const QVariant& value, FieldKind kind, const QLocale& locale);
 
-// The fields of a line. A line with ";" directly followed by a double quote
-// is read character by character (";" inside quotes is text, "" is one
-// quote); any other is split at every ";". At most maxFields + 1 are kept,
+// Whether a line is read character by character: it holds ";" directly
+// followed by a double quote, or begins with a double quote.
+bool ReadsQuotedFields(QStringView line);
+
+// The fields of a line (a record: line breaks inside quotes belong to their
+// field). A line that ReadsQuotedFields is read character by character
+// (";" inside quotes is text, "" is one quote); any other is split at every ";". At most maxFields + 1 are kept,
 // so a longer line keeps a wrong count without growing without bound.
 // unterminated is set for a quote that is never closed.
 QStringList SplitCsvLine(QStringView line, int maxFields, bool* unterminated = nullptr);
+
+// Follows the double quotes of a record as SplitCsvLine reads them, one
+// physical line after the other, to tell whether a quoted field is still
+// open at the end of a line: its line break then belongs to the field.
+class QuoteScanner {
+  public:
+    void Feed(QStringView text);
+    bool Open() const { return m_quoted; }
+
+  private:
+    bool m_quoted = false;
+    bool m_fieldEmpty = true;
+};
 
 // The leading number of a field: blanks, a sign, digits with "," or "." as
 // decimal separator, an exponent. 0 when there is none; nothing when the

@@ -194,18 +194,47 @@ class CsvReader {
     qint64 Position() const { return m_file.pos(); }
     bool AtEnd() const { return m_file.atEnd(); }
 
-    // The next line without its CR LF (a lone LF ends a line too).
-    QByteArray NextLine() {
-        QByteArray line = m_file.readLine();
-        if (line.endsWith('\n')) line.chop(1);
-        if (line.endsWith('\r')) line.chop(1);
-        return line;
+    // The next record without its CR LF (a lone LF ends a line too): one
+    // line, or several where a quoted field holds line breaks, which then
+    // stay in the field as they are. A quote still open at the end of the
+    // file takes only its first line; the lines after it are read again.
+    struct Record {
+        QByteArray bytes;
+        qint64 line = 0;  // the index of its first line, counted from 0
+        bool unterminated = false;
+    };
+    Record NextRecord() {
+        Record record{m_file.readLine(), m_line++};
+        if (ReadsQuotedFields(Decode(record.bytes))) {
+            QuoteScanner quotes;
+            quotes.Feed(Decode(record.bytes));
+            const qint64 afterFirstLine = m_file.pos();
+            const qsizetype firstLineSize = record.bytes.size();
+            qint64 lines = 1;
+            while (quotes.Open() && !m_file.atEnd()) {
+                const QByteArray more = m_file.readLine();
+                quotes.Feed(Decode(more));
+                record.bytes += more;
+                ++lines;
+            }
+            if (quotes.Open()) {
+                record.bytes.truncate(firstLineSize);
+                record.unterminated = true;
+                m_file.seek(afterFirstLine);
+            } else {
+                m_line += lines - 1;
+            }
+        }
+        if (record.bytes.endsWith('\n')) record.bytes.chop(1);
+        if (record.bytes.endsWith('\r')) record.bytes.chop(1);
+        return record;
     }
     QString Decode(const QByteArray& bytes) const { return m_utf8 ? QString::fromUtf8(bytes) : DecodeCp1252(bytes); }
 
   private:
     QFile m_file;
     bool m_utf8 = false;
+    qint64 m_line = 0;
 };
 
 struct Statements {
@@ -266,16 +295,18 @@ enum class ReadOutcome { Done, NoText, Stopped };
 ReadOutcome ReadLines(CsvReader& reader, const std::vector<CsvColumn>& columns, const Statements& statements,
                       const std::function<QString(qint64)>& rejectText, ImportResult& result,
                       const std::function<bool(KeptLine&, const QByteArray&, std::vector<QVariant>&)>& take) {
-    for (qint64 index = 0; !reader.AtEnd(); ++index) {
-        const QByteArray bytes = reader.NextLine();
+    while (!reader.AtEnd()) {
+        const CsvReader::Record record = reader.NextRecord();
+        const qint64 index = record.line;
+        const QByteArray& bytes = record.bytes;
         if (bytes.contains('\0')) {
             result.fileError = QStringLiteral("The file is no text file (line %1 holds a NUL byte).").arg(index);
             return ReadOutcome::NoText;
         }
         const QString line = reader.Decode(bytes);
         if (line.trimmed().isEmpty()) continue;
-        bool unterminated = false;
-        const QStringList fields = SplitCsvLine(line, kMaxFields, &unterminated);
+        bool unterminated = record.unterminated;
+        const QStringList fields = SplitCsvLine(line, kMaxFields, unterminated ? nullptr : &unterminated);
         if (fields.size() != static_cast<qsizetype>(columns.size())) {
             result.rejected << rejectText(index);
             continue;
@@ -388,7 +419,8 @@ ImportResult ImportItems(db::Connection& connection, const QString& path, int mo
             throw;
         }
     } catch (const db::DbError& e) {
-        result.dbError = QStringLiteral("Line %1: %2").arg(currentLine).arg(e.Description());
+        // A lock or a full disk before the first line was written names no line.
+        result.dbError = currentLine < 0 ? e.Description() : QStringLiteral("Line %1: %2").arg(currentLine).arg(e.Description());
     } catch (const Stopped&) {
         result.cancelled = result.fileError.isEmpty();
     }

@@ -199,9 +199,9 @@ void FConfigEditor::AliasClicked() {
     Page& items = m_pages.front();
     const int access = AccessColumn();
     if (!alias.IsChecked()) {
-        if (m_window.SwitchViewFlag() &&
-            ui::ShowMessage(Text(2050) + u'\n' + Text(2051), Text(2001), ui::Buttons::YesNo, 1, ui::Icon::Question) !=
-                ui::Answer::Yes) {
+        ui::MessageRequest question{Text(2050) + u'\n' + Text(2051), Text(2001), ui::Buttons::YesNo, 1, ui::Icon::Question};
+        question.helpTopic = settings::help::kOptionsDialog;
+        if (m_window.SwitchViewFlag() && ui::ShowMessage(question) != ui::Answer::Yes) {
             alias.checkState = 1;
             return;
         }
@@ -279,8 +279,9 @@ bool FConfigEditor::SwitchAliasOff(db::Connection& connection) {
         } catch (const db::DbError&) {
             connection.RollbackTrans();
             progress.Finish();
-            m_writeCancelled = progress.Cancelled();
-            if (!m_writeCancelled) ui::ShowMessage(Text(1753), Text(1752), ui::Buttons::OK, 0, ui::Icon::Critical);
+            // Either the person stopped it or is told here why: nothing more to say.
+            m_failureShown = true;
+            if (!progress.Cancelled()) ui::ShowMessage(Text(1753), Text(1752), ui::Buttons::OK, 0, ui::Icon::Critical);
             return false;
         }
         progress.SetDone(items / 3);
@@ -291,8 +292,8 @@ bool FConfigEditor::SwitchAliasOff(db::Connection& connection) {
     } catch (...) {
         if (connection.TransactionLevel() > 0) connection.RollbackTrans();
         progress.Finish();
-        m_writeCancelled = progress.Cancelled();
-        if (m_writeCancelled) return false;  // the project as it was
+        m_failureShown = progress.Cancelled();
+        if (m_failureShown) return false;  // the project as it was
         throw;
     }
     return true;

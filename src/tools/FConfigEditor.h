@@ -32,8 +32,8 @@ class FConfigEditor : public ui::Form {
     // blocks switching the alias function off; then nothing was applied.
     // Database errors are thrown.
     bool WriteBack();
-    // Whether a false WriteBack came from Cancel in its progress window.
-    bool WriteCancelled() const { return m_writeCancelled; }
+    // A failed write back the person already knows of: stopped with Cancel, or told why.
+    bool FailureShown() const { return m_failureShown; }
     // Item names identify the items again: their unique index back, names = item accesses.
     bool SwitchAliasOff(db::Connection& connection);
 
@@ -71,7 +71,7 @@ class FConfigEditor : public ui::Form {
     std::array<Page, 4> m_pages;
     ui::FontSettings m_font;
     bool m_cancel = true;
-    bool m_writeCancelled = false;
+    bool m_failureShown = false;
 };
 
 // The font selection: name, size, bold, italic, underline, strike-through.

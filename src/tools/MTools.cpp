@@ -105,6 +105,8 @@ CsvSelection MTools::Selection() const {
     if (kind == QStringLiteral("OPCD")) selection.view = CsvSelection::View::Device;
     if (kind == QStringLiteral("OPCG") && host::nodekey::NodeId(m_window.CurrentNode()) > 0)
         selection.view = CsvSelection::View::Group;
+    // A view without items has none to offer.
+    if (m_window.tdbI().RowCount() == 0) selection.view = CsvSelection::View::Other;
     return selection;
 }
 
@@ -195,7 +197,7 @@ void MTools::OptionsCommand() {
     const bool aliasChanged = dialog.Get(QStringLiteral("chkSwitchView")).IsChecked() != m_window.SwitchViewFlag();
     try {
         if (!dialog.WriteBack()) {
-            if (!dialog.WriteCancelled()) objects::ShowDialogError(1751, QString());
+            if (!dialog.FailureShown()) objects::ShowDialogError(1751, QString());
             return;
         }
     } catch (const std::exception& e) {

@@ -59,7 +59,10 @@ TEST(UnitNumbers, IntegerFormatsMoveTheDecimalPoint) {
 
 TEST(UnitNumbers, FloatingFormats) {
     EXPECT_EQ(Format(1.8, FieldType::Double, -1), QStringLiteral("1.8"));
-    EXPECT_EQ(Format(0.1 + 0.2, FieldType::Double, -1), QStringLiteral("0.30000000000000004"));
+    EXPECT_EQ(Format(0.1 + 0.2, FieldType::Double, -1), QStringLiteral("0.3")) << "15 significant digits at most";
+    EXPECT_EQ(Format(5.0 / 9.0, FieldType::Double, -1), QStringLiteral("0.555555555555556"));
+    EXPECT_EQ(Format(-273.15, FieldType::Double, -1), QStringLiteral("-273.15"));
+    EXPECT_EQ(Format(1e-7, FieldType::Double, -1).toDouble(), 1e-7);
     EXPECT_EQ(Format(33.8, FieldType::Double, 0), QStringLiteral("33"));
     EXPECT_EQ(Format(-33.2, FieldType::Double, 0), QStringLiteral("-34")) << "the largest integer not above";
     EXPECT_EQ(Format(33.8, FieldType::Double, 1), QStringLiteral("33.8"));

@@ -409,6 +409,72 @@ TEST_F(DeviceTest, TheDriversConfigurationProgramGetsItsCommandLine) {
     EXPECT_EQ(Messages().back(), Text(415));
 }
 
+TEST_F(DeviceTest, SwitchingTheKindStoresWhatTheBoxesShowAndLeavesNoConfigurationBehind) {
+    ui::DefaultFormRunner().Once(QStringLiteral("FServerConfig"), [](ui::Form& f) { f.PressDefault(); });
+    Command(weather, "mnuDeviceConfig");
+    ASSERT_FALSE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty());
+    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET Comment = 'north mast' WHERE ID = 3"));
+    const QString description = Stored("ShortDescriptor", QStringLiteral("Weather")).toString();
+    ASSERT_FALSE(description.isEmpty());
+
+    OnDialog([&](ui::Form& f) {
+        f.UserClick(QStringLiteral("optOVDriver"));
+        EXPECT_EQ(f.Get(QStringLiteral("txtNameOVDriver")).text, QStringLiteral("Weather")) << "taken across";
+        EXPECT_EQ(f.Get(QStringLiteral("txtShortDescDriver")).text, description);
+        EXPECT_EQ(f.Get(QStringLiteral("txtCommentOVDriver")).text, QStringLiteral("north mast"));
+        // A click on the kind already chosen takes nothing across.
+        f.UserClick(QStringLiteral("optOVDriver"));
+        f.UserSetText(QStringLiteral("txtNameOVDriver"), QStringLiteral("Station7"));
+        f.PressDefault();
+    });
+    Command(weather, "mnuDeviceEdit");
+    EXPECT_TRUE(Stored("ID", QStringLiteral("Weather")).isNull());
+    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Station7")).toInt(), 3);
+    EXPECT_EQ(Stored("ShortDescriptor", QStringLiteral("Station7")).toString(), description);
+    EXPECT_EQ(Stored("Comment", QStringLiteral("Station7")).toString(), QStringLiteral("north mast"));
+    EXPECT_TRUE(Stored("ProgIDConfigTool", QStringLiteral("Station7")).toString().remove(QChar(0)).isEmpty())
+        << "a driver has no configuration tool";
+    EXPECT_TRUE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty())
+        << "the tool's configuration of the device is gone";
+
+    // A driver that an older version left with a configured tool loses that configuration on delete.
+    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgIDConfigTool = 'OVCfgOPC.Demo' WHERE ID = 2"));
+    Settings().Write(QStringLiteral("OVCfgOPC.Demo:2"), QStringLiteral("Station"), QStringLiteral("4"));
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    Command(press, "mnuDeviceDelete");
+    EXPECT_TRUE(Stored("ID", QStringLiteral("Press")).isNull());
+    EXPECT_TRUE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:2"), QStringLiteral("Station")).isEmpty());
+}
+
+// Stands in for the simulation server's configuration tool and notes how it was shown.
+class RecordingTool : public sys::Component {
+  public:
+    static inline QVariantList shown;
+    bool Invoke(const QString& member, const QVariantList& arguments, QVariant*, sys::CallError*) override {
+        if (member == QStringLiteral("Show")) shown = arguments;
+        return true;
+    }
+    bool SetProperty(const QString&, const QVariant&, sys::CallError*) override { return true; }
+};
+
+TEST_F(DeviceTest, TheSimulationToolIsOwnedByTheDialog) {
+    sys::ComponentRegistry::Instance().Register(QStringLiteral("OVCfgOPC.Simulation"), [] { return std::make_unique<RecordingTool>(); });
+    RecordingTool::shown.clear();
+    quintptr dialogWindow = 0;
+    OnDialog([&](ui::Form& f) {
+        dialogWindow = f.windowHandle;
+        f.UserCheck(QStringLiteral("chkUseSimulator"), true);
+        f.UserClick(QStringLiteral("cmdConfigSimulationServer"));
+        f.PressCancel();
+    });
+    Command(plc, "mnuDeviceEdit");
+    components::RegisterOwnComponents();
+    ASSERT_EQ(RecordingTool::shown.size(), 4);
+    EXPECT_NE(dialogWindow, 0u);
+    EXPECT_EQ(RecordingTool::shown[0].toULongLong(), dialogWindow);
+    EXPECT_EQ(RecordingTool::shown[2].toString(), QStringLiteral("PLC1"));
+}
+
 TEST_F(DeviceTest, DeleteAsksTakesEverythingAlongAndCanBeToldNotToAsk) {
     Settings().Write(QStringLiteral("Device1"), QStringLiteral("ProgID"), QStringLiteral("ModbusTCP"));
     const int items = Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1"));

@@ -134,7 +134,7 @@ TEST_F(GroupTest, TheActivationModeDecidesWhatCanBeChosen) {
     Command(nk::GroupKey(slow), "mnuGroupEdit");
     EXPECT_EQ(Stored("ActiveMode", QStringLiteral("Slow")).toInt(), 99);
 
-    // In the grid the control object is chosen only for mode 1.
+    // In the grid the button chooses a control object only for mode 1; typing always opens the choice.
     Click(nk::kGroups);
     const int row = Row(QStringLiteral("Fast"));
     const int beeps = ui::DefaultDesktop().Beeps();
@@ -143,9 +143,12 @@ TEST_F(GroupTest, TheActivationModeDecidesWhatCanBeChosen) {
     Grid().ColumnButtonClicked(Column("Activation"));
     EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
     EXPECT_FALSE(harness.Host().Calls().join(u'|').contains(QStringLiteral("SelectVariable")));
+    harness.Host().QueueVariableSelection(QStringLiteral("Tank.Speed"));
+    EXPECT_FALSE(Grid().BeginEdit(row, Column("Activation"))) << "typing opens the chooser instead";
+    EXPECT_EQ(Grid().CellText(row, Column("Activation")), QStringLiteral("Tank.Speed"));
     Type(row, "ActiveMode", Text(626));
     harness.Host().QueueVariableSelection(QStringLiteral("Tank.Level"));
-    EXPECT_FALSE(Grid().BeginEdit(row, Column("Activation"))) << "typing opens the chooser instead";
+    Grid().ColumnButtonClicked(Column("Activation"));
     EXPECT_EQ(Grid().CellText(row, Column("Activation")), QStringLiteral("Tank.Level"));
     Grid().SetCurrentCell(0, Column("Name"));  // leaving the row writes it
     EXPECT_EQ(Stored("Activation", QStringLiteral("Fast")).toString(), QStringLiteral("Tank.Level"));
@@ -171,6 +174,39 @@ TEST_F(GroupTest, GridRenamesAreCheckedAndTheTreeFollowsWhatWasWritten) {
     Type(row, "Name", QString(1000, u'g'));
     EXPECT_TRUE(Messages().join(u'|').contains(QStringLiteral("6156"))) << Messages().join(u'|').toStdString();
     EXPECT_EQ(Grid().CellText(row, Column("Name")), QStringLiteral("Quick 'n\" [50%]"));
+}
+
+TEST_F(GroupTest, TheNameListHoldsOnlyWhatWasWritten) {
+    // Names typed one after the other into one row: only the last is written.
+    const int fast = Row(QStringLiteral("Fast"));
+    Type(fast, "Name", QStringLiteral("Alpha"));
+    Type(fast, "Name", QStringLiteral("Beta"));
+    Grid().SetCurrentCell(Row(QStringLiteral("Slow")), Column("Name"));
+    ASSERT_GT(IdOf(QStringLiteral("Beta")), 0);
+    Type(Row(QStringLiteral("Slow")), "Name", QStringLiteral("Alpha"));
+    EXPECT_TRUE(Messages().isEmpty()) << "Alpha was never written: " << Messages().join(u'|').toStdString();
+    Grid().SetCurrentCell(Row(QStringLiteral("Beta")), Column("Name"));
+    EXPECT_GT(IdOf(QStringLiteral("Alpha")), 0);
+
+    // A write refused while another program holds the lock leaves the list as the database has it.
+    Window().Data()->Connection().SetBusyTimeout(50);
+    auto other = project.Open();
+    other->BeginTrans();
+    Type(Row(QStringLiteral("Beta")), "Name", QStringLiteral("Gamma"));
+    Grid().SetCurrentCell(Row(QStringLiteral("Alpha")), Column("Name"));
+    other->RollbackTrans();
+    EXPECT_FALSE(Messages().isEmpty()) << "the refused write is reported";
+    EXPECT_GT(IdOf(QStringLiteral("Beta")), 0);
+    ClearShown();
+    const int alpha = Row(QStringLiteral("Alpha"));
+    Type(alpha, "Name", QStringLiteral("Beta"));
+    EXPECT_EQ(Messages(), QStringList{Text(405)}) << "Beta is still taken";
+    ClearShown();
+    Type(alpha, "Name", QStringLiteral("Gamma"));
+    EXPECT_TRUE(Messages().isEmpty()) << "Gamma is free: " << Messages().join(u'|').toStdString();
+    Grid().SetCurrentCell(Row(QStringLiteral("Beta")), Column("Name"));
+    EXPECT_GT(IdOf(QStringLiteral("Gamma")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbGroups WHERE Name IN ('Alpha', 'Beta', 'Gamma')")), 2);
 }
 
 TEST_F(GroupTest, OneNameForSeveralRowsIsNumbered) {

@@ -249,6 +249,74 @@ TEST_F(StructureTest, CopyAndPasteNameTheCopiesAndCopyTheirTexts) {
     EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
 }
 
+TEST_F(StructureTest, TheCopiedMembersStayCopiedUntilTheyAreDeleted) {
+    Grid().SelectRows({Row(QStringLiteral("Fault")), Row(QStringLiteral("Mode"))});
+    Command("mnuStructMemberCopy");
+    ASSERT_EQ(Window().memberBuffer.size(), 2u);
+    // An empty structure of no concern goes: the copy stays.
+    Click(nk::kStructures);
+    Command("mnuStructureNew");
+    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    Click(nk::StructureKey(IdOf("TpdbStructDefs", QStringLiteral("New Structure"))));
+    Command("mnuStructureDelete");
+    EXPECT_EQ(Window().memberBuffer.size(), 2u);
+    Click(nk::StructureKey(drive));
+    Command("mnuStructMemberPaste");
+    EXPECT_FALSE(Member("ID", QStringLiteral("Mode"), drive).isNull());
+    // Deleting the structure the copies came from takes them.
+    Click(nk::StructureKey(statusWord));
+    Command("mnuStructureDelete");
+    EXPECT_TRUE(Window().memberBuffer.empty());
+}
+
+TEST_F(StructureTest, GridRefusalsAreOneDataErrorAndNumbersReadAsInTheItemGrid) {
+    // A name the structure has: what the database said, then the name message.
+    const int ready = Row(QStringLiteral("Ready"));
+    Type(ready, QStringLiteral("Name"), QStringLiteral("MODE"));
+    const QStringList messages = Messages();
+    ASSERT_EQ(messages.size(), 2) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(messages[0].startsWith(Text(407).left(Text(407).indexOf(u'<')))) << messages[0].toStdString();
+    EXPECT_EQ(messages[1], Text(405));
+    EXPECT_EQ(Grid().CellText(ready, Column(QStringLiteral("Name"))), QStringLiteral("Ready"));
+    EXPECT_EQ(Member("Name", QStringLiteral("Ready")).toString(), QStringLiteral("Ready"));
+
+    // Numbers: no group separators shown, either decimal separator taken.
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany)}) {
+        QLocale::setDefault(locale);
+        ClearShown();
+        const int mode = Row(QStringLiteral("Mode"));
+        ASSERT_TRUE(Type(mode, QStringLiteral("MaxVal"), QStringLiteral("1500")));
+        EXPECT_EQ(Grid().CellText(mode, Column(QStringLiteral("MaxVal"))), QStringLiteral("1500"));
+        ASSERT_TRUE(Type(mode, QStringLiteral("MinVal"), QStringLiteral("2,5")));
+        EXPECT_EQ(Member("MinVal", QStringLiteral("Mode")).toDouble(), 2.5);
+        ASSERT_TRUE(Type(mode, QStringLiteral("MinVal"), QStringLiteral("-0.25")));
+        EXPECT_EQ(Member("MinVal", QStringLiteral("Mode")).toDouble(), -0.25);
+        EXPECT_EQ(Grid().CellText(mode, Column(QStringLiteral("MinVal"))), locale.toString(-0.25));
+        EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
+        // What the cell shows reads back as the same number.
+        ASSERT_TRUE(Type(mode, QStringLiteral("MinVal"), Grid().CellText(mode, Column(QStringLiteral("MinVal")))));
+        EXPECT_EQ(Member("MinVal", QStringLiteral("Mode")).toDouble(), -0.25);
+    }
+    EXPECT_FALSE(Type(Row(QStringLiteral("Mode")), QStringLiteral("MinVal"), QStringLiteral("abc")));
+    EXPECT_EQ(Messages().size(), 1) << "a text that is no number is refused with a message";
+}
+
+TEST_F(StructureTest, AFailedMemberDialogWriteShowsOneMessage) {
+    Grid().SetCurrentCell(Row(QStringLiteral("Mode")), 0);
+    Window().Data()->Connection().SetBusyTimeout(50);
+    auto other = project.Open();
+    other->BeginTrans();
+    ui::DefaultFormRunner().Once(QStringLiteral("FStructMember"), [](ui::Form& f) {
+        f.UserSetText(QStringLiteral("txtComment"), QStringLiteral("not now"));
+        f.PressDefault();
+    });
+    Command("mnuStructMemberEdit");
+    other->RollbackTrans();
+    ASSERT_EQ(Messages().size(), 1) << Messages().join(u'|').toStdString();
+    EXPECT_TRUE(Messages().front().startsWith(Text(1915)));
+    EXPECT_NE(Member("Comment", QStringLiteral("Mode")).toString(), QStringLiteral("not now"));
+}
+
 TEST_F(StructureTest, DeletingMembersTakesTheirTexts) {
     Type(Row(QStringLiteral("Ready")), Text(147), QStringLiteral("ready text"));
     const int textId = Member("TextID", QStringLiteral("Ready")).toInt();

@@ -174,6 +174,31 @@ TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
     EXPECT_EQ(Unit("PhysicalUnitText", 0).toString(), QStringLiteral("°C"));
 }
 
+TEST_F(UnitTest, TheDialogShowsFifteenDigitsAndKeepsAnEmptyUnitTextEmpty) {
+    Grid().SetCurrentCell(Row(0), 0);
+    EditUnit([](ui::Form& f) {
+        // (0, 0.1) and (9, 5.1): m = 5/9, b = 0.1.
+        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("0"));
+        f.UserSetText(QStringLiteral("txtY1"), QStringLiteral("0.1"));
+        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("9"));
+        f.UserSetText(QStringLiteral("txtY2"), QStringLiteral("5.1"));
+        f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
+        EXPECT_EQ(Box(f, "txtM"), QStringLiteral("0.555555555555556"));
+        EXPECT_EQ(Box(f, "txtB"), QStringLiteral("0.1"));
+        // Back to points: 0.1 + 0.2 is shown as 0.3.
+        f.UserSetText(QStringLiteral("txtM"), QStringLiteral("0.1"));
+        f.UserSetText(QStringLiteral("txtB"), QStringLiteral("0.2"));
+        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("1"));
+        f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
+        EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("0.3"));
+        f.UserSetText(QStringLiteral("txtPhysicalUnitText"), QString());
+        f.PressDefault();
+    });
+    EXPECT_EQ(Unit("y1", 0).toDouble(), 0.3) << "the value shown is the value stored";
+    EXPECT_EQ(Unit("PhysicalUnitText", 0).toString(), QString()) << "no U+0000 for an empty unit text";
+    EXPECT_FALSE(Unit("PhysicalUnitText", 0).isNull());
+}
+
 TEST_F(UnitTest, TheDialogStoresPointsWithADecimalPointAndChecksTheSwitchValue) {
     Grid().SetCurrentCell(Row(0), 0);
     EditUnit([](ui::Form& f) {

@@ -20,9 +20,34 @@ TEST(CsvFormatTest, TextsWithSemicolonsAreQuotedAndSplitBackWithTheFieldsAfterTh
     const QString line = QStringLiteral("7;") + FormatField(comment, FieldKind::Text, kEnglish) + QStringLiteral(";x;;-1");
     EXPECT_EQ(line, QStringLiteral("7;\"Check \"\"V1\"\"; then restart\";x;;-1"));
     EXPECT_EQ(SplitCsvLine(line, 31), (QStringList{"7", comment, "x", "", "-1"}));
-    // Quotes in a text without ";" stay as they are, and so does its line.
-    EXPECT_EQ(FormatField(QStringLiteral("say \"hi\""), FieldKind::Text, kEnglish), QStringLiteral("say \"hi\""));
+    // A line without quoted fields is split at every ";", quotes inside fields kept.
     EXPECT_EQ(SplitCsvLine(QStringLiteral("1;say \"hi\";2"), 31), (QStringList{"1", "say \"hi\"", "2"}));
+}
+
+TEST(CsvFormatTest, TextsWithQuotesOrLineBreaksAreQuotedAndReadBackWhole) {
+    for (const QString& text : {QStringLiteral("\"q\" w"), QStringLiteral("5\" x"), QStringLiteral("a\nb"),
+                                QStringLiteral("a\r\nb"), QStringLiteral("a; \"b\"; c\nd"), QStringLiteral("\"")}) {
+        const QString field = FormatField(text, FieldKind::Text, kEnglish);
+        EXPECT_TRUE(field.startsWith(u'"') && field.endsWith(u'"')) << field.toStdString();
+        // As the first field of a line, and between others.
+        EXPECT_EQ(SplitCsvLine(field + QStringLiteral(";2"), 31), (QStringList{text, "2"})) << field.toStdString();
+        EXPECT_EQ(SplitCsvLine(QStringLiteral("1;") + field + QStringLiteral(";2"), 31), (QStringList{"1", text, "2"}));
+    }
+    EXPECT_EQ(FormatField(QStringLiteral("plain text"), FieldKind::Text, kEnglish), QStringLiteral("plain text"));
+}
+
+TEST(CsvFormatTest, TheQuoteScannerTellsWhenALineBreakBelongsToAField) {
+    const auto openAfter = [](const QStringList& lines) {
+        QuoteScanner scanner;
+        for (const QString& line : lines) scanner.Feed(line);
+        return scanner.Open();
+    };
+    EXPECT_TRUE(openAfter({QStringLiteral("1;\"first\r\n")}));
+    EXPECT_FALSE(openAfter({QStringLiteral("1;\"first\r\n"), QStringLiteral("second\";3\r\n")}));
+    EXPECT_FALSE(openAfter({QStringLiteral("1;\"a \"\"quoted\"\" word\";2\r\n")})) << "doubled quotes stay inside";
+    EXPECT_TRUE(openAfter({QStringLiteral("1;\"ends with a quote \"\"\r\n")}));
+    EXPECT_FALSE(openAfter({QStringLiteral("1;5\" pipe;2\r\n")})) << "a quote inside a field opens nothing";
+    EXPECT_FALSE(openAfter({QStringLiteral("1;\"\";2\r\n")})) << "an empty quoted field";
 }
 
 TEST(CsvFormatTest, ValuesAreWrittenByTheirColumnKind) {

@@ -84,6 +84,132 @@ TEST_F(CsvTransferTest, AnExportedProjectImportsBackUnchanged) {
         << "an empty text field is Null";
 }
 
+// What a spreadsheet program reads with ";" as separator (RFC 4180 quoting):
+// written here independently of the importer, to check the files it gets.
+std::vector<QStringList> SpreadsheetRecords(const QString& text) {
+    std::vector<QStringList> records;
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    const auto endField = [&] {
+        fields << field;
+        field.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        const bool quoteFollows = i + 1 < text.size() && text[i + 1] == u'"';
+        if (quoted && ch == u'"' && quoteFollows) {
+            field += u'"';
+            ++i;
+        } else if (ch == u'"' && (quoted || field.isEmpty())) {
+            quoted = !quoted;
+        } else if (!quoted && ch == u';') {
+            endField();
+        } else if (!quoted && ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            endField();
+            records.push_back(fields);
+            fields.clear();
+            ++i;
+        } else {
+            field += ch;
+        }
+    }
+    return records;
+}
+
+TEST_F(CsvTransferTest, EveryTextSurvivesExportAndImportByteForByteInBothEncodings) {
+    // Line breaks of both kinds, texts that begin with a quote or hold one.
+    const QStringList texts{QStringLiteral("a\nb"), QStringLiteral("a\r\nb"), QStringLiteral("\"q\" w"),
+                            QStringLiteral("5\" x"), QStringLiteral("a; \"b\"; c\nd")};
+    QStringList textColumns;
+    for (const CsvColumn& column : ItemColumns(*c))
+        if (column.kind == FieldKind::Text) textColumns << column.name;
+    ASSERT_GE(textColumns.size(), 5) << "Name, ItemAccess, Comment and more";
+    // Item k holds text k in every text column; the demo's first items take them.
+    std::vector<int> ids;
+    {
+        db::Recordset first;
+        first.Open(QStringLiteral("SELECT ID FROM TpdbItems ORDER BY ID"), *c);
+        for (int k = 0; k < texts.size() && !first.IsEOF(); ++k, first.MoveNext()) ids.push_back(first.Fields(0).Value().toInt());
+    }
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(texts.size()));
+    const auto setAll = [&](const std::function<QString(int)>& textOf) {
+        for (int k = 0; k < texts.size(); ++k)
+            for (const QString& column : textColumns)
+                c->Execute(QStringLiteral("UPDATE TpdbItems SET [%1] = ? WHERE ID = ?").arg(column),
+                           {textOf(k), ids[static_cast<std::size_t>(k)]});
+    };
+    const QString where = QStringLiteral("ID IN (%1,%2,%3,%4,%5)").arg(ids[0]).arg(ids[1]).arg(ids[2]).arg(ids[3]).arg(ids[4]);
+    for (const CsvEncoding encoding : {CsvEncoding::Ansi, CsvEncoding::Utf8WithBom}) {
+        SCOPED_TRACE(encoding == CsvEncoding::Ansi ? "ANSI" : "UTF-8");
+        setAll([&](int k) { return texts[k]; });
+        const QString path = File("texts.csv");
+        ASSERT_TRUE(ExportItemsBySql(*c, QStringLiteral("SELECT * FROM TpdbItems WHERE %1 ORDER BY ID").arg(where), path,
+                                     encoding, kEnglish).error.isEmpty());
+
+        // A spreadsheet sees one record per item, with the texts as they are.
+        QByteArray bytes = Read(path);
+        const QString text = encoding == CsvEncoding::Ansi ? DecodeCp1252(bytes) : QString::fromUtf8(bytes.mid(3));
+        const std::vector<QStringList> records = SpreadsheetRecords(text);
+        ASSERT_EQ(records.size(), ids.size());
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            EXPECT_EQ(records[k].size(), ItemColumns(*c).size());
+            EXPECT_TRUE(records[k].contains(texts[static_cast<qsizetype>(k)])) << records[k].join(u'|').toStdString();
+        }
+
+        setAll([](int k) { return QStringLiteral("other %1").arg(k); });
+        const ImportResult imported = Import(path, 3);
+        ASSERT_TRUE(imported.Applied()) << imported.dbError.toStdString();
+        EXPECT_TRUE(imported.rejected.isEmpty()) << imported.rejected.join(u'|').toStdString();
+        EXPECT_EQ(imported.updated, texts.size());
+        for (int k = 0; k < texts.size(); ++k)
+            for (const QString& column : textColumns)
+                EXPECT_EQ(Value(QStringLiteral("SELECT [%1] FROM TpdbItems WHERE ID = %2").arg(column).arg(ids[static_cast<std::size_t>(k)])).toString(),
+                          texts[k])
+                    << column.toStdString() << " of item " << k;
+    }
+}
+
+TEST_F(CsvTransferTest, RecordsOverSeveralLinesAreCountedByTheirFirstLine) {
+    const int speed = IdOf("Line1.Motor1.Speed");
+    QStringList fields = LineOf(speed).split(u';');
+    const QString good = fields.join(u';');
+    QStringList twoLines = fields;
+    twoLines[19] = QStringLiteral("\"first\r\nsecond\"");  // Comment over two lines
+    QStringList open = fields;
+    open[19] = QStringLiteral("\"never closed");
+    const QString path = File("multi.csv");
+    // Lines 0-1 one record, line 2 too few fields, line 3 a quote never closed,
+    // line 4 read again after it and taken.
+    Write(path, (twoLines.join(u';') + "\r\n" + "1;2\r\n" + open.join(u';') + "\r\n" + good + "\r\n").toLatin1());
+    const ImportResult result = Import(path, 3);
+    ASSERT_EQ(result.rejected.size(), 2) << result.rejected.join(u'|').toStdString();
+    EXPECT_EQ(result.rejected[0], QStringLiteral("909:2"));
+    EXPECT_TRUE(result.rejected[1].startsWith(QStringLiteral("Line 3:")) && result.rejected[1].contains(QStringLiteral("quote")))
+        << result.rejected[1].toStdString();
+    EXPECT_EQ(result.updated, 2) << "the two-line record and the good line after the open quote";
+    const QString column = ItemColumns(*c)[19].name;
+    EXPECT_EQ(Value(QStringLiteral("SELECT [%1] FROM TpdbItems WHERE ID = %2").arg(column).arg(speed)).toString(),
+              QStringLiteral("first\r\nsecond"))
+        << "updates run from the end: the first record is written last";
+}
+
+TEST_F(CsvTransferTest, ALockedProjectIsReportedWithoutALineNumber) {
+    const QString path = File("one.csv");
+    const QString line = LineOf(IdOf("Line1.Motor1.Speed"));
+    Write(path, (line + "\r\n").toLatin1());
+    std::unique_ptr<db::Connection> other = project.Open();
+    other->BeginTrans();
+    other->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'held' WHERE ID = 1"));
+    c->SetBusyTimeout(50);
+    const ImportResult result = Import(path, 3);
+    other->RollbackTrans();
+    EXPECT_FALSE(result.Applied());
+    EXPECT_FALSE(result.dbError.isEmpty());
+    EXPECT_FALSE(result.dbError.contains(QStringLiteral("Line -1"))) << result.dbError.toStdString();
+    EXPECT_FALSE(result.dbError.startsWith(QStringLiteral("Line "))) << result.dbError.toStdString();
+}
+
 TEST_F(CsvTransferTest, TheModesChooseWhichLinesUpdateAndWhichInsert) {
     const int speed = IdOf("Line1.Motor1.Speed");
     const int current = IdOf("Line1.Motor1.Current");

@@ -3,6 +3,8 @@
 // the project database.
 
 #include "host/NodeKey.h"
+#include "platform/host/HelpViewer.h"
+#include "settings/HelpTopics.h"
 #include "model/DataConnection.h"
 #include "platform/db/Connection.h"
 #include "platform/ui/Progress.h"
@@ -162,9 +164,16 @@ TEST_F(AliasTest, SwitchingItOffNamesEveryItemByItsAccessAndOnAgainKeepsTheNames
     });
     ClearShown();
     project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Alias' || ID"));
+    // Help opens the dialog's topic and leaves the question open; No then keeps it on.
+    const std::size_t helpShown = host::DefaultHelpViewer().Requests().size();
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Help);
     SwitchOff(false);
     EXPECT_FALSE(IndexThere()) << "No keeps it on";
+    ASSERT_EQ(Messages().size(), 2u) << "asked again after Help";
     EXPECT_EQ(Messages().front(), Text(2050) + u'\n' + Text(2051));
+    EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().helpTopic, settings::help::kOptionsDialog);
+    ASSERT_EQ(host::DefaultHelpViewer().Requests().size(), helpShown + 1);
+    EXPECT_EQ(host::DefaultHelpViewer().Requests().back().topic, settings::help::kOptionsDialog);
 
     SwitchOff(true);
     EXPECT_TRUE(IndexThere());
@@ -191,7 +200,7 @@ TEST_F(AliasTest, ADuplicateItemAccessKeepsItOnAndChangesNothing) {
         f.UserCheck(QStringLiteral("chkDelQuestion"), false);
         f.PressDefault();
     });
-    ASSERT_GE(Messages().size(), 2);
+    ASSERT_EQ(Messages().size(), 2u) << "the question and one message, not 1751 after it";
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown()[1].text, Text(1753));
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown()[1].title, Text(1752));
     EXPECT_FALSE(IndexThere());

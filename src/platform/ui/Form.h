@@ -34,6 +34,9 @@ class Form {
     bool keyPreview = false;
     // The help topic of the dialog: F1 and its Help button open it.
     int helpContextId = 0;
+    // The window that shows the form while it is shown (0 otherwise): the
+    // owner of the windows of outside components it opens.
+    quintptr windowHandle = 0;
 
     Control& Add(ControlType type, const QString& name, int index = -1);
     // The dialogs' usual buttons: cmdOK (default, caption text 10),

@@ -30,7 +30,10 @@ void ScriptedFormRunner::ShowModal(Form& form) {
     } else if (const auto always = m_always.constFind(Key(form.Name())); always != m_always.constEnd()) {
         script = *always;
     }
+    // A handle of its own for every form shown, as a window would have.
+    form.windowHandle = reinterpret_cast<quintptr>(&form);
     if (script) script(form);
+    form.windowHandle = 0;
     if (!script || form.IsShown()) {
         if (!script) m_unexpected << form.Name();
         if (form.IsShown()) form.PressCancel();

@@ -10,6 +10,31 @@
 
 namespace ov::ui {
 
+namespace {
+
+bool IsFloatingType(db::DataType type) {
+    return type == db::DataType::Single || type == db::DataType::Double || type == db::DataType::Currency;
+}
+
+}  // namespace
+
+QString NumberText(double value) {
+    // The user's decimal separator, no group separators: the text typed back
+    // into the cell reads as the same number.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 15);
+}
+
+QVariant TypedNumber(const QString& text) {
+    // "," and "." both separate the decimals, as in the dialogs.
+    QString normal = text.trimmed();
+    normal.replace(u',', u'.');
+    bool ok = false;
+    const double value = QLocale::c().toDouble(normal, &ok);
+    return ok ? QVariant(value) : QVariant(text);
+}
+
 GridModel::GridModel(const QString& name) : m_name(name) {}
 
 GridColumn& GridModel::AddColumn(const QString& dataField, const QString& caption, int split) {
@@ -149,7 +174,7 @@ QString GridModel::CellText(int row, int column) const {
     } else if (c.presentation == Presentation::ValueList && c.values.Translates()) {
         text = value.isNull() ? QString() : c.values.DisplayText(value);
     } else if (value.typeId() == QMetaType::Double) {
-        text = QLocale().toString(value.toDouble(), 'g', 15);
+        text = NumberText(value.toDouble());
     } else {
         text = value.toString();
         // An empty text is stored as one U+0000 character: it shows as nothing.
@@ -267,7 +292,9 @@ bool GridModel::FinishEdit(const QVariant& typed) {
     if (cancel) return false;
     if (c.IsBound()) {
         try {
-            m_recordset->Fields(c.dataField).SetValue(value);
+            db::Field field = m_recordset->Fields(c.dataField);
+            if (value.typeId() == QMetaType::QString && IsFloatingType(field.Type())) value = TypedNumber(value.toString());
+            field.SetValue(value);
         } catch (const db::DbError& e) {
             bool handled = false;
             if (error) error(kErrorInvalidValue, e.Description(), handled);

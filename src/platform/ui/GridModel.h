@@ -12,6 +12,13 @@
 
 namespace ov::ui {
 
+// How the grids show a floating-point value (15 digits, the user's decimal
+// separator, no group separators) and read one typed (either "," or "." as
+// the decimal separator; a text that is no number stays text and is refused
+// by the field with its message).
+QString NumberText(double value);
+QVariant TypedNumber(const QString& text);
+
 // How a cell shows its value.
 enum class Presentation { Normal, CheckBox, ValueList };
 

@@ -1,5 +1,6 @@
 #include "platform/ui/MessageBox.h"
 
+#include "platform/host/HelpViewer.h"
 #include "platform/ui/ModalState.h"
 
 namespace ov::ui {
@@ -31,6 +32,7 @@ QString AnswerName(Answer answer) {
         case Answer::No: return QStringLiteral("No");
         case Answer::YesToAll: return QStringLiteral("YesToAll");
         case Answer::NoToAll: return QStringLiteral("NoToAll");
+        case Answer::Help: return QStringLiteral("Help");
         case Answer::None: break;
     }
     return QString();
@@ -66,7 +68,12 @@ void InstallMessageBoxes(MessageBoxHandler* handler) { g_handler = handler; }
 
 Answer ShowMessage(const MessageRequest& request) {
     ModalScope open;
-    return CurrentMessageBoxes().Show(request);
+    for (;;) {
+        const Answer answer = CurrentMessageBoxes().Show(request);
+        if (answer != Answer::Help || request.helpTopic == 0) return answer;
+        // Help leaves the question open, as it does on the desktop.
+        host::ShowContextHelp(request.helpTopic);
+    }
 }
 
 Answer ShowMessage(const QString& text, const QString& title, Buttons buttons, int defaultButton, Icon icon) {

@@ -9,7 +9,9 @@ namespace ov::ui {
 
 enum class Buttons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
 // YesToAll and NoToAll answer questions that offer them (no message box does).
-enum class Answer { None = 0, OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7, YesToAll = 8, NoToAll = 9 };
+// Help is the Help button of a message that has a help topic: it shows the
+// topic and the message stays.
+enum class Answer { None = 0, OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7, YesToAll = 8, NoToAll = 9, Help = 10 };
 enum class Icon { None, Critical, Question, Warning, Information };
 
 struct MessageRequest {
@@ -18,6 +20,7 @@ struct MessageRequest {
     Buttons buttons = Buttons::OK;
     int defaultButton = 0;  // index among the buttons, left to right
     Icon icon = Icon::None;
+    int helpTopic = 0;  // not 0: a Help button opens this topic of the session's help
 };
 
 // The answers a set of buttons offers, left to right.
