@@ -9,6 +9,7 @@
 #include "platform/db/DbError.h"
 #include "studio/AddinCall.h"
 #include "studio/EditorArea.h"
+#include "studio/LastShownNodes.h"
 #include "studio/ProjectTreeWidget.h"
 
 #include <QApplication>
@@ -188,11 +189,30 @@ bool MainWindow::OpenProject(const QString& path) {
                 m_tree->ClearTree();
                 ShowMessage(QStringLiteral("Editor add-in"),
                             QStringLiteral("The editor add-in failed to start; the project is open without the editor."));
+            } else {
+                ShowStartNode();
             }
         }
     }
     m_editorArea->UpdateHint();
     return true;
+}
+
+void MainWindow::ShowStartNode() {
+    // An add-in that stayed inactive (the project's authorization) has no node.
+    if (!m_tree->HasNode(kAddinRoot)) return;
+    // The editor loads on the first click on its node; its branch comes open
+    // down to the devices, groups, unit classes and structures.
+    m_tree->ClickNode(kAddinRoot);
+    QString key = LastShownNodes::Read(m_projectPath);
+    if (key.isEmpty() || !m_tree->HasNode(key)) key = m_tree->GetChildKeys(kDevicesFolder, 1).value(0);
+    // Clicking a node inside closed folders opens them.
+    if (!key.isEmpty() && key != kAddinRoot) m_tree->ClickNode(key);
+}
+
+void MainWindow::RememberShownNode() {
+    if (m_projectPath.isEmpty() || !m_connect) return;
+    LastShownNodes::Write(m_projectPath, m_tree->KeyOf(m_tree->currentItem()));
 }
 
 bool MainWindow::NewProject(const QString& path, ProjectKind kind) {
@@ -219,6 +239,7 @@ bool MainWindow::NewProject(const QString& path, ProjectKind kind) {
 }
 
 void MainWindow::CloseProject() {
+    RememberShownNode();
     if (m_connect) {
         // No more tree events for a session that is ending.
         m_tree->SetAddin(nullptr);
@@ -237,7 +258,9 @@ void MainWindow::UpdateTitle() {
     if (m_projectPath.isEmpty()) {
         setWindowTitle(kAppTitle);
         m_statusPath->setText(QStringLiteral("No project open"));
+        m_editorArea->Hint()->setText(QStringLiteral("Open a project from the File menu."));
     } else {
+        m_editorArea->Hint()->setText(QStringLiteral("Select an item node in the project tree to open the editor."));
         setWindowTitle(kAppTitle + QStringLiteral(" - ") + QFileInfo(m_projectPath).fileName());
         m_statusPath->setText(QDir::toNativeSeparators(m_projectPath));
     }

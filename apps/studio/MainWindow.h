@@ -39,7 +39,8 @@ public:
     void UseAddinFactory(AddinLibrary::Factory factory);
     bool HasAddin() const { return m_addinLibrary.IsLoaded(); }
 
-    // Closes the open project and hosts the add-in on the new one. A file
+    // Closes the open project and hosts the add-in on the new one, showing
+    // the node the project showed last (at first its first device). A file
     // that is missing or not a project is reported and changes nothing.
     bool OpenProject(const QString& path);
     // Refuses a file that exists; then opens the new project.
@@ -83,6 +84,11 @@ private:
 
     void OnNewProject(ProjectKind kind);
     void OnOpenProject();
+    // The first sight of a project: the editor loaded with its branch open,
+    // and the node shown last, else the first device, shown.
+    void ShowStartNode();
+    // Remembers the node shown now for the next opening of the project.
+    void RememberShownNode();
 
     ProjectTreeWidget* m_tree = nullptr;
     EditorArea* m_editorArea = nullptr;

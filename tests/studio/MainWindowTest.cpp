@@ -127,6 +127,18 @@ void RecordMessages(MainWindow& window, QStringList& messages) {
     window.SetMessageHandler([&messages](const QString& title, const QString& text) { messages << title + u':' + text; });
 }
 
+QWidget* EditorWindow(MainWindow& window) {
+    return window.Editor()->findChild<QWidget*>(QStringLiteral("frmtabgridOPC"));
+}
+
+// The rows the editor's item grid shows.
+int ItemRows(MainWindow& window) {
+    QWidget* editor = EditorWindow(window);
+    QWidget* grid = editor ? editor->findChild<QWidget*>(QStringLiteral("tdbI")) : nullptr;
+    const auto views = grid ? grid->findChildren<QTableView*>() : QList<QTableView*>();
+    return views.isEmpty() ? -1 : views.first()->model()->rowCount();
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -164,7 +176,8 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio"));
 
         QVERIFY(window.OpenProject(m_first));
-        QCOMPARE(log.events, QStringList{QStringLiteral("Initialize ") + Absolute(m_first)});
+        // The editor loads when its node is clicked: opening does that.
+        QCOMPARE(log.events, (QStringList{QStringLiteral("Initialize ") + Absolute(m_first), QStringLiteral("NodeClick OPCE0")}));
         QCOMPARE(log.host, static_cast<HostStudio*>(window.Tree()));
         QVERIFY(log.owner != nullptr);
         QVERIFY(window.Tree()->HasNode(kRoot));
@@ -176,7 +189,8 @@ private slots:
         log.events.clear();
         QVERIFY(window.OpenProject(m_second));
         QCOMPARE(log.events, (QStringList{QStringLiteral("Terminate"), QStringLiteral("deleted"),
-                                          QStringLiteral("Initialize ") + Absolute(m_second)}));
+                                          QStringLiteral("Initialize ") + Absolute(m_second),
+                                          QStringLiteral("NodeClick OPCE0")}));
         QCOMPARE(log.liveSessions, 1);
         QCOMPARE(window.Tree()->NodeCount(), 1);
         window.Tree()->ClickNode(kRoot);
@@ -313,7 +327,7 @@ private slots:
         const QString demo = dir.filePath(QStringLiteral("new plant.ovs"));
         QVERIFY(window.NewProject(demo, MainWindow::ProjectKind::Demo));
         QCOMPARE(window.ProjectPath(), Absolute(demo));
-        QCOMPARE(log.events, QStringList{QStringLiteral("Initialize ") + Absolute(demo)});
+        QCOMPARE(log.events.first(), QStringLiteral("Initialize ") + Absolute(demo));
         QString error;
         QCOMPARE(ov::studio::VariableSelectionDialog::ReadItemNames(demo, &error).size(), 22);
 
@@ -401,10 +415,9 @@ private slots:
         QVERIFY(tree->HasIcon(QStringLiteral("icoOPCEditor")));
         QVERIFY(!tree->topLevelItem(0)->icon(0).isNull());
 
-        // The user's first click on the editor's node loads the editor and its branch.
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(tree->topLevelItem(0)).center());
+        // Opening the project loaded the editor and its branch.
         const QString line1 = QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1");
-        QTRY_VERIFY(tree->HasNode(line1));
+        QVERIFY(tree->HasNode(line1));
         QVERIFY(tree->NodeCount() > 30);
 
         QTreeWidgetItem* folder = tree->ItemOf(line1);
@@ -535,6 +548,57 @@ private slots:
         window.close();
         QCOMPARE(tree->NodeCount(), 0);
         QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio"));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+    }
+
+    void firstSightShowsTheOpenBranchAndTheNodeShownLast() {
+        QTemporaryDir dir;
+        const QString plant = dir.filePath(QStringLiteral("plant.ovs"));
+        const QString other = dir.filePath(QStringLiteral("other.ovs"));
+        ov::model::CreateDemoProject(plant);
+        ov::model::CreateDemoProject(other);
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        QVERIFY2(window.LoadAddin(), qPrintable(messages.join(u'\n')));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        // The editor is there at once, its branch open down to the devices,
+        // groups, unit classes and structures, the first device's items shown.
+        QVERIFY(window.OpenProject(plant));
+        ProjectTreeWidget* tree = window.Tree();
+        for (const QString& folder : {QStringLiteral("OPCD"), QStringLiteral("OPCG0"), QStringLiteral("OPCU0"),
+                                      QStringLiteral("OPCU0") + kSep + u'P', QStringLiteral("OPCU0") + kSep + u'V',
+                                      QStringLiteral("OPCS0")})
+            QVERIFY2(tree->ItemOf(folder) && tree->ItemOf(folder)->isExpanded(), qPrintable(folder));
+        const QString plc = QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O';
+        QCOMPARE(tree->KeyOf(tree->currentItem()), plc);
+        QVERIFY(window.Editor()->HasEditor());
+        QTRY_VERIFY(window.Editor()->Hint()->isHidden());
+        QCOMPARE(ItemRows(window), 1);  // BatchCounter, at the top of the device
+
+        // The node shown when a project closes is shown when it opens again;
+        // each project keeps its own.
+        const QString motors = plc + kSep + QStringLiteral("Line1.Motor1");
+        tree->ClickNode(motors);
+        QVERIFY(window.OpenProject(other));
+        QCOMPARE(tree->KeyOf(tree->currentItem()), plc);
+        QVERIFY(window.OpenProject(plant));
+        QCOMPARE(tree->KeyOf(tree->currentItem()), motors);
+        QVERIFY2(tree->ItemOf(plc + kSep + QStringLiteral("Line1"))->isExpanded(), "its folders opened to show it");
+        QCOMPARE(ItemRows(window), 3);
+
+        // A node that is gone since: the first device again.
+        window.CloseProject();
+        {
+            ov::db::Connection writer;
+            writer.Open(ov::model::ProjectConnectionString(plant));
+            writer.Execute(QStringLiteral("DELETE FROM TpdbItems WHERE ItemAccess Like 'Line1.Motor1.%'"));
+        }
+        QVERIFY(window.OpenProject(plant));
+        QCOMPARE(tree->KeyOf(tree->currentItem()), plc);
+        window.close();
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
     }
 

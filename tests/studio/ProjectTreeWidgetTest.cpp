@@ -418,6 +418,26 @@ class ProjectTreeWidgetTest : public QObject {
         QCOMPARE(addin.Last(QStringLiteral("NodeExpand"))->first, QStringLiteral("R"));
     }
 
+    void aNodeClickedInsideClosedFoldersIsShownWithThemOpen() {
+        // As the studio shows the node a project showed last.
+        ShownTree shown;
+        QVERIFY(Show(shown));
+        ProjectTreeWidget& tree = *shown.tree;
+        RecordingAddin& addin = shown.addin;
+        QVERIFY(!tree.ItemOf(QStringLiteral("C1"))->isExpanded());
+
+        tree.ClickNode(QStringLiteral("G"));
+        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("G")));
+        QVERIFY(tree.ItemOf(QStringLiteral("C1"))->isExpanded());
+        QVERIFY(tree.visualItemRect(tree.ItemOf(QStringLiteral("G"))).isValid());
+        // The add-in hears of the folder opened before the click on the node inside it.
+        QCOMPARE(addin.Count(QStringLiteral("NodeExpand")), 1);
+        QCOMPARE(addin.calls.front().name, QStringLiteral("NodeExpand"));
+        QCOMPARE(addin.calls.front().key, QStringLiteral("C1"));
+        QCOMPARE(addin.calls.back().name, QStringLiteral("NodeClick"));
+        QCOMPARE(addin.calls.back().key, QStringLiteral("G"));
+    }
+
     void rightButtonReleaseCarriesScreenPosition() {
         ShownTree shown;
         QVERIFY(Show(shown));
