@@ -1,10 +1,17 @@
 "use strict";
-// Browsing the plant fixture through the helper's JSON-lines protocol.
+// Browsing the plant fixture through the helper's JSON-lines protocol, and the
+// node id text the protocol uses.
 
 const { describe, it, before, after } = require("node:test");
 const assert = require("node:assert/strict");
 const path = require("node:path");
 const { FIXTURES, PLANT_NS, startServer, Helper, browseTree, pathsOf } = require("./support");
+
+// Loading node-opcua sends stdout to stderr, as the helper needs; the test
+// runner reports on stdout, so it gets stdout back.
+const stdoutWrite = process.stdout.write;
+const { formatNodeId, parseNodeId } = require("../nodeid");
+process.stdout.write = stdoutWrite;
 
 const PLANT_ID = `nsu=${PLANT_NS};s=Plant`;
 
@@ -255,5 +262,44 @@ describe("requests without a connection", () => {
     }
     const { answer } = await helper.call("disconnect");
     assert.equal(answer.ok, true, "disconnect without a connection is harmless");
+  });
+});
+
+describe("node id text", () => {
+  const namespaces = ["http://opcfoundation.org/UA/", "urn:a;b%c", PLANT_NS];
+
+  it("writes back what it reads, with the namespace URI wherever it is known", () => {
+    const cases = [
+      // as a request may give it, as answers write it
+      ["i=85", "i=85"],
+      ["ns=0;i=85", "i=85"],
+      ["i=4294967295", "i=4294967295"],
+      ["ns=2;s=Plant", `nsu=${PLANT_NS};s=Plant`],
+      ["nsu=urn:a%3Bb%25c;s=X;Y", "nsu=urn:a%3Bb%25c;s=X;Y"],
+      ["nsu=urn:a%3bb%25c;s=X", "nsu=urn:a%3Bb%25c;s=X"],
+      ["ns=7;s=Elsewhere", "ns=7;s=Elsewhere"],
+      ["g=0123ABCD-89AB-CDEF-0123-456789ABCDEF", "g=0123abcd-89ab-cdef-0123-456789abcdef"],
+      ["ns=2;b=AAEC/w==", `nsu=${PLANT_NS};b=AAEC/w==`],
+    ];
+    for (const [text, written] of cases) {
+      assert.equal(formatNodeId(parseNodeId(text, namespaces), namespaces), written, text);
+      assert.equal(formatNodeId(parseNodeId(written, namespaces), namespaces), written, written);
+    }
+  });
+
+  it("refuses what it cannot read and says why", () => {
+    const cases = [
+      ["", /expected a string/],
+      [85, /expected a string/],
+      ["i=4294967296", /from 0 to 4294967295/],
+      ["i=-1", /from 0 to 4294967295/],
+      ["ns=65536;i=1", /from 0 to 65535/],
+      [`nsu=${PLANT_NS}`, /missing ';'/],
+      ["s=", /string identifier is empty/],
+      ["b=not base64!", /base64/],
+      // a ';' inside the URI must be written as %3B
+      ["nsu=urn:a;b%c;s=X", /unknown namespace URI "urn:a"/],
+    ];
+    for (const [text, message] of cases) assert.throws(() => parseNodeId(text, namespaces), message, String(text));
   });
 });
