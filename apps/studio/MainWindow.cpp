@@ -4,6 +4,7 @@
 #include "components/InstalledPrograms.h"
 #include "model/DemoProject.h"
 #include "platform/system/Registry.h"
+#include "platform/system/WriteProtection.h"
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -76,8 +77,9 @@ void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&New Project\u2026"), this, [this] { OnNewProject(ProjectKind::Empty); });
     file->addAction(QStringLiteral("New &Demo Project\u2026"), this, [this] { OnNewProject(ProjectKind::Demo); });
-    QAction* open = file->addAction(QStringLiteral("&Open Project\u2026"), this, [this] { OnOpenProject(); });
+    QAction* open = file->addAction(QStringLiteral("&Open Project\u2026"), this, [this] { OnOpenProject(false); });
     open->setShortcut(QKeySequence::Open);
+    file->addAction(QStringLiteral("Open &Read-Only\u2026"), this, [this] { OnOpenProject(true); });
     file->addAction(QStringLiteral("&Close Project"), this, [this] { CloseProject(); });
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
@@ -157,7 +159,7 @@ QString MainWindow::ProjectProblem(const QString& path) {
     return QString();
 }
 
-bool MainWindow::OpenProject(const QString& path) {
+bool MainWindow::OpenProject(const QString& path, bool readOnly) {
     // A file that cannot be a project leaves the open project as it is.
     const QString problem = ProjectProblem(path);
     if (!problem.isEmpty()) {
@@ -166,7 +168,10 @@ bool MainWindow::OpenProject(const QString& path) {
     }
     CloseProject();
     m_projectPath = QFileInfo(path).absoluteFilePath();
+    m_readOnly = readOnly || sys::ProjectWriteProtection(m_projectPath) != sys::WriteProtection::None;
     m_tree->SetProjectFile(m_projectPath);
+    // The add-in asks at Initialize; it finds write-protected files by itself.
+    m_tree->SetProjectReadOnly(readOnly);
     UpdateTitle();
 
     if (m_addinLibrary.IsLoaded()) {
@@ -249,7 +254,9 @@ void MainWindow::CloseProject() {
     }
     m_tree->ClearTree();
     m_tree->SetProjectFile(QString());
+    m_tree->SetProjectReadOnly(false);
     m_projectPath.clear();
+    m_readOnly = false;
     UpdateTitle();
     m_editorArea->UpdateHint();
 }
@@ -261,8 +268,9 @@ void MainWindow::UpdateTitle() {
         m_editorArea->Hint()->setText(QStringLiteral("Open a project from the File menu."));
     } else {
         m_editorArea->Hint()->setText(QStringLiteral("Select an item node in the project tree to open the editor."));
-        setWindowTitle(kAppTitle + QStringLiteral(" - ") + QFileInfo(m_projectPath).fileName());
-        m_statusPath->setText(QDir::toNativeSeparators(m_projectPath));
+        const QString readOnly = m_readOnly ? QStringLiteral(" (read-only)") : QString();
+        setWindowTitle(kAppTitle + QStringLiteral(" - ") + QFileInfo(m_projectPath).fileName() + readOnly);
+        m_statusPath->setText(QDir::toNativeSeparators(m_projectPath) + readOnly);
     }
 }
 
@@ -289,9 +297,10 @@ void MainWindow::OnNewProject(ProjectKind kind) {
     NewProject(path, kind);
 }
 
-void MainWindow::OnOpenProject() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Project"), StartFolder(), kProjectFilter);
-    if (!path.isEmpty()) OpenProject(path);
+void MainWindow::OnOpenProject(bool readOnly) {
+    const QString title = readOnly ? QStringLiteral("Open Project Read-Only") : QStringLiteral("Open Project");
+    const QString path = QFileDialog::getOpenFileName(this, title, StartFolder(), kProjectFilter);
+    if (!path.isEmpty()) OpenProject(path, readOnly);
 }
 
 bool MainWindow::ShowFirstItemFolder() {

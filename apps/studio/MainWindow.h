@@ -42,11 +42,14 @@ public:
     // Closes the open project and hosts the add-in on the new one, showing
     // the node the project showed last (at first its first device). A file
     // that is missing or not a project is reported and changes nothing.
-    bool OpenProject(const QString& path);
+    // Read-only, the project is opened for viewing: nothing writes to it or
+    // its folder. A project that cannot be written is opened so by itself.
+    bool OpenProject(const QString& path, bool readOnly = false);
     // Refuses a file that exists; then opens the new project.
     bool NewProject(const QString& path, ProjectKind kind);
     void CloseProject();
     bool HasProject() const { return !m_projectPath.isEmpty(); }
+    bool IsReadOnly() const { return m_readOnly; }
     const QString& ProjectPath() const { return m_projectPath; }
 
     // Makes the editor show its first item folder, as a user would by
@@ -83,7 +86,7 @@ private:
     QString StartFolder() const;
 
     void OnNewProject(ProjectKind kind);
-    void OnOpenProject();
+    void OnOpenProject(bool readOnly);
     // The first sight of a project: the editor loaded with its branch open,
     // and the node shown last, else the first device, shown.
     void ShowStartNode();
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<host::IToolbox> m_toolbox;
     std::unique_ptr<host::COV4Extensibility> m_connect;
     QString m_projectPath;
+    bool m_readOnly = false;
     ScriptConsoleDialog* m_console = nullptr;
 };
 

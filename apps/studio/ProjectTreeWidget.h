@@ -27,6 +27,8 @@ public:
     // The project the variable selection dialog lists the items of.
     void SetProjectFile(const QString& path) { m_projectFile = path; }
     const QString& ProjectFile() const { return m_projectFile; }
+    // The project is open for viewing only; the add-in asks at Initialize.
+    void SetProjectReadOnly(bool readOnly) { m_projectReadOnly = readOnly; }
 
     // Removes every node and icon, without telling the add-in.
     void ClearTree();
@@ -61,6 +63,7 @@ public:
     void SetNodeProperty(const QString& key, int propertyId, const QVariant& value) override;
     void FocusProjectTree() override;
     QString SelectVariable(const QString& currentText, int flags) override;
+    bool ProjectReadOnly() override { return m_projectReadOnly; }
 
 signals:
     // After every event handed to the add-in, which may have changed the
@@ -115,6 +118,7 @@ private:
     host::COV4Extensibility* m_addin = nullptr;
     QWidget* m_editorArea = nullptr;
     QString m_projectFile;
+    bool m_projectReadOnly = false;
     QHash<QString, Node> m_nodes;
     QHash<QString, QIcon> m_icons;
     int m_refused = 0;

@@ -30,6 +30,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Open the first item folder, save a picture of the window to PATH and quit."),
         QStringLiteral("PATH"));
     parser.addOption(screenshotOption);
+    const QCommandLineOption readOnlyOption(
+        QStringLiteral("read-only"), QStringLiteral("Open FILE for viewing only: nothing writes to it or its folder."));
+    parser.addOption(readOnlyOption);
     parser.process(app);
 
     const QStringList files = parser.positionalArguments();
@@ -47,7 +50,7 @@ int main(int argc, char* argv[]) {
         });
     window.show();
     window.LoadAddin();
-    if (!files.isEmpty()) window.OpenProject(files.front());
+    if (!files.isEmpty()) window.OpenProject(files.front(), parser.isSet(readOnlyOption));
 
     if (!screenshot.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &screenshot] {

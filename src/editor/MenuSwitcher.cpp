@@ -26,6 +26,16 @@ void Set(ui::CommandBar& bar, const char* tool, bool available, Effect effect) {
     }
 }
 
+// The tools whose commands change the project or outside configuration.
+constexpr const char* kChangingTools[] = {
+    "mnuDeviceNew", "mnuDeviceNewOV32Driver", "mnuDeviceConfig", "mnuDeviceDelete",
+    "mnuDeviceHelperItemsBrowse", "mnuDeviceHelperItemRename", "mnuDeviceHelperItemsPaste",
+    "mnuDeviceHelperItemsDelete", "mnuGroupNew", "mnuGroupDelete", "mnuItemNew", "mnuItemNewOVOPC",
+    "mnuItemPaste", "mnuItemDelete", "mnuStructureNew", "mnuStructureDelete", "mnuStructMemberNew",
+    "mnuStructMemberPaste", "mnuStructMemberDelete", "mnuUnitClassNew", "mnuUnitClassViewNew",
+    "mnuUnitClassDelete", "mnuUnitNew", "mnuUnitDelete", "mnuOptionOption", "mnuOptionImport",
+    "mnuOptionConfiguration", "mnuEditUndo", "mnuEditRedo"};
+
 }  // namespace
 
 void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
@@ -104,6 +114,12 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuOptionImport", f.edit && f.create, Effect::Greyed);
     Set(bar, "mnuShowEditor", true, Effect::Greyed);
     Set(bar, "mnuShowEditorSep", true, Effect::Greyed);
+
+    // Greyed, not hidden: the person still sees every command there is, and
+    // the status bar says why none of these can run. The edit commands stay:
+    // their dialogs show the values without confirming.
+    if (f.readOnly)
+        for (const char* tool : kChangingTools) bar.SetEnabled(QString::fromUtf8(tool), false);
 }
 
 void SetShowEditorTools(ui::CommandBar& bar, bool fromTree) {

@@ -28,6 +28,9 @@ struct MenuFacts {
     bool fromTree = false;
     // Rights.
     bool edit = true, create = true, remove = true;
+    // The project is open for viewing only: every tool that would change it
+    // is greyed, whatever the rights say.
+    bool readOnly = false;
 };
 
 // Sets every tool of the menu bar for a node: hidden, greyed or offered.

@@ -27,6 +27,7 @@
 
 #include <QFileInfo>
 #include <cmath>
+#include <optional>
 
 namespace ov::editor {
 
@@ -243,6 +244,8 @@ void frmtabgridOPC::Load() {
     ui::SetGuardTexts(Text(310), Text(settings::kTextUnexpectedError));
     m_settings.SetInitToControl(QStringLiteral("sb"), *this);
     m_settings.SetInitToControl(QStringLiteral("Me"), *this);
+    // Why nothing can be changed stays in sight while the project is open.
+    m_sb.SetNotice(QStringLiteral("readOnly"), m_session.ReadOnlyNotice());
     m_loaded = true;
     NotifyView();
 }
@@ -387,8 +390,9 @@ void frmtabgridOPC::BuildGrids() {
     m_tdbU.helpContextId = settings::help::kUnits;
 
     // Without the edit right nothing can be typed into any grid, from the
-    // moment the right is gone.
-    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->mayEdit = [] { return host::HasEditRight(); };
+    // moment the right is gone; nor into a project opened for viewing.
+    for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU})
+        grid->mayEdit = [this] { return host::HasEditRight() && !m_session.IsReadOnly(); };
 
     // A right click on a grid offers the commands of its kind at the mouse.
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) {
@@ -683,6 +687,8 @@ void frmtabgridOPC::ComputeAvailability(const QString& key, bool fromTree) {
     f.edit = host::HasEditRight();
     f.create = host::HasCreateRight();
     f.remove = host::HasDeleteRight();
+    f.readOnly = m_session.IsReadOnly();
+    if (ui::Tool* wizard = m_tbrfunc.FindTool(QStringLiteral("GroupWizzard"))) wizard->enabled = !f.readOnly;
     if (fromTree != m_lastFromTree) {
         SetShowEditorTools(m_abr, fromTree);
         m_lastFromTree = fromTree;
@@ -696,7 +702,7 @@ void frmtabgridOPC::ShowUndoTools() {
     const auto show = [this](const char* tool, const QStringList& names, int named, int plain) {
         if (ui::Tool* entry = m_abr.FindTool(QString::fromUtf8(tool))) {
             entry->caption = names.isEmpty() ? Text(plain) : Text(named).replace(QStringLiteral("<c>"), names.front());
-            entry->enabled = !names.isEmpty() && host::HasEditRight();
+            entry->enabled = !names.isEmpty() && host::HasEditRight() && !m_session.IsReadOnly();
         }
     };
     show("mnuEditUndo", history.UndoNames(), 9190, 9192);
@@ -772,6 +778,12 @@ void frmtabgridOPC::ClickTool(const QString& tool) {
         }
         const auto [function, code] = DispatchOf(tool);
         if (function.isEmpty()) return;  // headings and separators
+        // A project opened for viewing shows the dialogs of the commands left
+        // to it (the edit commands' among them), but none of them confirms.
+        // Only an export writes, to a file of the person's choosing.
+        std::optional<ui::ViewOnlyScope> viewing;
+        if (m_session.IsReadOnly() && tool.compare(QStringLiteral("mnuOptionExport"), Qt::CaseInsensitive) != 0)
+            viewing.emplace();
         // Whatever the command commits is one step of the undo history, named after it.
         const ui::Tool* entry = m_abr.FindTool(tool);
         model::UndoHistory::Command step(&m_session.History(), entry ? entry->caption : tool);
@@ -786,7 +798,8 @@ void frmtabgridOPC::ClickTool(const QString& tool) {
 
 void frmtabgridOPC::FunctionToolClick(const QString& tool) {
     ui::RunGuarded([&] {
-        if (tool.compare(QStringLiteral("GroupWizzard"), Qt::CaseInsensitive) != 0 || !m_gridsBuilt) {
+        if (tool.compare(QStringLiteral("GroupWizzard"), Qt::CaseInsensitive) != 0 || !m_gridsBuilt ||
+            m_session.IsReadOnly()) {
             ui::Beep();
             return;
         }
@@ -1131,6 +1144,9 @@ void frmtabgridOPC::NumberDialogButton(const QString& field, const std::function
     db::Recordset& rs = ItemRecordset();
     if (!dialog || rs.IsEOF() || rs.IsBOF()) return;
     int value = rs.Value(field).toInt();
+    // A locked grid shows the value in its dialog, which cannot confirm then.
+    std::optional<ui::ViewOnlyScope> viewing;
+    if (m_tdbI.AllLocked()) viewing.emplace();
     if (!dialog(value)) return;
     // The chosen value is an edit of the cell like a typed one: it goes to
     // every selected row as well.
@@ -1332,6 +1348,8 @@ void frmtabgridOPC::SimulationParametersButton() {
     }
     const QString function = m_simulationRows.Value(QStringLiteral("SimulationFunction")).toString();
     QString parameters = m_simulationRows.Value(QStringLiteral("SimulationParameters")).toString();
+    std::optional<ui::ViewOnlyScope> viewing;
+    if (m_tdbI.AllLocked()) viewing.emplace();
     if (!m_simulation.SimulationParameterDialog(function, parameters)) return;
     WriteItemValue(m_tdbI.ColumnIndex(Text(unbound::kSimulationParameters)), parameters);
 }
@@ -1375,6 +1393,12 @@ void frmtabgridOPC::CloseWindow(bool byCloseBox) {
     if (byCloseBox) {
         m_visible = false;
         NotifyView();
+        return;
+    }
+    // A project opened for viewing leaves its folder as it found it: the
+    // window's settings file is neither written nor made.
+    if (m_session.IsReadOnly()) {
+        m_visible = false;
         return;
     }
     const auto saveOnExit = m_settings.ReadAValueFromCInits(QStringLiteral("SaveOnExit"));

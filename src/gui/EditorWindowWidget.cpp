@@ -84,13 +84,20 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     layout->addWidget(m_grids, 1);
 
     m_statusRow = new QWidget(this);
-    auto* statusLayout = new QHBoxLayout(m_statusRow);
-    statusLayout->setContentsMargins(6, 2, 6, 2);
+    auto* statusRows = new QVBoxLayout(m_statusRow);
+    statusRows->setContentsMargins(6, 2, 6, 2);
+    statusRows->setSpacing(2);
+    // The notices have a line of their own above the panels: a long one
+    // never squeezes the panels or widens the window past the screen.
     m_notices = new QLabel(m_statusRow);
     m_notices->setObjectName(QStringLiteral("sbNotices"));
     m_notices->setFrameShape(QFrame::StyledPanel);
     m_notices->setStyleSheet(QStringLiteral("font-weight: bold"));
-    statusLayout->addWidget(m_notices, 3);
+    m_notices->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusRows->addWidget(m_notices);
+    auto* statusLayout = new QHBoxLayout();
+    statusLayout->setContentsMargins(0, 0, 0, 0);
+    statusRows->addLayout(statusLayout);
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i] = new QLabel(m_statusRow);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);

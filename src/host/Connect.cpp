@@ -10,6 +10,7 @@
 #include "platform/system/ProjectSettings.h"
 #include "platform/system/Registry.h"
 #include "platform/system/SystemTools.h"
+#include "platform/system/WriteProtection.h"
 #include "platform/ui/EventGuard.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
@@ -104,6 +105,7 @@ bool Connect::Initialize(const QString& project, const QString& /*unused*/, Host
             m_state = State::Inactive;
             return;
         }
+        m_readOnlyRequested = m_host->ProjectReadOnly();
         m_hostWindow = m_host->GetHostWindow();
         for (const auto& [key, picture] : EditorImageList()) m_host->AddIcon(key, picture);
         m_host->AddNode(QString(), settings::Text(501), nodekey::kRoot, QStringLiteral("0"), images::kEditor,
@@ -139,6 +141,15 @@ bool Connect::IsOurNode(const QString& key) const {
 bool Connect::EnsureLoaded() {
     if (m_state == State::Loaded) return true;
     if (m_state != State::Initialized || !Factory()) return false;
+    // A project that cannot be written where it lies is shown all the same.
+    switch (sys::ProjectWriteProtection(m_projectFile)) {
+        case sys::WriteProtection::Media: m_readOnly = ReadOnlyReason::Media; break;
+        case sys::WriteProtection::File: m_readOnly = ReadOnlyReason::File; break;
+        case sys::WriteProtection::Folder: m_readOnly = ReadOnlyReason::Folder; break;
+        case sys::WriteProtection::None:
+            m_readOnly = m_readOnlyRequested ? ReadOnlyReason::Requested : ReadOnlyReason::None;
+            break;
+    }
     try {
         m_window = Factory()(*this);
         OpenDatabase();
@@ -188,11 +199,24 @@ void Connect::AbandonLoad(const QString& why) {
     ui::ShowMessage(why, settings::Text(310), ui::Buttons::OK, 0, ui::Icon::Critical);
 }
 
+QString Connect::ReadOnlyNotice() const {
+    int why = 0;
+    switch (m_readOnly) {
+        case ReadOnlyReason::None: return QString();
+        case ReadOnlyReason::Requested: why = settings::kTextOpenedReadOnly; break;
+        case ReadOnlyReason::File: why = settings::kTextReadOnlyFile; break;
+        case ReadOnlyReason::Folder: why = settings::kTextReadOnlyFolder; break;
+        case ReadOnlyReason::Media: why = settings::kTextReadOnlyMedia; break;
+    }
+    return settings::Text(settings::kTextReadOnlyNotice).replace(QStringLiteral("<r>"), settings::Text(why));
+}
+
 void Connect::OpenDatabase() {
     auto data = std::make_shared<model::DataConnection>();
     m_window->SetDataConnection(data);
-    data->Open(m_projectFile);
-    if (!qEnvironmentVariableIsSet("OV_NO_UNDO")) m_history.Attach(data->Connection());
+    data->Open(m_projectFile, IsReadOnly());
+    // Nothing can change, so there is nothing to take back.
+    if (!IsReadOnly() && !qEnvironmentVariableIsSet("OV_NO_UNDO")) m_history.Attach(data->Connection());
     data->OpenDirectTables();
     m_window->OnDatabaseOpened();
 }

@@ -55,6 +55,19 @@ public:
     ProjectTree* Tree() { return m_tree ? &*m_tree : nullptr; }
     bool IsLoaded() const { return m_state == State::Loaded; }
 
+    // Why the session only shows the project: the studio opened it
+    // read-only, or the file, its folder or the medium cannot be written
+    // (decided each time the editor loads). Nothing then writes to the
+    // project or its folder: the database is opened for reading, the
+    // commands that change it are greyed, the grids locked, the dialogs
+    // shown for viewing, the window's settings and the undo history kept
+    // nowhere.
+    enum class ReadOnlyReason { None, Requested, File, Folder, Media };
+    ReadOnlyReason ReadOnly() const { return m_readOnly; }
+    bool IsReadOnly() const { return m_readOnly != ReadOnlyReason::None; }
+    // The status bar's words for it; empty while the session may write.
+    QString ReadOnlyNotice() const;
+
     // Loads the editor when it is not loaded yet; false when that failed.
     bool EnsureLoaded();
     // Ends the session and loads the editor again, keeping the studio.
@@ -95,6 +108,8 @@ private:
     QString m_projectArgument;
     QString m_helpFile;
     bool m_unregisteredName = false;  // a project name without a registered folder
+    bool m_readOnlyRequested = false;  // the studio opened the project for viewing
+    ReadOnlyReason m_readOnly = ReadOnlyReason::None;
     HostStudio* m_host = nullptr;
     WindowHandle m_hostWindow = 0;
     WindowHandle m_previousParent = 0;

@@ -92,9 +92,10 @@ void CIndexTexts::Init(DataConnection& data) {
         db::Recordset groups;
         groups.Open(QStringLiteral("SELECT * FROM TidxGroups"), connection);
         groups.SetFilter(QStringLiteral("ParentID = 0 AND Type = ") + QString::number(kItemsGroupType));
-        if (groups.IsEOF()) {
+        if (groups.IsEOF() && !connection.IsReadOnly()) {
             // Other editors file their texts under the same group; a project
-            // made without it gets it named in the language of this session.
+            // made without it gets it named in the language of this session
+            // (one opened for reading only does without: its texts are only read).
             try {
                 groups.AddNew();
                 groups.SetValue(QStringLiteral("Name"), settings::Text(kItemsGroupText));
@@ -108,7 +109,7 @@ void CIndexTexts::Init(DataConnection& data) {
                 throw;
             }
         }
-        m_itemsGroupId = groups.Value(QStringLiteral("ID")).toInt();
+        m_itemsGroupId = groups.IsEOF() ? 0 : groups.Value(QStringLiteral("ID")).toInt();
         groups.Close();
 
         // Older projects have no TextID: their texts stay empty.

@@ -43,9 +43,9 @@ DataConnection::DataConnection() = default;
 
 DataConnection::~DataConnection() { Close(); }
 
-void DataConnection::Open(const QString& projectFile) {
+void DataConnection::Open(const QString& projectFile, bool readOnly) {
     if (IsOpen()) return;
-    m_connection.Open(ProjectConnectionString(projectFile));
+    m_connection.Open(readOnly ? ProjectReadConnectionString(projectFile) : ProjectConnectionString(projectFile));
 }
 
 db::Recordset& DataConnection::Recordset(const QString& name) {

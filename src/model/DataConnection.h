@@ -17,8 +17,9 @@ public:
     DataConnection();
     ~DataConnection();
 
-    // Opens the connection when it is closed; throws db::DbError.
-    void Open(const QString& projectFile);
+    // Opens the connection when it is closed; throws db::DbError. Opened for
+    // reading only, nothing is ever written to the file or its folder.
+    void Open(const QString& projectFile, bool readOnly = false);
     bool IsOpen() const { return m_connection.State() == db::ObjectState::Open; }
     db::Connection& Connection() { return m_connection; }
 

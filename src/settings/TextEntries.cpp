@@ -558,6 +558,11 @@ static constexpr TextEntry kEntries[] = {
     {9001, "Unerwarteter Fehler", "Unexpected error"},
     {9002, "Das Projekt \"<pn>\" ist nicht registriert: die Registrierung nennt keinen Ordner dafür.", "The project \"<pn>\" is not registered: the registry names no folder for it."},
     {9003, "Der Editor konnte nicht geladen werden.", "The editor could not be loaded."},
+    {9004, "Nur lesen: <r>; Änderungen sind gesperrt.", "Read-only: <r>; nothing can be changed."},
+    {9005, "zum Ansehen geöffnet", "opened for viewing"},
+    {9006, "die Projektdatei ist schreibgeschützt", "the project file is write-protected"},
+    {9007, "der Projektordner ist schreibgeschützt", "the project folder is write-protected"},
+    {9008, "das Projekt liegt auf einem schreibgeschützten Datenträger", "the project is on read-only media"},
     {9010, "Für den OPC-Server <ps> ist keine Adressraum-Quelle registriert; seine Items können nicht durchsucht werden.", "No address space source is registered for the OPC server <ps>; its items cannot be browsed."},
     {9011, "Das Konfigurationsprogramm des Treibers konnte nicht gestartet werden:", "The configuration program of the driver could not be started:"},
 

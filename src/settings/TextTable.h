@@ -49,6 +49,11 @@ private:
 inline constexpr int kTextUnexpectedError = 9001;
 inline constexpr int kTextProjectNotRegistered = 9002;  // "<pn>": the project name
 inline constexpr int kTextEditorNotLoaded = 9003;
+inline constexpr int kTextReadOnlyNotice = 9004;  // "<r>": why, one of the four texts below
+inline constexpr int kTextOpenedReadOnly = 9005;
+inline constexpr int kTextReadOnlyFile = 9006;
+inline constexpr int kTextReadOnlyFolder = 9007;
+inline constexpr int kTextReadOnlyMedia = 9008;
 inline constexpr int kTextOrderNumberNotANumber = 9150;
 inline constexpr int kTextOrderNumberOutOfRange = 9151;
 inline constexpr int kTextStructureCycle = 9152;      // "<s>": the structure chosen, "<o>": the owner

@@ -1,6 +1,7 @@
 // Command availability and dispatch of the editor window, driven through the
 // session on the demo project.
 
+#include "editor/EditorMenus.h"
 #include "editor/MenuSwitcher.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/CToolbox.h"
@@ -260,6 +261,55 @@ TEST_F(MenuSwitcherTest, RefreshViewReloadsTheEditor) {
     EXPECT_EQ(harness.Host().NodeCount(), nodes);
     harness.Session().NodeClick(QString(), plc + Y + QStringLiteral("Line1.Motor1"), QString());
     EXPECT_EQ(Window().tdbI().RowCount(), 3);
+}
+
+TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
+    // What a person may still do: open menus, look at objects in their
+    // dialogs, copy, count, refresh, report and export.
+    const QStringList looking = {
+        "mnuEdits", "mnuDevices", "mnuGroups", "mnuItems", "mnuStructures", "mnuStructmembers", "mnuUnitClasses",
+        "mnuUnits", "mnuOptions", "mnuDeviceEdit", "mnuGroupEdit", "mnuItemEdit", "mnuStructureEdit",
+        "mnuStructMemberEdit", "mnuUnitClassEdit", "mnuUnitEdit", "mnuDeviceHelperItemsCopy", "mnuItemCopy",
+        "mnuStructMemberCopy", "mnuOptionActualize", "mnuOptionStatistik", "mnuOptionReport", "mnuOptionExport",
+        "mnuShowEditor", "mnuShowEditorSep"};
+    ui::CommandBar bar;
+    editor::BuildEditorMenus(bar);
+    // Every kind of node, from the tree and from the window, with rows,
+    // current rows and both copy buffers filled and every right granted.
+    const QString nodes[] = {nk::kExternal, nk::DeviceKey(1, QStringLiteral("."), false),
+                             nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("Line1"),
+                             nk::kGroups, nk::GroupKey(2), nk::GroupDeviceKey(2, 1), nk::kStructures,
+                             nk::StructureKey(1), nk::ProcessUnitsKey(), nk::ViewUnitsKey(), nk::UnitClassKey(1, true)};
+    for (const QString& key : nodes) {
+        for (const bool fromTree : {false, true}) {
+            editor::MenuFacts f;
+            f.kind = nk::Kind(key);
+            f.id = nk::NodeId(key);
+            f.branch = key.contains(nk::kSeparator) ? nk::SecondField(key) : QString();
+            f.nodeItself = f.kind != QStringLiteral("OPCD") || nk::IsDeviceNode(key);
+            f.groupDevice = f.kind == QStringLiteral("OPCG") && nk::SubId(key) >= 0;
+            f.mayCreateItems = f.notBlob = f.configurable = true;
+            f.itemRows = f.itemCurrent = f.memberRows = f.memberCurrent = f.unitRows = f.unitCurrent = true;
+            f.itemBuffer = f.memberBuffer = true;
+            f.fromTree = fromTree;
+            editor::SetShowEditorTools(bar, fromTree);
+
+            editor::ApplyAvailability(bar, f);
+            QStringList changing;
+            for (const ui::Band& band : bar.Bands())
+                for (const ui::Tool& tool : band.tools)
+                    if (tool.visible && tool.enabled && !tool.separator && !tool.heading && !looking.contains(tool.name))
+                        changing << tool.name;
+            EXPECT_FALSE(changing.isEmpty()) << "something to change on " << key.toStdString();
+
+            f.readOnly = true;
+            editor::ApplyAvailability(bar, f);
+            for (const QString& tool : changing) {
+                EXPECT_TRUE(bar.IsVisible(tool)) << tool.toStdString() << " stays in sight";
+                EXPECT_FALSE(bar.IsEnabled(tool)) << tool.toStdString() << " on " << key.toStdString();
+            }
+        }
+    }
 }
 
 TEST(MenuAvailability, DispatchTable) {

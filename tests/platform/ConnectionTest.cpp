@@ -3,6 +3,7 @@
 #include "platform/db/Recordset.h"
 #include "support/TempProject.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -63,6 +64,35 @@ TEST(Connection, RefusesFilesThatAreNotUsableProjects) {
     Connection reader;
     reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
     EXPECT_TRUE(reader.IsReadOnly());
+}
+
+TEST(Connection, AReaderLeavesNoFilesBesideAProjectNobodyHasOpen) {
+    TempProject project;
+    project.Open()->Execute(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('Press')"));
+    const QDir folder(project.Folder());
+    const QStringList before = folder.entryList(QDir::Files);
+    ASSERT_EQ(before, QStringList{QStringLiteral("project.ovs")}) << "the writer took its log with it";
+    {
+        Connection reader;
+        reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
+        Recordset rs;
+        rs.Open(QStringLiteral("SELECT Name FROM TpdbDevices"), reader);
+        EXPECT_EQ(rs.Fields(0).Value().toString(), QStringLiteral("Press"));
+        EXPECT_EQ(folder.entryList(QDir::Files), before) << "no log or index while it reads";
+    }
+    EXPECT_EQ(folder.entryList(QDir::Files), before);
+
+    // With a writer at work the reader shares its log and sees what it committed.
+    auto writer = project.Open();
+    writer->Execute(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('Mill')"));
+    Connection reader;
+    reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
+    Recordset rs;
+    rs.Open(QStringLiteral("SELECT Count(*) FROM TpdbDevices"), reader);
+    EXPECT_EQ(rs.Fields(0).Value().toInt(), 2);
+    writer->Execute(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('Oven')"));
+    rs.Requery();
+    EXPECT_EQ(rs.Fields(0).Value().toInt(), 3) << "and what it commits meanwhile";
 }
 
 TEST(Connection, ReportsADatabaseLockedByAnotherConnection) {

@@ -1,6 +1,7 @@
 #include "platform/ui/Form.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/ModalState.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,40 @@ TEST(Form, ScriptedRunnerPlaysThePersonsPart) {
     FDemo other;
     EXPECT_FALSE(ShowModal(other));
     EXPECT_FALSE(other.IsShown());
+    runner.Clear();
+}
+
+TEST(Form, ADialogShownForViewingNeverConfirms) {
+    ScriptedFormRunner& runner = DefaultFormRunner();
+    runner.Clear();
+    // The person reads, types and tries every way to confirm.
+    const auto tryToConfirm = [](Form& f) {
+        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled) << "OK is off from the start";
+        f.UserSetText(QStringLiteral("txtName"), QStringLiteral("Pump"));
+        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled) << "the handler's enabling does not hold";
+        EXPECT_THROW(f.UserClick(QStringLiteral("cmdOK")), FormError);
+        EXPECT_FALSE(f.PressDefault()) << "nor does Enter";
+        // A handler that hides the dialog as confirmed, as a double click may.
+        f.Hide(true);
+    };
+    FDemo viewed;
+    {
+        ViewOnlyScope viewing;
+        runner.Once(QStringLiteral("FDemo"), tryToConfirm);
+        EXPECT_FALSE(ShowModal(viewed));
+        EXPECT_TRUE(viewed.ViewOnly());
+        EXPECT_EQ(viewed.Get(QStringLiteral("txtName")).text, QStringLiteral("Pump")) << "the values were there to see";
+    }
+    EXPECT_FALSE(ViewOnlyActive()) << "the scope ends with its command";
+
+    // The same dialog outside the scope confirms as ever.
+    FDemo edited;
+    runner.Once(QStringLiteral("FDemo"), [](Form& f) {
+        f.UserSetText(QStringLiteral("txtName"), QStringLiteral("Pump"));
+        f.PressDefault();
+    });
+    EXPECT_TRUE(ShowModal(edited));
+    EXPECT_FALSE(edited.ViewOnly());
     runner.Clear();
 }
 

@@ -32,6 +32,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 #include <cstring>
+#include <map>
 
 using ov::host::COV4Extensibility;
 using ov::host::HostStudio;
@@ -127,6 +128,17 @@ void RecordMessages(MainWindow& window, QStringList& messages) {
     window.SetMessageHandler([&messages](const QString& title, const QString& text) { messages << title + u':' + text; });
 }
 
+// Every file of a folder with its bytes.
+std::map<QString, QByteArray> FolderContent(const QString& path) {
+    std::map<QString, QByteArray> content;
+    const QDir folder(path);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        QFile file(folder.filePath(name));
+        content[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+    return content;
+}
+
 QWidget* EditorWindow(MainWindow& window) {
     return window.Editor()->findChild<QWidget*>(QStringLiteral("frmtabgridOPC"));
 }
@@ -137,6 +149,21 @@ int ItemRows(MainWindow& window) {
     QWidget* grid = editor ? editor->findChild<QWidget*>(QStringLiteral("tdbI")) : nullptr;
     const auto views = grid ? grid->findChildren<QTableView*>() : QList<QTableView*>();
     return views.isEmpty() ? -1 : views.first()->model()->rowCount();
+}
+
+// A command of the editor's menu bar as the menu shows it when opened now.
+QAction* EditorCommand(MainWindow& window, const QString& tool) {
+    QWidget* editor = EditorWindow(window);
+    auto* menuBar = editor ? editor->findChild<QMenuBar*>() : nullptr;
+    if (!menuBar) return nullptr;
+    for (QAction* entry : menuBar->actions()) {
+        QMenu* menu = entry->menu();
+        if (!menu) continue;
+        emit menu->aboutToShow();
+        for (QAction* action : menu->actions())
+            if (action->data().toString() == tool) return action;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -599,6 +626,54 @@ private slots:
         QVERIFY(window.OpenProject(plant));
         QCOMPARE(tree->KeyOf(tree->currentItem()), plc);
         window.close();
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+    }
+
+    void readOnlyViewingLeavesTheProjectFolderAsItWas() {
+        QTemporaryDir dir;
+        const QString plant = dir.filePath(QStringLiteral("plant.ovs"));
+        ov::model::CreateDemoProject(plant);
+        const auto before = FolderContent(dir.path());
+        MainWindow window;
+        QStringList messages;
+        RecordMessages(window, messages);
+        QVERIFY2(window.LoadAddin(), qPrintable(messages.join(u'\n')));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QVERIFY(window.OpenProject(plant, true));
+        QVERIFY(window.IsReadOnly());
+        QCOMPARE(window.windowTitle(), QStringLiteral("OV Studio - plant.ovs (read-only)"));
+        QVERIFY(window.StatusText().endsWith(QStringLiteral("(read-only)")));
+        auto* notice = EditorWindow(window)->findChild<QLabel*>(QStringLiteral("sbNotices"));
+        QVERIFY(notice);
+        QTRY_VERIFY(notice->isVisible());
+        QVERIFY(!notice->text().isEmpty());
+        QAction* newItem = EditorCommand(window, QStringLiteral("mnuItemNew"));
+        QAction* editItem = EditorCommand(window, QStringLiteral("mnuItemEdit"));
+        QVERIFY(newItem && editItem);
+        QVERIFY2(newItem->isVisible() && !newItem->isEnabled(), "greyed");
+        QVERIFY2(editItem->isEnabled(), "its dialog shows the item");
+        // No cell of the grid takes a value.
+        auto* grid = EditorWindow(window)->findChild<QWidget*>(QStringLiteral("tdbI"));
+        for (QTableView* view : grid->findChildren<QTableView*>()) {
+            QAbstractItemModel* model = view->model();
+            for (int column = 0; column < model->columnCount(); ++column)
+                QVERIFY(!(model->flags(model->index(0, column)) & Qt::ItemIsEditable));
+            QVERIFY(!model->setData(model->index(0, model->columnCount() - 1), QStringLiteral("typed")));
+        }
+        window.CloseProject();
+        QVERIFY2(FolderContent(dir.path()) == before, "no OVEditors.ini, log, index or journal; not a byte changed");
+
+        // A write-protected project opened the usual way is shown read-only by itself.
+        QVERIFY(QFile::setPermissions(plant, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(window.OpenProject(plant));
+        QVERIFY(window.windowTitle().endsWith(QStringLiteral("(read-only)")));
+        QVERIFY(window.Tree()->HasNode(QStringLiteral("OPCS0")));
+        QTRY_VERIFY(EditorWindow(window)->findChild<QLabel*>(QStringLiteral("sbNotices"))->isVisible());
+        window.close();
+        QVERIFY(QFile::setPermissions(plant, QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY2(FolderContent(dir.path()) == before, "not a byte changed");
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
     }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end test of ovstudio on a fresh demo project under a virtual X
 # server: waits for the main window, clicks into the project tree and uses
-# keys there as a user would, checks the window title, quits with Ctrl+Q, and
-# finally takes a screenshot the way scripts/demo.sh does.
+# keys there as a user would, checks the window title, quits with Ctrl+Q;
+# opens the project read-only, tries the same and checks that its folder
+# stayed as it was; finally takes a screenshot the way scripts/demo.sh does.
 #
 # Usage: ovstudio_e2e.sh OVSTUDIO OVOPC [ADDIN_LIBRARY]
 # Exit status: 0 passed, 1 failed, 77 skipped (xvfb-run or xdotool missing).
@@ -30,9 +31,10 @@ if [ "${1:-}" != "--inside" ]; then
     export XDG_CONFIG_HOME="$work/config"
     export OVSTUDIO_REGISTRY="$work/registry.ini"
     if [ -n "$addin" ]; then export OVSTUDIO_ADDIN="$addin"; fi
-    "$ovopc" new "$work/e2e.ovs" --demo >/dev/null
+    mkdir "$work/project"
+    "$ovopc" new "$work/project/e2e.ovs" --demo >/dev/null
     status=0
-    timeout 100 xvfb-run -a -s "-screen 0 1400x900x24" bash "$0" --inside "$studio" "$work/e2e.ovs" "$work" || status=$?
+    timeout 100 xvfb-run -a -s "-screen 0 1400x900x24" bash "$0" --inside "$studio" "$work/project/e2e.ovs" "$work" || status=$?
     exit "$status"
 fi
 
@@ -102,21 +104,46 @@ close_dialogs() {
         if timeout 2 xdotool windowfocus --sync "$w" 2>/dev/null; then xdotool key Escape; fi
     done
 }
-for _ in 1 2 3; do
-    close_dialogs
-    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
-    xdotool key ctrl+q
-    for _ in $(seq 1 50); do
+quit_studio() {
+    for _ in 1 2 3; do
+        close_dialogs
+        timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
+        xdotool key ctrl+q
+        for _ in $(seq 1 50); do
+            alive || break
+            sleep 0.1
+        done
         alive || break
-        sleep 0.1
     done
-    alive || break
-done
-alive && fail "ovstudio did not quit within 15 s of Ctrl+Q"
-status=0
-wait "$pid" || status=$?
-pid=""
-[ "$status" -eq 0 ] || fail "ovstudio exited with status $status"
+    alive && fail "ovstudio did not quit within 15 s of Ctrl+Q"
+    status=0
+    wait "$pid" || status=$?
+    pid=""
+    [ "$status" -eq 0 ] || fail "ovstudio exited with status $status"
+}
+quit_studio
+
+# Opened read-only, the project is shown, and the keys that would make or
+# delete a device change nothing: every file of its folder stays as it was,
+# and no log, index, journal or settings file appears.
+folder="$(dirname "$project")"
+# The window's settings the first session saved go, so that any saving shows.
+rm -f "$folder/OVEditors.ini"
+snapshot() { (cd "$folder" && ls -A && md5sum -- *); }
+before="$(snapshot)"
+"$studio" --read-only "$project" >>"$log" 2>&1 &
+pid=$!
+window="$(timeout 30 xdotool search --sync --onlyvisible --name "OV Studio" 2>/dev/null | head -n 1)" || true
+[ -n "$window" ] || fail "the read-only window did not appear within 30 s"
+title="$(xdotool getwindowname "$window")"
+[ "$title" = "OV Studio - e2e.ovs (read-only)" ] || fail "window title is '$title', expected 'OV Studio - e2e.ovs (read-only)'"
+sleep 1
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key Home Down Down F8 Down ctrl+Delete
+sleep 1
+alive || fail "ovstudio ended after keys in the read-only tree"
+quit_studio
+[ "$(snapshot)" = "$before" ] || fail "the read-only session changed the project's folder: $(snapshot)"
 
 # The unattended screenshot used by the demo script.
 shot="$work/screenshot.png"

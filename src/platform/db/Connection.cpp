@@ -167,11 +167,14 @@ void Connection::Open(const QString& connectionString, const QString& /*user*/, 
         int flags = (wantWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_EXRESCODE;
         QByteArray name = QFile::encodeName(file);
         const QFileInfo journal(info.absoluteFilePath() + QStringLiteral("-wal"));
-        if (!wantWrite && !HasWriteBits(QFileInfo(info.absolutePath())) && (!journal.exists() || journal.size() == 0)) {
+        const bool readOnlyFolder = !HasWriteBits(QFileInfo(info.absolutePath()));
+        if (!wantWrite && ((readOnlyFolder && (!journal.exists() || journal.size() == 0)) ||
+                           (!journal.exists() && KeepsWriteAheadLog(file)))) {
             // Read-only media: no journal can be kept beside the file, and
             // nobody can change it, so the database is read as it lies (not
             // with committed work left in a journal: that one is read the
-            // usual way).
+            // usual way). Nor does a reader leave a log and its index behind
+            // in the folder of a file nobody has open.
             name = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded() + "?immutable=1";
             flags |= SQLITE_OPEN_URI;
         }

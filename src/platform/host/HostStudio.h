@@ -55,6 +55,10 @@ public:
     // The studio's variable selection dialog: flags 16 for a control object,
     // 32 for a switch item or a limit. Gives the chosen name, empty when cancelled.
     virtual QString SelectVariable(const QString& currentText, int flags) = 0;
+
+    // The person opened the project for viewing only (the studio's File >
+    // Open Read-Only): nothing may change the project or its folder then.
+    virtual bool ProjectReadOnly() { return false; }
 };
 
 }  // namespace ov::host

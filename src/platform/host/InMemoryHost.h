@@ -41,6 +41,10 @@ public:
     void SetNodeProperty(const QString& key, int propertyId, const QVariant& value) override;
     void FocusProjectTree() override;
     QString SelectVariable(const QString& currentText, int flags) override;
+    bool ProjectReadOnly() override { return projectReadOnly; }
+
+    // What ProjectReadOnly answers: the project was opened for viewing only.
+    bool projectReadOnly = false;
 
     bool HasNode(const QString& key) const { return m_nodes.contains(key); }
     const Node* Find(const QString& key) const;

@@ -62,6 +62,7 @@ void Form::Load() {
 void Form::Activate() {
     m_shown = true;
     OnActivate();
+    LockDefaultButtons();
 }
 
 void Form::Unload() {
@@ -79,8 +80,20 @@ void Form::SetFocus(const QString& name, int index, bool selectAll) {
 }
 
 void Form::Hide(bool confirmed) {
-    m_confirmed = confirmed;
+    m_confirmed = confirmed && !m_viewOnly;
     m_shown = false;
+}
+
+void Form::SetViewOnly(bool viewOnly) {
+    m_viewOnly = viewOnly;
+    LockDefaultButtons();
+}
+
+void Form::LockDefaultButtons() {
+    // The dialogs enable OK as their fields fill; for viewing it stays off.
+    if (!m_viewOnly) return;
+    for (const auto& control : m_controls)
+        if (control->Type() == ControlType::CommandButton && control->isDefault) control->enabled = false;
 }
 
 Control& Form::Usable(const QString& name, int index) {
@@ -211,6 +224,7 @@ void Form::Fire(Control& control, FormEvent event) {
             UserHelp();
         OnEvent(control, event);
     });
+    LockDefaultButtons();
 }
 
 Control* Form::TabStripOf(const Control& control) {
@@ -227,6 +241,7 @@ void Form::UserKeyDown(int& keyCode, int shift, const QString& inControl) {
     m_keyControl = inControl;
     RunGuarded([&] { OnKeyDown(keyCode, shift); });
     m_keyControl.clear();
+    LockDefaultButtons();
 }
 
 void Form::UserHelp() {

@@ -59,6 +59,12 @@ class Form {
     void Hide(bool confirmed);
     bool Confirmed() const { return m_confirmed; }
 
+    // Shown for viewing only: the values are there to be read, but the
+    // default button (OK) stays disabled whatever the dialog's own handlers
+    // do, and closing never counts as confirmed.
+    void SetViewOnly(bool viewOnly);
+    bool ViewOnly() const { return m_viewOnly; }
+
     // Where the keyboard focus goes: the control, and whether its text is
     // selected whole. Each request counts, so the renderer sees a repeated one.
     struct FocusRequest {
@@ -112,12 +118,14 @@ class Form {
     // Runs the form's handler; what fails in it is shown, the dialog stays.
     void Fire(Control& control, FormEvent event);
     bool PressFlagged(bool defaultButton);
+    void LockDefaultButtons();
 
     QString m_name;
     std::vector<std::unique_ptr<Control>> m_controls;
     bool m_loaded = false;
     bool m_shown = false;
     bool m_confirmed = false;
+    bool m_viewOnly = false;
     FocusRequest m_focus;
     QString m_keyControl;
 };

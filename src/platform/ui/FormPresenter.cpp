@@ -53,6 +53,7 @@ void InstallFormPresenter(FormPresenter* presenter) { g_presenter = presenter; }
 bool ShowModal(Form& form) {
     ModalScope open;
     form.Load();
+    if (ViewOnlyActive()) form.SetViewOnly(true);
     form.Activate();
     CurrentFormPresenter().ShowModal(form);
     return form.Confirmed();

@@ -17,6 +17,18 @@ public:
 
 bool AnyModalOpen();
 
+// While one lives, every dialog shown is for viewing only (Form::SetViewOnly):
+// a project opened read-only shows its dialogs, but none of them confirms.
+class ViewOnlyScope {
+public:
+    ViewOnlyScope();
+    ~ViewOnlyScope();
+    ViewOnlyScope(const ViewOnlyScope&) = delete;
+    ViewOnlyScope& operator=(const ViewOnlyScope&) = delete;
+};
+
+bool ViewOnlyActive();
+
 // Long work that waits on another program lets the screen paint and the
 // person press Stop in between: the program installs how (the Qt event
 // loop); headless runs have nothing to pump.

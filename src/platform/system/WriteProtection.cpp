@@ -1,0 +1,28 @@
+#include "platform/system/WriteProtection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+namespace ov::sys {
+
+namespace {
+
+bool MayWrite(const QFileInfo& info) {
+    const bool writeBits = info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
+    return writeBits && info.isWritable();
+}
+
+}  // namespace
+
+WriteProtection ProjectWriteProtection(const QString& projectFile) {
+    const QFileInfo file(projectFile);
+    if (projectFile.isEmpty() || !file.isFile()) return WriteProtection::None;
+    const QFileInfo folder(file.absolutePath());
+    if (QStorageInfo(folder.absoluteFilePath()).isReadOnly()) return WriteProtection::Media;
+    if (!MayWrite(file)) return WriteProtection::File;
+    if (!MayWrite(folder)) return WriteProtection::Folder;
+    return WriteProtection::None;
+}
+
+}  // namespace ov::sys
