@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/FormLayout.h"
 #include "platform/ui/Form.h"
 
 #include <QDialog>
@@ -10,10 +11,7 @@
 #include <vector>
 
 class QButtonGroup;
-class QGridLayout;
-class QHBoxLayout;
 class QKeyEvent;
-class QTabWidget;
 
 namespace ov::gui {
 
@@ -41,6 +39,19 @@ public:
     // Every dialog on the screen, during long work that pumps events.
     static void SyncAllOpen();
 
+    // For the widgets of the controls, which connect their signals to the dialog.
+    // Runs a person's action on the model, shows why when it was refused,
+    // then brings the widgets up to date and finishes when the form is hidden.
+    void Act(const std::function<void()>& action);
+    // The same once the widget's own signal has returned, for actions that
+    // rebuild the widget that signals.
+    void ActLater(std::function<void()> action);
+    // False while the widgets are set from the model and once the dialog has
+    // finished: what the widgets report then is not the person's doing.
+    bool Listening() const { return !m_syncing && !m_finished; }
+    // Option buttons check each other off within one frame (or the form) on one page.
+    QButtonGroup& OptionGroup(const ui::Control& option);
+
 protected:
     // Escape presses the form's cancel button, if it has one that can be pressed.
     void keyPressEvent(QKeyEvent* event) override;
@@ -51,36 +62,16 @@ protected:
     void reject() override;
 
 private:
-    struct Container;
-    struct Bound {
-        ui::Control* control;
-        QWidget* widget;
-    };
-
     QWidget* Create(ui::Control& control);
-    QTabWidget* CreatePages(ui::Control& tabStrip);
-    void Arrange(QHBoxLayout& buttonRow);
-    Container& AddContainer(QWidget* widget, QGridLayout* grid);
-    Container& ContainerOf(const ui::Control& control);
-    const ui::Control* OwnerOf(const ui::Control& control) const;
-    const ui::Control* BuddyOf(const ui::Control& label) const;
-    QButtonGroup& OptionGroup(const ui::Control& option);
     void Sync(const ui::Control& control, QWidget* widget);
     void ShowDropDown(const ui::Control& control, QWidget& popup);
     // Gives the keyboard focus where the form last asked for it.
     void ApplyFocus();
-
-    // Runs a person's action on the model, shows why when it was refused,
-    // then brings the widgets up to date and finishes when the form is hidden.
-    void Act(const std::function<void()>& action);
     void FinishWhenHidden();
 
     ui::Form& m_form;
-    std::vector<Bound> m_bound;
-    std::vector<std::unique_ptr<Container>> m_containers;
-    Container* m_root = nullptr;
-    QHash<const ui::Control*, Container*> m_frames;
-    QHash<const ui::Control*, std::vector<Container*>> m_pages;  // the pages of each tab strip
+    std::unique_ptr<FormLayout> m_layout;
+    std::vector<BoundControl> m_bound;
     QHash<QString, QButtonGroup*> m_optionGroups;
     bool m_syncing = true;  // widgets are being set from the model, not by the person
     bool m_finished = false;
