@@ -1,5 +1,6 @@
 #include "automation/ScriptRunner.h"
 
+#include "automation/ScriptOutput.h"
 #include "automation/ScriptSession.h"
 #include "automation/StudioObject.h"
 #include "platform/ui/CommandBar.h"

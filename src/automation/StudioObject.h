@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QVariant>
 #include <functional>
-#include <map>
 #include <optional>
 
 class QJSEngine;
@@ -13,8 +12,6 @@ namespace ov::editor {
 class frmtabgridOPC;
 }
 namespace ov::ui {
-class Form;
-class GridModel;
 class ScriptedFormRunner;
 class ScriptedMessageBoxes;
 class ScriptedPopups;
@@ -27,6 +24,7 @@ class ScriptSession;
 // The global "studio" of scripts: the project tree, its events, menus,
 // commands, grids, dialogs and messages of the editor, exactly as a person
 // reaches them. Every call goes through the same editor logic as the studio.
+// A grid is handed out as a GridObject, a dialog to an onForm callback as a FormObject.
 class StudioObject : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString SEP READ Separator CONSTANT)
@@ -110,87 +108,5 @@ private:
     std::optional<OpenMenu> m_openMenu;
     qsizetype m_reportedForms = 0;
 };
-
-// A grid of the editor window, for scripts: studio.grid("tdbI").
-class GridObject : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QVariant current READ Current)
-
-public:
-    GridObject(StudioObject& studio, const QString& name);
-
-    Q_INVOKABLE QVariant rows();
-    Q_INVOKABLE int count();
-    Q_INVOKABLE int find(const QString& column, const QVariant& value);
-    Q_INVOKABLE void select(const QVariantList& rows);
-    Q_INVOKABLE bool setCell(int row, const QString& column, const QVariant& value);
-    Q_INVOKABLE void key(const QString& keys);
-    Q_INVOKABLE void click(int row, const QString& column, const QString& how = QString());
-    Q_INVOKABLE QVariant rightClick(int row);
-    QVariant Current();
-
-private:
-    ui::GridModel* Grid();
-    int Column(ui::GridModel& grid, const QString& name);
-    bool CheckRow(ui::GridModel& grid, int row);
-
-    StudioObject& m_studio;
-    QString m_name;
-};
-
-// A dialog handed to an onForm callback.
-class FormObject : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QString name READ Name CONSTANT)
-    Q_PROPERTY(QString caption READ Caption)
-
-public:
-    FormObject(StudioObject& studio, ui::Form& form) : m_studio(studio), m_form(form) {}
-    QString Name() const;
-    QString Caption() const;
-
-    Q_INVOKABLE QVariant get(const QString& control, int index = -1);
-    Q_INVOKABLE void set(const QString& control, const QString& text, int index = -1);
-    Q_INVOKABLE void check(const QString& control, bool checked, int index = -1);
-    Q_INVOKABLE void choose(const QString& control, const QVariant& textOrData, int index = -1);
-    Q_INVOKABLE void click(const QString& control, int index = -1);
-    Q_INVOKABLE void setCell(const QString& grid, int row, int column, const QVariant& value);
-    // A tree view's nodes ({key, parent, text, data}) and a click on one.
-    Q_INVOKABLE QVariant nodes(const QString& control);
-    Q_INVOKABLE void clickNode(const QString& control, const QString& key);
-    // Nodes by path: node texts joined by "/" ("DemoPlant/Line1/Speed"),
-    // opening what lies on the way; the tree is the dialog's first one
-    // unless named.
-    Q_INVOKABLE void expand(const QString& path, const QString& control = QString());
-    Q_INVOKABLE void collapse(const QString& path, const QString& control = QString());
-    Q_INVOKABLE void tick(const QString& path, const QString& control = QString());
-    Q_INVOKABLE void untick(const QString& path, const QString& control = QString());
-    // Keys pressed in a control ("Alt+Down"), as the dialog sees them first.
-    Q_INVOKABLE void key(const QString& keys, const QString& control = QString());
-    Q_INVOKABLE void ok();
-    Q_INVOKABLE void cancel();
-
-private:
-    template <typename Fn>
-    void Act(Fn&& fn);
-    // The tree's name and the key of the node at the path; empty after a failure.
-    std::pair<QString, QString> NodeAt(const QString& path, const QString& control);
-
-    StudioObject& m_studio;
-    ui::Form& m_form;
-};
-
-// Where print() writes.
-class ScriptOutput : public QObject {
-    Q_OBJECT
-public:
-    std::function<void(const QString&)> sink;
-    Q_INVOKABLE void write(const QString& text) {
-        if (sink) sink(text);
-    }
-};
-
-// Turns "Ctrl+C", "F8", "Alt+F6", "Ctrl+Delete" into a key code and shift state.
-bool ParseKeys(const QString& keys, int& keyCode, int& shift);
 
 }  // namespace ov::automation
