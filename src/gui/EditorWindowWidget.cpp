@@ -128,6 +128,10 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
 
 EditorWindowWidget::~EditorWindowWidget() = default;
 
+void EditorWindowWidget::Detach() {
+    for (GridView* view : m_gridViews) view->Detach();
+}
+
 GridView* EditorWindowWidget::Grid(const QString& name) const {
     for (std::size_t i = 0; i < m_gridViews.size(); ++i)
         if (name.compare(QString::fromUtf8(kGridNames[i]), Qt::CaseInsensitive) == 0) return m_gridViews[i];
@@ -181,7 +185,9 @@ EditorWindowView::~EditorWindowView() {
     if (!m_widget) return;
     // A command chosen from this window's own menu may end the window
     // (Refresh View, an import, undo load the editor anew): the menu is
-    // still closing then, so the widgets go once the event is over.
+    // still closing then, so the widgets go once the event is over; the
+    // window's models go now, and the grids let go of them first.
+    m_widget->Detach();
     m_widget->hide();
     m_widget->setParent(nullptr);
     m_widget->deleteLater();

@@ -27,6 +27,8 @@ public:
 
     void Refresh();
     void FocusGrid(const QString& name);
+    // The grids let go of the window's models, which go before this widget does.
+    void Detach();
     GridView* Grid(const QString& name) const;
     QMenuBar* MenuBar() const { return m_menuBar; }
     QString FocusedGridName() const;

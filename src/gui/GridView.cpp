@@ -270,12 +270,21 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
     Reset();
 }
 
-GridView::~GridView() {
+GridView::~GridView() { Detach(); }
+
+void GridView::Detach() {
+    if (m_detached) return;
+    m_detached = true;
     m_grid.onReset = nullptr;
     m_grid.onCurrentCellChanged = nullptr;
+    // Without their models the table views ask nothing of the grid any more.
+    m_syncing = true;
+    m_fixed->setModel(nullptr);
+    m_scrolling->setModel(nullptr);
 }
 
 void GridView::Reset() {
+    if (m_detached) return;
     m_syncing = true;
     m_fixedModel->Reset();
     m_scrollingModel->Reset();
@@ -355,6 +364,7 @@ void GridView::CurrentChanged(QTableView* view, const QModelIndex& index) {
 }
 
 bool GridView::eventFilter(QObject* watched, QEvent* event) {
+    if (m_detached) return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress && (watched == m_fixed || watched == m_scrolling)) {
         auto* key = static_cast<QKeyEvent*>(event);
         int code = KeyCode(key->key());

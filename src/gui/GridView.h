@@ -52,6 +52,10 @@ class GridView : public QWidget {
     void Reset();
     // Shows the model's current cell and selected rows.
     void ShowModelState();
+    // Lets go of the model before it goes: the widget may be deleted only
+    // later (once the event that ended its window is over) and then neither
+    // shows nor touches the model again.
+    void Detach();
 
     static constexpr int kMinScrollingTwips = 60;
     static int TwipsToPixels(int twips) { return twips / 15; }
@@ -72,6 +76,7 @@ class GridView : public QWidget {
     GridSplitModel* m_fixedModel = nullptr;
     GridSplitModel* m_scrollingModel = nullptr;
     bool m_syncing = false;
+    bool m_detached = false;
 };
 
 }  // namespace ov::gui
