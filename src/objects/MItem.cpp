@@ -1,22 +1,14 @@
 #include "objects/MItem.h"
 
 #include "model/CVT_Types.h"
-#include "components/Registration.h"
 #include "objects/FBitOptions.h"
-#include "objects/MDevice.h"
-#include "objects/MGroup.h"
-#include "objects/MStructure.h"
-#include "objects/MUnit.h"
-#include "platform/EmbeddedFile.h"
-#include "platform/ui/Images.h"
-#include "objects/FItem.h"
+#include "objects/ItemDialog.h"
 #include "objects/FItemStructEditor.h"
 #include "objects/FieldTransfer.h"
 #include "objects/LongWork.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/GridModel.h"
 
-#include "editor/AddinEntry.h"
 #include "editor/ItemViewBuilder.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/Connect.h"
@@ -33,10 +25,6 @@
 
 #include <QStringList>
 #include <map>
-
-namespace ov {
-std::span<const EmbeddedFile> ObjectPictureFiles();
-}
 
 namespace ov::objects {
 
@@ -402,6 +390,8 @@ bool MItem::ItemHelperFunc(int code) {
     }
 }
 
+void MItem::EditCommand() { EditItem(m_window); }
+
 void MItem::NewCommand() {
     m_window.CommitGridEdits();
     ui::BusyCursor busy;
@@ -423,153 +413,6 @@ void MItem::NewCommand() {
     ui::GridModel& grid = m_window.tdbI();
     if (grid.RowCount() > 0) grid.SetCurrentCell(grid.RowCount() - 1, std::max(grid.CurrentColumn(), 0));
     m_window.FocusGrid(QStringLiteral("tdbI"));
-}
-
-void MItem::EditCommand() {
-    db::Recordset* rs = m_window.tdbI().Recordset();
-    if (!rs || rs->State() != db::ObjectState::Open || rs->IsEOF() || rs->IsBOF()) return;
-    m_window.CommitGridEdits();
-    const QVariant id = rs->Value(QStringLiteral("ID"));
-    const QString field = m_window.FieldNameFromSwitchView();
-    const QString oldPath = rs->Value(field).toString();
-    FItem dialog(m_window.SimulationFunctions(), m_window.SwitchViewFlag());
-    dialog.chooseDefaultMode = m_window.defaultModeDialog;
-    dialog.chooseOptions = m_window.itemOptionsDialog;
-    try {
-        LoadItemDialog(dialog, *rs);
-    } catch (const db::DbError& e) {
-        ui::ShowMessage(Text(1550) + QStringLiteral("\n") + e.Description(), Text(310), ui::Buttons::OK, 0,
-                        ui::Icon::Critical);
-        return;
-    }
-    const bool confirmed = ui::ShowModal(dialog);
-    if (confirmed) {
-        try {
-            WriteItemDialog(dialog, *rs);
-            const QString newPath = rs->Value(field).toString();
-            if (newPath != oldPath && m_window.Session().Tree() &&
-                host::ProjectTree::MaintainsBranches(m_window.CurrentNode()))
-                m_window.Session().Tree()->ItemPathChanged(nodekey::DeviceKeyOf(m_window.CurrentNode()),
-                                                           oldPath, newPath);
-        } catch (const db::DbError& e) {
-            rs->CancelUpdate();
-            rs->Resync();
-            ui::ShowMessage(Text(1551) + QStringLiteral("\n") + e.Description(), Text(310), ui::Buttons::OK,
-                            0, ui::Icon::Critical);
-        }
-    }
-    dialog.Unload();
-    m_window.tdbI().ReBind();
-    m_window.NotifyView();
-}
-
-void MItem::LoadItemDialog(FItem& dialog, db::Recordset& rs) {
-    const auto text = [&rs](const char* field) { return ToDialogText(rs.Value(QString::fromUtf8(field))); };
-    const auto set = [&dialog](const char* control, const QString& value) {
-        dialog.Get(QString::fromUtf8(control)).text = value;
-    };
-    set("TxtName", text("Name"));
-    set("txtItemAccess", text("ItemAccess"));
-    set("txtAccessPath", text("AccessPath"));
-    set("txtMaxVal", text("MaxVal"));
-    set("txtMinVal", text("MinVal"));
-    set("txtFieldSize", text("FieldSize"));
-    set("txtComment", text("Comment"));
-    set("txtDefaultVal", text("DefaultVal"));
-    set("txtOptions", FItem::OptionsText(rs.Value(QStringLiteral("Options")).toInt()));
-
-    // The drop-downs offer what the grid's columns offer.
-    ui::GridModel& grid = m_window.tdbI();
-    const auto fill = [&](const char* control, int column, const QVariant& selected) {
-        ui::Control& combo = dialog.Get(QString::fromUtf8(control));
-        if (column >= 0) combo.list = grid.Column(column).values;
-        combo.Select(selected);
-    };
-    fill("cmbDataType", grid.ColumnIndex(Text(114)),
-         model::CVT_Types::CombinedCode(rs.Value(QStringLiteral("DataType")).toInt(),
-                                        rs.Value(QStringLiteral("StructID")).toInt()));
-    ui::Control& rights = dialog.Get(QStringLiteral("cmbAccessRights"));
-    for (int r = 1; r <= 4; ++r) rights.list.Add(r, Text(170 + r));
-    rights.Select(rs.Value(QStringLiteral("AccessRights")).toInt());
-    for (const char* field : {"UnitClassIDItemDependent", "UnitClassIDDisplayDependent", "DefaultMode"})
-        fill((QStringLiteral("cmb") + QString::fromUtf8(field)).toUtf8().constData(),
-             grid.ColumnIndexInSplit(QString::fromUtf8(field), 1), rs.Value(QString::fromUtf8(field)));
-    dialog.Get(QStringLiteral("chkWriteThru")).checkState =
-        rs.Value(QStringLiteral("WriteThru")).toBool() ? 1 : 0;
-    dialog.Get(QStringLiteral("chkEnabled")).checkState =
-        rs.Value(QStringLiteral("Enabled")).toBool() ? 1 : 0;
-    if (rs.FieldIndex(QStringLiteral("TextID")) >= 0)
-        set("txtItemText", m_window.IndexTexts().GetItemText(rs.Value(QStringLiteral("TextID")),
-                                                             m_window.Languages().CurrentLCID()));
-
-    const QVariant id = rs.Value(QStringLiteral("ID"));
-    const auto [function, parameters] = m_window.SimulationOf(id);
-    ui::Control& functions = dialog.Get(QStringLiteral("cmbSimulationFunction"));
-    if (function.isEmpty() || !functions.Select(function)) functions.listIndex = 0;
-    set("txtSimulationParameters", parameters);
-    dialog.Get(QStringLiteral("chkRedundancy")).checkState = m_window.IsRedundant(id) ? 1 : 0;
-    dialog.Get(QStringLiteral("chkRedundancy")).enabled = m_window.RedundancyOpen();
-
-    FItem::Names names;
-    db::Recordset device;
-    device.Open(QStringLiteral("SELECT Name, ItemAccess FROM TpdbItems WHERE DeviceID = %1")
-                    .arg(rs.Value(QStringLiteral("DeviceID")).toInt()),
-                m_window.Data()->Connection());
-    for (; !device.IsEOF(); device.MoveNext()) {
-        names.names.insert(device.Fields(0).Value().toString());
-        names.accesses.insert(device.Fields(1).Value().toString());
-    }
-    dialog.SetNames(std::move(names), rs.Value(QStringLiteral("Name")).toString(),
-                    rs.Value(QStringLiteral("ItemAccess")).toString());
-}
-
-void MItem::WriteItemDialog(FItem& dialog, db::Recordset& rs) {
-    const auto take = [&](const char* field, const char* control) {
-        const QString name = QString::fromUtf8(field);
-        rs.SetValue(name,
-                    FromDialogText(dialog.Get(QString::fromUtf8(control)).text, rs.Fields(name).Type()));
-    };
-    take("Name", "TxtName");
-    take("ItemAccess", "txtItemAccess");
-    take("AccessPath", "txtAccessPath");
-    take("MaxVal", "txtMaxVal");
-    take("MinVal", "txtMinVal");
-    take("FieldSize", "txtFieldSize");
-    take("DefaultVal", "txtDefaultVal");
-    rs.SetValue(QStringLiteral("Options"),
-                FItem::OptionsValue(dialog.Get(QStringLiteral("txtOptions")).text));
-    const ui::Control& type = dialog.Get(QStringLiteral("cmbDataType"));
-    if (type.listIndex >= 0) {
-        const auto [dataType, structId] = model::CVT_Types::DecodeCombined(type.SelectedData().toInt());
-        rs.SetValue(QStringLiteral("DataType"), dataType);
-        rs.SetValue(QStringLiteral("StructID"), structId);
-    }
-    for (const char* field :
-         {"AccessRights", "UnitClassIDItemDependent", "UnitClassIDDisplayDependent", "DefaultMode"}) {
-        const ui::Control& combo = dialog.Get(QStringLiteral("cmb") + QString::fromUtf8(field));
-        if (combo.listIndex >= 0) rs.SetValue(QString::fromUtf8(field), combo.SelectedData());
-    }
-    rs.SetValue(QStringLiteral("WriteThru"), dialog.Get(QStringLiteral("chkWriteThru")).IsChecked());
-    rs.SetValue(QStringLiteral("Enabled"), dialog.Get(QStringLiteral("chkEnabled")).IsChecked());
-    rs.SetValue(QStringLiteral("Comment"), dialog.Get(QStringLiteral("txtComment")).text);
-    if (rs.FieldIndex(QStringLiteral("TextID")) >= 0) {
-        const int textId = m_window.IndexTexts().ChangeItemText(
-            QStringLiteral("OPCD") + rs.Value(QStringLiteral("DeviceID")).toString(),
-            rs.Value(QStringLiteral("Name")).toString(), rs.Value(QStringLiteral("TextID")),
-            dialog.Get(QStringLiteral("txtItemText")).text, m_window.Languages().CurrentLCID());
-        rs.SetValue(QStringLiteral("TextID"), textId);
-    }
-    rs.Update();
-    if (m_window.SimulationOpen()) {
-        const QString function =
-            dialog.Get(QStringLiteral("cmbSimulationFunction")).SelectedData().toString();
-        m_window.WriteUnboundItemCell(Text(142), function);
-        if (!function.isEmpty())
-            m_window.WriteUnboundItemCell(Text(143),
-                                          dialog.Get(QStringLiteral("txtSimulationParameters")).text);
-    }
-    if (m_window.RedundancyOpen())
-        m_window.WriteUnboundItemCell(Text(144), dialog.Get(QStringLiteral("chkRedundancy")).IsChecked());
 }
 
 void MItem::CopyCommand() {
@@ -723,33 +566,6 @@ void MItem::DeleteBranch() {
                          DeleteWithProgress(ids, Title(221) + QStringLiteral(": ") + BranchPath());
     m_window.itemBufferFilled = false;
     AfterItemsDeleted(deleted, ids);
-}
-
-namespace {
-std::vector<ExtraUnitsInstaller>& ExtraUnits() {
-    static std::vector<ExtraUnitsInstaller> installers;
-    return installers;
-}
-}  // namespace
-
-void AddExtraUnits(ExtraUnitsInstaller installer) { ExtraUnits().push_back(std::move(installer)); }
-
-void InstallEditor() {
-    editor::InstallEditorWindow();
-    components::RegisterOwnComponents();
-    // The pictures of the unit dialog's catalogue of conversions.
-    for (const EmbeddedFile& file : ObjectPictureFiles())
-        ui::RegisterImage(QString::fromUtf8(file.name),
-                          QByteArray(reinterpret_cast<const char*>(file.data), static_cast<qsizetype>(file.size)));
-    editor::frmtabgridOPC::SetUnitsInstaller([](editor::frmtabgridOPC& window) {
-        auto items = std::make_shared<MItem>(window);
-        window.Adopt(items);
-        for (const ExtraUnitsInstaller& install : ExtraUnits()) install(window, *items);
-        window.Adopt(std::make_shared<MDevice>(window));
-        window.Adopt(std::make_shared<MGroup>(window));
-        window.Adopt(std::make_shared<MStructure>(window));
-        window.Adopt(std::make_shared<MUnit>(window));
-    });
 }
 
 }  // namespace ov::objects

@@ -50,8 +50,6 @@ class MItem {
   private:
     void NewCommand();
     void EditCommand();
-    void LoadItemDialog(class FItem& dialog, db::Recordset& rs);
-    void WriteItemDialog(class FItem& dialog, db::Recordset& rs);
     void CopyCommand();
     void PasteCommand();
     void DeleteCommand();
