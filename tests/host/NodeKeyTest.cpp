@@ -1,3 +1,6 @@
+// Node keys of the project tree: what they hold, and the help topics,
+// images, command keys and context menus that go with each kind.
+
 #include "host/Connect.h"
 #include "host/NodeKey.h"
 #include "platform/host/COV4Extensibility.h"
@@ -42,13 +45,12 @@ TEST(NodeKey, ReadersOnEveryKeyForm) {
 }
 
 TEST(NodeKey, HelpTopicsAndImages) {
-    EXPECT_EQ(nk::HelpTopic(QStringLiteral("OPCE0")), 80001);
-    EXPECT_EQ(nk::HelpTopic(QStringLiteral("OPCD")), 82000);
-    EXPECT_EQ(nk::HelpTopic(QStringLiteral("OPCD0")), 82100);
-    EXPECT_EQ(nk::HelpTopic(nk::DeviceKey(5, QStringLiteral("."), false)), 82000);
-    EXPECT_EQ(nk::HelpTopic(QStringLiteral("OPCG2")), 82200);
-    EXPECT_EQ(nk::HelpTopic(nk::UnitClassKey(2, true)), 82300);
-    EXPECT_EQ(nk::HelpTopic(QStringLiteral("OPCS1")), 82500);
+    const std::pair<QString, int> topics[] = {
+        {QStringLiteral("OPCE0"), 80001}, {QStringLiteral("OPCD"), 82000}, {QStringLiteral("OPCD0"), 82100},
+        {nk::DeviceKey(5, QStringLiteral("."), false), 82000}, {QStringLiteral("OPCG2"), 82200},
+        {nk::UnitClassKey(2, true), 82300}, {QStringLiteral("OPCS1"), 82500},
+    };
+    for (const auto& [key, topic] : topics) EXPECT_EQ(nk::HelpTopic(key), topic) << key.toStdString();
     EXPECT_EQ(nk::ImageKey(QStringLiteral("OPCD0")), images::kInternal);
     EXPECT_EQ(nk::ImageKey(QStringLiteral("OPCD")), images::kDevice);
 }
@@ -56,25 +58,21 @@ TEST(NodeKey, HelpTopicsAndImages) {
 TEST(NodeKey, CommandKeysFormToolNames) {
     using namespace ov::host::keys;
     const QString device = nk::DeviceKey(1, QStringLiteral("."), false);
-    EXPECT_EQ(Connect::CommandForKey(device, kC, kCtrl), QStringLiteral("mnuDeviceHelperItemsCopy"));
-    EXPECT_EQ(Connect::CommandForKey(device, kV, kCtrl), QStringLiteral("mnuDeviceHelperItemsPaste"));
-    EXPECT_EQ(Connect::CommandForKey(device, kDelete, kCtrl), QStringLiteral("mnuDeviceHelperItemsDelete"));
-    EXPECT_EQ(Connect::CommandForKey(device, kF9, 0), QStringLiteral("mnuDeviceEdit"));
-    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCD"), kF8, 0), QStringLiteral("mnuDeviceNew"));
-    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCG2"), kDelete, kCtrl), QStringLiteral("mnuGroupDelete"));
-    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCS1"), kF8, 0), QStringLiteral("mnuStructureNew"));
-    EXPECT_EQ(Connect::CommandForKey(nk::ProcessUnitsKey(), kF8, 0), QStringLiteral("mnuUnitClassNew"));
-    EXPECT_EQ(Connect::CommandForKey(nk::ViewUnitsKey(), kF8, 0), QStringLiteral("mnuUnitClassViewNew"));
-    EXPECT_EQ(Connect::CommandForKey(nk::UnitClassKey(4, false), kF8, 0), QStringLiteral("mnuUnitClassViewNew"));
-    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCU0"), kF8, 0), QString());
-    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCE0"), kF8, 0), QString()) << "the root has no command keys";
-    EXPECT_EQ(Connect::CommandForKey(device, kDelete, 0), QString()) << "Delete alone is not a command";
-    EXPECT_EQ(Connect::CommandForKey(device, kC, kCtrl | kAlt), QString());
-    // Undo and redo on every node, the root's too, as in the editor window.
-    EXPECT_EQ(Connect::CommandForKey(QStringLiteral("OPCE0"), kZ, kCtrl), QStringLiteral("mnuEditUndo"));
-    EXPECT_EQ(Connect::CommandForKey(device, kY, kCtrl), QStringLiteral("mnuEditRedo"));
-    EXPECT_EQ(Connect::CommandForKey(device, kZ, kCtrl | kShift), QStringLiteral("mnuEditRedo"));
-    EXPECT_EQ(Connect::CommandForKey(device, kZ, 0), QString());
+    const std::tuple<QString, int, int, const char*> cases[] = {
+        {device, kC, kCtrl, "mnuDeviceHelperItemsCopy"}, {device, kV, kCtrl, "mnuDeviceHelperItemsPaste"},
+        {device, kDelete, kCtrl, "mnuDeviceHelperItemsDelete"}, {device, kF9, 0, "mnuDeviceEdit"},
+        {QStringLiteral("OPCD"), kF8, 0, "mnuDeviceNew"}, {QStringLiteral("OPCG2"), kDelete, kCtrl, "mnuGroupDelete"},
+        {QStringLiteral("OPCS1"), kF8, 0, "mnuStructureNew"}, {nk::ProcessUnitsKey(), kF8, 0, "mnuUnitClassNew"},
+        {nk::ViewUnitsKey(), kF8, 0, "mnuUnitClassViewNew"}, {nk::UnitClassKey(4, false), kF8, 0, "mnuUnitClassViewNew"},
+        // The root has no command keys, Delete alone is no command.
+        {QStringLiteral("OPCU0"), kF8, 0, ""}, {QStringLiteral("OPCE0"), kF8, 0, ""}, {device, kDelete, 0, ""},
+        {device, kC, kCtrl | kAlt, ""},
+        // Undo and redo on every node, the root's too, as in the editor window.
+        {QStringLiteral("OPCE0"), kZ, kCtrl, "mnuEditUndo"}, {device, kY, kCtrl, "mnuEditRedo"},
+        {device, kZ, kCtrl | kShift, "mnuEditRedo"}, {device, kZ, 0, ""},
+    };
+    for (const auto& [key, code, shift, command] : cases)
+        EXPECT_EQ(Connect::CommandForKey(key, code, shift), QString::fromUtf8(command)) << key.toStdString() << " " << code;
 }
 
 TEST(NodeKey, ContextBands) {

@@ -1,3 +1,6 @@
+// The index texts of items and members, one record per text in every
+// project language, as another program sees them in the file.
+
 #include "model/CIndexTexts.h"
 #include "model/DataConnection.h"
 #include "platform/db/Recordset.h"
@@ -53,7 +56,7 @@ protected:
     int plc = 0;
 };
 
-TEST_F(CIndexTextsTest, FirstTextOfAnItemCreatesARecordNamedAfterDeviceAndItem) {
+TEST_F(CIndexTextsTest, FirstTextOfAnItemCreatesARecordNamedAfterDeviceAndItemABlankTextNone) {
     texts.Init(data);
     ASSERT_TRUE(texts.TextsEnabled());
     for (const QVariant& none : {QVariant(), QVariant(0), QVariant(QString())}) {
@@ -68,13 +71,10 @@ TEST_F(CIndexTextsTest, FirstTextOfAnItemCreatesARecordNamedAfterDeviceAndItem) 
     EXPECT_EQ(TextCount(), 3);
     EXPECT_EQ(texts.GetItemText(0, 1031), QString());
     EXPECT_EQ(texts.GetItemText(QVariant(), 1031), QString());
-}
-
-TEST_F(CIndexTextsTest, BlankTextWithoutRecordCreatesNothing) {
-    texts.Init(data);
+    // A blank text without a record creates none.
     for (const QVariant& none : {QVariant(), QVariant(0), QVariant(QString()), QVariant(4711)})
         EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), none, QStringLiteral("  "), 1031), 0);
-    EXPECT_EQ(TextCount(), 0);
+    EXPECT_EQ(TextCount(), 3);
 }
 
 TEST_F(CIndexTextsTest, RecordLivesAsLongAsOneLanguageHasText) {
@@ -183,19 +183,24 @@ TEST_F(CIndexTextsTest, TextDeletedElsewhereReadsEmptyAndAChangeStartsANewRecord
     EXPECT_EQ(texts.GetItemText(renewed, 1031), QStringLiteral("Neu"));
 }
 
-TEST_F(CIndexTextsTest, LanguageWithoutColumnHasNoTextAndChangesNothing) {
+TEST_F(CIndexTextsTest, WithoutATextColumnOrTextIdsNothingIsReadOrWritten) {
+    EXPECT_FALSE(texts.TextsEnabled()) << "not before Init";
+    EXPECT_EQ(texts.GetItemText(1, 1031), QString());
+    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031), 0);
+    EXPECT_EQ(texts.CopyItemText(DeviceKey(plc), 1, QStringLiteral("B")), 0);
+    texts.RenameText(DeviceKey(plc), 1, QStringLiteral("B"));
+    texts.DeleteItemText(1);
+    EXPECT_EQ(TextCount(), 0);
+
+    // A language without a column has no text.
     texts.Init(data);
     const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031);
     EXPECT_EQ(texts.GetItemText(id, 1036), QString());
     EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Texte"), 1036), id);
     EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), QVariant(), QStringLiteral("Texte"), 1036), 0);
     EXPECT_EQ(TextCount(), 1);
-    EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Text"));
-}
 
-TEST_F(CIndexTextsTest, ProjectWithoutTextIdKeepsTextsEmpty) {
-    const int id = Insert(QStringLiteral("INSERT INTO TidxTexts (Name, L1031) VALUES ('PLC1.Motor', 'Text')"),
-                          QStringLiteral("TidxTexts"));
+    // A project whose members or items have no TextID keeps its texts as they are.
     for (const char* table : {"TpdbStructMembers", "TpdbItems"}) {
         texts.Terminate();
         data.Connection().Execute(QStringLiteral("ALTER TABLE %1 DROP COLUMN TextID").arg(QLatin1String(table)));
@@ -261,16 +266,6 @@ TEST_F(CIndexTextsTest, ClosingTheTextsDropsAPendingChangeAndReadsAfresh) {
     texts.CloseIdxSystemRecordset();
     EXPECT_EQ(texts.GetItemText(id, 1031), QStringLiteral("Neu"));
     EXPECT_EQ(texts.GetItemText(added, 1033), QStringLiteral("New"));
-}
-
-TEST_F(CIndexTextsTest, WithoutAProjectNothingIsReadOrWritten) {
-    EXPECT_FALSE(texts.TextsEnabled());
-    EXPECT_EQ(texts.GetItemText(1, 1031), QString());
-    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031), 0);
-    EXPECT_EQ(texts.CopyItemText(DeviceKey(plc), 1, QStringLiteral("B")), 0);
-    texts.RenameText(DeviceKey(plc), 1, QStringLiteral("B"));
-    texts.DeleteItemText(1);
-    EXPECT_EQ(TextCount(), 0);
 }
 
 }  // namespace

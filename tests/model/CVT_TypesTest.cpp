@@ -1,3 +1,6 @@
+// The data types of items and members: code and text both ways, the
+// combined code of structures, and the drop-down lists of the grids.
+
 #include "model/CVT_Types.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
@@ -20,30 +23,20 @@ std::vector<int> Values(const ui::ValueList& list) {
     return values;
 }
 
-TEST(CVT_Types, TextOfACodeGivenInAnyNumericForm) {
+TEST(CVT_Types, TextOfACodeGivenInAnyNumericFormAndCodeOfATextInAnyCase) {
     const CVT_Types types;
-    EXPECT_EQ(types.GetTextFromID(256), QStringLiteral("VT_BIT"));
-    EXPECT_EQ(types.GetTextFromID(12), QStringLiteral("VT_VARIANT"));
-    EXPECT_EQ(types.GetTextFromID(QStringLiteral("12")), QStringLiteral("VT_VARIANT"));
-    EXPECT_EQ(types.GetTextFromID(5.0), QStringLiteral("VT_R8"));
-    EXPECT_EQ(types.GetTextFromID(QVariant::fromValue<qint16>(17)), QStringLiteral("VT_UI1"));
-    EXPECT_EQ(types.GetTextFromID(0), QStringLiteral("NOT DEFINED"));
+    const std::pair<QVariant, const char*> texts[] = {
+        {256, "VT_BIT"}, {12, "VT_VARIANT"}, {QStringLiteral("12"), "VT_VARIANT"}, {5.0, "VT_R8"},
+        {QVariant::fromValue<qint16>(17), "VT_UI1"}, {0, "NOT DEFINED"},
+        // Stored codes outside the table still display.
+        {9, "NOT DEFINED"}, {-1, "NOT DEFINED"}, {65537, "NOT DEFINED"}, {12.5, "NOT DEFINED"},
+        {QStringLiteral("012"), "NOT DEFINED"}, {QStringLiteral("VT_R8"), "NOT DEFINED"}, {QVariant(), "NOT DEFINED"},
+    };
+    for (const auto& [code, text] : texts) EXPECT_EQ(types.GetTextFromID(code), QString::fromUtf8(text)) << code.toString().toStdString();
 
-    // Stored codes outside the table still display.
-    for (const QVariant& odd : {QVariant(9), QVariant(-1), QVariant(65537), QVariant(12.5), QVariant(QStringLiteral("012")),
-                                QVariant(QStringLiteral("VT_R8")), QVariant()})
-        EXPECT_EQ(types.GetTextFromID(odd), QStringLiteral("NOT DEFINED")) << odd.toString().toStdString();
-}
-
-TEST(CVT_Types, CodeOfATextIgnoresLetterCase) {
-    const CVT_Types types;
-    EXPECT_EQ(types.GetIDFromText(QStringLiteral("vt_r8")), 5);
-    EXPECT_EQ(types.GetIDFromText(QStringLiteral("Vt_Bit")), 256);
-    EXPECT_EQ(types.GetIDFromText(QStringLiteral("VT_DEZIMAL")), 14);
-    EXPECT_EQ(types.GetIDFromText(QString()), 0);
-    EXPECT_EQ(types.GetIDFromText(QStringLiteral("VT_R8 ")), 0);
-    EXPECT_EQ(types.GetIDFromText(QStringLiteral("VT_I8")), 0);
-
+    const std::pair<const char*, int> codes[] = {{"vt_r8", 5}, {"Vt_Bit", 256}, {"VT_DEZIMAL", 14},
+                                                 {"", 0},      {"VT_R8 ", 0},    {"VT_I8", 0}};
+    for (const auto& [text, code] : codes) EXPECT_EQ(types.GetIDFromText(QString::fromUtf8(text)), code) << text;
     // Both lookups are built from one table: every text leads back to its code.
     for (const CVT_Types::TypeRow& row : CVT_Types::Table())
         EXPECT_EQ(types.GetIDFromText(types.GetTextFromID(row.code)), row.code) << row.text;
@@ -58,12 +51,10 @@ TEST(CVT_Types, BitIsOfferedToMembersOnlyAndUnofferedCodesToNobody) {
 }
 
 TEST(CVT_Types, CombinedCodeStandsForSimpleTypesAndStructures) {
-    EXPECT_EQ(CVT_Types::DecodeCombined(65537), std::make_pair(12, 1));
-    EXPECT_EQ(CVT_Types::DecodeCombined(65536 + 65535), std::make_pair(12, 65535));
-    EXPECT_EQ(CVT_Types::DecodeCombined(65536), std::make_pair(65536, 0)) << "only codes above 65536 are structures";
-    EXPECT_EQ(CVT_Types::DecodeCombined(256), std::make_pair(256, 0));
-    EXPECT_EQ(CVT_Types::DecodeCombined(12), std::make_pair(12, 0));
-
+    // Only codes above 65536 are structures.
+    for (const auto& [combined, decoded] : {std::pair{65537, std::pair{12, 1}}, {65536 + 65535, {12, 65535}},
+                                            {65536, {65536, 0}}, {256, {256, 0}}, {12, {12, 0}}})
+        EXPECT_EQ(CVT_Types::DecodeCombined(combined), decoded) << combined;
     EXPECT_EQ(CVT_Types::CombinedCode(12, 1), 65537);
     EXPECT_EQ(CVT_Types::CombinedCode(5, 0), 5);
     // A stored 12 without a structure is the variant type, shown as such.

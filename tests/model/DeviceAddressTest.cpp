@@ -9,38 +9,27 @@ using namespace ov::model;
 namespace {
 
 TEST(DeviceAddress, OpcServerProgIdsWithComputerAndVersion) {
-    const OpcServerAddress full = ParseOpcServerProgId(QStringLiteral("<PLANT2>Vendor.Server.1"));
-    EXPECT_EQ(full.computer, QStringLiteral("PLANT2"));
-    EXPECT_EQ(full.progId, QStringLiteral("Vendor.Server"));
-    EXPECT_EQ(full.version, QStringLiteral("1"));
-    EXPECT_EQ(full.Stored(), QStringLiteral("<PLANT2>Vendor.Server.1")) << "stored back as it was";
-
-    const OpcServerAddress bare = ParseOpcServerProgId(QStringLiteral("Srv.Opc"));
-    EXPECT_TRUE(bare.computer.isEmpty());
-    EXPECT_EQ(bare.progId, QStringLiteral("Srv.Opc")) << "the last part does not start with a digit";
-    EXPECT_TRUE(bare.version.isEmpty());
-    EXPECT_EQ(bare.VersionedProgId(), QStringLiteral("Srv.Opc"));
-
-    const OpcServerAddress lettered = ParseOpcServerProgId(QStringLiteral("Srv.Opc.2a"));
-    EXPECT_EQ(lettered.progId, QStringLiteral("Srv.Opc"));
-    EXPECT_EQ(lettered.version, QStringLiteral("2a"));
-
-    // A UNC-style computer keeps its backslashes; the browse splits the same way.
-    const OpcServerAddress unc = ParseOpcServerProgId(QStringLiteral("<\\\\PLANT2>Vendor.Server.3"));
-    EXPECT_EQ(unc.computer, QStringLiteral("\\\\PLANT2"));
-    EXPECT_EQ(unc.VersionedProgId(), QStringLiteral("Vendor.Server.3"));
-}
-
-TEST(DeviceAddress, BrokenOpcServerProgIdsGiveWhatTheyHold) {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"<PLANT2>Vendor.Server.1", "PLANT2", "Vendor.Server", "1"},
+        {"Srv.Opc", "", "Srv.Opc", ""},  // the last part does not start with a digit
+        {"Srv.Opc.2a", "", "Srv.Opc", "2a"},
+        {"<\\\\PLANT2>Vendor.Server.3", "\\\\PLANT2", "Vendor.Server", "3"},  // a UNC-style computer keeps its backslashes
+        // Broken ones give what they hold; without '>' all of it names the computer.
+        {"<", "", "", ""}, {"<3", "3", "", ""}, {"<9>x", "9", "x", ""},
+    };
+    for (const auto& [stored, computer, progId, version] : cases) {
+        const OpcServerAddress address = ParseOpcServerProgId(QString::fromUtf8(stored));
+        EXPECT_EQ(address.computer, QString::fromUtf8(computer)) << stored;
+        EXPECT_EQ(address.progId, QString::fromUtf8(progId)) << stored;
+        EXPECT_EQ(address.version, QString::fromUtf8(version)) << stored;
+    }
+    EXPECT_EQ(ParseOpcServerProgId(QStringLiteral("<PLANT2>Vendor.Server.1")).Stored(), QStringLiteral("<PLANT2>Vendor.Server.1"))
+        << "stored back as it was";
+    EXPECT_EQ(ParseOpcServerProgId(QStringLiteral("Srv.Opc")).VersionedProgId(), QStringLiteral("Srv.Opc"));
+    // The browse splits a UNC-style computer the same way.
+    EXPECT_EQ(ParseOpcServerProgId(QStringLiteral("<\\\\PLANT2>Vendor.Server.3")).VersionedProgId(), QStringLiteral("Vendor.Server.3"));
     EXPECT_EQ(ParseOpcServerProgId(QVariant()).Stored(), QString()) << "Null";
-    const OpcServerAddress open = ParseOpcServerProgId(QStringLiteral("<"));
-    EXPECT_TRUE(open.computer.isEmpty());
-    EXPECT_TRUE(open.progId.isEmpty());
     EXPECT_EQ(ParseOpcServerProgId(QStringLiteral("<>")).Stored(), QString());
-    EXPECT_EQ(ParseOpcServerProgId(QStringLiteral("<3")).computer, QStringLiteral("3")) << "no '>': all of it names the computer";
-    const OpcServerAddress odd = ParseOpcServerProgId(QStringLiteral("<9>x"));
-    EXPECT_EQ(odd.computer, QStringLiteral("9"));
-    EXPECT_EQ(odd.progId, QStringLiteral("x"));
 }
 
 TEST(DeviceAddress, DriverProgIdsCarryTheUniversalNumber) {
@@ -50,15 +39,13 @@ TEST(DeviceAddress, DriverProgIdsCarryTheUniversalNumber) {
     EXPECT_EQ(press.Stored(), QStringLiteral("<1>ModbusTCP"));
     EXPECT_EQ((DriverAddress{4, QStringLiteral("My \"odd\" driver")}.Stored()), QStringLiteral("<4>My \"odd\" driver"));
 
-    for (const QVariant& broken : {QVariant(), QVariant(QStringLiteral("<")), QVariant(QStringLiteral("<>")),
-                                   QVariant(QStringLiteral("ModbusTCP"))}) {
-        const DriverAddress address = ParseDriverProgId(broken);
-        EXPECT_EQ(address.universalNumber, 0) << broken.toString().toStdString();
-    }
-    EXPECT_EQ(ParseDriverProgId(QStringLiteral("<3")).universalNumber, 3);
+    // Read as written (the range is checked where it matters), unless too large to be a number at all.
+    const std::pair<QVariant, int> numbers[] = {{QVariant(), 0}, {QStringLiteral("<"), 0}, {QStringLiteral("<>"), 0},
+                                                {QStringLiteral("ModbusTCP"), 0}, {QStringLiteral("<3"), 3},
+                                                {QStringLiteral("<9>x"), 9}, {QStringLiteral("<99999999999>x"), 0}};
+    for (const auto& [stored, number] : numbers)
+        EXPECT_EQ(ParseDriverProgId(stored).universalNumber, number) << stored.toString().toStdString();
     EXPECT_TRUE(ParseDriverProgId(QStringLiteral("<3")).driverName.isEmpty());
-    EXPECT_EQ(ParseDriverProgId(QStringLiteral("<9>x")).universalNumber, 9) << "read as written; the range is checked where it matters";
-    EXPECT_EQ(ParseDriverProgId(QStringLiteral("<99999999999>x")).universalNumber, 0) << "too large to be a number at all";
 }
 
 TEST(DeviceAddress, BlobModeIsASigned16BitValue) {

@@ -25,45 +25,33 @@ TEST(LargeProjectTest, ItemsSpreadOverDevicesAndAThousandFoldersThreeLevelsDeep)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("large.ovs"));
     model::LargeProjectOptions options;
-    options.items = 5000;
+    options.items = 6000;
     options.devices = 2;
     qint64 last = 0;
     options.progress = [&last](qint64 done, qint64 total) {
-        EXPECT_EQ(total, 5000);
+        EXPECT_EQ(total, 6000);
         last = done;
         return true;
     };
     ASSERT_TRUE(model::CreateLargeProject(file, options));
-    EXPECT_EQ(last, 5000);
+    EXPECT_EQ(last, 6000);
     db::Connection c;
     c.Open(model::ProjectConnectionString(file));
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name LIKE 'Plant%'")), 5000);
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbDevices WHERE Name LIKE 'Plant%'")), 2);
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name = 'Plant2'")),
-              2500) << "shared evenly";
+    const auto count = [&c](const char* sql) { return Count(c, QString::fromUtf8(sql)); };
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name LIKE 'Plant%'"), 6000);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbDevices WHERE Name LIKE 'Plant%'"), 2);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name = 'Plant2'"), 3000)
+        << "shared evenly";
     // Every generated item in exactly one of the ten bulk groups.
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbConnections c JOIN TpdbGroups g ON g.ID = c.GroupID WHERE g.Name LIKE 'Bulk%'")),
-              5000);
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbItems i JOIN TidxTexts t ON t.ID = i.TextID "
-                                      "WHERE i.Name LIKE 'Area%' AND t.L1031 LIKE 'Messwert%' AND t.L1033 LIKE 'Measurement%'")),
-              1250);
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbSimulation s JOIN TpdbItems i ON i.ID = s.ItemID WHERE i.Name LIKE 'Area%'")),
-              50);
-}
-
-TEST(LargeProjectTest, ADevicesItemsFillAThousandFoldersThreeLevelsDeep) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("folders.ovs"));
-    model::LargeProjectOptions options;
-    options.items = 3000;
-    ASSERT_TRUE(model::CreateLargeProject(file, options));
-    db::Connection c;
-    c.Open(model::ProjectConnectionString(file));
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(DISTINCT substr(Name, 1, instr(Name, '.Item') - 1)) FROM TpdbItems "
-                                      "WHERE Name LIKE 'Area%'")),
-              1000);
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name LIKE 'Area5.Line3.Unit7.%'")), 3);
-    EXPECT_EQ(Count(c, QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name = 'Area9.Line9.Unit9.Item0002999'")), 1);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbConnections c JOIN TpdbGroups g ON g.ID = c.GroupID WHERE g.Name LIKE 'Bulk%'"), 6000);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems i JOIN TidxTexts t ON t.ID = i.TextID "
+                    "WHERE i.Name LIKE 'Area%' AND t.L1031 LIKE 'Messwert%' AND t.L1033 LIKE 'Measurement%'"),
+              1500);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbSimulation s JOIN TpdbItems i ON i.ID = s.ItemID WHERE i.Name LIKE 'Area%'"), 60);
+    // Each device's 3,000 items fill the thousand folders, three to a folder.
+    EXPECT_EQ(count("SELECT Count(DISTINCT substr(Name, 1, instr(Name, '.Item') - 1)) FROM TpdbItems WHERE Name LIKE 'Area%'"), 1000);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems WHERE Name LIKE 'Area5.Line3.Unit7.%'"), 6);
+    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems WHERE Name = 'Area9.Line9.Unit9.Item0002999'"), 2);
 }
 
 TEST(LargeProjectTest, AStoppedRunLeavesNoFile) {

@@ -1,4 +1,8 @@
+// The connection to a project database: which files it opens, how readers
+// and writers share one, transactions, and the errors it reports.
+
 #include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
 #include "support/TempProject.h"
@@ -34,18 +38,30 @@ QString OpenError(const QString& connectionString) {
     return QString();
 }
 
-TEST(Connection, OpensTheFileNamedInTheConnectionString) {
+// The first value of the first row, for counts.
+int Scalar(Connection& connection, const QString& sql) {
+    Recordset rs;
+    rs.Open(sql, connection);
+    return rs.Fields(0).Value().toInt();
+}
+
+QString ReadOnly(const QString& path) { return QStringLiteral("Data Source=%1;Mode=Read").arg(path); }
+
+// A project with a connection open for editing.
+class ConnectionTest : public ::testing::Test {
+protected:
+    TempProject project;
+    std::unique_ptr<Connection> connection = project.Open();
+};
+
+TEST(Connection, OpensOnlyFilesThatAreUsableProjects) {
     TempProject project;
     Connection connection;
     connection.Open(project.ConnectionString());
-    EXPECT_EQ(connection.State(), ObjectState::Open);
     EXPECT_EQ(connection.DataSource(), project.Path());
     connection.Close();
     EXPECT_EQ(connection.State(), ObjectState::Closed);
-}
 
-TEST(Connection, RefusesFilesThatAreNotUsableProjects) {
-    TempProject project;
     EXPECT_TRUE(OpenError(QStringLiteral("Data Source=%1/missing.ovs;").arg(project.Folder())).contains(u"Could not find"));
     EXPECT_TRUE(OpenError(QStringLiteral("Provider=x;Mode=Read|Write")).contains(u"No project database"));
 
@@ -62,7 +78,7 @@ TEST(Connection, RefusesFilesThatAreNotUsableProjects) {
     EXPECT_TRUE(OpenError(project.ConnectionString()).contains(u"read-only"));
     // Read access alone is fine for a read-only project.
     Connection reader;
-    reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
+    reader.Open(ReadOnly(project.Path()));
     EXPECT_TRUE(reader.IsReadOnly());
 }
 
@@ -74,7 +90,7 @@ TEST(Connection, AReaderLeavesNoFilesBesideAProjectNobodyHasOpen) {
     ASSERT_EQ(before, QStringList{QStringLiteral("project.ovs")}) << "the writer took its log with it";
     {
         Connection reader;
-        reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
+        reader.Open(ReadOnly(project.Path()));
         Recordset rs;
         rs.Open(QStringLiteral("SELECT Name FROM TpdbDevices"), reader);
         EXPECT_EQ(rs.Fields(0).Value().toString(), QStringLiteral("Press"));
@@ -86,7 +102,7 @@ TEST(Connection, AReaderLeavesNoFilesBesideAProjectNobodyHasOpen) {
     auto writer = project.Open();
     writer->Execute(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('Mill')"));
     Connection reader;
-    reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(project.Path()));
+    reader.Open(ReadOnly(project.Path()));
     Recordset rs;
     rs.Open(QStringLiteral("SELECT Count(*) FROM TpdbDevices"), reader);
     EXPECT_EQ(rs.Fields(0).Value().toInt(), 2);
@@ -107,66 +123,46 @@ TEST(Connection, ReportsADatabaseLockedByAnotherConnection) {
     sqlite3_close(other);
 }
 
-TEST(Connection, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
-    TempProject project;
-    auto connection = project.Open();
+TEST_F(ConnectionTest, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
     const QStringList names = {QStringLiteral("O'Brien"), QStringLiteral("say \"hi\""), QStringLiteral("a; DROP TABLE TpdbItems"),
                                QStringLiteral("50%"), QStringLiteral("[x]")};
     for (const QString& name : names)
         EXPECT_EQ(connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
                                       {name, name}),
                   1);
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT Name FROM TpdbItems ORDER BY ID"), *connection);
-    for (const QString& name : names) {
-        ASSERT_FALSE(rs.IsEOF());
-        EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), name);
-        rs.MoveNext();
-    }
+    QStringList stored;
+    for (Cursor rows(*connection, QStringLiteral("SELECT Name FROM TpdbItems ORDER BY ID")); rows.Next();)
+        stored << rows.Value(0).toString();
+    EXPECT_EQ(stored, names);
     EXPECT_TRUE(connection->HasTable(QStringLiteral("TpdbItems")));
 }
 
-TEST(Connection, LikeUsesTheClassicPatternsWithoutLetterCase) {
-    TempProject project;
-    auto connection = project.Open();
-    for (const char* name : {"50%", "500", "a_b", "axb", "[x]", "Motor.A", "MOTOR.B", "Motor.A.Deep"})
+TEST_F(ConnectionTest, LikeInStatementsUsesTheClassicPatternsWithoutLetterCase) {
+    for (const char* name : {"50%", "500", "a_b", "axb", "Motor.A", "MOTOR.B", "Motor.A.Deep"})
         connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
                             {QString::fromUtf8(name), QString::fromUtf8(name)});
-    const auto count = [&](const QString& where) {
-        Recordset rs;
-        rs.Open(QStringLiteral("SELECT * FROM [TpdbItems] WHERE ") + where, *connection);
-        return rs.RecordCount();
+    const auto count = [&](const char* where) {
+        return Scalar(*connection, QStringLiteral("SELECT Count(*) FROM [TpdbItems] WHERE ") + QString::fromUtf8(where));
     };
-    EXPECT_EQ(count(QStringLiteral("Name Like '50[%]'")), 1);
-    EXPECT_EQ(count(QStringLiteral("Name Like 'a[_]b'")), 1);
-    EXPECT_EQ(count(QStringLiteral("Name Like '[[]x]'")), 1);
-    EXPECT_EQ(count(QStringLiteral("Name Like 'motor.%' AND Name Not Like 'motor.%.%'")), 2);
-    EXPECT_EQ(count(QStringLiteral("(DeviceID = 1 AND Name Like 'MOTOR%' )")), 3);
+    EXPECT_EQ(count("Name Like '50[%]'"), 1);
+    EXPECT_EQ(count("Name Like 'a[_]b'"), 1);
+    EXPECT_EQ(count("Name Like 'motor.%' AND Name Not Like 'motor.%.%'"), 2);
+    EXPECT_EQ(count("(DeviceID = 1 AND Name Like 'MOTOR%' )"), 3);
 }
 
-TEST(Connection, NestedTransactionsRollBackOnlyTheirOwnWork) {
-    TempProject project;
-    auto connection = project.Open();
-    const auto groups = [&] {
-        Recordset rs;
-        rs.Open(QStringLiteral("SELECT * FROM TpdbGroups"), *connection);
-        return rs.RecordCount();
-    };
+TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWork) {
     EXPECT_EQ(connection->BeginTrans(), 1);
     connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Outer')"));
     EXPECT_EQ(connection->BeginTrans(), 2);
     connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Inner')"));
     connection->RollbackTrans();
-    EXPECT_EQ(groups(), 2);
     connection->CommitTrans();
     EXPECT_EQ(connection->TransactionLevel(), 0);
-    EXPECT_EQ(groups(), 2);
+    EXPECT_EQ(Scalar(*connection, QStringLiteral("SELECT Count(*) FROM TpdbGroups")), 2) << "Standard and Outer";
     EXPECT_EQ(ErrorOf([&] { connection->CommitTrans(); }), err::IllegalOperation);
 }
 
-TEST(Connection, ActionsAfterCommitRunOnlyForWorkThatWasKept) {
-    TempProject project;
-    auto connection = project.Open();
+TEST_F(ConnectionTest, ActionsAfterCommitRunOnlyForWorkThatWasKept) {
     QStringList ran;
     const auto note = [&ran](const char* what) { return [&ran, what] { ran << QString::fromUtf8(what); }; };
 
@@ -195,9 +191,7 @@ TEST(Connection, ActionsAfterCommitRunOnlyForWorkThatWasKept) {
     EXPECT_TRUE(ran.isEmpty()) << "a rolled back transaction leaves nothing for the next one";
 }
 
-TEST(Connection, AStoppedStatementEndsItsTransactionCleanly) {
-    TempProject project;
-    auto connection = project.Open();
+TEST_F(ConnectionTest, AStoppedStatementEndsItsTransactionCleanly) {
     connection->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'D')"));
     connection->Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) "
                                        "INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) SELECT 1, 'I' || i, 'I' || i FROM n"));
@@ -219,14 +213,11 @@ TEST(Connection, AStoppedStatementEndsItsTransactionCleanly) {
     connection->AfterCommit([&ran] { ran << QStringLiteral("kept"); });
     connection->CommitTrans();
     EXPECT_EQ(ran, QStringList{QStringLiteral("kept")});
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like '%x'"), *connection);
-    EXPECT_EQ(rs.Fields(0).Value().toInt(), 0) << "nothing of the stopped update stayed";
+    EXPECT_EQ(Scalar(*connection, QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like '%x'")), 0)
+        << "nothing of the stopped update stayed";
 }
 
-TEST(Connection, UniqueViolationIsItsOwnError) {
-    TempProject project;
-    auto connection = project.Open();
+TEST_F(ConnectionTest, UniqueViolationIsItsOwnError) {
     connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'Motor', 'M1')"));
     try {
         connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'MOTOR', 'M2')"));
@@ -241,23 +232,21 @@ TEST(Connection, UniqueViolationIsItsOwnError) {
     EXPECT_EQ(connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, 'Motor', 'M1')")), 1);
 }
 
-TEST(Connection, StatementErrorsAreClassified) {
-    TempProject project;
-    auto connection = project.Open();
-    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELECT * FROM NoSuchTable")); }), err::NoTable);
-    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELECT NoSuchField FROM TpdbItems")); }),
-              err::ParamNotOptional);
-    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELEKT 1")); }), err::ErrorsInCommand);
-    EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("DELETE FROM TpdbItems; DELETE FROM TpdbGroups")); }),
-              err::ErrorsInCommand)
-        << "a second statement is refused, not silently dropped";
+TEST_F(ConnectionTest, StatementErrorsAreClassified) {
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"SELECT * FROM NoSuchTable", err::NoTable},
+        {"SELECT NoSuchField FROM TpdbItems", err::ParamNotOptional},
+        {"SELEKT 1", err::ErrorsInCommand},
+        // A second statement is refused, not silently dropped.
+        {"DELETE FROM TpdbItems; DELETE FROM TpdbGroups", err::ErrorsInCommand},
+    };
+    for (const auto& [sql, number] : cases)
+        EXPECT_EQ(ErrorOf([&] { connection->Execute(QString::fromUtf8(sql)); }), number) << sql;
     connection->Close();
     EXPECT_EQ(ErrorOf([&] { connection->Execute(QStringLiteral("SELECT 1")); }), err::ObjectClosed);
 }
 
-TEST(Connection, SchemaInspectionFindsOptionalPartsAndTypes) {
-    TempProject project;
-    auto connection = project.Open();
+TEST_F(ConnectionTest, SchemaInspectionFindsOptionalPartsAndTypes) {
     EXPECT_TRUE(connection->HasTable(QStringLiteral("tpdbalign")));
     EXPECT_TRUE(connection->HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID")));
     EXPECT_TRUE(connection->HasIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess")));

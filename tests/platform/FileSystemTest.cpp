@@ -6,6 +6,7 @@
 #include "platform/db/DbError.h"
 #include "platform/db/FileSystem.h"
 #include "platform/db/Recordset.h"
+#include "support/Files.h"
 #include "support/NetworkShare.h"
 #include "support/TempProject.h"
 
@@ -27,11 +28,6 @@ namespace {
 
 QString EditString(const QString& file, int busyTimeout = 5000) {
     return QStringLiteral("Data Source=%1;Mode=Read|Write|Share Deny None;Busy Timeout=%2;").arg(file).arg(busyTimeout);
-}
-
-QByteArray Bytes(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool HasGroup(Connection& connection, const QString& name) {
@@ -157,14 +153,14 @@ TEST_F(NetworkShareTest, ReadingOnlyChangesNothing) {
     TempProject local;
     const QString file = OnShare(QStringLiteral("plant.ovs"));
     ASSERT_TRUE(QFile::copy(local.Path(), file));
-    const QByteArray before = Bytes(file);
+    const QByteArray before = ov::test::ReadFile(file);
 
     Connection reader;
     reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(file));
     EXPECT_TRUE(reader.FileSystem().network) << "known for what the user is told";
     EXPECT_TRUE(HasGroup(reader, QStringLiteral("Standard")));
     reader.Close();
-    EXPECT_EQ(Bytes(file), before);
+    EXPECT_EQ(ov::test::ReadFile(file), before);
 }
 
 TEST_F(NetworkShareTest, BackOnALocalDiskTheProjectKeepsTheLogAgain) {

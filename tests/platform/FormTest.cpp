@@ -1,3 +1,6 @@
+// Dialog models driven as a person would, the scripted runner that plays
+// the person in tests, view-only dialogs and scripted message boxes.
+
 #include "platform/ui/Form.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
@@ -38,6 +41,12 @@ protected:
     }
 };
 
+// The person types a name and presses Enter.
+void TypePumpAndConfirm(Form& f) {
+    f.UserSetText(QStringLiteral("txtName"), QStringLiteral("Pump"));
+    f.PressDefault();
+}
+
 TEST(Form, UserActionsChangeTheModelAndRunTheHandlers) {
     FDemo form;
     form.UserSetText(QStringLiteral("txtName"), QStringLiteral("Motor"));
@@ -70,12 +79,10 @@ TEST(Form, RefusesWhatAPersonCouldNotDo) {
 TEST(Form, ScriptedRunnerPlaysThePersonsPart) {
     ScriptedFormRunner& runner = DefaultFormRunner();
     runner.Clear();
-    runner.Once(QStringLiteral("fdemo"), [](Form& f) {
-        f.UserSetText(QStringLiteral("txtName"), QStringLiteral("Pump"));
-        f.PressDefault();
-    });
+    runner.Once(QStringLiteral("fdemo"), TypePumpAndConfirm);
     FDemo form;
     EXPECT_TRUE(ShowModal(form));
+    EXPECT_FALSE(form.ViewOnly());
     EXPECT_EQ(form.Get(QStringLiteral("txtName")).text, QStringLiteral("Pump"));
     EXPECT_EQ(form.loads, 1);
     EXPECT_EQ(form.activations, 1);
@@ -121,12 +128,8 @@ TEST(Form, ADialogShownForViewingNeverConfirms) {
 
     // The same dialog outside the scope confirms as ever.
     FDemo edited;
-    runner.Once(QStringLiteral("FDemo"), [](Form& f) {
-        f.UserSetText(QStringLiteral("txtName"), QStringLiteral("Pump"));
-        f.PressDefault();
-    });
+    runner.Once(QStringLiteral("FDemo"), TypePumpAndConfirm);
     EXPECT_TRUE(ShowModal(edited));
-    EXPECT_FALSE(edited.ViewOnly());
     runner.Clear();
 }
 

@@ -1,3 +1,7 @@
+// The grid model over a bound recordset (cells read for painting, edits
+// through the callbacks, a changed row written on leaving it) and the
+// command bar model of menus and tool bars.
+
 #include "platform/db/Recordset.h"
 #include "platform/ui/CommandBar.h"
 #include "platform/ui/GridModel.h"
@@ -14,21 +18,16 @@ class GridModelTest : public ::testing::Test {
     void SetUp() override {
         connection = project.Open();
         for (int i = 1; i <= 300; ++i)
-            connection->Execute(
-                QStringLiteral(
-                    "INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)"),
-                {QStringLiteral("I%1").arg(i, 3, 10, QChar(u'0')), QString::number(i), 1 + i % 4});
+            connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)"),
+                                {QStringLiteral("I%1").arg(i, 3, 10, QChar(u'0')), QString::number(i), 1 + i % 4});
         rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY Name"), *connection);
         grid.AddColumn(QStringLiteral("Name"), QStringLiteral("Name"), 0);
         ui::GridColumn& rights = grid.AddColumn(QStringLiteral("AccessRights"), QStringLiteral("Access"));
         rights.presentation = ui::Presentation::ValueList;
         for (int v = 1; v <= 4; ++v) rights.values.Add(v, QStringList{"R", "W", "R/W", "1 x R"}[v - 1]);
-        grid.AddColumn(QStringLiteral("Enabled"), QStringLiteral("Active")).presentation =
-            ui::Presentation::CheckBox;
+        grid.AddColumn(QStringLiteral("Enabled"), QStringLiteral("Active")).presentation = ui::Presentation::CheckBox;
         grid.AddColumn(QString(), QStringLiteral("Twice"));
-        grid.unboundColumnFetch = [](db::Recordset& row, int) {
-            return row.Value(QStringLiteral("ID")).toInt() * 2;
-        };
+        grid.unboundColumnFetch = [](db::Recordset& row, int) { return row.Value(QStringLiteral("ID")).toInt() * 2; };
         grid.Bind(&rs);
     }
 
@@ -61,13 +60,10 @@ TEST_F(GridModelTest, AnEmptyTextStoredAsOneNulCharacterShowsAsNothing) {
 }
 
 TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
-    QStringList events;
-    grid.beforeColEdit = [&](int column, bool& cancel) {
-        events << QStringLiteral("before %1").arg(column);
-        cancel = column == 2;
-    };
+    QString updated;
+    grid.beforeColEdit = [](int column, bool& cancel) { cancel = column == 2; };
     grid.afterColUpdate = [&](int column, const QVariant& value) {
-        events << QStringLiteral("after %1 %2").arg(column).arg(value.toString());
+        updated = QStringLiteral("%1 %2").arg(column).arg(value.toString());
         rs.Update();
     };
     EXPECT_FALSE(grid.BeginEdit(3, 2)) << "the callback refused";
@@ -76,21 +72,17 @@ TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
     ASSERT_TRUE(grid.BeginEdit(3, 1));
     ASSERT_TRUE(grid.CommitEdit(QStringLiteral("r/w")));
     EXPECT_EQ(grid.CellText(3, 1), QStringLiteral("R/W"));
-    EXPECT_EQ(events.last(), QStringLiteral("after 1 3"));
+    EXPECT_EQ(updated, QStringLiteral("1 3"));
     grid.Column(0).locked = true;
     EXPECT_FALSE(grid.BeginEdit(3, 0));
 
-    QString reported;
-    int number = 0;
-    grid.error = [&](int n, const QString& description, bool&) {
-        number = n;
-        reported = description;
-    };
+    std::pair<int, QString> reported;
+    grid.error = [&](int number, const QString& description, bool&) { reported = {number, description}; };
     grid.Column(0).locked = false;
     ASSERT_TRUE(grid.BeginEdit(5, 0));
     EXPECT_FALSE(grid.CommitEdit(QString(300, u'x')));
-    EXPECT_TRUE(reported.contains(QStringLiteral("too long")));
-    EXPECT_EQ(number, ui::GridModel::kErrorInvalidValue);
+    EXPECT_EQ(reported.first, ui::GridModel::kErrorInvalidValue);
+    EXPECT_TRUE(reported.second.contains(QStringLiteral("too long"))) << reported.second.toStdString();
 }
 
 TEST_F(GridModelTest, LeavingAChangedRowWritesIt) {
@@ -102,32 +94,21 @@ TEST_F(GridModelTest, LeavingAChangedRowWritesIt) {
     EXPECT_FALSE(grid.dataChanged);
     db::Recordset check;
     check.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE Name = 'Renamed'"), *connection);
-    EXPECT_EQ(check.RecordCount(), 1);
+    EXPECT_EQ(check.RecordCount(), 1) << "the row was written";
 }
 
 TEST(CommandBar, StatesShortcutsAndPopups) {
     ui::CommandBar bar;
     ui::Band& band = bar.AddBand(QStringLiteral("mnuItem"));
-    band.tools.push_back({QStringLiteral("mnuItemDescriptor"),
-                          {},
-                          {},
-                          QStringLiteral("Item"),
-                          {},
-                          true,
-                          true,
-                          false,
-                          true,
-                          {}});
-    band.tools.push_back({QStringLiteral("mnuItemNew"),
-                          QStringLiteral("New"),
-                          {},
-                          QStringLiteral("&New"),
-                          {},
-                          false,
-                          true,
-                          false,
-                          false,
-                          {}});
+    ui::Tool heading, newItem;
+    heading.name = QStringLiteral("mnuItemDescriptor");
+    heading.caption = QStringLiteral("Item");
+    heading.heading = true;
+    newItem.name = QStringLiteral("mnuItemNew");
+    newItem.category = QStringLiteral("New");
+    newItem.caption = QStringLiteral("&New");
+    newItem.enabled = false;
+    band.tools = {heading, newItem};
     EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")))
         << "a heading alone is no function";
     bar.SetEnabled(QStringLiteral("mnuItemNew"), true);

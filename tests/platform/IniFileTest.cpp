@@ -1,4 +1,8 @@
+// INI files as other programs leave them: read without regard to letter
+// case, and written so that only the changed value differs.
+
 #include "platform/system/IniFile.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,16 +19,9 @@ protected:
     QString Path(const char* name = "test.ini") const { return m_dir.filePath(QString::fromUtf8(name)); }
 
     QString Make(const QByteArray& content, const char* name = "test.ini") const {
-        QFile file(Path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-        return file.fileName();
+        return ov::test::WriteFile(Path(name), content);
     }
-
-    static QByteArray Content(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray Content(const QString& path) { return ov::test::ReadFile(path); }
 
     QTemporaryDir m_dir;
 };
@@ -60,14 +57,12 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(ini.Keys("A"), QStringList({"k", "empty"}));
 }
 
-TEST_F(IniFileTest, ListsSectionsAndKeysInFileOrderAsWritten) {
-    const IniFile ini(Make("[Zeta]\nb=1\nA=2\nB=3\n[alpha]\n[ZETA]\nc=4\n[Mid]\n"));
-    EXPECT_EQ(ini.Sections(), QStringList({"Zeta", "alpha", "Mid"}));
-    EXPECT_EQ(ini.Keys("zeta"), QStringList({"b", "A"}));
-    EXPECT_TRUE(ini.Keys("alpha").isEmpty());
-}
+TEST_F(IniFileTest, ListsSectionsAndKeysInFileOrderAndTheFirstOfRepeatedOnesCounts) {
+    const IniFile listed(Make("[Zeta]\nb=1\nA=2\nB=3\n[alpha]\n[ZETA]\nc=4\n[Mid]\n", "listed.ini"));
+    EXPECT_EQ(listed.Sections(), QStringList({"Zeta", "alpha", "Mid"}));
+    EXPECT_EQ(listed.Keys("zeta"), QStringList({"b", "A"}));
+    EXPECT_TRUE(listed.Keys("alpha").isEmpty());
 
-TEST_F(IniFileTest, TheFirstOfRepeatedSectionsAndKeysCounts) {
     IniFile ini(Make("[A]\nk=1\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n"));
     EXPECT_EQ(ini.Read("A", "k", "x"), "1");
     EXPECT_EQ(ini.Read("A", "j", "x"), "x");
@@ -172,19 +167,18 @@ TEST_F(IniFileTest, DeletesKeysAndWholeSections) {
     EXPECT_FALSE(QFile::exists(missing.Path())) << "deleting from no file makes none";
 }
 
-TEST_F(IniFileTest, AnUnreadablePathReadsEmptyAndIsNeverReplaced) {
+TEST_F(IniFileTest, AFileThatCannotBeWrittenIsNeverChangedOrReplaced) {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.ini"));
-    IniFile ini(Path("folder.ini"));
-    EXPECT_EQ(ini.FileAccess(), IniFile::Access::Unreadable);
-    EXPECT_FALSE(ini.IsReadable());
-    EXPECT_EQ(ini.Read("A", "k", "default"), "default");
-    EXPECT_TRUE(ini.Sections().isEmpty());
-    EXPECT_FALSE(ini.Write("A", "k", "1"));
-    EXPECT_FALSE(ini.DeleteSection("A"));
-    EXPECT_TRUE(QFileInfo(ini.Path()).isDir());
-}
+    IniFile folder(Path("folder.ini"));
+    EXPECT_EQ(folder.FileAccess(), IniFile::Access::Unreadable);
+    EXPECT_FALSE(folder.IsReadable());
+    EXPECT_EQ(folder.Read("A", "k", "default"), "default");
+    EXPECT_TRUE(folder.Sections().isEmpty());
+    EXPECT_FALSE(folder.Write("A", "k", "1"));
+    EXPECT_FALSE(folder.DeleteSection("A"));
+    EXPECT_TRUE(QFileInfo(folder.Path()).isDir());
 
-TEST_F(IniFileTest, AReadOnlyFileIsReadButNotChanged) {
+    // A read-only file is read but not changed.
     IniFile ini(Make("[A]\nk=1\n"));
     ASSERT_TRUE(QFile::setPermissions(ini.Path(), QFile::ReadOwner | QFile::ReadGroup));
     EXPECT_EQ(ini.Read("A", "k", "x"), "1");

@@ -1,3 +1,6 @@
+// Projects named by file or by registered name, and the settings file kept
+// beside each project.
+
 #include "platform/system/ProjectResolution.h"
 #include "platform/system/ProjectSettings.h"
 #include "platform/system/Registry.h"
@@ -29,18 +32,15 @@ protected:
 };
 
 TEST_F(ProjectSettingsTest, ResolvesFilePathsAndRegisteredNames) {
-    EXPECT_EQ(ResolveProjectFile("C:/x/Plant.OVS ", m_registry), "C:/x/Plant.OVS");
-    EXPECT_EQ(ResolveProjectFile("Plant1", m_registry), InFolder("Plant1.ovs"));
-    EXPECT_EQ(ResolveProjectFile("Plant1  ", m_registry), InFolder("Plant1.ovs"));
-    EXPECT_EQ(ResolveProjectFile("Plant2", m_registry), "/srv/plants/Plant2.ovs");
-
-    // A name without a registered folder stands for a file in no folder, which the load then misses.
-    EXPECT_EQ(ResolveProjectFile("Unregistered", m_registry), "/Unregistered.ovs");
-    EXPECT_EQ(ResolveProjectFile("NoPath", m_registry), "/NoPath.ovs");
+    const std::pair<const char*, QString> cases[] = {
+        {"C:/x/Plant.OVS ", "C:/x/Plant.OVS"}, {"Plant1", InFolder("Plant1.ovs")}, {"Plant1  ", InFolder("Plant1.ovs")},
+        {"Plant2", "/srv/plants/Plant2.ovs"}, {"", ""}, {"   ", ""},
+        // A name without a registered folder stands for a file in no folder, which the load then
+        // misses; only the extension .ovs makes a file path.
+        {"Unregistered", "/Unregistered.ovs"}, {"NoPath", "/NoPath.ovs"}, {"Plant.ovs.bak", "/Plant.ovs.bak.ovs"},
+    };
+    for (const auto& [argument, file] : cases) EXPECT_EQ(ResolveProjectFile(argument, m_registry), file) << argument;
     EXPECT_TRUE(RegisteredProjectFolder("NoPath", m_registry).isEmpty());
-    EXPECT_EQ(ResolveProjectFile("", m_registry), "");
-    EXPECT_EQ(ResolveProjectFile("   ", m_registry), "");
-    EXPECT_EQ(ResolveProjectFile("Plant.ovs.bak", m_registry), "/Plant.ovs.bak.ovs") << "only the extension .ovs makes a file path";
     EXPECT_FALSE(IsProjectName("C:/x/Plant.OVS  "));
     EXPECT_TRUE(IsProjectName("Plant1"));
 }

@@ -1,3 +1,6 @@
+// Recordsets over the project database: moving, finding, filtering and
+// seeking, changes written under optimistic locking, and rows read in pages.
+
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
@@ -30,14 +33,20 @@ protected:
     int AddItem(int device, const QString& name) {
         connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (?, ?, ?)"),
                             {device, name, name});
-        Recordset rs;
-        rs.Open(QStringLiteral("SELECT MAX(ID) FROM TpdbItems"), *connection);
-        return rs.Fields(0).Value().toInt();
+        return Query(QStringLiteral("SELECT MAX(ID) FROM TpdbItems")).Fields(0).Value().toInt();
     }
+
+    Recordset Query(const QString& source, CommandType type = CommandType::Text) {
+        Recordset rs;
+        rs.Open(source, *connection, type);
+        return rs;
+    }
+
+    static QString Name(Recordset& rs) { return rs.Value(QStringLiteral("Name")).toString(); }
 
     QStringList Names(Recordset& rs) {
         QStringList names;
-        for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) names << rs.Value(QStringLiteral("Name")).toString();
+        for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) names << Name(rs);
         return names;
     }
 
@@ -46,14 +55,13 @@ protected:
 };
 
 TEST_F(RecordsetTest, NavigationAndPositions) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY Name DESC"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY Name DESC"));
     EXPECT_EQ(rs.RecordCount(), 5);
     EXPECT_FALSE(rs.IsBOF());
     EXPECT_EQ(rs.AbsolutePosition(), 1);
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item5"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item5"));
     rs.MoveLast();
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item1"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item1"));
     rs.MoveNext();
     EXPECT_TRUE(rs.IsEOF());
     EXPECT_EQ(rs.AbsolutePosition(), kPositionEOF);
@@ -63,51 +71,44 @@ TEST_F(RecordsetTest, NavigationAndPositions) {
     rs.Move(-2);
     EXPECT_EQ(rs.AbsolutePosition(), 3);
     rs.SetAbsolutePosition(2);
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item4"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item4"));
     const auto bookmark = rs.GetBookmark();
     rs.MoveFirst();
     rs.SetBookmark(bookmark);
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item4"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item4"));
 
-    Recordset empty;
-    empty.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 99"), *connection);
+    Recordset empty = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 99"));
     EXPECT_TRUE(empty.IsEOF());
     EXPECT_TRUE(empty.IsBOF());
     EXPECT_EQ(empty.RecordCount(), 0);
 }
 
 TEST_F(RecordsetTest, FieldsInTableOrderWithTheirTypes) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems"));
     EXPECT_EQ(rs.Fields(0).Name(), QStringLiteral("ID"));
     EXPECT_EQ(rs.Fields(2).Name(), QStringLiteral("DeviceID"));
-    EXPECT_EQ(rs.Fields(QStringLiteral("id")).Type(), DataType::Integer);
-    EXPECT_EQ(rs.Fields(QStringLiteral("Name")).Type(), DataType::VarWChar);
+    for (const auto& [field, type] : {std::pair{"id", DataType::Integer}, {"Name", DataType::VarWChar},
+                                      {"Comment", DataType::LongVarWChar}, {"MinVal", DataType::Double},
+                                      {"Enabled", DataType::Boolean}})
+        EXPECT_EQ(rs.Fields(QString::fromUtf8(field)).Type(), type) << field;
     EXPECT_EQ(rs.Fields(QStringLiteral("Name")).DefinedSize(), 255);
-    EXPECT_EQ(rs.Fields(QStringLiteral("Comment")).Type(), DataType::LongVarWChar);
-    EXPECT_EQ(rs.Fields(QStringLiteral("MinVal")).Type(), DataType::Double);
-    EXPECT_EQ(rs.Fields(QStringLiteral("Enabled")).Type(), DataType::Boolean);
     EXPECT_EQ(rs.Fields(QStringLiteral("Enabled")).Value(), QVariant(true));
     EXPECT_TRUE(rs.Fields(QStringLiteral("Comment")).IsNull());
     EXPECT_EQ(ErrorOf([&] { rs.Fields(QStringLiteral("NoSuchField")); }), err::ItemNotFound);
-
-    Recordset devices;
-    devices.Open(QStringLiteral("TpdbDevices"), *connection, CommandType::TableDirect);
-    EXPECT_EQ(devices.Fields(QStringLiteral("BlobMode")).Type(), DataType::SmallInt);
+    EXPECT_EQ(Query(QStringLiteral("TpdbDevices"), CommandType::TableDirect).Fields(QStringLiteral("BlobMode")).Type(),
+              DataType::SmallInt);
 }
 
 TEST_F(RecordsetTest, WithoutOrderByRowsComeInTableOrder) {
     // A unique index on Name would otherwise tempt SQLite to give name order.
     connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Alpha')"));
     connection->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Beta')"));
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT Name FROM TpdbGroups"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT Name FROM TpdbGroups"));
     EXPECT_EQ(Names(rs), (QStringList{QStringLiteral("Standard"), QStringLiteral("Alpha"), QStringLiteral("Beta")}));
 }
 
 TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOF) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"));
     EXPECT_TRUE(rs.Find(QStringLiteral("Name='item3'")));
     EXPECT_EQ(rs.AbsolutePosition(), 3);
     EXPECT_TRUE(rs.Find(QStringLiteral("Name='Item3'"))) << "the current row counts";
@@ -115,15 +116,14 @@ TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOF) {
     EXPECT_TRUE(rs.IsEOF());
     rs.MoveLast();
     EXPECT_TRUE(rs.Find(QStringLiteral("DeviceID=1"), 0, SearchDirection::Backward));
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item5"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item5"));
     EXPECT_FALSE(rs.Find(QStringLiteral("ID=999"), 0, SearchDirection::Backward));
     EXPECT_TRUE(rs.IsBOF());
     EXPECT_EQ(ErrorOf([&] { rs.Find(QStringLiteral("Nam='x'")); }), err::ItemNotFound);
 }
 
 TEST_F(RecordsetTest, FilterNarrowsAndAnEmptyFilterRestores) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"));
     rs.SetFilter(QStringLiteral("DeviceID = 1 AND (Name = 'Item2' OR Name Like 'item4%')"));
     EXPECT_EQ(rs.RecordCount(), 2);
     EXPECT_EQ(Names(rs), (QStringList{QStringLiteral("Item2"), QStringLiteral("Item4")}));
@@ -138,8 +138,7 @@ TEST_F(RecordsetTest, FilterNarrowsAndAnEmptyFilterRestores) {
 TEST_F(RecordsetTest, SeekOnANamedIndexOfATableOpenedDirectly) {
     for (const auto& [group, item] : {std::pair{1, 3}, {1, 5}, {2, 3}, {2, 4}, {3, 1}})
         connection->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, ?)"), {group, item});
-    Recordset rs;
-    rs.Open(QStringLiteral("Tpdbconnections"), *connection, CommandType::TableDirect);
+    Recordset rs = Query(QStringLiteral("Tpdbconnections"), CommandType::TableDirect);
     EXPECT_EQ(ErrorOf([&] { rs.Seek({1, 3}); }), err::FeatureNotAvailable) << "Seek needs an index";
     rs.SetIndex(QStringLiteral("Connection"));
     EXPECT_TRUE(rs.Seek({2, 4}));
@@ -162,24 +161,19 @@ TEST_F(RecordsetTest, SeekOnANamedIndexOfATableOpenedDirectly) {
     EXPECT_EQ(ErrorOf([&] { rs.SetIndex(QStringLiteral("NoSuchIndex")); }), err::ItemNotFound);
 }
 
-TEST_F(RecordsetTest, AddNewThenCancelUpdateWritesNothing) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1"), *connection);
+TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelled) {
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1"));
     rs.MoveLast();
     rs.AddNew();
     EXPECT_EQ(rs.GetEditMode(), EditMode::Add);
     rs.SetValue(QStringLiteral("Name"), QStringLiteral("Ghost"));
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Ghost"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Ghost"));
     rs.CancelUpdate();
     EXPECT_EQ(rs.GetEditMode(), EditMode::None);
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item5")) << "back on the row before AddNew";
+    EXPECT_EQ(Name(rs), QStringLiteral("Item5")) << "back on the row before AddNew";
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), 5);
-}
 
-TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaults) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1"), *connection);
     rs.AddNew();
     rs.SetValue(QStringLiteral("Name"), QStringLiteral("New"));
     rs.SetValue(QStringLiteral("ItemAccess"), QStringLiteral("New"));
@@ -190,15 +184,12 @@ TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaults) {
     EXPECT_EQ(rs.Value(QStringLiteral("AccessRights")).toInt(), 3);
     EXPECT_EQ(rs.Value(QStringLiteral("Enabled")), QVariant(true));
     EXPECT_EQ(rs.Value(QStringLiteral("DataType")).toInt(), 0);
-
-    Recordset raw;
-    raw.Open(QStringLiteral("SELECT CAST(Enabled AS INTEGER) AS Stored FROM TpdbItems WHERE Name = 'New'"), *connection);
-    EXPECT_EQ(raw.Fields(0).Value().toInt(), -1) << "Yes/No values are stored as -1 and 0";
+    EXPECT_EQ(Query(QStringLiteral("SELECT CAST(Enabled AS INTEGER) FROM TpdbItems WHERE Name = 'New'")).Fields(0).Value().toInt(),
+              -1) << "Yes/No values are stored as -1 and 0";
 }
 
 TEST_F(RecordsetTest, UniqueViolationOnUpdateIsRecoverable) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1"));
     rs.AddNew();
     rs.SetValue(QStringLiteral("DeviceID"), 1);
     rs.SetValue(QStringLiteral("Name"), QStringLiteral("ITEM1"));
@@ -213,19 +204,18 @@ TEST_F(RecordsetTest, UniqueViolationOnUpdateIsRecoverable) {
     EXPECT_EQ(rs.GetEditMode(), EditMode::Add) << "the new row is still pending and can be retried";
     rs.SetValue(QStringLiteral("Name"), QStringLiteral("Item6"));
     rs.Update();
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item6"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item6"));
 
     // The same on a change of an existing row: the stored values stay.
     rs.MoveFirst();
     rs.SetValue(QStringLiteral("Name"), QStringLiteral("Item2"));
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), err::ErrorsOccurred);
     rs.CancelUpdate();
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item1"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item1"));
 }
 
 TEST_F(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems"));
     EXPECT_EQ(ErrorOf([&] { rs.SetValue(QStringLiteral("FieldSize"), QStringLiteral("abc")); }), err::CantConvertValue);
     EXPECT_EQ(ErrorOf([&] { rs.SetValue(QStringLiteral("FieldSize"), 3e10); }), err::DataOverflow);
     EXPECT_EQ(ErrorOf([&] { rs.SetValue(QStringLiteral("Name"), QString(1000, u'x')); }), err::DataOverflow);
@@ -239,8 +229,7 @@ TEST_F(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
     EXPECT_EQ(rs.Value(QStringLiteral("MaxVal")), QVariant(1.5));
     EXPECT_EQ(rs.Value(QStringLiteral("Enabled")), QVariant(false));
 
-    Recordset devices;
-    devices.Open(QStringLiteral("TpdbDevices"), *connection, CommandType::TableDirect);
+    Recordset devices = Query(QStringLiteral("TpdbDevices"), CommandType::TableDirect);
     devices.AddNew();
     EXPECT_EQ(ErrorOf([&] { devices.SetValue(QStringLiteral("BlobMode"), 40000); }), err::DataOverflow);
     devices.SetValue(QStringLiteral("BlobMode"), -32768);
@@ -250,8 +239,7 @@ TEST_F(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
 }
 
 TEST_F(RecordsetTest, MovingOnSavesAPendingChange) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"));
     rs.SetValue(QStringLiteral("Comment"), QStringLiteral("first"));
     EXPECT_EQ(rs.GetEditMode(), EditMode::InProgress);
     EXPECT_EQ(rs.Fields(QStringLiteral("Comment")).OriginalValue(), QVariant());
@@ -260,28 +248,25 @@ TEST_F(RecordsetTest, MovingOnSavesAPendingChange) {
     rs.SetValue(QStringLiteral("Comment"), QStringLiteral("second"));
     rs.Close();
 
-    Recordset check;
-    check.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE Comment IS NOT NULL ORDER BY ID"), *connection);
-    EXPECT_EQ(check.RecordCount(), 2) << "Close saved the second change too";
+    EXPECT_EQ(Query(QStringLiteral("SELECT Comment FROM TpdbItems WHERE Comment IS NOT NULL")).RecordCount(), 2)
+        << "Close saved the second change too";
 }
 
 TEST_F(RecordsetTest, DeleteKeepsTheCursorUsable) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"));
     rs.Move(2);
     rs.Delete();
     EXPECT_EQ(ErrorOf([&] { rs.Value(QStringLiteral("Name")); }), err::NoCurrentRecord);
     EXPECT_EQ(rs.RecordCount(), 4);
     rs.MoveNext();
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item4"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item4"));
     EXPECT_EQ(rs.AbsolutePosition(), 3);
     EXPECT_EQ(Names(rs), (QStringList{QStringLiteral("Item1"), QStringLiteral("Item2"), QStringLiteral("Item4"),
                                       QStringLiteral("Item5")}));
 }
 
 TEST_F(RecordsetTest, RowDeletedThroughAnotherConnectionWhileOpen) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"));
     auto other = project.Open();
     other->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE Name = 'Item2'"));
     rs.Resync();  // values are read again; the set of rows stays
@@ -290,23 +275,20 @@ TEST_F(RecordsetTest, RowDeletedThroughAnotherConnectionWhileOpen) {
     EXPECT_EQ(ErrorOf([&] { rs.Value(QStringLiteral("Name")); }), err::DeletedRow);
     EXPECT_EQ(ErrorOf([&] { rs.SetValue(QStringLiteral("Name"), QStringLiteral("x")); }), err::DeletedRow);
     rs.MoveNext();
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("Item3"));
+    EXPECT_EQ(Name(rs), QStringLiteral("Item3"));
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), 4);
 }
 
 TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"));
     Recordset clone = rs.Clone();
     rs.Move(3);
     rs.Delete();  // Item4, through the recordset itself
     std::vector<qint64> gone;
-    for (const QString& name : {QStringLiteral("Item2"), QStringLiteral("Item5")}) {
-        Recordset id;
-        id.Open(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name = '%1'").arg(name), *connection);
-        gone.push_back(id.Fields(0).Value().toLongLong());
-    }
+    for (const char* name : {"Item2", "Item5"})
+        gone.push_back(Query(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name = '%1'").arg(QLatin1String(name)))
+                           .Fields(0).Value().toLongLong());
     connection->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE Name IN ('Item2', 'Item5')"));
     // A row that is not in the set, and one added meanwhile: neither matters.
     const int added = AddItem(1, QStringLiteral("Item6"));
@@ -323,16 +305,14 @@ TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
     EXPECT_TRUE(Names(rs).contains(QStringLiteral("Item6"))) << added;
 
     // A set read whole (an aggregate) is read again.
-    Recordset counts;
-    counts.Open(QStringLiteral("SELECT DeviceID, Count(*) AS n FROM TpdbItems GROUP BY DeviceID ORDER BY DeviceID"), *connection);
+    Recordset counts = Query(QStringLiteral("SELECT DeviceID, Count(*) AS n FROM TpdbItems GROUP BY DeviceID ORDER BY DeviceID"));
     connection->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE DeviceID = 2"));
     counts.Forget({1});
     EXPECT_EQ(counts.RecordCount(), 1);
 }
 
 TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY ID"));
     rs.SetValue(QStringLiteral("Comment"), QStringLiteral("mine"));
     auto other = project.Open();
     other->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'theirs' WHERE Name = 'Item1'"));
@@ -350,8 +330,7 @@ TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) 
 }
 
 TEST_F(RecordsetTest, ClonesShareRowsButNotPosition) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"));
     Recordset clone = rs.Clone();
     rs.MoveLast();
     EXPECT_EQ(clone.AbsolutePosition(), 1);
@@ -366,12 +345,11 @@ TEST_F(RecordsetTest, ClonesShareRowsButNotPosition) {
 TEST_F(RecordsetTest, JoinedGroupViewChangesOnlyItemFields) {
     connection->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'PLC')"));
     connection->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems WHERE DeviceID = 1"));
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT TpdbItems.*, TpdbConnections.GroupID, TpdbDevices.Name As DeviceName FROM ((TpdbItems "
-                           "INNER JOIN TpdbConnections ON TpdbItems.ID = TpdbConnections.ItemID) INNER JOIN TpdbGroups ON "
-                           "TpdbConnections.GroupID = TpdbGroups.ID) INNER JOIN TpdbDevices ON TpdbItems.DeviceID = "
-                           "TpdbDevices.ID WHERE (GroupID = 1) ORDER BY Name"),
-            *connection);
+    Recordset rs = Query(
+        QStringLiteral("SELECT TpdbItems.*, TpdbConnections.GroupID, TpdbDevices.Name As DeviceName FROM ((TpdbItems "
+                       "INNER JOIN TpdbConnections ON TpdbItems.ID = TpdbConnections.ItemID) INNER JOIN TpdbGroups ON "
+                       "TpdbConnections.GroupID = TpdbGroups.ID) INNER JOIN TpdbDevices ON TpdbItems.DeviceID = "
+                       "TpdbDevices.ID WHERE (GroupID = 1) ORDER BY Name"));
     EXPECT_EQ(rs.RecordCount(), 5);
     EXPECT_EQ(rs.Value(QStringLiteral("DeviceName")).toString(), QStringLiteral("PLC"));
     EXPECT_TRUE(rs.Fields(QStringLiteral("Name")).IsUpdatable());
@@ -379,14 +357,11 @@ TEST_F(RecordsetTest, JoinedGroupViewChangesOnlyItemFields) {
     EXPECT_EQ(ErrorOf([&] { rs.SetValue(QStringLiteral("DeviceName"), QStringLiteral("x")); }), err::FeatureNotAvailable);
     rs.SetValue(QStringLiteral("Name"), QStringLiteral("Item1 renamed"));
     rs.Update();
-    Recordset check;
-    check.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE Name = 'item1 RENAMED'"), *connection);
-    EXPECT_EQ(check.RecordCount(), 1);
+    EXPECT_EQ(Query(QStringLiteral("SELECT * FROM TpdbItems WHERE Name = 'item1 RENAMED'")).RecordCount(), 1);
 }
 
 TEST_F(RecordsetTest, AggregatesAreReadOnly) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT DeviceID, COUNT(*) AS N FROM TpdbItems GROUP BY DeviceID ORDER BY DeviceID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT DeviceID, COUNT(*) AS N FROM TpdbItems GROUP BY DeviceID ORDER BY DeviceID"));
     EXPECT_EQ(rs.RecordCount(), 2);
     EXPECT_EQ(rs.Value(QStringLiteral("N")).toInt(), 5);
     EXPECT_FALSE(rs.IsUpdatable());
@@ -402,13 +377,12 @@ TEST_F(RecordsetTest, LargeResultsAreReadInPages) {
         connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (7, ?, ?)"),
                             {QStringLiteral("P%1").arg(i, 5, 10, QChar(u'0')), QString::number(i)});
     connection->CommitTrans();
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 7 ORDER BY Name"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems WHERE DeviceID = 7 ORDER BY Name"));
     EXPECT_EQ(rs.RecordCount(), 3000);
     // Jump around beyond the cache and come back: every row is the right one.
     for (int position : {2999, 1, 1500, 2000, 64, 65, 2999, 1}) {
         rs.SetAbsolutePosition(position);
-        EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("P%1").arg(position - 1, 5, 10, QChar(u'0')));
+        EXPECT_EQ(Name(rs), QStringLiteral("P%1").arg(position - 1, 5, 10, QChar(u'0')));
     }
     rs.SetFilter(QStringLiteral("ItemAccess Like '%99'"));
     EXPECT_EQ(rs.RecordCount(), 30);
@@ -421,8 +395,7 @@ TEST_F(RecordsetTest, LargeResultsAreReadInPages) {
 }
 
 TEST_F(RecordsetTest, ChangesThroughExecuteAreSeenByOpenRecordsets) {
-    Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"), *connection);
+    Recordset rs = Query(QStringLiteral("SELECT * FROM TpdbItems ORDER BY ID"));
     EXPECT_EQ(rs.Value(QStringLiteral("ItemAccess")).toString(), QStringLiteral("Item1"));
     connection->Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = Name || '.x'"));
     EXPECT_EQ(rs.Value(QStringLiteral("ItemAccess")).toString(), QStringLiteral("Item1.x"));

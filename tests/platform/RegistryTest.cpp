@@ -1,6 +1,10 @@
+// The registry stand-in, an INI file of keys: values found whatever the
+// spelling of the key, sub-keys, and the file chosen by the environment.
+
 #include "platform/system/IniFile.h"
 #include "platform/system/Registry.h"
 #include "platform/system/RegistryError.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,12 +20,7 @@ const QString kStudioKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0")
 
 class RegistryTest : public ::testing::Test {
 protected:
-    QString Make(const QByteArray& content) const {
-        QFile file(FilePath());
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-        return file.fileName();
-    }
+    QString Make(const QByteArray& content) const { return ov::test::WriteFile(FilePath(), content); }
     QString FilePath() const { return m_dir.filePath(QStringLiteral("registry.ini")); }
 
     QTemporaryDir m_dir;
@@ -62,14 +61,11 @@ TEST_F(RegistryTest, FindsValuesWhateverTheLetterCaseAndSeparators) {
     EXPECT_EQ(registry.ReadValue(Hive::CurrentUser, kStudioKey, "LCID", "x"), "x");
 }
 
-TEST_F(RegistryTest, AMissingFileGivesTheDefaults) {
-    const Registry registry(FilePath());
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "LCID", "1031"), "1031");
-}
-
-TEST_F(RegistryTest, AFileThatCannotBeReadIsAnError) {
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir("registry.ini"));
+TEST_F(RegistryTest, AMissingFileGivesTheDefaultsAndOneThatCannotBeReadIsAnError) {
     Registry registry(FilePath());
+    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "LCID", "1031"), "1031");
+
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("registry.ini"));
     try {
         registry.ReadValue(Hive::LocalMachine, kStudioKey, "LCID", "1031");
         FAIL() << "a folder in place of the registry file went unnoticed";

@@ -1,3 +1,6 @@
+// The SQL of the editor's queries made fit for SQLite, and the analysis that
+// tells which statements have single base rows to page through.
+
 #include "platform/db/SqlDialect.h"
 
 #include <gtest/gtest.h>
@@ -6,20 +9,17 @@ using namespace ov::db;
 
 namespace {
 
-TEST(SqlDialect, BooleanLiteralsBecomeStoredValuesOutsideTexts) {
-    EXPECT_EQ(TranslateSql(QStringLiteral("SELECT * FROM T WHERE Enabled = True AND X = false")),
-              QStringLiteral("SELECT * FROM T WHERE Enabled = -1 AND X = 0"));
-    EXPECT_EQ(TranslateSql(QStringLiteral("UPDATE T SET Name = 'True'")), QStringLiteral("UPDATE T SET Name = 'True'"));
-    EXPECT_EQ(TranslateSql(QStringLiteral("SELECT T.True FROM T")), QStringLiteral("SELECT T.True FROM T"));
-}
-
-TEST(SqlDialect, DoubleQuotedTextsAndConcatenation) {
-    EXPECT_EQ(TranslateSql(QStringLiteral("SELECT * FROM T WHERE Name = \"it's\"")),
-              QStringLiteral("SELECT * FROM T WHERE Name = 'it''s'"));
-    EXPECT_EQ(TranslateSql(QStringLiteral("SELECT Name & '.' & ItemAccess FROM T")),
-              QStringLiteral("SELECT Name || '.' || ItemAccess FROM T"));
-    EXPECT_EQ(TranslateSql(QStringLiteral("SELECT * FROM [Tpdb Items] WHERE [Name] Like 'a[%]%'")),
-              QStringLiteral("SELECT * FROM [Tpdb Items] WHERE [Name] Like 'a[%]%'"));
+TEST(SqlDialect, TranslatesBooleansQuotesAndConcatenationOutsideTexts) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT * FROM T WHERE Enabled = True AND X = false", "SELECT * FROM T WHERE Enabled = -1 AND X = 0"},
+        {"UPDATE T SET Name = 'True'", "UPDATE T SET Name = 'True'"},
+        {"SELECT T.True FROM T", "SELECT T.True FROM T"},
+        {"SELECT * FROM T WHERE Name = \"it's\"", "SELECT * FROM T WHERE Name = 'it''s'"},
+        {"SELECT Name & '.' & ItemAccess FROM T", "SELECT Name || '.' || ItemAccess FROM T"},
+        {"SELECT * FROM [Tpdb Items] WHERE [Name] Like 'a[%]%'", "SELECT * FROM [Tpdb Items] WHERE [Name] Like 'a[%]%'"},
+    };
+    for (const auto& [sql, translated] : cases)
+        EXPECT_EQ(TranslateSql(QString::fromUtf8(sql)), QString::fromUtf8(translated)) << sql;
 }
 
 TEST(SqlDialect, AnalysesSingleTableSelects) {
@@ -31,6 +31,11 @@ TEST(SqlDialect, AnalysesSingleTableSelects) {
     EXPECT_EQ(parts->where, QStringLiteral("(DeviceID = 3 AND Name Not Like 'A.%.%' )"));
     EXPECT_EQ(parts->orderBy, QStringLiteral("Name"));
     EXPECT_FALSE(parts->isJoin);
+
+    const auto aliased = AnalyseSelect(QStringLiteral("SELECT i.Name FROM TpdbItems AS i WHERE i.ID > 3"));
+    ASSERT_TRUE(aliased);
+    EXPECT_EQ(aliased->baseTable, QStringLiteral("TpdbItems"));
+    EXPECT_EQ(aliased->baseQualifier, QStringLiteral("i"));
 }
 
 TEST(SqlDialect, AnalysesTheGroupViewJoin) {
@@ -45,20 +50,11 @@ TEST(SqlDialect, AnalysesTheGroupViewJoin) {
     EXPECT_EQ(parts->where, QStringLiteral("(GroupID = 2)"));
 }
 
-TEST(SqlDialect, AliasOfTheBaseTable) {
-    const auto parts = AnalyseSelect(QStringLiteral("SELECT i.Name FROM TpdbItems AS i WHERE i.ID > 3"));
-    ASSERT_TRUE(parts);
-    EXPECT_EQ(parts->baseTable, QStringLiteral("TpdbItems"));
-    EXPECT_EQ(parts->baseQualifier, QStringLiteral("i"));
-}
-
 TEST(SqlDialect, StatementsWithoutSingleBaseRowsAreReadWhole) {
-    EXPECT_FALSE(AnalyseSelect(QStringLiteral("SELECT COUNT(*) FROM TpdbItems")));
-    EXPECT_FALSE(AnalyseSelect(QStringLiteral("SELECT DISTINCT DeviceID FROM TpdbItems")));
-    EXPECT_FALSE(AnalyseSelect(QStringLiteral("SELECT DeviceID FROM TpdbItems GROUP BY DeviceID")));
-    EXPECT_FALSE(AnalyseSelect(QStringLiteral("SELECT * FROM (SELECT * FROM TpdbItems)")));
-    EXPECT_FALSE(AnalyseSelect(QStringLiteral("SELECT * FROM A UNION SELECT * FROM B")));
-    EXPECT_FALSE(AnalyseSelect(QStringLiteral("UPDATE TpdbItems SET Name = ItemAccess")));
+    for (const char* sql : {"SELECT COUNT(*) FROM TpdbItems", "SELECT DISTINCT DeviceID FROM TpdbItems",
+                            "SELECT DeviceID FROM TpdbItems GROUP BY DeviceID", "SELECT * FROM (SELECT * FROM TpdbItems)",
+                            "SELECT * FROM A UNION SELECT * FROM B", "UPDATE TpdbItems SET Name = ItemAccess"})
+        EXPECT_FALSE(AnalyseSelect(QString::fromUtf8(sql))) << sql;
 }
 
 TEST(SqlDialect, QuoteNameNeverBreaksOut) {

@@ -59,26 +59,20 @@ Settings AllSettings(const CInit& init) {
     return settings;
 }
 
-TEST(InitValueTest, OnlyTheSixSpellingsAreBooleans) {
-    for (const char* yes : {"TRUE", "True", "true", "  True"}) EXPECT_EQ(ParseInitValue(yes), InitValue(true)) << yes;
-    for (const char* no : {"FALSE", "False", "false", " false"}) EXPECT_EQ(ParseInitValue(no), InitValue(false)) << no;
-    for (const char* text : {"tRuE", "True ", "Wahr", "yes", "-1"}) EXPECT_EQ(ParseInitValue(text), Str(text)) << text;
-}
-
-TEST(InitValueTest, TextsStartingWithADigitAreTheNumberAtTheirStart) {
-    EXPECT_EQ(ParseInitValue("8,25"), InitValue(8.25));
-    EXPECT_EQ(ParseInitValue("8.25"), InitValue(8.25));
-    EXPECT_EQ(ParseInitValue("1995,024"), InitValue(1995.024));
-    EXPECT_EQ(ParseInitValue("  400"), InitValue(400.0));
-    EXPECT_EQ(ParseInitValue("12abc"), InitValue(12.0));
-    EXPECT_EQ(ParseInitValue("1.5.3"), InitValue(1.5));
-    EXPECT_EQ(ParseInitValue("2,5E+3"), InitValue(2500.0));
-    EXPECT_EQ(ParseInitValue("7e"), InitValue(7.0)) << "an exponent needs digits";
-    EXPECT_EQ(ParseInitValue("-5"), Str("-5"));
-    EXPECT_EQ(ParseInitValue(".5"), Str(".5"));
-    EXPECT_EQ(ParseInitValue(",17,6,16"), Str(",17,6,16"));
-    EXPECT_EQ(ParseInitValue(""), Str(""));
-    EXPECT_EQ(ParseInitValue("  Arial"), Str("Arial"));
+TEST(InitValueTest, TextsAreReadAsBooleansNumbersOrTexts) {
+    const std::pair<const char*, InitValue> cases[] = {
+        // Only the six spellings of True and False are booleans; leading blanks go.
+        {"TRUE", true}, {"True", true}, {"true", true}, {"  True", true},
+        {"FALSE", false}, {"False", false}, {"false", false}, {" false", false},
+        {"tRuE", Str("tRuE")}, {"True ", Str("True ")}, {"Wahr", Str("Wahr")}, {"yes", Str("yes")},
+        // A text starting with a digit is the number at its start, with either decimal mark
+        // ("7e" is 7: an exponent needs digits); a sign or a point first makes it a text.
+        {"8,25", 8.25}, {"8.25", 8.25}, {"1995,024", 1995.024}, {"  400", 400.0}, {"12abc", 12.0},
+        {"1.5.3", 1.5}, {"2,5E+3", 2500.0}, {"7e", 7.0},
+        {"-1", Str("-1")}, {"-5", Str("-5")}, {".5", Str(".5")}, {",17,6,16", Str(",17,6,16")},
+        {"", Str("")}, {"  Arial", Str("Arial")},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(ParseInitValue(text), value) << '"' << text << '"';
 }
 
 TEST(InitValueTest, NumbersAreWrittenInTheLocaleFormatAndReadBackInAny) {
@@ -96,30 +90,14 @@ TEST(InitValueTest, NumbersAreWrittenInTheLocaleFormatAndReadBackInAny) {
                 << number << " " << locale.name().toStdString();
 }
 
-TEST(CInitLinesTest, OnlyLinesWithOneEqualsSignAndAKeyAreUsed) {
+TEST(CInitLinesTest, OnlyLinesWithOneEqualsSignAndAKeyAreUsedWithTheirValuesParsed) {
     CInit init;
     EXPECT_TRUE(init.AddLine("Me.Width=6000"));
-    EXPECT_FALSE(init.AddLine("Me.Height=3000=4000"));
-    EXPECT_FALSE(init.AddLine("=3000"));
-    EXPECT_FALSE(init.AddLine("  =3000"));
-    EXPECT_FALSE(init.AddLine("Me.PosLeft"));
-    EXPECT_FALSE(init.AddLine(""));
-    EXPECT_FALSE(init.AddLine("Me..PosTop=0"));
-    EXPECT_EQ(AllSettings(init), (Settings{{"Me.Width", 6000.0}}));
-}
-
-TEST(CInitLinesTest, LineValuesAreParsed) {
-    CInit init;
-    init.AddLine("Me.Font.Size=8,25");
-    init.AddLine("a.Flag=  True");
-    init.AddLine("a.Padded=True ");
-    init.AddLine("a.Negative=-5");
-    init.AddLine("a.Number=12abc");
-    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
-    EXPECT_EQ(init.ReadAValueFromCInits("a.Flag"), Value(true));
-    EXPECT_EQ(init.ReadAValueFromCInits("a.Padded"), Value(Str("True ")));
-    EXPECT_EQ(init.ReadAValueFromCInits("a.Negative"), Value(Str("-5")));
-    EXPECT_EQ(init.ReadAValueFromCInits("a.Number"), Value(12.0));
+    EXPECT_TRUE(init.AddLine("Me.Font.Size=8,25"));
+    EXPECT_TRUE(init.AddLine("a.Padded=True "));
+    for (const char* bad : {"Me.Height=3000=4000", "=3000", "  =3000", "Me.PosLeft", "", "Me..PosTop=0"})
+        EXPECT_FALSE(init.AddLine(bad)) << bad;
+    EXPECT_EQ(AllSettings(init), (Settings{{"Me.Width", 6000.0}, {"Me.Font.Size", 8.25}, {"a.Padded", Str("True ")}}));
 }
 
 TEST(CInitKeysTest, KeysDifferingInLetterCaseAddressOneSetting) {
@@ -163,18 +141,14 @@ TEST(CInitDefaultsTest, EditorWindowDefaultsAreFoundByNameInAnyCase) {
     CInit init;
     ASSERT_TRUE(init.LoadDefaultInit("FRMOPCEDITOR"));
     EXPECT_EQ(init.SectionName(), "FRMOPCEDITOR");
-    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
-    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Name"), Value(Str("Arial")));
-    EXPECT_EQ(init.ReadAValueFromCInits("Me.Font.Italic"), Value(false));
-    EXPECT_EQ(init.ReadAValueFromCInits("Me.WindowState"), Value(2.0));
-    EXPECT_EQ(init.ReadAValueFromCInits("Me.Height"), Value(3000.0));
-    EXPECT_EQ(init.ReadAValueFromCInits("tdbU.Font.Weight"), Value(400.0));
-    for (const char* key : {"sb.Visible", "SaveOnExit", "RequestOnDelete", "LoadOnForeGround"})
-        EXPECT_EQ(init.ReadAValueFromCInits(key), Value(true)) << key;
-    EXPECT_EQ(init.ReadAValueFromCInits("TDBIColOrders"), Value(Str(",17,6,16,4,7,8,9,10,11,13,14,15,0,1,2,3,5,12")));
-    EXPECT_EQ(init.ReadAValueFromCInits("TDBSColOrders"), Value(Str(",3,14,11,12,4,5,6,7,8,9,10,0,1,2,13,15")));
-    EXPECT_EQ(init.ReadAValueFromCInits("TDBGColOrders"), Value(Str(",2,3,4,5,6,7,8,9,10,0,1")));
-    EXPECT_EQ(init.ReadAValueFromCInits("TDBUColOrders"), Value(Str(",2,3,4,5,6,7,0,1")));
+    const std::pair<const char*, InitValue> defaults[] = {
+        {"Me.Font.Size", 8.25}, {"Me.Font.Name", Str("Arial")}, {"Me.Font.Italic", false}, {"sb.Visible", true},
+        {"SaveOnExit", true}, {"RequestOnDelete", true}, {"LoadOnForeGround", true},
+        {"TDBIColOrders", Str(",17,6,16,4,7,8,9,10,11,13,14,15,0,1,2,3,5,12")},
+        {"TDBSColOrders", Str(",3,14,11,12,4,5,6,7,8,9,10,0,1,2,13,15")},
+        {"TDBGColOrders", Str(",2,3,4,5,6,7,8,9,10,0,1")}, {"TDBUColOrders", Str(",2,3,4,5,6,7,0,1")},
+    };
+    for (const auto& [key, value] : defaults) EXPECT_EQ(init.ReadAValueFromCInits(key), Value(value)) << key;
 
     CInit other;
     EXPECT_FALSE(other.LoadDefaultInit("frmOther"));
