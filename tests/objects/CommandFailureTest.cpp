@@ -3,85 +3,51 @@
 // gets a message, the program goes on, and neither the database nor the
 // project tree shows anything that was not written.
 
-#include "editor/frmtabgridOPC.h"
 #include "host/CToolbox.h"
-#include "host/NodeKey.h"
 #include "host/Rights.h"
-#include "model/DataConnection.h"
-#include "platform/db/Recordset.h"
+#include "objects/FilledProjectTest.h"
 #include "platform/ui/Desktop.h"
-#include "platform/ui/FormPresenter.h"
-#include "platform/ui/MessageBox.h"
-#include "settings/TextTable.h"
-#include "support/SessionHarness.h"
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 using namespace ov;
-namespace nk = ov::host::nodekey;
+namespace keys = ov::host::keys;
 
 namespace {
 
-const QString Y = QString(QChar(0xFF));
-
-class CommandFailureTest : public ::testing::Test {
+class CommandFailureTest : public test::FilledProjectTest {
   protected:
     void SetUp() override {
-        {
-            auto c = project.Open();
-            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
-                                      "VALUES (1, 'Plant', 2, '.')"));
+        Open([](db::Connection& c) {
+            c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
+                                     "VALUES (1, 'Plant', 2, '.')"));
             int id = 100;
             for (const char* name : {"A.a1", "A.a2", "A.a3", "B.b1", "B.b2", "top"}) {
-                c->Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
-                           {id, QString::fromUtf8(name), QString::fromUtf8(name)});
-                c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {id});
-                ++id;
+                c.Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
+                          {id, QString::fromUtf8(name), QString::fromUtf8(name)});
+                c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {id++});
             }
-        }
-        harness.Start(project.Path());
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        harness.Load();
-        ui::DefaultFormRunner().Clear();
-        ui::DefaultMessageBoxes().Clear();
+        });
     }
     void TearDown() override {
         if (m_locker) sqlite3_close(m_locker);
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
         host::Authorization::Current() = {};
-        ui::DefaultFormRunner().Clear();
+        FilledProjectTest::TearDown();
     }
 
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
-    ui::GridModel& Items() { return Window().tdbI(); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
-    void TreeKey(const QString& key, int code, int shift) { harness.Session().NodeKeyDown(QString(), key, QString(), code, shift); }
-    int Column(const char* field) { return Items().ColumnIndexInSplit(QString::fromUtf8(field), 1); }
-    QString Folder(const char* path) const { return device + Y + QString::fromUtf8(path); }
-    int FolderCount(const QString& key) {
-        QVariant count;
-        if (harness.Host().GetNodeProperty(key, host::kPropertyItemCount, count) != 0) return -1;
-        return count.toInt();
-    }
-    int Count(const QString& sql) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(sql, *c);
-        return rs.Fields(0).Value().toInt();
-    }
+    void TreeKey(const QString& key, int code) { harness.Session().NodeKeyDown(QString(), key, QString(), code, keys::kCtrl); }
     int ItemCount() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")); }
-    QString LastMessage() {
-        const auto& shown = ui::DefaultMessageBoxes().Shown();
-        return shown.empty() ? QString() : shown.back().text;
+    int WithComment(const char* comment) {
+        return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = '%1'").arg(QString::fromUtf8(comment)));
     }
     // Makes the database refuse one statement, as a constraint of the
-    // project would, with its own words.
+    // project would, with its own words; the next call drops the last one.
     void Refuse(const char* when, const char* condition) {
-        Window().Data()->Connection().Execute(
-            QStringLiteral("CREATE TEMP TRIGGER refuse %1 ON TpdbItems WHEN %2 "
-                           "BEGIN SELECT RAISE(ABORT, 'refused by the project'); END")
-                .arg(QString::fromUtf8(when), QString::fromUtf8(condition)));
+        auto& c = Window().Data()->Connection();
+        c.Execute(QStringLiteral("DROP TRIGGER IF EXISTS refuse"));
+        c.Execute(QStringLiteral("CREATE TEMP TRIGGER refuse %1 ON TpdbItems WHEN %2 "
+                                 "BEGIN SELECT RAISE(ABORT, 'refused by the project'); END")
+                      .arg(QString::fromUtf8(when), QString::fromUtf8(condition)));
     }
     // Another program takes the write lock and keeps it.
     void LockForWriting() {
@@ -96,10 +62,12 @@ class CommandFailureTest : public ::testing::Test {
         sqlite3_close(m_locker);
         m_locker = nullptr;
     }
+    // Asks the next question's answer and forgets the messages so far.
+    static void Expect(ui::Answer answer) {
+        ui::DefaultMessageBoxes().Clear();
+        ui::DefaultMessageBoxes().Queue(answer);
+    }
 
-    test::SessionHarness harness;
-    test::TempProject project;
-    const QString device = nk::DeviceKey(1, QStringLiteral("."), false);
     sqlite3* m_locker = nullptr;
 };
 
@@ -110,19 +78,16 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
 
     // Delete of selected rows.
     Items().SelectRows({0, 1});
-    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
-    int key = host::keys::kDelete;
-    Items().KeyDown(key, host::keys::kCtrl);
+    Expect(ui::Answer::OK);
+    Press(Items(), keys::kDelete, keys::kCtrl);
     EXPECT_FALSE(LastMessage().isEmpty());
     EXPECT_EQ(Items().RowCount(), 3);
 
     // Paste of copied rows.
     Items().SelectRows({0});
-    key = host::keys::kC;
-    Items().KeyDown(key, host::keys::kCtrl);
+    Press(Items(), keys::kC, keys::kCtrl);
     ui::DefaultMessageBoxes().Clear();
-    key = host::keys::kV;
-    Items().KeyDown(key, host::keys::kCtrl);
+    Press(Items(), keys::kV, keys::kCtrl);
     EXPECT_FALSE(LastMessage().isEmpty());
     EXPECT_EQ(Items().RowCount(), 3);
 
@@ -134,8 +99,7 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
     EXPECT_TRUE(LastMessage().startsWith(QStringLiteral("Error: 6160"))) << LastMessage().toStdString();
 
     // Branch-wide delete from the tree.
-    ui::DefaultMessageBoxes().Clear();
-    ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
+    Expect(ui::Answer::OK);
     Window().ComputeAvailability(Folder("B"), true);
     Window().ClickTool(QStringLiteral("mnuDeviceHelperItemsDelete"));
     EXPECT_FALSE(LastMessage().isEmpty());
@@ -148,7 +112,7 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
 
     Unlock();
     EXPECT_EQ(ItemCount(), 6) << "nothing was deleted or pasted";
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'never'")), 0);
+    EXPECT_EQ(WithComment("never"), 0);
     EXPECT_EQ(FolderCount(Folder("A")), 3);
     EXPECT_EQ(FolderCount(Folder("B")), 2);
     EXPECT_EQ(FolderCount(Folder("Copy of A")), -1);
@@ -157,7 +121,7 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
     Items().SelectRows({0, 1, 2});
     ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
     EXPECT_TRUE(Items().CommitEdit(QStringLiteral("now")));
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'now'")), 3);
+    EXPECT_EQ(WithComment("now"), 3);
 }
 
 TEST_F(CommandFailureTest, AStatisticThatCannotReadSaysSoInsteadOfEndingTheProgram) {
@@ -179,31 +143,28 @@ TEST_F(CommandFailureTest, AMultiRowEditIsWrittenToAllRowsOrToNone) {
     ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
     Items().CommitEdit(QStringLiteral("x"));
     EXPECT_TRUE(LastMessage().contains(QStringLiteral("refused by the project"))) << LastMessage().toStdString();
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'x'")), 0)
-        << "the first two rows went back with the third";
+    EXPECT_EQ(WithComment("x"), 0) << "the first two rows went back with the third";
     EXPECT_NE(Items().CellText(0, Column("Comment")), QStringLiteral("x"));
 }
 
 TEST_F(CommandFailureTest, TheTreeShowsOnlyWhatWasCommitted) {
     // A paste that the database refuses half-way adds no folder.
     ASSERT_EQ(FolderCount(Folder("A")), 3);
-    TreeKey(Folder("A"), host::keys::kC, host::keys::kCtrl);
+    TreeKey(Folder("A"), keys::kC);
     Refuse("BEFORE INSERT", "new.Name LIKE '%a3'");
     ui::DefaultMessageBoxes().Clear();
-    TreeKey(device, host::keys::kV, host::keys::kCtrl);
+    TreeKey(device, keys::kV);
     EXPECT_FALSE(LastMessage().isEmpty());
     EXPECT_EQ(ItemCount(), 6);
     EXPECT_EQ(FolderCount(Folder("Copy of A")), -1);
     EXPECT_EQ(FolderCount(Folder("A")), 3);
-    Window().Data()->Connection().Execute(QStringLiteral("DROP TRIGGER refuse"));
 
     // A branch delete that fails on its last item keeps every folder.
     Refuse("BEFORE DELETE", "old.Name = 'B.b2'");
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
-    TreeKey(Folder("B"), host::keys::kDelete, host::keys::kCtrl);
+    TreeKey(Folder("B"), keys::kDelete);
     EXPECT_EQ(ItemCount(), 6);
     EXPECT_EQ(FolderCount(Folder("B")), 2);
-    Window().Data()->Connection().Execute(QStringLiteral("DROP TRIGGER refuse"));
 
     // A folder rename that fails leaves the folder as it was.
     Refuse("BEFORE UPDATE", "new.Name = 'C.a2'");
@@ -224,8 +185,7 @@ TEST_F(CommandFailureTest, ASortTheDatabaseCannotRunIsRefused) {
     Click(Folder("A"));
     const int beeps = ui::DefaultDesktop().Beeps();
     Items().SetCurrentCell(1, Items().ColumnIndex(settings::Text(147)));  // the item index text
-    int key = host::keys::kO;
-    Items().KeyDown(key, host::keys::kCtrl);
+    Press(Items(), keys::kO, keys::kCtrl);
     EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
     EXPECT_TRUE(Window().SortField().isEmpty()) << "the stored sort stays as it was";
     EXPECT_EQ(Items().CurrentRow(), 1);
@@ -264,7 +224,7 @@ TEST_F(CommandFailureTest, ValuesFromTheCellDialogsGoToEverySelectedRow) {
     Items().SelectRows({});
     for (int row : {0, 1}) {
         ASSERT_TRUE(Items().BeginEdit(row, function));
-        ASSERT_TRUE(Items().CommitEdit(Window().tdbI().Column(function).values.DisplayText(sine)));
+        ASSERT_TRUE(Items().CommitEdit(Items().Column(function).values.DisplayText(sine)));
     }
     Items().SelectRows({0, 1, 2});
     Items().SetCurrentCell(0, parameters);

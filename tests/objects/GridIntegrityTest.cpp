@@ -2,65 +2,40 @@
 // current: after every way the record source is rebuilt, the highlighted
 // row and the recordset's position are the same record.
 
-#include "editor/frmtabgridOPC.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
-#include "platform/db/Recordset.h"
+#include "objects/FilledProjectTest.h"
 #include "platform/host/WindowMessages.h"
-#include "platform/ui/FormPresenter.h"
-#include "platform/ui/MessageBox.h"
-#include "settings/TextTable.h"
-#include "support/SessionHarness.h"
-
-#include <gtest/gtest.h>
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
+namespace keys = ov::host::keys;
 
 namespace {
 
-class GridIntegrityTest : public ::testing::Test {
+class GridIntegrityTest : public test::FilledProjectTest {
   protected:
     void SetUp() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        {
-            auto c = project.Open();
-            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
-                                      "VALUES (1, 'Plant', 2, '.')"));
+        Open([](db::Connection& c) {
+            c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
+                                     "VALUES (1, 'Plant', 2, '.')"));
             for (int i = 0; i < 10; ++i) {
-                c->Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
-                           {100 + i, QStringLiteral("i%1").arg(i), QStringLiteral("i%1").arg(i)});
-                c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {100 + i});
+                c.Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
+                          {100 + i, QStringLiteral("i%1").arg(i), QStringLiteral("i%1").arg(i)});
+                c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {100 + i});
             }
             for (int g = 2; g <= 5; ++g)
-                c->Execute(QStringLiteral("INSERT INTO TpdbGroups (ID, Name) VALUES (?, ?)"),
-                           {g, QStringLiteral("G%1").arg(g)});
-            c->Execute(QStringLiteral("INSERT INTO TpdbUnitClasses (ID, Name, SwitchType) VALUES (7, 'Temp', 0)"));
-            c->Execute(QStringLiteral("INSERT INTO TpdbStructDefs (ID, Name) VALUES (3, 'Drive')"));
+                c.Execute(QStringLiteral("INSERT INTO TpdbGroups (ID, Name) VALUES (?, ?)"), {g, QStringLiteral("G%1").arg(g)});
+            c.Execute(QStringLiteral("INSERT INTO TpdbUnitClasses (ID, Name, SwitchType) VALUES (7, 'Temp', 0)"));
+            c.Execute(QStringLiteral("INSERT INTO TpdbStructDefs (ID, Name) VALUES (3, 'Drive')"));
             for (int i = 0; i < 6; ++i) {
-                c->Execute(QStringLiteral("INSERT INTO TpdbUnits (ParentID, SwitchID, PhysicalUnitText) VALUES (7, ?, ?)"),
-                           {i, QStringLiteral("u%1").arg(i)});
-                c->Execute(QStringLiteral("INSERT INTO TpdbStructMembers (ParentID, Name, OrderNum, DataType) "
-                                          "VALUES (3, ?, ?, 2)"),
-                           {QStringLiteral("m%1").arg(i), i});
+                c.Execute(QStringLiteral("INSERT INTO TpdbUnits (ParentID, SwitchID, PhysicalUnitText) VALUES (7, ?, ?)"),
+                          {i, QStringLiteral("u%1").arg(i)});
+                c.Execute(QStringLiteral("INSERT INTO TpdbStructMembers (ParentID, Name, OrderNum, DataType) VALUES (3, ?, ?, 2)"),
+                          {QStringLiteral("m%1").arg(i), i});
             }
-        }
-        harness.Start(project.Path());
-        harness.Load();
-        harness.Session().NodeClick(QString(), device, QString());
+        });
+        Click(device);
         ASSERT_EQ(Items().RowCount(), 10);
-        ui::DefaultFormRunner().Clear();
-        ui::DefaultMessageBoxes().Clear();
     }
-    void TearDown() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
-        ui::DefaultFormRunner().Clear();
-    }
-
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
-    ui::GridModel& Items() { return Window().tdbI(); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
-    int Column(ui::GridModel& grid, const char* field) { return grid.ColumnIndexInSplit(QString::fromUtf8(field), 1); }
 
     // The record the grid highlights and the record its recordset stands on.
     static QVariant ShownId(ui::GridModel& grid) {
@@ -76,6 +51,18 @@ class GridIntegrityTest : public ::testing::Test {
         ASSERT_GE(grid.CurrentRow(), 0) << after;
         EXPECT_EQ(ShownId(grid).toInt(), PositionedId(grid).toInt()) << grid.Name().toStdString() << " after " << after;
     }
+    // A second click on a node after choosing a row of its grid: the same record stays.
+    void ExpectOneRecordAfterReclick(const QString& node, ui::GridModel& grid, int rows, int row, const char* field) {
+        Click(node);
+        ASSERT_EQ(grid.RowCount(), rows) << grid.Name().toStdString();
+        grid.SetCurrentCell(row, field ? grid.ColumnIndexInSplit(QString::fromUtf8(field), 1) : 0);
+        Click(node);
+        ExpectOneRecord(grid, "a second click on its node");
+    }
+    void SwitchPrograms(bool comingBack) {
+        harness.Session().WindowMessage(host::messages::kActivate,
+                                        comingBack ? host::messages::kActive : host::messages::kInactive, 0);
+    }
 
     QString Stored(const char* field, int id) {
         auto c = project.Open();
@@ -85,18 +72,15 @@ class GridIntegrityTest : public ::testing::Test {
     }
     // Types into the highlighted row, as a person does after looking at the grid.
     void EditHighlighted(const char* field, const QString& value) {
-        ui::GridModel& grid = Items();
-        ASSERT_TRUE(grid.BeginEdit(grid.CurrentRow(), Column(grid, field)));
-        ASSERT_TRUE(grid.CommitEdit(value));
+        ASSERT_TRUE(Items().BeginEdit(Items().CurrentRow(), Column(field)));
+        ASSERT_TRUE(Items().CommitEdit(value));
     }
 
-    test::SessionHarness harness;
-    test::TempProject project;
-    const QString device = nk::DeviceKey(1, QStringLiteral("."), false);
+    const QString unitClass = QStringLiteral("OPCU7") + nk::kSeparator + u'P';
 };
 
 TEST_F(GridIntegrityTest, ReclickingTheNodeEditsTheHighlightedItem) {
-    Items().SetCurrentCell(5, Column(Items(), "Comment"));
+    Items().SetCurrentCell(5, Column("Comment"));
     EditHighlighted("Comment", QStringLiteral("first"));
     EXPECT_EQ(Stored("Comment", 105), QStringLiteral("first"));
 
@@ -105,29 +89,27 @@ TEST_F(GridIntegrityTest, ReclickingTheNodeEditsTheHighlightedItem) {
     const int shownId = ShownId(Items()).toInt();
     EditHighlighted("Comment", QStringLiteral("second"));
     EXPECT_EQ(Stored("Comment", shownId).toStdString(), "second") << "the highlighted item took the edit";
-    EXPECT_EQ(Items().CellText(Items().CurrentRow(), Column(Items(), "Comment")), QStringLiteral("second"));
+    EXPECT_EQ(Items().CellText(Items().CurrentRow(), Column("Comment")), QStringLiteral("second"));
     if (shownId != 105) {
         EXPECT_EQ(Stored("Comment", 105), QStringLiteral("first")) << "no other item changed";
     }
 }
 
 TEST_F(GridIntegrityTest, EveryRebuildOfTheItemViewKeepsRowAndRecordTogether) {
-    const int comment = Column(Items(), "Comment");
+    const int comment = Column("Comment");
     Items().SetCurrentCell(6, comment);
 
     // Sorting keeps the same item current.
-    int sort = host::keys::kO;
-    Items().KeyDown(sort, host::keys::kCtrl);
+    Press(Items(), keys::kO, keys::kCtrl);
     ExpectOneRecord(Items(), "Ctrl+O");
     EXPECT_EQ(ShownId(Items()).toInt(), 106);
-    int sortBack = host::keys::kO;
-    Items().KeyDown(sortBack, host::keys::kCtrl);
+    Press(Items(), keys::kO, keys::kCtrl);
     ExpectOneRecord(Items(), "Ctrl+O back");
 
     // Coming back to the window from another program reads the view again.
     Items().SetCurrentCell(7, comment);
-    harness.Session().WindowMessage(host::messages::kActivate, host::messages::kInactive, 0);
-    harness.Session().WindowMessage(host::messages::kActivate, host::messages::kActive, 0);
+    SwitchPrograms(false);
+    SwitchPrograms(true);
     ExpectOneRecord(Items(), "re-activation");
     EditHighlighted("Comment", QStringLiteral("after activation"));
     EXPECT_EQ(Stored("Comment", ShownId(Items()).toInt()), QStringLiteral("after activation"));
@@ -136,55 +118,34 @@ TEST_F(GridIntegrityTest, EveryRebuildOfTheItemViewKeepsRowAndRecordTogether) {
     Items().SetCurrentCell(8, comment);
     Items().SelectRows({8});
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
-    int del = host::keys::kDelete;
-    Items().KeyDown(del, host::keys::kCtrl);
+    Press(Items(), keys::kDelete, keys::kCtrl);
     ASSERT_EQ(Items().RowCount(), 9);
     ExpectOneRecord(Items(), "delete");
 
     Items().SetCurrentCell(4, comment);
     Items().SelectRows({4});
-    int copy = host::keys::kC, paste = host::keys::kV;
-    Items().KeyDown(copy, host::keys::kCtrl);
-    Items().KeyDown(paste, host::keys::kCtrl);
+    Press(Items(), keys::kC, keys::kCtrl);
+    Press(Items(), keys::kV, keys::kCtrl);
     ASSERT_EQ(Items().RowCount(), 10);
     ExpectOneRecord(Items(), "paste");
 
     // F9 opens the item dialog on the highlighted item.
     Items().SetCurrentCell(3, comment);
     Click(device);
-    const QString expected = Items().CellText(Items().CurrentRow(), Column(Items(), "ItemAccess"));
+    const QString expected = Items().CellText(Items().CurrentRow(), Column("ItemAccess"));
     QString shownInDialog;
     ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [&](ui::Form& f) {
         shownInDialog = f.Get(QStringLiteral("txtItemAccess")).text;
         f.PressCancel();
     });
-    int f9 = host::keys::kF9;
-    Items().KeyDown(f9, 0);
+    Press(Items(), keys::kF9);
     EXPECT_EQ(shownInDialog, expected);
 }
 
 TEST_F(GridIntegrityTest, TheOtherGridsKeepRowAndRecordTogether) {
-    Click(nk::kGroups);
-    ui::GridModel& groups = Window().tdbG();
-    ASSERT_EQ(groups.RowCount(), 5);
-    groups.SetCurrentCell(3, Column(groups, "Comment"));
-    Click(nk::kGroups);
-    ExpectOneRecord(groups, "a second click on the groups");
-
-    const QString unitClass = QStringLiteral("OPCU7") + nk::kSeparator + u'P';
-    Click(unitClass);
-    ui::GridModel& units = Window().tdbU();
-    ASSERT_EQ(units.RowCount(), 6);
-    units.SetCurrentCell(4, 0);
-    Click(unitClass);
-    ExpectOneRecord(units, "a second click on the unit class");
-
-    Click(QStringLiteral("OPCS3"));
-    ui::GridModel& members = Window().tdbS();
-    ASSERT_EQ(members.RowCount(), 6);
-    members.SetCurrentCell(5, 0);
-    Click(QStringLiteral("OPCS3"));
-    ExpectOneRecord(members, "a second click on the structure");
+    ExpectOneRecordAfterReclick(nk::kGroups, Window().tdbG(), 5, 3, "Comment");
+    ExpectOneRecordAfterReclick(unitClass, Window().tdbU(), 6, 4, nullptr);
+    ExpectOneRecordAfterReclick(QStringLiteral("OPCS3"), Window().tdbS(), 6, 5, nullptr);
 }
 
 // A message box that takes the focus, as a real one does: the studio may
@@ -205,8 +166,8 @@ TEST_F(GridIntegrityTest, ActivationWaitsWhileTheEditorsOwnBoxIsOpen) {
     // the box is open the studio goes inactive and active again.
     FocusTakingBoxes boxes;
     boxes.whileOpen = [this] {
-        harness.Session().WindowMessage(host::messages::kActivate, host::messages::kInactive, 0);
-        harness.Session().WindowMessage(host::messages::kActivate, host::messages::kActive, 0);
+        SwitchPrograms(false);
+        SwitchPrograms(true);
     };
     const auto report = [&] {
         ui::InstallMessageBoxes(&boxes);
@@ -216,7 +177,6 @@ TEST_F(GridIntegrityTest, ActivationWaitsWhileTheEditorsOwnBoxIsOpen) {
     };
 
     // A unit typed but not yet written (the unit grid writes when the row is left).
-    const QString unitClass = QStringLiteral("OPCU7") + nk::kSeparator + u'P';
     Click(unitClass);
     ui::GridModel& units = Window().tdbU();
     ASSERT_TRUE(units.BeginEdit(2, units.ColumnIndex(QStringLiteral("PhysicalUnitText"))));
@@ -224,25 +184,22 @@ TEST_F(GridIntegrityTest, ActivationWaitsWhileTheEditorsOwnBoxIsOpen) {
     report();
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_EQ(units.Recordset()->GetEditMode(), db::EditMode::InProgress) << "nothing was written behind the box";
-    auto c = project.Open();
-    db::Recordset stored;
-    stored.Open(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE PhysicalUnitText = 'typed'"), *c);
-    EXPECT_EQ(stored.Fields(0).Value().toInt(), 0);
+    const QString typed = QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE PhysicalUnitText = 'typed'");
+    EXPECT_EQ(Count(typed), 0);
     // Switching programs for real commits it.
-    harness.Session().WindowMessage(host::messages::kActivate, host::messages::kInactive, 0);
-    stored.Requery();
-    EXPECT_EQ(stored.Fields(0).Value().toInt(), 1);
+    SwitchPrograms(false);
+    EXPECT_EQ(Count(typed), 1);
 
     // The item view is not rebuilt behind the box: row and selection stay.
     Click(device);
-    Items().SetCurrentCell(6, Column(Items(), "Comment"));
+    Items().SetCurrentCell(6, Column("Comment"));
     Items().SelectRows({6, 7});
     report();
     EXPECT_EQ(Items().CurrentRow(), 6);
     EXPECT_EQ(Items().SelectedBookmarks().size(), 2u);
 
     // Coming back from another program reads the view again, on the same item.
-    harness.Session().WindowMessage(host::messages::kActivate, host::messages::kActive, 0);
+    SwitchPrograms(true);
     EXPECT_EQ(ShownId(Items()).toInt(), 106);
     ExpectOneRecord(Items(), "coming back from another program");
 }

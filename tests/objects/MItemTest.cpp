@@ -1,147 +1,115 @@
 // The item commands, driven as a person drives them: select rows, choose a
 // menu entry, answer the question.
 
-#include "editor/frmtabgridOPC.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
-#include "platform/db/Recordset.h"
-#include "platform/ui/FormPresenter.h"
-#include "platform/ui/MessageBox.h"
+#include "objects/FilledProjectTest.h"
 #include "platform/ui/Progress.h"
-#include "settings/TextTable.h"
-#include "support/SessionHarness.h"
 
-#include <gtest/gtest.h>
+#include <numeric>
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
 
 namespace {
 
-const QString Y = QString(QChar(0xFF));
-
-class MItemTest : public ::testing::Test {
-protected:
+class MItemTest : public test::FilledProjectTest {
+  protected:
     void SetUp() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        {
-            auto c = project.Open();
-            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'Dev', '.')"));
-            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (2, 'Other', '.')"));
-            for (const char* name : {"A.B.t1", "A.B.C.t2", "A.t3", "C.x", "Top"}) {
-                c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
-                           {QString::fromUtf8(name), QString::fromUtf8(name)});
-            }
-            c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems"));
-        }
-        harness.Start(project.Path());
-        harness.Load();
-        ASSERT_TRUE(harness.Session().IsLoaded());
-        ui::DefaultMessageBoxes().Clear();
-        ui::DefaultFormRunner().Clear();
+        Open([](db::Connection& c) {
+            c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) "
+                                     "VALUES (1, 'Dev', '.'), (2, 'Other', '.')"));
+            for (const char* name : {"A.B.t1", "A.B.C.t2", "A.t3", "C.x", "Top"})
+                c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
+                          {QString::fromUtf8(name), QString::fromUtf8(name)});
+            c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems"));
+        });
     }
-    void TearDown() override {
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
-        ui::DefaultFormRunner().Clear();
-    }
-
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
+    // A menu tool with the availability computed for a node; it must be offered.
     void Tool(const QString& key, const char* tool, bool fromTree = false) {
         Window().ComputeAvailability(key, fromTree);
         ASSERT_TRUE(Window().IsToolEnabled(QString::fromUtf8(tool))) << tool;
         Window().ClickTool(QString::fromUtf8(tool));
     }
-    QStringList Names(int device = 1) {
+    // Clicks the node first, as a person choosing from the tree does.
+    void OnNode(const QString& key, const char* tool, bool fromTree = false) {
+        Click(key);
+        Tool(key, tool, fromTree);
+    }
+    QStringList Names(int deviceId = 1) {
         auto c = project.Open();
         db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT Name FROM TpdbItems WHERE DeviceID = %1 ORDER BY Name").arg(device), *c);
+        rs.Open(QStringLiteral("SELECT Name FROM TpdbItems WHERE DeviceID = %1 ORDER BY Name").arg(deviceId), *c);
         QStringList names;
         for (; !rs.IsEOF(); rs.MoveNext()) names << rs.Fields(0).Value().toString();
         return names;
     }
-    int Count(const QString& sql) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(sql, *c);
-        return rs.RecordCount();
+    void RenameTo(const QString& name) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [name](ui::Form& f) {
+            f.UserSetText(QStringLiteral("TxtName"), name);
+            f.PressDefault();
+        });
     }
-    void SelectAllRows() {
-        std::vector<int> rows;
-        for (int r = 0; r < Window().tdbI().RowCount(); ++r) rows.push_back(r);
-        Window().tdbI().SelectRows(rows);
-    }
-    QString Count(const QString& key, int) {
-        QVariant value;
-        return harness.Host().GetNodeProperty(key, host::kPropertyItemCount, value) == 0 ? value.toString() : QStringLiteral("-");
-    }
-
-    test::SessionHarness harness;
-    test::TempProject project;
-    const QString dev = nk::DeviceKey(1, QStringLiteral("."), false);
+    void DontAsk() { Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false); }
 };
 
 TEST_F(MItemTest, NewItemsTakeTheFirstFreeNumberInTheirFolder) {
-    Click(dev + Y + QStringLiteral("A.B"));
-    Tool(dev + Y + QStringLiteral("A.B"), "mnuItemNew");
-    Tool(dev + Y + QStringLiteral("A.B"), "mnuItemNew");
-    EXPECT_TRUE(Names().contains(QStringLiteral("A.B.0")));
-    EXPECT_TRUE(Names().contains(QStringLiteral("A.B.1")));
-    EXPECT_EQ(Count(QStringLiteral("SELECT * FROM TpdbConnections WHERE GroupID = 1")), 7) << "new items join group 1";
-    EXPECT_EQ(Window().tdbI().RowCount(), 3) << "the folder shows the new items";
-    EXPECT_EQ(Count(dev + Y + QStringLiteral("A.B"), 0), QStringLiteral("4")) << "the tree counts them";
+    OnNode(Folder("A.B"), "mnuItemNew");
+    Tool(Folder("A.B"), "mnuItemNew");
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("A.B.0"), QStringLiteral("A.B.1"), QStringLiteral("A.B.C.t2"),
+                                    QStringLiteral("A.B.t1"), QStringLiteral("A.t3"), QStringLiteral("C.x"),
+                                    QStringLiteral("Top")}));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE GroupID = 1")), 7) << "new items join group 1";
+    EXPECT_EQ(Items().RowCount(), 3) << "the folder shows the new items";
+    EXPECT_EQ(FolderCount(Folder("A.B")), 4) << "the tree counts them";
 
-    Click(nk::DeviceKey(2, QStringLiteral("."), false));
-    Tool(nk::DeviceKey(2, QStringLiteral("."), false), "mnuItemNew");
+    OnNode(nk::DeviceKey(2, QStringLiteral("."), false), "mnuItemNew");
     EXPECT_EQ(Names(2), QStringList{QStringLiteral("0")}) << "the first item of an empty device is named 0";
 }
 
 TEST_F(MItemTest, PasteNamesCopiesLikeADesktop) {
-    Click(dev);
-    const int top = Window().tdbI().RowCount();
-    ASSERT_EQ(top, 1);
-    Window().tdbI().SelectRows({0});
-    Tool(dev, "mnuItemCopy");
-    Tool(dev, "mnuItemPaste");
-    Tool(dev, "mnuItemPaste");
+    Click(device);
+    ASSERT_EQ(Items().RowCount(), 1);
+    Items().SelectRows({0});
+    Tool(device, "mnuItemCopy");
+    Tool(device, "mnuItemPaste");
+    Tool(device, "mnuItemPaste");
     EXPECT_TRUE(Names().contains(QStringLiteral("Copy of Top")));
     EXPECT_TRUE(Names().contains(QStringLiteral("copy(2) of Top")));
-    EXPECT_EQ(Window().tdbI().RowCount(), 3);
-    EXPECT_EQ(Count(QStringLiteral("SELECT * FROM TpdbItems WHERE ItemAccess = 'copy(2) of Top'")), 1)
+    EXPECT_EQ(Items().RowCount(), 3);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE ItemAccess = 'copy(2) of Top'")), 1)
         << "in the item-access view the address is the new name";
 }
 
 TEST_F(MItemTest, DeleteAsksAndTakesEverythingOfTheItemAlong) {
-    auto& data = *Window().Data();
-    data.Connection().Execute(QStringLiteral("INSERT INTO TpdbSimulation (ItemID, SimulationFunction) SELECT ID, 'Function1' FROM TpdbItems WHERE Name = 'A.t3'"));
-    data.Connection().Execute(QStringLiteral("INSERT INTO TpdbAlign (ItemID) SELECT ID FROM TpdbItems WHERE Name = 'A.t3'"));
-    data.Connection().Execute(QStringLiteral("INSERT INTO TidxTexts (Name, L1033) VALUES ('Dev.A.t3', 'text')"));
-    data.Connection().Execute(QStringLiteral("UPDATE TpdbItems SET TextID = (SELECT MAX(ID) FROM TidxTexts) WHERE Name = 'A.t3'"));
+    auto& c = Window().Data()->Connection();
+    c.Execute(QStringLiteral("INSERT INTO TpdbSimulation (ItemID, SimulationFunction) SELECT ID, 'Function1' FROM TpdbItems WHERE Name = 'A.t3'"));
+    c.Execute(QStringLiteral("INSERT INTO TpdbAlign (ItemID) SELECT ID FROM TpdbItems WHERE Name = 'A.t3'"));
+    c.Execute(QStringLiteral("INSERT INTO TidxTexts (Name, L1033) VALUES ('Dev.A.t3', 'text')"));
+    c.Execute(QStringLiteral("UPDATE TpdbItems SET TextID = (SELECT MAX(ID) FROM TidxTexts) WHERE Name = 'A.t3'"));
     Window().RefreshUnboundSources();
 
-    Click(dev + Y + QStringLiteral("A"));
-    ASSERT_EQ(Window().tdbI().RowCount(), 1);
-    Window().tdbI().SelectRows({0});
-    Tool(dev + Y + QStringLiteral("A"), "mnuItemDelete");
+    Click(Folder("A"));
+    ASSERT_EQ(Items().RowCount(), 1);
+    Items().SelectRows({0});
+    Tool(Folder("A"), "mnuItemDelete");
     ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
-    EXPECT_EQ(ui::DefaultMessageBoxes().Shown()[0].text, QStringLiteral("You really want to delete 1 Items ?"));
+    EXPECT_EQ(LastMessage(), QStringLiteral("You really want to delete 1 Items ?"));
     EXPECT_EQ(Names().size(), 5) << "Cancel is the default answer";
 
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
-    Window().tdbI().SelectRows({0});
-    Tool(dev + Y + QStringLiteral("A"), "mnuItemDelete");
+    Items().SelectRows({0});
+    Tool(Folder("A"), "mnuItemDelete");
     EXPECT_FALSE(Names().contains(QStringLiteral("A.t3")));
-    EXPECT_EQ(Count(QStringLiteral("SELECT * FROM TpdbSimulation")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT * FROM TpdbAlign")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT * FROM TidxTexts WHERE Name = 'Dev.A.t3'")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT * FROM TpdbConnections")), 4);
-    EXPECT_EQ(Count(dev + Y + QStringLiteral("A"), 0), QStringLiteral("2"));
+    for (const char* table : {"TpdbSimulation", "TpdbAlign"})
+        EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM %1").arg(QString::fromUtf8(table))), 0) << table;
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TidxTexts WHERE Name = 'Dev.A.t3'")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), 4);
+    EXPECT_EQ(FolderCount(Folder("A")), 2);
 
-    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
-    Click(dev);
-    Window().tdbI().SelectRows({0});
+    DontAsk();
+    Click(device);
+    Items().SelectRows({0});
     ui::DefaultMessageBoxes().Clear();
-    Tool(dev, "mnuItemDelete");
+    Tool(device, "mnuItemDelete");
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << "no question without RequestOnDelete";
     EXPECT_FALSE(Names().contains(QStringLiteral("Top")));
 }
@@ -152,27 +120,24 @@ TEST_F(MItemTest, AfterADeleteTheGridShowsTheRestAndEditsReachTheRightRecord) {
         c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
                   {QString::fromUtf8(name), QString::fromUtf8(name)});
     harness.Session().Reload();
-    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
-    const QString folder = dev + Y + QStringLiteral("D");
-    Click(folder);
-    ui::GridModel& grid = Window().tdbI();
-    const int access = grid.ColumnIndex(QStringLiteral("ItemAccess"));
-    const int comment = grid.ColumnIndex(QStringLiteral("Comment"));
+    DontAsk();
+    Click(Folder("D"));
+    ui::GridModel& grid = Items();
     ASSERT_EQ(grid.RowCount(), 5);
     grid.SelectRows({1, 3});
-    Tool(folder, "mnuItemDelete");
+    Tool(Folder("D"), "mnuItemDelete");
     ASSERT_EQ(grid.RowCount(), 3);
     QStringList shown;
-    for (int r = 0; r < grid.RowCount(); ++r) shown << grid.CellText(r, access);
+    for (int r = 0; r < grid.RowCount(); ++r) shown << grid.CellText(r, grid.ColumnIndex(QStringLiteral("ItemAccess")));
     EXPECT_EQ(shown, (QStringList{QStringLiteral("D.a"), QStringLiteral("D.c"), QStringLiteral("D.e")}));
     EXPECT_TRUE(grid.SelectedBookmarks().empty());
 
     // The row a person edits next is the row written.
-    ASSERT_TRUE(grid.BeginEdit(1, comment));
+    ASSERT_TRUE(grid.BeginEdit(1, grid.ColumnIndex(QStringLiteral("Comment"))));
     grid.CommitEdit(QStringLiteral("edited"));
     Window().CommitGridEdits();
-    EXPECT_EQ(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Comment = 'edited' AND Name = 'D.c'")), 1);
-    EXPECT_EQ(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Comment = 'edited'")), 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'edited' AND Name = 'D.c'")), 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'edited'")), 1);
 }
 
 TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowIt) {
@@ -181,67 +146,53 @@ TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowIt) {
         f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("X"));
         f.PressDefault();
     });
-    Click(dev + Y + QStringLiteral("A.B"));
-    Tool(dev + Y + QStringLiteral("A.B"), "mnuDeviceHelperItemRename", true);
+    OnNode(Folder("A.B"), "mnuDeviceHelperItemRename", true);
     EXPECT_EQ(Names(), (QStringList{QStringLiteral("A.t3"), QStringLiteral("A.X.C.t2"), QStringLiteral("A.X.t1"),
                                     QStringLiteral("C.x"), QStringLiteral("Top")}));
-    EXPECT_TRUE(harness.Host().HasNode(dev + Y + QStringLiteral("A.X")));
-    EXPECT_FALSE(harness.Host().HasNode(dev + Y + QStringLiteral("A.B")));
-    EXPECT_EQ(Window().CurrentNode(), dev + Y + QStringLiteral("A.X"));
+    EXPECT_TRUE(harness.Host().HasNode(Folder("A.X")));
+    EXPECT_FALSE(harness.Host().HasNode(Folder("A.B")));
+    EXPECT_EQ(Window().CurrentNode(), Folder("A.X"));
 
     // An empty name lifts the items one level up.
-    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
-        f.UserSetText(QStringLiteral("TxtName"), QString());
-        f.PressDefault();
-    });
-    Tool(dev + Y + QStringLiteral("A.X"), "mnuDeviceHelperItemRename", true);
+    RenameTo(QString());
+    Tool(Folder("A.X"), "mnuDeviceHelperItemRename", true);
     EXPECT_EQ(Names(), (QStringList{QStringLiteral("A.C.t2"), QStringLiteral("A.t1"), QStringLiteral("A.t3"),
                                     QStringLiteral("C.x"), QStringLiteral("Top")}));
 }
 
 TEST_F(MItemTest, RenamingOntoTakenNamesAddsASuffix) {
-    auto& data = *Window().Data();
-    data.Connection().Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'x', 'x')"));
-    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
-        f.UserSetText(QStringLiteral("TxtName"), QString());
-        f.PressDefault();
-    });
-    Click(dev + Y + QStringLiteral("C"));
-    Tool(dev + Y + QStringLiteral("C"), "mnuDeviceHelperItemRename", true);
+    Window().Data()->Connection().Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'x', 'x')"));
+    RenameTo(QString());
+    OnNode(Folder("C"), "mnuDeviceHelperItemRename", true);
     EXPECT_TRUE(Names().contains(QStringLiteral("x(1)"))) << Names().join(u' ').toStdString();
 
     ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) { f.PressCancel(); });
-    Click(dev + Y + QStringLiteral("A"));
-    Tool(dev + Y + QStringLiteral("A"), "mnuDeviceHelperItemRename", true);
+    OnNode(Folder("A"), "mnuDeviceHelperItemRename", true);
     EXPECT_TRUE(Names().contains(QStringLiteral("A.t3"))) << "a cancelled rename changes nothing";
 }
 
 TEST_F(MItemTest, BranchCopyPastesUnderAnotherFolderOrDevice) {
-    Click(dev + Y + QStringLiteral("A.B"));
-    Tool(dev + Y + QStringLiteral("A.B"), "mnuDeviceHelperItemsCopy", true);
-    Click(dev + Y + QStringLiteral("C"));
-    Tool(dev + Y + QStringLiteral("C"), "mnuDeviceHelperItemsPaste", true);
+    OnNode(Folder("A.B"), "mnuDeviceHelperItemsCopy", true);
+    OnNode(Folder("C"), "mnuDeviceHelperItemsPaste", true);
     EXPECT_TRUE(Names().contains(QStringLiteral("C.B.t1")));
     EXPECT_TRUE(Names().contains(QStringLiteral("C.B.C.t2")));
     const QString other = nk::DeviceKey(2, QStringLiteral("."), false);
-    Click(other);
-    Tool(other, "mnuDeviceHelperItemsPaste", true);
+    OnNode(other, "mnuDeviceHelperItemsPaste", true);
     EXPECT_EQ(Names(2), (QStringList{QStringLiteral("B.C.t2"), QStringLiteral("B.t1")}));
-    EXPECT_EQ(Count(other + Y + QStringLiteral("B"), 0), QStringLiteral("2"));
+    EXPECT_EQ(FolderCount(other + nk::kSeparator + QStringLiteral("B")), 2);
 }
 
 TEST_F(MItemTest, BranchDeleteAsksAndCancelStillEmptiesTheBuffer) {
-    Click(dev + Y + QStringLiteral("A"));
-    Tool(dev + Y + QStringLiteral("A"), "mnuDeviceHelperItemsCopy", true);
+    OnNode(Folder("A"), "mnuDeviceHelperItemsCopy", true);
     EXPECT_TRUE(Window().itemBufferFilled);
-    Tool(dev + Y + QStringLiteral("A"), "mnuDeviceHelperItemsDelete", true);
-    EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().back().text.contains(QStringLiteral(" 3 ")));
+    Tool(Folder("A"), "mnuDeviceHelperItemsDelete", true);
+    EXPECT_TRUE(LastMessage().contains(QStringLiteral(" 3 ")));
     EXPECT_EQ(Names().size(), 5);
     EXPECT_FALSE(Window().itemBufferFilled);
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
-    Tool(dev + Y + QStringLiteral("A"), "mnuDeviceHelperItemsDelete", true);
+    Tool(Folder("A"), "mnuDeviceHelperItemsDelete", true);
     EXPECT_EQ(Names(), (QStringList{QStringLiteral("C.x"), QStringLiteral("Top")}));
-    EXPECT_FALSE(harness.Host().HasNode(dev + Y + QStringLiteral("A"))) << "the emptied folder is gone";
+    EXPECT_FALSE(harness.Host().HasNode(Folder("A"))) << "the emptied folder is gone";
 }
 
 // Commands on tens of thousands of items show progress; Cancel leaves the
@@ -259,7 +210,7 @@ class LongItemWorkTest : public MItemTest {
         c.CommitTrans();
         harness.Session().Reload();
         harness.Session().NodeExpand(QString(), QStringLiteral("OPCE0"), QString());
-        Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+        DontAsk();
         ui::DefaultMessageBoxes().Clear();
     }
     void TearDown() override {
@@ -268,26 +219,25 @@ class LongItemWorkTest : public MItemTest {
     }
     QString Fingerprint() {
         return QStringLiteral("%1/%2/%3")
-            .arg(Count(QStringLiteral("SELECT ID FROM TpdbItems")))
-            .arg(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name Like 'Big.%'")))
-            .arg(Count(QStringLiteral("SELECT ItemID FROM TpdbConnections")));
+            .arg(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")))
+            .arg(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like 'Big.%'")))
+            .arg(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")));
     }
     // Runs a tool on the folder Big with Cancel once half the items are done.
     void CancelHalfway(const char* tool) {
         const QString before = Fingerprint();
         ui::DefaultProgress().cancelAt = kItems / 2;
-        Click(big);
-        Tool(big, tool, true);
+        OnNode(big, tool, true);
         ui::DefaultProgress().cancelAt = -1;
         EXPECT_GE(ui::DefaultProgress().Last(), kItems / 2) << tool << ": the work ran until the Cancel";
         EXPECT_EQ(Fingerprint(), before) << tool;
-        EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << tool << ": a Cancel is no error " << ui::DefaultMessageBoxes().Shown().front().text.toStdString();
+        EXPECT_EQ(LastMessage(), QString()) << tool << ": a Cancel is no error";
         EXPECT_TRUE(harness.Host().HasNode(big)) << tool;
-        EXPECT_EQ(Count(big, 0), QString::number(kItems)) << tool;
+        EXPECT_EQ(FolderCount(big), kItems) << tool;
     }
 
     static constexpr int kItems = 24000;
-    const QString big = dev + Y + QStringLiteral("Big");
+    const QString big = Folder("Big");
 };
 
 TEST_F(LongItemWorkTest, CancelLeavesEveryRowAsItWas) {
@@ -296,18 +246,19 @@ TEST_F(LongItemWorkTest, CancelLeavesEveryRowAsItWas) {
         f.PressDefault();
     });
     CancelHalfway("mnuDeviceHelperItemRename");
-    EXPECT_FALSE(harness.Host().HasNode(dev + Y + QStringLiteral("Huge")));
+    EXPECT_FALSE(harness.Host().HasNode(Folder("Huge")));
     CancelHalfway("mnuDeviceHelperItemsDelete");
 
     // A paste of the whole folder into itself, cancelled.
-    Click(big);
-    Tool(big, "mnuDeviceHelperItemsCopy", true);
+    OnNode(big, "mnuDeviceHelperItemsCopy", true);
     ASSERT_TRUE(Window().itemBufferFilled);
     CancelHalfway("mnuDeviceHelperItemsPaste");
 
     // The rows selected in the grid, deleted and cancelled.
     Click(big);
-    SelectAllRows();
+    std::vector<int> rows(Items().RowCount());
+    std::iota(rows.begin(), rows.end(), 0);
+    Items().SelectRows(rows);
     const QString before = Fingerprint();
     ui::DefaultProgress().cancelAt = 100;
     Tool(big, "mnuItemDelete");
@@ -316,22 +267,17 @@ TEST_F(LongItemWorkTest, CancelLeavesEveryRowAsItWas) {
 }
 
 TEST_F(LongItemWorkTest, WithoutCancelTheWorkIsDoneAndTheProgressNamedAfterIt) {
-    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Huge"));
-        f.PressDefault();
-    });
+    RenameTo(QStringLiteral("Huge"));
     const int begun = ui::DefaultProgress().Begun();
-    Click(big);
-    Tool(big, "mnuDeviceHelperItemRename", true);
+    OnNode(big, "mnuDeviceHelperItemRename", true);
     EXPECT_EQ(ui::DefaultProgress().Begun(), begun + 1);
     EXPECT_EQ(ui::DefaultProgress().Title(), QStringLiteral("Rename: Big"));
-    EXPECT_EQ(Count(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name Like 'Huge.%'")), kItems);
-    EXPECT_TRUE(harness.Host().HasNode(dev + Y + QStringLiteral("Huge")));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like 'Huge.%'")), kItems);
+    EXPECT_TRUE(harness.Host().HasNode(Folder("Huge")));
     EXPECT_FALSE(harness.Host().HasNode(big));
 
     // Small work shows none.
-    Click(dev + Y + QStringLiteral("C"));
-    Tool(dev + Y + QStringLiteral("C"), "mnuDeviceHelperItemsDelete", true);
+    OnNode(Folder("C"), "mnuDeviceHelperItemsDelete", true);
     EXPECT_EQ(ui::DefaultProgress().Begun(), begun + 1);
     EXPECT_FALSE(Names().contains(QStringLiteral("C.x")));
 }
