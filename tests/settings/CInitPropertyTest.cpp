@@ -1,3 +1,6 @@
+// Settings pushed into the window's controls and read back from them by
+// property paths such as tdbI.Splits(1).Columns("Comment").Width.
+
 #include "settings/CInit.h"
 #include "settings/DefaultInits.h"
 #include "settings/PropertyObject.h"
@@ -110,10 +113,14 @@ protected:
     FakeObject* m_dotted = nullptr;
 };
 
-TEST_F(CInitPropertyTest, AControlReceivesEverySettingBelowItsName) {
+TEST_F(CInitPropertyTest, AControlReceivesEverySettingBelowItsNameWithArgumentsAsTextOrNumber) {
     m_init.WriteAValueToCInits("tdbI.Splits(1).Columns(\"Comment\").Width", 4321.0);
-    m_init.SetInitToControl("tdbI", m_window);
+    m_init.WriteAValueToCInits("tdbI.Splits(1).Columns(\"Max. Value\").Width", 1234.0);
+    // A quoted "1" is a text: no split of that name, so this never reaches the column.
+    m_init.WriteAValueToCInits("tdbI.Splits(\"1\").Columns(\"Comment\").Width", 99.0);
+    m_init.SetInitToControl("TDBI", m_window);
     EXPECT_EQ(m_comment->Get("Width"), Value(4321.0));
+    EXPECT_EQ(m_dotted->Get("Width"), Value(1234.0));
     EXPECT_EQ(m_comment->Get("Visible"), Value(true));
     EXPECT_EQ(m_comment->Get("AllowSizing"), Value(true));
     EXPECT_EQ(m_nameColumn->Get("Width"), Value(2500.0));
@@ -124,15 +131,6 @@ TEST_F(CInitPropertyTest, AControlReceivesEverySettingBelowItsName) {
     EXPECT_EQ(m_window.Get("Width"), Value(kUnset));
     EXPECT_EQ(m_windowFont->Get("Size"), Value(kUnset));
     EXPECT_EQ(m_statusBar->Get("Visible"), Value(kUnset));
-}
-
-TEST_F(CInitPropertyTest, ArgumentsArriveAsTextOrNumber) {
-    m_init.WriteAValueToCInits("tdbI.Splits(1).Columns(\"Max. Value\").Width", 1234.0);
-    // A quoted "1" is a text: no split of that name, so this never reaches the column.
-    m_init.WriteAValueToCInits("tdbI.Splits(\"1\").Columns(\"Comment\").Width", 99.0);
-    m_init.SetInitToControl("TDBI", m_window);
-    EXPECT_EQ(m_dotted->Get("Width"), Value(1234.0));
-    EXPECT_EQ(m_comment->Get("Width"), Value(3000.0));
 
     m_init.WriteAValueToCInits("txtValue(2).Text", Str("abc"));
     m_init.SetInitToControl("txtValue(2)", m_window);

@@ -1,8 +1,13 @@
+// The window settings store: values read from texts and written in the
+// locale's format, dotted keys kept as a tree, the built-in defaults and
+// the OVEditors.ini file.
+
 #include "platform/system/IniFile.h"
 #include "settings/CInit.h"
 #include "settings/CInitItem.h"
 #include "settings/ColumnOrders.h"
 #include "settings/DefaultInits.h"
+#include "support/Files.h"
 #include "support/TempProject.h"
 
 #include <QDir>
@@ -232,10 +237,7 @@ protected:
     QString Path(const char* name = "OVEditors.ini") const { return m_dir.filePath(QString::fromUtf8(name)); }
 
     QString Make(const QByteArray& content, const char* name = "OVEditors.ini") const {
-        QFile file(Path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-        return file.fileName();
+        return ov::test::WriteFile(Path(name), content);
     }
 
     QTemporaryDir m_dir;
@@ -259,6 +261,9 @@ TEST_F(CInitFileTest, NumbersWrittenInEitherLocaleReadBackTheSame) {
     back.LoadInits(Path("english.ini"));
     EXPECT_EQ(back.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
     EXPECT_EQ(AllSettings(back), AllSettings(EditorDefaults()));
+    // One entry written on its own takes the store's format too.
+    EXPECT_TRUE(back.WriteToIni("Me.Font.Size", 9.75));
+    EXPECT_EQ(IniFile(Path("english.ini")).Read(kSection, "Me.Font.Size"), "9,75");
 }
 
 TEST_F(CInitFileTest, SavedSettingsComeBackOverTheDefaults) {
@@ -327,17 +332,6 @@ TEST_F(CInitFileTest, UnusableFilesGiveTheDefaults) {
 
     CInit withoutPath = EditorDefaults();
     EXPECT_FALSE(withoutPath.SaveInits());
-}
-
-TEST_F(CInitFileTest, WriteToIniWritesOneEntryInTheStoresFormat) {
-    CInit init = EditorDefaults(German());
-    init.LoadInits(Path());
-    EXPECT_TRUE(init.WriteToIni("SaveOnExit", false));
-    EXPECT_TRUE(init.WriteToIni("Me.Font.Size", 9.75));
-    const IniFile file(Path());
-    EXPECT_EQ(file.Keys(kSection), QStringList({"SaveOnExit", "Me.Font.Size"}));
-    EXPECT_EQ(file.Read(kSection, "SaveOnExit"), "False");
-    EXPECT_EQ(file.Read(kSection, "Me.Font.Size"), "9,75");
 }
 
 }  // namespace
