@@ -11,6 +11,7 @@
 #include "platform/system/ProjectSettings.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
+#include "support/Files.h"
 #include "support/SessionHarness.h"
 
 #include <QDir>
@@ -110,10 +111,7 @@ TEST_F(ConnectTest, ProjectArgumentIsAFileOrARegisteredName) {
 }
 
 TEST_F(ConnectTest, BrokenRegistryLeavesTheAddInWithoutNodes) {
-    QFile file(harness.RegistryFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("\x00\x01[[[garbage\n=\n", 16));
-    file.close();
+    ASSERT_FALSE(test::WriteFile(harness.RegistryFile(), QByteArray("\x00\x01[[[garbage\n=\n", 16)).isEmpty());
     harness.Start(QStringLiteral("Plant"));
     EXPECT_EQ(harness.Host().NodeCount(), 1) << "a registry of garbage registers nothing: the load will say so";
 
@@ -171,10 +169,7 @@ TEST_F(ConnectTest, AProjectWithoutOptionalTablesOpens) {
 
 TEST_F(ConnectTest, AFileThatIsNoDatabaseIsReportedAndLoadsNothing) {
     const QString bad = QFileInfo(project.Path()).absolutePath() + QStringLiteral("/broken.ovs");
-    QFile file(bad);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(300, 'x'));
-    file.close();
+    ASSERT_EQ(test::WriteFile(bad, QByteArray(300, 'x')), bad);
     harness.Start(bad);
     harness.Session().NodeClick(QString(), nk::kRoot, QString());
     EXPECT_FALSE(harness.Session().IsLoaded());

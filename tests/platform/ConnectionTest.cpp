@@ -61,8 +61,8 @@ TEST(Connection, OpensOnlyFilesThatAreUsableProjects) {
     connection.Close();
     EXPECT_EQ(connection.State(), ObjectState::Closed);
 
-    // A missing file, a file that is no database and a lock held by another program are
-    // told as ovopc and the studio tell them; here the error list and what needs no file.
+    // How a file that is no database, or one locked by another program, is refused is seen
+    // through ovopc and the studio session; here the state and error list of a refused open.
     EXPECT_TRUE(OpenError(QStringLiteral("Data Source=%1/missing.ovs;").arg(project.Folder())).contains(u"Could not find"));
     EXPECT_TRUE(OpenError(QStringLiteral("Provider=x;Mode=Read|Write")).contains(u"No project database"));
 
