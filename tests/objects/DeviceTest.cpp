@@ -3,27 +3,15 @@
 
 #include "components/InstalledPrograms.h"
 #include "components/Registration.h"
-#include "editor/frmtabgridOPC.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
-#include "objects/MDevice.h"
-#include "platform/db/Recordset.h"
-#include "platform/system/Components.h"
-#include "platform/system/Processes.h"
-#include "platform/system/ProjectSettings.h"
-#include "platform/ui/Desktop.h"
-#include "platform/ui/FormPresenter.h"
-#include "platform/ui/MessageBox.h"
-#include "settings/TextTable.h"
-#include "support/EditorTest.h"
-
 #include "model/LargeProject.h"
+#include "objects/MDevice.h"
+#include "objects/ObjectTest.h"
+#include "platform/system/Components.h"
+#include "platform/system/ProjectSettings.h"
 #include "platform/ui/Progress.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
@@ -31,9 +19,7 @@ using settings::Text;
 
 namespace {
 
-const QString Y = QString(QChar(0xFF));
-
-class DeviceTest : public test::EditorTest {
+class DeviceTest : public test::ObjectTest {
   protected:
     void SetUp() override {
         components::RegisterDemoInstallation(harness.Registry(), drivers.path());
@@ -45,23 +31,33 @@ class DeviceTest : public test::EditorTest {
     // Runs a device command from the window's menu on a node.
     void Command(const QString& key, const char* tool) {
         Click(key);
-        Window().ComputeAvailability(key, false);
-        Window().ClickTool(QString::fromUtf8(tool));
+        RunTool(tool, key);
     }
-    void OnDialog(std::function<void(ui::Form&)> script) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FDevice"), std::move(script));
+    // The same with the device dialog played by the script.
+    void WithDialog(const QString& key, const char* tool, Script script) {
+        OnForm("FDevice", std::move(script));
+        Command(key, tool);
     }
-    QVariant Stored(const char* field, const QString& name) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT %1 FROM TpdbDevices WHERE Name = '%2'").arg(QString::fromUtf8(field), name), *c);
-        return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
+    void Edit(const QString& key, Script script) { WithDialog(key, "mnuDeviceEdit", std::move(script)); }
+    QVariant Stored(const char* field, const char* name) {
+        return Query(QStringLiteral("SELECT %1 FROM TpdbDevices WHERE Name = '%2'").arg(QString::fromUtf8(field), QString::fromUtf8(name)));
     }
-    int IdOf(const QString& name) { return Stored("ID", name).toInt(); }
+    bool Exists(const char* name) { return !Stored("ID", name).isNull(); }
+    QString DeviceKeyOf(const char* name) { return nk::DeviceKey(Stored("ID", name).toInt(), QString(), false); }
+    void SetRow(const QString& sql) { Window().Data()->Connection().Execute(sql); }
     sys::ProjectSettings Settings() {
         sys::ProjectSettings settings;
         settings.Open(project.Path(), harness.Registry());
         return settings;
+    }
+    // What the weather station's configuration tool keeps for a device.
+    QString Station(int device = 3) {
+        return Settings().Read(QStringLiteral("OVCfgOPC.Demo:%1").arg(device), QStringLiteral("Station"));
+    }
+    void ConfigureWeather() {
+        OnForm("FServerConfig", Confirm);
+        Command(weather, "mnuDeviceConfig");
+        ASSERT_FALSE(Station().isEmpty());
     }
 
     QTemporaryDir drivers;
@@ -71,47 +67,38 @@ class DeviceTest : public test::EditorTest {
 };
 
 TEST_F(DeviceTest, NewDevicesTakeTheFirstFreeChannelNameAndAppearEverywhere) {
-    const auto confirm = [](ui::Form& f) { f.PressDefault(); };
-    OnDialog(confirm);
-    Command(nk::kExternal, "mnuDeviceNew");
-    OnDialog([](ui::Form& f) {
-        EXPECT_EQ(f.Get(QStringLiteral("txtNameOPCServer")).text, QStringLiteral("Ch2"));
+    WithDialog(nk::kExternal, "mnuDeviceNew", Confirm);
+    WithDialog(nk::kExternal, "mnuDeviceNew", [](ui::Form& f) {
+        EXPECT_EQ(Box(f, "txtNameOPCServer"), QStringLiteral("Ch2"));
         EXPECT_EQ(f.Focus().control, QStringLiteral("txtNameOPCServer")) << "the name has the focus";
-        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("Pump"));
-        f.UserSetText(QStringLiteral("txtShortDesc"), QStringLiteral("Pump station"));
+        Fill(f, {{"txtNameOPCServer", QStringLiteral("Pump")}, {"txtShortDesc", QStringLiteral("Pump station")}});
         f.PressDefault();
     });
-    Command(nk::kExternal, "mnuDeviceNew");
-    OnDialog(confirm);
-    Command(nk::kExternal, "mnuDeviceNew");
-    EXPECT_FALSE(Stored("ID", QStringLiteral("Ch1")).isNull());
-    EXPECT_FALSE(Stored("ID", QStringLiteral("Ch2")).isNull()) << "the second was renamed: its name is free again";
-    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Pump")).toInt(), 0);
+    WithDialog(nk::kExternal, "mnuDeviceNew", Confirm);
+    EXPECT_TRUE(Exists("Ch1"));
+    EXPECT_TRUE(Exists("Ch2")) << "the second was renamed: its name is free again";
+    EXPECT_EQ(Stored("BlobMode", "Pump").toInt(), 0);
 
     // Its node among the devices, and below every group.
-    const int pump = IdOf(QStringLiteral("Pump"));
-    const QString key = nk::DeviceKey(pump, QString(), false);
-    EXPECT_EQ(NodeText(key), QStringLiteral("Pump: Pump station"));
+    const int pump = Stored("ID", "Pump").toInt();
+    EXPECT_EQ(NodeText(nk::DeviceKey(pump, QString(), false)), QStringLiteral("Pump: Pump station"));
     for (const QString& group : harness.Host().GetChildKeys(nk::kGroups, 1))
         EXPECT_EQ(NodeText(nk::GroupDeviceKey(nk::NodeId(group), pump)), QStringLiteral("Pump: Pump station"));
-    EXPECT_EQ(Window().CurrentNode(), nk::DeviceKey(IdOf(QStringLiteral("Ch2")), QString(), false))
-        << "the new device is the one shown";
+    EXPECT_EQ(Window().CurrentNode(), DeviceKeyOf("Ch2")) << "the new device is the one shown";
     EXPECT_EQ(Window().StatusCounters()[0], 3);
 
     // With Ch1 gone the name is free again.
-    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
-    Command(nk::DeviceKey(IdOf(QStringLiteral("Ch1")), QString(), false), "mnuDeviceDelete");
-    OnDialog(confirm);
-    Command(nk::kExternal, "mnuDeviceNew");
-    EXPECT_FALSE(Stored("ID", QStringLiteral("Ch1")).isNull());
+    DontAskOnDelete();
+    Command(DeviceKeyOf("Ch1"), "mnuDeviceDelete");
+    WithDialog(nk::kExternal, "mnuDeviceNew", Confirm);
+    EXPECT_TRUE(Exists("Ch1"));
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
 }
 
 TEST_F(DeviceTest, CancellingANewDeviceTakesItAwayWithoutAQuestion) {
     const int before = Count(QStringLiteral("SELECT Count(*) FROM TpdbDevices"));
     const qsizetype nodes = harness.Host().GetChildKeys(nk::kExternal, 1).size();
-    OnDialog([](ui::Form& f) { f.PressCancel(); });
-    Command(nk::kExternal, "mnuDeviceNewOV32Driver");
+    WithDialog(nk::kExternal, "mnuDeviceNewOV32Driver", Cancel);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbDevices")), before);
     EXPECT_EQ(harness.Host().GetChildKeys(nk::kExternal, 1).size(), nodes);
     EXPECT_EQ(harness.Host().GetChildKeys(nk::GroupKey(1), 1).size(), static_cast<qsizetype>(before));
@@ -121,7 +108,7 @@ TEST_F(DeviceTest, CancellingANewDeviceTakesItAwayWithoutAQuestion) {
 
 TEST_F(DeviceTest, OwnDriversShareTheFiveUniversalNumbers) {
     // Press has number 1: a new driver is offered 2 to 5 and takes 2.
-    OnDialog([](ui::Form& f) {
+    WithDialog(nk::kExternal, "mnuDeviceNewOV32Driver", [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("optOVDriver")).IsChecked());
         EXPECT_FALSE(f.Get(QStringLiteral("tabOPCServer")).visible);
         const ui::Control& numbers = f.Get(QStringLiteral("cmbUniversal"));
@@ -131,77 +118,63 @@ TEST_F(DeviceTest, OwnDriversShareTheFiveUniversalNumbers) {
         f.UserSetText(QStringLiteral("txtChoosedDriver"), QStringLiteral("ModbusTCP"));
         f.PressDefault();
     });
-    Command(nk::kExternal, "mnuDeviceNewOV32Driver");
-    EXPECT_EQ(Stored("ProgID", QStringLiteral("Ch1")).toString(), QStringLiteral("<2>ModbusTCP"));
+    EXPECT_EQ(Stored("ProgID", "Ch1").toString(), QStringLiteral("<2>ModbusTCP"));
     EXPECT_EQ(Settings().Read(QStringLiteral("Device2"), QStringLiteral("ProgID")), QStringLiteral("ModbusTCP"));
 
     // The press's own number is offered to it, and selected.
-    OnDialog([](ui::Form& f) {
+    Edit(press, [](ui::Form& f) {
         const ui::Control& numbers = f.Get(QStringLiteral("cmbUniversal"));
         EXPECT_EQ(numbers.SelectedData().toInt(), 1);
         EXPECT_FALSE(numbers.list.IndexOfValue(2)) << "taken by Ch1";
         f.PressCancel();
     });
-    Command(press, "mnuDeviceEdit");
 
     // Three more drivers use up the numbers; the new-driver command goes.
-    for (int i = 0; i < 3; ++i) {
-        OnDialog([](ui::Form& f) { f.PressDefault(); });
-        Command(nk::kExternal, "mnuDeviceNewOV32Driver");
-    }
+    for (int i = 0; i < 3; ++i) WithDialog(nk::kExternal, "mnuDeviceNewOV32Driver", Confirm);
     Window().ComputeAvailability(nk::kExternal, false);
     EXPECT_FALSE(Window().abr().IsVisible(QStringLiteral("mnuDeviceNewOV32Driver")));
 
     // A sixth own driver, made from an OPC server device, finds no number: the write back fails.
     ui::DefaultMessageBoxes().Clear();
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         f.UserClick(QStringLiteral("optOVDriver"));
         EXPECT_EQ(f.Get(QStringLiteral("cmbUniversal")).list.Size(), 0u);
         f.UserSetText(QStringLiteral("txtNameOVDriver"), QStringLiteral("Weather"));
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
     ASSERT_FALSE(Messages().isEmpty());
     EXPECT_TRUE(Messages().back().startsWith(Text(751)));
-    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 0) << "the record stays as it was";
+    EXPECT_EQ(Stored("BlobMode", "Weather").toInt(), 0) << "the record stays as it was";
 }
 
 TEST_F(DeviceTest, NamesAreCheckedAndFilteredInTheDialog) {
-    OnDialog([](ui::Form& f) {
-        // A change of letter case alone is a name in use.
-        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("plc1"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown());
-        // Another device's name too.
-        f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("WEATHER"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown());
+    Edit(plc, [](ui::Form& f) {
+        // A change of letter case alone is a name in use; another device's name too.
+        ExpectRefused(f, "txtNameOPCServer", {QStringLiteral("plc1"), QStringLiteral("WEATHER")});
         // Only letters, digits, "_" and brackets reach the name.
         f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("Line 'A' [1]_(x)"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtNameOPCServer")).text, QStringLiteral("LineA1_(x)"));
+        EXPECT_EQ(Box(f, "txtNameOPCServer"), QStringLiteral("LineA1_(x)"));
         f.UserSetText(QStringLiteral("txtNameOPCServer"), QStringLiteral("   "));
         EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
         f.PressCancel();
     });
-    Command(plc, "mnuDeviceEdit");
     EXPECT_EQ(Messages(), (QStringList{Text(405), Text(405)}));
-    EXPECT_FALSE(Stored("ID", QStringLiteral("PLC1")).isNull());
+    EXPECT_TRUE(Exists("PLC1"));
 
     // A name longer than the field: the database refuses it and nothing changes.
     ui::DefaultMessageBoxes().Clear();
-    OnDialog([](ui::Form& f) {
+    Edit(plc, [](ui::Form& f) {
         f.UserSetText(QStringLiteral("txtNameOPCServer"), QString(1000, u'N'));
         f.PressDefault();
     });
-    Command(plc, "mnuDeviceEdit");
     ASSERT_EQ(Messages().size(), 1);
     EXPECT_TRUE(Messages().front().startsWith(Text(751)));
-    EXPECT_FALSE(Stored("ID", QStringLiteral("PLC1")).isNull());
+    EXPECT_TRUE(Exists("PLC1"));
     EXPECT_EQ(NodeText(plc), QStringLiteral("PLC1: Filling lines"));
 }
 
 TEST_F(DeviceTest, FlagsFollowTheStructureAccessAndTheSignBit) {
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         EXPECT_EQ(f.Get(QStringLiteral("cmbBlobMode")).listIndex, 0) << "the weather station is a bytestream";
         EXPECT_TRUE(f.Get(QStringLiteral("chkSwapByte")).enabled);
         for (const char* box : {"chkSwapByte", "chkSwapInt", "chkUnicodeStrings", "chkUseSimulator", "chkReadFromHardware"})
@@ -212,45 +185,41 @@ TEST_F(DeviceTest, FlagsFollowTheStructureAccessAndTheSignBit) {
         f.UserSetText(QStringLiteral("txtCommentOPCServer"), QString());
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
-    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 2 + 128 + 1024) << "8, 32 and Unicode dropped";
-    EXPECT_EQ(Stored("Comment", QStringLiteral("Weather")).toString(), QString(QChar(0))) << "an empty comment";
+    EXPECT_EQ(Stored("BlobMode", "Weather").toInt(), 2 + 128 + 1024) << "8, 32 and Unicode dropped";
+    EXPECT_EQ(Stored("Comment", "Weather").toString(), QString(QChar(0))) << "an empty comment";
 
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         EXPECT_FALSE(f.Get(QStringLiteral("chkSwapByte")).IsChecked());
         EXPECT_TRUE(f.Get(QStringLiteral("chkReadFromHardware")).IsChecked());
-        EXPECT_TRUE(f.Get(QStringLiteral("txtCommentOPCServer")).text.isEmpty()) << "U+0000 reads as empty";
+        EXPECT_TRUE(Box(f, "txtCommentOPCServer").isEmpty()) << "U+0000 reads as empty";
         f.UserChoose(QStringLiteral("cmbBlobMode"), 0);
         f.UserCheck(QStringLiteral("chkUnicodeStrings"), true);
         f.UserCheck(QStringLiteral("chkSwapFloat"), true);
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
-    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), -32768 + 16 + 128 + 1024)
+    EXPECT_EQ(Stored("BlobMode", "Weather").toInt(), -32768 + 16 + 128 + 1024)
         << "with the Unicode flag the stored value is negative";
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("chkUnicodeStrings")).IsChecked());
         EXPECT_TRUE(f.Get(QStringLiteral("chkSwapFloat")).IsChecked());
         f.PressCancel();
     });
-    Command(weather, "mnuDeviceEdit");
 }
 
 TEST_F(DeviceTest, TheSeparatorHoldsOneCharacterAndNeverTheKeySeparator) {
-    OnDialog([](ui::Form& f) {
+    Edit(plc, [](ui::Form& f) {
         ui::Control& box = f.Get(QStringLiteral("txtHierarchBrowseSeparator"));
         EXPECT_EQ(box.text, QStringLiteral("."));
         f.UserSetText(box.Name(), QStringLiteral("./"));
         EXPECT_EQ(box.text, QStringLiteral("/")) << "the last character typed replaces it";
-        const int beeps = ui::DefaultDesktop().Beeps();
-        f.UserSetText(box.Name(), QStringLiteral("/") + QChar(0xFF));
+        const int beeps = Beeps();
+        f.UserSetText(box.Name(), QStringLiteral("/") + nk::kSeparator);
         EXPECT_TRUE(box.text.isEmpty());
-        EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+        EXPECT_EQ(Beeps(), beeps + 1);
         f.UserSetText(box.Name(), QStringLiteral("/"));
         f.PressDefault();
     });
-    Command(plc, "mnuDeviceEdit");
-    EXPECT_EQ(Stored("HierarchBrowseSeparator", QStringLiteral("PLC1")).toString(), QStringLiteral("/"));
+    EXPECT_EQ(Stored("HierarchBrowseSeparator", "PLC1").toString(), QStringLiteral("/"));
     // The device's node has a new key, and its folders follow the new separator.
     const QString renamed = nk::DeviceKey(1, QStringLiteral("/"), false);
     EXPECT_EQ(NodeText(renamed), QStringLiteral("PLC1: Filling lines"));
@@ -260,25 +229,23 @@ TEST_F(DeviceTest, TheSeparatorHoldsOneCharacterAndNeverTheKeySeparator) {
 
 TEST_F(DeviceTest, ConfigurationToolsPresentAbsentAndConfigured) {
     // The weather station's tool: not configured yet, then configured through it.
-    OnDialog([](ui::Form& f) {
-        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerConfigState")).text, Text(731));
+    Edit(weather, [](ui::Form& f) {
+        EXPECT_EQ(Box(f, "txtOPCServerConfigState"), Text(731));
         f.PressCancel();
     });
-    Command(weather, "mnuDeviceEdit");
-    ui::DefaultFormRunner().Once(QStringLiteral("FServerConfig"), [](ui::Form& f) {
+    OnForm("FServerConfig", [](ui::Form& f) {
         f.UserSetText(QStringLiteral("txtStation"), QStringLiteral("7"));
         f.PressDefault();
     });
     Command(weather, "mnuDeviceConfig");
-    EXPECT_EQ(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")), QStringLiteral("7"));
-    OnDialog([](ui::Form& f) {
-        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerConfigState")).text, Text(732));
+    EXPECT_EQ(Station(), QStringLiteral("7"));
+    Edit(weather, [](ui::Form& f) {
+        EXPECT_EQ(Box(f, "txtOPCServerConfigState"), Text(732));
         f.PressCancel();
     });
-    Command(weather, "mnuDeviceEdit");
 
     // PLC1 is no bytestream: its tool shows the server's own settings.
-    ui::DefaultFormRunner().Once(QStringLiteral("FServerSettings"), [](ui::Form& f) {
+    OnForm("FServerSettings", [](ui::Form& f) {
         EXPECT_TRUE(f.caption.endsWith(QStringLiteral("OVOPC.Simulation.1")));
         f.PressCancel();
     });
@@ -287,21 +254,17 @@ TEST_F(DeviceTest, ConfigurationToolsPresentAbsentAndConfigured) {
 
     // A tool that is not installed: a beep when the dialog loads, text 413 to configure.
     sys::ComponentRegistry::Instance().Unregister(QStringLiteral("OVCfgOPC.Demo"));
-    const int beeps = ui::DefaultDesktop().Beeps();
-    OnDialog([](ui::Form& f) { f.PressCancel(); });
-    Command(weather, "mnuDeviceEdit");
-    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+    const int beeps = Beeps();
+    Edit(weather, Cancel);
+    EXPECT_EQ(Beeps(), beeps + 1);
     Command(weather, "mnuDeviceConfig");
     EXPECT_EQ(Messages().back(), Text(413));
     components::RegisterOwnComponents();
 }
 
 TEST_F(DeviceTest, ChangingTheServerClearsTheOldConfigurationAndTheChooserFillsTheDialog) {
-    ui::DefaultFormRunner().Once(QStringLiteral("FServerConfig"), [](ui::Form& f) { f.PressDefault(); });
-    Command(weather, "mnuDeviceConfig");
-    ASSERT_FALSE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty());
-
-    ui::DefaultFormRunner().Once(QStringLiteral("FOPCServerChooser"), [](ui::Form& f) {
+    ConfigureWeather();
+    OnForm("FOPCServerChooser", [](ui::Form& f) {
         const ui::Control& servers = f.Get(QStringLiteral("lvwServers"));
         ASSERT_EQ(servers.listViewRows.size(), 2u);
         EXPECT_EQ(servers.listIndex, 1) << "the device's own server is selected";
@@ -309,65 +272,60 @@ TEST_F(DeviceTest, ChangingTheServerClearsTheOldConfigurationAndTheChooserFillsT
         f.UserSetText(QStringLiteral("txtComputer"), QStringLiteral("PLANT2"));
         f.PressDefault();
     });
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         f.UserClick(QStringLiteral("cmdChooseOPCServer"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtChoosedOPCServer")).text, QStringLiteral("OVOPC.Simulation"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerVersion")).text, QStringLiteral("1"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtComputerName")).text, QStringLiteral("PLANT2"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtShortDesc")).text, QStringLiteral("Orvana simulation server"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtOPCServerConfigState")).text, Text(731));
+        EXPECT_EQ(Box(f, "txtChoosedOPCServer"), QStringLiteral("OVOPC.Simulation"));
+        EXPECT_EQ(Box(f, "txtOPCServerVersion"), QStringLiteral("1"));
+        EXPECT_EQ(Box(f, "txtComputerName"), QStringLiteral("PLANT2"));
+        EXPECT_EQ(Box(f, "txtShortDesc"), QStringLiteral("Orvana simulation server"));
+        EXPECT_EQ(Box(f, "txtOPCServerConfigState"), Text(731));
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
-    EXPECT_EQ(Stored("ProgID", QStringLiteral("Weather")).toString(), QStringLiteral("<PLANT2>OVOPC.Simulation.1"));
-    EXPECT_EQ(Stored("ProgIDConfigTool", QStringLiteral("Weather")).toString(), QStringLiteral("OVCfgOPC.Simulation"));
-    EXPECT_TRUE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty())
-        << "the old server's tool cleared its configuration of the device";
+    EXPECT_EQ(Stored("ProgID", "Weather").toString(), QStringLiteral("<PLANT2>OVOPC.Simulation.1"));
+    EXPECT_EQ(Stored("ProgIDConfigTool", "Weather").toString(), QStringLiteral("OVCfgOPC.Simulation"));
+    EXPECT_TRUE(Station().isEmpty()) << "the old server's tool cleared its configuration of the device";
     EXPECT_EQ(NodeText(weather), QStringLiteral("Weather: Orvana simulation server"));
 
     // A server the installation does not know is kept, with a warning.
     ui::DefaultMessageBoxes().Clear();
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         f.UserSetText(QStringLiteral("txtChoosedOPCServer"), QStringLiteral("Nobody.Knows"));
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
     ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().title, QStringLiteral("OVSDeviceBrowser"));
-    EXPECT_EQ(Stored("ProgID", QStringLiteral("Weather")).toString(), QStringLiteral("<PLANT2>Nobody.Knows.1"));
+    EXPECT_EQ(Stored("ProgID", "Weather").toString(), QStringLiteral("<PLANT2>Nobody.Knows.1"));
 }
 
 TEST_F(DeviceTest, ChoosersWithNothingRegisteredAndWithoutTheComponent) {
     // A registry without servers and drivers.
     QFile::remove(harness.RegistryFile());
-    ui::DefaultFormRunner().Once(QStringLiteral("FOPCServerChooser"), [](ui::Form& f) {
+    OnForm("FOPCServerChooser", [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("lvwServers")).listViewRows.empty());
         EXPECT_TRUE(f.Find(QStringLiteral("lblNone")));
         EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
         f.PressCancel();
     });
-    ui::DefaultFormRunner().Once(QStringLiteral("FDriverChooser"), [](ui::Form& f) {
+    OnForm("FDriverChooser", [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("lvwDrivers")).listViewRows.empty());
         f.PressCancel();
     });
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         f.UserClick(QStringLiteral("cmdChooseOPCServer"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtChoosedOPCServer")).text, QStringLiteral("Demo.WeatherStation")) << "unchanged";
+        EXPECT_EQ(Box(f, "txtChoosedOPCServer"), QStringLiteral("Demo.WeatherStation")) << "unchanged";
         f.UserClick(QStringLiteral("optOVDriver"));
         f.UserClick(QStringLiteral("cmdChooseDriver"));
         f.PressCancel();
     });
-    Command(weather, "mnuDeviceEdit");
     EXPECT_EQ(ui::DefaultFormRunner().Shown(),
               (QStringList{QStringLiteral("FDevice"), QStringLiteral("FOPCServerChooser"), QStringLiteral("FDriverChooser")}));
 
     // The chooser component itself missing: a message titled by it.
     sys::ComponentRegistry::Instance().Unregister(QStringLiteral("OVSDeviceBrowser.OPCServer"));
-    OnDialog([](ui::Form& f) {
+    Edit(weather, [](ui::Form& f) {
         f.UserClick(QStringLiteral("cmdChooseOPCServer"));
         f.PressCancel();
     });
-    Command(weather, "mnuDeviceEdit");
     components::RegisterOwnComponents();
     ASSERT_FALSE(ui::DefaultMessageBoxes().Shown().empty());
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown().back().title, QStringLiteral("OVSDeviceBrowser"));
@@ -404,46 +362,42 @@ TEST_F(DeviceTest, TheDriversConfigurationProgramGetsItsCommandLine) {
     EXPECT_TRUE(Messages().front().contains(QStringLiteral("ovdemodrvk.bin"))) << "the command line is shown";
 
     // A driver device without a number cannot be configured.
-    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = '<>ModbusTCP' WHERE ID = 2"));
+    SetRow(QStringLiteral("UPDATE TpdbDevices SET ProgID = '<>ModbusTCP' WHERE ID = 2"));
     Command(press, "mnuDeviceConfig");
     EXPECT_EQ(Messages().back(), Text(415));
 }
 
 TEST_F(DeviceTest, SwitchingTheKindStoresWhatTheBoxesShowAndLeavesNoConfigurationBehind) {
-    ui::DefaultFormRunner().Once(QStringLiteral("FServerConfig"), [](ui::Form& f) { f.PressDefault(); });
-    Command(weather, "mnuDeviceConfig");
-    ASSERT_FALSE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty());
-    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET Comment = 'north mast' WHERE ID = 3"));
-    const QString description = Stored("ShortDescriptor", QStringLiteral("Weather")).toString();
+    ConfigureWeather();
+    SetRow(QStringLiteral("UPDATE TpdbDevices SET Comment = 'north mast' WHERE ID = 3"));
+    const QString description = Stored("ShortDescriptor", "Weather").toString();
     ASSERT_FALSE(description.isEmpty());
 
-    OnDialog([&](ui::Form& f) {
+    Edit(weather, [&](ui::Form& f) {
         f.UserClick(QStringLiteral("optOVDriver"));
-        EXPECT_EQ(f.Get(QStringLiteral("txtNameOVDriver")).text, QStringLiteral("Weather")) << "taken across";
-        EXPECT_EQ(f.Get(QStringLiteral("txtShortDescDriver")).text, description);
-        EXPECT_EQ(f.Get(QStringLiteral("txtCommentOVDriver")).text, QStringLiteral("north mast"));
+        EXPECT_EQ(Box(f, "txtNameOVDriver"), QStringLiteral("Weather")) << "taken across";
+        EXPECT_EQ(Box(f, "txtShortDescDriver"), description);
+        EXPECT_EQ(Box(f, "txtCommentOVDriver"), QStringLiteral("north mast"));
         // A click on the kind already chosen takes nothing across.
         f.UserClick(QStringLiteral("optOVDriver"));
         f.UserSetText(QStringLiteral("txtNameOVDriver"), QStringLiteral("Station7"));
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
-    EXPECT_TRUE(Stored("ID", QStringLiteral("Weather")).isNull());
-    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Station7")).toInt(), 3);
-    EXPECT_EQ(Stored("ShortDescriptor", QStringLiteral("Station7")).toString(), description);
-    EXPECT_EQ(Stored("Comment", QStringLiteral("Station7")).toString(), QStringLiteral("north mast"));
-    EXPECT_TRUE(Stored("ProgIDConfigTool", QStringLiteral("Station7")).toString().remove(QChar(0)).isEmpty())
+    EXPECT_FALSE(Exists("Weather"));
+    EXPECT_EQ(Stored("BlobMode", "Station7").toInt(), 3);
+    EXPECT_EQ(Stored("ShortDescriptor", "Station7").toString(), description);
+    EXPECT_EQ(Stored("Comment", "Station7").toString(), QStringLiteral("north mast"));
+    EXPECT_TRUE(Stored("ProgIDConfigTool", "Station7").toString().remove(QChar(0)).isEmpty())
         << "a driver has no configuration tool";
-    EXPECT_TRUE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:3"), QStringLiteral("Station")).isEmpty())
-        << "the tool's configuration of the device is gone";
+    EXPECT_TRUE(Station().isEmpty()) << "the tool's configuration of the device is gone";
 
     // A driver that an older version left with a configured tool loses that configuration on delete.
-    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgIDConfigTool = 'OVCfgOPC.Demo' WHERE ID = 2"));
+    SetRow(QStringLiteral("UPDATE TpdbDevices SET ProgIDConfigTool = 'OVCfgOPC.Demo' WHERE ID = 2"));
     Settings().Write(QStringLiteral("OVCfgOPC.Demo:2"), QStringLiteral("Station"), QStringLiteral("4"));
-    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    DontAskOnDelete();
     Command(press, "mnuDeviceDelete");
-    EXPECT_TRUE(Stored("ID", QStringLiteral("Press")).isNull());
-    EXPECT_TRUE(Settings().Read(QStringLiteral("OVCfgOPC.Demo:2"), QStringLiteral("Station")).isEmpty());
+    EXPECT_FALSE(Exists("Press"));
+    EXPECT_TRUE(Station(2).isEmpty());
 }
 
 // Stands in for the simulation server's configuration tool and notes how it was shown.
@@ -461,13 +415,12 @@ TEST_F(DeviceTest, TheSimulationToolIsOwnedByTheDialog) {
     sys::ComponentRegistry::Instance().Register(QStringLiteral("OVCfgOPC.Simulation"), [] { return std::make_unique<RecordingTool>(); });
     RecordingTool::shown.clear();
     quintptr dialogWindow = 0;
-    OnDialog([&](ui::Form& f) {
+    Edit(plc, [&](ui::Form& f) {
         dialogWindow = f.windowHandle;
         f.UserCheck(QStringLiteral("chkUseSimulator"), true);
         f.UserClick(QStringLiteral("cmdConfigSimulationServer"));
         f.PressCancel();
     });
-    Command(plc, "mnuDeviceEdit");
     components::RegisterOwnComponents();
     ASSERT_EQ(RecordingTool::shown.size(), 4);
     EXPECT_NE(dialogWindow, 0u);
@@ -482,25 +435,26 @@ TEST_F(DeviceTest, DeleteAsksTakesEverythingAlongAndCanBeToldNotToAsk) {
     ui::DefaultMessageBoxes().Queue(ui::Answer::Cancel);
     Command(plc, "mnuDeviceDelete");
     EXPECT_EQ(Messages().front(), Text(1101).replace(QStringLiteral("<it>"), QString::number(items)));
-    EXPECT_FALSE(Stored("ID", QStringLiteral("PLC1")).isNull()) << "Cancel keeps it";
+    EXPECT_TRUE(Exists("PLC1")) << "Cancel keeps it";
 
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
     Command(plc, "mnuDeviceDelete");
-    EXPECT_TRUE(Stored("ID", QStringLiteral("PLC1")).isNull());
+    EXPECT_FALSE(Exists("PLC1"));
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID NOT IN (SELECT ID FROM TpdbItems)")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbSimulation WHERE ItemID NOT IN (SELECT ID FROM TpdbItems)")), 0);
+    for (const char* table : {"TpdbConnections", "TpdbSimulation"})
+        EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM %1 WHERE ItemID NOT IN (SELECT ID FROM TpdbItems)")
+                            .arg(QString::fromUtf8(table))), 0) << table;
     EXPECT_TRUE(NodeText(plc).isEmpty());
     EXPECT_TRUE(NodeText(nk::GroupDeviceKey(1, 1)).isEmpty());
     EXPECT_EQ(Window().CurrentNode(), nk::kExternal);
     EXPECT_TRUE(Window().sb().PanelText(1).endsWith(QStringLiteral("Delete")));
 
     // Without the question; an own driver's settings section goes with it.
-    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    DontAskOnDelete();
     ui::DefaultMessageBoxes().Clear();
     Command(press, "mnuDeviceDelete");
     EXPECT_TRUE(Messages().isEmpty());
-    EXPECT_TRUE(Stored("ID", QStringLiteral("Press")).isNull());
+    EXPECT_FALSE(Exists("Press"));
     EXPECT_TRUE(Settings().Read(QStringLiteral("Device1"), QStringLiteral("ProgID")).isEmpty());
 }
 
@@ -511,7 +465,7 @@ TEST_F(DeviceTest, BrowsingChecksTheDeviceFirst) {
     EXPECT_TRUE(Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5));
     EXPECT_EQ(Messages().back(), Text(416));
 
-    Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET Enabled = 0 WHERE ID = 3"));
+    SetRow(QStringLiteral("UPDATE TpdbDevices SET Enabled = 0 WHERE ID = 3"));
     Click(weather);
     ui::DefaultMessageBoxes().Clear();
     Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
@@ -530,31 +484,25 @@ TEST_F(DeviceTest, BrowsingChecksTheDeviceFirst) {
 }
 
 TEST_F(DeviceTest, BrokenRecordsLoadAsTheyAreWithoutACrash) {
-    auto& c = Window().Data()->Connection();
     // Without a number the first free one is offered; a number outside 1 to 5 selects none.
     for (const auto& [progId, selected] : std::vector<std::pair<const char*, int>>{{"<", 1}, {"<>", 1}, {"<3", 3}, {"<9>x", -1}}) {
-        c.Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = ? WHERE ID = 2"), {QString::fromUtf8(progId)});
-        OnDialog([selected = selected, progId = progId](ui::Form& f) {
+        Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = ? WHERE ID = 2"),
+                                              {QString::fromUtf8(progId)});
+        Edit(press, [selected = selected, progId = progId](ui::Form& f) {
             const ui::Control& numbers = f.Get(QStringLiteral("cmbUniversal"));
             EXPECT_EQ(numbers.listIndex < 0 ? -1 : numbers.SelectedData().toInt(), selected) << progId;
             f.PressCancel();
         });
-        Command(press, "mnuDeviceEdit");
     }
-    c.Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = NULL, BlobMode = 6 WHERE ID = 3"));
-    OnDialog([](ui::Form& f) {
+    SetRow(QStringLiteral("UPDATE TpdbDevices SET ProgID = NULL, BlobMode = 6 WHERE ID = 3"));
+    Edit(weather, [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("optOPCServer")).IsChecked());
         EXPECT_EQ(f.Get(QStringLiteral("cmbBlobMode")).listIndex, -1) << "a kind outside the list selects nothing";
         f.PressDefault();
     });
-    Command(weather, "mnuDeviceEdit");
-    EXPECT_EQ(Stored("BlobMode", QStringLiteral("Weather")).toInt(), 6) << "and is kept on writing back";
+    EXPECT_EQ(Stored("BlobMode", "Weather").toInt(), 6) << "and is kept on writing back";
     EXPECT_TRUE(ui::DefaultFormRunner().Unexpected().isEmpty());
 }
-
-}  // namespace
-
-namespace {
 
 // A device of more than 100,000 items is deleted under a progress window
 // whose Cancel stops the statement running and rolls everything back.

@@ -1,0 +1,50 @@
+#pragma once
+
+// What the object tests on the demo project do over and over: play a
+// dialog by its form name, type into several boxes, try names the dialog
+// must refuse, press keys in a grid.
+
+#include "host/NodeKey.h"
+#include "model/DataConnection.h"
+#include "platform/ui/Desktop.h"
+#include "support/EditorTest.h"
+
+#include <functional>
+#include <initializer_list>
+#include <utility>
+
+namespace ov::test {
+
+class ObjectTest : public EditorTest {
+  protected:
+    using Script = std::function<void(ui::Form&)>;
+
+    // The script plays the person's part the next time the form is shown.
+    static void OnForm(const char* form, Script script) {
+        ui::DefaultFormRunner().Once(QString::fromUtf8(form), std::move(script));
+    }
+    static void Confirm(ui::Form& f) { f.PressDefault(); }
+    static void Cancel(ui::Form& f) { f.PressCancel(); }
+    static QString Box(ui::Form& f, const char* name, int index = -1) { return f.Get(QString::fromUtf8(name), index).text; }
+    // Types into the boxes one after the other.
+    static void Fill(ui::Form& f, std::initializer_list<std::pair<const char*, QString>> boxes) {
+        for (const auto& [box, text] : boxes) f.UserSetText(QString::fromUtf8(box), text);
+    }
+    // Each text typed into the box is refused by OK: the dialog stays open.
+    static void ExpectRefused(ui::Form& f, const char* box, std::initializer_list<QString> texts) {
+        for (const QString& text : texts) {
+            f.UserSetText(QString::fromUtf8(box), text);
+            f.PressDefault();
+            EXPECT_TRUE(f.IsShown()) << box << " = " << text.left(40).toStdString();
+        }
+    }
+    // A key pressed in a grid; what is left of the key code, 0 when the grid took it.
+    static int Press(ui::GridModel& grid, int code, int shift = 0) {
+        grid.KeyDown(code, shift);
+        return code;
+    }
+    static int Beeps() { return ui::DefaultDesktop().Beeps(); }
+    void DontAskOnDelete() { Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false); }
+};
+
+}  // namespace ov::test
