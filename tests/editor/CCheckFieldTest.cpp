@@ -1,3 +1,5 @@
+// What CCheckField lets through of a typed text in each mode, and the text box it watches.
+
 #include "editor/CCheckField.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Desktop.h"
@@ -9,18 +11,16 @@ using ov::editor::CCheckField;
 namespace {
 
 TEST(CCheckField, TheFourModes) {
-    const QString text = QStringLiteral("Motor 1_(a)-ä!");
-    EXPECT_EQ(CCheckField::Filter(text, 1, false), QStringLiteral("Motor_(a)"));
-    EXPECT_EQ(CCheckField::Filter(text, 3, false), QStringLiteral("Motor1_(a)"));
-    EXPECT_EQ(CCheckField::Filter(text, 5, false), QStringLiteral("Motor_(a)-ä!"));
-    EXPECT_EQ(CCheckField::Filter(text, 6, false), QStringLiteral("1_()-ä!"));
-    EXPECT_EQ(CCheckField::Filter(text, 3 | 8, false), QStringLiteral("Motor 1_(a)")) << "bit 8 keeps spaces";
-    EXPECT_EQ(CCheckField::Filter(QStringLiteral("Ch1"), 3, false), QStringLiteral("Ch1"));
+    // Bit 8 keeps spaces.
+    const std::pair<int, const char*> modes[] = {
+        {1, "Motor_(a)"}, {3, "Motor1_(a)"}, {5, "Motor_(a)-ä!"}, {6, "1_()-ä!"}, {3 | 8, "Motor 1_(a)"}};
+    for (const auto& [mode, kept] : modes)
+        EXPECT_EQ(CCheckField::Filter(QStringLiteral("Motor 1_(a)-ä!"), mode, false), QString::fromUtf8(kept)) << mode;
 }
 
 TEST(CCheckField, BeepsOnlyWhenSomethingWasRemoved) {
     const int before = ov::ui::DefaultDesktop().Beeps();
-    CCheckField::Filter(QStringLiteral("Ch1"), 3, true);
+    EXPECT_EQ(CCheckField::Filter(QStringLiteral("Ch1"), 3, true), QStringLiteral("Ch1"));
     EXPECT_EQ(ov::ui::DefaultDesktop().Beeps(), before);
     CCheckField::Filter(QStringLiteral("Ch 1"), 3, true);
     EXPECT_EQ(ov::ui::DefaultDesktop().Beeps(), before + 1);

@@ -106,13 +106,15 @@ TEST(ItemViewBuilder, TheRangesBetweenTopFoldersHoldExactlyTheItemsAtTheTop) {
 }
 
 TEST(ItemViewBuilder, SortClauses) {
-    EXPECT_EQ(ItemViewBuilder::SortClause(QString(), false, kCaptions), QStringLiteral(" ORDER BY TpdbItems.ID"));
-    EXPECT_EQ(ItemViewBuilder::SortClause(QStringLiteral("Data Type"), false, kCaptions), QStringLiteral(" ORDER BY Datatype, StructID"));
-    EXPECT_EQ(ItemViewBuilder::SortClause(QStringLiteral("Simulation Function"), false, kCaptions), QString());
-    EXPECT_EQ(ItemViewBuilder::SortClause(QStringLiteral("Redundant Item"), true, kCaptions), QString());
-    EXPECT_EQ(ItemViewBuilder::SortClause(QStringLiteral("DeviceName"), true, kCaptions), QStringLiteral(" ORDER BY TpdbDevices.Name"));
-    EXPECT_EQ(ItemViewBuilder::SortClause(QStringLiteral("DeviceName"), false, kCaptions), QStringLiteral(" ORDER BY TpdbItems.ID"));
-    EXPECT_EQ(ItemViewBuilder::SortClause(QStringLiteral("Comment"), false, kCaptions), QStringLiteral(" ORDER BY TpdbItems.Comment"));
+    // Unbound columns without an order of their own keep the stored one; the
+    // device name sorts only in a group view.
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"", false, " ORDER BY TpdbItems.ID"},           {"Data Type", false, " ORDER BY Datatype, StructID"},
+        {"Simulation Function", false, ""},              {"Redundant Item", true, ""},
+        {"DeviceName", true, " ORDER BY TpdbDevices.Name"}, {"DeviceName", false, " ORDER BY TpdbItems.ID"},
+        {"Comment", false, " ORDER BY TpdbItems.Comment"}};
+    for (const auto& [column, groupView, clause] : cases)
+        EXPECT_EQ(ItemViewBuilder::SortClause(QString::fromUtf8(column), groupView, kCaptions), QString::fromUtf8(clause)) << column;
 }
 
 TEST(WindowArithmetic, SplitterStaysWithinTheGrid) {
@@ -123,11 +125,10 @@ TEST(WindowArithmetic, SplitterStaysWithinTheGrid) {
     EXPECT_EQ(frmtabgridOPC::BarLeftFromSplitWidth(200, 1000), 1230);
 }
 
-TEST(WindowArithmetic, OptionsAndSurrogateModeTexts) {
+TEST(WindowArithmetic, OptionsTextsAreHexadecimalAndZeroForWhatIsNoNumber) {
     EXPECT_EQ(OptionsText(255), QStringLiteral("&HFF"));
-    EXPECT_EQ(OptionsText(0), QStringLiteral("&H0"));
-    EXPECT_EQ(OptionsText(QStringLiteral("abc")), QStringLiteral("&H0"));
-    EXPECT_EQ(OptionsText(QVariant()), QStringLiteral("&H0"));
+    for (const QVariant& value : {QVariant(0), QVariant(QStringLiteral("abc")), QVariant()})
+        EXPECT_EQ(OptionsText(value), QStringLiteral("&H0")) << value.toString().toStdString();
 }
 
 }  // namespace

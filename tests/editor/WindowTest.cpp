@@ -7,7 +7,7 @@
 #include "model/DataConnection.h"
 #include "platform/system/IniFile.h"
 #include "settings/TextTable.h"
-#include "support/SessionHarness.h"
+#include "support/EditorTest.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,34 +21,31 @@ namespace {
 
 const QString Y = QString(QChar(0xFF));
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public test::EditorTest {
 protected:
     void SetUp() override {
         // An English installation: texts and simulation names in English.
         harness.Registry().WriteValue(sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
                                       QStringLiteral("LCID"), QStringLiteral("1033"));
-        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
-        harness.Start(project.Path());
-        harness.Load();
+        Open();
         ASSERT_TRUE(harness.Session().IsLoaded());
     }
-    void TearDown() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman); }
-
-    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
-    void Click(const QString& key) { harness.Session().NodeClick(QString(), key, QString()); }
-
+    // The project opened again after the session ended, as the next day.
+    void Reopen() {
+        harness.Restart();
+        harness.Start(project.Path());
+        harness.Load();
+    }
     QStringList Column(ui::GridModel& grid, const QString& fieldOrCaption) {
         QStringList texts;
         const int column = grid.ColumnIndex(fieldOrCaption);
         for (int row = 0; row < grid.RowCount(); ++row) texts << grid.CellText(row, column);
         return texts;
     }
-
     QString SettingsFile() const { return QFileInfo(project.Path()).absolutePath() + QStringLiteral("/OVEditors.ini"); }
 
-    test::SessionHarness harness;
-    test::TempProject project{test::TempProject::Content::Demo};
     const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+    const QString motor1 = plc + Y + QStringLiteral("Line1.Motor1");
 };
 
 TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
@@ -60,7 +57,7 @@ TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
         << "a device shows its items outside every folder";
     Click(plc + Y + QStringLiteral("Line1"));
     EXPECT_EQ(w.tdbI().RowCount(), 0) << "a folder with only subfolders";
-    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    Click(motor1);
     EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")),
               (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running")}));
     EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbI"));
@@ -120,30 +117,29 @@ TEST_F(WindowTest, ColumnsOfTheItemGrid) {
 }
 
 TEST_F(WindowTest, UnboundColumnsShowDataTypeSimulationRedundancyAndTexts) {
-    auto& w = Window();
-    auto& grid = w.tdbI();
-    Click(plc + Y + QStringLiteral("Line1.Motor1"));
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(114))), QStringLiteral("VT_R4"));
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(142))), QStringLiteral("Sine"));
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(143))), QStringLiteral("-100;100;0;42;0"));
-    EXPECT_EQ(grid.CellText(1, grid.ColumnIndex(Text(142))), Text(2500)) << "no simulation";
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QStringLiteral("Motor 1 speed")) << "the installation's language";
-
-    w.LanguageSelector().Select(1031);
-    w.LanguageSelected();
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QStringLiteral("Drehzahl Motor 1"));
+    auto& grid = Window().tdbI();
+    const auto cell = [&grid](int row, int caption) { return grid.CellText(row, grid.ColumnIndex(Text(caption))); };
+    Click(motor1);
+    EXPECT_EQ(cell(0, 114), QStringLiteral("VT_R4"));
+    EXPECT_EQ(cell(0, 142), QStringLiteral("Sine"));
+    EXPECT_EQ(cell(0, 143), QStringLiteral("-100;100;0;42;0"));
+    EXPECT_EQ(cell(1, 142), Text(2500)) << "no simulation";
+    EXPECT_EQ(cell(0, 147), QStringLiteral("Motor 1 speed")) << "the installation's language";
+    Window().LanguageSelector().Select(1031);
+    Window().LanguageSelected();
+    EXPECT_EQ(cell(0, 147), QStringLiteral("Drehzahl Motor 1"));
 
     Click(plc + Y + QStringLiteral("Line1.Tank"));
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(144))), Text(145)) << "Tank.Level is redundant";
-    EXPECT_EQ(grid.CellText(1, grid.ColumnIndex(Text(144))), Text(146));
+    EXPECT_EQ(cell(0, 144), Text(145)) << "Tank.Level is redundant";
+    EXPECT_EQ(cell(1, 144), Text(146));
     Click(plc + Y + QStringLiteral("Line1.Conveyor"));
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(114))), QStringLiteral("Drive")) << "a structure type by name";
+    EXPECT_EQ(cell(0, 114), QStringLiteral("Drive")) << "a structure type by name";
     EXPECT_EQ(grid.CellValue(0, grid.ColumnIndex(Text(114))).toInt(), 65536 + 2);
 }
 
 TEST_F(WindowTest, SortingByAColumn) {
     auto& w = Window();
-    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    Click(motor1);
     w.SetSortField(QStringLiteral("Name"));
     w.ShowItemView();
     EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")),
@@ -189,9 +185,7 @@ TEST_F(WindowTest, SettingsAreSavedWhenTheProjectClosesNotByTheCloseBox) {
     EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("CurrentLCID")), QStringLiteral("1033"));
 
     // Opened again, the window takes the saved width.
-    harness.Restart();
-    harness.Start(project.Path());
-    harness.Load();
+    Reopen();
     auto& again = Window().tdbI();
     EXPECT_EQ(again.Column(again.ColumnIndexInSplit(QStringLiteral("Comment"), 1)).width, 4321);
 }
@@ -206,9 +200,7 @@ TEST_F(WindowTest, TheChosenProjectLanguageComesBackWithTheProject) {
     ASSERT_EQ(w.Languages().CurrentLCID(), 1031);
     harness.Session().Terminate();
 
-    harness.Restart();
-    harness.Start(project.Path());
-    harness.Load();
+    Reopen();
     EXPECT_EQ(Window().Languages().CurrentLCID(), 1031);
     EXPECT_EQ(Window().LanguageSelector().SelectedData().toInt(), 1031) << "the selector shows it too";
 }
@@ -229,38 +221,31 @@ TEST_F(WindowTest, NonsenseSettingsFallBackToDefaults) {
     file.write("[frmOPCEditor]\ntdbI.Splits(1).Columns(\"Comment\").Width=wide\nMe.Width=-7\nsb.Visible=perhaps\n"
                "TDBIColOrders=,x,y,z\n\x01\x02garbage\n");
     file.close();
-    harness.Restart();
-    harness.Start(project.Path());
-    harness.Load();
+    Reopen();
     ASSERT_TRUE(harness.Session().IsLoaded());
     auto& w = Window();
     const auto& comment = w.tdbI().Column(w.tdbI().ColumnIndexInSplit(QStringLiteral("Comment"), 1));
     EXPECT_GT(comment.width, 0);
     EXPECT_GT(w.width, 0);
     EXPECT_TRUE(w.sb().visible);
-    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    Click(motor1);
     EXPECT_EQ(w.tdbI().RowCount(), 3);
 }
 
 TEST_F(WindowTest, ProjectWithoutTextIdsShowsItsItems) {
     harness.Session().Terminate();
-    {
-        auto c = project.Open();
-        c->Execute(QStringLiteral("ALTER TABLE TpdbItems DROP COLUMN TextID"));
-    }
-    harness.Restart();
-    harness.Start(project.Path());
-    harness.Load();
-    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    project.Open()->Execute(QStringLiteral("ALTER TABLE TpdbItems DROP COLUMN TextID"));
+    Reopen();
+    Click(motor1);
     auto& grid = Window().tdbI();
     EXPECT_EQ(grid.RowCount(), 3);
     EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QString());
 }
 
 TEST_F(WindowTest, AnUnknownNodeKeyDoesNothing) {
-    Click(plc + Y + QStringLiteral("Line1.Motor1"));
+    Click(motor1);
     harness.Session().NodeClick(QString(), QStringLiteral("ABCD9"), QString());
-    EXPECT_EQ(Window().CurrentNode(), plc + Y + QStringLiteral("Line1.Motor1"));
+    EXPECT_EQ(Window().CurrentNode(), motor1);
     EXPECT_EQ(Window().tdbI().RowCount(), 3);
 }
 
