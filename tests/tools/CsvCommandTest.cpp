@@ -6,9 +6,9 @@
 #include "platform/system/ScriptedSaveFileDialog.h"
 #include "platform/system/SystemTools.h"
 #include "support/EditorTest.h"
+#include "support/Files.h"
 #include "support/QtPrinters.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -26,10 +26,6 @@ class CsvCommandTest : public test::EditorTest {
     }
     static sys::ScriptedSaveFileDialog& Files() {
         return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
-    }
-    static QByteArray Read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     void Export(const std::function<void(ui::Form&)>& script, const QString& answer) {
         ui::DefaultFormRunner().Once(QStringLiteral("FExportToCSV"), script);
@@ -81,7 +77,7 @@ TEST_F(CsvCommandTest, SelectedRowsGoOutAndComeBackInTheChosenEncoding) {
         f.UserChoose(QStringLiteral("cboEncoding"), 1);
         f.PressDefault();
     }, path);
-    const QByteArray bytes = Read(path);
+    const QByteArray bytes = test::ReadFile(path);
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "UTF-8 with its byte order mark";
     EXPECT_EQ(bytes.count("\r\n"), 2) << bytes.toStdString();
 
@@ -100,10 +96,7 @@ TEST_F(CsvCommandTest, SelectedRowsGoOutAndComeBackInTheChosenEncoding) {
 
 TEST_F(CsvCommandTest, BadLinesAreListedAndCancelOfTheFileDialogImportsNothing) {
     const QString path = dir.filePath(QStringLiteral("bad.csv"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("1;2\r\n\r\n;;\r\n");
-    file.close();
+    ASSERT_EQ(test::WriteFile(path, "1;2\r\n\r\n;;\r\n"), path);
     const int before = Count(QStringLiteral("SELECT Count(*) FROM TpdbItems"));
     Import([](ui::Form& f) {
         f.UserCheck(QStringLiteral("chkInsertAllItemsAsNew"), true);

@@ -51,25 +51,25 @@ TEST(CsvFormatTest, TheQuoteScannerTellsWhenALineBreakBelongsToAField) {
 }
 
 TEST(CsvFormatTest, ValuesAreWrittenByTheirColumnKind) {
-    EXPECT_EQ(FormatField(1.5, FieldKind::Number, kGerman), QStringLiteral("1,5"));
-    EXPECT_EQ(FormatField(1.5, FieldKind::Number, kEnglish), QStringLiteral("1.5"));
-    EXPECT_EQ(FormatField(1234567, FieldKind::Number, kGerman), QStringLiteral("1234567")) << "no group separators";
-    EXPECT_EQ(FormatField(true, FieldKind::Boolean, kEnglish), QStringLiteral("-1"));
-    EXPECT_EQ(FormatField(false, FieldKind::Boolean, kEnglish), QStringLiteral("0"));
-    EXPECT_EQ(FormatField(QVariant(), FieldKind::Text, kEnglish), QString());
-    EXPECT_EQ(FormatField(QByteArray("\x01\x02"), FieldKind::Other, kEnglish), QString());
+    const std::tuple<QVariant, FieldKind, QLocale, const char*> cases[] = {
+        {1.5, FieldKind::Number, kGerman, "1,5"},
+        {1.5, FieldKind::Number, kEnglish, "1.5"},
+        {1234567, FieldKind::Number, kGerman, "1234567"},  // no group separators
+        {true, FieldKind::Boolean, kEnglish, "-1"},
+        {false, FieldKind::Boolean, kEnglish, "0"},
+        {QVariant(), FieldKind::Text, kEnglish, ""},
+        {QByteArray("\x01\x02"), FieldKind::Other, kEnglish, ""}};
+    for (const auto& [value, kind, locale, text] : cases)
+        EXPECT_EQ(FormatField(value, kind, locale), QString::fromUtf8(text)) << value.toString().toStdString();
 }
 
 TEST(CsvFormatTest, FieldsGiveTheirLeadingNumberWithEitherDecimalSeparator) {
-    EXPECT_EQ(LeadingNumber(u"1,5"), 1.5);
-    EXPECT_EQ(LeadingNumber(u"1.5"), 1.5);
-    EXPECT_EQ(LeadingNumber(u"  -2.5e3 kg"), -2500.0);
-    EXPECT_EQ(LeadingNumber(u"12abc"), 12.0);
-    EXPECT_EQ(LeadingNumber(u"NaN"), 0.0);
-    EXPECT_EQ(LeadingNumber(u"--5"), 0.0);
-    EXPECT_EQ(LeadingNumber(u"-0"), 0.0);
-    EXPECT_EQ(LeadingNumber(u"2E"), 2.0) << "an exponent needs its digits";
-    EXPECT_FALSE(LeadingNumber(u"1e999")) << "too large for a double";
+    // An exponent needs its digits; what is too large for a double is none.
+    const std::pair<const char16_t*, std::optional<double>> numbers[] = {
+        {u"1,5", 1.5}, {u"1.5", 1.5}, {u"  -2.5e3 kg", -2500.0}, {u"12abc", 12.0}, {u"NaN", 0.0},
+        {u"--5", 0.0}, {u"-0", 0.0},  {u"2E", 2.0},              {u"1e999", std::nullopt}};
+    for (const auto& [text, number] : numbers)
+        EXPECT_EQ(LeadingNumber(text), number) << QString::fromUtf16(text).toStdString();
 
     QString error;
     const auto flag = ImportField(QStringLiteral("-1"), FieldKind::Boolean, db::DataType::Boolean, &error);

@@ -2,13 +2,14 @@
 // the import modes, and files and lines that cannot be taken.
 
 #include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
 #include "platform/db/Recordset.h"
 #include "tools/Cp1252.h"
 #include "tools/CsvTransfer.h"
+#include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "support/TempProject.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -23,28 +24,29 @@ const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 class CsvTransferTest : public ::testing::Test {
   protected:
     QString File(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    static void Write(const QString& path, const QByteArray& bytes) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    static QByteArray Read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    static void Write(const QString& path, const QByteArray& bytes) { ASSERT_EQ(test::WriteFile(path, bytes), path); }
+    // Lines of fields as an ANSI file, each line ended by CR LF.
+    static void WriteLines(const QString& path, const QList<QStringList>& lines) {
+        QString text;
+        for (const QStringList& fields : lines) text += fields.join(u';') + QStringLiteral("\r\n");
+        Write(path, text.toLatin1());
     }
     QVariant Value(const QString& sql) {
         db::Recordset rs;
         rs.Open(sql, *c);
         return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
     }
+    QVariant Field(const QString& column, int id) {
+        return Value(QStringLiteral("SELECT [%1] FROM TpdbItems WHERE ID = %2").arg(column).arg(id));
+    }
     int Count(const QString& where = QStringLiteral("1 = 1")) {
         return Value(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE ") + where).toInt();
     }
-    // One item exported as a line (ANSI, English numbers), to build files from.
-    QString LineOf(int id) {
+    // The fields of one item exported as a line (ANSI, English numbers), to build files from.
+    QStringList FieldsOf(int id) {
         const QString path = File("one.csv");
         EXPECT_TRUE(ExportItemsById(*c, {id}, path, CsvEncoding::Ansi, kEnglish).error.isEmpty());
-        return DecodeCp1252(Read(path)).trimmed();
+        return DecodeCp1252(test::ReadFile(path)).trimmed().split(u';');
     }
     ImportResult Import(const QString& path, int mode, const ImportScope& scope = {}, const CsvProgress& progress = {}) {
         return ImportItems(*c, path, mode, scope, [](qint64 line) { return QStringLiteral("909:%1").arg(line); }, progress);
@@ -65,7 +67,7 @@ TEST_F(CsvTransferTest, AnExportedProjectImportsBackUnchanged) {
                                                    CsvEncoding::Ansi, kGerman);
     ASSERT_TRUE(exported.error.isEmpty()) << exported.error.toStdString();
     EXPECT_EQ(exported.rows, Count());
-    const QByteArray bytes = Read(path);
+    const QByteArray bytes = test::ReadFile(path);
     EXPECT_TRUE(bytes.endsWith("\r\n"));
     EXPECT_TRUE(bytes.contains(";1,5;")) << "German numbers";
     EXPECT_TRUE(bytes.contains("\"Check \"\"V1\"\"; then restart\"")) << bytes.left(300).toStdString();
@@ -76,12 +78,10 @@ TEST_F(CsvTransferTest, AnExportedProjectImportsBackUnchanged) {
     EXPECT_TRUE(imported.rejected.isEmpty()) << imported.rejected.join(u'|').toStdString();
     EXPECT_EQ(imported.updated, Count());
     EXPECT_EQ(imported.inserted, 0);
-    EXPECT_EQ(Value(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id)).toString(),
-              QStringLiteral("Check \"V1\"; then restart"));
-    EXPECT_EQ(Value(QStringLiteral("SELECT MaxVal FROM TpdbItems WHERE ID = %1").arg(id)).toDouble(), 1.5);
-    EXPECT_TRUE(Value(QStringLiteral("SELECT WriteThru FROM TpdbItems WHERE ID = %1").arg(id)).toBool());
-    EXPECT_TRUE(Value(QStringLiteral("SELECT DefaultVal FROM TpdbItems WHERE ID = %1").arg(id)).isNull())
-        << "an empty text field is Null";
+    EXPECT_EQ(Field("Comment", id).toString(), QStringLiteral("Check \"V1\"; then restart"));
+    EXPECT_EQ(Field("MaxVal", id).toDouble(), 1.5);
+    EXPECT_TRUE(Field("WriteThru", id).toBool());
+    EXPECT_TRUE(Field("DefaultVal", id).isNull()) << "an empty text field is Null";
 }
 
 // What a spreadsheet program reads with ";" as separator (RFC 4180 quoting):
@@ -118,86 +118,80 @@ std::vector<QStringList> SpreadsheetRecords(const QString& text) {
 }
 
 TEST_F(CsvTransferTest, EveryTextSurvivesExportAndImportByteForByteInBothEncodings) {
-    // Line breaks of both kinds, texts that begin with a quote or hold one.
+    // Line breaks of both kinds, texts that begin with a quote or hold one,
+    // and the letters of the code page beyond ASCII.
     const QStringList texts{QStringLiteral("a\nb"), QStringLiteral("a\r\nb"), QStringLiteral("\"q\" w"),
-                            QStringLiteral("5\" x"), QStringLiteral("a; \"b\"; c\nd")};
+                            QStringLiteral("5\" x"), QStringLiteral("a; \"b\"; c\nd"), QStringLiteral("€ für Größe")};
     QStringList textColumns;
     for (const CsvColumn& column : ItemColumns(*c))
         if (column.kind == FieldKind::Text) textColumns << column.name;
     ASSERT_GE(textColumns.size(), 5) << "Name, ItemAccess, Comment and more";
     // Item k holds text k in every text column; the demo's first items take them.
-    std::vector<int> ids;
-    {
-        db::Recordset first;
-        first.Open(QStringLiteral("SELECT ID FROM TpdbItems ORDER BY ID"), *c);
-        for (int k = 0; k < texts.size() && !first.IsEOF(); ++k, first.MoveNext()) ids.push_back(first.Fields(0).Value().toInt());
+    QList<int> ids;
+    QStringList idTexts;
+    for (db::Cursor first(*c, QStringLiteral("SELECT ID FROM TpdbItems ORDER BY ID")); ids.size() < texts.size() && first.Next();) {
+        ids << first.Value(0).toInt();
+        idTexts << first.Value(0).toString();
     }
-    ASSERT_EQ(ids.size(), static_cast<std::size_t>(texts.size()));
-    const auto setAll = [&](const std::function<QString(int)>& textOf) {
-        for (int k = 0; k < texts.size(); ++k)
+    ASSERT_EQ(ids.size(), texts.size());
+    const auto setAll = [&](const std::function<QString(qsizetype)>& textOf) {
+        for (qsizetype k = 0; k < texts.size(); ++k)
             for (const QString& column : textColumns)
-                c->Execute(QStringLiteral("UPDATE TpdbItems SET [%1] = ? WHERE ID = ?").arg(column),
-                           {textOf(k), ids[static_cast<std::size_t>(k)]});
+                c->Execute(QStringLiteral("UPDATE TpdbItems SET [%1] = ? WHERE ID = ?").arg(column), {textOf(k), ids[k]});
     };
-    const QString where = QStringLiteral("ID IN (%1,%2,%3,%4,%5)").arg(ids[0]).arg(ids[1]).arg(ids[2]).arg(ids[3]).arg(ids[4]);
     for (const CsvEncoding encoding : {CsvEncoding::Ansi, CsvEncoding::Utf8WithBom}) {
         SCOPED_TRACE(encoding == CsvEncoding::Ansi ? "ANSI" : "UTF-8");
-        setAll([&](int k) { return texts[k]; });
+        setAll([&](qsizetype k) { return texts[k]; });
         const QString path = File("texts.csv");
-        ASSERT_TRUE(ExportItemsBySql(*c, QStringLiteral("SELECT * FROM TpdbItems WHERE %1 ORDER BY ID").arg(where), path,
-                                     encoding, kEnglish).error.isEmpty());
+        ASSERT_TRUE(ExportItemsBySql(*c, QStringLiteral("SELECT * FROM TpdbItems WHERE ID IN (%1) ORDER BY ID").arg(idTexts.join(u',')),
+                                     path, encoding, kEnglish).error.isEmpty());
 
         // A spreadsheet sees one record per item, with the texts as they are.
-        QByteArray bytes = Read(path);
+        const QByteArray bytes = test::ReadFile(path);
+        EXPECT_EQ(bytes.startsWith("\xEF\xBB\xBF"), encoding == CsvEncoding::Utf8WithBom);
+        EXPECT_EQ(bytes.contains("\x80 f\xFCr Gr\xF6\xDF" "e"), encoding == CsvEncoding::Ansi) << "Windows-1252 bytes";
         const QString text = encoding == CsvEncoding::Ansi ? DecodeCp1252(bytes) : QString::fromUtf8(bytes.mid(3));
         const std::vector<QStringList> records = SpreadsheetRecords(text);
-        ASSERT_EQ(records.size(), ids.size());
+        ASSERT_EQ(records.size(), static_cast<std::size_t>(ids.size()));
         for (std::size_t k = 0; k < records.size(); ++k) {
             EXPECT_EQ(records[k].size(), ItemColumns(*c).size());
             EXPECT_TRUE(records[k].contains(texts[static_cast<qsizetype>(k)])) << records[k].join(u'|').toStdString();
         }
 
-        setAll([](int k) { return QStringLiteral("other %1").arg(k); });
+        setAll([](qsizetype k) { return QStringLiteral("other %1").arg(k); });
         const ImportResult imported = Import(path, 3);
         ASSERT_TRUE(imported.Applied()) << imported.dbError.toStdString();
         EXPECT_TRUE(imported.rejected.isEmpty()) << imported.rejected.join(u'|').toStdString();
         EXPECT_EQ(imported.updated, texts.size());
-        for (int k = 0; k < texts.size(); ++k)
+        for (qsizetype k = 0; k < texts.size(); ++k)
             for (const QString& column : textColumns)
-                EXPECT_EQ(Value(QStringLiteral("SELECT [%1] FROM TpdbItems WHERE ID = %2").arg(column).arg(ids[static_cast<std::size_t>(k)])).toString(),
-                          texts[k])
-                    << column.toStdString() << " of item " << k;
+                EXPECT_EQ(Field(column, ids[k]).toString(), texts[k]) << column.toStdString() << " of item " << k;
     }
 }
 
 TEST_F(CsvTransferTest, RecordsOverSeveralLinesAreCountedByTheirFirstLine) {
     const int speed = IdOf("Line1.Motor1.Speed");
-    QStringList fields = LineOf(speed).split(u';');
-    const QString good = fields.join(u';');
-    QStringList twoLines = fields;
+    const QStringList good = FieldsOf(speed);
+    QStringList twoLines = good, open = good;
     twoLines[19] = QStringLiteral("\"first\r\nsecond\"");  // Comment over two lines
-    QStringList open = fields;
     open[19] = QStringLiteral("\"never closed");
     const QString path = File("multi.csv");
     // Lines 0-1 one record, line 2 too few fields, line 3 a quote never closed,
     // line 4 read again after it and taken.
-    Write(path, (twoLines.join(u';') + "\r\n" + "1;2\r\n" + open.join(u';') + "\r\n" + good + "\r\n").toLatin1());
+    WriteLines(path, {twoLines, {"1", "2"}, open, good});
     const ImportResult result = Import(path, 3);
     ASSERT_EQ(result.rejected.size(), 2) << result.rejected.join(u'|').toStdString();
     EXPECT_EQ(result.rejected[0], QStringLiteral("909:2"));
     EXPECT_TRUE(result.rejected[1].startsWith(QStringLiteral("Line 3:")) && result.rejected[1].contains(QStringLiteral("quote")))
         << result.rejected[1].toStdString();
     EXPECT_EQ(result.updated, 2) << "the two-line record and the good line after the open quote";
-    const QString column = ItemColumns(*c)[19].name;
-    EXPECT_EQ(Value(QStringLiteral("SELECT [%1] FROM TpdbItems WHERE ID = %2").arg(column).arg(speed)).toString(),
-              QStringLiteral("first\r\nsecond"))
+    EXPECT_EQ(Field(ItemColumns(*c)[19].name, speed).toString(), QStringLiteral("first\r\nsecond"))
         << "updates run from the end: the first record is written last";
 }
 
 TEST_F(CsvTransferTest, ALockedProjectIsReportedWithoutALineNumber) {
     const QString path = File("one.csv");
-    const QString line = LineOf(IdOf("Line1.Motor1.Speed"));
-    Write(path, (line + "\r\n").toLatin1());
+    WriteLines(path, {FieldsOf(IdOf("Line1.Motor1.Speed"))});
     std::unique_ptr<db::Connection> other = project.Open();
     other->BeginTrans();
     other->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'held' WHERE ID = 1"));
@@ -213,35 +207,29 @@ TEST_F(CsvTransferTest, ALockedProjectIsReportedWithoutALineNumber) {
 TEST_F(CsvTransferTest, TheModesChooseWhichLinesUpdateAndWhichInsert) {
     const int speed = IdOf("Line1.Motor1.Speed");
     const int current = IdOf("Line1.Motor1.Current");
-    QString speedLine = LineOf(speed);
-    QString currentLine = LineOf(current);
-    const auto renamed = [](QString line, const char* comment) {
-        QStringList fields = line.split(u';');
+    const auto commented = [](QStringList fields, const char* comment) {
         fields.last() = QString::fromUtf8(comment);
-        return fields.join(u';');
+        return fields;
     };
     const QString path = File("modes.csv");
-    // Two lines for Speed: updates run from the end, so the first line wins.
-    Write(path, (renamed(speedLine, "first") + "\r\n" + renamed(speedLine, "second") + "\r\n" +
-                 renamed(currentLine, "current") + "\r\n\r\n")
-                    .toLatin1());
+    // Two lines for Speed: updates run from the end, so the first line wins. A blank last line is no error.
+    WriteLines(path, {commented(FieldsOf(speed), "first"), commented(FieldsOf(speed), "second"),
+                      commented(FieldsOf(current), "current"), {}});
     ImportResult result = Import(path, 1, {{current}, 0});
-    EXPECT_TRUE(result.rejected.isEmpty()) << "a blank last line is no error";
+    EXPECT_TRUE(result.rejected.isEmpty()) << result.rejected.join(u'|').toStdString();
     EXPECT_EQ(result.updated, 1);
-    EXPECT_EQ(Value(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(speed)).toString(), QStringLiteral("rpm"))
-        << "not selected";
+    EXPECT_EQ(Field("Comment", speed).toString(), QStringLiteral("rpm")) << "not selected";
     result = Import(path, 3);
-    EXPECT_EQ(Value(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(speed)).toString(), QStringLiteral("first"));
+    EXPECT_EQ(Field("Comment", speed).toString(), QStringLiteral("first"));
     // Mode 2: only lines whose device (third field) is the one in view.
     result = Import(path, 2, {{}, 99});
     EXPECT_EQ(result.updated, 0);
 
     // Mode 7: a line of an unknown ID becomes a new item with an ID of its own.
-    QStringList fields = renamed(speedLine, "copy").split(u';');
+    QStringList fields = commented(FieldsOf(speed), "copy");
     fields[0] = QStringLiteral("abc");  // no number: matches no item
-    fields[1] = QStringLiteral("Line1.Motor1.SpeedCopy");
-    fields[12] = QStringLiteral("Line1.Motor1.SpeedCopy");
-    Write(path, (fields.join(u';') + "\r\n").toLatin1());
+    fields[1] = fields[12] = QStringLiteral("Line1.Motor1.SpeedCopy");
+    WriteLines(path, {fields});
     const int before = Count();
     result = Import(path, 7);
     EXPECT_EQ(result.inserted, 1);
@@ -249,37 +237,21 @@ TEST_F(CsvTransferTest, TheModesChooseWhichLinesUpdateAndWhichInsert) {
     EXPECT_GT(IdOf("Line1.Motor1.SpeedCopy"), 0);
     // Mode 0 inserts even what would match.
     fields[1] = fields[12] = QStringLiteral("Line1.Motor1.SpeedThird");
-    Write(path, (fields.join(u';') + "\r\n").toLatin1());
+    WriteLines(path, {fields});
     EXPECT_EQ(Import(path, 0).inserted, 1);
 }
 
 TEST_F(CsvTransferTest, LinesWithTheWrongNumberOfFieldsAreRejectedByTheirIndex) {
-    const QString line = LineOf(IdOf("Line1.Motor1.Speed"));
-    const int columns = static_cast<int>(line.split(u';').size());
+    const QStringList line = FieldsOf(IdOf("Line1.Motor1.Speed"));
     const QString path = File("counts.csv");
-    QByteArray content = (line + "\r\n").toLatin1();
-    for (int fields : {columns - 1, 30, 31, 32, 40}) content += QByteArray(fields - 1, ';') + "\r\n";
-    content += QByteArray(1000000, 'x') + "\r\n";
-    Write(path, content);
+    QList<QStringList> lines{line};
+    for (qsizetype fields : {line.size() - 1, qsizetype(30), qsizetype(31), qsizetype(32), qsizetype(40)})
+        lines << QStringList(fields, QString());
+    lines << QStringList{QString(1000000, u'x')};
+    WriteLines(path, lines);
     const ImportResult result = Import(path, 3);
     EXPECT_EQ(result.rejected, (QStringList{"909:1", "909:2", "909:3", "909:4", "909:5", "909:6"}));
     EXPECT_EQ(result.updated, 1) << "the good line is still taken";
-}
-
-TEST_F(CsvTransferTest, EuroAndUmlautsTravelThroughBothEncodings) {
-    const int id = IdOf("Line1.Motor1.Speed");
-    c->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = ? WHERE ID = ?"), {QStringLiteral("€ für Größe"), id});
-    for (const CsvEncoding encoding : {CsvEncoding::Ansi, CsvEncoding::Utf8WithBom}) {
-        const QString path = File("enc.csv");
-        ASSERT_TRUE(ExportItemsById(*c, {id}, path, encoding, kEnglish).error.isEmpty());
-        EXPECT_EQ(Read(path).startsWith("\xEF\xBB\xBF"), encoding == CsvEncoding::Utf8WithBom);
-        if (encoding == CsvEncoding::Ansi) {
-            EXPECT_TRUE(Read(path).contains("\x80 f\xFCr"));
-        }
-        c->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'x' WHERE ID = ?"), {id});
-        ASSERT_TRUE(Import(path, 3).Applied());
-        EXPECT_EQ(Value(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id)).toString(), QStringLiteral("€ für Größe"));
-    }
 }
 
 TEST_F(CsvTransferTest, FilesThatAreNoCsvTextAreRefusedWhole) {
@@ -293,15 +265,12 @@ TEST_F(CsvTransferTest, FilesThatAreNoCsvTextAreRefusedWhole) {
 }
 
 TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
-    const int speed = IdOf("Line1.Motor1.Speed");
-    QStringList fields = LineOf(speed).split(u';');
-    const QString good = fields.join(u';');
-    QStringList huge = fields;
+    const QStringList good = FieldsOf(IdOf("Line1.Motor1.Speed"));
+    QStringList huge = good, quote = good;
     huge[3] = QStringLiteral("1e999");  // MinVal
-    QStringList quote = fields;
     quote[19] = QStringLiteral("\"open; never closed");
     const QString path = File("lines.csv");
-    Write(path, (huge.join(u';') + "\r\n" + quote.join(u';') + "\r\n" + good + "\r\n").toLatin1());
+    WriteLines(path, {huge, quote, good});
     ImportResult result = Import(path, 0);
     ASSERT_EQ(result.rejected.size(), 2);
     EXPECT_TRUE(result.rejected[0].contains(QStringLiteral("MinVal"))) << result.rejected[0].toStdString();
@@ -313,9 +282,9 @@ TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
     EXPECT_EQ(Count(), before);
 
     // Two new names, the second refused: the first is rolled back with it.
-    QStringList first = fields;
+    QStringList first = good;
     first[1] = first[12] = QStringLiteral("Fresh.One");
-    Write(path, (first.join(u';') + "\r\n" + good + "\r\n").toLatin1());
+    WriteLines(path, {first, good});
     result = Import(path, 0);
     EXPECT_FALSE(result.dbError.isEmpty());
     EXPECT_EQ(IdOf("Fresh.One"), 0);
@@ -324,13 +293,13 @@ TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
 
 TEST_F(CsvTransferTest, StoppingAnImportOrExportWritesNothing) {
     const QString path = File("many.csv");
-    QStringList fields = LineOf(IdOf("Line1.Motor1.Speed")).split(u';');
-    QByteArray content;
+    QStringList fields = FieldsOf(IdOf("Line1.Motor1.Speed"));
+    QList<QStringList> lines;
     for (int i = 0; i < 3000; ++i) {
         fields[1] = fields[12] = QStringLiteral("Bulk.Item%1").arg(i);
-        content += (fields.join(u';') + "\r\n").toLatin1();
+        lines << fields;
     }
-    Write(path, content);
+    WriteLines(path, lines);
     const int before = Count();
     const ImportResult result = Import(path, 0, {}, [](qint64 done, qint64 total) { return done < total * 3 / 4; });
     EXPECT_TRUE(result.cancelled);
@@ -343,7 +312,7 @@ TEST_F(CsvTransferTest, StoppingAnImportOrExportWritesNothing) {
     const ExportResult exported = ExportItemsBySql(*c, QStringLiteral("SELECT * FROM TpdbItems"), out, CsvEncoding::Ansi,
                                                    kEnglish, [](qint64, qint64) { return false; });
     EXPECT_FALSE(exported.error.isEmpty());
-    EXPECT_EQ(Read(out), QByteArray("old")) << "the old file stays until a new one is complete";
+    EXPECT_EQ(test::ReadFile(out), QByteArray("old")) << "the old file stays until a new one is complete";
 }
 
 }  // namespace

@@ -37,7 +37,13 @@ class GroupWizardTest : public test::EditorTest {
         ADD_FAILURE() << name;
         return 0;
     }
-    int StateOf(const GroupAssignment& a, const char* name) { return a.Groups()[IndexOf(a, name)].state; }
+    // Every group's state in ID order, as "Standard=all Fast=some Slow=none".
+    static QString States(const GroupAssignment& a, bool initial = false) {
+        static const char* const kWords[] = {"?", "none", "some", "all"};
+        QStringList states;
+        for (const auto& g : a.Groups()) states << g.name + u'=' + QString::fromUtf8(kWords[initial ? g.initial : g.state]);
+        return states.join(u' ');
+    }
     GroupAssignment Load(std::vector<int> items) {
         GroupAssignment a;
         a.Load(Window().Data()->Connection(), std::move(items));
@@ -51,40 +57,33 @@ class GroupWizardTest : public test::EditorTest {
 };
 
 TEST_F(GroupWizardTest, OneItemIsInAGroupOrNotAndSeveralMayBeInPart) {
-    GroupAssignment one = Load({IdOf("Line1.Motor1.Speed")});
-    for (const auto& group : one.Groups()) EXPECT_NE(group.initial, GroupAssignment::kSome) << group.name.toStdString();
-    EXPECT_EQ(StateOf(one, "Fast"), GroupAssignment::kAll);
-
-    GroupAssignment two = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
-    EXPECT_EQ(StateOf(two, "Standard"), GroupAssignment::kAll);
-    EXPECT_EQ(StateOf(two, "Fast"), GroupAssignment::kSome);
-    EXPECT_EQ(StateOf(two, "Slow"), GroupAssignment::kNone);
+    const GroupAssignment one = Load({IdOf("Line1.Motor1.Speed")});
+    EXPECT_EQ(States(one, true), QStringLiteral("Standard=all Fast=all Slow=none"));
+    EXPECT_EQ(States(one), States(one, true));
+    const GroupAssignment two = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    EXPECT_EQ(States(two), QStringLiteral("Standard=all Fast=some Slow=none"));
 }
 
 TEST_F(GroupWizardTest, MarkingAGroupWholeClearsTheOthersAndUnmarkingBringsBackThePartOnes) {
-    GroupAssignment a = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    const std::vector<int> items{IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")};
+    GroupAssignment a = Load(items);
     a.Toggle(IndexOf(a, "Slow"));
-    EXPECT_EQ(StateOf(a, "Slow"), GroupAssignment::kAll);
-    EXPECT_EQ(StateOf(a, "Fast"), GroupAssignment::kNone);
-    EXPECT_EQ(StateOf(a, "Standard"), GroupAssignment::kNone);
+    EXPECT_EQ(States(a), QStringLiteral("Standard=none Fast=none Slow=all"));
     a.Toggle(IndexOf(a, "Slow"));
-    EXPECT_EQ(StateOf(a, "Slow"), GroupAssignment::kNone);
-    EXPECT_EQ(StateOf(a, "Fast"), GroupAssignment::kSome) << "back to how it started";
+    EXPECT_EQ(States(a), QStringLiteral("Standard=none Fast=some Slow=none")) << "Fast back to how it started";
     EXPECT_FALSE(a.EveryItemKeepsAGroup()) << "Standard stays cleared: Current has no group";
 
-    // A group some items were in cycles some, all, none.
-    GroupAssignment b = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
-    const std::size_t fast = IndexOf(b, "Fast");
-    b.Toggle(fast);
-    EXPECT_EQ(StateOf(b, "Fast"), GroupAssignment::kAll);
-    b.Toggle(fast);
-    EXPECT_EQ(StateOf(b, "Fast"), GroupAssignment::kNone);
-    b.Toggle(fast);
-    EXPECT_EQ(StateOf(b, "Fast"), GroupAssignment::kSome);
-    EXPECT_EQ(StateOf(b, "Standard"), GroupAssignment::kNone) << "cleared when Fast took them all";
+    // A group some items were in cycles some, all, none; Standard is cleared when Fast takes them all.
+    GroupAssignment b = Load(items);
+    const char* const cycle[] = {"Standard=none Fast=all Slow=none", "Standard=none Fast=none Slow=none",
+                                 "Standard=none Fast=some Slow=none"};
+    for (const char* states : cycle) {
+        b.Toggle(IndexOf(b, "Fast"));
+        EXPECT_EQ(States(b), QString::fromUtf8(states));
+    }
     EXPECT_TRUE(b.Changed());
 
-    GroupAssignment untouched = Load({IdOf("Line1.Motor1.Speed"), IdOf("Line1.Motor1.Current")});
+    GroupAssignment untouched = Load(items);
     EXPECT_FALSE(untouched.Changed());
     EXPECT_FALSE(untouched.Apply(Window().Data()->Connection())) << "no change writes nothing";
 }
