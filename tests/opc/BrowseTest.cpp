@@ -7,10 +7,9 @@
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "platform/system/Registry.h"
-#include "opc/FBrowseItemsOCX.h"
+#include "OpcEditorTest.h"
 #include "opc/MOpc.h"
 #include "settings/TextTable.h"
-#include "support/EditorTest.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -24,28 +23,7 @@ namespace {
 const QString kDemo = QStringLiteral("nsu=urn:ovopc:demo;s=DemoPlant.");
 const QString kSimulationKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\OVOPC.Simulation.1");
 
-// The node at a path of node texts, opening the nodes on the way as a person would.
-QString NodeAt(ui::Form& form, const QString& path) {
-    const ui::Control& tree = form.Get(QStringLiteral("oib"));
-    QString key;
-    for (const QString& text : path.split(u'/')) {
-        if (!key.isEmpty()) form.UserExpandNode(QStringLiteral("oib"), key, true);
-        QString next;
-        for (const ui::TreeNode& node : tree.nodes)
-            if (node.parentKey == key && node.text == text) next = node.key;
-        if (next.isEmpty()) return QString();
-        key = next;
-    }
-    return key;
-}
-
-void Tick(ui::Form& form, const QString& path, bool ticked = true) {
-    const QString key = NodeAt(form, path);
-    ASSERT_FALSE(key.isEmpty()) << path.toStdString();
-    form.UserCheckNode(QStringLiteral("oib"), key, ticked);
-}
-
-class BrowseTest : public test::EditorTest {
+class BrowseTest : public test::OpcEditorTest {
   protected:
     void SetUp() override {
         components::RegisterDemoInstallation(harness.Registry(), QString());
@@ -53,13 +31,10 @@ class BrowseTest : public test::EditorTest {
         Click(plc);
         ClearShown();
     }
-
-    // Browses PLC1 with the script acting on the dialog.
-    void Browse(const std::function<void(opc::FBrowseItemsOCX&)>& script) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"),
-                                     [script](ui::Form& f) { script(dynamic_cast<opc::FBrowseItemsOCX&>(f)); });
-        Click(plc);
-        Window().RunObjectFunction(QStringLiteral("mnuDeviceFunc"), 5);
+    static void Tick(ui::Form& form, const QString& path, bool ticked = true) {
+        const QString key = NodeAt(form, path);
+        ASSERT_FALSE(key.isEmpty()) << path.toStdString();
+        form.UserCheckNode(QStringLiteral("oib"), key, ticked);
     }
     // Answers the next questions with the buttons given (0 Yes, 1 Yes to all, 2 No, 3 No to all).
     static void Answer(std::initializer_list<int> buttons) {
@@ -71,50 +46,47 @@ class BrowseTest : public test::EditorTest {
     static int Questions() {
         return static_cast<int>(ui::DefaultFormRunner().Shown().count(QStringLiteral("FBrowseItemsOCXMessage")));
     }
-    int PlcItems() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1")); }
-    QVariant Field(const char* field, const QString& itemAccess) {
-        return Query(QStringLiteral("SELECT %1 FROM TpdbItems WHERE DeviceID = 1 AND ItemAccess = '%2'")
-                         .arg(QString::fromUtf8(field), itemAccess));
+    // A field of the item of the demo's space at a path below DemoPlant.
+    QVariant Field(const char* field, const char* path) {
+        return Query(QStringLiteral("SELECT %1 FROM TpdbItems WHERE DeviceID = 1 AND ItemAccess = '%2%3'")
+                         .arg(QString::fromUtf8(field), kDemo, QString::fromUtf8(path)));
     }
-    void TakeBoiler() {
-        Browse([](opc::FBrowseItemsOCX& f) {
-            Tick(f, QStringLiteral("DemoPlant/Boiler"));
+    // Ticks a folder (or variable) and takes it with OK.
+    void Take(const char* path) {
+        Browse([path](opc::FBrowseItemsOCX& f) {
+            Tick(f, QString::fromUtf8(path));
             f.PressDefault();
         });
     }
-
-    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+    // Opens the Boiler, where the items are compared, and presses OK.
+    void BrowseBoilerAgain() {
+        Browse([](opc::FBrowseItemsOCX& f) {
+            NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
+            f.PressDefault();
+        });
+    }
 };
 
-TEST_F(BrowseTest, TickedVariablesBecomeItemsConnectedToTheFirstGroup) {
+TEST_F(BrowseTest, TickedVariablesBecomeItemsWithTheirRightsAndArraySizes) {
     const int before = PlcItems();
-    TakeBoiler();
+    Take("DemoPlant/Boiler");
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
+    // Names, types and read-only rights as the browse script checks them; here the write-only one.
     EXPECT_EQ(PlcItems(), before + 10);
-    const QString temperature = kDemo + QStringLiteral("Boiler.Temperature");
-    EXPECT_EQ(Field("Name", temperature).toString(), QStringLiteral("DemoPlant.Boiler.Temperature"));
-    EXPECT_EQ(Field("DataType", temperature).toInt(), 5);
-    EXPECT_EQ(Field("AccessRights", temperature).toInt(), 1);
-    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.BurnerStart")).toInt(), 2) << "write-only";
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems i JOIN TpdbConnections c ON c.ItemID = i.ID "
-                                   "WHERE c.GroupID = 1 AND i.ItemAccess LIKE 'nsu=urn:ovopc:demo;%'")),
-              10);
+    EXPECT_EQ(Field("AccessRights", "Boiler.BurnerStart").toInt(), 2) << "write-only";
     EXPECT_TRUE(Query(QStringLiteral("SELECT IsBrowsed FROM TpdbDevices WHERE ID = 1")).toBool());
     EXPECT_EQ(Window().sb().PanelText(5).isEmpty(), false);
 
     // Arrays keep their element type and their size.
-    Browse([](opc::FBrowseItemsOCX& f) {
-        Tick(f, QStringLiteral("DemoPlant/Filling/NozzlePressures"));
-        f.PressDefault();
-    });
-    EXPECT_EQ(Field("DataType", kDemo + QStringLiteral("Filling.NozzlePressures")).toInt(), 4) << "Float[8] without the array flag";
-    EXPECT_EQ(Field("FieldSize", kDemo + QStringLiteral("Filling.NozzlePressures")).toInt(), 8);
+    Take("DemoPlant/Filling/NozzlePressures");
+    EXPECT_EQ(Field("DataType", "Filling.NozzlePressures").toInt(), 4) << "Float[8] without the array flag";
+    EXPECT_EQ(Field("FieldSize", "Filling.NozzlePressures").toInt(), 8);
 }
 
 TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirConnections) {
-    TakeBoiler();
+    Take("DemoPlant/Boiler");
     const int before = PlcItems();
-    const int burnerId = Field("ID", kDemo + QStringLiteral("Boiler.BurnerOn")).toInt();
+    const int burnerId = Field("ID", "Boiler.BurnerOn").toInt();
     Browse([](opc::FBrowseItemsOCX& f) {
         const QString burner = NodeAt(f, QStringLiteral("DemoPlant/Boiler/BurnerOn"));
         EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(burner)->checkState, 1) << "ticked on arrival";
@@ -130,36 +102,29 @@ TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirCo
 }
 
 TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {
-    TakeBoiler();
+    Take("DemoPlant/Boiler");
     auto c = project.Open();
     c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess LIKE ? "), {kDemo + QStringLiteral("Boiler.%")});
     ClearShown();
     Answer({1});
-    // Items are compared where the person opened the address space.
-    Browse([](opc::FBrowseItemsOCX& f) {
-        NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
-        f.PressDefault();
-    });
+    BrowseBoilerAgain();  // items are compared where the person opened the address space
     EXPECT_EQ(Questions(), 1);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DataType = 2 AND ItemAccess LIKE 'nsu=%'")), 0);
-    EXPECT_EQ(Field("DataType", kDemo + QStringLiteral("Boiler.BurnerOn")).toInt(), 11);
+    EXPECT_EQ(Field("DataType", "Boiler.BurnerOn").toInt(), 11);
 }
 
 TEST_F(BrowseTest, NoThenYesLeavesTheFirstAndTakesTheSecondAskingForEach) {
-    TakeBoiler();
+    Take("DemoPlant/Boiler");
     project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET AccessRights = 3 WHERE ItemAccess LIKE ?"),
                             {kDemo + QStringLiteral("Boiler.%")});
     ClearShown();
     Answer({2, 0, 3});
-    Browse([](opc::FBrowseItemsOCX& f) {
-        NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
-        f.PressDefault();
-    });
+    BrowseBoilerAgain();
     // Read-only on the server: Temperature, Pressure, BurnerOn, ... ; the setpoint agrees.
     EXPECT_EQ(Questions(), 3) << "No, Yes, then No to all ends the questions";
-    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.Temperature")).toInt(), 3) << "No: kept";
-    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.Pressure")).toInt(), 1) << "Yes: the server's";
-    EXPECT_EQ(Field("AccessRights", kDemo + QStringLiteral("Boiler.BurnerStart")).toInt(), 3) << "No to all";
+    EXPECT_EQ(Field("AccessRights", "Boiler.Temperature").toInt(), 3) << "No: kept";
+    EXPECT_EQ(Field("AccessRights", "Boiler.Pressure").toInt(), 1) << "Yes: the server's";
+    EXPECT_EQ(Field("AccessRights", "Boiler.BurnerStart").toInt(), 3) << "No to all";
 }
 
 TEST_F(BrowseTest, CancelWritesNothing) {
@@ -207,7 +172,7 @@ TEST_F(BrowseTest, AServerWithoutAnAddressSpaceGivesAMessageAndEmptyLists) {
 }
 
 TEST_F(BrowseTest, AFailingPhaseStopsTheRestAndKeepsWhatEarlierPhasesWrote) {
-    TakeBoiler();
+    Take("DemoPlant/Boiler");
     // Pressure will be deleted and Temperature's server name collides with an item of the device.
     auto c = project.Open();
     c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess = ?"), {kDemo + QStringLiteral("Boiler.WaterLevel")});
@@ -222,7 +187,7 @@ TEST_F(BrowseTest, AFailingPhaseStopsTheRestAndKeepsWhatEarlierPhasesWrote) {
     ASSERT_FALSE(Messages().isEmpty());
     EXPECT_TRUE(Messages().back().startsWith(Text(2451))) << Messages().back().toStdString();
     EXPECT_EQ(PlcItems(), before) << "the new items' phase is rolled back whole";
-    EXPECT_FALSE(Field("ID", kDemo + QStringLiteral("Boiler.Pressure")).isNull()) << "later phases do not run";
+    EXPECT_FALSE(Field("ID", "Boiler.Pressure").isNull()) << "later phases do not run";
     EXPECT_EQ(Questions(), 0);
 }
 

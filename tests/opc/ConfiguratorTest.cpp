@@ -6,7 +6,7 @@
 #include "components/Registration.h"
 #include "host/NodeKey.h"
 #include "platform/system/Components.h"
-#include "support/EditorTest.h"
+#include "OpcEditorTest.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ TEST(PlcAddressTest, WhatIsNoAddressIsRefused) {
         EXPECT_FALSE(ParsePlcAddress(QString::fromUtf8(text))) << text;
 }
 
-class ConfiguratorTest : public test::EditorTest {
+class ConfiguratorTest : public test::OpcEditorTest {
   protected:
     void SetUp() override {
         Open();
@@ -75,9 +75,6 @@ class ConfiguratorTest : public test::EditorTest {
         if (!type.isEmpty()) f.UserEditCell(QStringLiteral("tdb"), row, 1, type);
     }
     static QVariant Cell(ui::Form& f, int row, int column) { return f.Get(QStringLiteral("tdb")).grid.rows.at(row).at(column); }
-    int PlcItems() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DeviceID = 1")); }
-
-    const QString plc = host::nodekey::DeviceKey(1, QStringLiteral("."), false);
 };
 
 TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRowsStayOut) {
@@ -120,8 +117,7 @@ TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRow
                                    "WHERE c.GroupID = 1 AND i.Name IN ('DB10.DBW4','DB10.DBD8','DB10.DBD12','M1.0','DB5.DBB0[16]')")),
               5);
     // The device's folders follow the new addresses.
-    EXPECT_EQ(NodeText(host::nodekey::DeviceKey(1, QStringLiteral("."), false) + host::nodekey::kSeparator + QStringLiteral("DB10")),
-              QStringLiteral("DB10"));
+    EXPECT_EQ(NodeText(plc + host::nodekey::kSeparator + QStringLiteral("DB10")), QStringLiteral("DB10"));
 }
 
 TEST_F(ConfiguratorTest, CancelWritesNothing) {

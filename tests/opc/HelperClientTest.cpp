@@ -50,25 +50,23 @@ TEST_F(HelperClientTest, BrowsesTheServerLevelByLevel) {
     QString error;
     ASSERT_TRUE(client.Start(&error)) << error.toStdString();
     ASSERT_TRUE(client.Connect(endpoint, &error)) << error.toStdString();
-    const auto top = client.Browse(QString(), &error);
-    ASSERT_TRUE(top) << error.toStdString();
-    const OpcNode* plant = Named(*top, "Plant");
-    ASSERT_NE(plant, nullptr);
-    EXPECT_EQ(plant->nodeId, QStringLiteral("nsu=urn:ovopc:test:plant;s=Plant"));
-    const auto lines = client.Browse(plant->nodeId, &error);
-    ASSERT_TRUE(lines) << error.toStdString();
-    const OpcNode* line1 = Named(*lines, "Line1");
-    ASSERT_NE(line1, nullptr);
-    const auto motors = client.Browse(line1->nodeId, &error);
-    ASSERT_TRUE(motors);
-    const auto motor1 = client.Browse(Named(*motors, "Motor1")->nodeId, &error);
-    ASSERT_TRUE(motor1);
-    ASSERT_NE(Named(*motor1, "Mode"), nullptr);
-    EXPECT_EQ(ClassicDataType(*Named(*motor1, "Mode")), 3) << "an enumeration is Int32";
-    EXPECT_EQ(ClassicDataType(*Named(*motor1, "Température")), 5);
-    EXPECT_EQ(Named(*motor1, "Start"), nullptr) << "methods are no items";
-    const qint64 pid = client.ProcessId();
-    EXPECT_GT(pid, 0);
+    // Down to Motor1, one level per call.
+    auto nodes = client.Browse(QString(), &error);
+    QString id = QStringLiteral("nsu=urn:ovopc:test:plant;s=");
+    for (const char* name : {"Plant", "Line1", "Motor1"}) {
+        ASSERT_TRUE(nodes) << name << ": " << error.toStdString();
+        const OpcNode* node = Named(*nodes, name);
+        ASSERT_NE(node, nullptr) << name;
+        id += (id.endsWith(u'=') ? QString() : QStringLiteral(".")) + QString::fromUtf8(name);
+        EXPECT_EQ(node->nodeId, id) << "with the namespace URI";
+        nodes = client.Browse(node->nodeId, &error);
+    }
+    ASSERT_TRUE(nodes) << error.toStdString();
+    ASSERT_NE(Named(*nodes, "Mode"), nullptr);
+    EXPECT_EQ(ClassicDataType(*Named(*nodes, "Mode")), 3) << "an enumeration is Int32";
+    EXPECT_EQ(ClassicDataType(*Named(*nodes, "Température")), 5);
+    EXPECT_EQ(Named(*nodes, "Start"), nullptr) << "methods are no items";
+    EXPECT_GT(client.ProcessId(), 0);
     client.Stop();
     EXPECT_FALSE(client.IsRunning());
 }

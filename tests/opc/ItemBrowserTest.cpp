@@ -1,15 +1,17 @@
-// The item browser on the plant fixture read offline: what arrives ticked,
-// what a folder's tick reaches, the three lists, search, system nodes and a
-// load that is stopped.
+// The item browser on the plant fixture read offline: what a folder's tick
+// reaches, items that differ from the server's, search, system nodes and a
+// load that is stopped; and a large generated space.
 
 #include "opc/ItemBrowser.h"
+#include "support/Files.h"
+#include "support/GeneratedNodeSet.h"
 #include "support/QtPrinters.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 
+using namespace ov;
 using namespace ov::opc;
 
 namespace {
@@ -37,11 +39,6 @@ class ItemBrowserTest : public ::testing::Test {
     void Tick(const char* path, bool ticked = true) {
         QString error;
         ASSERT_TRUE(browser.SetTicked(Node(path), ticked, &error)) << error.toStdString();
-    }
-    static QStringList Ids(const std::vector<BrowseItem>& items) {
-        QStringList ids;
-        for (const BrowseItem& item : items) ids << item.itemId;
-        return ids;
     }
     static BrowseItem Stored(const char* identifier, const char* name, int type, int rights = 3, int size = 0) {
         return {Id(identifier), QString::fromUtf8(name), type, rights, size, QString()};
@@ -74,25 +71,6 @@ TEST_F(ItemBrowserTest, AFolderTickReachesEveryVariableBelowItLoadingAsNeeded) {
     EXPECT_EQ(browser.CheckStates().value(line1), 2);
 }
 
-TEST_F(ItemBrowserTest, TheDevicesItemsArriveTickedAndOnlyUntickedOnesAreDeleted) {
-    browser.SetExistingItems({Stored("s=Plant.Line1.Status", "Plant.Line1.Status", 8, 1),
-                              Stored("g=035f99a9-f0e7-42bf-b456-1befdefbe2e9", "Plant.Line2.Tank.Level", 5),
-                              Stored("i=2004", "Plant.Line1.Motor2.Reset", 11, 2)});
-    Start();
-    // Nothing opened: every item stays as it is.
-    BrowseLists lists = browser.Lists();
-    EXPECT_TRUE(lists.added.empty());
-    EXPECT_TRUE(lists.removed.empty());
-    EXPECT_TRUE(lists.inconsistent.empty());
-
-    const QString reset = Node("Plant/Line1/Motor2/Reset");
-    EXPECT_EQ(browser.CheckStates().value(reset), 1) << "ticked on arrival";
-    Tick("Plant/Line1/Motor2/Reset", false);
-    lists = browser.Lists();
-    EXPECT_EQ(Ids(lists.removed), QStringList{Id("i=2004")});
-    EXPECT_TRUE(lists.added.empty());
-}
-
 TEST_F(ItemBrowserTest, ItemsWhoseParametersDifferAreInconsistentWithTheServersValues) {
     // Level is a Double (5) on the server, Profile an Int16 array of 10.
     browser.SetExistingItems({Stored("g=035f99a9-f0e7-42bf-b456-1befdefbe2e9", "Level", 4),
@@ -107,21 +85,6 @@ TEST_F(ItemBrowserTest, ItemsWhoseParametersDifferAreInconsistentWithTheServersV
     EXPECT_EQ(lists.inconsistent[0].accessRights, 1) << "the server's rights";
     EXPECT_EQ(lists.inconsistent[0].name, QStringLiteral("Status")) << "named as the project knows it";
     EXPECT_EQ(lists.inconsistent[1].dataType, 5);
-}
-
-TEST_F(ItemBrowserTest, NamesAreJoinedWithTheDevicesSeparatorAndKeepOneLevelEach) {
-    browser.SetSeparator('/');
-    Start();
-    Tick("Plant/Line2/Special");
-    QStringList names;
-    for (const BrowseItem& item : browser.Lists().added) names << item.name;
-    EXPECT_EQ(names, (QStringList{QStringLiteral("Plant/Line2/Special/Valve.Open"),
-                                  QStringLiteral("Plant/Line2/Special/Operator's Note"),
-                                  QStringLiteral("Plant/Line2/Special/Mix;Ratio"),
-                                  QStringLiteral("Plant/Line2/Special/Niveau__"),
-                                  QStringLiteral("Plant/Line2/Special/a.b'c;d_")}));
-    browser.SetSeparator(0);
-    EXPECT_EQ(browser.Separator(), QStringLiteral(".")) << "no separator: the dot";
 }
 
 TEST_F(ItemBrowserTest, SearchFindsLoadedNodesByBrowseOrDisplayName) {
@@ -164,36 +127,12 @@ TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
     EXPECT_TRUE(error.contains(QStringLiteral("README.md"))) << error.toStdString();
 }
 
-// A space of folders x variables in the generated layout, written to a file.
-QString WriteGeneratedSpace(const QTemporaryDir& dir, int folders, int variables) {
-    QString xml = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<UANodeSet xmlns=\"http://opcfoundation.org/UA/2011/03/UANodeSet.xsd\">"
-        "<NamespaceUris><Uri>urn:ovopc:generated</Uri></NamespaceUris>"
-        "<UAObject NodeId=\"ns=1;s=Generated\" BrowseName=\"1:Generated\"><References>"
-        "<Reference ReferenceType=\"i=35\" IsForward=\"false\">i=85</Reference></References></UAObject>\n");
-    for (int f = 0; f < folders; ++f) {
-        xml += QStringLiteral("<UAObject NodeId=\"ns=1;s=F%1\" BrowseName=\"1:F%1\"><References><Reference "
-                              "ReferenceType=\"i=35\" IsForward=\"false\">ns=1;s=Generated</Reference></References></UAObject>\n")
-                   .arg(f);
-        for (int v = 0; v < variables; ++v)
-            xml += QStringLiteral("<UAVariable NodeId=\"ns=1;s=F%1.V%2\" BrowseName=\"1:V%2\" DataType=\"i=11\" AccessLevel=\"3\">"
-                                  "<References><Reference ReferenceType=\"i=35\" IsForward=\"false\">ns=1;s=F%1</Reference>"
-                                  "</References></UAVariable>\n")
-                       .arg(f)
-                       .arg(v);
-    }
-    xml += QStringLiteral("</UANodeSet>\n");
-    QFile file(dir.filePath(QStringLiteral("generated.NodeSet2.xml")));
-    file.open(QIODevice::WriteOnly);
-    file.write(xml.toUtf8());
-    return file.fileName();
-}
-
 TEST(ItemBrowserSizeTest, ThousandsOfNodesLoadWithoutLosingTheirPlace) {
     // Loading a folder while the table of nodes grows must keep every parent's list.
     QTemporaryDir dir;
+    const QString file = test::WriteFile(dir.filePath(QStringLiteral("generated.NodeSet2.xml")), test::GeneratedNodeSet(40, 60));
     ItemBrowser browser;
-    browser.SetSource(std::make_unique<NodeSetSource>(WriteGeneratedSpace(dir, 40, 60)));
+    browser.SetSource(std::make_unique<NodeSetSource>(file));
     QString error;
     ASSERT_TRUE(browser.Start(&error)) << error.toStdString();
     ASSERT_EQ(browser.TopNodes().size(), 1u);

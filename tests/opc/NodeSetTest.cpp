@@ -4,6 +4,7 @@
 // node in tests/fixtures/README.md.
 
 #include "opc/NodeSet.h"
+#include "support/Files.h"
 #include "support/QtPrinters.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include <stdexcept>
 #include <gtest/gtest.h>
 
+using namespace ov;
 using namespace ov::opc;
 
 namespace {
@@ -104,9 +106,7 @@ TEST_F(PlantNodeSet, ArraysAndAccessRights) {
 
 TEST(NodeSetFiles, WhatIsNoNodeSetIsRefusedWithItsName) {
     QTemporaryDir dir;
-    QFile plant(kPlant);
-    ASSERT_TRUE(plant.open(QIODevice::ReadOnly));
-    const QByteArray whole = plant.readAll();
+    const QByteArray whole = test::ReadFile(kPlant);
     const std::pair<const char*, QByteArray> bad[] = {
         {"text.xml", "hello, this is no XML"},
         {"empty.xml", ""},
@@ -114,11 +114,7 @@ TEST(NodeSetFiles, WhatIsNoNodeSetIsRefusedWithItsName) {
         {"html.xml", "<html><body/></html>"},
         {"binary.xml", QByteArray("\x00\xff\x10\x80", 4)}};
     for (const auto& [name, content] : bad) {
-        const QString path = dir.filePath(QString::fromUtf8(name));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        const QString path = test::WriteFile(dir.filePath(QString::fromUtf8(name)), content);
         NodeSet set;
         QString error;
         EXPECT_FALSE(set.Load(path, &error)) << name;
@@ -158,17 +154,6 @@ TEST(NodeSetFiles, NamespaceIndexesOutsideTheFileStayInTheirIds) {
     for (const OpcNode& node : set.Children(kObjectsFolder)) ids << node.nodeId;
     ids.sort();
     EXPECT_EQ(ids, (QStringList{QStringLiteral("nsu=ns-2;s=Neg"), QStringLiteral("nsu=ns7;s=Far"), QStringLiteral("nsu=urn:plant;s=Own")}));
-}
-
-TEST(NodeSetFiles, TheDemoPlant) {
-    NodeSet set;
-    QString error;
-    ASSERT_TRUE(set.Load(QStringLiteral(OV_SOURCE_DIR "/apps/opcua-helper/demo.NodeSet2.xml"), &error)) << error.toStdString();
-    EXPECT_EQ(set.VariableCount(), 40);
-    const OpcNode* valves = At(set, {QStringLiteral("DemoPlant"), QStringLiteral("Filling"), QStringLiteral("ValveStates")});
-    ASSERT_NE(valves, nullptr);
-    EXPECT_EQ(ClassicDataType(*valves), 11 | 8192);
-    EXPECT_EQ(ClassicFieldSize(*valves), 8);
 }
 
 }  // namespace
