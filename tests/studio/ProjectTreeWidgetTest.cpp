@@ -6,7 +6,6 @@
 #include "model/DataConnection.h"
 #include "model/DemoProject.h"
 #include "platform/host/InMemoryHost.h"
-#include "studio/KeyCodes.h"
 #include "studio/ProjectTreeWidget.h"
 #include "studio/VariableSelectionDialog.h"
 
@@ -126,6 +125,12 @@ const NodeFlags kPlain{};
 const NodeFlags kExpanded{true, false, false, false};
 const NodeFlags kSorted{false, true, false, false};
 
+// A node as the add-in adds it; most come without tag, icon or flags.
+void Add(HostStudio& host, const QString& parent, const QString& text, const QString& key,
+         const QString& tag = QString(), const QString& image = QString(), NodeFlags flags = kPlain) {
+    host.AddNode(parent, text, key, tag, image, flags);
+}
+
 // Everything the add-in can ask about the nodes the in-memory studio holds,
 // asked of both; each answer that differs is one line.
 QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
@@ -179,30 +184,17 @@ QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
 // Adding, refusing, renaming, re-keying and selecting, as the add-in does.
 void BuildAndEdit(HostStudio& host) {
     host.AddIcon(QStringLiteral("img"), SomePng());
-    host.AddNode(QString(), QStringLiteral("Root"), QStringLiteral("R"), QStringLiteral("0"),
-                 QStringLiteral("img"), NodeFlags{true, false, true, false});
-    host.AddNode(QStringLiteral("R"), QStringLiteral("Beta"), QStringLiteral("B"), QStringLiteral("tb"),
-                 QStringLiteral("img"), kPlain);
-    host.AddNode(QStringLiteral("R"), QStringLiteral("Alpha"), QStringLiteral("A"), QStringLiteral("ta"),
-                 QString(), kPlain);
+    Add(host, {}, "Root", "R", "0", "img", NodeFlags{true, false, true, false});
+    Add(host, "R", "Beta", "B", "tb", "img");
+    Add(host, "R", "Alpha", "A", "ta");
     // Keys compare with letter case: "a" is a node of its own.
-    host.AddNode(QStringLiteral("R"), QStringLiteral("alpha"), QStringLiteral("a"), QString(), QString(),
-                 kPlain);
-    host.AddNode(QStringLiteral("R"), QStringLiteral("Again"), QStringLiteral("B"), QString(), QString(),
-                 kPlain);
-    host.AddNode(QStringLiteral("X"), QStringLiteral("Orphan"), QStringLiteral("O"), QString(), QString(),
-                 kPlain);
-    host.AddNode(QStringLiteral("R"), QStringLiteral("No key"), QString(), QString(), QString(), kPlain);
-    host.AddNode(QStringLiteral("B"), QStringLiteral("B1"), QStringLiteral("B1"), QString(), QString(),
-                 kPlain);
-    host.AddNode(QStringLiteral("B"), QStringLiteral("B2"), QStringLiteral("B2"), QString(), QString(),
-                 kPlain);
-    host.AddNode(QStringLiteral("B"), QStringLiteral("B3"), QStringLiteral("B3"), QString(), QString(),
-                 kPlain);
-    host.AddNode(QStringLiteral("B2"), QStringLiteral("Deep"),
-                 QStringLiteral("B2") + kSep + QStringLiteral("deep"), QStringLiteral("td"), QString(),
-                 kPlain);
-    host.AddNode(QString(), QStringLiteral("Second"), QStringLiteral("S"), QString(), QString(), kPlain);
+    Add(host, "R", "alpha", "a");
+    Add(host, "R", "Again", "B");
+    Add(host, "X", "Orphan", "O");
+    Add(host, "R", "No key", {});
+    for (const char* key : {"B1", "B2", "B3"}) Add(host, "B", key, key);
+    Add(host, "B2", "Deep", QStringLiteral("B2") + kSep + QStringLiteral("deep"), "td");
+    Add(host, {}, "Second", "S");
     host.SetNodeProperty(QStringLiteral("B"), ov::host::kPropertyItemCount, QStringLiteral("7"));
     host.SetNodeProperty(QStringLiteral("R"), ov::host::kPropertyLoaded, false);
     host.SetNodeProperty(QStringLiteral("A"), ov::host::kPropertyText, QStringLiteral("Alpha renamed"));
@@ -228,35 +220,44 @@ class ProjectTreeWidgetTest : public QObject {
     Q_OBJECT
 
   private:
-    // A shown tree: R (expanded) with C1 (tag t1, with a child) and C2.
-    struct ShownTree {
-        RecordingAddin addin;  // outlives the tree that calls it
-        QWidget window;
-        ProjectTreeWidget* tree = nullptr;
-    };
-    static bool Show(ShownTree& shown) {
-        auto* layout = new QVBoxLayout(&shown.window);
-        shown.tree = new ProjectTreeWidget(&shown.window);
-        layout->addWidget(shown.tree);
-        ProjectTreeWidget& tree = *shown.tree;
-        tree.AddNode(QString(), QStringLiteral("Root"), QStringLiteral("R"), QStringLiteral("0"), QString(),
-                     kExpanded);
-        tree.AddNode(QStringLiteral("R"), QStringLiteral("Child 1"), QStringLiteral("C1"),
-                     QStringLiteral("t1"), QString(), kPlain);
-        tree.AddNode(QStringLiteral("C1"), QStringLiteral("Grandchild"), QStringLiteral("G"), QString(),
-                     QString(), kPlain);
-        tree.AddNode(QStringLiteral("R"), QStringLiteral("Child 2"), QStringLiteral("C2"),
-                     QStringLiteral("t2"), QString(), kPlain);
-        tree.SetAddin(&shown.addin);
-        shown.window.resize(320, 400);
-        shown.window.show();
-        return QTest::qWaitForWindowExposed(&shown.window);
-    }
+    // Every test starts with a shown tree: R (expanded) with C1 (tag t1, with
+    // the child G) and C2 (tag t2), reporting to m_addin.
+    std::unique_ptr<RecordingAddin> m_addin;  // outlives the tree that calls it
+    std::unique_ptr<QWidget> m_window;
+    ProjectTreeWidget* m_tree = nullptr;
+    QTemporaryDir m_dir;
+    QString m_demo;
+
     static QPoint Center(ProjectTreeWidget& tree, const QString& key) {
         return tree.visualItemRect(tree.ItemOf(key)).center();
     }
 
   private slots:
+    void initTestCase() {
+        m_demo = m_dir.filePath(QStringLiteral("demo.ovs"));
+        ov::model::CreateDemoProject(m_demo);
+    }
+
+    void init() {
+        m_addin = std::make_unique<RecordingAddin>();
+        m_window = std::make_unique<QWidget>();
+        m_tree = new ProjectTreeWidget(m_window.get());
+        (new QVBoxLayout(m_window.get()))->addWidget(m_tree);
+        Add(*m_tree, {}, "Root", "R", "0", {}, kExpanded);
+        Add(*m_tree, "R", "Child 1", "C1", "t1");
+        Add(*m_tree, "C1", "Grandchild", "G");
+        Add(*m_tree, "R", "Child 2", "C2", "t2");
+        m_tree->SetAddin(m_addin.get());
+        m_window->resize(320, 400);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup() {
+        m_window.reset();
+        m_addin.reset();
+    }
+
     void answersLikeTheInMemoryStudio() {
         InMemoryHost memory;
         ProjectTreeWidget tree;
@@ -288,39 +289,27 @@ class ProjectTreeWidgetTest : public QObject {
     }
 
     void demoBranchMatchesTheInMemoryStudio() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("demo.ovs"));
-        ov::model::CreateDemoProject(path);
         ov::model::DataConnection data;
-        data.Open(path);
-
+        data.Open(m_demo);
         InMemoryHost memory;
         ProjectTreeWidget tree;
         for (HostStudio* host : std::initializer_list<HostStudio*>{&memory, &tree}) {
-            host->AddNode(QString(), QStringLiteral("Items"), QStringLiteral("OPCE0"), QStringLiteral("0"),
-                          QString(), NodeFlags{true, false, true, false});
+            Add(*host, {}, "Items", "OPCE0", "0", {}, NodeFlags{true, false, true, false});
             ov::host::ProjectTree(*host).BuildBranch(data, QStringLiteral("Name"));
         }
         data.Close();
         QVERIFY(tree.NodeCount() > 30);
         QCOMPARE(Differences(memory, tree), QStringList());
-
-        const QString line1 =
-            QStringLiteral("OPCD1") + kSep + u'.' + kSep + u'O' + kSep + QStringLiteral("Line1");
-        QCOMPARE(tree.ItemOf(line1)->toolTip(0), QStringLiteral("9 items"));
         QVERIFY(tree.ItemOf(QStringLiteral("OPCE0"))->isExpanded());
     }
 
     void sortedNodesKeepTheirChildrenInOrder() {
         ProjectTreeWidget tree;
-        tree.AddNode(QString(), QStringLiteral("Sorted"), QStringLiteral("S"), QString(), QString(), kSorted);
-        tree.AddNode(QString(), QStringLiteral("Plain"), QStringLiteral("P"), QString(), QString(), kPlain);
-        for (const char* name : {"gamma", "Beta", "alpha", "Alpha2", "beta"}) {
-            const QString text = QString::fromLatin1(name);
-            tree.AddNode(QStringLiteral("S"), text, QStringLiteral("S.") + text, QString(), QString(),
-                         kPlain);
-            tree.AddNode(QStringLiteral("P"), text, QStringLiteral("P.") + text, QString(), QString(),
-                         kPlain);
+        Add(tree, {}, "Sorted", "S", {}, {}, kSorted);
+        Add(tree, {}, "Plain", "P");
+        for (const QString text : {"gamma", "Beta", "alpha", "Alpha2", "beta"}) {
+            Add(tree, "S", text, QStringLiteral("S.") + text);
+            Add(tree, "P", text, QStringLiteral("P.") + text);
         }
         // Alphabetical without regard to case; equal names keep their order.
         QCOMPARE(tree.GetChildKeys(QStringLiteral("S"), 1),
@@ -352,12 +341,9 @@ class ProjectTreeWidgetTest : public QObject {
 
         host.AddIcon(QStringLiteral("good"), SomePng());
         host.AddIcon(QStringLiteral("broken"), QByteArray("not a picture"));
-        host.AddNode(QString(), QStringLiteral("With icon"), QStringLiteral("I"), QStringLiteral("tag"),
-                     QStringLiteral("good"), kPlain);
-        host.AddNode(QString(), QStringLiteral("Broken icon"), QStringLiteral("J"), QString(),
-                     QStringLiteral("broken"), kPlain);
-        host.AddNode(QString(), QStringLiteral("Unknown icon"), QStringLiteral("K"), QString(),
-                     QStringLiteral("nothing"), kPlain);
+        Add(host, {}, "With icon", "I", "tag", "good");
+        Add(host, {}, "Broken icon", "J", {}, "broken");
+        Add(host, {}, "Unknown icon", "K", {}, "nothing");
         QVERIFY(!tree->ItemOf(QStringLiteral("I"))->icon(0).isNull());
         QVERIFY(tree->ItemOf(QStringLiteral("J"))->icon(0).isNull());
         QVERIFY(tree->ItemOf(QStringLiteral("K"))->icon(0).isNull());
@@ -379,12 +365,9 @@ class ProjectTreeWidgetTest : public QObject {
         QVERIFY(!tree->HasIcon(QStringLiteral("good")));
     }
 
-    void clicksDoubleClicksAndExpansionReachTheAddin() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-
+    void mouseAndExpansionReachTheAddin() {
+        ProjectTreeWidget& tree = *m_tree;
+        RecordingAddin& addin = *m_addin;
         const QPoint c1 = Center(tree, QStringLiteral("C1"));
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, c1);
         const RecordingAddin::Call* click = addin.Last(QStringLiteral("NodeClick"));
@@ -416,43 +399,17 @@ class ProjectTreeWidgetTest : public QObject {
         QCOMPARE(addin.Count(QStringLiteral("NodeExpand")), 1);
         QCOMPARE(addin.Last(QStringLiteral("NodeExpand"))->key, QStringLiteral("C1"));
         QCOMPARE(addin.Last(QStringLiteral("NodeExpand"))->first, QStringLiteral("R"));
-    }
 
-    void aNodeClickedInsideClosedFoldersIsShownWithThemOpen() {
-        // As the studio shows the node a project showed last.
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-        QVERIFY(!tree.ItemOf(QStringLiteral("C1"))->isExpanded());
-
-        tree.ClickNode(QStringLiteral("G"));
-        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("G")));
-        QVERIFY(tree.ItemOf(QStringLiteral("C1"))->isExpanded());
-        QVERIFY(tree.visualItemRect(tree.ItemOf(QStringLiteral("G"))).isValid());
-        // The add-in hears of the folder opened before the click on the node inside it.
-        QCOMPARE(addin.Count(QStringLiteral("NodeExpand")), 1);
-        QCOMPARE(addin.calls.front().name, QStringLiteral("NodeExpand"));
-        QCOMPARE(addin.calls.front().key, QStringLiteral("C1"));
-        QCOMPARE(addin.calls.back().name, QStringLiteral("NodeClick"));
-        QCOMPARE(addin.calls.back().key, QStringLiteral("G"));
-    }
-
-    void rightButtonReleaseCarriesScreenPosition() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-
-        const QPoint c2 = Center(tree, QStringLiteral("C2")) + QPoint(7, 2);
-        QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier, c2);
-        const RecordingAddin::Call* up = addin.Last(QStringLiteral("NodeMouseUp"));
+        // The right button's release carries the shift state and the screen position.
+        const QPoint at = Center(tree, QStringLiteral("C2")) + QPoint(7, 2);
+        QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier, at);
+        up = addin.Last(QStringLiteral("NodeMouseUp"));
         QVERIFY(up);
         QCOMPARE(up->key, QStringLiteral("C2"));
         QCOMPARE(up->third, QStringLiteral("t2"));
         QCOMPARE(up->code, 2);
         QCOMPARE(up->shift, 3);
-        QCOMPARE(QPoint(up->x, up->y), tree.viewport()->mapToGlobal(c2));
+        QCOMPARE(QPoint(up->x, up->y), tree.viewport()->mapToGlobal(at));
 
         // Below the last node there is nothing to report.
         addin.calls.clear();
@@ -460,105 +417,108 @@ class ProjectTreeWidgetTest : public QObject {
         QCOMPARE(addin.Count(QStringLiteral("NodeMouseUp")), 0);
     }
 
-    void keysArriveAsVirtualKeyCodes() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-        tree.setCurrentItem(tree.ItemOf(QStringLiteral("C2")));
-        QCOMPARE(addin.calls.size(), std::size_t(0));
-
-        QTest::keyClick(&tree, Qt::Key_F8);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyDown"), 119) >= 0);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyUp"), 119) >= 0);
-        QCOMPARE(addin.Count(QStringLiteral("NodeKeyPress")), 0);
-        const RecordingAddin::Call* down = addin.Last(QStringLiteral("NodeKeyDown"));
-        QCOMPARE(down->first, QStringLiteral("R"));
-        QCOMPARE(down->key, QStringLiteral("C2"));
-        QCOMPARE(down->third, QStringLiteral("t2"));
-        QCOMPARE(down->shift, 0);
-
-        addin.calls.clear();
-        QTest::keyClick(&tree, Qt::Key_C, Qt::ControlModifier);
-        const int ctrlC = addin.IndexOf(QStringLiteral("NodeKeyDown"), 67);
-        QVERIFY(ctrlC >= 0);
-        QCOMPARE(addin.calls[ctrlC].shift, 2);
-        QVERIFY(ctrlC + 1 < static_cast<int>(addin.calls.size()));
-        QCOMPARE(addin.calls[ctrlC + 1].name, QStringLiteral("NodeKeyPress"));
-        QCOMPARE(addin.calls[ctrlC + 1].code, 3);
-
-        addin.calls.clear();
-        QTest::keyClick(&tree, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(addin.Last(QStringLiteral("NodeKeyPress"))->code, 22);
-
-        addin.calls.clear();
-        QTest::keyClick(&tree, Qt::Key_Delete);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyDown"), 46) >= 0);
-        QCOMPARE(addin.Count(QStringLiteral("NodeKeyPress")), 0);
-
-        addin.calls.clear();
-        QTest::keyClick(&tree, Qt::Key_Return);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyDown"), 13) >= 0);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyPress"), 13) >= 0);
-
-        addin.calls.clear();
-        QTest::keyClick(&tree, Qt::Key_5, Qt::KeypadModifier);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyDown"), 101) >= 0);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyPress"), u'5') >= 0);
+    void aNodeClickedInsideClosedFoldersIsShownWithThemOpen() {
+        // As the studio shows the node a project showed last.
+        ProjectTreeWidget& tree = *m_tree;
+        QVERIFY(!tree.ItemOf(QStringLiteral("C1"))->isExpanded());
+        tree.ClickNode(QStringLiteral("G"));
+        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("G")));
+        QVERIFY(tree.ItemOf(QStringLiteral("C1"))->isExpanded());
+        QVERIFY(tree.visualItemRect(tree.ItemOf(QStringLiteral("G"))).isValid());
+        // The add-in hears of the folder opened before the click on the node inside it.
+        const auto& calls = m_addin->calls;
+        QCOMPARE(m_addin->Count(QStringLiteral("NodeExpand")), 1);
+        QCOMPARE(calls.front().name, QStringLiteral("NodeExpand"));
+        QCOMPARE(calls.front().key, QStringLiteral("C1"));
+        QCOMPARE(calls.back().name, QStringLiteral("NodeClick"));
+        QCOMPARE(calls.back().key, QStringLiteral("G"));
     }
 
-    void keyCodeTable_data() {
+    // A key on the current node reaches the add-in in the codes of its home
+    // platform: key down and key up with the virtual key code and shift state
+    // (none for a key without one), and a key press right after key down with
+    // the character's code, only for a key that gives one.
+    void keysReachTheAddinInItsOwnCodes_data() {
         QTest::addColumn<int>("qtKey");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("virtualKey");
-        QTest::addColumn<int>("ascii");
+        QTest::addColumn<int>("keyCode");  // 0: no key down or up
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<int>("ascii");  // 0: no key press
         const int none = 0;
         const int ctrl = Qt::ControlModifier;
         const int shift = Qt::ShiftModifier;
         const int alt = Qt::AltModifier;
-        QTest::newRow("F1") << int(Qt::Key_F1) << none << QString() << 112 << 0;
-        QTest::newRow("F12") << int(Qt::Key_F12) << none << QString() << 123 << 0;
-        QTest::newRow("left") << int(Qt::Key_Left) << none << QString() << 37 << 0;
-        QTest::newRow("down") << int(Qt::Key_Down) << none << QString() << 40 << 0;
-        QTest::newRow("a") << int(Qt::Key_A) << none << QStringLiteral("a") << 65 << 97;
-        QTest::newRow("shift a") << int(Qt::Key_A) << shift << QStringLiteral("A") << 65 << 65;
-        QTest::newRow("ctrl a") << int(Qt::Key_A) << ctrl << QStringLiteral("\x01") << 65 << 1;
-        QTest::newRow("ctrl z") << int(Qt::Key_Z) << ctrl << QString() << 90 << 26;
-        QTest::newRow("ctrl alt c") << int(Qt::Key_C) << (ctrl | alt) << QString() << 67 << 0;
-        QTest::newRow("ctrl 1") << int(Qt::Key_1) << ctrl << QString() << 49 << 0;
-        QTest::newRow("digit 0") << int(Qt::Key_0) << none << QStringLiteral("0") << 48 << 48;
-        QTest::newRow("escape") << int(Qt::Key_Escape) << none << QStringLiteral("\x1b") << 27 << 27;
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << none << QStringLiteral("\b") << 8 << 8;
-        QTest::newRow("umlaut") << int(Qt::Key_Adiaeresis) << none << QStringLiteral("\u00E4") << 0 << 0xE4;
-        QTest::newRow("euro sign") << int(Qt::Key_unknown) << none << QStringLiteral("\u20AC") << 0 << 0;
-        QTest::newRow("keypad enter")
-            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << QStringLiteral("\r") << 13 << 13;
-        QTest::newRow("keypad minus")
-            << int(Qt::Key_Minus) << int(Qt::KeypadModifier) << QStringLiteral("-") << 109 << 45;
-        QTest::newRow("minus") << int(Qt::Key_Minus) << none << QStringLiteral("-") << 189 << 45;
-        QTest::newRow("control itself") << int(Qt::Key_Control) << none << QString() << 17 << 0;
+        const int keypad = Qt::KeypadModifier;
+        const QString no;
+        const auto t = [](const char* text) { return QString::fromUtf8(text); };
+        QTest::newRow("F1") << int(Qt::Key_F1) << none << no << 112 << 0 << 0;
+        QTest::newRow("F8") << int(Qt::Key_F8) << none << no << 119 << 0 << 0;
+        QTest::newRow("F12") << int(Qt::Key_F12) << none << no << 123 << 0 << 0;
+        QTest::newRow("left") << int(Qt::Key_Left) << none << no << 37 << 0 << 0;
+        QTest::newRow("down") << int(Qt::Key_Down) << none << no << 40 << 0 << 0;
+        QTest::newRow("delete") << int(Qt::Key_Delete) << none << no << 46 << 0 << 0;
+        QTest::newRow("a") << int(Qt::Key_A) << none << t("a") << 65 << 0 << 97;
+        QTest::newRow("shift a") << int(Qt::Key_A) << shift << t("A") << 65 << 1 << 65;
+        QTest::newRow("ctrl a") << int(Qt::Key_A) << ctrl << t("\x01") << 65 << 2 << 1;
+        QTest::newRow("ctrl c") << int(Qt::Key_C) << ctrl << t("\x03") << 67 << 2 << 3;
+        QTest::newRow("ctrl v") << int(Qt::Key_V) << ctrl << t("\x16") << 86 << 2 << 22;
+        QTest::newRow("ctrl z") << int(Qt::Key_Z) << ctrl << no << 90 << 2 << 26;
+        QTest::newRow("ctrl alt c") << int(Qt::Key_C) << (ctrl | alt) << no << 67 << 6 << 0;
+        QTest::newRow("ctrl 1") << int(Qt::Key_1) << ctrl << no << 49 << 2 << 0;
+        QTest::newRow("digit 0") << int(Qt::Key_0) << none << t("0") << 48 << 0 << 48;
+        QTest::newRow("return") << int(Qt::Key_Return) << none << t("\r") << 13 << 0 << 13;
+        QTest::newRow("escape") << int(Qt::Key_Escape) << none << t("\x1b") << 27 << 0 << 27;
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << none << t("\b") << 8 << 0 << 8;
+        QTest::newRow("umlaut") << int(Qt::Key_Adiaeresis) << none << t("\u00E4") << 0 << 0 << 0xE4;
+        QTest::newRow("euro sign") << int(Qt::Key_unknown) << none << t("\u20AC") << 0 << 0 << 0;
+        QTest::newRow("keypad 5") << int(Qt::Key_5) << keypad << t("5") << 101 << 0 << 53;
+        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << keypad << t("\r") << 13 << 0 << 13;
+        QTest::newRow("keypad minus") << int(Qt::Key_Minus) << keypad << t("-") << 109 << 0 << 45;
+        QTest::newRow("minus") << int(Qt::Key_Minus) << none << t("-") << 189 << 0 << 45;
+        QTest::newRow("control itself") << int(Qt::Key_Control) << none << no << 17 << 2 << 0;
     }
 
-    void keyCodeTable() {
+    void keysReachTheAddinInItsOwnCodes() {
         QFETCH(int, qtKey);
         QFETCH(int, modifiers);
         QFETCH(QString, text);
-        QFETCH(int, virtualKey);
+        QFETCH(int, keyCode);
+        QFETCH(int, shift);
         QFETCH(int, ascii);
+        const std::vector<RecordingAddin::Call>& calls = m_addin->calls;
+        m_tree->setCurrentItem(m_tree->ItemOf(QStringLiteral("C2")));
+        QCOMPARE(calls.size(), std::size_t(0));
+
         const auto mods = Qt::KeyboardModifiers::fromInt(modifiers);
-        QCOMPARE(ov::studio::keycodes::VirtualKey(qtKey, mods), virtualKey);
-        QCOMPARE(ov::studio::keycodes::KeyAscii(qtKey, mods, text), ascii);
+        QTest::sendKeyEvent(QTest::Click, m_tree, Qt::Key(qtKey), text, mods);
+        // The modifiers arrive as keys of their own before and after the key.
+        const int down = m_addin->IndexOf(QStringLiteral("NodeKeyDown"), keyCode);
+        if (keyCode == 0) {
+            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyDown")), 0);
+            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyUp")), 0);
+        } else {
+            QVERIFY(down >= 0);
+            QCOMPARE(calls[down].shift, shift);
+            QCOMPARE(QStringList({calls[down].first, calls[down].key, calls[down].third}),
+                     (QStringList{QStringLiteral("R"), QStringLiteral("C2"), QStringLiteral("t2")}));
+            QVERIFY(m_addin->IndexOf(QStringLiteral("NodeKeyUp"), keyCode) > down);
+        }
+        if (ascii == 0) {
+            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyPress")), 0);
+        } else {
+            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyPress")), 1);
+            QCOMPARE(calls.at(down + 1).name, QStringLiteral("NodeKeyPress"));
+            QCOMPARE(calls.at(down + 1).code, ascii);
+        }
     }
 
     void swallowedKeysDoNotReachTheTree() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-        tree.AddNode(QString(), QStringLiteral("alpha"), QStringLiteral("k1"), QString(), QString(), kPlain);
-        tree.AddNode(QString(), QStringLiteral("beta"), QStringLiteral("k2"), QString(), QString(), kPlain);
-        tree.AddNode(QString(), QStringLiteral("gamma"), QStringLiteral("k3"), QString(), QString(), kPlain);
+        ProjectTreeWidget& tree = *m_tree;
+        RecordingAddin& addin = *m_addin;
+        Add(tree, {}, "alpha", "k1");
+        Add(tree, {}, "beta", "k2");
+        Add(tree, {}, "gamma", "k3");
         QTreeWidgetItem* alpha = tree.ItemOf(QStringLiteral("k1"));
         QTreeWidgetItem* beta = tree.ItemOf(QStringLiteral("k2"));
 
@@ -573,10 +533,7 @@ class ProjectTreeWidgetTest : public QObject {
         QCOMPARE(tree.currentItem(), beta);
         // The node the keys moved to is shown, as if clicked.
         QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 1);
-        const auto click = std::find_if(addin.calls.begin(), addin.calls.end(), [](const auto& call) {
-            return call.name == QStringLiteral("NodeClick");
-        });
-        QCOMPARE(click->key, QStringLiteral("k2"));
+        QCOMPARE(addin.Last(QStringLiteral("NodeClick"))->key, QStringLiteral("k2"));
 
         // A letter jumps to the next node with that initial, unless the add-in takes it.
         tree.setCurrentItem(alpha);
@@ -590,12 +547,9 @@ class ProjectTreeWidgetTest : public QObject {
     }
 
     void aFailingAddinLeavesTheTreeWorking() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
+        ProjectTreeWidget& tree = *m_tree;
+        RecordingAddin& addin = *m_addin;
         addin.throwOnEvents = true;
-
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, Center(tree, QStringLiteral("C1")));
         QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 1);
         QCOMPARE(addin.Count(QStringLiteral("NodeMouseUp")), 1);
@@ -607,16 +561,12 @@ class ProjectTreeWidgetTest : public QObject {
     }
 
     void theAddinMayRemoveTheClickedNode() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-        addin.removeClickedNodeFrom = &tree;
-
+        ProjectTreeWidget& tree = *m_tree;
+        m_addin->removeClickedNodeFrom = &tree;
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, Center(tree, QStringLiteral("C1")));
         QVERIFY(!tree.HasNode(QStringLiteral("C1")));
         QVERIFY(!tree.HasNode(QStringLiteral("G")));
-        QCOMPARE(addin.Last(QStringLiteral("NodeMouseUp"))->key, QStringLiteral("C1"));
+        QCOMPARE(m_addin->Last(QStringLiteral("NodeMouseUp"))->key, QStringLiteral("C1"));
         QString first, key, third, fourth;
         tree.GetSelectedNode(first, key, third, fourth);
         QCOMPARE(key, QString());
@@ -624,20 +574,14 @@ class ProjectTreeWidgetTest : public QObject {
     }
 
     void changesTheAddinMakesAreNotEchoedBack() {
-        ShownTree shown;
-        QVERIFY(Show(shown));
-        ProjectTreeWidget& tree = *shown.tree;
-        RecordingAddin& addin = shown.addin;
-
+        ProjectTreeWidget& tree = *m_tree;
+        RecordingAddin& addin = *m_addin;
         // Expanded on arrival, and expanded to show a selected node deep down:
         // the add-in asked for both and hears of neither.
-        tree.AddNode(QString(), QStringLiteral("Open"), QStringLiteral("O"), QString(), QString(), kExpanded);
-        tree.AddNode(QStringLiteral("O"), QStringLiteral("Closed"), QStringLiteral("O1"), QString(),
-                     QString(), kPlain);
-        tree.AddNode(QStringLiteral("O1"), QStringLiteral("Deeper"), QStringLiteral("O2"), QString(),
-                     QString(), kPlain);
-        tree.AddNode(QStringLiteral("O2"), QStringLiteral("Deepest"), QStringLiteral("O3"), QString(),
-                     QString(), kPlain);
+        Add(tree, {}, "Open", "O", {}, {}, kExpanded);
+        Add(tree, "O", "Closed", "O1");
+        Add(tree, "O1", "Deeper", "O2");
+        Add(tree, "O2", "Deepest", "O3");
         tree.SelectNode(QStringLiteral("O3"));
         QVERIFY(tree.ItemOf(QStringLiteral("O"))->isExpanded());
         QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("O3")));
@@ -652,11 +596,7 @@ class ProjectTreeWidgetTest : public QObject {
     }
 
     void variableDialogListsFiltersAndPreselects() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("demo.ovs"));
-        ov::model::CreateDemoProject(path);
-
-        VariableSelectionDialog dialog(path, QStringLiteral("line1.tank.level"));
+        VariableSelectionDialog dialog(m_demo, QStringLiteral("line1.tank.level"));
         const QStringList all = dialog.VisibleNames();
         QCOMPARE(all.size(), 22);
         QStringList sorted = all;
@@ -676,19 +616,15 @@ class ProjectTreeWidgetTest : public QObject {
         QVERIFY(dialog.VisibleNames().isEmpty());
         QCOMPARE(dialog.SelectedName(), QString());
 
-        VariableSelectionDialog missing(dir.filePath(QStringLiteral("missing.ovs")), QString());
+        VariableSelectionDialog missing(m_dir.filePath(QStringLiteral("missing.ovs")), QString());
         QVERIFY(missing.VisibleNames().isEmpty());
         QVERIFY2(missing.StatusText().contains(QStringLiteral("missing.ovs")),
                  qPrintable(missing.StatusText()));
     }
 
     void selectVariableAnswersWithTheChosenName() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("demo.ovs"));
-        ov::model::CreateDemoProject(path);
         ProjectTreeWidget tree;
-        tree.SetProjectFile(path);
-
+        tree.SetProjectFile(m_demo);
         QString preselected;
         const auto answer = [&preselected](bool accept, const QString& filter) {
             QTimer::singleShot(0, [&preselected, accept, filter] {
