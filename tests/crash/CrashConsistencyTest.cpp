@@ -8,6 +8,8 @@
 #include "platform/db/Connection.h"
 #include "platform/db/Cursor.h"
 #include "platform/db/Recordset.h"
+#include "support/Files.h"
+#include "support/GeneratedNodeSet.h"
 #include "tools/CsvTransfer.h"
 
 #include <QCryptographicHash>
@@ -27,29 +29,6 @@ namespace {
 
 const QStringList kCommands = {"paste", "rename", "devdelete", "csvimport", "browseapply"};
 
-// An address space of 10,000 variables in 100 folders, as a NodeSet2 file.
-QByteArray GeneratedNodeSet() {
-    QByteArray xml = R"(<?xml version="1.0" encoding="utf-8"?>
-<UANodeSet xmlns="http://opcfoundation.org/UA/2011/03/UANodeSet.xsd">
-  <NamespaceUris><Uri>urn:crash</Uri></NamespaceUris>
-  <Aliases><Alias Alias="Organizes">i=35</Alias><Alias Alias="HasComponent">i=47</Alias><Alias Alias="Double">i=11</Alias></Aliases>
-)";
-    for (int f = 0; f < 100; ++f) {
-        xml += QStringLiteral("<UAObject NodeId=\"ns=1;s=F%1\" BrowseName=\"1:F%1\"><References>"
-                              "<Reference ReferenceType=\"Organizes\" IsForward=\"false\">i=85</Reference></References></UAObject>\n")
-                   .arg(f)
-                   .toUtf8();
-        for (int v = 0; v < 100; ++v)
-            xml += QStringLiteral("<UAVariable NodeId=\"ns=1;s=F%1.V%2\" BrowseName=\"1:V%2\" DataType=\"Double\" AccessLevel=\"3\">"
-                                  "<References><Reference ReferenceType=\"HasComponent\" IsForward=\"false\">ns=1;s=F%1</Reference>"
-                                  "</References></UAVariable>\n")
-                       .arg(f)
-                       .arg(v)
-                       .toUtf8();
-    }
-    return xml + "</UANodeSet>\n";
-}
-
 // What the commands change, in a stable order: equal digests, equal projects.
 QByteArray Digest(db::Connection& c) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -66,6 +45,12 @@ QByteArray Digest(db::Connection& c) {
         }
     }
     return hash.result();
+}
+
+QByteArray DigestOf(const QString& file) {
+    db::Connection c;
+    c.Open(model::ProjectConnectionString(file));
+    return Digest(c);
 }
 
 qint64 Count(db::Connection& c, const QString& sql) {
@@ -91,16 +76,9 @@ class CrashConsistencyTest : public ::testing::Test {
             ASSERT_TRUE(exported.error.isEmpty());
             before = Digest(c);
         }
-        QFile nodes(nodeset);
-        ASSERT_TRUE(nodes.open(QIODevice::WriteOnly));
-        nodes.write(GeneratedNodeSet());
-        nodes.close();
-        QFile file(csv);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        QByteArray text = file.readAll().replace("Area2.", "Import2.");
-        file.close();
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+        // The browse: an address space of 10,000 variables in 100 folders.
+        ASSERT_EQ(test::WriteFile(nodeset, test::GeneratedNodeSet(100, 100)), nodeset);
+        ASSERT_EQ(test::WriteFile(csv, test::ReadFile(csv).replace("Area2.", "Import2.")), csv);
     }
 
     // A fresh copy of the generated project.
@@ -125,9 +103,7 @@ class CrashConsistencyTest : public ::testing::Test {
         EXPECT_TRUE(worker.waitForFinished(300000));
         EXPECT_EQ(worker.exitCode(), 0) << command.toStdString() << worker.readAllStandardError().toStdString();
         const qint64 ms = clock.elapsed();
-        db::Connection c;
-        c.Open(model::ProjectConnectionString(work));
-        return {Digest(c), ms};
+        return {DigestOf(work), ms};
     }
     // Everything that must hold after any crash.
     void CheckIntact(const QString& round) {
@@ -208,11 +184,6 @@ TEST_F(CrashConsistencyTest, AFullDiskFailsTheCommandWithAMessageAndKeepsTheProj
     EXPECT_TRUE(output.contains(QStringLiteral("message: "))) << "the person is told: " << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("The disk is full"))) << output.toStdString();
     // Afterwards, with room again, the project is as it was and takes the command.
-    before = [&] {
-        db::Connection c;
-        c.Open(model::ProjectConnectionString(pristine));
-        return Digest(c);
-    }();
     after.insert(QStringLiteral("paste"), QByteArray());
     CheckIntact(QStringLiteral("paste on a full disk"));
     EXPECT_EQ(untouched, 1) << "nothing of the paste stayed";
@@ -220,9 +191,7 @@ TEST_F(CrashConsistencyTest, AFullDiskFailsTheCommandWithAMessageAndKeepsTheProj
     again.start(QStringLiteral(OV_CRASH_WORKER), Arguments(QStringLiteral("paste")));
     ASSERT_TRUE(again.waitForFinished(300000));
     EXPECT_EQ(again.exitCode(), 0);
-    db::Connection c;
-    c.Open(model::ProjectConnectionString(work));
-    EXPECT_NE(Digest(c), before) << "the paste works once there is room";
+    EXPECT_NE(DigestOf(work), before) << "the paste works once there is room";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/db/Cursor.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
+#include "support/Files.h"
 #include "support/SessionHarness.h"
 
 #include <QCryptographicHash>
@@ -76,12 +77,8 @@ TEST(TwoProgramsTest, BothSidesEditTheSameItemsAndNoAcknowledgedWriteIsLost) {
         rest = RestOfTheProject(c);
     }
     const QString key = nk::DeviceKey(1, QStringLiteral("."), false) + nk::kSeparator + QStringLiteral("Shared");
-    const QString script = dir.filePath(QStringLiteral("edit.js"));
-    {
-        QFile out(script);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(kScript);
-    }
+    const QString script = test::WriteFile(dir.filePath(QStringLiteral("edit.js")), kScript);
+    ASSERT_FALSE(script.isEmpty());
     QProcess other;
     other.start(QStringLiteral(OV_OVOPC), {QStringLiteral("run"), script, file, key, QString::number(seconds),
                                            QStringLiteral("--timeout"), QString::number(seconds + 60)});
