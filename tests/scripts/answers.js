@@ -1,5 +1,4 @@
 // Messages are recorded with their buttons; queued answers are taken in order.
-studio.create(args[0], {demo: true});
 studio.click("OPCE0");
 studio.answer("OK");
 studio.tool("mnuOptionReport");   // the report program is not installed here

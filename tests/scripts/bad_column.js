@@ -1,3 +1,2 @@
-studio.create(args[0], {demo: true});
 studio.click(PLC + SEP + "Line1.Motor1");
 studio.grid("tdbI").setCell(7, "Comment", "x");

@@ -2,7 +2,6 @@
 // address space comes from the demo's NodeSet2 file. A folder is ticked by
 // its path, one variable of it unticked again, and a changed item is taken
 // over from the server after the question, answered with answer().
-studio.create(args[0], {demo: true});
 studio.click(PLC);
 studio.onForm("FBrowseItemsOCX", function (f) {
     f.tick("DemoPlant/Boiler");

@@ -1,5 +1,4 @@
 // Creates items in a folder and names them from a list, as an engineer would.
-studio.create(args[0], {demo: true});
 var folder = PLC + SEP + "Line1.Tank";
 studio.click(folder);
 var names = ["Pressure", "Flow", "Valve"];

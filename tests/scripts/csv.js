@@ -1,7 +1,6 @@
 // CSV export and import through the automation API: the whole project to a
 // file and back, the file dialogs answered by the script; then the group
 // wizard on the rows of a folder.
-studio.create(args[0], {demo: true});
 studio.click(PLC + SEP + "Line1.Motor1");
 var file = args[0] + ".csv";
 studio.onForm("FExportToCSV", function (f) {

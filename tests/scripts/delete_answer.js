@@ -1,5 +1,4 @@
 // A queued answer to the delete question; without one the default (Cancel) is taken.
-studio.create(args[0], {demo: true});
 studio.click(PLC + SEP + "Line1.Motor1");
 var grid = studio.grid("tdbI");
 grid.select([grid.find("ItemAccess", "Line1.Motor1.Current")]);

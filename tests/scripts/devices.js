@@ -1,6 +1,5 @@
 // Devices through the automation API: a new OPC server device named in its
 // dialog with a server from the chooser, a new own driver, the tree after it.
-studio.create(args[0], {demo: true});
 studio.click("OPCD");
 studio.onForm("FOPCServerChooser", function (f) {
     f.choose("lvwServers", "OVOPC.Simulation");

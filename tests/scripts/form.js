@@ -1,5 +1,4 @@
 // A dialog driven by a callback: the simulation parameters of an item.
-studio.create(args[0], {demo: true});
 studio.click(PLC + SEP + "Line1.Motor1");
 var shown = 0;
 studio.onForm("FSimulationParameters", function (f) {

@@ -1,5 +1,4 @@
 // A grid edit writes the record at once; a taken name is refused with a message.
-studio.create(args[0], {demo: true});
 studio.click(PLC + SEP + "Line1.Motor1");
 var grid = studio.grid("tdbI");
 var row = grid.find("ItemAccess", "Line1.Motor1.Current");

@@ -1,6 +1,5 @@
 // After the view is built again, an edit of the highlighted row goes to the
 // item shown there: clicking the device once more, sorting, coming back.
-studio.create(args[0], {demo: true});
 var folder = PLC + SEP + "Line1.Motor1";
 studio.click(folder);
 var g = studio.grid("tdbI");

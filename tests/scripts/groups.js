@@ -1,6 +1,5 @@
 // Groups through the automation API: a new group renamed in the grid, edited
 // in its dialog with a control variable from the studio's chooser.
-studio.create(args[0], {demo: true});
 studio.click("OPCG0");
 check(studio.tool("mnuGroupNew"), "new group");
 var grid = studio.grid("tdbG");

@@ -1,4 +1,4 @@
-// Shared by the script tests: a demo project of their own and checks.
+// Shared by the script tests: checks, and a demo project of their own.
 function check(condition, message) {
     if (!condition) throw new Error("check failed: " + message);
 }
@@ -15,3 +15,4 @@ function equal(actual, expected, message) {
 }
 var SEP = studio.SEP;
 var PLC = "OPCD1" + SEP + "." + SEP + "O";
+studio.create(args[0], {demo: true});

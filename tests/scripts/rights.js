@@ -1,5 +1,4 @@
 // Tool states for two authorization levels.
-studio.create(args[0], {demo: true});
 studio.click(PLC + SEP + "Line1.Motor1");
 equal(studio.toolState("mnuItemNew"), {visible: true, enabled: true}, "everything is allowed by default");
 studio.setAuthorizationLevel(4, true);

@@ -1,7 +1,6 @@
 // Structures and units through the automation API: a new structure with a
 // bit member typed in the member grid and a second member from the dialog;
 // a Fahrenheit unit taken from the catalogue of the unit dialog.
-studio.create(args[0], {demo: true});
 studio.click("OPCS0");
 check(studio.tool("mnuStructureNew"), "new structure");
 var id = studio.query("SELECT Max(ID) AS ID FROM TpdbStructDefs")[0].ID;

@@ -1,5 +1,4 @@
 // The tree after clicks: the branch loads on the first click.
-studio.create(args[0], {demo: true});
 var before = studio.tree();
 equal(before.children.length, 0, "nothing is loaded before the first click");
 studio.click("OPCE0");
