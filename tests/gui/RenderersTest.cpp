@@ -40,8 +40,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <functional>
-#include <optional>
 #include <vector>
 
 using namespace ov;
@@ -292,11 +292,8 @@ void RenderersTest::RendersEachControlAsItsWidget() {
     QVERIFY(CellOf(dialog, type).row > CellOf(dialog, name).row);
 
     auto* read = As<QRadioButton>(dialog, "optMode", 0);
-    auto* write = As<QRadioButton>(dialog, "optMode", 1);
-    QVERIFY(read && write);
+    QVERIFY(read);
     QCOMPARE(read->text(), QStringLiteral("&Read"));
-    QVERIFY(read->isChecked());
-    QVERIFY(!write->isChecked());
 
     auto* active = As<QCheckBox>(dialog, "chkActive");
     QVERIFY(active);
@@ -394,123 +391,113 @@ void RenderersTest::TypingAndChoosingRunTheHandlers() {
     QCOMPARE(form.events.size(), before);
 }
 
-void RenderersTest::OkFinishesTheDialogConfirmed() {
-    FOrder form;
+void RenderersTest::TheDialogEndsAsThePersonEndsIt_data() {
+    QTest::addColumn<bool>("withCancel");  // FOrder with its Cancel button, or FParams without one
+    QTest::addColumn<bool>("cancelEnabled");
+    QTest::addColumn<QString>("name");  // typed into the name first
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("stillShown");
+    QTest::addColumn<bool>("confirmed");
+    QTest::addColumn<QString>("message");  // shown on the way
+    const auto row = [](const char* what, bool withCancel, bool cancelEnabled, const QString& name,
+                        const char* action, bool stillShown, bool confirmed, const char* message = "") {
+        QTest::newRow(what) << withCancel << cancelEnabled << name << QString::fromLatin1(action)
+                            << stillShown << confirmed << QString::fromLatin1(message);
+    };
+    const QString pump = QStringLiteral("Pump");
+    row("OK clicked", true, true, pump, "ok", false, true);
+    row("Enter", true, true, pump, "enter", false, true);
+    row("Enter while OK is disabled", true, true, QString(), "enter", true, false);
+    row("Escape presses Cancel", true, true, pump, "escape", false, false);
+    row("Escape while Cancel is disabled", true, false, pump, "escape", true, false);
+    row("the close button presses Cancel", true, true, pump, "close", false, false);
+    row("the close button without Cancel", false, true, QString(), "close", false, false);
+    // A handler's error is shown; the dialog stays open and still works.
+    row("a handler's error", true, true, pump, "check, then OK", false, true, "The name Pump is taken.");
+}
+
+void RenderersTest::TheDialogEndsAsThePersonEndsIt() {
+    QFETCH(bool, withCancel);
+    QFETCH(bool, cancelEnabled);
+    QFETCH(QString, name);
+    QFETCH(QString, action);
+    QFETCH(bool, stillShown);
+    QFETCH(bool, confirmed);
+    QFETCH(QString, message);
+    FOrder order;
+    FParams params;
+    FOrder* named = withCancel ? &order : nullptr;
+    ui::Form& form = withCancel ? static_cast<ui::Form&>(order) : params;
+    if (named) named->Get(QStringLiteral("cmdCancel")).enabled = cancelEnabled;
     Open(form);
     FormDialog dialog(form);
     QSignalSpy finished(&dialog, &QDialog::finished);
-    auto* name = As<QLineEdit>(dialog, "txtName");
-    auto* ok = As<QPushButton>(dialog, "cmdOK");
-    QVERIFY(name && ok);
+    dialog.show();
+    auto* nameBox = As<QLineEdit>(dialog, "txtName");
+    QCOMPARE(nameBox != nullptr, withCancel);
+    if (nameBox) QTest::keyClicks(nameBox, name);
 
-    QTest::keyClicks(name, QStringLiteral("Pump"));
-    ok->click();
-    QVERIFY(!form.IsShown());
-    QVERIFY(form.Confirmed());
-    QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
+    if (action == QStringLiteral("ok")) As<QPushButton>(dialog, "cmdOK")->click();
+    if (action == QStringLiteral("enter")) QTest::keyClick(nameBox, Qt::Key_Return);
+    if (action == QStringLiteral("escape")) QTest::keyClick(&dialog, Qt::Key_Escape);
+    if (action == QStringLiteral("close")) dialog.close();
+    if (action == QStringLiteral("check, then OK")) {
+        As<QPushButton>(dialog, "cmdCheck")->click();
+        As<QPushButton>(dialog, "cmdOK")->click();
+    }
+    const auto& shown = ui::DefaultMessageBoxes().Shown();
+    QCOMPARE(shown.size(), std::size_t(message.isEmpty() ? 0 : 1));
+    if (!message.isEmpty()) QCOMPARE(shown.front().text, message);
+    QCOMPARE(form.IsShown(), stillShown);
+    QCOMPARE(form.Confirmed(), confirmed);
+    QCOMPARE(dialog.isVisible(), stillShown);
+    if (stillShown) {
+        QCOMPARE(finished.count(), 0);
+        return;
+    }
     QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toInt(), int(confirmed ? QDialog::Accepted : QDialog::Rejected));
+    if (named) QCOMPARE(named->events.contains(QStringLiteral("cmdCancel")), !confirmed);
 
     // A finished dialog passes nothing more to the form.
-    QTest::keyClicks(name, QStringLiteral("X"));
-    QCOMPARE(form.Get(QStringLiteral("txtName")).text, QStringLiteral("Pump"));
+    if (!nameBox) return;
+    QTest::keyClicks(nameBox, QStringLiteral("X"));
+    QCOMPARE(form.Get(QStringLiteral("txtName")).text, name);
     QCOMPARE(finished.count(), 1);
-}
-
-void RenderersTest::EscapeEnterAndTheCloseButton() {
-    {
-        FOrder form;
-        Open(form);
-        FormDialog dialog(form);
-        QSignalSpy finished(&dialog, &QDialog::finished);
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        QVERIFY(form.events.contains(QStringLiteral("cmdCancel")));
-        QVERIFY(!form.IsShown());
-        QVERIFY(!form.Confirmed());
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.at(0).at(0).toInt(), static_cast<int>(QDialog::Rejected));
-    }
-    {
-        FOrder form;
-        form.Get(QStringLiteral("cmdCancel")).enabled = false;
-        Open(form);
-        FormDialog dialog(form);
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        QVERIFY2(form.IsShown(), "Escape does nothing while Cancel is disabled");
-    }
-    {
-        FOrder form;
-        Open(form);
-        FormDialog dialog(form);
-        dialog.show();
-        dialog.close();
-        QVERIFY2(form.events.contains(QStringLiteral("cmdCancel")), "the close button presses Cancel");
-        QVERIFY(!form.IsShown());
-        QVERIFY(!dialog.isVisible());
-    }
-    {
-        FOrder form;
-        Open(form);
-        FormDialog dialog(form);
-        dialog.show();
-        auto* name = As<QLineEdit>(dialog, "txtName");
-        QVERIFY(name);
-        QTest::keyClick(name, Qt::Key_Return);
-        QVERIFY2(form.IsShown(), "Enter does nothing while OK is disabled");
-        QTest::keyClicks(name, QStringLiteral("Pump"));
-        QTest::keyClick(name, Qt::Key_Return);
-        QVERIFY(!form.IsShown());
-        QVERIFY(form.Confirmed());
-    }
-    {
-        FParams form;
-        Open(form);
-        FormDialog dialog(form);
-        QSignalSpy finished(&dialog, &QDialog::finished);
-        dialog.show();
-        dialog.close();
-        QVERIFY2(!form.IsShown(), "without a Cancel button the form closes unconfirmed");
-        QVERIFY(!form.Confirmed());
-        QCOMPARE(finished.count(), 1);
-    }
 }
 
 void RenderersTest::OptionButtonsExcludeEachOtherPerContainer() {
     FOrder form;
     Open(form);
     FormDialog dialog(form);
-    auto* read = As<QRadioButton>(dialog, "optMode", 0);
-    auto* write = As<QRadioButton>(dialog, "optMode", 1);
-    auto* linear = As<QRadioButton>(dialog, "optScale", 0);
-    auto* root = As<QRadioButton>(dialog, "optScale", 1);
-    auto* absolute = As<QRadioButton>(dialog, "optLimit", 0);
-    auto* relative = As<QRadioButton>(dialog, "optLimit", 1);
-    QVERIFY(read && write && linear && root && absolute && relative);
-
-    root->click();
-    QVERIFY(root->isChecked());
-    QVERIFY(!linear->isChecked());
-    QVERIFY2(read->isChecked(), "the frame is a group of its own");
-    QVERIFY2(absolute->isChecked(), "so is the tab page");
-    QVERIFY(form.Get(QStringLiteral("optScale"), 1).IsChecked());
-    QVERIFY(!form.Get(QStringLiteral("optScale"), 0).IsChecked());
-    QVERIFY(form.Get(QStringLiteral("optMode"), 0).IsChecked());
-
-    write->click();
-    QVERIFY(!read->isChecked());
-    QVERIFY(root->isChecked());
-    QVERIFY(form.Get(QStringLiteral("optMode"), 1).IsChecked());
-    QVERIFY(!form.Get(QStringLiteral("optMode"), 0).IsChecked());
+    // optMode on the form, optScale in its frame, optLimit on a tab page: three groups.
+    const std::vector<std::pair<const char*, int>> options = {{"optMode", 0},  {"optMode", 1},  {"optScale", 0},
+                                                              {"optScale", 1}, {"optLimit", 0}, {"optLimit", 1}};
+    std::vector<QRadioButton*> buttons;
+    for (const auto& [name, index] : options) buttons.push_back(As<QRadioButton>(dialog, name, index));
+    QVERIFY(std::count(buttons.begin(), buttons.end(), nullptr) == 0);
+    // The checked buttons on screen, then in the model.
+    const auto checked = [&] {
+        QString screen, model;
+        for (std::size_t i = 0; i < options.size(); ++i) {
+            screen += buttons[i]->isChecked() ? u'x' : u'-';
+            model += form.Get(QString::fromLatin1(options[i].first), options[i].second).IsChecked() ? u'x' : u'-';
+        }
+        return screen + u'/' + model;
+    };
+    QCOMPARE(checked(), QStringLiteral("x-x-x-/x-x-x-"));
+    buttons[3]->click();
+    QCOMPARE(checked(), QStringLiteral("x--xx-/x--xx-"));
+    buttons[1]->click();
+    QCOMPARE(checked(), QStringLiteral("-x-xx-/-x-xx-"));
 
     // The model may leave a group without a checked button; clicks still exclude afterwards.
     form.Get(QStringLiteral("optLimit"), 0).checkState = 0;
     dialog.SyncFromModel();
-    QVERIFY(!absolute->isChecked());
-    QVERIFY(!relative->isChecked());
-    relative->click();
-    absolute->click();
-    QVERIFY(absolute->isChecked());
-    QVERIFY(!relative->isChecked());
-    QVERIFY(!form.Get(QStringLiteral("optLimit"), 1).IsChecked());
+    QCOMPARE(checked(), QStringLiteral("-x-x--/-x-x--"));
+    buttons[5]->click();
+    buttons[4]->click();
+    QCOMPARE(checked(), QStringLiteral("-x-xx-/-x-xx-"));
 }
 
 void RenderersTest::GridEditsFollowTheLockedColumns() {
@@ -540,29 +527,6 @@ void RenderersTest::GridEditsFollowTheLockedColumns() {
     QCOMPARE(grid.rows[0][0].toString(), QStringLiteral("Gain"));
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("Gain"));
     QCOMPARE(ui::DefaultMessageBoxes().Shown().size(), std::size_t{1});
-}
-
-void RenderersTest::HandlerErrorsAreShownAndTheDialogStaysOpen() {
-    FOrder form;
-    Open(form);
-    FormDialog dialog(form);
-    QSignalSpy finished(&dialog, &QDialog::finished);
-    auto* name = As<QLineEdit>(dialog, "txtName");
-    auto* check = As<QPushButton>(dialog, "cmdCheck");
-    auto* ok = As<QPushButton>(dialog, "cmdOK");
-    QVERIFY(name && check && ok);
-
-    QTest::keyClicks(name, QStringLiteral("Pump"));
-    check->click();
-    const auto& shown = ui::DefaultMessageBoxes().Shown();
-    QCOMPARE(shown.size(), std::size_t{1});
-    QCOMPARE(shown.front().text, QStringLiteral("The name Pump is taken."));
-    QVERIFY(form.IsShown());
-    QCOMPARE(finished.count(), 0);
-
-    ok->click();
-    QVERIFY2(form.Confirmed(), "the dialog still works after the error");
-    QCOMPARE(finished.count(), 1);
 }
 
 void RenderersTest::ListsShowEntriesAndReportSelections() {

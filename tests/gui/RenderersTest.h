@@ -12,11 +12,10 @@ private slots:
 
     void RendersEachControlAsItsWidget();
     void TypingAndChoosingRunTheHandlers();
-    void OkFinishesTheDialogConfirmed();
-    void EscapeEnterAndTheCloseButton();
+    void TheDialogEndsAsThePersonEndsIt_data();
+    void TheDialogEndsAsThePersonEndsIt();
     void OptionButtonsExcludeEachOtherPerContainer();
     void GridEditsFollowTheLockedColumns();
-    void HandlerErrorsAreShownAndTheDialogStaysOpen();
     void ListsShowEntriesAndReportSelections();
     void ShowModalRunsUntilTheFormIsHidden();
     void MessageBoxOffersTheRequestedButtons();
