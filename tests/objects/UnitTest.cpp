@@ -3,30 +3,21 @@
 // demo project (process class Temperature with °C 0 and °F 1; display
 // class Pressure with bar 1031 and psi 1033; project languages 1031, 1033).
 
-#include "editor/frmtabgridOPC.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
-#include "platform/db/Recordset.h"
-#include "platform/ui/Desktop.h"
-#include "platform/ui/FormPresenter.h"
-#include "platform/ui/MessageBox.h"
-#include "settings/TextTable.h"
-#include "support/EditorTest.h"
-
-#include <gtest/gtest.h>
+#include "objects/ObjectTest.h"
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
+namespace keys = ov::host::keys;
 using settings::Text;
 
 namespace {
 
-class UnitTest : public test::EditorTest {
+class UnitTest : public test::ObjectTest {
   protected:
     void SetUp() override {
         Open();
-        temperature = ClassId(QStringLiteral("Temperature"));
-        pressure = ClassId(QStringLiteral("Pressure"));
+        temperature = ClassId("Temperature");
+        pressure = ClassId("Pressure");
         Click(nk::UnitClassKey(temperature, true));
         ClearShown();
     }
@@ -39,8 +30,11 @@ class UnitTest : public test::EditorTest {
             if (Grid().CellValue(row, Column("SwitchID")).toInt() == switchId) return row;
         return -1;
     }
-    int ClassId(const QString& name) {
-        return Query(QStringLiteral("SELECT ID FROM TpdbUnitClasses WHERE Name = '%1'").arg(name)).toInt();
+    int ClassId(const char* name) {
+        return Query(QStringLiteral("SELECT ID FROM TpdbUnitClasses WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
+    }
+    QVariant Class(const char* field, int id) {
+        return Query(QStringLiteral("SELECT %1 FROM TpdbUnitClasses WHERE ID = %2").arg(QString::fromUtf8(field)).arg(id));
     }
     QVariant Unit(const char* field, int switchId, int classId = -1) {
         return Query(QStringLiteral("SELECT %1 FROM TpdbUnits WHERE ParentID = %2 AND SwitchID = %3")
@@ -48,18 +42,21 @@ class UnitTest : public test::EditorTest {
                          .arg(classId < 0 ? temperature : classId)
                          .arg(switchId));
     }
+    int Units(int classId, const char* where = "1") {
+        return Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND %2").arg(classId).arg(QString::fromUtf8(where)));
+    }
     QStringList ClassList(ui::GridModel& grid, const char* field) {
         QStringList texts;
         for (const auto& item : grid.Column(grid.ColumnIndexInSplit(QString::fromUtf8(field), 1)).values.Items())
             texts << item.text;
         return texts;
     }
-    // Edits the unit of the grid's current row in the dialog.
-    void EditUnit(std::function<void(ui::Form&)> inDialog) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FUnit"), std::move(inDialog));
+    // Edits the unit of the given switch value in the dialog.
+    void EditUnit(int switchId, Script inDialog) {
+        Grid().SetCurrentCell(Row(switchId), 0);
+        OnForm("FUnit", std::move(inDialog));
         Command("mnuUnitEdit");
     }
-    static QString Box(ui::Form& f, const char* name, int index = -1) { return f.Get(QString::fromUtf8(name), index).text; }
 
     int temperature = 0, pressure = 0;
 };
@@ -69,32 +66,31 @@ TEST_F(UnitTest, NewClassesAreNumberedAndFiledUnderTheirKind) {
     Command("mnuUnitClassNew");
     Click(nk::ViewUnitsKey());
     Command("mnuUnitClassViewNew");
-    const int process = ClassId(QStringLiteral("New Unitclass"));
-    const int view = ClassId(QStringLiteral("New Unitclass(1)"));
+    const int process = ClassId("New Unitclass");
+    const int view = ClassId("New Unitclass(1)");
     ASSERT_GT(process, 0);
     ASSERT_GT(view, 0);
-    EXPECT_EQ(Query(QStringLiteral("SELECT SwitchType FROM TpdbUnitClasses WHERE ID = %1").arg(view)).toInt(), 1);
+    EXPECT_EQ(Class("SwitchType", view).toInt(), 1);
     EXPECT_EQ(NodeText(nk::UnitClassKey(process, true)), QStringLiteral("New Unitclass"));
     EXPECT_EQ(NodeText(nk::UnitClassKey(view, false)), QStringLiteral("New Unitclass(1)"));
     EXPECT_EQ(Window().CurrentNode(), nk::UnitClassKey(view, false));
     // The process column lists process classes only; the display column all of them.
-    EXPECT_TRUE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("New Unitclass")));
-    EXPECT_FALSE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("New Unitclass(1)")));
+    const QStringList processClasses = ClassList(Window().tdbI(), "UnitClassIDItemDependent");
+    EXPECT_TRUE(processClasses.contains(QStringLiteral("New Unitclass")));
+    EXPECT_FALSE(processClasses.contains(QStringLiteral("New Unitclass(1)")));
     EXPECT_TRUE(ClassList(Window().tdbS(), "UnitClassIDDisplayDependent").contains(QStringLiteral("New Unitclass(1)")));
 
     // The first unit gets switch value 0, the next 1.
     Command("mnuUnitNew");
     Command("mnuUnitNew");
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND SwitchID IN (0, 1)").arg(view)), 2);
+    EXPECT_EQ(Units(view, "SwitchID IN (0, 1)"), 2);
     EXPECT_EQ(Grid().CellValue(Grid().CurrentRow(), Column("SwitchID")).toInt(), 1) << "the new unit is current";
 }
 
 TEST_F(UnitTest, TheTestConversionShowsBothRows) {
-    Grid().SetCurrentCell(Row(1), 0);  // °F: (0, 32) and (100, 212)
-    EditUnit([](ui::Form& f) {
+    EditUnit(1, [](ui::Form& f) {  // °F: (0, 32) and (100, 212)
         f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("0"));
-        f.UserSetText(QStringLiteral("txtRawValue"), QStringLiteral("1"), 0);
-        f.UserSetText(QStringLiteral("txtRawValue"), QStringLiteral("1"), 1);
+        for (int row : {0, 1}) f.UserSetText(QStringLiteral("txtRawValue"), QStringLiteral("1"), row);
         f.UserClick(QStringLiteral("cmdTestCalculation"));
         EXPECT_EQ(Box(f, "txtM"), QStringLiteral("1.8"));
         EXPECT_EQ(Box(f, "txtB"), QStringLiteral("32"));
@@ -105,8 +101,7 @@ TEST_F(UnitTest, TheTestConversionShowsBothRows) {
         EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("3.4 °F"));
         EXPECT_EQ(Box(f, "txtCalculatedValue", 1), QStringLiteral("33.8 °F"));
         // Back from the line: m = 2, b = 0 gives y1 = 0 and y2 = 200.
-        f.UserSetText(QStringLiteral("txtM"), QStringLiteral("2"));
-        f.UserSetText(QStringLiteral("txtB"), QStringLiteral("0"));
+        Fill(f, {{"txtM", QStringLiteral("2")}, {"txtB", QStringLiteral("0")}});
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         EXPECT_EQ(Box(f, "txtY2"), QStringLiteral("200"));
         f.PressCancel();
@@ -116,19 +111,15 @@ TEST_F(UnitTest, TheTestConversionShowsBothRows) {
 }
 
 TEST_F(UnitTest, ConversionsRefuseWhatTheyCannotComputeAndChangeNothing) {
-    Grid().SetCurrentCell(Row(0), 0);
-    EditUnit([](ui::Form& f) {
-        f.UserSetText(QStringLiteral("txtM"), QStringLiteral("7"));
-        f.UserSetText(QStringLiteral("txtB"), QStringLiteral("8"));
-        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("0"));
+    EditUnit(0, [](ui::Form& f) {
+        Fill(f, {{"txtM", QStringLiteral("7")}, {"txtB", QStringLiteral("8")}, {"txtX2", QStringLiteral("0")}});
         f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
         EXPECT_EQ(Box(f, "txtM"), QStringLiteral("7"));
         EXPECT_EQ(Box(f, "txtB"), QStringLiteral("8"));
         f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("abc"));
         f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
-        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("5"));
-        f.UserSetText(QStringLiteral("txtB"), QStringLiteral(""));
+        Fill(f, {{"txtX2", QStringLiteral("5")}, {"txtB", QString()}});
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("0"));
         f.PressCancel();
@@ -138,13 +129,12 @@ TEST_F(UnitTest, ConversionsRefuseWhatTheyCannotComputeAndChangeNothing) {
 }
 
 TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
-    Grid().SetCurrentCell(Row(0), 0);
-    EditUnit([](ui::Form& f) {
+    EditUnit(0, [](ui::Form& f) {
         ui::Control& tree = f.Get(QStringLiteral("tvwUnits"));
         EXPECT_FALSE(tree.visible);
         EXPECT_EQ(Box(f, "txtSelectUnit"), Text(1421));
-        int altDown = 40;
-        f.UserKeyDown(altDown, 4, QStringLiteral("txtSelectUnit"));
+        int altDown = keys::kDown;
+        f.UserKeyDown(altDown, keys::kAlt, QStringLiteral("txtSelectUnit"));
         EXPECT_TRUE(tree.visible) << "Alt+Down opens it";
         EXPECT_EQ(tree.nodes.front().text, QStringLiteral("Temperature measures")) << "in the user's language";
         QString kelvin;
@@ -155,18 +145,17 @@ TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
         EXPECT_TRUE(tree.visible) << "a category only opens";
         f.UserClickNode(QStringLiteral("tvwUnits"), kelvin);
         EXPECT_FALSE(tree.visible);
-        EXPECT_EQ(Box(f, "txtSelectUnit"), QStringLiteral("K > °C (Celsius)"));
-        EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("-273.15"));
-        EXPECT_EQ(Box(f, "txtY2"), QStringLiteral("0"));
-        EXPECT_EQ(Box(f, "txtX2"), QStringLiteral("273.15"));
-        EXPECT_EQ(Box(f, "txtPhysicalUnitText"), QStringLiteral("°C"));
+        for (const auto& [box, text] : std::vector<std::pair<const char*, QString>>{
+                 {"txtSelectUnit", QStringLiteral("K > °C (Celsius)")}, {"txtY1", QStringLiteral("-273.15")},
+                 {"txtY2", QStringLiteral("0")}, {"txtX2", QStringLiteral("273.15")}, {"txtPhysicalUnitText", QStringLiteral("°C")}})
+            EXPECT_EQ(Box(f, box), text) << box;
         EXPECT_EQ(Box(f, "txtRawValue", 1), QStringLiteral("1.1"));
         EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("-272 °C"));
         // The drop button opens and closes it; Alt+Up in it closes it.
         f.UserClick(QStringLiteral("cmdSelectUnit"));
         EXPECT_TRUE(tree.visible);
-        int altUp = 38;
-        f.UserKeyDown(altUp, 4, QStringLiteral("tvwUnits"));
+        int altUp = keys::kUp;
+        f.UserKeyDown(altUp, keys::kAlt, QStringLiteral("tvwUnits"));
         EXPECT_FALSE(tree.visible);
         f.PressDefault();
     });
@@ -175,20 +164,15 @@ TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
 }
 
 TEST_F(UnitTest, TheDialogShowsFifteenDigitsAndKeepsAnEmptyUnitTextEmpty) {
-    Grid().SetCurrentCell(Row(0), 0);
-    EditUnit([](ui::Form& f) {
+    EditUnit(0, [](ui::Form& f) {
         // (0, 0.1) and (9, 5.1): m = 5/9, b = 0.1.
-        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("0"));
-        f.UserSetText(QStringLiteral("txtY1"), QStringLiteral("0.1"));
-        f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("9"));
-        f.UserSetText(QStringLiteral("txtY2"), QStringLiteral("5.1"));
+        Fill(f, {{"txtX1", QStringLiteral("0")}, {"txtY1", QStringLiteral("0.1")},
+                 {"txtX2", QStringLiteral("9")}, {"txtY2", QStringLiteral("5.1")}});
         f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
         EXPECT_EQ(Box(f, "txtM"), QStringLiteral("0.555555555555556"));
         EXPECT_EQ(Box(f, "txtB"), QStringLiteral("0.1"));
         // Back to points: 0.1 + 0.2 is shown as 0.3.
-        f.UserSetText(QStringLiteral("txtM"), QStringLiteral("0.1"));
-        f.UserSetText(QStringLiteral("txtB"), QStringLiteral("0.2"));
-        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("1"));
+        Fill(f, {{"txtM", QStringLiteral("0.1")}, {"txtB", QStringLiteral("0.2")}, {"txtX1", QStringLiteral("1")}});
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("0.3"));
         f.UserSetText(QStringLiteral("txtPhysicalUnitText"), QString());
@@ -200,27 +184,16 @@ TEST_F(UnitTest, TheDialogShowsFifteenDigitsAndKeepsAnEmptyUnitTextEmpty) {
 }
 
 TEST_F(UnitTest, TheDialogStoresPointsWithADecimalPointAndChecksTheSwitchValue) {
-    Grid().SetCurrentCell(Row(0), 0);
-    EditUnit([](ui::Form& f) {
-        f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral("1"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown()) << "°F has switch value 1";
+    EditUnit(0, [](ui::Form& f) {
+        ExpectRefused(f, "txtSwitch", {QStringLiteral("1")});  // °F has switch value 1
         EXPECT_EQ(f.Focus().control, QStringLiteral("txtSwitch"));
-        f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral(""));
+        f.UserSetText(QStringLiteral("txtSwitch"), QString());
         EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
         f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral("0"));
-        f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("1e400"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown());
+        ExpectRefused(f, "txtX1", {QStringLiteral("1e400")});
         f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("2,5"));
-        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("400"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown());
-        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("-5"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown());
-        f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("2"));
-        f.UserSetText(QStringLiteral("txtY1"), QStringLiteral("1,2,3"));
+        ExpectRefused(f, "txtDecPointDisp", {QStringLiteral("400"), QStringLiteral("-5")});
+        Fill(f, {{"txtDecPointDisp", QStringLiteral("2")}, {"txtY1", QStringLiteral("1,2,3")}});
         f.PressDefault();
         EXPECT_FALSE(f.IsShown());
         EXPECT_EQ(Box(f, "txtX1"), QStringLiteral("2.5")) << "the box shows what was stored";
@@ -236,9 +209,9 @@ TEST_F(UnitTest, TheDialogStoresPointsWithADecimalPointAndChecksTheSwitchValue) 
 TEST_F(UnitTest, LanguageUnitsAreAddedOnce) {
     Click(nk::ViewUnitsKey());
     Command("mnuUnitClassViewNew");
-    const int view = ClassId(QStringLiteral("New Unitclass"));
+    const int view = ClassId("New Unitclass");
     for (int i = 0; i < 2; ++i) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FUnitClass"), [](ui::Form& f) {
+        OnForm("FUnitClass", [](ui::Form& f) {
             EXPECT_FALSE(f.Get(QStringLiteral("fraUnitClassProcess")).visible);
             EXPECT_TRUE(f.Get(QStringLiteral("fraUnitClassView")).visible);
             EXPECT_EQ(f.Focus().control, QStringLiteral("txtNameView"));
@@ -248,15 +221,15 @@ TEST_F(UnitTest, LanguageUnitsAreAddedOnce) {
         });
         Command("mnuUnitClassEdit");
     }
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(view)), 2);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND SwitchID IN (1031, 1033)").arg(view)), 2);
+    EXPECT_EQ(Units(view), 2);
+    EXPECT_EQ(Units(view, "SwitchID IN (1031, 1033)"), 2);
     EXPECT_EQ(Grid().RowCount(), 2) << "the grid shows them";
-    EXPECT_EQ(Query(QStringLiteral("SELECT Switch FROM TpdbUnitClasses WHERE ID = %1").arg(view)).toString(), QStringLiteral("1033"));
+    EXPECT_EQ(Class("Switch", view).toString(), QStringLiteral("1033"));
 }
 
 TEST_F(UnitTest, TheProcessClassDialogChoosesTheSwitchAndChecksTheName) {
     harness.Host().QueueVariableSelection(QStringLiteral("Line1.UnitSwitch"));
-    ui::DefaultFormRunner().Once(QStringLiteral("FUnitClass"), [](ui::Form& f) {
+    OnForm("FUnitClass", [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("fraUnitClassProcess")).visible);
         EXPECT_FALSE(f.Get(QStringLiteral("fraUnitClassView")).enabled);
         EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.Tank.TempUnit"));
@@ -264,9 +237,7 @@ TEST_F(UnitTest, TheProcessClassDialogChoosesTheSwitchAndChecksTheName) {
         EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
         f.UserClick(QStringLiteral("cmdChooseVar"));  // cancelled: the text stays
         EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
-        f.UserSetText(QStringLiteral("txtNameProcess"), QStringLiteral("PRESSURE"));
-        f.PressDefault();
-        EXPECT_TRUE(f.IsShown());
+        ExpectRefused(f, "txtNameProcess", {QStringLiteral("PRESSURE")});
         f.UserSetText(QStringLiteral("txtNameProcess"), QStringLiteral("Temp [°C/°F]"));
         f.PressDefault();
     });
@@ -274,24 +245,23 @@ TEST_F(UnitTest, TheProcessClassDialogChoosesTheSwitchAndChecksTheName) {
     EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SelectVariable(Line1.Tank.TempUnit, 32)")));
     EXPECT_EQ(Messages(), QStringList{Text(405)});
     EXPECT_EQ(NodeText(nk::UnitClassKey(temperature, true)), QStringLiteral("Temp [°C/°F]"));
-    EXPECT_EQ(Query(QStringLiteral("SELECT Switch FROM TpdbUnitClasses WHERE ID = %1").arg(temperature)).toString(),
-              QStringLiteral("Line1.UnitSwitch"));
+    EXPECT_EQ(Class("Switch", temperature).toString(), QStringLiteral("Line1.UnitSwitch"));
     EXPECT_TRUE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("Temp [°C/°F]")));
 }
 
 TEST_F(UnitTest, DeletingAClassTakesItsUnits) {
     Command("mnuUnitClassDelete");  // No is the default answer
     EXPECT_EQ(Messages(), QStringList{Text(411)});
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(temperature)), 2);
+    EXPECT_EQ(Units(temperature), 2);
     ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
     Command("mnuUnitClassDelete");
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(temperature)), 0);
-    EXPECT_EQ(ClassId(QStringLiteral("Temperature")), 0);
+    EXPECT_EQ(Units(temperature), 0);
+    EXPECT_EQ(ClassId("Temperature"), 0);
     EXPECT_TRUE(NodeText(nk::UnitClassKey(temperature, true)).isEmpty());
     EXPECT_EQ(Window().CurrentNode(), nk::ProcessUnitsKey());
     EXPECT_FALSE(ClassList(Window().tdbS(), "UnitClassIDItemDependent").contains(QStringLiteral("Temperature")));
 
-    Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false);
+    DontAskOnDelete();
     ui::DefaultMessageBoxes().Clear();
     Click(nk::UnitClassKey(pressure, false));
     Command("mnuUnitClassDelete");
@@ -320,29 +290,24 @@ TEST_F(UnitTest, TheGridTakesPointsWithADecimalPointAndChoosesLimits) {
     Grid().SetCurrentCell(fahrenheit, Column("x1"));
     EXPECT_TRUE(Messages().contains(Text(405))) << Messages().join(u'|').toStdString();
     EXPECT_EQ(Messages().size(), 2) << "407 with the grid's error number, then 405";
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND SwitchID = 0").arg(temperature)), 1);
+    EXPECT_EQ(Units(temperature, "SwitchID = 0"), 1);
 }
 
 TEST_F(UnitTest, GridKeysRunTheUnitCommands) {
-    int key = host::keys::kF8;
-    Grid().KeyDown(key, 0);
-    EXPECT_EQ(Unit("ID", 2).isNull(), false);
-    key = host::keys::kHome;
-    Grid().KeyDown(key, host::keys::kCtrl);
+    Press(Grid(), keys::kF8);
+    EXPECT_FALSE(Unit("ID", 2).isNull());
+    Press(Grid(), keys::kHome, keys::kCtrl);
     EXPECT_EQ(Grid().CurrentRow(), 0);
-    key = host::keys::kEnd;
-    Grid().KeyDown(key, host::keys::kCtrl);
+    Press(Grid(), keys::kEnd, keys::kCtrl);
     EXPECT_EQ(Grid().CurrentRow(), 2);
     // The first Shift+Up marks the last row; the next ones add and move.
-    for (int i = 0; i < 3; ++i) Grid().KeyDown(key = host::keys::kUp, host::keys::kShift);
+    for (int i = 0; i < 3; ++i) Press(Grid(), keys::kUp, keys::kShift);
     EXPECT_EQ(Grid().SelectedBookmarks().size(), 2u);
     EXPECT_EQ(Grid().CurrentRow(), 0);
     ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
-    key = host::keys::kDelete;
-    Grid().KeyDown(key, host::keys::kCtrl);
-    EXPECT_EQ(key, 0) << "the key is consumed";
+    EXPECT_EQ(Press(Grid(), keys::kDelete, keys::kCtrl), 0) << "the key is consumed";
     EXPECT_EQ(Messages(), QStringList{Text(412)});
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1").arg(temperature)), 1);
+    EXPECT_EQ(Units(temperature), 1);
     EXPECT_EQ(Grid().RowCount(), 1);
 }
 
