@@ -262,7 +262,7 @@ void RenderersTest::cleanup() {
     ui::InstallDesktop(nullptr);
 }
 
-void RenderersTest::RendersEachControlAsItsWidget() {
+void RenderersTest::EachControlIsAWidgetThatRunsTheHandlers() {
     FOrder form;
     form.Get(QStringLiteral("chkActive")).visible = false;
     Open(form);
@@ -341,20 +341,8 @@ void RenderersTest::RendersEachControlAsItsWidget() {
     form.Get(QStringLiteral("chkActive")).visible = true;
     dialog.SyncFromModel();
     QVERIFY(active->isVisible());
-}
 
-void RenderersTest::TypingAndChoosingRunTheHandlers() {
-    FOrder form;
-    Open(form);
-    FormDialog dialog(form);
-    auto* name = As<QLineEdit>(dialog, "txtName");
-    auto* ok = As<QPushButton>(dialog, "cmdOK");
-    auto* type = As<QComboBox>(dialog, "cmbType");
-    auto* comment = As<QPlainTextEdit>(dialog, "txtComment");
-    auto* active = As<QCheckBox>(dialog, "chkActive");
-    auto* pages = As<QTabWidget>(dialog, "tabPages");
-    QVERIFY(name && ok && type && comment && active && pages);
-
+    // Typing, choosing and clicking run the form's handlers.
     QTest::keyClicks(name, QStringLiteral("Pump"));
     QCOMPARE(form.Get(QStringLiteral("txtName")).text, QStringLiteral("Pump"));
     QVERIFY(ok->isEnabled());
@@ -637,7 +625,7 @@ void RenderersTest::MessageBoxOffersTheRequestedButtons() {
     }
 }
 
-void RenderersTest::PopupMenuFollowsToolStates() {
+void RenderersTest::PopupMenuFollowsToolStatesAndGivesTheChosenTool() {
     ui::CommandBar bar;
     ui::Tool heading = MakeTool(QStringLiteral("hdrItem"), QStringLiteral("Item"));
     heading.heading = true;
@@ -678,26 +666,20 @@ void RenderersTest::PopupMenuFollowsToolStates() {
     QCOMPARE(actions[1]->data().toString(), QStringLiteral("mnuCopy"));
     QVERIFY(actions[1]->isEnabled());
     QCOMPARE(menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly).size(), qsizetype{1});
-}
 
-void RenderersTest::PopupGivesTheChosenTool() {
-    ui::CommandBar bar;
-    bar.AddBand(QStringLiteral("mnuItemPopup")).tools = {MakeTool(QStringLiteral("mnuNew"), QStringLiteral("&New")),
-                                                        MakeTool(QStringLiteral("mnuCopy"), QStringLiteral("&Copy"))};
-    ui::Tool hidden = MakeTool(QStringLiteral("mnuDelete"), QStringLiteral("&Delete"));
-    hidden.visible = false;
+    // Popped up, the menu gives the tool the person chose, or nothing.
     bar.AddBand(QStringLiteral("mnuEmpty")).tools = {hidden, Separator()};
     gui::QtPopups popups;
     {
         Player player([](QWidget* shown) {
-            auto* menu = qobject_cast<QMenu*>(shown);
-            if (!menu) {
+            auto* popup = qobject_cast<QMenu*>(shown);
+            if (!popup) {
                 shown->close();
                 return;
             }
-            for (QAction* action : menu->actions())
-                if (action->data().toString() == QStringLiteral("mnuCopy")) menu->setActiveAction(action);
-            QTest::keyClick(menu, Qt::Key_Return);
+            for (QAction* action : popup->actions())
+                if (action->data().toString() == QStringLiteral("mnuCopy")) popup->setActiveAction(action);
+            QTest::keyClick(popup, Qt::Key_Return);
         });
         QCOMPARE(popups.Popup(bar, QStringLiteral("mnuItemPopup"), 40, 30).value_or(QString()), QStringLiteral("mnuCopy"));
     }

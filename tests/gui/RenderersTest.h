@@ -10,8 +10,7 @@ private slots:
     void init();
     void cleanup();
 
-    void RendersEachControlAsItsWidget();
-    void TypingAndChoosingRunTheHandlers();
+    void EachControlIsAWidgetThatRunsTheHandlers();
     void TheDialogEndsAsThePersonEndsIt_data();
     void TheDialogEndsAsThePersonEndsIt();
     void OptionButtonsExcludeEachOtherPerContainer();
@@ -19,8 +18,7 @@ private slots:
     void ListsShowEntriesAndReportSelections();
     void ShowModalRunsUntilTheFormIsHidden();
     void MessageBoxOffersTheRequestedButtons();
-    void PopupMenuFollowsToolStates();
-    void PopupGivesTheChosenTool();
+    void PopupMenuFollowsToolStatesAndGivesTheChosenTool();
     void MenuBarHasOneEntryPerMainTool();
     void BusyPointerNests();
     void PresentersInstallAndStepAside();
