@@ -153,23 +153,6 @@ TEST_F(WindowTest, SortingByAColumn) {
     EXPECT_EQ(w.tdbI().RowCount(), 3) << "no order: the stored one";
 }
 
-TEST_F(WindowTest, StatusCounters) {
-    auto& w = Window();
-    std::array<int, 7> counters{3, 3, 22, 2, 4, 2, 7};
-    w.UpdateStatusCounters(QStringLiteral("Statistic"), editor::frmtabgridOPC::CounterMode::Set, counters);
-    EXPECT_EQ(w.sb().PanelText(4), Text(304) + QStringLiteral(" 22"));
-    std::array<int, 7> added{0, 0, 5, 0, 0, 0, 0};
-    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Add, added);
-    std::array<int, 7> read{};
-    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Get, read);
-    EXPECT_EQ(read[2], 27);
-    const int changes = w.sb().Changes();
-    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Get, read);
-    EXPECT_EQ(w.sb().Changes(), changes) << "an unchanged panel is not rewritten";
-    w.UpdateStatusCounters(QString(), editor::frmtabgridOPC::CounterMode::Reset, read);
-    EXPECT_EQ(w.sb().PanelText(2), Text(302) + QStringLiteral(" 0"));
-}
-
 TEST_F(WindowTest, SettingsAreSavedWhenTheProjectClosesNotByTheCloseBox) {
     auto& w = Window();
     auto& grid = w.tdbI();

@@ -19,30 +19,18 @@ using settings::Text;
 namespace {
 
 TEST(PlcAddressTest, EachFormGivesItsWidthAndTypes) {
-    struct Case {
-        const char* text;
-        PlcAddress::Width width;
-        std::vector<int> types;
-        int count;
-    };
-    const Case cases[] = {
-        {"DB10.DBW4", PlcAddress::Width::Word, {18, 2}, 0},
-        {"db10.dbd8", PlcAddress::Width::DoubleWord, {19, 3, 4}, 0},
-        {"DB1.DBX0.3", PlcAddress::Width::Bit, {11}, 0},
-        {"M1.0", PlcAddress::Width::Bit, {11}, 0},
-        {"MW20", PlcAddress::Width::Word, {18, 2}, 0},
-        {"MD30", PlcAddress::Width::DoubleWord, {19, 3, 4}, 0},
-        {"I0.1", PlcAddress::Width::Bit, {11}, 0},
-        {"Q4.7", PlcAddress::Width::Bit, {11}, 0},
-        {"E0.1", PlcAddress::Width::Bit, {11}, 0},
-        {" DB5.DBB0[16] ", PlcAddress::Width::Byte, {8192 + 17, 8192 + 16}, 16},
-    };
-    for (const Case& c : cases) {
-        const auto address = ParsePlcAddress(QString::fromUtf8(c.text));
-        ASSERT_TRUE(address) << c.text;
-        EXPECT_EQ(address->width, c.width) << c.text;
-        EXPECT_EQ(address->AllowedTypes(), c.types) << c.text;
-        EXPECT_EQ(address->count, c.count) << c.text;
+    using W = PlcAddress::Width;
+    const std::tuple<const char*, W, std::vector<int>, int> cases[] = {
+        {"DB10.DBW4", W::Word, {18, 2}, 0},   {"db10.dbd8", W::DoubleWord, {19, 3, 4}, 0}, {"DB1.DBX0.3", W::Bit, {11}, 0},
+        {"M1.0", W::Bit, {11}, 0},            {"MW20", W::Word, {18, 2}, 0},               {"MD30", W::DoubleWord, {19, 3, 4}, 0},
+        {"I0.1", W::Bit, {11}, 0},            {"Q4.7", W::Bit, {11}, 0},                   {"E0.1", W::Bit, {11}, 0},
+        {" DB5.DBB0[16] ", W::Byte, {8192 + 17, 8192 + 16}, 16}};
+    for (const auto& [text, width, types, count] : cases) {
+        const auto address = ParsePlcAddress(QString::fromUtf8(text));
+        ASSERT_TRUE(address) << text;
+        EXPECT_EQ(address->width, width) << text;
+        EXPECT_EQ(address->AllowedTypes(), types) << text;
+        EXPECT_EQ(address->count, count) << text;
     }
     EXPECT_EQ(ParsePlcAddress(QStringLiteral("E0.1"))->area, QChar(u'I')) << "the German input area";
     EXPECT_EQ(ParsePlcAddress(QStringLiteral("DB1.DBX7.6"))->bit, 6);

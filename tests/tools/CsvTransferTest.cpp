@@ -12,6 +12,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace ov;
 using namespace ov::tools;
@@ -91,24 +92,17 @@ std::vector<QStringList> SpreadsheetRecords(const QString& text) {
     QStringList fields;
     QString field;
     bool quoted = false;
-    const auto endField = [&] {
-        fields << field;
-        field.clear();
-    };
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        const bool quoteFollows = i + 1 < text.size() && text[i + 1] == u'"';
-        if (quoted && ch == u'"' && quoteFollows) {
+        const QChar ch = text[i], next = i + 1 < text.size() ? text[i + 1] : QChar();
+        if (quoted && ch == u'"' && next == u'"') {
             field += u'"';
             ++i;
         } else if (ch == u'"' && (quoted || field.isEmpty())) {
             quoted = !quoted;
-        } else if (!quoted && ch == u';') {
-            endField();
-        } else if (!quoted && ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            endField();
-            records.push_back(fields);
-            fields.clear();
+        } else if (!quoted && (ch == u';' || (ch == u'\r' && next == u'\n'))) {
+            fields << std::exchange(field, QString());
+            if (ch == u';') continue;
+            records.push_back(std::exchange(fields, QStringList()));
             ++i;
         } else {
             field += ch;
