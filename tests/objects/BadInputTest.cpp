@@ -2,12 +2,8 @@
 // text box of every object dialog: a clear message at most, never a crash,
 // never an SQL error caused by quoting, never a half-written record.
 
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
+#include "objects/ObjectTest.h"
 #include "platform/db/Cursor.h"
-#include "support/EditorTest.h"
-
-#include <gtest/gtest.h>
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
@@ -27,7 +23,7 @@ bool LooksLikeQuotingError(const QString& message) {
     return false;
 }
 
-class BadInputTest : public test::EditorTest {
+class BadInputTest : public test::ObjectTest {
   protected:
     void SetUp() override {
         Open();
@@ -79,7 +75,7 @@ class BadInputTest : public test::EditorTest {
         const QString shape = Shape();
         for (const QString& text : BadTexts()) {
             int boxes = 0;
-            ui::DefaultFormRunner().Once(QString::fromUtf8(form), [&](ui::Form& f) {
+            OnForm(form, [&](ui::Form& f) {
                 for (const auto& control : f.Controls())
                     if (control->Type() == ui::ControlType::TextBox && control->enabled && control->visible && !control->locked) {
                         f.UserSetText(control->Name(), text, control->Index());

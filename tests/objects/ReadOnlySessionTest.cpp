@@ -3,12 +3,8 @@
 // command that would change the project is greyed and refused, and nothing
 // is ever written to the project or its folder.
 
-#include "host/NodeKey.h"
 #include "model/ProjectTemplate.h"
-#include "platform/db/Connection.h"
-#include "platform/db/Recordset.h"
-#include "platform/ui/Desktop.h"
-#include "support/EditorTest.h"
+#include "objects/ObjectTest.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,19 +12,21 @@
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
+namespace keys = ov::host::keys;
 using ReadOnlyReason = ov::host::Connect::ReadOnlyReason;
 
 namespace {
 
-const QString Y = QString(QChar(0xFF));
-
-class ReadOnlySessionTest : public test::EditorTest {
+class ReadOnlySessionTest : public test::ObjectTest {
 protected:
     void TearDown() override {
         // A failed test must not leave a folder the temporary directory cannot remove.
+        Writable();
+        test::EditorTest::TearDown();
+    }
+    void Writable() {
         QFile::setPermissions(project.Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(project.Path(), QFile::ReadOwner | QFile::WriteOwner);
-        test::EditorTest::TearDown();
     }
 
     // Every file of the project's folder with its bytes.
@@ -69,7 +67,7 @@ protected:
     }
 
     const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
-    const QString motors = plc + Y + QStringLiteral("Line1.Motor1");
+    const QString motors = plc + nk::kSeparator + QStringLiteral("Line1.Motor1");
 };
 
 TEST_F(ReadOnlySessionTest, EveryViewIsShownAndTheFolderStaysAsItWas) {
@@ -91,9 +89,8 @@ TEST_F(ReadOnlySessionTest, EveryViewIsShownAndTheFolderStaysAsItWas) {
     EXPECT_EQ(Window().tdbU().RowCount(), 2) << "the units of Temperature";
     // Sorting and another language only change what is shown.
     Click(motors);
-    int sortKey = host::keys::kO;
     Window().tdbI().SetCurrentCell(0, Window().tdbI().ColumnIndex(QStringLiteral("Comment")));
-    Window().tdbI().KeyDown(sortKey, host::keys::kCtrl);
+    Press(Window().tdbI(), keys::kO, keys::kCtrl);
     EXPECT_EQ(Window().SortField(), QStringLiteral("Comment"));
     harness.Session().Reload();
     ASSERT_TRUE(harness.Session().IsReadOnly()) << "Refresh View keeps the project read-only";
@@ -129,20 +126,15 @@ TEST_F(ReadOnlySessionTest, CommandsThatChangeTheProjectAreGreyedAndRefused) {
     const QVariant items = Stored(QStringLiteral("SELECT Count(*) FROM TpdbItems"));
     Click(motors);
     Window().tdbI().SelectRows({0, 1});
-    for (const auto& [key, shift] : {std::pair{host::keys::kF8, 0}, std::pair{host::keys::kV, host::keys::kCtrl},
-                                     std::pair{host::keys::kDelete, host::keys::kCtrl}}) {
-        int code = key;
-        Window().tdbI().KeyDown(code, shift);
-    }
-    int f8 = host::keys::kF8;
-    harness.Session().NodeKeyDown(QString(), nk::kExternal, QString(), f8, 0);
-    int deleteKey = host::keys::kDelete;
-    harness.Session().NodeKeyDown(QString(), plc, QString(), deleteKey, host::keys::kCtrl);
-    const int beeps = ui::DefaultDesktop().Beeps();
+    for (const auto& [key, shift] : {std::pair{keys::kF8, 0}, std::pair{keys::kV, keys::kCtrl}, std::pair{keys::kDelete, keys::kCtrl}})
+        Press(Window().tdbI(), key, shift);
+    for (auto [node, key, shift] : {std::tuple{nk::kExternal, keys::kF8, 0}, std::tuple{plc, keys::kDelete, keys::kCtrl}})
+        harness.Session().NodeKeyDown(QString(), node, QString(), key, shift);
+    const int beeps = Beeps();
     RunTool("mnuItemDelete", motors);
     RunTool("mnuEditUndo", motors);
     Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
-    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 3) << "each refused as a disabled command is";
+    EXPECT_EQ(Beeps(), beeps + 3) << "each refused as a disabled command is";
     EXPECT_TRUE(ui::DefaultFormRunner().Shown().isEmpty()) << "no dialog of a new device or item";
     EXPECT_EQ(Stored(QStringLiteral("SELECT Count(*) FROM TpdbItems")), items);
 
@@ -165,11 +157,8 @@ TEST_F(ReadOnlySessionTest, CommandsThatChangeTheProjectAreGreyedAndRefused) {
 }
 
 TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
-    {
-        // A group activated by a control variable, so that its chooser would open.
-        auto writer = project.Open();
-        writer->Execute(QStringLiteral("UPDATE TpdbGroups SET ActiveMode = 1 WHERE ID = 2"));
-    }
+    // A group activated by a control variable, so that its chooser would open.
+    project.Open()->Execute(QStringLiteral("UPDATE TpdbGroups SET ActiveMode = 1 WHERE ID = 2"));
     const auto before = FolderContent();
     OpenForViewing();
     Click(motors);
@@ -178,8 +167,8 @@ TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
 
     QString shown;
     bool confirmed = true;
-    ui::DefaultFormRunner().Once(QStringLiteral("FItem"), [&](ui::Form& f) {
-        shown = f.Get(QStringLiteral("txtComment")).text;
+    OnForm("FItem", [&](ui::Form& f) {
+        shown = Box(f, "txtComment");
         f.UserSetText(QStringLiteral("txtComment"), QStringLiteral("typed while viewing"));
         confirmed = f.PressDefault();
         f.PressCancel();
@@ -190,7 +179,7 @@ TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
     EXPECT_FALSE(confirmed) << "OK cannot be pressed";
 
     // The surrogate mode dialog behind the grid's button, and a group's dialog from a double click.
-    ui::DefaultFormRunner().Once(QStringLiteral("FDefaultMode"), [&](ui::Form& f) {
+    OnForm("FDefaultMode", [&](ui::Form& f) {
         f.UserClick(QStringLiteral("chkDefaultMode"), 0);
         confirmed = f.PressDefault();
     });
@@ -198,7 +187,7 @@ TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
     EXPECT_FALSE(confirmed);
     Click(nk::kGroups);
     Window().tdbG().SetCurrentCell(1, 0);
-    ui::DefaultFormRunner().Once(QStringLiteral("FGroup"), [&](ui::Form& f) {
+    OnForm("FGroup", [&](ui::Form& f) {
         f.UserSetText(QStringLiteral("txtName"), QStringLiteral("Faster"));
         confirmed = f.PressDefault();
     });
@@ -251,8 +240,7 @@ TEST_F(ReadOnlySessionTest, AWriteProtectedProjectOpensForViewingByItself) {
         EXPECT_TRUE(Greyed("mnuItemNew"));
         harness.Session().Terminate();
 
-        QFile::setPermissions(project.Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile::setPermissions(project.Path(), QFile::ReadOwner | QFile::WriteOwner);
+        Writable();
         EXPECT_TRUE(FolderContent() == before);
     }
 

@@ -3,18 +3,13 @@
 // again; the project's tables come back value for value each time.
 
 #include "components/InstalledPrograms.h"
-#include "editor/frmtabgridOPC.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
+#include "objects/ObjectTest.h"
 #include "platform/db/Cursor.h"
 #include "platform/system/ScriptedSaveFileDialog.h"
 #include "platform/system/SystemTools.h"
-#include "platform/ui/Desktop.h"
-#include "support/EditorTest.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
@@ -22,7 +17,7 @@ using settings::Text;
 
 namespace {
 
-class UndoTest : public test::EditorTest {
+class UndoTest : public test::ObjectTest {
   protected:
     void SetUp() override {
         components::RegisterDemoInstallation(harness.Registry(), QString());
@@ -45,15 +40,16 @@ class UndoTest : public test::EditorTest {
         return rows;
     }
     model::UndoHistory& History() { return harness.Session().History(); }
-    void TreeKey(int keyCode) {
-        int code = keyCode;
-        harness.Session().NodeKeyDown(QString(), Window().CurrentNode(), QString(), code, host::keys::kCtrl);
-    }
+    void TreeKey(int code) { harness.Session().NodeKeyDown(QString(), Window().CurrentNode(), QString(), code, host::keys::kCtrl); }
     void FromTree(const QString& key, const char* tool) {
         Click(key);
         Window().ComputeAvailability(key, true);
         ASSERT_TRUE(Window().IsToolEnabled(QString::fromUtf8(tool))) << tool;
         Window().ClickTool(QString::fromUtf8(tool));
+    }
+    void OnNode(const QString& key, const char* tool) {
+        Click(key);
+        RunTool(tool);
     }
     void SelectRows(std::vector<int> rows) {
         Click(motor1);
@@ -116,35 +112,23 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
         AnswerOK();
         FromTree(plc + nk::kSeparator + QStringLiteral("Line1.Tank"), "mnuDeviceHelperItemsDelete");
     });
-    Check(QStringLiteral("New (group)"), [&] {
-        Click(nk::kGroups);
-        RunTool("mnuGroupNew");
-    });
-    Check(QStringLiteral("New (structure)"), [&] {
-        Click(QStringLiteral("OPCS0"));
-        RunTool("mnuStructureNew");
-    });
+    Check(QStringLiteral("New (group)"), [&] { OnNode(nk::kGroups, "mnuGroupNew"); });
+    Check(QStringLiteral("New (structure)"), [&] { OnNode(QStringLiteral("OPCS0"), "mnuStructureNew"); });
     Check(QStringLiteral("New (structure element)"), [&] {
-        Click(nk::StructureKey(Query(QStringLiteral("SELECT Max(ID) FROM TpdbStructDefs")).toInt()));
-        RunTool("mnuStructMemberNew");
+        OnNode(nk::StructureKey(Query(QStringLiteral("SELECT Max(ID) FROM TpdbStructDefs")).toInt()), "mnuStructMemberNew");
     });
-    Check(QStringLiteral("New (Process) (unit class)"), [&] {
-        Click(nk::ProcessUnitsKey());
-        RunTool("mnuUnitClassNew");
-    });
+    Check(QStringLiteral("New (Process) (unit class)"), [&] { OnNode(nk::ProcessUnitsKey(), "mnuUnitClassNew"); });
     Check(QStringLiteral("New Channel (Orvana-Driver) (channel)"), [&] {
-        ui::DefaultFormRunner().Once(QStringLiteral("FDevice"), [](ui::Form& f) { f.PressDefault(); });
-        Click(nk::kExternal);
-        RunTool("mnuDeviceNewOV32Driver");
+        OnForm("FDevice", Confirm);
+        OnNode(nk::kExternal, "mnuDeviceNewOV32Driver");
     });
     Check(QStringLiteral("Delete Channel (channel)"), [&] {
         AnswerOK();
         AnswerOK();
-        Click(nk::DeviceKey(2, QStringLiteral("."), false));
-        RunTool("mnuDeviceDelete");
+        OnNode(nk::DeviceKey(2, QStringLiteral("."), false), "mnuDeviceDelete");
     });
     Check(QStringLiteral("Browse of 10 items"), [&] {
-        ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"), [](ui::Form& f) {
+        OnForm("FBrowseItemsOCX", [](ui::Form& f) {
             const ui::Control& tree = f.Get(QStringLiteral("oib"));
             QString key;
             for (const QString& text : {QStringLiteral("DemoPlant"), QStringLiteral("Boiler")}) {
@@ -159,7 +143,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     });
     Check(QStringLiteral("Gruppenzuordnung of 6 group assignments"), [&] {
         SelectRows({0, 1, 2});
-        ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
+        OnForm("FGroupWizzard", [](ui::Form& f) {
             f.Get(QStringLiteral("lvwGroups")).listIndex = 1;
             f.UserClick(QStringLiteral("lvwGroups"));
             f.PressDefault();
@@ -169,30 +153,25 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     // The project exported, a folder renamed in the file, imported again:
     // rows are matched by ID, so every item is written (empty texts come back empty).
     const QString file = dir.filePath(QStringLiteral("motor.csv"));
-    ui::DefaultFormRunner().Once(QStringLiteral("FExportToCSV"), [](ui::Form& f) {
+    const auto selectedItems = [](ui::Form& f) {
         f.UserClick(QStringLiteral("optSelItems"), 2);
         f.PressDefault();
-    });
+    };
+    OnForm("FExportToCSV", selectedItems);
     Files().Queue(file);
-    Click(motor1);
-    RunTool("mnuOptionExport");
+    OnNode(motor1, "mnuOptionExport");
     QFile csv(file);
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(csv.open(QIODevice::ReadWrite));
     const QByteArray renamed = csv.readAll().replace("Motor1", "Motor7");
-    csv.close();
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    csv.write(renamed);
+    ASSERT_TRUE(csv.seek(0) && csv.resize(0) && csv.write(renamed) == renamed.size());
     csv.close();
     Check(QStringLiteral("Import Items of 21 items"), [&] {
-        ui::DefaultFormRunner().Once(QStringLiteral("FImportFromCSV"), [](ui::Form& f) {
-            f.UserClick(QStringLiteral("optSelItems"), 2);
-            f.PressDefault();
-        });
+        OnForm("FImportFromCSV", selectedItems);
         Files().Queue(file);
         RunTool("mnuOptionImport");
     });
     Check(QStringLiteral("Rename of 2 items"), [&] {
-        ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
+        OnForm("FItemStructEditor", [](ui::Form& f) {
             f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Motor9"));
             f.PressDefault();
         });
@@ -236,7 +215,7 @@ TEST_F(UndoTest, TheAliasSwitchEitherWayClearsTheHistoryAndSaysSo) {
         ASSERT_FALSE(History().UndoNames().isEmpty());
         // A name of its own, which switching the alias function off rewrites.
         project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Alias' || ID WHERE ID = 1"));
-        ui::DefaultFormRunner().Once(QStringLiteral("FConfigEditor"), [](ui::Form& f) {
+        OnForm("FConfigEditor", [](ui::Form& f) {
             f.UserCheck(QStringLiteral("chkSwitchView"), !f.Get(QStringLiteral("chkSwitchView")).IsChecked());
             f.PressDefault();
         });
@@ -245,9 +224,9 @@ TEST_F(UndoTest, TheAliasSwitchEitherWayClearsTheHistoryAndSaysSo) {
         // Switching off rewrites every name: that is no step either.
         EXPECT_TRUE(History().UndoNames().isEmpty()) << History().UndoNames().join(u'|').toStdString();
         EXPECT_TRUE(Messages().contains(Text(9217))) << Messages().join(u'|').toStdString();
-        const int beeps = ui::DefaultDesktop().Beeps();
+        const int beeps = Beeps();
         RunTool("mnuEditUndo");
-        EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1) << "nothing to undo: disabled";
+        EXPECT_EQ(Beeps(), beeps + 1) << "nothing to undo: disabled";
     }
 }
 
