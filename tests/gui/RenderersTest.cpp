@@ -431,6 +431,8 @@ void RenderersTest::TheDialogEndsAsThePersonEndsIt() {
     if (action == QStringLiteral("close")) dialog.close();
     if (action == QStringLiteral("check, then OK")) {
         As<QPushButton>(dialog, "cmdCheck")->click();
+        QVERIFY(form.IsShown());
+        QCOMPARE(finished.count(), 0);
         As<QPushButton>(dialog, "cmdOK")->click();
     }
     const auto& shown = ui::DefaultMessageBoxes().Shown();

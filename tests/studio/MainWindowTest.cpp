@@ -419,6 +419,7 @@ private slots:
         QCOMPARE(splitter->widget(0), static_cast<QWidget*>(window.Tree()));
         QCOMPARE(splitter->widget(1), static_cast<QWidget*>(area));
         QCOMPARE(area->Layout()->contentsMargins(), QMargins());
+        QCOMPARE(area->Layout()->itemAt(0)->widget(), static_cast<QWidget*>(area->Hint()));
         QVERIFY(area->Hint()->isVisible());
 
         // What the add-in does with the handle it is given.
@@ -661,7 +662,9 @@ private slots:
         QVERIFY(editItem);
         QVERIFY2(editItem->isEnabled(), "its dialog shows the item");
         // No cell of the grid takes a value.
-        for (QTableView* view : ItemGridViews(window)) {
+        const auto views = ItemGridViews(window);
+        QCOMPARE(views.size(), 2);
+        for (QTableView* view : views) {
             QAbstractItemModel* model = view->model();
             for (int column = 0; column < model->columnCount(); ++column)
                 QVERIFY(!(model->flags(model->index(0, column)) & Qt::ItemIsEditable));
