@@ -1,3 +1,7 @@
+// The statements behind the item views: which index ranges a device or folder
+// reads, pattern characters kept literal, the ranges between top folders and
+// the sort orders; and the splitter and options arithmetic of the window.
+
 #include "editor/GridColumns.h"
 #include "editor/ItemViewBuilder.h"
 #include "editor/frmtabgridOPC.h"
@@ -17,7 +21,9 @@ const ItemViewBuilder::SortCaptions kCaptions{QStringLiteral("Data Type"), QStri
                                               QStringLiteral("Simulation Parameters"), QStringLiteral("Redundant Item")};
 const QString Y = QString(QChar(0xFF));
 
-TEST(ItemViewBuilder, SqlOfEveryNodeKind) {
+// The statements that keep a device's and a folder's view on the index; what
+// every kind of node shows is checked in the editor window's tests.
+TEST(ItemViewBuilder, DeviceAndFolderViewsReadThroughTheIndex) {
     const QString device = nk::DeviceKey(5, QStringLiteral("."), false);
     EXPECT_EQ(ItemViewBuilder::ForNode(device, QStringLiteral("ItemAccess"), QString()).sql,
               QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND ItemAccess >= '' AND instr(ItemAccess, '.') = 0 )"));
@@ -30,20 +36,6 @@ TEST(ItemViewBuilder, SqlOfEveryNodeKind) {
               QStringLiteral("SELECT * FROM [TpdbItems] WHERE (ItemAccess >= 'line1.pump.' AND ItemAccess < 'line1.pump.' || "
                              "char(1114111) AND DeviceID = 5 AND instr(substr(ItemAccess, 12), '.') = 0) "))
         << "an exact range needs no Like";
-    EXPECT_EQ(ItemViewBuilder::ForNode(nk::DeviceKey(7, QString(), true), QStringLiteral("Name"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 7"));
-    EXPECT_EQ(ItemViewBuilder::ForNode(nk::kInternal, QStringLiteral("Name"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE DeviceID = 0"));
-
-    const ItemView group = ItemViewBuilder::ForNode(nk::GroupKey(3), QStringLiteral("Name"), QStringLiteral(" ORDER BY TpdbItems.ID"));
-    EXPECT_TRUE(group.groupView);
-    EXPECT_TRUE(group.sql.endsWith(QStringLiteral("WHERE (GroupID = 3) ORDER BY TpdbItems.ID")));
-    EXPECT_TRUE(ItemViewBuilder::ForNode(nk::GroupDeviceKey(3, 9), QStringLiteral("Name"), QString())
-                    .sql.endsWith(QStringLiteral("WHERE (GroupID = 3 AND DeviceID=9)")));
-
-    EXPECT_EQ(ItemViewBuilder::ForNode(nk::DeviceKey(2, QString(), true), QStringLiteral("Name"), QString()).itemAccessCaption, 128)
-        << "own drivers call the item access an address";
-    EXPECT_EQ(ItemViewBuilder::ForNode(device, QStringLiteral("Name"), QString()).itemAccessCaption, 112);
 }
 
 TEST(ItemViewBuilder, PatternCharactersInPathsAreLiteral) {

