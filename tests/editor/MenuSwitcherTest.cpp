@@ -232,10 +232,10 @@ TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
     editor::BuildEditorMenus(bar);
     // Every kind of node, from the tree and from the window, with rows,
     // current rows and both copy buffers filled and every right granted.
-    const QString nodes[] = {nk::kExternal, nk::DeviceKey(1, QStringLiteral("."), false),
-                             nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("Line1"),
-                             nk::kGroups, nk::GroupKey(2), nk::GroupDeviceKey(2, 1), nk::kStructures,
-                             nk::StructureKey(1), nk::ProcessUnitsKey(), nk::ViewUnitsKey(), nk::UnitClassKey(1, true)};
+    const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
+    const QString nodes[] = {nk::kExternal, plc, plc + Y + QStringLiteral("Line1"), nk::kGroups, nk::GroupKey(2),
+                             nk::GroupDeviceKey(2, 1), nk::kStructures, nk::StructureKey(1), nk::ProcessUnitsKey(),
+                             nk::ViewUnitsKey(), nk::UnitClassKey(1, true)};
     for (const QString& key : nodes) {
         for (const bool fromTree : {false, true}) {
             editor::MenuFacts f;
@@ -244,9 +244,8 @@ TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
             f.branch = key.contains(nk::kSeparator) ? nk::SecondField(key) : QString();
             f.nodeItself = f.kind != QStringLiteral("OPCD") || nk::IsDeviceNode(key);
             f.groupDevice = f.kind == QStringLiteral("OPCG") && nk::SubId(key) >= 0;
-            f.mayCreateItems = f.notBlob = f.configurable = true;
+            f.mayCreateItems = f.notBlob = f.configurable = f.itemBuffer = f.memberBuffer = true;
             f.itemRows = f.itemCurrent = f.memberRows = f.memberCurrent = f.unitRows = f.unitCurrent = true;
-            f.itemBuffer = f.memberBuffer = true;
             f.fromTree = fromTree;
             editor::SetShowEditorTools(bar, fromTree);
 

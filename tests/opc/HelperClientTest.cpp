@@ -16,7 +16,6 @@ namespace {
 
 const QString kPlant = QStringLiteral(OV_SOURCE_DIR "/tests/fixtures/plant.NodeSet2.xml");
 
-using test::FreePort;
 using test::HelperInstalled;
 
 class HelperClientTest : public ::testing::Test {
@@ -71,13 +70,12 @@ TEST_F(HelperClientTest, BrowsesTheServerLevelByLevel) {
     EXPECT_FALSE(client.IsRunning());
 }
 
-TEST_F(HelperClientTest, AClosedPortAndADeadHelperGiveAMessage) {
+TEST_F(HelperClientTest, NoConnectionAndADeadHelperGiveAMessage) {
     HelperClient client;
     QString error;
     ASSERT_TRUE(client.Start(&error)) << error.toStdString();
-    EXPECT_FALSE(client.Connect(QStringLiteral("opc.tcp://127.0.0.1:%1").arg(FreePort()), &error, 2000));
-    EXPECT_TRUE(error.contains(QStringLiteral("Cannot connect"))) << error.toStdString();
-    // Without a connection a browse is refused, not hung.
+    // Without a connection a browse is refused, not hung (a server that is
+    // down is reported through the browse dialog).
     EXPECT_FALSE(client.Browse(QString(), &error));
     EXPECT_FALSE(error.isEmpty());
 
