@@ -51,51 +51,49 @@ protected:
 TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
     auto& w = Window();
     EXPECT_EQ(w.tdbI().RowCount(), 0) << "the root shows no items";
+    const auto grid = [&w](const QString& name) -> ui::GridModel& {
+        return name == QStringLiteral("tdbG") ? w.tdbG() : name == QStringLiteral("tdbU") ? w.tdbU()
+             : name == QStringLiteral("tdbS") ? w.tdbS() : w.tdbI();
+    };
+    // The grid in front, its rows, a column's texts in order and the caption, where given.
+    const struct {
+        QString key, front;
+        int rows;
+        QString column, texts, caption;
+    } views[] = {
+        // A device shows its items outside every folder; a folder with only subfolders none.
+        {plc, "tdbI", 1, "ItemAccess", "BatchCounter", {}},
+        {plc + Y + "Line1", "tdbI", 0, {}, {}, {}},
+        {motor1, "tdbI", 3, "ItemAccess", "Line1.Motor1.Speed|Line1.Motor1.Current|Line1.Motor1.Running",
+         Text(310) + Text(311) + "PLC1: Filling lines"},
+        {nk::DeviceKey(3, QString(), false), "tdbI", 3, {}, {}, {}},  // without separator: all its items
+        {nk::kInternal, "tdbI", 2, {}, {}, Text(310) + Text(315)},
+        {nk::GroupKey(2), "tdbI", 4, "DeviceName", "PLC1|PLC1|PLC1|PLC1", Text(310) + Text(312) + "Fast"},
+        {nk::GroupDeviceKey(3, 3), "tdbI", 3, {}, {}, {}},  // the weather station's items in the group Slow
+        {nk::kGroups, "tdbG", 3, {}, {}, {}},
+        {nk::UnitClassKey(2, false), "tdbU", 2, "PhysicalUnitText", "bar|psi", {}},
+        {"OPCS2", "tdbS", 3, "Name", "Status|Setpoint|Speed", Text(310) + Text(313) + "Drive"},
+    };
+    for (const auto& view : views) {
+        SCOPED_TRACE(view.key.toStdString());
+        Click(view.key);
+        EXPECT_EQ(w.FrontGrid(), view.front);
+        EXPECT_EQ(grid(view.front).RowCount(), view.rows);
+        EXPECT_EQ(view.column.isEmpty() ? QString() : Column(grid(view.front), view.column).join(u'|'), view.texts);
+        EXPECT_EQ(view.caption.isEmpty() ? QString() : w.Caption(), view.caption);
+    }
 
-    Click(plc);
-    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")), QStringList{QStringLiteral("BatchCounter")})
-        << "a device shows its items outside every folder";
-    Click(plc + Y + QStringLiteral("Line1"));
-    EXPECT_EQ(w.tdbI().RowCount(), 0) << "a folder with only subfolders";
-    Click(motor1);
-    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")),
-              (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running")}));
-    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbI"));
-    EXPECT_EQ(w.Caption(), Text(310) + Text(311) + QStringLiteral("PLC1: Filling lines"));
-
-    Click(nk::DeviceKey(3, QString(), false));
-    EXPECT_EQ(w.tdbI().RowCount(), 3) << "a device without separator shows all its items";
-    Click(nk::kInternal);
-    EXPECT_EQ(w.tdbI().RowCount(), 2);
-    EXPECT_EQ(w.Caption(), Text(310) + Text(315));
-
+    // A group view shows the device of each item, locked; a device view does not.
     Click(nk::GroupKey(2));
-    EXPECT_EQ(w.tdbI().RowCount(), 4);
-    const int deviceName = w.tdbI().ColumnIndex(QStringLiteral("DeviceName"));
-    ASSERT_GE(deviceName, 0) << "a group view shows the device of each item";
-    EXPECT_TRUE(w.tdbI().Column(deviceName).locked);
-    EXPECT_EQ(w.tdbI().CellText(0, deviceName), QStringLiteral("PLC1"));
-    EXPECT_EQ(w.Caption(), Text(310) + Text(312) + QStringLiteral("Fast"));
-    Click(nk::GroupDeviceKey(3, 3));
-    EXPECT_EQ(w.tdbI().RowCount(), 3) << "the weather station's items in the group Slow";
+    EXPECT_TRUE(w.tdbI().Column(w.tdbI().ColumnIndex(QStringLiteral("DeviceName"))).locked);
     Click(nk::DeviceKey(2, QString(), true));
-    EXPECT_EQ(w.tdbI().ColumnIndex(QStringLiteral("DeviceName")), -1) << "gone again in a device view";
+    EXPECT_EQ(w.tdbI().ColumnIndex(QStringLiteral("DeviceName")), -1);
     EXPECT_EQ(w.tdbI().Column(w.tdbI().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 0)).caption, Text(128));
-
-    Click(nk::kGroups);
-    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbG"));
-    EXPECT_EQ(w.tdbG().RowCount(), 3);
+    // A display class picks languages for its units, a process class does not.
     Click(nk::UnitClassKey(2, false));
-    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbU"));
-    EXPECT_EQ(Column(w.tdbU(), QStringLiteral("PhysicalUnitText")), (QStringList{QStringLiteral("bar"), QStringLiteral("psi")}));
-    const auto& switchId = w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID")));
-    EXPECT_EQ(switchId.presentation, ui::Presentation::ValueList) << "a display class picks languages";
+    EXPECT_EQ(w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID"))).presentation, ui::Presentation::ValueList);
     Click(nk::UnitClassKey(1, true));
     EXPECT_EQ(w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID"))).presentation, ui::Presentation::Normal);
-    Click(QStringLiteral("OPCS2"));
-    EXPECT_EQ(w.FrontGrid(), QStringLiteral("tdbS"));
-    EXPECT_EQ(Column(w.tdbS(), QStringLiteral("Name")), (QStringList{QStringLiteral("Status"), QStringLiteral("Setpoint"), QStringLiteral("Speed")}));
-    EXPECT_EQ(w.Caption(), Text(310) + Text(313) + QStringLiteral("Drive"));
 }
 
 TEST_F(WindowTest, ColumnsOfTheItemGrid) {

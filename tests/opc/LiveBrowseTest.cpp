@@ -1,17 +1,20 @@
-// Browsing a live OPC UA server from the editor: the helper's test server
-// serving the plant fixture (and a slow generated space) on free loopback
-// ports; a refused endpoint, a stopped load and a helper that dies.
+// Browsing a live OPC UA server from the editor and through the helper's
+// client: the helper's test server serving the plant fixture (and a slow
+// generated space) on free loopback ports, stopped by its process ID; a
+// refused endpoint, a stopped load and a helper that dies.
 
 #include "components/InstalledPrograms.h"
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "platform/system/Registry.h"
+#include "opc/HelperClient.h"
 #include "platform/ui/ModalState.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "OpcEditorTest.h"
 #include "TestServer.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -153,6 +156,56 @@ TEST_F(LiveBrowseTest, AHelperThatDiesGivesAMessage) {
     qputenv("OVOPC_OPCUA_HELPER", script.toLocal8Bit());
     UseServer(QStringLiteral("Plant.Live.1"));
     ExpectOneMessageAndNoChange("helper", [](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
+}
+
+// The node of a browsed level with the browse name given.
+const opc::OpcNode* Named(const std::vector<opc::OpcNode>& nodes, const char* name) {
+    for (const opc::OpcNode& node : nodes)
+        if (node.browseName == QString::fromUtf8(name)) return &node;
+    return nullptr;
+}
+
+TEST_F(LiveBrowseTest, TheHelperClientBrowsesTheServerLevelByLevel) {
+    opc::HelperClient client;
+    QString error;
+    ASSERT_TRUE(client.Start(&error)) << error.toStdString();
+    ASSERT_TRUE(client.Connect(plant->Endpoint(), &error)) << error.toStdString();
+    // Down to Motor1, one level per call.
+    auto nodes = client.Browse(QString(), &error);
+    QString id = QStringLiteral("nsu=urn:ovopc:test:plant;s=");
+    for (const char* name : {"Plant", "Line1", "Motor1"}) {
+        ASSERT_TRUE(nodes) << name << ": " << error.toStdString();
+        const opc::OpcNode* node = Named(*nodes, name);
+        ASSERT_NE(node, nullptr) << name;
+        id += (id.endsWith(u'=') ? QString() : QStringLiteral(".")) + QString::fromUtf8(name);
+        EXPECT_EQ(node->nodeId, id) << "with the namespace URI";
+        nodes = client.Browse(node->nodeId, &error);
+    }
+    ASSERT_TRUE(nodes) << error.toStdString();
+    ASSERT_NE(Named(*nodes, "Mode"), nullptr);
+    EXPECT_EQ(opc::ClassicDataType(*Named(*nodes, "Mode")), 3) << "an enumeration is Int32";
+    EXPECT_EQ(opc::ClassicDataType(*Named(*nodes, "Température")), 5);
+    EXPECT_EQ(Named(*nodes, "Start"), nullptr) << "methods are no items";
+    EXPECT_GT(client.ProcessId(), 0);
+    client.Stop();
+    EXPECT_FALSE(client.IsRunning());
+}
+
+TEST_F(LiveBrowseTest, TheHelperClientSaysWhenItHasNoConnectionOrTheHelperDied) {
+    opc::HelperClient client;
+    QString error;
+    ASSERT_TRUE(client.Start(&error)) << error.toStdString();
+    // Without a connection a browse is refused, not hung (a server that is
+    // down is reported through the browse dialog).
+    EXPECT_FALSE(client.Browse(QString(), &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // The helper killed behind the client's back: the next call says so.
+    ASSERT_TRUE(client.Connect(plant->Endpoint(), &error)) << error.toStdString();
+    QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-9"), QString::number(client.ProcessId())});
+    EXPECT_FALSE(client.Browse(QString(), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("helper"))) << error.toStdString();
+    EXPECT_FALSE(client.IsRunning());
 }
 
 }  // namespace
