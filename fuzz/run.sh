@@ -5,28 +5,34 @@
 # its executions; a crash stops the run with exit code 1 and leaves the
 # input in fuzz/crashes/ (turn it into a regression test, then delete it).
 # New inputs the fuzzer finds stay in a scratch folder; `--keep` adds them
-# to the corpus. `--jobs N` runs N targets at once.
+# to the corpus. `--jobs N` runs N targets at once. `--build DIR` takes the
+# targets of a tree configured with -DOV_FUZZ=ON already (scripts/test.sh's
+# sanitizer tree) instead of building build-fuzz.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds=30
 keep=false
 jobs=1
+build=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --keep) keep=true ;;
     --jobs) jobs="$2"; shift ;;
+    --build) build="$2"; shift ;;
     *) seconds="$1" ;;
   esac
   shift
 done
-build="$root/build-fuzz"
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DOV_FUZZ=ON -DOV_BUILD_GUI=OFF -DOV_BUILD_BENCH=OFF -DOV_WERROR=ON >/dev/null
+if [ -z "$build" ]; then
+  build="$root/build-fuzz"
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DOV_FUZZ=ON -DOV_BUILD_GUI=OFF -DOV_BUILD_BENCH=OFF -DOV_WERROR=ON >/dev/null
+fi
 cmake --build "$build" --target fuzz_all
 
 work="$(mktemp -d)"

@@ -221,7 +221,10 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
     m_scrollingModel = new GridSplitModel(grid, 1, this);
     m_fixed->setModel(m_fixedModel);
     m_scrolling->setModel(m_scrollingModel);
-    for (auto [view, model] : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+    for (const auto& split : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+        // Named, not bound: the lambdas below capture them.
+        QTableView* view = split.first;
+        GridSplitModel* model = split.second;
         view->setItemDelegate(new CellDelegate(grid, *model, view));
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -303,7 +306,10 @@ void GridView::ShowModelState() {
         if (row >= 0) selectedRows.push_back(row);
     }
     const int row = m_grid.CurrentRow();
-    for (auto [view, model] : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+    for (const auto& split : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+        // Named, not bound: the lambdas below capture them.
+        QTableView* view = split.first;
+        GridSplitModel* model = split.second;
         QItemSelection selection;
         const int last = model->columnCount() - 1;
         if (last >= 0)
@@ -325,7 +331,10 @@ void GridView::ShowModelState() {
 }
 
 void GridView::ApplyWidths() {
-    for (auto [view, model] : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+    for (const auto& split : {std::pair{m_fixed, m_fixedModel}, std::pair{m_scrolling, m_scrollingModel}}) {
+        // Named, not bound: the lambdas below capture them.
+        QTableView* view = split.first;
+        GridSplitModel* model = split.second;
         for (int i = 0; i < model->columnCount(); ++i) {
             const ui::GridColumn& c = m_grid.Column(model->GridColumn(i));
             view->setColumnWidth(i, std::max(16, TwipsToPixels(c.width)));
