@@ -31,6 +31,7 @@ export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 # Paths below the checkout hash the same in every clone: a fresh clone finds
 # what an earlier one compiled.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 export CTEST_OUTPUT_ON_FAILURE=1
 start=$SECONDS
 elapsed() { echo "   ($(( (SECONDS - start) / 60 )) min $(( (SECONDS - start) % 60 )) s so far)"; }
