@@ -15,7 +15,9 @@ function runServer(args) {
   let stderr = "";
   child.stdout.on("data", (d) => (stdout += d));
   child.stderr.on("data", (d) => (stderr += d));
-  return exitOf(child).then(({ code }) => ({ code, stdout, stderr }));
+  // "close" comes once the output pipes are drained too; "exit" may come
+  // first, with the message still on its way (seen on a loaded machine).
+  return new Promise((resolve) => child.once("close", (code) => resolve({ code, stdout, stderr })));
 }
 
 describe("server.js command line", () => {
