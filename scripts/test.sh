@@ -63,8 +63,8 @@ elapsed
 echo "== the OPC UA helper against its own test servers"
 (cd apps/opcua-helper && npm test)
 
-echo "== fuzz targets, ${FUZZ_SECONDS:-30} s each"
-bash fuzz/run.sh "${FUZZ_SECONDS:-30}" --build "$root/build-asan"
+echo "== fuzz targets, ${FUZZ_SECONDS:-30} s each, two at a time"
+bash fuzz/run.sh "${FUZZ_SECONDS:-30}" --jobs 2 --build "$root/build-asan"
 elapsed
 
 echo "== optimised build, as users build it, and its tests"
