@@ -8,13 +8,16 @@ swapped, a whole-number constant off by one), builds the tests of the layers
 above it and runs them. A mutant the tests fail on is killed; one they pass
 survives. Each line is put back before the next is changed.
 
-    python3 scripts/mutation.py [--lines 100] [--seed 7] [--build DIR] [--list]
+    python3 scripts/mutation.py [--lines 100] [--seed 7] [--build DIR] [--list] [--shard K/N]
 
 The build folder (build-mutation by default) is configured without the GUI
 and the benchmarks; OV_BUILD_LOCK=FILE makes every build wait for that lock
 (flock), so that it never runs beside another build. Prints one line per mutant and the share killed; --list
 only prints the sample. Run it on a clean work tree: it edits sources in place
-and puts them back, also when stopped with Ctrl+C.
+and puts them back, also when stopped with Ctrl+C. --shard K/N takes every
+N-th mutant of the sample starting with the K-th, so that N clones of the
+tree (each with its own build folder) share the work on N cores; the sums of
+their last lines are the whole sample's.
 """
 
 import argparse
@@ -90,8 +93,8 @@ def sample(count, seed):
     return candidates[:count], len(candidates)
 
 
-def run(command, log):
-    return subprocess.run(command, cwd=ROOT, stdout=log, stderr=subprocess.STDOUT).returncode
+def run(command, log, timeout=None):
+    return subprocess.run(command, cwd=ROOT, stdout=log, stderr=subprocess.STDOUT, timeout=timeout).returncode
 
 
 def build(folder, targets, log):
@@ -107,7 +110,11 @@ def main():
     parser.add_argument("--seed", type=int, default=7)
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutation"))
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--shard", default="1/1", help="K/N: every N-th mutant, starting with the K-th")
     args = parser.parse_args()
+    shard, shards = (int(part) for part in args.shard.split("/"))
+    if not 1 <= shard <= shards:
+        parser.error("--shard wants K/N with 1 <= K <= N")
 
     mutants, total = sample(args.lines, args.seed)
     if args.list:
@@ -131,6 +138,8 @@ def main():
     killed = survived = stillborn = 0
     started = time.time()
     for index, (layer, path, number, old, new, what) in enumerate(mutants, 1):
+        if (index - 1) % shards != shard - 1:
+            continue
         full = os.path.join(ROOT, path)
         with open(full, encoding="utf-8") as f:
             lines = f.read().split("\n")
@@ -147,7 +156,11 @@ def main():
                 verdict = "survived"
                 for test in tests:
                     binary = os.path.join(args.build, "tests", test)
-                    if run([binary, "--gtest_fail_fast", "--gtest_brief=1"], log) != 0:
+                    try:
+                        failed = run([binary, "--gtest_fail_fast", "--gtest_brief=1"], log, timeout=600) != 0
+                    except subprocess.TimeoutExpired:
+                        failed = True  # a mutant that never ends is caught too: the suite would hang on it
+                    if failed:
                         verdict = f"killed by {test}"
                         break
                 if verdict == "survived":
