@@ -2,10 +2,10 @@
 // Browsing the plant fixture through the helper's JSON-lines protocol, and the
 // node id text the protocol uses.
 
-const { describe, it, before, after } = require("node:test");
+const { describe, it, before } = require("node:test");
 const assert = require("node:assert/strict");
 const path = require("node:path");
-const { FIXTURES, PLANT_NS, startServer, Helper, browseTree, pathsOf } = require("./support");
+const { FIXTURES, PLANT_NS, useHelper, browseTree, pathsOf } = require("./support");
 
 // Loading node-opcua sends stdout to stderr, as the helper needs; the test
 // runner reports on stdout, so it gets stdout back.
@@ -56,29 +56,22 @@ const PLANT_VARIABLES = {
 const PLANT_OBJECTS = ["Plant/Line1", "Plant/Line2", "Plant/Line1/Motor1", "Plant/Line1/Motor2", "Plant/Line2/Tank", "Plant/Line2/Special"];
 
 describe("browsing the plant fixture", () => {
-  let server;
+  const ctx = useHelper(["--nodeset", path.join(FIXTURES, "plant.NodeSet2.xml")]);
   let helper;
-  let connectAnswer;
   let tree; // browseTree of Plant, shared by several tests
+  let byPath; // its nodes by "Plant/Line1/..." path
 
   before(async () => {
-    server = await startServer(["--nodeset", path.join(FIXTURES, "plant.NodeSet2.xml")]);
-    helper = new Helper();
-    await helper.ready;
-    connectAnswer = await helper.connect(server.endpoint);
+    helper = ctx.helper;
     tree = await browseTree(helper, PLANT_ID);
-  });
-
-  after(async () => {
-    if (helper) await helper.stop();
-    if (server) await server.stop();
+    byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
   });
 
   it("announces itself and connects with the server's namespace table", () => {
     const pinned = require("../package.json").dependencies["node-opcua"];
     assert.deepEqual(helper.readyLine, { event: "ready", helper: 1, nodeOpcua: pinned });
-    assert.equal(connectAnswer.namespaces[0], "http://opcfoundation.org/UA/");
-    assert.ok(connectAnswer.namespaces.includes(PLANT_NS), JSON.stringify(connectAnswer.namespaces));
+    assert.equal(ctx.connectAnswer.namespaces[0], "http://opcfoundation.org/UA/");
+    assert.ok(ctx.connectAnswer.namespaces.includes(PLANT_NS), JSON.stringify(ctx.connectAnswer.namespaces));
   });
 
   it("lists the Objects folder with Plant among its children", async () => {
@@ -99,7 +92,6 @@ describe("browsing the plant fixture", () => {
   it("lists every variable of the subtree with its built-in type, shape and access", () => {
     assert.equal(tree.answer.ok, true, tree.answer.error);
     assert.equal(tree.answer.count, tree.nodes.length);
-    const byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
     const variables = [...byPath].filter(([, n]) => n.nodeClass === "Variable");
     assert.deepEqual(variables.map(([p]) => p).sort(), Object.keys(PLANT_VARIABLES).sort());
     for (const [p, node] of variables) {
@@ -115,7 +107,6 @@ describe("browsing the plant fixture", () => {
   });
 
   it("names the declared data type of derived and enumerated variables", () => {
-    const byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
     assert.equal(byPath.get("Plant/Line1/Motor1/Température").dataTypeId, `nsu=${PLANT_NS};i=3001`);
     assert.equal(byPath.get("Plant/Line2/Tank/CoolantTemperature").dataTypeId, `nsu=${PLANT_NS};i=3004`);
     assert.equal(byPath.get("Plant/Line1/Motor1/Mode").dataTypeId, `nsu=${PLANT_NS};i=3002`);
@@ -123,7 +114,6 @@ describe("browsing the plant fixture", () => {
   });
 
   it("reports children, display names and node classes as the fixture defines them", () => {
-    const byPath = pathsOf(tree.nodes, PLANT_ID, "Plant");
     const withChildren = [...byPath].filter(([, n]) => n.hasChildren).map(([p]) => p);
     assert.deepEqual(withChildren.sort(), [...PLANT_OBJECTS, "Plant/Line2/Tank/Level"].sort());
     assert.equal(byPath.get("Plant/Line1/Motor1/Drehzahl_Ölpumpe").displayName, "Drehzahl Ölpumpe");
@@ -172,7 +162,7 @@ describe("browsing the plant fixture", () => {
   });
 
   it("accepts namespace indexes as well as namespace URIs", async () => {
-    const index = connectAnswer.namespaces.indexOf(PLANT_NS);
+    const index = ctx.connectAnswer.namespaces.indexOf(PLANT_NS);
     const byIndex = await helper.call("browse", { nodeId: `ns=${index};s=Plant.Line1.Motor1` });
     const byUri = await helper.call("browse", { nodeId: `nsu=${PLANT_NS};s=Plant.Line1.Motor1` });
     assert.equal(byIndex.answer.ok, true, byIndex.answer.error);
@@ -205,20 +195,18 @@ describe("browsing the plant fixture", () => {
   });
 
   it("answers bad requests with an error line and keeps working", async () => {
-    const notJson = await helper.rawRequest("{this is not json", null);
-    assert.equal(notJson.id, null);
-    assert.equal(notJson.ok, false);
-    assert.match(notJson.error, /JSON/);
-
-    const notObject = await helper.rawRequest("[1,2]", null);
-    assert.deepEqual([notObject.id, notObject.ok], [null, false]);
-
-    const noId = await helper.rawRequest('{"op":"browse"}', null);
-    assert.match(noId.error, /id/);
-
-    const unknownOp = await helper.rawRequest('{"id":9001,"op":"explode"}', 9001);
-    assert.equal(unknownOp.ok, false);
-    assert.match(unknownOp.error, /unknown op "explode"/);
+    // Lines that are no request: the answer carries the id given, or null.
+    const raw = [
+      ["{this is not json", null, /JSON/],
+      ["[1,2]", null, /./],
+      ['{"op":"browse"}', null, /id/],
+      ['{"id":9001,"op":"explode"}', 9001, /unknown op "explode"/],
+    ];
+    for (const [text, id, message] of raw) {
+      const answer = await helper.rawRequest(text, id);
+      assert.deepEqual([answer.id, answer.ok], [id, false], text);
+      assert.match(answer.error, message, text);
+    }
 
     const cases = [
       [{ nodeId: "x=1" }, /invalid node id/],
@@ -241,27 +229,6 @@ describe("browsing the plant fixture", () => {
     assert.equal(answer.count, 2);
     assert.deepEqual(helper.notJson, []);
     assert.deepEqual(helper.late, []);
-  });
-});
-
-describe("requests without a connection", () => {
-  let helper;
-  before(async () => {
-    helper = new Helper();
-    await helper.ready;
-  });
-  after(async () => {
-    if (helper) await helper.stop();
-  });
-
-  it("says that it is not connected", async () => {
-    for (const op of ["browse", "browseTree"]) {
-      const { answer } = await helper.call(op, { nodeId: null });
-      assert.equal(answer.ok, false);
-      assert.match(answer.error, /not connected/);
-    }
-    const { answer } = await helper.call("disconnect");
-    assert.equal(answer.ok, true, "disconnect without a connection is harmless");
   });
 });
 

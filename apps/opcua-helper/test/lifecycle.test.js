@@ -6,35 +6,38 @@ const { describe, it, before, after } = require("node:test");
 const assert = require("node:assert/strict");
 const net = require("node:net");
 const path = require("node:path");
-const { FIXTURES, GENERATED_NS, PLANT_NS, freePort, startServer, Helper, browseTree, withDeadline } = require("./support");
+const { FIXTURES, GENERATED_NS, PLANT_NS, freePort, startServer, Helper, useHelper, browseTree, waitFor, withDeadline } = require("./support");
 
 const GENERATED_ROOT = `nsu=${GENERATED_NS};s=Generated`;
 
 describe("connecting", () => {
-  let helper;
+  const ctx = useHelper();
   let silent; // accepts TCP connections and never answers
   let silentPort;
-  const servers = [];
 
   before(async () => {
-    helper = new Helper();
     silentPort = await freePort();
     silent = net.createServer(() => {});
     await new Promise((resolve) => silent.listen(silentPort, "127.0.0.1", resolve));
-    await helper.ready;
   });
 
-  after(async () => {
-    if (helper) await helper.stop();
-    for (const s of servers) await s.stop();
-    if (silent) silent.close();
+  after(() => silent && silent.close());
+
+  it("says that it is not connected before the first connect", async () => {
+    for (const op of ["browse", "browseTree"]) {
+      const { answer } = await ctx.helper.call(op, { nodeId: null });
+      assert.equal(answer.ok, false);
+      assert.match(answer.error, /not connected/);
+    }
+    const { answer } = await ctx.helper.call("disconnect");
+    assert.equal(answer.ok, true, "disconnect without a connection is harmless");
   });
 
   it("reports a closed port quickly, naming the endpoint", async () => {
     const port = await freePort();
     const endpoint = `opc.tcp://127.0.0.1:${port}`;
     const started = Date.now();
-    const { answer } = await helper.call("connect", { endpoint, timeoutMs: 3000 });
+    const { answer } = await ctx.helper.call("connect", { endpoint, timeoutMs: 3000 });
     assert.equal(answer.ok, false);
     assert.ok(answer.error.includes(endpoint), answer.error);
     assert.match(answer.error, /refused/);
@@ -44,7 +47,7 @@ describe("connecting", () => {
   it("gives up on a server that never answers after timeoutMs", async () => {
     const endpoint = `opc.tcp://127.0.0.1:${silentPort}`;
     const started = Date.now();
-    const { answer } = await helper.call("connect", { endpoint, timeoutMs: 1000 });
+    const { answer } = await ctx.helper.call("connect", { endpoint, timeoutMs: 1000 });
     assert.equal(answer.ok, false);
     assert.ok(answer.error.includes(endpoint), answer.error);
     assert.match(answer.error, /no answer within 1000 ms/);
@@ -53,52 +56,37 @@ describe("connecting", () => {
 
   it("rejects endpoints that are not opc.tcp URLs", async () => {
     for (const endpoint of ["http://127.0.0.1:4840", "opc.tcp://", "", 4840, null]) {
-      const { answer } = await helper.call("connect", { endpoint });
+      const { answer } = await ctx.helper.call("connect", { endpoint });
       assert.equal(answer.ok, false, String(endpoint));
       assert.match(answer.error, /invalid endpoint/);
     }
   });
 
   it("switches servers when asked to connect while connected", async () => {
-    const plant = await startServer(["--nodeset", path.join(FIXTURES, "plant.NodeSet2.xml")]);
-    servers.push(plant);
-    const generated = await startServer(["--generate", "2x3"]);
-    servers.push(generated);
+    const plant = await ctx.serve(["--nodeset", path.join(FIXTURES, "plant.NodeSet2.xml")]);
+    const generated = await ctx.serve(["--generate", "2x3"]);
 
-    const first = await helper.connect(plant.endpoint);
+    const first = await ctx.helper.connect(plant.endpoint);
     assert.ok(first.namespaces.includes(PLANT_NS));
-    const second = await helper.connect(generated.endpoint);
+    const second = await ctx.helper.connect(generated.endpoint);
     assert.ok(second.namespaces.includes(GENERATED_NS));
     assert.ok(!second.namespaces.includes(PLANT_NS));
 
-    const tree = await browseTree(helper, GENERATED_ROOT);
+    const tree = await browseTree(ctx.helper, GENERATED_ROOT);
     assert.equal(tree.answer.count, 2 + 2 * 3);
 
-    const { answer } = await helper.call("disconnect");
+    const { answer } = await ctx.helper.call("disconnect");
     assert.equal(answer.ok, true);
-    const after = await helper.call("browse", { nodeId: null });
+    const after = await ctx.helper.call("browse", { nodeId: null });
     assert.match(after.answer.error, /not connected/);
   });
 });
 
 describe("a large address space", () => {
-  let server;
-  let helper;
-
-  before(async () => {
-    server = await startServer(["--generate", "100x100"]);
-    helper = new Helper();
-    await helper.ready;
-    await helper.connect(server.endpoint);
-  });
-
-  after(async () => {
-    if (helper) await helper.stop();
-    if (server) await server.stop();
-  });
+  const ctx = useHelper(["--generate", "100x100"]);
 
   it("lists 100 folders with 100 variables each, types cycling", async () => {
-    const tree = await browseTree(helper, GENERATED_ROOT);
+    const tree = await browseTree(ctx.helper, GENERATED_ROOT);
     assert.equal(tree.answer.ok, true, tree.answer.error);
     assert.equal(tree.answer.count, 10100);
     const folders = tree.nodes.filter((n) => n.parent === GENERATED_ROOT);
@@ -121,8 +109,8 @@ describe("a large address space", () => {
 
   it("cancels a running browseTree and stays usable", async () => {
     let cancel;
-    const tree = helper.start("browseTree", { nodeId: null, batch: 5 }, (ev) => {
-      if (ev.event === "progress" && !cancel) cancel = helper.call("cancel", { target: tree.id });
+    const tree = ctx.helper.start("browseTree", { nodeId: null, batch: 5 }, (ev) => {
+      if (ev.event === "progress" && !cancel) cancel = ctx.helper.call("cancel", { target: tree.id });
     });
     const { answer, events } = await tree.done;
     assert.deepEqual(answer, { id: tree.id, ok: false, error: "cancelled", cancelled: true });
@@ -131,41 +119,23 @@ describe("a large address space", () => {
     const loaded = events.filter((e) => e.event === "progress").at(-1).loaded;
     assert.ok(loaded < 10100, `stopped early (${loaded} nodes)`);
 
-    const again = await helper.call("browse", { nodeId: GENERATED_ROOT, batch: 40 });
+    const again = await ctx.helper.call("browse", { nodeId: GENERATED_ROOT, batch: 40 });
     assert.equal(again.answer.ok, true);
     assert.equal(again.answer.count, 100);
-    assert.deepEqual(helper.late, [], "nothing arrives for a request after its final answer");
+    assert.deepEqual(ctx.helper.late, [], "nothing arrives for a request after its final answer");
   });
 
   it("answers a cancel for an id that is not running", async () => {
-    const { answer } = await helper.call("cancel", { target: 424242 });
+    const { answer } = await ctx.helper.call("cancel", { target: 424242 });
     assert.equal(answer.ok, true);
   });
 });
 
 describe("a server with tight limits", () => {
-  let server;
-  let helper;
-
-  before(async () => {
-    server = await startServer([
-      "--generate", "20x30",
-      "--max-nodes-per-browse", "10",
-      "--max-nodes-per-read", "100",
-      "--max-continuation-points", "3",
-    ]);
-    helper = new Helper();
-    await helper.ready;
-    await helper.connect(server.endpoint);
-  });
-
-  after(async () => {
-    if (helper) await helper.stop();
-    if (server) await server.stop();
-  });
+  const ctx = useHelper(["--generate", "20x30", "--max-nodes-per-browse", "10", "--max-nodes-per-read", "100", "--max-continuation-points", "3"]);
 
   it("still gets the whole tree in small pieces", async () => {
-    const tree = await browseTree(helper, GENERATED_ROOT, { batch: 7 });
+    const tree = await browseTree(ctx.helper, GENERATED_ROOT, { batch: 7 });
     assert.equal(tree.answer.ok, true, tree.answer.error);
     assert.equal(tree.answer.count, 20 + 20 * 30);
     const variables = tree.nodes.filter((n) => n.nodeClass === "Variable");
@@ -176,109 +146,86 @@ describe("a server with tight limits", () => {
 });
 
 describe("a server that goes away or answers slowly", () => {
-  let helper;
-  const servers = [];
-
-  before(async () => {
-    helper = new Helper();
-    await helper.ready;
-  });
-
-  after(async () => {
-    if (helper) await helper.stop();
-    for (const s of servers) await s.stop();
-  });
+  const ctx = useHelper();
 
   it("fails the running browse when the server dies and can connect again", async () => {
-    const slow = await startServer(["--generate", "30x30", "--delay-ms", "200"]);
-    servers.push(slow);
-    await helper.connect(slow.endpoint);
-    const tree = helper.start("browseTree", { nodeId: GENERATED_ROOT, batch: 5 });
+    const slow = await ctx.serve(["--generate", "30x30", "--delay-ms", "200"]);
+    await ctx.helper.connect(slow.endpoint);
+    const tree = ctx.helper.start("browseTree", { nodeId: GENERATED_ROOT, batch: 5 });
     await new Promise((r) => setTimeout(r, 500));
     slow.child.kill("SIGKILL");
     const { answer } = await tree.done;
     assert.equal(answer.ok, false);
     assert.match(answer.error, /connection .*(lost|closed)/);
     assert.notEqual(answer.cancelled, true);
-    assert.ok(helper.unsolicited.some((m) => m.event === "connectionLost" && m.endpoint === slow.endpoint));
+    assert.ok(ctx.helper.unsolicited.some((m) => m.event === "connectionLost" && m.endpoint === slow.endpoint));
 
-    const browse = await helper.call("browse", { nodeId: null });
+    const browse = await ctx.helper.call("browse", { nodeId: null });
     assert.match(browse.answer.error, /not connected/);
 
-    const fresh = await startServer(["--generate", "1x1"]);
-    servers.push(fresh);
-    await helper.connect(fresh.endpoint);
-    const { answer: ok } = await helper.call("browse", { nodeId: GENERATED_ROOT });
+    const fresh = await ctx.serve(["--generate", "1x1"]);
+    await ctx.helper.connect(fresh.endpoint);
+    const { answer: ok } = await ctx.helper.call("browse", { nodeId: GENERATED_ROOT });
     assert.equal(ok.count, 1);
   });
 
   it("refuses a request that reuses the id of a running one", async () => {
-    const slow = await startServer(["--generate", "5x5", "--delay-ms", "300"]);
-    servers.push(slow);
-    await helper.connect(slow.endpoint);
-    const tree = helper.start("browseTree", { nodeId: GENERATED_ROOT });
+    const slow = await ctx.serve(["--generate", "5x5", "--delay-ms", "300"]);
+    await ctx.helper.connect(slow.endpoint);
+    const tree = ctx.helper.start("browseTree", { nodeId: GENERATED_ROOT });
     // the refusal carries the running id, so it is the first final line for it
-    helper.sendLine(JSON.stringify({ id: tree.id, op: "browse", nodeId: null }));
+    ctx.helper.sendLine(JSON.stringify({ id: tree.id, op: "browse", nodeId: null }));
     const { answer } = await tree.done;
     assert.equal(answer.ok, false);
     assert.match(answer.error, /still in use/);
-    await withDeadline(
-      (async () => {
-        while (!helper.late.some((m) => m.id === tree.id && !m.event)) await new Promise((r) => setTimeout(r, 20));
-      })(),
-      20000,
-      "the real answer"
-    );
-    const real = helper.late.find((m) => m.id === tree.id && !m.event);
+    await waitFor(() => ctx.helper.late.some((m) => m.id === tree.id && !m.event), 20000, "the real answer");
+    const real = ctx.helper.late.find((m) => m.id === tree.id && !m.event);
     assert.deepEqual(real, { id: tree.id, ok: true, count: 30 });
   });
 });
 
 describe("leaving", () => {
   let server;
+  before(async () => (server = await startServer(["--generate", "10x10", "--delay-ms", "300"])));
+  after(() => server && server.stop());
 
-  before(async () => {
-    server = await startServer(["--generate", "10x10", "--delay-ms", "300"]);
-  });
-
-  after(async () => {
-    if (server) await server.stop();
-  });
-
-  it("exits with 0 within 2 s when stdin closes, even in the middle of a browse", async () => {
+  // A helper of its own for each test, which ends it.
+  async function readyHelper(connected) {
     const helper = new Helper();
     await helper.ready;
-    await helper.connect(server.endpoint);
+    if (connected) await helper.connect(server.endpoint);
+    return helper;
+  }
+  async function exitsWithZeroWithin2s(helper, started) {
+    const { code } = await withDeadline(helper.exited, 2000, "exit");
+    assert.equal(code, 0);
+    assert.ok(Date.now() - started < 2000, `took ${Date.now() - started} ms`);
+  }
+
+  it("exits with 0 within 2 s when stdin closes, even in the middle of a browse", async () => {
+    const helper = await readyHelper(true);
     const tree = helper.start("browseTree", { nodeId: GENERATED_ROOT });
     await new Promise((r) => setTimeout(r, 100));
     const started = Date.now();
     helper.closeStdin();
-    const { code } = await helper.exited;
-    assert.equal(code, 0);
-    assert.ok(Date.now() - started < 2000, `took ${Date.now() - started} ms`);
+    await exitsWithZeroWithin2s(helper, started);
     const { answer } = await tree.done;
     assert.equal(answer.ok, false);
     assert.equal(answer.cancelled, true);
   });
 
   it("exits with 0 on quit and answers a quit that carries an id", async () => {
-    const helper = new Helper();
-    await helper.ready;
-    await helper.connect(server.endpoint);
+    const helper = await readyHelper(true);
     const started = Date.now();
     const { answer } = await helper.call("quit");
     assert.equal(answer.ok, true);
-    const { code } = await helper.exited;
-    assert.equal(code, 0);
-    assert.ok(Date.now() - started < 2000, `took ${Date.now() - started} ms`);
+    await exitsWithZeroWithin2s(helper, started);
   });
 
   it("exits on a quit without an id, too", async () => {
-    const helper = new Helper();
-    await helper.ready;
+    const helper = await readyHelper(false);
     helper.sendLine('{"op":"quit"}');
-    const { code } = await withDeadline(helper.exited, 2000, "exit");
-    assert.equal(code, 0);
+    await exitsWithZeroWithin2s(helper, Date.now());
     assert.deepEqual(helper.unsolicited, []);
   });
 });

@@ -3,6 +3,7 @@
 // helper's JSON-lines protocol the way the editor does.
 
 const { spawn } = require("node:child_process");
+const { before, after } = require("node:test");
 const net = require("node:net");
 const path = require("node:path");
 
@@ -87,11 +88,22 @@ async function startServer(args) {
   return { child, endpoint, port, stop: () => stopChild(child), stderr: () => stderr };
 }
 
+// Resolves once check() holds, polling every 10 ms.
+function waitFor(check, ms, what) {
+  return withDeadline(
+    (async () => {
+      while (!check()) await new Promise((r) => setTimeout(r, 10));
+    })(),
+    ms,
+    what
+  );
+}
+
 class Helper {
   constructor() {
     this.child = spawn(process.execPath, [path.join(APP_DIR, "helper.js")], { stdio: ["pipe", "pipe", "pipe"] });
     this.nextId = 1;
-    this.calls = new Map(); // id -> { events, answer, resolve }
+    this.calls = new Map(); // id -> { events, onEvent, resolve }
     this.unsolicited = []; // lines without a request id, except the ready line
     this.notJson = []; // anything on stdout that is not a JSON object
     this.late = []; // lines for an id whose final answer had already arrived
@@ -99,41 +111,22 @@ class Helper {
     this.stderr = "";
     this.child.stderr.on("data", (d) => (this.stderr += d));
     this.exited = exitOf(this.child);
-    this.ready = withDeadline(
-      new Promise((resolve) => {
-        this.onReady = resolve;
-      }),
-      30000,
-      "helper ready line"
-    );
+    this.ready = withDeadline(new Promise((resolve) => (this.onReady = resolve)), 30000, "helper ready line");
     readLines(this.child.stdout, (line) => this.onLine(line));
   }
 
   onLine(line) {
-    let msg;
+    let msg = null;
     try {
       msg = JSON.parse(line);
-    } catch {
-      this.notJson.push(line);
-      return;
-    }
-    if (msg === null || typeof msg !== "object" || Array.isArray(msg)) {
-      this.notJson.push(line);
-      return;
-    }
+    } catch {}
+    if (msg === null || typeof msg !== "object" || Array.isArray(msg)) return this.notJson.push(line);
     if (msg.event === "ready" && !("id" in msg)) {
       this.readyLine = msg;
-      this.onReady(msg);
-      return;
+      return this.onReady(msg);
     }
-    if (msg.id === undefined || msg.id === null || !this.calls.has(msg.id)) {
-      this.unsolicited.push(msg);
-      return;
-    }
-    if (this.answered.has(msg.id)) {
-      this.late.push(msg);
-      return;
-    }
+    if (msg.id === undefined || msg.id === null || !this.calls.has(msg.id)) return this.unsolicited.push(msg);
+    if (this.answered.has(msg.id)) return this.late.push(msg);
     const call = this.calls.get(msg.id);
     if (msg.event) {
       call.events.push(msg);
@@ -148,14 +141,19 @@ class Helper {
     this.child.stdin.write(text + "\n");
   }
 
-  // Sends a request; returns its id and a promise of { answer, events }.
-  start(op, fields = {}, onEvent) {
-    const id = this.nextId++;
+  // Waits for the final answer to the request with this id, sending text as the request.
+  expect(id, text, ms, what, onEvent) {
     const call = { events: [], onEvent };
     const done = new Promise((resolve) => (call.resolve = resolve));
     this.calls.set(id, call);
-    this.sendLine(JSON.stringify({ id, op, ...fields }));
-    return { id, done: withDeadline(done, 60000, `answer to ${op} #${id}`) };
+    this.sendLine(text);
+    return withDeadline(done, ms, what);
+  }
+
+  // Sends a request; returns its id and a promise of { answer, events }.
+  start(op, fields = {}, onEvent) {
+    const id = this.nextId++;
+    return { id, done: this.expect(id, JSON.stringify({ id, op, ...fields }), 60000, `answer to ${op} #${id}`, onEvent) };
   }
 
   call(op, fields, onEvent) {
@@ -164,22 +162,10 @@ class Helper {
 
   // Lines that answer malformed requests carry the id we put in (or null).
   async rawRequest(text, expectedId) {
+    if (expectedId !== null && expectedId !== undefined) return (await this.expect(expectedId, text, 10000, `answer to ${text}`)).answer;
     const before = this.unsolicited.length;
-    if (expectedId !== null && expectedId !== undefined) {
-      const call = { events: [] };
-      const done = new Promise((resolve) => (call.resolve = resolve));
-      this.calls.set(expectedId, call);
-      this.sendLine(text);
-      return (await withDeadline(done, 10000, `answer to ${text}`)).answer;
-    }
     this.sendLine(text);
-    await withDeadline(
-      (async () => {
-        while (this.unsolicited.length === before) await new Promise((r) => setTimeout(r, 10));
-      })(),
-      10000,
-      `answer to ${text}`
-    );
+    await waitFor(() => this.unsolicited.length > before, 10000, `answer to ${text}`);
     return this.unsolicited[before];
   }
 
@@ -196,6 +182,30 @@ class Helper {
   async stop() {
     await stopChild(this.child);
   }
+}
+
+// Registers the hooks of a describe block: a ready helper, optionally a
+// server started with serverArgs and connected to. The returned object gets
+// helper, server and connectAnswer before the first test; serve() starts
+// further servers that are stopped with the block.
+function useHelper(serverArgs) {
+  const ctx = { servers: [] };
+  ctx.serve = async (args) => {
+    const server = await startServer(args);
+    ctx.servers.push(server);
+    return server;
+  };
+  before(async () => {
+    if (serverArgs) ctx.server = await ctx.serve(serverArgs);
+    ctx.helper = new Helper();
+    await ctx.helper.ready;
+    if (ctx.server) ctx.connectAnswer = await ctx.helper.connect(ctx.server.endpoint);
+  });
+  after(async () => {
+    if (ctx.helper) await ctx.helper.stop();
+    for (const s of ctx.servers) await s.stop();
+  });
+  return ctx;
 }
 
 // Runs a browseTree and returns every node with its parent and path.
@@ -234,6 +244,8 @@ module.exports = {
   freePort,
   startServer,
   Helper,
+  useHelper,
+  waitFor,
   browseTree,
   pathsOf,
   withDeadline,

@@ -7,7 +7,7 @@ const { spawn, execFileSync } = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
-const { APP_DIR, GENERATED_NS, startServer, Helper, browseTree, exitOf } = require("./support");
+const { APP_DIR, GENERATED_NS, startServer, useHelper, browseTree, exitOf } = require("./support");
 
 function runServer(args) {
   const child = spawn(process.execPath, [path.join(APP_DIR, "server.js"), ...args], { stdio: ["pipe", "pipe", "pipe"] });
@@ -45,41 +45,27 @@ describe("server.js command line", () => {
     const server = await startServer(["--generate", "1x1"]);
     const exited = exitOf(server.child);
     server.child.stdin.end();
-    const { code } = await exited;
-    assert.equal(code, 0);
+    assert.equal((await exited).code, 0);
   });
 });
 
 describe("gen-nodeset.js", () => {
+  const ctx = useHelper();
   let tmp;
-  const servers = [];
-  let helper;
-
-  before(async () => {
-    tmp = fs.mkdtempSync(path.join(os.tmpdir(), "ovopc-gen-"));
-    helper = new Helper();
-    await helper.ready;
-  });
-
-  after(async () => {
-    if (helper) await helper.stop();
-    for (const s of servers) await s.stop();
-    if (tmp) fs.rmSync(tmp, { recursive: true, force: true });
-  });
+  before(() => (tmp = fs.mkdtempSync(path.join(os.tmpdir(), "ovopc-gen-"))));
+  after(() => tmp && fs.rmSync(tmp, { recursive: true, force: true }));
 
   it("writes a file that loads into the same tree as --generate", async () => {
     const file = path.join(tmp, "generated.NodeSet2.xml");
     fs.writeFileSync(file, execFileSync(process.execPath, [path.join(APP_DIR, "gen-nodeset.js"), "3x7"]));
-    const fromFile = await startServer(["--nodeset", file]);
-    servers.push(fromFile);
-    const generated = await startServer(["--generate", "3x7"]);
-    servers.push(generated);
+    const fromFile = await ctx.serve(["--nodeset", file]);
+    const generated = await ctx.serve(["--generate", "3x7"]);
 
     const root = `nsu=${GENERATED_NS};s=Generated`;
     const trees = [];
     for (const server of [fromFile, generated]) {
-      await helper.connect(server.endpoint);
-      const tree = await browseTree(helper, root);
+      await ctx.helper.connect(server.endpoint);
+      const tree = await browseTree(ctx.helper, root);
       assert.equal(tree.answer.ok, true, tree.answer.error);
       trees.push(tree.nodes);
     }
