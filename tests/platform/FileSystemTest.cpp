@@ -38,32 +38,31 @@ bool HasGroup(Connection& connection, const QString& name) {
 
 TEST(FileSystem, TheKernelsNetworkFileSystemsAreKnownAndLocalOnesAreNot) {
     // The kernel's own numbers, not a copy of the table.
-    for (const std::uint32_t type : std::initializer_list<std::uint32_t>{
-             NFS_SUPER_MAGIC, SMB_SUPER_MAGIC, SMB2_SUPER_MAGIC, CIFS_SUPER_MAGIC,
-             FUSE_SUPER_MAGIC, AFS_SUPER_MAGIC, AFS_FS_MAGIC, CEPH_SUPER_MAGIC, V9FS_MAGIC, CODA_SUPER_MAGIC,
-             NCP_SUPER_MAGIC, OCFS2_SUPER_MAGIC})
+    using Types = std::initializer_list<std::uint32_t>;
+    for (const std::uint32_t type : Types{NFS_SUPER_MAGIC, SMB_SUPER_MAGIC, SMB2_SUPER_MAGIC, CIFS_SUPER_MAGIC, FUSE_SUPER_MAGIC,
+                                          AFS_SUPER_MAGIC, AFS_FS_MAGIC, CEPH_SUPER_MAGIC, V9FS_MAGIC, CODA_SUPER_MAGIC,
+                                          NCP_SUPER_MAGIC, OCFS2_SUPER_MAGIC})
         EXPECT_FALSE(FileSystem::NetworkName(type).isEmpty()) << std::hex << type;
-    EXPECT_EQ(FileSystem::NetworkName(NFS_SUPER_MAGIC), QStringLiteral("NFS"));
-    EXPECT_EQ(FileSystem::NetworkName(CIFS_SUPER_MAGIC), QStringLiteral("CIFS"));
-    for (const std::uint32_t type : std::initializer_list<std::uint32_t>{
-             EXT4_SUPER_MAGIC, TMPFS_MAGIC, BTRFS_SUPER_MAGIC, XFS_SUPER_MAGIC, OVERLAYFS_SUPER_MAGIC,
-             MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC})
+    EXPECT_EQ(FileSystem::NetworkName(NFS_SUPER_MAGIC), "NFS");
+    EXPECT_EQ(FileSystem::NetworkName(CIFS_SUPER_MAGIC), "CIFS");
+    for (const std::uint32_t type : Types{EXT4_SUPER_MAGIC, TMPFS_MAGIC, BTRFS_SUPER_MAGIC, XFS_SUPER_MAGIC,
+                                          OVERLAYFS_SUPER_MAGIC, MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC})
         EXPECT_TRUE(FileSystem::NetworkName(type).isEmpty()) << std::hex << type;
 }
 
 TEST(FileSystem, ATestShareCoversItsFolderAndEverythingBelowIt) {
     QTemporaryDir dir;
-    const QString share = dir.filePath(QStringLiteral("share"));
-    const QString beside = dir.filePath(QStringLiteral("share2"));
-    ASSERT_TRUE(QDir().mkpath(share + QStringLiteral("/plant/line 1")));
+    const QString share = dir.filePath("share");
+    const QString beside = dir.filePath("share2");
+    ASSERT_TRUE(QDir().mkpath(share + "/plant/line 1"));
     ASSERT_TRUE(QDir().mkpath(beside));
     EXPECT_FALSE(FileSystem::Of(share).network) << "a temporary folder lies on a local disk";
 
     const NetworkShareScope scope(share);
     EXPECT_TRUE(FileSystem::Of(share).network);
-    EXPECT_EQ(FileSystem::Of(share).name, QStringLiteral("NFS"));
-    EXPECT_TRUE(FileSystem::Of(share + QStringLiteral("/plant/line 1")).network);
-    EXPECT_TRUE(FileSystem::Of(share + QStringLiteral("/plant/../plant")).network);
+    EXPECT_EQ(FileSystem::Of(share).name, "NFS");
+    EXPECT_TRUE(FileSystem::Of(share + "/plant/line 1").network);
+    EXPECT_TRUE(FileSystem::Of(share + "/plant/../plant").network);
     EXPECT_FALSE(FileSystem::Of(beside).network) << "only the folder, not every name it begins";
     EXPECT_FALSE(FileSystem::Of(dir.path()).network);
 }
@@ -71,62 +70,75 @@ TEST(FileSystem, ATestShareCoversItsFolderAndEverythingBelowIt) {
 class NetworkShareTest : public ::testing::Test {
 protected:
     QString OnShare(const QString& name) const { return share.filePath(name); }
+    // A project made on a local disk (with the write-ahead log), copied to the share.
+    QString CopiedToShare() const {
+        const QString file = OnShare("plant.ovs");
+        EXPECT_TRUE(QFile::copy(local.Path(), file));
+        return file;
+    }
 
     QTemporaryDir share;
     NetworkShareScope scope{share.path()};
+    TempProject local;
 };
 
-TEST_F(NetworkShareTest, ANewProjectThereGetsARollbackJournal) {
-    const QString file = OnShare(QStringLiteral("new.ovs"));
-    CreateDatabaseFile(file, [](Connection& c) { c.Execute(QStringLiteral("CREATE TABLE T (ID INTEGER PRIMARY KEY)")); });
+TEST_F(NetworkShareTest, ANewProjectThereGetsARollbackJournalAndTheLogAgainBackOnALocalDisk) {
+    const QString file = OnShare("new.ovs");
+    CreateDatabaseFile(file, [](Connection& c) { c.Execute("CREATE TABLE T (ID INTEGER PRIMARY KEY)"); });
     EXPECT_EQ(JournalVersion(file), kRollbackJournal);
+    {
+        Connection connection;
+        connection.Open(EditString(file));
+        EXPECT_TRUE(connection.FileSystem().network);
+        EXPECT_EQ(connection.FileSystem().name, "NFS");
+        connection.Execute("INSERT INTO T (ID) VALUES (1)");
+        EXPECT_FALSE(QFile::exists(file + "-wal"));
+        EXPECT_FALSE(QFile::exists(file + "-shm")) << "no shared memory on a share";
+        connection.BeginTrans();
+        connection.Execute("INSERT INTO T (ID) VALUES (2)");
+        EXPECT_TRUE(QFile::exists(file + "-journal")) << "a write keeps a rollback journal";
+        connection.CommitTrans();
+        EXPECT_FALSE(QFile::exists(file + "-journal"));
+    }
 
+    QTemporaryDir localDisk;
+    const QString moved = localDisk.filePath("plant.ovs");
+    ASSERT_TRUE(QFile::copy(file, moved));
     Connection connection;
-    connection.Open(EditString(file));
-    EXPECT_TRUE(connection.FileSystem().network);
-    EXPECT_EQ(connection.FileSystem().name, QStringLiteral("NFS"));
-    connection.Execute(QStringLiteral("INSERT INTO T (ID) VALUES (1)"));
-    EXPECT_FALSE(QFile::exists(file + QStringLiteral("-wal")));
-    EXPECT_FALSE(QFile::exists(file + QStringLiteral("-shm"))) << "no shared memory on a share";
-    connection.BeginTrans();
-    connection.Execute(QStringLiteral("INSERT INTO T (ID) VALUES (2)"));
-    EXPECT_TRUE(QFile::exists(file + QStringLiteral("-journal"))) << "a write keeps a rollback journal";
-    connection.CommitTrans();
-    EXPECT_FALSE(QFile::exists(file + QStringLiteral("-journal")));
+    connection.Open(EditString(moved));
+    EXPECT_FALSE(connection.FileSystem().network);
+    EXPECT_EQ(JournalVersion(moved), kWriteAheadLog);
 }
 
 TEST_F(NetworkShareTest, AProjectCopiedThereFromALocalDiskLeavesTheLogWithEverythingInIt) {
-    TempProject local;
     EXPECT_FALSE(local.Open()->FileSystem().network);
-    const QString file = OnShare(QStringLiteral("plant.ovs"));
+    const QString file = OnShare("plant.ovs");
     {
         // Copied while a program still holds it, with a change only in the log.
         auto writer = local.Open();
-        writer->Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Copied')"));
+        writer->Execute("INSERT INTO TpdbGroups (Name) VALUES ('Copied')");
         ASSERT_EQ(JournalVersion(local.Path()), kWriteAheadLog);
-        ASSERT_GT(QFileInfo(local.Path() + QStringLiteral("-wal")).size(), 0);
+        ASSERT_GT(QFileInfo(local.Path() + "-wal").size(), 0);
         ASSERT_TRUE(QFile::copy(local.Path(), file));
-        ASSERT_TRUE(QFile::copy(local.Path() + QStringLiteral("-wal"), file + QStringLiteral("-wal")));
+        ASSERT_TRUE(QFile::copy(local.Path() + "-wal", file + "-wal"));
     }
 
     Connection first;
     first.Open(EditString(file));
     EXPECT_EQ(JournalVersion(file), kRollbackJournal);
-    EXPECT_FALSE(QFile::exists(file + QStringLiteral("-wal"))) << "the log went into the file";
-    EXPECT_FALSE(QFile::exists(file + QStringLiteral("-shm")));
-    EXPECT_TRUE(HasGroup(first, QStringLiteral("Copied")));
+    EXPECT_FALSE(QFile::exists(file + "-wal")) << "the log went into the file";
+    EXPECT_FALSE(QFile::exists(file + "-shm"));
+    EXPECT_TRUE(HasGroup(first, "Copied"));
 
     // The file is not kept to itself: a second program opens and writes beside the first.
     Connection second;
     second.Open(EditString(file, 200));
-    second.Execute(QStringLiteral("INSERT INTO TpdbGroups (Name) VALUES ('Second')"));
-    EXPECT_TRUE(HasGroup(first, QStringLiteral("Second")));
+    second.Execute("INSERT INTO TpdbGroups (Name) VALUES ('Second')");
+    EXPECT_TRUE(HasGroup(first, "Second"));
 }
 
 TEST_F(NetworkShareTest, WhileAnotherProgramHoldsTheLogTheUserIsToldWhy) {
-    TempProject local;
-    const QString file = OnShare(QStringLiteral("plant.ovs"));
-    ASSERT_TRUE(QFile::copy(local.Path(), file));
+    const QString file = CopiedToShare();
     ASSERT_EQ(JournalVersion(file), kWriteAheadLog);
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &other), SQLITE_OK);
@@ -140,8 +152,8 @@ TEST_F(NetworkShareTest, WhileAnotherProgramHoldsTheLogTheUserIsToldWhy) {
         said = e.Description();
     }
     EXPECT_EQ(connection.State(), ObjectState::Closed);
-    EXPECT_TRUE(said.contains(QStringLiteral("network share (NFS)"))) << said.toStdString();
-    EXPECT_TRUE(said.contains(QStringLiteral("close it in the other programs"))) << said.toStdString();
+    EXPECT_TRUE(said.contains("network share (NFS)")) << said.toStdString();
+    EXPECT_TRUE(said.contains("close it in the other programs")) << said.toStdString();
     EXPECT_EQ(JournalVersion(file), kWriteAheadLog) << "left as it was";
 
     sqlite3_close(other);
@@ -150,31 +162,14 @@ TEST_F(NetworkShareTest, WhileAnotherProgramHoldsTheLogTheUserIsToldWhy) {
 }
 
 TEST_F(NetworkShareTest, ReadingOnlyChangesNothing) {
-    TempProject local;
-    const QString file = OnShare(QStringLiteral("plant.ovs"));
-    ASSERT_TRUE(QFile::copy(local.Path(), file));
+    const QString file = CopiedToShare();
     const QByteArray before = ov::test::ReadFile(file);
-
     Connection reader;
     reader.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(file));
     EXPECT_TRUE(reader.FileSystem().network) << "known for what the user is told";
-    EXPECT_TRUE(HasGroup(reader, QStringLiteral("Standard")));
+    EXPECT_TRUE(HasGroup(reader, "Standard"));
     reader.Close();
     EXPECT_EQ(ov::test::ReadFile(file), before);
-}
-
-TEST_F(NetworkShareTest, BackOnALocalDiskTheProjectKeepsTheLogAgain) {
-    const QString file = OnShare(QStringLiteral("plant.ovs"));
-    CreateDatabaseFile(file, [](Connection& c) { c.Execute(QStringLiteral("CREATE TABLE T (ID INTEGER PRIMARY KEY)")); });
-    ASSERT_EQ(JournalVersion(file), kRollbackJournal);
-
-    QTemporaryDir localDisk;
-    const QString moved = localDisk.filePath(QStringLiteral("plant.ovs"));
-    ASSERT_TRUE(QFile::copy(file, moved));
-    Connection connection;
-    connection.Open(EditString(moved));
-    EXPECT_FALSE(connection.FileSystem().network);
-    EXPECT_EQ(JournalVersion(moved), kWriteAheadLog);
 }
 
 }  // namespace

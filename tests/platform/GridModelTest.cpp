@@ -18,41 +18,41 @@ class GridModelTest : public ::testing::Test {
     void SetUp() override {
         connection = project.Open();
         for (int i = 1; i <= 300; ++i)
-            connection->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)"),
+            connection->Execute("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights) VALUES (1, ?, ?, ?)",
                                 {QStringLiteral("I%1").arg(i, 3, 10, QChar(u'0')), QString::number(i), 1 + i % 4});
-        rs.Open(QStringLiteral("SELECT * FROM TpdbItems ORDER BY Name"), *connection);
-        grid.AddColumn(QStringLiteral("Name"), QStringLiteral("Name"), 0);
-        ui::GridColumn& rights = grid.AddColumn(QStringLiteral("AccessRights"), QStringLiteral("Access"));
+        rs.Open("SELECT * FROM TpdbItems ORDER BY Name", *connection);
+        grid.AddColumn("Name", "Name", 0);
+        ui::GridColumn& rights = grid.AddColumn("AccessRights", "Access");
         rights.presentation = ui::Presentation::ValueList;
         for (int v = 1; v <= 4; ++v) rights.values.Add(v, QStringList{"R", "W", "R/W", "1 x R"}[v - 1]);
-        grid.AddColumn(QStringLiteral("Enabled"), QStringLiteral("Active")).presentation = ui::Presentation::CheckBox;
-        grid.AddColumn(QString(), QStringLiteral("Twice"));
-        grid.unboundColumnFetch = [](db::Recordset& row, int) { return row.Value(QStringLiteral("ID")).toInt() * 2; };
+        grid.AddColumn("Enabled", "Active").presentation = ui::Presentation::CheckBox;
+        grid.AddColumn(QString(), "Twice");
+        grid.unboundColumnFetch = [](db::Recordset& row, int) { return row.Value("ID").toInt() * 2; };
         grid.Bind(&rs);
     }
 
     test::TempProject project;
     std::unique_ptr<db::Connection> connection;
     db::Recordset rs;
-    ui::GridModel grid{QStringLiteral("tdbI")};
+    ui::GridModel grid{"tdbI"};
 };
 
 TEST_F(GridModelTest, ReadsAnyRowWithoutMovingTheRecordset) {
     EXPECT_EQ(grid.RowCount(), 300);
-    EXPECT_EQ(grid.CellText(299, 0), QStringLiteral("I300"));
-    EXPECT_EQ(grid.CellText(0, 1), QStringLiteral("W")) << "translated through the value list";
-    EXPECT_EQ(grid.CellText(0, 2), QStringLiteral("True"));
+    EXPECT_EQ(grid.CellText(299, 0), "I300");
+    EXPECT_EQ(grid.CellText(0, 1), "W") << "translated through the value list";
+    EXPECT_EQ(grid.CellText(0, 2), "True");
     EXPECT_EQ(grid.CellValue(4, 3).toInt(), 10);
     EXPECT_EQ(rs.AbsolutePosition(), 1) << "painting does not move the bound recordset";
     grid.SetCurrentCell(150, 1);
-    EXPECT_EQ(rs.Value(QStringLiteral("Name")).toString(), QStringLiteral("I151"));
+    EXPECT_EQ(rs.Value("Name").toString(), "I151");
     grid.SelectRows({2, 7});
     ASSERT_EQ(grid.SelectedBookmarks().size(), 2u);
     EXPECT_EQ(grid.RowOfBookmark(grid.SelectedBookmarks()[1]), 7);
 }
 
 TEST_F(GridModelTest, AnEmptyTextStoredAsOneNulCharacterShowsAsNothing) {
-    connection->Execute(QStringLiteral("UPDATE TpdbItems SET Name = ? WHERE Name = 'I001'"), {QString(QChar(0))});
+    connection->Execute("UPDATE TpdbItems SET Name = ? WHERE Name = 'I001'", {QString(QChar(0))});
     rs.Requery();
     grid.ReBind();
     EXPECT_EQ(grid.CellValue(0, 0).toString(), QString(QChar(0)));
@@ -68,11 +68,11 @@ TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
     };
     EXPECT_FALSE(grid.BeginEdit(3, 2)) << "the callback refused";
     ASSERT_TRUE(grid.BeginEdit(3, 1));
-    EXPECT_FALSE(grid.CommitEdit(QStringLiteral("read only"))) << "not one of the listed values";
+    EXPECT_FALSE(grid.CommitEdit("read only")) << "not one of the listed values";
     ASSERT_TRUE(grid.BeginEdit(3, 1));
-    ASSERT_TRUE(grid.CommitEdit(QStringLiteral("r/w")));
-    EXPECT_EQ(grid.CellText(3, 1), QStringLiteral("R/W"));
-    EXPECT_EQ(updated, QStringLiteral("1 3"));
+    ASSERT_TRUE(grid.CommitEdit("r/w"));
+    EXPECT_EQ(grid.CellText(3, 1), "R/W");
+    EXPECT_EQ(updated, "1 3");
     grid.Column(0).locked = true;
     EXPECT_FALSE(grid.BeginEdit(3, 0));
 
@@ -82,49 +82,47 @@ TEST_F(GridModelTest, EditingGoesThroughTheCallbacks) {
     ASSERT_TRUE(grid.BeginEdit(5, 0));
     EXPECT_FALSE(grid.CommitEdit(QString(300, u'x')));
     EXPECT_EQ(reported.first, ui::GridModel::kErrorInvalidValue);
-    EXPECT_TRUE(reported.second.contains(QStringLiteral("too long"))) << reported.second.toStdString();
+    EXPECT_TRUE(reported.second.contains("too long")) << reported.second.toStdString();
 }
 
 TEST_F(GridModelTest, LeavingAChangedRowWritesIt) {
     grid.SetCurrentCell(0, 0);
     ASSERT_TRUE(grid.BeginEdit(0, 0));
-    ASSERT_TRUE(grid.CommitEdit(QStringLiteral("Renamed")));
+    ASSERT_TRUE(grid.CommitEdit("Renamed"));
     EXPECT_TRUE(grid.dataChanged);
     grid.SetCurrentCell(1, 0);
     EXPECT_FALSE(grid.dataChanged);
     db::Recordset check;
-    check.Open(QStringLiteral("SELECT * FROM TpdbItems WHERE Name = 'Renamed'"), *connection);
+    check.Open("SELECT * FROM TpdbItems WHERE Name = 'Renamed'", *connection);
     EXPECT_EQ(check.RecordCount(), 1) << "the row was written";
 }
 
 TEST(CommandBar, StatesShortcutsAndPopups) {
     ui::CommandBar bar;
-    ui::Band& band = bar.AddBand(QStringLiteral("mnuItem"));
+    ui::Band& band = bar.AddBand("mnuItem");
     ui::Tool heading, newItem;
-    heading.name = QStringLiteral("mnuItemDescriptor");
-    heading.caption = QStringLiteral("Item");
+    heading.name = "mnuItemDescriptor";
+    heading.caption = "Item";
     heading.heading = true;
-    newItem.name = QStringLiteral("mnuItemNew");
-    newItem.category = QStringLiteral("New");
-    newItem.caption = QStringLiteral("&New");
+    newItem.name = "mnuItemNew";
+    newItem.category = "New";
+    newItem.caption = "&New";
     newItem.enabled = false;
     band.tools = {heading, newItem};
-    EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")))
-        << "a heading alone is no function";
-    bar.SetEnabled(QStringLiteral("mnuItemNew"), true);
-    EXPECT_TRUE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")));
-    bar.SetVisible(QStringLiteral("mnuItemNew"), false);
-    EXPECT_FALSE(bar.CheckMenuForFunctionality(QStringLiteral("mnuItem")));
+    EXPECT_FALSE(bar.CheckMenuForFunctionality("mnuItem")) << "a heading alone is no function";
+    bar.SetEnabled("mnuItemNew", true);
+    EXPECT_TRUE(bar.CheckMenuForFunctionality("mnuItem"));
+    bar.SetVisible("mnuItemNew", false);
+    EXPECT_FALSE(bar.CheckMenuForFunctionality("mnuItem"));
     bar.ShowShortcuts(true);
-    EXPECT_EQ(bar.FindTool(QStringLiteral("mnuItemNew"))->shortcut, QStringLiteral("F8"));
+    EXPECT_EQ(bar.FindTool("mnuItemNew")->shortcut, "F8");
     bar.ShowShortcuts(false);
-    EXPECT_TRUE(bar.FindTool(QStringLiteral("mnuItemNew"))->shortcut.isEmpty());
+    EXPECT_TRUE(bar.FindTool("mnuItemNew")->shortcut.isEmpty());
 
     ui::ScriptedPopups popups;
-    popups.Queue(QStringLiteral("mnuItemNew"));
-    EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2),
-              std::optional<QString>(QStringLiteral("mnuItemNew")));
-    EXPECT_EQ(popups.Popup(bar, QStringLiteral("mnuItem"), 1, 2), std::nullopt);
+    popups.Queue("mnuItemNew");
+    EXPECT_EQ(popups.Popup(bar, "mnuItem", 1, 2), std::optional<QString>("mnuItemNew"));
+    EXPECT_EQ(popups.Popup(bar, "mnuItem", 1, 2), std::nullopt);
     EXPECT_EQ(popups.Shown().size(), 2);
 }
 

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
+#include <vector>
 
 using ov::sys::IniFile;
 
@@ -18,9 +20,7 @@ class IniFileTest : public ::testing::Test {
 protected:
     QString Path(const char* name = "test.ini") const { return m_dir.filePath(QString::fromUtf8(name)); }
 
-    QString Make(const QByteArray& content, const char* name = "test.ini") const {
-        return ov::test::WriteFile(Path(name), content);
-    }
+    QString Make(const QByteArray& content, const char* name = "test.ini") const { return ov::test::WriteFile(Path(name), content); }
     static QByteArray Content(const QString& path) { return ov::test::ReadFile(path); }
 
     QTemporaryDir m_dir;
@@ -63,77 +63,54 @@ TEST_F(IniFileTest, ListsSectionsAndKeysInFileOrderAndTheFirstOfRepeatedOnesCoun
     EXPECT_EQ(listed.Keys("zeta"), QStringList({"b", "A"}));
     EXPECT_TRUE(listed.Keys("alpha").isEmpty());
 
-    IniFile ini(Make("[A]\nk=1\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n"));
+    const IniFile ini(Make("[A]\nk=1\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n"));
     EXPECT_EQ(ini.Read("A", "k", "x"), "1");
     EXPECT_EQ(ini.Read("A", "j", "x"), "x");
-    ASSERT_TRUE(ini.Write("a", "K", "9"));
-    EXPECT_EQ(Content(ini.Path()), "[A]\nk=9\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n");
-}
-
-TEST_F(IniFileTest, SeesChangesMadeByAnotherProgram) {
-    const IniFile ini(Make("[A]\nk=1\n"));
-    EXPECT_EQ(ini.Read("A", "k", "x"), "1");
+    // Another program changes the file: the next read sees it.
     Make("[A]\nk=2\n");
     EXPECT_EQ(ini.Read("A", "k", "x"), "2");
+
+    EXPECT_EQ(IniFile(Make("\xEF\xBB\xBF[A]\r\na=1\r\n", "bom.ini")).Sections(), QStringList({"A"})) << "the BOM is no part of a name";
 }
 
-TEST_F(IniFileTest, WriteChangesOnlyTheValue) {
-    const QByteArray before =
-        "; settings of the line\n"
-        "version=3\n"
-        "\n"
-        "[Motor]\n"
-        "# speed in rpm\n"
-        "Speed = 1500\n"
-        "not an entry\n"
-        "Name=Pump\n"
-        "; K\xE4lte in Latin-1, kept as it is\n"
-        "\n"
-        "[Valve]\n"
-        "Speed=2\n";
-    QByteArray after = before;
-    after.replace("Speed = 1500", "Speed = 1750");
-    IniFile ini(Make(before));
-    ASSERT_TRUE(ini.Write("MOTOR", "speed", "1750"));
-    EXPECT_EQ(Content(ini.Path()), after);
-    ASSERT_TRUE(ini.Write("Motor", "Speed", "1750"));
-    EXPECT_EQ(Content(ini.Path()), after) << "writing the same value changes nothing";
-}
-
-TEST_F(IniFileTest, WriteAddsAMissingKeyAfterTheLastKeyOfItsSection) {
-    IniFile ini(Make("[A]\na=1\n; closing comment\n\n[B]\n[C]\nc=1"));
-    ASSERT_TRUE(ini.Write("a", "new", "2"));
-    ASSERT_TRUE(ini.Write("B", "b", "3"));
-    ASSERT_TRUE(ini.Write("C", "d", "4"));
-    EXPECT_EQ(Content(ini.Path()), "[A]\na=1\nnew=2\n; closing comment\n\n[B]\nb=3\n[C]\nc=1\nd=4")
-        << "a file without a final line end keeps it that way";
-}
-
-TEST_F(IniFileTest, WriteAppendsAMissingSectionAtTheEnd) {
-    IniFile ini(Make("[A]\na=1\n"));
-    ASSERT_TRUE(ini.Write("New", "x", "1"));
-    EXPECT_EQ(Content(ini.Path()), "[A]\na=1\n\n[New]\nx=1\n");
-
-    IniFile endsBlank(Make("[A]\na=1\n\n", "blank.ini"));
-    ASSERT_TRUE(endsBlank.Write("New", "x", "1"));
-    EXPECT_EQ(Content(endsBlank.Path()), "[A]\na=1\n\n[New]\nx=1\n");
+// Each case: a file as another program left it, the writes, and the bytes the file then holds.
+TEST_F(IniFileTest, WritesChangeOnlyWhatTheyMustAndKeepTheLayoutOfTheFile) {
+    const QByteArray commented =
+        "; settings of the line\nversion=3\n\n[Motor]\n# speed in rpm\nSpeed = 1500\nnot an entry\nName=Pump\n"
+        "; K\xE4lte in Latin-1, kept as it is\n\n[Valve]\nSpeed=2\n";
+    const struct {
+        const char* what;
+        QByteArray before;
+        std::vector<std::array<const char*, 3>> writes;  // section, key, value
+        QByteArray after;
+    } cases[] = {
+        {"only the value changes", commented, {{"MOTOR", "speed", "1750"}}, QByteArray(commented).replace("Speed = 1500", "Speed = 1750")},
+        {"the first of repeated sections and keys is written",
+         "[A]\nk=1\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n", {{"a", "K", "9"}}, "[A]\nk=9\nk=2\n[B]\nk=b\n[a]\nk=3\nj=4\n"},
+        {"a missing key follows the last key of its section; no final line end stays so",
+         "[A]\na=1\n; closing comment\n\n[B]\n[C]\nc=1", {{"a", "new", "2"}, {"B", "b", "3"}, {"C", "d", "4"}},
+         "[A]\na=1\nnew=2\n; closing comment\n\n[B]\nb=3\n[C]\nc=1\nd=4"},
+        {"a missing section is appended after a blank line", "[A]\na=1\n", {{"New", "x", "1"}}, "[A]\na=1\n\n[New]\nx=1\n"},
+        {"a blank line already there is used", "[A]\na=1\n\n", {{"New", "x", "1"}}, "[A]\na=1\n\n[New]\nx=1\n"},
+        {"CR LF line ends and the BOM stay", "\xEF\xBB\xBF[A]\r\na=1\r\n; note\r\n", {{"A", "a", "2"}, {"A", "b", "3"}, {"B", "c", "4"}},
+         "\xEF\xBB\xBF[A]\r\na=2\r\nb=3\r\n; note\r\n\r\n[B]\r\nc=4\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        IniFile ini(Make(c.before));
+        for (const auto& [section, key, value] : c.writes) ASSERT_TRUE(ini.Write(section, key, value));
+        EXPECT_EQ(Content(ini.Path()), c.after);
+        const auto& [section, key, value] = c.writes.back();
+        ASSERT_TRUE(ini.Write(section, key, value));
+        EXPECT_EQ(Content(ini.Path()), c.after) << "writing the same value again changes nothing";
+    }
 
     IniFile created(Path("created.ini"));
     ASSERT_TRUE(created.Write("New", "x", "1"));
     EXPECT_EQ(Content(created.Path()), "[New]\nx=1\n");
-
     IniFile noFolder(Path("no/such/folder.ini"));
     EXPECT_FALSE(noFolder.Write("New", "x", "1"));
     EXPECT_FALSE(QDir(Path("no")).exists()) << "folders are not created";
-}
-
-TEST_F(IniFileTest, KeepsCrLfLineEndsAndTheBom) {
-    IniFile ini(Make("\xEF\xBB\xBF[A]\r\na=1\r\n; note\r\n"));
-    EXPECT_EQ(ini.Sections(), QStringList({"A"}));
-    ASSERT_TRUE(ini.Write("A", "a", "2"));
-    ASSERT_TRUE(ini.Write("A", "b", "3"));
-    ASSERT_TRUE(ini.Write("B", "c", "4"));
-    EXPECT_EQ(Content(ini.Path()), "\xEF\xBB\xBF[A]\r\na=2\r\nb=3\r\n; note\r\n\r\n[B]\r\nc=4\r\n");
 }
 
 TEST_F(IniFileTest, WrittenValuesReadBackExactly) {

@@ -24,7 +24,7 @@ TEST(LineProgressTest, ALogGetsOneLinePerTenthAndATerminalOneLineRewritten) {
     {
         ui::LineProgress progress(log, false);
         ui::InstallProgress(&progress);
-        ui::ProgressScope scope(QStringLiteral("Delete"), 1000);
+        ui::ProgressScope scope("Delete", 1000);
         for (qint64 done = 0; done <= 1000; done += 7) EXPECT_TRUE(scope.Advance(done));
         scope.Advance(1000);
     }
@@ -38,7 +38,7 @@ TEST(LineProgressTest, ALogGetsOneLinePerTenthAndATerminalOneLineRewritten) {
     std::FILE* terminal = std::tmpfile();
     {
         ui::LineProgress progress(terminal, true);
-        progress.Begin(QStringLiteral("Paste"), 0);  // the total unknown
+        progress.Begin("Paste", 0);  // the total unknown
         progress.Advance(40);
         progress.End();
         progress.Advance(50);  // after the end: nothing
@@ -50,7 +50,7 @@ TEST(LineProgressTest, ALogGetsOneLinePerTenthAndATerminalOneLineRewritten) {
 TEST(LineProgressTest, DoneBeyondTheTotalShowsAHundredPercent) {
     std::FILE* log = std::tmpfile();
     ui::LineProgress progress(log, false);
-    progress.Begin(QStringLiteral("Import"), 10);
+    progress.Begin("Import", 10);
     progress.Advance(25);
     progress.End();
     EXPECT_NE(Written(log).find("Import: 25 of 10 (100%)"), std::string::npos) << Written(log);

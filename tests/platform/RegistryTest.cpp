@@ -1,9 +1,12 @@
-// The registry stand-in, an INI file of keys: values found whatever the
-// spelling of the key, sub-keys, and the file chosen by the environment.
+// The system stand-ins: the registry, an INI file of keys (values found
+// whatever the spelling of the key, sub-keys, the file chosen by the
+// environment), and the scripted file dialog of tests and scripts.
 
 #include "platform/system/IniFile.h"
 #include "platform/system/Registry.h"
 #include "platform/system/RegistryError.h"
+#include "platform/system/ScriptedSaveFileDialog.h"
+#include "platform/system/SystemTools.h"
 #include "support/Files.h"
 
 #include <QDir>
@@ -16,12 +19,16 @@ using namespace ov::sys;
 
 namespace {
 
-const QString kStudioKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0");
+const QString kStudioKey = "SOFTWARE\\Senmark GmbH\\Orvana\\4.0";
 
 class RegistryTest : public ::testing::Test {
 protected:
     QString Make(const QByteArray& content) const { return ov::test::WriteFile(FilePath(), content); }
-    QString FilePath() const { return m_dir.filePath(QStringLiteral("registry.ini")); }
+    QString FilePath() const { return m_dir.filePath("registry.ini"); }
+    // A value of the machine's keys, "x" when there is none.
+    static QString Read(const Registry& registry, const QString& key, const QString& name) {
+        return registry.ReadValue(Hive::LocalMachine, key, name, "x");
+    }
 
     QTemporaryDir m_dir;
 };
@@ -49,15 +56,12 @@ TEST_F(RegistryTest, FindsValuesWhateverTheLetterCaseAndSeparators) {
                                  "Path=/opt/ovstudio\n"
                                  "[SOFTWARE/Other Vendor\\Tool\\]\n"
                                  "Mode=hand-written\n"));
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, "software\\senmark gmbh\\orvana\\4.0", "lcid", "x"), "1033");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, "SOFTWARE/Senmark GmbH/Orvana/4.0\\\\", "PATH", "x"),
-              "/opt/ovstudio");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, "SOFTWARE\\Other Vendor\\Tool", "Mode", "x"), "hand-written");
-
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "Missing", "x"), "x");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey + "\\Projects", "Path", "x"), "x");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, "SOFTWARE\\Senmark GmbH", "LCID", "x"), "x")
-        << "a value belongs to its own key, not to the keys above it";
+    EXPECT_EQ(Read(registry, "software\\senmark gmbh\\orvana\\4.0", "lcid"), "1033");
+    EXPECT_EQ(Read(registry, "SOFTWARE/Senmark GmbH/Orvana/4.0\\\\", "PATH"), "/opt/ovstudio");
+    EXPECT_EQ(Read(registry, "SOFTWARE\\Other Vendor\\Tool", "Mode"), "hand-written");
+    EXPECT_EQ(Read(registry, kStudioKey, "Missing"), "x");
+    EXPECT_EQ(Read(registry, kStudioKey + "\\Projects", "Path"), "x");
+    EXPECT_EQ(Read(registry, "SOFTWARE\\Senmark GmbH", "LCID"), "x") << "a value belongs to its own key, not to the keys above it";
     EXPECT_EQ(registry.ReadValue(Hive::CurrentUser, kStudioKey, "LCID", "x"), "x");
 }
 
@@ -82,8 +86,8 @@ TEST_F(RegistryTest, MalformedContentIsIgnoredNotAnError) {
                                  "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\n"
                                  "garbage line\n"
                                  "LCID=1031\n"));
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "LCID", "x"), "1031");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, "unclosed", "", "x"), "x") << "\"=no name\" is no default value";
+    EXPECT_EQ(Read(registry, kStudioKey, "LCID"), "1031");
+    EXPECT_EQ(Read(registry, "unclosed", ""), "x") << "\"=no name\" is no default value";
 }
 
 TEST_F(RegistryTest, WrittenValuesReadBackAndLandInTheExistingKey) {
@@ -93,10 +97,10 @@ TEST_F(RegistryTest, WrittenValuesReadBackAndLandInTheExistingKey) {
     ASSERT_TRUE(registry.WriteValue(Hive::LocalMachine, "software/senmark gmbh/orvana/4.0/", "Path", "/opt/ov"));
     ASSERT_TRUE(registry.WriteValue(Hive::LocalMachine, kStudioKey, "", "default value"));
 
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "LCID", "x"), "1033");
+    EXPECT_EQ(Read(registry, kStudioKey, "LCID"), "1033");
     EXPECT_EQ(registry.ReadValue(Hive::CurrentUser, kStudioKey, "LCID", "x"), "1031");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "path", "x"), "/opt/ov");
-    EXPECT_EQ(registry.ReadValue(Hive::LocalMachine, kStudioKey, "", "x"), "default value");
+    EXPECT_EQ(Read(registry, kStudioKey, "path"), "/opt/ov");
+    EXPECT_EQ(Read(registry, kStudioKey, ""), "default value");
     EXPECT_EQ(IniFile(FilePath()).Sections(), QStringList({kStudioKey, "HKEY_CURRENT_USER\\" + kStudioKey}))
         << "one section per key, however the key path was spelled";
 }
@@ -108,11 +112,11 @@ TEST_F(RegistryTest, SubKeysAreTheKeysDirectlyBelowOnceEach) {
          "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\DriversElsewhere\\No]\nZ=3\n"
          "[HKEY_CURRENT_USER\\SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\Drivers\\Mine]\nW=4\n");
     const Registry registry(FilePath());
-    EXPECT_EQ(registry.SubKeys(Hive::LocalMachine, kStudioKey + QStringLiteral("\\Drivers")),
-              (QStringList{QStringLiteral("ModbusTCP"), QStringLiteral("S7 Plus")}))
+    EXPECT_EQ(registry.SubKeys(Hive::LocalMachine, kStudioKey + "\\Drivers"),
+              (QStringList{"ModbusTCP", "S7 Plus"}))
         << "a key counts once whatever its case, also when only a key below it has values";
-    EXPECT_EQ(registry.SubKeys(Hive::CurrentUser, kStudioKey + QStringLiteral("/Drivers/")), QStringList{QStringLiteral("Mine")});
-    EXPECT_TRUE(registry.SubKeys(Hive::LocalMachine, kStudioKey + QStringLiteral("\\Nothing")).isEmpty());
+    EXPECT_EQ(registry.SubKeys(Hive::CurrentUser, kStudioKey + "/Drivers/"), QStringList{"Mine"});
+    EXPECT_TRUE(registry.SubKeys(Hive::LocalMachine, kStudioKey + "\\Nothing").isEmpty());
     QFile::remove(FilePath());
     EXPECT_TRUE(registry.SubKeys(Hive::LocalMachine, kStudioKey).isEmpty()) << "no file: no keys";
     ASSERT_TRUE(QDir().mkdir(FilePath()));
@@ -124,7 +128,7 @@ TEST_F(RegistryTest, TheEnvironmentChoosesTheFile) {
     Make("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\n");
     qputenv("OVSTUDIO_REGISTRY", FilePath().toLocal8Bit());
     EXPECT_EQ(Registry::DefaultFilePath(), FilePath());
-    EXPECT_EQ(Registry().ReadValue(Hive::LocalMachine, kStudioKey, "LCID", "x"), "1033");
+    EXPECT_EQ(Read(Registry(), kStudioKey, "LCID"), "1033");
 
     const QString standard =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/ovstudio/registry.ini";
@@ -132,6 +136,46 @@ TEST_F(RegistryTest, TheEnvironmentChoosesTheFile) {
     EXPECT_EQ(Registry::DefaultFilePath(), standard);
     qunsetenv("OVSTUDIO_REGISTRY");
     EXPECT_EQ(Registry().FilePath(), standard);
+}
+
+TEST_F(RegistryTest, SystemToolsReadTheRegistryFileTheyAreGiven) {
+    ASSERT_TRUE(Registry(FilePath()).WriteValue(Hive::LocalMachine, kStudioKey, "LCID", "1033"));
+    SystemTools& tools = SystemTools::Instance();
+    tools.SetRegistryFile(FilePath());
+    EXPECT_EQ(Read(tools.GetRegistry(), kStudioKey, "LCID"), "1033");
+    EXPECT_EQ(tools.Ini(FilePath()).Read(kStudioKey, "lcid", "x"), "1033");
+    tools.SetRegistryFile("");
+    EXPECT_EQ(tools.GetRegistry().FilePath(), Registry::DefaultFilePath());
+}
+
+const QString kFilter = "csv-Files (*.csv)|*.csv";
+
+QString Choose(SaveFileDialog& dialog) { return dialog.Choose(SaveFileDialog::kModeSave, "Export", "/home/me", kFilter, 0, 0); }
+
+TEST(ScriptedSaveFileDialog, AnswersInOrderThenCancelsAndKeepsEveryCall) {
+    ScriptedSaveFileDialog dialog;
+    dialog.Queue("/tmp/first.csv");
+    dialog.Queue("");
+    EXPECT_EQ(dialog.Choose(SaveFileDialog::kModeSave, "Export items", "/data", kFilter, 6, 0x1234), "/tmp/first.csv");
+    EXPECT_EQ(Choose(dialog), "") << "a queued cancel";
+    EXPECT_EQ(Choose(dialog), "") << "nothing left";
+    EXPECT_EQ(dialog.PendingAnswers(), 0);
+    ASSERT_EQ(dialog.Calls().size(), 3u);
+    const ScriptedSaveFileDialog::Call& first = dialog.Calls().front();
+    const QString kept = QStringLiteral("%1|%2|%3|%4|%5|%6").arg(first.mode).arg(first.title, first.startFolder, first.filter);
+    EXPECT_EQ(kept.arg(first.flags).arg(first.ownerWindow, 0, 16),
+              QStringLiteral("%1|Export items|/data|%2|6|1234").arg(SaveFileDialog::kModeSave).arg(kFilter));
+}
+
+TEST(SystemTools, CancelsFileDialogsUntilADialogIsInstalled) {
+    SystemTools& tools = SystemTools::Instance();
+    EXPECT_EQ(Choose(tools.FileDialog()), "");
+    auto scripted = std::make_unique<ScriptedSaveFileDialog>();
+    scripted->Queue("/tmp/items.csv");
+    tools.SetFileDialog(std::move(scripted));
+    EXPECT_EQ(Choose(tools.FileDialog()), "/tmp/items.csv");
+    tools.SetFileDialog(nullptr);
+    EXPECT_EQ(Choose(tools.FileDialog()), "");
 }
 
 }  // namespace

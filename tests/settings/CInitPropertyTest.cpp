@@ -102,6 +102,17 @@ protected:
         return column;
     }
 
+    // What the controls hold now, property by property.
+    using Held = std::tuple<const FakeObject*, const char*, InitValue>;
+    static void ExpectHeld(std::initializer_list<Held> expected) {
+        int row = 0;
+        for (const auto& [object, property, value] : expected) EXPECT_EQ(object->Get(property), Value(value)) << "row " << row++;
+    }
+    // What the store holds now, key by key.
+    void ExpectStored(std::initializer_list<std::pair<const char*, InitValue>> expected) const {
+        for (const auto& [key, value] : expected) EXPECT_EQ(m_init.ReadAValueFromCInits(key), Value(value)) << key;
+    }
+
     CInit m_init;
     FakeObject m_window;
     FakeObject* m_windowFont = nullptr;
@@ -119,18 +130,11 @@ TEST_F(CInitPropertyTest, AControlReceivesEverySettingBelowItsNameWithArgumentsA
     // A quoted "1" is a text: no split of that name, so this never reaches the column.
     m_init.WriteAValueToCInits("tdbI.Splits(\"1\").Columns(\"Comment\").Width", 99.0);
     m_init.SetInitToControl("TDBI", m_window);
-    EXPECT_EQ(m_comment->Get("Width"), Value(4321.0));
-    EXPECT_EQ(m_dotted->Get("Width"), Value(1234.0));
-    EXPECT_EQ(m_comment->Get("Visible"), Value(true));
-    EXPECT_EQ(m_comment->Get("AllowSizing"), Value(true));
-    EXPECT_EQ(m_nameColumn->Get("Width"), Value(2500.0));
-    EXPECT_EQ(m_gridFont->Get("Name"), Value(Str("Arial")));
-    EXPECT_EQ(m_gridFont->Get("Size"), Value(8.25));
-    EXPECT_EQ(m_gridFont->Get("Italic"), Value(false));
-    // Other objects keep what they had.
-    EXPECT_EQ(m_window.Get("Width"), Value(kUnset));
-    EXPECT_EQ(m_windowFont->Get("Size"), Value(kUnset));
-    EXPECT_EQ(m_statusBar->Get("Visible"), Value(kUnset));
+    ExpectHeld({{m_comment, "Width", 4321.0}, {m_dotted, "Width", 1234.0}, {m_comment, "Visible", true},
+                {m_comment, "AllowSizing", true}, {m_nameColumn, "Width", 2500.0}, {m_gridFont, "Name", Str("Arial")},
+                {m_gridFont, "Size", 8.25}, {m_gridFont, "Italic", false},
+                // Other objects keep what they had.
+                {&m_window, "Width", kUnset}, {m_windowFont, "Size", kUnset}, {m_statusBar, "Visible", kUnset}});
 
     m_init.WriteAValueToCInits("txtValue(2).Text", Str("abc"));
     m_init.SetInitToControl("txtValue(2)", m_window);
@@ -144,21 +148,15 @@ TEST_F(CInitPropertyTest, PathsNamingNoPropertyAreSkipped) {
     m_init.WriteAValueToCInits("cmdMissing.Caption", Str("x"));
     m_init.WriteAValueToCInits("tdbI.Splits(1).Columns(\"Comment\").Visible", false);
     m_init.SetInitToMotherObject(m_window);
-    EXPECT_EQ(m_comment->Get("Width"), Value(3000.0));
-    EXPECT_EQ(m_comment->Get("Visible"), Value(false));
     // The status bar comes after the refused paths of the grid: nothing stopped.
-    EXPECT_EQ(m_statusBar->Get("Visible"), Value(true));
+    ExpectHeld({{m_comment, "Width", 3000.0}, {m_comment, "Visible", false}, {m_statusBar, "Visible", true}});
 }
 
 TEST_F(CInitPropertyTest, TheMotherObjectGetsEveryBranchButNoTopLevelSetting) {
     m_init.WriteAValueToCInits("txtValue(2).Text", Str("abc"));
     m_init.SetInitToMotherObject(m_window);
-    EXPECT_EQ(m_window.Get("Width"), Value(6000.0));
-    EXPECT_EQ(m_window.Get("WindowState"), Value(2.0));
-    EXPECT_EQ(m_windowFont->Get("Size"), Value(8.25));
-    EXPECT_EQ(m_statusBar->Get("Visible"), Value(true));
-    EXPECT_EQ(m_gridFont->Get("Weight"), Value(400.0));
-    EXPECT_EQ(m_textBox->Get("Text"), Value(Str("abc")));
+    ExpectHeld({{&m_window, "Width", 6000.0}, {&m_window, "WindowState", 2.0}, {m_windowFont, "Size", 8.25},
+                {m_statusBar, "Visible", true}, {m_gridFont, "Weight", 400.0}, {m_textBox, "Text", Str("abc")}});
     for (const char* key : {"SaveOnExit", "RequestOnDelete", "LoadOnForeGround", "TDBIColOrders"})
         EXPECT_FALSE(m_window.Attempts().contains(QString::fromUtf8(key))) << key;
 }
@@ -171,16 +169,11 @@ TEST_F(CInitPropertyTest, ControlsAreReadBackIntoTheStore) {
     m_window.Set("Width", 9999.0);
 
     m_init.GetInitFromControl("tdbi", m_window);
-    EXPECT_EQ(m_init.ReadAValueFromCInits("tdbI.Splits(1).Columns(\"Comment\").Width"), Value(5555.0));
-    EXPECT_EQ(m_init.ReadAValueFromCInits("tdbI.Splits(1).Columns(\"Comment\").Visible"), Value(false));
-    EXPECT_EQ(m_init.ReadAValueFromCInits("tdbI.Font.Name"), Value(Str("Courier New")));
-    EXPECT_EQ(m_init.ReadAValueFromCInits("tdbI.Splits(1).Columns(\"ID\").Width"), Value(800.0))
-        << "a column the grid does not have keeps its setting";
-    EXPECT_EQ(m_init.ReadAValueFromCInits("Me.Width"), Value(6000.0)) << "only the named control is read";
-
+    // A column the grid does not have keeps its setting, and only the named control is read.
+    ExpectStored({{"tdbI.Splits(1).Columns(\"Comment\").Width", 5555.0}, {"tdbI.Splits(1).Columns(\"Comment\").Visible", false},
+                  {"tdbI.Font.Name", Str("Courier New")}, {"tdbI.Splits(1).Columns(\"ID\").Width", 800.0}, {"Me.Width", 6000.0}});
     m_init.GetInitFromControl("Me", m_window);
-    EXPECT_EQ(m_init.ReadAValueFromCInits("Me.Width"), Value(9999.0));
-    EXPECT_EQ(m_init.ReadAValueFromCInits("Me.Height"), Value(Str("<unset>")));
+    ExpectStored({{"Me.Width", 9999.0}, {"Me.Height", Str("<unset>")}});
 }
 
 }  // namespace

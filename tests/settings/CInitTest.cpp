@@ -11,27 +11,18 @@
 #include "support/TempProject.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <utility>
 #include <vector>
 
-using ov::settings::CInit;
-using ov::settings::CInitItem;
-using ov::settings::CInitItems;
-using ov::settings::FormatColumnOrders;
-using ov::settings::FormatInitValue;
-using ov::settings::InitValue;
-using ov::settings::ParseColumnOrders;
-using ov::settings::ParseInitValue;
+using namespace ov::settings;
 using ov::sys::IniFile;
 
 namespace {
 
-const QString kSection = ov::settings::kEditorWindowInits.toString();
+const QString kSection = kEditorWindowInits.toString();
 QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
 QLocale English() { return QLocale(QLocale::English, QLocale::UnitedStates); }
 
@@ -81,14 +72,13 @@ TEST(InitValueTest, TextsAreReadAsBooleansNumbersOrTexts) {
 }
 
 TEST(InitValueTest, NumbersAreWrittenInTheLocaleFormatAndReadBackInAny) {
-    EXPECT_EQ(FormatInitValue(8.25, German()), "8,25");
-    EXPECT_EQ(FormatInitValue(8.25, English()), "8.25");
-    EXPECT_EQ(FormatInitValue(6000.0, German()), "6000");
-    EXPECT_EQ(FormatInitValue(1234567.5, English()), "1234567.5") << "no digit grouping";
-    EXPECT_EQ(FormatInitValue(1234567.5, German()), "1234567,5");
-    EXPECT_EQ(FormatInitValue(true, German()), "True");
-    EXPECT_EQ(FormatInitValue(false, English()), "False");
-    EXPECT_EQ(FormatInitValue(Str(" as it is "), German()), " as it is ");
+    // No digit grouping; booleans and texts the same in every locale.
+    const std::tuple<InitValue, QLocale, const char*> cases[] = {
+        {8.25, German(), "8,25"}, {8.25, English(), "8.25"}, {6000.0, German(), "6000"},
+        {1234567.5, English(), "1234567.5"}, {1234567.5, German(), "1234567,5"}, {true, German(), "True"},
+        {false, English(), "False"}, {Str(" as it is "), German(), " as it is "},
+    };
+    for (const auto& [value, locale, text] : cases) EXPECT_EQ(FormatInitValue(value, locale), text) << text;
     for (const double number : {0.0, 8.25, 1995.024, 0.1, 123456789.125, 1e20, 2.5e-7})
         for (const QLocale& locale : {German(), English(), QLocale::c()})
             EXPECT_EQ(ParseInitValue(FormatInitValue(number, locale)), InitValue(number))
@@ -119,7 +109,7 @@ TEST(CInitKeysTest, KeysDifferingInLetterCaseAddressOneSetting) {
 
 TEST(CInitKeysTest, DotsInsideArgumentsBelongToTheirComponent) {
     CInit init;
-    const QString key = QStringLiteral("tdbI.Splits(1).Columns(\"Max. Value (1.5)\").Width");
+    const QString key = "tdbI.Splits(1).Columns(\"Max. Value (1.5)\").Width";
     EXPECT_TRUE(init.WriteAValueToCInits(key, 1500.0));
     const CInitItem* split = init.Items().Item("tdbI")->Children().Item("Splits(1)");
     ASSERT_NE(split, nullptr);
@@ -159,11 +149,11 @@ TEST(CInitDefaultsTest, EditorWindowDefaultsAreFoundByNameInAnyCase) {
     EXPECT_FALSE(other.LoadDefaultInit("frmOther"));
     EXPECT_EQ(other.SectionName(), "frmOther");
     EXPECT_EQ(other.Items().Count(), 0);
-    EXPECT_TRUE(ov::settings::DefaultInitResource("frmOther").isEmpty());
+    EXPECT_TRUE(DefaultInitResource("frmOther").isEmpty());
 }
 
 TEST(CInitDefaultsTest, EveryDefaultLineIsItsOwnSetting) {
-    const QString resource = ov::settings::DefaultInitResource(kSection);
+    const QString resource = DefaultInitResource(kSection);
     CInit lines;
     int count = 0;
     for (const QString& line : resource.split(u'\n')) {
@@ -239,6 +229,8 @@ protected:
     QString Make(const QByteArray& content, const char* name = "OVEditors.ini") const {
         return ov::test::WriteFile(Path(name), content);
     }
+    // The text a key has in the store's section of a file.
+    QString Stored(const char* name, const char* key) const { return IniFile(Path(name)).Read(kSection, key); }
 
     QTemporaryDir m_dir;
 };
@@ -246,15 +238,15 @@ protected:
 TEST_F(CInitFileTest, NumbersWrittenInEitherLocaleReadBackTheSame) {
     CInit german = EditorDefaults(German());
     ASSERT_TRUE(german.SaveInits(Path("german.ini")));
-    EXPECT_EQ(IniFile(Path("german.ini")).Read(kSection, "Me.Font.Size"), "8,25");
-    EXPECT_EQ(IniFile(Path("german.ini")).Read(kSection, "tdbS.Splits(1).Columns(\"Comment\").Width"), "1995,024");
+    EXPECT_EQ(Stored("german.ini", "Me.Font.Size"), "8,25");
+    EXPECT_EQ(Stored("german.ini", "tdbS.Splits(1).Columns(\"Comment\").Width"), "1995,024");
 
     CInit english = EditorDefaults(English());
     english.WriteAValueToCInits("Me.Font.Size", 1.0);  // so that only the file can give 8.25
     english.LoadInits(Path("german.ini"));
     EXPECT_EQ(english.ReadAValueFromCInits("Me.Font.Size"), Value(8.25));
     ASSERT_TRUE(english.SaveInits(Path("english.ini")));
-    EXPECT_EQ(IniFile(Path("english.ini")).Read(kSection, "Me.Font.Size"), "8.25");
+    EXPECT_EQ(Stored("english.ini", "Me.Font.Size"), "8.25");
 
     CInit back = EditorDefaults(German());
     back.WriteAValueToCInits("Me.Font.Size", 1.0);
@@ -263,17 +255,17 @@ TEST_F(CInitFileTest, NumbersWrittenInEitherLocaleReadBackTheSame) {
     EXPECT_EQ(AllSettings(back), AllSettings(EditorDefaults()));
     // One entry written on its own takes the store's format too.
     EXPECT_TRUE(back.WriteToIni("Me.Font.Size", 9.75));
-    EXPECT_EQ(IniFile(Path("english.ini")).Read(kSection, "Me.Font.Size"), "9,75");
+    EXPECT_EQ(Stored("english.ini", "Me.Font.Size"), "9,75");
 }
 
 TEST_F(CInitFileTest, SavedSettingsComeBackOverTheDefaults) {
-    const QString unbound = QStringLiteral("tdbI.Splits(1).Columns(\"Data Type\").Width");
+    const QString unbound = "tdbI.Splits(1).Columns(\"Data Type\").Width";
+    const std::pair<const char*, InitValue> changed[] = {
+        {"Me.Width", 7777.5}, {"tdbI.Font.Name", Str("Courier New")}, {"tdbI.Splits(1).Columns(\"Comment\").Visible", false},
+        {"SaveOnExit", false}, {"TDBIColOrders", Str(",1,0")},
+    };
     CInit saved = EditorDefaults();
-    saved.WriteAValueToCInits("Me.Width", 7777.5);
-    saved.WriteAValueToCInits("tdbI.Font.Name", Str("Courier New"));
-    saved.WriteAValueToCInits("tdbI.Splits(1).Columns(\"Comment\").Visible", false);
-    saved.WriteAValueToCInits("SaveOnExit", false);
-    saved.WriteAValueToCInits("TDBIColOrders", Str(",1,0"));
+    for (const auto& [key, value] : changed) saved.WriteAValueToCInits(key, value);
     saved.WriteAValueToCInits(unbound, 1620.0);
     ASSERT_TRUE(saved.SaveInits(Path()));
     EXPECT_EQ(saved.FilePath(), Path());
@@ -281,9 +273,7 @@ TEST_F(CInitFileTest, SavedSettingsComeBackOverTheDefaults) {
     CInit loaded = EditorDefaults();
     loaded.LoadInits(Path());
     EXPECT_EQ(loaded.FilePath(), Path());
-    EXPECT_EQ(loaded.ReadAValueFromCInits("Me.Width"), Value(7777.5));
-    EXPECT_EQ(loaded.ReadAValueFromCInits("tdbI.Font.Name"), Value(Str("Courier New")));
-    EXPECT_EQ(loaded.ReadAValueFromCInits("SaveOnExit"), Value(false));
+    for (const auto& [key, value] : changed) EXPECT_EQ(loaded.ReadAValueFromCInits(key), Value(value)) << key;
     EXPECT_FALSE(loaded.ParamExist(unbound)) << "the file only gives values to keys the store has";
 
     // The window writes the defaults of its unbound columns before it loads the file.
@@ -314,21 +304,18 @@ TEST_F(CInitFileTest, UnusableFilesGiveTheDefaults) {
 
     QByteArray garbage("[frmOPCEditor]\n");
     for (int i = 0; i < 8192; ++i) garbage.append(static_cast<char>((i * 73 + 11) % 256));
-    CInit fromGarbage = EditorDefaults();
-    fromGarbage.LoadInits(Make(garbage, "garbage.ini"));
-    EXPECT_EQ(AllSettings(fromGarbage), defaults);
-
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("folder.ini")));
+    Make(garbage, "garbage.ini");
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.ini"));
+    for (const char* name : {"garbage.ini", "folder.ini", "missing.ini"}) {
+        CInit init = EditorDefaults();
+        init.LoadInits(Path(name));
+        EXPECT_EQ(AllSettings(init), defaults) << name;
+        EXPECT_EQ(init.FilePath(), Path(name));
+    }
     CInit fromFolder = EditorDefaults();
     fromFolder.LoadInits(Path("folder.ini"));
-    EXPECT_EQ(AllSettings(fromFolder), defaults);
     EXPECT_FALSE(fromFolder.SaveInits()) << "a folder is never replaced";
     EXPECT_TRUE(QFileInfo(Path("folder.ini")).isDir());
-
-    CInit fromMissing = EditorDefaults();
-    fromMissing.LoadInits(Path("missing.ini"));
-    EXPECT_EQ(AllSettings(fromMissing), defaults);
-    EXPECT_EQ(fromMissing.FilePath(), Path("missing.ini"));
 
     CInit withoutPath = EditorDefaults();
     EXPECT_FALSE(withoutPath.SaveInits());

@@ -22,7 +22,7 @@ protected:
         ov::settings::TextTable::Instance().SetLanguage(1031);
         ov::ui::DefaultFormRunner().Clear();
     }
-    QString File() const { return dir.filePath(QStringLiteral("OVOPCSimulation.ini")); }
+    QString File() const { return dir.filePath("OVOPCSimulation.ini"); }
 
     QTemporaryDir dir;
     CSimulationFunctions catalogue;
@@ -35,56 +35,56 @@ TEST_F(SimulationTest, AMissingOrEmptyDefinitionFileIsMadeFromTheBuiltInContent)
     EXPECT_EQ(functions[0], std::make_pair(QString(), QStringLiteral("No Simulation Function")));
     EXPECT_EQ(functions[1], std::make_pair(QStringLiteral("Function1"), QStringLiteral("Sine")));
     EXPECT_EQ(functions[7], std::make_pair(QStringLiteral("Function7"), QStringLiteral("Variable")));
-    EXPECT_EQ(catalogue.GetDefaultParameters(QStringLiteral("Function1")), QStringLiteral("-100;100;0;42;0"));
-    EXPECT_EQ(catalogue.GetDefaultParameters(QStringLiteral("Function4")), QStringLiteral("100;0.01;0;0"));
+    EXPECT_EQ(catalogue.GetDefaultParameters("Function1"), "-100;100;0;42;0");
+    EXPECT_EQ(catalogue.GetDefaultParameters("Function4"), "100;0.01;0;0");
 
     QFile::resize(File(), 0);
     CSimulationFunctions again;
     again.Initialize(File(), 1031);
     EXPECT_EQ(again.GetFunctions().size(), 8u);
-    EXPECT_EQ(again.GetFunctions()[3].second, QStringLiteral("Rechteck"));
+    EXPECT_EQ(again.GetFunctions()[3].second, "Rechteck");
 }
 
 TEST_F(SimulationTest, AnEditedFileIsKeptAndFilteredByExactSectionNames) {
     ov::sys::IniFile file(File());
-    file.Write(QStringLiteral("Function9"), QStringLiteral("ParameterList"), QStringLiteral("P1;PX"));
-    file.Write(QStringLiteral("Function9"), QStringLiteral("P1"), QStringLiteral("7"));
-    file.Write(QStringLiteral("function8"), QStringLiteral("ParameterList"), QStringLiteral("P1"));
-    file.Write(QStringLiteral("Language1033"), QStringLiteral("P1"), QStringLiteral("Minimum"));
+    file.Write("Function9", "ParameterList", "P1;PX");
+    file.Write("Function9", "P1", "7");
+    file.Write("function8", "ParameterList", "P1");
+    file.Write("Language1033", "P1", "Minimum");
     catalogue.Initialize(File(), 1036);  // no French names: English ones
     const auto functions = catalogue.GetFunctions();
     ASSERT_EQ(functions.size(), 2u) << "the file has sections, so nothing is added; function8 is not offered";
     EXPECT_EQ(functions[1], std::make_pair(QStringLiteral("Function9"), QStringLiteral("Function9")));
-    const auto parameters = catalogue.GetParameters(QStringLiteral("Function9"));
+    const auto parameters = catalogue.GetParameters("Function9");
     ASSERT_TRUE(parameters);
     EXPECT_EQ(*parameters, (CSimulationFunctions::Table{{QStringLiteral("Minimum"), QStringLiteral("7")},
                                                         {QStringLiteral("PX"), QStringLiteral("0")}}));
-    EXPECT_FALSE(catalogue.GetParameters(QStringLiteral("Function1"))) << "no parameter list";
-    EXPECT_FALSE(catalogue.GetParameters(QStringLiteral("NoSuchFunction")));
+    EXPECT_FALSE(catalogue.GetParameters("Function1")) << "no parameter list";
+    EXPECT_FALSE(catalogue.GetParameters("NoSuchFunction"));
 }
 
 TEST_F(SimulationTest, ParameterDialogEditsTheValuesInOrder) {
     catalogue.Initialize(File(), 1033);
-    ov::ui::DefaultFormRunner().Once(QStringLiteral("FSimulationParameters"), [](ov::ui::Form& f) {
-        auto& grid = f.Get(QStringLiteral("tdbParameters")).grid;
-        EXPECT_EQ(grid.columnCaptions, (QStringList{QStringLiteral("Parameter"), QStringLiteral("Value")}));
-        EXPECT_EQ(grid.rows[0][0].toString(), QStringLiteral("Minimumvalue"));
-        EXPECT_EQ(grid.rows[0][1].toString(), QStringLiteral("-5")) << "from the given text";
-        EXPECT_EQ(grid.rows[2][1].toString(), QStringLiteral("0")) << "missing values keep their defaults";
-        f.UserEditCell(QStringLiteral("tdbParameters"), 3, 1, QStringLiteral("60"));
+    ov::ui::DefaultFormRunner().Once("FSimulationParameters", [](ov::ui::Form& f) {
+        auto& grid = f.Get("tdbParameters").grid;
+        EXPECT_EQ(grid.columnCaptions, (QStringList{"Parameter", "Value"}));
+        EXPECT_EQ(grid.rows[0][0].toString(), "Minimumvalue");
+        EXPECT_EQ(grid.rows[0][1].toString(), "-5") << "from the given text";
+        EXPECT_EQ(grid.rows[2][1].toString(), "0") << "missing values keep their defaults";
+        f.UserEditCell("tdbParameters", 3, 1, "60");
         f.PressDefault();
     });
-    QString text = QStringLiteral("-5;50");
-    EXPECT_TRUE(catalogue.SimulationParameterDialog(QStringLiteral("Function1"), text));
-    EXPECT_EQ(text, QStringLiteral("-5;50;0;60;0"));
+    QString text = "-5;50";
+    EXPECT_TRUE(catalogue.SimulationParameterDialog("Function1", text));
+    EXPECT_EQ(text, "-5;50;0;60;0");
 
-    ov::ui::DefaultFormRunner().Once(QStringLiteral("FSimulationParameters"), [](ov::ui::Form& f) {
-        f.UserEditCell(QStringLiteral("tdbParameters"), 0, 1, QStringLiteral("99"));
+    ov::ui::DefaultFormRunner().Once("FSimulationParameters", [](ov::ui::Form& f) {
+        f.UserEditCell("tdbParameters", 0, 1, "99");
         f.PressCancel();
     });
-    QString unchanged = QStringLiteral("1;2;3;4;5;6");
-    EXPECT_FALSE(catalogue.SimulationParameterDialog(QStringLiteral("Function1"), unchanged));
-    EXPECT_EQ(unchanged, QStringLiteral("1;2;3;4;5;6"));
+    QString unchanged = "1;2;3;4;5;6";
+    EXPECT_FALSE(catalogue.SimulationParameterDialog("Function1", unchanged));
+    EXPECT_EQ(unchanged, "1;2;3;4;5;6");
 
     QString none;
     EXPECT_FALSE(catalogue.SimulationParameterDialog(QString(), none));
@@ -92,16 +92,15 @@ TEST_F(SimulationTest, ParameterDialogEditsTheValuesInOrder) {
 }
 
 TEST_F(SimulationTest, TheFileLivesWhereTheRegistrySays) {
-    ov::sys::Registry registry(dir.filePath(QStringLiteral("registry.ini")));
-    ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
-                                    QStringLiteral("Path"), dir.filePath(QStringLiteral("install"))));
-    ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
-                                    QStringLiteral("LCID"), QStringLiteral("1031")));
+    ov::sys::Registry registry(dir.filePath("registry.ini"));
+    ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, "SOFTWARE\\Senmark GmbH\\Orvana\\4.0",
+                                    "Path", dir.filePath("install")));
+    ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, "SOFTWARE\\Senmark GmbH\\Orvana\\4.0", "LCID", "1031"));
     catalogue.Initialize(registry);
-    EXPECT_EQ(catalogue.FilePath(), dir.filePath(QStringLiteral("install/OVOPCSimulation.ini")));
+    EXPECT_EQ(catalogue.FilePath(), dir.filePath("install/OVOPCSimulation.ini"));
     EXPECT_EQ(catalogue.LanguageCode(), 1031);
     EXPECT_TRUE(QFile::exists(catalogue.FilePath()));
-    EXPECT_EQ(catalogue.GetFunctions()[6].second, QStringLiteral("Zufall"));
+    EXPECT_EQ(catalogue.GetFunctions()[6].second, "Zufall");
 }
 
 }  // namespace

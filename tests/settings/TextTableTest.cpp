@@ -1,13 +1,17 @@
-// The bilingual text table: every text in both languages, looked up in the
-// chosen one, and captions named by tag tokens.
+// The texts built into the program: the bilingual text table (every text in
+// both languages, looked up in the chosen one, captions named by tag tokens)
+// and the help pages (every topic's page in both languages, every link
+// between pages leading to a page).
 
+#include "settings/HelpTopics.h"
 #include "settings/TextEntries.h"
 #include "settings/TextTable.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
 
-using ov::settings::TextTable;
+using namespace ov::settings;
 
 namespace {
 
@@ -18,7 +22,7 @@ protected:
 };
 
 TEST_F(TextTableTest, EveryEntryExistsInBothLanguages) {
-    const auto entries = ov::settings::BuiltInTextEntries();
+    const auto entries = BuiltInTextEntries();
     QSet<int> ids;
     int classic = 0;
     for (const auto& entry : entries) {
@@ -38,33 +42,72 @@ TEST_F(TextTableTest, EveryEntryExistsInBothLanguages) {
 
 TEST_F(TextTableTest, LooksUpInTheChosenLanguageAndOtherLanguagesMeanGerman) {
     table.SetLanguage(TextTable::kEnglish);
-    EXPECT_EQ(table.Text(504), QStringLiteral("External"));
-    EXPECT_EQ(table.Text(1107), QStringLiteral("Copy of "));
+    EXPECT_EQ(table.Text(504), "External");
+    EXPECT_EQ(table.Text(1107), "Copy of ");
     table.SetLanguage(TextTable::kGerman);
-    EXPECT_EQ(table.Text(504), QStringLiteral("Extern"));
-    EXPECT_EQ(table.Text(909),
-              QStringLiteral("Die Anzahl der Felder der Import-csv-Datei stimmen in Zeile <i> nicht mit dem Datenbankformat überein"));
+    EXPECT_EQ(table.Text(504), "Extern");
+    EXPECT_EQ(table.Text(909), "Die Anzahl der Felder der Import-csv-Datei stimmen in Zeile <i> nicht mit dem Datenbankformat überein");
     table.SetLanguage(1036);
     EXPECT_EQ(table.Language(), TextTable::kGerman);
-    EXPECT_EQ(table.Text(503), QStringLiteral("Gruppierungen"));
+    EXPECT_EQ(table.Text(503), "Gruppierungen");
 }
 
 TEST_F(TextTableTest, MissingNumbersNameThemselvesInEitherLanguage) {
-    EXPECT_EQ(table.Text(99999), QStringLiteral("Resource 99999 not found"));
+    EXPECT_EQ(table.Text(99999), "Resource 99999 not found");
     table.SetLanguage(TextTable::kEnglish);
-    EXPECT_EQ(table.Text(2), QStringLiteral("Resource 2 not found"));
+    EXPECT_EQ(table.Text(2), "Resource 2 not found");
     EXPECT_FALSE(table.Contains(2));
     EXPECT_TRUE(table.Contains(2201));
-    EXPECT_TRUE(table.Text(2201).contains(QStringLiteral("\r\n"))) << "two-line texts keep their line break";
+    EXPECT_TRUE(table.Text(2201).contains("\r\n")) << "two-line texts keep their line break";
 }
 
 TEST_F(TextTableTest, CaptionsComeFromTagTokens) {
     table.SetLanguage(TextTable::kEnglish);
-    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("C1502,A12")), std::optional<QString>(QStringLiteral("Name")));
-    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("a3,c1502")), std::optional<QString>(QStringLiteral("Name")));
-    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("A1502")), std::nullopt);
-    EXPECT_EQ(table.CaptionFromTag(QString()), std::nullopt);
-    EXPECT_EQ(table.CaptionFromTag(QStringLiteral("Cxyz")), std::nullopt);
+    for (const char* tag : {"C1502,A12", "a3,c1502"}) EXPECT_EQ(table.CaptionFromTag(tag), std::optional<QString>("Name")) << tag;
+    for (const char* tag : {"A1502", "", "Cxyz"}) EXPECT_EQ(table.CaptionFromTag(tag), std::nullopt) << tag;
+}
+
+const QStringList kLanguages{"en", "de"};
+
+TEST(HelpPages, EveryTopicHasItsPageInBothLanguages) {
+    for (int topic : {help::kEditor, help::kDevices, help::kInternal, help::kGroups, help::kUnits, help::kStructures,
+                      help::kItemGrid, help::kDeviceDialog, help::kItemDialog, help::kDefaultModeDialog,
+                      help::kItemOptionsDialog, help::kRenameFolderDialog, help::kSimulationParametersDialog,
+                      help::kGroupDialog, help::kStructureDialog, help::kMemberDialog, help::kUnitClassDialog,
+                      help::kUnitDialog, help::kBrowseItemsDialog, help::kOvopcItemsDialog, help::kGroupWizardDialog,
+                      help::kOptionsDialog, help::kCsv}) {
+        const QString page = help::PageOfTopic(topic);
+        EXPECT_NE(page, "index") << topic;
+        for (const QString& language : kLanguages) {
+            const auto text = help::PageText(language, page);
+            ASSERT_TRUE(text) << language.toStdString() << "/" << page.toStdString();
+            EXPECT_TRUE(text->startsWith("# ")) << "a page starts with its title: " << page.toStdString();
+        }
+    }
+    EXPECT_EQ(help::PageOfTopic(12345), "index") << "an unknown topic opens the contents";
+    EXPECT_FALSE(help::PageText("fr", "index"));
+}
+
+TEST(HelpPages, BothLanguagesHaveTheSamePagesNamedInTheContentsAndEveryLinkLeadsToOne) {
+    const QStringList english = help::PageNames("en");
+    const QStringList german = help::PageNames("de");
+    EXPECT_GE(english.size(), 20);
+    EXPECT_EQ(QSet<QString>(english.begin(), english.end()), QSet<QString>(german.begin(), german.end()));
+    const QRegularExpression link(QStringLiteral(R"(\]\(([^)#]+)\.md(#[^)]*)?\))"));
+    for (const QString& language : kLanguages) {
+        const QStringList pages = help::PageNames(language);
+        const QString contents = *help::PageText(language, "index");
+        for (const QString& page : pages) {
+            EXPECT_TRUE(page == "index" || contents.contains(QStringLiteral("(%1.md)").arg(page)))
+                << language.toStdString() << " contents miss " << page.toStdString();
+            const QString text = *help::PageText(language, page);
+            for (auto it = link.globalMatch(text); it.hasNext();) {
+                const QString target = it.next().captured(1);
+                EXPECT_TRUE(pages.contains(target))
+                    << language.toStdString() << "/" << page.toStdString() << " links to " << target.toStdString();
+            }
+        }
+    }
 }
 
 }  // namespace
