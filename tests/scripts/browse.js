@@ -6,16 +6,15 @@ studio.click(PLC);
 studio.onForm("FBrowseItemsOCX", function (f) {
     f.tick("DemoPlant/Boiler");
     f.untick("DemoPlant/Boiler/LastService");
-    var boiler = f.nodes("oib").filter(function (n) { return n.text === "Boiler"; })[0];
-    equal(boiler.checked, 2, "partly ticked");
+    equal(named(f.nodes("oib"), "Boiler").checked, 2, "partly ticked");
     f.ok();
 });
 check(studio.tool("mnuDeviceHelperItemsBrowse"), "browse");
 var taken = studio.query("SELECT Name, DataType, AccessRights FROM TpdbItems WHERE ItemAccess LIKE 'nsu=urn:ovopc:demo;%' ORDER BY ID");
 equal(taken.length, 9, "nine of the Boiler's ten");
 equal(taken[0], {Name: "DemoPlant.Boiler.Temperature", DataType: 5, AccessRights: 1}, "named by browse names");
-equal(studio.query("SELECT Count(*) AS n FROM TpdbConnections c JOIN TpdbItems i ON i.ID = c.ItemID " +
-                   "WHERE c.GroupID = 1 AND i.ItemAccess LIKE 'nsu=%'")[0].n, 9, "each in the first group");
+equal(first("SELECT Count(*) FROM TpdbConnections c JOIN TpdbItems i ON i.ID = c.ItemID " +
+            "WHERE c.GroupID = 1 AND i.ItemAccess LIKE 'nsu=%'"), 9, "each in the first group");
 
 // A second browse: the device's items arrive ticked; Temperature's type was
 // changed in the grid, so the question asks whether to take the server's.
@@ -27,14 +26,12 @@ check(row >= 0, "the new item in the grid");
 check(grid.setCell(row, "Data Type", "VT_R4"), "its type changed");
 studio.onForm("FBrowseItemsOCX", function (f) {
     f.expand("DemoPlant/Boiler");
-    var temperature = f.nodes("oib").filter(function (n) { return n.text === "Temperature"; })[0];
-    equal(temperature.checked, 1, "ticked on arrival");
+    equal(named(f.nodes("oib"), "Temperature").checked, 1, "ticked on arrival");
     f.ok();
 });
 studio.answer("Yes");
 studio.click(PLC);
 check(studio.tool("mnuDeviceHelperItemsBrowse"), "browse again");
-equal(studio.query("SELECT DataType FROM TpdbItems WHERE Name = 'DemoPlant.Boiler.Temperature'")[0].DataType, 5,
-      "the server's type taken over");
-equal(studio.query("SELECT Count(*) AS n FROM TpdbItems WHERE ItemAccess LIKE 'nsu=%'")[0].n, 9, "nothing new, nothing gone");
+equal(first("SELECT DataType FROM TpdbItems WHERE Name = 'DemoPlant.Boiler.Temperature'"), 5, "the server's type taken over");
+equal(first("SELECT Count(*) FROM TpdbItems WHERE ItemAccess LIKE 'nsu=%'"), 9, "nothing new, nothing gone");
 print("browse ok");

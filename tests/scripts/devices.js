@@ -23,8 +23,6 @@ var devices = studio.query("SELECT Name, BlobMode, ProgID FROM TpdbDevices ORDER
 equal(devices.length, 5, "two devices more");
 equal(devices[3], {Name: "Mixer", BlobMode: 0, ProgID: "OVOPC.Simulation.1"}, "the OPC server device");
 equal(devices[4], {Name: "Ch1", BlobMode: 3, ProgID: "<2>ModbusTCP"}, "the own driver takes the first free number");
-var external = studio.tree().children[1];
-check(external.children.some(function (d) { return d.text === "Mixer: Orvana simulation server"; }), "its node");
-var standard = studio.tree().children[2].children[0];
-check(standard.children.some(function (d) { return d.text === "Ch1: "; }), "its node below the groups");
+check(named(studio.tree().children[1].children, "Mixer: Orvana simulation server"), "its node");
+check(named(studio.tree().children[2].children[0].children, "Ch1: "), "its node below the groups");
 print("devices ok");

@@ -9,6 +9,5 @@ studio.onForm("FSimulationParameters", function (f) {
 var grid = studio.grid("tdbI");
 grid.click(grid.find("ItemAccess", "Line1.Motor1.Speed"), "Simulation Parameters", "ellipsis");
 equal(shown, 1, "the dialog was shown once");
-equal(studio.query("SELECT SimulationParameters FROM TpdbSimulation")[0].SimulationParameters, "-100;250;0;42;0",
-      "the edited parameters are stored");
+equal(first("SELECT SimulationParameters FROM TpdbSimulation"), "-100;250;0;42;0", "the edited parameters are stored");
 print("form ok");

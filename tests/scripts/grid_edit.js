@@ -4,31 +4,29 @@ var grid = studio.grid("tdbI");
 var row = grid.find("ItemAccess", "Line1.Motor1.Current");
 check(row >= 0, "the item is shown");
 check(grid.setCell(row, "Comment", "checked by script"), "the edit is taken");
-equal(studio.query("SELECT Comment FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'")[0].Comment,
-      "checked by script", "written to the database");
+equal(first("SELECT Comment FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'"), "checked by script", "written");
 
 check(grid.setCell(row, "ItemAccess", "Line1.Motor1.Voltage"), "renaming is an edit too");
-var item = studio.query("SELECT Name FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0];
-equal(item.Name, "Line1.Motor1.Voltage", "the name follows the item access");
+var renamed = "SELECT Name FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'";
+equal(first(renamed), "Line1.Motor1.Voltage", "the name follows the item access");
 
 grid.setCell(row, "ItemAccess", "Line1.Motor1.Speed");
 var messages = studio.messages();
 check(messages.length === 1 && messages[0].buttons[0] === "OK", "a taken name is reported");
-equal(studio.query("SELECT COUNT(*) AS N FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].N, 1,
-      "the stored value stays");
+equal(studio.query(renamed).length, 1, "the stored value stays");
+var type = "SELECT DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'";
 check(grid.setCell(row, "Data Type", "VT_R8"), "the data type is an unbound column");
-equal(studio.query("SELECT DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].DataType, 5, "VT_R8");
+equal(first(type), 5, "VT_R8");
 
 // Each edit is a step of the history; undo takes the newest back first.
 var history = studio.history();
 equal(history.undo.length, 3, "three edits written, the refused one none: " + JSON.stringify(history));
 equal(history.redo, [], "nothing undone yet");
 check(studio.undo(), "the type change undone");
-equal(studio.query("SELECT DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].DataType, 4, "VT_R4 again");
+equal(first(type), 4, "VT_R4 again");
 check(studio.undo(), "the rename undone");
-equal(studio.query("SELECT COUNT(*) AS N FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'")[0].N, 1, "its old name back");
+equal(first("SELECT COUNT(*) AS N FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Current'"), 1, "its old name back");
 equal(studio.history().redo.length, 2, "two steps to redo");
 check(studio.redo(), "the rename again");
-equal(studio.query("SELECT Name FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Voltage'")[0].Name,
-      "Line1.Motor1.Voltage", "renamed again");
+equal(first(renamed), "Line1.Motor1.Voltage", "renamed again");
 print("grid edit ok");

@@ -1,23 +1,20 @@
 // After the view is built again, an edit of the highlighted row goes to the
 // item shown there: clicking the device once more, sorting, coming back.
+function comment(item) { return first("SELECT Comment FROM TpdbItems WHERE ItemAccess = '" + item + "'"); }
 var folder = PLC + SEP + "Line1.Motor1";
 studio.click(folder);
 var g = studio.grid("tdbI");
 g.setCell(2, "Comment", "first");
 var firstItem = g.rows()[2].ItemAccess;
-equal(studio.query("SELECT Comment FROM TpdbItems WHERE ItemAccess = '" + firstItem + "'")[0].Comment, "first",
-      "the edit went to row 2");
+equal(comment(firstItem), "first", "the edit went to row 2");
 
 studio.click(folder);
 g = studio.grid("tdbI");
 var row = g.current.row;
 var shown = g.rows()[row].ItemAccess;
 g.setCell(row, "Comment", "second");
-equal(studio.query("SELECT Comment FROM TpdbItems WHERE ItemAccess = '" + shown + "'")[0].Comment, "second",
-      "the highlighted item took the edit");
-if (shown !== firstItem)
-    equal(studio.query("SELECT Comment FROM TpdbItems WHERE ItemAccess = '" + firstItem + "'")[0].Comment, "first",
-          "no other item changed");
+equal(comment(shown), "second", "the highlighted item took the edit");
+if (shown !== firstItem) equal(comment(firstItem), "first", "no other item changed");
 
 // Ctrl+O keeps the same item current.
 g.click(1, "ItemAccess");

@@ -7,8 +7,7 @@ var row = grid.find("Name", "Neue Gruppe");
 check(row >= 0 && grid.current.row === row, "the new group is the current row");
 check(grid.setCell(row, "Name", "Packaging"), "renamed in the grid");
 grid.click(0, "Name");  // leaving the row writes it
-var groups = studio.tree().children[2].children;
-check(groups.some(function (g) { return g.text === "Packaging" && g.children.length === 3; }), "its node with the devices");
+equal(named(studio.tree().children[2].children, "Packaging").children.length, 3, "its node with the devices");
 studio.onForm("FGroup", function (f) {
     f.choose("cmbActiveMode", "use Control Variable");
     f.set("txtActivation", "Line1.Start");

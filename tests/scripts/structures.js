@@ -3,7 +3,7 @@
 // a Fahrenheit unit taken from the catalogue of the unit dialog.
 studio.click("OPCS0");
 check(studio.tool("mnuStructureNew"), "new structure");
-var id = studio.query("SELECT Max(ID) AS ID FROM TpdbStructDefs")[0].ID;
+var id = first("SELECT Max(ID) FROM TpdbStructDefs");
 var members = studio.grid("tdbS");
 members.key("F8");
 check(members.count() === 1, "a first member");
@@ -26,15 +26,12 @@ equal(studio.query("SELECT DataType, StructID FROM TpdbStructMembers WHERE Name 
       [{DataType: 12, StructID: 2}], "a member of type Drive");
 
 // A unit from the catalogue of predefined conversions.
-var unitsBranch = studio.tree().children[3].children[0];
-var temperature = unitsBranch.children.filter(function (c) { return c.text === "Temperature"; })[0];
-studio.click(temperature.key);
+studio.click(named(studio.tree().children[3].children[0].children, "Temperature").key);
 var units = studio.grid("tdbU");
 units.key("F8");
 studio.onForm("FUnit", function (f) {
     f.key("Alt+Down", "txtSelectUnit");
-    var conversion = f.nodes("tvwUnits").filter(function (n) { return n.text === "°C > °F (Fahrenheit)"; })[0];
-    f.clickNode("tvwUnits", conversion.key);
+    f.clickNode("tvwUnits", named(f.nodes("tvwUnits"), "°C > °F (Fahrenheit)").key);
     check(f.get("txtCalculatedValue", 0) === "34 °F", "the test conversion: " + f.get("txtCalculatedValue", 0));
     f.ok();
 });
