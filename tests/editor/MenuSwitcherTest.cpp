@@ -22,6 +22,14 @@ namespace {
 
 const QString Y = QString(QChar(0xFF));
 
+// The tools a person can click: shown, enabled, no separator or heading.
+QStringList Offered(const std::vector<ui::Tool>& tools) {
+    QStringList offered;
+    for (const ui::Tool& t : tools)
+        if (t.visible && t.enabled && !t.separator && !t.heading) offered << t.name;
+    return offered;
+}
+
 class MenuSwitcherTest : public test::EditorTest {
 protected:
     // German texts, as the studio starts without an installation language.
@@ -102,19 +110,17 @@ TEST_F(MenuSwitcherTest, RightsGateCommandsAndGridEditing) {
     EXPECT_FALSE(Window().tdbI().BeginEdit(0, Window().tdbI().ColumnIndex(QStringLiteral("Comment"))));
 }
 
-TEST_F(MenuSwitcherTest, ShowEditorToolsJoinTheTreesMenusOnly) {
+// "Show editor" joins the tree's menus only.
+TEST_F(MenuSwitcherTest, TreeContextMenusOfferWhatTheUserMayDo) {
     const auto bandHas = [this](const char* band) {
-        for (const ui::Tool& t : Window().abr().FindBand(QString::fromUtf8(band))->tools)
-            if (t.name == QStringLiteral("mnuShowEditor")) return true;
-        return false;
+        const auto& tools = Window().abr().FindBand(QString::fromUtf8(band))->tools;
+        return std::any_of(tools.begin(), tools.end(), [](const ui::Tool& t) { return t.name == "mnuShowEditor"; });
     };
     Window().ComputeAvailability(nk::GroupKey(1), true);
     EXPECT_TRUE(bandHas("mnuGroup") && bandHas("mnuDevice"));
     Window().ComputeAvailability(nk::GroupKey(1), false);
     EXPECT_FALSE(bandHas("mnuGroup"));
-}
 
-TEST_F(MenuSwitcherTest, TreeContextMenusOfferWhatTheUserMayDo) {
     auto& popups = ui::DefaultPopups();
     harness.Session().NodeMouseUp(QString(), nk::kRoot, QString(), 2, 0, 10, 20);
     EXPECT_EQ(popups.Shown(), QStringList{QStringLiteral("mnuShowEditorHelper")});
@@ -122,10 +128,7 @@ TEST_F(MenuSwitcherTest, TreeContextMenusOfferWhatTheUserMayDo) {
     // Without rights the groups branch still offers to show the editor, nothing else.
     SetLevel(0, true);
     QStringList offered;
-    popups.onPopup = [&offered](const ui::CommandBar& bar, const QString& band) {
-        for (const ui::Tool& tool : bar.FindBand(band)->tools)
-            if (tool.visible && tool.enabled && !tool.separator && !tool.heading) offered << tool.name;
-    };
+    popups.onPopup = [&offered](const ui::CommandBar& bar, const QString& band) { offered = Offered(bar.FindBand(band)->tools); };
     popups.Queue(QStringLiteral("mnuShowEditor"));
     harness.Session().NodeMouseUp(QString(), nk::kGroups, QString(), 2, 0, 10, 20);
     popups.onPopup = nullptr;
@@ -158,6 +161,7 @@ TEST_F(MenuSwitcherTest, DispatchRunsExtrasAndBeepsForDisabledTools) {
     EXPECT_TRUE(Messages()[0].contains(QStringLiteral("OVProjectReport.Connect")));
 
     struct Report : sys::Component {
+        explicit Report(QVariantList* s) : seen(s) {}
         QVariantList* seen;
         bool Invoke(const QString& member, const QVariantList& arguments, QVariant*, sys::CallError*) override {
             *seen = QVariantList{member} + arguments;
@@ -165,11 +169,8 @@ TEST_F(MenuSwitcherTest, DispatchRunsExtrasAndBeepsForDisabledTools) {
         }
     };
     QVariantList seen;
-    sys::ComponentRegistry::Instance().Register(QStringLiteral("ovprojectreport.connect"), [&seen] {
-        auto report = std::make_unique<Report>();
-        report->seen = &seen;
-        return report;
-    });
+    sys::ComponentRegistry::Instance().Register(QStringLiteral("ovprojectreport.connect"),
+                                                [&seen] { return std::make_unique<Report>(&seen); });
     w.ClickTool(QStringLiteral("mnuOptionReport"));
     sys::ComponentRegistry::Instance().Unregister(QStringLiteral("OVProjectReport.Connect"));
     ASSERT_GE(seen.size(), 2);
@@ -198,10 +199,7 @@ TEST_F(MenuSwitcherTest, EnabledCommandsWithoutAFunctionBeepInsteadOfDoingNothin
     Click(motor1);
     w.tdbI().SelectRows({2, 0});
     std::vector<int> handed;
-    w.groupWizard = [&handed](const std::vector<int>& ids) {
-        handed = ids;
-        return false;
-    };
+    w.groupWizard = [&handed](const std::vector<int>& ids) { return handed = ids, false; };
     w.FunctionToolClick(QStringLiteral("GroupWizzard"));
     const int idColumn = w.tdbI().ColumnIndex(QStringLiteral("ID"));
     EXPECT_EQ(handed, (std::vector<int>{w.tdbI().CellValue(2, idColumn).toInt(), w.tdbI().CellValue(0, idColumn).toInt()}))
@@ -222,12 +220,11 @@ TEST_F(MenuSwitcherTest, RefreshViewReloadsTheEditor) {
 TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
     // What a person may still do: open menus, look at objects in their
     // dialogs, copy, count, refresh, report and export.
-    const QStringList looking = {
-        "mnuEdits", "mnuDevices", "mnuGroups", "mnuItems", "mnuStructures", "mnuStructmembers", "mnuUnitClasses",
-        "mnuUnits", "mnuOptions", "mnuDeviceEdit", "mnuGroupEdit", "mnuItemEdit", "mnuStructureEdit",
-        "mnuStructMemberEdit", "mnuUnitClassEdit", "mnuUnitEdit", "mnuDeviceHelperItemsCopy", "mnuItemCopy",
-        "mnuStructMemberCopy", "mnuOptionActualize", "mnuOptionStatistik", "mnuOptionReport", "mnuOptionExport",
-        "mnuShowEditor", "mnuShowEditorSep"};
+    const QStringList looking = QStringLiteral(
+        "mnuEdits mnuDevices mnuGroups mnuItems mnuStructures mnuStructmembers mnuUnitClasses mnuUnits mnuOptions "
+        "mnuDeviceEdit mnuGroupEdit mnuItemEdit mnuStructureEdit mnuStructMemberEdit mnuUnitClassEdit mnuUnitEdit "
+        "mnuDeviceHelperItemsCopy mnuItemCopy mnuStructMemberCopy mnuOptionActualize mnuOptionStatistik "
+        "mnuOptionReport mnuOptionExport mnuShowEditor mnuShowEditorSep").split(u' ');
     ui::CommandBar bar;
     editor::BuildEditorMenus(bar);
     // Every kind of node, from the tree and from the window, with rows,
@@ -239,22 +236,17 @@ TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
     for (const QString& key : nodes) {
         for (const bool fromTree : {false, true}) {
             editor::MenuFacts f;
-            f.kind = nk::Kind(key);
-            f.id = nk::NodeId(key);
+            f.kind = nk::Kind(key), f.id = nk::NodeId(key), f.fromTree = fromTree;
             f.branch = key.contains(nk::kSeparator) ? nk::SecondField(key) : QString();
             f.nodeItself = f.kind != QStringLiteral("OPCD") || nk::IsDeviceNode(key);
             f.groupDevice = f.kind == QStringLiteral("OPCG") && nk::SubId(key) >= 0;
             f.mayCreateItems = f.notBlob = f.configurable = f.itemBuffer = f.memberBuffer = true;
             f.itemRows = f.itemCurrent = f.memberRows = f.memberCurrent = f.unitRows = f.unitCurrent = true;
-            f.fromTree = fromTree;
             editor::SetShowEditorTools(bar, fromTree);
-
             editor::ApplyAvailability(bar, f);
             QStringList changing;
-            for (const ui::Band& band : bar.Bands())
-                for (const ui::Tool& tool : band.tools)
-                    if (tool.visible && tool.enabled && !tool.separator && !tool.heading && !looking.contains(tool.name))
-                        changing << tool.name;
+            for (const ui::Band& band : bar.Bands()) changing << Offered(band.tools);
+            changing.removeIf([&looking](const QString& tool) { return looking.contains(tool); });
             EXPECT_FALSE(changing.isEmpty()) << "something to change on " << key.toStdString();
 
             f.readOnly = true;

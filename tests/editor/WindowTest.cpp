@@ -8,6 +8,7 @@
 #include "platform/system/IniFile.h"
 #include "settings/TextTable.h"
 #include "support/EditorTest.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,7 +43,15 @@ protected:
         for (int row = 0; row < grid.RowCount(); ++row) texts << grid.CellText(row, column);
         return texts;
     }
+    // A column of the grid by its field or caption, in the given split when there is one.
+    static ui::GridColumn& Col(ui::GridModel& grid, const char* name, int split = -1) {
+        const QString n = QString::fromUtf8(name);
+        return grid.Column(split < 0 ? grid.ColumnIndex(n) : grid.ColumnIndexInSplit(n, split));
+    }
     QString SettingsFile() const { return QFileInfo(project.Path()).absolutePath() + QStringLiteral("/OVEditors.ini"); }
+    QString Setting(const char* key) {
+        return sys::IniFile(SettingsFile()).Read(QStringLiteral("frmOPCEditor"), QString::fromUtf8(key));
+    }
 
     const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
     const QString motor1 = plc + Y + QStringLiteral("Line1.Motor1");
@@ -73,6 +82,8 @@ TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
         {nk::kGroups, "tdbG", 3, {}, {}, {}},
         {nk::UnitClassKey(2, false), "tdbU", 2, "PhysicalUnitText", "bar|psi", {}},
         {"OPCS2", "tdbS", 3, "Name", "Status|Setpoint|Speed", Text(310) + Text(313) + "Drive"},
+        // An unknown key leaves the view as it was.
+        {"ABCD9", "tdbS", 3, "Name", "Status|Setpoint|Speed", {}},
     };
     for (const auto& view : views) {
         SCOPED_TRACE(view.key.toStdString());
@@ -82,18 +93,19 @@ TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
         EXPECT_EQ(view.column.isEmpty() ? QString() : Column(grid(view.front), view.column).join(u'|'), view.texts);
         EXPECT_EQ(view.caption.isEmpty() ? QString() : w.Caption(), view.caption);
     }
+    EXPECT_EQ(w.CurrentNode(), QStringLiteral("OPCS2"));
 
     // A group view shows the device of each item, locked; a device view does not.
     Click(nk::GroupKey(2));
-    EXPECT_TRUE(w.tdbI().Column(w.tdbI().ColumnIndex(QStringLiteral("DeviceName"))).locked);
+    EXPECT_TRUE(Col(w.tdbI(), "DeviceName").locked);
     Click(nk::DeviceKey(2, QString(), true));
     EXPECT_EQ(w.tdbI().ColumnIndex(QStringLiteral("DeviceName")), -1);
-    EXPECT_EQ(w.tdbI().Column(w.tdbI().ColumnIndexInSplit(QStringLiteral("ItemAccess"), 0)).caption, Text(128));
+    EXPECT_EQ(Col(w.tdbI(), "ItemAccess", 0).caption, Text(128));
     // A display class picks languages for its units, a process class does not.
     Click(nk::UnitClassKey(2, false));
-    EXPECT_EQ(w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID"))).presentation, ui::Presentation::ValueList);
+    EXPECT_EQ(Col(w.tdbU(), "SwitchID").presentation, ui::Presentation::ValueList);
     Click(nk::UnitClassKey(1, true));
-    EXPECT_EQ(w.tdbU().Column(w.tdbU().ColumnIndex(QStringLiteral("SwitchID"))).presentation, ui::Presentation::Normal);
+    EXPECT_EQ(Col(w.tdbU(), "SwitchID").presentation, ui::Presentation::Normal);
 }
 
 TEST_F(WindowTest, ColumnsOfTheItemGrid) {
@@ -101,12 +113,10 @@ TEST_F(WindowTest, ColumnsOfTheItemGrid) {
     const auto fixed = grid.DisplayColumns(0);
     ASSERT_EQ(fixed.size(), 1u);
     EXPECT_EQ(grid.Column(fixed[0]).dataField, QStringLiteral("ItemAccess")) << "the item-access view";
-    const auto& rights = grid.Column(grid.ColumnIndex(QStringLiteral("AccessRights")));
-    EXPECT_EQ(rights.caption, Text(115));
-    EXPECT_EQ(rights.values.Size(), 4u);
-    EXPECT_EQ(grid.Column(grid.ColumnIndex(QStringLiteral("Enabled"))).presentation, ui::Presentation::CheckBox);
-    const auto& process = grid.Column(grid.ColumnIndex(QStringLiteral("UnitClassIDItemDependent")));
-    EXPECT_EQ(process.values.Size(), 2u) << "none, and the one process class";
+    EXPECT_EQ(Col(grid, "AccessRights").caption, Text(115));
+    EXPECT_EQ(Col(grid, "AccessRights").values.Size(), 4u);
+    EXPECT_EQ(Col(grid, "Enabled").presentation, ui::Presentation::CheckBox);
+    EXPECT_EQ(Col(grid, "UnitClassIDItemDependent").values.Size(), 2u) << "none, and the one process class";
     // The stored order of the first columns.
     EXPECT_TRUE(editor::StoreColumnOrders(grid, 1).startsWith(QStringLiteral(",17,6,16,4,")));
 }
@@ -135,50 +145,38 @@ TEST_F(WindowTest, UnboundColumnsShowDataTypeSimulationRedundancyAndTexts) {
 TEST_F(WindowTest, SortingByAColumn) {
     auto& w = Window();
     Click(motor1);
-    w.SetSortField(QStringLiteral("Name"));
-    w.ShowItemView();
-    EXPECT_EQ(Column(w.tdbI(), QStringLiteral("ItemAccess")),
-              (QStringList{QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running"), QStringLiteral("Line1.Motor1.Speed")}));
-    w.SetSortField(Text(114));
-    w.ShowItemView();
-    EXPECT_EQ(w.tdbI().CellText(0, w.tdbI().ColumnIndex(Text(114))), QStringLiteral("VT_R4")) << "VT_R4 before VT_BOOL";
-    EXPECT_EQ(w.tdbI().CellText(2, w.tdbI().ColumnIndex(Text(114))), QStringLiteral("VT_BOOL"));
-    w.SetSortField(Text(142));
-    w.ShowItemView();
-    EXPECT_EQ(w.tdbI().RowCount(), 3) << "no order: the stored one";
+    // Data types sort by code, VT_R4 (4) before VT_BOOL (11); the simulation has no order: the stored one.
+    const std::tuple<QString, QString, const char*> sorts[] = {
+        {"Name", "ItemAccess", "Line1.Motor1.Current|Line1.Motor1.Running|Line1.Motor1.Speed"},
+        {Text(114), Text(114), "VT_R4|VT_R4|VT_BOOL"},
+        {Text(142), "ItemAccess", "Line1.Motor1.Speed|Line1.Motor1.Current|Line1.Motor1.Running"}};
+    for (const auto& [field, column, order] : sorts) {
+        w.SetSortField(field);
+        w.ShowItemView();
+        EXPECT_EQ(Column(w.tdbI(), column).join(u'|'), QString::fromUtf8(order)) << field.toStdString();
+    }
 }
 
-TEST_F(WindowTest, SettingsAreSavedWhenTheProjectClosesNotByTheCloseBox) {
+// The close box only hides; the width and the chosen project language are
+// written when the project closes and come back with it.
+TEST_F(WindowTest, SettingsAndTheProjectLanguageAreSavedWhenTheProjectCloses) {
     auto& w = Window();
-    auto& grid = w.tdbI();
-    grid.Column(grid.ColumnIndexInSplit(QStringLiteral("Comment"), 1)).width = 4321;
-    w.CloseWindow(true);
-    EXPECT_FALSE(w.IsVisible());
-    EXPECT_FALSE(QFile::exists(SettingsFile())) << "the close box only hides";
-
-    harness.Session().Terminate();
-    sys::IniFile ini(SettingsFile());
-    EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("tdbI.Splits(1).Columns(\"Comment\").Width")),
-              QStringLiteral("4321"));
-    EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("CurrentLCID")), QStringLiteral("1033"));
-
-    // Opened again, the window takes the saved width.
-    Reopen();
-    auto& again = Window().tdbI();
-    EXPECT_EQ(again.Column(again.ColumnIndexInSplit(QStringLiteral("Comment"), 1)).width, 4321);
-}
-
-TEST_F(WindowTest, TheChosenProjectLanguageComesBackWithTheProject) {
-    auto& w = Window();
+    Col(w.tdbI(), "Comment", 1).width = 4321;
     ASSERT_EQ(w.Languages().CurrentLCID(), 1033) << "the installation's language to start with";
     const auto german = w.LanguageSelector().list.IndexOfValue(1031);
     ASSERT_TRUE(german);
     w.LanguageSelector().listIndex = static_cast<int>(*german);
     w.LanguageSelected();
     ASSERT_EQ(w.Languages().CurrentLCID(), 1031);
-    harness.Session().Terminate();
+    w.CloseWindow(true);
+    EXPECT_FALSE(w.IsVisible());
+    EXPECT_FALSE(QFile::exists(SettingsFile())) << "the close box only hides";
 
+    harness.Session().Terminate();
+    EXPECT_EQ(Setting("tdbI.Splits(1).Columns(\"Comment\").Width"), QStringLiteral("4321"));
+    EXPECT_EQ(Setting("CurrentLCID"), QStringLiteral("1031"));
     Reopen();
+    EXPECT_EQ(Col(Window().tdbI(), "Comment", 1).width, 4321);
     EXPECT_EQ(Window().Languages().CurrentLCID(), 1031);
     EXPECT_EQ(Window().LanguageSelector().SelectedData().toInt(), 1031) << "the selector shows it too";
 }
@@ -187,23 +185,19 @@ TEST_F(WindowTest, WithoutSaveOnExitOnlyThatIsWritten) {
     Window().Settings().WriteAValueToCInits(QStringLiteral("SaveOnExit"), false);
     Window().tdbI().Column(0).width = 999;
     harness.Session().Terminate();
-    sys::IniFile ini(SettingsFile());
-    EXPECT_EQ(ini.Keys(QStringLiteral("frmOPCEditor")), QStringList{QStringLiteral("SaveOnExit")});
-    EXPECT_EQ(ini.Read(QStringLiteral("frmOPCEditor"), QStringLiteral("SaveOnExit")), QStringLiteral("False"));
+    EXPECT_EQ(sys::IniFile(SettingsFile()).Keys(QStringLiteral("frmOPCEditor")), QStringList{QStringLiteral("SaveOnExit")});
+    EXPECT_EQ(Setting("SaveOnExit"), QStringLiteral("False"));
 }
 
 TEST_F(WindowTest, NonsenseSettingsFallBackToDefaults) {
     harness.Session().Terminate();
-    QFile file(SettingsFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[frmOPCEditor]\ntdbI.Splits(1).Columns(\"Comment\").Width=wide\nMe.Width=-7\nsb.Visible=perhaps\n"
-               "TDBIColOrders=,x,y,z\n\x01\x02garbage\n");
-    file.close();
+    ASSERT_FALSE(test::WriteFile(SettingsFile(), "[frmOPCEditor]\ntdbI.Splits(1).Columns(\"Comment\").Width=wide\n"
+                                                 "Me.Width=-7\nsb.Visible=perhaps\nTDBIColOrders=,x,y,z\n\x01\x02garbage\n")
+                     .isEmpty());
     Reopen();
     ASSERT_TRUE(harness.Session().IsLoaded());
     auto& w = Window();
-    const auto& comment = w.tdbI().Column(w.tdbI().ColumnIndexInSplit(QStringLiteral("Comment"), 1));
-    EXPECT_GT(comment.width, 0);
+    EXPECT_GT(Col(w.tdbI(), "Comment", 1).width, 0);
     EXPECT_GT(w.width, 0);
     EXPECT_TRUE(w.sb().visible);
     Click(motor1);
@@ -215,16 +209,8 @@ TEST_F(WindowTest, ProjectWithoutTextIdsShowsItsItems) {
     project.Open()->Execute(QStringLiteral("ALTER TABLE TpdbItems DROP COLUMN TextID"));
     Reopen();
     Click(motor1);
-    auto& grid = Window().tdbI();
-    EXPECT_EQ(grid.RowCount(), 3);
-    EXPECT_EQ(grid.CellText(0, grid.ColumnIndex(Text(147))), QString());
-}
-
-TEST_F(WindowTest, AnUnknownNodeKeyDoesNothing) {
-    Click(motor1);
-    harness.Session().NodeClick(QString(), QStringLiteral("ABCD9"), QString());
-    EXPECT_EQ(Window().CurrentNode(), motor1);
     EXPECT_EQ(Window().tdbI().RowCount(), 3);
+    EXPECT_EQ(Column(Window().tdbI(), Text(147)), (QStringList{"", "", ""}));
 }
 
 }  // namespace

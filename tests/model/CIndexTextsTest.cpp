@@ -25,6 +25,11 @@ protected:
     void SetUp() override {
         data.Open(project.Path());
         plc = Insert(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('PLC1')"), QStringLiteral("TpdbDevices"));
+        texts.Init(data);
+    }
+    // A text of an item of PLC1.
+    int Change(const QString& item, const QVariant& id, const QString& text, int lcid = 1031) {
+        return texts.ChangeItemText(DeviceKey(plc), item, id, text, lcid);
     }
 
     int Insert(const QString& sql, const QString& table, db::Connection* connection = nullptr) {
@@ -57,10 +62,9 @@ protected:
 };
 
 TEST_F(CIndexTextsTest, FirstTextOfAnItemCreatesARecordNamedAfterDeviceAndItemABlankTextNone) {
-    texts.Init(data);
     ASSERT_TRUE(texts.TextsEnabled());
     for (const QVariant& none : {QVariant(), QVariant(0), QVariant(QString())}) {
-        const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor.Speed"), none, QStringLiteral(" An "), 1031);
+        const int id = Change(QStringLiteral("Motor.Speed"), none, QStringLiteral(" An "));
         ASSERT_GT(id, 0);
         EXPECT_EQ(Stored(id, "Name").toString(), QStringLiteral("PLC1.Motor.Speed"));
         EXPECT_EQ(Stored(id, "ParentID").toInt(), texts.ItemsGroupId());
@@ -73,23 +77,21 @@ TEST_F(CIndexTextsTest, FirstTextOfAnItemCreatesARecordNamedAfterDeviceAndItemAB
     EXPECT_EQ(texts.GetItemText(QVariant(), 1031), QString());
     // A blank text without a record creates none.
     for (const QVariant& none : {QVariant(), QVariant(0), QVariant(QString()), QVariant(4711)})
-        EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), none, QStringLiteral("  "), 1031), 0);
+        EXPECT_EQ(Change(QStringLiteral("Motor"), none, QStringLiteral("  ")), 0);
     EXPECT_EQ(TextCount(), 3);
 }
 
 TEST_F(CIndexTextsTest, RecordLivesAsLongAsOneLanguageHasText) {
-    texts.Init(data);
-    const QString key = DeviceKey(plc);
-    const int id = texts.ChangeItemText(key, QStringLiteral("Motor"), QVariant(), QStringLiteral("Motor an"), 1031);
-    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QStringLiteral("Motor on"), 1033), id);
-    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QStringLiteral("Motor ein"), 1031), id);
+    const int id = Change(QStringLiteral("Motor"), QVariant(), QStringLiteral("Motor an"));
+    EXPECT_EQ(Change(QStringLiteral("Motor"), id, QStringLiteral("Motor on"), 1033), id);
+    EXPECT_EQ(Change(QStringLiteral("Motor"), id, QStringLiteral("Motor ein")), id);
     EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Motor ein"));
 
-    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QStringLiteral(" \t"), 1031), id);
+    EXPECT_EQ(Change(QStringLiteral("Motor"), id, QStringLiteral(" \t")), id);
     EXPECT_EQ(Stored(id, "L1031").toString(), QString());
     EXPECT_EQ(texts.GetItemText(id, 1033), QStringLiteral("Motor on"));
 
-    EXPECT_EQ(texts.ChangeItemText(key, QStringLiteral("Motor"), id, QString(), 1033), 0);
+    EXPECT_EQ(Change(QStringLiteral("Motor"), id, QString(), 1033), 0);
     EXPECT_EQ(TextCount(), 0);
     EXPECT_EQ(texts.GetItemText(id, 1033), QString());
 }
@@ -98,7 +100,6 @@ TEST_F(CIndexTextsTest, OwnerNameComesFromTheKeysKind) {
     // Same ID as the device: only the key's kind tells them apart.
     const int drive = Insert(QStringLiteral("INSERT INTO TpdbStructDefs (ID, Name) VALUES (%1, 'Drive')").arg(plc),
                              QStringLiteral("TpdbStructDefs"));
-    texts.Init(data);
     const int member = texts.ChangeItemText(StructureKey(drive), QStringLiteral("Speed"), 0, QStringLiteral("x"), 1033);
     EXPECT_EQ(Stored(member, "Name").toString(), QStringLiteral("Drive.Speed"));
 
@@ -122,16 +123,15 @@ TEST_F(CIndexTextsTest, LongNamesAreCutToTheNameFieldAndTheTextIsKept) {
     const QString longName = QString(200, u'D');
     data.Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET Name = ? WHERE ID = ?"), {longName, plc});
     texts.Init(data);
-    const int id = texts.ChangeItemText(DeviceKey(plc), QString(200, u'I'), 0, QStringLiteral("Text"), 1031);
+    const int id = Change(QString(200, u'I'), 0, QStringLiteral("Text"));
     ASSERT_GT(id, 0);
     EXPECT_EQ(Stored(id, "Name").toString(), (longName + u'.' + QString(200, u'I')).left(255));
     EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Text"));
 }
 
 TEST_F(CIndexTextsTest, CopyTakesEveryLanguageUnderTheNewName) {
-    texts.Init(data);
-    const int source = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("A"), 0, QStringLiteral("Eins"), 1031);
-    texts.ChangeItemText(DeviceKey(plc), QStringLiteral("A"), source, QStringLiteral("One"), 1033);
+    const int source = Change(QStringLiteral("A"), 0, QStringLiteral("Eins"));
+    Change(QStringLiteral("A"), source, QStringLiteral("One"), 1033);
 
     const int copy = texts.CopyItemText(DeviceKey(plc), source, QStringLiteral("B"));
     ASSERT_GT(copy, 0);
@@ -141,7 +141,7 @@ TEST_F(CIndexTextsTest, CopyTakesEveryLanguageUnderTheNewName) {
     EXPECT_EQ(texts.GetItemText(copy, 1031), QStringLiteral("Eins"));
     EXPECT_EQ(texts.GetItemText(copy, 1033), QStringLiteral("One"));
     // The copy is a text of its own.
-    texts.ChangeItemText(DeviceKey(plc), QStringLiteral("B"), copy, QStringLiteral("Zwei"), 1031);
+    Change(QStringLiteral("B"), copy, QStringLiteral("Zwei"));
     EXPECT_EQ(texts.GetItemText(source, 1031), QStringLiteral("Eins"));
 
     const int count = TextCount();
@@ -151,8 +151,7 @@ TEST_F(CIndexTextsTest, CopyTakesEveryLanguageUnderTheNewName) {
 }
 
 TEST_F(CIndexTextsTest, RenameAndDeleteTouchOnlyAnExistingRecord) {
-    texts.Init(data);
-    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Old"), 0, QStringLiteral("Text"), 1031);
+    const int id = Change(QStringLiteral("Old"), 0, QStringLiteral("Text"));
     texts.RenameText(DeviceKey(plc), id, QStringLiteral("New"));
     EXPECT_EQ(Stored(id, "Name").toString(), QStringLiteral("PLC1.New"));
     texts.RenameText(DeviceKey(0), QString::number(id), QStringLiteral("Newer"));
@@ -171,33 +170,32 @@ TEST_F(CIndexTextsTest, RenameAndDeleteTouchOnlyAnExistingRecord) {
 }
 
 TEST_F(CIndexTextsTest, TextDeletedElsewhereReadsEmptyAndAChangeStartsANewRecord) {
-    texts.Init(data);
-    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031);
+    const int id = Change(QStringLiteral("Motor"), 0, QStringLiteral("Text"));
     EXPECT_EQ(texts.GetItemText(id, 1031), QStringLiteral("Text"));
     Other().Execute(QStringLiteral("DELETE FROM TidxTexts WHERE ID = ?"), {id});
 
     EXPECT_EQ(texts.GetItemText(id, 1031), QString());
-    const int renewed = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Neu"), 1031);
+    const int renewed = Change(QStringLiteral("Motor"), id, QStringLiteral("Neu"));
     EXPECT_GT(renewed, 0);
     EXPECT_NE(renewed, id);
     EXPECT_EQ(texts.GetItemText(renewed, 1031), QStringLiteral("Neu"));
 }
 
 TEST_F(CIndexTextsTest, WithoutATextColumnOrTextIdsNothingIsReadOrWritten) {
-    EXPECT_FALSE(texts.TextsEnabled()) << "not before Init";
-    EXPECT_EQ(texts.GetItemText(1, 1031), QString());
-    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031), 0);
-    EXPECT_EQ(texts.CopyItemText(DeviceKey(plc), 1, QStringLiteral("B")), 0);
-    texts.RenameText(DeviceKey(plc), 1, QStringLiteral("B"));
-    texts.DeleteItemText(1);
+    CIndexTexts fresh;
+    EXPECT_FALSE(fresh.TextsEnabled()) << "not before Init";
+    EXPECT_EQ(fresh.GetItemText(1, 1031), QString());
+    EXPECT_EQ(fresh.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031), 0);
+    EXPECT_EQ(fresh.CopyItemText(DeviceKey(plc), 1, QStringLiteral("B")), 0);
+    fresh.RenameText(DeviceKey(plc), 1, QStringLiteral("B"));
+    fresh.DeleteItemText(1);
     EXPECT_EQ(TextCount(), 0);
 
     // A language without a column has no text.
-    texts.Init(data);
-    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1031);
+    const int id = Change(QStringLiteral("Motor"), 0, QStringLiteral("Text"));
     EXPECT_EQ(texts.GetItemText(id, 1036), QString());
-    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Texte"), 1036), id);
-    EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), QVariant(), QStringLiteral("Texte"), 1036), 0);
+    EXPECT_EQ(Change(QStringLiteral("Motor"), id, QStringLiteral("Texte"), 1036), id);
+    EXPECT_EQ(Change(QStringLiteral("Motor"), QVariant(), QStringLiteral("Texte"), 1036), 0);
     EXPECT_EQ(TextCount(), 1);
 
     // A project whose members or items have no TextID keeps its texts as they are.
@@ -207,8 +205,8 @@ TEST_F(CIndexTextsTest, WithoutATextColumnOrTextIdsNothingIsReadOrWritten) {
         texts.Init(data);
         EXPECT_FALSE(texts.TextsEnabled()) << table;
         EXPECT_EQ(texts.GetItemText(id, 1031), QString());
-        EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), id, QStringLiteral("Neu"), 1031), 0);
-        EXPECT_EQ(texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Pump"), 0, QStringLiteral("Neu"), 1031), 0);
+        EXPECT_EQ(Change(QStringLiteral("Motor"), id, QStringLiteral("Neu")), 0);
+        EXPECT_EQ(Change(QStringLiteral("Pump"), 0, QStringLiteral("Neu")), 0);
         EXPECT_EQ(TextCount(), 1);
         EXPECT_EQ(Stored(id, "L1031").toString(), QStringLiteral("Text"));
     }
@@ -217,7 +215,6 @@ TEST_F(CIndexTextsTest, WithoutATextColumnOrTextIdsNothingIsReadOrWritten) {
 TEST_F(CIndexTextsTest, ItemsGroupIsFoundOrAdded) {
     const QString matching = QStringLiteral("SELECT COUNT(*) FROM TidxGroups WHERE ParentID = 0 AND Type = -3");
     const int templateGroup = Value(data.Connection(), QStringLiteral("SELECT ID FROM TidxGroups")).toInt();
-    texts.Init(data);
     EXPECT_EQ(texts.ItemsGroupId(), templateGroup);
 
     // Neither a nested items group nor another top-level group will do.
@@ -242,13 +239,12 @@ TEST_F(CIndexTextsTest, ItemsGroupIsFoundOrAdded) {
     texts.Init(data);
     EXPECT_EQ(texts.ItemsGroupId(), added);
     EXPECT_EQ(Value(Other(), matching).toInt(), 1);
-    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1033);
+    const int id = Change(QStringLiteral("Motor"), 0, QStringLiteral("Text"), 1033);
     EXPECT_EQ(Stored(id, "ParentID").toInt(), added);
 }
 
 TEST_F(CIndexTextsTest, ClosingTheTextsDropsAPendingChangeAndReadsAfresh) {
-    texts.Init(data);
-    const int id = texts.ChangeItemText(DeviceKey(plc), QStringLiteral("Motor"), 0, QStringLiteral("Alt"), 1031);
+    const int id = Change(QStringLiteral("Motor"), 0, QStringLiteral("Alt"));
     db::Recordset& rs = texts.TextsRecordset();
     ASSERT_TRUE(rs.Seek({id}));
     rs.SetValue(QStringLiteral("L1031"), QStringLiteral("pending"));

@@ -21,11 +21,14 @@ class UndoHistoryTest : public ::testing::Test {
     }
     void TearDown() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman); }
 
-    void Attach(model::UndoHistory& history) {
-        history.Attach(*c);
-        history.changed = [this](const QString& why) {
+    // A history on the connection; what it tells the user goes to told.
+    model::UndoHistory& Attach(model::UndoHistory::Limits limits = {}) {
+        kept = std::make_unique<model::UndoHistory>(limits);
+        kept->Attach(*c);
+        kept->changed = [this](const QString& why) {
             if (!why.isEmpty()) told << why;
         };
+        return *kept;
     }
     void AddItem(const QString& name, const QString& comment = QString()) {
         c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, Comment) VALUES (1, ?, ?, ?)"),
@@ -39,11 +42,11 @@ class UndoHistoryTest : public ::testing::Test {
     test::TempProject project;
     std::unique_ptr<db::Connection> c = project.Open();
     QStringList told;
+    std::unique_ptr<model::UndoHistory> kept;
 };
 
 TEST_F(UndoHistoryTest, EachCommitIsAStepAndACommandJoinsItsTransactionsIntoOne) {
-    model::UndoHistory history;
-    Attach(history);
+    auto& history = Attach();
     AddItem(QStringLiteral("a"));
     c->InTransaction([&] {
         AddItem(QStringLiteral("b"));
@@ -78,11 +81,8 @@ TEST_F(UndoHistoryTest, EachCommitIsAStepAndACommandJoinsItsTransactionsIntoOne)
 }
 
 TEST_F(UndoHistoryTest, StepsAreBoundedInNumberAndInSizeAndTheUserIsToldWhenTheyGo) {
-    model::UndoHistory::Limits limits;
-    limits.steps = 3;
-    limits.bytes = 4000;
-    model::UndoHistory history(limits);
-    Attach(history);
+    const model::UndoHistory::Limits limits{.steps = 3, .bytes = 4000};
+    auto& history = Attach(limits);
     for (int i = 0; i < 5; ++i) AddItem(QStringLiteral("item%1").arg(i));
     EXPECT_EQ(history.UndoNames().size(), 3) << "the oldest went";
     EXPECT_LE(history.Bytes(), limits.bytes);
@@ -104,10 +104,7 @@ TEST_F(UndoHistoryTest, StepsAreBoundedInNumberAndInSizeAndTheUserIsToldWhenThey
 }
 
 TEST_F(UndoHistoryTest, RecordingStopsOnceAStepOutgrowsTheBoundAndTheWorkItselfStands) {
-    model::UndoHistory::Limits limits;
-    limits.bytes = 64 * 1024;
-    model::UndoHistory history(limits);
-    Attach(history);
+    auto& history = Attach({.bytes = 64 * 1024});
     AddItem(QStringLiteral("small"));
     ASSERT_TRUE(history.CanUndo());
     // One statement of 20,000 rows: the recording is stopped while it runs.
@@ -125,8 +122,7 @@ TEST_F(UndoHistoryTest, RecordingStopsOnceAStepOutgrowsTheBoundAndTheWorkItselfS
 }
 
 TEST_F(UndoHistoryTest, AnIndexChangeClearsTheHistoryWithAReason) {
-    model::UndoHistory history;
-    Attach(history);
+    auto& history = Attach();
     AddItem(QStringLiteral("a"));
     c->CreateIndex(QStringLiteral("TpdbItems"), {QStringLiteral("ByComment"), {QStringLiteral("Comment")}, false, false});
     EXPECT_FALSE(history.CanUndo());
@@ -148,8 +144,7 @@ TEST_F(UndoHistoryTest, AnIndexChangeClearsTheHistoryWithAReason) {
 }
 
 TEST_F(UndoHistoryTest, TheHistoryOutlivesTheConnection) {
-    model::UndoHistory history;
-    Attach(history);
+    auto& history = Attach();
     AddItem(QStringLiteral("a"));
     history.Detach();
     c->Close();
