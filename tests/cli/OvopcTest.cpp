@@ -61,6 +61,14 @@ class Ovopc : public ::testing::Test {
     }
     // The file of the project that is no database.
     QString TextFile() { return ov::test::WriteFile(dir.filePath(QStringLiteral("text.ovs")), QByteArray(200, 'x')); }
+    // What a command with --json printed, as an object.
+    QJsonObject Json(const QStringList& arguments, const QStringList& environment = {}) {
+        const Outcome run = Run(arguments + QStringList{"--json"}, environment);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return QJsonDocument::fromJson(run.out.toUtf8()).object();
+    }
+    // The "items: N" line of info.
+    QString ItemsLine(const QString& project) { return Run({"info", project}).out.section(u'\n', 2, 2); }
 
     QTemporaryDir dir;
     const QString registry = dir.filePath(QStringLiteral("registry.ini"));
@@ -73,10 +81,9 @@ TEST_F(Ovopc, NewDemoThenInfoPrintsTheSevenCountsInOrder) {
     ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
     EXPECT_EQ(info.out, kDemoInfo);
 
-    const Outcome json = Run({"info", file, "--json"});
-    ASSERT_EQ(json.exitCode, 0);
-    EXPECT_TRUE(json.out.contains(QStringLiteral("\"items\": 22")));
-    EXPECT_TRUE(json.out.contains(QStringLiteral("\"structureMembers\": 7")));
+    const QJsonObject json = Json({"info", file});
+    EXPECT_EQ(json.value(QStringLiteral("items")).toInt(), 22);
+    EXPECT_EQ(json.value(QStringLiteral("structureMembers")).toInt(), 7);
 }
 
 TEST_F(Ovopc, TheDemoBringsItsServersAndDriverAlong) {
@@ -126,7 +133,6 @@ TEST_F(Ovopc, BrowsePrintsTheAddressSpaceOfADevicesServer) {
     ExpectOneErrorLine(Run({"browse", file, "--device", "Press"}), "Orvana32");
     QFile::remove(registry);
     ExpectOneErrorLine(Run({"browse", file, "--device", "PLC1"}), "OVOPC.Simulation.1");
-    EXPECT_EQ(Run({"browse", file}).exitCode, 2) << "a device is needed";
 }
 
 TEST_F(Ovopc, ExportAndImportGoThroughOneFile) {
@@ -150,10 +156,7 @@ TEST_F(Ovopc, ExportAndImportGoThroughOneFile) {
     const Outcome refused = Run({"import", file, csv, "--mode", "0"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was imported"))) << refused.err.toStdString();
-    EXPECT_EQ(Run({"info", file}).out.section(u'\n', 2, 2), QStringLiteral("items: 22"));
-
-    EXPECT_EQ(Run({"import", file, csv, "--mode", "4"}).exitCode, 2);
-    EXPECT_EQ(Run({"export", file, "-o", csv}).exitCode, 2) << "a scope is needed";
+    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 22"));
     ExpectOneErrorLine(Run({"export", file, "--group", "Nobody", "-o", csv}), "Nobody");
 }
 
@@ -167,9 +170,7 @@ TEST_F(Ovopc, AProjectOnReadOnlyMediaIsReadButNeverWritten) {
     // The write bits go, as on a CD or a write-protected share (they bind the administrator too).
     QFile::setPermissions(media, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
-    const Outcome info = Run({"info", media});
-    EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
-    EXPECT_EQ(info.out.section(u'\n', 2, 2), QStringLiteral("items: 22"));
+    EXPECT_EQ(ItemsLine(media), QStringLiteral("items: 22"));
     const Outcome exported = Run({"export", media, "--all", "-o", csv});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
     ExpectOneErrorLine(Run({"import", media, csv, "--mode", "3"}), "read-only");
@@ -204,7 +205,6 @@ TEST_F(Ovopc, DiffSaysWhatDiffersAndExitsLikeDiff) {
     const QJsonObject parsed = QJsonDocument::fromJson(json.out.toUtf8()).object();
     EXPECT_EQ(parsed.value(QStringLiteral("removed")).toArray().size(), 1) << json.out.toStdString();
     EXPECT_TRUE(parsed.value(QStringLiteral("added")).toArray().isEmpty());
-    EXPECT_EQ(Run({"diff", a}).exitCode, 2) << "two files are needed";
 }
 
 TEST_F(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
@@ -222,9 +222,7 @@ TEST_F(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
     const Outcome plain = Run({"info", shared}, onShare);
     ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     EXPECT_EQ(plain.out, kDemoInfo + notice + u'\n');
-    const Outcome json = Run({"info", shared, "--json"}, onShare);
-    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
-    const QJsonObject parsed = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    const QJsonObject parsed = Json({"info", shared}, onShare);
     EXPECT_EQ(parsed.value(QStringLiteral("items")).toInt(), 22);
     EXPECT_TRUE(parsed.value(QStringLiteral("networkShare")).toBool());
     EXPECT_EQ(parsed.value(QStringLiteral("fileSystem")).toString(), QStringLiteral("NFS"));
@@ -232,30 +230,31 @@ TEST_F(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
 
     // The same file on a local disk: nothing to tell.
     EXPECT_EQ(Run({"info", shared}).out, kDemoInfo);
-    const QJsonObject local = QJsonDocument::fromJson(Run({"info", shared, "--json"}).out.toUtf8()).object();
+    const QJsonObject local = Json({"info", shared});
     EXPECT_FALSE(local.value(QStringLiteral("networkShare")).toBool(true));
     EXPECT_FALSE(local.contains(QStringLiteral("notice")));
 }
 
-TEST_F(Ovopc, NewRefusesToOverwrite) {
+TEST_F(Ovopc, RefusalsAreOneClearLineAndChangeNothing) {
     ASSERT_EQ(Run({"new", file}).exitCode, 0);
-    EXPECT_TRUE(Run({"info", file}).out.startsWith(QStringLiteral("devices: 0\ngroups: 1\n")));
-    ExpectOneErrorLine(Run({"new", file, "--demo"}), "already exists");
-    EXPECT_TRUE(Run({"info", file}).out.contains(QStringLiteral("items: 0")));
-}
-
-TEST_F(Ovopc, BadProjectFilesGiveOneClearLine) {
-    ExpectOneErrorLine(Run({"info", dir.filePath(QStringLiteral("missing.ovs"))}), "Could not find");
-    const QString text = TextFile();
-    ExpectOneErrorLine(Run({"info", text}), "not a project database");
-    EXPECT_EQ(QFile(text).size(), 200);
-
-    const QString readOnly = dir.filePath(QStringLiteral("ro.ovs"));
+    const QString text = TextFile(), readOnly = dir.filePath(QStringLiteral("ro.ovs"));
     ASSERT_EQ(Run({"new", readOnly}).exitCode, 0);
     QFile::setPermissions(readOnly, QFile::ReadOwner);
-    // Read, yes; written, never.
+    const QString missing = dir.filePath(QStringLiteral("missing.ovs"));
+    // Read, yes; written, never. With a language, the file is checked first.
+    const std::pair<QStringList, const char*> refusals[] = {
+        {{"new", file, "--demo"}, "already exists"}, {{"info", missing}, "Could not find"},
+        {{"info", text}, "not a project database"},  {{"import", readOnly, text, "--mode", "0"}, "read-only"},
+        {{"tree", missing}, "Could not find"},        {{"tree", "Unregistered"}, "registered"},
+        {{"tree", text}, "not a project database"},  {{"tree", text, "--lang", "1036"}, "not a project database"}};
+    for (const auto& [arguments, mentions] : refusals) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        ExpectOneErrorLine(Run(arguments), mentions);
+    }
+    EXPECT_TRUE(Run({"info", file}).out.startsWith(QStringLiteral("devices: 0\ngroups: 1\n")));
+    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 0")) << "not overwritten by the demo";
+    EXPECT_EQ(QFile(text).size(), 200);
     EXPECT_EQ(Run({"info", readOnly}).exitCode, 0);
-    ExpectOneErrorLine(Run({"import", readOnly, text, "--mode", "0"}), "read-only");
 }
 
 TEST_F(Ovopc, ADatabaseLockedByAnotherProcess) {
@@ -296,17 +295,13 @@ TEST_F(Ovopc, TreePrintsTheEditorsBranchInTheChosenLanguage) {
     EXPECT_EQ(german.out.count(u'\n'), english.out.count(u'\n'));
 }
 
-TEST_F(Ovopc, TreeOnBadInput) {
-    ExpectOneErrorLine(Run({"tree", dir.filePath(QStringLiteral("gone.ovs"))}), "Could not find");
-    ExpectOneErrorLine(Run({"tree", "Unregistered"}), "registered");
-    const QString text = TextFile();
-    ExpectOneErrorLine(Run({"tree", text}), "not a project database");
-    EXPECT_EQ(Run({"tree", text, "--lang", "1036"}).exitCode, 1) << "the file is checked first";
-}
-
-TEST_F(Ovopc, UsageErrors) {
-    for (const QStringList& arguments : {QStringList{}, {"frobnicate"}, {"info"}, {"info", "x.ovs", "--yaml"}})
-        EXPECT_EQ(Run(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
+TEST_F(Ovopc, UsageErrorsExitWithTwo) {
+    ASSERT_EQ(Run({"new", file}).exitCode, 0);
+    const QString csv = TextFile();
+    // Browse needs a device, export a scope, diff two files; there is no import mode 4.
+    const QStringList usageErrors[] = {{}, {"frobnicate"}, {"info"}, {"info", "x.ovs", "--yaml"}, {"browse", file},
+                                       {"import", file, csv, "--mode", "4"}, {"export", file, "-o", csv}, {"diff", file}};
+    for (const QStringList& arguments : usageErrors) EXPECT_EQ(Run(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
     const Outcome help = Run({"help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("new FILE")));

@@ -30,6 +30,18 @@ const QString kVersionKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"
 class ConnectTest : public ::testing::Test {
 protected:
     editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    host::Connect& Session() { return harness.Session(); }
+    // The project closed and the session started afresh on what is given.
+    void StartAgain(const QString& file, bool withOwner = true) {
+        harness.Restart();
+        harness.Start(file, withOwner);
+    }
+    // The editor loaded on the demo project.
+    void StartLoaded() {
+        harness.Start(project.Path());
+        harness.Load();
+        ASSERT_TRUE(Session().IsLoaded());
+    }
     void WriteSetting(const test::TempProject& target, const QString& value) {
         sys::ProjectSettings settings;
         ASSERT_TRUE(settings.Open(target.Path(), harness.Registry()));
@@ -43,7 +55,7 @@ protected:
 TEST_F(ConnectTest, AuthorizationLevelOfTheProjectDecidesWhetherTheAddInStarts) {
     // Without the setting it starts with the editor's node alone.
     harness.Start(project.Path(), false);
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    EXPECT_EQ(Session().SessionState(), State::Initialized);
     const auto* root = harness.Host().Find(nk::kRoot);
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->tag, QStringLiteral("0"));
@@ -53,21 +65,18 @@ TEST_F(ConnectTest, AuthorizationLevelOfTheProjectDecidesWhetherTheAddInStarts) 
     EXPECT_EQ(harness.Host().NodeCount(), 1) << "nothing else is loaded yet";
 
     WriteSetting(project, QStringLiteral("4"));
-    harness.Restart();
-    harness.Start(project.Path(), false);
-    EXPECT_EQ(harness.Session().SessionState(), State::Inactive);
+    StartAgain(project.Path(), false);
+    EXPECT_EQ(Session().SessionState(), State::Inactive);
     EXPECT_EQ(harness.Host().NodeCount(), 0);
     harness.Load();
-    EXPECT_FALSE(harness.Session().IsLoaded()) << "an inactive add-in loads nothing";
+    EXPECT_FALSE(Session().IsLoaded()) << "an inactive add-in loads nothing";
 
-    harness.Restart();
-    harness.Start(project.Path(), true);
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized) << "with an owner the check is skipped";
+    StartAgain(project.Path(), true);
+    EXPECT_EQ(Session().SessionState(), State::Initialized) << "with an owner the check is skipped";
 
     WriteSetting(project, QStringLiteral("5"));
-    harness.Restart();
-    harness.Start(project.Path(), false);
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    StartAgain(project.Path(), false);
+    EXPECT_EQ(Session().SessionState(), State::Initialized);
 }
 
 TEST_F(ConnectTest, ProjectArgumentIsAFileOrARegisteredName) {
@@ -75,37 +84,35 @@ TEST_F(ConnectTest, ProjectArgumentIsAFileOrARegisteredName) {
     const QString upper = QFileInfo(project.Path()).absolutePath() + QStringLiteral("/Plant.OVS");
     ASSERT_TRUE(QFile::copy(project.Path(), upper));
     harness.Start(upper + u' ');
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    EXPECT_EQ(Session().SessionState(), State::Initialized);
     harness.Load();
-    EXPECT_TRUE(harness.Session().IsLoaded());
+    EXPECT_TRUE(Session().IsLoaded());
 
     harness.Restart();
     ASSERT_TRUE(harness.Registry().WriteValue(sys::Hive::LocalMachine, kVersionKey + QStringLiteral("\\Projects\\project"),
                                               QStringLiteral("Path"), QFileInfo(project.Path()).absolutePath()));
     harness.Start(QStringLiteral("project"));
-    EXPECT_EQ(harness.Session().ProjectFile(), QFileInfo(project.Path()).absoluteFilePath());
+    EXPECT_EQ(Session().ProjectFile(), QFileInfo(project.Path()).absoluteFilePath());
     harness.Load();
-    EXPECT_TRUE(harness.Session().IsLoaded());
+    EXPECT_TRUE(Session().IsLoaded());
 
-    harness.Restart();
-    harness.Start(QString());
+    StartAgain(QString());
     EXPECT_EQ(harness.Host().NodeCount(), 0);
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty()) << "no project at all: no nodes, no message";
 
     // A name nobody registered: the editor's node is there, and opening it
     // says why the project cannot be found, leaving nothing half-built.
-    harness.Restart();
-    harness.Start(QStringLiteral("NotRegistered"));
+    StartAgain(QStringLiteral("NotRegistered"));
     EXPECT_EQ(harness.Host().NodeCount(), 1);
     harness.Load();
-    EXPECT_FALSE(harness.Session().IsLoaded());
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    EXPECT_FALSE(Session().IsLoaded());
+    EXPECT_EQ(Session().SessionState(), State::Initialized);
     ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
     const QString said = ui::DefaultMessageBoxes().Shown().back().text;
     EXPECT_TRUE(said.contains(QStringLiteral("NotRegistered"))) << said.toStdString();
     EXPECT_TRUE(said.startsWith(settings::Text(settings::kTextProjectNotRegistered).left(10))) << said.toStdString();
     EXPECT_EQ(harness.Host().NodeCount(), 1) << "only the editor's own node";
-    EXPECT_EQ(harness.Session().Window(), nullptr);
+    EXPECT_EQ(Session().Window(), nullptr);
     harness.Load();
     EXPECT_EQ(ui::DefaultMessageBoxes().Shown().size(), 2u) << "every try says it again";
 }
@@ -117,19 +124,17 @@ TEST_F(ConnectTest, BrokenRegistryLeavesTheAddInWithoutNodes) {
 
     QFile::remove(harness.RegistryFile());
     QDir().mkdir(harness.RegistryFile());  // cannot be read at all
-    harness.Restart();
-    harness.Start(QStringLiteral("Plant"));
+    StartAgain(QStringLiteral("Plant"));
     EXPECT_EQ(harness.Host().NodeCount(), 0);
-    harness.Restart();
-    harness.Start(project.Path());
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized) << "a file path needs no registry";
+    StartAgain(project.Path());
+    EXPECT_EQ(Session().SessionState(), State::Initialized) << "a file path needs no registry";
 }
 
 TEST_F(ConnectTest, LoadingOpensTheDatabaseWithTheDirectTablesAndPreparesTheCatalogues) {
     harness.Start(project.Path());
-    harness.Session().NodeClick(QString(), nk::kRoot, QString());
-    ASSERT_TRUE(harness.Session().IsLoaded());
-    auto* data = harness.Session().Window()->Data();
+    Session().NodeClick(QString(), nk::kRoot, QString());
+    ASSERT_TRUE(Session().IsLoaded());
+    auto* data = Session().Window()->Data();
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(data->IsOpen());
     EXPECT_EQ(data->OpenRecordsetCount(), 6) << "two tables opened directly and the four grids' record sources";
@@ -158,10 +163,8 @@ TEST_F(ConnectTest, AProjectWithoutOptionalTablesOpens) {
         c->Execute(QStringLiteral("DROP TABLE TpdbAlign"));
         c->Execute(QStringLiteral("DROP TABLE TpdbSimulation"));
     }
-    harness.Start(project.Path());
-    harness.Load();
-    ASSERT_TRUE(harness.Session().IsLoaded());
-    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 4);
+    StartLoaded();
+    EXPECT_EQ(Session().Window()->Data()->OpenRecordsetCount(), 4);
     EXPECT_EQ(Window().tdbI().ColumnIndex(settings::Text(142)), -1) << "no simulation columns without the table";
     EXPECT_EQ(Window().tdbI().ColumnIndex(settings::Text(144)), -1);
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
@@ -171,9 +174,9 @@ TEST_F(ConnectTest, AFileThatIsNoDatabaseIsReportedAndLoadsNothing) {
     const QString bad = QFileInfo(project.Path()).absolutePath() + QStringLiteral("/broken.ovs");
     ASSERT_EQ(test::WriteFile(bad, QByteArray(300, 'x')), bad);
     harness.Start(bad);
-    harness.Session().NodeClick(QString(), nk::kRoot, QString());
-    EXPECT_FALSE(harness.Session().IsLoaded());
-    EXPECT_EQ(harness.Session().SessionState(), State::Initialized);
+    Session().NodeClick(QString(), nk::kRoot, QString());
+    EXPECT_FALSE(Session().IsLoaded());
+    EXPECT_EQ(Session().SessionState(), State::Initialized);
     ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown()[0].text.startsWith(settings::Text(1309)));
     EXPECT_EQ(harness.Host().NodeCount(), 1) << "only the root";
@@ -181,15 +184,14 @@ TEST_F(ConnectTest, AFileThatIsNoDatabaseIsReportedAndLoadsNothing) {
 }
 
 TEST_F(ConnectTest, TerminateSavesPendingChangesAndClosesEverything) {
-    harness.Start(project.Path());
-    harness.Load();
-    db::Recordset& groups = harness.Session().Window()->Data()->Recordset(QStringLiteral("rstabOPCGroups"));
+    StartLoaded();
+    db::Recordset& groups = Session().Window()->Data()->Recordset(QStringLiteral("rstabOPCGroups"));
     groups.MoveFirst();
     groups.SetValue(QStringLiteral("Comment"), QStringLiteral("kept at close"));
-    harness.Session().Terminate();
-    EXPECT_EQ(harness.Session().SessionState(), State::Ended);
+    Session().Terminate();
+    EXPECT_EQ(Session().SessionState(), State::Ended);
     EXPECT_EQ(harness.Host().NodeCount(), 0);
-    EXPECT_EQ(harness.Session().Window(), nullptr);
+    EXPECT_EQ(Session().Window(), nullptr);
     EXPECT_FALSE(QFile::exists(project.Path() + QStringLiteral("-wal"))) << "the last connection closed";
     EXPECT_GE(host::DefaultHelpViewer().CloseAllCalls(), 1);
 
@@ -200,17 +202,16 @@ TEST_F(ConnectTest, TerminateSavesPendingChangesAndClosesEverything) {
 }
 
 TEST_F(ConnectTest, ReloadRebuildsTheBranchAndKeepsTheStudio) {
-    harness.Start(project.Path());
-    harness.Load();
+    StartLoaded();
     const int nodes = harness.Host().NodeCount();
-    harness.Session().Window()->Data()->OpenCommand(QStringLiteral("rsOPCGroups"));
+    Session().Window()->Data()->OpenCommand(QStringLiteral("rsOPCGroups"));
     harness.Host().ClearCalls();
-    harness.Session().Reload();
-    EXPECT_TRUE(harness.Session().IsLoaded());
+    Session().Reload();
+    EXPECT_TRUE(Session().IsLoaded());
     EXPECT_EQ(harness.Host().NodeCount(), nodes);
     EXPECT_EQ(harness.Host().RefusedCalls(), 0);
     EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SetNodeProperty(OPCE0, 10, false)")));
-    EXPECT_EQ(harness.Session().Window()->Data()->OpenRecordsetCount(), 6) << "the old recordsets are gone";
+    EXPECT_EQ(Session().Window()->Data()->OpenRecordsetCount(), 6) << "the old recordsets are gone";
 }
 
 TEST_F(ConnectTest, RightsFollowTheLevelAtEveryCheck) {
@@ -227,7 +228,7 @@ TEST_F(ConnectTest, RightsFollowTheLevelAtEveryCheck) {
 
 TEST_F(ConnectTest, NodeEventsReachTheWindow) {
     harness.Start(project.Path());
-    auto& session = harness.Session();
+    auto& session = Session();
     session.NodeClick(QString(), QStringLiteral("XYZ1"), QString());
     EXPECT_FALSE(session.IsLoaded()) << "keys of other add-ins are not ours";
 
@@ -258,17 +259,16 @@ TEST_F(ConnectTest, NodeEventsReachTheWindow) {
 }
 
 TEST_F(ConnectTest, AnnouncedTextChangesDropTheCachedTextTable) {
-    harness.Start(project.Path());
-    harness.Load();
+    StartLoaded();
     db::Recordset& texts = Window().IndexTexts().TextsRecordset();
     texts.MoveFirst();
     texts.SetValue(QStringLiteral("L1033"), QStringLiteral("unsaved"));
     const quint32 message = host::RegisterWindowMessage(QStringLiteral("OV_EDITORS"));
-    harness.Session().WindowMessage(message, 0x100, 1);
+    Session().WindowMessage(message, 0x100, 1);
     EXPECT_EQ(texts.GetEditMode(), db::EditMode::InProgress) << "only lParam 2 announces texts";
-    harness.Session().WindowMessage(message, 0x0FF, 2);
+    Session().WindowMessage(message, 0x0FF, 2);
     EXPECT_EQ(texts.GetEditMode(), db::EditMode::InProgress) << "bit 8 of wParam must be set";
-    harness.Session().WindowMessage(message, 0x100, 2);
+    Session().WindowMessage(message, 0x100, 2);
     EXPECT_EQ(texts.State(), db::ObjectState::Closed);
     EXPECT_EQ(Window().IndexTexts().GetItemText(1, 1033), QStringLiteral("Motor 1 speed")) << "the change dropped, texts read again";
 }

@@ -29,6 +29,16 @@ QStringList Children(InMemoryHost& h, const QString& key) {
     return node ? node->children : QStringList();
 }
 
+// The folders below a node, depth first, each as "path=count": "A=3 A.B=2".
+QString Folders(InMemoryHost& h, const QString& key) {
+    QStringList folders;
+    for (const QString& child : Children(h, key)) {
+        folders << child.section(Y, -1) + u'=' + Count(h, child);
+        if (const QString below = Folders(h, child); !below.isEmpty()) folders << below;
+    }
+    return folders.join(u' ');
+}
+
 // An item name 200 folders deep.
 QString DeepName() {
     QStringList deep;
@@ -42,18 +52,44 @@ protected:
     void TearDown() override { settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman); }
 
     // A loaded session on a project that the test fills first.
-    void Load(const test::TempProject& project) {
-        harness.Start(project.Path());
+    void Load(const test::TempProject& target) {
+        harness.Start(target.Path());
         harness.Load();
         ASSERT_TRUE(harness.Session().IsLoaded());
     }
 
+    // The test's project with device 1 ("Dev", "." as separator) and the
+    // items given as name and item access, loaded.
+    void LoadHandMade(const QList<std::pair<QString, QString>>& items, bool aliasOn) {
+        {
+            auto c = project.Open();
+            if (aliasOn) c->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'Dev', '.')"));
+            c->Execute(QStringLiteral("INSERT INTO TpdbUnitClasses (Name, SwitchType) VALUES ('Odd', 2)"));
+            for (const auto& [name, access] : items)
+                c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"), {name, access});
+        }
+        Load(project);
+    }
+
     test::SessionHarness harness;
+    test::TempProject project;
+    const QString dev = nk::DeviceKey(1, QStringLiteral("."), false);
+};
+
+// A device of its own in a studio of its own, for the tree alone.
+class BranchTest : public ::testing::Test {
+protected:
+    void SetUp() override { h.AddNode(QString(), QStringLiteral("Dev"), dev, QString(), host::images::kDevice, {}); }
+
+    InMemoryHost h;
+    ProjectTree tree{h};
+    const QString dev = nk::DeviceKey(4, QStringLiteral("/"), false);
 };
 
 TEST_F(ProjectTreeTest, DemoBranchInItsOrder) {
-    test::TempProject project(test::TempProject::Content::Demo);
-    Load(project);
+    test::TempProject demo(test::TempProject::Content::Demo);
+    Load(demo);
     InMemoryHost& h = harness.Host();
     EXPECT_EQ(h.RefusedCalls(), 0);
     EXPECT_EQ(Children(h, nk::kRoot),
@@ -79,43 +115,24 @@ TEST_F(ProjectTreeTest, DemoBranchInItsOrder) {
 }
 
 TEST_F(ProjectTreeTest, FoldersFromHandMadeItems) {
-    test::TempProject project;
-    {
-        auto c = project.Open();
-        c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'Dev', '.')"));
-        c->Execute(QStringLiteral("INSERT INTO TpdbUnitClasses (Name, SwitchType) VALUES ('Odd', 2)"));
-        for (const char* name : {"A.B.x", "A.B.y", "Single", "Trailing.", "A.C"})
-            c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
-                       {QString::fromUtf8(name), QString::fromUtf8(name)});
-        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, 'deep')"), {DeepName()});
-    }
-    Load(project);
+    QList<std::pair<QString, QString>> items;
+    for (const char* name : {"A.B.x", "A.B.y", "Single", "Trailing.", "A.C"}) items.append({QString::fromUtf8(name), QString::fromUtf8(name)});
+    items.append({DeepName(), QStringLiteral("deep")});
+    LoadHandMade(items, false);
     InMemoryHost& h = harness.Host();
-    const QString dev = nk::DeviceKey(1, QStringLiteral("."), false);
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A")), QStringLiteral("3"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.B")), QStringLiteral("2"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Trailing")), QStringLiteral("1")) << "a separator at the end";
-    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("Single")));
+    // A separator at the end makes a folder; "Single" is none. The alias function is off
+    // in a new project, so folders follow the item access: "deep" has no separator.
+    EXPECT_EQ(Folders(h, dev), QStringLiteral("A=3 A.B=2 Trailing=1"));
     EXPECT_TRUE(Children(h, nk::ProcessUnitsKey()).isEmpty());
     EXPECT_TRUE(Children(h, nk::ViewUnitsKey()).isEmpty()) << "a class of another switch type is not shown";
-
-    // The alias function is off in a new project, so folders follow the item access.
-    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("L0"))) << "'deep' has no separator in its item access";
     EXPECT_EQ(h.RefusedCalls(), 0);
 }
 
 TEST_F(ProjectTreeTest, DepthIsBoundedAndFollowsTheNameInTheAliasView) {
-    test::TempProject project;
-    {
-        auto c = project.Open();
-        c->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));  // alias function on
-        c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) VALUES (1, 'Dev', '.')"));
-        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, 'x')"), {DeepName()});
-    }
-    Load(project);
+    LoadHandMade({{DeepName(), QStringLiteral("x")}}, true);
     InMemoryHost& h = harness.Host();
     int depth = 0;
-    QString key = nk::DeviceKey(1, QStringLiteral("."), false);
+    QString key = dev;
     while (Children(h, key).size() == 1) {
         key = Children(h, key)[0];
         ++depth;
@@ -124,52 +141,35 @@ TEST_F(ProjectTreeTest, DepthIsBoundedAndFollowsTheNameInTheAliasView) {
     EXPECT_EQ(Count(h, key), QStringLiteral("1"));
 }
 
-TEST_F(ProjectTreeTest, BranchesFollowAddsDeletesAndRenames) {
-    InMemoryHost h;
-    ProjectTree tree(h);
-    const QString dev = nk::DeviceKey(4, QStringLiteral("/"), false);
-    h.AddNode(QString(), QStringLiteral("Dev"), dev, QString(), host::images::kDevice, {});
-    tree.ItemAdded(dev, QStringLiteral("Hall/Line/Motor"));
-    tree.ItemAdded(dev, QStringLiteral("Hall/Line/Pump"));
-    tree.ItemAdded(dev, QStringLiteral("Hall/Door"));
-    tree.ItemAdded(dev, QStringLiteral("Top"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall")), QStringLiteral("3"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall/Line")), QStringLiteral("2"));
+TEST_F(BranchTest, BranchesFollowAddsDeletesAndRenames) {
+    for (const char* path : {"Hall/Line/Motor", "Hall/Line/Pump", "Hall/Door", "Top"}) tree.ItemAdded(dev, QString::fromUtf8(path));
+    EXPECT_EQ(Folders(h, dev), QStringLiteral("Hall=3 Hall/Line=2"));
     EXPECT_EQ(h.Find(dev + Y + QStringLiteral("Hall/Line"))->tag, QStringLiteral("1")) << "added later";
 
     tree.ItemPathChanged(dev, QStringLiteral("Hall/Line/Pump"), QStringLiteral("Yard/Pump"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall/Line")), QStringLiteral("1"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Yard")), QStringLiteral("1"));
-
+    EXPECT_EQ(Folders(h, dev), QStringLiteral("Hall=2 Hall/Line=1 Yard=1"));
     tree.ItemDeleted(dev, QStringLiteral("Hall/Line/Motor"));
-    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("Hall/Line"))) << "an emptied folder goes";
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("Hall")), QStringLiteral("1"));
+    EXPECT_EQ(Folders(h, dev), QStringLiteral("Hall=1 Yard=1")) << "an emptied folder goes";
     tree.ItemDeleted(dev, QStringLiteral("Hall/Door"));
-    EXPECT_EQ(Children(h, dev), QStringList{dev + Y + QStringLiteral("Yard")});
+    EXPECT_EQ(Folders(h, dev), QStringLiteral("Yard=1"));
     EXPECT_EQ(h.RefusedCalls(), 0);
 }
 
-TEST_F(ProjectTreeTest, ManyItemsAtOnceChangeEachFolderOnce) {
-    InMemoryHost h;
-    ProjectTree tree(h);
-    const QString dev = nk::DeviceKey(4, QStringLiteral("."), false);
-    h.AddNode(QString(), QStringLiteral("Dev"), dev, QString(), host::images::kDevice, {});
-    tree.ItemsChanged(dev, {}, {QStringLiteral("A.B.x"), QStringLiteral("A.B.y"), QStringLiteral("A.C.z"), QStringLiteral("Top")});
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A")), QStringLiteral("3"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.B")), QStringLiteral("2"));
-    EXPECT_EQ(h.Find(dev + Y + QStringLiteral("A.B"))->parent, dev + Y + QStringLiteral("A"));
+TEST_F(BranchTest, ManyItemsAtOnceChangeEachFolderOnce) {
+    const QString dot = nk::DeviceKey(5, QStringLiteral("."), false);
+    h.AddNode(QString(), QStringLiteral("Dot"), dot, QString(), host::images::kDevice, {});
+    tree.ItemsChanged(dot, {}, {QStringLiteral("A.B.x"), QStringLiteral("A.B.y"), QStringLiteral("A.C.z"), QStringLiteral("Top")});
+    EXPECT_EQ(Folders(h, dot), QStringLiteral("A=3 A.B=2 A.C=1"));
+    EXPECT_EQ(h.Find(dot + Y + QStringLiteral("A.B"))->parent, dot + Y + QStringLiteral("A"));
 
     // A folder renamed: its items leave, the new one takes them; A keeps its count.
-    tree.ItemsChanged(dev, {QStringLiteral("A.B.x"), QStringLiteral("A.B.y")}, {QStringLiteral("A.D.x"), QStringLiteral("A.D.y")});
-    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("A.B")));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.D")), QStringLiteral("2"));
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A")), QStringLiteral("3"));
-
+    tree.ItemsChanged(dot, {QStringLiteral("A.B.x"), QStringLiteral("A.B.y")}, {QStringLiteral("A.D.x"), QStringLiteral("A.D.y")});
+    EXPECT_EQ(Folders(h, dot), QStringLiteral("A=3 A.C=1 A.D=2"));
     // A folder emptied and filled again in one change stays where it is.
-    tree.ItemsChanged(dev, {QStringLiteral("A.C.z")}, {QStringLiteral("A.C.w")});
-    EXPECT_EQ(Count(h, dev + Y + QStringLiteral("A.C")), QStringLiteral("1"));
-    tree.ItemsChanged(dev, {QStringLiteral("A.C.w"), QStringLiteral("A.D.x"), QStringLiteral("A.D.y")}, {});
-    EXPECT_FALSE(h.HasNode(dev + Y + QStringLiteral("A"))) << "everything below went";
+    tree.ItemsChanged(dot, {QStringLiteral("A.C.z")}, {QStringLiteral("A.C.w")});
+    EXPECT_EQ(Folders(h, dot), QStringLiteral("A=3 A.C=1 A.D=2"));
+    tree.ItemsChanged(dot, {QStringLiteral("A.C.w"), QStringLiteral("A.D.x"), QStringLiteral("A.D.y")}, {});
+    EXPECT_EQ(Folders(h, dot), QString()) << "everything below went";
     EXPECT_EQ(h.RefusedCalls(), 0);
 }
 
@@ -182,8 +182,8 @@ TEST_F(ProjectTreeTest, WhereBranchesAreMaintained) {
 }
 
 TEST_F(ProjectTreeTest, RefreshingADeviceRebuildsItsKeyTextAndFolders) {
-    test::TempProject project(test::TempProject::Content::Demo);
-    Load(project);
+    test::TempProject demo(test::TempProject::Content::Demo);
+    Load(demo);
     InMemoryHost& h = harness.Host();
     const QString oldKey = nk::DeviceKey(1, QStringLiteral("."), false);
     auto* data = harness.Session().Window()->Data();
