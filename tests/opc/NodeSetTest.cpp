@@ -22,34 +22,24 @@ namespace {
 const QString kPlant = QStringLiteral(OV_FIXTURES "/plant.NodeSet2.xml");
 const QString kUri = QStringLiteral("nsu=urn:ovopc:test:plant;");
 
-const OpcNode* Child(const NodeSet& set, const QString& parent, const QString& browseName) {
-    for (const OpcNode& node : set.Children(parent))
-        if (node.browseName == browseName) return &node;
-    return nullptr;
-}
-
-// The node at a path of browse names below the Objects folder.
-const OpcNode* At(const NodeSet& set, const QStringList& path) {
-    QString parent = kObjectsFolder;
-    const OpcNode* node = nullptr;
-    for (const QString& name : path) {
-        node = Child(set, parent, name);
-        if (!node) return nullptr;
-        parent = node->nodeId;
-    }
-    return node;
-}
-
 class PlantNodeSet : public ::testing::Test {
   protected:
     void SetUp() override {
         QString error;
         ASSERT_TRUE(set.Load(kPlant, &error)) << error.toStdString();
     }
+    // The node at a path of browse names below the Objects folder.
     const OpcNode& Node(const char* path) {
-        const OpcNode* node = At(set, QString::fromUtf8(path).split(u'/'));
-        if (!node) throw std::runtime_error(std::string("no node ") + path);
-        return *node;
+        QString parent = kObjectsFolder;
+        const OpcNode* found = nullptr;
+        for (const QString& name : QString::fromUtf8(path).split(u'/')) {
+            found = nullptr;
+            for (const OpcNode& node : set.Children(parent))
+                if (node.browseName == name) found = &node;
+            if (!found) throw std::runtime_error(std::string("no node ") + path);
+            parent = found->nodeId;
+        }
+        return *found;
     }
     NodeSet set;
 };

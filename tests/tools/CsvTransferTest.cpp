@@ -52,6 +52,11 @@ class CsvTransferTest : public ::testing::Test {
     ImportResult Import(const QString& path, int mode, const ImportScope& scope = {}, const CsvProgress& progress = {}) {
         return ImportItems(*c, path, mode, scope, [](qint64 line) { return QStringLiteral("909:%1").arg(line); }, progress);
     }
+    // The fields of an item with another name (and item access), as a new item's line.
+    static QStringList Renamed(QStringList fields, const QString& name) {
+        fields[1] = fields[12] = name;
+        return fields;
+    }
     int IdOf(const char* name) { return Value(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt(); }
 
     test::TempProject project{test::TempProject::Content::Demo};
@@ -220,9 +225,8 @@ TEST_F(CsvTransferTest, TheModesChooseWhichLinesUpdateAndWhichInsert) {
     EXPECT_EQ(result.updated, 0);
 
     // Mode 7: a line of an unknown ID becomes a new item with an ID of its own.
-    QStringList fields = commented(FieldsOf(speed), "copy");
+    QStringList fields = Renamed(commented(FieldsOf(speed), "copy"), QStringLiteral("Line1.Motor1.SpeedCopy"));
     fields[0] = QStringLiteral("abc");  // no number: matches no item
-    fields[1] = fields[12] = QStringLiteral("Line1.Motor1.SpeedCopy");
     WriteLines(path, {fields});
     const int before = Count();
     result = Import(path, 7);
@@ -230,8 +234,7 @@ TEST_F(CsvTransferTest, TheModesChooseWhichLinesUpdateAndWhichInsert) {
     EXPECT_EQ(Count(), before + 1);
     EXPECT_GT(IdOf("Line1.Motor1.SpeedCopy"), 0);
     // Mode 0 inserts even what would match.
-    fields[1] = fields[12] = QStringLiteral("Line1.Motor1.SpeedThird");
-    WriteLines(path, {fields});
+    WriteLines(path, {Renamed(fields, QStringLiteral("Line1.Motor1.SpeedThird"))});
     EXPECT_EQ(Import(path, 0).inserted, 1);
 }
 
@@ -276,9 +279,7 @@ TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
     EXPECT_EQ(Count(), before);
 
     // Two new names, the second refused: the first is rolled back with it.
-    QStringList first = good;
-    first[1] = first[12] = QStringLiteral("Fresh.One");
-    WriteLines(path, {first, good});
+    WriteLines(path, {Renamed(good, QStringLiteral("Fresh.One")), good});
     result = Import(path, 0);
     EXPECT_FALSE(result.dbError.isEmpty());
     EXPECT_EQ(IdOf("Fresh.One"), 0);
@@ -287,12 +288,9 @@ TEST_F(CsvTransferTest, ABadLineOrADatabaseRefusalLeavesTheProjectAsItWas) {
 
 TEST_F(CsvTransferTest, StoppingAnImportOrExportWritesNothing) {
     const QString path = File("many.csv");
-    QStringList fields = FieldsOf(IdOf("Line1.Motor1.Speed"));
+    const QStringList fields = FieldsOf(IdOf("Line1.Motor1.Speed"));
     QList<QStringList> lines;
-    for (int i = 0; i < 3000; ++i) {
-        fields[1] = fields[12] = QStringLiteral("Bulk.Item%1").arg(i);
-        lines << fields;
-    }
+    for (int i = 0; i < 3000; ++i) lines << Renamed(fields, QStringLiteral("Bulk.Item%1").arg(i));
     WriteLines(path, lines);
     const int before = Count();
     const ImportResult result = Import(path, 0, {}, [](qint64 done, qint64 total) { return done < total * 3 / 4; });

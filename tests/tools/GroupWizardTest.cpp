@@ -24,11 +24,8 @@ class GroupWizardTest : public test::EditorTest {
         Click(motor1);
         ClearShown();
     }
-    int IdOf(const char* name) {
-        return Query(QStringLiteral("SELECT ID FROM TpdbItems WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
-    }
-    int GroupIdOf(const char* name) {
-        return Query(QStringLiteral("SELECT ID FROM TpdbGroups WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
+    int IdOf(const char* name, const char* table = "TpdbItems") {
+        return Query(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), QString::fromUtf8(name))).toInt();
     }
     std::size_t IndexOf(const GroupAssignment& a, const char* name) {
         for (std::size_t i = 0; i < a.Groups().size(); ++i)
@@ -49,7 +46,7 @@ class GroupWizardTest : public test::EditorTest {
         return a;
     }
     int Connected(int item, const char* group) {
-        return Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1 AND GroupID = %2").arg(item).arg(GroupIdOf(group)));
+        return Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1 AND GroupID = %2").arg(item).arg(IdOf(group, "TpdbGroups")));
     }
 
     const QString motor1 = host::nodekey::DeviceKey(1, QStringLiteral("."), false) + host::nodekey::kSeparator + QStringLiteral("Line1.Motor1");
@@ -87,10 +84,19 @@ TEST_F(GroupWizardTest, MarkingAGroupWholeClearsTheOthersAndUnmarkingBringsBackT
     EXPECT_FALSE(untouched.Apply(Window().Data()->Connection())) << "no change writes nothing";
 }
 
-TEST_F(GroupWizardTest, TheWizardFromTheToolBarMovesTheItemsIntoOneGroup) {
+TEST_F(GroupWizardTest, TheWizardFromTheToolBarMovesTheItemsIntoOneGroupAndCancelChangesNothing) {
     const int speed = IdOf("Line1.Motor1.Speed");
     const int current = IdOf("Line1.Motor1.Current");
+    const int connections = Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections"));
     Window().tdbI().SelectRows({0, 1, 2});  // Motor1's three items
+    ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
+        f.Get(QStringLiteral("lvwGroups")).listIndex = 0;
+        f.UserClick(QStringLiteral("lvwGroups"));
+        f.PressCancel();
+    });
+    Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), connections) << "Cancel";
+
     ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
         EXPECT_EQ(f.caption, Text(1601));
         const ui::Control& list = f.Get(QStringLiteral("lvwGroups"));
@@ -121,18 +127,6 @@ TEST_F(GroupWizardTest, TheWizardFromTheToolBarMovesTheItemsIntoOneGroup) {
     EXPECT_EQ(Connected(speed, "Fast"), 0) << "taken out of every other group";
     EXPECT_EQ(Connected(speed, "Standard"), 0);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1").arg(speed)), 1);
-}
-
-TEST_F(GroupWizardTest, CancelChangesNothing) {
-    const int before = Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections"));
-    Window().tdbI().SelectRows({0});
-    ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
-        f.Get(QStringLiteral("lvwGroups")).listIndex = 0;
-        f.UserClick(QStringLiteral("lvwGroups"));
-        f.PressCancel();
-    });
-    Window().FunctionToolClick(QStringLiteral("GroupWizzard"));
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), before);
 }
 
 }  // namespace
