@@ -2,6 +2,7 @@
 #include "model/DataConnection.h"
 #include "platform/system/Registry.h"
 #include "platform/ui/Control.h"
+#include "support/QtPrinters.h"
 #include "support/TempProject.h"
 
 #include <QTemporaryDir>
@@ -12,24 +13,19 @@ using model::CDBLanguages;
 
 namespace {
 
+// Every field of a font description, in the order of its columns.
+auto Fields(const model::FontSpec& f) {
+    return std::tuple(f.name, f.size, f.bold, f.charset, f.italic, f.strikethrough, f.underline, f.weight);
+}
+
 TEST(FontDescription, FixedColumnsWithTheSizeStartingInColumn32) {
     const QString name31 = QStringLiteral("Courier New Condensed Extra Bol");  // 31 characters
     ASSERT_EQ(name31.size(), 31);
-    const auto font = model::StringToFont(name31 + QStringLiteral("  12   1 161   0   0   1 700"));
-    EXPECT_EQ(font.name, name31);
-    EXPECT_EQ(font.size, 12);
-    EXPECT_TRUE(font.bold);
-    EXPECT_EQ(font.charset, 161);
-    EXPECT_FALSE(font.italic);
-    EXPECT_FALSE(font.strikethrough);
-    EXPECT_TRUE(font.underline);
-    EXPECT_EQ(font.weight, 700);
-
-    const auto shortOne = model::StringToFont(QStringLiteral("Arial"));
-    EXPECT_EQ(shortOne.name, QStringLiteral("Arial"));
-    EXPECT_EQ(shortOne.size, 0);
-    EXPECT_EQ(shortOne.weight, 0);
-    EXPECT_EQ(model::StringToFont(QString()).name, QString());
+    EXPECT_EQ(Fields(model::StringToFont(name31 + QStringLiteral("  12   1 161   0   0   1 700"))),
+              std::tuple(name31, 12.0, true, 161, false, false, true, 700));
+    // A short one gives what it holds.
+    EXPECT_EQ(Fields(model::StringToFont(QStringLiteral("Arial"))), Fields({QStringLiteral("Arial")}));
+    EXPECT_EQ(Fields(model::StringToFont(QString())), Fields({}));
     EXPECT_EQ(model::StringToFont(QStringLiteral("Arial                          8.25")).size, 8.25);
 }
 
@@ -77,15 +73,11 @@ TEST_F(LanguagesTest, SelectorFallsBackToTheFirstLanguageAndReportsChanges) {
     languages.InitLanguageComboBox(selector, 1033);
     EXPECT_EQ(selector.SelectedData().toInt(), 1033);
 
-    int oldLcid = 0, newLcid = 0;
-    languages.LanguageChanged = [&](const model::CDBLanguage& o, const model::CDBLanguage& n) {
-        oldLcid = o.lcid;
-        newLcid = n.lcid;
-    };
+    std::pair<int, int> change;
+    languages.LanguageChanged = [&](const model::CDBLanguage& o, const model::CDBLanguage& n) { change = {o.lcid, n.lcid}; };
     selector.listIndex = 2;
     languages.SelectorChanged(selector);
-    EXPECT_EQ(oldLcid, 1033);
-    EXPECT_EQ(newLcid, 1036);
+    EXPECT_EQ(change, std::pair(1033, 1036));
     EXPECT_EQ(languages.CurrentLCID(), 1036);
 }
 

@@ -47,10 +47,9 @@ TEST(CVT_Types, CombinedCodeStandsForSimpleTypesAndStructures) {
     for (const auto& [combined, decoded] : {std::pair{65537, std::pair{12, 1}}, {65536 + 65535, {12, 65535}},
                                             {65536, {65536, 0}}, {256, {256, 0}}, {12, {12, 0}}})
         EXPECT_EQ(CVT_Types::DecodeCombined(combined), decoded) << combined;
-    EXPECT_EQ(CVT_Types::CombinedCode(12, 1), 65537);
-    EXPECT_EQ(CVT_Types::CombinedCode(5, 0), 5);
     // A stored 12 without a structure is the variant type, shown as such.
-    EXPECT_EQ(CVT_Types::CombinedCode(12, 0), 12);
+    for (const auto& [type, structure, combined] : {std::tuple{12, 1, 65537}, {5, 0, 5}, {12, 0, 12}})
+        EXPECT_EQ(CVT_Types::CombinedCode(type, structure), combined) << type << "," << structure;
     EXPECT_EQ(CVT_Types().GetTextFromID(CVT_Types::CombinedCode(12, 0)), QStringLiteral("VT_VARIANT"));
     for (const int structId : {1, 42, 65535})
         EXPECT_EQ(CVT_Types::DecodeCombined(CVT_Types::CombinedCode(12, structId)), std::make_pair(12, structId));
@@ -62,9 +61,7 @@ protected:
 
     int AddStructure(const QString& name) {
         connection->Execute(QStringLiteral("INSERT INTO TpdbStructDefs (Name) VALUES (?)"), {name});
-        db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT MAX(ID) FROM TpdbStructDefs"), *connection);
-        return rs.Fields(0).Value().toInt();
+        return static_cast<int>(connection->LastInsertId());
     }
 
     TempProject project;
@@ -93,7 +90,7 @@ TEST_F(DataTypeListTest, WithoutStructuresOnlySimpleTypesAreListed) {
     EXPECT_EQ(list.Items().back().text, QStringLiteral("VT_BIT"));
 }
 
-TEST_F(DataTypeListTest, StructuresFollowInStoredOrderInBothLists) {
+TEST_F(DataTypeListTest, StructuresFollowInStoredOrderInBothListsAndAFailedReadChangesNothing) {
     const int zeta = AddStructure(QStringLiteral("Zeta"));
     const int gone = AddStructure(QStringLiteral("Gone"));
     const int alpha = AddStructure(QStringLiteral("Alpha"));
@@ -111,16 +108,15 @@ TEST_F(DataTypeListTest, StructuresFollowInStoredOrderInBothLists) {
         // A stored structure type is shown by its name.
         EXPECT_EQ(list.DisplayText(CVT_Types::CombinedCode(12, alpha)), QStringLiteral("Alpha"));
     }
-}
 
-TEST_F(DataTypeListTest, ADatabaseErrorLeavesTheListAsItWas) {
+    // A database error leaves the list as it was.
     ui::ValueList list;
     types.FillDataTypeList(list, true, *connection);
     const std::size_t before = list.Size();
     connection->Execute(QStringLiteral("DROP TABLE TpdbStructDefs"));
     EXPECT_THROW(types.FillDataTypeList(list, false, *connection), db::DbError);
     EXPECT_EQ(list.Size(), before);
-    EXPECT_EQ(list.Items().back().value.toInt(), 256);
+    EXPECT_EQ(list.Items().back().value.toInt(), 65536 + alpha);
 }
 
 }  // namespace

@@ -37,21 +37,20 @@ TEST(LargeProjectTest, ItemsSpreadOverDevicesAndAThousandFoldersThreeLevelsDeep)
     EXPECT_EQ(last, 6000);
     db::Connection c;
     c.Open(model::ProjectConnectionString(file));
-    const auto count = [&c](const char* sql) { return Count(c, QString::fromUtf8(sql)); };
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name LIKE 'Plant%'"), 6000);
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbDevices WHERE Name LIKE 'Plant%'"), 2);
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name = 'Plant2'"), 3000)
-        << "shared evenly";
-    // Every generated item in exactly one of the ten bulk groups.
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbConnections c JOIN TpdbGroups g ON g.ID = c.GroupID WHERE g.Name LIKE 'Bulk%'"), 6000);
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems i JOIN TidxTexts t ON t.ID = i.TextID "
-                    "WHERE i.Name LIKE 'Area%' AND t.L1031 LIKE 'Messwert%' AND t.L1033 LIKE 'Measurement%'"),
-              1500);
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbSimulation s JOIN TpdbItems i ON i.ID = s.ItemID WHERE i.Name LIKE 'Area%'"), 60);
-    // Each device's 3,000 items fill the thousand folders, three to a folder.
-    EXPECT_EQ(count("SELECT Count(DISTINCT substr(Name, 1, instr(Name, '.Item') - 1)) FROM TpdbItems WHERE Name LIKE 'Area%'"), 1000);
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems WHERE Name LIKE 'Area5.Line3.Unit7.%'"), 6);
-    EXPECT_EQ(count("SELECT Count(*) FROM TpdbItems WHERE Name = 'Area9.Line9.Unit9.Item0002999'"), 2);
+    const std::pair<const char*, int> counts[] = {
+        {"SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name LIKE 'Plant%'", 6000},
+        {"SELECT Count(*) FROM TpdbDevices WHERE Name LIKE 'Plant%'", 2},
+        // Shared evenly, every generated item in exactly one of the ten bulk groups.
+        {"SELECT Count(*) FROM TpdbItems i JOIN TpdbDevices d ON d.ID = i.DeviceID WHERE d.Name = 'Plant2'", 3000},
+        {"SELECT Count(*) FROM TpdbConnections c JOIN TpdbGroups g ON g.ID = c.GroupID WHERE g.Name LIKE 'Bulk%'", 6000},
+        {"SELECT Count(*) FROM TpdbItems i JOIN TidxTexts t ON t.ID = i.TextID "
+         "WHERE i.Name LIKE 'Area%' AND t.L1031 LIKE 'Messwert%' AND t.L1033 LIKE 'Measurement%'", 1500},
+        {"SELECT Count(*) FROM TpdbSimulation s JOIN TpdbItems i ON i.ID = s.ItemID WHERE i.Name LIKE 'Area%'", 60},
+        // Each device's 3,000 items fill the thousand folders, three to a folder.
+        {"SELECT Count(DISTINCT substr(Name, 1, instr(Name, '.Item') - 1)) FROM TpdbItems WHERE Name LIKE 'Area%'", 1000},
+        {"SELECT Count(*) FROM TpdbItems WHERE Name LIKE 'Area5.Line3.Unit7.%'", 6},
+        {"SELECT Count(*) FROM TpdbItems WHERE Name = 'Area9.Line9.Unit9.Item0002999'", 2}};
+    for (const auto& [sql, expected] : counts) EXPECT_EQ(Count(c, QString::fromUtf8(sql)), expected) << sql;
 }
 
 TEST(LargeProjectTest, AStoppedRunLeavesNoFile) {

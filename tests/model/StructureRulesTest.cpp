@@ -23,9 +23,8 @@ TEST(MemberOrder, BitMembersKeepByteAndBitOthersTheWholeNumber) {
     };
     for (const auto& [text, bit, value] : cases)
         EXPECT_EQ(ParseOrderNumber(QString::fromUtf8(text), bit).value, value) << text;
-    EXPECT_EQ(FormatOrderNumber(3.6, true), QStringLiteral("3.6"));
-    EXPECT_EQ(FormatOrderNumber(12, true), QStringLiteral("12.0"));
-    EXPECT_EQ(FormatOrderNumber(3.6, false), QStringLiteral("3"));
+    for (const auto& [value, bit, text] : {std::tuple{3.6, true, "3.6"}, {12.0, true, "12.0"}, {3.6, false, "3"}})
+        EXPECT_EQ(FormatOrderNumber(value, bit), QString::fromUtf8(text)) << value;
 }
 
 TEST(MemberOrder, RefusedTexts) {
@@ -59,10 +58,8 @@ TEST(Nesting, AStoredCycleEndsTheWalk) {
     for (const auto& [parent, structure] : {std::pair{1, 2}, {2, 3}, {3, 1}, {4, 4}})
         connection->Execute(QStringLiteral("INSERT INTO TpdbStructMembers (ParentID, Name, DataType, StructID) VALUES (?, ?, 12, ?)"),
                             {parent, QStringLiteral("M%1").arg(++members), structure});
-    EXPECT_TRUE(WouldContainItself(*connection, 1, 2));
-    EXPECT_TRUE(WouldContainItself(*connection, 3, 1));
-    EXPECT_FALSE(WouldContainItself(*connection, 4, 1));
-    EXPECT_FALSE(WouldContainItself(*connection, 1, 4));
+    for (const auto& [structure, member, contains] : {std::tuple{1, 2, true}, {3, 1, true}, {4, 1, false}, {1, 4, false}})
+        EXPECT_EQ(WouldContainItself(*connection, structure, member), contains) << structure << " holding " << member;
 }
 
 }  // namespace

@@ -29,11 +29,10 @@ TEST(UnitNumbers, ReadTheLeadingNumberWithEitherDecimalMark) {
 }
 
 TEST(UnitNumbers, NumbersOutOfRangeAreNoNumbers) {
-    EXPECT_FALSE(ParseChecked(QStringLiteral("1e400"), FieldType::Double));
-    EXPECT_FALSE(ParseChecked(QStringLiteral("-1e400"), FieldType::Double));
-    EXPECT_FALSE(ParseChecked(QStringLiteral("1e39"), FieldType::Single));
-    EXPECT_FALSE(ParseChecked(QStringLiteral("2147483648"), FieldType::Integer));
-    EXPECT_FALSE(ParseChecked(QStringLiteral("32768"), FieldType::SmallInt));
+    for (const auto& [text, type] : {std::pair{"1e400", FieldType::Double}, {"-1e400", FieldType::Double},
+                                     {"1e39", FieldType::Single}, {"2147483648", FieldType::Integer},
+                                     {"32768", FieldType::SmallInt}})
+        EXPECT_FALSE(ParseChecked(QString::fromUtf8(text), type)) << text;
     EXPECT_EQ(ParseChecked(QStringLiteral("-2147483648"), FieldType::Integer), -2147483648.0);
     EXPECT_EQ(ParseChecked(QStringLiteral("1e-400"), FieldType::Double), 0.0) << "too small to tell from 0";
     EXPECT_EQ(ParseChecked(QStringLiteral("0.0000001e-399"), FieldType::Double), 0.0);
