@@ -39,11 +39,11 @@ QString OpenError(const QString& connectionString) {
     return QString();
 }
 
-// The first value of the first row, for counts.
-int Scalar(Connection& connection, const QString& sql) {
+// The first value of the first row.
+QVariant Scalar(Connection& connection, const QString& sql) {
     Recordset rs;
     rs.Open(sql, connection);
-    return rs.Fields(0).Value().toInt();
+    return rs.Fields(0).Value();
 }
 
 QString ReadOnly(const QString& path) { return QStringLiteral("Data Source=%1;Mode=Read").arg(path); }
@@ -89,9 +89,7 @@ TEST(Connection, AReaderLeavesNoFilesBesideAProjectNobodyHasOpen) {
     {
         Connection reader;
         reader.Open(ReadOnly(project.Path()));
-        Recordset rs;
-        rs.Open("SELECT Name FROM TpdbDevices", reader);
-        EXPECT_EQ(rs.Fields(0).Value().toString(), "Press");
+        EXPECT_EQ(Scalar(reader, "SELECT Name FROM TpdbDevices").toString(), "Press");
         EXPECT_EQ(folder.entryList(QDir::Files), before) << "no log or index while it reads";
     }
     EXPECT_EQ(folder.entryList(QDir::Files), before);
@@ -121,7 +119,7 @@ TEST_F(ConnectionTest, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
 TEST_F(ConnectionTest, LikeInStatementsUsesTheClassicPatternsWithoutLetterCase) {
     for (const char* name : {"50%", "500", "a_b", "axb", "Motor.A", "MOTOR.B", "Motor.A.Deep"}) AddItem(1, name, name);
     const auto count = [&](const char* where) {
-        return Scalar(*connection, "SELECT Count(*) FROM [TpdbItems] WHERE " + QString::fromUtf8(where));
+        return Scalar(*connection, "SELECT Count(*) FROM [TpdbItems] WHERE " + QString::fromUtf8(where)).toInt();
     };
     EXPECT_EQ(count("Name Like '50[%]'"), 1);
     EXPECT_EQ(count("Name Like 'a[_]b'"), 1);
@@ -129,7 +127,7 @@ TEST_F(ConnectionTest, LikeInStatementsUsesTheClassicPatternsWithoutLetterCase) 
     EXPECT_EQ(count("(DeviceID = 1 AND Name Like 'MOTOR%' )"), 3);
 }
 
-TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWork) {
+TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWorkAndActions) {
     EXPECT_EQ(connection->BeginTrans(), 1);
     connection->Execute("INSERT INTO TpdbGroups (Name) VALUES ('Outer')");
     EXPECT_EQ(connection->BeginTrans(), 2);
@@ -137,11 +135,10 @@ TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWork) {
     connection->RollbackTrans();
     connection->CommitTrans();
     EXPECT_EQ(connection->TransactionLevel(), 0);
-    EXPECT_EQ(Scalar(*connection, "SELECT Count(*) FROM TpdbGroups"), 2) << "Standard and Outer";
+    EXPECT_EQ(Scalar(*connection, "SELECT Count(*) FROM TpdbGroups").toInt(), 2) << "Standard and Outer";
     EXPECT_EQ(ErrorOf([&] { connection->CommitTrans(); }), err::IllegalOperation);
-}
 
-TEST_F(ConnectionTest, ActionsAfterCommitRunOnlyForWorkThatWasKept) {
+    // Actions after commit run only for work that was kept.
     QStringList ran;
     const auto note = [&ran](const char* what) { return [&ran, what] { ran << QString::fromUtf8(what); }; };
 
@@ -192,7 +189,8 @@ TEST_F(ConnectionTest, AStoppedStatementEndsItsTransactionCleanly) {
     connection->AfterCommit([&ran] { ran << "kept"; });
     connection->CommitTrans();
     EXPECT_EQ(ran, QStringList{"kept"});
-    EXPECT_EQ(Scalar(*connection, "SELECT Count(*) FROM TpdbItems WHERE Name Like '%x'"), 0) << "nothing of the stopped update stayed";
+    EXPECT_EQ(Scalar(*connection, "SELECT Count(*) FROM TpdbItems WHERE Name Like '%x'").toInt(), 0)
+        << "nothing of the stopped update stayed";
 }
 
 TEST_F(ConnectionTest, StatementErrorsAreClassifiedAndAUniqueViolationIsItsOwnError) {

@@ -47,7 +47,7 @@ void TypePumpAndConfirm(Form& f) {
     f.PressDefault();
 }
 
-TEST(Form, UserActionsChangeTheModelAndRunTheHandlers) {
+TEST(Form, UserActionsChangeTheModelAndRunTheHandlersOrAreRefused) {
     FDemo form;
     form.UserSetText("txtName", "Motor");
     EXPECT_EQ(form.Get("txtName").text, "Motor");
@@ -62,10 +62,8 @@ TEST(Form, UserActionsChangeTheModelAndRunTheHandlers) {
     EXPECT_TRUE(form.Get("chkEnabled").IsChecked());
     EXPECT_EQ(form.events.size(), 5);
     EXPECT_EQ(form.events[1], "optMode(1):0");
-}
 
-TEST(Form, RefusesWhatAPersonCouldNotDo) {
-    FDemo form;
+    // What a person could not do is refused.
     EXPECT_THROW(form.UserSetText("txtMissing", "x"), FormError);
     form.UserSetText("txtName", QString());
     EXPECT_THROW(form.UserClick("cmdOK"), FormError) << "the handler disabled OK";
@@ -76,7 +74,7 @@ TEST(Form, RefusesWhatAPersonCouldNotDo) {
     EXPECT_FALSE(form.Confirmed());
 }
 
-TEST(Form, ScriptedRunnerPlaysThePersonsPart) {
+TEST(Form, ScriptedRunnerPlaysThePersonsPartAndAViewedDialogNeverConfirms) {
     ScriptedFormRunner& runner = DefaultFormRunner();
     runner.Clear();
     runner.Once("fdemo", TypePumpAndConfirm);
@@ -101,12 +99,8 @@ TEST(Form, ScriptedRunnerPlaysThePersonsPart) {
     EXPECT_FALSE(ShowModal(other));
     EXPECT_FALSE(other.IsShown());
     runner.Clear();
-}
 
-TEST(Form, ADialogShownForViewingNeverConfirms) {
-    ScriptedFormRunner& runner = DefaultFormRunner();
-    runner.Clear();
-    // The person reads, types and tries every way to confirm.
+    // A dialog shown for viewing never confirms. The person reads, types and tries every way to confirm.
     const auto tryToConfirm = [](Form& f) {
         EXPECT_FALSE(f.Get("cmdOK").enabled) << "OK is off from the start";
         f.UserSetText("txtName", "Pump");

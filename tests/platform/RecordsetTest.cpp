@@ -31,9 +31,8 @@ protected:
         AddItem(2, "Other");
     }
 
-    int AddItem(int device, const QString& name) {
+    void AddItem(int device, const QString& name) {
         connection->Execute("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (?, ?, ?)", {device, name, name});
-        return Query("SELECT MAX(ID) FROM TpdbItems").Fields(0).Value().toInt();
     }
 
     Recordset Query(const QString& source, CommandType type = CommandType::Text) {
@@ -107,7 +106,7 @@ TEST_F(RecordsetTest, WithoutOrderByRowsComeInTableOrder) {
     EXPECT_EQ(Names(rs), (QStringList{"Standard", "Alpha", "Beta"}));
 }
 
-TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOF) {
+TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOFAndFilterNarrows) {
     Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
     EXPECT_TRUE(rs.Find("Name='item3'"));
     EXPECT_EQ(rs.AbsolutePosition(), 3);
@@ -120,10 +119,8 @@ TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOF) {
     EXPECT_FALSE(rs.Find("ID=999", 0, SearchDirection::Backward));
     EXPECT_TRUE(rs.IsBOF());
     EXPECT_EQ(ErrorOf([&] { rs.Find("Nam='x'"); }), err::ItemNotFound);
-}
 
-TEST_F(RecordsetTest, FilterNarrowsAndAnEmptyFilterRestores) {
-    Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
+    // A filter narrows the set; an empty filter restores it.
     rs.SetFilter("DeviceID = 1 AND (Name = 'Item2' OR Name Like 'item4%')");
     EXPECT_EQ(rs.RecordCount(), 2);
     EXPECT_EQ(Names(rs), (QStringList{"Item2", "Item4"}));
@@ -236,19 +233,6 @@ TEST_F(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
     EXPECT_EQ(devices.Value("BlobMode").toInt(), -32768);
 }
 
-TEST_F(RecordsetTest, MovingOnSavesAPendingChange) {
-    Recordset rs = DeviceOne();
-    rs.SetValue("Comment", "first");
-    EXPECT_EQ(rs.GetEditMode(), EditMode::InProgress);
-    EXPECT_EQ(rs.Fields("Comment").OriginalValue(), QVariant());
-    rs.MoveNext();
-    EXPECT_EQ(rs.GetEditMode(), EditMode::None);
-    rs.SetValue("Comment", "second");
-    rs.Close();
-    EXPECT_EQ(Query("SELECT Comment FROM TpdbItems WHERE Comment IS NOT NULL").RecordCount(), 2)
-        << "Close saved the second change too";
-}
-
 TEST_F(RecordsetTest, DeletedRowsKeepTheCursorUsable) {
     Recordset rs = DeviceOne();
     rs.Move(2);
@@ -285,7 +269,7 @@ TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
     ASSERT_EQ(gone.size(), 2u);
     connection->Execute("DELETE FROM TpdbItems WHERE Name IN ('Item2', 'Item5')");
     // A row that is not in the set, and one added meanwhile: neither matters.
-    const int added = AddItem(1, "Item6");
+    AddItem(1, "Item6");
     gone.push_back(99999);
     rs.Forget(gone);
     EXPECT_EQ(Names(rs), (QStringList{"Item1", "Item3"})) << "the rows read again, the new row not yet in the set";
@@ -295,7 +279,7 @@ TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
     EXPECT_EQ(Names(clone), Names(rs)) << "clones share the set";
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), 3);
-    EXPECT_TRUE(Names(rs).contains("Item6")) << added;
+    EXPECT_TRUE(Names(rs).contains("Item6"));
 }
 
 TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) {
@@ -316,7 +300,27 @@ TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) 
     EXPECT_EQ(Text(rs, "Comment"), "again");
 }
 
-TEST_F(RecordsetTest, ClonesShareRowsButNotPosition) {
+TEST_F(RecordsetTest, MovingOnOrClosingSavesAPendingChange) {
+    Recordset rs = DeviceOne();
+    rs.SetValue("Comment", "first");
+    EXPECT_EQ(rs.GetEditMode(), EditMode::InProgress);
+    EXPECT_EQ(rs.Fields("Comment").OriginalValue(), QVariant());
+    rs.MoveNext();
+    EXPECT_EQ(rs.GetEditMode(), EditMode::None);
+    rs.SetValue("Comment", "second");
+    rs.Close();
+    EXPECT_EQ(Query("SELECT Comment FROM TpdbItems WHERE Comment IS NOT NULL").RecordCount(), 2) << "Close saved the second change too";
+
+    // Closed objects, and those never opened, refuse work.
+    EXPECT_EQ(ErrorOf([&] { rs.MoveFirst(); }), err::ObjectClosed);
+    EXPECT_EQ(ErrorOf([] { Recordset().MoveFirst(); }), err::ObjectClosed);
+    rs.Open("SELECT * FROM TpdbItems", *connection);
+    EXPECT_EQ(ErrorOf([&] { rs.Open("SELECT 1", *connection); }), err::ObjectOpen);
+    connection->Close();
+    EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }), err::ObjectClosed);
+}
+
+TEST_F(RecordsetTest, ClonesAndStatementsShareTheRowsButNotThePosition) {
     Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
     Recordset clone = rs.Clone();
     rs.MoveLast();
@@ -327,6 +331,15 @@ TEST_F(RecordsetTest, ClonesShareRowsButNotPosition) {
     EXPECT_EQ(Text(rs, "Comment"), "via clone");
     clone.SetBookmark(rs.GetBookmark());
     EXPECT_EQ(clone.AbsolutePosition(), 1);
+
+    // Statements of the same connection are seen at once, unless rolled back.
+    EXPECT_EQ(Text(rs, "ItemAccess"), "Item1");
+    connection->Execute("UPDATE TpdbItems SET ItemAccess = Name || '.x'");
+    EXPECT_EQ(Text(rs, "ItemAccess"), "Item1.x");
+    connection->BeginTrans();
+    connection->Execute("UPDATE TpdbItems SET ItemAccess = 'rolled back' WHERE ID = 1");
+    connection->RollbackTrans();
+    EXPECT_EQ(Text(rs, "ItemAccess"), "Item1.x");
 }
 
 TEST_F(RecordsetTest, JoinedGroupViewChangesOnlyItemFields) {
@@ -383,26 +396,6 @@ TEST_F(RecordsetTest, LargeResultsAreReadInPages) {
     rs.MoveFirst();
     rs.MoveLast();
     EXPECT_EQ(Text(rs, "Comment"), "last");
-}
-
-TEST_F(RecordsetTest, ChangesThroughExecuteAreSeenByOpenRecordsets) {
-    Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
-    EXPECT_EQ(Text(rs, "ItemAccess"), "Item1");
-    connection->Execute("UPDATE TpdbItems SET ItemAccess = Name || '.x'");
-    EXPECT_EQ(Text(rs, "ItemAccess"), "Item1.x");
-    connection->BeginTrans();
-    connection->Execute("UPDATE TpdbItems SET ItemAccess = 'rolled back' WHERE ID = 1");
-    connection->RollbackTrans();
-    EXPECT_EQ(Text(rs, "ItemAccess"), "Item1.x");
-}
-
-TEST_F(RecordsetTest, ClosedObjectsRefuseWork) {
-    Recordset rs;
-    EXPECT_EQ(ErrorOf([&] { rs.MoveFirst(); }), err::ObjectClosed);
-    rs.Open("SELECT * FROM TpdbItems", *connection);
-    EXPECT_EQ(ErrorOf([&] { rs.Open("SELECT 1", *connection); }), err::ObjectOpen);
-    connection->Close();
-    EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }), err::ObjectClosed);
 }
 
 }  // namespace

@@ -54,11 +54,9 @@ public:
 
 private:
     static QString Key(const QString& name, const std::optional<QVariant>& argument) {
-        QString key = name.toCaseFolded();
-        if (!argument) return key;
-        const int type = argument->typeId();
-        const bool numeric = type == QMetaType::Int || type == QMetaType::Double || type == QMetaType::LongLong;
-        return key + (numeric ? u'#' : u'$') + argument->toString();
+        if (!argument) return name.toCaseFolded();
+        const bool numeric = QList<int>{QMetaType::Int, QMetaType::Double, QMetaType::LongLong}.contains(argument->typeId());
+        return name.toCaseFolded() + (numeric ? u'#' : u'$') + argument->toString();
     }
 
     std::map<QString, std::unique_ptr<FakeObject>> m_children;

@@ -38,22 +38,17 @@ CInit EditorDefaults(const QLocale& locale = QLocale::c()) {
 
 using Settings = std::vector<std::pair<QString, InitValue>>;
 
-void CollectSettings(const CInitItems& items, const QString& prefix, Settings& settings) {
+// Every setting with its full key, in store order.
+Settings AllSettings(const CInitItems& items, const QString& prefix = QString()) {
+    Settings settings;
     for (const CInitItem& item : items) {
         const QString key = prefix.isEmpty() ? item.Name() : prefix + u'.' + item.Name();
-        if (item.IsLeaf())
-            settings.emplace_back(key, item.Value());
-        else
-            CollectSettings(item.Children(), key, settings);
+        const Settings below = item.IsLeaf() ? Settings{{key, item.Value()}} : AllSettings(item.Children(), key);
+        settings.insert(settings.end(), below.begin(), below.end());
     }
-}
-
-// Every setting with its full key, in store order.
-Settings AllSettings(const CInit& init) {
-    Settings settings;
-    CollectSettings(init.Items(), QString(), settings);
     return settings;
 }
+Settings AllSettings(const CInit& init) { return AllSettings(init.Items()); }
 
 TEST(InitValueTest, TextsAreReadAsBooleansNumbersOrTexts) {
     const std::pair<const char*, InitValue> cases[] = {
@@ -87,9 +82,7 @@ TEST(InitValueTest, NumbersAreWrittenInTheLocaleFormatAndReadBackInAny) {
 
 TEST(CInitLinesTest, OnlyLinesWithOneEqualsSignAndAKeyAreUsedWithTheirValuesParsed) {
     CInit init;
-    EXPECT_TRUE(init.AddLine("Me.Width=6000"));
-    EXPECT_TRUE(init.AddLine("Me.Font.Size=8,25"));
-    EXPECT_TRUE(init.AddLine("a.Padded=True "));
+    for (const char* good : {"Me.Width=6000", "Me.Font.Size=8,25", "a.Padded=True "}) EXPECT_TRUE(init.AddLine(good)) << good;
     for (const char* bad : {"Me.Height=3000=4000", "=3000", "  =3000", "Me.PosLeft", "", "Me..PosTop=0"})
         EXPECT_FALSE(init.AddLine(bad)) << bad;
     EXPECT_EQ(AllSettings(init), (Settings{{"Me.Width", 6000.0}, {"Me.Font.Size", 8.25}, {"a.Padded", Str("True ")}}));
@@ -107,7 +100,7 @@ TEST(CInitKeysTest, KeysDifferingInLetterCaseAddressOneSetting) {
     EXPECT_FALSE(init.ReadAValueFromCInits("Me.Font.Weight").has_value());
 }
 
-TEST(CInitKeysTest, DotsInsideArgumentsBelongToTheirComponent) {
+TEST(CInitKeysTest, DotsInsideArgumentsBelongToTheirComponentAndEmptyBranchesGo) {
     CInit init;
     const QString key = "tdbI.Splits(1).Columns(\"Max. Value (1.5)\").Width";
     EXPECT_TRUE(init.WriteAValueToCInits(key, 1500.0));
@@ -116,12 +109,11 @@ TEST(CInitKeysTest, DotsInsideArgumentsBelongToTheirComponent) {
     ASSERT_EQ(split->Children().Count(), 1);
     EXPECT_EQ((*split->Children().begin()).Name(), "Columns(\"Max. Value (1.5)\")");
     EXPECT_EQ(init.ReadAValueFromCInits(key), Value(1500.0));
-    EXPECT_FALSE(init.WriteAValueToCInits("tdbI..Width", 1.0));
-    EXPECT_FALSE(init.WriteAValueToCInits("tdbI.", 1.0));
-}
+    for (const char* empty : {"tdbI..Width", "tdbI."}) EXPECT_FALSE(init.WriteAValueToCInits(empty, 1.0)) << empty;
 
-TEST(CInitKeysTest, DeletingTheLastSettingOfABranchRemovesTheBranch) {
-    CInit init;
+    // Deleting the last setting of a branch removes the branch.
+    init.DeleteAValueInCInits(key);
+    ASSERT_EQ(init.Items().Count(), 0);
     init.WriteAValueToCInits("a.b.c", 1.0);
     init.WriteAValueToCInits("a.d", 2.0);
     EXPECT_TRUE(init.DeleteAValueInCInits("A.B.C"));
@@ -199,7 +191,7 @@ TEST(CInitDefaultsTest, EveryFieldOfTheGridTablesHasItsColumnSettingsInTableOrde
         EXPECT_TRUE(init.ParamExist(QStringLiteral("%1.Splits(0).Columns(\"Name\").Width").arg(QLatin1String(grid))));
 }
 
-TEST(ColumnOrdersTest, ListsParseAndFormatBack) {
+TEST(ColumnOrdersTest, ListsParseAndFormatBackAndTheDefaultsPlaceEachColumnOnce) {
     EXPECT_EQ(ParseColumnOrders(",17,6,16"), (std::vector<int>{17, 6, 16}));
     EXPECT_EQ(ParseColumnOrders(",3,x,,-2, 5"), (std::vector<int>{3, -1, -1, -1, 5}));
     EXPECT_EQ(ParseColumnOrders("9,1"), (std::vector<int>{1})) << "what stands before the first comma is no column";
@@ -207,9 +199,8 @@ TEST(ColumnOrdersTest, ListsParseAndFormatBack) {
     EXPECT_EQ(FormatColumnOrders({3, -1, 2}), ",3,,2");
     EXPECT_EQ(ParseColumnOrders(FormatColumnOrders({3, -1, 2})), (std::vector<int>{3, -1, 2}));
     EXPECT_EQ(FormatColumnOrders({}), "");
-}
 
-TEST(ColumnOrdersTest, DefaultListsPlaceEachColumnOnce) {
+    // The default lists place each column once.
     const CInit init = EditorDefaults();
     for (const char* key : {"TDBIColOrders", "TDBSColOrders", "TDBGColOrders", "TDBUColOrders"}) {
         const auto stored = init.ReadAValueFromCInits(key);

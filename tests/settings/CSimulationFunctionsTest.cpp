@@ -1,3 +1,6 @@
+// The catalogue of simulation functions: its definition file made, kept or
+// found through the registry, and the dialog that edits a function's values.
+
 #include "platform/system/IniFile.h"
 #include "platform/system/Registry.h"
 #include "platform/ui/FormPresenter.h"
@@ -6,9 +9,11 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 
 using ov::settings::CSimulationFunctions;
+using Entry = std::pair<QString, QString>;
 
 namespace {
 
@@ -32,9 +37,9 @@ TEST_F(SimulationTest, AMissingOrEmptyDefinitionFileIsMadeFromTheBuiltInContent)
     catalogue.Initialize(File(), 1033);
     const auto functions = catalogue.GetFunctions();
     ASSERT_EQ(functions.size(), 8u);
-    EXPECT_EQ(functions[0], std::make_pair(QString(), QStringLiteral("No Simulation Function")));
-    EXPECT_EQ(functions[1], std::make_pair(QStringLiteral("Function1"), QStringLiteral("Sine")));
-    EXPECT_EQ(functions[7], std::make_pair(QStringLiteral("Function7"), QStringLiteral("Variable")));
+    EXPECT_EQ(functions[0], Entry("", "No Simulation Function"));
+    EXPECT_EQ(functions[1], Entry("Function1", "Sine"));
+    EXPECT_EQ(functions[7], Entry("Function7", "Variable"));
     EXPECT_EQ(catalogue.GetDefaultParameters("Function1"), "-100;100;0;42;0");
     EXPECT_EQ(catalogue.GetDefaultParameters("Function4"), "100;0.01;0;0");
 
@@ -47,18 +52,16 @@ TEST_F(SimulationTest, AMissingOrEmptyDefinitionFileIsMadeFromTheBuiltInContent)
 
 TEST_F(SimulationTest, AnEditedFileIsKeptAndFilteredByExactSectionNames) {
     ov::sys::IniFile file(File());
-    file.Write("Function9", "ParameterList", "P1;PX");
-    file.Write("Function9", "P1", "7");
-    file.Write("function8", "ParameterList", "P1");
-    file.Write("Language1033", "P1", "Minimum");
+    for (const auto& [section, key, value] : {std::array{"Function9", "ParameterList", "P1;PX"}, {"Function9", "P1", "7"},
+                                              {"function8", "ParameterList", "P1"}, {"Language1033", "P1", "Minimum"}})
+        ASSERT_TRUE(file.Write(section, key, value));
     catalogue.Initialize(File(), 1036);  // no French names: English ones
     const auto functions = catalogue.GetFunctions();
     ASSERT_EQ(functions.size(), 2u) << "the file has sections, so nothing is added; function8 is not offered";
-    EXPECT_EQ(functions[1], std::make_pair(QStringLiteral("Function9"), QStringLiteral("Function9")));
+    EXPECT_EQ(functions[1], Entry("Function9", "Function9"));
     const auto parameters = catalogue.GetParameters("Function9");
     ASSERT_TRUE(parameters);
-    EXPECT_EQ(*parameters, (CSimulationFunctions::Table{{QStringLiteral("Minimum"), QStringLiteral("7")},
-                                                        {QStringLiteral("PX"), QStringLiteral("0")}}));
+    EXPECT_EQ(*parameters, (CSimulationFunctions::Table{{"Minimum", "7"}, {"PX", "0"}}));
     EXPECT_FALSE(catalogue.GetParameters("Function1")) << "no parameter list";
     EXPECT_FALSE(catalogue.GetParameters("NoSuchFunction"));
 }
@@ -93,9 +96,8 @@ TEST_F(SimulationTest, ParameterDialogEditsTheValuesInOrder) {
 
 TEST_F(SimulationTest, TheFileLivesWhereTheRegistrySays) {
     ov::sys::Registry registry(dir.filePath("registry.ini"));
-    ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, "SOFTWARE\\Senmark GmbH\\Orvana\\4.0",
-                                    "Path", dir.filePath("install")));
-    ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, "SOFTWARE\\Senmark GmbH\\Orvana\\4.0", "LCID", "1031"));
+    for (const auto& [name, value] : {std::pair{"Path", dir.filePath("install")}, {"LCID", QString("1031")}})
+        ASSERT_TRUE(registry.WriteValue(ov::sys::Hive::LocalMachine, "SOFTWARE\\Senmark GmbH\\Orvana\\4.0", name, value));
     catalogue.Initialize(registry);
     EXPECT_EQ(catalogue.FilePath(), dir.filePath("install/OVOPCSimulation.ini"));
     EXPECT_EQ(catalogue.LanguageCode(), 1031);
