@@ -19,6 +19,7 @@
 #include <memory>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 namespace nk = ov::host::nodekey;
 
 class GridViewTest : public QObject {
@@ -28,24 +29,30 @@ private:
     std::unique_ptr<test::TempProject> m_project;
     std::unique_ptr<test::SessionHarness> m_harness;
     std::unique_ptr<gui::GridView> m_view;
-    const QString m_device = nk::DeviceKey(1, QStringLiteral("."), false);
+    const QString m_device = nk::DeviceKey(1, u"."_s, false);
 
     editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*m_harness->Session().Window()); }
     QTableView* Scrolling() { return m_view->ScrollingView(); }
-    int ViewColumnOf(const QString& caption) {
+    // Clicks the comment cell of a row of the view, as the person does.
+    void ClickComment(int row) {
+        int comment = -1;
         for (int c = 0; c < Scrolling()->model()->columnCount(); ++c)
-            if (Scrolling()->model()->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString() == caption) return c;
-        return -1;
+            if (Scrolling()->model()->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString() == u"Comment"_s)
+                comment = c;
+        QVERIFY(comment >= 0);
+        const QModelIndex cell = Scrolling()->model()->index(row, comment);
+        Scrolling()->scrollTo(cell);
+        QTest::mouseClick(Scrolling()->viewport(), Qt::LeftButton, {}, Scrolling()->visualRect(cell).center());
     }
     QString StoredComment(int id) {
         auto c = m_project->Open();
         db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id), *c);
+        rs.Open(u"SELECT Comment FROM TpdbItems WHERE ID = %1"_s.arg(id), *c);
         return rs.IsEOF() ? QString() : rs.Fields(0).Value().toString();
     }
     int IdShownInRow(int row) {
         ui::GridModel& grid = Window().tdbI();
-        return grid.CellValue(row, grid.ColumnIndex(QStringLiteral("ID"))).toInt();
+        return grid.CellValue(row, grid.ColumnIndex(u"ID"_s)).toInt();
     }
     // Types into the highlighted cell and confirms with Enter.
     void TypeIntoCurrentCell(const QString& text) {
@@ -64,11 +71,10 @@ private slots:
         m_project = std::make_unique<test::TempProject>();
         {
             auto c = m_project->Open();
-            c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
-                                      "VALUES (1, 'Plant', 2, '.')"));
+            c->Execute(u"INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) VALUES (1, 'Plant', 2, '.')"_s);
             for (int i = 0; i < 10; ++i)
-                c->Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
-                           {100 + i, QStringLiteral("i%1").arg(i), QStringLiteral("i%1").arg(i)});
+                c->Execute(u"INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"_s,
+                           {100 + i, u"i%1"_s.arg(i), u"i%1"_s.arg(i)});
         }
         m_harness = std::make_unique<test::SessionHarness>();
         settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
@@ -89,37 +95,31 @@ private slots:
     }
 
     void typingAfterANewClickGoesToTheHighlightedRow() {
-        const int comment = ViewColumnOf(QStringLiteral("Comment"));
-        QVERIFY(comment >= 0);
-        const QModelIndex sixth = Scrolling()->model()->index(5, comment);
-        Scrolling()->scrollTo(sixth);
-        QTest::mouseClick(Scrolling()->viewport(), Qt::LeftButton, {}, Scrolling()->visualRect(sixth).center());
+        ClickComment(5);
         QCOMPARE(Window().tdbI().CurrentRow(), 5);
-        TypeIntoCurrentCell(QStringLiteral("first"));
-        QCOMPARE(StoredComment(105), QStringLiteral("first"));
+        TypeIntoCurrentCell(u"first"_s);
+        QCOMPARE(StoredComment(105), u"first"_s);
 
         // The person clicks the device again: the view is built anew.
         m_harness->Session().NodeClick(QString(), m_device, QString());
         const int highlighted = Scrolling()->currentIndex().row();
         QCOMPARE(highlighted, Window().tdbI().CurrentRow());
         QVERIFY(Scrolling()->model()->headerData(highlighted, Qt::Vertical).toString().startsWith(QChar(0x25B6)));
-        TypeIntoCurrentCell(QStringLiteral("second"));
-        QCOMPARE(StoredComment(IdShownInRow(highlighted)), QStringLiteral("second"));
-        if (IdShownInRow(highlighted) != 105) QCOMPARE(StoredComment(105), QStringLiteral("first"));
+        TypeIntoCurrentCell(u"second"_s);
+        QCOMPARE(StoredComment(IdShownInRow(highlighted)), u"second"_s);
+        if (IdShownInRow(highlighted) != 105) QCOMPARE(StoredComment(105), u"first"_s);
     }
 
     void sortingKeepsTheHighlightedItem() {
-        const int comment = ViewColumnOf(QStringLiteral("Comment"));
-        const QModelIndex third = Scrolling()->model()->index(2, comment);
-        QTest::mouseClick(Scrolling()->viewport(), Qt::LeftButton, {}, Scrolling()->visualRect(third).center());
+        ClickComment(2);
         Scrolling()->setFocus();
         QTest::keyClick(Scrolling(), Qt::Key_O, Qt::ControlModifier);
-        QCOMPARE(Window().SortField(), QStringLiteral("Comment"));
+        QCOMPARE(Window().SortField(), u"Comment"_s);
         const int highlighted = Scrolling()->currentIndex().row();
         QCOMPARE(highlighted, Window().tdbI().CurrentRow());
         QCOMPARE(IdShownInRow(highlighted), 102);
-        TypeIntoCurrentCell(QStringLiteral("sorted"));
-        QCOMPARE(StoredComment(102), QStringLiteral("sorted"));
+        TypeIntoCurrentCell(u"sorted"_s);
+        QCOMPARE(StoredComment(102), u"sorted"_s);
     }
 
     void theSplitterKeepsBothSplitsWithinTheGrid() {
@@ -131,8 +131,8 @@ private slots:
             const QPoint start = handle->rect().center();
             QTest::mousePress(handle, Qt::LeftButton, {}, start);
             const QPoint target = splitter->mapToGlobal(QPoint(toX, start.y()));
-            QMouseEvent move(QEvent::MouseMove, QPointF(handle->mapFromGlobal(target)), QPointF(target),
-                             Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, QPointF(handle->mapFromGlobal(target)), QPointF(target), Qt::LeftButton,
+                             Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(handle, &move);
             QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->mapFromGlobal(target));
         };

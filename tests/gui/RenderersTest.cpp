@@ -1,20 +1,24 @@
+// The Qt renderers driven through their widgets, without a display: dialogs
+// built from forms, menus from command bars, message boxes, the busy pointer
+// and the help window.
+
 #include "RenderersTest.h"
 
 #include "gui/FormDialog.h"
 #include "gui/FormRenderer.h"
 #include "gui/MenuBarRenderer.h"
 #include "gui/QtDesktop.h"
+#include "gui/QtHelpViewer.h"
 #include "gui/QtMessageBoxes.h"
 #include "gui/QtPopups.h"
-#include "gui/QtHelpViewer.h"
 #include "gui/QtPresenters.h"
 #include "platform/host/HelpViewer.h"
-#include "settings/HelpTopics.h"
-#include "settings/TextTable.h"
 #include "platform/ui/CommandBar.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
+#include "settings/HelpTopics.h"
+#include "settings/TextTable.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,9 +46,11 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 using gui::FormDialog;
 using ui::Control;
 using ui::ControlType;
@@ -52,77 +58,18 @@ using ui::FormEvent;
 
 namespace {
 
-// A new-item dialog with the usual parts: a named text box, options on the
-// form, in a frame and on a tab page, a combo, a grayed check box and
-// OK / Cancel. OK is enabled only while the name is filled in.
-class FOrder : public ui::Form {
+// A form whose controls are added with their captions in one line each.
+class TestForm : public ui::Form {
 public:
-    FOrder() : Form(QStringLiteral("FOrder")) {
-        caption = QStringLiteral("New item");
-        Control& nameLabel = Add(ControlType::Label, QStringLiteral("lblName"));
-        nameLabel.caption = QStringLiteral("&Name:");
-        nameLabel.buddy = QStringLiteral("txtName");
-        Add(ControlType::TextBox, QStringLiteral("txtName")).maxLength = 8;
-        Option(QStringLiteral("optMode"), 0, QStringLiteral("&Read"), QString(), -1).checkState = 1;
-        Option(QStringLiteral("optMode"), 1, QStringLiteral("&Write"), QString(), -1);
-        Control& type = Add(ControlType::ComboBox, QStringLiteral("cmbType"));
-        type.list.Add(4, QStringLiteral("VT_R4"));
-        type.list.Add(5, QStringLiteral("VT_R8"));
-        type.listIndex = 0;
-        // Named after the control it describes, as some dialogs do.
-        Control& typeLabel = Add(ControlType::Label, QStringLiteral("lblType"));
-        typeLabel.caption = QStringLiteral("&Type:");
-        typeLabel.buddy = QStringLiteral("cmbType");
-        Control& active = Add(ControlType::CheckBox, QStringLiteral("chkActive"));
-        active.caption = QStringLiteral("&Active");
-        active.checkState = 2;
-        Add(ControlType::Frame, QStringLiteral("fraScale")).caption = QStringLiteral("Scale");
-        Option(QStringLiteral("optScale"), 0, QStringLiteral("&Linear"), QStringLiteral("fraScale"), -1).checkState = 1;
-        Option(QStringLiteral("optScale"), 1, QStringLiteral("&Square root"), QStringLiteral("fraScale"), -1);
-        Control& pages = Add(ControlType::TabStrip, QStringLiteral("tabPages"));
-        pages.list.Add(0, QStringLiteral("&General"));
-        pages.list.Add(1, QStringLiteral("&Limits"));
-        pages.listIndex = 0;
-        Control& comment = Add(ControlType::TextBox, QStringLiteral("txtComment"));
-        comment.multiLine = true;
-        comment.tabPage = 0;
-        Control& high = Add(ControlType::TextBox, QStringLiteral("txtHigh"));
-        high.text = QStringLiteral("100");
-        high.locked = true;
-        high.tabPage = 1;
-        Option(QStringLiteral("optLimit"), 0, QStringLiteral("Ab&solute"), QString(), 1).checkState = 1;
-        Option(QStringLiteral("optLimit"), 1, QStringLiteral("Relati&ve"), QString(), 1);
-        Control& ok = Add(ControlType::CommandButton, QStringLiteral("cmdOK"));
-        ok.caption = QStringLiteral("OK");
-        ok.isDefault = true;
-        ok.enabled = false;
-        Control& cancel = Add(ControlType::CommandButton, QStringLiteral("cmdCancel"));
-        cancel.caption = QStringLiteral("Cancel");
-        cancel.isCancel = true;
-        Add(ControlType::CommandButton, QStringLiteral("cmdCheck")).caption = QStringLiteral("&Check");
-    }
-
-    QStringList events;
+    using Form::Form;
 
 protected:
-    void OnEvent(Control& control, FormEvent) override {
-        events << control.FullName();
-        const QString& name = control.Name();
-        if (name == QStringLiteral("txtName")) {
-            Get(QStringLiteral("cmdOK")).enabled = !control.text.isEmpty();
-        } else if (name == QStringLiteral("cmbType")) {
-            Get(QStringLiteral("txtComment")).text = QStringLiteral("Type ") + control.SelectedText();
-        } else if (name == QStringLiteral("cmdOK")) {
-            Hide(true);
-        } else if (name == QStringLiteral("cmdCancel")) {
-            Hide(false);
-        } else if (name == QStringLiteral("cmdCheck")) {
-            throw ui::FormError(QStringLiteral("The name %1 is taken.").arg(Get(QStringLiteral("txtName")).text));
-        }
+    Control& Put(ControlType type, const QString& name, const QString& text = {}) {
+        Control& control = Add(type, name);
+        control.caption = text;
+        return control;
     }
-
-private:
-    Control& Option(const QString& name, int index, const QString& text, const QString& frame, int page) {
+    Control& Option(const QString& name, int index, const QString& text, const QString& frame = {}, int page = -1) {
         Control& option = Add(ControlType::OptionButton, name, index);
         option.caption = text;
         option.container = frame;
@@ -131,18 +78,69 @@ private:
     }
 };
 
-// Parameters with a computed column; only OK, no Cancel button.
-class FParams : public ui::Form {
+// A new-item dialog with the usual parts: a named text box, options on the
+// form, in a frame and on a tab page, a combo, a grayed check box and
+// OK / Cancel. OK is enabled only while the name is filled in.
+class FOrder : public TestForm {
 public:
-    FParams() : Form(QStringLiteral("FParams")) {
-        Control& grid = Add(ControlType::Grid, QStringLiteral("tdbParameters"));
-        grid.grid.columnCaptions = {QStringLiteral("Name"), QStringLiteral("Value"), QStringLiteral("Scaled")};
-        grid.grid.columnLocked = {true, false, true};
-        grid.grid.rows = {{QStringLiteral("Gain"), QStringLiteral("2"), QStringLiteral("4")},
-                          {QStringLiteral("Offset"), QStringLiteral("0"), QStringLiteral("0")}};
-        Control& ok = Add(ControlType::CommandButton, QStringLiteral("cmdOK"));
-        ok.caption = QStringLiteral("OK");
+    FOrder() : TestForm(u"FOrder"_s) {
+        caption = u"New item"_s;
+        Put(ControlType::Label, u"lblName"_s, u"&Name:"_s).buddy = u"txtName"_s;
+        Put(ControlType::TextBox, u"txtName"_s).maxLength = 8;
+        Option(u"optMode"_s, 0, u"&Read"_s).checkState = 1;
+        Option(u"optMode"_s, 1, u"&Write"_s);
+        Control& type = Put(ControlType::ComboBox, u"cmbType"_s);
+        type.list.Add(4, u"VT_R4"_s);
+        type.list.Add(5, u"VT_R8"_s);
+        type.listIndex = 0;
+        // Named after the control it describes, as some dialogs do.
+        Put(ControlType::Label, u"lblType"_s, u"&Type:"_s).buddy = u"cmbType"_s;
+        Put(ControlType::CheckBox, u"chkActive"_s, u"&Active"_s).checkState = 2;
+        Put(ControlType::Frame, u"fraScale"_s, u"Scale"_s);
+        Option(u"optScale"_s, 0, u"&Linear"_s, u"fraScale"_s).checkState = 1;
+        Option(u"optScale"_s, 1, u"&Square root"_s, u"fraScale"_s);
+        Control& pages = Put(ControlType::TabStrip, u"tabPages"_s);
+        pages.list.Add(0, u"&General"_s);
+        pages.list.Add(1, u"&Limits"_s);
+        pages.listIndex = 0;
+        Control& comment = Put(ControlType::TextBox, u"txtComment"_s);
+        comment.multiLine = true;
+        comment.tabPage = 0;
+        Control& high = Put(ControlType::TextBox, u"txtHigh"_s);
+        high.text = u"100"_s;
+        high.locked = true;
+        high.tabPage = 1;
+        Option(u"optLimit"_s, 0, u"Ab&solute"_s, {}, 1).checkState = 1;
+        Option(u"optLimit"_s, 1, u"Relati&ve"_s, {}, 1);
+        Control& ok = Put(ControlType::CommandButton, u"cmdOK"_s, u"OK"_s);
         ok.isDefault = true;
+        ok.enabled = false;
+        Put(ControlType::CommandButton, u"cmdCancel"_s, u"Cancel"_s).isCancel = true;
+        Put(ControlType::CommandButton, u"cmdCheck"_s, u"&Check"_s);
+    }
+
+    QStringList events;
+
+protected:
+    void OnEvent(Control& control, FormEvent) override {
+        events << control.FullName();
+        const QString& name = control.Name();
+        if (name == u"txtName"_s) Get(u"cmdOK"_s).enabled = !control.text.isEmpty();
+        if (name == u"cmbType"_s) Get(u"txtComment"_s).text = u"Type "_s + control.SelectedText();
+        if (name == u"cmdOK"_s || name == u"cmdCancel"_s) Hide(name == u"cmdOK"_s);
+        if (name == u"cmdCheck"_s) throw ui::FormError(u"The name %1 is taken."_s.arg(Get(u"txtName"_s).text));
+    }
+};
+
+// Parameters with a computed column; only OK, no Cancel button.
+class FParams : public TestForm {
+public:
+    FParams() : TestForm(u"FParams"_s) {
+        Control& grid = Put(ControlType::Grid, u"tdbParameters"_s);
+        grid.grid.columnCaptions = {u"Name"_s, u"Value"_s, u"Scaled"_s};
+        grid.grid.columnLocked = {true, false, true};
+        grid.grid.rows = {{u"Gain"_s, u"2"_s, u"4"_s}, {u"Offset"_s, u"0"_s, u"0"_s}};
+        Put(ControlType::CommandButton, u"cmdOK"_s, u"OK"_s).isDefault = true;
     }
 
 protected:
@@ -150,24 +148,22 @@ protected:
         if (event == FormEvent::CellEdited) {
             auto& row = control.grid.rows[static_cast<std::size_t>(control.grid.currentRow)];
             row[2] = QString::number(row[1].toString().toDouble() * 2);
-        } else if (control.Name() == QStringLiteral("cmdOK")) {
+        } else if (control.Name() == u"cmdOK"_s) {
             Hide(true);
         }
     }
 };
 
 // A list box of several choices and a list view without item data.
-class FLists : public ui::Form {
+class FLists : public TestForm {
 public:
-    FLists() : Form(QStringLiteral("FLists")) {
-        Control& units = Add(ControlType::ListBox, QStringLiteral("lstUnits"));
+    FLists() : TestForm(u"FLists"_s) {
+        Control& units = Put(ControlType::ListBox, u"lstUnits"_s);
         units.multiSelect = true;
-        units.list.Add(1, QStringLiteral("bar"));
-        units.list.Add(2, QStringLiteral("mbar"));
-        units.list.Add(3, QStringLiteral("Pa"));
-        Control& items = Add(ControlType::ListView, QStringLiteral("lvwItems"));
-        items.listViewColumns = {QStringLiteral("Name"), QStringLiteral("Type")};
-        items.listViewRows = {{QStringLiteral("Motor"), QStringLiteral("VT_R4")}, {QStringLiteral("Pump"), QStringLiteral("VT_BOOL")}};
+        for (int i = 1; const QString& unit : {u"bar"_s, u"mbar"_s, u"Pa"_s}) units.list.Add(i++, unit);
+        Control& items = Put(ControlType::ListView, u"lvwItems"_s);
+        items.listViewColumns = {u"Name"_s, u"Type"_s};
+        items.listViewRows = {{u"Motor"_s, u"VT_R4"_s}, {u"Pump"_s, u"VT_BOOL"_s}};
     }
 };
 
@@ -232,6 +228,14 @@ private:
     bool m_acted = false;
 };
 
+// The widget the player met as a T; anything else is closed unanswered.
+template <class T>
+T* Expect(QWidget* shown) {
+    auto* widget = dynamic_cast<T*>(shown);
+    if (!widget) shown->close();
+    return widget;
+}
+
 ui::Tool MakeTool(const QString& name, const QString& caption, const QString& opensBand = QString()) {
     ui::Tool tool;
     tool.name = name;
@@ -264,67 +268,58 @@ void RenderersTest::cleanup() {
 
 void RenderersTest::EachControlIsAWidgetThatRunsTheHandlers() {
     FOrder form;
-    form.Get(QStringLiteral("chkActive")).visible = false;
+    form.Get(u"chkActive"_s).visible = false;
     Open(form);
     FormDialog dialog(form);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("New item"));
-    QVERIFY(!dialog.WidgetFor(QStringLiteral("txtMissing")));
-
+    QCOMPARE(dialog.windowTitle(), u"New item"_s);
+    QVERIFY(!dialog.WidgetFor(u"txtMissing"_s));
     auto* name = As<QLineEdit>(dialog, "txtName");
     auto* nameLabel = As<QLabel>(dialog, "lblName");
-    QVERIFY(name && nameLabel);
-    QCOMPARE(name->maxLength(), 8);
-    QCOMPARE(nameLabel->text(), QStringLiteral("&Name:"));
-    QCOMPARE(nameLabel->buddy(), name);
-    QCOMPARE(CellOf(dialog, nameLabel).row, CellOf(dialog, name).row);
-    QCOMPARE(CellOf(dialog, nameLabel).column, 0);
-    QCOMPARE(CellOf(dialog, name).column, 1);
-
     auto* type = As<QComboBox>(dialog, "cmbType");
     auto* typeLabel = As<QLabel>(dialog, "lblType");
-    QVERIFY(type && typeLabel);
-    QCOMPARE(type->count(), 2);
-    QCOMPARE(type->itemText(1), QStringLiteral("VT_R8"));
-    QCOMPARE(type->itemData(1).toInt(), 5);
-    QCOMPARE(type->currentIndex(), 0);
-    QCOMPARE(CellOf(dialog, typeLabel).row, CellOf(dialog, type).row);
-    QCOMPARE(CellOf(dialog, typeLabel).column, 0);
-    QVERIFY(CellOf(dialog, type).row > CellOf(dialog, name).row);
-
     auto* read = As<QRadioButton>(dialog, "optMode", 0);
-    QVERIFY(read);
-    QCOMPARE(read->text(), QStringLiteral("&Read"));
-
     auto* active = As<QCheckBox>(dialog, "chkActive");
-    QVERIFY(active);
-    QVERIFY(active->isTristate());
-    QCOMPARE(active->checkState(), Qt::PartiallyChecked);
-
     auto* frame = As<QGroupBox>(dialog, "fraScale");
-    QVERIFY(frame);
-    QCOMPARE(frame->title(), QStringLiteral("Scale"));
-    QVERIFY(frame->isAncestorOf(dialog.WidgetFor(QStringLiteral("optScale"), 1)));
-    QCOMPARE(CellOf(dialog, frame).columnSpan, 2);
-
     auto* pages = As<QTabWidget>(dialog, "tabPages");
     auto* comment = As<QPlainTextEdit>(dialog, "txtComment");
     auto* high = As<QLineEdit>(dialog, "txtHigh");
-    QVERIFY(pages && comment && high);
-    QCOMPARE(pages->count(), 2);
-    QCOMPARE(pages->tabText(1), QStringLiteral("&Limits"));
-    QVERIFY(pages->widget(0)->isAncestorOf(comment));
-    QVERIFY(pages->widget(1)->isAncestorOf(high));
-    QVERIFY(pages->widget(1)->isAncestorOf(dialog.WidgetFor(QStringLiteral("optLimit"), 0)));
-    QVERIFY(high->isReadOnly());
-    QCOMPARE(high->text(), QStringLiteral("100"));
-
     auto* ok = As<QPushButton>(dialog, "cmdOK");
     auto* cancel = As<QPushButton>(dialog, "cmdCancel");
     auto* check = As<QPushButton>(dialog, "cmdCheck");
-    QVERIFY(ok && cancel && check);
+    const QList<QWidget*> all = {name, nameLabel, type, typeLabel, read, active, frame, pages, comment, high, ok, cancel, check};
+    QVERIFY2(!all.contains(nullptr), "every control is a widget of its kind");
+
+    QCOMPARE(name->maxLength(), 8);
+    QCOMPARE(nameLabel->text(), u"&Name:"_s);
+    QCOMPARE(nameLabel->buddy(), name);
+    QCOMPARE(type->count(), 2);
+    QCOMPARE(type->itemText(1), u"VT_R8"_s);
+    QCOMPARE(type->itemData(1).toInt(), 5);
+    QCOMPARE(type->currentIndex(), 0);
+    QCOMPARE(read->text(), u"&Read"_s);
+    QVERIFY(active->isTristate());
+    QCOMPARE(active->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(frame->title(), u"Scale"_s);
+    QVERIFY(frame->isAncestorOf(dialog.WidgetFor(u"optScale"_s, 1)));
+    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->tabText(1), u"&Limits"_s);
+    QVERIFY(pages->widget(0)->isAncestorOf(comment));
+    QVERIFY(pages->widget(1)->isAncestorOf(high));
+    QVERIFY(pages->widget(1)->isAncestorOf(dialog.WidgetFor(u"optLimit"_s, 0)));
+    QVERIFY(high->isReadOnly());
+    QCOMPARE(high->text(), u"100"_s);
     QVERIFY(ok->isDefault());
     QVERIFY(!ok->isEnabled());
-    QCOMPARE(check->text(), QStringLiteral("&Check"));
+    QCOMPARE(check->text(), u"&Check"_s);
+
+    // Labels left of their boxes, whatever their order on the form; the frame across both columns.
+    QCOMPARE(CellOf(dialog, nameLabel).row, CellOf(dialog, name).row);
+    QCOMPARE(CellOf(dialog, nameLabel).column, 0);
+    QCOMPARE(CellOf(dialog, name).column, 1);
+    QCOMPARE(CellOf(dialog, typeLabel).row, CellOf(dialog, type).row);
+    QCOMPARE(CellOf(dialog, typeLabel).column, 0);
+    QVERIFY(CellOf(dialog, type).row > CellOf(dialog, name).row);
+    QCOMPARE(CellOf(dialog, frame).columnSpan, 2);
     // The buttons form one row below the controls, in the order of the form.
     QCOMPARE(CellOf(dialog, ok).row, -1);
     QHBoxLayout* row = nullptr;
@@ -338,43 +333,44 @@ void RenderersTest::EachControlIsAWidgetThatRunsTheHandlers() {
     dialog.show();
     QVERIFY(name->isVisible());
     QVERIFY(!active->isVisible());
-    form.Get(QStringLiteral("chkActive")).visible = true;
+    form.Get(u"chkActive"_s).visible = true;
     dialog.SyncFromModel();
     QVERIFY(active->isVisible());
 
     // Typing, choosing and clicking run the form's handlers.
-    QTest::keyClicks(name, QStringLiteral("Pump"));
-    QCOMPARE(form.Get(QStringLiteral("txtName")).text, QStringLiteral("Pump"));
+    const auto model = [&form](const char* control) -> Control& { return form.Get(QString::fromLatin1(control)); };
+    QTest::keyClicks(name, u"Pump"_s);
+    QCOMPARE(model("txtName").text, u"Pump"_s);
     QVERIFY(ok->isEnabled());
     name->selectAll();
     QTest::keyClick(name, Qt::Key_Backspace);
-    QCOMPARE(form.Get(QStringLiteral("txtName")).text, QString());
+    QCOMPARE(model("txtName").text, QString());
     QVERIFY(!ok->isEnabled());
-    QTest::keyClicks(name, QStringLiteral("Centrifugal"));
-    QCOMPARE(form.Get(QStringLiteral("txtName")).text, QStringLiteral("Centrifu"));
+    QTest::keyClicks(name, u"Centrifugal"_s);
+    QCOMPARE(model("txtName").text, u"Centrifu"_s);
 
     QTest::keyClick(type, Qt::Key_Down);
-    QCOMPARE(form.Get(QStringLiteral("cmbType")).SelectedData().toInt(), 5);
+    QCOMPARE(model("cmbType").SelectedData().toInt(), 5);
     // The handler's text reaches the page.
-    QCOMPARE(comment->toPlainText(), QStringLiteral("Type VT_R8"));
+    QCOMPARE(comment->toPlainText(), u"Type VT_R8"_s);
 
     active->click();
-    QCOMPARE(form.Get(QStringLiteral("chkActive")).checkState, 1);
+    QCOMPARE(model("chkActive").checkState, 1);
     QCOMPARE(active->checkState(), Qt::Checked);
     active->click();
-    QCOMPARE(form.Get(QStringLiteral("chkActive")).checkState, 0);
+    QCOMPARE(model("chkActive").checkState, 0);
     QVERIFY2(!active->isTristate(), "grayed is never reached by clicking");
 
     pages->setCurrentIndex(1);
-    QCOMPARE(form.Get(QStringLiteral("tabPages")).listIndex, 1);
-    QVERIFY(form.events.contains(QStringLiteral("tabPages")));
+    QCOMPARE(model("tabPages").listIndex, 1);
+    QVERIFY(form.events.contains(u"tabPages"_s));
 
     // Texts a handler sets show, and setting them raises no further events.
     const qsizetype before = form.events.size();
-    form.Get(QStringLiteral("txtName")).text = QStringLiteral("Fan");
-    form.Get(QStringLiteral("cmbType")).listIndex = 0;
+    model("txtName").text = u"Fan"_s;
+    model("cmbType").listIndex = 0;
     dialog.SyncFromModel();
-    QCOMPARE(name->text(), QStringLiteral("Fan"));
+    QCOMPARE(name->text(), u"Fan"_s);
     QCOMPARE(type->currentIndex(), 0);
     QCOMPARE(form.events.size(), before);
 }
@@ -392,7 +388,7 @@ void RenderersTest::TheDialogEndsAsThePersonEndsIt_data() {
         QTest::newRow(what) << withCancel << cancelEnabled << name << QString::fromLatin1(action)
                             << stillShown << confirmed << QString::fromLatin1(message);
     };
-    const QString pump = QStringLiteral("Pump");
+    const QString pump = u"Pump"_s;
     row("OK clicked", true, true, pump, "ok", false, true);
     row("Enter", true, true, pump, "enter", false, true);
     row("Enter while OK is disabled", true, true, QString(), "enter", true, false);
@@ -416,7 +412,7 @@ void RenderersTest::TheDialogEndsAsThePersonEndsIt() {
     FParams params;
     FOrder* named = withCancel ? &order : nullptr;
     ui::Form& form = withCancel ? static_cast<ui::Form&>(order) : params;
-    if (named) named->Get(QStringLiteral("cmdCancel")).enabled = cancelEnabled;
+    if (named) named->Get(u"cmdCancel"_s).enabled = cancelEnabled;
     Open(form);
     FormDialog dialog(form);
     QSignalSpy finished(&dialog, &QDialog::finished);
@@ -425,11 +421,11 @@ void RenderersTest::TheDialogEndsAsThePersonEndsIt() {
     QCOMPARE(nameBox != nullptr, withCancel);
     if (nameBox) QTest::keyClicks(nameBox, name);
 
-    if (action == QStringLiteral("ok")) As<QPushButton>(dialog, "cmdOK")->click();
-    if (action == QStringLiteral("enter")) QTest::keyClick(nameBox, Qt::Key_Return);
-    if (action == QStringLiteral("escape")) QTest::keyClick(&dialog, Qt::Key_Escape);
-    if (action == QStringLiteral("close")) dialog.close();
-    if (action == QStringLiteral("check, then OK")) {
+    if (action == u"ok"_s) As<QPushButton>(dialog, "cmdOK")->click();
+    if (action == u"enter"_s) QTest::keyClick(nameBox, Qt::Key_Return);
+    if (action == u"escape"_s) QTest::keyClick(&dialog, Qt::Key_Escape);
+    if (action == u"close"_s) dialog.close();
+    if (action == u"check, then OK"_s) {
         As<QPushButton>(dialog, "cmdCheck")->click();
         QVERIFY(form.IsShown());
         QCOMPARE(finished.count(), 0);
@@ -438,21 +434,17 @@ void RenderersTest::TheDialogEndsAsThePersonEndsIt() {
     const auto& shown = ui::DefaultMessageBoxes().Shown();
     QCOMPARE(shown.size(), std::size_t(message.isEmpty() ? 0 : 1));
     if (!message.isEmpty()) QCOMPARE(shown.front().text, message);
-    QCOMPARE(form.IsShown(), stillShown);
-    QCOMPARE(form.Confirmed(), confirmed);
-    QCOMPARE(dialog.isVisible(), stillShown);
-    if (stillShown) {
-        QCOMPARE(finished.count(), 0);
-        return;
-    }
-    QCOMPARE(finished.count(), 1);
+    // The form, the dialog and its signal agree on whether and how it ended.
+    QCOMPARE(std::tuple(form.IsShown(), dialog.isVisible(), form.Confirmed(), finished.count()),
+             std::tuple(stillShown, stillShown, confirmed, qsizetype(stillShown ? 0 : 1)));
+    if (stillShown) return;
     QCOMPARE(finished.at(0).at(0).toInt(), int(confirmed ? QDialog::Accepted : QDialog::Rejected));
-    if (named) QCOMPARE(named->events.contains(QStringLiteral("cmdCancel")), !confirmed);
+    if (named) QCOMPARE(named->events.contains(u"cmdCancel"_s), !confirmed);
 
     // A finished dialog passes nothing more to the form.
     if (!nameBox) return;
-    QTest::keyClicks(nameBox, QStringLiteral("X"));
-    QCOMPARE(form.Get(QStringLiteral("txtName")).text, name);
+    QTest::keyClicks(nameBox, u"X"_s);
+    QCOMPARE(form.Get(u"txtName"_s).text, name);
     QCOMPARE(finished.count(), 1);
 }
 
@@ -475,19 +467,19 @@ void RenderersTest::OptionButtonsExcludeEachOtherPerContainer() {
         }
         return screen + u'/' + model;
     };
-    QCOMPARE(checked(), QStringLiteral("x-x-x-/x-x-x-"));
+    QCOMPARE(checked(), u"x-x-x-/x-x-x-"_s);
     buttons[3]->click();
-    QCOMPARE(checked(), QStringLiteral("x--xx-/x--xx-"));
+    QCOMPARE(checked(), u"x--xx-/x--xx-"_s);
     buttons[1]->click();
-    QCOMPARE(checked(), QStringLiteral("-x-xx-/-x-xx-"));
+    QCOMPARE(checked(), u"-x-xx-/-x-xx-"_s);
 
     // The model may leave a group without a checked button; clicks still exclude afterwards.
-    form.Get(QStringLiteral("optLimit"), 0).checkState = 0;
+    form.Get(u"optLimit"_s, 0).checkState = 0;
     dialog.SyncFromModel();
-    QCOMPARE(checked(), QStringLiteral("-x-x--/-x-x--"));
+    QCOMPARE(checked(), u"-x-x--/-x-x--"_s);
     buttons[5]->click();
     buttons[4]->click();
-    QCOMPARE(checked(), QStringLiteral("-x-xx-/-x-xx-"));
+    QCOMPARE(checked(), u"-x-xx-/-x-xx-"_s);
 }
 
 void RenderersTest::GridEditsFollowTheLockedColumns() {
@@ -497,25 +489,25 @@ void RenderersTest::GridEditsFollowTheLockedColumns() {
     auto* table = As<QTableWidget>(dialog, "tdbParameters");
     QVERIFY(table);
     QCOMPARE(table->columnCount(), 3);
-    QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("Scaled"));
+    QCOMPARE(table->horizontalHeaderItem(2)->text(), u"Scaled"_s);
     QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(table->item(1, 0)->text(), QStringLiteral("Offset"));
+    QCOMPARE(table->item(1, 0)->text(), u"Offset"_s);
     QVERIFY(!table->item(0, 0)->flags().testFlag(Qt::ItemIsEditable));
     QVERIFY(table->item(0, 1)->flags().testFlag(Qt::ItemIsEditable));
     QVERIFY(!table->item(0, 2)->flags().testFlag(Qt::ItemIsEditable));
 
-    table->item(1, 1)->setText(QStringLiteral("2.5"));
-    const ui::GridData& grid = form.Get(QStringLiteral("tdbParameters")).grid;
-    QCOMPARE(grid.rows[1][1].toString(), QStringLiteral("2.5"));
+    table->item(1, 1)->setText(u"2.5"_s);
+    const ui::GridData& grid = form.Get(u"tdbParameters"_s).grid;
+    QCOMPARE(grid.rows[1][1].toString(), u"2.5"_s);
     QCOMPARE(grid.currentRow, 1);
     QCOMPARE(grid.currentColumn, 1);
     // The handler's result shows.
-    QCOMPARE(table->item(1, 2)->text(), QStringLiteral("5"));
+    QCOMPARE(table->item(1, 2)->text(), u"5"_s);
 
     // A change that bypasses the flags is refused by the model and undone.
-    table->item(0, 0)->setText(QStringLiteral("Hacked"));
-    QCOMPARE(grid.rows[0][0].toString(), QStringLiteral("Gain"));
-    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("Gain"));
+    table->item(0, 0)->setText(u"Hacked"_s);
+    QCOMPARE(grid.rows[0][0].toString(), u"Gain"_s);
+    QCOMPARE(table->item(0, 0)->text(), u"Gain"_s);
     QCOMPARE(ui::DefaultMessageBoxes().Shown().size(), std::size_t{1});
 }
 
@@ -528,27 +520,27 @@ void RenderersTest::ListsShowEntriesAndReportSelections() {
     QVERIFY(units && items);
 
     QCOMPARE(units->count(), 3);
-    QCOMPARE(units->item(2)->text(), QStringLiteral("Pa"));
+    QCOMPARE(units->item(2)->text(), u"Pa"_s);
     QCOMPARE(units->selectionMode(), QAbstractItemView::ExtendedSelection);
     units->item(0)->setSelected(true);
     units->item(2)->setSelected(true);
-    QVERIFY((form.Get(QStringLiteral("lstUnits")).selectedRows == std::vector<int>{0, 2}));
+    QVERIFY((form.Get(u"lstUnits"_s).selectedRows == std::vector<int>{0, 2}));
     units->setCurrentRow(1, QItemSelectionModel::Select);
-    QCOMPARE(form.Get(QStringLiteral("lstUnits")).listIndex, 1);
-    QCOMPARE(form.Get(QStringLiteral("lstUnits")).selectedRows.size(), std::size_t{3});
+    QCOMPARE(form.Get(u"lstUnits"_s).listIndex, 1);
+    QCOMPARE(form.Get(u"lstUnits"_s).selectedRows.size(), std::size_t{3});
 
     QCOMPARE(items->columnCount(), 2);
-    QCOMPARE(items->headerItem()->text(1), QStringLiteral("Type"));
+    QCOMPARE(items->headerItem()->text(1), u"Type"_s);
     QCOMPARE(items->topLevelItemCount(), 2);
-    QCOMPARE(items->topLevelItem(1)->text(0), QStringLiteral("Pump"));
+    QCOMPARE(items->topLevelItem(1)->text(0), u"Pump"_s);
     items->setCurrentItem(items->topLevelItem(1));
-    QCOMPARE(form.Get(QStringLiteral("lvwItems")).listIndex, 1);
+    QCOMPARE(form.Get(u"lvwItems"_s).listIndex, 1);
 
     // New rows from the model replace the old ones.
-    form.Get(QStringLiteral("lvwItems")).listViewRows.push_back({QStringLiteral("Fan"), QStringLiteral("VT_I2")});
+    form.Get(u"lvwItems"_s).listViewRows.push_back({u"Fan"_s, u"VT_I2"_s});
     dialog.SyncFromModel();
     QCOMPARE(items->topLevelItemCount(), 3);
-    QCOMPARE(items->topLevelItem(2)->text(1), QStringLiteral("VT_I2"));
+    QCOMPARE(items->topLevelItem(2)->text(1), u"VT_I2"_s);
 }
 
 void RenderersTest::ShowModalRunsUntilTheFormIsHidden() {
@@ -558,156 +550,126 @@ void RenderersTest::ShowModalRunsUntilTheFormIsHidden() {
         FOrder form;
         QString title;
         Player player([&title](QWidget* shown) {
-            auto* dialog = dynamic_cast<FormDialog*>(shown);
-            auto* name = dialog ? As<QLineEdit>(*dialog, "txtName") : nullptr;
-            auto* ok = dialog ? As<QPushButton>(*dialog, "cmdOK") : nullptr;
-            if (!name || !ok) {
-                shown->close();
-                return;
-            }
+            auto* dialog = Expect<FormDialog>(shown);
+            if (!dialog) return;
             title = dialog->windowTitle();
-            QTest::keyClicks(name, QStringLiteral("Pump"));
-            ok->click();
+            QTest::keyClicks(As<QLineEdit>(*dialog, "txtName"), u"Pump"_s);
+            As<QPushButton>(*dialog, "cmdOK")->click();
         });
         QVERIFY(ui::ShowModal(form));
         QVERIFY(player.Acted());
-        QCOMPARE(title, QStringLiteral("New item"));
-        QCOMPARE(form.Get(QStringLiteral("txtName")).text, QStringLiteral("Pump"));
+        QCOMPARE(title, u"New item"_s);
+        QCOMPARE(form.Get(u"txtName"_s).text, u"Pump"_s);
     }
-    {
-        // A form that closes itself on activation is never shown.
-        class FQuick : public ui::Form {
-        public:
-            FQuick() : Form(QStringLiteral("FQuick")) {}
+    // A form that closes itself on activation is never shown.
+    class FQuick : public ui::Form {
+    public:
+        FQuick() : Form(u"FQuick"_s) {}
 
-        protected:
-            void OnActivate() override { Hide(true); }
-        } form;
-        Player player([](QWidget* shown) { shown->close(); });
-        QVERIFY(ui::ShowModal(form));
-        QVERIFY(!player.Acted());
-    }
+    protected:
+        void OnActivate() override { Hide(true); }
+    } form;
+    Player player([](QWidget* shown) { shown->close(); });
+    QVERIFY(ui::ShowModal(form));
+    QVERIFY(!player.Acted());
 }
 
 void RenderersTest::MessageBoxOffersTheRequestedButtons() {
     gui::QtMessageBoxes boxes;
-    {
-        QString text, title;
-        qsizetype buttons = 0;
-        bool noByDefault = false;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        Player player([&](QWidget* shown) {
-            auto* box = qobject_cast<QMessageBox*>(shown);
-            if (!box) {
-                shown->close();
-                return;
-            }
-            text = box->text();
-            title = box->windowTitle();
-            buttons = box->buttons().size();
-            noByDefault = box->defaultButton() == box->button(QMessageBox::No);
-            icon = box->icon();
-            box->button(QMessageBox::Yes)->click();
-        });
-        const ui::Answer answer = boxes.Show(
-            {QStringLiteral("Delete <3> items?"), QString(), ui::Buttons::YesNoCancel, 1, ui::Icon::Question});
-        QVERIFY(answer == ui::Answer::Yes);
-        QCOMPARE(text, QStringLiteral("Delete <3> items?"));
-        QCOMPARE(title, QGuiApplication::applicationDisplayName());
-        QCOMPARE(buttons, qsizetype{3});
-        QVERIFY(noByDefault);
-        QCOMPARE(icon, QMessageBox::Question);
-    }
-    {
-        Player player([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
-        const ui::Answer answer =
-            boxes.Show({QStringLiteral("Save?"), QStringLiteral("Editor"), ui::Buttons::OKCancel, 0, ui::Icon::None});
-        QVERIFY(player.Acted());
-        QVERIFY(answer == ui::Answer::Cancel);
-    }
+    QString seen;
+    Player player([&seen](QWidget* shown) {
+        auto* box = Expect<QMessageBox>(shown);
+        if (!box) return;
+        seen = u"%1|%2|%3 buttons|No by default: %4|icon %5"_s.arg(box->text(), box->windowTitle())
+                   .arg(box->buttons().size())
+                   .arg(box->defaultButton() == box->button(QMessageBox::No))
+                   .arg(int(box->icon()));
+        box->button(QMessageBox::Yes)->click();
+    });
+    QVERIFY(boxes.Show({u"Delete <3> items?"_s, QString(), ui::Buttons::YesNoCancel, 1, ui::Icon::Question}) ==
+            ui::Answer::Yes);
+    QCOMPARE(seen, u"Delete <3> items?|%1|3 buttons|No by default: 1|icon %2"_s
+                       .arg(QGuiApplication::applicationDisplayName())
+                       .arg(int(QMessageBox::Question)));
+
+    Player escape([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
+    QVERIFY(boxes.Show({u"Save?"_s, u"Editor"_s, ui::Buttons::OKCancel, 0, ui::Icon::None}) == ui::Answer::Cancel);
+    QVERIFY(escape.Acted());
 }
 
 void RenderersTest::PopupMenuFollowsToolStatesAndGivesTheChosenTool() {
     ui::CommandBar bar;
-    ui::Tool heading = MakeTool(QStringLiteral("hdrItem"), QStringLiteral("Item"));
+    ui::Tool heading = MakeTool(u"hdrItem"_s, u"Item"_s);
     heading.heading = true;
-    ui::Tool add = MakeTool(QStringLiteral("mnuNew"), QStringLiteral("&New"));
-    add.shortcut = QStringLiteral("F8");
-    ui::Tool copy = MakeTool(QStringLiteral("mnuCopy"), QStringLiteral("&Copy"));
+    ui::Tool add = MakeTool(u"mnuNew"_s, u"&New"_s);
+    add.shortcut = u"F8"_s;
+    ui::Tool copy = MakeTool(u"mnuCopy"_s, u"&Copy"_s);
     copy.enabled = false;
-    ui::Tool hidden = MakeTool(QStringLiteral("mnuHidden"), QStringLiteral("Hidden"));
+    ui::Tool hidden = MakeTool(u"mnuHidden"_s, u"Hidden"_s);
     hidden.visible = false;
-    bar.AddBand(QStringLiteral("mnuItemPopup")).tools = {
-        heading, add, copy, Separator(), Separator(), hidden,
-        MakeTool(QStringLiteral("mnuNewIn"), QStringLiteral("New &in"), QStringLiteral("mnuNewBand")), Separator()};
-    bar.AddBand(QStringLiteral("mnuNewBand")).tools = {MakeTool(QStringLiteral("mnuNewDevice"), QStringLiteral("&Device"))};
+    bar.AddBand(u"mnuItemPopup"_s).tools = {heading,  add, copy, Separator(), Separator(),
+                                           hidden, MakeTool(u"mnuNewIn"_s, u"New &in"_s, u"mnuNewBand"_s), Separator()};
+    bar.AddBand(u"mnuNewBand"_s).tools = {MakeTool(u"mnuNewDevice"_s, u"&Device"_s)};
 
     QMenu menu;
-    gui::QtPopups::BuildMenu(bar, QStringLiteral("mnuItemPopup"), menu);
+    gui::QtPopups::BuildMenu(bar, u"mnuItemPopup"_s, menu);
     QList<QAction*> actions = menu.actions();
     QCOMPARE(actions.size(), 5);
     QVERIFY(!actions[0]->isEnabled());
     QVERIFY(actions[0]->font().bold());
     QVERIFY2(actions[0]->data().toString().isEmpty(), "a heading is no command");
-    QCOMPARE(actions[1]->text(), QStringLiteral("&New\tF8"));
-    QCOMPARE(actions[1]->data().toString(), QStringLiteral("mnuNew"));
+    QCOMPARE(actions[1]->text(), u"&New\tF8"_s);
+    QCOMPARE(actions[1]->data().toString(), u"mnuNew"_s);
     QVERIFY(actions[1]->isEnabled());
     QVERIFY(!actions[2]->isEnabled());
     QVERIFY2(actions[3]->isSeparator(), "two separators in a row show as one, none at the end");
     QMenu* submenu = actions[4]->menu<QMenu*>();
     QVERIFY(submenu);
     QCOMPARE(submenu->actions().size(), 1);
-    QCOMPARE(submenu->actions()[0]->data().toString(), QStringLiteral("mnuNewDevice"));
+    QCOMPARE(submenu->actions()[0]->data().toString(), u"mnuNewDevice"_s);
 
     // Built again, the menu shows the new states and nothing of the old build.
-    bar.SetVisible(QStringLiteral("mnuNew"), false);
-    bar.SetEnabled(QStringLiteral("mnuCopy"), true);
-    gui::QtPopups::BuildMenu(bar, QStringLiteral("mnuItemPopup"), menu);
+    bar.SetVisible(u"mnuNew"_s, false);
+    bar.SetEnabled(u"mnuCopy"_s, true);
+    gui::QtPopups::BuildMenu(bar, u"mnuItemPopup"_s, menu);
     actions = menu.actions();
     QCOMPARE(actions.size(), 4);
-    QCOMPARE(actions[1]->data().toString(), QStringLiteral("mnuCopy"));
+    QCOMPARE(actions[1]->data().toString(), u"mnuCopy"_s);
     QVERIFY(actions[1]->isEnabled());
     QCOMPARE(menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly).size(), qsizetype{1});
 
     // Popped up, the menu gives the tool the person chose, or nothing.
-    bar.AddBand(QStringLiteral("mnuEmpty")).tools = {hidden, Separator()};
+    bar.AddBand(u"mnuEmpty"_s).tools = {hidden, Separator()};
     gui::QtPopups popups;
     {
         Player player([](QWidget* shown) {
-            auto* popup = qobject_cast<QMenu*>(shown);
-            if (!popup) {
-                shown->close();
-                return;
-            }
+            auto* popup = Expect<QMenu>(shown);
+            if (!popup) return;
             for (QAction* action : popup->actions())
-                if (action->data().toString() == QStringLiteral("mnuCopy")) popup->setActiveAction(action);
+                if (action->data().toString() == u"mnuCopy"_s) popup->setActiveAction(action);
             QTest::keyClick(popup, Qt::Key_Return);
         });
-        QCOMPARE(popups.Popup(bar, QStringLiteral("mnuItemPopup"), 40, 30).value_or(QString()), QStringLiteral("mnuCopy"));
+        QCOMPARE(popups.Popup(bar, u"mnuItemPopup"_s, 40, 30).value_or(QString()), u"mnuCopy"_s);
     }
     {
         Player player([](QWidget* shown) { QTest::keyClick(shown, Qt::Key_Escape); });
-        QVERIFY(!popups.Popup(bar, QStringLiteral("mnuItemPopup"), 40, 30));
+        QVERIFY(!popups.Popup(bar, u"mnuItemPopup"_s, 40, 30));
         QVERIFY(player.Acted());
     }
-    {
-        Player player([](QWidget* shown) { shown->close(); });
-        QVERIFY(!popups.Popup(bar, QStringLiteral("mnuEmpty"), 40, 30));
-        QVERIFY2(!player.Acted(), "a band with nothing to show does not pop up");
-    }
+    Player player([](QWidget* shown) { shown->close(); });
+    QVERIFY(!popups.Popup(bar, u"mnuEmpty"_s, 40, 30));
+    QVERIFY2(!player.Acted(), "a band with nothing to show does not pop up");
 }
 
 void RenderersTest::MenuBarHasOneEntryPerMainTool() {
     ui::CommandBar bar;
-    ui::Tool extras = MakeTool(QStringLiteral("mnuExtras"), QStringLiteral("E&xtras"), QStringLiteral("mnuExtrasBand"));
+    ui::Tool extras = MakeTool(u"mnuExtras"_s, u"E&xtras"_s, u"mnuExtrasBand"_s);
     extras.visible = false;
-    bar.AddBand(gui::MenuBarRenderer::MainBand()).tools = {
-        MakeTool(QStringLiteral("mnuFile"), QStringLiteral("&File"), QStringLiteral("mnuFileBand")),
-        MakeTool(QStringLiteral("mnuEdit"), QStringLiteral("&Edit"), QStringLiteral("mnuEditBand")),
-        MakeTool(QStringLiteral("mnuHelp"), QStringLiteral("&Help")), extras};
-    bar.AddBand(QStringLiteral("mnuFileBand")).tools = {MakeTool(QStringLiteral("mnuSave"), QStringLiteral("&Save")),
-                                                       MakeTool(QStringLiteral("mnuClose"), QStringLiteral("&Close"))};
-    bar.AddBand(QStringLiteral("mnuEditBand")).tools = {MakeTool(QStringLiteral("mnuCut"), QStringLiteral("Cu&t"))};
+    bar.AddBand(gui::MenuBarRenderer::MainBand()).tools = {MakeTool(u"mnuFile"_s, u"&File"_s, u"mnuFileBand"_s),
+                                                           MakeTool(u"mnuEdit"_s, u"&Edit"_s, u"mnuEditBand"_s),
+                                                           MakeTool(u"mnuHelp"_s, u"&Help"_s), extras};
+    bar.AddBand(u"mnuFileBand"_s).tools = {MakeTool(u"mnuSave"_s, u"&Save"_s), MakeTool(u"mnuClose"_s, u"&Close"_s)};
+    bar.AddBand(u"mnuEditBand"_s).tools = {MakeTool(u"mnuCut"_s, u"Cu&t"_s)};
 
     QMenuBar menuBar;
     {
@@ -715,29 +677,29 @@ void RenderersTest::MenuBarHasOneEntryPerMainTool() {
         QStringList opened, chosen;
         renderer.beforeShow = [&](const QString& band) {
             opened << band;
-            bar.SetEnabled(QStringLiteral("mnuSave"), false);
+            bar.SetEnabled(u"mnuSave"_s, false);
         };
         renderer.onTool = [&](const QString& tool) { chosen << tool; };
 
         const QList<QAction*> entries = menuBar.actions();
         QCOMPARE(entries.size(), 4);
-        QCOMPARE(entries[0]->text(), QStringLiteral("&File"));
-        QCOMPARE(entries[3]->text(), QStringLiteral("E&xtras"));
+        QCOMPARE(entries[0]->text(), u"&File"_s);
+        QCOMPARE(entries[3]->text(), u"E&xtras"_s);
         QVERIFY(!entries[3]->isVisible());
         QVERIFY2(!entries[2]->menu<QMenu*>(), "a tool without a band is a command on the bar");
 
         QMenu* file = entries[0]->menu<QMenu*>();
         QVERIFY(file);
         emit file->aboutToShow();
-        QCOMPARE(opened, QStringList{QStringLiteral("mnuFileBand")});
+        QCOMPARE(opened, QStringList{u"mnuFileBand"_s});
         QCOMPARE(file->actions().size(), 2);
         QVERIFY2(!file->actions()[0]->isEnabled(), "availability is set before the menu is built");
         file->actions()[1]->trigger();
         entries[2]->trigger();
-        QCOMPARE(chosen, (QStringList{QStringLiteral("mnuClose"), QStringLiteral("mnuHelp")}));
+        QCOMPARE(chosen, (QStringList{u"mnuClose"_s, u"mnuHelp"_s}));
 
-        bar.SetVisible(QStringLiteral("mnuExtras"), true);
-        bar.SetEnabled(QStringLiteral("mnuEdit"), false);
+        bar.SetVisible(u"mnuExtras"_s, true);
+        bar.SetEnabled(u"mnuEdit"_s, false);
         renderer.Refresh();
         QVERIFY(entries[3]->isVisible());
         QVERIFY(!entries[1]->isEnabled());
@@ -748,13 +710,13 @@ void RenderersTest::MenuBarHasOneEntryPerMainTool() {
 void RenderersTest::BusyPointerNests() {
     gui::QtDesktop desktop;
     QApplication::setOverrideCursor(QCursor(Qt::CrossCursor));  // someone else's
-    desktop.SetBusy(true);
-    desktop.SetBusy(true);
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    desktop.SetBusy(false);
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    desktop.SetBusy(false);
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    // The pointer after each call: busy while any caller is, then the one before.
+    QList<Qt::CursorShape> shapes;
+    for (bool busy : {true, true, false, false}) {
+        desktop.SetBusy(busy);
+        shapes << QApplication::overrideCursor()->shape();
+    }
+    QCOMPARE(shapes, (QList<Qt::CursorShape>{Qt::WaitCursor, Qt::WaitCursor, Qt::WaitCursor, Qt::CrossCursor}));
     desktop.SetBusy(false);
     QVERIFY2(QApplication::overrideCursor(), "an unbalanced end leaves other cursors alone");
     QApplication::restoreOverrideCursor();
@@ -797,13 +759,13 @@ void RenderersTest::HelpOpensPagesFollowsLinksAndServesModalDialogs() {
     QVERIFY(window && window->isVisible());
     QVERIFY(QTest::qWaitForWindowExposed(window));
     gui::HelpBrowser* browser = window->Browser();
-    QVERIFY(browser->toPlainText().startsWith(QStringLiteral("The item dialog")) ||
-            browser->document()->toPlainText().contains(QStringLiteral("item")));
+    QVERIFY(browser->toPlainText().startsWith(u"The item dialog"_s) ||
+            browser->document()->toPlainText().contains(u"item"_s));
     const QString first = browser->toPlainText();
 
     // A link to another page, as the browser reports a click on it, then back.
-    emit browser->anchorClicked(QUrl(QStringLiteral("dlg-default-mode.md")));
-    QCOMPARE(browser->source().path(), QStringLiteral("/en/dlg-default-mode.md"));
+    emit browser->anchorClicked(QUrl(u"dlg-default-mode.md"_s));
+    QCOMPARE(browser->source().path(), u"/en/dlg-default-mode.md"_s);
     QVERIFY(browser->toPlainText() != first);
     QVERIFY(browser->isBackwardAvailable());
     browser->backward();
@@ -813,7 +775,7 @@ void RenderersTest::HelpOpensPagesFollowsLinksAndServesModalDialogs() {
     settings::TextTable::Instance().SetLanguage(settings::TextTable::kGerman);
     host::ShowContextHelp(settings::help::kGroups);
     QCOMPARE(viewer->LastShown(), window);
-    QCOMPARE(browser->source().path(), QStringLiteral("/de/groups.md"));
+    QCOMPARE(browser->source().path(), u"/de/groups.md"_s);
 
     // F1 in a modal dialog: a help window of the dialog's own, not blocked by it.
     FOrder form;
@@ -826,7 +788,7 @@ void RenderersTest::HelpOpensPagesFollowsLinksAndServesModalDialogs() {
     QTest::keyClick(&dialog, Qt::Key_F1);
     QVERIFY(viewer->LastShown() != window);
     QCOMPARE(viewer->LastShown()->parentWidget(), &dialog);
-    QCOMPARE(viewer->LastShown()->Browser()->source().path(), QStringLiteral("/de/dlg-rename-folder.md"));
+    QCOMPARE(viewer->LastShown()->Browser()->source().path(), u"/de/dlg-rename-folder.md"_s);
 
     host::CurrentHelpViewer().CloseAll();
     QVERIFY(!window->isVisible());
