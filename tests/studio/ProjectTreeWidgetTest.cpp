@@ -2,9 +2,9 @@
 // in-memory studio does, and hand the user's clicks and keys to the add-in in
 // the add-in's own terms.
 
+#include "StudioTest.h"
 #include "host/ProjectTree.h"
 #include "model/DataConnection.h"
-#include "model/DemoProject.h"
 #include "platform/host/InMemoryHost.h"
 #include "studio/ProjectTreeWidget.h"
 #include "studio/VariableSelectionDialog.h"
@@ -13,35 +13,35 @@
 #include <QBuffer>
 #include <QImage>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
-using ov::host::COV4Extensibility;
+using namespace Qt::StringLiterals;
 using ov::host::HostStudio;
 using ov::host::InMemoryHost;
 using ov::host::NodeFlags;
 using ov::studio::ProjectTreeWidget;
 using ov::studio::VariableSelectionDialog;
+using ov::test::kSep;
+using ov::test::SelectedNode;
 
 namespace {
 
-const QChar kSep(0xFF);
-
 // Records every node event; can take keys, throw, or change the tree while
 // it handles a click, as a real add-in might.
-class RecordingAddin : public COV4Extensibility {
-  public:
+class RecordingAddin : public ov::test::QuietAddin {
+public:
     struct Call {
-        QString name, first, key, third;
+        QString name;
+        QString node;  // "first/key/third"
         int code = 0;  // key code, key ASCII or mouse button
         int shift = 0;
-        int x = 0;
-        int y = 0;
+        QPoint at;
     };
 
     std::vector<Call> calls;
@@ -51,14 +51,13 @@ class RecordingAddin : public COV4Extensibility {
     HostStudio* removeClickedNodeFrom = nullptr;
 
     int Count(const QString& name) const {
-        int n = 0;
-        for (const Call& call : calls) n += call.name == name ? 1 : 0;
-        return n;
+        return int(std::count_if(calls.begin(), calls.end(), [&](const Call& call) { return call.name == name; }));
     }
-    const Call* Last(const QString& name) const {
+    // The last call of that name, or one without a name when there was none.
+    Call Last(const QString& name) const {
         for (auto it = calls.rbegin(); it != calls.rend(); ++it)
-            if (it->name == name) return &*it;
-        return nullptr;
+            if (it->name == name) return *it;
+        return {};
     }
     // The position of the first call of that name and code, -1 when none.
     int IndexOf(const QString& name, int code) const {
@@ -67,48 +66,39 @@ class RecordingAddin : public COV4Extensibility {
         return -1;
     }
 
-    bool Initialize(const QString&, const QString&, HostStudio*, void*) override { return false; }
-    void StartupComplete() override {}
-    void Deactivate() override {}
-    void Terminate() override {}
-    void GetMessage(const QString&, const QString&, const QVariant&) override {}
-
     void NodeClick(const QString& first, const QString& key, const QString& third) override {
-        Record({QStringLiteral("NodeClick"), first, key, third});
+        Record(u"NodeClick"_s, first, key, third);
         if (removeClickedNodeFrom) removeClickedNodeFrom->RemoveNode(key);
         if (throwOnEvents) throw std::runtime_error("click failed");
     }
     void NodeDblClick(const QString& first, const QString& key, const QString& third) override {
-        Record({QStringLiteral("NodeDblClick"), first, key, third});
+        Record(u"NodeDblClick"_s, first, key, third);
     }
     void NodeExpand(const QString& first, const QString& key, const QString& third) override {
-        Record({QStringLiteral("NodeExpand"), first, key, third});
+        Record(u"NodeExpand"_s, first, key, third);
     }
-    void NodeMouseDown(const QString&, const QString&, const QString&, int, int, int, int) override {}
-    void NodeMouseMove(const QString&, const QString&, const QString&, int, int, int, int) override {}
-    void NodeMouseUp(const QString& first, const QString& key, const QString& third, int button, int shift,
-                     int x, int y) override {
-        Record({QStringLiteral("NodeMouseUp"), first, key, third, button, shift, x, y});
+    void NodeMouseUp(const QString& first, const QString& key, const QString& third, int button, int shift, int x,
+                     int y) override {
+        Record(u"NodeMouseUp"_s, first, key, third, button, shift, QPoint(x, y));
     }
-    void NodeKeyDown(const QString& first, const QString& key, const QString& third, int& keyCode,
-                     int shift) override {
-        Record({QStringLiteral("NodeKeyDown"), first, key, third, keyCode, shift});
+    void NodeKeyDown(const QString& first, const QString& key, const QString& third, int& code, int shift) override {
+        Record(u"NodeKeyDown"_s, first, key, third, code, shift);
         if (throwOnEvents) throw std::runtime_error("key down failed");
-        if (keyCode == swallowKeyCode) keyCode = 0;
+        if (code == swallowKeyCode) code = 0;
     }
-    void NodeKeyPress(const QString& first, const QString& key, const QString& third,
-                      int& keyAscii) override {
-        Record({QStringLiteral("NodeKeyPress"), first, key, third, keyAscii});
-        if (keyAscii == swallowAscii) keyAscii = 0;
+    void NodeKeyPress(const QString& first, const QString& key, const QString& third, int& ascii) override {
+        Record(u"NodeKeyPress"_s, first, key, third, ascii);
+        if (ascii == swallowAscii) ascii = 0;
     }
-    void NodeKeyUp(const QString& first, const QString& key, const QString& third, int& keyCode,
-                   int shift) override {
-        Record({QStringLiteral("NodeKeyUp"), first, key, third, keyCode, shift});
+    void NodeKeyUp(const QString& first, const QString& key, const QString& third, int& code, int shift) override {
+        Record(u"NodeKeyUp"_s, first, key, third, code, shift);
     }
-    void WindowMessage(quint32, quintptr, qintptr) override {}
 
-  private:
-    void Record(Call call) { calls.push_back(std::move(call)); }
+private:
+    void Record(const QString& name, const QString& first, const QString& key, const QString& third, int code = 0,
+                int shift = 0, QPoint at = {}) {
+        calls.push_back({name, QStringList{first, key, third}.join(u'/'), code, shift, at});
+    }
 };
 
 QByteArray SomePng() {
@@ -136,54 +126,45 @@ void Add(HostStudio& host, const QString& parent, const QString& text, const QSt
 QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
     QStringList out;
     const auto differ = [&out](const QString& what, const QString& expected, const QString& actual) {
-        if (expected != actual)
-            out << QStringLiteral("%1: expected '%2', tree gave '%3'").arg(what, expected, actual);
+        if (expected != actual) out << u"%1: expected '%2', tree gave '%3'"_s.arg(what, expected, actual);
     };
-    differ(QStringLiteral("node count"), QString::number(memory.NodeCount()),
-           QString::number(tree.NodeCount()));
-    differ(QStringLiteral("refused calls"), QString::number(memory.RefusedCalls()),
-           QString::number(tree.RefusedCalls()));
+    const auto ask = [&](const QString& what, const std::function<QString(HostStudio&)>& question) {
+        differ(what, question(memory), question(tree));
+    };
+    differ(u"node count"_s, QString::number(memory.NodeCount()), QString::number(tree.NodeCount()));
+    differ(u"refused calls"_s, QString::number(memory.RefusedCalls()), QString::number(tree.RefusedCalls()));
     QStringList top;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) top << tree.KeyOf(tree.topLevelItem(i));
-    differ(QStringLiteral("top level"), memory.TopLevel().join(u','), top.join(u','));
+    differ(u"top level"_s, memory.TopLevel().join(u','), top.join(u','));
 
     QStringList keys;
     memory.Walk([&keys](const InMemoryHost::Node& node, int) { keys << node.key; });
-    keys << QStringLiteral("no such node");
+    keys << u"no such node"_s;
     for (const QString& key : keys) {
-        differ(key + QStringLiteral(" children"), memory.GetChildKeys(key, 1).join(u','),
-               tree.GetChildKeys(key, 1).join(u','));
+        ask(key + u" children"_s, [&](HostStudio& host) { return host.GetChildKeys(key, 1).join(u','); });
         for (int relation = 1; relation <= 3; ++relation)
-            differ(key + QStringLiteral(" relative %1").arg(relation), memory.GetNodeRelative(key, relation),
-                   tree.GetNodeRelative(key, relation));
-        QString memoryFirst, memoryThird, treeFirst, treeThird;
-        memory.GetNodeInfo(key, memoryFirst, memoryThird);
-        tree.GetNodeInfo(key, treeFirst, treeThird);
-        differ(key + QStringLiteral(" info"), memoryFirst + u'/' + memoryThird, treeFirst + u'/' + treeThird);
+            ask(key + u" relative %1"_s.arg(relation), [&](HostStudio& host) { return host.GetNodeRelative(key, relation); });
+        ask(key + u" info"_s, [&](HostStudio& host) {
+            QString first, third;
+            host.GetNodeInfo(key, first, third);
+            return first + u'/' + third;
+        });
         for (int property : {1, 2, 3, 10, 42}) {
-            QVariant memoryValue, treeValue;
-            const int memoryStatus = memory.GetNodeProperty(key, property, memoryValue);
-            const int treeStatus = tree.GetNodeProperty(key, property, treeValue);
-            differ(key + QStringLiteral(" property %1 status").arg(property),
-                   QString::number(memoryStatus != 0), QString::number(treeStatus != 0));
-            if (memoryValue != treeValue)
-                differ(key + QStringLiteral(" property %1").arg(property), memoryValue.toString(),
-                       treeValue.toString());
+            ask(key + u" property %1 (status/value)"_s.arg(property), [&](HostStudio& host) {
+                QVariant value;
+                const int status = host.GetNodeProperty(key, property, value);
+                return QString::number(status != 0) + u'/' + value.toString();
+            });
         }
-        if (const InMemoryHost::Node* node = memory.Find(key))
-            differ(key + QStringLiteral(" image"), node->image, tree.ImageKeyOf(key));
+        if (const InMemoryHost::Node* node = memory.Find(key)) differ(key + u" image"_s, node->image, tree.ImageKeyOf(key));
     }
-    QString mFirst, mKey, mThird, mFourth, tFirst, tKey, tThird, tFourth;
-    memory.GetSelectedNode(mFirst, mKey, mThird, mFourth);
-    tree.GetSelectedNode(tFirst, tKey, tThird, tFourth);
-    differ(QStringLiteral("selected node"), QStringList{mFirst, mKey, mThird, mFourth}.join(u'/'),
-           QStringList{tFirst, tKey, tThird, tFourth}.join(u'/'));
+    ask(u"selected node"_s, [](HostStudio& host) { return SelectedNode(host); });
     return out;
 }
 
 // Adding, refusing, renaming, re-keying and selecting, as the add-in does.
 void BuildAndEdit(HostStudio& host) {
-    host.AddIcon(QStringLiteral("img"), SomePng());
+    host.AddIcon(u"img"_s, SomePng());
     Add(host, {}, "Root", "R", "0", "img", NodeFlags{true, false, true, false});
     Add(host, "R", "Beta", "B", "tb", "img");
     Add(host, "R", "Alpha", "A", "ta");
@@ -193,25 +174,23 @@ void BuildAndEdit(HostStudio& host) {
     Add(host, "X", "Orphan", "O");
     Add(host, "R", "No key", {});
     for (const char* key : {"B1", "B2", "B3"}) Add(host, "B", key, key);
-    Add(host, "B2", "Deep", QStringLiteral("B2") + kSep + QStringLiteral("deep"), "td");
+    Add(host, "B2", "Deep", u"B2"_s + kSep + u"deep"_s, "td");
     Add(host, {}, "Second", "S");
-    host.SetNodeProperty(QStringLiteral("B"), ov::host::kPropertyItemCount, QStringLiteral("7"));
-    host.SetNodeProperty(QStringLiteral("R"), ov::host::kPropertyLoaded, false);
-    host.SetNodeProperty(QStringLiteral("A"), ov::host::kPropertyText, QStringLiteral("Alpha renamed"));
-    host.SetNodeProperty(QStringLiteral("B3"), ov::host::kPropertyKey, QStringLiteral("B3new"));
-    host.SetNodeProperty(QStringLiteral("B1"), ov::host::kPropertyKey, QStringLiteral("B2"));
-    host.SetNodeProperty(QStringLiteral("B1"), ov::host::kPropertyKey, QString());
-    host.SetNodeProperty(QStringLiteral("B1"), ov::host::kPropertyKey, QStringLiteral("B1"));
-    host.SetNodeProperty(QStringLiteral("missing"), ov::host::kPropertyText, QStringLiteral("x"));
-    host.RemoveNode(QStringLiteral("missing"));
-    host.SelectNode(QStringLiteral("B2") + kSep + QStringLiteral("deep"));
+    host.SetNodeProperty(u"B"_s, ov::host::kPropertyItemCount, u"7"_s);
+    host.SetNodeProperty(u"R"_s, ov::host::kPropertyLoaded, false);
+    host.SetNodeProperty(u"A"_s, ov::host::kPropertyText, u"Alpha renamed"_s);
+    host.SetNodeProperty(u"B3"_s, ov::host::kPropertyKey, u"B3new"_s);
+    for (const QString& key : {u"B2"_s, QString(), u"B1"_s}) host.SetNodeProperty(u"B1"_s, ov::host::kPropertyKey, key);
+    host.SetNodeProperty(u"missing"_s, ov::host::kPropertyText, u"x"_s);
+    host.RemoveNode(u"missing"_s);
+    host.SelectNode(u"B2"_s + kSep + u"deep"_s);
 }
 
 void RemoveAndSelectAgain(HostStudio& host) {
-    host.SelectNode(QStringLiteral("no such node"));
-    host.SelectNode(QStringLiteral("B1"));
-    host.SetNodeProperty(QStringLiteral("B1"), ov::host::kPropertyKey, QStringLiteral("B1x"));
-    host.RemoveNode(QStringLiteral("S"));
+    host.SelectNode(u"no such node"_s);
+    host.SelectNode(u"B1"_s);
+    host.SetNodeProperty(u"B1"_s, ov::host::kPropertyKey, u"B1x"_s);
+    host.RemoveNode(u"S"_s);
 }
 
 }  // namespace
@@ -219,24 +198,23 @@ void RemoveAndSelectAgain(HostStudio& host) {
 class ProjectTreeWidgetTest : public QObject {
     Q_OBJECT
 
-  private:
+private:
     // Every test starts with a shown tree: R (expanded) with C1 (tag t1, with
     // the child G) and C2 (tag t2), reporting to m_addin.
     std::unique_ptr<RecordingAddin> m_addin;  // outlives the tree that calls it
     std::unique_ptr<QWidget> m_window;
     ProjectTreeWidget* m_tree = nullptr;
-    QTemporaryDir m_dir;
+    ov::test::StudioFolder m_folder;
     QString m_demo;
 
-    static QPoint Center(ProjectTreeWidget& tree, const QString& key) {
-        return tree.visualItemRect(tree.ItemOf(key)).center();
+    QPoint Center(const QString& key) const { return m_tree->visualItemRect(m_tree->ItemOf(key)).center(); }
+    void Click(const QString& key, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(m_tree->viewport(), button, mods, Center(key));
     }
+    QTreeWidgetItem* Item(const QString& key) const { return m_tree->ItemOf(key); }
 
-  private slots:
-    void initTestCase() {
-        m_demo = m_dir.filePath(QStringLiteral("demo.ovs"));
-        ov::model::CreateDemoProject(m_demo);
-    }
+private slots:
+    void initTestCase() { m_demo = m_folder.Demo(u"demo.ovs"_s); }
 
     void init() {
         m_addin = std::make_unique<RecordingAddin>();
@@ -265,27 +243,23 @@ class ProjectTreeWidgetTest : public QObject {
         BuildAndEdit(tree);
         QCOMPARE(Differences(memory, tree), QStringList());
         QCOMPARE(tree.RefusedCalls(), 7);
-        QVERIFY(tree.HasNode(QStringLiteral("a")));
-        QVERIFY(tree.HasNode(QStringLiteral("B3new")));
-        QVERIFY(!tree.HasNode(QStringLiteral("B3")));
+        QVERIFY(tree.HasNode(u"a"_s));
+        QVERIFY(tree.HasNode(u"B3new"_s));
+        QVERIFY(!tree.HasNode(u"B3"_s));
 
         // Removing a branch takes its nodes and the selection with it; no
         // neighbour becomes current instead.
-        memory.RemoveNode(QStringLiteral("B2"));
-        tree.RemoveNode(QStringLiteral("B2"));
+        memory.RemoveNode(u"B2"_s);
+        tree.RemoveNode(u"B2"_s);
         QCOMPARE(Differences(memory, tree), QStringList());
-        QString first, key, third, fourth;
-        tree.GetSelectedNode(first, key, third, fourth);
-        QCOMPARE(key, QString());
-        QVERIFY(!tree.HasNode(QStringLiteral("B2") + kSep + QStringLiteral("deep")));
+        QCOMPARE(SelectedNode(tree), u"///"_s);
+        QVERIFY(!tree.HasNode(u"B2"_s + kSep + u"deep"_s));
 
         // The selection follows a re-keyed node.
         RemoveAndSelectAgain(memory);
         RemoveAndSelectAgain(tree);
         QCOMPARE(Differences(memory, tree), QStringList());
-        tree.GetSelectedNode(first, key, third, fourth);
-        QCOMPARE(key, QStringLiteral("B1x"));
-        QCOMPARE(first, QStringLiteral("B"));
+        QVERIFY(SelectedNode(tree).startsWith(u"B/B1x/"_s));
     }
 
     void demoBranchMatchesTheInMemoryStudio() {
@@ -295,12 +269,12 @@ class ProjectTreeWidgetTest : public QObject {
         ProjectTreeWidget tree;
         for (HostStudio* host : std::initializer_list<HostStudio*>{&memory, &tree}) {
             Add(*host, {}, "Items", "OPCE0", "0", {}, NodeFlags{true, false, true, false});
-            ov::host::ProjectTree(*host).BuildBranch(data, QStringLiteral("Name"));
+            ov::host::ProjectTree(*host).BuildBranch(data, u"Name"_s);
         }
         data.Close();
         QVERIFY(tree.NodeCount() > 30);
         QCOMPARE(Differences(memory, tree), QStringList());
-        QVERIFY(tree.ItemOf(QStringLiteral("OPCE0"))->isExpanded());
+        QVERIFY(tree.ItemOf(u"OPCE0"_s)->isExpanded());
     }
 
     void sortedNodesKeepTheirChildrenInOrder() {
@@ -308,18 +282,14 @@ class ProjectTreeWidgetTest : public QObject {
         Add(tree, {}, "Sorted", "S", {}, {}, kSorted);
         Add(tree, {}, "Plain", "P");
         for (const QString text : {"gamma", "Beta", "alpha", "Alpha2", "beta"}) {
-            Add(tree, "S", text, QStringLiteral("S.") + text);
-            Add(tree, "P", text, QStringLiteral("P.") + text);
+            Add(tree, "S", text, u"S."_s + text);
+            Add(tree, "P", text, u"P."_s + text);
         }
         // Alphabetical without regard to case; equal names keep their order.
-        QCOMPARE(tree.GetChildKeys(QStringLiteral("S"), 1),
-                 (QStringList{QStringLiteral("S.alpha"), QStringLiteral("S.Alpha2"), QStringLiteral("S.Beta"),
-                              QStringLiteral("S.beta"), QStringLiteral("S.gamma")}));
-        QCOMPARE(tree.GetChildKeys(QStringLiteral("P"), 1),
-                 (QStringList{QStringLiteral("P.gamma"), QStringLiteral("P.Beta"), QStringLiteral("P.alpha"),
-                              QStringLiteral("P.Alpha2"), QStringLiteral("P.beta")}));
-        QCOMPARE(tree.GetNodeRelative(QStringLiteral("S.Beta"), 2), QStringLiteral("S.beta"));
-        QCOMPARE(tree.GetNodeRelative(QStringLiteral("S.alpha"), 3), QString());
+        QCOMPARE(tree.GetChildKeys(u"S"_s, 1).join(u' '), u"S.alpha S.Alpha2 S.Beta S.beta S.gamma"_s);
+        QCOMPARE(tree.GetChildKeys(u"P"_s, 1).join(u' '), u"P.gamma P.Beta P.alpha P.Alpha2 P.beta"_s);
+        QCOMPARE(tree.GetNodeRelative(u"S.Beta"_s, 2), u"S.beta"_s);
+        QCOMPARE(tree.GetNodeRelative(u"S.alpha"_s, 3), QString());
     }
 
     void iconsTagsAndTheHostWindow() {
@@ -327,33 +297,29 @@ class ProjectTreeWidgetTest : public QObject {
         auto* layout = new QVBoxLayout(&window);
         auto* other = new QLineEdit(&window);
         auto* tree = new ProjectTreeWidget(&window);
-        auto* area = new QWidget(&window);
         layout->addWidget(other);
         layout->addWidget(tree);
-        layout->addWidget(area);
         HostStudio& host = *tree;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-
+        // No window for the add-in until the studio gives the tree its editor area.
         QCOMPARE(host.GetHostWindow(), ov::host::WindowHandle(0));
-        tree->SetEditorArea(area);
-        QCOMPARE(host.GetHostWindow(), reinterpret_cast<ov::host::WindowHandle>(area));
 
-        host.AddIcon(QStringLiteral("good"), SomePng());
-        host.AddIcon(QStringLiteral("broken"), QByteArray("not a picture"));
+        host.AddIcon(u"good"_s, SomePng());
+        host.AddIcon(u"broken"_s, QByteArray("not a picture"));
         Add(host, {}, "With icon", "I", "tag", "good");
         Add(host, {}, "Broken icon", "J", {}, "broken");
         Add(host, {}, "Unknown icon", "K", {}, "nothing");
-        QVERIFY(!tree->ItemOf(QStringLiteral("I"))->icon(0).isNull());
-        QVERIFY(tree->ItemOf(QStringLiteral("J"))->icon(0).isNull());
-        QVERIFY(tree->ItemOf(QStringLiteral("K"))->icon(0).isNull());
+        QVERIFY(!tree->ItemOf(u"I"_s)->icon(0).isNull());
+        QVERIFY(tree->ItemOf(u"J"_s)->icon(0).isNull());
+        QVERIFY(tree->ItemOf(u"K"_s)->icon(0).isNull());
         QCOMPARE(tree->NodeCount(), 3);
 
         QString first, third;
-        host.GetNodeInfo(QStringLiteral("I"), first, third);
-        QCOMPARE(third, QStringLiteral("tag"));
-        host.SetNodeProperty(QStringLiteral("I"), ov::host::kPropertyItemCount, QStringLiteral("1"));
-        QCOMPARE(tree->ItemOf(QStringLiteral("I"))->toolTip(0), QStringLiteral("1 item"));
+        host.GetNodeInfo(u"I"_s, first, third);
+        QCOMPARE(third, u"tag"_s);
+        host.SetNodeProperty(u"I"_s, ov::host::kPropertyItemCount, u"1"_s);
+        QCOMPARE(tree->ItemOf(u"I"_s)->toolTip(0), u"1 item"_s);
 
         other->setFocus();
         host.FocusProjectTree();
@@ -362,76 +328,60 @@ class ProjectTreeWidgetTest : public QObject {
         tree->ClearTree();
         QCOMPARE(tree->NodeCount(), 0);
         QCOMPARE(tree->topLevelItemCount(), 0);
-        QVERIFY(!tree->HasIcon(QStringLiteral("good")));
+        QVERIFY(!tree->HasIcon(u"good"_s));
     }
 
     void mouseAndExpansionReachTheAddin() {
-        ProjectTreeWidget& tree = *m_tree;
+        QWidget* viewport = m_tree->viewport();
         RecordingAddin& addin = *m_addin;
-        const QPoint c1 = Center(tree, QStringLiteral("C1"));
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, c1);
-        const RecordingAddin::Call* click = addin.Last(QStringLiteral("NodeClick"));
-        QVERIFY(click);
-        QCOMPARE(click->first, QStringLiteral("R"));
-        QCOMPARE(click->key, QStringLiteral("C1"));
-        QCOMPARE(click->third, QStringLiteral("t1"));
-        const RecordingAddin::Call* up = addin.Last(QStringLiteral("NodeMouseUp"));
-        QVERIFY(up);
-        QCOMPARE(up->code, 1);
-        QCOMPARE(QPoint(up->x, up->y), tree.viewport()->mapToGlobal(c1));
+        Click(u"C1"_s);
+        QCOMPARE(addin.Last(u"NodeClick"_s).node, u"R/C1/t1"_s);
+        QCOMPARE(addin.Last(u"NodeMouseUp"_s).code, 1);
+        QCOMPARE(addin.Last(u"NodeMouseUp"_s).at, viewport->mapToGlobal(Center(u"C1"_s)));
 
         // The top-level node carries no parent key.
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, Center(tree, QStringLiteral("R")));
-        QCOMPARE(addin.Last(QStringLiteral("NodeClick"))->key, QStringLiteral("R"));
-        QCOMPARE(addin.Last(QStringLiteral("NodeClick"))->first, QString());
+        Click(u"R"_s);
+        QCOMPARE(addin.Last(u"NodeClick"_s).node, u"/R/0"_s);
 
         // A real double click: press and release, then the double click and its release.
-        const QPoint c2 = Center(tree, QStringLiteral("C2"));
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, c2);
-        QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, c2);
-        QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {}, c2);
-        QVERIFY(addin.Last(QStringLiteral("NodeDblClick")));
-        QCOMPARE(addin.Last(QStringLiteral("NodeDblClick"))->key, QStringLiteral("C2"));
-        QCOMPARE(addin.Last(QStringLiteral("NodeDblClick"))->third, QStringLiteral("t2"));
+        const QPoint c2 = Center(u"C2"_s);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, c2);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, c2);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, c2);
+        QCOMPARE(addin.Last(u"NodeDblClick"_s).node, u"R/C2/t2"_s);
 
         addin.calls.clear();
-        tree.expandItem(tree.ItemOf(QStringLiteral("C1")));
-        QCOMPARE(addin.Count(QStringLiteral("NodeExpand")), 1);
-        QCOMPARE(addin.Last(QStringLiteral("NodeExpand"))->key, QStringLiteral("C1"));
-        QCOMPARE(addin.Last(QStringLiteral("NodeExpand"))->first, QStringLiteral("R"));
+        m_tree->expandItem(Item(u"C1"_s));
+        QCOMPARE(addin.Count(u"NodeExpand"_s), 1);
+        QCOMPARE(addin.Last(u"NodeExpand"_s).node, u"R/C1/t1"_s);
 
         // The right button's release carries the shift state and the screen position.
-        const QPoint at = Center(tree, QStringLiteral("C2")) + QPoint(7, 2);
-        QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier, at);
-        up = addin.Last(QStringLiteral("NodeMouseUp"));
-        QVERIFY(up);
-        QCOMPARE(up->key, QStringLiteral("C2"));
-        QCOMPARE(up->third, QStringLiteral("t2"));
-        QCOMPARE(up->code, 2);
-        QCOMPARE(up->shift, 3);
-        QCOMPARE(QPoint(up->x, up->y), tree.viewport()->mapToGlobal(at));
+        const QPoint at = Center(u"C2"_s) + QPoint(7, 2);
+        QTest::mouseClick(viewport, Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier, at);
+        const RecordingAddin::Call up = addin.Last(u"NodeMouseUp"_s);
+        QCOMPARE(up.node, u"R/C2/t2"_s);
+        QCOMPARE(up.code, 2);
+        QCOMPARE(up.shift, 3);
+        QCOMPARE(up.at, viewport->mapToGlobal(at));
 
         // Below the last node there is nothing to report.
         addin.calls.clear();
-        QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, QPoint(20, tree.viewport()->height() - 5));
-        QCOMPARE(addin.Count(QStringLiteral("NodeMouseUp")), 0);
+        QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(20, viewport->height() - 5));
+        QCOMPARE(addin.Count(u"NodeMouseUp"_s), 0);
     }
 
     void aNodeClickedInsideClosedFoldersIsShownWithThemOpen() {
         // As the studio shows the node a project showed last.
-        ProjectTreeWidget& tree = *m_tree;
-        QVERIFY(!tree.ItemOf(QStringLiteral("C1"))->isExpanded());
-        tree.ClickNode(QStringLiteral("G"));
-        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("G")));
-        QVERIFY(tree.ItemOf(QStringLiteral("C1"))->isExpanded());
-        QVERIFY(tree.visualItemRect(tree.ItemOf(QStringLiteral("G"))).isValid());
+        QVERIFY(!Item(u"C1"_s)->isExpanded());
+        m_tree->ClickNode(u"G"_s);
+        QCOMPARE(m_tree->currentItem(), Item(u"G"_s));
+        QVERIFY(Item(u"C1"_s)->isExpanded());
+        QVERIFY(m_tree->visualItemRect(Item(u"G"_s)).isValid());
         // The add-in hears of the folder opened before the click on the node inside it.
         const auto& calls = m_addin->calls;
-        QCOMPARE(m_addin->Count(QStringLiteral("NodeExpand")), 1);
-        QCOMPARE(calls.front().name, QStringLiteral("NodeExpand"));
-        QCOMPARE(calls.front().key, QStringLiteral("C1"));
-        QCOMPARE(calls.back().name, QStringLiteral("NodeClick"));
-        QCOMPARE(calls.back().key, QStringLiteral("G"));
+        QCOMPARE(m_addin->Count(u"NodeExpand"_s), 1);
+        QCOMPARE(calls.front().name + u' ' + calls.front().node, u"NodeExpand R/C1/t1"_s);
+        QCOMPARE(calls.back().name + u' ' + calls.back().node, u"NodeClick C1/G/"_s);
     }
 
     // A key on the current node reaches the add-in in the codes of its home
@@ -445,10 +395,7 @@ class ProjectTreeWidgetTest : public QObject {
         QTest::addColumn<int>("keyCode");  // 0: no key down or up
         QTest::addColumn<int>("shift");
         QTest::addColumn<int>("ascii");  // 0: no key press
-        const int none = 0;
-        const int ctrl = Qt::ControlModifier;
-        const int shift = Qt::ShiftModifier;
-        const int alt = Qt::AltModifier;
+        const int none = 0, ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier, alt = Qt::AltModifier;
         const int keypad = Qt::KeypadModifier;
         const QString no;
         const auto t = [](const char* text) { return QString::fromUtf8(text); };
@@ -487,145 +434,127 @@ class ProjectTreeWidgetTest : public QObject {
         QFETCH(int, shift);
         QFETCH(int, ascii);
         const std::vector<RecordingAddin::Call>& calls = m_addin->calls;
-        m_tree->setCurrentItem(m_tree->ItemOf(QStringLiteral("C2")));
+        m_tree->setCurrentItem(Item(u"C2"_s));
         QCOMPARE(calls.size(), std::size_t(0));
 
-        const auto mods = Qt::KeyboardModifiers::fromInt(modifiers);
-        QTest::sendKeyEvent(QTest::Click, m_tree, Qt::Key(qtKey), text, mods);
+        QTest::sendKeyEvent(QTest::Click, m_tree, Qt::Key(qtKey), text, Qt::KeyboardModifiers::fromInt(modifiers));
         // The modifiers arrive as keys of their own before and after the key.
-        const int down = m_addin->IndexOf(QStringLiteral("NodeKeyDown"), keyCode);
+        const int down = m_addin->IndexOf(u"NodeKeyDown"_s, keyCode);
         if (keyCode == 0) {
-            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyDown")), 0);
-            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyUp")), 0);
+            QCOMPARE(m_addin->Count(u"NodeKeyDown"_s) + m_addin->Count(u"NodeKeyUp"_s), 0);
         } else {
             QVERIFY(down >= 0);
             QCOMPARE(calls[down].shift, shift);
-            QCOMPARE(QStringList({calls[down].first, calls[down].key, calls[down].third}),
-                     (QStringList{QStringLiteral("R"), QStringLiteral("C2"), QStringLiteral("t2")}));
-            QVERIFY(m_addin->IndexOf(QStringLiteral("NodeKeyUp"), keyCode) > down);
+            QCOMPARE(calls[down].node, u"R/C2/t2"_s);
+            QVERIFY(m_addin->IndexOf(u"NodeKeyUp"_s, keyCode) > down);
         }
-        if (ascii == 0) {
-            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyPress")), 0);
-        } else {
-            QCOMPARE(m_addin->Count(QStringLiteral("NodeKeyPress")), 1);
-            QCOMPARE(calls.at(down + 1).name, QStringLiteral("NodeKeyPress"));
+        QCOMPARE(m_addin->Count(u"NodeKeyPress"_s), ascii == 0 ? 0 : 1);
+        if (ascii != 0) {
+            QCOMPARE(calls.at(down + 1).name, u"NodeKeyPress"_s);
             QCOMPARE(calls.at(down + 1).code, ascii);
         }
     }
 
     void swallowedKeysDoNotReachTheTree() {
-        ProjectTreeWidget& tree = *m_tree;
         RecordingAddin& addin = *m_addin;
-        Add(tree, {}, "alpha", "k1");
-        Add(tree, {}, "beta", "k2");
-        Add(tree, {}, "gamma", "k3");
-        QTreeWidgetItem* alpha = tree.ItemOf(QStringLiteral("k1"));
-        QTreeWidgetItem* beta = tree.ItemOf(QStringLiteral("k2"));
+        for (const char* name : {"alpha", "beta", "gamma"}) Add(*m_tree, {}, name, QString::fromLatin1(name));
+        QTreeWidgetItem* alpha = Item(u"alpha"_s);
+        QTreeWidgetItem* beta = Item(u"beta"_s);
 
-        tree.setCurrentItem(alpha);
+        m_tree->setCurrentItem(alpha);
         addin.swallowKeyCode = 40;
-        QTest::keyClick(&tree, Qt::Key_Down);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyDown"), 40) >= 0);
-        QCOMPARE(tree.currentItem(), alpha);
-        QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 0);
+        QTest::keyClick(m_tree, Qt::Key_Down);
+        QVERIFY(addin.IndexOf(u"NodeKeyDown"_s, 40) >= 0);
+        QCOMPARE(m_tree->currentItem(), alpha);
+        QCOMPARE(addin.Count(u"NodeClick"_s), 0);
         addin.swallowKeyCode = 0;
-        QTest::keyClick(&tree, Qt::Key_Down);
-        QCOMPARE(tree.currentItem(), beta);
+        QTest::keyClick(m_tree, Qt::Key_Down);
+        QCOMPARE(m_tree->currentItem(), beta);
         // The node the keys moved to is shown, as if clicked.
-        QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 1);
-        QCOMPARE(addin.Last(QStringLiteral("NodeClick"))->key, QStringLiteral("k2"));
+        QCOMPARE(addin.Count(u"NodeClick"_s), 1);
+        QCOMPARE(addin.Last(u"NodeClick"_s).node, u"/beta/"_s);
 
         // A letter jumps to the next node with that initial, unless the add-in takes it.
-        tree.setCurrentItem(alpha);
+        m_tree->setCurrentItem(alpha);
         addin.swallowAscii = u'b';
-        QTest::keyClick(&tree, Qt::Key_B);
-        QVERIFY(addin.IndexOf(QStringLiteral("NodeKeyPress"), u'b') >= 0);
-        QCOMPARE(tree.currentItem(), alpha);
+        QTest::keyClick(m_tree, Qt::Key_B);
+        QVERIFY(addin.IndexOf(u"NodeKeyPress"_s, u'b') >= 0);
+        QCOMPARE(m_tree->currentItem(), alpha);
         addin.swallowAscii = 0;
-        QTest::keyClick(&tree, Qt::Key_B);
-        QCOMPARE(tree.currentItem(), beta);
+        QTest::keyClick(m_tree, Qt::Key_B);
+        QCOMPARE(m_tree->currentItem(), beta);
     }
 
     void aFailingAddinLeavesTheTreeWorking() {
-        ProjectTreeWidget& tree = *m_tree;
-        RecordingAddin& addin = *m_addin;
-        addin.throwOnEvents = true;
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, Center(tree, QStringLiteral("C1")));
-        QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 1);
-        QCOMPARE(addin.Count(QStringLiteral("NodeMouseUp")), 1);
-        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("C1")));
+        m_addin->throwOnEvents = true;
+        Click(u"C1"_s);
+        QCOMPARE(m_addin->Count(u"NodeClick"_s), 1);
+        QCOMPARE(m_addin->Count(u"NodeMouseUp"_s), 1);
+        QCOMPARE(m_tree->currentItem(), Item(u"C1"_s));
         // The key the add-in failed on is the tree's again: the arrow still moves.
-        QTest::keyClick(&tree, Qt::Key_Down);
-        QCOMPARE(addin.Count(QStringLiteral("NodeKeyDown")), 1);
-        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("C2")));
+        QTest::keyClick(m_tree, Qt::Key_Down);
+        QCOMPARE(m_addin->Count(u"NodeKeyDown"_s), 1);
+        QCOMPARE(m_tree->currentItem(), Item(u"C2"_s));
     }
 
     void theAddinMayRemoveTheClickedNode() {
-        ProjectTreeWidget& tree = *m_tree;
-        m_addin->removeClickedNodeFrom = &tree;
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, Center(tree, QStringLiteral("C1")));
-        QVERIFY(!tree.HasNode(QStringLiteral("C1")));
-        QVERIFY(!tree.HasNode(QStringLiteral("G")));
-        QCOMPARE(m_addin->Last(QStringLiteral("NodeMouseUp"))->key, QStringLiteral("C1"));
-        QString first, key, third, fourth;
-        tree.GetSelectedNode(first, key, third, fourth);
-        QCOMPARE(key, QString());
-        QCOMPARE(tree.GetChildKeys(QStringLiteral("R"), 1), QStringList{QStringLiteral("C2")});
+        m_addin->removeClickedNodeFrom = m_tree;
+        Click(u"C1"_s);
+        QVERIFY(!m_tree->HasNode(u"C1"_s));
+        QVERIFY(!m_tree->HasNode(u"G"_s));
+        QCOMPARE(m_addin->Last(u"NodeMouseUp"_s).node, u"R/C1/t1"_s);
+        QCOMPARE(SelectedNode(*m_tree), u"///"_s);
+        QCOMPARE(m_tree->GetChildKeys(u"R"_s, 1), QStringList{u"C2"_s});
     }
 
     void changesTheAddinMakesAreNotEchoedBack() {
-        ProjectTreeWidget& tree = *m_tree;
-        RecordingAddin& addin = *m_addin;
         // Expanded on arrival, and expanded to show a selected node deep down:
         // the add-in asked for both and hears of neither.
-        Add(tree, {}, "Open", "O", {}, {}, kExpanded);
-        Add(tree, "O", "Closed", "O1");
-        Add(tree, "O1", "Deeper", "O2");
-        Add(tree, "O2", "Deepest", "O3");
-        tree.SelectNode(QStringLiteral("O3"));
-        QVERIFY(tree.ItemOf(QStringLiteral("O"))->isExpanded());
-        QCOMPARE(tree.currentItem(), tree.ItemOf(QStringLiteral("O3")));
-        QCOMPARE(addin.Count(QStringLiteral("NodeExpand")), 0);
-        QCOMPARE(addin.Count(QStringLiteral("NodeClick")), 0);
+        Add(*m_tree, {}, "Open", "O", {}, {}, kExpanded);
+        Add(*m_tree, "O", "Closed", "O1");
+        Add(*m_tree, "O1", "Deeper", "O2");
+        Add(*m_tree, "O2", "Deepest", "O3");
+        m_tree->SelectNode(u"O3"_s);
+        QVERIFY(Item(u"O"_s)->isExpanded());
+        QCOMPARE(m_tree->currentItem(), Item(u"O3"_s));
+        QCOMPARE(m_addin->Count(u"NodeExpand"_s), 0);
+        QCOMPARE(m_addin->Count(u"NodeClick"_s), 0);
 
         // Without an add-in nothing is reported at all.
-        tree.SetAddin(nullptr);
-        tree.collapseItem(tree.ItemOf(QStringLiteral("O1")));
-        tree.expandItem(tree.ItemOf(QStringLiteral("O1")));
-        QCOMPARE(addin.Count(QStringLiteral("NodeExpand")), 0);
+        m_tree->SetAddin(nullptr);
+        m_tree->collapseItem(Item(u"O1"_s));
+        m_tree->expandItem(Item(u"O1"_s));
+        QCOMPARE(m_addin->Count(u"NodeExpand"_s), 0);
     }
 
     void variableDialogListsFiltersAndPreselects() {
-        VariableSelectionDialog dialog(m_demo, QStringLiteral("line1.tank.level"));
+        VariableSelectionDialog dialog(m_demo, u"line1.tank.level"_s);
         const QStringList all = dialog.VisibleNames();
         QCOMPARE(all.size(), 22);
         QStringList sorted = all;
-        std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-        });
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
         QCOMPARE(all, sorted);
-        QCOMPARE(dialog.SelectedName(), QStringLiteral("Line1.Tank.Level"));
+        QCOMPARE(dialog.SelectedName(), u"Line1.Tank.Level"_s);
 
-        dialog.FilterEdit()->setText(QStringLiteral("MOTOR1"));
-        QCOMPARE(dialog.VisibleNames(),
-                 (QStringList{QStringLiteral("Line1.Motor1.Current"), QStringLiteral("Line1.Motor1.Running"),
-                              QStringLiteral("Line1.Motor1.Speed")}));
-        QCOMPARE(dialog.SelectedName(), QStringLiteral("Line1.Motor1.Current"));
+        dialog.FilterEdit()->setText(u"MOTOR1"_s);
+        QCOMPARE(dialog.VisibleNames().join(u' '), u"Line1.Motor1.Current Line1.Motor1.Running Line1.Motor1.Speed"_s);
+        QCOMPARE(dialog.SelectedName(), u"Line1.Motor1.Current"_s);
 
-        dialog.FilterEdit()->setText(QStringLiteral("no such item"));
+        dialog.FilterEdit()->setText(u"no such item"_s);
         QVERIFY(dialog.VisibleNames().isEmpty());
         QCOMPARE(dialog.SelectedName(), QString());
 
-        VariableSelectionDialog missing(m_dir.filePath(QStringLiteral("missing.ovs")), QString());
+        VariableSelectionDialog missing(m_folder.Path(u"missing.ovs"_s), QString());
         QVERIFY(missing.VisibleNames().isEmpty());
-        QVERIFY2(missing.StatusText().contains(QStringLiteral("missing.ovs")),
-                 qPrintable(missing.StatusText()));
+        QVERIFY2(missing.StatusText().contains(u"missing.ovs"_s), qPrintable(missing.StatusText()));
     }
 
     void selectVariableAnswersWithTheChosenName() {
         ProjectTreeWidget tree;
         tree.SetProjectFile(m_demo);
         QString preselected;
+        // Answers the dialog the next call opens: filters it, then OK or Cancel.
         const auto answer = [&preselected](bool accept, const QString& filter) {
             QTimer::singleShot(0, [&preselected, accept, filter] {
                 for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -633,19 +562,16 @@ class ProjectTreeWidgetTest : public QObject {
                     if (!dialog || !dialog->isVisible()) continue;
                     preselected = dialog->SelectedName();
                     dialog->FilterEdit()->setText(filter);
-                    if (accept)
-                        dialog->accept();
-                    else
-                        dialog->reject();
+                    accept ? dialog->accept() : dialog->reject();
                 }
             });
         };
-        answer(true, QStringLiteral("humid"));
-        QCOMPARE(tree.SelectVariable(QStringLiteral("Line1.Motor1.Speed"), 16), QStringLiteral("Humidity"));
-        QCOMPARE(preselected, QStringLiteral("Line1.Motor1.Speed"));
+        answer(true, u"humid"_s);
+        QCOMPARE(tree.SelectVariable(u"Line1.Motor1.Speed"_s, 16), u"Humidity"_s);
+        QCOMPARE(preselected, u"Line1.Motor1.Speed"_s);
         answer(false, QString());
-        QCOMPARE(tree.SelectVariable(QStringLiteral("Humidity"), 32), QString());
-        QCOMPARE(preselected, QStringLiteral("Humidity"));
+        QCOMPARE(tree.SelectVariable(u"Humidity"_s, 32), QString());
+        QCOMPARE(preselected, u"Humidity"_s);
     }
 };
 

@@ -10,31 +10,21 @@
 set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
-    if [ $# -lt 2 ]; then
-        echo "usage: $0 OVSTUDIO OVOPC [ADDIN_LIBRARY]" >&2
-        exit 2
-    fi
-    studio="$1"
-    ovopc="$2"
-    addin="${3:-}"
+    [ $# -ge 2 ] || { echo "usage: $0 OVSTUDIO OVOPC [ADDIN_LIBRARY]" >&2; exit 2; }
     for tool in xvfb-run xdotool; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "ovstudio_e2e: $tool is not installed; skipped"
-            exit 77
-        fi
+        command -v "$tool" >/dev/null || { echo "ovstudio_e2e: $tool is not installed; skipped"; exit 77; }
     done
     work="$(mktemp -d /tmp/ovstudio_e2e.XXXXXX)"
     trap 'rm -rf "$work"' EXIT
-    mkdir -m 700 "$work/runtime"
+    mkdir -m 700 "$work/runtime" "$work/project"
     export XDG_RUNTIME_DIR="$work/runtime"
     # The studio and the add-in keep their settings here, not in the user's folders.
     export XDG_CONFIG_HOME="$work/config"
     export OVSTUDIO_REGISTRY="$work/registry.ini"
-    if [ -n "$addin" ]; then export OVSTUDIO_ADDIN="$addin"; fi
-    mkdir "$work/project"
-    "$ovopc" new "$work/project/e2e.ovs" --demo >/dev/null
+    if [ -n "${3:-}" ]; then export OVSTUDIO_ADDIN="$3"; fi
+    "$2" new "$work/project/e2e.ovs" --demo >/dev/null
     status=0
-    timeout 100 xvfb-run -a -s "-screen 0 1400x900x24" bash "$0" --inside "$studio" "$work/project/e2e.ovs" "$work" || status=$?
+    timeout 100 xvfb-run -a -s "-screen 0 1400x900x24" bash "$0" --inside "$1" "$work/project/e2e.ovs" "$work" || status=$?
     exit "$status"
 fi
 
@@ -48,51 +38,29 @@ pid=""
 
 fail() {
     echo "ovstudio_e2e: FAILED: $*" >&2
-    if [ -s "$log" ]; then
-        echo "--- ovstudio output:" >&2
-        cat "$log" >&2
-    fi
+    if [ -s "$log" ]; then echo "--- ovstudio output:" >&2; cat "$log" >&2; fi
     exit 1
 }
-
-cleanup() {
-    if [ -n "$pid" ]; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-}
+cleanup() { if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; }
 trap cleanup EXIT
-
 alive() { kill -0 "$pid" 2>/dev/null; }
 
-"$studio" "$project" >"$log" 2>&1 &
-pid=$!
-
-window="$(timeout 30 xdotool search --sync --onlyvisible --name "OV Studio" 2>/dev/null | head -n 1)" || true
-[ -n "$window" ] || fail "the main window did not appear within 30 s"
-title="$(xdotool getwindowname "$window")"
-[ "$title" = "OV Studio - e2e.ovs" ] || fail "window title is '$title', expected 'OV Studio - e2e.ovs'"
-sleep 1
-
-# The first node row sits at the left, just below the menu bar and the tool
-# bar. Clicking a few rows down from there is sure to hit it (the editor
-# loads on that click) and then the rows its branch adds.
-for y in 64 76 88 100 112; do
-    xdotool mousemove --window "$window" 40 "$y" click 1
-    sleep 0.6
-    alive || fail "ovstudio ended after a click into the tree at y=$y"
-done
-timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key Home Down Down Right Up F8 Escape
-sleep 1
-alive || fail "ovstudio ended after keys in the tree"
-if grep -q "the add-in failed" "$log"; then fail "the add-in failed on a tree event"; fi
-
-title="$(xdotool getwindowname "$window")"
-[ "$title" = "OV Studio - e2e.ovs" ] || fail "window title changed to '$title'"
+# Starts the studio on the project with the given options and waits for its
+# window, which must carry the expected title.
+start_studio() {
+    local expected="$1"
+    shift
+    "$studio" "$@" "$project" >>"$log" 2>&1 &
+    pid=$!
+    window="$(timeout 30 xdotool search --sync --onlyvisible --name "OV Studio" 2>/dev/null | head -n 1)" || true
+    [ -n "$window" ] || fail "the window '$expected' did not appear within 30 s"
+    title="$(xdotool getwindowname "$window")"
+    [ "$title" = "$expected" ] || fail "window title is '$title', expected '$expected'"
+    sleep 1
+}
 
 # Ctrl+Q closes the project and ends the program normally. F8 on a devices
-# node opened the new device's dialog, which Escape cancelled; without a
+# node opens the new device's dialog, which Escape cancels; without a
 # window manager nobody gives the focus back to the main window.
 # On a busy machine the dialog F8 opened may have shown only after its
 # Escape, or the focus may not have arrived when the key was sent: close
@@ -109,10 +77,7 @@ quit_studio() {
         close_dialogs
         timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
         xdotool key ctrl+q
-        for _ in $(seq 1 50); do
-            alive || break
-            sleep 0.1
-        done
+        for _ in $(seq 1 50); do alive || break; sleep 0.1; done
         alive || break
     done
     alive && fail "ovstudio did not quit within 15 s of Ctrl+Q"
@@ -121,6 +86,23 @@ quit_studio() {
     pid=""
     [ "$status" -eq 0 ] || fail "ovstudio exited with status $status"
 }
+
+start_studio "OV Studio - e2e.ovs"
+# The first node row sits at the left, just below the menu bar and the tool
+# bar. Clicking a few rows down from there is sure to hit it (the editor
+# loads on that click) and then the rows its branch adds.
+for y in 64 76 88 100 112; do
+    xdotool mousemove --window "$window" 40 "$y" click 1
+    sleep 0.6
+    alive || fail "ovstudio ended after a click into the tree at y=$y"
+done
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key Home Down Down Right Up F8 Escape
+sleep 1
+alive || fail "ovstudio ended after keys in the tree"
+if grep -q "the add-in failed" "$log"; then fail "the add-in failed on a tree event"; fi
+title="$(xdotool getwindowname "$window")"
+[ "$title" = "OV Studio - e2e.ovs" ] || fail "window title changed to '$title'"
 quit_studio
 
 # Opened read-only, the project is shown, and the keys that would make or
@@ -131,13 +113,7 @@ folder="$(dirname "$project")"
 rm -f "$folder/OVEditors.ini"
 snapshot() { (cd "$folder" && ls -A && md5sum -- *); }
 before="$(snapshot)"
-"$studio" --read-only "$project" >>"$log" 2>&1 &
-pid=$!
-window="$(timeout 30 xdotool search --sync --onlyvisible --name "OV Studio" 2>/dev/null | head -n 1)" || true
-[ -n "$window" ] || fail "the read-only window did not appear within 30 s"
-title="$(xdotool getwindowname "$window")"
-[ "$title" = "OV Studio - e2e.ovs (read-only)" ] || fail "window title is '$title', expected 'OV Studio - e2e.ovs (read-only)'"
-sleep 1
+start_studio "OV Studio - e2e.ovs (read-only)" --read-only
 timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key Home Down Down F8 Down ctrl+Delete
 sleep 1
