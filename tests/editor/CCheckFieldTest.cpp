@@ -10,15 +10,13 @@ using ov::editor::CCheckField;
 
 namespace {
 
-TEST(CCheckField, TheFourModes) {
-    // Bit 8 keeps spaces.
+// Bit 8 keeps spaces; a beep only when something was removed.
+TEST(CCheckField, TheFourModesAndTheBeep) {
     const std::pair<int, const char*> modes[] = {
         {1, "Motor_(a)"}, {3, "Motor1_(a)"}, {5, "Motor_(a)-ä!"}, {6, "1_()-ä!"}, {3 | 8, "Motor 1_(a)"}};
     for (const auto& [mode, kept] : modes)
         EXPECT_EQ(CCheckField::Filter(QStringLiteral("Motor 1_(a)-ä!"), mode, false), QString::fromUtf8(kept)) << mode;
-}
 
-TEST(CCheckField, BeepsOnlyWhenSomethingWasRemoved) {
     const int before = ov::ui::DefaultDesktop().Beeps();
     EXPECT_EQ(CCheckField::Filter(QStringLiteral("Ch1"), 3, true), QStringLiteral("Ch1"));
     EXPECT_EQ(ov::ui::DefaultDesktop().Beeps(), before);
@@ -37,7 +35,7 @@ TEST(CCheckField, WatchesATextBoxWhileEnabled) {
     off.InitializeTextBox(box, 0, 3);
     box.text = QStringLiteral("a b");
     off.TextBoxChanged();
-    EXPECT_EQ(box.text, QStringLiteral("a b"));
+    EXPECT_EQ(box.text, QStringLiteral("a b")) << "not while disabled";
 }
 
 }  // namespace

@@ -21,36 +21,35 @@ const ItemViewBuilder::SortCaptions kCaptions{QStringLiteral("Data Type"), QStri
                                               QStringLiteral("Simulation Parameters"), QStringLiteral("Redundant Item")};
 const QString Y = QString(QChar(0xFF));
 
+// The statement of a node's item view, sorted as stored.
+QString ViewSql(const QString& key, const char* field = "Name") {
+    return ItemViewBuilder::ForNode(key, QString::fromUtf8(field), QString()).sql;
+}
+
 // The statements that keep a device's and a folder's view on the index; what
 // every kind of node shows is checked in the editor window's tests.
 TEST(ItemViewBuilder, DeviceAndFolderViewsReadThroughTheIndex) {
     const QString device = nk::DeviceKey(5, QStringLiteral("."), false);
-    EXPECT_EQ(ItemViewBuilder::ForNode(device, QStringLiteral("ItemAccess"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND ItemAccess >= '' AND instr(ItemAccess, '.') = 0 )"));
-    EXPECT_EQ(ItemViewBuilder::ForNode(device + Y + QStringLiteral("Line1.Tank"), QStringLiteral("Name"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE ((Name >= 'line1.tank.' AND Name < 'line1.tank.' || char(1114111) "
+    EXPECT_EQ(ViewSql(device, "ItemAccess"), QStringLiteral("SELECT * FROM [TpdbItems] WHERE (DeviceID = 5 AND ItemAccess >= '' AND instr(ItemAccess, '.') = 0 )"));
+    EXPECT_EQ(ViewSql(device + Y + QStringLiteral("Line1.Tank")), QStringLiteral("SELECT * FROM [TpdbItems] WHERE ((Name >= 'line1.tank.' AND Name < 'line1.tank.' || char(1114111) "
                              "AND +DeviceID = 5 AND instr(substr(Name, 12), '.') = 0) OR (Name >= 'line1.tan\u212A.' AND Name < "
                              "'line1.tan\u212A.' || char(1114111) AND +DeviceID = 5 AND instr(substr(Name, 12), '.') = 0)) "))
         << "the Kelvin sign, which folds to k, has a range of its own";
-    EXPECT_EQ(ItemViewBuilder::ForNode(device + Y + QStringLiteral("Line1.Pump"), QStringLiteral("ItemAccess"), QString()).sql,
-              QStringLiteral("SELECT * FROM [TpdbItems] WHERE (ItemAccess >= 'line1.pump.' AND ItemAccess < 'line1.pump.' || "
+    EXPECT_EQ(ViewSql(device + Y + QStringLiteral("Line1.Pump"), "ItemAccess"), QStringLiteral("SELECT * FROM [TpdbItems] WHERE (ItemAccess >= 'line1.pump.' AND ItemAccess < 'line1.pump.' || "
                              "char(1114111) AND DeviceID = 5 AND instr(substr(ItemAccess, 12), '.') = 0) "))
         << "an exact range needs no Like";
 }
 
 TEST(ItemViewBuilder, PatternCharactersInPathsAreLiteral) {
     EXPECT_EQ(ItemViewBuilder::LikeLiteral(QStringLiteral("50%_[x]!")), QStringLiteral("50[%][_][[]x][!]"));
-    const QString folder = nk::DeviceKey(1, QStringLiteral("_"), false) + Y + QStringLiteral("A%B");
+    const QString underscored = nk::DeviceKey(1, QStringLiteral("_"), false) + Y;
     // In a range the pattern characters are plain text.
-    EXPECT_TRUE(ItemViewBuilder::ForNode(folder, QStringLiteral("Name"), QString())
-                    .sql.contains(QStringLiteral("Name >= 'a%b_' AND Name < 'a%b_' || char(1114111) AND +DeviceID = 1 AND instr(substr(Name, 5), '_') = 0")));
+    EXPECT_TRUE(ViewSql(underscored + QStringLiteral("A%B")).contains(
+        QStringLiteral("Name >= 'a%b_' AND Name < 'a%b_' || char(1114111) AND +DeviceID = 1 AND instr(substr(Name, 5), '_') = 0")));
     // In a Like they are bracketed (four letters with two spellings each keep the Like here).
-    const QString liked = nk::DeviceKey(1, QStringLiteral("_"), false) + Y + QStringLiteral("ssss%B");
-    EXPECT_TRUE(ItemViewBuilder::ForNode(liked, QStringLiteral("Name"), QString())
-                    .sql.contains(QStringLiteral("Name Like 'ssss[%]B[_]%' AND Name Not Like 'ssss[%]B[_]%[_]%'")));
-    EXPECT_TRUE(ItemViewBuilder::ForNode(nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("O'Neil"),
-                                         QStringLiteral("Name"), QString())
-                    .sql.contains(QStringLiteral("'o''neil.'")))
+    EXPECT_TRUE(ViewSql(underscored + QStringLiteral("ssss%B"))
+                    .contains(QStringLiteral("Name Like 'ssss[%]B[_]%' AND Name Not Like 'ssss[%]B[_]%[_]%'")));
+    EXPECT_TRUE(ViewSql(nk::DeviceKey(1, QStringLiteral("."), false) + Y + QStringLiteral("O'Neil")).contains(QStringLiteral("'o''neil.'")))
         << "a quote in a folder name cannot end the SQL text";
 }
 
@@ -67,9 +66,8 @@ TEST(ItemViewBuilder, TheRangesBetweenTopFoldersHoldExactlyTheItemsAtTheTop) {
                             QStringLiteral("Zeta.k"), QStringLiteral(".lead"), QStringLiteral("trail.")};
     for (const QString& name : names)
         c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"), {name, name});
-    for (const char* other : {"m", "q.r", "zz.top"})
-        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, ?, ?)"),
-                   {QString::fromUtf8(other), QString::fromUtf8(other)});
+    for (const QString other : {"m", "q.r", "zz.top"})
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (2, ?, ?)"), {other, other});
     const auto ids = [&](const QString& sql) {
         QStringList found;
         for (ov::db::Cursor rows(*c, sql); rows.Next();) found << rows.Value(0).toString();
@@ -110,10 +108,10 @@ TEST(ItemViewBuilder, SortClauses) {
 }
 
 TEST(WindowArithmetic, SplitterStaysWithinTheGrid) {
-    EXPECT_EQ(frmtabgridOPC::SplitWidthFromBar(1030, 0, 5000), 1000);
-    EXPECT_EQ(frmtabgridOPC::SplitWidthFromBar(9000, 0, 5000), 4940) << "split 1 keeps at least 60 twips";
-    EXPECT_EQ(frmtabgridOPC::SplitWidthFromBar(-500, 0, 5000), 0) << "past the left edge: no split 0";
-    EXPECT_EQ(frmtabgridOPC::SplitWidthFromBar(100, 200, 5000), 0);
+    // Split 1 keeps at least 60 twips; past the left edge there is no split 0.
+    for (const auto& [bar, left, width, split] : {std::tuple{1030, 0, 5000, 1000}, {9000, 0, 5000, 4940},
+                                                  {-500, 0, 5000, 0}, {100, 200, 5000, 0}})
+        EXPECT_EQ(frmtabgridOPC::SplitWidthFromBar(bar, left, width), split) << bar;
     EXPECT_EQ(frmtabgridOPC::BarLeftFromSplitWidth(200, 1000), 1230);
 }
 

@@ -13,7 +13,8 @@ namespace {
 
 const QString kDev = QStringLiteral("Dev");
 
-TEST(NameGroups, NamesCompareWithoutRegardToLetterCaseUnicodeIncluded) {
+// Unknown kinds have no set: no name is free in it, and kinds are named exactly.
+TEST(NameGroups, NamesCompareWithoutRegardToLetterCaseUnicodeIncludedInTheSetOfTheirKind) {
     NameGroups names;
     EXPECT_TRUE(names.AddNameInGroup(QStringLiteral("Motor"), kDev));
     EXPECT_FALSE(names.AddNameInGroup(QStringLiteral("MOTOR"), kDev));
@@ -23,14 +24,10 @@ TEST(NameGroups, NamesCompareWithoutRegardToLetterCaseUnicodeIncluded) {
     EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Motor"), QStringLiteral("Grp"))) << "each kind has its own set";
     names.DeleteNameInGroup(QStringLiteral("mOtOr"), kDev);
     EXPECT_TRUE(names.TestNameInGroup(QStringLiteral("Motor"), kDev));
-}
 
-TEST(NameGroups, AnUnknownKindHasNoSet) {
-    NameGroups names;
     EXPECT_FALSE(names.AddNameInGroup(QStringLiteral("x"), QStringLiteral("Foo")));
-    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("x"), QStringLiteral("Foo"))) << "no name is free in no set";
-    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("dev")))
-        << "kinds are named exactly";
+    EXPECT_FALSE(names.TestNameInGroup(QStringLiteral("x"), QStringLiteral("Foo")));
+    EXPECT_FALSE(names.ChangeNameInGroup(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("dev")));
 }
 
 TEST(NameGroups, LoadingTakesTheRecordsNamesAndRewinds) {
