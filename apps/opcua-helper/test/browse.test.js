@@ -106,14 +106,12 @@ describe("browsing the plant fixture", () => {
     assert.deepEqual(objects.sort(), [...PLANT_OBJECTS].sort());
   });
 
-  it("names the declared data type of derived and enumerated variables", () => {
+  it("reports children, display names, node classes and declared data types as the fixture defines them", () => {
+    // derived and enumerated variables name their declared data type
     assert.equal(byPath.get("Plant/Line1/Motor1/Température").dataTypeId, `nsu=${PLANT_NS};i=3001`);
     assert.equal(byPath.get("Plant/Line2/Tank/CoolantTemperature").dataTypeId, `nsu=${PLANT_NS};i=3004`);
     assert.equal(byPath.get("Plant/Line1/Motor1/Mode").dataTypeId, `nsu=${PLANT_NS};i=3002`);
     assert.equal(byPath.get("Plant/Line1/Motor2/CycleTime").dataTypeId, "i=290");
-  });
-
-  it("reports children, display names and node classes as the fixture defines them", () => {
     const withChildren = [...byPath].filter(([, n]) => n.hasChildren).map(([p]) => p);
     assert.deepEqual(withChildren.sort(), [...PLANT_OBJECTS, "Plant/Line2/Tank/Level"].sort());
     assert.equal(byPath.get("Plant/Line1/Motor1/Drehzahl_Ölpumpe").displayName, "Drehzahl Ölpumpe");
