@@ -67,7 +67,6 @@ class BadInputTest : public test::ObjectTest {
             }
         }
         EXPECT_GT(edited, 3 * static_cast<int>(BadTexts().size())) << gridName.toStdString() << " has editable columns";
-        std::printf("%s: %d edits\n", qPrintable(gridName), edited);
         EXPECT_EQ(Shape(), shape) << gridName.toStdString() << ": no row came or went";
     }
     // Every text into every text box of a dialog, then OK (and Cancel when it stays open).

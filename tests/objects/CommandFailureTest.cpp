@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 using namespace ov;
+using test::Edit;
 namespace keys = ov::host::keys;
 
 namespace {
@@ -21,12 +22,7 @@ class CommandFailureTest : public test::FilledProjectTest {
         Open([](db::Connection& c) {
             c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
                                      "VALUES (1, 'Plant', 2, '.')"));
-            int id = 100;
-            for (const char* name : {"A.a1", "A.a2", "A.a3", "B.b1", "B.b2", "top"}) {
-                c.Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
-                          {id, QString::fromUtf8(name), QString::fromUtf8(name)});
-                c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {id++});
-            }
+            test::AddItems(c, 1, test::Words("A.a1 A.a2 A.a3 B.b1 B.b2 top"), 100, 1);
         });
     }
     void TearDown() override {
@@ -36,6 +32,10 @@ class CommandFailureTest : public test::FilledProjectTest {
     }
 
     void TreeKey(const QString& key, int code) { harness.Session().NodeKeyDown(QString(), key, QString(), code, keys::kCtrl); }
+    void Tool(const QString& key, const char* tool, bool fromTree) {
+        Window().ComputeAvailability(key, fromTree);
+        Window().ClickTool(QString::fromUtf8(tool));
+    }
     int ItemCount() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")); }
     int WithComment(const char* comment) {
         return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = '%1'").arg(QString::fromUtf8(comment)));
@@ -76,32 +76,35 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
     ASSERT_EQ(Items().RowCount(), 3);
     LockForWriting();
 
-    // Delete of selected rows.
+    // Delete of selected rows, paste of a copied one.
     Items().SelectRows({0, 1});
     Expect(ui::Answer::OK);
     Press(Items(), keys::kDelete, keys::kCtrl);
     EXPECT_FALSE(LastMessage().isEmpty());
-    EXPECT_EQ(Items().RowCount(), 3);
-
-    // Paste of copied rows.
     Items().SelectRows({0});
     Press(Items(), keys::kC, keys::kCtrl);
     ui::DefaultMessageBoxes().Clear();
     Press(Items(), keys::kV, keys::kCtrl);
     EXPECT_FALSE(LastMessage().isEmpty());
-    EXPECT_EQ(Items().RowCount(), 3);
+    EXPECT_EQ(Items().RowCount(), 3) << "the grid shows neither a delete nor a paste";
 
-    // An edit over several selected rows.
-    ui::DefaultMessageBoxes().Clear();
-    Items().SelectRows({0, 1, 2});
-    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
-    Items().CommitEdit(QStringLiteral("never"));
-    EXPECT_TRUE(LastMessage().startsWith(QStringLiteral("Error: 6160"))) << LastMessage().toStdString();
+    // An edit of one row and one over several selected rows: the change is
+    // lost, the grid shows the stored value and keeps its place.
+    for (const std::vector<int>& rows : {std::vector<int>{}, std::vector<int>{0, 1, 2}}) {
+        SCOPED_TRACE(rows.size());
+        ui::DefaultMessageBoxes().Clear();
+        Items().SelectRows(rows);
+        Items().SetCurrentCell(1, Column("Comment"));
+        Edit(Items(), 1, Column("Comment"), QStringLiteral("never"));
+        EXPECT_TRUE(LastMessage().startsWith(QStringLiteral("Error: 6160  changes are aborted"))) << LastMessage().toStdString();
+        EXPECT_NE(Items().CellText(1, Column("Comment")), QStringLiteral("never"));
+        EXPECT_EQ(Items().CurrentRow(), 1);
+        EXPECT_EQ(Items().RowCount(), 3);
+    }
 
     // Branch-wide delete from the tree.
     Expect(ui::Answer::OK);
-    Window().ComputeAvailability(Folder("B"), true);
-    Window().ClickTool(QStringLiteral("mnuDeviceHelperItemsDelete"));
+    Tool(Folder("B"), "mnuDeviceHelperItemsDelete", true);
     EXPECT_FALSE(LastMessage().isEmpty());
 
     // The statistic only reads: it works under another program's write lock.
@@ -119,15 +122,14 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
 
     // Once the other program let go, the same commands work.
     Items().SelectRows({0, 1, 2});
-    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
-    EXPECT_TRUE(Items().CommitEdit(QStringLiteral("now")));
+    EXPECT_TRUE(Edit(Items(), 0, Column("Comment"), QStringLiteral("now")));
     EXPECT_EQ(WithComment("now"), 3);
+    EXPECT_EQ(Items().CellText(1, Column("Comment")), QStringLiteral("now")) << "the grid works on after the error";
 }
 
 TEST_F(CommandFailureTest, AStatisticThatCannotReadSaysSoInsteadOfEndingTheProgram) {
     Click(device);
-    Window().ComputeAvailability(device, false);
-    Window().ClickTool(QStringLiteral("mnuOptionStatistik"));
+    Tool(device, "mnuOptionStatistik", false);
     const auto before = Window().StatusCounters();
     // Another program of the studio took a table away.
     project.Open()->Execute(QStringLiteral("DROP TABLE TpdbStructMembers"));
@@ -140,8 +142,7 @@ TEST_F(CommandFailureTest, AMultiRowEditIsWrittenToAllRowsOrToNone) {
     Click(Folder("A"));
     Refuse("BEFORE UPDATE", "new.Name = 'A.a3' AND new.Comment = 'x'");
     Items().SelectRows({0, 1, 2});
-    ASSERT_TRUE(Items().BeginEdit(0, Column("Comment")));
-    Items().CommitEdit(QStringLiteral("x"));
+    Edit(Items(), 0, Column("Comment"), QStringLiteral("x"));
     EXPECT_TRUE(LastMessage().contains(QStringLiteral("refused by the project"))) << LastMessage().toStdString();
     EXPECT_EQ(WithComment("x"), 0) << "the first two rows went back with the third";
     EXPECT_NE(Items().CellText(0, Column("Comment")), QStringLiteral("x"));
@@ -169,12 +170,8 @@ TEST_F(CommandFailureTest, TheTreeShowsOnlyWhatWasCommitted) {
     // A folder rename that fails leaves the folder as it was.
     Refuse("BEFORE UPDATE", "new.Name = 'C.a2'");
     Click(Folder("A"));
-    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("C"));
-        f.PressDefault();
-    });
-    Window().ComputeAvailability(Folder("A"), true);
-    Window().ClickTool(QStringLiteral("mnuDeviceHelperItemRename"));
+    ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), test::Typing({{"TxtName", QStringLiteral("C")}}));
+    Tool(Folder("A"), "mnuDeviceHelperItemRename", true);
     ASSERT_EQ(ui::DefaultFormRunner().Shown().size(), 1);
     EXPECT_EQ(FolderCount(Folder("C")), -1);
     EXPECT_EQ(FolderCount(Folder("A")), 3);
@@ -222,10 +219,7 @@ TEST_F(CommandFailureTest, ValuesFromTheCellDialogsGoToEverySelectedRow) {
     ASSERT_GE(function, 0);
     const QString sine = Window().SimulationFunctions().GetFunctions().at(1).first;
     Items().SelectRows({});
-    for (int row : {0, 1}) {
-        ASSERT_TRUE(Items().BeginEdit(row, function));
-        ASSERT_TRUE(Items().CommitEdit(Items().Column(function).values.DisplayText(sine)));
-    }
+    for (int row : {0, 1}) ASSERT_TRUE(Edit(Items(), row, function, Items().Column(function).values.DisplayText(sine)));
     Items().SelectRows({0, 1, 2});
     Items().SetCurrentCell(0, parameters);
     ui::DefaultFormRunner().Once(QStringLiteral("FSimulationParameters"), [](ui::Form& f) {

@@ -8,6 +8,7 @@
 #include "editor/frmtabgridOPC.h"
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
+#include "objects/ObjectTest.h"
 #include "platform/db/Recordset.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"

@@ -17,11 +17,7 @@ class GridIntegrityTest : public test::FilledProjectTest {
         Open([](db::Connection& c) {
             c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
                                      "VALUES (1, 'Plant', 2, '.')"));
-            for (int i = 0; i < 10; ++i) {
-                c.Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"),
-                          {100 + i, QStringLiteral("i%1").arg(i), QStringLiteral("i%1").arg(i)});
-                c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {100 + i});
-            }
+            test::AddItems(c, 1, test::Words("i0 i1 i2 i3 i4 i5 i6 i7 i8 i9"), 100, 1);
             for (int g = 2; g <= 5; ++g)
                 c.Execute(QStringLiteral("INSERT INTO TpdbGroups (ID, Name) VALUES (?, ?)"), {g, QStringLiteral("G%1").arg(g)});
             c.Execute(QStringLiteral("INSERT INTO TpdbUnitClasses (ID, Name, SwitchType) VALUES (7, 'Temp', 0)"));
@@ -64,55 +60,56 @@ class GridIntegrityTest : public test::FilledProjectTest {
                                         comingBack ? host::messages::kActive : host::messages::kInactive, 0);
     }
 
-    QString Stored(const char* field, int id) {
+    QString Comment(int id) {
         auto c = project.Open();
         db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT %1 FROM TpdbItems WHERE ID = %2").arg(QString::fromUtf8(field)).arg(id), *c);
+        rs.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id), *c);
         return rs.IsEOF() ? QString() : rs.Fields(0).Value().toString();
     }
-    // Types into the highlighted row, as a person does after looking at the grid.
-    void EditHighlighted(const char* field, const QString& value) {
-        ASSERT_TRUE(Items().BeginEdit(Items().CurrentRow(), Column(field)));
-        ASSERT_TRUE(Items().CommitEdit(value));
+    // Types a comment into the highlighted row, as a person does after looking at the grid.
+    void CommentHighlighted(const QString& value) {
+        EXPECT_TRUE(test::Edit(Items(), Items().CurrentRow(), Column("Comment"), value)) << value.toStdString();
     }
 
     const QString unitClass = QStringLiteral("OPCU7") + nk::kSeparator + u'P';
 };
 
-TEST_F(GridIntegrityTest, ReclickingTheNodeEditsTheHighlightedItem) {
+TEST_F(GridIntegrityTest, ASecondClickOnTheNodeKeepsRowAndRecordTogetherInEveryGrid) {
+    // In the item grid the next edit goes to the highlighted item.
     Items().SetCurrentCell(5, Column("Comment"));
-    EditHighlighted("Comment", QStringLiteral("first"));
-    EXPECT_EQ(Stored("Comment", 105), QStringLiteral("first"));
-
+    CommentHighlighted(QStringLiteral("first"));
+    EXPECT_EQ(Comment(105), QStringLiteral("first"));
     Click(device);
     ExpectOneRecord(Items(), "a second click on the node");
     const int shownId = ShownId(Items()).toInt();
-    EditHighlighted("Comment", QStringLiteral("second"));
-    EXPECT_EQ(Stored("Comment", shownId).toStdString(), "second") << "the highlighted item took the edit";
+    CommentHighlighted(QStringLiteral("second"));
+    EXPECT_EQ(Comment(shownId).toStdString(), "second") << "the highlighted item took the edit";
     EXPECT_EQ(Items().CellText(Items().CurrentRow(), Column("Comment")), QStringLiteral("second"));
-    if (shownId != 105) {
-        EXPECT_EQ(Stored("Comment", 105), QStringLiteral("first")) << "no other item changed";
-    }
+    EXPECT_EQ(Comment(105), QString::fromUtf8(shownId == 105 ? "second" : "first")) << "no other item changed";
+
+    ExpectOneRecordAfterReclick(nk::kGroups, Window().tdbG(), 5, 3, "Comment");
+    ExpectOneRecordAfterReclick(unitClass, Window().tdbU(), 6, 4, nullptr);
+    ExpectOneRecordAfterReclick(QStringLiteral("OPCS3"), Window().tdbS(), 6, 5, nullptr);
 }
 
 TEST_F(GridIntegrityTest, EveryRebuildOfTheItemViewKeepsRowAndRecordTogether) {
     const int comment = Column("Comment");
     Items().SetCurrentCell(6, comment);
 
-    // Sorting keeps the same item current.
-    Press(Items(), keys::kO, keys::kCtrl);
-    ExpectOneRecord(Items(), "Ctrl+O");
-    EXPECT_EQ(ShownId(Items()).toInt(), 106);
-    Press(Items(), keys::kO, keys::kCtrl);
-    ExpectOneRecord(Items(), "Ctrl+O back");
+    // Sorting and sorting back keep the same item current.
+    for (const char* sort : {"Ctrl+O", "Ctrl+O back"}) {
+        Press(Items(), keys::kO, keys::kCtrl);
+        ExpectOneRecord(Items(), sort);
+        EXPECT_EQ(ShownId(Items()).toInt(), 106) << sort;
+    }
 
     // Coming back to the window from another program reads the view again.
     Items().SetCurrentCell(7, comment);
     SwitchPrograms(false);
     SwitchPrograms(true);
     ExpectOneRecord(Items(), "re-activation");
-    EditHighlighted("Comment", QStringLiteral("after activation"));
-    EXPECT_EQ(Stored("Comment", ShownId(Items()).toInt()), QStringLiteral("after activation"));
+    CommentHighlighted(QStringLiteral("after activation"));
+    EXPECT_EQ(Comment(ShownId(Items()).toInt()), QStringLiteral("after activation"));
 
     // Deleting and pasting rebuild the view too.
     Items().SetCurrentCell(8, comment);
@@ -140,12 +137,6 @@ TEST_F(GridIntegrityTest, EveryRebuildOfTheItemViewKeepsRowAndRecordTogether) {
     });
     Press(Items(), keys::kF9);
     EXPECT_EQ(shownInDialog, expected);
-}
-
-TEST_F(GridIntegrityTest, TheOtherGridsKeepRowAndRecordTogether) {
-    ExpectOneRecordAfterReclick(nk::kGroups, Window().tdbG(), 5, 3, "Comment");
-    ExpectOneRecordAfterReclick(unitClass, Window().tdbU(), 6, 4, nullptr);
-    ExpectOneRecordAfterReclick(QStringLiteral("OPCS3"), Window().tdbS(), 6, 5, nullptr);
 }
 
 // A message box that takes the focus, as a real one does: the studio may

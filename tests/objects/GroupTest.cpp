@@ -31,10 +31,7 @@ class GroupTest : public test::ObjectTest {
             if (Grid().CellText(row, Column("Name")) == QString::fromUtf8(name)) return row;
         return -1;
     }
-    void Type(int row, const char* field, const QVariant& value) {
-        ASSERT_TRUE(Grid().BeginEdit(row, Column(field)));
-        Grid().CommitEdit(value);
-    }
+    void Type(int row, const char* field, const QVariant& value) { test::Edit(Grid(), row, Column(field), value); }
     // Leaving a row writes it.
     void Leave(const char* forRow) { Grid().SetCurrentCell(Row(forRow), Column("Name")); }
     QVariant Stored(const char* field, const char* name) {
@@ -65,26 +62,40 @@ TEST_F(GroupTest, NewGroupsAreNumberedAndAppearWithTheirDevices) {
     EXPECT_EQ(Stored("UpdateRate", "Neue Gruppe").toDouble(), 1000.0);
 }
 
-TEST_F(GroupTest, TheDialogRefusesATakenNameAndALetterCaseChange) {
-    Grid().SetCurrentCell(Row("Fast"), Column("Name"));
-    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(IdOf("Fast"))) << "the row's group is the current node";
-    EditGroup(Window().CurrentNode(), [](ui::Form& f) {
+TEST_F(GroupTest, TheTreeFollowsTheCurrentRowAndF9EditsItsGroupRefusingTakenNames) {
+    const int fast = IdOf("Fast");
+    Grid().SetCurrentCell(Row("Fast"), Column("Comment"));
+    QString first, key, third, fourth;
+    harness.Host().GetSelectedNode(first, key, third, fourth);
+    EXPECT_EQ(key, nk::GroupKey(fast));
+    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(fast)) << "the row's group is the current node";
+    EXPECT_EQ(Window().FrontGrid(), QStringLiteral("tdbG")) << "the group grid stays in front";
+
+    // F9 edits the row's group; another group's name, in any letter case, is refused.
+    OnForm("FGroup", [](ui::Form& f) {
+        EXPECT_EQ(Box(f, "TxtName"), QStringLiteral("Fast"));
         EXPECT_EQ(f.Focus().control, QStringLiteral("TxtName"));
         ExpectRefused(f, "TxtName", {QStringLiteral("FAST"), QStringLiteral("slow")});
         f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("  "));
-        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
+        EXPECT_FALSE(test::Enabled(f, "cmdOK"));
         Fill(f, {{"TxtName", QStringLiteral("Drives")}, {"txtUpdateRate", QStringLiteral("1e12")},
                  {"txtPercentDeadband", QStringLiteral("12,5")}, {"txtTimeBias", QStringLiteral("-1")}});
         f.UserCheck(QStringLiteral("optReadAsync"), true);
         f.PressDefault();
     });
+    Press(Grid(), keys::kF9);
+    EXPECT_EQ(ui::DefaultFormRunner().Shown(), QStringList{QStringLiteral("FGroup")});
     EXPECT_EQ(Messages(), (QStringList{Text(652), Text(652)}));
     ASSERT_TRUE(Exists("Drives"));
     EXPECT_EQ(Stored("UpdateRate", "Drives").toDouble(), 1e12);
     EXPECT_EQ(Stored("PercentDeadband", "Drives").toDouble(), 12.5) << "a decimal comma counts too";
     EXPECT_EQ(Stored("TimeBias", "Drives").toDouble(), -1.0);
     EXPECT_EQ(Stored("AsyncRead", "Drives").toBool(), true);
-    EXPECT_EQ(NodeText(nk::GroupKey(IdOf("Drives"))), QStringLiteral("Drives"));
+    EXPECT_EQ(NodeText(nk::GroupKey(fast)), QStringLiteral("Drives"));
+
+    // F8 makes a new group.
+    Press(Grid(), keys::kF8);
+    EXPECT_EQ(Grid().RowCount(), 4);
 }
 
 TEST_F(GroupTest, TheActivationModeDecidesWhatCanBeChosen) {
@@ -188,7 +199,17 @@ TEST_F(GroupTest, TheNameListHoldsOnlyWhatWasWritten) {
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbGroups WHERE Name IN ('Alpha', 'Beta', 'Gamma')")), 2);
 }
 
-TEST_F(GroupTest, OneNameForSeveralRowsIsNumbered) {
+TEST_F(GroupTest, ClicksAreWrittenAtOnceAndOneNameForSeveralRowsIsNumbered) {
+    // Clicks on boolean columns are written at once, other edits when the row is left.
+    const int row = Row("Slow");
+    Type(row, "Comment", QStringLiteral("later"));
+    EXPECT_NE(Stored("Comment", "Slow").toString(), QStringLiteral("later"));
+    Type(row, "Enabled", false);
+    EXPECT_EQ(Stored("Enabled", "Slow").toBool(), false);
+    EXPECT_EQ(Stored("Comment", "Slow").toString(), QStringLiteral("later")) << "the click wrote the row";
+    Type(row, "AsyncWrite", Text(610));
+    EXPECT_EQ(Stored("AsyncWrite", "Slow").toBool(), false);
+
     Grid().SelectRows({0, 1, 2});
     Type(0, "Name", QStringLiteral("G"));
     for (const char* name : {"G(1)", "G(2)", "G(3)"}) EXPECT_TRUE(Exists(name)) << name;
@@ -199,45 +220,36 @@ TEST_F(GroupTest, OneNameForSeveralRowsIsNumbered) {
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbGroups WHERE Comment = 'both'")), 2);
 }
 
-TEST_F(GroupTest, ClicksOnBooleanColumnsAreWrittenAtOnceOtherEditsWhenTheRowIsLeft) {
-    const int row = Row("Slow");
-    Type(row, "Comment", QStringLiteral("later"));
-    EXPECT_NE(Stored("Comment", "Slow").toString(), QStringLiteral("later"));
-    Type(row, "Enabled", false);
-    EXPECT_EQ(Stored("Enabled", "Slow").toBool(), false);
-    EXPECT_EQ(Stored("Comment", "Slow").toString(), QStringLiteral("later")) << "the click wrote the row";
-    Type(row, "AsyncWrite", Text(610));
-    EXPECT_EQ(Stored("AsyncWrite", "Slow").toBool(), false);
-}
-
-TEST_F(GroupTest, TheTreeFollowsTheGridsCurrentRow) {
-    const int slow = IdOf("Slow");
-    Grid().SetCurrentCell(Row("Slow"), Column("Comment"));
-    QString first, key, third, fourth;
-    harness.Host().GetSelectedNode(first, key, third, fourth);
-    EXPECT_EQ(key, nk::GroupKey(slow));
-    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(slow));
-    EXPECT_EQ(Window().FrontGrid(), QStringLiteral("tdbG")) << "the group grid stays in front";
-
-    // Its keys: F9 edits the row's group, F8 makes a new one.
-    OnForm("FGroup", [](ui::Form& f) {
-        EXPECT_EQ(Box(f, "TxtName"), QStringLiteral("Slow"));
-        f.PressCancel();
-    });
-    Press(Grid(), keys::kF9);
-    EXPECT_EQ(ui::DefaultFormRunner().Shown(), QStringList{QStringLiteral("FGroup")});
-    Press(Grid(), keys::kF8);
-    EXPECT_EQ(Grid().RowCount(), 4);
-}
-
-TEST_F(GroupTest, DeleteAsksTakesTheConnectionsAndNeverTheDefaultGroup) {
+TEST_F(GroupTest, DeleteAsksCanBeCancelledTakesTheConnectionsAndNeverTheDefaultGroup) {
+    // Fast with many items, so that its delete shows progress with Cancel.
     const int fast = IdOf("Fast");
+    {
+        auto c = project.Open();
+        QStringList many;
+        for (int i = 0; i < 25000; ++i) many << QStringLiteral("Many.I%1").arg(i);
+        c->BeginTrans();
+        test::AddItems(*c, 1, many);
+        c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT ?, ID FROM TpdbItems WHERE Name Like 'Many.%'"),
+                   {fast});
+        c->CommitTrans();
+    }
     const int connections = Connections(fast);
-    ASSERT_GT(connections, 0);
+    ASSERT_GT(connections, 25000);
     Click(nk::GroupKey(fast));
     Command(nk::GroupKey(fast), "mnuGroupDelete");  // No is the default answer
     EXPECT_EQ(Messages().front(), Text(408).replace(QStringLiteral("<cn>"), QString::number(connections)));
     EXPECT_TRUE(Exists("Fast"));
+
+    // Cancel during the delete keeps the group whole.
+    ClearShown();
+    ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
+    ui::DefaultProgress().cancelAt = 0;
+    Command(nk::GroupKey(fast), "mnuGroupDelete");
+    ui::DefaultProgress().cancelAt = -1;
+    EXPECT_TRUE(Exists("Fast"));
+    EXPECT_EQ(Connections(fast), connections);
+    EXPECT_FALSE(NodeText(nk::GroupKey(fast)).isEmpty());
+    EXPECT_EQ(Messages().size(), 1) << "the question only: a Cancel is no error";
 
     ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
     Command(nk::GroupKey(fast), "mnuGroupDelete");
@@ -248,7 +260,7 @@ TEST_F(GroupTest, DeleteAsksTakesTheConnectionsAndNeverTheDefaultGroup) {
 
     // Without the question; group 1 is refused silently.
     DontAskOnDelete();
-    ui::DefaultMessageBoxes().Clear();
+    ClearShown();
     for (const QString& group : {nk::GroupKey(IdOf("Slow")), nk::GroupKey(1)}) {
         Click(group);
         Command(group, "mnuGroupDelete");
@@ -256,35 +268,6 @@ TEST_F(GroupTest, DeleteAsksTakesTheConnectionsAndNeverTheDefaultGroup) {
     EXPECT_FALSE(Exists("Slow"));
     EXPECT_TRUE(Exists("Standard"));
     EXPECT_TRUE(Messages().isEmpty());
-}
-
-TEST_F(GroupTest, CancelDuringTheDeleteOfALargeGroupKeepsItWhole) {
-    const int fast = IdOf("Fast");
-    {
-        // Every item in the group many times over is not allowed; many items are.
-        auto c = project.Open();
-        c->BeginTrans();
-        for (int i = 0; i < 25000; ++i)
-            c->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
-                       {QStringLiteral("Many.I%1").arg(i), QStringLiteral("Many.I%1").arg(i)});
-        c->Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT %1, ID FROM TpdbItems "
-                                  "WHERE Name Like 'Many.%'").arg(fast));
-        c->CommitTrans();
-    }
-    const int connections = Connections(fast);
-    DontAskOnDelete();
-    ui::DefaultProgress().cancelAt = 0;
-    Click(nk::GroupKey(fast));
-    Command(nk::GroupKey(fast), "mnuGroupDelete");
-    ui::DefaultProgress().cancelAt = -1;
-    EXPECT_TRUE(Exists("Fast"));
-    EXPECT_EQ(Connections(fast), connections);
-    EXPECT_FALSE(NodeText(nk::GroupKey(fast)).isEmpty());
-    EXPECT_TRUE(Messages().isEmpty()) << "a Cancel is no error";
-
-    Command(nk::GroupKey(fast), "mnuGroupDelete");
-    EXPECT_FALSE(Exists("Fast"));
-    EXPECT_EQ(Connections(fast), 0);
 }
 
 }  // namespace

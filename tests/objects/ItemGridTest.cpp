@@ -6,6 +6,7 @@
 #include "settings/HelpTopics.h"
 
 using namespace ov;
+using test::Edit;
 namespace nk = ov::host::nodekey;
 namespace keys = ov::host::keys;
 
@@ -37,18 +38,15 @@ class ItemGridTest : public test::ObjectTest {
 
 TEST_F(ItemGridTest, AnEditGoesToEverySelectedRow) {
     Grid().SelectRows({0, 1, 2});
-    ASSERT_TRUE(Grid().BeginEdit(0, Column("Comment")));
-    ASSERT_TRUE(Grid().CommitEdit(QStringLiteral("all three")));
+    ASSERT_TRUE(Edit(Grid(), 0, Column("Comment"), QStringLiteral("all three")));
     for (const char* item : {"Line1.Motor1.Speed", "Line1.Motor1.Current", "Line1.Motor1.Running"})
         EXPECT_EQ(Stored("Comment", item).toString(), QStringLiteral("all three")) << item;
     EXPECT_EQ(Grid().CurrentRow(), 0) << "the current row is restored";
 
-    ASSERT_TRUE(Grid().BeginEdit(1, Column("FieldSize")));
-    ASSERT_TRUE(Grid().CommitEdit(4));
+    ASSERT_TRUE(Edit(Grid(), 1, Column("FieldSize"), 4));
     EXPECT_EQ(Stored("WriteThru", "Line1.Motor1.Running"), QVariant(true)) << "an array is written through, in every row";
 
-    ASSERT_TRUE(Grid().BeginEdit(0, Column("ItemAccess")));
-    Grid().CommitEdit(QStringLiteral("Line1.Motor1.Only"));
+    Edit(Grid(), 0, Column("ItemAccess"), QStringLiteral("Line1.Motor1.Only"));
     EXPECT_FALSE(Stored("ID", "Line1.Motor1.Current").isNull()) << "names are never copied to other rows";
 }
 
@@ -94,8 +92,7 @@ TEST_F(ItemGridTest, KeysOfTheItemGrid) {
     EXPECT_EQ(Grid().CurrentRow(), 0);
     EXPECT_EQ(Grid().SelectedBookmarks().size(), 1u);
     Grid().ClearSelection();
-    Press(keys::kDown, keys::kShift);
-    Press(keys::kDown, keys::kShift);
+    for (int i = 0; i < 2; ++i) Press(keys::kDown, keys::kShift);
     EXPECT_EQ(Grid().SelectedBookmarks().size(), 2u);
     EXPECT_EQ(Grid().CurrentRow(), 2);
 
@@ -105,8 +102,7 @@ TEST_F(ItemGridTest, KeysOfTheItemGrid) {
     Grid().SetCurrentCell(0, order[0]);
     EXPECT_EQ(Press(keys::kRight, keys::kShift), 0);
     EXPECT_EQ(Grid().CurrentColumn(), order[1]);
-    EXPECT_EQ(Press(keys::kLeft, keys::kShift), 0);
-    EXPECT_EQ(Press(keys::kLeft, keys::kShift), 0);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Press(keys::kLeft, keys::kShift), 0);
     EXPECT_EQ(Grid().CurrentColumn(), order[0]) << "the first column stays current";
 
     // Ctrl+C copies the selection; with nothing selected it empties the buffer.
@@ -126,8 +122,7 @@ TEST_F(ItemGridTest, KeysOfTheItemGrid) {
     // Alt+F6 hands the focus to the project tree; Alt+Left/Right do nothing.
     EXPECT_EQ(Press(keys::kF6, keys::kAlt), 0);
     EXPECT_TRUE(harness.Host().TreeHasFocus());
-    EXPECT_EQ(Press(keys::kLeft, keys::kAlt), 0);
-    EXPECT_EQ(Press(keys::kRight, keys::kAlt), 0);
+    for (int key : {keys::kLeft, keys::kRight}) EXPECT_EQ(Press(key, keys::kAlt), 0);
 
     // Ctrl+V pastes only what Ctrl+C copied; F8 makes a new item in the folder;
     // Ctrl+Delete deletes the selection after asking.
@@ -144,18 +139,37 @@ TEST_F(ItemGridTest, KeysOfTheItemGrid) {
 }
 
 TEST_F(ItemGridTest, TooltipNamesTheGroupsOfTheItem) {
-    const QString tip = Grid().CellTip(0, 0);
-    EXPECT_EQ(tip, QStringLiteral("GRUPPEN:\r\nStandard\r\nFast")) << tip.toStdString();
+    EXPECT_EQ(Grid().CellTip(0, 0), QStringLiteral("GRUPPEN:\r\nStandard\r\nFast"));
     Click(nk::DeviceKey(2, QString(), true));
     EXPECT_EQ(Grid().CellTip(0, 0), QStringLiteral("GRUPPEN:\r\nStandard"));
 }
 
-TEST_F(ItemGridTest, TheItemDialogShowsAndWritesEveryField) {
+TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUseAndWritesEveryField) {
+    Grid().SetCurrentCell(0, 0);
+    EditItem([](ui::Form& f) {
+        // The identifying name has the focus, selected whole, from the start
+        // and again after a refused name.
+        EXPECT_EQ(f.Focus().control, QStringLiteral("txtItemAccess"));
+        EXPECT_TRUE(f.Focus().selectAll);
+        const int firstFocus = f.Focus().serial;
+        f.UserSelectTab(QStringLiteral("tabItem"), 2);
+        ExpectRefused(f, "txtItemAccess", {QStringLiteral("Line1.Motor1.Current")});
+        EXPECT_GT(f.Focus().serial, firstFocus) << "the refused name takes the focus again";
+        EXPECT_EQ(f.Get(QStringLiteral("tabItem")).listIndex, 0) << "on its page";
+        f.UserSetText(QStringLiteral("txtItemAccess"), QString());
+        EXPECT_FALSE(test::Enabled(f, "cmdOK")) << "no OK without a name";
+        f.PressCancel();
+    });
+    ASSERT_FALSE(Messages().isEmpty());
+    EXPECT_EQ(LastMessage(), settings::Text(1532)) << "name and item access are both taken";
+    EXPECT_FALSE(Stored("ID", "Line1.Motor1.Speed").isNull()) << "cancelled: nothing changed";
+
+    // Opened by a double click: what it shows and what it writes.
     QStringList seen;
     OnForm("FItem", [&seen](ui::Form& f) {
         seen << Box(f, "txtItemAccess") << f.Get(QStringLiteral("cmbDataType")).SelectedText()
              << f.Get(QStringLiteral("cmbSimulationFunction")).SelectedText() << Box(f, "txtItemText")
-             << (f.Get(QStringLiteral("TxtName")).enabled ? QStringLiteral("name editable") : QStringLiteral("name follows"));
+             << (test::Enabled(f, "TxtName") ? QStringLiteral("name editable") : QStringLiteral("name follows"));
         f.UserSetText(QStringLiteral("txtFieldSize"), QStringLiteral("3"));
         EXPECT_TRUE(f.Get(QStringLiteral("chkWriteThru")).IsChecked()) << "an array is written through";
         EXPECT_TRUE(f.UserChoose(QStringLiteral("cmbDataType"), QStringLiteral("VT_R8")));
@@ -169,78 +183,37 @@ TEST_F(ItemGridTest, TheItemDialogShowsAndWritesEveryField) {
     Grid().DoubleClick();
     EXPECT_EQ(seen, (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("VT_R4"), QStringLiteral("Sinus"),
                                  QStringLiteral("Drehzahl Motor 1"), QStringLiteral("name follows")}));
-    EXPECT_EQ(Stored("DataType", "Line1.Motor1.Rpm").toInt(), 5);
-    EXPECT_EQ(Stored("FieldSize", "Line1.Motor1.Rpm").toInt(), 3);
-    EXPECT_EQ(Stored("Name", "Line1.Motor1.Rpm").toString(), QStringLiteral("Line1.Motor1.Rpm"));
-    EXPECT_EQ(Stored("Comment", "Line1.Motor1.Rpm").toString(), QStringLiteral("from the dialog"));
-    EXPECT_EQ(Window().IndexTexts().GetItemText(Stored("TextID", "Line1.Motor1.Rpm"), 1031), QStringLiteral("Speed of motor one"));
-    EXPECT_EQ(Window().SimulationOf(Stored("ID", "Line1.Motor1.Rpm")).first, QStringLiteral("Function1")) << "simulation kept";
+    const auto stored = [this](const char* field) { return Stored(field, "Line1.Motor1.Rpm"); };
+    EXPECT_EQ(stored("DataType").toInt(), 5);
+    EXPECT_EQ(stored("FieldSize").toInt(), 3);
+    EXPECT_EQ(stored("Name").toString(), QStringLiteral("Line1.Motor1.Rpm"));
+    EXPECT_EQ(stored("Comment").toString(), QStringLiteral("from the dialog"));
+    EXPECT_EQ(Window().IndexTexts().GetItemText(stored("TextID"), 1031), QStringLiteral("Speed of motor one"));
+    EXPECT_EQ(Window().SimulationOf(stored("ID")).first, QStringLiteral("Function1")) << "simulation kept";
     EXPECT_TRUE(harness.Host().HasNode(folder)) << "the folder stays with its items";
 }
 
-TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUse) {
-    Grid().SetCurrentCell(0, 0);
-    EditItem([](ui::Form& f) {
-        // The identifying name has the focus, selected whole, from the start
-        // and again after a refused name.
-        EXPECT_EQ(f.Focus().control, QStringLiteral("txtItemAccess"));
-        EXPECT_TRUE(f.Focus().selectAll);
-        const int firstFocus = f.Focus().serial;
-        f.UserSelectTab(QStringLiteral("tabItem"), 2);
-        ExpectRefused(f, "txtItemAccess", {QStringLiteral("Line1.Motor1.Current")});
-        EXPECT_GT(f.Focus().serial, firstFocus) << "the refused name takes the focus again";
-        EXPECT_EQ(f.Get(QStringLiteral("tabItem")).listIndex, 0) << "on its page";
-        f.UserSetText(QStringLiteral("txtItemAccess"), QString());
-        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled) << "no OK without a name";
-        f.PressCancel();
-    });
-    ASSERT_FALSE(Messages().isEmpty());
-    EXPECT_EQ(LastMessage(), settings::Text(1532)) << "name and item access are both taken";
-    EXPECT_FALSE(Stored("ID", "Line1.Motor1.Speed").isNull()) << "cancelled: nothing changed";
-}
-
-TEST_F(ItemGridTest, RefusedWritesLeaveTheStoredRecord) {
+TEST_F(ItemGridTest, RefusedValuesLeaveTheStoredRecordAndOddNamesAreStoredAsTyped) {
     const int access = Column("ItemAccess");
-    ASSERT_TRUE(Grid().BeginEdit(0, access));
-    EXPECT_TRUE(Grid().CommitEdit(QStringLiteral("Line1.Motor1.Current")));
-    EXPECT_EQ(LastMessage(), settings::Text(405));
-    EXPECT_EQ(Grid().CellText(0, access), QStringLiteral("Line1.Motor1.Speed")) << "the stored name is shown again";
-    EXPECT_FALSE(Stored("ID", "Line1.Motor1.Speed").isNull());
-    for (const QString& empty : {QString(), QStringLiteral("   ")}) {
-        ASSERT_TRUE(Grid().BeginEdit(0, access));
-        Grid().CommitEdit(empty);
-        EXPECT_EQ(LastMessage(), settings::Text(406));
+    // A name in use, then empty ones: refused with their message, the stored name shown again.
+    for (const auto& [name, text] : {std::pair{QStringLiteral("Line1.Motor1.Current"), 405}, std::pair{QString(), 406},
+                                     std::pair{QStringLiteral("   "), 406}}) {
+        SCOPED_TRACE(name.toStdString());
+        const bool taken = Edit(Grid(), 0, access, name);
+        EXPECT_TRUE(taken || text != 405) << "the cell took the name, the check refused it";
+        EXPECT_EQ(LastMessage(), settings::Text(text));
         EXPECT_EQ(Grid().CellText(0, access), QStringLiteral("Line1.Motor1.Speed"));
     }
-    ASSERT_TRUE(Grid().BeginEdit(0, Column("FieldSize")));
-    EXPECT_FALSE(Grid().CommitEdit(QStringLiteral("abc")));
+    EXPECT_FALSE(Stored("ID", "Line1.Motor1.Speed").isNull());
+    EXPECT_FALSE(Edit(Grid(), 0, Column("FieldSize"), QStringLiteral("abc")));
     EXPECT_TRUE(LastMessage().startsWith(QStringLiteral("Error: 6156  changes are aborted"))) << LastMessage().toStdString();
     EXPECT_EQ(Stored("FieldSize", "Line1.Motor1.Speed").toInt(), 0);
 
-    // Another program holds the write lock: the change is lost, the grid keeps its place.
-    auto other = project.Open();
-    other->BeginTrans();
-    other->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'held' WHERE ID < 0"));
-    Window().Data()->Connection().SetBusyTimeout(20);
-    Grid().SetCurrentCell(1, Column("Comment"));
-    ASSERT_TRUE(Grid().BeginEdit(1, Column("Comment")));
-    Grid().CommitEdit(QStringLiteral("never written"));
-    other->RollbackTrans();
-    EXPECT_TRUE(LastMessage().startsWith(QStringLiteral("Error: 6160  changes are aborted"))) << LastMessage().toStdString();
-    EXPECT_NE(Grid().CellText(1, Column("Comment")), QStringLiteral("never written"));
-    EXPECT_EQ(Grid().CurrentRow(), 1);
-    EXPECT_EQ(Grid().RowCount(), 3);
-    Grid().SetCurrentCell(1, Column("Comment"));
-    ASSERT_TRUE(Grid().BeginEdit(1, Column("Comment")));
-    EXPECT_TRUE(Grid().CommitEdit(QStringLiteral("written now")));
-    EXPECT_EQ(Grid().CellText(1, Column("Comment")), QStringLiteral("written now")) << "the grid works on after the error";
-}
-
-TEST_F(ItemGridTest, NamesAreStoredExactlyAsTyped) {
+    // Quotes and pattern characters are no SQL to the grid.
+    ClearShown();
     const int id = Stored("ID", "Line1.Motor1.Speed").toInt();
     const QString odd = QStringLiteral("Line1.Motor1.O'Neil \"x\";100%_[a]");
-    ASSERT_TRUE(Grid().BeginEdit(0, Column("ItemAccess")));
-    ASSERT_TRUE(Grid().CommitEdit(odd));
+    ASSERT_TRUE(Edit(Grid(), 0, access, odd));
     EXPECT_EQ(Query(QStringLiteral("SELECT ItemAccess FROM TpdbItems WHERE ID = %1").arg(id)).toString(), odd);
     EXPECT_EQ(Query(QStringLiteral("SELECT Name FROM TpdbItems WHERE ID = %1").arg(id)).toString(), odd)
         << "the name follows in the item-access view";

@@ -7,6 +7,7 @@
 #include <numeric>
 
 using namespace ov;
+using test::Words;
 namespace nk = ov::host::nodekey;
 
 namespace {
@@ -17,10 +18,7 @@ class MItemTest : public test::FilledProjectTest {
         Open([](db::Connection& c) {
             c.Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator) "
                                      "VALUES (1, 'Dev', '.'), (2, 'Other', '.')"));
-            for (const char* name : {"A.B.t1", "A.B.C.t2", "A.t3", "C.x", "Top"})
-                c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
-                          {QString::fromUtf8(name), QString::fromUtf8(name)});
-            c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems"));
+            test::AddItems(c, 1, Words("A.B.t1 A.B.C.t2 A.t3 C.x Top"), 0, 1);
         });
     }
     // A menu tool with the availability computed for a node; it must be offered.
@@ -34,6 +32,8 @@ class MItemTest : public test::FilledProjectTest {
         Click(key);
         Tool(key, tool, fromTree);
     }
+    // A branch command from the tree on a folder of device 1.
+    void OnFolder(const char* path, const char* tool) { OnNode(Folder(path), tool, true); }
     QStringList Names(int deviceId = 1) {
         auto c = project.Open();
         db::Recordset rs;
@@ -42,11 +42,11 @@ class MItemTest : public test::FilledProjectTest {
         for (; !rs.IsEOF(); rs.MoveNext()) names << rs.Fields(0).Value().toString();
         return names;
     }
-    void RenameTo(const QString& name) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [name](ui::Form& f) {
-            f.UserSetText(QStringLiteral("TxtName"), name);
-            f.PressDefault();
-        });
+    int ItemsWhere(const char* where) {
+        return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE %1").arg(QString::fromUtf8(where)));
+    }
+    static void RenameTo(const QString& name) {
+        ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), test::Typing({{"TxtName", name}}));
     }
     void DontAsk() { Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false); }
 };
@@ -54,29 +54,23 @@ class MItemTest : public test::FilledProjectTest {
 TEST_F(MItemTest, NewItemsTakeTheFirstFreeNumberInTheirFolder) {
     OnNode(Folder("A.B"), "mnuItemNew");
     Tool(Folder("A.B"), "mnuItemNew");
-    EXPECT_EQ(Names(), (QStringList{QStringLiteral("A.B.0"), QStringLiteral("A.B.1"), QStringLiteral("A.B.C.t2"),
-                                    QStringLiteral("A.B.t1"), QStringLiteral("A.t3"), QStringLiteral("C.x"),
-                                    QStringLiteral("Top")}));
+    EXPECT_EQ(Names(), Words("A.B.0 A.B.1 A.B.C.t2 A.B.t1 A.t3 C.x Top"));
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE GroupID = 1")), 7) << "new items join group 1";
     EXPECT_EQ(Items().RowCount(), 3) << "the folder shows the new items";
     EXPECT_EQ(FolderCount(Folder("A.B")), 4) << "the tree counts them";
 
     OnNode(nk::DeviceKey(2, QStringLiteral("."), false), "mnuItemNew");
-    EXPECT_EQ(Names(2), QStringList{QStringLiteral("0")}) << "the first item of an empty device is named 0";
+    EXPECT_EQ(Names(2), Words("0")) << "the first item of an empty device is named 0";
 }
 
 TEST_F(MItemTest, PasteNamesCopiesLikeADesktop) {
     Click(device);
     ASSERT_EQ(Items().RowCount(), 1);
     Items().SelectRows({0});
-    Tool(device, "mnuItemCopy");
-    Tool(device, "mnuItemPaste");
-    Tool(device, "mnuItemPaste");
-    EXPECT_TRUE(Names().contains(QStringLiteral("Copy of Top")));
-    EXPECT_TRUE(Names().contains(QStringLiteral("copy(2) of Top")));
+    for (const char* tool : {"mnuItemCopy", "mnuItemPaste", "mnuItemPaste"}) Tool(device, tool);
+    for (const char* copy : {"Copy of Top", "copy(2) of Top"}) EXPECT_TRUE(Names().contains(QString::fromUtf8(copy))) << copy;
     EXPECT_EQ(Items().RowCount(), 3);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE ItemAccess = 'copy(2) of Top'")), 1)
-        << "in the item-access view the address is the new name";
+    EXPECT_EQ(ItemsWhere("ItemAccess = 'copy(2) of Top'"), 1) << "in the item-access view the address is the new name";
 }
 
 TEST_F(MItemTest, DeleteAsksAndTakesEverythingOfTheItemAlong) {
@@ -115,10 +109,7 @@ TEST_F(MItemTest, DeleteAsksAndTakesEverythingOfTheItemAlong) {
 }
 
 TEST_F(MItemTest, AfterADeleteTheGridShowsTheRestAndEditsReachTheRightRecord) {
-    auto& c = Window().Data()->Connection();
-    for (const char* name : {"D.a", "D.b", "D.c", "D.d", "D.e"})
-        c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"),
-                  {QString::fromUtf8(name), QString::fromUtf8(name)});
+    test::AddItems(Window().Data()->Connection(), 1, Words("D.a D.b D.c D.d D.e"));
     harness.Session().Reload();
     DontAsk();
     Click(Folder("D"));
@@ -129,26 +120,23 @@ TEST_F(MItemTest, AfterADeleteTheGridShowsTheRestAndEditsReachTheRightRecord) {
     ASSERT_EQ(grid.RowCount(), 3);
     QStringList shown;
     for (int r = 0; r < grid.RowCount(); ++r) shown << grid.CellText(r, grid.ColumnIndex(QStringLiteral("ItemAccess")));
-    EXPECT_EQ(shown, (QStringList{QStringLiteral("D.a"), QStringLiteral("D.c"), QStringLiteral("D.e")}));
+    EXPECT_EQ(shown, Words("D.a D.c D.e"));
     EXPECT_TRUE(grid.SelectedBookmarks().empty());
 
     // The row a person edits next is the row written.
-    ASSERT_TRUE(grid.BeginEdit(1, grid.ColumnIndex(QStringLiteral("Comment"))));
-    grid.CommitEdit(QStringLiteral("edited"));
+    test::Edit(grid, 1, grid.ColumnIndex(QStringLiteral("Comment")), QStringLiteral("edited"));
     Window().CommitGridEdits();
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'edited' AND Name = 'D.c'")), 1);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = 'edited'")), 1);
+    EXPECT_EQ(ItemsWhere("Comment = 'edited' AND Name = 'D.c'"), 1);
+    EXPECT_EQ(ItemsWhere("Comment = 'edited'"), 1);
 }
 
-TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowIt) {
+TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowItAndAvoidsTakenNames) {
     ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
         EXPECT_EQ(f.Get(QStringLiteral("TxtName")).text, QStringLiteral("B"));
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("X"));
-        f.PressDefault();
+        test::Typing({{"TxtName", QStringLiteral("X")}})(f);
     });
-    OnNode(Folder("A.B"), "mnuDeviceHelperItemRename", true);
-    EXPECT_EQ(Names(), (QStringList{QStringLiteral("A.t3"), QStringLiteral("A.X.C.t2"), QStringLiteral("A.X.t1"),
-                                    QStringLiteral("C.x"), QStringLiteral("Top")}));
+    OnFolder("A.B", "mnuDeviceHelperItemRename");
+    EXPECT_EQ(Names(), Words("A.t3 A.X.C.t2 A.X.t1 C.x Top"));
     EXPECT_TRUE(harness.Host().HasNode(Folder("A.X")));
     EXPECT_FALSE(harness.Host().HasNode(Folder("A.B")));
     EXPECT_EQ(Window().CurrentNode(), Folder("A.X"));
@@ -156,34 +144,31 @@ TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowIt) {
     // An empty name lifts the items one level up.
     RenameTo(QString());
     Tool(Folder("A.X"), "mnuDeviceHelperItemRename", true);
-    EXPECT_EQ(Names(), (QStringList{QStringLiteral("A.C.t2"), QStringLiteral("A.t1"), QStringLiteral("A.t3"),
-                                    QStringLiteral("C.x"), QStringLiteral("Top")}));
-}
+    EXPECT_EQ(Names(), Words("A.C.t2 A.t1 A.t3 C.x Top"));
 
-TEST_F(MItemTest, RenamingOntoTakenNamesAddsASuffix) {
-    Window().Data()->Connection().Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, 'x', 'x')"));
+    // Names already taken get a suffix.
+    test::AddItems(Window().Data()->Connection(), 1, Words("x"));
     RenameTo(QString());
-    OnNode(Folder("C"), "mnuDeviceHelperItemRename", true);
+    OnFolder("C", "mnuDeviceHelperItemRename");
     EXPECT_TRUE(Names().contains(QStringLiteral("x(1)"))) << Names().join(u' ').toStdString();
 
     ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) { f.PressCancel(); });
-    OnNode(Folder("A"), "mnuDeviceHelperItemRename", true);
+    OnFolder("A", "mnuDeviceHelperItemRename");
     EXPECT_TRUE(Names().contains(QStringLiteral("A.t3"))) << "a cancelled rename changes nothing";
 }
 
 TEST_F(MItemTest, BranchCopyPastesUnderAnotherFolderOrDevice) {
-    OnNode(Folder("A.B"), "mnuDeviceHelperItemsCopy", true);
-    OnNode(Folder("C"), "mnuDeviceHelperItemsPaste", true);
-    EXPECT_TRUE(Names().contains(QStringLiteral("C.B.t1")));
-    EXPECT_TRUE(Names().contains(QStringLiteral("C.B.C.t2")));
+    OnFolder("A.B", "mnuDeviceHelperItemsCopy");
+    OnFolder("C", "mnuDeviceHelperItemsPaste");
+    for (const QString& pasted : Words("C.B.t1 C.B.C.t2")) EXPECT_TRUE(Names().contains(pasted)) << pasted.toStdString();
     const QString other = nk::DeviceKey(2, QStringLiteral("."), false);
     OnNode(other, "mnuDeviceHelperItemsPaste", true);
-    EXPECT_EQ(Names(2), (QStringList{QStringLiteral("B.C.t2"), QStringLiteral("B.t1")}));
+    EXPECT_EQ(Names(2), Words("B.C.t2 B.t1"));
     EXPECT_EQ(FolderCount(other + nk::kSeparator + QStringLiteral("B")), 2);
 }
 
 TEST_F(MItemTest, BranchDeleteAsksAndCancelStillEmptiesTheBuffer) {
-    OnNode(Folder("A"), "mnuDeviceHelperItemsCopy", true);
+    OnFolder("A", "mnuDeviceHelperItemsCopy");
     EXPECT_TRUE(Window().itemBufferFilled);
     Tool(Folder("A"), "mnuDeviceHelperItemsDelete", true);
     EXPECT_TRUE(LastMessage().contains(QStringLiteral(" 3 ")));
@@ -191,7 +176,7 @@ TEST_F(MItemTest, BranchDeleteAsksAndCancelStillEmptiesTheBuffer) {
     EXPECT_FALSE(Window().itemBufferFilled);
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
     Tool(Folder("A"), "mnuDeviceHelperItemsDelete", true);
-    EXPECT_EQ(Names(), (QStringList{QStringLiteral("C.x"), QStringLiteral("Top")}));
+    EXPECT_EQ(Names(), Words("C.x Top"));
     EXPECT_FALSE(harness.Host().HasNode(Folder("A"))) << "the emptied folder is gone";
 }
 
@@ -202,11 +187,10 @@ class LongItemWorkTest : public MItemTest {
     void SetUp() override {
         MItemTest::SetUp();
         auto& c = Window().Data()->Connection();
+        QStringList names;
+        for (int i = 0; i < kItems; ++i) names << QStringLiteral("Big.I%1").arg(i);
         c.BeginTrans();
-        for (int i = 0; i < kItems; ++i) {
-            const QString name = QStringLiteral("Big.I%1").arg(i);
-            c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (1, ?, ?)"), {name, name});
-        }
+        test::AddItems(c, 1, names);
         c.CommitTrans();
         harness.Session().Reload();
         harness.Session().NodeExpand(QString(), QStringLiteral("OPCE0"), QString());
@@ -219,8 +203,8 @@ class LongItemWorkTest : public MItemTest {
     }
     QString Fingerprint() {
         return QStringLiteral("%1/%2/%3")
-            .arg(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")))
-            .arg(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like 'Big.%'")))
+            .arg(ItemsWhere("1"))
+            .arg(ItemsWhere("Name Like 'Big.%'"))
             .arg(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")));
     }
     // Runs a tool on the folder Big with Cancel once half the items are done.
@@ -241,10 +225,7 @@ class LongItemWorkTest : public MItemTest {
 };
 
 TEST_F(LongItemWorkTest, CancelLeavesEveryRowAsItWas) {
-    ui::DefaultFormRunner().Always(QStringLiteral("FItemStructEditor"), [](ui::Form& f) {
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Huge"));
-        f.PressDefault();
-    });
+    ui::DefaultFormRunner().Always(QStringLiteral("FItemStructEditor"), test::Typing({{"TxtName", QStringLiteral("Huge")}}));
     CancelHalfway("mnuDeviceHelperItemRename");
     EXPECT_FALSE(harness.Host().HasNode(Folder("Huge")));
     CancelHalfway("mnuDeviceHelperItemsDelete");
@@ -272,12 +253,12 @@ TEST_F(LongItemWorkTest, WithoutCancelTheWorkIsDoneAndTheProgressNamedAfterIt) {
     OnNode(big, "mnuDeviceHelperItemRename", true);
     EXPECT_EQ(ui::DefaultProgress().Begun(), begun + 1);
     EXPECT_EQ(ui::DefaultProgress().Title(), QStringLiteral("Rename: Big"));
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name Like 'Huge.%'")), kItems);
+    EXPECT_EQ(ItemsWhere("Name Like 'Huge.%'"), kItems);
     EXPECT_TRUE(harness.Host().HasNode(Folder("Huge")));
     EXPECT_FALSE(harness.Host().HasNode(big));
 
     // Small work shows none.
-    OnNode(Folder("C"), "mnuDeviceHelperItemsDelete", true);
+    OnFolder("C", "mnuDeviceHelperItemsDelete");
     EXPECT_EQ(ui::DefaultProgress().Begun(), begun + 1);
     EXPECT_FALSE(Names().contains(QStringLiteral("C.x")));
 }

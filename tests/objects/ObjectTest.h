@@ -12,8 +12,43 @@
 #include <functional>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace ov::test {
+
+// A dialog script that types into the boxes one after the other and presses OK.
+inline std::function<void(ui::Form&)> Typing(std::initializer_list<std::pair<const char*, QString>> boxes) {
+    return [typed = std::vector<std::pair<const char*, QString>>(boxes)](ui::Form& f) {
+        for (const auto& [box, text] : typed) f.UserSetText(QString::fromUtf8(box), text);
+        f.PressDefault();
+    };
+}
+inline bool Enabled(ui::Form& f, const char* control) { return f.Get(QString::fromUtf8(control)).enabled; }
+// Types a value into a cell as a person does; false when the grid refused
+// the value. A cell that takes no typing at all fails the test.
+inline bool Edit(ui::GridModel& grid, int row, int column, const QVariant& value) {
+    if (!grid.BeginEdit(row, column)) {
+        ADD_FAILURE() << "cell " << row << "/" << column << " of " << grid.Name().toStdString() << " takes no typing";
+        return false;
+    }
+    return grid.CommitEdit(value);
+}
+
+// Items of a device, each named as its item access; with a first ID they are
+// numbered from it, with a group they join it.
+inline void AddItems(db::Connection& c, int device, const QStringList& names, int firstId = 0, int group = 0) {
+    for (const QString& name : names) {
+        const QVariant id = firstId ? QVariant(firstId++) : QVariant();
+        c.Execute(QStringLiteral("INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, ?, ?, ?)"),
+                  {id, device, name, name});
+        if (group)
+            c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) "
+                                     "SELECT ?, ID FROM TpdbItems WHERE DeviceID = ? AND Name = ?"),
+                      {group, device, name});
+    }
+}
+// A list written as words: Words("a b c").
+inline QStringList Words(const char* words) { return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts); }
 
 class ObjectTest : public EditorTest {
   protected:

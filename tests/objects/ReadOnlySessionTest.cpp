@@ -52,10 +52,19 @@ protected:
         rs.Open(sql, reader);
         return rs.IsEOF() ? QVariant() : rs.Fields(0).Value();
     }
+    // Opens the project for viewing, after noting every byte of its folder.
     void OpenForViewing() {
+        before = FolderContent();
         harness.Host().projectReadOnly = true;
         Open();
         ASSERT_TRUE(harness.Session().IsLoaded());
+    }
+    // Ends the session; not a byte of the folder changed, no file came or went.
+    void ExpectFolderAsBefore() {
+        harness.Session().Terminate();
+        const auto after = FolderContent();
+        EXPECT_EQ(Names(after), Names(before)) << "no OVEditors.ini, no log, index or journal";
+        EXPECT_TRUE(after == before) << "not a byte changed";
     }
     QString Notice() { return Window().sb().Notices().join(u' '); }
     const ui::Tool& Tool(const char* name) { return *Window().abr().FindTool(QString::fromUtf8(name)); }
@@ -66,12 +75,16 @@ protected:
         return grid.CellValue(grid.CurrentRow(), grid.ColumnIndex(QStringLiteral("ID"))).toInt();
     }
 
+    std::map<QString, QByteArray> before;
     const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
     const QString motors = plc + nk::kSeparator + QStringLiteral("Line1.Motor1");
 };
 
 TEST_F(ReadOnlySessionTest, EveryViewIsShownAndTheFolderStaysAsItWas) {
-    const auto before = FolderContent();
+    // A project made without the item text group: opened for editing, the
+    // editor would file the group; for viewing it goes without.
+    const QString textGroup = QStringLiteral("SELECT Count(*) FROM TidxGroups WHERE ParentID = 0 AND Type = -3");
+    project.Open()->Execute(QStringLiteral("DELETE FROM TidxGroups WHERE ParentID = 0 AND Type = -3"));
     OpenForViewing();
     EXPECT_EQ(harness.Session().ReadOnly(), ReadOnlyReason::Requested);
     EXPECT_TRUE(Notice().contains(settings::Text(settings::kTextOpenedReadOnly))) << Notice().toStdString();
@@ -95,15 +108,11 @@ TEST_F(ReadOnlySessionTest, EveryViewIsShownAndTheFolderStaysAsItWas) {
     harness.Session().Reload();
     ASSERT_TRUE(harness.Session().IsReadOnly()) << "Refresh View keeps the project read-only";
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
-
-    harness.Session().Terminate();
-    const auto after = FolderContent();
-    EXPECT_EQ(Names(after), Names(before)) << "no OVEditors.ini, no log, index or journal";
-    EXPECT_TRUE(after == before) << "not a byte changed";
+    ExpectFolderAsBefore();
+    EXPECT_EQ(Stored(textGroup).toInt(), 0);
 }
 
 TEST_F(ReadOnlySessionTest, CommandsThatChangeTheProjectAreGreyedAndRefused) {
-    const auto before = FolderContent();
     OpenForViewing();
     Click(motors);
     Window().tdbI().SelectRows({0, 1});
@@ -151,15 +160,12 @@ TEST_F(ReadOnlySessionTest, CommandsThatChangeTheProjectAreGreyedAndRefused) {
     EXPECT_FALSE(harness.Host().Calls().join(u' ').contains(QStringLiteral("SelectVariable")))
         << "the control object is not even asked for";
     EXPECT_FALSE(groups.dataChanged);
-
-    harness.Session().Terminate();
-    EXPECT_TRUE(FolderContent() == before);
+    ExpectFolderAsBefore();
 }
 
 TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
     // A group activated by a control variable, so that its chooser would open.
     project.Open()->Execute(QStringLiteral("UPDATE TpdbGroups SET ActiveMode = 1 WHERE ID = 2"));
-    const auto before = FolderContent();
     OpenForViewing();
     Click(motors);
     const int id = CurrentItemId();
@@ -196,24 +202,9 @@ TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
     EXPECT_EQ(ui::DefaultFormRunner().Shown(),
               (QStringList{QStringLiteral("FItem"), QStringLiteral("FDefaultMode"), QStringLiteral("FGroup")}));
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
-
-    harness.Session().Terminate();
+    ExpectFolderAsBefore();
     EXPECT_EQ(Stored(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id)), comment);
     EXPECT_EQ(Stored(QStringLiteral("SELECT Name FROM TpdbGroups WHERE ID = 2")).toString(), QStringLiteral("Fast"));
-    EXPECT_TRUE(FolderContent() == before);
-}
-
-TEST_F(ReadOnlySessionTest, AProjectMadeWithoutTheItemTextGroupIsShownWithoutGettingIt) {
-    // Opened for editing, the editor would file the group; for viewing it goes without.
-    project.Open()->Execute(QStringLiteral("DELETE FROM TidxGroups WHERE ParentID = 0 AND Type = -3"));
-    const auto before = FolderContent();
-    OpenForViewing();
-    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
-    Click(motors);
-    EXPECT_EQ(Window().tdbI().RowCount(), 3);
-    harness.Session().Terminate();
-    EXPECT_TRUE(FolderContent() == before);
-    EXPECT_EQ(Stored(QStringLiteral("SELECT Count(*) FROM TidxGroups WHERE ParentID = 0 AND Type = -3")).toInt(), 0);
 }
 
 TEST_F(ReadOnlySessionTest, AWriteProtectedProjectOpensForViewingByItself) {
@@ -225,7 +216,7 @@ TEST_F(ReadOnlySessionTest, AWriteProtectedProjectOpensForViewingByItself) {
     for (const Case& c : {Case{true, ReadOnlyReason::File, settings::kTextReadOnlyFile},
                           Case{false, ReadOnlyReason::Folder, settings::kTextReadOnlyFolder}}) {
         SCOPED_TRACE(c.text);
-        const auto before = FolderContent();
+        before = FolderContent();
         // As on a CD or a write-protected share; the bits bind the administrator too.
         if (c.fileProtected) QFile::setPermissions(project.Path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         QFile::setPermissions(project.Folder(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
@@ -238,10 +229,8 @@ TEST_F(ReadOnlySessionTest, AWriteProtectedProjectOpensForViewingByItself) {
         Click(motors);
         EXPECT_EQ(Window().tdbI().RowCount(), 3);
         EXPECT_TRUE(Greyed("mnuItemNew"));
-        harness.Session().Terminate();
-
+        ExpectFolderAsBefore();
         Writable();
-        EXPECT_TRUE(FolderContent() == before);
     }
 
     // Writable again, the project is edited as ever and the notice is gone.

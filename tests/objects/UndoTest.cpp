@@ -93,8 +93,7 @@ class UndoTest : public test::ObjectTest {
 TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     Check(QStringLiteral("Edit (item)"), [&] {
         ui::GridModel& grid = Window().tdbI();
-        ASSERT_TRUE(grid.BeginEdit(0, grid.ColumnIndex(QStringLiteral("Comment"))));
-        grid.CommitEdit(QStringLiteral("checked"));
+        test::Edit(grid, 0, grid.ColumnIndex(QStringLiteral("Comment")), QStringLiteral("checked"));
         grid.SetCurrentCell(1, 0);  // leaving the row writes it
     });
     Check(QStringLiteral("New (item)"), [&] { RunTool("mnuItemNew"); });
@@ -123,8 +122,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
         OnNode(nk::kExternal, "mnuDeviceNewOV32Driver");
     });
     Check(QStringLiteral("Delete Channel (channel)"), [&] {
-        AnswerOK();
-        AnswerOK();
+        for (int question = 0; question < 2; ++question) AnswerOK();
         OnNode(nk::DeviceKey(2, QStringLiteral("."), false), "mnuDeviceDelete");
     });
     Check(QStringLiteral("Browse of 10 items"), [&] {
@@ -171,10 +169,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
         RunTool("mnuOptionImport");
     });
     Check(QStringLiteral("Rename of 2 items"), [&] {
-        OnForm("FItemStructEditor", [](ui::Form& f) {
-            f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Motor9"));
-            f.PressDefault();
-        });
+        OnForm("FItemStructEditor", test::Typing({{"TxtName", QStringLiteral("Motor9")}}));
         FromTree(plc + nk::kSeparator + QStringLiteral("Line1.Motor2"), "mnuDeviceHelperItemRename");
     });
 }
