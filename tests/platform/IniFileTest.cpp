@@ -42,11 +42,15 @@ TEST_F(IniFileTest, ReadsNamesWithoutRegardToLetterCase) {
 }
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
-    const IniFile missing(Path("missing.ini"));
-    EXPECT_EQ(missing.FileAccess(), IniFile::Access::Missing);
-    EXPECT_TRUE(missing.IsReadable());
-    EXPECT_EQ(missing.Read("A", "k", "default"), "default");
-    EXPECT_TRUE(missing.Sections().isEmpty());
+    // A folder in place of the file cannot be read; no file at all can be made.
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.ini"));
+    for (const auto& [name, access] : {std::pair{"missing.ini", IniFile::Access::Missing}, {"folder.ini", IniFile::Access::Unreadable}}) {
+        const IniFile unusable(Path(name));
+        EXPECT_EQ(unusable.FileAccess(), access) << name;
+        EXPECT_EQ(unusable.IsReadable(), access == IniFile::Access::Missing) << name;
+        EXPECT_EQ(unusable.Read("A", "k", "default"), "default") << name;
+        EXPECT_TRUE(unusable.Sections().isEmpty()) << name;
+    }
 
     const IniFile ini(Make("loose=1\n[A]\nthis line has no equals sign\nk=v\nempty=\n"));
     EXPECT_EQ(ini.FileAccess(), IniFile::Access::Readable);
@@ -147,10 +151,6 @@ TEST_F(IniFileTest, DeletesKeysAndWholeSections) {
 TEST_F(IniFileTest, AFileThatCannotBeWrittenIsNeverChangedOrReplaced) {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.ini"));
     IniFile folder(Path("folder.ini"));
-    EXPECT_EQ(folder.FileAccess(), IniFile::Access::Unreadable);
-    EXPECT_FALSE(folder.IsReadable());
-    EXPECT_EQ(folder.Read("A", "k", "default"), "default");
-    EXPECT_TRUE(folder.Sections().isEmpty());
     EXPECT_FALSE(folder.Write("A", "k", "1"));
     EXPECT_FALSE(folder.DeleteSection("A"));
     EXPECT_TRUE(QFileInfo(folder.Path()).isDir());

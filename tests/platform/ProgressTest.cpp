@@ -45,16 +45,15 @@ TEST(LineProgressTest, ALogGetsOneLinePerTenthAndATerminalOneLineRewritten) {
     }
     EXPECT_EQ(Written(terminal), "\rPaste: 0\x1b[K\rPaste: 40\x1b[K\n");
     std::fclose(terminal);
-}
 
-TEST(LineProgressTest, DoneBeyondTheTotalShowsAHundredPercent) {
-    std::FILE* log = std::tmpfile();
-    ui::LineProgress progress(log, false);
+    // Done beyond the total shows a hundred percent.
+    std::FILE* beyond = std::tmpfile();
+    ui::LineProgress progress(beyond, false);
     progress.Begin("Import", 10);
     progress.Advance(25);
     progress.End();
-    EXPECT_NE(Written(log).find("Import: 25 of 10 (100%)"), std::string::npos) << Written(log);
-    std::fclose(log);
+    EXPECT_NE(Written(beyond).find("Import: 25 of 10 (100%)"), std::string::npos) << Written(beyond);
+    std::fclose(beyond);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 
 using namespace ov::sys;
@@ -20,9 +21,9 @@ QString ProjectKey(const QString& name) { return kProjectsKey.toString() + u'\\'
 class ProjectSettingsTest : public ::testing::Test {
 protected:
     ProjectSettingsTest() : m_registry(m_dir.filePath("registry.ini")) {
-        EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey("Plant1"), "Path", m_dir.path() + "/"));
-        EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey("Plant2"), "Path", "/srv/plants\\"));
-        EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey("NoPath"), "Description", "no folder"));
+        for (const auto& [project, name, value] : {std::array<QString, 3>{"Plant1", "Path", m_dir.path() + "/"},
+                                                   {"Plant2", "Path", "/srv/plants\\"}, {"NoPath", "Description", "no folder"}})
+            EXPECT_TRUE(m_registry.WriteValue(Hive::LocalMachine, ProjectKey(project), name, value)) << project.toStdString();
     }
 
     QString InFolder(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }

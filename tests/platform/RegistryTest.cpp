@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -31,23 +32,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
-};
-
-// Puts OVSTUDIO_REGISTRY back as it was, whatever the test did to it.
-class RegistryVariable {
-public:
-    RegistryVariable() : m_wasSet(qEnvironmentVariableIsSet(kName)), m_value(qgetenv(kName)) {}
-    ~RegistryVariable() {
-        if (m_wasSet)
-            qputenv(kName, m_value);
-        else
-            qunsetenv(kName);
-    }
-
-private:
-    static constexpr const char* kName = "OVSTUDIO_REGISTRY";
-    bool m_wasSet;
-    QByteArray m_value;
 };
 
 TEST_F(RegistryTest, FindsValuesWhateverTheLetterCaseAndSeparators) {
@@ -124,7 +108,11 @@ TEST_F(RegistryTest, SubKeysAreTheKeysDirectlyBelowOnceEach) {
 }
 
 TEST_F(RegistryTest, TheEnvironmentChoosesTheFile) {
-    RegistryVariable restore;
+    // OVSTUDIO_REGISTRY goes back as it was, whatever the test does to it.
+    const bool wasSet = qEnvironmentVariableIsSet("OVSTUDIO_REGISTRY");
+    const auto restore = qScopeGuard([wasSet, value = qgetenv("OVSTUDIO_REGISTRY")] {
+        wasSet ? qputenv("OVSTUDIO_REGISTRY", value) : qunsetenv("OVSTUDIO_REGISTRY");
+    });
     Make("[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\n");
     qputenv("OVSTUDIO_REGISTRY", FilePath().toLocal8Bit());
     EXPECT_EQ(Registry::DefaultFilePath(), FilePath());

@@ -124,7 +124,7 @@ TEST(CInitKeysTest, DotsInsideArgumentsBelongToTheirComponentAndEmptyBranchesGo)
     EXPECT_FALSE(init.DeleteAValueInCInits("a.d"));
 }
 
-TEST(CInitDefaultsTest, EditorWindowDefaultsAreFoundByNameInAnyCase) {
+TEST(CInitDefaultsTest, EditorWindowDefaultsAreFoundByNameInAnyCaseOneSettingALine) {
     CInit init;
     ASSERT_TRUE(init.LoadDefaultInit("FRMOPCEDITOR"));
     EXPECT_EQ(init.SectionName(), "FRMOPCEDITOR");
@@ -142,9 +142,8 @@ TEST(CInitDefaultsTest, EditorWindowDefaultsAreFoundByNameInAnyCase) {
     EXPECT_EQ(other.SectionName(), "frmOther");
     EXPECT_EQ(other.Items().Count(), 0);
     EXPECT_TRUE(DefaultInitResource("frmOther").isEmpty());
-}
 
-TEST(CInitDefaultsTest, EveryDefaultLineIsItsOwnSetting) {
+    // Every default line is its own setting.
     const QString resource = DefaultInitResource(kSection);
     CInit lines;
     int count = 0;

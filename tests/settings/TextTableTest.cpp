@@ -50,9 +50,8 @@ TEST_F(TextTableTest, LooksUpInTheChosenLanguageAndOtherLanguagesMeanGerman) {
     table.SetLanguage(1036);
     EXPECT_EQ(table.Language(), TextTable::kGerman);
     EXPECT_EQ(table.Text(503), "Gruppierungen");
-}
 
-TEST_F(TextTableTest, MissingNumbersNameThemselvesInEitherLanguage) {
+    // Missing numbers name themselves in either language.
     EXPECT_EQ(table.Text(99999), "Resource 99999 not found");
     table.SetLanguage(TextTable::kEnglish);
     EXPECT_EQ(table.Text(2), "Resource 2 not found");
