@@ -82,4 +82,26 @@ class ObjectTest : public EditorTest {
     void DontAskOnDelete() { Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false); }
 };
 
+// A dialog script that looks at the dialog and then cancels it.
+inline std::function<void(ui::Form&)> Looking(std::function<void(ui::Form&)> look) {
+    return [look = std::move(look)](ui::Form& f) {
+        look(f);
+        if (f.IsShown()) f.PressCancel();
+    };
+}
+inline bool Checked(ui::Form& f, const char* control) { return f.Get(QString::fromUtf8(control)).IsChecked(); }
+// Each box of the dialog shows its text.
+inline void ExpectBoxes(ui::Form& f, std::initializer_list<std::pair<const char*, QString>> boxes) {
+    for (const auto& [box, text] : boxes) EXPECT_EQ(f.Get(QString::fromUtf8(box)).text, text) << box;
+}
+// A key pressed in a dialog, in the control named or where the focus is.
+inline void PressKey(ui::Form& f, int code, int shift = 0, const char* control = "") {
+    f.UserKeyDown(code, shift, QString::fromUtf8(control));
+}
+// The text of the last message shown, empty when there was none.
+inline QString LastMessage() {
+    const auto& shown = ui::DefaultMessageBoxes().Shown();
+    return shown.empty() ? QString() : shown.back().text;
+}
+
 }  // namespace ov::test

@@ -13,6 +13,7 @@ namespace nk = ov::host::nodekey;
 namespace keys = ov::host::keys;
 using model::CVT_Types;
 using settings::Text;
+using namespace ov::test;
 
 namespace {
 
@@ -35,10 +36,7 @@ class StructureTest : public test::ObjectTest {
     ui::GridModel& Grid() { return Window().tdbS(); }
     void Command(const char* tool) { RunTool(tool); }
     // Edits the member of the grid's current row in its dialog.
-    void EditMember(Script script) {
-        OnForm("FStructMember", std::move(script));
-        Command("mnuStructMemberEdit");
-    }
+    void EditMember(Script script) { OnForm("FStructMember", std::move(script)); Command("mnuStructMemberEdit"); }
     int Column(const QString& fieldOrCaption) { return Grid().ColumnIndex(fieldOrCaption); }
     int Row(const char* member) {
         for (int row = 0; row < Grid().RowCount(); ++row)
@@ -48,20 +46,22 @@ class StructureTest : public test::ObjectTest {
     QString Cell(const char* member, const QString& column) { return Grid().CellText(Row(member), Column(column)); }
     // Types into a cell of the member's row; false when the grid refused the edit or the value.
     bool Type(const char* member, const QString& column, const QVariant& value) {
-        const int row = Row(member);
-        return Grid().BeginEdit(row, Column(column)) && Grid().CommitEdit(value);
+        return Grid().BeginEdit(Row(member), Column(column)) && Grid().CommitEdit(value);
     }
     int IdOf(const char* table, const char* name) {
         return Query(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), QString::fromUtf8(name))).toInt();
     }
+    // A field of a member of StatusWord, or of the structure given.
     QVariant Member(const char* field, const QString& name, int structure = -1) {
         return Query(QStringLiteral("SELECT %1 FROM TpdbStructMembers WHERE ParentID = %2 AND Name = '%3'")
                          .arg(QString::fromUtf8(field))
                          .arg(structure < 0 ? statusWord : structure)
                          .arg(QString(name).replace(u'\'', QStringLiteral("''"))));
     }
-    QVariant Member(const char* field, const char* name, int structure = -1) {
-        return Member(field, QString::fromUtf8(name), structure);
+    bool HasMember(const QString& name, int structure = -1) { return !Member("ID", name, structure).isNull(); }
+    // The member's fields as texts, as the table holds them.
+    void ExpectMember(const char* name, std::initializer_list<std::pair<const char*, QVariant>> fields) {
+        for (const auto& [field, value] : fields) EXPECT_EQ(Member(field, name).toString(), value.toString()) << name << "." << field;
     }
     int Count(const char* table, const QString& where) {
         return EditorTest::Count(QStringLiteral("SELECT Count(*) FROM %1 WHERE %2").arg(QString::fromUtf8(table), where));
@@ -77,7 +77,7 @@ class StructureTest : public test::ObjectTest {
     QString typeColumn, textColumn;
 };
 
-TEST_F(StructureTest, NewStructuresAreNumberedShownAndOfferedAsTypes) {
+TEST_F(StructureTest, NewStructuresAndMembersAreNumberedShownAndOffered) {
     Command("mnuStructureNew");
     EXPECT_EQ(IdOf("TpdbStructDefs", "New Structure"), 0) << "made on the structures node only";
     for (int i = 0; i < 3; ++i) {
@@ -91,19 +91,15 @@ TEST_F(StructureTest, NewStructuresAreNumberedShownAndOfferedAsTypes) {
         EXPECT_TRUE(ListTexts(Window().tdbI(), Text(114)).contains(QString::fromUtf8(name))) << "the item grid offers it";
         EXPECT_TRUE(ListTexts(Grid(), typeColumn).contains(QString::fromUtf8(name))) << "the member grid offers it";
     }
-    EXPECT_EQ(Window().CurrentNode(), nk::StructureKey(IdOf("TpdbStructDefs", "New Structure(2)")));
+    const int fresh = IdOf("TpdbStructDefs", "New Structure(2)");
+    EXPECT_EQ(Window().CurrentNode(), nk::StructureKey(fresh));
     EXPECT_EQ(Grid().RowCount(), 0) << "the new structure's members are shown";
     EXPECT_EQ(Window().StatusCounters()[5], 3);
     EXPECT_EQ(Count("TpdbStructDefs", QStringLiteral("Name = '@New@'")), 0);
-}
 
-TEST_F(StructureTest, NewMembersTakeTheNextOrderNumberAndAFreeName) {
-    Click(nk::kStructures);
-    Command("mnuStructureNew");
-    const int fresh = IdOf("TpdbStructDefs", "New Structure");
+    // A new member takes the next order number and a free name.
     Command("mnuStructMemberNew");
     EXPECT_EQ(Member("OrderNum", "Item0", fresh).toDouble(), 0.0) << "the first member";
-
     // Members numbered 0, 1 and 5: the next is 6. A member already named
     // Item6 makes the new one Item6(1).
     project.Open()->Execute(QStringLiteral("INSERT INTO TpdbStructMembers (ParentID, Name, OrderNum) VALUES (?, 'X', 1), (?, 'item6', 5)"),
@@ -112,7 +108,6 @@ TEST_F(StructureTest, NewMembersTakeTheNextOrderNumberAndAFreeName) {
     Command("mnuStructMemberNew");
     EXPECT_EQ(Member("OrderNum", "Item6(1)", fresh).toDouble(), 6.0);
     EXPECT_EQ(Grid().CellText(Grid().CurrentRow(), Column(nameColumn)), QStringLiteral("Item6(1)")) << "the new member is the current row";
-
     // After bit 0.2 and byte 1 of StatusWord: byte 2.
     Click(nk::StructureKey(statusWord));
     Command("mnuStructMemberNew");
@@ -123,18 +118,11 @@ TEST_F(StructureTest, NamesThatAreNumbersOrEmptyAreRefusedInTheGridAndTheDialog)
     for (const QString& refused : {QStringLiteral("12"), QStringLiteral(" "), QString(1000, u'n')})
         EXPECT_FALSE(Type("Mode", nameColumn, refused)) << refused.left(20).toStdString();
     ASSERT_EQ(Messages().size(), 3);
-    EXPECT_EQ(Messages()[0], Text(421));
-    EXPECT_EQ(Messages()[1], Text(406));
+    EXPECT_EQ(Messages().mid(0, 2), (QStringList{Text(421), Text(406)}));
     EXPECT_TRUE(Messages()[2].contains(QStringLiteral("255")));
-    EXPECT_FALSE(Member("ID", "Mode").isNull()) << "the stored name stays";
+    EXPECT_TRUE(HasMember("Mode")) << "the stored name stays";
     EXPECT_TRUE(Type("Mode", nameColumn, QStringLiteral("12a")));
-    EXPECT_FALSE(Member("ID", "12a").isNull()) << "written at once";
-
-    // Another member's name, in any letter case: the database refuses it.
-    ui::DefaultMessageBoxes().Clear();
-    Type("12a", nameColumn, QStringLiteral("READY"));
-    EXPECT_TRUE(Messages().contains(Text(405)));
-    EXPECT_FALSE(Member("ID", "12a").isNull());
+    EXPECT_TRUE(HasMember("12a")) << "written at once";
 
     // The dialog: "12" refused, a taken name refused, "Mode 'x' [1]" taken.
     ui::DefaultMessageBoxes().Clear();
@@ -144,12 +132,11 @@ TEST_F(StructureTest, NamesThatAreNumbersOrEmptyAreRefusedInTheGridAndTheDialog)
         EXPECT_EQ(f.Focus().control, QStringLiteral("TxtName"));
         ExpectRefused(f, "TxtName", {QStringLiteral("12"), QStringLiteral("Fault")});
         f.UserSetText(QStringLiteral("TxtName"), QString());
-        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Mode 'x' [1]"));
-        f.PressDefault();
+        EXPECT_FALSE(Enabled(f, "cmdOK"));
+        Typing({{"TxtName", QStringLiteral("Mode 'x' [1]")}})(f);
     });
     EXPECT_EQ(Messages(), (QStringList{Text(421), Text(405)}));
-    EXPECT_FALSE(Member("ID", "Mode 'x' [1]").isNull());
+    EXPECT_TRUE(HasMember("Mode 'x' [1]"));
 }
 
 TEST_F(StructureTest, BitMembersKeepByteAndBitUnderEveryLocale) {
@@ -209,8 +196,8 @@ TEST_F(StructureTest, AStructureNeverContainsItself) {
     Click(nk::StructureKey(statusWord));
     ui::DefaultMessageBoxes().Clear();
     Command("mnuStructMemberPaste");
-    EXPECT_TRUE(Member("ID", "Status").isNull());
-    EXPECT_FALSE(Member("ID", "Setpoint").isNull());
+    EXPECT_FALSE(HasMember("Status"));
+    EXPECT_TRUE(HasMember("Setpoint"));
     EXPECT_EQ(Messages(), QStringList{Text(settings::kTextPasteSkippedCycle).replace(QStringLiteral("<n>"), QStringLiteral("1"))});
 }
 
@@ -230,11 +217,6 @@ TEST_F(StructureTest, CopyAndPasteNameTheCopiesAndCopyTheirTexts) {
         EXPECT_EQ(Cell(name, textColumn), QStringLiteral("Drive fault"));
     }
     EXPECT_EQ(Window().StatusCounters()[6], 2);
-
-    // Into another structure the name is free.
-    Click(nk::StructureKey(drive));
-    Command("mnuStructMemberPaste");
-    EXPECT_FALSE(Member("ID", "Fault", drive).isNull());
 
     // Ctrl+V with nothing copied beeps.
     Window().memberBuffer.clear();
@@ -256,7 +238,7 @@ TEST_F(StructureTest, TheCopiedMembersStayCopiedUntilTheyAreDeleted) {
     EXPECT_EQ(Window().memberBuffer.size(), 2u);
     Click(nk::StructureKey(drive));
     Command("mnuStructMemberPaste");
-    EXPECT_FALSE(Member("ID", "Mode", drive).isNull());
+    EXPECT_TRUE(HasMember("Mode", drive));
     // Deleting the structure the copies came from takes them.
     Click(nk::StructureKey(statusWord));
     Command("mnuStructureDelete");
@@ -300,10 +282,7 @@ TEST_F(StructureTest, AFailedMemberDialogWriteShowsOneMessage) {
     Window().Data()->Connection().SetBusyTimeout(50);
     auto other = project.Open();
     other->BeginTrans();
-    EditMember([](ui::Form& f) {
-        f.UserSetText(QStringLiteral("txtComment"), QStringLiteral("not now"));
-        f.PressDefault();
-    });
+    EditMember(Typing({{"txtComment", QStringLiteral("not now")}}));
     other->RollbackTrans();
     ASSERT_EQ(Messages().size(), 1) << Messages().join(u'|').toStdString();
     EXPECT_TRUE(Messages().front().startsWith(Text(1915)));
@@ -325,18 +304,19 @@ TEST_F(StructureTest, DeletingMembersAndStructuresTakesTheirTexts) {
     ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
     Command("mnuStructMemberDelete");
     EXPECT_EQ(Grid().RowCount(), 2);
-    EXPECT_TRUE(Member("ID", "Ready").isNull());
+    EXPECT_FALSE(HasMember("Ready"));
     EXPECT_EQ(Count("TidxTexts", texts), 1);
 
     // The structure, with the members left: No is the default answer again.
     ClearShown();
     Command("mnuStructureDelete");
     EXPECT_EQ(Messages(), QStringList{Text(409)});
-    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("ParentID = %1").arg(statusWord)), 2);
+    const QString members = QStringLiteral("ParentID = %1").arg(statusWord);
+    EXPECT_EQ(Count("TpdbStructMembers", members), 2);
     ui::DefaultMessageBoxes().Queue(ui::Answer::Yes);
     Command("mnuStructureDelete");
     EXPECT_EQ(Count("TpdbStructDefs", QStringLiteral("ID = %1").arg(statusWord)), 0);
-    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("ParentID = %1").arg(statusWord)), 0);
+    EXPECT_EQ(Count("TpdbStructMembers", members), 0);
     EXPECT_EQ(Count("TidxTexts", texts), 0);
     EXPECT_TRUE(NodeText(nk::StructureKey(statusWord)).isEmpty());
     EXPECT_EQ(Window().CurrentNode(), nk::kStructures);
@@ -357,10 +337,8 @@ TEST_F(StructureTest, TheStructureDialogRenamesAndRefusesATakenName) {
         EXPECT_EQ(Box(f, "TxtName"), QStringLiteral("StatusWord"));
         EXPECT_EQ(f.Get(QStringLiteral("chkOrderByOffset")).checkState, 1);
         ExpectRefused(f, "TxtName", {QStringLiteral("drive"), QString(300, u's')});
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Status's [bits]"));
         f.UserCheck(QStringLiteral("chkOrderByOffset"), false);
-        f.UserSetText(QStringLiteral("txtComment"), QString());
-        f.PressDefault();
+        Typing({{"TxtName", QStringLiteral("Status's [bits]")}, {"txtComment", QString()}})(f);
     });
     Command("mnuStructureEdit");
     ASSERT_EQ(Messages().size(), 2);
@@ -373,10 +351,7 @@ TEST_F(StructureTest, TheStructureDialogRenamesAndRefusesATakenName) {
     EXPECT_EQ(Cell("Status", typeColumn), QStringLiteral("Status's [bits]"));
 
     // Cancel changes nothing.
-    OnForm("FStructure", [](ui::Form& f) {
-        f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Other"));
-        f.PressCancel();
-    });
+    OnForm("FStructure", Looking([](ui::Form& f) { f.UserSetText(QStringLiteral("TxtName"), QStringLiteral("Other")); }));
     Command("mnuStructureEdit");
     EXPECT_EQ(NodeText(nk::StructureKey(drive)), QStringLiteral("Drive"));
 }
@@ -388,47 +363,30 @@ TEST_F(StructureTest, TheMemberDialogWritesBothPages) {
         EXPECT_EQ(Box(f, "txtOrderNum"), QStringLiteral("1"));
         EXPECT_EQ(f.Get(QStringLiteral("cmbDataType")).SelectedData().toInt(), 17);
         EXPECT_EQ(f.Get(QStringLiteral("cmbUnitClassIDItemDependent")).SelectedText(), Text(180));
-        int ctrlTab = 9;
-        f.UserKeyDown(ctrlTab, keys::kCtrl);
+        PressKey(f, 9, keys::kCtrl);  // Ctrl+Tab
         EXPECT_EQ(f.Get(QStringLiteral("tabStructure")).listIndex, 1);
         f.UserChoose(QStringLiteral("cmbDataType"), CVT_Types::kBit);
         Fill(f, {{"txtOrderNum", QStringLiteral("4,25")}, {"txtMaxVal", QStringLiteral("1e400")},
                  {"txtMinVal", QStringLiteral("-2,5")}, {"txtDefaultVal", QString()},
                  {"txtItemText", QStringLiteral("Operating mode")}});
         f.UserChoose(QStringLiteral("cmbUnitClassIDItemDependent"), temperature);
-        int enter = 13;
-        f.UserKeyDown(enter, 0);
+        PressKey(f, 13);  // Enter
     });
-    EXPECT_EQ(Member("DataType", "Mode").toInt(), CVT_Types::kBit);
-    EXPECT_DOUBLE_EQ(Member("OrderNum", "Mode").toDouble(), 4.3) << "one decimal for a bit";
-    EXPECT_DOUBLE_EQ(Member("MinVal", "Mode").toDouble(), -2.5);
-    EXPECT_DOUBLE_EQ(Member("MaxVal", "Mode").toDouble(), 0.0) << "no number a double holds";
-    EXPECT_EQ(Member("DefaultVal", "Mode").toString(), QString(QChar(0)));
-    EXPECT_EQ(Member("UnitClassIDItemDependent", "Mode").toInt(), temperature);
+    // One decimal for a bit; 0 for a maximum no double holds; U+0000 for an empty default.
+    ExpectMember("Mode", {{"DataType", CVT_Types::kBit}, {"OrderNum", 4.3}, {"MinVal", -2.5}, {"MaxVal", 0},
+                          {"DefaultVal", QString(QChar(0))}, {"UnitClassIDItemDependent", temperature}});
     EXPECT_EQ(Cell("Mode", textColumn), QStringLiteral("Operating mode"));
 
     // A bad order number keeps the dialog open.
     ui::DefaultMessageBoxes().Clear();
-    EditMember([](ui::Form& f) {
+    EditMember(Looking([](ui::Form& f) {
         ExpectRefused(f, "txtOrderNum", {QStringLiteral("abc")});
         EXPECT_EQ(f.Focus().control, QStringLiteral("txtOrderNum"));
-        f.PressCancel();
-    });
+    }));
     EXPECT_EQ(Messages(), QStringList{Text(settings::kTextOrderNumberNotANumber)});
 }
 
-TEST_F(StructureTest, SeveralRowsTakeAValueButNotANameOrPosition) {
-    Grid().SelectRows({Row("Ready"), Row("Running"), Row("Fault")});
-    Grid().SetCurrentCell(Row("Running"), Column(QStringLiteral("Comment")));
-    Type("Running", QStringLiteral("Comment"), QStringLiteral("status bit"));
-    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("Comment = 'status bit'")), 3);
-    Type("Running", nameColumn, QStringLiteral("Busy"));
-    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("Name = 'Busy'")), 1);
-    Type("Busy", orderColumn, QStringLiteral("0.7"));
-    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("OrderNum = 0.7")), 1);
-}
-
-TEST_F(StructureTest, KeysSortSelectAndRunTheCommands) {
+TEST_F(StructureTest, KeysSortSelectAndRunTheCommandsAndSeveralRowsTakeAValueButNotAName) {
     // Ctrl+O on the data type column sorts by type, then back.
     Grid().SetCurrentCell(0, Column(typeColumn));
     Press(Grid(), keys::kO, keys::kCtrl);
@@ -454,6 +412,16 @@ TEST_F(StructureTest, KeysSortSelectAndRunTheCommands) {
     OnForm("FStructMember", Cancel);
     Grid().DoubleClick();
     EXPECT_EQ(ui::DefaultFormRunner().Shown(), QStringList{QStringLiteral("FStructMember")});
+
+    // Several selected rows take a value, but a name or a position only in the current row.
+    Grid().SelectRows({Row("Ready"), Row("Running"), Row("Fault")});
+    Grid().SetCurrentCell(Row("Running"), Column(QStringLiteral("Comment")));
+    Type("Running", QStringLiteral("Comment"), QStringLiteral("status bit"));
+    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("Comment = 'status bit'")), 3);
+    Type("Running", nameColumn, QStringLiteral("Busy"));
+    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("Name = 'Busy'")), 1);
+    Type("Busy", orderColumn, QStringLiteral("0.7"));
+    EXPECT_EQ(Count("TpdbStructMembers", QStringLiteral("OrderNum = 0.7")), 1);
 }
 
 }  // namespace

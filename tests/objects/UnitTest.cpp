@@ -9,6 +9,7 @@ using namespace ov;
 namespace nk = ov::host::nodekey;
 namespace keys = ov::host::keys;
 using settings::Text;
+using namespace ov::test;
 
 namespace {
 
@@ -33,8 +34,8 @@ class UnitTest : public test::ObjectTest {
     int ClassId(const char* name) {
         return Query(QStringLiteral("SELECT ID FROM TpdbUnitClasses WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
     }
-    QVariant Class(const char* field, int id) {
-        return Query(QStringLiteral("SELECT %1 FROM TpdbUnitClasses WHERE ID = %2").arg(QString::fromUtf8(field)).arg(id));
+    QString Class(const char* field, int id) {
+        return Query(QStringLiteral("SELECT %1 FROM TpdbUnitClasses WHERE ID = %2").arg(QString::fromUtf8(field)).arg(id)).toString();
     }
     QVariant Unit(const char* field, int switchId, int classId = -1) {
         return Query(QStringLiteral("SELECT %1 FROM TpdbUnits WHERE ParentID = %2 AND SwitchID = %3")
@@ -57,6 +58,10 @@ class UnitTest : public test::ObjectTest {
         OnForm("FUnit", std::move(inDialog));
         Command("mnuUnitEdit");
     }
+    // The unit's fields as texts, as the table holds them.
+    void ExpectUnit(int switchId, std::initializer_list<std::pair<const char*, QVariant>> fields) {
+        for (const auto& [field, value] : fields) EXPECT_EQ(Unit(field, switchId).toString(), value.toString()) << field;
+    }
 
     int temperature = 0, pressure = 0;
 };
@@ -68,9 +73,8 @@ TEST_F(UnitTest, NewClassesAreNumberedAndFiledUnderTheirKind) {
     Command("mnuUnitClassViewNew");
     const int process = ClassId("New Unitclass");
     const int view = ClassId("New Unitclass(1)");
-    ASSERT_GT(process, 0);
-    ASSERT_GT(view, 0);
-    EXPECT_EQ(Class("SwitchType", view).toInt(), 1);
+    ASSERT_TRUE(process > 0 && view > 0);
+    EXPECT_EQ(Class("SwitchType", view), QStringLiteral("1"));
     EXPECT_EQ(NodeText(nk::UnitClassKey(process, true)), QStringLiteral("New Unitclass"));
     EXPECT_EQ(NodeText(nk::UnitClassKey(view, false)), QStringLiteral("New Unitclass(1)"));
     EXPECT_EQ(Window().CurrentNode(), nk::UnitClassKey(view, false));
@@ -87,15 +91,15 @@ TEST_F(UnitTest, NewClassesAreNumberedAndFiledUnderTheirKind) {
     EXPECT_EQ(Grid().CellValue(Grid().CurrentRow(), Column("SwitchID")).toInt(), 1) << "the new unit is current";
 }
 
-TEST_F(UnitTest, TheTestConversionShowsBothRows) {
-    EditUnit(1, [](ui::Form& f) {  // °F: (0, 32) and (100, 212)
+TEST_F(UnitTest, TheConversionsComputeWhatTheyCanAndRefuseTheRest) {
+    EditUnit(1, Looking([](ui::Form& f) {  // °F: (0, 32) and (100, 212)
         f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("0"));
         for (int row : {0, 1}) f.UserSetText(QStringLiteral("txtRawValue"), QStringLiteral("1"), row);
         f.UserClick(QStringLiteral("cmdTestCalculation"));
-        EXPECT_EQ(Box(f, "txtM"), QStringLiteral("1.8"));
-        EXPECT_EQ(Box(f, "txtB"), QStringLiteral("32"));
-        EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("34 °F")) << "33.8 rounded";
-        EXPECT_EQ(Box(f, "txtCalculatedValue", 1), QStringLiteral("33 °F")) << "the integer part";
+        // 33.8 rounded in the first row, its integer part in the second.
+        ExpectBoxes(f, {{"txtM", QStringLiteral("1.8")}, {"txtB", QStringLiteral("32")}});
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("34 °F"));
+        EXPECT_EQ(Box(f, "txtCalculatedValue", 1), QStringLiteral("33 °F"));
         f.UserSetText(QStringLiteral("txtDecPointDisp"), QStringLiteral("1"));
         f.UserClick(QStringLiteral("cmdTestCalculation"));
         EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("3.4 °F"));
@@ -104,28 +108,21 @@ TEST_F(UnitTest, TheTestConversionShowsBothRows) {
         Fill(f, {{"txtM", QStringLiteral("2")}, {"txtB", QStringLiteral("0")}});
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         EXPECT_EQ(Box(f, "txtY2"), QStringLiteral("200"));
-        f.PressCancel();
-    });
-    EXPECT_TRUE(Messages().isEmpty());
-    EXPECT_DOUBLE_EQ(Unit("y2", 1).toDouble(), 212.0) << "cancel keeps the unit";
-}
 
-TEST_F(UnitTest, ConversionsRefuseWhatTheyCannotComputeAndChangeNothing) {
-    EditUnit(0, [](ui::Form& f) {
+        // Two equal x, an x that is no number, an empty b: refused, the boxes as they were.
         Fill(f, {{"txtM", QStringLiteral("7")}, {"txtB", QStringLiteral("8")}, {"txtX2", QStringLiteral("0")}});
         f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
-        EXPECT_EQ(Box(f, "txtM"), QStringLiteral("7"));
-        EXPECT_EQ(Box(f, "txtB"), QStringLiteral("8"));
+        ExpectBoxes(f, {{"txtM", QStringLiteral("7")}, {"txtB", QStringLiteral("8")}});
         f.UserSetText(QStringLiteral("txtX2"), QStringLiteral("abc"));
         f.UserClick(QStringLiteral("cmdTwoPointsToStraightLine"));
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         Fill(f, {{"txtX2", QStringLiteral("5")}, {"txtB", QString()}});
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("0"));
-        f.PressCancel();
-    });
+    }));
     EXPECT_EQ(Messages(), (QStringList{Text(1452), Text(1453), Text(1455), Text(1454)}));
     for (const auto& shown : ui::DefaultMessageBoxes().Shown()) EXPECT_EQ(shown.icon, ui::Icon::Information);
+    EXPECT_DOUBLE_EQ(Unit("y2", 1).toDouble(), 212.0) << "cancel keeps the unit";
 }
 
 TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
@@ -133,8 +130,7 @@ TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
         ui::Control& tree = f.Get(QStringLiteral("tvwUnits"));
         EXPECT_FALSE(tree.visible);
         EXPECT_EQ(Box(f, "txtSelectUnit"), Text(1421));
-        int altDown = keys::kDown;
-        f.UserKeyDown(altDown, keys::kAlt, QStringLiteral("txtSelectUnit"));
+        PressKey(f, keys::kDown, keys::kAlt, "txtSelectUnit");
         EXPECT_TRUE(tree.visible) << "Alt+Down opens it";
         EXPECT_EQ(tree.nodes.front().text, QStringLiteral("Temperature measures")) << "in the user's language";
         QString kelvin;
@@ -145,22 +141,18 @@ TEST_F(UnitTest, TheCatalogueFillsTheDialog) {
         EXPECT_TRUE(tree.visible) << "a category only opens";
         f.UserClickNode(QStringLiteral("tvwUnits"), kelvin);
         EXPECT_FALSE(tree.visible);
-        for (const auto& [box, text] : std::vector<std::pair<const char*, QString>>{
-                 {"txtSelectUnit", QStringLiteral("K > °C (Celsius)")}, {"txtY1", QStringLiteral("-273.15")},
-                 {"txtY2", QStringLiteral("0")}, {"txtX2", QStringLiteral("273.15")}, {"txtPhysicalUnitText", QStringLiteral("°C")}})
-            EXPECT_EQ(Box(f, box), text) << box;
+        ExpectBoxes(f, {{"txtSelectUnit", QStringLiteral("K > °C (Celsius)")}, {"txtY1", QStringLiteral("-273.15")},
+                        {"txtY2", QStringLiteral("0")}, {"txtX2", QStringLiteral("273.15")}, {"txtPhysicalUnitText", QStringLiteral("°C")}});
         EXPECT_EQ(Box(f, "txtRawValue", 1), QStringLiteral("1.1"));
         EXPECT_EQ(Box(f, "txtCalculatedValue", 0), QStringLiteral("-272 °C"));
         // The drop button opens and closes it; Alt+Up in it closes it.
         f.UserClick(QStringLiteral("cmdSelectUnit"));
         EXPECT_TRUE(tree.visible);
-        int altUp = keys::kUp;
-        f.UserKeyDown(altUp, keys::kAlt, QStringLiteral("tvwUnits"));
+        PressKey(f, keys::kUp, keys::kAlt, "tvwUnits");
         EXPECT_FALSE(tree.visible);
         f.PressDefault();
     });
-    EXPECT_DOUBLE_EQ(Unit("y1", 0).toDouble(), -273.15);
-    EXPECT_EQ(Unit("PhysicalUnitText", 0).toString(), QStringLiteral("°C"));
+    ExpectUnit(0, {{"y1", -273.15}, {"PhysicalUnitText", QStringLiteral("°C")}});
 }
 
 TEST_F(UnitTest, TheDialogShowsFifteenDigitsAndKeepsAnEmptyUnitTextEmpty) {
@@ -175,8 +167,7 @@ TEST_F(UnitTest, TheDialogShowsFifteenDigitsAndKeepsAnEmptyUnitTextEmpty) {
         Fill(f, {{"txtM", QStringLiteral("0.1")}, {"txtB", QStringLiteral("0.2")}, {"txtX1", QStringLiteral("1")}});
         f.UserClick(QStringLiteral("cmdStraightLineToTwoPoints"));
         EXPECT_EQ(Box(f, "txtY1"), QStringLiteral("0.3"));
-        f.UserSetText(QStringLiteral("txtPhysicalUnitText"), QString());
-        f.PressDefault();
+        Typing({{"txtPhysicalUnitText", QString()}})(f);
     });
     EXPECT_EQ(Unit("y1", 0).toDouble(), 0.3) << "the value shown is the value stored";
     EXPECT_EQ(Unit("PhysicalUnitText", 0).toString(), QString()) << "no U+0000 for an empty unit text";
@@ -188,7 +179,7 @@ TEST_F(UnitTest, TheDialogStoresPointsWithADecimalPointAndChecksTheSwitchValue) 
         ExpectRefused(f, "txtSwitch", {QStringLiteral("1")});  // °F has switch value 1
         EXPECT_EQ(f.Focus().control, QStringLiteral("txtSwitch"));
         f.UserSetText(QStringLiteral("txtSwitch"), QString());
-        EXPECT_FALSE(f.Get(QStringLiteral("cmdOK")).enabled);
+        EXPECT_FALSE(Enabled(f, "cmdOK"));
         f.UserSetText(QStringLiteral("txtSwitch"), QStringLiteral("0"));
         ExpectRefused(f, "txtX1", {QStringLiteral("1e400")});
         f.UserSetText(QStringLiteral("txtX1"), QStringLiteral("2,5"));
@@ -201,12 +192,30 @@ TEST_F(UnitTest, TheDialogStoresPointsWithADecimalPointAndChecksTheSwitchValue) 
     ASSERT_EQ(Messages().size(), 4);
     EXPECT_EQ(Messages()[0], Text(405));
     EXPECT_TRUE(Messages()[1].contains(QStringLiteral("1e400")));
-    EXPECT_DOUBLE_EQ(Unit("x1", 0).toDouble(), 2.5);
-    EXPECT_DOUBLE_EQ(Unit("y1", 0).toDouble(), 1.2);
-    EXPECT_EQ(Unit("DecPointDisp", 0).toInt(), 2);
+    ExpectUnit(0, {{"x1", 2.5}, {"y1", 1.2}, {"DecPointDisp", 2}});
 }
 
-TEST_F(UnitTest, LanguageUnitsAreAddedOnce) {
+TEST_F(UnitTest, TheClassDialogChoosesTheSwitchChecksTheNameAndAddsLanguageUnitsOnce) {
+    harness.Host().QueueVariableSelection(QStringLiteral("Line1.UnitSwitch"));
+    OnForm("FUnitClass", [](ui::Form& f) {
+        EXPECT_TRUE(f.Get(QStringLiteral("fraUnitClassProcess")).visible);
+        EXPECT_FALSE(f.Get(QStringLiteral("fraUnitClassView")).enabled);
+        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.Tank.TempUnit"));
+        f.UserClick(QStringLiteral("cmdChooseVar"));
+        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
+        f.UserClick(QStringLiteral("cmdChooseVar"));  // cancelled: the text stays
+        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
+        ExpectRefused(f, "txtNameProcess", {QStringLiteral("PRESSURE")});
+        Typing({{"txtNameProcess", QStringLiteral("Temp [°C/°F]")}})(f);
+    });
+    Command("mnuUnitClassEdit");
+    EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SelectVariable(Line1.Tank.TempUnit, 32)")));
+    EXPECT_EQ(Messages(), QStringList{Text(405)});
+    EXPECT_EQ(NodeText(nk::UnitClassKey(temperature, true)), QStringLiteral("Temp [°C/°F]"));
+    EXPECT_EQ(Class("Switch", temperature), QStringLiteral("Line1.UnitSwitch"));
+    EXPECT_TRUE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("Temp [°C/°F]")));
+
+    // A display class: its switch is the project language, and the units of the languages come once.
     Click(nk::ViewUnitsKey());
     Command("mnuUnitClassViewNew");
     const int view = ClassId("New Unitclass");
@@ -224,29 +233,7 @@ TEST_F(UnitTest, LanguageUnitsAreAddedOnce) {
     EXPECT_EQ(Units(view), 2);
     EXPECT_EQ(Units(view, "SwitchID IN (1031, 1033)"), 2);
     EXPECT_EQ(Grid().RowCount(), 2) << "the grid shows them";
-    EXPECT_EQ(Class("Switch", view).toString(), QStringLiteral("1033"));
-}
-
-TEST_F(UnitTest, TheProcessClassDialogChoosesTheSwitchAndChecksTheName) {
-    harness.Host().QueueVariableSelection(QStringLiteral("Line1.UnitSwitch"));
-    OnForm("FUnitClass", [](ui::Form& f) {
-        EXPECT_TRUE(f.Get(QStringLiteral("fraUnitClassProcess")).visible);
-        EXPECT_FALSE(f.Get(QStringLiteral("fraUnitClassView")).enabled);
-        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.Tank.TempUnit"));
-        f.UserClick(QStringLiteral("cmdChooseVar"));
-        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
-        f.UserClick(QStringLiteral("cmdChooseVar"));  // cancelled: the text stays
-        EXPECT_EQ(Box(f, "txtSwitchProcess"), QStringLiteral("Line1.UnitSwitch"));
-        ExpectRefused(f, "txtNameProcess", {QStringLiteral("PRESSURE")});
-        f.UserSetText(QStringLiteral("txtNameProcess"), QStringLiteral("Temp [°C/°F]"));
-        f.PressDefault();
-    });
-    Command("mnuUnitClassEdit");
-    EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SelectVariable(Line1.Tank.TempUnit, 32)")));
-    EXPECT_EQ(Messages(), QStringList{Text(405)});
-    EXPECT_EQ(NodeText(nk::UnitClassKey(temperature, true)), QStringLiteral("Temp [°C/°F]"));
-    EXPECT_EQ(Class("Switch", temperature).toString(), QStringLiteral("Line1.UnitSwitch"));
-    EXPECT_TRUE(ClassList(Window().tdbI(), "UnitClassIDItemDependent").contains(QStringLiteral("Temp [°C/°F]")));
+    EXPECT_EQ(Class("Switch", view), QStringLiteral("1033"));
 }
 
 TEST_F(UnitTest, DeletingAClassTakesItsUnits) {
