@@ -71,7 +71,8 @@ private slots:
         m_project = std::make_unique<test::TempProject>();
         {
             auto c = m_project->Open();
-            c->Execute(u"INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) VALUES (1, 'Plant', 2, '.')"_s);
+            c->Execute(u"INSERT INTO TpdbDevices (ID, Name, BlobMode, HierarchBrowseSeparator) "
+                       "VALUES (1, 'Plant', 2, '.')"_s);
             for (int i = 0; i < 10; ++i)
                 c->Execute(u"INSERT INTO TpdbItems (ID, DeviceID, Name, ItemAccess) VALUES (?, 1, ?, ?)"_s,
                            {100 + i, u"i%1"_s.arg(i), u"i%1"_s.arg(i)});

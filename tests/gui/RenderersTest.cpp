@@ -286,7 +286,8 @@ void RenderersTest::EachControlIsAWidgetThatRunsTheHandlers() {
     auto* ok = As<QPushButton>(dialog, "cmdOK");
     auto* cancel = As<QPushButton>(dialog, "cmdCancel");
     auto* check = As<QPushButton>(dialog, "cmdCheck");
-    const QList<QWidget*> all = {name, nameLabel, type, typeLabel, read, active, frame, pages, comment, high, ok, cancel, check};
+    const QList<QWidget*> all = {name,  nameLabel, type, typeLabel, read,   active, frame,
+                                 pages, comment,   high, ok,        cancel, check};
     QVERIFY2(!all.contains(nullptr), "every control is a widget of its kind");
 
     QCOMPARE(name->maxLength(), 8);

@@ -303,7 +303,8 @@ private slots:
         const ov::test::StudioFolder folder;
         const QString path = folder.Path(u"bad.ovs"_s);
         if (kind == u"folder"_s) QVERIFY(QDir().mkpath(path));
-        if (kind == u"text"_s) QVERIFY(!ov::test::WriteFile(path, QByteArray("This is a note, not a project.\n").repeated(200)).isEmpty());
+        const QByteArray note = QByteArray("This is a note, not a project.\n").repeated(200);
+        if (kind == u"text"_s) QVERIFY(!ov::test::WriteFile(path, note).isEmpty());
         if (kind == u"empty"_s) QVERIFY(!ov::test::WriteFile(path, {}).isEmpty());
 
         MainWindow& window = Start();

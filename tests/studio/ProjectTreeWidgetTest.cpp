@@ -143,7 +143,8 @@ QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
     for (const QString& key : keys) {
         ask(key + u" children"_s, [&](HostStudio& host) { return host.GetChildKeys(key, 1).join(u','); });
         for (int relation = 1; relation <= 3; ++relation)
-            ask(key + u" relative %1"_s.arg(relation), [&](HostStudio& host) { return host.GetNodeRelative(key, relation); });
+            ask(key + u" relative %1"_s.arg(relation),
+                [&](HostStudio& host) { return host.GetNodeRelative(key, relation); });
         ask(key + u" info"_s, [&](HostStudio& host) {
             QString first, third;
             host.GetNodeInfo(key, first, third);
@@ -156,7 +157,8 @@ QStringList Differences(InMemoryHost& memory, ProjectTreeWidget& tree) {
                 return QString::number(status != 0) + u'/' + value.toString();
             });
         }
-        if (const InMemoryHost::Node* node = memory.Find(key)) differ(key + u" image"_s, node->image, tree.ImageKeyOf(key));
+        if (const InMemoryHost::Node* node = memory.Find(key))
+            differ(key + u" image"_s, node->image, tree.ImageKeyOf(key));
     }
     ask(u"selected node"_s, [](HostStudio& host) { return SelectedNode(host); });
     return out;
