@@ -86,7 +86,7 @@ TEST_F(OptionsTest, ChosenColumnsAreShownInTheirListOrderAndTheRestHidden) {
     }
 }
 
-TEST_F(OptionsTest, CancelLeavesGridsSettingsAndDatabaseAsTheyWere) {
+TEST_F(OptionsTest, CancelKeepsEverythingAndOKTakesTheGeneralOptionsAndTheFont) {
     const QStringList before = ShownCaptions(Window().tdbI());
     const auto orders = Window().Settings().ReadAValueFromCInits(QStringLiteral("TDBIColOrders"));
     Options([](ui::Form& f) {
@@ -100,9 +100,7 @@ TEST_F(OptionsTest, CancelLeavesGridsSettingsAndDatabaseAsTheyWere) {
     EXPECT_EQ(Window().Settings().ReadAValueFromCInits(QStringLiteral("TDBIColOrders")), orders);
     EXPECT_TRUE(Window().RequestOnDelete());
     EXPECT_TRUE(Window().sb().visible);
-}
 
-TEST_F(OptionsTest, TheGeneralOptionsAndTheFontReachTheWindow) {
     ui::DefaultFormRunner().Once(QStringLiteral("FFontChoice"), [](ui::Form& f) {
         f.UserChoose(QStringLiteral("cboFontName"), QStringLiteral("DejaVu Sans Mono"));
         f.UserSetText(QStringLiteral("txtFontSize"), QStringLiteral("99"));

@@ -18,40 +18,23 @@ const PLANT_ID = `nsu=${PLANT_NS};s=Plant`;
 // Every variable of tests/fixtures/plant.NodeSet2.xml:
 // path -> [dataType, valueRank, arrayDimensions, accessLevel]
 const PLANT_VARIABLES = {
-  "Plant/Line1/Status": ["String", -1, null, 1],
-  "Plant/Line1/Motor1/Running": ["Boolean", -1, null, 3],
-  "Plant/Line1/Motor1/Speed": ["Double", -1, null, 3],
-  "Plant/Line1/Motor1/SpeedSetpoint": ["Float", -1, null, 3],
-  "Plant/Line1/Motor1/Current": ["Float", -1, null, 1],
-  "Plant/Line1/Motor1/Direction": ["SByte", -1, null, 3],
-  "Plant/Line1/Motor1/Mode": ["Int32", -1, null, 3],
-  "Plant/Line1/Motor1/Drehzahl_Ölpumpe": ["Int16", -1, null, 3],
-  "Plant/Line1/Motor1/OperatingHours": ["UInt32", -1, null, 3],
-  "Plant/Line1/Motor1/StartCount": ["UInt64", -1, null, 3],
-  "Plant/Line1/Motor1/Température": ["Double", -1, null, 3],
-  "Plant/Line1/Motor2/Running": ["Boolean", -1, null, 3],
-  "Plant/Line1/Motor2/Speed": ["Double", -1, null, 3],
-  "Plant/Line1/Motor2/ErrorCode": ["UInt16", -1, null, 1],
-  "Plant/Line1/Motor2/Reset": ["Boolean", -1, null, 2],
-  "Plant/Line1/Motor2/Energy": ["Int64", -1, null, 3],
-  "Plant/Line1/Motor2/LastStart": ["DateTime", -1, null, 3],
-  "Plant/Line1/Motor2/CycleTime": ["Double", -1, null, 3],
-  "Plant/Line2/Tank/Level": ["Double", -1, null, 3],
-  "Plant/Line2/Tank/Level/EngineeringUnit": ["String", -1, null, 1],
-  "Plant/Line2/Tank/Temperature": ["Double", -1, null, 3],
-  "Plant/Line2/Tank/CoolantTemperature": ["Double", -1, null, 3],
-  "Plant/Line2/Tank/ValveOpen": ["Boolean", -1, null, 3],
-  "Plant/Line2/Tank/PumpStage": ["Byte", -1, null, 3],
-  "Plant/Line2/Tank/Profile": ["Int16", 1, [10], 3],
-  "Plant/Line2/Tank/Matrix": ["Double", 2, [4, 3], 3],
-  "Plant/Line2/Tank/BatchId": ["String", -1, null, 3],
-  "Plant/Line2/Tank/Counter": ["Int32", -1, null, 3],
-  "Plant/Line2/Tank/LastSample": ["DateTime", -1, null, 1],
-  "Plant/Line2/Special/Valve.Open": ["Boolean", -1, null, 3],
-  "Plant/Line2/Special/Operator's Note": ["String", -1, null, 3],
-  "Plant/Line2/Special/Mix;Ratio": ["Double", -1, null, 3],
-  "Plant/Line2/Special/Niveau_ÿ": ["UInt16", -1, null, 3],
-  "Plant/Line2/Special/a.b'c;dÿ": ["Int32", -1, null, 3],
+  "Plant/Line1/Status": ["String", -1, null, 1], "Plant/Line1/Motor1/Running": ["Boolean", -1, null, 3],
+  "Plant/Line1/Motor1/Speed": ["Double", -1, null, 3], "Plant/Line1/Motor1/SpeedSetpoint": ["Float", -1, null, 3],
+  "Plant/Line1/Motor1/Current": ["Float", -1, null, 1], "Plant/Line1/Motor1/Direction": ["SByte", -1, null, 3],
+  "Plant/Line1/Motor1/Mode": ["Int32", -1, null, 3], "Plant/Line1/Motor1/Drehzahl_Ölpumpe": ["Int16", -1, null, 3],
+  "Plant/Line1/Motor1/OperatingHours": ["UInt32", -1, null, 3], "Plant/Line1/Motor1/StartCount": ["UInt64", -1, null, 3],
+  "Plant/Line1/Motor1/Température": ["Double", -1, null, 3], "Plant/Line1/Motor2/Running": ["Boolean", -1, null, 3],
+  "Plant/Line1/Motor2/Speed": ["Double", -1, null, 3], "Plant/Line1/Motor2/ErrorCode": ["UInt16", -1, null, 1],
+  "Plant/Line1/Motor2/Reset": ["Boolean", -1, null, 2], "Plant/Line1/Motor2/Energy": ["Int64", -1, null, 3],
+  "Plant/Line1/Motor2/LastStart": ["DateTime", -1, null, 3], "Plant/Line1/Motor2/CycleTime": ["Double", -1, null, 3],
+  "Plant/Line2/Tank/Level": ["Double", -1, null, 3], "Plant/Line2/Tank/Level/EngineeringUnit": ["String", -1, null, 1],
+  "Plant/Line2/Tank/Temperature": ["Double", -1, null, 3], "Plant/Line2/Tank/CoolantTemperature": ["Double", -1, null, 3],
+  "Plant/Line2/Tank/ValveOpen": ["Boolean", -1, null, 3], "Plant/Line2/Tank/PumpStage": ["Byte", -1, null, 3],
+  "Plant/Line2/Tank/Profile": ["Int16", 1, [10], 3], "Plant/Line2/Tank/Matrix": ["Double", 2, [4, 3], 3],
+  "Plant/Line2/Tank/BatchId": ["String", -1, null, 3], "Plant/Line2/Tank/Counter": ["Int32", -1, null, 3],
+  "Plant/Line2/Tank/LastSample": ["DateTime", -1, null, 1], "Plant/Line2/Special/Valve.Open": ["Boolean", -1, null, 3],
+  "Plant/Line2/Special/Operator's Note": ["String", -1, null, 3], "Plant/Line2/Special/Mix;Ratio": ["Double", -1, null, 3],
+  "Plant/Line2/Special/Niveau_ÿ": ["UInt16", -1, null, 3], "Plant/Line2/Special/a.b'c;dÿ": ["Int32", -1, null, 3],
 };
 const PLANT_OBJECTS = ["Plant/Line1", "Plant/Line2", "Plant/Line1/Motor1", "Plant/Line1/Motor2", "Plant/Line2/Tank", "Plant/Line2/Special"];
 
@@ -207,14 +190,11 @@ describe("browsing the plant fixture", () => {
     }
 
     const cases = [
-      [{ nodeId: "x=1" }, /invalid node id/],
-      [{ nodeId: "ns=2" }, /invalid node id/],
-      [{ nodeId: "i=abc" }, /invalid node id/],
-      [{ nodeId: "g=not-a-guid" }, /invalid node id/],
+      [{ nodeId: "x=1" }, /invalid node id/], [{ nodeId: "ns=2" }, /invalid node id/],
+      [{ nodeId: "i=abc" }, /invalid node id/], [{ nodeId: "g=not-a-guid" }, /invalid node id/],
       [{ nodeId: "nsu=urn:nobody;s=X" }, /unknown namespace URI "urn:nobody"/],
       [{ nodeId: `nsu=${PLANT_NS};s=NoSuchNode` }, /does not exist/],
-      [{ nodeId: null, batch: 0 }, /"batch" must be an integer/],
-      [{ nodeId: null, batch: "10" }, /"batch" must be an integer/],
+      [{ nodeId: null, batch: 0 }, /"batch" must be an integer/], [{ nodeId: null, batch: "10" }, /"batch" must be an integer/],
     ];
     for (const [fields, message] of cases) {
       const { answer } = await helper.call("browse", fields);
@@ -236,15 +216,10 @@ describe("node id text", () => {
   it("writes back what it reads, with the namespace URI wherever it is known", () => {
     const cases = [
       // as a request may give it, as answers write it
-      ["i=85", "i=85"],
-      ["ns=0;i=85", "i=85"],
-      ["i=4294967295", "i=4294967295"],
-      ["ns=2;s=Plant", `nsu=${PLANT_NS};s=Plant`],
-      ["nsu=urn:a%3Bb%25c;s=X;Y", "nsu=urn:a%3Bb%25c;s=X;Y"],
-      ["nsu=urn:a%3bb%25c;s=X", "nsu=urn:a%3Bb%25c;s=X"],
-      ["ns=7;s=Elsewhere", "ns=7;s=Elsewhere"],
+      ["i=85", "i=85"], ["ns=0;i=85", "i=85"], ["i=4294967295", "i=4294967295"], ["ns=2;s=Plant", `nsu=${PLANT_NS};s=Plant`],
+      ["nsu=urn:a%3Bb%25c;s=X;Y", "nsu=urn:a%3Bb%25c;s=X;Y"], ["nsu=urn:a%3bb%25c;s=X", "nsu=urn:a%3Bb%25c;s=X"],
+      ["ns=7;s=Elsewhere", "ns=7;s=Elsewhere"], ["ns=2;b=AAEC/w==", `nsu=${PLANT_NS};b=AAEC/w==`],
       ["g=0123ABCD-89AB-CDEF-0123-456789ABCDEF", "g=0123abcd-89ab-cdef-0123-456789abcdef"],
-      ["ns=2;b=AAEC/w==", `nsu=${PLANT_NS};b=AAEC/w==`],
     ];
     for (const [text, written] of cases) {
       assert.equal(formatNodeId(parseNodeId(text, namespaces), namespaces), written, text);
@@ -254,14 +229,9 @@ describe("node id text", () => {
 
   it("refuses what it cannot read and says why", () => {
     const cases = [
-      ["", /expected a string/],
-      [85, /expected a string/],
-      ["i=4294967296", /from 0 to 4294967295/],
-      ["i=-1", /from 0 to 4294967295/],
-      ["ns=65536;i=1", /from 0 to 65535/],
+      ["", /expected a string/], [85, /expected a string/], ["s=", /string identifier is empty/], ["b=not base64!", /base64/],
+      ["i=4294967296", /from 0 to 4294967295/], ["i=-1", /from 0 to 4294967295/], ["ns=65536;i=1", /from 0 to 65535/],
       [`nsu=${PLANT_NS}`, /missing ';'/],
-      ["s=", /string identifier is empty/],
-      ["b=not base64!", /base64/],
       // a ';' inside the URI must be written as %3B
       ["nsu=urn:a;b%c;s=X", /unknown namespace URI "urn:a"/],
     ];
