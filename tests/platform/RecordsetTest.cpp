@@ -84,7 +84,7 @@ TEST_F(RecordsetTest, NavigationAndPositions) {
     EXPECT_EQ(empty.RecordCount(), 0);
 }
 
-TEST_F(RecordsetTest, FieldsInTableOrderWithTheirTypes) {
+TEST_F(RecordsetTest, FieldsAndRowsInTableOrderWithTheirTypes) {
     Recordset rs = Query("SELECT * FROM TpdbItems");
     EXPECT_EQ(rs.Fields(0).Name(), "ID");
     EXPECT_EQ(rs.Fields(2).Name(), "DeviceID");
@@ -97,13 +97,11 @@ TEST_F(RecordsetTest, FieldsInTableOrderWithTheirTypes) {
     EXPECT_TRUE(rs.Fields("Comment").IsNull());
     EXPECT_EQ(ErrorOf([&] { rs.Fields("NoSuchField"); }), err::ItemNotFound);
     EXPECT_EQ(Query("TpdbDevices", CommandType::TableDirect).Fields("BlobMode").Type(), DataType::SmallInt);
-}
 
-TEST_F(RecordsetTest, WithoutOrderByRowsComeInTableOrder) {
-    // A unique index on Name would otherwise tempt SQLite to give name order.
+    // Without ORDER BY rows come in table order: a unique index on Name would otherwise tempt SQLite to give name order.
     connection->Execute("INSERT INTO TpdbGroups (Name) VALUES ('Alpha'), ('Beta')");
-    Recordset rs = Query("SELECT Name FROM TpdbGroups");
-    EXPECT_EQ(Names(rs), (QStringList{"Standard", "Alpha", "Beta"}));
+    Recordset groups = Query("SELECT Name FROM TpdbGroups");
+    EXPECT_EQ(Names(groups), (QStringList{"Standard", "Alpha", "Beta"}));
 }
 
 TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOFAndFilterNarrows) {
@@ -157,7 +155,7 @@ TEST_F(RecordsetTest, SeekOnANamedIndexOfATableOpenedDirectly) {
     EXPECT_EQ(ErrorOf([&] { rs.SetIndex("NoSuchIndex"); }), err::ItemNotFound);
 }
 
-TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelled) {
+TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelledAndRecoversFromAUniqueViolation) {
     Recordset rs = Query("SELECT * FROM TpdbItems WHERE DeviceID = 1");
     rs.MoveLast();
     rs.AddNew();
@@ -181,10 +179,8 @@ TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelle
     EXPECT_EQ(rs.Value("DataType").toInt(), 0);
     EXPECT_EQ(Query("SELECT CAST(Enabled AS INTEGER) FROM TpdbItems WHERE Name = 'New'").Fields(0).Value().toInt(), -1)
         << "Yes/No values are stored as -1 and 0";
-}
 
-TEST_F(RecordsetTest, UniqueViolationOnUpdateIsRecoverable) {
-    Recordset rs = Query("SELECT * FROM TpdbItems WHERE DeviceID = 1");
+    // A unique violation leaves the new row pending, to be put right.
     rs.AddNew();
     rs.SetValue("DeviceID", 1);
     rs.SetValue("Name", "ITEM1");
