@@ -100,23 +100,19 @@ TEST_F(CIndexTextsTest, OwnerNameComesFromTheKeysKind) {
     // Same ID as the device: only the key's kind tells them apart.
     const int drive = Insert(QStringLiteral("INSERT INTO TpdbStructDefs (ID, Name) VALUES (%1, 'Drive')").arg(plc),
                              QStringLiteral("TpdbStructDefs"));
-    const int member = texts.ChangeItemText(StructureKey(drive), QStringLiteral("Speed"), 0, QStringLiteral("x"), 1033);
-    EXPECT_EQ(Stored(member, "Name").toString(), QStringLiteral("Drive.Speed"));
-
-    // Internal variables and unknown owners have no name to put in front.
-    const int internal = texts.ChangeItemText(DeviceKey(0), QStringLiteral("Counter"), 0, QStringLiteral("x"), 1033);
-    EXPECT_EQ(Stored(internal, "Name").toString(), QStringLiteral("Counter"));
-    const int unknown = texts.ChangeItemText(QStringLiteral("OPCS"), QStringLiteral("Loose"), 0, QStringLiteral("x"), 1033);
-    EXPECT_EQ(Stored(unknown, "Name").toString(), QStringLiteral("Loose"));
-
+    texts.Init(data);
     // Owners made after Init, here and by another program, are found.
     const int added = Insert(QStringLiteral("INSERT INTO TpdbDevices (Name) VALUES ('Weather')"), QStringLiteral("TpdbDevices"));
     const int elsewhere = Insert(QStringLiteral("INSERT INTO TpdbStructDefs (Name) VALUES ('Valve')"),
                                  QStringLiteral("TpdbStructDefs"), &Other());
-    const int a = texts.ChangeItemText(DeviceKey(added), QStringLiteral("Temp"), 0, QStringLiteral("x"), 1033);
-    const int b = texts.ChangeItemText(StructureKey(elsewhere), QStringLiteral("Open"), 0, QStringLiteral("x"), 1033);
-    EXPECT_EQ(Stored(a, "Name").toString(), QStringLiteral("Weather.Temp"));
-    EXPECT_EQ(Stored(b, "Name").toString(), QStringLiteral("Valve.Open"));
+    // Internal variables and unknown owners have no name to put in front.
+    const std::tuple<QString, const char*, const char*> owners[] = {
+        {StructureKey(drive), "Speed", "Drive.Speed"}, {DeviceKey(0), "Counter", "Counter"}, {"OPCS", "Loose", "Loose"},
+        {DeviceKey(added), "Temp", "Weather.Temp"}, {StructureKey(elsewhere), "Open", "Valve.Open"}};
+    for (const auto& [key, item, name] : owners) {
+        const int id = texts.ChangeItemText(key, QString::fromUtf8(item), 0, QStringLiteral("x"), 1033);
+        EXPECT_EQ(Stored(id, "Name").toString(), QString::fromUtf8(name)) << key.toStdString();
+    }
 }
 
 TEST_F(CIndexTextsTest, LongNamesAreCutToTheNameFieldAndTheTextIsKept) {
