@@ -57,11 +57,6 @@ class CommandFailureTest : public test::FilledProjectTest {
                   SQLITE_OK);
         Window().Data()->Connection().SetBusyTimeout(20);
     }
-    void Unlock() {
-        sqlite3_exec(m_locker, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(m_locker);
-        m_locker = nullptr;
-    }
     // Asks the next question's answer and forgets the messages so far.
     static void Expect(ui::Answer answer) {
         ui::DefaultMessageBoxes().Clear();
@@ -113,7 +108,7 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
     EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
     EXPECT_EQ(Window().StatusCounters()[2], 6);
 
-    Unlock();
+    sqlite3_exec(m_locker, "ROLLBACK", nullptr, nullptr, nullptr);  // the other program lets go
     EXPECT_EQ(ItemCount(), 6) << "nothing was deleted or pasted";
     EXPECT_EQ(WithComment("never"), 0);
     EXPECT_EQ(FolderCount(Folder("A")), 3);
@@ -138,7 +133,8 @@ TEST_F(CommandFailureTest, AStatisticThatCannotReadSaysSoInsteadOfEndingTheProgr
     EXPECT_EQ(Window().StatusCounters(), before) << "the counters keep their values";
 }
 
-TEST_F(CommandFailureTest, AMultiRowEditIsWrittenToAllRowsOrToNone) {
+TEST_F(CommandFailureTest, ACommandTheDatabaseRefusesHalfWayLeavesNoTraceInRowsOrTree) {
+    // A multi-row edit is written to all rows or to none.
     Click(Folder("A"));
     Refuse("BEFORE UPDATE", "new.Name = 'A.a3' AND new.Comment = 'x'");
     Items().SelectRows({0, 1, 2});
@@ -146,9 +142,7 @@ TEST_F(CommandFailureTest, AMultiRowEditIsWrittenToAllRowsOrToNone) {
     EXPECT_TRUE(LastMessage().contains(QStringLiteral("refused by the project"))) << LastMessage().toStdString();
     EXPECT_EQ(WithComment("x"), 0) << "the first two rows went back with the third";
     EXPECT_NE(Items().CellText(0, Column("Comment")), QStringLiteral("x"));
-}
 
-TEST_F(CommandFailureTest, TheTreeShowsOnlyWhatWasCommitted) {
     // A paste that the database refuses half-way adds no folder.
     ASSERT_EQ(FolderCount(Folder("A")), 3);
     TreeKey(Folder("A"), keys::kC);

@@ -70,10 +70,6 @@ protected:
     const ui::Tool& Tool(const char* name) { return *Window().abr().FindTool(QString::fromUtf8(name)); }
     bool Greyed(const char* name) { return Tool(name).visible && !Tool(name).enabled; }
     bool Offered(const char* name) { return Tool(name).visible && Tool(name).enabled; }
-    int CurrentItemId() {
-        ui::GridModel& grid = Window().tdbI();
-        return grid.CellValue(grid.CurrentRow(), grid.ColumnIndex(QStringLiteral("ID"))).toInt();
-    }
 
     std::map<QString, QByteArray> before;
     const QString plc = nk::DeviceKey(1, QStringLiteral("."), false);
@@ -168,7 +164,8 @@ TEST_F(ReadOnlySessionTest, DialogsShowTheirValuesButConfirmNothing) {
     project.Open()->Execute(QStringLiteral("UPDATE TpdbGroups SET ActiveMode = 1 WHERE ID = 2"));
     OpenForViewing();
     Click(motors);
-    const int id = CurrentItemId();
+    ui::GridModel& items = Window().tdbI();
+    const int id = items.CellValue(items.CurrentRow(), items.ColumnIndex(QStringLiteral("ID"))).toInt();
     const QVariant comment = Stored(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id));
 
     QString shown;
