@@ -243,7 +243,8 @@ TEST_F(DeviceTest, ConfigurationToolsAndServerChoosersPresentAbsentAndUsed) {
                         {"txtOPCServerConfigState", Text(731)}});
         f.PressDefault();
     });
-    ExpectStored("Weather", {{"ProgID", QStringLiteral("<PLANT2>OVOPC.Simulation.1")}, {"ProgIDConfigTool", QStringLiteral("OVCfgOPC.Simulation")}});
+    ExpectStored("Weather", {{"ProgID", QStringLiteral("<PLANT2>OVOPC.Simulation.1")},
+                             {"ProgIDConfigTool", QStringLiteral("OVCfgOPC.Simulation")}});
     EXPECT_TRUE(Station().isEmpty()) << "the old server's tool cleared its configuration of the device";
     EXPECT_EQ(NodeText(weather), QStringLiteral("Weather: Orvana simulation server"));
 
@@ -452,7 +453,8 @@ TEST_F(LargeDeviceTest, CancelDuringTheDeleteLeavesEveryRow) {
     ASSERT_TRUE(QFile::remove(project.Path()) && model::CreateLargeProject(project.Path(), options));
     Open();
     DontAskOnDelete();
-    const QString items = QStringLiteral("SELECT Count(*) FROM TpdbItems"), connections = QStringLiteral("SELECT Count(*) FROM TpdbConnections");
+    const QString items = QStringLiteral("SELECT Count(*) FROM TpdbItems");
+    const QString connections = QStringLiteral("SELECT Count(*) FROM TpdbConnections");
     const int itemsBefore = Count(items), connectionsBefore = Count(connections);
     const int plant = Count(QStringLiteral("SELECT ID FROM TpdbDevices WHERE Name = 'Plant1'"));
     const QString key = nk::DeviceKey(plant, QStringLiteral("."), false);

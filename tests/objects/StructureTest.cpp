@@ -54,8 +54,7 @@ class StructureTest : public test::ObjectTest {
     // A field of a member of StatusWord, or of the structure given.
     QVariant Member(const char* field, const QString& name, int structure = -1) {
         return Query(QStringLiteral("SELECT %1 FROM TpdbStructMembers WHERE ParentID = %2 AND Name = '%3'")
-                         .arg(QString::fromUtf8(field))
-                         .arg(structure < 0 ? statusWord : structure)
+                         .arg(QString::fromUtf8(field)).arg(structure < 0 ? statusWord : structure)
                          .arg(QString(name).replace(u'\'', QStringLiteral("''"))));
     }
     bool HasMember(const QString& name, int structure = -1) { return !Member("ID", name, structure).isNull(); }
