@@ -27,15 +27,11 @@ class CsvCommandTest : public test::EditorTest {
     static sys::ScriptedSaveFileDialog& Files() {
         return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
     }
-    void Export(const std::function<void(ui::Form&)>& script, const QString& answer) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FExportToCSV"), script);
+    // The menu tool with the script acting on its dialog and the answer queued for the file dialog.
+    void Transfer(const char* tool, const char* form, const std::function<void(ui::Form&)>& script, const QString& answer) {
+        ui::DefaultFormRunner().Once(QString::fromUtf8(form), script);
         Files().Queue(answer);
-        RunTool("mnuOptionExport");
-    }
-    void Import(const std::function<void(ui::Form&)>& script, const QString& answer) {
-        ui::DefaultFormRunner().Once(QStringLiteral("FImportFromCSV"), script);
-        Files().Queue(answer);
-        RunTool("mnuOptionImport");
+        RunTool(tool);
     }
     static bool Enabled(ui::Form& f, int option) { return f.Get(QStringLiteral("optSelItems"), option).enabled; }
 
@@ -44,7 +40,7 @@ class CsvCommandTest : public test::EditorTest {
 };
 
 TEST_F(CsvCommandTest, TheOptionsFollowTheViewAndTheSelection) {
-    Export([](ui::Form& f) {
+    Transfer("mnuOptionExport", "FExportToCSV", [](ui::Form& f) {
         EXPECT_EQ(f.caption, Text(801));
         EXPECT_FALSE(Enabled(f, 0)) << "no rows selected";
         EXPECT_TRUE(Enabled(f, 1));
@@ -58,7 +54,7 @@ TEST_F(CsvCommandTest, TheOptionsFollowTheViewAndTheSelection) {
     Window().tdbI().SelectRows({0, 1});
     Click(host::nodekey::GroupKey(1));
     Window().tdbI().SelectRows({0});
-    Import([](ui::Form& f) {
+    Transfer("mnuOptionImport", "FImportFromCSV", [](ui::Form& f) {
         EXPECT_TRUE(f.caption.endsWith(QStringLiteral("in.csv"))) << f.caption.toStdString();
         EXPECT_EQ(f.Get(QStringLiteral("optSelItems"), 1).caption, Text(905)) << "a group view";
         f.UserCheck(QStringLiteral("chkInsertAllItemsAsNew"), true);
@@ -72,7 +68,7 @@ TEST_F(CsvCommandTest, TheOptionsFollowTheViewAndTheSelection) {
 TEST_F(CsvCommandTest, SelectedRowsGoOutAndComeBackInTheChosenEncoding) {
     const QString path = dir.filePath(QStringLiteral("selected.csv"));
     Window().tdbI().SelectRows({1, 0});
-    Export([](ui::Form& f) {
+    Transfer("mnuOptionExport", "FExportToCSV", [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("optSelItems"), 0).IsChecked()) << "rows are selected";
         f.UserChoose(QStringLiteral("cboEncoding"), 1);
         f.PressDefault();
@@ -85,7 +81,7 @@ TEST_F(CsvCommandTest, SelectedRowsGoOutAndComeBackInTheChosenEncoding) {
     auto c = project.Open();
     c->Execute(QStringLiteral("UPDATE TpdbItems SET Comment = 'changed' WHERE Name LIKE 'Line1.Motor1.%'"));
     Window().tdbI().SelectRows({0, 1});
-    Import([](ui::Form& f) {
+    Transfer("mnuOptionImport", "FImportFromCSV", [](ui::Form& f) {
         EXPECT_EQ(f.Get(QStringLiteral("optSelItems"), 0).IsChecked(), true);
         f.PressDefault();
     }, path);
@@ -98,7 +94,7 @@ TEST_F(CsvCommandTest, BadLinesAreListedAndCancelOfTheFileDialogImportsNothing) 
     const QString path = dir.filePath(QStringLiteral("bad.csv"));
     ASSERT_EQ(test::WriteFile(path, "1;2\r\n\r\n;;\r\n"), path);
     const int before = Count(QStringLiteral("SELECT Count(*) FROM TpdbItems"));
-    Import([](ui::Form& f) {
+    Transfer("mnuOptionImport", "FImportFromCSV", [](ui::Form& f) {
         f.UserCheck(QStringLiteral("chkInsertAllItemsAsNew"), true);
         f.PressDefault();
     }, path);
@@ -108,7 +104,7 @@ TEST_F(CsvCommandTest, BadLinesAreListedAndCancelOfTheFileDialogImportsNothing) 
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")), before);
 
     ClearShown();
-    Import([](ui::Form& f) { f.PressDefault(); }, QString());
+    Transfer("mnuOptionImport", "FImportFromCSV", [](ui::Form& f) { f.PressDefault(); }, QString());
     EXPECT_TRUE(ui::DefaultFormRunner().Unexpected().isEmpty()) << "the dialog closed itself";
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
 }

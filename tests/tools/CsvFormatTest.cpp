@@ -52,13 +52,10 @@ TEST(CsvFormatTest, TheQuoteScannerTellsWhenALineBreakBelongsToAField) {
 
 TEST(CsvFormatTest, ValuesAreWrittenByTheirColumnKind) {
     const std::tuple<QVariant, FieldKind, QLocale, const char*> cases[] = {
-        {1.5, FieldKind::Number, kGerman, "1,5"},
-        {1.5, FieldKind::Number, kEnglish, "1.5"},
+        {1.5, FieldKind::Number, kGerman, "1,5"},  {1.5, FieldKind::Number, kEnglish, "1.5"},
         {1234567, FieldKind::Number, kGerman, "1234567"},  // no group separators
-        {true, FieldKind::Boolean, kEnglish, "-1"},
-        {false, FieldKind::Boolean, kEnglish, "0"},
-        {QVariant(), FieldKind::Text, kEnglish, ""},
-        {QByteArray("\x01\x02"), FieldKind::Other, kEnglish, ""}};
+        {true, FieldKind::Boolean, kEnglish, "-1"}, {false, FieldKind::Boolean, kEnglish, "0"},
+        {QVariant(), FieldKind::Text, kEnglish, ""}, {QByteArray("\x01\x02"), FieldKind::Other, kEnglish, ""}};
     for (const auto& [value, kind, locale, text] : cases)
         EXPECT_EQ(FormatField(value, kind, locale), QString::fromUtf8(text)) << value.toString().toStdString();
 }

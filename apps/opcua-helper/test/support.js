@@ -237,18 +237,6 @@ function pathsOf(nodes, rootId, rootName) {
 }
 
 module.exports = {
-  APP_DIR,
-  FIXTURES,
-  PLANT_NS,
-  GENERATED_NS,
-  freePort,
-  startServer,
-  Helper,
-  useHelper,
-  waitFor,
-  browseTree,
-  pathsOf,
-  withDeadline,
-  exitOf,
-  readLines,
+  APP_DIR, FIXTURES, PLANT_NS, GENERATED_NS,
+  freePort, startServer, Helper, useHelper, waitFor, browseTree, pathsOf, withDeadline, exitOf,
 };
