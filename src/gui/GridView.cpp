@@ -24,11 +24,30 @@ QColor CurrentRowTint() {
     return tint;
 }
 
+// Keys with Ctrl that the grid's owner gives a meaning of its own (sort,
+// copy, paste, delete, first and last row): they reach the grid even where
+// the program around it binds the same keys to a menu command (Ctrl+O opens
+// a project in the studio, for one).
+bool IsGridShortcut(const QKeyEvent& key) {
+    if (key.modifiers() != Qt::ControlModifier) return false;
+    switch (key.key()) {
+        case Qt::Key_O:
+        case Qt::Key_C:
+        case Qt::Key_V:
+        case Qt::Key_Delete:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Drop-down lists and ellipsis buttons in cells.
 class CellDelegate : public QStyledItemDelegate {
   public:
-    CellDelegate(ui::GridModel& grid, GridSplitModel& model, QObject* parent)
-        : QStyledItemDelegate(parent), m_grid(grid), m_model(model) {}
+    CellDelegate(ui::GridModel& grid, GridSplitModel& model, GridView& owner, QObject* parent)
+        : QStyledItemDelegate(parent), m_grid(grid), m_model(model), m_owner(owner) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -65,14 +84,16 @@ class CellDelegate : public QStyledItemDelegate {
     }
 
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
-        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            const QVariant value = combo->isEditable() || combo->currentIndex() < 0
-                                       ? QVariant(combo->currentText())
-                                       : combo->currentData();
-            model->setData(index, value, Qt::EditRole);
-            return;
-        }
-        QStyledItemDelegate::setModelData(editor, model, index);
+        m_owner.Commit([&] {
+            if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+                const QVariant value = combo->isEditable() || combo->currentIndex() < 0
+                                           ? QVariant(combo->currentText())
+                                           : combo->currentData();
+                model->setData(index, value, Qt::EditRole);
+                return;
+            }
+            QStyledItemDelegate::setModelData(editor, model, index);
+        });
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -107,6 +128,7 @@ class CellDelegate : public QStyledItemDelegate {
 
     ui::GridModel& m_grid;
     GridSplitModel& m_model;
+    GridView& m_owner;
 };
 
 }  // namespace
@@ -123,9 +145,10 @@ int GridSplitModel::columnCount(const QModelIndex& parent) const {
 }
 
 int GridSplitModel::GridColumn(int viewColumn) const {
-    return viewColumn >= 0 && static_cast<std::size_t>(viewColumn) < m_columns.size()
-               ? m_columns[static_cast<std::size_t>(viewColumn)]
-               : -1;
+    if (viewColumn < 0 || static_cast<std::size_t>(viewColumn) >= m_columns.size()) return -1;
+    // Until a reset that waits for an edit to close, the grid may have fewer columns.
+    const int column = m_columns[static_cast<std::size_t>(viewColumn)];
+    return column < m_grid.ColumnCount() ? column : -1;
 }
 
 int GridSplitModel::ViewColumn(int gridColumn) const {
@@ -225,7 +248,10 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
         // Named, not bound: the lambdas below capture them.
         QTableView* view = split.first;
         GridSplitModel* model = split.second;
-        view->setItemDelegate(new CellDelegate(grid, *model, view));
+        auto* delegate = new CellDelegate(grid, *model, *this, view);
+        view->setItemDelegate(delegate);
+        // Connected after the view's own handler: the view has closed the editor by then.
+        connect(delegate, &QAbstractItemDelegate::closeEditor, this, [this] { ResetIfPending(); });
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
@@ -268,7 +294,15 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
         const int fixedPixels = m_splitter->sizes().value(0) - m_fixed->verticalHeader()->width() - 4;
         m_grid.split0Width = PixelsToTwips(std::max(0, fixedPixels));
     });
-    grid.onReset = [this] { Reset(); };
+    grid.onReset = [this] {
+        // A reset while a cell editor commits would take the editor from its
+        // view before the view closes it: the focus would go nowhere and the
+        // view would refuse the close. It waits until the editor is closed.
+        if (m_committing)
+            m_resetPending = true;
+        else
+            Reset();
+    };
     grid.onCurrentCellChanged = [this] { ShowModelState(); };
     Reset();
 }
@@ -288,12 +322,30 @@ void GridView::Detach() {
 
 void GridView::Reset() {
     if (m_detached) return;
+    m_resetPending = false;
     m_syncing = true;
     m_fixedModel->Reset();
     m_scrollingModel->Reset();
     ApplyWidths();
     m_syncing = false;
     ShowModelState();
+}
+
+void GridView::Commit(const std::function<void()>& write) {
+    const bool outer = !m_committing;
+    m_committing = true;
+    write();
+    if (!outer) return;
+    m_committing = false;
+    // Should no close follow (the view commits on its own when the current
+    // cell moves), the reset comes once this event is over.
+    if (m_resetPending) QMetaObject::invokeMethod(this, [this] { ResetIfPending(); }, Qt::QueuedConnection);
+}
+
+void GridView::ResetIfPending() {
+    if (!m_resetPending || m_committing) return;
+    m_resetPending = false;
+    Reset();
 }
 
 void GridView::ShowModelState() {
@@ -374,6 +426,11 @@ void GridView::CurrentChanged(QTableView* view, const QModelIndex& index) {
 
 bool GridView::eventFilter(QObject* watched, QEvent* event) {
     if (m_detached) return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride && (watched == m_fixed || watched == m_scrolling) &&
+        IsGridShortcut(*static_cast<QKeyEvent*>(event))) {
+        event->accept();  // delivered to the grid as a key press, not to a window's shortcut
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && (watched == m_fixed || watched == m_scrolling)) {
         auto* key = static_cast<QKeyEvent*>(event);
         int code = KeyCode(key->key());

@@ -7,6 +7,8 @@
 #include <QTableView>
 #include <QWidget>
 
+#include <functional>
+
 class QSplitter;
 
 namespace ov::gui {
@@ -52,6 +54,9 @@ class GridView : public QWidget {
     void Reset();
     // Shows the model's current cell and selected rows.
     void ShowModelState();
+    // Writes what a cell editor holds; a reset the write asks for waits
+    // until the editor is closed, so the view keeps the focus and its cell.
+    void Commit(const std::function<void()>& write);
     // Lets go of the model before it goes: the widget may be deleted only
     // later (once the event that ended its window is over) and then neither
     // shows nor touches the model again.
@@ -68,6 +73,7 @@ class GridView : public QWidget {
     void ApplyWidths();
     void SyncRows(QTableView* from, QTableView* to);
     void CurrentChanged(QTableView* view, const QModelIndex& index);
+    void ResetIfPending();
 
     ui::GridModel& m_grid;
     QSplitter* m_splitter = nullptr;
@@ -77,6 +83,8 @@ class GridView : public QWidget {
     GridSplitModel* m_scrollingModel = nullptr;
     bool m_syncing = false;
     bool m_detached = false;
+    bool m_committing = false;
+    bool m_resetPending = false;
 };
 
 }  // namespace ov::gui

@@ -9,7 +9,9 @@
 #include "settings/TextTable.h"
 #include "support/SessionHarness.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSplitter>
@@ -64,6 +66,8 @@ private:
         QTest::keyClick(editor, Qt::Key_Return);
         // The delegate commits the typed text from the event loop.
         QTRY_VERIFY(!Scrolling()->findChild<QLineEdit*>() || !Scrolling()->findChild<QLineEdit*>()->isVisible());
+        // The keys that follow go to the grid again.
+        QTRY_COMPARE(QApplication::focusWidget(), Scrolling());
     }
 
 private slots:
@@ -86,6 +90,10 @@ private slots:
         m_view->resize(1000, 400);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        m_view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        // The grid is written while a cell editor commits: the view must still own the editor when it closes.
+        QTest::failOnWarning(QRegularExpression(u"does not belong to this view"_s));
     }
 
     void cleanup() {
@@ -121,6 +129,14 @@ private slots:
         QCOMPARE(IdShownInRow(highlighted), 102);
         TypeIntoCurrentCell(u"sorted"_s);
         QCOMPARE(StoredComment(102), u"sorted"_s);
+        // The first click after the sort, on another row, takes the typing too.
+        Scrolling()->setFocus();
+        QTest::keyClick(Scrolling(), Qt::Key_O, Qt::ControlModifier);
+        const int other = highlighted == 7 ? 6 : 7;
+        ClickComment(other);
+        QCOMPARE(Window().tdbI().CurrentRow(), other);
+        TypeIntoCurrentCell(u"clicked"_s);
+        QCOMPARE(StoredComment(IdShownInRow(other)), u"clicked"_s);
     }
 
     void theSplitterKeepsBothSplitsWithinTheGrid() {

@@ -516,6 +516,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dialogTitle.isEmpty(), 3000);
         QCOMPARE(dialogTitle, u"Item"_s);
 
+        // Ctrl+O in the grid sorts by the current column: the studio's own
+        // Ctrl+O (File > Open) stays out of the grid.
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QString opened;
+        WhenShown([&opened](QWidget* shown) {
+            opened = shown->windowTitle();
+            shown->close();
+        });
+        QTest::mouseClick(views[0]->viewport(), Qt::LeftButton, {},
+                          views[0]->visualRect(views[0]->model()->index(0, 0)).center());
+        QTest::keyClick(views[0], Qt::Key_O, Qt::ControlModifier);
+        QTest::qWait(400);
+        QVERIFY2(opened.isEmpty(), qPrintable(opened));
+        QCOMPARE(views[0]->model()->index(0, 0).data().toString(), u"Line1.Motor1.Current"_s);
+        QTest::keyClick(views[0], Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(views[0]->model()->index(0, 0).data().toString(), u"Line1.Motor1.Speed"_s);
+
         // The script console works on the live session of the open project.
         window.ShowScriptConsole();
         QVERIFY(window.Console());
