@@ -11,9 +11,8 @@ namespace ov::editor {
 
 class frmtabgridOPC;
 
-// The window's commands: the menu bar and the function tool bar, which of
-// their tools are available for a node, and what a chosen tool runs (the
-// object functions the units registered, the Extras functions, undo).
+// Owns the window's commands: the menu and tool bars, which tools a node
+// offers, and what a chosen tool runs (object functions, Extras, undo).
 class CommandDispatch {
 public:
     using ObjectFunction = std::function<bool(int code)>;

@@ -17,10 +17,8 @@ namespace ov::editor {
 
 class frmtabgridOPC;
 
-// Which node the window shows and how: the four grids built with their
-// columns, the grid in front, the item grid's record source for the node
-// (device, folder, group) in its sort order, the members, groups and units
-// read again, and the value lists naming structures and unit classes.
+// Owns which node the window shows and how: the four grids and their columns,
+// the grid in front, each grid's rows in their sort order, the type and unit lists.
 class EditorViews {
 public:
     explicit EditorViews(frmtabgridOPC& window);

@@ -4,6 +4,7 @@
 #include "platform/host/COV4Extensibility.h"
 #include "model/DataConnection.h"
 #include "platform/db/DbError.h"
+#include "platform/ui/Desktop.h"
 #include "platform/ui/GridModel.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
@@ -43,6 +44,47 @@ bool GridEditing::WriteRowAtOnce(ui::GridModel& grid) {
         }
         return false;
     }
+}
+
+bool GridEditing::WriteToRows(ui::GridModel& grid, const std::vector<db::Recordset::Bookmark>& others,
+                              const std::function<void(db::Recordset&)>& setCell,
+                              const std::function<void()>& dropCompanions) {
+    ui::BusyCursor busy;
+    db::Recordset& rs = *grid.Recordset();
+    const auto current = grid.RowBookmark(grid.CurrentRow());
+    db::Connection& connection = m_window.Data()->Connection();
+    const auto backToCurrent = [&] {
+        if (current) rs.SetBookmark(*current);
+    };
+    try {
+        connection.BeginTrans();
+        try {
+            setCell(rs);
+            rs.Update();
+            for (const auto bookmark : others) {
+                rs.SetBookmark(bookmark);
+                setCell(rs);
+                rs.Update();
+            }
+            connection.CommitTrans();
+        } catch (...) {
+            rs.CancelUpdate();
+            connection.RollbackTrans();
+            throw;
+        }
+    } catch (const db::DbError& e) {
+        // Not even begun (another program holds the database) or rolled back:
+        // the typed value goes as well, then the grid goes back to its row.
+        rs.CancelUpdate();
+        if (dropCompanions) dropCompanions();
+        backToCurrent();
+        DataError(grid, ui::GridModel::kErrorWriteFailed, e.Description());
+        return false;
+    }
+    grid.dataChanged = false;
+    backToCurrent();
+    grid.Refresh();
+    return true;
 }
 
 void GridEditing::DataError(ui::GridModel& grid, int number, const QString& description) {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/db/Recordset.h"
+
 #include <QString>
+
+#include <functional>
+#include <vector>
 
 namespace ov::ui {
 class GridModel;
-}
-namespace ov::db {
-class Recordset;
 }
 
 namespace ov::editor {
@@ -17,9 +19,8 @@ class frmtabgridOPC;
 // it (the stored values stay); true when something was written.
 bool SaveOrCancel(db::Recordset& rs);
 
-// What the four grids share when rows are edited: writing a row at once,
-// the data error that brings the stored values back, pending edits written
-// before a command, and the keys that move between columns and select rows.
+// Owns what the four grids share when rows are edited: row writes (one row or
+// several in one transaction), the data error, and the column and row keys.
 class GridEditing {
 public:
     explicit GridEditing(frmtabgridOPC& window) : m_window(window) {}
@@ -32,6 +33,13 @@ public:
     void DataError(ui::GridModel& grid, int number, const QString& description);
     // Every grid's pending change written, or dropped when it is refused.
     void CommitGridEdits();
+    // A value typed with several rows selected: setCell puts it into the
+    // current row and each other one, all written in one transaction or none.
+    // A refusal drops the companions' pending edits (dropCompanions), shows
+    // why and brings the stored values back; the current row stays current.
+    bool WriteToRows(ui::GridModel& grid, const std::vector<db::Recordset::Bookmark>& others,
+                     const std::function<void(db::Recordset&)>& setCell,
+                     const std::function<void()>& dropCompanions = {});
 
     // Shift+Left/Right: the previous or next visible column across both splits.
     static void MoveToNextColumn(ui::GridModel& grid, int direction);

@@ -79,34 +79,13 @@ void GroupGrid::ColumnUpdated(int column, const QVariant& value) {
         Rename(value.toString());
         return;
     }
-    // Several rows selected: the value goes to each of them.
+    // Several rows selected: the value goes to each of them, in one transaction with the current row.
     if (!m_grid.SelectedBookmarks().empty()) {
-        db::Recordset& rs = *m_grid.Recordset();
         const auto current = m_grid.RowBookmark(m_grid.CurrentRow());
-        db::Connection& connection = m_window.Data()->Connection();
-        try {
-            rs.Update();
-            connection.BeginTrans();
-            try {
-                for (const auto bookmark : m_grid.SelectedBookmarks()) {
-                    if (current && bookmark == *current) continue;
-                    rs.SetBookmark(bookmark);
-                    rs.SetValue(field, value);
-                    rs.Update();
-                }
-                connection.CommitTrans();
-            } catch (...) {
-                rs.CancelUpdate();
-                connection.RollbackTrans();
-                throw;
-            }
-        } catch (const db::DbError& e) {
-            if (current) rs.SetBookmark(*current);
-            m_window.DataError(m_grid, ui::GridModel::kErrorWriteFailed, e.Description());
-            return;
-        }
-        if (current) rs.SetBookmark(*current);
-        m_grid.Refresh();
+        std::vector<db::Recordset::Bookmark> others;
+        for (const auto bookmark : m_grid.SelectedBookmarks())
+            if (!current || bookmark != *current) others.push_back(bookmark);
+        m_window.RowWriting().WriteToRows(m_grid, others, [&](db::Recordset& rs) { rs.SetValue(field, value); });
         return;
     }
     // A click on these columns is written at once; the others when the row is left.

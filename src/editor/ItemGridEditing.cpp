@@ -189,44 +189,9 @@ void ItemGridEditing::WriteItemValue(int column, const QVariant& value) {
 
 void ItemGridEditing::WriteToRows(const ui::GridColumn& column, const QVariant& value,
                                   const std::vector<db::Recordset::Bookmark>& others) {
-    // The current row and every other selected row take the value by the same
-    // rules, in one transaction: all of them, or none.
-    ui::BusyCursor busy;
-    db::Recordset& rs = Items();
-    const auto current = m_grid.RowBookmark(m_grid.CurrentRow());
-    db::Connection& connection = m_window.Data()->Connection();
-    const auto backToCurrent = [&] {
-        if (current) rs.SetBookmark(*current);
-    };
-    try {
-        connection.BeginTrans();
-        try {
-            SetItemCell(rs, column, value);
-            rs.Update();
-            for (const auto bookmark : others) {
-                rs.SetBookmark(bookmark);
-                SetItemCell(rs, column, value);
-                rs.Update();
-            }
-            connection.CommitTrans();
-        } catch (...) {
-            rs.CancelUpdate();
-            CancelUnboundEdits();
-            connection.RollbackTrans();
-            throw;
-        }
-    } catch (const db::DbError& e) {
-        // Not even begun (another program holds the database) or rolled back:
-        // the typed value goes as well, then the grid goes back to its row.
-        rs.CancelUpdate();
-        CancelUnboundEdits();
-        backToCurrent();
-        m_window.DataError(m_grid, ui::GridModel::kErrorWriteFailed, e.Description());
-        return;
-    }
-    m_grid.dataChanged = false;
-    backToCurrent();
-    m_grid.Refresh();
+    // The current row and every other selected row take the value by the same rules.
+    m_window.RowWriting().WriteToRows(
+        m_grid, others, [&](db::Recordset& rs) { SetItemCell(rs, column, value); }, [this] { CancelUnboundEdits(); });
 }
 
 void ItemGridEditing::CancelPendingItemEdits() {

@@ -17,10 +17,8 @@ namespace ov::editor {
 
 class frmtabgridOPC;
 
-// The item grid's editing: its unbound columns (data type, simulation,
-// redundancy, index text) with the two tables behind them, cell writes to
-// the current row and every selected one, the cell dialogs, the tooltip of
-// the item's groups and the grid's keys.
+// Owns the item grid's editing: the unbound columns and their tables, cell
+// writes to the current and the selected rows, the cell dialogs and the keys.
 class ItemGridEditing {
 public:
     ItemGridEditing(frmtabgridOPC& window, ui::GridModel& grid);

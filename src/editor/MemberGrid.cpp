@@ -195,37 +195,9 @@ bool MemberGrid::WriteRow() {
 
 void MemberGrid::WriteToRows(const ui::GridColumn& column, const QVariant& value,
                              const std::vector<db::Recordset::Bookmark>& others) {
-    // The current row and the other selected rows: all of them, or none.
-    ui::BusyCursor busy;
-    db::Recordset& rs = *m_grid.Recordset();
-    const auto current = m_grid.RowBookmark(m_grid.CurrentRow());
-    db::Connection& connection = m_window.Data()->Connection();
-    try {
-        connection.BeginTrans();
-        try {
-            SetCell(rs, column, value);
-            rs.Update();
-            for (const auto bookmark : others) {
-                rs.SetBookmark(bookmark);
-                SetCell(rs, column, value);
-                rs.Update();
-            }
-            connection.CommitTrans();
-        } catch (...) {
-            rs.CancelUpdate();
-            m_window.IndexTexts().CloseIdxSystemRecordset();
-            connection.RollbackTrans();
-            throw;
-        }
-    } catch (const db::DbError& e) {
-        rs.CancelUpdate();
-        if (current) rs.SetBookmark(*current);
-        m_window.DataError(m_grid, ui::GridModel::kErrorWriteFailed, e.Description());
-        return;
-    }
-    m_grid.dataChanged = false;
-    if (current) rs.SetBookmark(*current);
-    m_grid.Refresh();
+    m_window.RowWriting().WriteToRows(
+        m_grid, others, [&](db::Recordset& rs) { SetCell(rs, column, value); },
+        [this] { m_window.IndexTexts().CloseIdxSystemRecordset(); });
 }
 
 void MemberGrid::RunCommand(const char* tool) { m_window.RunGridCommand(QString::fromUtf8(tool)); }

@@ -14,8 +14,8 @@ class HostStudio;
 
 namespace ov::editor {
 
-// The editor window's status bar and caption: the function last run, the
-// seven object counters, the notices, and the caption naming what is shown.
+// Owns the editor window's status bar and caption: the function last run,
+// the seven object counters, the notices, and the caption naming what is shown.
 class WindowStatus {
 public:
     // Counters: devices, groups, items, unit classes, units, structure

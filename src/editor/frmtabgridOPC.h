@@ -254,6 +254,8 @@ public:
     void RequeryGroups() { m_views.RequeryGroups(); }
     bool GridsBuilt() const { return m_views.GridsBuilt(); }
     ItemGridEditing& ItemEditing() { return m_itemEditing; }
+    // What the grids share when rows are written.
+    GridEditing& RowWriting() { return m_gridEditing; }
 
     QString Caption() const { return m_status.Caption(); }
     QString FrontGrid() const { return m_views.FrontGrid(); }

@@ -218,6 +218,16 @@ TEST_F(GroupTest, ClicksAreWrittenAtOnceAndOneNameForSeveralRowsIsNumbered) {
     Grid().SelectRows({1, 2});
     Type(1, "Comment", QStringLiteral("both"));
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbGroups WHERE Comment = 'both'")), 2);
+    // All of them or none: the database refusing the last row keeps the current one unwritten too.
+    Window().Data()->Connection().Execute(
+        QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON TpdbGroups WHEN new.Comment = 'all' AND new.Name = '%1' "
+                       "BEGIN SELECT RAISE(ABORT, 'refused by the project'); END")
+            .arg(Grid().CellText(2, Column("Name"))));
+    Grid().SelectRows({0, 1, 2});
+    Type(0, "Comment", QStringLiteral("all"));
+    EXPECT_TRUE(test::LastMessage().contains(QStringLiteral("refused by the project"))) << test::LastMessage().toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbGroups WHERE Comment = 'all'")), 0);
+    EXPECT_NE(Grid().CellText(0, Column("Comment")), QStringLiteral("all"));
 }
 
 TEST_F(GroupTest, DeleteAsksCanBeCancelledTakesTheConnectionsAndNeverTheDefaultGroup) {
