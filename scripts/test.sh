@@ -3,7 +3,7 @@
 # builds:
 #  1. clang, debug, AddressSanitizer and UndefinedBehaviorSanitizer over all
 #     of our code (the GUI included, offscreen), with the fuzz targets in the
-#     same tree: every test, then each fuzz target for FUZZ_SECONDS (30).
+#     same tree: every test, then each fuzz target for FUZZ_SECONDS (20).
 #  2. the optimised build a user makes (g++, Release), with its tests: the
 #     optimiser finds warnings the debug build does not.
 # Warnings in our own code are errors in both.
@@ -66,8 +66,8 @@ elapsed
 echo "== the OPC UA helper against its own test servers"
 (cd apps/opcua-helper && npm test)
 
-echo "== fuzz targets, ${FUZZ_SECONDS:-30} s each, two at a time"
-bash fuzz/run.sh "${FUZZ_SECONDS:-30}" --jobs 2 --build "$root/build-asan"
+echo "== fuzz targets, ${FUZZ_SECONDS:-20} s each, two at a time"
+bash fuzz/run.sh "${FUZZ_SECONDS:-20}" --jobs 2 --build "$root/build-asan"
 elapsed
 
 echo "== optimised build, as users build it, and its tests"
