@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace ov::model;
 
 namespace {
@@ -42,7 +44,11 @@ TEST(DeviceAddress, DriverProgIdsCarryTheUniversalNumber) {
     // Read as written (the range is checked where it matters), unless too large to be a number at all.
     const std::pair<QVariant, int> numbers[] = {{QVariant(), 0}, {QStringLiteral("<"), 0}, {QStringLiteral("<>"), 0},
                                                 {QStringLiteral("ModbusTCP"), 0}, {QStringLiteral("<3"), 3},
-                                                {QStringLiteral("<9>x"), 9}, {QStringLiteral("<99999999999>x"), 0}};
+                                                {QStringLiteral("<9>x"), 9}, {QStringLiteral("<99999999999>x"), 0},
+                                                // The ends of the range still fit.
+                                                {QStringLiteral("<2147483647>x"), std::numeric_limits<int>::max()},
+                                                {QStringLiteral("<-2147483648>x"), std::numeric_limits<int>::min()},
+                                                {QStringLiteral("<2147483648>x"), 0}};
     for (const auto& [stored, number] : numbers)
         EXPECT_EQ(ParseDriverProgId(stored).universalNumber, number) << stored.toString().toStdString();
     EXPECT_TRUE(ParseDriverProgId(QStringLiteral("<3")).driverName.isEmpty());
