@@ -57,8 +57,7 @@ bool GridEditing::WriteToRows(ui::GridModel& grid, const std::vector<db::Records
         if (current) rs.SetBookmark(*current);
     };
     try {
-        connection.BeginTrans();
-        try {
+        connection.InTransaction([&] {
             setCell(rs);
             rs.Update();
             for (const auto bookmark : others) {
@@ -66,12 +65,7 @@ bool GridEditing::WriteToRows(ui::GridModel& grid, const std::vector<db::Records
                 setCell(rs);
                 rs.Update();
             }
-            connection.CommitTrans();
-        } catch (...) {
-            rs.CancelUpdate();
-            connection.RollbackTrans();
-            throw;
-        }
+        });
     } catch (const db::DbError& e) {
         // Not even begun (another program holds the database) or rolled back:
         // the typed value goes as well, then the grid goes back to its row.

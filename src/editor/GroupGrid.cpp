@@ -120,8 +120,7 @@ void GroupGrid::RenameSelection(const QString& name) {
     db::Connection& connection = m_window.Data()->Connection();
     int n = 0;
     try {
-        connection.BeginTrans();
-        try {
+        connection.InTransaction([&] {
             for (const auto bookmark : m_grid.SelectedBookmarks()) {
                 rs.SetBookmark(bookmark);
                 const QString old = rs.Value(QStringLiteral("Name")).toString();
@@ -138,13 +137,9 @@ void GroupGrid::RenameSelection(const QString& name) {
                     if (host::ProjectTree* tree = m_window.Session().Tree()) tree->RelabelGroup(id, numbered);
                 });
             }
-            connection.CommitTrans();
-        } catch (...) {
-            rs.CancelUpdate();
-            connection.RollbackTrans();
-            throw;
-        }
+        });
     } catch (const db::DbError& e) {
+        rs.CancelUpdate();
         m_window.DataError(m_grid, ui::GridModel::kErrorWriteFailed, e.Description());
         m_window.ReloadGroupNames();
         return;
