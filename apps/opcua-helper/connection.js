@@ -2,20 +2,20 @@
 // The connection to one server: client, session, namespace table, per-call
 // limits, the data type cache and service call timeouts; and which one is current.
 
-const { opcua, pkiRoot } = require("./opcua-runtime");
-const path = require("node:path");
+const { opcua } = require("./opcua-runtime");
 const { describeStatus, describeConnectError } = require("./errors");
 const { formatNodeId } = require("./nodeid");
 const { log, send } = require("./output");
 const { intOption } = require("./request");
+const security = require("./security");
 const { sleep, withTimeout } = require("./util");
 const { BUILT_IN_TYPES } = require("./variables");
 
 const {
   OPCUAClient,
-  OPCUACertificateManager,
   MessageSecurityMode,
   SecurityPolicy,
+  UserTokenType,
   NodeId,
   NodeIdType,
   BrowseRequest,
@@ -35,50 +35,65 @@ const DEFAULT_REQUEST_TIMEOUT_MS = 30000;
 
 const CLIENT_APPLICATION_NAME = "OvOpcEditorBrowseHelper";
 
-function createClient(requestTimeoutMs) {
+// Status codes with which a server refuses the identity given at session
+// activation.
+const IDENTITY_REFUSED = /BadUserAccessDenied|BadIdentityTokenRejected|BadIdentityTokenInvalid/;
+
+// A connect failure the editor acts on: "reason" says which, further fields
+// carry what it needs for that (the certificate, for instance).
+class ConnectError extends Error {
+  constructor(message, fields) {
+    super(message);
+    this.answerFields = fields;
+  }
+}
+
+function createClient(certificateManager, { mode = "None", policy = "None", serverCertificate = null, requestTimeoutMs = DEFAULT_REQUEST_TIMEOUT_MS } = {}) {
   return OPCUAClient.create({
     applicationName: CLIENT_APPLICATION_NAME,
     clientName: "ovopc-editor",
     endpointMustExist: false,
-    securityMode: MessageSecurityMode.None,
-    securityPolicy: SecurityPolicy.None,
+    securityMode: MessageSecurityMode[mode],
+    securityPolicy: SecurityPolicy[policy],
+    serverCertificate: serverCertificate || undefined,
     connectionStrategy: { maxRetry: 0, initialDelay: 100, maxDelay: 200 },
     keepSessionAlive: true,
     requestedSessionTimeout: 60000,
     defaultTransactionTimeout: requestTimeoutMs,
-    clientCertificateManager: new OPCUACertificateManager({
-      rootFolder: path.join(pkiRoot(), "helper"),
-      automaticallyAcceptUnknownCertificate: true,
-    }),
+    clientCertificateManager: certificateManager,
   });
 }
 
 let certificateReady = null;
 
-// node-opcua wants an application certificate even for unsecured
-// connections and creates one on first use. Do that at start-up, while the
-// editor has nothing to wait for yet.
+// The client's application certificate is made once in the PKI folder and
+// kept. Do that at start-up, while the editor has nothing to wait for yet.
 function prepareCertificate() {
   certificateReady = createCertificate();
 }
 
 async function createCertificate() {
-  const client = createClient(DEFAULT_REQUEST_TIMEOUT_MS);
   try {
-    await client.clientCertificateManager.initialize();
+    const client = createClient(await security.openCertificateManager());
     await client.createDefaultCertificate();
+    await client.clientCertificateManager.dispose();
   } catch (err) {
     log("preparing the client certificate:", err.message);
   }
 }
 
 class Connection {
-  constructor(endpoint, requestTimeoutMs) {
+  // options: securityMode, securityPolicy (either may be null: the best the
+  // server offers), user (null: anonymous), password, acceptCertificate.
+  constructor(endpoint, requestTimeoutMs, options = {}) {
     this.endpoint = endpoint;
     this.requestTimeoutMs = requestTimeoutMs;
+    this.options = options;
     this.client = null;
     this.session = null;
     this.namespaces = [];
+    this.securityMode = null;
+    this.securityPolicy = null;
     this.closed = false;
     this.lostError = null;
     this.pending = new Set(); // reject functions of outstanding service calls
@@ -88,23 +103,107 @@ class Connection {
     for (const [id, name] of BUILT_IN_TYPES) this.typeNames.set(`i=${id}`, name);
   }
 
+  checkOpen() {
+    if (this.closed) throw new Error("closed while connecting");
+  }
+
+  // The server's endpoints, asked for over an unsecured channel as every
+  // server allows for discovery.
+  async discoverEndpoints() {
+    const client = createClient(await security.openCertificateManager(), { requestTimeoutMs: this.requestTimeoutMs });
+    this.client = client;
+    this.checkOpen();
+    await client.connect(this.endpoint);
+    this.checkOpen();
+    const endpoints = await client.getEndpoints();
+    this.client = null;
+    await client.disconnect();
+    this.checkOpen();
+    return endpoints;
+  }
+
+  chooseEndpoint(endpoints) {
+    const { securityMode, securityPolicy } = this.options;
+    const { chosen, offers } = security.chooseEndpoint(endpoints, securityMode, securityPolicy);
+    if (chosen) return chosen;
+    const asked = securityMode && securityPolicy ? `${securityMode} with ${securityPolicy}` : securityMode || securityPolicy;
+    const offered = [...new Set(offers.map(security.describeOffer))].join(", ") || "nothing";
+    const what = asked ? `no endpoint with ${asked}` : "no endpoint with a security policy this client supports";
+    throw new ConnectError(`Cannot connect to ${this.endpoint}: the server offers ${what}; it offers ${offered}`, { reason: "noEndpoint" });
+  }
+
+  // Refuses a certificate with problems unless it is the one the user
+  // accepted for this connection.
+  async checkServerCertificate(chain) {
+    if (!chain || chain.length === 0) throw new Error(`Cannot connect to ${this.endpoint}: the server sent no certificate for a secured endpoint`);
+    const manager = await security.openCertificateManager();
+    let result;
+    try {
+      result = await security.examineCertificate(manager, chain, this.endpoint);
+    } finally {
+      await manager.dispose();
+    }
+    const { certificate } = result;
+    security.rememberCertificate(certificate.thumbprint, result.leaf);
+    if (certificate.problems.length === 0) return;
+    if (this.options.acceptCertificate === certificate.thumbprint) {
+      log(`accepting the server certificate ${certificate.thumbprint} of ${this.endpoint} once (${certificate.problems.join(", ")})`);
+      return;
+    }
+    if (result.verification !== "Good") log(`server certificate ${certificate.thumbprint}: ${result.verification}`);
+    throw new ConnectError(
+      `The server certificate of ${this.endpoint} (thumbprint ${certificate.thumbprint}) ${security.describeProblems(certificate)}`,
+      { reason: "certificate", certificate }
+    );
+  }
+
+  identity(description) {
+    const { user, password } = this.options;
+    if (!user) {
+      if (!security.acceptsAnonymous(description)) {
+        throw new ConnectError(`Cannot connect to ${this.endpoint}: the server accepts no anonymous user; a user name and password are needed`, {
+          reason: "loginNeeded",
+        });
+      }
+      return { type: UserTokenType.Anonymous };
+    }
+    if (!security.acceptsUserName(description)) {
+      throw new Error(`Cannot connect to ${this.endpoint}: the server accepts no user name and password with ${security.describeOffer(this)}`);
+    }
+    return { type: UserTokenType.UserName, userName: user, password: password || "" };
+  }
+
   async open(timeoutMs) {
     // the certificate is made once per PKI folder; that is not part of the
     // time the server gets to answer
     await certificateReady;
-    const client = createClient(this.requestTimeoutMs);
-    this.client = client;
-    client.on("connection_lost", () => this.lose("the connection to the server was lost"));
-    client.on("close", (err) => {
-      if (err) this.lose("the connection to the server was closed");
-    });
-
+    let identity = null;
     const work = (async () => {
+      const chosen = this.chooseEndpoint(await this.discoverEndpoints());
+      this.securityMode = chosen.mode;
+      this.securityPolicy = chosen.policy;
+      // without signing or encryption the certificate is not used for anything
+      const serverCertificate = chosen.mode === "None" ? null : chosen.description.serverCertificate;
+      if (serverCertificate) await this.checkServerCertificate(serverCertificate);
+      identity = this.identity(chosen.description);
+      this.checkOpen();
+
+      const client = createClient(await security.openCertificateManager(), {
+        mode: chosen.mode,
+        policy: chosen.policy,
+        serverCertificate,
+        requestTimeoutMs: this.requestTimeoutMs,
+      });
+      this.client = client;
+      client.on("connection_lost", () => this.lose("the connection to the server was lost"));
+      client.on("close", (err) => {
+        if (err) this.lose("the connection to the server was closed");
+      });
       await client.connect(this.endpoint);
-      if (this.closed) throw new Error("closed while connecting");
-      const session = await client.createSession();
+      this.checkOpen();
+      const session = await client.createSession(identity);
       this.session = session;
-      if (this.closed) throw new Error("closed while connecting");
+      this.checkOpen();
       session.on("session_closed", () => this.lose("the server closed the session"));
       session.on("keepalive_failure", () => this.lose("the server stopped answering keep-alive requests"));
       await this.readServerInfo();
@@ -114,9 +213,19 @@ class Connection {
     try {
       await withTimeout(work, timeoutMs, () => new Error(`no answer within ${timeoutMs} ms`));
     } catch (err) {
-      const reason = /^no answer within/.test(err.message) ? err.message : describeConnectError(err);
       // answer now; the half-open connection is torn down in the background
       this.close(CLOSE_BUDGET_MS).catch(() => {});
+      if (err.answerFields) throw err;
+      if (identity && IDENTITY_REFUSED.test(err.message || "")) {
+        if (identity.type === UserTokenType.UserName) {
+          throw new ConnectError(`The server refused the user name or password (${this.endpoint})`, { reason: "userRefused" });
+        }
+        throw new ConnectError(`Cannot connect to ${this.endpoint}: the server accepts no anonymous user; a user name and password are needed`, {
+          reason: "loginNeeded",
+        });
+      }
+      if (/^Cannot connect to /.test(err.message)) throw err;
+      const reason = /^no answer within/.test(err.message) ? err.message : describeConnectError(err);
       throw new Error(`Cannot connect to ${this.endpoint}: ${reason}`);
     }
   }
@@ -255,6 +364,35 @@ async function connectedConnection() {
   return current;
 }
 
+function enumOption(req, name, allowed) {
+  const v = req[name];
+  if (v === undefined || v === null) return null;
+  if (!allowed.includes(v)) throw new Error(`"${name}" must be one of ${allowed.join(", ")}`);
+  return v;
+}
+
+function stringOption(req, name) {
+  const v = req[name];
+  if (v === undefined || v === null) return null;
+  if (typeof v !== "string") throw new Error(`"${name}" must be a string`);
+  return v;
+}
+
+function connectOptions(req) {
+  const acceptCertificate = stringOption(req, "acceptCertificate");
+  if (acceptCertificate !== null && !/^[0-9a-fA-F]{40}$/.test(acceptCertificate)) {
+    throw new Error(`"acceptCertificate" must be a SHA-1 thumbprint of 40 hex digits`);
+  }
+  return {
+    securityMode: enumOption(req, "securityMode", security.SECURITY_MODES),
+    securityPolicy: enumOption(req, "securityPolicy", security.SECURITY_POLICIES),
+    // an empty user name means anonymous, as no user name at all does
+    user: stringOption(req, "user") || null,
+    password: stringOption(req, "password") || "",
+    acceptCertificate: acceptCertificate && acceptCertificate.toUpperCase(),
+  };
+}
+
 async function opConnect(req) {
   const endpoint = req.endpoint;
   if (typeof endpoint !== "string" || !/^opc\.tcp:\/\/[^/:\s]+(:\d{1,5})?(\/\S*)?$/i.test(endpoint)) {
@@ -262,19 +400,31 @@ async function opConnect(req) {
   }
   const timeoutMs = intOption(req, "timeoutMs", DEFAULT_CONNECT_TIMEOUT_MS, 100, 600000);
   const requestTimeoutMs = intOption(req, "requestTimeoutMs", DEFAULT_REQUEST_TIMEOUT_MS, 100, 3600000);
+  const options = connectOptions(req);
   return serialized(async () => {
     if (current) {
       const old = current;
       current = null;
       await old.close(CLOSE_BUDGET_MS);
     }
-    const conn = new Connection(endpoint, requestTimeoutMs);
+    const conn = new Connection(endpoint, requestTimeoutMs, options);
     const started = Date.now();
     await conn.open(timeoutMs);
     current = conn;
-    log(`connected to ${endpoint} in ${Date.now() - started} ms`);
-    return { namespaces: conn.namespaces };
+    log(`connected to ${endpoint} (${conn.securityMode}, ${conn.securityPolicy}) in ${Date.now() - started} ms`);
+    return {
+      namespaces: conn.namespaces,
+      securityMode: conn.securityMode,
+      securityPolicy: conn.securityPolicy,
+      user: options.user,
+      endpoint,
+    };
   });
+}
+
+async function opTrustCertificate(req) {
+  await security.trustCertificate(req.thumbprint);
+  return {};
 }
 
 async function opDisconnect() {
@@ -297,4 +447,4 @@ function closeForExit() {
   return conn ? conn.close(CLOSE_BUDGET_MS) : Promise.resolve();
 }
 
-module.exports = { prepareCertificate, connectedConnection, opConnect, opDisconnect, closeForExit };
+module.exports = { prepareCertificate, connectedConnection, opConnect, opDisconnect, opTrustCertificate, closeForExit };

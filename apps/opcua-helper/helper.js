@@ -12,7 +12,7 @@ const readline = require("node:readline");
 const { CancelledError } = require("./errors");
 const { log, send, watchStdout, flush } = require("./output");
 const { makeContext } = require("./request");
-const { prepareCertificate, opConnect, opDisconnect, closeForExit } = require("./connection");
+const { prepareCertificate, opConnect, opDisconnect, opTrustCertificate, closeForExit } = require("./connection");
 const { opBrowse, opBrowseTree } = require("./browse");
 
 const HELPER_PROTOCOL = 1;
@@ -26,6 +26,7 @@ let shuttingDown = false;
 function answerError(id, err) {
   const answer = { id, ok: false, error: err.message || String(err) };
   if (err.cancelled) answer.cancelled = true;
+  if (err.answerFields) Object.assign(answer, err.answerFields);
   send(answer);
 }
 
@@ -84,6 +85,9 @@ function handleLine(line) {
     switch (op) {
       case "connect":
         simple(opConnect(req));
+        break;
+      case "trustCertificate":
+        simple(opTrustCertificate(req));
         break;
       case "disconnect":
         simple(opDisconnect());

@@ -13,10 +13,12 @@ process.stdout.write = (chunk, encoding, callback) => process.stderr.write(chunk
 console.log = console.info = console.debug = (...args) => console.error(...args);
 
 // On Node 20 and 21, loading node-opcua starts a self-test that generates a
-// 4096-bit RSA key on the libuv thread pool. We only use security mode None,
-// and the key generation costs a second of CPU and holds up process exit
-// until it is done (exit waits for the thread pool), which breaks our
-// promise to exit quickly. Replace the self-test with a no-op.
+// 4096-bit RSA key on the libuv thread pool, to find out whether RSA with
+// PKCS#1 v1.5 padding still works. Only the deprecated Basic128Rsa15 policy
+// needs that, and we never choose it. The key generation costs a second of
+// CPU and holds up process exit until it is done (exit waits for the thread
+// pool), which breaks our promise to exit quickly. Replace the self-test with
+// a no-op.
 function skipRsaSelfTest() {
   try {
     const index = require.resolve("node-opcua-secure-channel");
@@ -35,9 +37,9 @@ skipRsaSelfTest();
 const opcua = require("node-opcua");
 const version = require("node-opcua/package.json").version;
 
-// Certificates that node-opcua insists on creating, even for unsecured
-// connections, live outside the source tree: in OPCUA_HELPER_PKI or in a
-// per-user folder below the system's temp folder.
+// The test server's certificates live outside the source tree: in
+// OPCUA_HELPER_PKI or in a per-user folder below the system's temp folder.
+// (The helper's client PKI is chosen in security.js.)
 function pkiRoot() {
   if (process.env.OPCUA_HELPER_PKI) return process.env.OPCUA_HELPER_PKI;
   let user = "user";

@@ -5,12 +5,18 @@
 //   node server.js --port <n> [--host 127.0.0.1] (--nodeset <file.xml> | --generate <folders>x<variables>)
 //                  [--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>]
 //                  [--max-continuation-points <n>]
+//                  [--security <Mode>:<Policy>[,...]] [--user <name>:<password>]... [--pki <folder>]
+//                  [--certificate-expired] [--certificate-host <name>]
 //
-// Prints one line {"event":"ready","endpoint":"opc.tcp://host:port"} on stdout
-// once it listens; logs go to stderr. Stops on SIGTERM, SIGINT or when stdin
-// closes. Security mode None, anonymous users allowed.
+// Prints one line {"event":"ready","endpoint":"opc.tcp://host:port","thumbprint":"..."}
+// on stdout once it listens; logs go to stderr. Stops on SIGTERM, SIGINT or
+// when stdin closes. By default security mode None and anonymous users; any
+// client certificate is accepted.
 
+const crypto = require("node:crypto");
 const fs = require("node:fs");
+const net = require("node:net");
+const os = require("node:os");
 const path = require("node:path");
 const tty = require("node:tty");
 const layout = require("./generated-layout");
@@ -26,10 +32,31 @@ function fail(message) {
 
 const USAGE =
   "usage: server.js --port <n> [--host 127.0.0.1] (--nodeset <file.xml> | --generate <folders>x<variables>) " +
-  "[--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>] [--max-continuation-points <n>]";
+  "[--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>] [--max-continuation-points <n>] " +
+  "[--security <Mode>:<Policy>[,...]] [--user <name>:<password>]... [--pki <folder>] " +
+  "[--certificate-expired] [--certificate-host <name>]";
+
+const SECURITY_MODES = ["None", "Sign", "SignAndEncrypt"];
+// Policy names as node-opcua spells them; the old ones stay offerable so that
+// a client can be tried against a server that offers nothing better.
+const SECURITY_POLICIES = ["None", "Basic128Rsa15", "Basic256", "Basic256Sha256", "Aes128_Sha256_RsaOaep", "Aes256_Sha256_RsaPss"];
+
+function parseSecurity(value) {
+  return value.split(",").map((pair) => {
+    const [mode, policy, extra] = pair.trim().split(":");
+    if (extra !== undefined || !SECURITY_MODES.includes(mode) || !SECURITY_POLICIES.includes(policy)) {
+      fail(`--security expects <Mode>:<Policy>[,...] with Mode one of ${SECURITY_MODES.join(", ")} and Policy one of ${SECURITY_POLICIES.join(", ")}, got "${pair}"`);
+    }
+    if ((mode === "None") !== (policy === "None")) fail(`--security: mode None goes with policy None only, got "${pair}"`);
+    return { mode, policy };
+  });
+}
 
 function parseArgs(argv) {
-  const opts = { host: "127.0.0.1", delayMs: 0, maxNodesPerBrowse: 0, maxNodesPerRead: 0, maxContinuationPoints: 0 };
+  const opts = {
+    host: "127.0.0.1", delayMs: 0, maxNodesPerBrowse: 0, maxNodesPerRead: 0, maxContinuationPoints: 0,
+    security: [{ mode: "None", policy: "None" }], users: new Map(), pki: null, certificateExpired: false, certificateHost: null,
+  };
   const numeric = {
     "--port": "port",
     "--delay-ms": "delayMs",
@@ -44,6 +71,10 @@ function parseArgs(argv) {
       process.stderr.write(USAGE + "\n");
       process.exit(0);
     }
+    if (arg === "--certificate-expired") {
+      opts.certificateExpired = true;
+      continue;
+    }
     if (value === undefined) fail(`${arg} needs a value\n${USAGE}`);
     i++;
     if (numeric[arg]) {
@@ -51,6 +82,17 @@ function parseArgs(argv) {
       opts[numeric[arg]] = Number(value);
     } else if (arg === "--host") {
       opts.host = value;
+    } else if (arg === "--security") {
+      opts.security = parseSecurity(value);
+    } else if (arg === "--user") {
+      const colon = value.indexOf(":");
+      if (colon <= 0) fail(`--user expects <name>:<password>, got "${value}"`);
+      opts.users.set(value.slice(0, colon), value.slice(colon + 1));
+    } else if (arg === "--pki") {
+      opts.pki = path.resolve(value);
+    } else if (arg === "--certificate-host") {
+      if (!/^[A-Za-z0-9.-]+$/.test(value)) fail(`--certificate-host expects a host name, got "${value}"`);
+      opts.certificateHost = value;
     } else if (arg === "--nodeset") {
       opts.nodeset = path.resolve(value);
     } else if (arg === "--generate") {
@@ -126,8 +168,55 @@ function delayServices(server, delayMs) {
   }
 }
 
+const APPLICATION_URI = "urn:ovopc:test-server";
+const DAY_MS = 24 * 3600 * 1000;
+
+// The server's own certificate. It names the host the server listens on (or
+// the one given with --certificate-host) and is valid for ten years, or
+// expired since yesterday. It is made once per PKI folder and kind, so a
+// restarted server presents the same certificate.
+async function ensureCertificate(certificateManager) {
+  const kind = [opts.certificateExpired && "expired", opts.certificateHost && `host-${opts.certificateHost}`].filter(Boolean).join("_");
+  const file = path.join(certificateManager.rootDir, "own", "certs", `test_server_${kind || "default"}.pem`);
+  if (fs.existsSync(file)) return file;
+  const hostIsIp = net.isIP(opts.host) !== 0;
+  const dns = opts.certificateHost ? [opts.certificateHost] : [...new Set([os.hostname(), "localhost", ...(hostIsIp ? [] : [opts.host])])];
+  const ip = opts.certificateHost || !hostIsIp ? [] : [opts.host];
+  // another server starting on the same folder must never read half a file
+  const partial = `${file}.${process.pid}.partial`;
+  await certificateManager.createSelfSignedCertificate({
+    applicationUri: APPLICATION_URI,
+    dns,
+    ip,
+    subject: { commonName: "ovopc test server", organization: "ovopc" },
+    startDate: new Date(Date.now() - (opts.certificateExpired ? 30 : 1) * DAY_MS),
+    validity: opts.certificateExpired ? 29 : 3650,
+    outputFile: partial,
+  });
+  fs.renameSync(partial, file);
+  log(`created the certificate ${file}`);
+  return file;
+}
+
+function thumbprintOf(file) {
+  return new crypto.X509Certificate(fs.readFileSync(file)).fingerprint.replace(/:/g, "").toUpperCase();
+}
+
+// node-opcua offers every combination of the given modes and policies; keep
+// the pairs asked for. The restricted discovery endpoint (GetEndpoints over
+// None when None is not offered) stays.
+function keepOfferedEndpoints(server) {
+  const wanted = new Set(opts.security.map(({ mode, policy }) => `${mode}:${policy}`));
+  for (const endPoint of server.endpoints) {
+    endPoint._endpoints = endPoint._endpoints.filter((d) => {
+      const policy = String(d.securityPolicyUri).split("#")[1] || "None";
+      return d.restricted || wanted.has(`${MessageSecurityMode[d.securityMode]}:${policy}`);
+    });
+  }
+}
+
 async function main() {
-  const pki = pkiRoot();
+  const pki = opts.pki || pkiRoot();
   const serverCertificateManager = new OPCUACertificateManager({
     rootFolder: path.join(pki, "server"),
     automaticallyAcceptUnknownCertificate: true,
@@ -136,6 +225,8 @@ async function main() {
     rootFolder: path.join(pki, "server-users"),
     automaticallyAcceptUnknownCertificate: true,
   });
+  await serverCertificateManager.initialize();
+  const certificateFile = await ensureCertificate(serverCertificateManager);
   const operationLimits = {};
   if (opts.maxNodesPerBrowse) operationLimits.maxNodesPerBrowse = opts.maxNodesPerBrowse;
   if (opts.maxNodesPerRead) operationLimits.maxNodesPerRead = opts.maxNodesPerRead;
@@ -147,11 +238,14 @@ async function main() {
     nodeset_filename: opts.nodeset ? [nodesets.standard, opts.nodeset] : [nodesets.standard],
     serverCertificateManager,
     userCertificateManager,
-    securityModes: [MessageSecurityMode.None],
-    securityPolicies: [SecurityPolicy.None],
-    allowAnonymous: true,
+    certificateFile,
+    privateKeyFile: serverCertificateManager.privateKey,
+    securityModes: [...new Set(opts.security.map((s) => MessageSecurityMode[s.mode]))],
+    securityPolicies: [...new Set(opts.security.map((s) => SecurityPolicy[s.policy]))],
+    allowAnonymous: opts.users.size === 0,
+    userManager: { isValidUser: (userName, password) => opts.users.has(userName) && opts.users.get(userName) === password },
     buildInfo: { productName: "ovopc test server", manufacturerName: "ovopc" },
-    serverInfo: { applicationUri: "urn:ovopc:test-server", productUri: "urn:ovopc:test-server" },
+    serverInfo: { applicationUri: APPLICATION_URI, productUri: APPLICATION_URI },
     serverCapabilities: {
       maxBrowseContinuationPoints: opts.maxContinuationPoints,
       operationLimits,
@@ -159,13 +253,14 @@ async function main() {
   });
 
   await server.initialize();
+  keepOfferedEndpoints(server);
   if (opts.generate) generateAddressSpace(server.engine.addressSpace, opts.generate);
   if (opts.delayMs > 0) delayServices(server, opts.delayMs);
   await server.start();
 
   const endpoint = `opc.tcp://${opts.host}:${opts.port}`;
   log(`listening on ${endpoint}`);
-  writeLine({ event: "ready", endpoint });
+  writeLine({ event: "ready", endpoint, thumbprint: thumbprintOf(certificateFile) });
 
   let stopping = false;
   const stop = async (reason) => {

@@ -4,13 +4,25 @@
 
 const { spawn } = require("node:child_process");
 const { before, after } = require("node:test");
+const fs = require("node:fs");
 const net = require("node:net");
+const os = require("node:os");
 const path = require("node:path");
 
 const APP_DIR = path.resolve(__dirname, "..");
 const FIXTURES = path.resolve(APP_DIR, "../../tests/fixtures");
 const PLANT_NS = "urn:ovopc:test:plant";
 const GENERATED_NS = "urn:ovopc:generated";
+
+// A fresh temporary folder, removed when the test process ends.
+function tempDir(prefix) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  process.on("exit", () => fs.rmSync(dir, { recursive: true, force: true }));
+  return dir;
+}
+
+// The client PKI of the helpers of this test file, unless a test brings its own.
+let sharedPki = null;
 
 function freePort() {
   return new Promise((resolve, reject) => {
@@ -77,15 +89,15 @@ async function startServer(args) {
     readLines(child.stdout, (line) => {
       try {
         const msg = JSON.parse(line);
-        if (msg.event === "ready") resolve(msg.endpoint);
+        if (msg.event === "ready") resolve(msg);
       } catch {
         reject(new Error(`server printed a line that is not JSON: ${line}`));
       }
     });
     child.once("exit", (code) => reject(new Error(`server exited with ${code} before it was ready:\n${stderr}`)));
   });
-  const endpoint = await withDeadline(ready, 30000, "server start");
-  return { child, endpoint, port, stop: () => stopChild(child), stderr: () => stderr };
+  const { endpoint, thumbprint } = await withDeadline(ready, 30000, "server start");
+  return { child, endpoint, thumbprint, port, stop: () => stopChild(child), stderr: () => stderr };
 }
 
 // Resolves once check() holds, polling every 10 ms.
@@ -100,8 +112,14 @@ function waitFor(check, ms, what) {
 }
 
 class Helper {
-  constructor() {
-    this.child = spawn(process.execPath, [path.join(APP_DIR, "helper.js")], { stdio: ["pipe", "pipe", "pipe"] });
+  // pki: the client's PKI folder (OVOPC_PKI); by default one shared by the test file
+  constructor({ pki } = {}) {
+    if (!pki) pki = sharedPki || (sharedPki = tempDir("ovopc-client-pki-"));
+    this.pki = pki;
+    this.child = spawn(process.execPath, [path.join(APP_DIR, "helper.js")], {
+      stdio: ["pipe", "pipe", "pipe"],
+      env: { ...process.env, OVOPC_PKI: pki },
+    });
     this.nextId = 1;
     this.calls = new Map(); // id -> { events, onEvent, resolve }
     this.unsolicited = []; // lines without a request id, except the ready line
@@ -188,7 +206,7 @@ class Helper {
 // server started with serverArgs and connected to. The returned object gets
 // helper, server and connectAnswer before the first test; serve() starts
 // further servers that are stopped with the block.
-function useHelper(serverArgs) {
+function useHelper(serverArgs, helperOptions) {
   const ctx = { servers: [] };
   ctx.serve = async (args) => {
     const server = await startServer(args);
@@ -197,7 +215,7 @@ function useHelper(serverArgs) {
   };
   before(async () => {
     if (serverArgs) ctx.server = await ctx.serve(serverArgs);
-    ctx.helper = new Helper();
+    ctx.helper = new Helper(helperOptions);
     await ctx.helper.ready;
     if (ctx.server) ctx.connectAnswer = await ctx.helper.connect(ctx.server.endpoint);
   });
@@ -238,5 +256,5 @@ function pathsOf(nodes, rootId, rootName) {
 
 module.exports = {
   APP_DIR, FIXTURES, PLANT_NS, GENERATED_NS,
-  freePort, startServer, Helper, useHelper, waitFor, browseTree, pathsOf, withDeadline, exitOf,
+  tempDir, freePort, startServer, Helper, useHelper, waitFor, browseTree, pathsOf, withDeadline, exitOf,
 };
