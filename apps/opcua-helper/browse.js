@@ -9,14 +9,15 @@ const { log, send } = require("./output");
 const { connectedConnection } = require("./connection");
 const { intOption } = require("./request");
 const { chunks, sleep } = require("./util");
-const { readVariableDetails } = require("./variables");
+const { readVariableDetails, resolveSupertypes } = require("./variables");
 
 const { NodeId, NodeIdType, BrowseDirection, BrowseDescription, NodeClass, StatusCodes } = opcua;
 
 const DEFAULT_BATCH = 500;
 const DEFAULT_MAX_DEPTH = 64;
 const NODE_CLASS_MASK = 1 | 2; // Object | Variable
-const RESULT_MASK_CHILDREN = 4 | 8 | 16; // NodeClass | BrowseName | DisplayName
+const RESULT_MASK_CHILDREN = 1 | 4 | 8 | 16; // ReferenceType | NodeClass | BrowseName | DisplayName
+const NODE_CLASS_MASK_REFERENCE_TYPE = 32;
 const HIERARCHICAL_REFERENCES = new NodeId(NodeIdType.NUMERIC, 33, 0);
 
 function childDescription(nodeId) {
@@ -53,7 +54,24 @@ function makeRecord(conn, ref, parentKey) {
   if (nodeClass === "Variable") {
     Object.assign(out, { dataType: "Unknown", valueRank: -1, arrayDimensions: null, accessLevel: 0 });
   }
-  return { nodeId, key: out.nodeId, parentKey, out, expand: true, dataTypeKey: null };
+  const rec = { nodeId, key: out.nodeId, parentKey, out, expand: true, dataTypeKey: null, referenceType: null };
+  if (ref.referenceTypeId instanceof NodeId) rec.referenceType = ref.referenceTypeId;
+  return rec;
+}
+
+// Marks the records reached over HasProperty or one of its subtypes with
+// isProperty; other reference types are looked up once per connection.
+async function markProperties(conn, records, ctx) {
+  const ids = new Map();
+  for (const rec of records) {
+    if (!rec.referenceType) continue;
+    rec.referenceTypeKey = conn.format(rec.referenceType);
+    if (!conn.propertyReferences.has(rec.referenceTypeKey)) ids.set(rec.referenceTypeKey, rec.referenceType);
+  }
+  if (ids.size > 0) await resolveSupertypes(conn, ids, conn.propertyReferences, NODE_CLASS_MASK_REFERENCE_TYPE, false, ctx);
+  for (const rec of records) {
+    if (rec.referenceTypeKey && conn.propertyReferences.get(rec.referenceTypeKey)) rec.out.isProperty = true;
+  }
 }
 
 // Lists all children of the given records (Object and Variable nodes over
@@ -192,6 +210,7 @@ async function opBrowse(req, ctx) {
       }
       const records = (result.references || []).map((ref) => makeRecord(conn, ref, rootKey)).filter(Boolean);
       if (records.length > 0) {
+        await markProperties(conn, records, ctx);
         await probeChildren(conn, records, ctx);
         await readVariableDetails(conn, records, ctx);
         send({ id: ctx.id, event: "nodes", parent: rootKey, nodes: records.map((r) => r.out) });
@@ -228,6 +247,7 @@ async function opBrowseTree(req, ctx) {
 
   let frontier = checkRootResult(await browseChildren(conn, [root], batch, ctx), root.key);
   frontier.forEach(markExpansion);
+  await markProperties(conn, frontier, ctx);
   await readVariableDetails(conn, frontier, ctx);
 
   let count = 0;
@@ -257,6 +277,7 @@ async function opBrowseTree(req, ctx) {
         });
       }
       if (toProbe.length > 0) await probeChildren(conn, toProbe, ctx);
+      await markProperties(conn, found, ctx);
       await readVariableDetails(conn, found, ctx);
       for (const child of found) next.push(child);
 

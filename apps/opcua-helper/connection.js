@@ -98,6 +98,9 @@ class Connection {
     this.lostError = null;
     this.pending = new Set(); // reject functions of outstanding service calls
     this.typeNames = new Map(); // data type id text -> built-in type name
+    // reference type id text -> whether it is HasProperty or a subtype of it;
+    // the usual hierarchical types are known, others are looked up once
+    this.propertyReferences = new Map([["i=46", true], ...[31, 33, 34, 35, 44, 45, 47, 49].map((i) => [`i=${i}`, false])]);
     this.maxParents = MAX_PARENTS_PER_CALL;
     this.maxReads = MAX_READS_PER_CALL;
     for (const [id, name] of BUILT_IN_TYPES) this.typeNames.set(`i=${id}`, name);

@@ -70,16 +70,21 @@ async function readVariableDetails(conn, records, ctx) {
   }
 }
 
-// Walks HasSubtype upwards for data types that are not known yet, all types of
-// one step in one call, and caches the built-in type each of them ends in.
-async function resolveDataTypes(conn, variables, ctx) {
-  const names = conn.typeNames;
-  const supertype = new Map(); // type key -> supertype key, or null if it has none
-  const ids = new Map(); // type key -> NodeId
+function resolveDataTypes(conn, variables, ctx) {
+  const ids = new Map();
   for (const rec of variables) {
-    if (rec.dataTypeKey && !names.has(rec.dataTypeKey)) ids.set(rec.dataTypeKey, rec.dataTypeId);
+    if (rec.dataTypeKey && !conn.typeNames.has(rec.dataTypeKey)) ids.set(rec.dataTypeKey, rec.dataTypeId);
   }
-  let frontier = [...ids.keys()];
+  return resolveSupertypes(conn, ids, conn.typeNames, NODE_CLASS_MASK_DATATYPE, "Unknown", ctx);
+}
+
+// Walks HasSubtype upwards from the types in ids (key -> NodeId) that known
+// (key -> answer) does not hold yet, all types of one step in one call, and
+// stores for each of them the answer of the first known type above it, or
+// fallback when the chain ends before one.
+async function resolveSupertypes(conn, ids, known, nodeClassMask, fallback, ctx) {
+  const supertype = new Map(); // type key -> supertype key, or null if it has none
+  let frontier = [...ids.keys()].filter((key) => !known.has(key));
   while (frontier.length > 0) {
     const next = [];
     for (const part of chunks(frontier, conn.maxParents)) {
@@ -90,7 +95,7 @@ async function resolveDataTypes(conn, variables, ctx) {
             browseDirection: BrowseDirection.Inverse,
             referenceTypeId: HAS_SUBTYPE,
             includeSubtypes: false,
-            nodeClassMask: NODE_CLASS_MASK_DATATYPE,
+            nodeClassMask,
             resultMask: 0,
           })
       );
@@ -112,7 +117,7 @@ async function resolveDataTypes(conn, variables, ctx) {
         const parent = new NodeId(ref.nodeId.identifierType, ref.nodeId.value, ns);
         const parentKey = conn.format(parent);
         supertype.set(key, parentKey);
-        if (!names.has(parentKey) && !supertype.has(parentKey) && !ids.has(parentKey)) {
+        if (!known.has(parentKey) && !supertype.has(parentKey) && !ids.has(parentKey)) {
           ids.set(parentKey, parent);
           next.push(parentKey);
         }
@@ -123,13 +128,13 @@ async function resolveDataTypes(conn, variables, ctx) {
   for (const key of supertype.keys()) {
     const seen = new Set();
     let cursor = key;
-    while (cursor && !names.has(cursor) && !seen.has(cursor)) {
+    while (cursor && !known.has(cursor) && !seen.has(cursor)) {
       seen.add(cursor);
       cursor = supertype.get(cursor);
     }
-    const name = cursor && names.has(cursor) ? names.get(cursor) : "Unknown";
-    for (const k of seen) names.set(k, name);
+    const answer = cursor && known.has(cursor) ? known.get(cursor) : fallback;
+    for (const k of seen) known.set(k, answer);
   }
 }
 
-module.exports = { BUILT_IN_TYPES, readVariableDetails };
+module.exports = { BUILT_IN_TYPES, readVariableDetails, resolveSupertypes };

@@ -99,6 +99,8 @@ describe("browsing the plant fixture", () => {
     assert.deepEqual(withChildren.sort(), [...PLANT_OBJECTS, "Plant/Line2/Tank/Level"].sort());
     assert.equal(byPath.get("Plant/Line1/Motor1/Drehzahl_Ölpumpe").displayName, "Drehzahl Ölpumpe");
     assert.ok(!byPath.has("Plant/Line1/Motor1/Start"), "methods are not listed");
+    const properties = [...byPath].filter(([, n]) => "isProperty" in n);
+    assert.deepEqual(properties.map(([p, n]) => [p, n.isProperty]), [["Plant/Line2/Tank/Level/EngineeringUnit", true]]);
     for (const node of tree.nodes) {
       assert.ok(node.nodeId.startsWith(`nsu=${PLANT_NS};`), node.nodeId);
       if (node.nodeClass === "Object") assert.equal(node.dataType, undefined);
@@ -207,6 +209,26 @@ describe("browsing the plant fixture", () => {
     assert.equal(answer.count, 2);
     assert.deepEqual(helper.notJson, []);
     assert.deepEqual(helper.late, []);
+  });
+});
+
+describe("properties among the children", () => {
+  const ctx = useHelper(["--nodeset", path.join(__dirname, "fixtures", "properties.NodeSet2.xml")]);
+  const PUMP = "nsu=urn:ovopc:test:properties;s=Pump";
+  // browse name -> isProperty as expected: HasProperty and its subtypes (here
+  // two levels of them in the server's own namespace) make properties
+  const EXPECTED = { Flow: undefined, Unit: true, Parts: undefined, Seal: undefined, Model: true, MaxFlow: true };
+
+  it("marks children reached over HasProperty or a subtype of it, in browse and browseTree alike", async () => {
+    const tree = await browseTree(ctx.helper, PUMP);
+    assert.equal(tree.answer.ok, true, tree.answer.error);
+    assert.deepEqual(Object.fromEntries(tree.nodes.map((n) => [n.browseName, n.isProperty])), EXPECTED);
+    for (const parent of [PUMP, `${PUMP}.Flow`]) {
+      const { events } = await ctx.helper.call("browse", { nodeId: parent });
+      const nodes = events.filter((e) => e.event === "nodes").flatMap((e) => e.nodes);
+      assert.ok(nodes.length > 0, parent);
+      for (const node of nodes) assert.equal(node.isProperty, EXPECTED[node.browseName], `${parent}: ${node.browseName}`);
+    }
   });
 });
 
