@@ -20,8 +20,10 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 "$build/bench/bench_csv"
 # A generated project of 1,000,000 items in one device.
 "$build/bench/bench_scale" 1000000
-# The OPC UA helper browsing a local test server of 10,000 variables.
-(cd "$root/apps/opcua-helper" && node bench.js)
+# The OPC UA helper browsing a local test server of 10,000 variables, over an
+# unsecured and a SignAndEncrypt connection in turns: opcua_browse_tree_10k_s,
+# opcua_browse_tree_10k_secure_s and their ratio opcua_browse_secure_ratio.
+(cd "$root/apps/opcua-helper" && node bench.js --security SignAndEncrypt:Basic256Sha256)
 # The editor's side of the same: the NodeSet2 file of the same 10,000
 # variables, the browse through the resident helper and the apply.
 work="$(mktemp -d)"
