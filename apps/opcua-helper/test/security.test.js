@@ -7,7 +7,7 @@ const assert = require("node:assert/strict");
 const crypto = require("node:crypto");
 const fs = require("node:fs");
 const path = require("node:path");
-const { GENERATED_NS, tempDir, useHelper } = require("./support");
+const { GENERATED_NS, Helper, tempDir, useHelper } = require("./support");
 
 const ROOT = `nsu=${GENERATED_NS};s=Generated`;
 const USER = { user: "operator", password: "s3cret:with colon" };
@@ -154,5 +154,20 @@ describe("a server certificate that is expired and names another host", () => {
     const once = (await ctx.helper.call("connect", { endpoint: again.endpoint, acceptCertificate: again.thumbprint })).answer;
     assert.equal(once.ok, true, once.error);
     assert.deepEqual([once.securityMode, once.securityPolicy, once.user], ["SignAndEncrypt", "Basic256Sha256", null]);
+  });
+
+  it("keeps its own certificate in the PKI folder for the next start", async () => {
+    const own = path.join(pki, "own", "certs", "client_certificate.pem");
+    const before = fs.readFileSync(own, "utf8");
+    const next = new Helper({ pki });
+    try {
+      await next.ready;
+      const server = ctx.servers.at(-1);
+      const { answer } = await next.call("connect", { endpoint: server.endpoint, acceptCertificate: server.thumbprint });
+      assert.equal(answer.ok, true, answer.error);
+    } finally {
+      await next.stop();
+    }
+    assert.equal(fs.readFileSync(own, "utf8"), before);
   });
 });

@@ -29,6 +29,10 @@ describe("server.js command line", () => {
       [["--port", "4840", "--nodeset", "/no/such/file.xml"], /not found/],
       [["--port", "4840", "--generate", "1x1", "--delay-ms", "-3"], /non-negative integer/],
       [["--port", "4840", "--frobnicate", "1"], /unknown option --frobnicate/],
+      [["--port", "4840", "--generate", "1x1", "--security", "SignAndEncrypt:Basic256Sha256,Sign:Rot13"], /--security expects/],
+      [["--port", "4840", "--generate", "1x1", "--security", "Sign:None"], /mode None goes with policy None only/],
+      [["--port", "4840", "--generate", "1x1", "--user", "nopassword"], /--user expects <name>:<password>/],
+      [["--port", "4840", "--generate", "1x1", "--certificate-host", "a b"], /--certificate-host expects a host name/],
     ];
     const results = await Promise.all(cases.map(([args]) => runServer(args)));
     results.forEach(({ code, stdout, stderr }, i) => {
