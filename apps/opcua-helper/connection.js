@@ -198,6 +198,7 @@ class Connection {
         requestTimeoutMs: this.requestTimeoutMs,
       });
       this.client = client;
+      this.checkOpen();
       client.on("connection_lost", () => this.lose("the connection to the server was lost"));
       client.on("close", (err) => {
         if (err) this.lose("the connection to the server was closed");
