@@ -18,6 +18,7 @@ const QString kSystem = QStringLiteral("chkSystem");
 const QString kStatus = QStringLiteral("lblStatus");
 const QString kStop = QStringLiteral("cmdStop");
 const QString kFrame = QStringLiteral("fraOIB");
+constexpr int kVariantType = 12;
 }  // namespace
 
 FBrowseItemsOCX::FBrowseItemsOCX() : ui::Form(QStringLiteral("FBrowseItemsOCX")) {
@@ -125,6 +126,12 @@ void FBrowseItemsOCX::ShowTree() {
         node.text = entry.node.browseName;
         node.data = entry.node.isVariable ? entry.node.dataType : QString();
         node.image = entry.node.isVariable ? host::images::kInternal : host::images::kItemBranch;
+        if (entry.node.isVariable && (ClassicDataType(entry.node) & 0xff) == kVariantType) {
+            // Structures and values of any type are taken over as VT_VARIANT; the person should know before ticking.
+            const bool structure = entry.node.dataType == QLatin1String("ExtensionObject");
+            node.text = Text(structure ? 9282 : 9283).replace(QStringLiteral("<s>"), node.text);
+            node.data = Text(9284).replace(QStringLiteral("<t>"), entry.node.dataType);
+        }
         node.expanded = search.isEmpty() ? m_expanded.contains(id) : true;
         node.checkState = states.value(id);
         node.hasChildren = entry.node.hasChildren;

@@ -17,6 +17,7 @@ OpcNode NodeFromJson(const QJsonObject& o) {
     node.displayName = o.value(QLatin1String("displayName")).toString(node.browseName);
     node.isVariable = o.value(QLatin1String("nodeClass")).toString() == QLatin1String("Variable");
     node.hasChildren = o.value(QLatin1String("hasChildren")).toBool();
+    node.isProperty = o.value(QLatin1String("isProperty")).toBool();
     if (node.isVariable) {
         node.dataType = o.value(QLatin1String("dataType")).toString(QStringLiteral("Unknown"));
         node.valueRank = o.value(QLatin1String("valueRank")).toInt(-1);

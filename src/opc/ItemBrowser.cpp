@@ -125,9 +125,11 @@ bool ItemBrowser::ExpandAll(QString* error, bool systemNodes) {
 void ItemBrowser::CollectVariables(const QString& nodeId, std::vector<const Entry*>& out) const {
     std::vector<QString> pending{nodeId};
     while (!pending.empty()) {
-        const Entry* entry = Find(pending.back());
+        const QString id = pending.back();
+        const Entry* entry = Find(id);
         pending.pop_back();
-        if (entry->node.isVariable) out.push_back(entry);
+        // A property goes with a tick of its own only, not with its variable's or folder's.
+        if (entry->node.isVariable && (!entry->node.isProperty || id == nodeId)) out.push_back(entry);
         for (const QString& child : entry->children) pending.push_back(child);
     }
 }
@@ -184,19 +186,18 @@ QHash<QString, int> ItemBrowser::CheckStates() const {
     // Children before parents: a node's state folds its children's.
     const std::function<int(const QString&)> visit = [&](const QString& id) -> int {
         const Entry& entry = *Find(id);
-        int state = 0;
-        if (entry.node.isVariable) {
-            state = IsTicked(entry.node.nodeId) ? 1 : 0;
-        } else {
-            bool any = false;
-            bool all = true;
-            for (const QString& child : entry.children) {
-                const int childState = visit(child);
-                any = any || childState != 0;
-                all = all && childState == 1;
-            }
-            state = !any ? 0 : (all && entry.loaded ? 1 : 2);
+        bool any = false;
+        bool all = true;
+        for (const QString& child : entry.children) {
+            const int childState = visit(child);
+            // Properties are ticked by themselves and say nothing about their folder.
+            if (Find(child)->node.isProperty) continue;
+            any = any || childState != 0;
+            all = all && childState == 1;
         }
+        int state = 0;
+        if (entry.node.isVariable) state = IsTicked(entry.node.nodeId) ? 1 : 0;
+        else state = !any ? 0 : (all && entry.loaded ? 1 : 2);
         states.insert(id, state);
         return state;
     };

@@ -45,7 +45,8 @@ class ItemBrowser {
     // Loads the whole space (for listing it), the server's own objects only when asked.
     bool ExpandAll(QString* error, bool systemNodes = false);
     // A variable's tick; a folder's reaches every variable below it, loading
-    // what is not loaded yet. A cancelled load changes no tick.
+    // what is not loaded yet. Properties are ticked only by themselves. A
+    // cancelled load changes no tick.
     bool SetTicked(const QString& nodeId, bool ticked, QString* error);
     // The node of a path of browse names joined by "/", loading on the way;
     // empty with a message when there is none.
@@ -60,7 +61,8 @@ class ItemBrowser {
     int LoadedCount() const { return static_cast<int>(m_entries.size()); }
     // Namespace 0 (the server's own objects) counts as system items.
     static bool IsSystemNode(const QString& nodeId);
-    // 0 clear, 1 ticked, 2 partly: for a folder, over what is loaded below it.
+    // 0 clear, 1 ticked, 2 partly: for a folder, over the variables loaded
+    // below it (properties left aside).
     QHash<QString, int> CheckStates() const;
     // Loaded nodes whose browse or display name holds the text.
     std::vector<QString> Matches(const QString& text) const;

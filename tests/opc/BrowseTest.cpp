@@ -10,8 +10,10 @@
 #include "OpcEditorTest.h"
 #include "opc/MOpc.h"
 #include "settings/TextTable.h"
+#include "support/Files.h"
 #include "support/QtPrinters.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace ov;
@@ -104,6 +106,33 @@ TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirCo
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1").arg(burnerId)), 0);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name = 'Line1.Motor1.Speed'")), 1)
         << "items the browse never reached stay";
+}
+
+TEST_F(BrowseTest, TheTreeMarksValuesTakenOverAsVariants) {
+    QTemporaryDir dir;
+    const QString file = test::WriteFile(dir.filePath(QStringLiteral("recipes.NodeSet2.xml")), R"(<?xml version="1.0" encoding="utf-8"?>
+<UANodeSet xmlns="http://opcfoundation.org/UA/2011/03/UANodeSet.xsd">
+  <NamespaceUris><Uri>urn:recipes</Uri></NamespaceUris>
+  <UAObject NodeId="ns=1;s=Recipes" BrowseName="1:Recipes"><References><Reference ReferenceType="i=35" IsForward="false">i=85</Reference></References></UAObject>
+  <UAVariable NodeId="ns=1;s=Recipes.Batch" BrowseName="1:Batch" DataType="i=22"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Recipes.Any" BrowseName="1:Any" DataType="i=24"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Recipes.Size" BrowseName="1:Size" DataType="i=11"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
+</UANodeSet>)");
+    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"), file);
+    Browse([](opc::FBrowseItemsOCX& f) {
+        NodeAt(f, QStringLiteral("Recipes/Size"));
+        QStringList shown;
+        for (const ui::TreeNode& node : f.Get(QStringLiteral("oib")).nodes)
+            if (node.parentKey == QStringLiteral("nsu=urn:recipes;s=Recipes")) shown << node.text + u'|' + node.data;
+        const QString variant = Text(9284);
+        EXPECT_EQ(shown, (QStringList{Text(9282).replace(QStringLiteral("<s>"), QStringLiteral("Batch")) + u'|' +
+                                          QString(variant).replace(QStringLiteral("<t>"), QStringLiteral("ExtensionObject")),
+                                      Text(9283).replace(QStringLiteral("<s>"), QStringLiteral("Any")) + u'|' +
+                                          QString(variant).replace(QStringLiteral("<t>"), QStringLiteral("Variant")),
+                                      QStringLiteral("Size|Double")}));
+        EXPECT_TRUE(variant.contains(QStringLiteral("VT_VARIANT")));
+        f.PressCancel();
+    });
 }
 
 TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {

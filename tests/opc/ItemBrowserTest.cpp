@@ -1,6 +1,7 @@
 // The item browser on the plant fixture read offline: what a folder's tick
-// reaches, items that differ from the server's, search, system nodes and a
-// load that is stopped; and a large generated space.
+// reaches (properties left to their own ticks), items that differ from the
+// server's, search, system nodes and a load that is stopped; and a large
+// generated space.
 
 #include "opc/ItemBrowser.h"
 #include "support/Files.h"
@@ -20,6 +21,13 @@ const QString kPlant = QStringLiteral(OV_FIXTURES "/plant.NodeSet2.xml");
 const QString kUri = QStringLiteral("nsu=urn:ovopc:test:plant;");
 
 QString Id(const char* identifier) { return kUri + QString::fromUtf8(identifier); }
+
+QStringList Names(const std::vector<BrowseItem>& items) {
+    QStringList names;
+    for (const BrowseItem& item : items) names << item.name;
+    names.sort();
+    return names;
+}
 
 class ItemBrowserTest : public ::testing::Test {
   protected:
@@ -105,7 +113,33 @@ TEST_F(ItemBrowserTest, AStoppedLoadChangesNoTick) {
 
     browser.progress = nullptr;
     Tick("Plant");
-    EXPECT_EQ(browser.Lists().added.size(), 34u) << "all 34 variables once loading may finish";
+    EXPECT_EQ(browser.Lists().added.size(), 33u) << "all 34 variables but the property once loading may finish";
+}
+
+TEST_F(ItemBrowserTest, PropertiesAreItemsOnlyWhenTickedByThemselves) {
+    // The device took the property once; it arrives ticked like every item.
+    browser.SetExistingItems({Stored("g=096da354-5427-48f7-bd04-0e26fa2df67c", "Plant.Line2.Tank.Level.EngineeringUnit", 8, 1)});
+    Start();
+    Tick("Plant/Line2/Tank");
+    const QString tank = Node("Plant/Line2/Tank");
+    const QString unit = Node("Plant/Line2/Tank/Level/EngineeringUnit");
+    EXPECT_TRUE(browser.Find(unit)->node.isProperty);
+    EXPECT_EQ(browser.Lists().added.size(), 10u) << "Tank's variables";
+    EXPECT_TRUE(browser.Lists().removed.empty());
+
+    QString error;
+    ASSERT_TRUE(browser.SetTicked(unit, false, &error));
+    EXPECT_EQ(Names(browser.Lists().removed), QStringList{QStringLiteral("Plant.Line2.Tank.Level.EngineeringUnit")});
+    EXPECT_EQ(browser.CheckStates().value(tank), 1) << "the folder's state leaves its properties aside";
+    EXPECT_EQ(browser.CheckStates().value(unit), 0);
+
+    // A variable's tick does not reach its property, nor does a folder's untick.
+    ASSERT_TRUE(browser.SetTicked(unit, true, &error));
+    Tick("Plant/Line2/Tank", false);
+    Tick("Plant/Line2/Tank/Level");
+    EXPECT_EQ(Names(browser.Lists().added), QStringList{QStringLiteral("Plant.Line2.Tank.Level")});
+    EXPECT_TRUE(browser.Lists().removed.empty());
+    EXPECT_EQ(browser.CheckStates().value(unit), 1);
 }
 
 TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
