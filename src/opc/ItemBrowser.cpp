@@ -4,8 +4,6 @@ namespace ov::opc {
 
 namespace {
 
-const QString kStopped = QStringLiteral("Loading the address space was stopped.");
-
 // Marks a long load while it runs; loads do not nest.
 struct BusyScope {
     explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
@@ -59,29 +57,57 @@ bool ItemBrowser::Report() { return !progress || progress(LoadedCount()); }
 
 bool ItemBrowser::LoadChildren(const QString& nodeId, QString* error) {
     const int before = LoadedCount();
-    const auto children = m_source->Children(nodeId.isEmpty() ? kObjectsFolder : nodeId, error,
-                                             [this, before](int loaded) { return !progress || progress(before + loaded); });
+    auto children = m_source->Children(nodeId.isEmpty() ? kObjectsFolder : nodeId, error,
+                                       [this, before](int loaded) { return !progress || progress(before + loaded); });
     if (!children) return false;
+    Insert(nodeId, std::move(*children));
+    return true;
+}
+
+bool ItemBrowser::LoadSubtree(const QString& nodeId, QString* error) {
+    const int before = LoadedCount();
+    auto nodes = m_source->Subtree(nodeId, error, [this, before](int loaded) { return !progress || progress(before + loaded); });
+    if (!nodes) return false;
+    // Grouped by parent in the order met, so a parent is in place before its children.
+    std::vector<QString> parents{nodeId};
+    QHash<QString, std::vector<OpcNode>> children;
+    children.insert(nodeId, {});
+    for (SubtreeNode& listed : *nodes) {
+        auto group = children.find(listed.parent);
+        if (group == children.end()) {
+            parents.push_back(listed.parent);
+            group = children.insert(listed.parent, {});
+        }
+        group->push_back(std::move(listed.node));
+    }
+    for (const QString& parent : parents) {
+        const Entry* entry = Find(parent);
+        if (entry && !entry->loaded) Insert(parent, std::move(children[parent]));
+    }
+    return true;
+}
+
+void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
     const Entry* parent = nodeId.isEmpty() ? nullptr : Find(nodeId);
     const QStringList parentNames = parent ? parent->names : QStringList();
     // Inserting may move the entries: the parent is looked up again after.
     std::vector<QString> list;
-    for (const OpcNode& node : *children) {
+    for (OpcNode& node : children) {
         // A node reached over a second reference is shown where it was met first.
         if (m_entries.contains(node.nodeId)) continue;
         Entry entry;
-        entry.node = node;
         entry.parent = nodeId;
         entry.names = parentNames;
         entry.names << node.browseName;
         entry.loaded = !node.hasChildren;
-        m_entries.insert(node.nodeId, std::move(entry));
         list.push_back(node.nodeId);
+        const QString id = node.nodeId;
+        entry.node = std::move(node);
+        m_entries.insert(id, std::move(entry));
     }
     std::vector<QString>& owner = nodeId.isEmpty() ? m_top : m_entries[nodeId].children;
     owner.insert(owner.end(), list.begin(), list.end());
     if (!nodeId.isEmpty()) m_entries[nodeId].loaded = true;
-    return true;
 }
 
 bool ItemBrowser::Expand(const QString& nodeId, QString* error) {
@@ -97,16 +123,18 @@ bool ItemBrowser::Expand(const QString& nodeId, QString* error) {
 }
 
 bool ItemBrowser::LoadBelow(const QString& nodeId, QString* error) {
+    // One subtree call loads it all; what a depth limit of the source left
+    // unloaded is fetched the same way from there.
     std::vector<QString> pending{nodeId};
     while (!pending.empty()) {
         const QString id = pending.back();
         pending.pop_back();
         if (!Find(id)->loaded) {
             if (!Report()) {
-                *error = kStopped;
+                *error = kLoadStopped;
                 return false;
             }
-            if (!LoadChildren(id, error)) return false;
+            if (!LoadSubtree(id, error)) return false;
         }
         for (const QString& child : Find(id)->children) pending.push_back(child);
     }

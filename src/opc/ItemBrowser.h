@@ -45,8 +45,8 @@ class ItemBrowser {
     // Loads the whole space (for listing it), the server's own objects only when asked.
     bool ExpandAll(QString* error, bool systemNodes = false);
     // A variable's tick; a folder's reaches every variable below it, loading
-    // what is not loaded yet. Properties are ticked only by themselves. A
-    // cancelled load changes no tick.
+    // what is not loaded yet with one call to the source. Properties are
+    // ticked only by themselves. A cancelled load changes no tick.
     bool SetTicked(const QString& nodeId, bool ticked, QString* error);
     // The node of a path of browse names joined by "/", loading on the way;
     // empty with a message when there is none.
@@ -71,7 +71,10 @@ class ItemBrowser {
 
   private:
     bool LoadChildren(const QString& nodeId, QString* error);
+    bool LoadSubtree(const QString& nodeId, QString* error);
     bool LoadBelow(const QString& nodeId, QString* error);
+    // Adds the children the source listed for a node and marks it loaded.
+    void Insert(const QString& nodeId, std::vector<OpcNode> children);
     void CollectVariables(const QString& nodeId, std::vector<const Entry*>& out) const;
     bool Report();
     bool IsTicked(const QString& itemId) const { return m_ticked.contains(itemId.toCaseFolded()); }

@@ -23,10 +23,11 @@ TEST(HelperLineTest, LinesAreReadWhateverTheyHold) {
     EXPECT_EQ(nodes.nodes[0].displayName, QStringLiteral("A")) << "the browse name stands in for a missing display name";
     EXPECT_FALSE(nodes.nodes[1].isVariable);
 
-    // Properties say so.
+    // A tree browse names the parent of its nodes; properties say so.
     const opc::HelperLine tree = opc::ParseHelperLine(
-        R"({"id":8,"event":"nodes","nodes":[{"nodeId":"nsu=urn:x;s=Tank.Level.EURange",)"
+        R"({"id":8,"event":"nodes","parent":"nsu=urn:x;s=Tank.Level","nodes":[{"nodeId":"nsu=urn:x;s=Tank.Level.EURange",)"
         R"("browseName":"EURange","nodeClass":"Variable","isProperty":true},{"nodeId":"nsu=urn:x;s=Tank.Level.Alarm","nodeClass":"Object"}]})");
+    EXPECT_EQ(tree.parent, QStringLiteral("nsu=urn:x;s=Tank.Level"));
     ASSERT_EQ(tree.nodes.size(), 2u);
     EXPECT_TRUE(tree.nodes[0].isProperty);
     EXPECT_FALSE(tree.nodes[1].isProperty);

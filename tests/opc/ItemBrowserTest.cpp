@@ -1,7 +1,7 @@
 // The item browser on the plant fixture read offline: what a folder's tick
-// reaches (properties left to their own ticks), items that differ from the
-// server's, search, system nodes and a load that is stopped; and a large
-// generated space.
+// reaches (properties left to their own ticks), the subtree loaded in one
+// call, items that differ from the server's, search, system nodes and a
+// load that is stopped; and a large generated space.
 
 #include "opc/ItemBrowser.h"
 #include "support/Files.h"
@@ -21,6 +21,39 @@ const QString kPlant = QStringLiteral(OV_FIXTURES "/plant.NodeSet2.xml");
 const QString kUri = QStringLiteral("nsu=urn:ovopc:test:plant;");
 
 QString Id(const char* identifier) { return kUri + QString::fromUtf8(identifier); }
+
+// The plant file, counting the calls a load makes; a depth limit as a
+// server's tree browse may have leaves the deepest nodes for a later call.
+class CountingSource : public NodeSetSource {
+  public:
+    explicit CountingSource(int depthLimit = 0) : NodeSetSource(kPlant), m_depthLimit(depthLimit) {}
+    std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
+                                                const std::function<bool(int)>& progress) override {
+        if (!m_inSubtree) ++children;
+        return NodeSetSource::Children(nodeId, error, progress);
+    }
+    std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                   const std::function<bool(int)>& progress) override {
+        ++subtrees;
+        m_inSubtree = true;
+        auto nodes = NodeSetSource::Subtree(nodeId, error, progress);
+        m_inSubtree = false;
+        if (!nodes || m_depthLimit == 0) return nodes;
+        QHash<QString, int> depth{{nodeId, 0}};
+        std::erase_if(*nodes, [&](const SubtreeNode& n) {
+            const int d = depth.value(n.parent) + 1;
+            depth.insert(n.node.nodeId, d);
+            return d > m_depthLimit;
+        });
+        return nodes;
+    }
+    int children = 0;
+    int subtrees = 0;
+
+  private:
+    int m_depthLimit;
+    bool m_inSubtree = false;
+};
 
 QStringList Names(const std::vector<BrowseItem>& items) {
     QStringList names;
@@ -114,6 +147,25 @@ TEST_F(ItemBrowserTest, AStoppedLoadChangesNoTick) {
     browser.progress = nullptr;
     Tick("Plant");
     EXPECT_EQ(browser.Lists().added.size(), 33u) << "all 34 variables but the property once loading may finish";
+}
+
+TEST_F(ItemBrowserTest, AFolderTickLoadsTheWholeSubtreeWithOneCall) {
+    for (const int depthLimit : {0, 2}) {
+        auto owned = std::make_unique<CountingSource>(depthLimit);
+        CountingSource& source = *owned;
+        browser.SetSource(std::move(owned));
+        Start();
+        source.children = 0;
+        Tick("Plant");
+        EXPECT_EQ(source.children, 0) << depthLimit;
+        // Limited, Plant's two levels first, then Motor1, Motor2, Tank and Special from where it stopped.
+        EXPECT_EQ(source.subtrees, depthLimit == 0 ? 1 : 5);
+        EXPECT_EQ(browser.LoadedCount(), 41) << "7 objects and 34 variables";
+        EXPECT_EQ(browser.Lists().added.size(), 33u);
+        EXPECT_EQ(browser.CheckStates().value(Node("Plant")), 1);
+        Tick("Plant", false);
+        EXPECT_EQ(source.subtrees + source.children, depthLimit == 0 ? 1 : 5) << "nothing loaded twice";
+    }
 }
 
 TEST_F(ItemBrowserTest, PropertiesAreItemsOnlyWhenTickedByThemselves) {
