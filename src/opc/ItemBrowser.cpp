@@ -1,5 +1,7 @@
 #include "opc/ItemBrowser.h"
 
+#include <algorithm>
+
 namespace ov::opc {
 
 namespace {
@@ -16,6 +18,7 @@ struct BusyScope {
 void ItemBrowser::Reset() {
     m_source.reset();
     m_existing.clear();
+    m_byFolder.clear();
     m_ticked.clear();
     m_entries.clear();
     m_top.clear();
@@ -25,12 +28,35 @@ void ItemBrowser::Reset() {
 
 void ItemBrowser::SetSeparator(int characterCode) {
     m_separator = characterCode > 0 ? QString(QChar(characterCode)) : QStringLiteral(".");
+    IndexExistingItems();
 }
 
 void ItemBrowser::SetExistingItems(std::vector<BrowseItem> items) {
     m_existing = std::move(items);
     m_ticked.clear();
     for (const BrowseItem& item : m_existing) m_ticked.insert(item.itemId.toCaseFolded());
+    IndexExistingItems();
+}
+
+void ItemBrowser::IndexExistingItems() {
+    m_byFolder.clear();
+    for (int i = 0; i < static_cast<int>(m_existing.size()); ++i) {
+        const BrowseItem& item = m_existing[i];
+        // "Plant.Line1.Speed" belongs to the folder named Plant.Line1. Items
+        // without a path stay out: the top is no folder anybody opened.
+        const qsizetype cut = item.name.lastIndexOf(m_separator);
+        if (cut > 0)
+            m_byFolder.insert(QStringLiteral("n:") + item.name.left(cut).toCaseFolded(),
+                              {i, item.name.mid(cut + m_separator.size())});
+        // "nsu=urn:x;s=Plant.Line1.Speed" belongs to the node nsu=urn:x;s=Plant.Line1,
+        // which covers items named by their IDs.
+        const qsizetype semicolon = item.itemId.indexOf(u';');
+        if (semicolon < 0 || item.itemId.mid(semicolon + 1, 2) != QLatin1String("s=")) continue;
+        const qsizetype last = item.itemId.lastIndexOf(m_separator);
+        if (last > semicolon + 3)
+            m_byFolder.insert(QStringLiteral("i:") + item.itemId.left(last).toCaseFolded(),
+                              {i, item.itemId.mid(last + m_separator.size())});
+    }
 }
 
 void ItemBrowser::SetSource(std::unique_ptr<AddressSource> source) {
@@ -91,10 +117,13 @@ void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
     const Entry* parent = nodeId.isEmpty() ? nullptr : Find(nodeId);
     const QStringList parentNames = parent ? parent->names : QStringList();
     // Inserting may move the entries: the parent is looked up again after.
+    QSet<QString> listed;
     std::vector<QString> list;
     for (OpcNode& node : children) {
+        listed.insert(node.nodeId.toCaseFolded());
         // A node reached over a second reference is shown where it was met first.
         if (m_entries.contains(node.nodeId)) continue;
+        DropGoneItem(node.nodeId);
         Entry entry;
         entry.parent = nodeId;
         entry.names = parentNames;
@@ -107,7 +136,51 @@ void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
     }
     std::vector<QString>& owner = nodeId.isEmpty() ? m_top : m_entries[nodeId].children;
     owner.insert(owner.end(), list.begin(), list.end());
-    if (!nodeId.isEmpty()) m_entries[nodeId].loaded = true;
+    if (nodeId.isEmpty()) return;
+    m_entries[nodeId].loaded = true;
+    AddGoneItems(nodeId, listed);
+}
+
+void ItemBrowser::AddGoneItems(const QString& folderId, const QSet<QString>& listed) {
+    const QStringList folderNames = Find(folderId)->names;
+    QList<std::pair<int, QString>> items = m_byFolder.values(QStringLiteral("n:") + ItemName(folderNames, m_separator).toCaseFolded());
+    items += m_byFolder.values(QStringLiteral("i:") + folderId.toCaseFolded());
+    // In the device's order, each item once.
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    int previous = -1;
+    for (const auto& [index, leaf] : items) {
+        if (index == previous) continue;
+        previous = index;
+        const QString& itemId = m_existing[index].itemId;
+        // Listed here, found elsewhere on the server, or already shown as gone.
+        if (listed.contains(itemId.toCaseFolded()) || m_entries.contains(itemId) || m_entries.contains(GoneKey(itemId)))
+            continue;
+        Entry entry;
+        entry.node.nodeId = itemId;
+        entry.node.browseName = leaf;
+        entry.node.displayName = leaf;
+        entry.node.isVariable = true;
+        entry.parent = folderId;
+        entry.names = folderNames;
+        entry.names << leaf;
+        entry.loaded = true;
+        entry.gone = true;
+        m_entries.insert(GoneKey(itemId), std::move(entry));
+        m_entries[folderId].goneItems.push_back(GoneKey(itemId));
+        // Shown unticked: OK deletes it unless the person ticks it again.
+        m_ticked.remove(itemId.toCaseFolded());
+    }
+}
+
+void ItemBrowser::DropGoneItem(const QString& itemId) {
+    // The node turned up after all, in a folder loaded later: the item is
+    // on the server and ticked as the device's items arrive.
+    const QString key = GoneKey(itemId);
+    const Entry* gone = Find(key);
+    if (!gone) return;
+    std::erase(m_entries[gone->parent].goneItems, key);
+    m_entries.remove(key);
+    m_ticked.insert(itemId.toCaseFolded());
 }
 
 bool ItemBrowser::Expand(const QString& nodeId, QString* error) {
@@ -223,6 +296,7 @@ QHash<QString, int> ItemBrowser::CheckStates() const {
             any = any || childState != 0;
             all = all && childState == 1;
         }
+        for (const QString& gone : entry.goneItems) states.insert(gone, IsTicked(Find(gone)->node.nodeId) ? 1 : 0);
         int state = 0;
         if (entry.node.isVariable) state = IsTicked(entry.node.nodeId) ? 1 : 0;
         else state = !any ? 0 : (all && entry.loaded ? 1 : 2);

@@ -108,6 +108,33 @@ TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirCo
         << "items the browse never reached stay";
 }
 
+TEST_F(BrowseTest, ItemsGoneFromAnOpenedFolderAreShownUntickedAndDeletedUnlessTickedAgain) {
+    Take("DemoPlant/Boiler");
+    auto c = project.Open();
+    for (const char* name : {"Boiler.Retired", "Boiler.Kept", "Filling.Unseen"})
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES (?, ?, 1)"),
+                   {QStringLiteral("DemoPlant.") + QString::fromUtf8(name), kDemo + QString::fromUtf8(name)});
+    const int before = PlcItems();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
+        const ui::Control& tree = f.Get(QStringLiteral("oib"));
+        const ui::TreeNode* retired = tree.Node(opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Retired")));
+        ASSERT_NE(retired, nullptr);
+        EXPECT_EQ(retired->parentKey, NodeAt(f, QStringLiteral("DemoPlant/Boiler")));
+        EXPECT_EQ(retired->text, Text(9280).replace(QStringLiteral("<s>"), QStringLiteral("Retired")));
+        EXPECT_TRUE(retired->data.contains(kDemo + QStringLiteral("Boiler.Retired"))) << "the tooltip names the item";
+        EXPECT_EQ(retired->checkState, 0);
+        EXPECT_EQ(tree.Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 1) << "the server's variables all ticked";
+        f.UserCheckNode(QStringLiteral("oib"), opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Kept")), true);
+        f.PressDefault();
+    });
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
+    EXPECT_EQ(PlcItems(), before - 1);
+    EXPECT_TRUE(Field("ID", "Boiler.Retired").isNull());
+    EXPECT_FALSE(Field("ID", "Boiler.Kept").isNull()) << "ticked again";
+    EXPECT_FALSE(Field("ID", "Filling.Unseen").isNull()) << "its folder was never opened";
+}
+
 TEST_F(BrowseTest, TheTreeMarksValuesTakenOverAsVariants) {
     QTemporaryDir dir;
     const QString file = test::WriteFile(dir.filePath(QStringLiteral("recipes.NodeSet2.xml")), R"(<?xml version="1.0" encoding="utf-8"?>

@@ -1,7 +1,8 @@
 // The item browser on the plant fixture read offline: what a folder's tick
 // reaches (properties left to their own ticks), the subtree loaded in one
-// call, items that differ from the server's, search, system nodes and a
-// load that is stopped; and a large generated space.
+// call, the device's items a loaded folder no longer has, items that differ
+// from the server's, search, system nodes and a load that is stopped; and a
+// large generated space.
 
 #include "opc/ItemBrowser.h"
 #include "support/Files.h"
@@ -192,6 +193,46 @@ TEST_F(ItemBrowserTest, PropertiesAreItemsOnlyWhenTickedByThemselves) {
     EXPECT_EQ(Names(browser.Lists().added), QStringList{QStringLiteral("Plant.Line2.Tank.Level")});
     EXPECT_TRUE(browser.Lists().removed.empty());
     EXPECT_EQ(browser.CheckStates().value(unit), 1);
+}
+
+TEST_F(ItemBrowserTest, ItemsALoadedFolderNoLongerHasAreShownUntickedThere) {
+    browser.SetExistingItems({
+        Stored("s=Plant.Line1.Retired", "Plant.Line1.Retired", 5),
+        {QStringLiteral("typed-by-hand"), QStringLiteral("Plant.Line1.Typed"), 5, 3, 0, QString()},
+        Stored("s=Plant.Line1.Motor1.Old", "nsu=urn:ovopc:test:plant;s=Plant.Line1.Motor1.Old", 5),  // named by its ID
+        Stored("s=Plant.Line1.Motor1.Speed", "Plant.Line1.Speed", 5),  // its node moved into Motor1
+        Stored("s=Plant.Line2.Tank.Drain", "Plant.Line2.Tank.Drain", 5),  // a folder nobody opens
+        Stored("s=Plant.Line1.Status", "Plant.Line1.Status", 8, 1),
+        Stored("s=Stray", "Stray", 5)});  // no folder: the top is nobody's
+    Start();
+    Node("Plant/Line1/Status");
+    const QString line1 = Node("Plant/Line1");
+    const ItemBrowser::Entry* retired = browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Retired")));
+    ASSERT_NE(retired, nullptr);
+    EXPECT_TRUE(retired->gone);
+    EXPECT_EQ(retired->parent, line1);
+    EXPECT_EQ(retired->node.browseName, QStringLiteral("Retired"));
+    EXPECT_EQ(browser.Find(line1)->goneItems.size(), 3u) << "Retired, Typed and Speed";
+    EXPECT_EQ(browser.CheckStates().value(retired->parent), 2) << "Status is ticked";
+    EXPECT_EQ(browser.CheckStates().value(ItemBrowser::GoneKey(QStringLiteral("typed-by-hand"))), 0);
+    EXPECT_EQ(Names(browser.Lists().removed),
+              (QStringList{QStringLiteral("Plant.Line1.Retired"), QStringLiteral("Plant.Line1.Speed"), QStringLiteral("Plant.Line1.Typed")}));
+
+    // Speed turns up in Motor1 and is ticked again; Old, named by its ID, is missed there.
+    Node("Plant/Line1/Motor1/Speed");
+    EXPECT_EQ(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Speed"))), nullptr);
+    EXPECT_EQ(browser.Find(line1)->goneItems.size(), 2u);
+    ASSERT_NE(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Old"))), nullptr);
+    EXPECT_EQ(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Old")))->node.browseName, QStringLiteral("Old"));
+
+    // Ticked again it stays; a folder's tick does not bring the others back.
+    QString error;
+    ASSERT_TRUE(browser.SetTicked(ItemBrowser::GoneKey(Id("s=Plant.Line1.Retired")), true, &error));
+    Tick("Plant/Line1");
+    EXPECT_EQ(browser.CheckStates().value(line1), 1);
+    EXPECT_EQ(Names(browser.Lists().removed),
+              (QStringList{QStringLiteral("Plant.Line1.Typed"), QStringLiteral("nsu=urn:ovopc:test:plant;s=Plant.Line1.Motor1.Old")}));
+    EXPECT_EQ(browser.Matches(QStringLiteral("retired")).size(), 1u);
 }
 
 TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
