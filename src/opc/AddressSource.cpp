@@ -3,9 +3,39 @@
 #include "components/InstalledPrograms.h"
 #include "platform/system/Registry.h"
 
+#include <QSet>
 #include <QUrl>
 
 namespace ov::opc {
+
+const QString kLoadStopped = QStringLiteral("Loading the address space was stopped.");
+
+std::optional<std::vector<SubtreeNode>> AddressSource::Subtree(const QString& nodeId, QString* error,
+                                                              const std::function<bool(int)>& progress) {
+    std::vector<SubtreeNode> nodes;
+    QSet<QString> listed{nodeId};
+    std::vector<QString> level{nodeId};
+    while (!level.empty()) {
+        std::vector<QString> next;
+        for (const QString& parent : level) {
+            const auto count = [&](int loaded) { return !progress || progress(static_cast<int>(nodes.size()) + loaded); };
+            auto children = Children(parent, error, count);
+            if (!children) return std::nullopt;
+            for (OpcNode& child : *children) {
+                // A node met again is listed here too; its children were listed where it was met first.
+                if (child.hasChildren && !listed.contains(child.nodeId)) next.push_back(child.nodeId);
+                listed.insert(child.nodeId);
+                nodes.push_back({parent, std::move(child)});
+            }
+        }
+        if (progress && !progress(static_cast<int>(nodes.size()))) {
+            *error = kLoadStopped;
+            return std::nullopt;
+        }
+        level = std::move(next);
+    }
+    return nodes;
+}
 
 bool NodeSetSource::Open(QString* error) { return m_set.Load(m_path, error); }
 
@@ -27,6 +57,11 @@ bool ServerSource::Open(QString* error) {
 std::optional<std::vector<OpcNode>> ServerSource::Children(const QString& nodeId, QString* error,
                                                           const std::function<bool(int)>& progress) {
     return m_client.Browse(nodeId == kObjectsFolder ? QString() : nodeId, error, progress);
+}
+
+std::optional<std::vector<SubtreeNode>> ServerSource::Subtree(const QString& nodeId, QString* error,
+                                                             const std::function<bool(int)>& progress) {
+    return m_client.BrowseTree(nodeId == kObjectsFolder ? QString() : nodeId, error, progress);
 }
 
 SourceAddress RegisteredSource(const sys::Registry& registry, const QString& versionedProgId) {

@@ -16,6 +16,9 @@ class Registry;
 
 namespace ov::opc {
 
+// Why a load ended when its progress said stop.
+extern const QString kLoadStopped;
+
 // Where the address space of a server comes from: a live OPC UA server or
 // a NodeSet2 file. Each registered server names one.
 class AddressSource {
@@ -28,6 +31,13 @@ class AddressSource {
     // fails the call with a message.
     virtual std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
                                                         const std::function<bool(int loaded)>& progress) = 0;
+    // Everything below a node in one go, breadth first, each node with the
+    // node it was listed under and every parent before its children; a node
+    // met over several paths is listed under each, its children once.
+    // progress and a cancel as for Children. By default level by level
+    // through Children, which suits a source held in memory.
+    virtual std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                           const std::function<bool(int loaded)>& progress);
     // What the person sees as the source: the endpoint or the file.
     virtual QString Description() const = 0;
 };
@@ -55,6 +65,9 @@ class ServerSource : public AddressSource {
     bool Open(QString* error) override;
     std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
                                                 const std::function<bool(int)>& progress) override;
+    // The helper's tree browse: one request for the subtree, many parents per server call.
+    std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                   const std::function<bool(int)>& progress) override;
     QString Description() const override { return m_endpoint; }
     HelperClient& Client() { return m_client; }
 
