@@ -79,6 +79,8 @@ static constexpr TextEntry kEntries[] = {
     {166, "VT_INT", "VT_INT"},
     {167, "VT_UINT", "VT_UINT"},
     {168, "VT_BIT", "VT_BIT"},
+    {169, "VT_I8", "VT_I8"},
+    {170, "VT_UI8", "VT_UI8"},
     {171, "R", "R"},
     {172, "W", "W"},
     {173, "R/W", "R/W"},
@@ -666,6 +668,9 @@ static constexpr TextEntry kEntries[] = {
     {9222, "Es gibt nichts wiederherzustellen.", "There is nothing to redo."},
     {9223, "Indextext", "index text"},
     {9224, "Indextexten", "index texts"},
+
+    // Items from a server and by address
+    {9260, "keine Rechte", "no rights"},
 
     // The project's storage
     {9290, "Das Projekt liegt auf einem Netzlaufwerk (<fs>): Nur ein Computer sollte gleichzeitig darin schreiben.", "The project lies on a network share (<fs>): only one computer at a time should write to it."},

@@ -1,6 +1,7 @@
 // The three browse lists: new, removed and changed items, and the item
 // fields a browsed variable gets.
 
+#include "model/CVT_Types.h"
 #include "opc/ItemComparison.h"
 #include "support/QtPrinters.h"
 
@@ -66,6 +67,34 @@ TEST(BrowseLists, ItemNamesKeepOneLevelPerBrowseName) {
     EXPECT_EQ(item.dataType, 2 | 8192);
     EXPECT_EQ(item.fieldSize, 10);
     EXPECT_EQ(item.accessRights, 1);
+}
+
+TEST(BrowseLists, ServerTypesBecomeTypesTheCatalogueKnows) {
+    // OPC UA type, value rank, the item's type before it is stored.
+    const std::tuple<const char*, int, int> cases[] = {
+        {"Int64", -1, 20},           {"UInt64", -1, 21},        {"Int64", 1, 20 | 8192},
+        {"ByteString", -1, 17 | 8192}, {"ByteString", 1, 12 | 8192},
+        {"LocalizedText", -1, 8},    {"Guid", -1, 8},           {"NodeId", -1, 8},
+        {"ExpandedNodeId", -1, 8},   {"QualifiedName", -1, 8},  {"XmlElement", -1, 8},
+        {"StatusCode", -1, 19},      {"ExtensionObject", -1, 12}, {"Variant", -1, 12}, {"Unknown", -1, 12}};
+    const ov::model::CVT_Types catalogue;
+    for (const auto& [type, rank, code] : cases) {
+        OpcNode node;
+        node.dataType = QString::fromUtf8(type);
+        node.valueRank = rank;
+        EXPECT_EQ(ClassicDataType(node), code) << type << " rank " << rank;
+        // What is stored displays as a type of the catalogue, not as NOT DEFINED.
+        EXPECT_NE(catalogue.GetTextFromID(StoredDataType(code)), catalogue.GetTextFromID(0)) << type;
+    }
+    OpcNode bytes;
+    bytes.dataType = QStringLiteral("ByteString");
+    EXPECT_EQ(ClassicFieldSize(bytes), 0) << "a byte string has no fixed length";
+}
+
+TEST(BrowseLists, AccessLevelsWithoutReadOrWriteGiveNoRights) {
+    // Bit 1 read, bit 2 write; the history bits (4, 8) give no item rights.
+    for (const auto& [level, rights] : {std::pair{0, 0}, {4, 0}, {12, 0}, {13, 1}, {15, 3}})
+        EXPECT_EQ(ClassicAccessRights(level), rights) << level;
 }
 
 }  // namespace
