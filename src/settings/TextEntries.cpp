@@ -671,6 +671,15 @@ static constexpr TextEntry kEntries[] = {
 
     // Items from a server and by address
     {9260, "keine Rechte", "no rights"},
+    {9261, "<l> ausgelassen", "<l> left out"},
+    {9262, "Diese Items wurden nicht übernommen; für sie wurde nichts geschrieben:", "These items were left out; nothing was written for them:"},
+    {9263, "... und <n> weitere", "... and <n> more"},
+    {9264, "das Gerät hat schon ein Item mit dem Namen '<k>' (Item-ID <o>)", "the device already has an item named '<k>' (item ID <o>)"},
+    {9265, "den Namen '<k>' trägt noch das Item mit der Item-ID <o>, das erst nach dem Hinzufügen gelöscht wird; erneut durchsuchen, um dieses Item hinzuzufügen", "the name '<k>' still belongs to the item with the item ID <o>, which is deleted only after the new items are added; browse again to add this item"},
+    {9266, "das neue Item mit der Item-ID <o> bekommt schon den Namen '<k>'", "the new item with the item ID <o> already gets the name '<k>'"},
+    {9267, "die Übernahme der Parameter gäbe ihm den Namen '<k>', den schon das Item '<o>' trägt", "taking over the server's parameters would give it the name '<k>', which the item '<o>' already has"},
+    {9268, "das Item '<o>' hat dieselbe Item-ID und bekäme ebenfalls den Namen '<k>'", "the item '<o>' has the same item ID and would get the name '<k>' as well"},
+    {9269, "Das Item '<i>' konnte nicht geschrieben werden: <r>", "The item '<i>' could not be written: <r>"},
 
     // The project's storage
     {9290, "Das Projekt liegt auf einem Netzlaufwerk (<fs>): Nur ein Computer sollte gleichzeitig darin schreiben.", "The project lies on a network share (<fs>): only one computer at a time should write to it."},
