@@ -680,6 +680,12 @@ static constexpr TextEntry kEntries[] = {
     {9267, "die Übernahme der Parameter gäbe ihm den Namen '<k>', den schon das Item '<o>' trägt", "taking over the server's parameters would give it the name '<k>', which the item '<o>' already has"},
     {9268, "das Item '<o>' hat dieselbe Item-ID und bekäme ebenfalls den Namen '<k>'", "the item '<o>' has the same item ID and would get the name '<k>' as well"},
     {9269, "Das Item '<i>' konnte nicht geschrieben werden: <r>", "The item '<i>' could not be written: <r>"},
+    {9270, "Das Konfigurationswerkzeug kennt die Adresse \"<a>\" nicht; die Zeile behält ihre bisherige Adresse.", "The configuration tool does not know the address \"<a>\"; the row keeps its address."},
+    {9271, "Die Feldgröße muss eine ganze Zahl ab 0 sein, nicht \"<v>\"; die Zeile behält ihre bisherige Feldgröße.", "The field size must be a whole number of 0 or more, not \"<v>\"; the row keeps its field size."},
+    {9272, "Ein Item des Geräts hat diese Item-ID schon; die Zeile wird nicht eingefügt.", "An item of the device already has this item ID; the row is not inserted."},
+    {9273, "Die Item-ID steht auch in einer anderen Zeile; die Zeile wird nicht eingefügt.", "The item ID is in another row as well; the row is not inserted."},
+    {9274, "Den Datentyp \"<t>\" gibt es nicht; das Item wird mit NOT DEFINED eingefügt.", "There is no data type \"<t>\"; the item is inserted as NOT DEFINED."},
+    {9275, "Die Adresse <a> erlaubt <l>, nicht <t>; das Item wird trotzdem mit <t> eingefügt.", "The address <a> allows <l>, not <t>; the item is still inserted as <t>."},
 
     // The project's storage
     {9290, "Das Projekt liegt auf einem Netzlaufwerk (<fs>): Nur ein Computer sollte gleichzeitig darin schreiben.", "The project lies on a network share (<fs>): only one computer at a time should write to it."},
