@@ -123,7 +123,7 @@ void BuildItemColumns(ui::GridModel& grid, const QStringList& fields, const Colu
     Caption(grid, "UnitClassIDItemDependent", 118);
     Caption(grid, "UnitClassIDDisplayDependent", 129);
     Caption(grid, "AccessRights", 115);
-    if (GridColumn* c = Field(grid, "AccessRights")) ListOf(*c, {{1, 171}, {2, 172}, {3, 173}, {4, 174}});
+    if (GridColumn* c = Field(grid, "AccessRights")) ListOf(*c, {{1, 171}, {2, 172}, {3, 173}, {4, 174}, {0, 9260}});
     if (GridColumn* c = Field(grid, "UnitClassIDItemDependent")) UnitClassList(*c, sources.connection, true);
     if (GridColumn* c = Field(grid, "UnitClassIDDisplayDependent")) UnitClassList(*c, sources.connection, false);
     if (GridColumn* c = Field(grid, "StructID")) StructureList(*c, sources.connection);

@@ -65,6 +65,8 @@ void SyncGrid(const Control& control, QTableWidget& table) {
             const QBrush fore = foreground.isEmpty() ? QBrush() : QBrush(QColor(foreground));
             if (item->background() != back) item->setBackground(back);
             if (item->foreground() != fore) item->setForeground(fore);
+            const QString tip = r < ToInt(grid.rowToolTip.size()) ? grid.rowToolTip[static_cast<std::size_t>(r)] : QString();
+            if (item->toolTip() != tip) item->setToolTip(tip);
         }
     }
     for (int c = 0; c < columns; ++c) {

@@ -11,7 +11,7 @@ namespace ov::model {
 namespace {
 
 // The texts are fixed and the same in both user-interface languages.
-constexpr std::array<CVT_Types::TypeRow, 18> kTypes{{
+constexpr std::array<CVT_Types::TypeRow, 20> kTypes{{
     {0, "NOT DEFINED", true, true},
     {2, "VT_I2", true, true},
     {3, "VT_I4", true, true},
@@ -27,6 +27,8 @@ constexpr std::array<CVT_Types::TypeRow, 18> kTypes{{
     {17, "VT_UI1", true, true},
     {18, "VT_UI2", true, true},
     {19, "VT_UI4", true, true},
+    {20, "VT_I8", true, true},
+    {21, "VT_UI8", true, true},
     {22, "VT_INT", false, false},
     {23, "VT_UINT", false, false},
     {256, "VT_BIT", false, true},

@@ -49,6 +49,7 @@ void LoadItemDialog(editor::frmtabgridOPC& window, FItem& dialog, db::Recordset&
                                         rs.Value(QStringLiteral("StructID")).toInt()));
     ui::Control& rights = dialog.Get(QStringLiteral("cmbAccessRights"));
     for (int r = 1; r <= 4; ++r) rights.list.Add(r, Text(170 + r));
+    rights.list.Add(0, Text(9260));  // a server's variable that can be neither read nor written
     rights.Select(rs.Value(QStringLiteral("AccessRights")).toInt());
     for (const char* field : {"UnitClassIDItemDependent", "UnitClassIDDisplayDependent", "DefaultMode"})
         fill((QStringLiteral("cmb") + QString::fromUtf8(field)).toUtf8().constData(),

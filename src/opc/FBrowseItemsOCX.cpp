@@ -153,7 +153,10 @@ void FBrowseItemsOCX::ShowCounts() {
                            Text(9164)
                                .replace(QStringLiteral("<n>"), QString::number(lists.added.size()))
                                .replace(QStringLiteral("<d>"), QString::number(lists.removed.size()))
-                               .replace(QStringLiteral("<c>"), QString::number(lists.inconsistent.size()));
+                               .replace(QStringLiteral("<c>"), QString::number(lists.inconsistent.size())) +
+                           (lists.leftOut.empty() ? QString()
+                                                  : QStringLiteral(", ") + Text(9261).replace(QStringLiteral("<l>"),
+                                                                                            QString::number(lists.leftOut.size())));
 }
 
 void FBrowseItemsOCX::SetStatus(const QString& text, int maximum) {

@@ -1,6 +1,7 @@
 #include "opc/FNewItemOVOPC.h"
 
 #include "platform/system/Components.h"
+#include "platform/ui/MessageBox.h"
 #include "settings/HelpTopics.h"
 #include "settings/TextTable.h"
 
@@ -43,6 +44,7 @@ void FNewItemOVOPC::OnLoad() {
                           {Text(171), Text(172), Text(173), Text(174)}, {}, {}};
     grid.rows.clear();
     KeepBlankRow();
+    m_kept = grid.rows;
     grid.currentRow = 0;
     grid.currentColumn = kItemId;
     SetFocus(kGrid);
@@ -66,7 +68,37 @@ void FNewItemOVOPC::KeepBlankRow() {
     grid.rowChoices.resize(grid.rows.size());
 }
 
-void FNewItemOVOPC::AskTool(int row) {
+QString FNewItemOVOPC::Refusal(int row, int column) {
+    const QString value = Cell(row, column);
+    if (value.isEmpty()) return QString();
+    if (column == kItemId && Call(QStringLiteral("GetItemVTList"), {value}).toList().isEmpty())
+        return Text(9270).replace(QStringLiteral("<a>"), value);
+    if (column == kFieldSize) {
+        bool number = false;
+        if (value.toInt(&number) < 0 || !number) return Text(9271).replace(QStringLiteral("<v>"), value);
+    }
+    return QString();
+}
+
+void FNewItemOVOPC::CellEdited(int row, int column) {
+    ui::GridData& grid = Get(kGrid).grid;
+    auto& cells = grid.rows[static_cast<std::size_t>(row)];
+    cells.resize(kColumns);
+    const auto kept = static_cast<std::size_t>(row) < m_kept.size() ? m_kept[static_cast<std::size_t>(row)]
+                                                                     : std::vector<QVariant>(kColumns, QVariant(QString()));
+    const QVariant before = kept.at(static_cast<std::size_t>(column));
+    if (const QString refusal = Refusal(row, column); !refusal.isEmpty()) {
+        cells[static_cast<std::size_t>(column)] = before;
+        ui::ShowMessage(refusal, Text(2900), ui::Buttons::OK, 0, ui::Icon::Warning);
+        return;
+    }
+    AskTool(row, column == kItemId && before.toString().trimmed() != Cell(row, kItemId));
+    KeepBlankRow();
+    RecomputeStates();
+    m_kept = grid.rows;
+}
+
+void FNewItemOVOPC::AskTool(int row, bool newAddress) {
     ui::GridData& grid = Get(kGrid).grid;
     auto& cells = grid.rows[static_cast<std::size_t>(row)];
     cells.resize(kColumns);
@@ -86,9 +118,15 @@ void FNewItemOVOPC::AskTool(int row) {
     auto& choices = grid.rowChoices[static_cast<std::size_t>(row)];
     choices.assign(kColumns, QStringList());
     choices[kDataType] = allowed;
-    // Empty cells take what the tool proposes.
-    if (Cell(row, kDataType).isEmpty() && proposed != 0) cells[kDataType] = m_types.GetTextFromID(proposed & ~kArrayFlag);
-    if (Cell(row, kFieldSize).isEmpty() && arraySize.toInt() > 0) cells[kFieldSize] = arraySize.toInt();
+    // Empty cells take what the tool proposes; a new address also replaces a
+    // type it does not allow and gives its own array size.
+    const bool typeAllowed = allowed.contains(Cell(row, kDataType), Qt::CaseInsensitive);
+    if (proposed != 0 && (Cell(row, kDataType).isEmpty() || (newAddress && !typeAllowed)))
+        cells[kDataType] = m_types.GetTextFromID(proposed & ~kArrayFlag);
+    if (newAddress)
+        cells[kFieldSize] = arraySize.toInt() > 0 ? QVariant(arraySize.toInt()) : QVariant(QString());
+    else if (Cell(row, kFieldSize).isEmpty() && arraySize.toInt() > 0)
+        cells[kFieldSize] = arraySize.toInt();
     if (Cell(row, kAccess).isEmpty() && !address.isEmpty()) cells[kAccess] = Text(173);
 }
 
@@ -100,21 +138,43 @@ void FNewItemOVOPC::RecomputeStates() {
         if (!Cell(r, kItemId).isEmpty()) ++occurrences[Cell(r, kItemId).toCaseFolded()];
     grid.rowBackground.assign(grid.rows.size(), QString());
     grid.rowForeground.assign(grid.rows.size(), QString());
+    grid.rowToolTip.assign(grid.rows.size(), QString());
     for (int r = 0; r < rows; ++r) {
+        const auto row = static_cast<std::size_t>(r);
         const QString id = Cell(r, kItemId).toCaseFolded();
+        const QString type = Cell(r, kDataType);
+        const QStringList allowed = grid.ChoicesFor(r, kDataType);
+        const bool ownList = row < grid.rowChoices.size() && grid.rowChoices[row].size() > kDataType &&
+                             !grid.rowChoices[row][kDataType].isEmpty();
         int state = kValid;
-        if (!id.isEmpty() && (m_used.contains(id) || occurrences.value(id) > 1))
+        QString reason;
+        if (id.isEmpty()) {
+            // A blank row is no item.
+        } else if (m_used.contains(id)) {
             state = kUsedId;
-        else if (!id.isEmpty() && m_types.GetIDFromText(Cell(r, kDataType)) == 0)
+            reason = Text(9272);
+        } else if (occurrences.value(id) > 1) {
+            state = kUsedId;
+            reason = Text(9273);
+        } else if (m_types.GetIDFromText(type) == 0) {
             state = kUnknownType;
-        auto& cells = grid.rows[static_cast<std::size_t>(r)];
+            reason = Text(9274).replace(QStringLiteral("<t>"), type);
+        } else if (ownList && !allowed.contains(type, Qt::CaseInsensitive)) {
+            state = kUnknownType;
+            reason = Text(9275)
+                         .replace(QStringLiteral("<a>"), Cell(r, kItemId))
+                         .replace(QStringLiteral("<l>"), allowed.join(QStringLiteral(", ")))
+                         .replace(QStringLiteral("<t>"), type);
+        }
+        auto& cells = grid.rows[row];
         cells.resize(kColumns);
         cells[kState] = state;
+        grid.rowToolTip[row] = reason;
         if (state == kUsedId) {
-            grid.rowBackground[static_cast<std::size_t>(r)] = QStringLiteral("red");
-            grid.rowForeground[static_cast<std::size_t>(r)] = QStringLiteral("white");
+            grid.rowBackground[row] = QStringLiteral("red");
+            grid.rowForeground[row] = QStringLiteral("white");
         } else if (state == kUnknownType) {
-            grid.rowBackground[static_cast<std::size_t>(r)] = QStringLiteral("yellow");
+            grid.rowBackground[row] = QStringLiteral("yellow");
         }
     }
 }
@@ -138,9 +198,7 @@ std::vector<FNewItemOVOPC::NewItem> FNewItemOVOPC::Accepted() const {
 void FNewItemOVOPC::OnEvent(ui::Control& control, ui::FormEvent event) {
     const QString& name = control.Name();
     if (name == kGrid && event == ui::FormEvent::CellEdited) {
-        AskTool(control.grid.currentRow);
-        KeepBlankRow();
-        RecomputeStates();
+        CellEdited(control.grid.currentRow, control.grid.currentColumn);
     } else if (name == QStringLiteral("cmdOK") && event == ui::FormEvent::Click) {
         m_cancel = false;
         Hide(true);

@@ -328,10 +328,11 @@ BrowseLists ItemBrowser::Lists() const {
         if (entry.node.isVariable && IsTicked(entry.node.nodeId)) ticked.push_back(ItemOf(entry.node, entry.names, m_separator));
         pending.insert(pending.end(), entry.children.rbegin(), entry.children.rend());
     }
-    BrowseLists lists = Compare(m_existing, ticked);
+    CompareOptions options;
+    options.nameFromItemId = nameFromItemId;
     // The device's items the person never saw stay ticked, and so stay.
-    std::erase_if(lists.removed, [this](const BrowseItem& item) { return IsTicked(item.itemId); });
-    return lists;
+    options.keep = [this](const BrowseItem& item) { return IsTicked(item.itemId); };
+    return Compare(m_existing, ticked, options);
 }
 
 }  // namespace ov::opc

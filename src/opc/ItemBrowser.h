@@ -62,6 +62,8 @@ class ItemBrowser {
 
     // Told the number of nodes loaded during long loads; false stops them.
     std::function<bool(int loaded)> progress;
+    // The name view: the lists name items by their item ID (see CompareOptions).
+    bool nameFromItemId = false;
     bool IsBusy() const { return m_busy; }
 
     const Entry* Find(const QString& nodeId) const;

@@ -11,6 +11,7 @@
 #include "objects/MItem.h"
 #include "opc/FBrowseItemsOCX.h"
 #include "opc/FNewItemOVOPC.h"
+#include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
 #include "platform/system/Components.h"
@@ -32,16 +33,74 @@ namespace {
 constexpr int kItemsCounter = 2;
 constexpr int kDefaultGroup = 1;  // every item taken from a server joins it
 
-// Runs one phase in its own transaction; a database error rolls it back and
-// leaves its words in detail.
-bool RunPhase(db::Connection& connection, const std::function<void()>& work, QString* detail) {
+// How far a phase got: the items written and whether one was refused.
+struct PhaseResult {
+    int written = 0;
+    bool failed = false;
+};
+
+// Runs one phase in its transaction with each item and what belongs to it
+// (its connection, its texts) as one unit: an item the database refuses is
+// rolled back alone, the items before it are committed, and the phase stops
+// there with the item and the database's words in detail.
+PhaseResult RunPhase(db::Connection& connection, std::size_t count, const std::function<void(std::size_t)>& write,
+                     const std::function<QString(std::size_t)>& nameOf, QString* detail) {
+    PhaseResult result;
     try {
-        connection.InTransaction(work);
-        return true;
-    } catch (const db::DbError& e) {
-        *detail = e.Description();
-        return false;
+        connection.InTransaction([&] {
+            for (std::size_t i = 0; i < count; ++i) {
+                try {
+                    connection.InTransaction([&] { write(i); });
+                } catch (const std::exception& e) {
+                    *detail = Text(9269).replace(QStringLiteral("<i>"), nameOf(i)).replace(QStringLiteral("<r>"),
+                                                                                          QString::fromUtf8(e.what()));
+                    result.failed = true;
+                    return;
+                }
+                ++result.written;
+            }
+        });
+    } catch (const std::exception& e) {
+        // Not even what came before could be kept.
+        if (!result.failed) *detail = QString::fromUtf8(e.what());
+        return {0, true};
     }
+    return result;
+}
+
+// The project's items of a device by their name and by their item ID (the
+// name view may hold an item ID more than once), compared without regard to
+// letter case as the database does.
+struct DeviceItems {
+    QHash<QString, int> byName;
+    QHash<QString, std::vector<int>> byItemId;
+
+    DeviceItems(db::Connection& connection, int deviceId) {
+        db::Cursor rows(connection,
+                        QStringLiteral("SELECT ID, Name, ItemAccess FROM TpdbItems WHERE DeviceID = %1").arg(deviceId));
+        while (rows.Next()) {
+            const int id = rows.Value(0).toInt();
+            byName.insert(rows.Value(1).toString().toCaseFolded(), id);
+            byItemId[rows.Value(2).toString().toCaseFolded()].push_back(id);
+        }
+    }
+    // The rows of an item of the lists: found by item ID in the name view,
+    // where the person may have renamed it, else by name.
+    std::vector<int> Find(const BrowseItem& item, bool nameView) const {
+        if (nameView) return byItemId.value(item.itemId.toCaseFolded());
+        const auto it = byName.constFind(item.name.toCaseFolded());
+        return it == byName.cend() ? std::vector<int>{} : std::vector<int>{*it};
+    }
+};
+
+// The items a browse left out, each with its reason; a long list is cut.
+QString LeftOutMessage(const std::vector<LeftOutItem>& leftOut) {
+    constexpr std::size_t kShown = 20;
+    QStringList lines{Text(9262)};
+    for (std::size_t i = 0; i < leftOut.size() && i < kShown; ++i) lines << LeftOutText(leftOut[i]);
+    if (leftOut.size() > kShown)
+        lines << Text(9263).replace(QStringLiteral("<n>"), QString::number(leftOut.size() - kShown));
+    return lines.join(u'\n');
 }
 
 void ConnectToDefaultGroup(db::Connection& connection) {
@@ -74,8 +133,6 @@ bool MOpc::ItemFunc(int code) {
     NewItemsFromConfigurator();
     return true;
 }
-
-QString MOpc::KeyOf(const BrowseItem& item) const { return m_window.SwitchViewFlag() ? item.itemId : item.name; }
 
 std::optional<BrowsePreparation> MOpc::Prepare(int deviceId) {
     db::Connection& connection = m_window.Data()->Connection();
@@ -124,6 +181,7 @@ bool MOpc::Browse(int deviceId) {
         ItemBrowser& browser = dialog.Browser();
         browser.Reset();
         browser.SetSeparator(preparation->separatorCode);
+        browser.nameFromItemId = m_window.SwitchViewFlag();
         browser.SetExistingItems(std::move(preparation->existing));
         QString error;
         const model::OpcServerAddress server = model::ParseOpcServerProgId(preparation->progId);
@@ -138,46 +196,49 @@ bool MOpc::Browse(int deviceId) {
     const BrowseLists lists = dialog.Browser().Lists();
     ui::BusyCursor busy;
     QString detail;
-    if (!Apply(dialog, lists, deviceId, &detail)) {
-        objects::ShowDialogError(2451, detail);
-        return false;
-    }
-    return true;
+    const bool applied = Apply(dialog, lists, deviceId, &detail);
+    if (!applied) objects::ShowDialogError(2451, detail);
+    if (!lists.leftOut.empty())
+        ui::ShowMessage(LeftOutMessage(lists.leftOut), Text(3000), ui::Buttons::OK, 0, ui::Icon::Warning);
+    return applied;
 }
 
 bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail) {
     db::Connection& connection = m_window.Data()->Connection();
-    const bool nameFromId = m_window.SwitchViewFlag();
+    const bool nameView = m_window.SwitchViewFlag();
     if (!lists.added.empty()) {
         dialog.SetStatus(Text(3001), static_cast<int>(lists.added.size()));
-        const bool done = RunPhase(connection, [&] {
-            for (const BrowseItem& item : lists.added) {
+        const PhaseResult done = RunPhase(
+            connection, lists.added.size(),
+            [&](std::size_t i) {
+                const BrowseItem& item = lists.added[i];
                 connection.Execute(QStringLiteral("INSERT INTO TpdbItems (ItemAccess, Name, DataType, AccessRights, "
                                                   "FieldSize, AccessPath, DeviceID) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                                   {item.itemId, nameFromId ? item.itemId : item.name, StoredDataType(item.dataType),
+                                   {item.itemId, StoredName(item, nameView), StoredDataType(item.dataType),
                                     item.accessRights, item.fieldSize, item.accessPath, deviceId});
                 ConnectToDefaultGroup(connection);
                 dialog.Step();
-            }
-        }, detail);
-        if (!done) return false;
-        objects::CountChange(m_window, kItemsCounter, static_cast<int>(lists.added.size()));
+            },
+            [&](std::size_t i) { return StoredName(lists.added[i], nameView); }, detail);
+        objects::CountChange(m_window, kItemsCounter, done.written);
+        if (done.failed) return false;
     }
     if (!lists.removed.empty()) {
         dialog.SetStatus(Text(3002), static_cast<int>(lists.removed.size()));
-        std::vector<int> ids;
-        const bool done = RunPhase(connection, [&] {
-            db::Recordset items;
-            items.Open(QStringLiteral("TpdbItems"), connection, db::CommandType::TableDirect);
-            items.SetIndex(QStringLiteral("UniqueName"));
-            for (const BrowseItem& item : lists.removed) {
-                if (items.Seek({KeyOf(item), deviceId})) ids.push_back(items.Value(QStringLiteral("ID")).toInt());
+        const DeviceItems stored(connection, deviceId);
+        int deleted = 0;
+        const PhaseResult done = RunPhase(
+            connection, lists.removed.size(),
+            [&](std::size_t i) {
+                const std::vector<int> ids = stored.Find(lists.removed[i], nameView);
+                m_items.DeleteItems(ids);
+                deleted += static_cast<int>(ids.size());
                 dialog.Step();
-            }
-            m_items.DeleteItems(ids);
-        }, detail);
-        if (!done) return false;
-        objects::CountChange(m_window, kItemsCounter, -static_cast<int>(ids.size()));
+            },
+            [&](std::size_t i) { return lists.removed[i].name; }, detail);
+        if (done.written == 0 && done.failed) deleted = 0;
+        objects::CountChange(m_window, kItemsCounter, -deleted);
+        if (done.failed) return false;
     }
     if (!lists.inconsistent.empty()) {
         dialog.SetStatus(Text(3003), static_cast<int>(lists.inconsistent.size()));
@@ -186,19 +247,24 @@ bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId
         int state = FBrowseItemsOCXMessage::kYes;
         for (const BrowseItem& item : lists.inconsistent) {
             if (state == FBrowseItemsOCXMessage::kYes || state == FBrowseItemsOCXMessage::kNo)
-                state = FBrowseItemsOCXMessage::Ask(KeyOf(item));
+                state = FBrowseItemsOCXMessage::Ask(item.name);
             if (state == FBrowseItemsOCXMessage::kYes || state == FBrowseItemsOCXMessage::kYesToAll) takeOver.push_back(&item);
         }
-        return RunPhase(connection, [&] {
-            for (const BrowseItem* item : takeOver) {
-                connection.Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = ?, Name = ?, DataType = ?, "
-                                                  "AccessRights = ?, FieldSize = ?, AccessPath = ?, DeviceID = ? "
-                                                  "WHERE Name = ? AND DeviceID = ?"),
-                                   {item->itemId, KeyOf(*item), StoredDataType(item->dataType), item->accessRights,
-                                    item->fieldSize, item->accessPath, deviceId, KeyOf(*item), deviceId});
+        const DeviceItems stored(connection, deviceId);
+        const PhaseResult done = RunPhase(
+            connection, takeOver.size(),
+            [&](std::size_t i) {
+                const BrowseItem& item = *takeOver[i];
+                for (const int id : stored.Find(item, nameView))
+                    connection.Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = ?, Name = ?, DataType = ?, "
+                                                      "AccessRights = ?, FieldSize = ?, AccessPath = ?, DeviceID = ? "
+                                                      "WHERE ID = ?"),
+                                       {item.itemId, StoredName(item, nameView), StoredDataType(item.dataType),
+                                        item.accessRights, item.fieldSize, item.accessPath, deviceId, id});
                 dialog.Step();
-            }
-        }, detail);
+            },
+            [&](std::size_t i) { return takeOver[i]->name; }, detail);
+        if (done.failed) return false;
     }
     return true;
 }
@@ -243,17 +309,18 @@ void MOpc::NewItemsFromConfigurator() {
     if (dialog.Cancelled()) return;
     const std::vector<FNewItemOVOPC::NewItem> accepted = dialog.Accepted();
     if (accepted.empty()) return;
-    QString detail;
-    const bool done = RunPhase(connection, [&] {
-        for (const FNewItemOVOPC::NewItem& item : accepted) {
-            connection.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights, DataType, "
-                                              "FieldSize) VALUES (?, ?, ?, ?, ?, ?)"),
-                               {deviceId, item.itemId, item.itemId, item.accessRights, item.dataType, item.fieldSize});
-            ConnectToDefaultGroup(connection);
-        }
-    }, &detail);
-    if (!done) {
-        objects::ShowDialogError(2911, detail);
+    try {
+        // All rows or none.
+        connection.InTransaction([&] {
+            for (const FNewItemOVOPC::NewItem& item : accepted) {
+                connection.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, AccessRights, "
+                                                  "DataType, FieldSize) VALUES (?, ?, ?, ?, ?, ?)"),
+                                   {deviceId, item.itemId, item.itemId, item.accessRights, item.dataType, item.fieldSize});
+                ConnectToDefaultGroup(connection);
+            }
+        });
+    } catch (const db::DbError& e) {
+        objects::ShowDialogError(2911, e.Description());
         return;
     }
     objects::CountChange(m_window, kItemsCounter, static_cast<int>(accepted.size()));

@@ -45,8 +45,8 @@ class MOpc {
     std::optional<BrowsePreparation> Prepare(int deviceId);
     // The three phases, each in one transaction: new items (each connected
     // to group 1), items to delete, inconsistent items after the question.
-    // A failing phase stops the rest with the database's words in detail;
-    // what earlier phases wrote stays.
+    // An item the database refuses stops the phases with the item and the
+    // database's words in detail; every item written before it stays.
     bool Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail);
 
     // Items entered by address through the device's configuration tool.
@@ -54,7 +54,6 @@ class MOpc {
 
   private:
     bool ItemFunc(int code);
-    QString KeyOf(const BrowseItem& item) const;
 
     editor::frmtabgridOPC& m_window;
     objects::MItem& m_items;

@@ -31,7 +31,7 @@ inline const QString kObjectsFolder = QStringLiteral("i=85");
 
 // The classic item fields of a variable.
 int ClassicDataType(const OpcNode& variable);   // VT code, 8192 added for arrays
-int ClassicAccessRights(int accessLevel);       // 1 read, 2 write, 3 both
+int ClassicAccessRights(int accessLevel);       // 1 read, 2 write, 3 both, 0 neither
 int ClassicFieldSize(const OpcNode& variable);  // elements of an array, else 0
 
 // "nsu=<uri>;..." for a node id of a namespace other than 0; ";" and "%" in

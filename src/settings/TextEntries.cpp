@@ -79,6 +79,8 @@ static constexpr TextEntry kEntries[] = {
     {166, "VT_INT", "VT_INT"},
     {167, "VT_UINT", "VT_UINT"},
     {168, "VT_BIT", "VT_BIT"},
+    {169, "VT_I8", "VT_I8"},
+    {170, "VT_UI8", "VT_UI8"},
     {171, "R", "R"},
     {172, "W", "W"},
     {173, "R/W", "R/W"},
@@ -666,6 +668,24 @@ static constexpr TextEntry kEntries[] = {
     {9222, "Es gibt nichts wiederherzustellen.", "There is nothing to redo."},
     {9223, "Indextext", "index text"},
     {9224, "Indextexten", "index texts"},
+
+    // Items from a server and by address
+    {9260, "keine Rechte", "no rights"},
+    {9261, "<l> ausgelassen", "<l> left out"},
+    {9262, "Diese Items wurden nicht übernommen; für sie wurde nichts geschrieben:", "These items were left out; nothing was written for them:"},
+    {9263, "... und <n> weitere", "... and <n> more"},
+    {9264, "das Gerät hat schon ein Item mit dem Namen '<k>' (Item-ID <o>)", "the device already has an item named '<k>' (item ID <o>)"},
+    {9265, "den Namen '<k>' trägt noch das Item mit der Item-ID <o>, das erst nach dem Hinzufügen gelöscht wird; erneut durchsuchen, um dieses Item hinzuzufügen", "the name '<k>' still belongs to the item with the item ID <o>, which is deleted only after the new items are added; browse again to add this item"},
+    {9266, "das neue Item mit der Item-ID <o> bekommt schon den Namen '<k>'", "the new item with the item ID <o> already gets the name '<k>'"},
+    {9267, "die Übernahme der Parameter gäbe ihm den Namen '<k>', den schon das Item '<o>' trägt", "taking over the server's parameters would give it the name '<k>', which the item '<o>' already has"},
+    {9268, "das Item '<o>' hat dieselbe Item-ID und bekäme ebenfalls den Namen '<k>'", "the item '<o>' has the same item ID and would get the name '<k>' as well"},
+    {9269, "Das Item '<i>' konnte nicht geschrieben werden: <r>", "The item '<i>' could not be written: <r>"},
+    {9270, "Das Konfigurationswerkzeug kennt die Adresse \"<a>\" nicht; die Zeile behält ihre bisherige Adresse.", "The configuration tool does not know the address \"<a>\"; the row keeps its address."},
+    {9271, "Die Feldgröße muss eine ganze Zahl ab 0 sein, nicht \"<v>\"; die Zeile behält ihre bisherige Feldgröße.", "The field size must be a whole number of 0 or more, not \"<v>\"; the row keeps its field size."},
+    {9272, "Ein Item des Geräts hat diese Item-ID schon; die Zeile wird nicht eingefügt.", "An item of the device already has this item ID; the row is not inserted."},
+    {9273, "Die Item-ID steht auch in einer anderen Zeile; die Zeile wird nicht eingefügt.", "The item ID is in another row as well; the row is not inserted."},
+    {9274, "Den Datentyp \"<t>\" gibt es nicht; das Item wird mit NOT DEFINED eingefügt.", "There is no data type \"<t>\"; the item is inserted as NOT DEFINED."},
+    {9275, "Die Adresse <a> erlaubt <l>, nicht <t>; das Item wird trotzdem mit <t> eingefügt.", "The address <a> allows <l>, not <t>; the item is still inserted as <t>."},
 
     // The browse tree's marks
     {9280, "<s> (nicht auf dem Server)", "<s> (not on the server)"},

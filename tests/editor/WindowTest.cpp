@@ -114,7 +114,7 @@ TEST_F(WindowTest, ColumnsOfTheItemGrid) {
     ASSERT_EQ(fixed.size(), 1u);
     EXPECT_EQ(grid.Column(fixed[0]).dataField, QStringLiteral("ItemAccess")) << "the item-access view";
     EXPECT_EQ(Col(grid, "AccessRights").caption, Text(115));
-    EXPECT_EQ(Col(grid, "AccessRights").values.Size(), 4u);
+    EXPECT_EQ(Col(grid, "AccessRights").values.Size(), 5u) << "R, W, R/W, 1 x R and no rights";
     EXPECT_EQ(Col(grid, "Enabled").presentation, ui::Presentation::CheckBox);
     EXPECT_EQ(Col(grid, "UnitClassIDItemDependent").values.Size(), 2u) << "none, and the one process class";
     // The stored order of the first columns.

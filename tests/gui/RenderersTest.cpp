@@ -148,6 +148,8 @@ protected:
         if (event == FormEvent::CellEdited) {
             auto& row = control.grid.rows[static_cast<std::size_t>(control.grid.currentRow)];
             row[2] = QString::number(row[1].toString().toDouble() * 2);
+            control.grid.rowToolTip.assign(control.grid.rows.size(), QString());
+            control.grid.rowToolTip[static_cast<std::size_t>(control.grid.currentRow)] = u"scaled by 2"_s;
         } else if (control.Name() == u"cmdOK"_s) {
             Hide(true);
         }
@@ -504,6 +506,10 @@ void RenderersTest::GridEditsFollowTheLockedColumns() {
     QCOMPARE(grid.currentColumn, 1);
     // The handler's result shows.
     QCOMPARE(table->item(1, 2)->text(), u"5"_s);
+    // So does the row's tooltip, on each of its cells.
+    QCOMPARE(table->item(1, 0)->toolTip(), u"scaled by 2"_s);
+    QCOMPARE(table->item(1, 2)->toolTip(), u"scaled by 2"_s);
+    QVERIFY(table->item(0, 1)->toolTip().isEmpty());
 
     // A change that bypasses the flags is refused by the model and undone.
     table->item(0, 0)->setText(u"Hacked"_s);

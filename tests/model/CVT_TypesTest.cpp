@@ -15,7 +15,7 @@ using ov::test::TempProject;
 
 namespace {
 
-const std::vector<int> kItemCodes{0, 2, 3, 4, 5, 7, 8, 11, 16, 17, 18, 19};
+const std::vector<int> kItemCodes{0, 2, 3, 4, 5, 7, 8, 11, 16, 17, 18, 19, 20, 21};
 
 std::vector<int> Values(const ui::ValueList& list) {
     std::vector<int> values;
@@ -27,7 +27,7 @@ TEST(CVT_Types, TextOfACodeGivenInAnyNumericFormAndCodeOfATextInAnyCase) {
     const CVT_Types types;
     const std::pair<QVariant, const char*> texts[] = {
         {256, "VT_BIT"}, {12, "VT_VARIANT"}, {QStringLiteral("12"), "VT_VARIANT"}, {5.0, "VT_R8"},
-        {QVariant::fromValue<qint16>(17), "VT_UI1"}, {0, "NOT DEFINED"},
+        {QVariant::fromValue<qint16>(17), "VT_UI1"}, {0, "NOT DEFINED"}, {20, "VT_I8"}, {21, "VT_UI8"},
         // Stored codes outside the table still display.
         {9, "NOT DEFINED"}, {-1, "NOT DEFINED"}, {65537, "NOT DEFINED"}, {12.5, "NOT DEFINED"},
         {QStringLiteral("012"), "NOT DEFINED"}, {QStringLiteral("VT_R8"), "NOT DEFINED"}, {QVariant(), "NOT DEFINED"},
@@ -35,7 +35,7 @@ TEST(CVT_Types, TextOfACodeGivenInAnyNumericFormAndCodeOfATextInAnyCase) {
     for (const auto& [code, text] : texts) EXPECT_EQ(types.GetTextFromID(code), QString::fromUtf8(text)) << code.toString().toStdString();
 
     const std::pair<const char*, int> codes[] = {{"vt_r8", 5}, {"Vt_Bit", 256}, {"VT_DEZIMAL", 14},
-                                                 {"", 0},      {"VT_R8 ", 0},    {"VT_I8", 0}};
+                                                 {"", 0},      {"VT_R8 ", 0},    {"vt_ui8", 21}};
     for (const auto& [text, code] : codes) EXPECT_EQ(types.GetIDFromText(QString::fromUtf8(text)), code) << text;
     // Both lookups are built from one table: every text leads back to its code.
     for (const CVT_Types::TypeRow& row : CVT_Types::Table())

@@ -193,6 +193,27 @@ TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUseAndWritesEveryField) {
     EXPECT_TRUE(harness.Host().HasNode(folder)) << "the folder stays with its items";
 }
 
+TEST_F(ItemGridTest, AServersSixtyFourBitItemWithoutRightsShowsAndKeepsBoth) {
+    // As a browse stores a variable of type Int64 that can be neither read nor written.
+    Window().Data()->Connection().Execute(
+        QStringLiteral("UPDATE TpdbItems SET DataType = 20, AccessRights = 0 WHERE ItemAccess = 'Line1.Motor1.Speed'"));
+    Grid().ReBind();
+    const int type = Grid().ColumnIndex(settings::Text(114));
+    EXPECT_EQ(Grid().CellText(0, Column("AccessRights")), settings::Text(9260));
+    EXPECT_EQ(Grid().CellText(0, type), QStringLiteral("VT_I8"));
+    EXPECT_TRUE(Grid().Column(type).values.IndexOfValue(21).has_value()) << "offered beside the other types";
+    Grid().SetCurrentCell(0, 0);
+    EditItem([](ui::Form& f) {
+        EXPECT_EQ(f.Get(QStringLiteral("cmbAccessRights")).SelectedText(), settings::Text(9260));
+        EXPECT_EQ(f.Get(QStringLiteral("cmbDataType")).SelectedText(), QStringLiteral("VT_I8"));
+        f.UserSetText(QStringLiteral("txtComment"), QStringLiteral("seen"));
+        f.PressDefault();
+    });
+    EXPECT_EQ(Stored("Comment", "Line1.Motor1.Speed").toString(), QStringLiteral("seen"));
+    EXPECT_EQ(Stored("AccessRights", "Line1.Motor1.Speed").toInt(), 0) << "written back as it was";
+    EXPECT_EQ(Stored("DataType", "Line1.Motor1.Speed").toInt(), 20);
+}
+
 TEST_F(ItemGridTest, RefusedValuesLeaveTheStoredRecordAndOddNamesAreStoredAsTyped) {
     const int access = Column("ItemAccess");
     // A name in use, then empty ones: refused with their message, the stored name shown again.

@@ -223,12 +223,44 @@ TEST_F(BrowseTest, AServerWithoutAnAddressSpaceGivesAMessageAndEmptyLists) {
     EXPECT_EQ(PlcItems(), before);
 }
 
-TEST_F(BrowseTest, AFailingPhaseStopsTheRestAndKeepsWhatEarlierPhasesWrote) {
+TEST_F(BrowseTest, ANameClashCostsOnlyThatItemAndOneMessageNamesIt) {
     Take("DemoPlant/Boiler");
-    // Pressure will be deleted and Temperature's server name collides with an item of the device.
+    // WaterLevel differs from the server; a name typed by hand holds Conveyor.Speed's name.
     auto c = project.Open();
     c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess = ?"), {kDemo + QStringLiteral("Boiler.WaterLevel")});
-    c->Execute(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES ('DemoPlant.Conveyor.Speed', 'x', 1)"));
+    c->Execute(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES ('demoplant.conveyor.speed', 'x', 1)"));
+    ClearShown();
+    const int before = PlcItems();
+    Answer({0});
+    Browse([](opc::FBrowseItemsOCX& f) {
+        Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
+        Tick(f, QStringLiteral("DemoPlant/Conveyor"));
+        EXPECT_TRUE(f.Get(QStringLiteral("lblStatus")).caption.contains(Text(9261).replace(QStringLiteral("<l>"), QStringLiteral("1"))))
+            << f.Get(QStringLiteral("lblStatus")).caption.toStdString();
+        f.PressDefault();
+    });
+    EXPECT_EQ(PlcItems(), before + 7 - 1) << "seven of Conveyor's eight in, Pressure out";
+    EXPECT_TRUE(Field("ID", "Conveyor.Speed").isNull());
+    EXPECT_EQ(Field("DataType", "Conveyor.ItemCount").toInt(), 21) << "UInt64";
+    EXPECT_EQ(Field("DataType", "Boiler.WaterLevel").toInt(), 4) << "the question came and Yes took the server's Float";
+    ASSERT_EQ(Messages().size(), 1u) << Messages().join(u'|').toStdString();
+    EXPECT_TRUE(Messages().front().startsWith(Text(9262)));
+    EXPECT_TRUE(Messages().front().contains(kDemo + QStringLiteral("Conveyor.Speed")));
+
+    // Told again when nothing else is left to do.
+    ClearShown();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        Tick(f, QStringLiteral("DemoPlant/Conveyor/Speed"));
+        f.PressDefault();
+    });
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_TRUE(Messages().front().startsWith(Text(9262)));
+}
+
+TEST_F(BrowseTest, AnItemTheDatabaseRefusesStopsThePhasesAndKeepsTheItemsBeforeIt) {
+    Take("DemoPlant/Boiler");
+    project.Open()->Execute(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON TpdbItems WHEN NEW.ItemAccess LIKE "
+                                           "'%Conveyor.Speed' BEGIN SELECT RAISE(ABORT, 'refused by the plant'); END"));
     ClearShown();
     const int before = PlcItems();
     Browse([](opc::FBrowseItemsOCX& f) {
@@ -236,11 +268,60 @@ TEST_F(BrowseTest, AFailingPhaseStopsTheRestAndKeepsWhatEarlierPhasesWrote) {
         Tick(f, QStringLiteral("DemoPlant/Conveyor"));
         f.PressDefault();
     });
-    ASSERT_FALSE(Messages().isEmpty());
-    EXPECT_TRUE(Messages().back().startsWith(Text(2451))) << Messages().back().toStdString();
-    EXPECT_EQ(PlcItems(), before) << "the new items' phase is rolled back whole";
-    EXPECT_FALSE(Field("ID", "Boiler.Pressure").isNull()) << "later phases do not run";
-    EXPECT_EQ(Questions(), 0);
+    ASSERT_EQ(Messages().size(), 1u);
+    const QString message = Messages().front();
+    EXPECT_TRUE(message.startsWith(Text(2451))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("DemoPlant.Conveyor.Speed")) && message.contains(QStringLiteral("refused by the plant")))
+        << message.toStdString();
+    EXPECT_EQ(PlcItems(), before + 2) << "Running and Start, which came before Speed, stay";
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE GroupID = 1 AND ItemID IN "
+                                   "(SELECT ID FROM TpdbItems WHERE ItemAccess LIKE 'nsu=%Conveyor.%')")),
+              2)
+        << "each with its connection";
+    EXPECT_FALSE(Field("ID", "Boiler.Pressure").isNull()) << "the later phases do not run";
+}
+
+// The alias function on: items are named by their item ID and may be renamed.
+class NameViewBrowseTest : public BrowseTest {
+  protected:
+    void SetUp() override {
+        project.Open()->DropIndex(QStringLiteral("TpdbItems"), QStringLiteral("UniqueItemAccess"));
+        BrowseTest::SetUp();
+        ASSERT_TRUE(Window().SwitchViewFlag());
+    }
+};
+
+TEST_F(NameViewBrowseTest, RenamedItemsAreDeletedAndUpdatedByTheirItemId) {
+    Take("DemoPlant/Boiler");
+    EXPECT_EQ(Field("Name", "Boiler.Temperature").toString(), kDemo + QStringLiteral("Boiler.Temperature"));
+    auto c = project.Open();
+    const auto rename = [&](const char* path, const QString& name) {
+        c->Execute(QStringLiteral("UPDATE TpdbItems SET Name = ? WHERE ItemAccess = ?"), {name, kDemo + QString::fromUtf8(path)});
+    };
+    rename("Boiler.Temperature", QStringLiteral("Boiler temperature"));
+    rename("Boiler.Pressure", QStringLiteral("Boiler pressure"));
+    // A name typed by hand that is Conveyor.Speed's item ID.
+    rename("Boiler.FuelFlow", kDemo + QStringLiteral("Conveyor.Speed"));
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE Name = 'Boiler temperature'"));
+    ClearShown();
+    const int before = PlcItems();
+    QString question;
+    ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCXMessage"), [&question](ui::Form& f) {
+        question = f.Get(QStringLiteral("lblMessage")).caption;
+        f.UserClick(QStringLiteral("cmdAnswer"), 0);
+    });
+    Browse([](opc::FBrowseItemsOCX& f) {
+        Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
+        Tick(f, QStringLiteral("DemoPlant/Conveyor"));
+        f.PressDefault();
+    });
+    ASSERT_EQ(Questions(), 1);
+    EXPECT_TRUE(question.contains(QStringLiteral("'Boiler temperature'"))) << "named as the project knows it";
+    EXPECT_TRUE(Field("ID", "Boiler.Pressure").isNull()) << "deleted although renamed";
+    EXPECT_EQ(Field("DataType", "Boiler.Temperature").toInt(), 5) << "updated although renamed";
+    EXPECT_EQ(PlcItems(), before - 1 + 7) << "Conveyor.Speed left out";
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_TRUE(Messages().front().contains(QStringLiteral("(item ID %1Boiler.FuelFlow)").arg(kDemo))) << Messages().front().toStdString();
 }
 
 TEST_F(BrowseTest, AMissingDeviceIsReportedBeforeTheDialog) {

@@ -66,6 +66,7 @@ class ConfiguratorTest : public test::OpcEditorTest {
 };
 
 TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRowsStayOut) {
+    project.Open()->Execute(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES ('mw20', 'mw20', 1)"));
     const int before = PlcItems();
     Run([](ui::Form& f) {
         Row(f, 0, QStringLiteral("MW20"));
@@ -79,7 +80,7 @@ TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRow
         Row(f, 0, QStringLiteral("DB10.DBW4"));
         EXPECT_EQ(Cell(f, 0, 1).toString(), QStringLiteral("VT_UI2")) << "the type the tool proposes";
         EXPECT_EQ(grid.ChoicesFor(0, 1), (QStringList{QStringLiteral("VT_UI2"), QStringLiteral("VT_I2")}));
-        Row(f, 1, QStringLiteral("line1.motor1.speed"));  // an item of the device, in other letters
+        Row(f, 1, QStringLiteral("MW20"));  // an item of the device, in other letters
         Row(f, 2, QStringLiteral("DB10.DBD8"), QStringLiteral("VT_R4"));
         Row(f, 3, QStringLiteral("DB10.DBD8"));
         Row(f, 4, QStringLiteral("M1.0"), QStringLiteral("Nonsense"));
@@ -94,6 +95,10 @@ TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRow
         EXPECT_EQ(grid.rowForeground.at(1), QStringLiteral("white"));
         EXPECT_EQ(grid.rowBackground.at(4), QStringLiteral("yellow"));
         EXPECT_TRUE(grid.rowBackground.at(0).isEmpty());
+        // Each coloured row says why.
+        const std::vector<QString> tips{QString(), Text(9272), Text(9273), Text(9273),
+                                        Text(9274).replace(QStringLiteral("<t>"), QStringLiteral("Nonsense")), QString(), QString()};
+        EXPECT_EQ(grid.rowToolTip, tips);
 
         // Changing the repeated one frees the other.
         Row(f, 3, QStringLiteral("DB10.DBD12"));
@@ -111,6 +116,48 @@ TEST_F(ConfiguratorTest, UsedAndRepeatedIdsAreRedUnknownTypesYellowAndOnlyRedRow
               5);
     // The device's folders follow the new addresses.
     EXPECT_EQ(NodeText(plc + host::nodekey::kSeparator + QStringLiteral("DB10")), QStringLiteral("DB10"));
+}
+
+TEST_F(ConfiguratorTest, ANewAddressBringsTypeAndSizeInLineAndWhatCannotBeAnItemIsRefusedAsTyped) {
+    const int before = PlcItems();
+    Run([](ui::Form& f) {
+        const ui::GridData& grid = f.Get(QStringLiteral("tdb")).grid;
+        Row(f, 0, QStringLiteral("DB5.DBB0[16]"));
+        ASSERT_EQ(Cell(f, 0, 1).toString(), QStringLiteral("VT_UI1"));
+        Row(f, 0, QStringLiteral("MW20"));
+        EXPECT_EQ(Cell(f, 0, 1).toString(), QStringLiteral("VT_UI2")) << "a byte type does not fit a word";
+        EXPECT_EQ(Cell(f, 0, 3).toInt(), 0) << "no longer an array";
+        f.UserEditCell(QStringLiteral("tdb"), 0, 1, QStringLiteral("VT_I2"));
+        Row(f, 0, QStringLiteral("DB10.DBW6"));
+        EXPECT_EQ(Cell(f, 0, 1).toString(), QStringLiteral("VT_I2")) << "a type the new address allows stays";
+
+        // A known type the address does not allow: yellow, inserted as chosen.
+        f.UserEditCell(QStringLiteral("tdb"), 0, 1, QStringLiteral("VT_R4"));
+        EXPECT_EQ(Cell(f, 0, 4).toInt(), 1);
+        EXPECT_TRUE(grid.rowToolTip.at(0).contains(QStringLiteral("VT_UI2, VT_I2"))) << grid.rowToolTip.at(0).toStdString();
+
+        // Refused as typed: the cell keeps its value and a message says why.
+        const auto refused = [&f](int row, int column, const char* typed, const QVariant& kept, int text) {
+            ui::DefaultMessageBoxes().Clear();
+            f.UserEditCell(QStringLiteral("tdb"), row, column, QString::fromUtf8(typed));
+            EXPECT_EQ(Cell(f, row, column).toString(), kept.toString()) << typed;
+            ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u) << typed;
+            const QString placeholder = text == 9270 ? QStringLiteral("<a>") : QStringLiteral("<v>");
+            EXPECT_EQ(ui::DefaultMessageBoxes().Shown().front().text, Text(text).replace(placeholder, QString::fromUtf8(typed)));
+        };
+        refused(0, 0, "DB10.DBW", QStringLiteral("DB10.DBW6"), 9270);
+        refused(1, 0, "Line1.Motor1.Speed", QString(), 9270);
+        EXPECT_EQ(grid.rows.size(), 2u) << "a refused address opens no new row";
+        Row(f, 1, QStringLiteral("MW22"));
+        for (const char* size : {"-1", "abc", "2.5"}) refused(1, 3, size, QString(), 9271);
+        f.UserEditCell(QStringLiteral("tdb"), 1, 3, QStringLiteral("4"));
+        EXPECT_EQ(Cell(f, 1, 3).toInt(), 4);
+        f.PressDefault();
+    });
+    EXPECT_EQ(PlcItems(), before + 2);
+    EXPECT_EQ(Query(QStringLiteral("SELECT DataType FROM TpdbItems WHERE Name = 'DB10.DBW6'")).toInt(), 4);
+    EXPECT_EQ(Query(QStringLiteral("SELECT FieldSize FROM TpdbItems WHERE Name = 'DB10.DBW6'")).toInt(), 0);
+    EXPECT_EQ(Query(QStringLiteral("SELECT FieldSize FROM TpdbItems WHERE Name = 'MW22'")).toInt(), 4);
 }
 
 TEST_F(ConfiguratorTest, AMissingToolIsReportedAndNothingOpens) {

@@ -54,6 +54,8 @@ struct GridData {
     // Row colours by name ("red", "#ffff80"); empty for the usual ones.
     std::vector<QString> rowBackground;
     std::vector<QString> rowForeground;
+    // Row tooltips, say why a row is coloured; empty for none.
+    std::vector<QString> rowToolTip;
 
     QStringList ChoicesFor(int row, int column) const;
 };
