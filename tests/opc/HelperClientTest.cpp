@@ -35,29 +35,4 @@ TEST(HelperLineTest, LinesAreReadWhateverTheyHold) {
     }
 }
 
-// The connect's answers as the editor needs them: what the helper chose, and
-// for a certificate it would not take everything the person is shown.
-TEST(HelperLineTest, ConnectAnswersCarryTheChoiceOrTheReason) {
-    const opc::HelperLine chosen = opc::ParseHelperLine(
-        R"({"id":1,"ok":true,"namespaces":[],"securityMode":"SignAndEncrypt","securityPolicy":"Basic256Sha256",)"
-        R"("user":null,"endpoint":"opc.tcp://h:4840/ua"})");
-    EXPECT_TRUE(chosen.ok);
-    EXPECT_EQ(chosen.securityPolicy, QStringLiteral("Basic256Sha256"));
-    EXPECT_TRUE(chosen.user.isEmpty()) << "anonymous";
-    EXPECT_EQ(chosen.endpoint, QStringLiteral("opc.tcp://h:4840/ua"));
-
-    const opc::HelperLine refused = opc::ParseHelperLine(
-        R"({"id":2,"ok":false,"error":"not trusted","reason":"certificate","certificate":{"subject":"CN=S",)"
-        R"("issuer":"CN=CA","validFrom":"2024-01-01T00:00:00Z","validTo":"2025-01-01T00:00:00Z",)"
-        R"("thumbprint":"AB","problems":["untrusted",7,"hostMismatch"],"host":"h"}})");
-    EXPECT_EQ(refused.reason, QStringLiteral("certificate"));
-    EXPECT_EQ(refused.certificate.problems, (QStringList{"untrusted", "hostMismatch"})) << "what is no word is dropped";
-    EXPECT_EQ(refused.certificate.issuer, QStringLiteral("CN=CA"));
-    EXPECT_EQ(refused.certificate.host, QStringLiteral("h"));
-
-    const opc::HelperLine lost = opc::ParseHelperLine(R"({"event":"connectionLost","endpoint":"opc.tcp://h:4840","error":"gone"})");
-    EXPECT_EQ(lost.event, QStringLiteral("connectionLost"));
-    EXPECT_EQ(lost.error, QStringLiteral("gone"));
-}
-
 }  // namespace

@@ -142,6 +142,7 @@ TEST_F(SecuredServerTest, AServerKilledMidDialogIsConnectedAgainAndReconnectWait
     auto server = std::make_unique<test::TestServer>(Arguments({"--user", "operator:s3cret"}));
     ASSERT_FALSE(server->Endpoint().isEmpty());
     const int port = server->Port();
+    const QString endpoint = server->Endpoint();
     Serve(server->Endpoint());
     QString problems;
     ExpectCertificate(server->Thumbprint(), &problems, "cmdTrustOnce");
@@ -161,7 +162,9 @@ TEST_F(SecuredServerTest, AServerKilledMidDialogIsConnectedAgainAndReconnectWait
         QThread::msleep(500);
         f.UserExpandNode(kTree, NodeAt(f, QStringLiteral("Plant/Line2")));
         ASSERT_EQ(Messages().size(), 1);
-        EXPECT_TRUE(Messages().front().contains(QStringLiteral("was lost"))) << Messages().front().toStdString();
+        EXPECT_TRUE(Messages().front().startsWith(QStringLiteral("The connection to %1 was lost").arg(endpoint)))
+            << Messages().front().toStdString();
+        EXPECT_EQ(Messages().front().count(endpoint), 1) << "named once";
         EXPECT_TRUE(f.Get(QStringLiteral("cmdReconnect")).enabled);
         server = std::make_unique<test::TestServer>(Arguments({"--user", "operator:s3cret"}), port);
         f.UserClick(QStringLiteral("cmdReconnect"));
