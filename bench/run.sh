@@ -6,7 +6,7 @@ build="$root/build-bench"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=ON &&
-       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_csv bench_scale ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
+       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_opc_tick bench_csv bench_scale ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "bench: build failed" >&2
     exit 1
@@ -34,6 +34,15 @@ node "$root/apps/opcua-helper/server.js" --port "$port" --generate 100x100 >"$wo
 server_pid=$!
 for _ in $(seq 300); do grep -q '"ready"' "$work/server.log" && break; sleep 0.1; done
 "$build/bench/bench_opc" "$work/generated.NodeSet2.xml" "opc.tcp://127.0.0.1:$port"
+# Ticking a folder of a slow server: 30 folders of 10 variables, 300 ms per call.
+kill "$server_pid" 2>/dev/null || true
+port=$(( 20000 + RANDOM % 20000 ))
+node "$root/apps/opcua-helper/server.js" --port "$port" --generate 30x10 --delay-ms 300 >"$work/slow.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 300); do grep -q '"ready"' "$work/slow.log" && break; sleep 0.1; done
+"$build/bench/bench_opc_tick" "opc.tcp://127.0.0.1:$port"
+kill "$server_pid" 2>/dev/null || true
+server_pid=
 
 # The studio itself on a generated project of 1,000,000 items: its peak
 # resident memory while it loads the project, builds the tree and shows the

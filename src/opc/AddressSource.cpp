@@ -6,6 +6,7 @@
 #include "settings/TextTable.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QUrl>
 
 namespace ov::opc {
@@ -67,6 +68,35 @@ QString CertificateRefusal(const QString& endpoint, const ServerCertificate& cer
         .replace(QStringLiteral("<e>"), endpoint)
         .replace(QStringLiteral("<t>"), certificate.thumbprint)
         .replace(QStringLiteral("<p>"), CertificateProblems(certificate).join(QStringLiteral("; ")));
+}
+
+const QString kLoadStopped = QStringLiteral("Loading the address space was stopped.");
+
+std::optional<std::vector<SubtreeNode>> AddressSource::Subtree(const QString& nodeId, QString* error,
+                                                              const std::function<bool(int)>& progress) {
+    std::vector<SubtreeNode> nodes;
+    QSet<QString> listed{nodeId};
+    std::vector<QString> level{nodeId};
+    while (!level.empty()) {
+        std::vector<QString> next;
+        for (const QString& parent : level) {
+            const auto count = [&](int loaded) { return !progress || progress(static_cast<int>(nodes.size()) + loaded); };
+            auto children = Children(parent, error, count);
+            if (!children) return std::nullopt;
+            for (OpcNode& child : *children) {
+                // A node met again is listed here too; its children were listed where it was met first.
+                if (child.hasChildren && !listed.contains(child.nodeId)) next.push_back(child.nodeId);
+                listed.insert(child.nodeId);
+                nodes.push_back({parent, std::move(child)});
+            }
+        }
+        if (progress && !progress(static_cast<int>(nodes.size()))) {
+            *error = kLoadStopped;
+            return std::nullopt;
+        }
+        level = std::move(next);
+    }
+    return nodes;
 }
 
 bool NodeSetSource::Open(QString* error) { return m_set.Load(m_path, error); }
@@ -178,25 +208,35 @@ std::optional<std::vector<OpcNode>> ServerSource::Children(const QString& nodeId
                                                           const std::function<bool(int)>& progress) {
     const QString node = nodeId == kObjectsFolder ? QString() : nodeId;
     auto nodes = m_client.Browse(node, error, progress);
-    if (nodes) return nodes;
+    if (nodes || !ConnectedAgain(error)) return nodes;
+    return m_client.Browse(node, error, progress);
+}
+
+bool ServerSource::ConnectedAgain(QString* error) {
     if (!m_client.ConnectionLost()) {
         if (!m_client.IsRunning()) m_connected = false;
-        return nodes;
+        return false;
     }
     // The server went away since the last request: once more, connected anew.
     QString again;
-    if (!Open(&again)) {
-        if (again.isEmpty()) {
-            error->clear();
-        } else {
-            *error = Text(9252)
-                         .replace(QStringLiteral("<e>"), m_request.endpoint)
-                         .replace(QStringLiteral("<r>"), m_reason.isEmpty() ? again : m_reason);
-            m_state = *error;
-        }
-        return std::nullopt;
+    if (Open(&again)) return true;
+    if (again.isEmpty()) {
+        error->clear();
+    } else {
+        *error = Text(9252)
+                     .replace(QStringLiteral("<e>"), m_request.endpoint)
+                     .replace(QStringLiteral("<r>"), m_reason.isEmpty() ? again : m_reason);
+        m_state = *error;
     }
-    return m_client.Browse(node, error, progress);
+    return false;
+}
+
+std::optional<std::vector<SubtreeNode>> ServerSource::Subtree(const QString& nodeId, QString* error,
+                                                             const std::function<bool(int)>& progress) {
+    const QString node = nodeId == kObjectsFolder ? QString() : nodeId;
+    auto nodes = m_client.BrowseTree(node, error, progress);
+    if (nodes || !ConnectedAgain(error)) return nodes;
+    return m_client.BrowseTree(node, error, progress);
 }
 
 std::optional<SourceAddress> RegisteredSource(const sys::Registry& registry, const QString& versionedProgId,

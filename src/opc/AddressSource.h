@@ -16,6 +16,9 @@ class Registry;
 
 namespace ov::opc {
 
+// Why a load ended when its progress said stop.
+extern const QString kLoadStopped;
+
 // Where the address space of a server comes from: a live OPC UA server or
 // a NodeSet2 file. Each registered server names one.
 class AddressSource {
@@ -28,6 +31,13 @@ class AddressSource {
     // fails the call with a message.
     virtual std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
                                                         const std::function<bool(int loaded)>& progress) = 0;
+    // Everything below a node in one go, breadth first, each node with the
+    // node it was listed under and every parent before its children; a node
+    // met over several paths is listed under each, its children once.
+    // progress and a cancel as for Children. By default level by level
+    // through Children, which suits a source held in memory.
+    virtual std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                           const std::function<bool(int loaded)>& progress);
     // What the person sees as the source: the endpoint or the file.
     virtual QString Description() const = 0;
 
@@ -106,6 +116,9 @@ class ServerSource : public AddressSource {
     bool Open(QString* error) override;
     std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
                                                 const std::function<bool(int)>& progress) override;
+    // The helper's tree browse: one request for the subtree, many parents per server call.
+    std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                   const std::function<bool(int)>& progress) override;
     QString Description() const override { return m_request.endpoint; }
     QString ConnectionState() const override { return m_state; }
     bool Disconnected() const override { return !m_connected; }
@@ -113,12 +126,15 @@ class ServerSource : public AddressSource {
     HelperClient& Client() { return m_client; }
 
   private:
-    bool Connect(QString* error);
     // Asks for a login; false (with the state set) when there is none.
     bool AskLogin(const QString& user, LoginReason why, QString* error);
     // Fails the connect with a message, or, declined by the person, with the state only.
     bool Fail(const QString& why, QString* error, bool shown);
     bool FailConnect(const QString& helperError, QString* error);
+    // After a failed request: when the connection was lost, connects again
+    // once (true: do the request again); otherwise, or when that fails,
+    // false with the message.
+    bool ConnectedAgain(QString* error);
 
     ConnectRequest m_request;
     ServerAskers m_askers;

@@ -20,6 +20,7 @@ const QString kStop = QStringLiteral("cmdStop");
 const QString kFrame = QStringLiteral("fraOIB");
 const QString kConnection = QStringLiteral("lblConnection");
 const QString kReconnect = QStringLiteral("cmdReconnect");
+constexpr int kVariantType = 12;
 }  // namespace
 
 FBrowseItemsOCX::FBrowseItemsOCX() : ui::Form(QStringLiteral("FBrowseItemsOCX")) {
@@ -136,17 +137,15 @@ void FBrowseItemsOCX::ShowTree() {
     // A search shows the nodes found and the way to them, opened.
     QSet<QString> filter;
     for (const QString& id : m_browser.Matches(search))
-        for (const ItemBrowser::Entry* e = m_browser.Find(id); e && !filter.contains(e->node.nodeId);
-             e = m_browser.Find(e->parent))
-            filter.insert(e->node.nodeId);
+        for (QString key = id; !key.isEmpty() && !filter.contains(key); key = m_browser.Find(key)->parent) filter.insert(key);
     const QHash<QString, int> states = m_browser.CheckStates();
     tree.nodes.clear();
     std::vector<QString> pending(m_browser.TopNodes().rbegin(), m_browser.TopNodes().rend());
     while (!pending.empty()) {
-        const ItemBrowser::Entry& entry = *m_browser.Find(pending.back());
+        const QString id = pending.back();
+        const ItemBrowser::Entry& entry = *m_browser.Find(id);
         pending.pop_back();
-        const QString& id = entry.node.nodeId;
-        if (!system && ItemBrowser::IsSystemNode(id)) continue;
+        if (!system && !entry.gone && ItemBrowser::IsSystemNode(id)) continue;
         if (!search.isEmpty() && !filter.contains(id)) continue;
         ui::TreeNode node;
         node.key = id;
@@ -154,10 +153,21 @@ void FBrowseItemsOCX::ShowTree() {
         node.text = entry.node.browseName;
         node.data = entry.node.isVariable ? entry.node.dataType : QString();
         node.image = entry.node.isVariable ? host::images::kInternal : host::images::kItemBranch;
+        if (entry.gone) {
+            node.text = Text(9280).replace(QStringLiteral("<s>"), node.text);
+            node.data = Text(9281).replace(QStringLiteral("<i>"), entry.node.nodeId);
+        } else if (entry.node.isVariable && (ClassicDataType(entry.node) & 0xff) == kVariantType) {
+            // Structures and values of any type are taken over as VT_VARIANT; the person should know before ticking.
+            const bool structure = entry.node.dataType == QLatin1String("ExtensionObject");
+            node.text = Text(structure ? 9282 : 9283).replace(QStringLiteral("<s>"), node.text);
+            node.data = Text(9284).replace(QStringLiteral("<t>"), entry.node.dataType);
+        }
         node.expanded = search.isEmpty() ? m_expanded.contains(id) : true;
         node.checkState = states.value(id);
         node.hasChildren = entry.node.hasChildren;
         tree.nodes.push_back(node);
+        // The server's children first, then the device's items it no longer has.
+        pending.insert(pending.end(), entry.goneItems.rbegin(), entry.goneItems.rend());
         pending.insert(pending.end(), entry.children.rbegin(), entry.children.rend());
     }
     if (!tree.Node(tree.selectedNode)) tree.selectedNode.clear();

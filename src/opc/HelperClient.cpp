@@ -17,6 +17,7 @@ OpcNode NodeFromJson(const QJsonObject& o) {
     node.displayName = o.value(QLatin1String("displayName")).toString(node.browseName);
     node.isVariable = o.value(QLatin1String("nodeClass")).toString() == QLatin1String("Variable");
     node.hasChildren = o.value(QLatin1String("hasChildren")).toBool();
+    node.isProperty = o.value(QLatin1String("isProperty")).toBool();
     if (node.isVariable) {
         node.dataType = o.value(QLatin1String("dataType")).toString(QStringLiteral("Unknown"));
         node.valueRank = o.value(QLatin1String("valueRank")).toInt(-1);
@@ -56,6 +57,7 @@ HelperLine ParseHelperLine(const QByteArray& line) {
     parsed.user = o.value(QLatin1String("user")).toString();  // null: anonymous
     parsed.endpoint = o.value(QLatin1String("endpoint")).toString();
     parsed.loaded = o.value(QLatin1String("loaded")).toInt();
+    parsed.parent = o.value(QLatin1String("parent")).toString();
     for (const QJsonValue& node : o.value(QLatin1String("nodes")).toArray()) parsed.nodes.push_back(NodeFromJson(node.toObject()));
     return parsed;
 }
@@ -262,6 +264,44 @@ std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, 
         } else if (answer.event == QLatin1String("progress")) {
             if (!cancelled && progress && !progress(answer.loaded)) cancel();
             if (sendFailed) return std::nullopt;
+        } else if (answer.event.isEmpty()) {
+            if (answer.ok) return nodes;
+            *error = answer.error;
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::vector<SubtreeNode>> HelperClient::BrowseTree(const QString& nodeId, QString* error,
+                                                                const std::function<bool(int)>& progress) {
+    const int id = m_nextId++;
+    if (!Send(Compact({{QStringLiteral("id"), id},
+                       {QStringLiteral("op"), QStringLiteral("browseTree")},
+                       {QStringLiteral("nodeId"), nodeId.isEmpty() ? QJsonValue() : QJsonValue(nodeId)},
+                       {QStringLiteral("batch"), 500}}),
+              error))
+        return std::nullopt;
+    std::vector<SubtreeNode> nodes;
+    bool cancelled = false;
+    const auto goOn = [&](int loaded) {
+        if (cancelled || !progress || progress(loaded)) return true;
+        cancelled = true;
+        return Send(Compact({{QStringLiteral("id"), m_nextId++}, {QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("target"), id}}),
+                    error);
+    };
+    // Each level of a slow server is silent for a while; Stop is heard all the same.
+    bool sendFailed = false;
+    const auto tick = [&] { sendFailed = sendFailed || !goOn(static_cast<int>(nodes.size())); };
+    for (;;) {
+        const auto line = ReadLine(requestTimeoutMs, error, tick);
+        if (!line || sendFailed) return std::nullopt;
+        HelperLine answer = ParseHelperLine(*line);
+        Watch(answer);
+        if (answer.id != id) continue;
+        if (answer.event == QLatin1String("nodes")) {
+            for (OpcNode& node : answer.nodes) nodes.push_back({answer.parent, std::move(node)});
+        } else if (answer.event == QLatin1String("progress")) {
+            if (!goOn(answer.loaded)) return std::nullopt;
         } else if (answer.event.isEmpty()) {
             if (answer.ok) return nodes;
             *error = answer.error;

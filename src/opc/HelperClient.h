@@ -43,6 +43,7 @@ struct HelperLine {
     QString user;
     QString endpoint;
     int loaded = 0;       // progress: nodes loaded so far
+    QString parent;       // nodes: the node they were listed under
     std::vector<OpcNode> nodes;
 };
 
@@ -58,6 +59,12 @@ struct ConnectRequest {
     QString acceptCertificate;  // the thumbprint of a certificate taken for this connection only
     int timeoutMs = 30000;
 };
+// A node of a subtree with the node it was listed under.
+struct SubtreeNode {
+    QString parent;
+    OpcNode node;
+};
+
 // Anything that is not a JSON object reads as a line without id and event.
 HelperLine ParseHelperLine(const QByteArray& line);
 
@@ -94,6 +101,12 @@ class HelperClient {
     // progress gets the number loaded so far; returning false cancels.
     std::optional<std::vector<OpcNode>> Browse(const QString& nodeId, QString* error,
                                                 const std::function<bool(int loaded)>& progress = {});
+    // The whole subtree below a node (empty: the Objects folder), breadth
+    // first, every parent before its children, level by level with many
+    // parents per server call. A node reached over several paths is listed
+    // under each parent, its children once. progress as for Browse.
+    std::optional<std::vector<SubtreeNode>> BrowseTree(const QString& nodeId, QString* error,
+                                                       const std::function<bool(int loaded)>& progress = {});
     // Quits the helper, and stops it by its ID when it does not go within 2 s.
     void Stop();
     qint64 ProcessId() const;

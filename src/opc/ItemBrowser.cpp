@@ -1,10 +1,10 @@
 #include "opc/ItemBrowser.h"
 
+#include <algorithm>
+
 namespace ov::opc {
 
 namespace {
-
-const QString kStopped = QStringLiteral("Loading the address space was stopped.");
 
 // Marks a long load while it runs; loads do not nest.
 struct BusyScope {
@@ -18,6 +18,7 @@ struct BusyScope {
 void ItemBrowser::Reset() {
     m_source.reset();
     m_existing.clear();
+    m_byFolder.clear();
     m_ticked.clear();
     m_entries.clear();
     m_top.clear();
@@ -27,12 +28,35 @@ void ItemBrowser::Reset() {
 
 void ItemBrowser::SetSeparator(int characterCode) {
     m_separator = characterCode > 0 ? QString(QChar(characterCode)) : QStringLiteral(".");
+    IndexExistingItems();
 }
 
 void ItemBrowser::SetExistingItems(std::vector<BrowseItem> items) {
     m_existing = std::move(items);
     m_ticked.clear();
     for (const BrowseItem& item : m_existing) m_ticked.insert(item.itemId.toCaseFolded());
+    IndexExistingItems();
+}
+
+void ItemBrowser::IndexExistingItems() {
+    m_byFolder.clear();
+    for (int i = 0; i < static_cast<int>(m_existing.size()); ++i) {
+        const BrowseItem& item = m_existing[i];
+        // "Plant.Line1.Speed" belongs to the folder named Plant.Line1. Items
+        // without a path stay out: the top is no folder anybody opened.
+        const qsizetype cut = item.name.lastIndexOf(m_separator);
+        if (cut > 0)
+            m_byFolder.insert(QStringLiteral("n:") + item.name.left(cut).toCaseFolded(),
+                              {i, item.name.mid(cut + m_separator.size())});
+        // "nsu=urn:x;s=Plant.Line1.Speed" belongs to the node nsu=urn:x;s=Plant.Line1,
+        // which covers items named by their IDs.
+        const qsizetype semicolon = item.itemId.indexOf(u';');
+        if (semicolon < 0 || item.itemId.mid(semicolon + 1, 2) != QLatin1String("s=")) continue;
+        const qsizetype last = item.itemId.lastIndexOf(m_separator);
+        if (last > semicolon + 3)
+            m_byFolder.insert(QStringLiteral("i:") + item.itemId.left(last).toCaseFolded(),
+                              {i, item.itemId.mid(last + m_separator.size())});
+    }
 }
 
 void ItemBrowser::SetSource(std::unique_ptr<AddressSource> source) {
@@ -59,29 +83,104 @@ bool ItemBrowser::Report() { return !progress || progress(LoadedCount()); }
 
 bool ItemBrowser::LoadChildren(const QString& nodeId, QString* error) {
     const int before = LoadedCount();
-    const auto children = m_source->Children(nodeId.isEmpty() ? kObjectsFolder : nodeId, error,
-                                             [this, before](int loaded) { return !progress || progress(before + loaded); });
+    auto children = m_source->Children(nodeId.isEmpty() ? kObjectsFolder : nodeId, error,
+                                       [this, before](int loaded) { return !progress || progress(before + loaded); });
     if (!children) return false;
+    Insert(nodeId, std::move(*children));
+    return true;
+}
+
+bool ItemBrowser::LoadSubtree(const QString& nodeId, QString* error) {
+    const int before = LoadedCount();
+    auto nodes = m_source->Subtree(nodeId, error, [this, before](int loaded) { return !progress || progress(before + loaded); });
+    if (!nodes) return false;
+    // Grouped by parent in the order met, so a parent is in place before its children.
+    std::vector<QString> parents{nodeId};
+    QHash<QString, std::vector<OpcNode>> children;
+    children.insert(nodeId, {});
+    for (SubtreeNode& listed : *nodes) {
+        auto group = children.find(listed.parent);
+        if (group == children.end()) {
+            parents.push_back(listed.parent);
+            group = children.insert(listed.parent, {});
+        }
+        group->push_back(std::move(listed.node));
+    }
+    for (const QString& parent : parents) {
+        const Entry* entry = Find(parent);
+        if (entry && !entry->loaded) Insert(parent, std::move(children[parent]));
+    }
+    return true;
+}
+
+void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
     const Entry* parent = nodeId.isEmpty() ? nullptr : Find(nodeId);
     const QStringList parentNames = parent ? parent->names : QStringList();
     // Inserting may move the entries: the parent is looked up again after.
+    QSet<QString> listed;
     std::vector<QString> list;
-    for (const OpcNode& node : *children) {
+    for (OpcNode& node : children) {
+        listed.insert(node.nodeId.toCaseFolded());
         // A node reached over a second reference is shown where it was met first.
         if (m_entries.contains(node.nodeId)) continue;
+        DropGoneItem(node.nodeId);
         Entry entry;
-        entry.node = node;
         entry.parent = nodeId;
         entry.names = parentNames;
         entry.names << node.browseName;
         entry.loaded = !node.hasChildren;
-        m_entries.insert(node.nodeId, std::move(entry));
         list.push_back(node.nodeId);
+        const QString id = node.nodeId;
+        entry.node = std::move(node);
+        m_entries.insert(id, std::move(entry));
     }
     std::vector<QString>& owner = nodeId.isEmpty() ? m_top : m_entries[nodeId].children;
     owner.insert(owner.end(), list.begin(), list.end());
-    if (!nodeId.isEmpty()) m_entries[nodeId].loaded = true;
-    return true;
+    if (nodeId.isEmpty()) return;
+    m_entries[nodeId].loaded = true;
+    AddGoneItems(nodeId, listed);
+}
+
+void ItemBrowser::AddGoneItems(const QString& folderId, const QSet<QString>& listed) {
+    const QStringList folderNames = Find(folderId)->names;
+    QList<std::pair<int, QString>> items = m_byFolder.values(QStringLiteral("n:") + ItemName(folderNames, m_separator).toCaseFolded());
+    items += m_byFolder.values(QStringLiteral("i:") + folderId.toCaseFolded());
+    // In the device's order, each item once.
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    int previous = -1;
+    for (const auto& [index, leaf] : items) {
+        if (index == previous) continue;
+        previous = index;
+        const QString& itemId = m_existing[index].itemId;
+        // Listed here, found elsewhere on the server, or already shown as gone.
+        if (listed.contains(itemId.toCaseFolded()) || m_entries.contains(itemId) || m_entries.contains(GoneKey(itemId)))
+            continue;
+        Entry entry;
+        entry.node.nodeId = itemId;
+        entry.node.browseName = leaf;
+        entry.node.displayName = leaf;
+        entry.node.isVariable = true;
+        entry.parent = folderId;
+        entry.names = folderNames;
+        entry.names << leaf;
+        entry.loaded = true;
+        entry.gone = true;
+        m_entries.insert(GoneKey(itemId), std::move(entry));
+        m_entries[folderId].goneItems.push_back(GoneKey(itemId));
+        // Shown unticked: OK deletes it unless the person ticks it again.
+        m_ticked.remove(itemId.toCaseFolded());
+    }
+}
+
+void ItemBrowser::DropGoneItem(const QString& itemId) {
+    // The node turned up after all, in a folder loaded later: the item is
+    // on the server and ticked as the device's items arrive.
+    const QString key = GoneKey(itemId);
+    const Entry* gone = Find(key);
+    if (!gone) return;
+    std::erase(m_entries[gone->parent].goneItems, key);
+    m_entries.remove(key);
+    m_ticked.insert(itemId.toCaseFolded());
 }
 
 bool ItemBrowser::Expand(const QString& nodeId, QString* error) {
@@ -97,16 +196,18 @@ bool ItemBrowser::Expand(const QString& nodeId, QString* error) {
 }
 
 bool ItemBrowser::LoadBelow(const QString& nodeId, QString* error) {
+    // One subtree call loads it all; what a depth limit of the source left
+    // unloaded is fetched the same way from there.
     std::vector<QString> pending{nodeId};
     while (!pending.empty()) {
         const QString id = pending.back();
         pending.pop_back();
         if (!Find(id)->loaded) {
             if (!Report()) {
-                *error = kStopped;
+                *error = kLoadStopped;
                 return false;
             }
-            if (!LoadChildren(id, error)) return false;
+            if (!LoadSubtree(id, error)) return false;
         }
         for (const QString& child : Find(id)->children) pending.push_back(child);
     }
@@ -125,9 +226,11 @@ bool ItemBrowser::ExpandAll(QString* error, bool systemNodes) {
 void ItemBrowser::CollectVariables(const QString& nodeId, std::vector<const Entry*>& out) const {
     std::vector<QString> pending{nodeId};
     while (!pending.empty()) {
-        const Entry* entry = Find(pending.back());
+        const QString id = pending.back();
+        const Entry* entry = Find(id);
         pending.pop_back();
-        if (entry->node.isVariable) out.push_back(entry);
+        // A property goes with a tick of its own only, not with its variable's or folder's.
+        if (entry->node.isVariable && (!entry->node.isProperty || id == nodeId)) out.push_back(entry);
         for (const QString& child : entry->children) pending.push_back(child);
     }
 }
@@ -184,19 +287,19 @@ QHash<QString, int> ItemBrowser::CheckStates() const {
     // Children before parents: a node's state folds its children's.
     const std::function<int(const QString&)> visit = [&](const QString& id) -> int {
         const Entry& entry = *Find(id);
-        int state = 0;
-        if (entry.node.isVariable) {
-            state = IsTicked(entry.node.nodeId) ? 1 : 0;
-        } else {
-            bool any = false;
-            bool all = true;
-            for (const QString& child : entry.children) {
-                const int childState = visit(child);
-                any = any || childState != 0;
-                all = all && childState == 1;
-            }
-            state = !any ? 0 : (all && entry.loaded ? 1 : 2);
+        bool any = false;
+        bool all = true;
+        for (const QString& child : entry.children) {
+            const int childState = visit(child);
+            // Properties are ticked by themselves and say nothing about their folder.
+            if (Find(child)->node.isProperty) continue;
+            any = any || childState != 0;
+            all = all && childState == 1;
         }
+        for (const QString& gone : entry.goneItems) states.insert(gone, IsTicked(Find(gone)->node.nodeId) ? 1 : 0);
+        int state = 0;
+        if (entry.node.isVariable) state = IsTicked(entry.node.nodeId) ? 1 : 0;
+        else state = !any ? 0 : (all && entry.loaded ? 1 : 2);
         states.insert(id, state);
         return state;
     };

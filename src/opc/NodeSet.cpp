@@ -69,6 +69,9 @@ bool IsHierarchical(const QString& type) {
 }
 
 const QString kHasSubtype = QStringLiteral("i=45");
+const QString kHasProperty = QStringLiteral("i=46");
+
+enum class ReferenceKind { Other, Hierarchical, Property };
 
 class Parser {
   public:
@@ -236,22 +239,36 @@ bool NodeSet::Read(QIODevice& device, const QString& name, QString* error) {
         return QStringLiteral("Unknown");
     };
 
+    // A reference type of the file counts as the standard one it derives from.
+    const auto kindOf = [&](QString type) {
+        for (int steps = 0; steps < 64 && !type.isEmpty(); ++steps) {
+            if (type == kHasProperty) return ReferenceKind::Property;
+            if (IsHierarchical(type)) return ReferenceKind::Hierarchical;
+            type = supertype.value(type);
+        }
+        return ReferenceKind::Other;
+    };
+
     // The hierarchy from every hierarchical reference, whichever end holds it.
     QHash<QString, const RawNode*> byId;
     for (const RawNode& node : parser.nodes)
         if (node.element == QLatin1String("UAObject") || node.element == QLatin1String("UAVariable")) byId.insert(node.id, &node);
     QHash<QString, QStringList> childIds;
     QSet<QPair<QString, QString>> edges;
-    const auto link = [&](const QString& parent, const QString& child) {
+    QSet<QPair<QString, QString>> properties;
+    const auto link = [&](const QString& parent, const QString& child, bool property) {
         if (parent == child || !byId.contains(child) || edges.contains({parent, child})) return;
         edges.insert({parent, child});
+        if (property) properties.insert({parent, child});
         childIds[parent] << child;
     };
     for (const RawNode& node : parser.nodes) {
         for (const Reference& reference : node.references) {
-            if (!IsHierarchical(reference.type)) continue;
-            if (reference.forward) link(node.id, reference.target);
-            else link(reference.target, node.id);
+            const ReferenceKind kind = kindOf(reference.type);
+            if (kind == ReferenceKind::Other) continue;
+            const bool property = kind == ReferenceKind::Property;
+            if (reference.forward) link(node.id, reference.target, property);
+            else link(reference.target, node.id, property);
         }
     }
     for (auto it = childIds.cbegin(); it != childIds.cend(); ++it) {
@@ -264,13 +281,13 @@ bool NodeSet::Read(QIODevice& device, const QString& name, QString* error) {
             node.displayName = raw.displayName;
             node.isVariable = raw.element == QLatin1String("UAVariable");
             node.hasChildren = childIds.contains(raw.id);
+            node.isProperty = properties.contains({it.key(), id});
             if (node.isVariable) {
                 node.dataType = builtIn(raw.dataType.isEmpty() ? QStringLiteral("i=24") : raw.dataType);
                 node.valueRank = raw.valueRank;
                 node.arrayDimensions = raw.arrayDimensions;
                 // What this user may do, where the file says; else what anyone may.
                 node.accessLevel = raw.userAccessLevel < 0 ? raw.accessLevel : raw.accessLevel & raw.userAccessLevel;
-
             }
             children.push_back(std::move(node));
         }

@@ -15,6 +15,9 @@ struct OpcNode {
     QString displayName;
     bool isVariable = false;
     bool hasChildren = false;
+    // Reached from its parent over HasProperty or a subtype (EURange and
+    // the like): an item only when ticked by itself.
+    bool isProperty = false;
     // Variables: the built-in type the DataType is or derives from
     // ("Double", "Int32", ...; "Unknown" when the chain ends nowhere).
     QString dataType;

@@ -699,6 +699,13 @@ static constexpr TextEntry kEntries[] = {
     {9258, "Das Zertifikat des Servers <e> (SHA-1-Fingerabdruck <t>) wurde nicht angenommen: <p>", "The certificate of the server <e> (SHA-1 thumbprint <t>) was not accepted: <p>"},
     {9259, "Was nicht stimmt:", "Problems:"},
 
+    // The browse tree's marks
+    {9280, "<s> (nicht auf dem Server)", "<s> (not on the server)"},
+    {9281, "Das Item <i> des Geräts ist nicht mehr auf dem Server. Ohne Haken löscht OK es.", "The device's item <i> is no longer on the server. Left unticked, OK deletes it."},
+    {9282, "<s> (Struktur)", "<s> (structure)"},
+    {9283, "<s> (Variant)", "<s> (variant)"},
+    {9284, "<t>: wird als VT_VARIANT übernommen", "<t>: taken over as VT_VARIANT"},
+
     // The project's storage
     {9290, "Das Projekt liegt auf einem Netzlaufwerk (<fs>): Nur ein Computer sollte gleichzeitig darin schreiben.", "The project lies on a network share (<fs>): only one computer at a time should write to it."},
 };

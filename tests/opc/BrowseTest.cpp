@@ -10,8 +10,10 @@
 #include "OpcEditorTest.h"
 #include "opc/MOpc.h"
 #include "settings/TextTable.h"
+#include "support/Files.h"
 #include "support/QtPrinters.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace ov;
@@ -104,6 +106,60 @@ TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirCo
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections WHERE ItemID = %1").arg(burnerId)), 0);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name = 'Line1.Motor1.Speed'")), 1)
         << "items the browse never reached stay";
+}
+
+TEST_F(BrowseTest, ItemsGoneFromAnOpenedFolderAreShownUntickedAndDeletedUnlessTickedAgain) {
+    Take("DemoPlant/Boiler");
+    auto c = project.Open();
+    for (const char* name : {"Boiler.Retired", "Boiler.Kept", "Filling.Unseen"})
+        c->Execute(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES (?, ?, 1)"),
+                   {QStringLiteral("DemoPlant.") + QString::fromUtf8(name), kDemo + QString::fromUtf8(name)});
+    const int before = PlcItems();
+    Browse([](opc::FBrowseItemsOCX& f) {
+        NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
+        const ui::Control& tree = f.Get(QStringLiteral("oib"));
+        const ui::TreeNode* retired = tree.Node(opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Retired")));
+        ASSERT_NE(retired, nullptr);
+        EXPECT_EQ(retired->parentKey, NodeAt(f, QStringLiteral("DemoPlant/Boiler")));
+        EXPECT_EQ(retired->text, Text(9280).replace(QStringLiteral("<s>"), QStringLiteral("Retired")));
+        EXPECT_TRUE(retired->data.contains(kDemo + QStringLiteral("Boiler.Retired"))) << "the tooltip names the item";
+        EXPECT_EQ(retired->checkState, 0);
+        EXPECT_EQ(tree.Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 1) << "the server's variables all ticked";
+        f.UserCheckNode(QStringLiteral("oib"), opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Kept")), true);
+        f.PressDefault();
+    });
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
+    EXPECT_EQ(PlcItems(), before - 1);
+    EXPECT_TRUE(Field("ID", "Boiler.Retired").isNull());
+    EXPECT_FALSE(Field("ID", "Boiler.Kept").isNull()) << "ticked again";
+    EXPECT_FALSE(Field("ID", "Filling.Unseen").isNull()) << "its folder was never opened";
+}
+
+TEST_F(BrowseTest, TheTreeMarksValuesTakenOverAsVariants) {
+    QTemporaryDir dir;
+    const QString file = test::WriteFile(dir.filePath(QStringLiteral("recipes.NodeSet2.xml")), R"(<?xml version="1.0" encoding="utf-8"?>
+<UANodeSet xmlns="http://opcfoundation.org/UA/2011/03/UANodeSet.xsd">
+  <NamespaceUris><Uri>urn:recipes</Uri></NamespaceUris>
+  <UAObject NodeId="ns=1;s=Recipes" BrowseName="1:Recipes"><References><Reference ReferenceType="i=35" IsForward="false">i=85</Reference></References></UAObject>
+  <UAVariable NodeId="ns=1;s=Recipes.Batch" BrowseName="1:Batch" DataType="i=22"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Recipes.Any" BrowseName="1:Any" DataType="i=24"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Recipes.Size" BrowseName="1:Size" DataType="i=11"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
+</UANodeSet>)");
+    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"), file);
+    Browse([](opc::FBrowseItemsOCX& f) {
+        NodeAt(f, QStringLiteral("Recipes/Size"));
+        QStringList shown;
+        for (const ui::TreeNode& node : f.Get(QStringLiteral("oib")).nodes)
+            if (node.parentKey == QStringLiteral("nsu=urn:recipes;s=Recipes")) shown << node.text + u'|' + node.data;
+        const QString variant = Text(9284);
+        EXPECT_EQ(shown, (QStringList{Text(9282).replace(QStringLiteral("<s>"), QStringLiteral("Batch")) + u'|' +
+                                          QString(variant).replace(QStringLiteral("<t>"), QStringLiteral("ExtensionObject")),
+                                      Text(9283).replace(QStringLiteral("<s>"), QStringLiteral("Any")) + u'|' +
+                                          QString(variant).replace(QStringLiteral("<t>"), QStringLiteral("Variant")),
+                                      QStringLiteral("Size|Double")}));
+        EXPECT_TRUE(variant.contains(QStringLiteral("VT_VARIANT")));
+        f.PressCancel();
+    });
 }
 
 TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {

@@ -23,6 +23,16 @@ TEST(HelperLineTest, LinesAreReadWhateverTheyHold) {
     EXPECT_EQ(nodes.nodes[0].displayName, QStringLiteral("A")) << "the browse name stands in for a missing display name";
     EXPECT_FALSE(nodes.nodes[1].isVariable);
 
+    // A tree browse names the parent of its nodes; properties say so.
+    const opc::HelperLine tree = opc::ParseHelperLine(
+        R"({"id":8,"event":"nodes","parent":"nsu=urn:x;s=Tank.Level","nodes":[{"nodeId":"nsu=urn:x;s=Tank.Level.EURange",)"
+        R"("browseName":"EURange","nodeClass":"Variable","isProperty":true},{"nodeId":"nsu=urn:x;s=Tank.Level.Alarm","nodeClass":"Object"}]})");
+    EXPECT_EQ(tree.parent, QStringLiteral("nsu=urn:x;s=Tank.Level"));
+    ASSERT_EQ(tree.nodes.size(), 2u);
+    EXPECT_TRUE(tree.nodes[0].isProperty);
+    EXPECT_FALSE(tree.nodes[1].isProperty);
+    EXPECT_FALSE(nodes.nodes[0].isProperty) << "without the field a node is no property";
+
     const opc::HelperLine answer = opc::ParseHelperLine(R"({"id":7,"ok":false,"error":"BadNodeIdUnknown"})");
     EXPECT_TRUE(answer.event.isEmpty());
     EXPECT_FALSE(answer.ok);

@@ -1,6 +1,8 @@
 // The item browser on the plant fixture read offline: what a folder's tick
-// reaches, items that differ from the server's, search, system nodes and a
-// load that is stopped; and a large generated space.
+// reaches (properties left to their own ticks), the subtree loaded in one
+// call, the device's items a loaded folder no longer has, items that differ
+// from the server's, search, system nodes and a load that is stopped; and a
+// large generated space.
 
 #include "opc/ItemBrowser.h"
 #include "support/Files.h"
@@ -20,6 +22,46 @@ const QString kPlant = QStringLiteral(OV_FIXTURES "/plant.NodeSet2.xml");
 const QString kUri = QStringLiteral("nsu=urn:ovopc:test:plant;");
 
 QString Id(const char* identifier) { return kUri + QString::fromUtf8(identifier); }
+
+// The plant file, counting the calls a load makes; a depth limit as a
+// server's tree browse may have leaves the deepest nodes for a later call.
+class CountingSource : public NodeSetSource {
+  public:
+    explicit CountingSource(int depthLimit = 0) : NodeSetSource(kPlant), m_depthLimit(depthLimit) {}
+    std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
+                                                const std::function<bool(int)>& progress) override {
+        if (!m_inSubtree) ++children;
+        return NodeSetSource::Children(nodeId, error, progress);
+    }
+    std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                   const std::function<bool(int)>& progress) override {
+        ++subtrees;
+        m_inSubtree = true;
+        auto nodes = NodeSetSource::Subtree(nodeId, error, progress);
+        m_inSubtree = false;
+        if (!nodes || m_depthLimit == 0) return nodes;
+        QHash<QString, int> depth{{nodeId, 0}};
+        std::erase_if(*nodes, [&](const SubtreeNode& n) {
+            const int d = depth.value(n.parent) + 1;
+            depth.insert(n.node.nodeId, d);
+            return d > m_depthLimit;
+        });
+        return nodes;
+    }
+    int children = 0;
+    int subtrees = 0;
+
+  private:
+    int m_depthLimit;
+    bool m_inSubtree = false;
+};
+
+QStringList Names(const std::vector<BrowseItem>& items) {
+    QStringList names;
+    for (const BrowseItem& item : items) names << item.name;
+    names.sort();
+    return names;
+}
 
 class ItemBrowserTest : public ::testing::Test {
   protected:
@@ -105,7 +147,92 @@ TEST_F(ItemBrowserTest, AStoppedLoadChangesNoTick) {
 
     browser.progress = nullptr;
     Tick("Plant");
-    EXPECT_EQ(browser.Lists().added.size(), 34u) << "all 34 variables once loading may finish";
+    EXPECT_EQ(browser.Lists().added.size(), 33u) << "all 34 variables but the property once loading may finish";
+}
+
+TEST_F(ItemBrowserTest, AFolderTickLoadsTheWholeSubtreeWithOneCall) {
+    for (const int depthLimit : {0, 2}) {
+        auto owned = std::make_unique<CountingSource>(depthLimit);
+        CountingSource& source = *owned;
+        browser.SetSource(std::move(owned));
+        Start();
+        source.children = 0;
+        Tick("Plant");
+        EXPECT_EQ(source.children, 0) << depthLimit;
+        // Limited, Plant's two levels first, then Motor1, Motor2, Tank and Special from where it stopped.
+        EXPECT_EQ(source.subtrees, depthLimit == 0 ? 1 : 5);
+        EXPECT_EQ(browser.LoadedCount(), 41) << "7 objects and 34 variables";
+        EXPECT_EQ(browser.Lists().added.size(), 33u);
+        EXPECT_EQ(browser.CheckStates().value(Node("Plant")), 1);
+        Tick("Plant", false);
+        EXPECT_EQ(source.subtrees + source.children, depthLimit == 0 ? 1 : 5) << "nothing loaded twice";
+    }
+}
+
+TEST_F(ItemBrowserTest, PropertiesAreItemsOnlyWhenTickedByThemselves) {
+    // The device took the property once; it arrives ticked like every item.
+    browser.SetExistingItems({Stored("g=096da354-5427-48f7-bd04-0e26fa2df67c", "Plant.Line2.Tank.Level.EngineeringUnit", 8, 1)});
+    Start();
+    Tick("Plant/Line2/Tank");
+    const QString tank = Node("Plant/Line2/Tank");
+    const QString unit = Node("Plant/Line2/Tank/Level/EngineeringUnit");
+    EXPECT_TRUE(browser.Find(unit)->node.isProperty);
+    EXPECT_EQ(browser.Lists().added.size(), 10u) << "Tank's variables";
+    EXPECT_TRUE(browser.Lists().removed.empty());
+
+    QString error;
+    ASSERT_TRUE(browser.SetTicked(unit, false, &error));
+    EXPECT_EQ(Names(browser.Lists().removed), QStringList{QStringLiteral("Plant.Line2.Tank.Level.EngineeringUnit")});
+    EXPECT_EQ(browser.CheckStates().value(tank), 1) << "the folder's state leaves its properties aside";
+    EXPECT_EQ(browser.CheckStates().value(unit), 0);
+
+    // A variable's tick does not reach its property, nor does a folder's untick.
+    ASSERT_TRUE(browser.SetTicked(unit, true, &error));
+    Tick("Plant/Line2/Tank", false);
+    Tick("Plant/Line2/Tank/Level");
+    EXPECT_EQ(Names(browser.Lists().added), QStringList{QStringLiteral("Plant.Line2.Tank.Level")});
+    EXPECT_TRUE(browser.Lists().removed.empty());
+    EXPECT_EQ(browser.CheckStates().value(unit), 1);
+}
+
+TEST_F(ItemBrowserTest, ItemsALoadedFolderNoLongerHasAreShownUntickedThere) {
+    browser.SetExistingItems({
+        Stored("s=Plant.Line1.Retired", "Plant.Line1.Retired", 5),
+        {QStringLiteral("typed-by-hand"), QStringLiteral("Plant.Line1.Typed"), 5, 3, 0, QString()},
+        Stored("s=Plant.Line1.Motor1.Old", "nsu=urn:ovopc:test:plant;s=Plant.Line1.Motor1.Old", 5),  // named by its ID
+        Stored("s=Plant.Line1.Motor1.Speed", "Plant.Line1.Speed", 5),  // its node moved into Motor1
+        Stored("s=Plant.Line2.Tank.Drain", "Plant.Line2.Tank.Drain", 5),  // a folder nobody opens
+        Stored("s=Plant.Line1.Status", "Plant.Line1.Status", 8, 1),
+        Stored("s=Stray", "Stray", 5)});  // no folder: the top is nobody's
+    Start();
+    Node("Plant/Line1/Status");
+    const QString line1 = Node("Plant/Line1");
+    const ItemBrowser::Entry* retired = browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Retired")));
+    ASSERT_NE(retired, nullptr);
+    EXPECT_TRUE(retired->gone);
+    EXPECT_EQ(retired->parent, line1);
+    EXPECT_EQ(retired->node.browseName, QStringLiteral("Retired"));
+    EXPECT_EQ(browser.Find(line1)->goneItems.size(), 3u) << "Retired, Typed and Speed";
+    EXPECT_EQ(browser.CheckStates().value(retired->parent), 2) << "Status is ticked";
+    EXPECT_EQ(browser.CheckStates().value(ItemBrowser::GoneKey(QStringLiteral("typed-by-hand"))), 0);
+    EXPECT_EQ(Names(browser.Lists().removed),
+              (QStringList{QStringLiteral("Plant.Line1.Retired"), QStringLiteral("Plant.Line1.Speed"), QStringLiteral("Plant.Line1.Typed")}));
+
+    // Speed turns up in Motor1 and is ticked again; Old, named by its ID, is missed there.
+    Node("Plant/Line1/Motor1/Speed");
+    EXPECT_EQ(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Speed"))), nullptr);
+    EXPECT_EQ(browser.Find(line1)->goneItems.size(), 2u);
+    ASSERT_NE(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Old"))), nullptr);
+    EXPECT_EQ(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Old")))->node.browseName, QStringLiteral("Old"));
+
+    // Ticked again it stays; a folder's tick does not bring the others back.
+    QString error;
+    ASSERT_TRUE(browser.SetTicked(ItemBrowser::GoneKey(Id("s=Plant.Line1.Retired")), true, &error));
+    Tick("Plant/Line1");
+    EXPECT_EQ(browser.CheckStates().value(line1), 1);
+    EXPECT_EQ(Names(browser.Lists().removed),
+              (QStringList{QStringLiteral("Plant.Line1.Typed"), QStringLiteral("nsu=urn:ovopc:test:plant;s=Plant.Line1.Motor1.Old")}));
+    EXPECT_EQ(browser.Matches(QStringLiteral("retired")).size(), 1u);
 }
 
 TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {

@@ -16,6 +16,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -262,6 +263,33 @@ TEST_F(LiveBrowseTest, TheHelperClientBrowsesLevelByLevelAndSaysWhenItCannot) {
     EXPECT_FALSE(client.Browse(QString(), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("helper"))) << error.toStdString();
     EXPECT_FALSE(client.IsRunning());
+}
+
+TEST_F(LiveBrowseTest, ASubtreeComesInOneRequestEachParentBeforeItsChildren) {
+    opc::HelperClient client;
+    QString error;
+    ASSERT_TRUE(client.Start(&error) && client.Connect(plant->Endpoint(), &error)) << error.toStdString();
+    const QString plantId = QStringLiteral("nsu=urn:ovopc:test:plant;s=Plant");
+    const auto nodes = client.BrowseTree(plantId, &error);
+    ASSERT_TRUE(nodes) << error.toStdString();
+    QSet<QString> seen{plantId};
+    int variables = 0;
+    for (const opc::SubtreeNode& listed : *nodes) {
+        EXPECT_TRUE(seen.contains(listed.parent)) << listed.node.browseName.toStdString();
+        seen.insert(listed.node.nodeId);
+        variables += listed.node.isVariable ? 1 : 0;
+    }
+    EXPECT_EQ(variables, 34);
+    client.Stop();
+
+    // A folder's tick in the browser is that one request.
+    opc::ItemBrowser browser;
+    browser.SetSource(std::make_unique<opc::ServerSource>(plant->Endpoint()));
+    ASSERT_TRUE(browser.Start(&error)) << error.toStdString();
+    const QString line1 = browser.Resolve(QStringLiteral("Plant/Line1"), &error);
+    ASSERT_TRUE(browser.SetTicked(line1, true, &error)) << error.toStdString();
+    EXPECT_EQ(browser.Lists().added.size(), 18u);
+    EXPECT_EQ(browser.CheckStates().value(line1), 1);
 }
 
 }  // namespace

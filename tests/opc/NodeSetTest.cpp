@@ -54,6 +54,8 @@ TEST_F(PlantNodeSet, HierarchyFromForwardAndInverseReferences) {
     EXPECT_EQ(set.Children(Node("Plant/Line1/Motor1").nodeId).size(), 10u) << "variables only, the method Start left out";
     EXPECT_TRUE(Node("Plant/Line2/Tank/Level").hasChildren) << "its property";
     EXPECT_TRUE(Node("Plant/Line2/Tank/Level/EngineeringUnit").isVariable);
+    EXPECT_TRUE(Node("Plant/Line2/Tank/Level/EngineeringUnit").isProperty);
+    EXPECT_FALSE(Node("Plant/Line2/Tank/Level").isProperty);
     EXPECT_FALSE(Node("Plant/Line1/Status").hasChildren);
     EXPECT_EQ(set.VariableCount(), 34);
 }
@@ -122,6 +124,35 @@ TEST(NodeSetFiles, WhatIsNoNodeSetIsRefusedWithItsName) {
     NodeSet set;
     EXPECT_FALSE(set.Load(huge.fileName(), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("too large"))) << error.toStdString();
+}
+
+// Reference types the file derives from the standard's: a subtype of
+// HasProperty makes properties, one of HasComponent children.
+TEST(NodeSetFiles, ReferenceTypesOfTheFileCountAsTheTypesTheyDeriveFrom) {
+    QByteArray xml = R"(<?xml version="1.0" encoding="utf-8"?>
+<UANodeSet xmlns="http://opcfoundation.org/UA/2011/03/UANodeSet.xsd">
+  <NamespaceUris><Uri>urn:pump</Uri></NamespaceUris>
+  <UAReferenceType NodeId="ns=1;i=1" BrowseName="1:HasLimit"><References><Reference ReferenceType="i=45" IsForward="false">i=46</Reference></References></UAReferenceType>
+  <UAReferenceType NodeId="ns=1;i=2" BrowseName="1:HasPart"><References><Reference ReferenceType="i=45" IsForward="false">i=47</Reference></References></UAReferenceType>
+  <UAReferenceType NodeId="ns=1;i=3" BrowseName="1:HasHighLimit"><References><Reference ReferenceType="i=45" IsForward="false">ns=1;i=1</Reference></References></UAReferenceType>
+  <UAObject NodeId="ns=1;s=Pump" BrowseName="1:Pump"><References><Reference ReferenceType="i=35" IsForward="false">i=85</Reference></References></UAObject>
+  <UAVariable NodeId="ns=1;s=Pump.Speed" BrowseName="1:Speed" DataType="i=11"><References><Reference ReferenceType="ns=1;i=2" IsForward="false">ns=1;s=Pump</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Pump.Speed.High" BrowseName="1:High" DataType="i=11"><References><Reference ReferenceType="ns=1;i=3" IsForward="false">ns=1;s=Pump.Speed</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Pump.Speed.Unit" BrowseName="1:Unit" DataType="i=12"><References><Reference ReferenceType="i=46" IsForward="false">ns=1;s=Pump.Speed</Reference></References></UAVariable>
+  <UAVariable NodeId="ns=1;s=Pump.Speed.Trend" BrowseName="1:Trend" DataType="i=11"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Pump.Speed</Reference></References></UAVariable>
+</UANodeSet>)";
+    QBuffer buffer(&xml);
+    buffer.open(QIODevice::ReadOnly);
+    NodeSet set;
+    QString error;
+    ASSERT_TRUE(set.Read(buffer, QStringLiteral("pump.xml"), &error)) << error.toStdString();
+    const QString uri = QStringLiteral("nsu=urn:pump;s=");
+    ASSERT_EQ(set.Children(uri + QStringLiteral("Pump")).size(), 1u) << "Speed, over the file's subtype of HasComponent";
+    EXPECT_FALSE(set.Children(uri + QStringLiteral("Pump")).front().isProperty);
+    QStringList properties;
+    for (const OpcNode& node : set.Children(uri + QStringLiteral("Pump.Speed")))
+        properties << node.browseName + (node.isProperty ? QStringLiteral(":property") : QString());
+    EXPECT_EQ(properties, (QStringList{QStringLiteral("High:property"), QStringLiteral("Unit:property"), QStringLiteral("Trend")}));
 }
 
 // Found by fuzzing: a negative namespace index read before the list of namespaces.
