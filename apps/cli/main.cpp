@@ -34,6 +34,9 @@
 #include <QStringList>
 #include <optional>
 #include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
 #include <unistd.h>
 #include <functional>
 #include <map>
@@ -437,12 +440,67 @@ QJsonObject NodeJson(const ov::opc::ItemBrowser::Entry& entry, const QString& se
     return json;
 }
 
+// A line typed at the terminal without echo; nothing when there is no terminal.
+std::optional<QString> ReadHidden(const QString& prompt) {
+    if (isatty(STDIN_FILENO) == 0) return std::nullopt;
+    Print(stderr, prompt);
+    termios saved{};
+    const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (quiet) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    Print(stderr, QStringLiteral("\n"));
+    return QString::fromLocal8Bit(line);
+}
+
+// How ovopc answers a server's questions: the password from the environment
+// or the terminal, the certificate as the command line says. Why a question
+// went unanswered lands in problem.
+ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem) {
+    ov::opc::ServerAskers askers;
+    askers.askLogin = [problem](const QString& endpoint, const QString& user,
+                                ov::opc::LoginReason why) -> std::optional<ov::opc::Login> {
+        if (why == ov::opc::LoginReason::Refused) {
+            *problem = ov::settings::Text(9235);
+            return std::nullopt;
+        }
+        if (user.isEmpty()) {
+            *problem = QStringLiteral("the server %1 takes no anonymous user: name one with the value \"User\" of the "
+                                      "server's registry key (docs/devices.md).")
+                           .arg(endpoint);
+            return std::nullopt;
+        }
+        if (qEnvironmentVariableIsSet("OVOPC_OPCUA_PASSWORD"))
+            return ov::opc::Login{user, qEnvironmentVariable("OVOPC_OPCUA_PASSWORD")};
+        if (const auto typed = ReadHidden(QStringLiteral("Password of %1 on %2: ").arg(user, endpoint)))
+            return ov::opc::Login{user, *typed};
+        *problem = QStringLiteral("the server %1 wants the password of %2: set OVOPC_OPCUA_PASSWORD (there is no "
+                                  "terminal to ask on).")
+                       .arg(endpoint, user);
+        return std::nullopt;
+    };
+    askers.askCertificate = [acceptCertificate, problem](const QString& endpoint, const ov::opc::ServerCertificate& certificate) {
+        if (acceptCertificate) return ov::opc::CertificateChoice::Trust;
+        *problem = ov::opc::CertificateRefusal(endpoint, certificate) +
+                   QStringLiteral(". --accept-server-certificate trusts it.");
+        return ov::opc::CertificateChoice::Cancel;
+    };
+    return askers;
+}
+
 int CommandBrowse(const Arguments& args) {
     if (args.positional.size() != 1 || !args.Has("--device"))
         return Usage(QStringLiteral("'browse' needs a FILE and --device NAME."));
+    const QStringList known{"--json", "--system", "--accept-server-certificate"};
     for (const QString& flag : args.flags)
-        if (flag != QStringLiteral("--json") && flag != QStringLiteral("--system"))
-            return Usage(QStringLiteral("unknown option %1 for 'browse'.").arg(flag));
+        if (!known.contains(flag)) return Usage(QStringLiteral("unknown option %1 for 'browse'.").arg(flag));
+    // What the server refuses is said as the studio says it.
+    UseInstallationLanguage();
     ov::db::Connection connection;
     connection.SetBusyTimeout(args.busyTimeout);
     connection.Open(ov::model::ProjectReadConnectionString(args.positional[0]));
@@ -458,8 +516,10 @@ int CommandBrowse(const Arguments& args) {
     const auto [progId, computer] = ov::opc::SplitServerProgId(device.Value(QStringLiteral("ProgID")).toString());
     const QString separator = device.Value(QStringLiteral("HierarchBrowseSeparator")).toString();
     QString error;
+    QString unanswered;
     auto source = ov::opc::SourceFor(ov::sys::SystemTools::Instance().GetRegistry(),
-                                     ov::model::ParseOpcServerProgId(progId).VersionedProgId(), computer, &error);
+                                     ov::model::ParseOpcServerProgId(progId).VersionedProgId(), computer, &error,
+                                     CommandLineAskers(args.flags.contains(QStringLiteral("--accept-server-certificate")), &unanswered));
     if (!source) return Fail(error);
     ov::opc::ItemBrowser browser;
     browser.SetSeparator(separator.isEmpty() || separator.front().isNull() ? '.' : separator.front().unicode());
@@ -472,7 +532,8 @@ int CommandBrowse(const Arguments& args) {
     };
     const bool loaded = browser.Start(&error) && browser.ExpandAll(&error, args.flags.contains(QStringLiteral("--system")));
     if (terminal) Print(stderr, QStringLiteral("\r"));
-    if (!loaded) return Fail(error);
+    if (!loaded) return Fail(!error.isEmpty() ? error : !unanswered.isEmpty() ? unanswered : browser.Source()->ConnectionState());
+    if (!browser.Source()->ConnectionState().isEmpty()) Print(stderr, browser.Source()->ConnectionState() + u'\n');
     Print(stderr, QStringLiteral("%1 nodes loaded from %2\n").arg(browser.LoadedCount()).arg(browser.Source()->Description()));
     // Depth first, in the server's order.
     const bool json = args.flags.contains(QStringLiteral("--json"));

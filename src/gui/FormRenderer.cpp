@@ -13,6 +13,8 @@ void FormRenderer::ShowModal(ui::Form& form) {
     if (!parent) parent = QApplication::activeWindow();
     FormDialog dialog(form, parent);
     form.windowHandle = static_cast<quintptr>(dialog.winId());
+    // Once the window is up, so that what the form starts then can be stopped in it.
+    dialog.ActLater([&form] { form.Shown(); });
     dialog.exec();
     form.windowHandle = 0;
     // Whatever ended the loop, the form leaves it hidden.

@@ -75,6 +75,7 @@ void SyncTextBox(const Control& control, QWidget& widget) {
     } else {
         auto& edit = static_cast<QLineEdit&>(widget);
         edit.setMaxLength(control.maxLength > 0 ? control.maxLength : kNoLimit);
+        edit.setEchoMode(control.masked ? QLineEdit::Password : QLineEdit::Normal);
         SetTextKeepingCursor(edit, control.text);
         edit.setReadOnly(control.locked);
     }

@@ -18,6 +18,8 @@ const QString kSystem = QStringLiteral("chkSystem");
 const QString kStatus = QStringLiteral("lblStatus");
 const QString kStop = QStringLiteral("cmdStop");
 const QString kFrame = QStringLiteral("fraOIB");
+const QString kConnection = QStringLiteral("lblConnection");
+const QString kReconnect = QStringLiteral("cmdReconnect");
 constexpr int kVariantType = 12;
 }  // namespace
 
@@ -42,6 +44,12 @@ FBrowseItemsOCX::FBrowseItemsOCX() : ui::Form(QStringLiteral("FBrowseItemsOCX"))
     stop.container = kFrame;
     stop.buddy = kStatus;
     stop.enabled = false;
+    Add(ui::ControlType::Label, kConnection).container = kFrame;
+    ui::Control& reconnect = Add(ui::ControlType::CommandButton, kReconnect);
+    reconnect.tag = QStringLiteral("C9253");
+    reconnect.container = kFrame;
+    reconnect.buddy = kConnection;
+    reconnect.enabled = false;
     AddOkAndCancel();
     m_browser.progress = [this](int loaded) { return OnProgress(loaded); };
 }
@@ -55,6 +63,11 @@ void FBrowseItemsOCX::OnActivate() {
     if (m_activated) return;
     m_activated = true;
     SetFocus(kTree);
+}
+
+void FBrowseItemsOCX::OnShown() {
+    // Browsing starts once the window is up, so Stop and Cancel reach a slow connect.
+    if (m_browser.IsStarted() || m_browser.IsBusy()) return;
     const AddressSource* source = m_browser.Source();
     if (!source && !sourceError.isEmpty()) {
         Get(kStatus).caption = sourceError;
@@ -62,7 +75,21 @@ void FBrowseItemsOCX::OnActivate() {
         return;
     }
     Get(kStatus).caption = source ? Text(9167).replace(QStringLiteral("<s>"), source->Description()) : QString();
+    Get(kConnection).caption = Get(kStatus).caption;
     Load([this](QString* error) { return m_browser.Start(error); });
+}
+
+void FBrowseItemsOCX::ShowConnection() {
+    const AddressSource* source = m_browser.Source();
+    if (!source) return;
+    Get(kConnection).caption = source->ConnectionState();
+    Get(kReconnect).enabled = source->Disconnected() && !m_browser.IsBusy();
+}
+
+void FBrowseItemsOCX::StopLoad() {
+    m_stop = true;
+    // A connect has no progress to answer; the source is told directly.
+    if (AddressSource* source = m_browser.Source()) source->RequestStop();
 }
 
 void FBrowseItemsOCX::OnUnload() {
@@ -79,6 +106,7 @@ bool FBrowseItemsOCX::OnProgress(int loaded) {
 
 void FBrowseItemsOCX::SetBusy(bool busy) {
     Get(kStop).enabled = busy;
+    Get(kReconnect).enabled = false;
     Get(QStringLiteral("cmdOK")).enabled = !busy;
     Get(kTree).enabled = !busy;
 }
@@ -93,8 +121,9 @@ void FBrowseItemsOCX::Load(const std::function<bool(QString*)>& work) {
     const bool stopped = m_stop;
     m_stop = false;
     ShowTree();
+    ShowConnection();
     if (stopped) {
-        Get(kStatus).caption = Text(9166);
+        Get(kStatus).caption = m_browser.IsStarted() ? Text(9166) : Text(9257);
         if (m_closeAfterStop) Hide(false);
         return;
     }
@@ -177,13 +206,18 @@ void FBrowseItemsOCX::OnEvent(ui::Control& control, ui::FormEvent event) {
         m_cancel = true;
         if (m_browser.IsBusy()) {
             // The load returns first; then the dialog closes.
-            m_stop = true;
+            StopLoad();
             m_closeAfterStop = true;
             return;
         }
         Hide(false);
     } else if (name == kStop && event == ui::FormEvent::Click) {
-        m_stop = true;
+        StopLoad();
+    } else if (name == kReconnect && event == ui::FormEvent::Click) {
+        Load([this](QString* error) {
+            // Before the first level came, a reconnect is the start.
+            return m_browser.IsStarted() ? m_browser.Source()->Open(error) : m_browser.Start(error);
+        });
     } else if (name == kSearch && event == ui::FormEvent::Change) {
         ShowTree();
     } else if (name == kSystem && event == ui::FormEvent::Click) {

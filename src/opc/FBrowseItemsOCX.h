@@ -9,8 +9,9 @@ namespace ov::opc {
 
 // The browse dialog: the item browser in a frame (the tree "oib" with a
 // check box per node, a search box over what is loaded, the system items
-// switch, the state of the load and a Stop for it), OK, Cancel and Help.
-// The first activation starts browsing; Cancel is set until OK.
+// switch, the state of the load and a Stop for it, the state of the
+// connection and a Reconnect while there is none), OK, Cancel and Help.
+// Browsing starts once the dialog is on screen; Cancel is set until OK.
 class FBrowseItemsOCX : public ui::Form {
   public:
     FBrowseItemsOCX();
@@ -29,6 +30,7 @@ class FBrowseItemsOCX : public ui::Form {
   protected:
     void OnLoad() override;
     void OnActivate() override;
+    void OnShown() override;
     void OnUnload() override;
     void OnEvent(ui::Control& control, ui::FormEvent event) override;
 
@@ -39,6 +41,8 @@ class FBrowseItemsOCX : public ui::Form {
     void ShowTree();
     void ShowCounts();
     void SetBusy(bool busy);
+    void ShowConnection();
+    void StopLoad();
 
     ItemBrowser m_browser;
     QSet<QString> m_expanded;

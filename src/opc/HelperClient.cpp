@@ -42,6 +42,20 @@ HelperLine ParseHelperLine(const QByteArray& line) {
     parsed.event = o.value(QLatin1String("event")).toString();
     parsed.ok = o.value(QLatin1String("ok")).toBool();
     parsed.error = o.value(QLatin1String("error")).toString();
+    parsed.reason = o.value(QLatin1String("reason")).toString();
+    const QJsonObject certificate = o.value(QLatin1String("certificate")).toObject();
+    parsed.certificate.subject = certificate.value(QLatin1String("subject")).toString();
+    parsed.certificate.issuer = certificate.value(QLatin1String("issuer")).toString();
+    parsed.certificate.validFrom = certificate.value(QLatin1String("validFrom")).toString();
+    parsed.certificate.validTo = certificate.value(QLatin1String("validTo")).toString();
+    parsed.certificate.thumbprint = certificate.value(QLatin1String("thumbprint")).toString();
+    parsed.certificate.host = certificate.value(QLatin1String("host")).toString();
+    for (const QJsonValue& problem : certificate.value(QLatin1String("problems")).toArray())
+        if (problem.isString()) parsed.certificate.problems << problem.toString();
+    parsed.securityMode = o.value(QLatin1String("securityMode")).toString();
+    parsed.securityPolicy = o.value(QLatin1String("securityPolicy")).toString();
+    parsed.user = o.value(QLatin1String("user")).toString();  // null: anonymous
+    parsed.endpoint = o.value(QLatin1String("endpoint")).toString();
     parsed.loaded = o.value(QLatin1String("loaded")).toInt();
     parsed.parent = o.value(QLatin1String("parent")).toString();
     for (const QJsonValue& node : o.value(QLatin1String("nodes")).toArray()) parsed.nodes.push_back(NodeFromJson(node.toObject()));
@@ -65,6 +79,7 @@ bool HelperClient::Start(QString* error, int timeoutMs) {
     if (IsRunning()) return true;
     m_process = std::make_unique<QProcess>();
     m_buffer.clear();
+    m_lost = false;
     // Its log goes where ours goes.
     // The helper's log goes to our stderr only when asked for (OVOPC_OPCUA_LOG=1).
     if (qEnvironmentVariableIntValue("OVOPC_OPCUA_LOG") == 1)
@@ -101,7 +116,8 @@ bool HelperClient::Send(const QString& json, QString* error) {
     return true;
 }
 
-std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick) {
+std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick,
+                                                 bool stoppable) {
     QElapsedTimer silence;
     silence.start();
     for (;;) {
@@ -135,27 +151,83 @@ std::optional<QByteArray> HelperClient::ReadLine(int timeoutMs, QString* error, 
         }
         if (tick) tick();
         if (whileWaiting) whileWaiting();
+        if (stoppable && m_stopRequested) {
+            m_stopped = true;
+            *error = QStringLiteral("stopped");
+            return std::nullopt;
+        }
+    }
+}
+
+void HelperClient::Watch(const HelperLine& line) {
+    // The helper answers every request after a break with "not connected: ...".
+    if (line.event == QLatin1String("connectionLost") ||
+        (line.event.isEmpty() && !line.ok && line.error.startsWith(QLatin1String("not connected"))))
+        m_lost = true;
+}
+
+std::optional<HelperLine> HelperClient::Answer(int id, int timeoutMs, QString* error, bool stoppable) {
+    for (;;) {
+        const auto line = ReadLine(timeoutMs, error, {}, stoppable);
+        if (!line) return std::nullopt;
+        HelperLine answer = ParseHelperLine(*line);
+        Watch(answer);
+        if (answer.id == id && answer.event.isEmpty()) return answer;
     }
 }
 
 bool HelperClient::Connect(const QString& endpoint, QString* error, int timeoutMs) {
+    ConnectRequest request;
+    request.endpoint = endpoint;
+    request.timeoutMs = timeoutMs;
+    const HelperLine answer = Connect(request);
+    if (!answer.ok) *error = answer.error;
+    return answer.ok;
+}
+
+HelperLine HelperClient::Connect(const ConnectRequest& request) {
+    HelperLine failed;
+    const int id = m_nextId++;
+    QJsonObject json{{QStringLiteral("id"), id},
+                     {QStringLiteral("op"), QStringLiteral("connect")},
+                     {QStringLiteral("endpoint"), request.endpoint},
+                     {QStringLiteral("timeoutMs"), request.timeoutMs}};
+    // What is not given the helper chooses; an empty text would be a choice.
+    const auto put = [&json](const char* key, const QString& value) {
+        if (!value.isEmpty()) json.insert(QLatin1String(key), value);
+    };
+    put("securityMode", request.securityMode);
+    put("securityPolicy", request.securityPolicy);
+    put("user", request.user);
+    if (!request.user.isEmpty()) json.insert(QLatin1String("password"), request.password);
+    put("acceptCertificate", request.acceptCertificate);
+    m_stopRequested = false;
+    m_stopped = false;
+    if (!Send(Compact(json), &failed.error)) return failed;
+    // The helper bounds the connect itself; a little more for its answer.
+    auto answer = Answer(id, request.timeoutMs + 5000, &failed.error, true);
+    if (!answer) {
+        if (m_stopped) {
+            failed.reason = QStringLiteral("stopped");
+            Quit(500);
+        }
+        return failed;
+    }
+    if (answer->ok) m_lost = false;
+    return *answer;
+}
+
+bool HelperClient::TrustCertificate(const QString& thumbprint, QString* error) {
     const int id = m_nextId++;
     if (!Send(Compact({{QStringLiteral("id"), id},
-                       {QStringLiteral("op"), QStringLiteral("connect")},
-                       {QStringLiteral("endpoint"), endpoint},
-                       {QStringLiteral("timeoutMs"), timeoutMs}}),
+                       {QStringLiteral("op"), QStringLiteral("trustCertificate")},
+                       {QStringLiteral("thumbprint"), thumbprint}}),
               error))
         return false;
-    // The helper bounds the connect itself; a little more for its answer.
-    for (;;) {
-        const auto line = ReadLine(timeoutMs + 5000, error);
-        if (!line) return false;
-        const HelperLine answer = ParseHelperLine(*line);
-        if (answer.id != id || !answer.event.isEmpty()) continue;
-        if (answer.ok) return true;
-        *error = answer.error;
-        return false;
-    }
+    const auto answer = Answer(id, requestTimeoutMs, error);
+    if (!answer) return false;
+    if (!answer->ok) *error = answer->error;
+    return answer->ok;
 }
 
 std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, QString* error,
@@ -185,6 +257,7 @@ std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, 
         if (sendFailed) return std::nullopt;
         if (!line) return std::nullopt;
         HelperLine answer = ParseHelperLine(*line);
+        Watch(answer);
         if (answer.id != id) continue;
         if (answer.event == QLatin1String("nodes")) {
             nodes.insert(nodes.end(), std::make_move_iterator(answer.nodes.begin()), std::make_move_iterator(answer.nodes.end()));
@@ -223,6 +296,7 @@ std::optional<std::vector<SubtreeNode>> HelperClient::BrowseTree(const QString& 
         const auto line = ReadLine(requestTimeoutMs, error, tick);
         if (!line || sendFailed) return std::nullopt;
         HelperLine answer = ParseHelperLine(*line);
+        Watch(answer);
         if (answer.id != id) continue;
         if (answer.event == QLatin1String("nodes")) {
             for (OpcNode& node : answer.nodes) nodes.push_back({answer.parent, std::move(node)});
@@ -245,15 +319,17 @@ void HelperClient::Kill() {
     m_process.reset();
 }
 
-void HelperClient::Stop() {
+void HelperClient::Stop() { Quit(2000); }
+
+void HelperClient::Quit(int waitMs) {
     if (!IsRunning()) {
         m_process.reset();
         return;
     }
     m_process->write("{\"op\":\"quit\"}\n");
     m_process->closeWriteChannel();
-    // It goes within 2 s; otherwise it is stopped by its ID.
-    if (!m_process->waitForFinished(2000)) Kill();
+    // It goes within the time given; otherwise it is stopped by its ID.
+    if (!m_process->waitForFinished(waitMs)) Kill();
     m_process.reset();
 }
 

@@ -3,6 +3,7 @@
 #include "opc/OpcNode.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,15 +13,51 @@ class QProcess;
 
 namespace ov::opc {
 
+// The certificate a server presented and why it was not accepted.
+struct ServerCertificate {
+    QString subject;
+    QString issuer;
+    QString validFrom;   // ISO 8601, as the helper writes it
+    QString validTo;
+    QString thumbprint;  // SHA-1, 40 upper-case hex digits
+    // "untrusted", "expired", "notYetValid", "hostMismatch"
+    QStringList problems;
+    QString host;        // the host of the endpoint it was checked against
+};
+
 // One line the helper wrote, as far as the editor reads it.
 struct HelperLine {
     int id = -1;          // the request it answers; -1 for none
-    QString event;        // "ready", "nodes", "progress"; empty for the final answer
+    QString event;        // "ready", "nodes", "progress", "connectionLost"; empty for the final answer
     bool ok = false;      // the final answer: the request succeeded
-    QString error;        // the final answer: why not
+    QString error;        // the final answer (and connectionLost): why not
+    // Why a connect failed, where the person can do something about it:
+    // "certificate", "loginNeeded", "userRefused", "noEndpoint"; empty otherwise.
+    // The client adds "stopped" for a connect it was told to give up.
+    QString reason;
+    ServerCertificate certificate;  // with reason "certificate"
+    // A connect's answer: the security the helper chose, the user (empty
+    // for anonymous) and the endpoint it used.
+    QString securityMode;
+    QString securityPolicy;
+    QString user;
+    QString endpoint;
     int loaded = 0;       // progress: nodes loaded so far
     QString parent;       // nodes: the node they were listed under
     std::vector<OpcNode> nodes;
+};
+
+// What a connect asks for. Empty texts are left out of the request: the
+// helper then picks the most secure endpoint the server offers and logs on
+// anonymously.
+struct ConnectRequest {
+    QString endpoint;
+    QString securityMode;       // None, Sign, SignAndEncrypt
+    QString securityPolicy;     // None, Basic256Sha256, Aes128_Sha256_RsaOaep, Aes256_Sha256_RsaPss
+    QString user;
+    QString password;
+    QString acceptCertificate;  // the thumbprint of a certificate taken for this connection only
+    int timeoutMs = 30000;
 };
 // A node of a subtree with the node it was listed under.
 struct SubtreeNode {
@@ -49,6 +86,17 @@ class HelperClient {
     bool Start(QString* error, int timeoutMs = 20000);
     bool IsRunning() const;
     bool Connect(const QString& endpoint, QString* error, int timeoutMs = 5000);
+    // The helper's final answer to the connect; a failure of the helper
+    // itself reads as an answer without a reason.
+    HelperLine Connect(const ConnectRequest& request);
+    // Moves a server certificate the helper has seen into the trusted ones.
+    bool TrustCertificate(const QString& thumbprint, QString* error);
+    // The helper said the connection to the server broke; a connect ends it.
+    bool ConnectionLost() const { return m_lost; }
+    // Called from whileWaiting: a running connect gives up. The helper goes
+    // with it (it cannot be told to drop a half-made connection), so the
+    // next Start begins afresh.
+    void RequestStop() { m_stopRequested = true; }
     // The objects and variables below a node (empty: the Objects folder).
     // progress gets the number loaded so far; returning false cancels.
     std::optional<std::vector<OpcNode>> Browse(const QString& nodeId, QString* error,
@@ -73,12 +121,21 @@ class HelperClient {
     struct Line;
     bool Send(const QString& json, QString* error);
     // The next line from the helper; nothing when it ended or stayed silent too long.
-    std::optional<QByteArray> ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick = {});
+    std::optional<QByteArray> ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick = {},
+                                       bool stoppable = false);
+    // The final answer to a request; nothing when the helper failed.
+    std::optional<HelperLine> Answer(int id, int timeoutMs, QString* error, bool stoppable = false);
+    // Notes what a line says about the connection.
+    void Watch(const HelperLine& line);
+    void Quit(int waitMs);
     void Kill();
 
     std::unique_ptr<QProcess> m_process;
     QByteArray m_buffer;
     int m_nextId = 1;
+    bool m_lost = false;
+    bool m_stopRequested = false;
+    bool m_stopped = false;
 };
 
 }  // namespace ov::opc

@@ -43,6 +43,7 @@ class ItemBrowser {
     void SetExistingItems(std::vector<BrowseItem> items);
     void SetSource(std::unique_ptr<AddressSource> source);
     const AddressSource* Source() const { return m_source.get(); }
+    AddressSource* Source() { return m_source.get(); }
 
     // Opens the source and loads the top level.
     bool Start(QString* error);

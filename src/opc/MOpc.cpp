@@ -11,6 +11,7 @@
 #include "objects/MItem.h"
 #include "opc/FBrowseItemsOCX.h"
 #include "opc/FNewItemOVOPC.h"
+#include "opc/FServerLogin.h"
 #include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
@@ -185,8 +186,9 @@ bool MOpc::Browse(int deviceId) {
         browser.SetExistingItems(std::move(preparation->existing));
         QString error;
         const model::OpcServerAddress server = model::ParseOpcServerProgId(preparation->progId);
+        // A live server asks for a password or about its certificate in the studio's dialogs.
         auto source = SourceFor(sys::SystemTools::Instance().GetRegistry(), server.VersionedProgId(),
-                                preparation->computer, &error);
+                                preparation->computer, &error, DialogAskers());
         // The browser tells the person when there is nothing to browse.
         if (source) browser.SetSource(std::move(source));
         dialog.sourceError = error;

@@ -5,6 +5,7 @@
 #include "platform/system/Registry.h"
 #include "support/Files.h"
 #include "support/NetworkShare.h"
+#include "opc/TestServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,6 +134,40 @@ TEST_F(Ovopc, BrowsePrintsTheAddressSpaceOfADevicesServer) {
     ExpectOneErrorLine(Run({"browse", file, "--device", "Press"}), "Orvana32");
     QFile::remove(registry);
     ExpectOneErrorLine(Run({"browse", file, "--device", "PLC1"}), "OVOPC.Simulation.1");
+}
+
+// The helper's test server with SignAndEncrypt and a user: the password comes
+// from the environment (there is no terminal here), and the server's
+// certificate, not trusted yet, stops the browse until the command line
+// trusts it.
+TEST_F(Ovopc, BrowseOfASecuredServerNeedsThePasswordAndTrustsACertificateOnlyWhenTold) {
+    if (!ov::test::HelperInstalled()) GTEST_SKIP() << "node or the helper's npm packages are missing";
+    const QString pki = dir.filePath(QStringLiteral("pki"));
+    ov::test::TestServer server({"--nodeset", OV_SOURCE_DIR "/tests/fixtures/plant.NodeSet2.xml", "--security",
+                                 "SignAndEncrypt:Basic256Sha256", "--user", "operator:s3cret", "--pki", pki + "/server"});
+    ASSERT_FALSE(server.Endpoint().isEmpty());
+    NewDemo(file);
+    ov::sys::Registry installation(registry);
+    const QString weather = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Demo.WeatherStation.2");
+    installation.WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
+                            QStringLiteral("LCID"), QStringLiteral("1033"));
+    installation.WriteValue(ov::sys::Hive::LocalMachine, weather, QStringLiteral("Endpoint"), server.Endpoint());
+    installation.WriteValue(ov::sys::Hive::LocalMachine, weather, QStringLiteral("User"), QStringLiteral("operator"));
+    const QStringList client{QStringLiteral("OVOPC_PKI=") + pki + QStringLiteral("/client")};
+    const QStringList withPassword = client + QStringList{"OVOPC_OPCUA_PASSWORD=s3cret"};
+    const QStringList browse{"browse", file, "--device", "Weather"};
+
+    ExpectOneErrorLine(Run(browse, client), "set OVOPC_OPCUA_PASSWORD");
+    const Outcome untrusted = Run(browse, withPassword);
+    ExpectOneErrorLine(untrusted, server.Thumbprint().toUtf8().constData());
+    EXPECT_TRUE(untrusted.err.contains(QStringLiteral("not trusted"))) << untrusted.err.toStdString();
+
+    const Outcome accepted = Run(browse + QStringList{"--accept-server-certificate"}, withPassword);
+    ASSERT_EQ(accepted.exitCode, 0) << accepted.err.toStdString();
+    EXPECT_TRUE(accepted.out.startsWith(QStringLiteral("Plant/\n"))) << accepted.out.toStdString();
+    EXPECT_TRUE(accepted.err.contains(QStringLiteral("(SignAndEncrypt, Basic256Sha256, user operator)"))) << accepted.err.toStdString();
+    EXPECT_EQ(Run(browse, withPassword).exitCode, 0) << "trusted for good";
+    ExpectOneErrorLine(Run(browse, client + QStringList{"OVOPC_OPCUA_PASSWORD=wrong"}), "refused the user name or password");
 }
 
 TEST_F(Ovopc, ExportAndImportGoThroughOneFile) {

@@ -14,6 +14,7 @@
 #include "OpcEditorTest.h"
 #include "TestServer.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
@@ -33,6 +34,9 @@ class LiveBrowseTest : public test::OpcEditorTest {
   protected:
     static void SetUpTestSuite() {
         if (!test::HelperInstalled()) return;
+        // The helper's certificate goes to a folder of the tests, not the user's.
+        pki = new QTemporaryDir;
+        qputenv("OVOPC_PKI", pki->path().toLocal8Bit());
         plant = new test::TestServer({QStringLiteral("--nodeset"), kPlant});
         slow = new test::TestServer(kSlowSpace);
     }
@@ -40,6 +44,9 @@ class LiveBrowseTest : public test::OpcEditorTest {
         delete plant;
         delete slow;
         plant = slow = nullptr;
+        qunsetenv("OVOPC_PKI");
+        delete pki;
+        pki = nullptr;
     }
     void SetUp() override {
         if (!test::HelperInstalled()) GTEST_SKIP() << "node or the helper's npm packages are missing (scripts/setup.sh)";
@@ -72,6 +79,7 @@ class LiveBrowseTest : public test::OpcEditorTest {
 
     static inline test::TestServer* plant = nullptr;
     static inline test::TestServer* slow = nullptr;
+    static inline QTemporaryDir* pki = nullptr;
 };
 
 TEST_F(LiveBrowseTest, TicksOnTheServerBecomeItemsNamedByTheirBrowseNames) {
@@ -157,6 +165,59 @@ TEST_F(LiveBrowseTest, AHelperThatDiesGivesAMessage) {
     qputenv("OVOPC_OPCUA_HELPER", script.toLocal8Bit());
     UseServer(QStringLiteral("Plant.Live.1"));
     ExpectOneMessageAndNoChange("helper", [](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
+}
+
+// A loopback port that takes connections and never says a word: the
+// kernel completes them in the backlog, nobody reads.
+class SilentListener {
+  public:
+    SilentListener() : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_socket, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(m_socket); }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    QString Endpoint() const { return QStringLiteral("opc.tcp://127.0.0.1:%1").arg(m_port); }
+
+  private:
+    int m_socket;
+    int m_port = 0;
+};
+
+TEST_F(LiveBrowseTest, AConnectThatGetsNoAnswerEndsOnStopOrAfterTheServersTimeout) {
+    SilentListener silent;
+    opc::ServerSettings settings;
+    settings.endpoint = silent.Endpoint();
+    opc::ServerSource stopped(settings, {});
+    settings.timeoutSeconds = 1;
+    opc::ServerSource bounded(settings, {});
+    QString error;
+    // The helpers are up first: only the connects are timed.
+    ASSERT_TRUE(stopped.Client().Start(&error) && bounded.Client().Start(&error)) << error.toStdString();
+    QElapsedTimer waited;
+    waited.start();
+    ui::SetEventPump([&] {
+        if (waited.elapsed() > 300) stopped.RequestStop();
+    });
+    EXPECT_FALSE(stopped.Open(&error));
+    EXPECT_LT(waited.elapsed(), 2500);
+    EXPECT_TRUE(error.isEmpty()) << "a Stop is no failure: " << error.toStdString();
+    EXPECT_EQ(stopped.ConnectionState(), Text(9257));
+    EXPECT_TRUE(stopped.Disconnected());
+
+    ui::SetEventPump({});
+    waited.restart();
+    EXPECT_FALSE(bounded.Open(&error));
+    EXPECT_LT(waited.elapsed(), 4000) << "Timeout 1";
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot connect to ") + settings.endpoint)) << error.toStdString();
+    EXPECT_EQ(error.count(settings.endpoint), 1) << error.toStdString();
 }
 
 // The node of a browsed level with the browse name given.

@@ -35,20 +35,25 @@ inline bool HelperInstalled() {
 }
 
 // Started with the server's arguments ("--nodeset", file or "--generate",
-// "10x10"); the endpoint is empty when it did not say it was ready within
-// a minute. Stopped by its process ID when it goes.
+// "10x10"; "--security", "SignAndEncrypt:Basic256Sha256", "--user",
+// "name:password", "--pki", folder, "--certificate-expired",
+// "--certificate-host", name), on a free port or the one given; the endpoint
+// is empty when it did not say it was ready within a minute. Stopped by its
+// process ID when it goes.
 class TestServer {
   public:
-    explicit TestServer(const QStringList& arguments) {
+    explicit TestServer(const QStringList& arguments, int port = 0) {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("node"), QStringList{QStringLiteral(OV_SOURCE_DIR "/apps/opcua-helper/server.js"),
-                                                            QStringLiteral("--port"), QString::number(FreePort())} +
+                                                            QStringLiteral("--port"), QString::number(port ? port : FreePort())} +
                                                     arguments);
-        // The server says where it listens once it does.
+        // The server says where it listens once it does, and which certificate it presents.
         QByteArray line;
         for (int waited = 0; waited < 60000 && !line.contains('\n'); waited += 100)
             if (m_process.waitForReadyRead(100)) line += m_process.readAllStandardOutput();
-        m_endpoint = QJsonDocument::fromJson(line.left(line.indexOf('\n'))).object().value(QLatin1String("endpoint")).toString();
+        const QJsonObject ready = QJsonDocument::fromJson(line.left(line.indexOf('\n'))).object();
+        m_endpoint = ready.value(QLatin1String("endpoint")).toString();
+        m_thumbprint = ready.value(QLatin1String("thumbprint")).toString();
     }
     ~TestServer() {
         m_process.kill();
@@ -58,10 +63,13 @@ class TestServer {
     TestServer& operator=(const TestServer&) = delete;
 
     const QString& Endpoint() const { return m_endpoint; }
+    const QString& Thumbprint() const { return m_thumbprint; }
+    int Port() const { return m_endpoint.section(u':', -1).toInt(); }
 
   private:
     QProcess m_process;
     QString m_endpoint;
+    QString m_thumbprint;
 };
 
 }  // namespace ov::test

@@ -81,6 +81,7 @@ public:
     bool visible = true;
     bool locked = false;  // a text box that can be read but not changed
     bool multiLine = false;
+    bool masked = false;  // a password: the text box shows dots for its text
     int maxLength = 0;    // 0: no limit
 
     // Check box: 0 unchecked, 1 checked, 2 grayed. Option button: checked or not.

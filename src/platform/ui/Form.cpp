@@ -65,6 +65,10 @@ void Form::Activate() {
     LockDefaultButtons();
 }
 
+void Form::Shown() {
+    if (m_shown) OnShown();
+}
+
 void Form::Unload() {
     if (!m_loaded) return;
     OnUnload();

@@ -52,6 +52,9 @@ class Form {
     // the person's decision, unloaded after use.
     void Load();
     void Activate();
+    // The form is on screen and its window takes clicks: work the person
+    // may want to stop (a connect, a long load) starts here, not on activation.
+    void Shown();
     void Unload();
     bool IsLoaded() const { return m_loaded; }
     bool IsShown() const { return m_shown; }
@@ -106,6 +109,7 @@ class Form {
   protected:
     virtual void OnLoad() {}
     virtual void OnActivate() {}
+    virtual void OnShown() {}
     virtual void OnUnload() {}
     virtual void OnEvent(Control& /*control*/, FormEvent /*event*/) {}
     virtual void OnKeyDown(int& /*keyCode*/, int /*shift*/) {}

@@ -32,6 +32,7 @@ void ScriptedFormRunner::ShowModal(Form& form) {
     }
     // A handle of its own for every form shown, as a window would have.
     form.windowHandle = reinterpret_cast<quintptr>(&form);
+    form.Shown();
     if (script) script(form);
     form.windowHandle = 0;
     if (!script || form.IsShown()) {
