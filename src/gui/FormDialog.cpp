@@ -11,6 +11,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -132,7 +133,17 @@ void FormDialog::SyncFromModel() {
     for (const BoundControl& bound : m_bound) Sync(*bound.control, bound.widget);
     for (QButtonGroup* group : std::as_const(m_optionGroups)) group->setExclusive(true);
     ApplyFocus();
+    GrowForWrappedText();
     m_syncing = wasSyncing;
+}
+
+void FormDialog::GrowForWrappedText() {
+    // A wrapping label that got a longer text needs more lines; without room
+    // the layout would squeeze it over its neighbours.
+    QLayout* grid = layout();
+    if (!isVisible() || !grid || !grid->hasHeightForWidth()) return;
+    const int needed = grid->totalHeightForWidth(width());
+    if (needed > height()) resize(width(), needed);
 }
 
 void FormDialog::ApplyFocus() {

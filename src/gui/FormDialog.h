@@ -67,6 +67,7 @@ private:
     void ShowDropDown(const ui::Control& control, QWidget& popup);
     // Gives the keyboard focus where the form last asked for it.
     void ApplyFocus();
+    void GrowForWrappedText();
     void FinishWhenHidden();
 
     ui::Form& m_form;

@@ -46,6 +46,8 @@ QLabel* CreateLabel(FormDialog& dialog) { return new QLabel(&dialog); }
 
 void SyncLabel(const Control& control, QLabel& label) {
     if (label.text() != control.caption) label.setText(control.caption);
+    // A long message wraps instead of widening the dialog past the screen.
+    if (label.wordWrap() != control.multiLine) label.setWordWrap(control.multiLine);
 }
 
 QWidget* CreateTextBox(FormDialog& dialog, Control& control) {

@@ -44,10 +44,10 @@ FBrowseItemsOCX::FBrowseItemsOCX() : ui::Form(QStringLiteral("FBrowseItemsOCX"))
     stop.container = kFrame;
     stop.buddy = kStatus;
     stop.enabled = false;
-    Add(ui::ControlType::Label, kConnection).container = kFrame;
+    // Below the frame: a long reason wraps there without squeezing the tree.
+    Add(ui::ControlType::Label, kConnection).multiLine = true;
     ui::Control& reconnect = Add(ui::ControlType::CommandButton, kReconnect);
     reconnect.tag = QStringLiteral("C9253");
-    reconnect.container = kFrame;
     reconnect.buddy = kConnection;
     reconnect.enabled = false;
     AddOkAndCancel();

@@ -37,7 +37,7 @@ FServerCertificate::FServerCertificate(const QString& endpoint, const ServerCert
     : ui::Form(QStringLiteral("FServerCertificate")), m_endpoint(endpoint), m_certificate(certificate) {
     tag = QStringLiteral("C9236");
     helpContextId = settings::help::kBrowseItemsDialog;
-    Add(ui::ControlType::Label, kIntro);
+    Add(ui::ControlType::Label, kIntro).multiLine = true;
     for (const Field& field : kFields) {
         const QString name = QString::fromUtf8(field.name);
         ui::Control& label = Add(ui::ControlType::Label, QStringLiteral("lbl") + name.mid(3));

@@ -58,7 +58,7 @@ FServerLogin::FServerLogin(const QString& endpoint, const QString& user)
     : ui::Form(QStringLiteral("FServerLogin")), m_endpoint(endpoint) {
     tag = QStringLiteral("C9230");
     helpContextId = settings::help::kBrowseItemsDialog;
-    Add(ui::ControlType::Label, kPrompt);
+    Add(ui::ControlType::Label, kPrompt).multiLine = true;
     ui::Control& userLabel = Add(ui::ControlType::Label, QStringLiteral("lblUser"));
     userLabel.tag = QStringLiteral("C9232");
     userLabel.buddy = kUser;

@@ -315,6 +315,17 @@ void RenderersTest::EachControlIsAWidgetThatRunsTheHandlers() {
     QVERIFY(!ok->isEnabled());
     QCOMPARE(check->text(), u"&Check"_s);
 
+    // A label told to wrap takes a long message without widening the dialog.
+    const int width = dialog.sizeHint().width();
+    form.Get(u"lblType"_s).multiLine = true;
+    form.Get(u"lblType"_s).caption = QString(60, u'x').append(u' ').repeated(20);
+    dialog.SyncFromModel();
+    QVERIFY(typeLabel->wordWrap());
+    QVERIFY2(dialog.sizeHint().width() < width + 400, "the long text wraps");
+    form.Get(u"lblType"_s).caption = u"&Type:"_s;
+    form.Get(u"lblType"_s).multiLine = false;
+    dialog.SyncFromModel();
+
     // Labels left of their boxes, whatever their order on the form; the frame across both columns.
     QCOMPARE(CellOf(dialog, nameLabel).row, CellOf(dialog, name).row);
     QCOMPARE(CellOf(dialog, nameLabel).column, 0);

@@ -80,7 +80,7 @@ public:
     bool enabled = true;
     bool visible = true;
     bool locked = false;  // a text box that can be read but not changed
-    bool multiLine = false;
+    bool multiLine = false;  // a text box of several lines; a label that wraps its words
     bool masked = false;  // a password: the text box shows dots for its text
     int maxLength = 0;    // 0: no limit
 
