@@ -94,8 +94,9 @@ double RawInsert(const QString& file) {
     return seconds;
 }
 
-// The browse command with everything ticked; only the apply after OK counts.
-double ApplyThroughTheEditor(const QString& file, const QString& nodeSet, const QString& registryFile) {
+// The browse command with everything ticked (or, the second time, everything
+// unticked: all items deleted); only the apply after OK counts.
+double ApplyThroughTheEditor(const QString& file, const QString& nodeSet, const QString& registryFile, bool ticked) {
     ov::sys::Registry registry(registryFile);
     registry.WriteValue(ov::sys::Hive::LocalMachine,
                         QString::fromUtf8(ov::components::kServersKey) + QStringLiteral("\\Bench.Generated.1"),
@@ -109,10 +110,10 @@ double ApplyThroughTheEditor(const QString& file, const QString& nodeSet, const 
     const QString device = ov::host::nodekey::DeviceKey(1, QStringLiteral("."), false);
     session.NodeClick(QString(), device, QString());
     Clock::time_point confirmed;
-    ov::ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"), [&confirmed](ov::ui::Form& form) {
+    ov::ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"), [&confirmed, ticked](ov::ui::Form& form) {
         auto& dialog = dynamic_cast<ov::opc::FBrowseItemsOCX&>(form);
         QString error;
-        for (const QString& top : dialog.Browser().TopNodes()) dialog.Browser().SetTicked(top, true, &error);
+        for (const QString& top : dialog.Browser().TopNodes()) dialog.Browser().SetTicked(top, ticked, &error);
         confirmed = Clock::now();
         form.PressDefault();
     });
@@ -147,9 +148,11 @@ int main(int argc, char** argv) {
 
     Report("opc_nodeset_parse_10k_s", ParseNodeSet(nodeSet));
     Report("opc_browse_tree_10k_s", BrowseServer(QString::fromLocal8Bit(argv[2])));
-    const double apply = ApplyThroughTheEditor(file, nodeSet, registryFile);
+    const double apply = ApplyThroughTheEditor(file, nodeSet, registryFile, true);
+    const double removal = ApplyThroughTheEditor(file, nodeSet, registryFile, false);
     const double raw = RawInsert(rawFile);
     Report("opc_apply_10k_s", apply);
+    Report("opc_apply_delete_10k_s", removal);
     Report("opc_apply_10k_raw_s", raw);
     Report("opc_apply_10k_ratio", apply / raw);
     return 0;
