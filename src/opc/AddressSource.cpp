@@ -6,6 +6,7 @@
 #include "settings/TextTable.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 
@@ -25,12 +26,32 @@ constexpr int kConnectRounds = 6;
 
 // The helper's words for a failed connect without the endpoint, which our
 // texts name themselves.
+// The helper's usual reasons in the interface language; others stay as it words them.
+QString LocalReason(const QString& reason) {
+    static const std::pair<const char*, int> kKnown[] = {
+        {"connection refused (is the server running and is the port right?)", 9300},
+        {"unknown host", 9301},
+        {"host unreachable", 9302},
+        {"the connection timed out", 9303},
+        {"the server closed the connection", 9304},
+        {"the server does not accept unsecured connections (security mode None)", 9306},
+        {"the server does not know this endpoint path", 9307},
+        {"the server accepts no anonymous user; a user name and password are needed", 9308},
+    };
+    for (const auto& [english, text] : kKnown)
+        if (reason == QLatin1String(english)) return Text(text);
+    static const QRegularExpression noAnswer(QStringLiteral("^no answer within (\\d+) ms$"));
+    if (const QRegularExpressionMatch m = noAnswer.match(reason); m.hasMatch())
+        return Text(9305).replace(QStringLiteral("<n>"), m.captured(1));
+    return reason;
+}
+
 QString BareReason(const QString& endpoint, QString reason) {
     const QString prefix = QStringLiteral("Cannot connect to %1: ").arg(endpoint);
     if (reason.startsWith(prefix)) reason = reason.mid(prefix.size());
     const QString suffix = QStringLiteral(" (%1)").arg(endpoint);
     if (reason.endsWith(suffix)) reason.chop(suffix.size());
-    return reason;
+    return LocalReason(reason);
 }
 
 QString CannotConnect(const QString& endpoint, const QString& reason) {

@@ -728,6 +728,17 @@ static constexpr TextEntry kEntries[] = {
 
     // The project's storage
     {9290, "Das Projekt liegt auf einem Netzlaufwerk (<fs>): Nur ein Computer sollte gleichzeitig darin schreiben.", "The project lies on a network share (<fs>): only one computer at a time should write to it."},
+
+    // Why a connect failed, as the OPC UA helper reports it
+    {9300, "Verbindung abgelehnt (läuft der Server, und stimmt der Port?)", "connection refused (is the server running and is the port right?)"},
+    {9301, "unbekannter Rechner", "unknown host"},
+    {9302, "Rechner nicht erreichbar", "host unreachable"},
+    {9303, "Zeitüberschreitung beim Verbindungsaufbau", "the connection timed out"},
+    {9304, "der Server hat die Verbindung geschlossen", "the server closed the connection"},
+    {9305, "keine Antwort innerhalb von <n> ms", "no answer within <n> ms"},
+    {9306, "der Server nimmt keine ungesicherten Verbindungen an (Sicherheitsmodus None)", "the server does not accept unsecured connections (security mode None)"},
+    {9307, "der Server kennt diesen Endpunktpfad nicht", "the server does not know this endpoint path"},
+    {9308, "der Server nimmt keinen anonymen Benutzer an; Benutzername und Passwort sind nötig", "the server accepts no anonymous user; a user name and password are needed"},
 };
 // clang-format on
 

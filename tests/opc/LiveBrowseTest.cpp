@@ -9,6 +9,7 @@
 #include "platform/system/Registry.h"
 #include "opc/HelperClient.h"
 #include "platform/ui/ModalState.h"
+#include "settings/TextTable.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "OpcEditorTest.h"
@@ -105,13 +106,25 @@ TEST_F(LiveBrowseTest, TicksOnTheServerBecomeItemsNamedByTheirBrowseNames) {
                                    "('Plant.Line2.Special.Valve_Open', 'Plant.Line2.Special.Niveau__')")), 2);
 }
 
-TEST_F(LiveBrowseTest, AServerThatIsDownGivesAMessageAndChangesNothing) {
-    Serve(QStringLiteral("Plant.Live.1"), QStringLiteral("opc.tcp://127.0.0.1:%1").arg(test::FreePort()));
+TEST_F(LiveBrowseTest, AServerThatIsDownGivesAMessageInTheInterfaceLanguageAndChangesNothing) {
+    const QString endpoint = QStringLiteral("opc.tcp://127.0.0.1:%1").arg(test::FreePort());
+    Serve(QStringLiteral("Plant.Live.1"), endpoint);
     UseServer(QStringLiteral("Plant.Live.1"));
     ExpectOneMessageAndNoChange("Cannot connect", [](opc::FBrowseItemsOCX& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("oib")).nodes.empty());
         f.PressDefault();
     });
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_EQ(Messages().front().count(endpoint), 1) << Messages().front().toStdString();
+
+    auto& texts = settings::TextTable::Instance();
+    texts.SetLanguage(settings::TextTable::kGerman);
+    ClearShown();
+    Browse([](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
+    texts.SetLanguage(settings::TextTable::kEnglish);
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages().front().contains(QStringLiteral("Verbindung abgelehnt"))) << Messages().front().toStdString();
+    EXPECT_FALSE(Messages().front().contains(QStringLiteral("refused")));
 }
 
 TEST_F(LiveBrowseTest, StopEndsASlowLoadWithoutTickingAndCancelDuringALoadClosesTheDialog) {
