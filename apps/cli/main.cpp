@@ -486,8 +486,7 @@ ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem
     };
     askers.askCertificate = [acceptCertificate, problem](const QString& endpoint, const ov::opc::ServerCertificate& certificate) {
         if (acceptCertificate) return ov::opc::CertificateChoice::Trust;
-        *problem = ov::opc::CertificateRefusal(endpoint, certificate) +
-                   QStringLiteral(". --accept-server-certificate trusts it.");
+        *problem = ov::opc::CertificateRefusal(endpoint, certificate) + QStringLiteral(". ") + ov::settings::Text(9309);
         return ov::opc::CertificateChoice::Cancel;
     };
     return askers;

@@ -230,58 +230,17 @@ bool HelperClient::TrustCertificate(const QString& thumbprint, QString* error) {
     return answer->ok;
 }
 
-std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, QString* error,
-                                                         const std::function<bool(int)>& progress) {
+bool HelperClient::List(const QString& op, const QString& nodeId, QString* error,
+                        const std::function<bool(int)>& progress,
+                        const std::function<int(HelperLine&)>& takeNodes) {
     const int id = m_nextId++;
     if (!Send(Compact({{QStringLiteral("id"), id},
-                       {QStringLiteral("op"), QStringLiteral("browse")},
+                       {QStringLiteral("op"), op},
                        {QStringLiteral("nodeId"), nodeId.isEmpty() ? QJsonValue() : QJsonValue(nodeId)},
                        {QStringLiteral("batch"), 500}}),
               error))
-        return std::nullopt;
-    std::vector<OpcNode> nodes;
-    bool cancelled = false;
-    bool sendFailed = false;
-    const auto cancel = [&] {
-        cancelled = true;
-        const int cancelId = m_nextId++;
-        sendFailed = !Send(Compact({{QStringLiteral("id"), cancelId}, {QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("target"), id}}),
-                           error);
-    };
-    // A slow server sends no progress for a while; the person may stop it all the same.
-    const auto tick = [&] {
-        if (!cancelled && progress && !progress(static_cast<int>(nodes.size()))) cancel();
-    };
-    for (;;) {
-        const auto line = ReadLine(requestTimeoutMs, error, tick);
-        if (sendFailed) return std::nullopt;
-        if (!line) return std::nullopt;
-        HelperLine answer = ParseHelperLine(*line);
-        Watch(answer);
-        if (answer.id != id) continue;
-        if (answer.event == QLatin1String("nodes")) {
-            nodes.insert(nodes.end(), std::make_move_iterator(answer.nodes.begin()), std::make_move_iterator(answer.nodes.end()));
-        } else if (answer.event == QLatin1String("progress")) {
-            if (!cancelled && progress && !progress(answer.loaded)) cancel();
-            if (sendFailed) return std::nullopt;
-        } else if (answer.event.isEmpty()) {
-            if (answer.ok) return nodes;
-            *error = answer.error;
-            return std::nullopt;
-        }
-    }
-}
-
-std::optional<std::vector<SubtreeNode>> HelperClient::BrowseTree(const QString& nodeId, QString* error,
-                                                                const std::function<bool(int)>& progress) {
-    const int id = m_nextId++;
-    if (!Send(Compact({{QStringLiteral("id"), id},
-                       {QStringLiteral("op"), QStringLiteral("browseTree")},
-                       {QStringLiteral("nodeId"), nodeId.isEmpty() ? QJsonValue() : QJsonValue(nodeId)},
-                       {QStringLiteral("batch"), 500}}),
-              error))
-        return std::nullopt;
-    std::vector<SubtreeNode> nodes;
+        return false;
+    int taken = 0;
     bool cancelled = false;
     const auto goOn = [&](int loaded) {
         if (cancelled || !progress || progress(loaded)) return true;
@@ -289,25 +248,46 @@ std::optional<std::vector<SubtreeNode>> HelperClient::BrowseTree(const QString& 
         return Send(Compact({{QStringLiteral("id"), m_nextId++}, {QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("target"), id}}),
                     error);
     };
-    // Each level of a slow server is silent for a while; Stop is heard all the same.
+    // A slow server is silent for a while; Stop is heard all the same.
     bool sendFailed = false;
-    const auto tick = [&] { sendFailed = sendFailed || !goOn(static_cast<int>(nodes.size())); };
+    const auto tick = [&] { sendFailed = sendFailed || !goOn(taken); };
     for (;;) {
         const auto line = ReadLine(requestTimeoutMs, error, tick);
-        if (!line || sendFailed) return std::nullopt;
+        if (!line || sendFailed) return false;
         HelperLine answer = ParseHelperLine(*line);
         Watch(answer);
         if (answer.id != id) continue;
         if (answer.event == QLatin1String("nodes")) {
-            for (OpcNode& node : answer.nodes) nodes.push_back({answer.parent, std::move(node)});
+            taken += takeNodes(answer);
         } else if (answer.event == QLatin1String("progress")) {
-            if (!goOn(answer.loaded)) return std::nullopt;
+            if (!goOn(answer.loaded)) return false;
         } else if (answer.event.isEmpty()) {
-            if (answer.ok) return nodes;
-            *error = answer.error;
-            return std::nullopt;
+            if (!answer.ok) *error = answer.error;
+            return answer.ok;
         }
     }
+}
+
+std::optional<std::vector<OpcNode>> HelperClient::Browse(const QString& nodeId, QString* error,
+                                                         const std::function<bool(int)>& progress) {
+    std::vector<OpcNode> nodes;
+    const bool done = List(QStringLiteral("browse"), nodeId, error, progress, [&nodes](HelperLine& answer) {
+        nodes.insert(nodes.end(), std::make_move_iterator(answer.nodes.begin()), std::make_move_iterator(answer.nodes.end()));
+        return static_cast<int>(answer.nodes.size());
+    });
+    if (!done) return std::nullopt;
+    return nodes;
+}
+
+std::optional<std::vector<SubtreeNode>> HelperClient::BrowseTree(const QString& nodeId, QString* error,
+                                                                const std::function<bool(int)>& progress) {
+    std::vector<SubtreeNode> nodes;
+    const bool done = List(QStringLiteral("browseTree"), nodeId, error, progress, [&nodes](HelperLine& answer) {
+        for (OpcNode& node : answer.nodes) nodes.push_back({answer.parent, std::move(node)});
+        return static_cast<int>(answer.nodes.size());
+    });
+    if (!done) return std::nullopt;
+    return nodes;
 }
 
 void HelperClient::Kill() {

@@ -127,6 +127,10 @@ class HelperClient {
     std::optional<HelperLine> Answer(int id, int timeoutMs, QString* error, bool stoppable = false);
     // Notes what a line says about the connection.
     void Watch(const HelperLine& line);
+    // Sends a browse or browseTree request and reads its answers; takeNodes
+    // keeps the nodes of each batch and says how many they were.
+    bool List(const QString& op, const QString& nodeId, QString* error, const std::function<bool(int)>& progress,
+              const std::function<int(HelperLine&)>& takeNodes);
     void Quit(int waitMs);
     void Kill();
 

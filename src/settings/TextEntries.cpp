@@ -739,6 +739,7 @@ static constexpr TextEntry kEntries[] = {
     {9306, "der Server nimmt keine ungesicherten Verbindungen an (Sicherheitsmodus None)", "the server does not accept unsecured connections (security mode None)"},
     {9307, "der Server kennt diesen Endpunktpfad nicht", "the server does not know this endpoint path"},
     {9308, "der Server nimmt keinen anonymen Benutzer an; Benutzername und Passwort sind nötig", "the server accepts no anonymous user; a user name and password are needed"},
+    {9309, "Mit --accept-server-certificate wird ihm vertraut.", "--accept-server-certificate trusts it."},
 };
 // clang-format on
 
