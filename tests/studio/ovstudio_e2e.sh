@@ -54,7 +54,13 @@ start_studio() {
     pid=$!
     window="$(timeout 30 xdotool search --sync --onlyvisible --name "OV Studio" 2>/dev/null | head -n 1)" || true
     [ -n "$window" ] || fail "the window '$expected' did not appear within 30 s"
-    title="$(xdotool getwindowname "$window")"
+    # The window shows before the project is open; its title follows once it is.
+    local title=""
+    for _ in $(seq 150); do
+        title="$(xdotool getwindowname "$window" 2>/dev/null)" || true
+        [ "$title" = "$expected" ] && break
+        sleep 0.2
+    done
     [ "$title" = "$expected" ] || fail "window title is '$title', expected '$expected'"
     sleep 1
 }
