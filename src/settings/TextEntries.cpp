@@ -740,6 +740,9 @@ static constexpr TextEntry kEntries[] = {
     {9307, "der Server kennt diesen Endpunktpfad nicht", "the server does not know this endpoint path"},
     {9308, "der Server nimmt keinen anonymen Benutzer an; Benutzername und Passwort sind nötig", "the server accepts no anonymous user; a user name and password are needed"},
     {9309, "Mit --accept-server-certificate wird ihm vertraut.", "--accept-server-certificate trusts it."},
+
+    // Live values
+    {9313, "Die Items dieses Kanals sind nicht online: Sein Server ist kein erreichbarer OPC-UA-Server.", "The items of this device are not online: its server is no live OPC UA server."},
 };
 // clang-format on
 
