@@ -1,5 +1,6 @@
 #include "opc/OnlineValues.h"
 
+#include "model/CVT_Types.h"
 #include "platform/db/Recordset.h"
 #include "platform/ui/GridModel.h"
 #include "settings/TextTable.h"
@@ -11,6 +12,8 @@
 #include <QJsonArray>
 #include <QLocale>
 #include <QSet>
+#include <cfloat>
+#include <cmath>
 
 namespace ov::opc {
 
@@ -20,9 +23,34 @@ using settings::Text;
 
 // VT codes of the item types that want a treatment of their own.
 constexpr int kVtR4 = 4;
+constexpr int kVtR8 = 5;
+constexpr int kVtCy = 6;
 constexpr int kVtDate = 7;
+constexpr int kVtBstr = 8;
 constexpr int kVtBool = 11;
+constexpr int kVtI8 = 20;
+constexpr int kVtUi8 = 21;
 constexpr int kBit = 256;
+
+struct IntegerRange {
+    int code;
+    double low;
+    double high;
+};
+constexpr IntegerRange kIntegers[] = {{16, -128, 127},       {17, 0, 255},         {2, -32768, 32767},
+                                      {18, 0, 65535},        {3, -2147483648.0, 2147483647.0},
+                                      {19, 0, 4294967295.0}};
+
+std::optional<double> Number(const QString& text) {
+    const QVariant typed = ui::TypedNumber(text);
+    if (typed.typeId() != QMetaType::Double || !std::isfinite(typed.toDouble())) return std::nullopt;
+    return typed.toDouble();
+}
+
+QString OneLine(QString text) {
+    text.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+    return text;
+}
 
 QString ScalarText(const QJsonValue& value, int dataType) {
     switch (value.type()) {
@@ -269,6 +297,75 @@ void OnlineValues::Changed(std::vector<int> itemIds) {
 
 namespace ov::opc {
 
+std::optional<QJsonValue> ValueToWrite(const QString& text, int dataType, std::optional<double> minVal,
+                                       std::optional<double> maxVal, QString* error) {
+    const QString typed = text.trimmed();
+    const auto refuse = [&]() -> std::optional<QJsonValue> {
+        *error = Text(9310).replace(QStringLiteral("<v>"), text).replace(QStringLiteral("<t>"), model::CVT_Types().GetTextFromID(dataType));
+        return std::nullopt;
+    };
+    // A number outside the item's range is refused before anything is sent.
+    const auto inRange = [&](double value) {
+        if (!minVal || !maxVal || *minVal >= *maxVal || (value >= *minVal && value <= *maxVal)) return true;
+        *error = Text(9311)
+                     .replace(QStringLiteral("<v>"), typed)
+                     .replace(QStringLiteral("<min>"), ui::NumberText(*minVal))
+                     .replace(QStringLiteral("<max>"), ui::NumberText(*maxVal));
+        return false;
+    };
+    for (const IntegerRange& range : kIntegers) {
+        if (range.code != dataType) continue;
+        const std::optional<double> number = Number(typed);
+        if (!number || *number != std::trunc(*number) || *number < range.low || *number > range.high) return refuse();
+        if (!inRange(*number)) return std::nullopt;
+        return QJsonValue(*number);
+    }
+    switch (dataType) {
+    case kVtI8:
+    case kVtUi8: {
+        // Beyond 2^53 a double loses digits: these travel as decimal text.
+        bool ok = false;
+        const QString digits = typed.startsWith(u'+') ? typed.mid(1) : typed;
+        const QString exact = dataType == kVtI8 ? QString::number(digits.toLongLong(&ok)) : QString::number(digits.toULongLong(&ok));
+        if (!ok) return refuse();
+        if (!inRange(exact.toDouble())) return std::nullopt;
+        return QJsonValue(exact);
+    }
+    case kVtR4:
+    case kVtR8:
+    case kVtCy: {
+        const std::optional<double> number = Number(typed);
+        if (!number || (dataType == kVtR4 && std::fabs(*number) > FLT_MAX)) return refuse();
+        if (!inRange(*number)) return std::nullopt;
+        return QJsonValue(*number);
+    }
+    case kVtBool:
+    case kBit: {
+        const QString word = typed.toLower();
+        if (word == QLatin1String("true") || word == QLatin1String("1") || word == QLatin1String("-1")) return QJsonValue(true);
+        if (word == QLatin1String("false") || word == QLatin1String("0")) return QJsonValue(false);
+        return refuse();
+    }
+    case kVtDate: {
+        // ISO 8601, or as the grid shows times: local time to the millisecond.
+        QDateTime time = QDateTime::fromString(typed, Qt::ISODateWithMs);
+        for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"})
+            if (!time.isValid()) time = QDateTime::fromString(typed, QString::fromLatin1(format));
+        if (!time.isValid()) return refuse();
+        return QJsonValue(time.toUTC().toString(Qt::ISODateWithMs));
+    }
+    case kVtBstr:
+        return QJsonValue(text);
+    default:
+        // A type the project leaves open: a number where it is one, else the text.
+        if (const std::optional<double> number = Number(typed)) {
+            if (!inRange(*number)) return std::nullopt;
+            return QJsonValue(*number);
+        }
+        return QJsonValue(text);
+    }
+}
+
 QHash<int, int> SamplingIntervals(db::Connection& connection, const std::vector<int>& itemIds) {
     QHash<int, int> intervals;
     QStringList ids;
@@ -287,6 +384,54 @@ QHash<int, int> SamplingIntervals(db::Connection& connection, const std::vector<
     for (; !fastest.IsEOF(); fastest.MoveNext())
         intervals.insert(fastest.Fields(0).Value().toInt(), std::max(1, qRound(fastest.Fields(1).Value().toDouble())));
     return intervals;
+}
+
+QString WriteLogPath(const QString& projectFile) {
+    const QFileInfo project(projectFile);
+    return project.dir().filePath(project.completeBaseName() + QStringLiteral(".writes.log"));
+}
+
+WriteOutcome OnlineValues::Write(const OnlineItem& item, const QString& text) {
+    WriteOutcome outcome;
+    if (!m_server) {
+        outcome.error = m_notOnline;
+        return outcome;
+    }
+    const std::optional<QJsonValue> value = ValueToWrite(text, item.dataType, item.minVal, item.maxVal, &outcome.error);
+    if (!value) return outcome;
+    HelperClient& client = m_server->Client();
+    // The old value as shown, or as the server has it now.
+    QString old;
+    if (const ItemValue* shown = Value(item.itemId)) {
+        old = shown->value;
+    } else if (m_connected) {
+        QString ignored;
+        if (const auto read = client.Read({item.nodeId}, &ignored)) old = ValueText(read->front().value, item.dataType, item.unit);
+    }
+    if (!m_connected) {
+        outcome.error = m_server->ConnectionState();
+    } else {
+        outcome.sent = true;
+        if (const std::optional<QString> status = client.Write(item.nodeId, *value, &outcome.error)) outcome.status = *status;
+        else Lost();
+    }
+    const QString who = !user.isEmpty() ? user : qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    const QStringList fields{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                             who,
+                             item.name.isEmpty() ? item.nodeId : item.name,
+                             old,
+                             ValueText(*value, item.dataType, item.unit),
+                             outcome.status.isEmpty() ? outcome.error : outcome.status};
+    QStringList line;
+    for (const QString& field : fields) line << OneLine(field);
+    QFile log(writeLog);
+    const QByteArray bytes = (line.join(u'\t') + u'\n').toUtf8();
+    if (writeLog.isEmpty() || !log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text) ||
+        log.write(bytes) != bytes.size() || !log.flush())
+        outcome.logProblem = Text(9312)
+                                 .replace(QStringLiteral("<f>"), writeLog)
+                                 .replace(QStringLiteral("<r>"), writeLog.isEmpty() ? QStringLiteral("-") : log.errorString());
+    return outcome;
 }
 
 }  // namespace ov::opc

@@ -24,11 +24,31 @@ struct OnlineItem {
     int dataType = 0;     // its VT code
     QString unit;         // shown after the value; empty for none
     int samplingMs = 1000;
+    // For writing: its name in the write log and its range.
+    QString name;
+    std::optional<double> minVal;
+    std::optional<double> maxVal;
 };
 
+// A typed value for an item, converted by its data type (numbers as the
+// item grid takes them: "," or "." before the decimals) and checked against
+// its range where MinVal is below MaxVal. Nothing, with a message, when it
+// does not convert or lies outside.
+std::optional<QJsonValue> ValueToWrite(const QString& text, int dataType, std::optional<double> minVal,
+                                       std::optional<double> maxVal, QString* error);
 // The sampling interval of items: the smallest UpdateRate of their groups,
 // 1000 ms for an item in no group (or only in groups without a rate).
 QHash<int, int> SamplingIntervals(db::Connection& connection, const std::vector<int>& itemIds);
+
+// The write log beside a project file: "<folder>/<name>.writes.log".
+QString WriteLogPath(const QString& projectFile);
+
+struct WriteOutcome {
+    bool sent = false;   // the server was asked
+    QString status;      // the server's answer: "Good", "BadNotWritable" ...
+    QString error;       // why nothing was sent, or the request failed
+    QString logProblem;  // why the write log could not be written; empty when it was
+};
 
 enum class Quality { Good, Uncertain, Bad };
 
@@ -82,6 +102,14 @@ class OnlineValues {
     const ItemValue* Value(int itemId) const;
     // How many items the helper is asked to watch now.
     int WatchedCount() const { return static_cast<int>(m_asked.size()); }
+
+    // Writes a typed value to an item and records it in writeLog (time,
+    // user, item, old value, new value, result). A value that does not
+    // convert or lies outside the range is not sent. A log that cannot be
+    // written does not stop the write; the outcome says so.
+    WriteOutcome Write(const OnlineItem& item, const QString& text);
+    QString writeLog;
+    QString user;  // empty: the user logged on to the computer
 
     // The items whose values changed, after each change.
     std::function<void(const std::vector<int>& itemIds)> onChanged;

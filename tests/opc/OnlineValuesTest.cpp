@@ -22,7 +22,7 @@ using test::kWrong;
 namespace {
 
 // VT codes as items store them.
-constexpr int kI4 = 3, kR4 = 4, kR8 = 5, kDate = 7, kText = 8, kBool = 11, kI8 = 20;
+constexpr int kI4 = 3, kR4 = 4, kR8 = 5, kDate = 7, kText = 8, kBool = 11, kI8 = 20, kUi8 = 21;
 
 opc::OnlineItem Item(int id, const QString& nodeId, int dataType, int samplingMs, const QString& unit = {}) {
     opc::OnlineItem item;
@@ -182,6 +182,58 @@ TEST(OnlineTextTest, ValuesQualitiesAndTimesAsTheGridShowsThem) {
     EXPECT_EQ(opc::LocalTimeText({}), QString());
 }
 
+TEST_F(OnlineValuesTest, AWriteIsCheckedSentAndRecorded) {
+    description.insert("refuse", QJsonObject{{kPump, "BadUserAccessDenied"}});
+    Describe();
+    online->writeLog = opc::WriteLogPath(dir.filePath(QStringLiteral("plant.mdb")));
+    EXPECT_EQ(online->writeLog, dir.filePath(QStringLiteral("plant.writes.log")));
+    online->user = QStringLiteral("anna");
+    QString error;
+    ASSERT_TRUE(online->Show({Item(1, kTank, kR8, 100)}, &error)) << error.toStdString();
+    ASSERT_TRUE(Until([&] { return online->Value(1) != nullptr; }));
+    opc::OnlineItem level = Item(1, kTank, kR8, 100);
+    level.name = QStringLiteral("Tank.Level");
+    level.minVal = 0.0;
+    level.maxVal = 100.0;
+    opc::OnlineItem speed = Item(2, kPump, kI4, 100);
+    speed.name = QStringLiteral("Pump.Speed");
+    Requests();
+
+    const opc::WriteOutcome accepted = online->Write(level, QStringLiteral("42,5"));
+    EXPECT_TRUE(accepted.sent);
+    EXPECT_EQ(accepted.status, QStringLiteral("Good"));
+    EXPECT_TRUE(accepted.logProblem.isEmpty()) << accepted.logProblem.toStdString();
+    const opc::WriteOutcome refused = online->Write(speed, QStringLiteral("12"));
+    EXPECT_EQ(refused.status, QStringLiteral("BadUserAccessDenied")) << "the server's word, not a failed call";
+
+    // Refused before anything is sent.
+    for (const char* typed : {"100,5", "-1", "zwölf"}) {
+        const opc::WriteOutcome outcome = online->Write(level, QString::fromUtf8(typed));
+        EXPECT_FALSE(outcome.sent) << typed;
+        EXPECT_FALSE(outcome.error.isEmpty()) << typed;
+    }
+    std::vector<QJsonObject> writes;
+    for (const QJsonObject& request : LiveRequests())
+        if (request.value("op") == QStringLiteral("write")) writes.push_back(request);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].value("value"), QJsonValue(42.5));
+    EXPECT_EQ(writes[1].value("value"), QJsonValue(12));
+
+    const QList<QByteArray> lines = test::ReadFile(online->writeLog).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList first = QString::fromUtf8(lines[0]).split(u'\t');
+    ASSERT_EQ(first.size(), 6) << lines[0].toStdString();
+    EXPECT_TRUE(QDateTime::fromString(first[0], QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid()) << first[0].toStdString();
+    EXPECT_EQ(first.mid(1), (QStringList{"anna", "Tank.Level", QLocale().toString(12.5), QLocale().toString(42.5), "Good"}));
+    EXPECT_TRUE(lines[1].endsWith("\tBadUserAccessDenied"));
+
+    // A log that cannot be written does not keep the value from the server.
+    online->writeLog = dir.filePath(QStringLiteral("missing/plant.writes.log"));
+    const opc::WriteOutcome unlogged = online->Write(level, QStringLiteral("1"));
+    EXPECT_EQ(unlogged.status, QStringLiteral("Good"));
+    EXPECT_TRUE(unlogged.logProblem.contains(online->writeLog)) << unlogged.logProblem.toStdString();
+}
+
 TEST(SamplingTest, AnItemSamplesAsFastAsItsFastestGroup) {
     test::TempProject project;
     const auto connection = project.Open();
@@ -192,6 +244,48 @@ TEST(SamplingTest, AnItemSamplesAsFastAsItsFastestGroup) {
     const QHash<int, int> intervals = opc::SamplingIntervals(*connection, {11, 12, 13, 14});
     EXPECT_EQ(intervals, (QHash<int, int>{{11, 250}, {12, 5000}, {13, 1000}, {14, 1000}}));
     EXPECT_TRUE(opc::SamplingIntervals(*connection, {}).isEmpty());
+}
+
+TEST(WriteValueTest, TypedTextIsConvertedByTheItemsDataType) {
+    struct Case {
+        const char* typed;
+        int type;
+        std::optional<double> min, max;
+        QJsonValue sent;  // undefined: refused
+    };
+    const QJsonValue refused(QJsonValue::Undefined);
+    const Case cases[] = {
+        {"12,5", kR8, {}, {}, 12.5},
+        {" 12.5 ", kR4, {}, {}, 12.5},
+        {"1e39", kR4, {}, {}, refused},
+        {"-129", 16, {}, {}, refused},               // VT_I1
+        {"255", 17, {}, {}, 255},                     // VT_UI1
+        {"3,5", kI4, {}, {}, refused},
+        {"2147483648", kI4, {}, {}, refused},
+        {"9007199254740993", kI8, {}, {}, "9007199254740993"},
+        {"-1", kUi8, {}, {}, refused},
+        {"wahr?", kBool, {}, {}, refused},
+        {"True", kBool, {}, {}, true},
+        {"0", kBool, {}, {}, false},
+        {"5", kR8, 0.0, 10.0, 5},
+        {"10.5", kR8, 0.0, 10.0, refused},
+        {"500", kI4, 0.0, 0.0, 500},                  // no range set
+        {"2026-12-06T10:00:00Z", kDate, {}, {}, "2026-12-06T10:00:00.000Z"},
+        {"gestern", kDate, {}, {}, refused},
+        {" Pumpe ", kText, {}, {}, " Pumpe "},
+        {"abc", 0, {}, {}, "abc"},
+        {"7", 0, {}, {}, 7},
+    };
+    for (const Case& c : cases) {
+        QString error;
+        const std::optional<QJsonValue> sent = opc::ValueToWrite(QString::fromUtf8(c.typed), c.type, c.min, c.max, &error);
+        if (c.sent.isUndefined()) {
+            EXPECT_FALSE(sent) << c.typed;
+            EXPECT_TRUE(error.contains(QString::fromUtf8(c.typed).trimmed())) << c.typed << ": " << error.toStdString();
+        } else {
+            EXPECT_EQ(sent, c.sent) << c.typed << ": " << error.toStdString();
+        }
+    }
 }
 
 }  // namespace
