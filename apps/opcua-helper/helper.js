@@ -14,7 +14,7 @@ const { log, send, watchStdout, flush } = require("./output");
 const { makeContext } = require("./request");
 const { prepareCertificate, opConnect, opDisconnect, opTrustCertificate, closeForExit } = require("./connection");
 const { opBrowse, opBrowseTree } = require("./browse");
-const { opMonitor, opUnmonitor } = require("./live");
+const { opMonitor, opUnmonitor, opRead, opWrite } = require("./live");
 
 const HELPER_PROTOCOL = 1;
 const EXIT_DEADLINE_MS = 1800; // quit or stdin close must end the process within 2 s
@@ -104,6 +104,12 @@ function handleLine(line) {
         break;
       case "unmonitor":
         simple(opUnmonitor(req));
+        break;
+      case "read":
+        simple(opRead(req));
+        break;
+      case "write":
+        simple(opWrite(req));
         break;
       case "cancel": {
         if (!Number.isInteger(req.target)) throw new Error(`"target" must be the integer id of a running request`);

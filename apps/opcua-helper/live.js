@@ -9,7 +9,8 @@ const { log, send } = require("./output");
 const { connectedConnection } = require("./connection");
 const { intOption } = require("./request");
 const { chunks, withTimeout } = require("./util");
-const { statusName, dataValueOut } = require("./values");
+const { statusName, dataValueOut, variantIn, ConversionError } = require("./values");
+const { resolveSupertypes } = require("./variables");
 
 const {
   NodeId,
@@ -24,6 +25,10 @@ const {
   MonitoredItemCreateRequest,
   MonitoredItemModifyRequest,
   ModifySubscriptionRequest,
+  ReadRequest,
+  WriteRequest,
+  WriteValue,
+  DataValue,
 } = opcua;
 
 const MAX_ITEMS_PER_CALL = 1000;
@@ -32,6 +37,8 @@ const DEFAULT_SAMPLING_MS = 1000;
 const MAX_INTERVAL_MS = 3600000;
 const KEEP_ALIVE_MS = 5000; // an empty publish at least this often tells us the server is there
 const MAX_MONITORED_ITEMS_PER_CALL = new NodeId(NodeIdType.NUMERIC, 11714, 0);
+const NODE_CLASS_MASK_DATATYPE = 64;
+const NO_CANCEL = { check() {} };
 
 // What one connection monitors. It goes with the connection: a new connect
 // starts with nothing monitored.
@@ -307,7 +314,7 @@ function monitorItems(req, conn) {
       item.nodeId = parseNodeId(raw.nodeId, conn.namespaces);
       item.nodeKey = conn.format(item.nodeId);
     } catch (err) {
-      item.error = /unknown namespace/.test(err.message) ? "BadNodeIdUnknown" : "BadNodeIdInvalid";
+      item.error = nodeIdStatus(err);
     }
     return item;
   });
@@ -331,4 +338,78 @@ async function opUnmonitor(req) {
   return {};
 }
 
-module.exports = { opMonitor, opUnmonitor };
+// The status for node id text that does not lead to a node of this server.
+function nodeIdStatus(err) {
+  return /unknown namespace/.test(err.message) ? "BadNodeIdUnknown" : "BadNodeIdInvalid";
+}
+
+async function opRead(req) {
+  if (!Array.isArray(req.nodeIds)) throw new Error(`"nodeIds" must be an array of node ids`);
+  const conn = await connectedConnection();
+  const values = req.nodeIds.map(() => null);
+  const toRead = []; // [index, NodeId]
+  req.nodeIds.forEach((text, i) => {
+    try {
+      toRead.push([i, parseNodeId(text, conn.namespaces)]);
+    } catch (err) {
+      values[i] = { value: null, type: "Null", status: nodeIdStatus(err), sourceTime: null, serverTime: null };
+    }
+  });
+  for (const part of chunks(toRead, conn.maxReads)) {
+    const results = await conn.service(
+      new ReadRequest({
+        maxAge: 0,
+        timestampsToReturn: TimestampsToReturn.Both,
+        nodesToRead: part.map(([, nodeId]) => new ReadValueId({ nodeId, attributeId: AttributeIds.Value })),
+      })
+    );
+    part.forEach(([i], k) => {
+      values[i] = results[k]
+        ? dataValueOut(results[k], (id) => conn.format(id))
+        : { value: null, type: "Null", status: "BadUnexpectedError", sourceTime: null, serverTime: null };
+    });
+  }
+  return { values };
+}
+
+// The built-in type name and value rank of a variable, or the status with
+// which the server refused to give them.
+async function variableType(conn, nodeId) {
+  const [dataType, valueRank] = await conn.read(
+    [AttributeIds.DataType, AttributeIds.ValueRank].map((attributeId) => new ReadValueId({ nodeId, attributeId }))
+  );
+  if (!dataType || dataType.statusCode.isNotGood()) return { status: dataType ? statusName(dataType.statusCode) : "BadUnexpectedError" };
+  const typeId = dataType.value && dataType.value.value;
+  if (!(typeId instanceof NodeId)) return { status: "BadTypeMismatch" };
+  const key = conn.format(typeId);
+  if (!conn.typeNames.has(key)) await resolveSupertypes(conn, new Map([[key, typeId]]), conn.typeNames, NODE_CLASS_MASK_DATATYPE, "Unknown", NO_CANCEL);
+  const rank = valueRank && valueRank.statusCode.isGood() && valueRank.value ? Number(valueRank.value.value) : -1;
+  return { type: conn.typeNames.get(key), valueRank: rank };
+}
+
+async function opWrite(req) {
+  if (!("value" in req)) throw new Error(`"value" is missing`);
+  const conn = await connectedConnection();
+  let nodeId;
+  try {
+    nodeId = parseNodeId(req.nodeId, conn.namespaces);
+  } catch (err) {
+    if (nodeIdStatus(err) === "BadNodeIdUnknown") return { status: "BadNodeIdUnknown" };
+    throw err;
+  }
+  const target = await variableType(conn, nodeId);
+  if (target.status) return { status: target.status };
+  let variant;
+  try {
+    variant = variantIn(target.type, target.valueRank, req.value, conn.namespaces);
+  } catch (err) {
+    if (!(err instanceof ConversionError)) throw err;
+    throw new Error(`Cannot write to ${conn.format(nodeId)} (${target.type}${target.valueRank >= 0 ? "[]" : ""}): ${err.message}`);
+  }
+  const [result] = await conn.service(
+    new WriteRequest({ nodesToWrite: [new WriteValue({ nodeId, attributeId: AttributeIds.Value, value: new DataValue({ value: variant }) })] })
+  );
+  return { status: result ? statusName(result) : "BadUnexpectedError" };
+}
+
+module.exports = { opMonitor, opUnmonitor, opRead, opWrite };

@@ -1,10 +1,11 @@
 "use strict";
-// Values as the editor sees them: a variant in JSON, with its built-in type
-// name.
+// Values as the editor sees them: a variant in JSON (with its built-in type
+// name) and a JSON value turned into a variant of a variable's type.
 
 const { opcua } = require("./opcua-runtime");
+const { parseNodeId } = require("./nodeid");
 
-const { DataType, VariantArrayType } = opcua;
+const { DataType, Variant, VariantArrayType, StatusCodes, LocalizedText, QualifiedName } = opcua;
 
 // "Good", "BadNodeIdUnknown" ...: the name without the info bits node-opcua
 // appends after a '#'.
@@ -93,4 +94,135 @@ function dataValueOut(dataValue, formatNodeId) {
   return { value, type, status, sourceTime: timeOut(dataValue.sourceTimestamp), serverTime: timeOut(dataValue.serverTimestamp) };
 }
 
-module.exports = { statusName, dataValueOut, variantOut };
+// --- JSON to variant -------------------------------------------------------
+
+class ConversionError extends Error {}
+
+const INTEGER_RANGES = {
+  SByte: [-128n, 127n], Byte: [0n, 255n], Int16: [-32768n, 32767n], UInt16: [0n, 65535n],
+  Int32: [-2147483648n, 2147483647n], UInt32: [0n, 4294967295n],
+  Int64: [-(2n ** 63n), 2n ** 63n - 1n], UInt64: [0n, 2n ** 64n - 1n],
+};
+const FLOAT_MAX = 3.4028234663852886e38;
+const GUID_RE = /^[0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12}$/;
+const BASE64_RE = /^[A-Za-z0-9+/]*={0,2}$/;
+
+function show(v) {
+  return JSON.stringify(v);
+}
+
+function integerIn(type, v) {
+  let n;
+  if (typeof v === "number" && Number.isInteger(v)) n = BigInt(v);
+  else if (typeof v === "string" && /^\s*[-+]?\d+\s*$/.test(v)) n = BigInt(v.trim());
+  else throw new ConversionError(`${show(v)} is not a whole number (${type})`);
+  const [min, max] = INTEGER_RANGES[type];
+  if (n < min || n > max) throw new ConversionError(`${show(v)} lies outside the range of ${type} (${min} to ${max})`);
+  if (type === "Int64" || type === "UInt64") {
+    const raw = BigInt.asUintN(64, n);
+    return [Number(raw >> 32n), Number(raw & 0xffffffffn)];
+  }
+  return Number(n);
+}
+
+function floatIn(type, v) {
+  let x;
+  if (typeof v === "number") x = v;
+  else if (v === "NaN") x = NaN;
+  else if (v === "Infinity") x = Infinity;
+  else if (v === "-Infinity") x = -Infinity;
+  else if (typeof v === "string" && v.trim() !== "" && Number.isFinite(Number(v))) x = Number(v);
+  else throw new ConversionError(`${show(v)} is not a number (${type})`);
+  if (type === "Float" && Number.isFinite(x) && Math.abs(x) > FLOAT_MAX) {
+    throw new ConversionError(`${show(v)} lies outside the range of Float`);
+  }
+  return x;
+}
+
+function textIn(type, v) {
+  if (typeof v === "string") return v;
+  if (typeof v === "number" || typeof v === "boolean") return String(v);
+  throw new ConversionError(`${show(v)} is not text (${type})`);
+}
+
+function scalarIn(type, v, namespaces) {
+  if (v === null || v === undefined || Array.isArray(v) || (typeof v === "object")) {
+    throw new ConversionError(`${show(v)} is not a single ${type} value`);
+  }
+  switch (type) {
+    case "Boolean":
+      if (v === true || v === 1 || v === "true" || v === "1") return true;
+      if (v === false || v === 0 || v === "false" || v === "0") return false;
+      throw new ConversionError(`${show(v)} is not true or false`);
+    case "SByte": case "Byte": case "Int16": case "UInt16": case "Int32": case "UInt32": case "Int64": case "UInt64":
+      return integerIn(type, v);
+    case "Float": case "Double":
+      return floatIn(type, v);
+    case "String": case "XmlElement":
+      return textIn(type, v);
+    case "LocalizedText":
+      return new LocalizedText({ text: textIn(type, v) });
+    case "QualifiedName":
+      return new QualifiedName({ name: textIn(type, v), namespaceIndex: 0 });
+    case "DateTime": {
+      const d = typeof v === "string" && /^\d{4}-\d\d-\d\dT/.test(v) ? new Date(v) : null;
+      if (!d || Number.isNaN(d.getTime())) throw new ConversionError(`${show(v)} is not a date and time such as 2026-12-06T10:00:00Z`);
+      return d;
+    }
+    case "Guid":
+      if (typeof v !== "string" || !GUID_RE.test(v)) throw new ConversionError(`${show(v)} is not a GUID`);
+      return v.toLowerCase();
+    case "ByteString":
+      if (typeof v !== "string" || !BASE64_RE.test(v)) throw new ConversionError(`${show(v)} is not base64 text`);
+      return Buffer.from(v, "base64");
+    case "NodeId":
+      try {
+        return parseNodeId(textIn(type, v), namespaces);
+      } catch (err) {
+        throw new ConversionError(err.message);
+      }
+    case "StatusCode": {
+      const code = typeof v === "string" ? StatusCodes[v] : null;
+      if (!code) throw new ConversionError(`${show(v)} is not the name of a status code`);
+      return code;
+    }
+    default:
+      throw new ConversionError(`values of type ${type} cannot be written`);
+  }
+}
+
+// A variable of type BaseDataType takes what the JSON value is.
+function guessType(v) {
+  if (typeof v === "boolean") return "Boolean";
+  if (typeof v === "number") return "Double";
+  if (typeof v === "string") return "String";
+  throw new ConversionError(`${show(v)} cannot be written`);
+}
+
+// The variant for a JSON value written to a variable of the given built-in
+// type and value rank; throws ConversionError when the value does not fit.
+function variantIn(type, valueRank, value, namespaces) {
+  const isArray = Array.isArray(value);
+  if (isArray && valueRank === -1) throw new ConversionError(`the variable holds a single ${type} value, not a list`);
+  if (!isArray && valueRank >= 1) throw new ConversionError(`the variable holds a list of ${type} values; give a JSON array`);
+  if (isArray && (valueRank >= 2 || value.some(Array.isArray))) throw new ConversionError(`values with more than one dimension cannot be written`);
+  let elementType = type;
+  if (type === "Variant") elementType = guessType(isArray ? value[0] ?? "" : value);
+  const dataType = DataType[elementType];
+  if (dataType === undefined || elementType === "ExtensionObject" || elementType === "DataValue" || elementType === "DiagnosticInfo" || elementType === "ExpandedNodeId") {
+    throw new ConversionError(`values of type ${type} cannot be written`);
+  }
+  if (isArray) {
+    const list = value.map((v, i) => {
+      try {
+        return scalarIn(elementType, v, namespaces);
+      } catch (err) {
+        throw new ConversionError(`element ${i + 1}: ${err.message}`);
+      }
+    });
+    return new Variant({ dataType, arrayType: VariantArrayType.Array, value: list });
+  }
+  return new Variant({ dataType, arrayType: VariantArrayType.Scalar, value: scalarIn(elementType, value, namespaces) });
+}
+
+module.exports = { statusName, dataValueOut, variantOut, variantIn, ConversionError };

@@ -1,10 +1,12 @@
 "use strict";
 // Live values: monitored items under the editor's handles, the values events
-// they bring, and losing the server while values flow.
+// they bring, losing the server while values flow, single reads and writes.
 
 const { describe, it } = require("node:test");
 const assert = require("node:assert/strict");
-const { ALIVE, useHelper, waitFor } = require("./support");
+const { ALIVE, GENERATED_NS, useHelper, waitFor } = require("./support");
+
+const GENERATED = `nsu=${GENERATED_NS};s=Folder001.`;
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const of = (helper, handle, since = 0) => helper.values.filter((v) => v.handle === handle && v.arrived >= since);
@@ -123,5 +125,83 @@ describe("monitoring when the server goes away", () => {
     const since = Date.now();
     assert.deepEqual(await monitor(helper, [{ handle: 1, nodeId: `${ALIVE}Ramp`, samplingMs: 100 }]), { 1: "Good" });
     await waitFor(() => of(helper, 1, since).length >= 2, 5000, "values from the new server");
+  });
+});
+
+describe("reading and writing", () => {
+  const ctx = useHelper(["--alive", "--generate", "1x5"]);
+  const read = async (nodeIds) => {
+    const { answer } = await ctx.helper.call("read", { nodeIds });
+    assert.equal(answer.ok, true, answer.error);
+    return answer.values;
+  };
+  const write = async (nodeId, value) => (await ctx.helper.call("write", { nodeId, value })).answer;
+
+  it("reads values in the order asked, with a status for nodes that are not there", async () => {
+    const values = await read([`${ALIVE}ReadOnly`, `${ALIVE}NoSuchThing`, `${ALIVE}Big`, "s=", `${GENERATED}Var0004`, `${GENERATED}Var0005`]);
+    assert.deepEqual(
+      values.map((v) => [v.value, v.type, v.status]),
+      [
+        [42.5, "Double", "Good"],
+        [null, "Null", "BadNodeIdUnknown"],
+        ["9007199254740993", "Int64", "Good"],
+        [null, "Null", "BadNodeIdInvalid"],
+        ["Folder001.Var0004", "String", "Good"],
+        [[5, 6, 7, 8], "Int16[]", "Good"],
+      ]
+    );
+    assert.ok(Date.parse(values[0].serverTime) > Date.now() - 60000);
+  });
+
+  it("writes values converted to the variable's type and reads them back", async () => {
+    const cases = [
+      [`${ALIVE}Setpoint`, 12.5, 12.5],
+      [`${ALIVE}Setpoint`, "-0.25", -0.25],
+      [`${ALIVE}Setpoint`, "Infinity", "Infinity"],
+      [`${ALIVE}Switch`, true, true],
+      [`${ALIVE}Switch`, "false", false],
+      [`${ALIVE}Text`, "Grüße; \"quoted\"", "Grüße; \"quoted\""],
+      [`${ALIVE}Big`, "-9007199254740993", "-9007199254740993"],
+      [`${ALIVE}Big`, 42, "42"],
+      [`${GENERATED}Var0002`, "-17", -17],
+      [`${GENERATED}Var0005`, [5, -6, "7", 8], [5, -6, 7, 8]],
+    ];
+    for (const [nodeId, value, back] of cases) {
+      assert.deepEqual(await write(nodeId, value), { id: ctx.helper.nextId - 1, ok: true, status: "Good" }, `${nodeId} <- ${JSON.stringify(value)}`);
+      const [got] = await read([nodeId]);
+      assert.deepEqual(got.value, back, `${nodeId} <- ${JSON.stringify(value)}`);
+    }
+  });
+
+  it("passes the server's refusal on as the status", async () => {
+    for (const [nodeId, status] of [[`${ALIVE}ReadOnly`, "BadNotWritable"], [`${ALIVE}NoSuchThing`, "BadNodeIdUnknown"], ["nsu=urn:elsewhere;s=X", "BadNodeIdUnknown"]]) {
+      const answer = await write(nodeId, 1);
+      assert.equal(answer.ok, true, answer.error);
+      assert.equal(answer.status, status, nodeId);
+    }
+    assert.equal((await read([`${ALIVE}ReadOnly`]))[0].value, 42.5);
+  });
+
+  it("refuses a value that does not fit the variable's type and writes nothing", async () => {
+    await write(`${ALIVE}Setpoint`, 20);
+    const cases = [
+      [`${ALIVE}Setpoint`, "abc", /not a number/],
+      [`${ALIVE}Setpoint`, [1, 2], /single Double value/],
+      [`${ALIVE}Switch`, "maybe", /not true or false/],
+      [`${ALIVE}Big`, "1.5", /not a whole number/],
+      [`${ALIVE}Big`, "9223372036854775808", /outside the range of Int64/],
+      [`${GENERATED}Var0002`, 2147483648, /outside the range of Int32/],
+      [`${GENERATED}Var0005`, 5, /list of Int16 values/],
+      [`${GENERATED}Var0005`, [1, 40000], /element 2: .*outside the range of Int16/],
+      [`${ALIVE}Text`, { text: "x" }, /not a single String value/],
+      [`${ALIVE}Setpoint`, null, /not a single Double value/],
+    ];
+    for (const [nodeId, value, message] of cases) {
+      const answer = await write(nodeId, value);
+      assert.equal(answer.ok, false, `${nodeId} <- ${JSON.stringify(value)}`);
+      assert.match(answer.error, message);
+      assert.ok(answer.error.includes(nodeId), answer.error);
+    }
+    assert.equal((await read([`${ALIVE}Setpoint`]))[0].value, 20);
   });
 });
