@@ -13,6 +13,7 @@ function rampAt(tick) {
   return t <= 100 ? t : 200 - t;
 }
 
+// Adds the folder and starts the changes; returns a function that stops them.
 function addAliveFolder(addressSpace, { ramps = 0, log = () => {} } = {}) {
   const { opcua } = require("./opcua-runtime");
   const { DataType, StatusCodes, Variant, VariantArrayType } = opcua;
@@ -54,15 +55,20 @@ function addAliveFolder(addressSpace, { ramps = 0, log = () => {} } = {}) {
 
   const started = Date.now();
   let tick = 0;
-  setInterval(() => {
+  const ramping = setInterval(() => {
     tick++;
     set(ramp, "Double", rampAt(tick));
     set(sine, "Double", Math.sin((2 * Math.PI * (Date.now() - started)) / SINE_PERIOD_MS));
     extra.forEach((v, i) => set(v, "Double", rampAt(tick + i + 1)));
   }, RAMP_STEP_MS);
   let count = 0;
-  setInterval(() => set(counter, "UInt32", ++count), COUNTER_STEP_MS);
+  const counting = setInterval(() => set(counter, "UInt32", ++count), COUNTER_STEP_MS);
   log(`added the folder Alive in ${NAMESPACE_URI}${ramps ? ` with ${ramps} further ramps` : ""}`);
+  // stops the changes; the server calls it before it shuts down
+  return () => {
+    clearInterval(ramping);
+    clearInterval(counting);
+  };
 }
 
 module.exports = { NAMESPACE_URI, addAliveFolder };

@@ -259,7 +259,7 @@ async function main() {
   await server.initialize();
   keepOfferedEndpoints(server);
   if (opts.generate) generateAddressSpace(server.engine.addressSpace, opts.generate);
-  if (opts.alive) alive.addAliveFolder(server.engine.addressSpace, { ramps: opts.aliveRamps, log });
+  const stopChanges = opts.alive ? alive.addAliveFolder(server.engine.addressSpace, { ramps: opts.aliveRamps, log }) : () => {};
   if (opts.delayMs > 0) delayServices(server, opts.delayMs);
   await server.start();
 
@@ -273,6 +273,7 @@ async function main() {
     stopping = true;
     log(`stopping: ${reason}`);
     setTimeout(() => process.exit(0), 3000).unref();
+    stopChanges();
     try {
       await server.shutdown(0);
     } catch (err) {

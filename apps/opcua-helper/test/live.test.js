@@ -18,7 +18,7 @@ async function monitor(helper, items, extra = {}) {
 }
 
 describe("monitoring", () => {
-  const ctx = useHelper(["--alive"]);
+  const ctx = useHelper(["--alive", "--generate", "12x100"]);
 
   it("delivers changing values with their types and times; a node that is not there gets its status and nothing else", async () => {
     const { helper } = ctx;
@@ -86,6 +86,21 @@ describe("monitoring", () => {
     since = Date.now();
     await sleep(600);
     assert.deepEqual([10, 11].flatMap((h) => of(helper, h, since)), []);
+  });
+
+  it("monitors more items in one request than go into one service call", async () => {
+    const { helper } = ctx;
+    const items = [];
+    for (let f = 1; f <= 12; f++) {
+      for (let v = 1; v <= 100; v++) {
+        items.push({ handle: 1000 + items.length, nodeId: `nsu=${GENERATED_NS};s=Folder${String(f).padStart(3, "0")}.Var${String(v).padStart(4, "0")}`, samplingMs: 500 });
+      }
+    }
+    const status = await monitor(helper, items);
+    assert.equal(Object.values(status).filter((s) => s === "Good").length, 1200);
+    // every item reports its value once when it starts
+    await waitFor(() => new Set(helper.values.filter((v) => v.handle >= 1000).map((v) => v.handle)).size === 1200, 10000, "1200 first values");
+    await helper.call("unmonitor", { handles: items.map((i) => i.handle) });
   });
 
   it("refuses requests it cannot make sense of", async () => {
