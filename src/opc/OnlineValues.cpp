@@ -215,6 +215,29 @@ bool OnlineValues::Watch(const std::vector<OnlineItem>& items, QString* error) {
     return true;
 }
 
+bool OnlineValues::Refresh(QString* error) {
+    if (!m_server) {
+        *error = m_notOnline;
+        return false;
+    }
+    if (!m_connected || m_busy || m_order.empty()) return true;
+    m_busy = true;
+    const std::vector<int> order = m_order;
+    QStringList nodeIds;
+    for (int id : order) nodeIds << m_watched.value(id).nodeId;
+    auto values = m_server->Client().Read(nodeIds, error);
+    bool done = true;
+    if (values) {
+        for (size_t i = 0; i < order.size(); ++i) (*values)[i].handle = order[i];
+        Take(*values);
+    } else {
+        done = Lost();
+    }
+    m_busy = false;
+    if (done && m_dirty) Sync(error);
+    return done;
+}
+
 void OnlineValues::Take(const std::vector<LiveValue>& values) {
     std::vector<int> changed;
     for (const LiveValue& live : values) {

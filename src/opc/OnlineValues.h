@@ -95,6 +95,9 @@ class OnlineValues {
     // The items on screen and around it. Those beyond cap are left out; the
     // ones watched before and not named now are no longer watched.
     bool Show(const std::vector<OnlineItem>& items, QString* error);
+    // Reads every shown item once, as a refresh on demand; the values count
+    // as arrived. Without a connection there is nothing to read.
+    bool Refresh(QString* error);
     // Takes the values that arrived, notices a lost connection and tries
     // again when it is time to.
     void Poll();

@@ -109,6 +109,17 @@ TEST_F(OnlineValuesTest, KeepsWhatIsOnScreenWatchedAndNoMore) {
     EXPECT_EQ(online->WatchedCount(), 0);
 }
 
+TEST_F(OnlineValuesTest, ARefreshReadsEveryShownItemAtOnce) {
+    QString error;
+    ASSERT_TRUE(online->Show({Item(1, kTank, kR8, 1000), Item(2, kWrong, kR8, 1000)}, &error)) << error.toStdString();
+    changed.clear();
+    ASSERT_TRUE(online->Refresh(&error)) << error.toStdString();
+    ASSERT_NE(online->Value(1), nullptr) << "no waiting for the next change";
+    EXPECT_EQ(online->Value(1)->value, QLocale().toString(12.5));
+    EXPECT_EQ(QualityOf(2), QStringLiteral("Bad_NodeIdUnknown"));
+    EXPECT_EQ(std::set<int>(changed.begin(), changed.end()), (std::set<int>{1, 2})) << "both rows repaint";
+}
+
 TEST_F(OnlineValuesTest, AServerThatStopsAndStartsAgainIsWatchedAgainByItself) {
     QString error;
     ASSERT_TRUE(online->Show({Item(1, kTank, kR8, 100), Item(2, kPump, kI8, 100)}, &error)) << error.toStdString();
