@@ -24,6 +24,9 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 # unsecured and a SignAndEncrypt connection in turns: opcua_browse_tree_10k_s,
 # opcua_browse_tree_10k_secure_s and their ratio opcua_browse_secure_ratio.
 (cd "$root/apps/opcua-helper" && node bench.js --security SignAndEncrypt:Basic256Sha256)
+# The helper with 200 monitored items changing every 100 ms: its CPU use and
+# the median time from a value's source time to its line (opcua_monitor_200_*).
+(cd "$root/apps/opcua-helper" && node bench.js --monitor)
 # The editor's side of the same: the NodeSet2 file of the same 10,000
 # variables, the browse through the resident helper and the apply.
 work="$(mktemp -d)"

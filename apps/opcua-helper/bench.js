@@ -13,8 +13,16 @@
 // stderr.
 //
 //   node bench.js [--security <Mode>:<Policy>]   (default SignAndEncrypt:Basic256Sha256)
+//
+// With --monitor it monitors 200 variables that change every 100 ms, sampled
+// every 100 ms, and prints over 10 s (after 2 s to settle)
+//
+//   opcua_monitor_200_cpu_percent: <the helper's CPU time / wall time, in % of one core>
+//   opcua_monitor_200_latency_ms: <median time from a value's source time to its line>
+//
+//   node bench.js --monitor
 
-const { spawn } = require("node:child_process");
+const { spawn, execFileSync } = require("node:child_process");
 const fs = require("node:fs");
 const net = require("node:net");
 const os = require("node:os");
@@ -67,13 +75,15 @@ function waitFor(child, predicate, what, ms = 60000) {
 
 function parseArgs(argv) {
   let security = "SignAndEncrypt:Basic256Sha256";
+  let monitor = false;
   for (let i = 0; i < argv.length; i++) {
     if (argv[i] === "--security" && argv[i + 1]) security = argv[++i];
-    else throw new Error(`usage: bench.js [--security <Mode>:<Policy>], got ${argv.slice(i).join(" ")}`);
+    else if (argv[i] === "--monitor") monitor = true;
+    else throw new Error(`usage: bench.js [--security <Mode>:<Policy>] | --monitor, got ${argv.slice(i).join(" ")}`);
   }
   const [mode, policy] = security.split(":");
   if (!mode || !policy || mode === "None") throw new Error(`--security expects a secured <Mode>:<Policy>, got "${security}"`);
-  return { security, mode, policy };
+  return { security, mode, policy, monitor };
 }
 
 function start(script, args, env) {
@@ -81,6 +91,7 @@ function start(script, args, env) {
   child.lineHandlers = [];
   lines(child.stdout, (line) => {
     const msg = JSON.parse(line);
+    if (child.onLine) child.onLine(msg);
     child.lineHandlers = child.lineHandlers.filter((handler) => !handler(msg));
   });
   return child;
@@ -88,8 +99,87 @@ function start(script, args, env) {
 
 const median = (list) => [...list].sort((a, b) => a - b)[Math.floor(list.length / 2)];
 
+// CPU seconds (user and system) a process has used so far; Linux only.
+function cpuSeconds(pid) {
+  const stat = fs.readFileSync(`/proc/${pid}/stat`, "utf8");
+  const fields = stat.slice(stat.lastIndexOf(")") + 2).split(" ");
+  return (Number(fields[11]) + Number(fields[12])) / cpuSeconds.ticks;
+}
+try {
+  cpuSeconds.ticks = Number(execFileSync("getconf", ["CLK_TCK"], { encoding: "utf8" })) || 100;
+} catch {
+  cpuSeconds.ticks = 100;
+}
+
+const MONITORED = 200;
+const SETTLE_MS = 2000;
+const MEASURE_MS = 10000;
+
+async function benchMonitor() {
+  if (!fs.existsSync("/proc/self/stat")) throw new Error("--monitor measures CPU time through /proc and runs on Linux only");
+  const port = await freePort();
+  const pki = fs.mkdtempSync(path.join(os.tmpdir(), "ovopc-bench-pki-"));
+  const server = start("server.js", ["--port", String(port), "--alive", "--alive-ramps", String(MONITORED), "--pki", path.join(pki, "server")]);
+  const helper = start("helper.js", [], { ...process.env, OVOPC_PKI: path.join(pki, "client") });
+  const stopAll = () => {
+    for (const child of [helper, server]) if (child.exitCode === null) child.kill("SIGTERM");
+    fs.rmSync(pki, { recursive: true, force: true });
+  };
+  process.on("exit", stopAll);
+  try {
+    const serverReady = waitFor(server, (m) => m.event === "ready", "server ready");
+    const helperReady = waitFor(helper, (m) => m.event === "ready", "helper ready");
+    const { endpoint } = await serverReady;
+    await helperReady;
+    let measuring = false;
+    const delays = [];
+    let lines = 0;
+    helper.onLine = (msg) => {
+      if (msg.event !== "values" || !measuring) return;
+      const arrived = Date.now();
+      lines++;
+      for (const v of msg.values) if (v.sourceTime) delays.push(arrived - Date.parse(v.sourceTime));
+    };
+    let id = 0;
+    const request = async (op, fields) => {
+      const reqId = ++id;
+      const answer = waitFor(helper, (m) => m.id === reqId && m.ok !== undefined, op);
+      helper.stdin.write(JSON.stringify({ id: reqId, op, ...fields }) + "\n");
+      const result = await answer;
+      if (!result.ok) throw new Error(`${op}: ${result.error}`);
+      return result;
+    };
+    await request("connect", { endpoint, timeoutMs: 20000 });
+    const items = Array.from({ length: MONITORED }, (_, i) => ({
+      handle: i + 1,
+      nodeId: `nsu=urn:ovopc:alive;s=Alive.Ramps.Ramp${String(i + 1).padStart(3, "0")}`,
+      samplingMs: 100,
+    }));
+    const { results } = await request("monitor", { items });
+    const bad = results.filter((r) => r.status !== "Good");
+    if (bad.length > 0) throw new Error(`${bad.length} items failed, e.g. ${JSON.stringify(bad[0])}`);
+    await new Promise((r) => setTimeout(r, SETTLE_MS));
+
+    measuring = true;
+    const cpuBefore = cpuSeconds(helper.pid);
+    const started = process.hrtime.bigint();
+    await new Promise((r) => setTimeout(r, MEASURE_MS));
+    const cpu = cpuSeconds(helper.pid) - cpuBefore;
+    const wall = Number(process.hrtime.bigint() - started) / 1e9;
+    measuring = false;
+    if (delays.length === 0) throw new Error("no values arrived");
+    process.stderr.write(`bench: ${delays.length} values in ${lines} lines over ${wall.toFixed(1)} s; helper CPU ${cpu.toFixed(2)} s\n`);
+    process.stdout.write(`opcua_monitor_200_cpu_percent: ${((100 * cpu) / wall).toFixed(1)}\n`);
+    process.stdout.write(`opcua_monitor_200_latency_ms: ${median(delays)}\n`);
+    helper.stdin.end();
+  } finally {
+    stopAll();
+  }
+}
+
 async function main() {
-  const { security, mode, policy } = parseArgs(process.argv.slice(2));
+  const { security, mode, policy, monitor } = parseArgs(process.argv.slice(2));
+  if (monitor) return benchMonitor();
   const port = await freePort();
   // own PKI folders, so that the run neither depends on nor changes the user's
   const pki = fs.mkdtempSync(path.join(os.tmpdir(), "ovopc-bench-pki-"));

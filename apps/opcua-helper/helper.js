@@ -4,7 +4,7 @@
 // in JSON lines: one request per line on stdin, answers and events one per line
 // on stdout. stdout carries nothing else; human-readable logs go to stderr.
 // The protocol is described in README.md next to this file. This file reads
-// the requests and answers them; connection.js and browse.js do the work.
+// the requests and answers them; connection.js, browse.js and live.js do the work.
 
 // loads node-opcua with stdout kept for our lines; before anything that may print
 const { version: NODE_OPCUA_VERSION } = require("./opcua-runtime");
@@ -14,6 +14,7 @@ const { log, send, watchStdout, flush } = require("./output");
 const { makeContext } = require("./request");
 const { prepareCertificate, opConnect, opDisconnect, opTrustCertificate, closeForExit } = require("./connection");
 const { opBrowse, opBrowseTree } = require("./browse");
+const { opMonitor, opUnmonitor, opRead, opWrite } = require("./live");
 
 const HELPER_PROTOCOL = 1;
 const EXIT_DEADLINE_MS = 1800; // quit or stdin close must end the process within 2 s
@@ -97,6 +98,18 @@ function handleLine(line) {
         break;
       case "browseTree":
         runOperation(id, (ctx) => opBrowseTree(req, ctx));
+        break;
+      case "monitor":
+        simple(opMonitor(req));
+        break;
+      case "unmonitor":
+        simple(opUnmonitor(req));
+        break;
+      case "read":
+        simple(opRead(req));
+        break;
+      case "write":
+        simple(opWrite(req));
         break;
       case "cancel": {
         if (!Number.isInteger(req.target)) throw new Error(`"target" must be the integer id of a running request`);

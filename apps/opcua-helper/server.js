@@ -2,8 +2,8 @@
 "use strict";
 // Small OPC UA server for tests, benchmarks and the demo.
 //
-//   node server.js --port <n> [--host 127.0.0.1] (--nodeset <file.xml> | --generate <folders>x<variables>)
-//                  [--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>]
+//   node server.js --port <n> [--host 127.0.0.1] [--nodeset <file.xml> | --generate <folders>x<variables>]
+//                  [--alive [--alive-ramps <n>]] [--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>]
 //                  [--max-continuation-points <n>]
 //                  [--security <Mode>:<Policy>[,...]] [--user <name>:<password>]... [--pki <folder>]
 //                  [--certificate-expired] [--certificate-host <name>]
@@ -20,6 +20,7 @@ const os = require("node:os");
 const path = require("node:path");
 const tty = require("node:tty");
 const layout = require("./generated-layout");
+const alive = require("./alive");
 
 function log(...args) {
   process.stderr.write(`opcua-test-server: ${args.join(" ")}\n`);
@@ -31,8 +32,8 @@ function fail(message) {
 }
 
 const USAGE =
-  "usage: server.js --port <n> [--host 127.0.0.1] (--nodeset <file.xml> | --generate <folders>x<variables>) " +
-  "[--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>] [--max-continuation-points <n>] " +
+  "usage: server.js --port <n> [--host 127.0.0.1] [--nodeset <file.xml> | --generate <folders>x<variables>] " +
+  "[--alive [--alive-ramps <n>]] [--delay-ms <n>] [--max-nodes-per-browse <n>] [--max-nodes-per-read <n>] [--max-continuation-points <n>] " +
   "[--security <Mode>:<Policy>[,...]] [--user <name>:<password>]... [--pki <folder>] " +
   "[--certificate-expired] [--certificate-host <name>]";
 
@@ -54,7 +55,7 @@ function parseSecurity(value) {
 
 function parseArgs(argv) {
   const opts = {
-    host: "127.0.0.1", delayMs: 0, maxNodesPerBrowse: 0, maxNodesPerRead: 0, maxContinuationPoints: 0,
+    host: "127.0.0.1", alive: false, aliveRamps: 0, delayMs: 0, maxNodesPerBrowse: 0, maxNodesPerRead: 0, maxContinuationPoints: 0,
     security: [{ mode: "None", policy: "None" }], users: new Map(), pki: null, certificateExpired: false, certificateHost: null,
   };
   const numeric = {
@@ -63,6 +64,7 @@ function parseArgs(argv) {
     "--max-nodes-per-browse": "maxNodesPerBrowse",
     "--max-nodes-per-read": "maxNodesPerRead",
     "--max-continuation-points": "maxContinuationPoints",
+    "--alive-ramps": "aliveRamps",
   };
   for (let i = 0; i < argv.length; i++) {
     const arg = argv[i];
@@ -71,8 +73,8 @@ function parseArgs(argv) {
       process.stderr.write(USAGE + "\n");
       process.exit(0);
     }
-    if (arg === "--certificate-expired") {
-      opts.certificateExpired = true;
+    if (arg === "--certificate-expired" || arg === "--alive") {
+      opts[arg === "--alive" ? "alive" : "certificateExpired"] = true;
       continue;
     }
     if (value === undefined) fail(`${arg} needs a value\n${USAGE}`);
@@ -106,7 +108,9 @@ function parseArgs(argv) {
     }
   }
   if (!opts.port || opts.port > 65535) fail(`--port <1..65535> is required\n${USAGE}`);
-  if (!!opts.nodeset === !!opts.generate) fail(`give either --nodeset or --generate\n${USAGE}`);
+  if (opts.nodeset && opts.generate) fail(`give either --nodeset or --generate, not both\n${USAGE}`);
+  if (!opts.nodeset && !opts.generate && !opts.alive) fail(`give --nodeset, --generate or --alive\n${USAGE}`);
+  if (opts.aliveRamps && !opts.alive) fail(`--alive-ramps goes with --alive`);
   if (opts.nodeset && !fs.existsSync(opts.nodeset)) fail(`nodeset file not found: ${opts.nodeset}`);
   return opts;
 }
@@ -255,6 +259,7 @@ async function main() {
   await server.initialize();
   keepOfferedEndpoints(server);
   if (opts.generate) generateAddressSpace(server.engine.addressSpace, opts.generate);
+  const stopChanges = opts.alive ? alive.addAliveFolder(server.engine.addressSpace, { ramps: opts.aliveRamps, log }) : () => {};
   if (opts.delayMs > 0) delayServices(server, opts.delayMs);
   await server.start();
 
@@ -268,6 +273,7 @@ async function main() {
     stopping = true;
     log(`stopping: ${reason}`);
     setTimeout(() => process.exit(0), 3000).unref();
+    stopChanges();
     try {
       await server.shutdown(0);
     } catch (err) {

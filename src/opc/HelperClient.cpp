@@ -31,6 +31,18 @@ OpcNode NodeFromJson(const QJsonObject& o) {
     return node;
 }
 
+LiveValue ValueFromJson(const QJsonObject& o) {
+    LiveValue value;
+    value.handle = o.value(QLatin1String("handle")).toInt(-1);
+    value.value = o.value(QLatin1String("value"));
+    if (value.value.isUndefined()) value.value = QJsonValue::Null;
+    value.type = o.value(QLatin1String("type")).toString();
+    value.status = o.value(QLatin1String("status")).toString();
+    value.sourceTime = o.value(QLatin1String("sourceTime")).toString();
+    value.serverTime = o.value(QLatin1String("serverTime")).toString();
+    return value;
+}
+
 QString Compact(const QJsonObject& o) { return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)); }
 
 }  // namespace
@@ -59,6 +71,12 @@ HelperLine ParseHelperLine(const QByteArray& line) {
     parsed.loaded = o.value(QLatin1String("loaded")).toInt();
     parsed.parent = o.value(QLatin1String("parent")).toString();
     for (const QJsonValue& node : o.value(QLatin1String("nodes")).toArray()) parsed.nodes.push_back(NodeFromJson(node.toObject()));
+    for (const QJsonValue& value : o.value(QLatin1String("values")).toArray()) parsed.values.push_back(ValueFromJson(value.toObject()));
+    for (const QJsonValue& result : o.value(QLatin1String("results")).toArray()) {
+        const QJsonObject r = result.toObject();
+        parsed.results.push_back({r.value(QLatin1String("handle")).toInt(-1), r.value(QLatin1String("status")).toString()});
+    }
+    parsed.status = o.value(QLatin1String("status")).toString();
     return parsed;
 }
 
@@ -164,6 +182,75 @@ void HelperClient::Watch(const HelperLine& line) {
     if (line.event == QLatin1String("connectionLost") ||
         (line.event.isEmpty() && !line.ok && line.error.startsWith(QLatin1String("not connected"))))
         m_lost = true;
+    if (line.event == QLatin1String("values") && onValues) onValues(line.values);
+}
+
+bool HelperClient::PollEvents() {
+    if (!m_process) return false;
+    // Without an event loop the pipe is only read when asked to.
+    m_process->waitForReadyRead(0);
+    m_buffer += m_process->readAllStandardOutput();
+    for (qsizetype end = m_buffer.indexOf('\n'); end >= 0; end = m_buffer.indexOf('\n')) {
+        const QByteArray line = m_buffer.left(end);
+        m_buffer.remove(0, end + 1);
+        Watch(ParseHelperLine(line));
+    }
+    if (IsRunning()) return true;
+    Kill();
+    return false;
+}
+
+std::optional<HelperLine> HelperClient::Request(QJsonObject request, QString* error) {
+    const int id = m_nextId++;
+    request.insert(QLatin1String("id"), id);
+    if (!Send(Compact(request), error)) return std::nullopt;
+    auto answer = Answer(id, requestTimeoutMs, error);
+    if (answer && !answer->ok) {
+        *error = answer->error;
+        return std::nullopt;
+    }
+    return answer;
+}
+
+std::optional<std::vector<MonitorResult>> HelperClient::Monitor(const std::vector<MonitorItem>& items, QString* error,
+                                                                int publishingIntervalMs) {
+    QJsonArray list;
+    for (const MonitorItem& item : items)
+        list.append(QJsonObject{{QStringLiteral("handle"), item.handle},
+                                {QStringLiteral("nodeId"), item.nodeId},
+                                {QStringLiteral("samplingMs"), item.samplingMs}});
+    QJsonObject request{{QStringLiteral("op"), QStringLiteral("monitor")}, {QStringLiteral("items"), list}};
+    if (publishingIntervalMs > 0) request.insert(QLatin1String("publishingIntervalMs"), publishingIntervalMs);
+    auto answer = Request(request, error);
+    if (!answer) return std::nullopt;
+    return std::move(answer->results);
+}
+
+bool HelperClient::Unmonitor(const std::vector<int>& handles, QString* error) {
+    QJsonArray list;
+    for (int handle : handles) list.append(handle);
+    return Request({{QStringLiteral("op"), QStringLiteral("unmonitor")}, {QStringLiteral("handles"), list}}, error)
+        .has_value();
+}
+
+std::optional<std::vector<LiveValue>> HelperClient::Read(const QStringList& nodeIds, QString* error) {
+    auto answer = Request({{QStringLiteral("op"), QStringLiteral("read")}, {QStringLiteral("nodeIds"), QJsonArray::fromStringList(nodeIds)}},
+                          error);
+    if (!answer) return std::nullopt;
+    if (answer->values.size() != static_cast<size_t>(nodeIds.size())) {
+        *error = QStringLiteral("The OPC UA helper answered a read of %1 nodes with %2 values.")
+                     .arg(nodeIds.size())
+                     .arg(answer->values.size());
+        return std::nullopt;
+    }
+    return std::move(answer->values);
+}
+
+std::optional<QString> HelperClient::Write(const QString& nodeId, const QJsonValue& value, QString* error) {
+    auto answer = Request({{QStringLiteral("op"), QStringLiteral("write")}, {QStringLiteral("nodeId"), nodeId}, {QStringLiteral("value"), value}},
+                          error);
+    if (!answer) return std::nullopt;
+    return answer->status;
 }
 
 std::optional<HelperLine> HelperClient::Answer(int id, int timeoutMs, QString* error, bool stoppable) {

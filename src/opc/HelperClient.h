@@ -2,6 +2,7 @@
 
 #include "opc/OpcNode.h"
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class QJsonObject;
 class QProcess;
 
 namespace ov::opc {
@@ -23,6 +25,31 @@ struct ServerCertificate {
     // "untrusted", "expired", "notYetValid", "hostMismatch"
     QStringList problems;
     QString host;        // the host of the endpoint it was checked against
+};
+
+// A value of a node as the helper reports it: the value in its JSON form
+// (Int64 and UInt64 as decimal text, NaN and infinities as text, arrays as
+// arrays), its built-in type ("Double", "Int32[]" ...), the status code's
+// name and the time stamps as ISO 8601 text.
+struct LiveValue {
+    int handle = -1;  // the monitored item it belongs to; -1 for a read
+    QJsonValue value;
+    QString type;
+    QString status;
+    QString sourceTime;
+    QString serverTime;
+};
+
+// A node to watch under the editor's key for it.
+struct MonitorItem {
+    int handle = 0;
+    QString nodeId;
+    int samplingMs = 1000;
+};
+// How the server took a monitored item: "Good" or the status code's name.
+struct MonitorResult {
+    int handle = 0;
+    QString status;
 };
 
 // One line the helper wrote, as far as the editor reads it.
@@ -45,6 +72,10 @@ struct HelperLine {
     int loaded = 0;       // progress: nodes loaded so far
     QString parent;       // nodes: the node they were listed under
     std::vector<OpcNode> nodes;
+    // A "values" event, or a read's answer in the order asked.
+    std::vector<LiveValue> values;
+    std::vector<MonitorResult> results;  // a monitor's answer
+    QString status;                       // a write's answer: what the server said
 };
 
 // What a connect asks for. Empty texts are left out of the request: the
@@ -107,6 +138,28 @@ class HelperClient {
     // under each parent, its children once. progress as for Browse.
     std::optional<std::vector<SubtreeNode>> BrowseTree(const QString& nodeId, QString* error,
                                                        const std::function<bool(int loaded)>& progress = {});
+    // Watches nodes: creates the subscription on first use, changes an item
+    // whose handle is watched already. Per item "Good" or why the server
+    // refused it (that item then gets no values). publishingIntervalMs 0:
+    // the helper takes the fastest sampling asked for.
+    std::optional<std::vector<MonitorResult>> Monitor(const std::vector<MonitorItem>& items, QString* error,
+                                                      int publishingIntervalMs = 0);
+    // Stops watching; unknown handles are ignored.
+    bool Unmonitor(const std::vector<int>& handles, QString* error);
+    // The current values of nodes once, in the order asked.
+    std::optional<std::vector<LiveValue>> Read(const QStringList& nodeIds, QString* error);
+    // Writes a value (converted by the helper to the node's data type). The
+    // server's answer ("Good", "BadNotWritable" ...); nothing with a message
+    // when the call itself failed or the value does not suit the node.
+    std::optional<QString> Write(const QString& nodeId, const QJsonValue& value, QString* error);
+    // Takes what the helper wrote since the last look, without waiting:
+    // values go to onValues, a lost connection to ConnectionLost. Called from
+    // the owner's timer. False when the helper is not running.
+    bool PollEvents();
+    // Where watched values go, whenever they are read: here and within any
+    // other call. It must not make requests of this client.
+    std::function<void(const std::vector<LiveValue>&)> onValues;
+
     // Quits the helper, and stops it by its ID when it does not go within 2 s.
     void Stop();
     qint64 ProcessId() const;
@@ -120,6 +173,9 @@ class HelperClient {
   private:
     struct Line;
     bool Send(const QString& json, QString* error);
+    // Sends a request (its id added) and waits for a good answer; nothing
+    // with the helper's message otherwise.
+    std::optional<HelperLine> Request(QJsonObject request, QString* error);
     // The next line from the helper; nothing when it ended or stayed silent too long.
     std::optional<QByteArray> ReadLine(int timeoutMs, QString* error, const std::function<void()>& tick = {},
                                        bool stoppable = false);

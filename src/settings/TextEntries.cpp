@@ -740,6 +740,12 @@ static constexpr TextEntry kEntries[] = {
     {9307, "der Server kennt diesen Endpunktpfad nicht", "the server does not know this endpoint path"},
     {9308, "der Server nimmt keinen anonymen Benutzer an; Benutzername und Passwort sind nötig", "the server accepts no anonymous user; a user name and password are needed"},
     {9309, "Mit --accept-server-certificate wird ihm vertraut.", "--accept-server-certificate trusts it."},
+
+    // Live values and writing a value
+    {9310, "\"<v>\" ist kein Wert des Datentyps <t>.", "\"<v>\" is no value of the data type <t>."},
+    {9311, "<v> liegt außerhalb des Wertebereichs <min> bis <max> des Items.", "<v> lies outside the item's range <min> to <max>."},
+    {9312, "Der Schreibvorgang wurde nicht in <f> protokolliert: <r>", "The write was not recorded in <f>: <r>"},
+    {9313, "Die Items dieses Kanals sind nicht online: Sein Server ist kein erreichbarer OPC-UA-Server.", "The items of this device are not online: its server is no live OPC UA server."},
 };
 // clang-format on
 

@@ -13,6 +13,7 @@ const APP_DIR = path.resolve(__dirname, "..");
 const FIXTURES = path.resolve(APP_DIR, "../../tests/fixtures");
 const PLANT_NS = "urn:ovopc:test:plant";
 const GENERATED_NS = "urn:ovopc:generated";
+const ALIVE = "nsu=urn:ovopc:alive;s=Alive."; // prefix of the ids of server.js --alive
 
 // A fresh temporary folder, removed when the test process ends.
 function tempDir(prefix) {
@@ -123,6 +124,7 @@ class Helper {
     this.nextId = 1;
     this.calls = new Map(); // id -> { events, onEvent, resolve }
     this.unsolicited = []; // lines without a request id, except the ready line
+    this.values = []; // the entries of all values events, each with the time it arrived
     this.notJson = []; // anything on stdout that is not a JSON object
     this.late = []; // lines for an id whose final answer had already arrived
     this.answered = new Set();
@@ -142,6 +144,10 @@ class Helper {
     if (msg.event === "ready" && !("id" in msg)) {
       this.readyLine = msg;
       return this.onReady(msg);
+    }
+    if (msg.event === "values" && !("id" in msg)) {
+      const arrived = Date.now();
+      for (const v of msg.values) this.values.push({ ...v, arrived });
     }
     if (msg.id === undefined || msg.id === null || !this.calls.has(msg.id)) return this.unsolicited.push(msg);
     if (this.answered.has(msg.id)) return this.late.push(msg);
@@ -255,6 +261,6 @@ function pathsOf(nodes, rootId, rootName) {
 }
 
 module.exports = {
-  APP_DIR, FIXTURES, PLANT_NS, GENERATED_NS,
+  APP_DIR, FIXTURES, PLANT_NS, GENERATED_NS, ALIVE,
   tempDir, freePort, startServer, Helper, useHelper, waitFor, browseTree, pathsOf, withDeadline, exitOf,
 };

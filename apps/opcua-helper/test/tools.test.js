@@ -23,10 +23,11 @@ function runServer(args) {
 describe("server.js command line", () => {
   it("refuses incomplete or contradictory arguments with a message on stderr", async () => {
     const cases = [
-      [["--generate", "2x2"], /--port/], [["--port", "4840"], /either --nodeset or --generate/],
+      [["--generate", "2x2"], /--port/], [["--port", "4840"], /give --nodeset, --generate or --alive/],
       [["--port", "4840", "--generate", "2x2", "--nodeset", path.join(APP_DIR, "package.json")], /either --nodeset or --generate/],
       [["--port", "4840", "--generate", "0x5"], /folders must be/], [["--port", "4840", "--generate", "ten"], /<folders>x<variables>/],
       [["--port", "4840", "--nodeset", "/no/such/file.xml"], /not found/],
+      [["--port", "4840", "--generate", "1x1", "--alive-ramps", "5"], /--alive-ramps goes with --alive/],
       [["--port", "4840", "--generate", "1x1", "--delay-ms", "-3"], /non-negative integer/],
       [["--port", "4840", "--frobnicate", "1"], /unknown option --frobnicate/],
       [["--port", "4840", "--generate", "1x1", "--security", "SignAndEncrypt:Basic256Sha256,Sign:Rot13"], /--security expects/],

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "opc/AddressSource.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QJsonValue>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ov::db {
+class Connection;
+}
+
+namespace ov::opc {
+
+// An item as the online values need it.
+struct OnlineItem {
+    int itemId = 0;
+    QString nodeId;       // its ItemAccess
+    int dataType = 0;     // its VT code
+    QString unit;         // shown after the value; empty for none
+    int samplingMs = 1000;
+    // For writing: its name in the write log and its range.
+    QString name;
+    std::optional<double> minVal;
+    std::optional<double> maxVal;
+};
+
+// A typed value for an item, converted by its data type (numbers as the
+// item grid takes them: "," or "." before the decimals) and checked against
+// its range where MinVal is below MaxVal. Nothing, with a message, when it
+// does not convert or lies outside.
+std::optional<QJsonValue> ValueToWrite(const QString& text, int dataType, std::optional<double> minVal,
+                                       std::optional<double> maxVal, QString* error);
+// The sampling interval of items: the smallest UpdateRate of their groups,
+// 1000 ms for an item in no group (or only in groups without a rate).
+QHash<int, int> SamplingIntervals(db::Connection& connection, const std::vector<int>& itemIds);
+
+// The write log beside a project file: "<folder>/<name>.writes.log".
+QString WriteLogPath(const QString& projectFile);
+
+struct WriteOutcome {
+    bool sent = false;   // the server was asked
+    QString status;      // the server's answer: "Good", "BadNotWritable" ...
+    QString error;       // why nothing was sent, or the request failed
+    QString logProblem;  // why the write log could not be written; empty when it was
+};
+
+enum class Quality { Good, Uncertain, Bad };
+
+// The last value of an item, as a grid shows it.
+struct ItemValue {
+    QString value;    // by the item's data type, with its unit
+    QString quality;  // "Good", "Uncertain_LastUsableValue", "Bad_NodeIdUnknown" ...
+    QString time;     // the source time in local time
+    Quality level = Quality::Bad;
+    QJsonValue raw;   // as the helper sent it
+    QString type;     // the server's type of it ("Double", "Int32[]" ...)
+};
+
+// "Bad_NodeIdUnknown" for "BadNodeIdUnknown"; "Good" and "Uncertain" stay;
+// a name that is no status code's is Bad.
+QString QualityText(const QString& statusName);
+// A value in the user's locale by the item's data type (a value of another
+// type as what it is), with the unit behind it; empty for none.
+QString ValueText(const QJsonValue& value, int dataType, const QString& unit = {});
+// An ISO 8601 time stamp in local time; empty stays empty.
+QString LocalTimeText(const QString& iso);
+
+// The values of the items of one device while its items are shown online.
+// It owns the device's server connection and keeps exactly the items it is
+// told are on screen watched (up to cap), takes their values as they come
+// (Poll, from the owner's timer) and says which items changed. A lost
+// connection turns every watched item Bad_ConnectionLost and is made again
+// in the background with the same settings, then the items are watched again.
+class OnlineValues {
+  public:
+    // source null, or not a live server: the device is not online and
+    // notOnline says why (by default that its server is no live one).
+    OnlineValues(std::unique_ptr<AddressSource> source, QString notOnline = {});
+    ~OnlineValues();
+    OnlineValues(const OnlineValues&) = delete;
+    OnlineValues& operator=(const OnlineValues&) = delete;
+
+    bool IsOnline() const { return m_server != nullptr; }
+    // Why the device cannot be online; empty when it can.
+    QString NotOnline() const { return m_notOnline; }
+    // Connects; false with a message (empty when the person declined).
+    bool Open(QString* error);
+    bool Connected() const { return m_connected; }
+    // The items on screen and around it. Those beyond cap are left out; the
+    // ones watched before and not named now are no longer watched.
+    bool Show(const std::vector<OnlineItem>& items, QString* error);
+    // Reads every shown item once, as a refresh on demand; the values count
+    // as arrived. Without a connection there is nothing to read.
+    bool Refresh(QString* error);
+    // Takes the values that arrived, notices a lost connection and tries
+    // again when it is time to.
+    void Poll();
+    // The last value of a watched item; null for one not watched.
+    const ItemValue* Value(int itemId) const;
+    // How many items the helper is asked to watch now.
+    int WatchedCount() const { return static_cast<int>(m_asked.size()); }
+
+    // Writes a typed value to an item and records it in writeLog (time,
+    // user, item, old value, new value, result). A value that does not
+    // convert or lies outside the range is not sent. A log that cannot be
+    // written does not stop the write; the outcome says so.
+    WriteOutcome Write(const OnlineItem& item, const QString& text);
+    QString writeLog;
+    QString user;  // empty: the user logged on to the computer
+
+    // The items whose values changed, after each change.
+    std::function<void(const std::vector<int>& itemIds)> onChanged;
+    int cap = 500;
+    int reconnectMs = 3000;
+
+  private:
+    // Brings what the helper watches in line with what is shown; a refused
+    // item is Bad right away. Later when a request is under way.
+    bool Sync(QString* error);
+    bool Watch(const std::vector<OnlineItem>& items, QString* error);
+    // After a failed request: a lost connection is taken in hand (true),
+    // anything else is the caller's to report.
+    bool Lost();
+    void Take(const std::vector<LiveValue>& values);
+    void Lose();
+    void TryAgain();
+    void Changed(std::vector<int> itemIds);
+
+    std::unique_ptr<AddressSource> m_source;
+    ServerSource* m_server = nullptr;
+    QString m_notOnline;
+    bool m_connected = false;
+    bool m_busy = false;
+    bool m_dirty = false;
+    QElapsedTimer m_sinceLoss;
+    // By item ID, which is the helper's handle: what is shown, and what the
+    // helper was asked to watch over this connection.
+    QHash<int, OnlineItem> m_watched;
+    QHash<int, OnlineItem> m_asked;
+    std::vector<int> m_order;  // the shown ones from the top
+    QHash<int, ItemValue> m_values;
+};
+
+}  // namespace ov::opc
