@@ -115,20 +115,28 @@ const MONITORED = 200;
 const SETTLE_MS = 2000;
 const MEASURE_MS = 10000;
 
-async function benchMonitor() {
-  if (!fs.existsSync("/proc/self/stat")) throw new Error("--monitor measures CPU time through /proc and runs on Linux only");
+// A test server with these arguments and a helper, each with a PKI folder of
+// its own, so that the run neither depends on nor changes the user's. The
+// ready waits are registered before the first await, so no line is missed.
+async function startServerAndHelper(serverArgs) {
   const port = await freePort();
   const pki = fs.mkdtempSync(path.join(os.tmpdir(), "ovopc-bench-pki-"));
-  const server = start("server.js", ["--port", String(port), "--alive", "--alive-ramps", String(MONITORED), "--pki", path.join(pki, "server")]);
+  const server = start("server.js", ["--port", String(port), "--pki", path.join(pki, "server"), ...serverArgs]);
   const helper = start("helper.js", [], { ...process.env, OVOPC_PKI: path.join(pki, "client") });
   const stopAll = () => {
     for (const child of [helper, server]) if (child.exitCode === null) child.kill("SIGTERM");
     fs.rmSync(pki, { recursive: true, force: true });
   };
   process.on("exit", stopAll);
+  const serverReady = waitFor(server, (m) => m.event === "ready", "server ready");
+  const helperReady = waitFor(helper, (m) => m.event === "ready", "helper ready");
+  return { server, helper, serverReady, helperReady, stopAll };
+}
+
+async function benchMonitor() {
+  if (!fs.existsSync("/proc/self/stat")) throw new Error("--monitor measures CPU time through /proc and runs on Linux only");
+  const { helper, serverReady, helperReady, stopAll } = await startServerAndHelper(["--alive", "--alive-ramps", String(MONITORED)]);
   try {
-    const serverReady = waitFor(server, (m) => m.event === "ready", "server ready");
-    const helperReady = waitFor(helper, (m) => m.event === "ready", "helper ready");
     const { endpoint } = await serverReady;
     await helperReady;
     let measuring = false;
@@ -180,20 +188,8 @@ async function benchMonitor() {
 async function main() {
   const { security, mode, policy, monitor } = parseArgs(process.argv.slice(2));
   if (monitor) return benchMonitor();
-  const port = await freePort();
-  // own PKI folders, so that the run neither depends on nor changes the user's
-  const pki = fs.mkdtempSync(path.join(os.tmpdir(), "ovopc-bench-pki-"));
-  // Handlers are registered before the first await, so no line can be missed.
-  const server = start("server.js", ["--port", String(port), "--generate", "100x100", "--pki", path.join(pki, "server"), "--security", `None:None,${security}`]);
-  const helper = start("helper.js", [], { ...process.env, OVOPC_PKI: path.join(pki, "client") });
-  const stopAll = () => {
-    for (const child of [helper, server]) if (child.exitCode === null) child.kill("SIGTERM");
-    fs.rmSync(pki, { recursive: true, force: true });
-  };
-  process.on("exit", stopAll);
+  const { helper, serverReady, helperReady, stopAll } = await startServerAndHelper(["--generate", "100x100", "--security", `None:None,${security}`]);
   try {
-    const serverReady = waitFor(server, (m) => m.event === "ready", "server ready");
-    const helperReady = waitFor(helper, (m) => m.event === "ready", "helper ready");
     const { endpoint, thumbprint } = await serverReady;
     await helperReady;
     let id = 0;

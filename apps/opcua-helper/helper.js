@@ -48,6 +48,19 @@ function runOperation(id, fn) {
   );
 }
 
+// Requests answered by one final line when their work is done.
+const ANSWERED_AT_ONCE = {
+  connect: opConnect,
+  trustCertificate: opTrustCertificate,
+  disconnect: () => opDisconnect(),
+  monitor: opMonitor,
+  unmonitor: opUnmonitor,
+  read: opRead,
+  write: opWrite,
+};
+// Requests that send events while they run and can be cancelled.
+const CANCELLABLE = { browse: opBrowse, browseTree: opBrowseTree };
+
 function handleLine(line) {
   if (shuttingDown) return;
   const text = line.trim();
@@ -77,40 +90,19 @@ function handleLine(line) {
     send({ id, ok: false, error: `request id ${id} is still in use by a running request` });
     return;
   }
-  const simple = (promise) =>
-    promise.then(
-      (result) => send({ id, ok: true, ...result }),
-      (err) => answerError(id, err)
-    );
   try {
+    if (Object.hasOwn(ANSWERED_AT_ONCE, op)) {
+      ANSWERED_AT_ONCE[op](req).then(
+        (result) => send({ id, ok: true, ...result }),
+        (err) => answerError(id, err)
+      );
+      return;
+    }
+    if (Object.hasOwn(CANCELLABLE, op)) {
+      runOperation(id, (ctx) => CANCELLABLE[op](req, ctx));
+      return;
+    }
     switch (op) {
-      case "connect":
-        simple(opConnect(req));
-        break;
-      case "trustCertificate":
-        simple(opTrustCertificate(req));
-        break;
-      case "disconnect":
-        simple(opDisconnect());
-        break;
-      case "browse":
-        runOperation(id, (ctx) => opBrowse(req, ctx));
-        break;
-      case "browseTree":
-        runOperation(id, (ctx) => opBrowseTree(req, ctx));
-        break;
-      case "monitor":
-        simple(opMonitor(req));
-        break;
-      case "unmonitor":
-        simple(opUnmonitor(req));
-        break;
-      case "read":
-        simple(opRead(req));
-        break;
-      case "write":
-        simple(opWrite(req));
-        break;
       case "cancel": {
         if (!Number.isInteger(req.target)) throw new Error(`"target" must be the integer id of a running request`);
         const ctx = running.get(req.target);
