@@ -40,7 +40,9 @@ QVariant GridObject::rows() {
         QVariantMap values;
         for (int c = 0; c < grid->ColumnCount(); ++c) {
             const ui::GridColumn& column = grid->Column(c);
-            const QString key = column.IsBound() ? column.dataField : column.caption;
+            // The live columns carry the same names in every interface language.
+            const QString live = editor::ItemGridOnline::ColumnKey(column);
+            const QString key = column.IsBound() ? column.dataField : live.isEmpty() ? column.caption : live;
             if (values.contains(key)) continue;
             values.insert(key, column.presentation == ui::Presentation::CheckBox ? QVariant(grid->CellValue(row, c).toBool())
                                                                                  : QVariant(grid->CellText(row, c)));

@@ -71,6 +71,15 @@ public:
     Q_INVOKABLE QJSValue grid(const QString& name);
     Q_INVOKABLE void onForm(const QString& name, const QJSValue& callback);
 
+    // Live values (StudioOnline.cpp). online(on) switches the item grid's
+    // live values on or off and gives whether they are on; writeValue runs
+    // "Write Value..." on a row of the item grid with the typed text, its
+    // second question answered from the answer() queue (OK to write), and
+    // gives whether the command ran; wait(ms) lets values arrive meanwhile.
+    Q_INVOKABLE bool online(bool on);
+    Q_INVOKABLE bool writeValue(int row, const QString& text);
+    Q_INVOKABLE void wait(int milliseconds);
+
     // Data, messages, status.
     Q_INVOKABLE QVariant query(const QString& sql);
     Q_INVOKABLE void answer(const QString& button);

@@ -78,12 +78,16 @@ void CommandDispatch::ComputeAvailability(const QString& key, bool fromTree) {
     f.create = host::HasCreateRight();
     f.remove = host::HasDeleteRight();
     f.readOnly = m_window.Session().IsReadOnly();
+    f.online = m_window.Online().IsOn();
+    f.itemWritable = f.itemCurrent && m_window.Online().CurrentItemWritable();
     if (ui::Tool* wizard = m_tbrfunc.FindTool(QStringLiteral("GroupWizzard"))) wizard->enabled = !f.readOnly;
     if (fromTree != m_lastFromTree) {
         SetShowEditorTools(m_abr, fromTree);
         m_lastFromTree = fromTree;
     }
     ApplyAvailability(m_abr, f);
+    m_abr.SetChecked(QStringLiteral("mnuViewOnline"), f.online);
+    m_tbrfunc.SetChecked(QStringLiteral("OnlineValues"), f.online);
     ShowUndoTools();
 }
 
@@ -129,6 +133,7 @@ std::pair<QString, int> CommandDispatch::DispatchOf(const QString& tool) {
          {"mnuUnitClassNew", "mnuUnitClassViewNew", "mnuUnitClassEdit", "mnuUnitClassDelete"},
          {0, 1, 2, 3}},
         {"mnuUnitFunc", {"mnuUnitNew", "mnuUnitEdit", "mnuUnitDelete"}, {0, 1, 2}},
+        {"mnuOnlineFunc", {"mnuViewOnline", "mnuViewRefreshValues", "mnuItemWriteValue"}, {0, 1, 2}},
         {"ExtrasFunc",
          {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionExport", "mnuOptionImport", "mnuOptionOption",
           "mnuOptionReport", "mnuOptionConfiguration"},
@@ -181,6 +186,10 @@ void CommandDispatch::ClickTool(const QString& tool) {
 }
 
 void CommandDispatch::FunctionToolClick(const QString& tool) {
+    if (IsTool(tool, "OnlineValues")) {
+        RunCommandFor(m_window.CurrentNode(), QStringLiteral("mnuViewOnline"));
+        return;
+    }
     ui::RunGuarded([&] {
         if (!IsTool(tool, "GroupWizzard") || !m_window.GridsBuilt() || m_window.Session().IsReadOnly()) {
             ui::Beep();

@@ -26,6 +26,7 @@ struct BandRows {
 const BandRows kBands[] = {
     {"mnuMain",
      {{"mnuEdits", "", 9189, "mnuEdit", false, false},
+      {"mnuViews", "", 9323, "mnuView", false, false},
       {"mnuDevices", "", 210, "mnuDevice", false, false},
       {"mnuGroups", "", 230, "mnuGroup", false, false},
       {"mnuItems", "", 240, "mnuItem", false, false},
@@ -37,6 +38,9 @@ const BandRows kBands[] = {
     {"mnuEdit",
      {{"mnuEditUndo", "Undo", 9192, "", false, false},
       {"mnuEditRedo", "Redo", 9193, "", false, false}}},
+    {"mnuView",
+     {{"mnuViewOnline", "", 9324, "", false, false},
+      {"mnuViewRefreshValues", "Refresh", 9325, "", false, false}}},
     {"mnuDevice",
      {{"mnuDeviceNew", "New", 211, "", false, false},
       {"mnuDeviceNewOV32Driver", "", 212, "", false, false},
@@ -61,7 +65,9 @@ const BandRows kBands[] = {
       {"mnuItemEdit", "Edit", 243, "", false, false},
       {"mnuItemCopy", "Copy", 244, "", false, false},
       {"mnuItemPaste", "Paste", 245, "", false, false},
-      {"mnuItemDelete", "Delete", 246, "", false, false}}},
+      {"mnuItemDelete", "Delete", 246, "", false, false},
+      {"mnuItemSepValue", "", 0, "", true, false},
+      {"mnuItemWriteValue", "", 9326, "", false, false}}},
     {"mnuStructure",
      {{"mnuStructureDescriptor", "", 251, "", false, true},
       {"mnuStructureNew", "New", 252, "", false, false},
@@ -117,6 +123,7 @@ void BuildEditorMenus(ui::CommandBar& bar) {
             band.tools.push_back(tool);
         }
     }
+    for (ui::Tool* online : bar.ToolsNamed(QStringLiteral("mnuViewOnline"))) online->checkable = true;
 }
 
 const char* ContextBandOfGrid(const char* gridName) {
@@ -130,7 +137,7 @@ const char* ContextBandOfGrid(const char* gridName) {
 void BuildFunctionToolbar(ui::CommandBar& bar) {
     if (bar.FindBand(QStringLiteral("tbrfunc"))) return;
     ui::Band& band = bar.AddBand(QStringLiteral("tbrfunc"));
-    // The buttons' captions are fixed, the same in every language.
+    // The first three buttons' captions are fixed, the same in every language.
     const std::pair<const char*, const char*> buttons[] = {
         {"Devices", "Devices"}, {"Groups", "Groups"}, {"GroupWizzard", "Gruppenzuordnung"}};
     for (const auto& [name, caption] : buttons) {
@@ -141,6 +148,12 @@ void BuildFunctionToolbar(ui::CommandBar& bar) {
         tool.enabled = tool.name == QStringLiteral("GroupWizzard");
         band.tools.push_back(tool);
     }
+    // The switch of the View menu's "Online values", at hand on the bar.
+    ui::Tool online;
+    online.name = QStringLiteral("OnlineValues");
+    online.caption = settings::Text(9324);
+    online.checkable = true;
+    band.tools.push_back(online);
 }
 
 }  // namespace ov::editor

@@ -98,6 +98,7 @@ void ItemGridEditing::AttachCallbacks() {
 
 QVariant ItemGridEditing::FetchUnbound(db::Recordset& row, int column) {
     const QString caption = m_grid.Column(column).caption;
+    if (const auto live = m_window.Online().Cell(FieldOf(row, "ID"), FieldOf(row, "DeviceID"), caption)) return *live;
     if (caption == Text(unbound::kDataType))
         return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
     const QVariant id = FieldOf(row, "ID");

@@ -34,7 +34,7 @@ constexpr const char* kChangingTools[] = {
     "mnuItemPaste", "mnuItemDelete", "mnuStructureNew", "mnuStructureDelete", "mnuStructMemberNew",
     "mnuStructMemberPaste", "mnuStructMemberDelete", "mnuUnitClassNew", "mnuUnitClassViewNew",
     "mnuUnitClassDelete", "mnuUnitNew", "mnuUnitDelete", "mnuOptionOption", "mnuOptionImport",
-    "mnuOptionConfiguration", "mnuEditUndo", "mnuEditRedo"};
+    "mnuOptionConfiguration", "mnuEditUndo", "mnuEditRedo", "mnuItemWriteValue"};
 
 }  // namespace
 
@@ -54,6 +54,7 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuUnitClasses", unitClass, Effect::Greyed);
     Set(bar, "mnuUnits", unitClass, Effect::Greyed);
     Set(bar, "mnuOptions", true, Effect::Greyed);
+    Set(bar, "mnuViews", true, Effect::Greyed);
 
     const bool newDevice = device && f.id == -1 && f.nodeItself && f.create;
     Set(bar, "mnuDeviceNew", newDevice, Effect::Hidden);
@@ -84,6 +85,13 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuItemCopy", device && f.itemRows, Effect::Greyed);
     Set(bar, "mnuItemPaste", device && f.itemBuffer && f.id != -1 && f.create, Effect::Greyed);
     Set(bar, "mnuItemDelete", device && f.itemRows && f.remove, Effect::Greyed);
+    // Live values: switched on and off anywhere; a value is written only to
+    // an item with write rights, and only by one who may edit items.
+    Set(bar, "mnuViewOnline", true, Effect::Greyed);
+    Set(bar, "mnuViewRefreshValues", f.online, Effect::Greyed);
+    Set(bar, "mnuItemSepValue", device || group, Effect::HiddenOnly);
+    Set(bar, "mnuItemWriteValue", device || group, Effect::HiddenOnly);
+    bar.SetEnabled(QStringLiteral("mnuItemWriteValue"), f.online && f.itemWritable && f.edit);
 
     Set(bar, "mnuStructureDescriptor", structure, Effect::HiddenOnly);
     Set(bar, "mnuStructMemberDescriptor", structure, Effect::HiddenOnly);

@@ -26,6 +26,9 @@ struct MenuFacts {
     bool unitRows = false, unitCurrent = false;
     bool itemBuffer = false, memberBuffer = false;
     bool fromTree = false;
+    // The item grid shows live values; its current item may be written to.
+    bool online = false;
+    bool itemWritable = false;
     // Rights.
     bool edit = true, create = true, remove = true;
     // The project is open for viewing only: every tool that would change it

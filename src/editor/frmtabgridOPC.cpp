@@ -92,6 +92,7 @@ void frmtabgridOPC::OnDatabaseOpened() {
 }
 
 void frmtabgridOPC::OnDatabaseClosing() {
+    m_online.SetOn(false);
     sb().SetNotice(kNetworkShareNotice, QString());
     CommitGridEdits();
     for (ui::GridModel* grid : {&m_tdbI, &m_tdbS, &m_tdbG, &m_tdbU}) grid->Bind(nullptr);
@@ -300,6 +301,8 @@ void frmtabgridOPC::CloseWindow(bool byCloseBox) {
 }
 
 void frmtabgridOPC::SaveSettings() {
+    // The live columns are no columns of the project's grid.
+    m_online.SetOn(false);
     if (GridsBuilt()) {
         const int nameFixed = m_tdbI.ColumnIndexInSplit(QStringLiteral("Name"), 0);
         const int accessFixed = m_tdbI.ColumnIndexInSplit(QStringLiteral("ItemAccess"), 0);

@@ -5,6 +5,7 @@
 #include "editor/GridEditing.h"
 #include "editor/GridProperties.h"
 #include "editor/ItemGridEditing.h"
+#include "editor/ItemGridOnline.h"
 #include "editor/NameGroups.h"
 #include "editor/WindowStatus.h"
 #include "host/EditorWindow.h"
@@ -254,6 +255,9 @@ public:
     void RequeryGroups() { m_views.RequeryGroups(); }
     bool GridsBuilt() const { return m_views.GridsBuilt(); }
     ItemGridEditing& ItemEditing() { return m_itemEditing; }
+    // The item grid's live values (View > Online values).
+    ItemGridOnline& Online() { return m_online; }
+    const ItemGridOnline& Online() const { return m_online; }
     // What the grids share when rows are written.
     GridEditing& RowWriting() { return m_gridEditing; }
 
@@ -306,6 +310,7 @@ private:
     CommandDispatch m_commands{*this};
     GridEditing m_gridEditing{*this};
     ItemGridEditing m_itemEditing{*this, m_tdbI};
+    ItemGridOnline m_online{*this, m_tdbI};
     EditorViews m_views{*this};
 
     QString m_lastError;

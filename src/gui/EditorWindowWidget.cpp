@@ -54,6 +54,7 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
         for (const ui::Tool& tool : band->tools) {
             QAction* action = m_functions->addAction(tool.caption);
             action->setObjectName(tool.name);
+            action->setCheckable(tool.checkable);
             const QString name = tool.name;
             connect(action, &QAction::triggered, this, [this, name] { m_window.FunctionToolClick(name); });
         }
@@ -123,6 +124,7 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     stepKey(QKeySequence::Undo, "mnuEditUndo");
     stepKey(QKeySequence(Qt::CTRL | Qt::Key_Y), "mnuEditRedo");
     stepKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "mnuEditRedo");
+    stepKey(QKeySequence(Qt::Key_F5), "mnuViewRefreshValues");
     Refresh();
 }
 
@@ -145,6 +147,7 @@ void EditorWindowWidget::Refresh() {
         if (const ui::Tool* tool = m_window.tbrfunc().FindTool(action->objectName())) {
             action->setEnabled(tool->enabled);
             action->setVisible(tool->visible);
+            action->setChecked(tool->checked);
         }
 
     const ui::Control& selector = m_window.LanguageSelector();

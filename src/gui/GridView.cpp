@@ -24,6 +24,18 @@ QColor CurrentRowTint() {
     return tint;
 }
 
+// Rows that warn or report an error, light enough to read black text on.
+QVariant ToneColour(ui::RowTone tone) {
+    switch (tone) {
+        case ui::RowTone::Warning:
+            return QColor(255, 236, 150);
+        case ui::RowTone::Error:
+            return QColor(245, 170, 165);
+        default:
+            return QVariant();
+    }
+}
+
 // Keys with Ctrl that the grid's owner gives a meaning of its own (sort,
 // copy, paste, delete, first and last row): they reach the grid even where
 // the program around it binds the same keys to a menu command (Ctrl+O opens
@@ -53,6 +65,7 @@ class CellDelegate : public QStyledItemDelegate {
                           const QModelIndex& index) const override {
         const int gridColumn = m_model.GridColumn(index.column());
         const ui::GridColumn& column = m_grid.Column(gridColumn);
+        m_model.editing = index;
         if (column.presentation != ui::Presentation::ValueList) {
             QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
             // The column may correct the text while it is typed.
@@ -72,6 +85,11 @@ class CellDelegate : public QStyledItemDelegate {
         combo->setEditable(column.values.GetStyle() == ui::ValueList::Style::DropDownCombo);
         for (const ui::ValueItem& item : column.values.Items()) combo->addItem(item.text, item.value);
         return combo;
+    }
+
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
+        m_model.editing = QPersistentModelIndex();
+        QStyledItemDelegate::destroyEditor(editor, index);
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
@@ -177,9 +195,11 @@ QVariant GridSplitModel::data(const QModelIndex& index, int role) const {
             const QString tip = m_grid.CellTip(index.row(), column);
             return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
-        case Qt::BackgroundRole:
-            if (index.row() != m_grid.CurrentRow()) return QVariant();
+        case Qt::BackgroundRole: {
+            const QVariant tone = ToneColour(m_grid.ToneOfRow(index.row()));
+            if (tone.isValid() || index.row() != m_grid.CurrentRow()) return tone;
             return QVariant(CurrentRowTint());
+        }
         default:
             return QVariant();
     }
@@ -225,6 +245,26 @@ bool GridSplitModel::setData(const QModelIndex& index, const QVariant& value, in
     const bool written = m_grid.CommitEdit(typed);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return written;
+}
+
+void GridSplitModel::RowsChanged(int first, int last) {
+    const int columns = columnCount();
+    last = std::min(last, rowCount() - 1);
+    if (columns == 0 || first > last) return;
+    const auto changed = [this](int top, int left, int bottom, int right) {
+        if (top <= bottom && left <= right) emit dataChanged(index(top, left), index(bottom, right));
+    };
+    // The view puts the value of every changed cell into an editor open on
+    // it: the person's typing would be lost. That cell waits for the next paint.
+    const int row = editing.isValid() ? editing.row() : -1;
+    if (row < first || row > last) {
+        changed(first, 0, last, columns - 1);
+        return;
+    }
+    changed(first, 0, row - 1, columns - 1);
+    changed(row, 0, row, editing.column() - 1);
+    changed(row, editing.column() + 1, row, columns - 1);
+    changed(row + 1, 0, last, columns - 1);
 }
 
 void GridSplitModel::Reset() {
@@ -304,6 +344,11 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
             Reset();
     };
     grid.onCurrentCellChanged = [this] { ShowModelState(); };
+    grid.onRowsChanged = [this](int first, int last) {
+        m_fixedModel->RowsChanged(first, last);
+        m_scrollingModel->RowsChanged(first, last);
+    };
+    connect(m_scrolling->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { TellVisibleRows(); });
     Reset();
 }
 
@@ -314,6 +359,7 @@ void GridView::Detach() {
     m_detached = true;
     m_grid.onReset = nullptr;
     m_grid.onCurrentCellChanged = nullptr;
+    m_grid.onRowsChanged = nullptr;
     // Without their models the table views ask nothing of the grid any more.
     m_syncing = true;
     m_fixed->setModel(nullptr);
@@ -329,6 +375,16 @@ void GridView::Reset() {
     ApplyWidths();
     m_syncing = false;
     ShowModelState();
+    TellVisibleRows();
+}
+
+void GridView::TellVisibleRows() {
+    if (m_detached) return;
+    const int rows = m_scrollingModel->rowCount();
+    const int first = rows == 0 ? -1 : m_scrolling->rowAt(0);
+    int last = m_scrolling->rowAt(m_scrolling->viewport()->height() - 1);
+    if (first >= 0 && last < 0) last = rows - 1;
+    m_grid.SetVisibleRows(first, last);
 }
 
 void GridView::Commit(const std::function<void()>& write) {
@@ -459,6 +515,8 @@ bool GridView::eventFilter(QObject* watched, QEvent* event) {
             if (index.isValid()) view->setCurrentIndex(index);
         }
         m_grid.MouseUp(button, ShiftState(mouse->modifiers()), global.x(), global.y());
+    } else if (event->type() == QEvent::Resize && watched == m_scrolling->viewport()) {
+        TellVisibleRows();
     } else if (event->type() == QEvent::MouseButtonDblClick &&
                (watched == m_fixed->viewport() || watched == m_scrolling->viewport())) {
         m_grid.DoubleClick();

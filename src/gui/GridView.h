@@ -30,6 +30,10 @@ class GridSplitModel : public QAbstractTableModel {
     int GridColumn(int viewColumn) const;
     int ViewColumn(int gridColumn) const;
     void Reset();
+    // Rows whose cells show something new; an editor open on the one cell
+    // of such a change keeps what is typed.
+    void RowsChanged(int first, int last);
+    QPersistentModelIndex editing;  // the cell with an open editor
     // Captions wider than their column are cut with "…" for this font.
     void SetHeaderFont(const QFont& font) { m_headerMetrics = QFontMetrics(font); }
 
@@ -74,6 +78,8 @@ class GridView : public QWidget {
     void SyncRows(QTableView* from, QTableView* to);
     void CurrentChanged(QTableView* view, const QModelIndex& index);
     void ResetIfPending();
+    // The model hears which rows are on screen now.
+    void TellVisibleRows();
 
     ui::GridModel& m_grid;
     QSplitter* m_splitter = nullptr;

@@ -46,6 +46,8 @@ void AddTools(const ui::CommandBar& bar, const QString& bandName, QMenu& menu, i
             QAction* command = menu.addAction(EntryText(tool));
             command->setData(tool.name);
             command->setEnabled(tool.enabled);
+            command->setCheckable(tool.checkable);
+            command->setChecked(tool.checked);
         }
     }
 }

@@ -12,6 +12,7 @@
 #include "opc/FBrowseItemsOCX.h"
 #include "opc/FNewItemOVOPC.h"
 #include "opc/FServerLogin.h"
+#include "opc/MOnline.h"
 #include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
@@ -344,6 +345,7 @@ void InstallEditor() {
     for (const auto& [key, data] : host::EditorImageList()) ui::RegisterImage(key, data);
     objects::AddExtraUnits([](editor::frmtabgridOPC& window, objects::MItem& items) {
         window.Adopt(std::make_shared<MOpc>(window, items));
+        window.Adopt(std::make_shared<MOnline>(window));
     });
 }
 

@@ -746,6 +746,23 @@ static constexpr TextEntry kEntries[] = {
     {9311, "<v> liegt außerhalb des Wertebereichs <min> bis <max> des Items.", "<v> lies outside the item's range <min> to <max>."},
     {9312, "Der Schreibvorgang wurde nicht in <f> protokolliert: <r>", "The write was not recorded in <f>: <r>"},
     {9313, "Die Items dieses Kanals sind nicht online: Sein Server ist kein erreichbarer OPC-UA-Server.", "The items of this device are not online: its server is no live OPC UA server."},
+    {9323, "Ansicht", "View"},
+    {9324, "Online-Werte", "Online values"},
+    {9325, "Werte aktualisieren", "Refresh values"},
+    {9326, "Wert schreiben...", "Write Value..."},
+    {9327, "Wert", "Value"},
+    {9328, "Qualität", "Quality"},
+    {9329, "Zeit", "Time"},
+    {9330, "<d>: nicht online. <r>", "<d>: not online. <r>"},
+    {9331, "Die Items eines eigenen Treibers sind nicht online: Nur OPC-UA-Server liefern dem Editor Werte.", "The items of an own driver are not online: only OPC UA servers deliver values to the editor."},
+    {9332, "Wert schreiben", "Write Value"},
+    {9333, "Item:", "Item:"},
+    {9334, "Aktueller Wert:", "Current value:"},
+    {9335, "Datentyp:", "Data type:"},
+    {9336, "Neuer Wert:", "New value:"},
+    {9337, "<v> in <i> schreiben? Der Wert geht sofort an die Anlage (jetzt: <o>).", "Write <v> to <i>? The value goes to the plant at once (now: <o>)."},
+    {9338, "Der Server hat den Wert nicht angenommen: <s>", "The server did not take the value: <s>"},
+    {9339, "<d>: keine Verbindung zum Server. <r>", "<d>: no connection to the server. <r>"},
 };
 // clang-format on
 

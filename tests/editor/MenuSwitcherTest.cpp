@@ -219,12 +219,12 @@ TEST_F(MenuSwitcherTest, RefreshViewReloadsTheEditor) {
 
 TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
     // What a person may still do: open menus, look at objects in their
-    // dialogs, copy, count, refresh, report and export.
+    // dialogs, copy, count, refresh, report and export, see live values.
     const QStringList looking = QStringLiteral(
         "mnuEdits mnuDevices mnuGroups mnuItems mnuStructures mnuStructmembers mnuUnitClasses mnuUnits mnuOptions "
         "mnuDeviceEdit mnuGroupEdit mnuItemEdit mnuStructureEdit mnuStructMemberEdit mnuUnitClassEdit mnuUnitEdit "
         "mnuDeviceHelperItemsCopy mnuItemCopy mnuStructMemberCopy mnuOptionActualize mnuOptionStatistik "
-        "mnuOptionReport mnuOptionExport mnuShowEditor mnuShowEditorSep").split(u' ');
+        "mnuOptionReport mnuOptionExport mnuShowEditor mnuShowEditorSep mnuViews mnuViewOnline mnuViewRefreshValues").split(u' ');
     ui::CommandBar bar;
     editor::BuildEditorMenus(bar);
     // Every kind of node, from the tree and from the window, with rows,

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSplitter>
@@ -137,6 +138,39 @@ private slots:
         QCOMPARE(Window().tdbI().CurrentRow(), other);
         TypeIntoCurrentCell(u"clicked"_s);
         QCOMPARE(StoredComment(IdShownInRow(other)), u"clicked"_s);
+    }
+
+    void rowsOnScreenColoursAndOutsideChangesKeepTheTyping() {
+        ui::GridModel& grid = Window().tdbI();
+        // The model hears which rows are on screen, and again after scrolling.
+        QCOMPARE(grid.VisibleRows().first, 0);
+        QVERIFY(grid.VisibleRows().second >= 3);
+        m_view->resize(1000, 120);
+        QTRY_VERIFY(grid.VisibleRows().second < 9);
+        Scrolling()->verticalScrollBar()->setValue(Scrolling()->verticalScrollBar()->maximum());
+        QTRY_COMPARE(grid.VisibleRows().second, 9);
+        QVERIFY(grid.VisibleRows().first > 0);
+
+        grid.rowTone = [](int row) { return row == 8 ? ui::RowTone::Error : row == 9 ? ui::RowTone::Warning : ui::RowTone::Normal; };
+        const auto background = [&](int row) { return Scrolling()->model()->index(row, 0).data(Qt::BackgroundRole); };
+        QVERIFY(background(8).value<QColor>().red() > background(8).value<QColor>().green());
+        QVERIFY(background(9).value<QColor>().green() > background(9).value<QColor>().blue());
+        QVERIFY(!background(7).isValid());
+
+        // A value that comes from outside while a cell is typed into leaves the typing alone.
+        ClickComment(9);
+        Scrolling()->setFocus();
+        QTest::keyClicks(Scrolling(), u"t"_s);
+        auto* editor = Scrolling()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, u"yped"_s);
+        grid.RowsChanged(9, 9);
+        grid.RowsChanged(8, 9);
+        QCOMPARE(editor->text(), u"typed"_s);
+        QCOMPARE(grid.CurrentRow(), 9);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(StoredComment(IdShownInRow(9)), u"typed"_s);
+        grid.rowTone = nullptr;
     }
 
     void theSplitterKeepsBothSplitsWithinTheGrid() {

@@ -38,6 +38,10 @@ void CommandBar::SetEnabled(const QString& tool, bool enabled) {
     for (Tool* t : ToolsNamed(tool)) t->enabled = enabled;
 }
 
+void CommandBar::SetChecked(const QString& tool, bool checked) {
+    for (Tool* t : ToolsNamed(tool)) t->checked = checked;
+}
+
 void CommandBar::SetVisible(const QString& tool, bool visible) {
     for (Tool* t : ToolsNamed(tool)) t->visible = visible;
 }
@@ -68,6 +72,7 @@ QString CommandBar::ShortcutForCategory(const QString& category) {
     if (category == QStringLiteral("Delete")) return QStringLiteral("Ctrl+Del");
     if (category == QStringLiteral("Undo")) return QStringLiteral("Ctrl+Z");
     if (category == QStringLiteral("Redo")) return QStringLiteral("Ctrl+Y");
+    if (category == QStringLiteral("Refresh")) return QStringLiteral("F5");
     return QString();
 }
 

@@ -22,6 +22,8 @@ struct Tool {
     bool visible = true;
     bool separator = false;  // a line between groups of tools
     bool heading = false;    // a caption that names the group below it
+    bool checkable = false;  // a switch: shown ticked while checked
+    bool checked = false;
     QString shortcut;        // shown only while the menu is open
 };
 
@@ -45,6 +47,7 @@ public:
     std::vector<Tool*> ToolsNamed(const QString& name);
 
     void SetEnabled(const QString& tool, bool enabled);
+    void SetChecked(const QString& tool, bool checked);
     void SetVisible(const QString& tool, bool visible);
     bool IsEnabled(const QString& tool) const;
     bool IsVisible(const QString& tool) const;

@@ -89,6 +89,10 @@ void GridModel::ReBind() {
     if (m_currentColumn < 0 && ColumnCount() > 0) m_currentColumn = 0;
     if (m_currentColumn >= ColumnCount()) m_currentColumn = ColumnCount() - 1;
     m_selected.clear();
+    // Other rows now: whoever follows the rows on screen hears of it, and the
+    // view tells the new ones as it shows them.
+    m_visibleRows = {-1, -1};
+    if (visibleRowsChanged) visibleRowsChanged(-1, -1);
     if (onReset) onReset();
 }
 
@@ -115,6 +119,13 @@ db::Recordset* GridModel::Reader() const {
         if (!m_recordset->Filter().isEmpty()) m_reader->SetFilter(m_recordset->Filter());
     }
     return m_reader.get();
+}
+
+void GridModel::SetVisibleRows(int first, int last) {
+    const std::pair<int, int> rows = first < 0 || last < first ? std::pair{-1, -1} : std::pair{first, last};
+    if (rows == m_visibleRows) return;
+    m_visibleRows = rows;
+    if (visibleRowsChanged) visibleRowsChanged(rows.first, rows.second);
 }
 
 int GridModel::RowCount() const {

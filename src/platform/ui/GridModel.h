@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ov::ui {
@@ -21,6 +22,9 @@ QVariant TypedNumber(const QString& text);
 
 // How a cell shows its value.
 enum class Presentation { Normal, CheckBox, ValueList };
+
+// The background of a whole row: plain, a warning (yellow) or an error (red).
+enum class RowTone { Normal, Warning, Error };
 
 struct GridColumn {
     QString dataField;  // the recordset field, empty for an unbound column
@@ -158,6 +162,24 @@ class GridModel {
     std::function<void()> onReset;
     std::function<void()> onCurrentCellChanged;
 
+    // The background of a row; plain without the callback.
+    std::function<RowTone(int row)> rowTone;
+    RowTone ToneOfRow(int row) const { return rowTone ? rowTone(row) : RowTone::Normal; }
+
+    // The rows on screen, from the first to the last (-1, -1 for none): the
+    // view tells them whenever it scrolls, resizes or reads its rows again,
+    // and visibleRowsChanged hears of each change.
+    void SetVisibleRows(int first, int last);
+    std::pair<int, int> VisibleRows() const { return m_visibleRows; }
+    std::function<void(int first, int last)> visibleRowsChanged;
+    // What some rows show changed without the rows themselves changing (a
+    // value that came from outside): the view paints them again, keeping
+    // its current cell and an open edit.
+    void RowsChanged(int first, int last) {
+        if (onRowsChanged && first <= last) onRowsChanged(first, last);
+    }
+    std::function<void(int first, int last)> onRowsChanged;
+
   private:
     db::Recordset* Reader() const;
     // The unguarded work of SetCurrentCell, BeginEdit and CommitEdit.
@@ -172,6 +194,7 @@ class GridModel {
     int m_currentColumn = -1;
     std::vector<db::Recordset::Bookmark> m_selected;
     bool m_editActive = false;
+    std::pair<int, int> m_visibleRows{-1, -1};
 };
 
 }  // namespace ov::ui

@@ -1,0 +1,257 @@
+#include "editor/ItemGridOnline.h"
+
+#include "editor/frmtabgridOPC.h"
+#include "platform/ui/Desktop.h"
+#include "settings/TextTable.h"
+
+#include <QCoreApplication>
+#include <QSet>
+#include <algorithm>
+
+namespace ov::editor {
+
+using settings::Text;
+
+namespace {
+
+// The live columns by caption text, in the order they are shown.
+constexpr int kValueCaption = 9327;
+constexpr int kQualityCaption = 9328;
+constexpr int kTimeCaption = 9329;
+constexpr std::pair<int, int> kColumns[] = {{kValueCaption, 1800}, {kQualityCaption, 2100}, {kTimeCaption, 2900}};
+
+constexpr const char* kColumnKeys[] = {"Value", "Quality", "Time"};
+
+QString NoticeKey(int deviceId) { return QStringLiteral("online.") + QString::number(deviceId); }
+
+}  // namespace
+
+ItemGridOnline::ItemGridOnline(frmtabgridOPC& window, ui::GridModel& grid) : m_window(window), m_grid(grid) {
+    m_poll.setInterval(kPollMs);
+    QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(kSettleMs);
+    QObject::connect(&m_settle, &QTimer::timeout, [this] { WatchNow(); });
+}
+
+ItemGridOnline::~ItemGridOnline() {
+    m_grid.rowTone = nullptr;
+    m_grid.visibleRowsChanged = nullptr;
+}
+
+void ItemGridOnline::SetOn(bool on) {
+    if (on == m_on) return;
+    m_on = on;
+    if (!on) {
+        m_poll.stop();
+        m_settle.stop();
+        m_grid.visibleRowsChanged = nullptr;
+        m_grid.rowTone = nullptr;
+        m_itemAtRow.clear();
+        m_feeds.clear();
+        for (const auto& problem : m_problems) m_window.sb().SetNotice(NoticeKey(problem.first), QString());
+        m_problems.clear();
+        RemoveColumns();
+        return;
+    }
+    AddColumns();
+    m_grid.rowTone = [this](int row) { return Tone(row); };
+    m_grid.visibleRowsChanged = [this](int, int) {
+        // The rows the items were watched for may be others now.
+        m_itemAtRow.clear();
+        // Without an event loop (a headless run) the owner watches and polls.
+        if (QCoreApplication::instance()) m_settle.start();
+    };
+    WatchNow();
+    if (QCoreApplication::instance()) m_poll.start();
+}
+
+void ItemGridOnline::AddColumns() {
+    int order = -static_cast<int>(std::size(kColumns));
+    for (const auto& [caption, width] : kColumns) {
+        ui::GridColumn& column = m_grid.AddColumn(QString(), Text(caption), 1);
+        column.locked = true;
+        column.width = width;
+        column.order = order++;
+    }
+    m_grid.Refresh();
+}
+
+void ItemGridOnline::RemoveColumns() {
+    for (int i = m_grid.ColumnCount() - 1; i >= 0; --i) {
+        const ui::GridColumn& column = m_grid.Column(i);
+        if (column.IsBound()) continue;
+        for (const auto& live : kColumns)
+            if (column.caption == Text(live.first)) {
+                m_grid.RemoveColumn(i);
+                break;
+            }
+    }
+    m_grid.Refresh();
+}
+
+QString ItemGridOnline::ColumnKey(const ui::GridColumn& column) {
+    if (column.IsBound()) return QString();
+    for (std::size_t i = 0; i < std::size(kColumns); ++i)
+        if (column.caption == Text(kColumns[i].first)) return QString::fromUtf8(kColumnKeys[i]);
+    return QString();
+}
+
+QVariant ItemGridOnline::RowField(int row, const QString& field) const {
+    const int column = m_grid.ColumnIndex(field);
+    return column < 0 ? QVariant() : m_grid.CellValue(row, column);
+}
+
+void ItemGridOnline::WatchNow() {
+    m_settle.stop();
+    if (!m_on || m_watching) return;
+    // Connecting waits for the server and lets the window's events run meanwhile.
+    m_watching = true;
+    auto [first, last] = m_grid.VisibleRows();
+    const int rows = m_grid.RowCount();
+    if (first < 0) {
+        first = 0;
+        last = std::min(rows, kRowsWithoutView) - 1;
+    }
+    // The rows on screen first, then a page above and one below, so a
+    // short scroll finds its values already there.
+    const int page = last - first + 1;
+    std::vector<int> order;
+    for (int row = first; row <= last; ++row) order.push_back(row);
+    for (int row = std::max(0, first - page); row < first; ++row) order.push_back(row);
+    for (int row = last + 1; row <= std::min(rows - 1, last + page); ++row) order.push_back(row);
+
+    std::map<int, std::vector<int>> byDevice;
+    QHash<int, std::pair<int, int>> itemAtRow;
+    m_rowOfItem.clear();
+    for (int row : order) {
+        const QVariant id = RowField(row, QStringLiteral("ID"));
+        if (id.isNull()) continue;
+        const int device = RowField(row, QStringLiteral("DeviceID")).toInt();
+        byDevice[device].push_back(id.toInt());
+        itemAtRow.insert(row, {id.toInt(), device});
+        m_rowOfItem.insert(id.toInt(), row);
+    }
+    m_itemAtRow = std::move(itemAtRow);
+    for (auto& [device, feed] : m_feeds)
+        if (!byDevice.count(device) && feed->NotOnline().isEmpty()) feed->Show({});
+    for (const auto& [device, ids] : byDevice)
+        if (LiveValueFeed* feed = FeedForDevice(device)) feed->Show(ids);
+    m_watching = false;
+    ShowNotices();
+}
+
+LiveValueFeed* ItemGridOnline::FeedForDevice(int deviceId) {
+    auto it = m_feeds.find(deviceId);
+    if (it == m_feeds.end()) {
+        if (!feedFor) return nullptr;
+        std::unique_ptr<LiveValueFeed> made = feedFor(deviceId);
+        if (!made) return nullptr;
+        made->onChanged = [this](const std::vector<int>& itemIds) { Changed(itemIds); };
+        it = m_feeds.emplace(deviceId, std::move(made)).first;
+        LiveValueFeed& feed = *it->second;
+        QString error;
+        if (!feed.NotOnline().isEmpty()) {
+            m_problems[deviceId] = Text(9330).replace(QStringLiteral("<d>"), feed.DeviceName()).replace(QStringLiteral("<r>"), feed.NotOnline());
+        } else {
+            ui::BusyCursor busy;
+            if (!feed.Open(&error) && !error.isEmpty())
+                m_problems[deviceId] = Text(9339).replace(QStringLiteral("<d>"), feed.DeviceName()).replace(QStringLiteral("<r>"), error);
+        }
+    }
+    return it->second->NotOnline().isEmpty() ? it->second.get() : nullptr;
+}
+
+void ItemGridOnline::ShowNotices() {
+    // Said once per device, in the status bar, while its rows are on screen.
+    QSet<int> shown;
+    for (auto it = m_itemAtRow.cbegin(); it != m_itemAtRow.cend(); ++it) shown.insert(it->second);
+    for (const auto& [device, problem] : m_problems)
+        m_window.sb().SetNotice(NoticeKey(device), shown.contains(device) ? problem : QString());
+    m_window.NotifyView();
+}
+
+void ItemGridOnline::Poll() {
+    if (!m_on || m_watching) return;
+    for (auto& [device, feed] : m_feeds)
+        if (feed->NotOnline().isEmpty()) feed->Poll();
+}
+
+void ItemGridOnline::Refresh() {
+    if (!m_on) return;
+    ui::BusyCursor busy;
+    for (auto& [device, feed] : m_feeds) {
+        if (!feed->NotOnline().isEmpty()) continue;
+        QString error;
+        const bool done = feed->Connected() ? feed->Refresh(&error) : feed->Open(&error);
+        if (done)
+            m_problems.erase(device);
+        else if (!error.isEmpty())
+            m_problems[device] = Text(9339).replace(QStringLiteral("<d>"), feed->DeviceName()).replace(QStringLiteral("<r>"), error);
+    }
+    WatchNow();
+}
+
+void ItemGridOnline::Changed(const std::vector<int>& itemIds) {
+    int first = -1, last = -1;
+    for (int id : itemIds) {
+        const auto row = m_rowOfItem.constFind(id);
+        if (row == m_rowOfItem.cend()) continue;
+        first = first < 0 ? *row : std::min(first, *row);
+        last = std::max(last, *row);
+    }
+    if (first >= 0) m_grid.RowsChanged(first, last);
+}
+
+std::optional<QVariant> ItemGridOnline::Cell(const QVariant& itemId, const QVariant& deviceId, const QString& caption) const {
+    if (!m_on) return std::nullopt;
+    int which = -1;
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        if (caption == Text(kColumns[i].first)) which = i;
+    if (which < 0) return std::nullopt;
+    const LiveCell* cell = ValueOf(itemId.toInt(), deviceId.toInt());
+    if (!cell) return QVariant(QString());
+    return QVariant(which == 0 ? cell->value : which == 1 ? cell->quality : cell->time);
+}
+
+const LiveCell* ItemGridOnline::ValueOf(int itemId, int deviceId) const {
+    const LiveValueFeed* feed = Feed(deviceId);
+    return feed ? feed->Value(itemId) : nullptr;
+}
+
+ui::RowTone ItemGridOnline::Tone(int row) const {
+    const auto item = m_itemAtRow.constFind(row);
+    if (item == m_itemAtRow.cend()) return ui::RowTone::Normal;
+    const LiveCell* cell = ValueOf(item->first, item->second);
+    if (!cell || cell->level == ValueLevel::Good) return ui::RowTone::Normal;
+    return cell->level == ValueLevel::Uncertain ? ui::RowTone::Warning : ui::RowTone::Error;
+}
+
+std::optional<std::pair<int, int>> ItemGridOnline::CurrentItem() const {
+    const int row = m_grid.CurrentRow();
+    if (row < 0) return std::nullopt;
+    const QVariant id = RowField(row, QStringLiteral("ID"));
+    if (id.isNull()) return std::nullopt;
+    return std::pair{id.toInt(), RowField(row, QStringLiteral("DeviceID")).toInt()};
+}
+
+bool ItemGridOnline::CurrentItemWritable() const {
+    const int row = m_grid.CurrentRow();
+    // Access rights: 1 read, 2 write.
+    return row >= 0 && (RowField(row, QStringLiteral("AccessRights")).toInt() & 2) != 0;
+}
+
+LiveValueFeed* ItemGridOnline::Feed(int deviceId) const {
+    const auto it = m_feeds.find(deviceId);
+    if (it == m_feeds.end() || !it->second->NotOnline().isEmpty()) return nullptr;
+    return it->second.get();
+}
+
+int ItemGridOnline::WatchedCount() const {
+    int count = 0;
+    for (const auto& [device, feed] : m_feeds)
+        if (feed->NotOnline().isEmpty()) count += feed->WatchedCount();
+    return count;
+}
+
+}  // namespace ov::editor
