@@ -530,8 +530,6 @@ private slots:
         QTest::qWait(400);
         QVERIFY2(opened.isEmpty(), qPrintable(opened));
         QCOMPARE(views[0]->model()->index(0, 0).data().toString(), u"Line1.Motor1.Current"_s);
-        QTest::keyClick(views[0], Qt::Key_O, Qt::ControlModifier);
-        QCOMPARE(views[0]->model()->index(0, 0).data().toString(), u"Line1.Motor1.Speed"_s);
 
         // The script console works on the live session of the open project.
         window.ShowScriptConsole();
