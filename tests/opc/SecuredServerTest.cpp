@@ -103,28 +103,6 @@ TEST_F(SecuredServerTest, TrustedAndLoggedOnTheTicksBecomeItemsAndAWrongPassword
     EXPECT_EQ(PlcItems(), taken);
 }
 
-TEST_F(SecuredServerTest, AnExpiredCertificateAndOneForAnotherHostAreNamed) {
-    const struct {
-        QStringList arguments;
-        QString named;
-    } cases[] = {{{"--certificate-expired"}, QStringLiteral("expired on ")},
-                 {{"--certificate-host", "elsewhere.invalid"}, QStringLiteral("issued for another host than 127.0.0.1")}};
-    for (const auto& c : cases) {
-        test::TestServer odd(Arguments(c.arguments));
-        ASSERT_FALSE(odd.Endpoint().isEmpty());
-        Serve(odd.Endpoint());
-        QString problems;
-        ExpectCertificate(odd.Thumbprint(), &problems, "cmdCancel");
-        Browse([&odd](opc::FBrowseItemsOCX& f) {
-            EXPECT_TRUE(f.Get(kConnection).caption.contains(odd.Thumbprint())) << f.Get(kConnection).caption.toStdString();
-            f.PressCancel();
-        });
-        EXPECT_EQ(problems.split(u'\n').size(), 2) << "not trusted either: " << problems.toStdString();
-        EXPECT_TRUE(problems.contains(c.named)) << problems.toStdString();
-    }
-    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
-}
-
 TEST_F(SecuredServerTest, AServerKilledMidDialogIsConnectedAgainAndReconnectWaitsForIt) {
     auto server = std::make_unique<test::TestServer>(Arguments({"--user", "operator:s3cret"}));
     ASSERT_FALSE(server->Endpoint().isEmpty());
