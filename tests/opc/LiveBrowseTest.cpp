@@ -86,9 +86,7 @@ TEST_F(LiveBrowseTest, TicksOnTheServerBecomeItemsNamedByTheirBrowseNames) {
                                    "'nsu=urn:ovopc:test:plant;s=Plant.Special.Operator''s Note'"))
                   .toString(),
               QStringLiteral("Plant.Line2.Special.Operator's Note"));
-    // The separator inside a browse name, and a letter beyond ASCII.
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name IN "
-                                   "('Plant.Line2.Special.Valve_Open', 'Plant.Line2.Special.Niveau__')")), 2);
+    // How browse names with the separator or letters beyond ASCII become names is the comparison's test.
 }
 
 TEST_F(LiveBrowseTest, AServerThatIsDownGivesAMessageInTheInterfaceLanguageAndChangesNothing) {
@@ -189,29 +187,19 @@ class SilentListener {
     int m_port = 0;
 };
 
-TEST_F(LiveBrowseTest, AConnectThatGetsNoAnswerEndsOnStopOrAfterTheServersTimeout) {
+// A Stop during such a connect is the browse dialog's test with the scripted
+// helper (the client gives up the same way whichever helper it runs).
+TEST_F(LiveBrowseTest, AConnectThatGetsNoAnswerEndsAfterTheServersTimeout) {
     SilentListener silent;
     opc::ServerSettings settings;
     settings.endpoint = silent.Endpoint();
-    opc::ServerSource stopped(settings, {});
     settings.timeoutSeconds = 1;
     opc::ServerSource bounded(settings, {});
     QString error;
-    // The helpers are up first: only the connects are timed.
-    ASSERT_TRUE(stopped.Client().Start(&error) && bounded.Client().Start(&error)) << error.toStdString();
+    // The helper is up first: only the connect is timed.
+    ASSERT_TRUE(bounded.Client().Start(&error)) << error.toStdString();
     QElapsedTimer waited;
     waited.start();
-    ui::SetEventPump([&] {
-        if (waited.elapsed() > 300) stopped.RequestStop();
-    });
-    EXPECT_FALSE(stopped.Open(&error));
-    EXPECT_LT(waited.elapsed(), 2500);
-    EXPECT_TRUE(error.isEmpty()) << "a Stop is no failure: " << error.toStdString();
-    EXPECT_EQ(stopped.ConnectionState(), Text(9257));
-    EXPECT_TRUE(stopped.Disconnected());
-
-    ui::SetEventPump({});
-    waited.restart();
     EXPECT_FALSE(bounded.Open(&error));
     EXPECT_LT(waited.elapsed(), 4000) << "Timeout 1";
     EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot connect to ") + settings.endpoint)) << error.toStdString();
