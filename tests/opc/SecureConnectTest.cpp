@@ -6,10 +6,7 @@
 // lines for a server described in a small JSON file. SecuredServerTest
 // covers the rest against the real server.
 
-#include "model/DataConnection.h"
 #include "opc/FServerLogin.h"
-#include "platform/system/Registry.h"
-#include "platform/ui/ModalState.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "OpcEditorTest.h"
@@ -28,11 +25,8 @@ using settings::Text;
 
 namespace {
 
-const QString kKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Secure.Live.1");
 const QString kEndpoint = QStringLiteral("opc.tcp://plant7.invalid:4840");
 const QString kThumbprint = QStringLiteral("3F2A9C0D11B4E5F60718293A4B5C6D7E8F901A2B");
-const QString kTree = QStringLiteral("oib");
-const QString kConnection = QStringLiteral("lblConnection");
 const QString kReconnect = QStringLiteral("cmdReconnect");
 
 QJsonObject Certificate(const QStringList& problems) {
@@ -51,22 +45,19 @@ class SecureConnectTest : public test::OpcEditorTest {
         Describe({});
         Key("Endpoint", kEndpoint);
         Open();
-        Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = 'Secure.Live.1' WHERE ID = 1"));
+        UseServer(QStringLiteral("Secure.Live.1"));
         ClearShown();
     }
     void TearDown() override {
-        ui::SetEventPump({});
         qunsetenv("OVOPC_OPCUA_HELPER");
         qunsetenv("SCRIPTED_SERVER");
-        EditorTest::TearDown();
+        OpcEditorTest::TearDown();
     }
     // What the scripted server is like from now on.
     void Describe(const QJsonObject& description) {
         ASSERT_FALSE(test::WriteFile(server, QJsonDocument(description).toJson()).isEmpty());
     }
-    void Key(const char* name, const QString& value) {
-        harness.Registry().WriteValue(sys::Hive::LocalMachine, kKey, QString::fromUtf8(name), value);
-    }
+    void Key(const char* name, const QString& value) { ServerKey(QStringLiteral("Secure.Live.1"), name, value); }
     // The connect requests the helper got, in order.
     std::vector<QJsonObject> Requests() const {
         std::vector<QJsonObject> requests;
@@ -76,10 +67,6 @@ class SecureConnectTest : public test::OpcEditorTest {
             if (!line.isEmpty()) requests.push_back(QJsonDocument::fromJson(line).object());
         return requests;
     }
-    static void OnForm(const char* form, std::function<void(ui::Form&)> script) {
-        ui::DefaultFormRunner().Once(QString::fromUtf8(form), std::move(script));
-    }
-    static qsizetype TimesShown(const char* form) { return ui::DefaultFormRunner().Shown().count(QString::fromUtf8(form)); }
     // Browses and closes the dialog with Cancel, giving its connection line.
     QString ConnectionLine() {
         QString line;

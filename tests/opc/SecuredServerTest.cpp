@@ -3,10 +3,7 @@
 // the person is asked about, and a server killed mid-dialog and started
 // again on its port. Each test has a client PKI folder of its own.
 
-#include "model/DataConnection.h"
 #include "opc/FServerLogin.h"
-#include "platform/system/Registry.h"
-#include "platform/ui/ModalState.h"
 #include "support/QtPrinters.h"
 #include "OpcEditorTest.h"
 #include "TestServer.h"
@@ -21,9 +18,6 @@ using settings::Text;
 namespace {
 
 const QString kPlant = QStringLiteral(OV_SOURCE_DIR "/tests/fixtures/plant.NodeSet2.xml");
-const QString kKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Secure.Live.1");
-const QString kTree = QStringLiteral("oib");
-const QString kConnection = QStringLiteral("lblConnection");
 
 class SecuredServerTest : public test::OpcEditorTest {
   protected:
@@ -49,21 +43,14 @@ class SecuredServerTest : public test::OpcEditorTest {
         opc::ForgetRememberedPasswords();
         Serve(secure->Endpoint());
         Open();
-        Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = 'Secure.Live.1' WHERE ID = 1"));
+        UseServer(QStringLiteral("Secure.Live.1"));
         ClearShown();
     }
     void TearDown() override {
-        ui::SetEventPump({});
         qunsetenv("OVOPC_PKI");
-        EditorTest::TearDown();
+        OpcEditorTest::TearDown();
     }
-    void Serve(const QString& endpoint) {
-        harness.Registry().WriteValue(sys::Hive::LocalMachine, kKey, QStringLiteral("Endpoint"), endpoint);
-    }
-    static void OnForm(const char* form, std::function<void(ui::Form&)> script) {
-        ui::DefaultFormRunner().Once(QString::fromUtf8(form), std::move(script));
-    }
-    static qsizetype TimesShown(const char* form) { return ui::DefaultFormRunner().Shown().count(QString::fromUtf8(form)); }
+    void Serve(const QString& endpoint) { ServerKey(QStringLiteral("Secure.Live.1"), "Endpoint", endpoint); }
     static void LogOn(const char* password) {
         OnForm("FServerLogin", [password](ui::Form& f) {
             f.UserSetText(QStringLiteral("txtUser"), QStringLiteral("operator"));
@@ -114,28 +101,6 @@ TEST_F(SecuredServerTest, TrustedAndLoggedOnTheTicksBecomeItemsAndAWrongPassword
     EXPECT_EQ(TimesShown("FServerLogin"), 3);
     EXPECT_EQ(Messages(), QStringList{Text(9235)});
     EXPECT_EQ(PlcItems(), taken);
-}
-
-TEST_F(SecuredServerTest, AnExpiredCertificateAndOneForAnotherHostAreNamed) {
-    const struct {
-        QStringList arguments;
-        QString named;
-    } cases[] = {{{"--certificate-expired"}, QStringLiteral("expired on ")},
-                 {{"--certificate-host", "elsewhere.invalid"}, QStringLiteral("issued for another host than 127.0.0.1")}};
-    for (const auto& c : cases) {
-        test::TestServer odd(Arguments(c.arguments));
-        ASSERT_FALSE(odd.Endpoint().isEmpty());
-        Serve(odd.Endpoint());
-        QString problems;
-        ExpectCertificate(odd.Thumbprint(), &problems, "cmdCancel");
-        Browse([&odd](opc::FBrowseItemsOCX& f) {
-            EXPECT_TRUE(f.Get(kConnection).caption.contains(odd.Thumbprint())) << f.Get(kConnection).caption.toStdString();
-            f.PressCancel();
-        });
-        EXPECT_EQ(problems.split(u'\n').size(), 2) << "not trusted either: " << problems.toStdString();
-        EXPECT_TRUE(problems.contains(c.named)) << problems.toStdString();
-    }
-    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'|').toStdString();
 }
 
 TEST_F(SecuredServerTest, AServerKilledMidDialogIsConnectedAgainAndReconnectWaitsForIt) {

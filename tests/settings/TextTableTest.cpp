@@ -43,10 +43,9 @@ TEST_F(TextTableTest, EveryEntryExistsInBothLanguages) {
 TEST_F(TextTableTest, LooksUpInTheChosenLanguageAndOtherLanguagesMeanGerman) {
     table.SetLanguage(TextTable::kEnglish);
     EXPECT_EQ(table.Text(504), "External");
-    EXPECT_EQ(table.Text(1107), "Copy of ");
     table.SetLanguage(TextTable::kGerman);
     EXPECT_EQ(table.Text(504), "Extern");
-    EXPECT_EQ(table.Text(909), "Die Anzahl der Felder der Import-csv-Datei stimmen in Zeile <i> nicht mit dem Datenbankformat überein");
+    EXPECT_EQ(table.Text(1103), "Kanäle:") << "letters beyond ASCII";
     table.SetLanguage(1036);
     EXPECT_EQ(table.Language(), TextTable::kGerman);
     EXPECT_EQ(table.Text(503), "Gruppierungen");

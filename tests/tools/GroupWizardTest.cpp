@@ -98,7 +98,6 @@ TEST_F(GroupWizardTest, TheWizardFromTheToolBarMovesTheItemsIntoOneGroupAndCance
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), connections) << "Cancel";
 
     ui::DefaultFormRunner().Once(QStringLiteral("FGroupWizzard"), [](ui::Form& f) {
-        EXPECT_EQ(f.caption, Text(1601));
         const ui::Control& list = f.Get(QStringLiteral("lvwGroups"));
         int slow = -1;
         for (int r = 0; r < static_cast<int>(list.listViewRows.size()); ++r)
