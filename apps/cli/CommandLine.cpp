@@ -39,6 +39,15 @@ const char* const kUsage =
     "                        it): folders and variables with item name, data type, access\n"
     "                        rights, field size and item ID; --system adds the server's\n"
     "                        own objects (namespace 0)\n"
+    "  monitor FILE --device NAME [--items LIKE] [--seconds N] [--json]\n"
+    "                        print the live values of the device's items (those whose\n"
+    "                        name is like LIKE) as they change, one line each: item,\n"
+    "                        value, quality and time, tab-separated, or a JSON object;\n"
+    "                        until Ctrl+C or N seconds passed\n"
+    "  write FILE --device NAME --item NAME --value TEXT [--yes]\n"
+    "                        write a value to an item of a live OPC UA server, after a\n"
+    "                        question on the terminal (--yes: without); recorded in the\n"
+    "                        project's writes log. Exit code 0 when the server took it\n"
     "  export FILE (--device NAME | --group NAME | --all) -o OUT.csv [--encoding ansi|utf8]\n"
     "                        write the items to a semicolon-separated file (ANSI, or\n"
     "                        UTF-8 with a byte order mark), numbers in the locale of LANG\n"
@@ -84,7 +93,8 @@ int Usage(const QString& problem) {
 }
 
 bool TakesValue(const QString& option) {
-    static const QStringList options{"--device", "--group", "-o", "--encoding", "--mode", "--ids", "--items", "--devices"};
+    static const QStringList options{"--device", "--group", "-o",        "--encoding", "--mode", "--ids",
+                                     "--items",  "--devices", "--seconds", "--item",     "--value"};
     return options.contains(option);
 }
 

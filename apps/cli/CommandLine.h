@@ -35,6 +35,7 @@ struct Arguments {
 
     QString Value(const char* option) const { return values.value(QString::fromUtf8(option)); }
     bool Has(const char* option) const { return values.contains(QString::fromUtf8(option)); }
+    bool Flag(const char* flag) const { return flags.contains(QString::fromUtf8(flag)); }
     int busyTimeout = 5000;
 };
 // The options that take a value, wherever they stand.
@@ -50,5 +51,9 @@ std::optional<QString> ReadLine(const QString& prompt, bool hidden);
 // or the terminal, the certificate as the command line says. Why a question
 // went unanswered lands in problem.
 ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem);
+
+// Live values of a device's items (LiveCommands.cpp).
+int CommandMonitor(const Arguments& args);
+int CommandWrite(const Arguments& args);
 
 }  // namespace ovopc

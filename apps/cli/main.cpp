@@ -460,6 +460,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("browse"), CommandBrowse},
         {QStringLiteral("export"), CommandExport},
         {QStringLiteral("import"), CommandImport},
+        {QStringLiteral("monitor"), CommandMonitor},
+        {QStringLiteral("write"), CommandWrite},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));

@@ -746,6 +746,12 @@ static constexpr TextEntry kEntries[] = {
     {9311, "<v> liegt außerhalb des Wertebereichs <min> bis <max> des Items.", "<v> lies outside the item's range <min> to <max>."},
     {9312, "Der Schreibvorgang wurde nicht in <f> protokolliert: <r>", "The write was not recorded in <f>: <r>"},
     {9313, "Die Items dieses Kanals sind nicht online: Sein Server ist kein erreichbarer OPC-UA-Server.", "The items of this device are not online: its server is no live OPC UA server."},
+    {9314, "<new> in <item> schreiben (jetzt <old>)? [j/N] ", "Write <new> to <item> (now <old>)? [y/N] "},
+    {9315, "Nichts geschrieben: Es gibt kein Terminal für die Rückfrage. Mit --yes wird ohne Rückfrage geschrieben.", "Nothing written: there is no terminal to ask on. --yes writes without asking."},
+    {9316, "Der Kanal <d> ist mit einem Orvana32-Treiber verbunden: Seine Items haben keine Live-Werte.", "The device <d> is connected to an Orvana32 driver: its items have no live values."},
+    {9317, "Der Server des Kanals <d> ist die NodeSet2-Datei <f>, offline gelesen: Seine Items haben keine Live-Werte.", "The server of the device <d> is the NodeSet2 file <f>, read offline: its items have no live values."},
+    {9318, "Der Server hat den Wert nicht geschrieben: <s>", "The server did not write the value: <s>"},
+    {9319, "Der Kanal <d> hat kein Item \"<i>\".", "The device <d> has no item \"<i>\"."},
 };
 // clang-format on
 
