@@ -1,5 +1,7 @@
 // ovopc: the editor's command-line tool, for automation and tests.
 
+#include "CommandLine.h"
+
 #include "automation/ScriptRunner.h"
 #include "components/InstalledPrograms.h"
 #include "automation/ScriptSession.h"
@@ -34,91 +36,13 @@
 #include <QStringList>
 #include <optional>
 #include <cstdio>
-#include <iostream>
-#include <string>
-#include <termios.h>
 #include <unistd.h>
 #include <functional>
 #include <map>
 
 namespace {
 
-constexpr int kExitError = 1;
-constexpr int kExitUsage = 2;
-
-void Print(FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-}
-
-int Fail(const QString& message) {
-    Print(stderr, QStringLiteral("ovopc: error: %1\n").arg(message));
-    return kExitError;
-}
-
-const char* const kUsage =
-    "Usage: ovopc COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Commands:\n"
-    "  new FILE [--demo [--items N [--devices D]]]\n"
-    "                        create a project database from the project template;\n"
-    "                        --demo fills it with a small demo plant, --items adds N\n"
-    "                        generated items (up to 10,000,000) over D devices (one per\n"
-    "                        million by default), with a progress line on stderr\n"
-    "  info FILE [--json]    print the numbers of devices, groups, items, unit classes,\n"
-    "                        units, structure definitions and structure members, and\n"
-    "                        whether the project lies on a network share (then only one\n"
-    "                        computer should write to it at a time)\n"
-    "  tree FILE [--lang 1031|1033]\n"
-    "                        load the editor on the project and print its branch of the\n"
-    "                        project tree: key, text, image and the item count of folders;\n"
-    "                        FILE may also be a project name registered in the registry\n"
-    "  browse FILE --device NAME [--json] [--system]\n"
-    "                        print the address space of the device's OPC server (a live\n"
-    "                        OPC UA server or a NodeSet2 file, as the installation names\n"
-    "                        it): folders and variables with item name, data type, access\n"
-    "                        rights, field size and item ID; --system adds the server's\n"
-    "                        own objects (namespace 0)\n"
-    "  export FILE (--device NAME | --group NAME | --all) -o OUT.csv [--encoding ansi|utf8]\n"
-    "                        write the items to a semicolon-separated file (ANSI, or\n"
-    "                        UTF-8 with a byte order mark), numbers in the locale of LANG\n"
-    "  import FILE IN.csv --mode N [--device NAME | --group NAME] [--ids 1,2,...]\n"
-    "                        read items from such a file: mode 0 inserts every line;\n"
-    "                        1 updates the items of --ids, 2 those of the device or group,\n"
-    "                        3 all; 5, 6, 7 also insert the lines that updated nothing.\n"
-    "                        All lines in one transaction; prints what was updated,\n"
-    "                        inserted and rejected\n"
-    "  diff A.ovs B.ovs [--json]\n"
-    "                        what B has that A has not (+), what A has that B has not (-)\n"
-    "                        and what both have with other values (~, with the fields),\n"
-    "                        by name: devices, groups, items with their texts, connections,\n"
-    "                        simulation, redundancy, structures, members, unit classes,\n"
-    "                        units. Exit code 0 when the projects are the same, 1 when not\n"
-    "  run SCRIPT.js [ARGS...] [--timeout SECONDS]\n"
-    "                        run a JavaScript program against the editor (the global\n"
-    "                        \"studio\", the arguments in \"args\", print()); stopped after\n"
-    "                        SECONDS (default 60); see docs/automation.md\n"
-    "  help                  show this text\n"
-    "\n"
-    "Options for every command:\n"
-    "  --busy-timeout MS     wait at most MS milliseconds for another program's lock (default 5000)\n";
-
-int Usage(const QString& problem) {
-    if (!problem.isEmpty()) Print(stderr, QStringLiteral("ovopc: %1\n\n").arg(problem));
-    Print(stderr, QString::fromUtf8(kUsage));
-    return kExitUsage;
-}
-
-struct Arguments {
-    QStringList positional;
-    QStringList flags;
-    QStringList options;  // values of options that take one ("--lang 1033")
-    QMap<QString, QString> values;  // options with a value: "--device" -> "PLC1"
-
-    QString Value(const char* option) const { return values.value(QString::fromUtf8(option)); }
-    bool Has(const char* option) const { return values.contains(QString::fromUtf8(option)); }
-    int busyTimeout = 5000;
-};
+using namespace ovopc;
 
 // A demo project with many items, with a progress line on stderr.
 int CreateLarge(const QString& file, const Arguments& args) {
@@ -193,17 +117,6 @@ int CommandDiff(const Arguments& args) {
             Print(stdout, QStringLiteral("~ %1 %2: %3\n").arg(e.kind, e.name, e.fields.join(QStringLiteral(", "))));
     }
     return diff.Same() ? 0 : 1;
-}
-
-// Texts from the text table in the installation's language, as the editor shows them.
-void UseInstallationLanguage() {
-    try {
-        const QString lcid = ov::sys::SystemTools::Instance().GetRegistry().ReadValue(
-            ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"), QStringLiteral("LCID"),
-            QString::number(ov::settings::TextTable::kGerman));
-        ov::settings::TextTable::Instance().SetLanguage(lcid.trimmed().toInt());
-    } catch (const ov::sys::RegistryError&) {
-    }
 }
 
 int CommandInfo(const Arguments& args) {
@@ -315,14 +228,6 @@ int CommandRun(const QStringList& words) {
     session.Close();
     if (!result.ok) return Fail(result.error);
     return 0;
-}
-
-// The ID of a device or group by its name; 0 when there is none.
-int IdByName(ov::db::Connection& connection, const char* table, QString name) {
-    ov::db::Recordset rs;
-    rs.Open(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), name.replace(u'\'', QStringLiteral("''"))),
-            connection);
-    return rs.IsEOF() ? 0 : rs.Fields(0).Value().toInt();
 }
 
 // The device or group an export or import names; false after the message.
@@ -440,58 +345,6 @@ QJsonObject NodeJson(const ov::opc::ItemBrowser::Entry& entry, const QString& se
     return json;
 }
 
-// A line typed at the terminal without echo; nothing when there is no terminal.
-std::optional<QString> ReadHidden(const QString& prompt) {
-    if (isatty(STDIN_FILENO) == 0) return std::nullopt;
-    Print(stderr, prompt);
-    termios saved{};
-    const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (quiet) {
-        termios silent = saved;
-        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
-    }
-    std::string line;
-    std::getline(std::cin, line);
-    if (quiet) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    Print(stderr, QStringLiteral("\n"));
-    return QString::fromLocal8Bit(line);
-}
-
-// How ovopc answers a server's questions: the password from the environment
-// or the terminal, the certificate as the command line says. Why a question
-// went unanswered lands in problem.
-ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem) {
-    ov::opc::ServerAskers askers;
-    askers.askLogin = [problem](const QString& endpoint, const QString& user,
-                                ov::opc::LoginReason why) -> std::optional<ov::opc::Login> {
-        if (why == ov::opc::LoginReason::Refused) {
-            *problem = ov::settings::Text(9235);
-            return std::nullopt;
-        }
-        if (user.isEmpty()) {
-            *problem = QStringLiteral("the server %1 takes no anonymous user: name one with the value \"User\" of the "
-                                      "server's registry key (docs/devices.md).")
-                           .arg(endpoint);
-            return std::nullopt;
-        }
-        if (qEnvironmentVariableIsSet("OVOPC_OPCUA_PASSWORD"))
-            return ov::opc::Login{user, qEnvironmentVariable("OVOPC_OPCUA_PASSWORD")};
-        if (const auto typed = ReadHidden(QStringLiteral("Password of %1 on %2: ").arg(user, endpoint)))
-            return ov::opc::Login{user, *typed};
-        *problem = QStringLiteral("the server %1 wants the password of %2: set OVOPC_OPCUA_PASSWORD (there is no "
-                                  "terminal to ask on).")
-                       .arg(endpoint, user);
-        return std::nullopt;
-    };
-    askers.askCertificate = [acceptCertificate, problem](const QString& endpoint, const ov::opc::ServerCertificate& certificate) {
-        if (acceptCertificate) return ov::opc::CertificateChoice::Trust;
-        *problem = ov::opc::CertificateRefusal(endpoint, certificate) + QStringLiteral(". ") + ov::settings::Text(9309);
-        return ov::opc::CertificateChoice::Cancel;
-    };
-    return askers;
-}
-
 int CommandBrowse(const Arguments& args) {
     if (args.positional.size() != 1 || !args.Has("--device"))
         return Usage(QStringLiteral("'browse' needs a FILE and --device NAME."));
@@ -575,7 +428,7 @@ int main(int argc, char** argv) {
     const QString command = words.takeFirst();
     if (command == QStringLiteral("run")) return CommandRun(words);
     if (command == QStringLiteral("help") || command == QStringLiteral("--help") || command == QStringLiteral("-h")) {
-        Print(stdout, QString::fromUtf8(kUsage));
+        Print(stdout, UsageText());
         return 0;
     }
 
@@ -589,7 +442,7 @@ int main(int argc, char** argv) {
         } else if (word == QStringLiteral("--lang")) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("--lang needs 1031 or 1033."));
             args.options << words[++i];
-        } else if (QStringList{"--device", "--group", "-o", "--encoding", "--mode", "--ids", "--items", "--devices"}.contains(word)) {
+        } else if (TakesValue(word)) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("%1 needs a value.").arg(word));
             args.values.insert(word, words[++i]);
         } else if (word.startsWith(QStringLiteral("--"))) {
@@ -607,6 +460,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("browse"), CommandBrowse},
         {QStringLiteral("export"), CommandExport},
         {QStringLiteral("import"), CommandImport},
+        {QStringLiteral("monitor"), CommandMonitor},
+        {QStringLiteral("write"), CommandWrite},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));

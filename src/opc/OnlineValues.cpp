@@ -251,7 +251,8 @@ void OnlineValues::Take(const std::vector<LiveValue>& values) {
         value.level = value.quality.startsWith(QLatin1String("Good"))        ? Quality::Good
                       : value.quality.startsWith(QLatin1String("Uncertain")) ? Quality::Uncertain
                                                                               : Quality::Bad;
-        value.time = LocalTimeText(live.sourceTime.isEmpty() ? live.serverTime : live.sourceTime);
+        value.isoTime = live.sourceTime.isEmpty() ? live.serverTime : live.sourceTime;
+        value.time = LocalTimeText(value.isoTime);
         changed.push_back(live.handle);
     }
     Changed(std::move(changed));

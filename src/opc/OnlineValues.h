@@ -57,6 +57,7 @@ struct ItemValue {
     QString value;    // by the item's data type, with its unit
     QString quality;  // "Good", "Uncertain_LastUsableValue", "Bad_NodeIdUnknown" ...
     QString time;     // the source time in local time
+    QString isoTime;  // the same as the server sent it (ISO 8601)
     Quality level = Quality::Bad;
     QJsonValue raw;   // as the helper sent it
     QString type;     // the server's type of it ("Double", "Int32[]" ...)

@@ -7,12 +7,15 @@
 #include "support/NetworkShare.h"
 #include "opc/TestServer.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -340,6 +343,155 @@ TEST_F(Ovopc, UsageErrorsExitWithTwo) {
     const Outcome help = Run({"help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("new FILE")));
+}
+
+// The Weather device on the helper's test server with its changing variables,
+// with items of our own in the fast group (100 ms).
+class OvopcLive : public Ovopc {
+  protected:
+    void SetUp() override {
+        if (!ov::test::HelperInstalled()) GTEST_SKIP() << "node or the helper's npm packages are missing";
+        server = std::make_unique<ov::test::TestServer>(QStringList{"--alive"});
+        ASSERT_FALSE(server->Endpoint().isEmpty());
+        NewDemo(file);
+        ov::sys::Registry installation(registry);
+        installation.WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
+                                QStringLiteral("LCID"), QStringLiteral("1033"));
+        installation.WriteValue(ov::sys::Hive::LocalMachine,
+                                QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Demo.WeatherStation.2"),
+                                QStringLiteral("Endpoint"), server->Endpoint());
+        ov::db::Connection c;
+        c.Open(ov::model::ProjectConnectionString(file));
+        const struct {
+            const char* name;
+            const char* node;
+            int dataType;
+            double minVal, maxVal;
+        } items[] = {{"Cli.Ramp", "Ramp", 5, 0, 0},           {"Cli.Counter", "Counter", 19, 0, 0},
+                     {"Cli.Typo", "Typo", 5, 0, 0},           {"Cli.Setpoint", "Setpoint", 5, 0, 50},
+                     {"Cli.ReadOnly", "ReadOnly", 5, 0, 0}};
+        for (const auto& item : items)
+            c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType, MinVal, MaxVal) "
+                                     "SELECT ID, ?, ?, ?, ?, ? FROM TpdbDevices WHERE Name = 'Weather'"),
+                      {QString::fromUtf8(item.name), QStringLiteral("nsu=urn:ovopc:alive;s=Alive.") + QString::fromUtf8(item.node),
+                       item.dataType, item.minVal, item.maxVal});
+        c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT g.ID, i.ID FROM TpdbGroups g, "
+                                 "TpdbItems i WHERE g.Name = 'Fast' AND i.Name Like 'Cli.%'"));
+    }
+    Outcome Live(const QStringList& arguments) { return Run(arguments, {QStringLiteral("OVOPC_PKI=") + dir.filePath("pki")}); }
+    // The JSON lines of a monitor run by item name.
+    QMap<QString, QList<QJsonObject>> Monitored(const QString& items, const char* seconds) {
+        const Outcome run = Live({"monitor", file, "--device", "Weather", "--items", items, "--seconds", seconds, "--json"});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QMap<QString, QList<QJsonObject>> lines;
+        for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject json = QJsonDocument::fromJson(line.toUtf8()).object();
+            lines[json.value("item").toString()] << json;
+        }
+        return lines;
+    }
+    static QSet<double> Values(const QList<QJsonObject>& lines) {
+        QSet<double> values;
+        for (const QJsonObject& line : lines) values << line.value("value").toDouble();
+        return values;
+    }
+
+    std::unique_ptr<ov::test::TestServer> server;
+};
+
+TEST_F(OvopcLive, MonitorPrintsEachValueChangeOfTheItemsLikeThePattern) {
+    QElapsedTimer took;
+    took.start();
+    const auto lines = Monitored(QStringLiteral("Cli.%"), "2");
+    EXPECT_LT(took.elapsed(), 15000);
+    EXPECT_GE(Values(lines["Cli.Ramp"]).size(), 5) << "sampled every 100 ms by the fast group";
+    EXPECT_GE(Values(lines["Cli.Counter"]).size(), 2);
+    const QJsonObject ramp = lines["Cli.Ramp"].value(0);
+    EXPECT_EQ(ramp.value("itemId").toString(), QStringLiteral("nsu=urn:ovopc:alive;s=Alive.Ramp"));
+    EXPECT_EQ(ramp.value("quality").toString(), QStringLiteral("Good"));
+    EXPECT_EQ(ramp.value("text").toString(), QString::number(ramp.value("value").toDouble()));
+    EXPECT_TRUE(QDateTime::fromString(ramp.value("time").toString(), Qt::ISODateWithMs).isValid());
+    ASSERT_EQ(lines["Cli.Typo"].size(), 1) << "a wrong ID is said once";
+    EXPECT_EQ(lines["Cli.Typo"][0].value("quality").toString(), QStringLiteral("Bad_NodeIdUnknown"));
+    EXPECT_TRUE(lines["Cli.Typo"][0].value("value").isNull());
+    EXPECT_EQ(lines["Cli.Setpoint"].value(0).value("value").toDouble(), 20);
+
+    // Without --json: item, value, quality and time by tabs; the pattern by the classic Like rules.
+    const Outcome text = Live({"monitor", file, "--device", "Weather", "--items", "%.r[a-c]_P", "--seconds", "1"});
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    const QStringList textLines = text.out.split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_FALSE(textLines.isEmpty());
+    for (const QString& line : textLines) {
+        const QStringList fields = line.split(u'\t');
+        ASSERT_EQ(fields.size(), 4) << line.toStdString();
+        EXPECT_EQ(fields[0], QStringLiteral("Cli.Ramp"));
+        EXPECT_EQ(fields[2], QStringLiteral("Good"));
+    }
+}
+
+TEST_F(OvopcLive, MonitorEndsCleanlyWhenStoppedOrWhenItsReaderGoes) {
+    QElapsedTimer took;
+    took.start();
+    // A pipe that takes three lines ends a monitor that would run for a minute.
+    const Outcome piped = RunProgram(QStringLiteral("/bin/sh"),
+                                     {"-c", "\"$0\" monitor \"$1\" --device Weather --items Cli.Ramp --seconds 60 | head -3",
+                                      QStringLiteral(OVOPC_PATH), file},
+                                     registry, {QStringLiteral("OVOPC_PKI=") + dir.filePath("pki")});
+    EXPECT_EQ(piped.out.count(u'\n'), 3) << piped.err.toStdString();
+    EXPECT_LT(took.elapsed(), 20000);
+
+    QProcess monitor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OVSTUDIO_REGISTRY"), registry);
+    environment.insert(QStringLiteral("OVOPC_PKI"), dir.filePath("pki"));
+    monitor.setProcessEnvironment(environment);
+    monitor.start(QStringLiteral(OVOPC_PATH), {"monitor", file, "--device", "Weather", "--items", "Cli.Ramp", "--seconds", "60"});
+    ASSERT_TRUE(monitor.waitForReadyRead(15000));
+    monitor.terminate();
+    ASSERT_TRUE(monitor.waitForFinished(5000));
+    EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(monitor.exitCode(), 0);
+}
+
+TEST_F(OvopcLive, WriteTakesOnlyWhatTheItemAndTheServerAllow) {
+    const QString log = dir.filePath(QStringLiteral("plant.writes.log"));
+    const QStringList setpoint{"write", file, "--device", "Weather", "--item", "cli.setpoint", "--value"};
+    // Nothing is sent without --yes when nobody can be asked, nor a value outside MinVal to MaxVal.
+    ExpectOneErrorLine(Live(setpoint + QStringList{"30"}), "--yes");
+    ExpectOneErrorLine(Live(setpoint + QStringList{"50,5", "--yes"}), "outside");
+    ExpectOneErrorLine(Live(setpoint + QStringList{"warm", "--yes"}), "no value");
+    EXPECT_FALSE(QFile::exists(log));
+
+    const Outcome written = Live(setpoint + QStringList{"21,5", "--yes"});
+    EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
+    const Outcome refused = Live({"write", file, "--device", "Weather", "--item", "Cli.ReadOnly", "--value", "1", "--yes"});
+    ExpectOneErrorLine(refused, "BadNotWritable");
+    EXPECT_EQ(Values(Monitored(QStringLiteral("Cli.Setpoint"), "1")["Cli.Setpoint"]), QSet<double>{21.5});
+
+    const QList<QByteArray> lines = ov::test::ReadFile(log).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << "only what was sent is recorded";
+    EXPECT_TRUE(lines[0].contains("\tCli.Setpoint\t20\t21.5\tGood") || lines[0].contains("\tCli.Setpoint\t20\t21,5\tGood"))
+        << lines[0].toStdString();
+    EXPECT_FALSE(lines[0].split('\t').value(1).isEmpty()) << "the user logged on";
+    EXPECT_TRUE(lines[1].contains("\tCli.ReadOnly\t42")) << lines[1].toStdString();
+}
+
+TEST_F(Ovopc, LiveCommandsRefuseDevicesWithoutLiveValuesAndUnknownItems) {
+    NewDemo(file);
+    ov::sys::Registry(registry).WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
+                                           QStringLiteral("LCID"), QStringLiteral("1033"));
+    const std::pair<QStringList, const char*> refusals[] = {
+        {{"monitor", file, "--device", "Press"}, "Orvana32 driver"},
+        {{"monitor", file, "--device", "PLC1"}, "NodeSet2 file"},
+        {{"monitor", file, "--device", "Weather", "--items", "Nothing%"}, "no item like"},
+        {{"write", file, "--device", "Weather", "--item", "%", "--value", "1", "--yes"}, "has no item \"%\""}};
+    for (const auto& [arguments, mentions] : refusals) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        ExpectOneErrorLine(Run(arguments), mentions);
+    }
+    const QStringList usageErrors[] = {{"monitor", file}, {"monitor", file, "--device", "Weather", "--seconds", "0"},
+                                       {"write", file, "--device", "Weather", "--item", "Humidity"}};
+    for (const QStringList& arguments : usageErrors) EXPECT_EQ(Run(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "opc/OnlineValues.h"
+
+#include <QString>
+#include <vector>
+
+namespace ov::db {
+class Connection;
+}
+
+namespace ov::opc {
+
+// The items of a device as their online values need them, ordered by name:
+// the item ID as node ID, the sampling of the fastest group, the unit and the
+// range. namePattern is a Like pattern on the item name; empty takes every
+// item. The unit is the one the item's display unit class has for the
+// interface language (else for its default language), failing that the first
+// unit of its process unit class; the value itself is shown as the server
+// has it.
+std::vector<OnlineItem> DeviceItemsOnline(db::Connection& connection, int deviceId, const QString& namePattern = {});
+
+}  // namespace ov::opc
