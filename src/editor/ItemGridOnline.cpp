@@ -152,7 +152,7 @@ LiveValueFeed* ItemGridOnline::FeedForDevice(int deviceId) {
         LiveValueFeed& feed = *it->second;
         QString error;
         if (!feed.NotOnline().isEmpty()) {
-            m_problems[deviceId] = Text(9330).replace(QStringLiteral("<d>"), feed.DeviceName()).replace(QStringLiteral("<r>"), feed.NotOnline());
+            m_problems[deviceId] = feed.NotOnline();
         } else {
             ui::BusyCursor busy;
             if (!feed.Open(&error) && !error.isEmpty())

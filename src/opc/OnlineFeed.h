@@ -15,14 +15,10 @@ namespace ov::opc {
 
 // The values of a device's items: its server's, when the device names a
 // live OPC UA server; otherwise a source that says why it is not online
-// (an own driver, a NodeSet2 file, a server the installation does not know).
+// (an own driver, a NodeSet2 file, a server the installation does not know),
+// in words that name the device.
 std::unique_ptr<OnlineValues> DeviceValues(db::Connection& connection, int deviceId, const ServerAskers& askers,
                                            QString* deviceName);
-// The items as the online values need them, read from their records: node
-// ID, type, range, the sampling of their fastest group, and the unit of
-// their process unit class where its default unit shows the raw value as
-// it is (a converting unit would put a wrong unit behind the raw value).
-std::vector<OnlineItem> OnlineItemsOf(db::Connection& connection, const std::vector<int>& itemIds);
 
 // A device's live values as the item grid reads them.
 class OnlineFeed : public editor::LiveValueFeed {

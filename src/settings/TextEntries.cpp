@@ -759,8 +759,6 @@ static constexpr TextEntry kEntries[] = {
     {9327, "Wert", "Value"},
     {9328, "Qualität", "Quality"},
     {9329, "Zeit", "Time"},
-    {9330, "<d>: nicht online. <r>", "<d>: not online. <r>"},
-    {9331, "Die Items eines eigenen Treibers sind nicht online: Nur OPC-UA-Server liefern dem Editor Werte.", "The items of an own driver are not online: only OPC UA servers deliver values to the editor."},
     {9332, "Wert schreiben", "Write Value"},
     {9333, "Item:", "Item:"},
     {9334, "Aktueller Wert:", "Current value:"},

@@ -153,14 +153,14 @@ TEST_F(ItemGridOnlineTest, OnlyTheRowsOnScreenAndAPageAroundThemAreWatched) {
 }
 
 TEST_F(ItemGridOnlineTest, ADeviceThatCannotBeOnlineSaysSoOnceInTheStatusBar) {
-    notOnline.insert(2, QStringLiteral("It has an own driver."));
+    notOnline.insert(2, QStringLiteral("Device 2 has an own driver."));
     refusing.insert(3);
     RunTool("mnuViewOnline", nk::DeviceKey(2, QString(), false));
     Click(nk::DeviceKey(2, QString(), false));
     Window().Online().WatchNow();
     ASSERT_GT(Items().RowCount(), 1);
     EXPECT_EQ(Window().sb().Notices().filter(QStringLiteral("Device 2")),
-              QStringList{QStringLiteral("Device 2: not online. It has an own driver.")});
+              QStringList{QStringLiteral("Device 2 has an own driver.")});
     EXPECT_EQ(Cell(0, 9327), QString());
     EXPECT_EQ(Window().Online().Feed(2), nullptr);
     // A server that cannot be reached is named with the reason; the first notice goes with its rows.
