@@ -16,10 +16,11 @@ project="demo/demo.ovs"
 [ -f "$project" ] || build/apps/cli/ovopc new "$project" --demo
 build/apps/cli/ovopc info "$project"
 
-# The demo's OPC UA server: the weather station's address space, live on a
-# loopback port, so "Browse" on the Weather device has a server to talk to.
+# The demo's OPC UA server on a loopback port: the demo plant's address space
+# and, with --alive, the weather station whose values change by themselves,
+# so the Weather device can be browsed and its items shown online.
 server_log="demo/opcua-server.log"
-node apps/opcua-helper/server.js --port 48400 --nodeset apps/opcua-helper/demo.NodeSet2.xml >"$server_log" 2>&1 &
+node apps/opcua-helper/server.js --port 48400 --nodeset apps/opcua-helper/demo.NodeSet2.xml --alive >"$server_log" 2>&1 &
 server_pid=$!
 trap 'kill "$server_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
@@ -30,7 +31,7 @@ done
 if grep -q '"ready"' "$server_log"; then
     echo "OPC UA demo server on opc.tcp://127.0.0.1:48400 (log: $server_log)"
 else
-    echo "warning: the OPC UA demo server did not start (see $server_log); browsing the Weather device will fail." >&2
+    echo "warning: the OPC UA demo server did not start (see $server_log); the Weather device can be neither browsed nor shown online." >&2
 fi
 
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then

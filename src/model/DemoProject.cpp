@@ -117,12 +117,13 @@ void WriteDemoContent(db::Connection& connection) {
                                  {"Comment", QStringLiteral("Weather and counters")}});
 
     QMap<QString, int> ids;
-    const auto addItems = [&](int deviceId, std::initializer_list<DemoItem> list) {
+    // The item ID is the name, behind accessPrefix where one is given.
+    const auto addItems = [&](int deviceId, std::initializer_list<DemoItem> list, const char* accessPrefix = "") {
         for (const DemoItem& item : list) {
             const QString name = QString::fromUtf8(item.name);
             const int id = items.Add({{"DeviceID", deviceId},
                                       {"Name", name},
-                                      {"ItemAccess", name},
+                                      {"ItemAccess", QString::fromUtf8(accessPrefix) + name},
                                       {"DataType", item.dataType},
                                       {"AccessRights", item.accessRights},
                                       {"MinVal", item.minVal},
@@ -151,19 +152,26 @@ void WriteDemoContent(db::Connection& connection) {
     addItems(driver, {{"MW100", VT_I2, 3, 0, 0, "Press force"},
                       {"MW102", VT_I2, 3, 0, 0, "Stroke"},
                       {"M10.0", VT_BOOL, 3, 0, 0, "Press closed"}});
-    addItems(weather, {{"OutsideTemperature", VT_R4, 1, -40, 60, ""},
-                       {"Humidity", VT_R4, 1, 0, 100, ""},
-                       {"WindSpeed", VT_R4, 1, 0, 50, ""}});
+    // The weather station is live: its items are the weather nodes of the
+    // test server scripts/demo.sh starts, under readable names.
+    addItems(weather,
+             {{"OutsideTemperature", VT_R8, 1, -40, 60, ""},
+              {"Humidity", VT_R8, 1, 0, 100, "% relative humidity"},
+              {"WindSpeed", VT_R8, 1, 0, 50, "m/s"},
+              {"WindAlarmSetpoint", VT_R8, 3, 0, 50, "m/s; wind alarm limit"}},
+             "nsu=urn:ovopc:alive;s=Alive.Weather.");
 
     connection.Execute(QStringLiteral("UPDATE TpdbItems SET StructID = ? WHERE ID = ?"),
                        {drive, ids.value(QStringLiteral("Line1.Conveyor.Drive"))});
-    connection.Execute(QStringLiteral("UPDATE TpdbItems SET UnitClassIDItemDependent = ? WHERE ID = ?"),
-                       {temperature, ids.value(QStringLiteral("Line1.Tank.Temperature"))});
+    for (const char* name : {"Line1.Tank.Temperature", "OutsideTemperature"})
+        connection.Execute(QStringLiteral("UPDATE TpdbItems SET UnitClassIDItemDependent = ? WHERE ID = ?"),
+                           {temperature, ids.value(QString::fromUtf8(name))});
     connection.Execute(QStringLiteral("UPDATE TpdbItems SET UnitClassIDDisplayDependent = ? WHERE ID = ?"),
                        {pressure, ids.value(QStringLiteral("Line2.Pump.Pressure"))});
 
     for (const char* name : {"Line1.Motor1.Speed", "Line1.Motor2.Speed", "Line2.Valve1.Open", "Line2.Valve1.Position"})
         connections.Add({{"GroupID", fast}, {"ItemID", ids.value(QString::fromUtf8(name))}});
+    // The weather is read every 5 s; its setpoint in the Standard group only, every second.
     for (const char* name : {"OutsideTemperature", "Humidity", "WindSpeed", "ShiftCounter"})
         connections.Add({{"GroupID", slow}, {"ItemID", ids.value(QString::fromUtf8(name))}});
 

@@ -171,6 +171,8 @@ bool ServerSource::Open(QString* error) {
     m_connected = false;
     const QString& endpoint = m_request.endpoint;
     m_reason.clear();
+    // The helper cannot drop a connect under way in the background: it goes with it.
+    if (m_client.Connecting()) m_client.Stop();
     if (!m_client.IsRunning() && !m_client.Start(error)) return FailConnect(*error, error);
     // A user named by the installation is asked for before the first connect.
     if (!m_request.user.isEmpty() && !m_loginAsked && !AskLogin(m_request.user, LoginReason::UserKey, error)) return false;
@@ -178,12 +180,7 @@ bool ServerSource::Open(QString* error) {
     for (int round = 0; round < kConnectRounds; ++round) {
         const HelperLine answer = m_client.Connect(m_request);
         if (answer.ok) {
-            m_connected = true;
-            m_state = Text(answer.user.isEmpty() ? 9250 : 9249)
-                          .replace(QStringLiteral("<e>"), answer.endpoint.isEmpty() ? endpoint : answer.endpoint)
-                          .replace(QStringLiteral("<m>"), answer.securityMode)
-                          .replace(QStringLiteral("<p>"), answer.securityPolicy)
-                          .replace(QStringLiteral("<u>"), answer.user);
+            Connected(answer);
             return true;
         }
         last = answer.error;
@@ -218,6 +215,58 @@ bool ServerSource::Open(QString* error) {
         break;
     }
     return FailConnect(last, error);
+}
+
+void ServerSource::Connected(const HelperLine& answer) {
+    m_connected = true;
+    m_state = Text(answer.user.isEmpty() ? 9250 : 9249)
+                  .replace(QStringLiteral("<e>"), answer.endpoint.isEmpty() ? m_request.endpoint : answer.endpoint)
+                  .replace(QStringLiteral("<m>"), answer.securityMode)
+                  .replace(QStringLiteral("<p>"), answer.securityPolicy)
+                  .replace(QStringLiteral("<u>"), answer.user);
+}
+
+void ServerSource::Unreconnected(const QString& reason) {
+    m_connected = false;
+    m_state = Text(9252).replace(QStringLiteral("<e>"), m_request.endpoint).replace(QStringLiteral("<r>"), reason);
+}
+
+Reconnecting ServerSource::Reconnect() {
+    if (!m_client.Connecting()) {
+        m_connected = false;
+        QString error;
+        if (m_client.BeginConnect(m_request, &error)) return Reconnecting::UnderWay;
+        m_reason = BareReason(m_request.endpoint, error);
+        Unreconnected(m_reason);
+        return Reconnecting::Failed;
+    }
+    const std::optional<HelperLine> answer = m_client.ConnectAnswer();
+    if (!answer) return Reconnecting::UnderWay;
+    if (answer->ok) {
+        Connected(*answer);
+        return Reconnecting::Connected;
+    }
+    // What only the person can answer is left for the next Open, which asks.
+    const QString& reason = answer->reason;
+    if (reason == QLatin1String("loginNeeded")) {
+        Unreconnected(Text(9308));
+        return Reconnecting::NeedsPerson;
+    }
+    if (reason == QLatin1String("userRefused")) {
+        // A refused password is not offered again.
+        m_request.password.clear();
+        Unreconnected(Text(9235));
+        return Reconnecting::NeedsPerson;
+    }
+    const ServerCertificate& certificate = answer->certificate;
+    if (reason == QLatin1String("certificate") && !certificate.thumbprint.isEmpty() &&
+        certificate.thumbprint != m_request.acceptCertificate) {
+        Unreconnected(CertificateRefusal(m_request.endpoint, certificate));
+        return Reconnecting::NeedsPerson;
+    }
+    m_reason = BareReason(m_request.endpoint, answer->error);
+    Unreconnected(m_reason);
+    return Reconnecting::Failed;
 }
 
 bool ServerSource::FailConnect(const QString& helperError, QString* error) {

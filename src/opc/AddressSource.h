@@ -101,6 +101,15 @@ class NodeSetSource : public AddressSource {
     NodeSet m_set;
 };
 
+// How a connect in the background stands (ServerSource::Reconnect).
+enum class Reconnecting {
+    UnderWay,     // the helper has not answered yet
+    Connected,
+    Failed,       // ConnectionState says why; it may be tried again later
+    NeedsPerson,  // the server wants a log-on, another password or a word on its
+                  // certificate: only an Open, which asks, can connect now
+};
+
 // A live server through the resident helper, started and connected on Open
 // and stopped with the source. One connection for the source's life: when
 // it breaks, the next request connects again once, with the same settings,
@@ -114,6 +123,12 @@ class ServerSource : public AddressSource {
     // the helper answers. False with a message; false with none when the
     // person declined or stopped (ConnectionState says which).
     bool Open(QString* error) override;
+    // Connects again without waiting and without asking anybody, with the
+    // settings, password and accepted certificate of the last connection:
+    // each call begins a connect when none is under way and otherwise looks
+    // whether its answer has come. For a timer; Open gives up a connect
+    // that is still under way.
+    Reconnecting Reconnect();
     std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
                                                 const std::function<bool(int)>& progress) override;
     // The helper's tree browse: one request for the subtree, many parents per server call.
@@ -131,6 +146,10 @@ class ServerSource : public AddressSource {
     // Fails the connect with a message, or, declined by the person, with the state only.
     bool Fail(const QString& why, QString* error, bool shown);
     bool FailConnect(const QString& helperError, QString* error);
+    // Takes a successful connect's answer.
+    void Connected(const HelperLine& answer);
+    // Connecting again failed: the state says why.
+    void Unreconnected(const QString& reason);
     // After a failed request: when the connection was lost, connects again
     // once (true: do the request again); otherwise, or when that fails,
     // false with the message.

@@ -45,6 +45,28 @@ LiveValue ValueFromJson(const QJsonObject& o) {
 
 QString Compact(const QJsonObject& o) { return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)); }
 
+// How long the helper may take to start, and what its answer to a connect
+// may take beyond the connect's own limit.
+constexpr int kStartMs = 20000;
+constexpr int kAnswerMarginMs = 5000;
+
+QJsonObject ConnectJson(const ConnectRequest& request, int id) {
+    QJsonObject json{{QStringLiteral("id"), id},
+                     {QStringLiteral("op"), QStringLiteral("connect")},
+                     {QStringLiteral("endpoint"), request.endpoint},
+                     {QStringLiteral("timeoutMs"), request.timeoutMs}};
+    // What is not given the helper chooses; an empty text would be a choice.
+    const auto put = [&json](const char* key, const QString& value) {
+        if (!value.isEmpty()) json.insert(QLatin1String(key), value);
+    };
+    put("securityMode", request.securityMode);
+    put("securityPolicy", request.securityPolicy);
+    put("user", request.user);
+    if (!request.user.isEmpty()) json.insert(QLatin1String("password"), request.password);
+    put("acceptCertificate", request.acceptCertificate);
+    return json;
+}
+
 }  // namespace
 
 HelperLine ParseHelperLine(const QByteArray& line) {
@@ -93,12 +115,12 @@ bool HelperClient::IsRunning() const { return m_process && m_process->state() ==
 
 qint64 HelperClient::ProcessId() const { return m_process ? m_process->processId() : 0; }
 
-bool HelperClient::Start(QString* error, int timeoutMs) {
-    if (IsRunning()) return true;
+bool HelperClient::Launch(QString* error, int timeoutMs) {
     m_process = std::make_unique<QProcess>();
     m_buffer.clear();
     m_lost = false;
-    // Its log goes where ours goes.
+    m_pendingConnect = -1;
+    m_connectAnswer.reset();
     // The helper's log goes to our stderr only when asked for (OVOPC_OPCUA_LOG=1).
     if (qEnvironmentVariableIntValue("OVOPC_OPCUA_LOG") == 1)
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -110,6 +132,12 @@ bool HelperClient::Start(QString* error, int timeoutMs) {
         Kill();
         return false;
     }
+    return true;
+}
+
+bool HelperClient::Start(QString* error, int timeoutMs) {
+    if (IsRunning()) return true;
+    if (!Launch(error, timeoutMs)) return false;
     const auto ready = ReadLine(timeoutMs, error);
     if (!ready) return false;
     if (ParseHelperLine(*ready).event != QLatin1String("ready")) {
@@ -183,6 +211,11 @@ void HelperClient::Watch(const HelperLine& line) {
         (line.event.isEmpty() && !line.ok && line.error.startsWith(QLatin1String("not connected"))))
         m_lost = true;
     if (line.event == QLatin1String("values") && onValues) onValues(line.values);
+    // The answer to a connect begun without waiting, whichever call reads it.
+    if (m_pendingConnect >= 0 && line.id == m_pendingConnect && line.event.isEmpty()) {
+        m_connectAnswer = line;
+        if (line.ok) m_lost = false;
+    }
 }
 
 bool HelperClient::PollEvents() {
@@ -275,24 +308,11 @@ bool HelperClient::Connect(const QString& endpoint, QString* error, int timeoutM
 HelperLine HelperClient::Connect(const ConnectRequest& request) {
     HelperLine failed;
     const int id = m_nextId++;
-    QJsonObject json{{QStringLiteral("id"), id},
-                     {QStringLiteral("op"), QStringLiteral("connect")},
-                     {QStringLiteral("endpoint"), request.endpoint},
-                     {QStringLiteral("timeoutMs"), request.timeoutMs}};
-    // What is not given the helper chooses; an empty text would be a choice.
-    const auto put = [&json](const char* key, const QString& value) {
-        if (!value.isEmpty()) json.insert(QLatin1String(key), value);
-    };
-    put("securityMode", request.securityMode);
-    put("securityPolicy", request.securityPolicy);
-    put("user", request.user);
-    if (!request.user.isEmpty()) json.insert(QLatin1String("password"), request.password);
-    put("acceptCertificate", request.acceptCertificate);
     m_stopRequested = false;
     m_stopped = false;
-    if (!Send(Compact(json), &failed.error)) return failed;
+    if (!Send(Compact(ConnectJson(request, id)), &failed.error)) return failed;
     // The helper bounds the connect itself; a little more for its answer.
-    auto answer = Answer(id, request.timeoutMs + 5000, &failed.error, true);
+    auto answer = Answer(id, request.timeoutMs + kAnswerMarginMs, &failed.error, true);
     if (!answer) {
         if (m_stopped) {
             failed.reason = QStringLiteral("stopped");
@@ -302,6 +322,38 @@ HelperLine HelperClient::Connect(const ConnectRequest& request) {
     }
     if (answer->ok) m_lost = false;
     return *answer;
+}
+
+bool HelperClient::BeginConnect(const ConnectRequest& request, QString* error) {
+    const bool fresh = !IsRunning();
+    if (fresh && !Launch(error, kStartMs)) return false;
+    const int id = m_nextId++;
+    if (!Send(Compact(ConnectJson(request, id)), error)) return false;
+    m_pendingConnect = id;
+    m_connectAnswer.reset();
+    // A helper started just now first loads its libraries.
+    m_connectLimitMs = request.timeoutMs + kAnswerMarginMs + (fresh ? kStartMs : 0);
+    m_connectTime.start();
+    return true;
+}
+
+std::optional<HelperLine> HelperClient::ConnectAnswer() {
+    if (m_pendingConnect < 0) return std::nullopt;
+    const bool running = PollEvents();
+    HelperLine answer;
+    if (m_connectAnswer) {
+        answer = std::move(*m_connectAnswer);
+    } else if (!running) {
+        answer.error = QStringLiteral("The OPC UA helper ended unexpectedly.");
+    } else if (m_connectTime.elapsed() > m_connectLimitMs) {
+        answer.error = QStringLiteral("The OPC UA helper did not answer within %1 s and was stopped.").arg(m_connectLimitMs / 1000.0);
+        Kill();
+    } else {
+        return std::nullopt;
+    }
+    m_pendingConnect = -1;
+    m_connectAnswer.reset();
+    return answer;
 }
 
 bool HelperClient::TrustCertificate(const QString& thumbprint, QString* error) {
@@ -389,6 +441,9 @@ void HelperClient::Kill() {
 void HelperClient::Stop() { Quit(2000); }
 
 void HelperClient::Quit(int waitMs) {
+    // A connect under way goes with the helper.
+    m_pendingConnect = -1;
+    m_connectAnswer.reset();
     if (!IsRunning()) {
         m_process.reset();
         return;

@@ -2,6 +2,7 @@
 
 #include "opc/OpcNode.h"
 
+#include <QElapsedTimer>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -120,6 +121,18 @@ class HelperClient {
     // The helper's final answer to the connect; a failure of the helper
     // itself reads as an answer without a reason.
     HelperLine Connect(const ConnectRequest& request);
+    // A connect that does not wait, for connecting again in the background:
+    // starts the helper when it is not running (without waiting until it is
+    // ready) and sends the request. False with a message when nothing was sent.
+    bool BeginConnect(const ConnectRequest& request, QString* error);
+    // Reads what the helper wrote, as PollEvents does, and hands over the
+    // answer to the connect begun last once it is there. A helper that ended,
+    // or stays silent past the connect's own time limit and a little more
+    // (it is stopped then), gives a failed answer without a reason. Nothing
+    // while the connect is under way or when none was begun.
+    std::optional<HelperLine> ConnectAnswer();
+    // A connect begun without waiting whose answer was not handed over yet.
+    bool Connecting() const { return m_pendingConnect >= 0; }
     // Moves a server certificate the helper has seen into the trusted ones.
     bool TrustCertificate(const QString& thumbprint, QString* error);
     // The helper said the connection to the server broke; a connect ends it.
@@ -172,6 +185,8 @@ class HelperClient {
 
   private:
     struct Line;
+    // Starts the process; its ready line is still to come.
+    bool Launch(QString* error, int timeoutMs);
     bool Send(const QString& json, QString* error);
     // Sends a request (its id added) and waits for a good answer; nothing
     // with the helper's message otherwise.
@@ -196,6 +211,12 @@ class HelperClient {
     bool m_lost = false;
     bool m_stopRequested = false;
     bool m_stopped = false;
+    // The connect begun without waiting: its id, its answer once read, and
+    // how long it may take.
+    int m_pendingConnect = -1;
+    std::optional<HelperLine> m_connectAnswer;
+    QElapsedTimer m_connectTime;
+    qint64 m_connectLimitMs = 0;
 };
 
 }  // namespace ov::opc

@@ -14,6 +14,7 @@
 #include <QSet>
 #include <cfloat>
 #include <cmath>
+#include <utility>
 
 namespace ov::opc {
 
@@ -128,7 +129,12 @@ bool OnlineValues::Open(QString* error) {
         return false;
     }
     m_asked.clear();
+    // The connect pumps the window's events, and with them Poll, which must
+    // not begin a connect of its own meanwhile.
+    const bool busy = std::exchange(m_busy, true);
     m_connected = m_server->Open(error);
+    m_busy = busy;
+    m_status = m_connected ? QString() : m_server->ConnectionState();
     return m_connected && Sync(error);
 }
 
@@ -276,7 +282,7 @@ void OnlineValues::Lose() {
 
 void OnlineValues::Poll() {
     if (!m_server || m_busy) return;
-    // A connect pumps the window's events, which may call here again.
+    // Watching the items again pumps the window's events, which may call here again.
     m_busy = true;
     if (m_connected) {
         HelperClient& client = m_server->Client();
@@ -287,21 +293,34 @@ void OnlineValues::Poll() {
             QString error;
             Sync(&error);
         }
-    } else if (m_sinceLoss.isValid() && m_sinceLoss.elapsed() >= reconnectMs) {
+    } else if (m_server->Client().Connecting() || (m_sinceLoss.isValid() && m_sinceLoss.elapsed() >= reconnectMs)) {
         TryAgain();
     }
     m_busy = false;
 }
 
 void OnlineValues::TryAgain() {
-    QString error;
-    if (!m_server->Open(&error)) {
+    switch (m_server->Reconnect()) {
+    case Reconnecting::UnderWay:
+        return;
+    case Reconnecting::Failed:
+        m_status = m_server->ConnectionState();
         m_sinceLoss.restart();
         return;
+    case Reconnecting::NeedsPerson:
+        // Asking again and again would not change the server's mind, and
+        // refused passwords may lock the user out.
+        m_status = m_server->ConnectionState();
+        m_sinceLoss.invalidate();
+        return;
+    case Reconnecting::Connected:
+        break;
     }
     m_connected = true;
+    m_status.clear();
     m_sinceLoss.invalidate();
     m_busy = false;
+    QString error;
     Sync(&error);
 }
 
@@ -424,6 +443,8 @@ WriteOutcome OnlineValues::Write(const OnlineItem& item, const QString& text) {
     const std::optional<QJsonValue> value = ValueToWrite(text, item.dataType, item.minVal, item.maxVal, &outcome.error);
     if (!value) return outcome;
     HelperClient& client = m_server->Client();
+    // The waits below pump the window's events: a Poll meanwhile would read their answers away.
+    const bool busy = std::exchange(m_busy, true);
     // The old value as shown, or as the server has it now.
     QString old;
     if (const ItemValue* shown = Value(item.itemId)) {
@@ -439,6 +460,7 @@ WriteOutcome OnlineValues::Write(const OnlineItem& item, const QString& text) {
         if (const std::optional<QString> status = client.Write(item.nodeId, *value, &outcome.error)) outcome.status = *status;
         else Lost();
     }
+    m_busy = busy;
     const QString who = !user.isEmpty() ? user : qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
     const QStringList fields{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                              who,

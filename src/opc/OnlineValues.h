@@ -78,6 +78,9 @@ QString LocalTimeText(const QString& iso);
 // (Poll, from the owner's timer) and says which items changed. A lost
 // connection turns every watched item Bad_ConnectionLost and is made again
 // in the background with the same settings, then the items are watched again.
+// Poll never waits for that connect, and it asks nobody: a server that now
+// wants a log-on, another password or a word on its certificate stays lost
+// until the next Open, which asks (Status says so meanwhile).
 class OnlineValues {
   public:
     // source null, or not a live server: the device is not online and
@@ -90,9 +93,16 @@ class OnlineValues {
     bool IsOnline() const { return m_server != nullptr; }
     // Why the device cannot be online; empty when it can.
     QString NotOnline() const { return m_notOnline; }
-    // Connects; false with a message (empty when the person declined).
+    // Connects, asking the person what the server wants to know; false with
+    // a message (empty when the person declined).
     bool Open(QString* error);
     bool Connected() const { return m_connected; }
+    // Why the values are not current, for the owner to show beside them:
+    // why the last connect in the background failed (it is tried again), or
+    // that the server wants what only the person can give, so only Open
+    // connects now. Empty while connected, and after a loss until the first
+    // connect in the background has ended.
+    QString Status() const { return m_status; }
     // The items on screen and around it. Those beyond cap are left out; the
     // ones watched before and not named now are no longer watched.
     bool Show(const std::vector<OnlineItem>& items, QString* error);
@@ -100,7 +110,8 @@ class OnlineValues {
     // as arrived. Without a connection there is nothing to read.
     bool Refresh(QString* error);
     // Takes the values that arrived, notices a lost connection and tries
-    // again when it is time to.
+    // again when it is time to, without waiting for the server's answer:
+    // while a connect is under way it only looks whether the answer came.
     void Poll();
     // The last value of a watched item; null for one not watched.
     const ItemValue* Value(int itemId) const;
@@ -139,7 +150,10 @@ class OnlineValues {
     bool m_connected = false;
     bool m_busy = false;
     bool m_dirty = false;
+    // Since the connection was lost or the last connect in the background
+    // failed; invalid while nothing is to be tried in the background.
     QElapsedTimer m_sinceLoss;
+    QString m_status;
     // By item ID, which is the helper's handle: what is shown, and what the
     // helper was asked to watch over this connection.
     QHash<int, OnlineItem> m_watched;

@@ -49,7 +49,7 @@ void ExpectOneErrorLine(const Outcome& run, const char* mentions) {
     EXPECT_TRUE(run.err.contains(QString::fromUtf8(mentions))) << run.err.toStdString();
 }
 
-const QString kDemoInfo = QStringLiteral("devices: 3\ngroups: 3\nitems: 22\nunit classes: 2\nunits: 4\n"
+const QString kDemoInfo = QStringLiteral("devices: 3\ngroups: 3\nitems: 23\nunit classes: 2\nunits: 4\n"
                                          "structure definitions: 2\nstructure members: 7\n");
 
 // A folder of its own with a registry of its own; plant.ovs is the project
@@ -86,7 +86,7 @@ TEST_F(Ovopc, NewDemoThenInfoPrintsTheSevenCountsInOrder) {
     EXPECT_EQ(info.out, kDemoInfo);
 
     const QJsonObject json = Json({"info", file});
-    EXPECT_EQ(json.value(QStringLiteral("items")).toInt(), 22);
+    EXPECT_EQ(json.value(QStringLiteral("items")).toInt(), 23);
     EXPECT_EQ(json.value(QStringLiteral("structureMembers")).toInt(), 7);
 }
 
@@ -194,7 +194,7 @@ TEST_F(Ovopc, ExportAndImportGoThroughOneFile) {
     const Outcome refused = Run({"import", file, csv, "--mode", "0"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was imported"))) << refused.err.toStdString();
-    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 22"));
+    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 23"));
     ExpectOneErrorLine(Run({"export", file, "--group", "Nobody", "-o", csv}), "Nobody");
 }
 
@@ -208,7 +208,7 @@ TEST_F(Ovopc, AProjectOnReadOnlyMediaIsReadButNeverWritten) {
     // The write bits go, as on a CD or a write-protected share (they bind the administrator too).
     QFile::setPermissions(media, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
-    EXPECT_EQ(ItemsLine(media), QStringLiteral("items: 22"));
+    EXPECT_EQ(ItemsLine(media), QStringLiteral("items: 23"));
     const Outcome exported = Run({"export", media, "--all", "-o", csv});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
     ExpectOneErrorLine(Run({"import", media, csv, "--mode", "3"}), "read-only");
@@ -219,7 +219,7 @@ TEST_F(Ovopc, AProjectOnReadOnlyMediaIsReadButNeverWritten) {
     QFile::setPermissions(media, QFile::ReadOwner | QFile::WriteOwner);
     const Outcome imported = Run({"import", media, csv, "--mode", "3"});
     EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
-    EXPECT_TRUE(imported.out.startsWith(QStringLiteral("updated: 22"))) << imported.out.toStdString();
+    EXPECT_TRUE(imported.out.startsWith(QStringLiteral("updated: 23"))) << imported.out.toStdString();
 }
 
 TEST_F(Ovopc, DiffSaysWhatDiffersAndExitsLikeDiff) {
@@ -261,7 +261,7 @@ TEST_F(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
     ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     EXPECT_EQ(plain.out, kDemoInfo + notice + u'\n');
     const QJsonObject parsed = Json({"info", shared}, onShare);
-    EXPECT_EQ(parsed.value(QStringLiteral("items")).toInt(), 22);
+    EXPECT_EQ(parsed.value(QStringLiteral("items")).toInt(), 23);
     EXPECT_TRUE(parsed.value(QStringLiteral("networkShare")).toBool());
     EXPECT_EQ(parsed.value(QStringLiteral("fileSystem")).toString(), QStringLiteral("NFS"));
     EXPECT_EQ(parsed.value(QStringLiteral("notice")).toString(), notice);

@@ -176,9 +176,9 @@ TEST_F(MenuSwitcherTest, ExtrasRunTheirTools) {
     // Statistic counts what the status bar shows from zero on.
     EXPECT_EQ(w.sb().PanelText(4), settings::Text(304) + QStringLiteral(" 0"));
     w.ClickTool(QStringLiteral("mnuOptionStatistik"));
-    EXPECT_EQ(w.StatusCounters(), (std::array<int, 7>{3, 3, 22, 2, 4, 2, 7}));
+    EXPECT_EQ(w.StatusCounters(), (std::array<int, 7>{3, 3, 23, 2, 4, 2, 7}));
     EXPECT_TRUE(w.sb().PanelText(1).endsWith(QStringLiteral("Statistik")));
-    EXPECT_EQ(w.sb().PanelText(4), settings::Text(304) + QStringLiteral(" 22"));
+    EXPECT_EQ(w.sb().PanelText(4), settings::Text(304) + QStringLiteral(" 23"));
     const int changes = w.sb().Changes();
     w.ClickTool(QStringLiteral("mnuOptionStatistik"));
     EXPECT_EQ(w.sb().Changes(), changes) << "unchanged panels are not rewritten";

@@ -75,7 +75,7 @@ TEST_F(WindowTest, EachNodeKindShowsItsRecords) {
         {plc + Y + "Line1", "tdbI", 0, {}, {}, {}},
         {motor1, "tdbI", 3, "ItemAccess", "Line1.Motor1.Speed|Line1.Motor1.Current|Line1.Motor1.Running",
          Text(310) + Text(311) + "PLC1: Filling lines"},
-        {nk::DeviceKey(3, QString(), false), "tdbI", 3, {}, {}, {}},  // without separator: all its items
+        {nk::DeviceKey(3, QString(), false), "tdbI", 4, {}, {}, {}},  // without separator: all its items
         {nk::kInternal, "tdbI", 2, {}, {}, Text(310) + Text(315)},
         {nk::GroupKey(2), "tdbI", 4, "DeviceName", "PLC1|PLC1|PLC1|PLC1", Text(310) + Text(312) + "Fast"},
         {nk::GroupDeviceKey(3, 3), "tdbI", 3, {}, {}, {}},  // the weather station's items in the group Slow

@@ -163,7 +163,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     const QByteArray renamed = csv.readAll().replace("Motor1", "Motor7");
     ASSERT_TRUE(csv.seek(0) && csv.resize(0) && csv.write(renamed) == renamed.size());
     csv.close();
-    Check(QStringLiteral("Import Items of 21 items"), [&] {
+    Check(QStringLiteral("Import Items of 19 items"), [&] {
         OnForm("FImportFromCSV", selectedItems);
         Files().Queue(file);
         RunTool("mnuOptionImport");

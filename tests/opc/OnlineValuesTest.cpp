@@ -4,11 +4,14 @@
 // played by tests/fixtures/scripted-helper.js.
 
 #include "opc/OnlineValues.h"
+#include "platform/ui/ModalState.h"
+#include "settings/TextTable.h"
 #include "support/QtPrinters.h"
 #include "support/TempProject.h"
 #include "ScriptedServer.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -42,7 +45,16 @@ class OnlineValuesTest : public test::ScriptedServer {
         opc::ServerSettings settings;
         settings.endpoint = QStringLiteral("opc.tcp://scripted:4840");
         settings.timeoutSeconds = 2;
-        online = std::make_unique<opc::OnlineValues>(std::make_unique<opc::ServerSource>(settings, opc::ServerAskers{}));
+        // The person answers every question: as the server wants, or trusting it once.
+        opc::ServerAskers askers{[this](const QString&, const QString&, opc::LoginReason) {
+                                     ++loginsAsked;
+                                     return std::optional<opc::Login>(opc::Login{"anna", "secret"});
+                                 },
+                                 [this](const QString&, const opc::ServerCertificate&) {
+                                     ++certificatesAsked;
+                                     return opc::CertificateChoice::TrustOnce;
+                                 }};
+        online = std::make_unique<opc::OnlineValues>(std::make_unique<opc::ServerSource>(settings, askers));
         online->reconnectMs = 50;
         online->onChanged = [this](const std::vector<int>& ids) { changed.insert(changed.end(), ids.begin(), ids.end()); };
         QString error;
@@ -70,9 +82,13 @@ class OnlineValuesTest : public test::ScriptedServer {
     }
     using Requested = std::vector<std::pair<QString, std::vector<int>>>;
 
+    qsizetype Connects() const { return test::ReadFile(server + QStringLiteral(".log")).count('\n'); }
+
     std::unique_ptr<opc::OnlineValues> online;
     std::vector<int> changed;
     size_t seen = 0;
+    int loginsAsked = 0;
+    int certificatesAsked = 0;
 };
 
 TEST_F(OnlineValuesTest, KeepsWhatIsOnScreenWatchedAndNoMore) {
@@ -139,6 +155,82 @@ TEST_F(OnlineValuesTest, AServerThatStopsAndStartsAgainIsWatchedAgainByItself) {
     EXPECT_EQ(online->Value(1)->value, QLocale().toString(7.0));
     EXPECT_TRUE(online->Connected());
     EXPECT_EQ(online->WatchedCount(), 2);
+}
+
+TEST_F(OnlineValuesTest, PollNeverWaitsForTheAnswerToAConnectInTheBackground) {
+    QString error;
+    ASSERT_TRUE(online->Show({Item(1, kTank, kR8, 100)}, &error)) << error.toStdString();
+    ASSERT_TRUE(Until([&] { return QualityOf(1) == "Good"; }));
+    description.insert("connectDelayMs", 1500);
+    BreakConnection();
+
+    QElapsedTimer total, call;
+    total.start();
+    qint64 longest = 0;
+    bool lost = false;
+    while (QualityOf(1) != "Good" || !lost) {
+        if (total.elapsed() > 10000) break;
+        call.start();
+        online->Poll();
+        longest = std::max(longest, call.elapsed());
+        lost = lost || QualityOf(1) == "Bad_ConnectionLost";
+        QThread::msleep(10);
+    }
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(QualityOf(1), QStringLiteral("Good")) << "watched again once the server answered";
+    EXPECT_GE(total.elapsed(), 1500) << "the answer was late indeed";
+    EXPECT_LT(longest, 200) << "a Poll waited for the server";
+    EXPECT_TRUE(online->Status().isEmpty()) << online->Status().toStdString();
+}
+
+TEST_F(OnlineValuesTest, AConnectInTheBackgroundAsksNobodyAndLeavesTheQuestionToOpen) {
+    struct Case {
+        const char* what;
+        QJsonObject server;  // what the server wants from now on
+        QString why;         // in the status meanwhile
+        const int* asker;
+    };
+    const Case cases[] = {
+        {"a log-on", {{"user", "anna"}, {"password", "secret"}}, settings::Text(9308), &loginsAsked},
+        {"a new certificate",
+         {{"certificate", QJsonObject{{"thumbprint", "AB12CD"}, {"subject", "CN=plant"}, {"problems", QJsonArray{"untrusted"}}}}},
+         QStringLiteral("AB12CD"),
+         &certificatesAsked},
+    };
+    QString error;
+    ASSERT_TRUE(online->Show({Item(1, kTank, kR8, 100)}, &error)) << error.toStdString();
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Until([&] { return QualityOf(1) == "Good"; })) << c.what;
+        for (auto it = c.server.begin(); it != c.server.end(); ++it) description.insert(it.key(), it.value());
+        BreakConnection();
+        const int asked = loginsAsked + certificatesAsked;
+        ASSERT_TRUE(Until([&] { return !online->Status().isEmpty(); })) << c.what;
+        EXPECT_TRUE(online->Status().contains(c.why)) << c.what << ": " << online->Status().toStdString();
+        // Not asked, and not tried again behind the person's back.
+        const qsizetype connects = Connects();
+        Until([] { return false; });
+        EXPECT_EQ(Connects(), connects) << c.what;
+        EXPECT_EQ(loginsAsked + certificatesAsked, asked) << c.what;
+        EXPECT_EQ(QualityOf(1), QStringLiteral("Bad_ConnectionLost")) << c.what;
+
+        const int before = *c.asker;
+        ASSERT_TRUE(online->Open(&error)) << c.what << ": " << error.toStdString();
+        EXPECT_EQ(*c.asker, before + 1) << c.what << ": the person's Open asks";
+        EXPECT_TRUE(online->Status().isEmpty()) << c.what;
+    }
+    EXPECT_TRUE(Until([&] { return QualityOf(1) == "Good"; }));
+}
+
+TEST_F(OnlineValuesTest, TheOwnersTimerPollingWithinAWriteLeavesItsAnswerAlone) {
+    QString error;
+    ASSERT_TRUE(online->Show({Item(1, kTank, kR8, 100)}, &error)) << error.toStdString();
+    ASSERT_TRUE(Until([&] { return QualityOf(1) == "Good"; }));
+    // Waiting for the server lets the window's events run, the timer among them.
+    ui::SetEventPump([this] { online->Poll(); });
+    const opc::WriteOutcome outcome = online->Write(Item(1, kTank, kR8, 100), QStringLiteral("3"));
+    ui::SetEventPump({});
+    EXPECT_EQ(outcome.status, QStringLiteral("Good")) << outcome.error.toStdString();
+    EXPECT_TRUE(online->Connected());
 }
 
 TEST(OnlineValuesOfflineTest, ASourceThatIsNoLiveServerIsNotOnline) {

@@ -14,7 +14,7 @@ var taken = studio.query("SELECT Name, DataType, AccessRights FROM TpdbItems WHE
 equal(taken.length, 9, "nine of the Boiler's ten");
 equal(taken[0], {Name: "DemoPlant.Boiler.Temperature", DataType: 5, AccessRights: 1}, "named by browse names");
 equal(first("SELECT Count(*) FROM TpdbConnections c JOIN TpdbItems i ON i.ID = c.ItemID " +
-            "WHERE c.GroupID = 1 AND i.ItemAccess LIKE 'nsu=%'"), 9, "each in the first group");
+            "WHERE c.GroupID = 1 AND i.ItemAccess LIKE 'nsu=urn:ovopc:demo;%'"), 9, "each in the first group");
 
 // A second browse: the device's items arrive ticked; Temperature's type was
 // changed in the grid, so the question asks whether to take the server's.
@@ -33,5 +33,5 @@ studio.answer("Yes");
 studio.click(PLC);
 check(studio.tool("mnuDeviceHelperItemsBrowse"), "browse again");
 equal(first("SELECT DataType FROM TpdbItems WHERE Name = 'DemoPlant.Boiler.Temperature'"), 5, "the server's type taken over");
-equal(first("SELECT Count(*) FROM TpdbItems WHERE ItemAccess LIKE 'nsu=%'"), 9, "nothing new, nothing gone");
+equal(first("SELECT Count(*) FROM TpdbItems WHERE ItemAccess LIKE 'nsu=urn:ovopc:demo;%'"), 9, "nothing new, nothing gone");
 print("browse ok");

@@ -17,5 +17,5 @@ studio.onForm("FImportFromCSV", function (f) {
 studio.answerFile(file);
 check(studio.tool("mnuOptionImport"), "import");
 equal(studio.messages().length, 0, "every line taken");
-equal(first("SELECT Count(*) FROM TpdbItems"), 22, "updated, nothing new");
+equal(first("SELECT Count(*) FROM TpdbItems"), 23, "updated, nothing new");
 print("csv ok");

@@ -344,7 +344,7 @@ private slots:
         QCOMPARE(window.ProjectPath(), Absolute(demo));
         QCOMPARE(Log().events.first(), u"Initialize "_s + Absolute(demo));
         QString error;
-        QCOMPARE(ov::studio::VariableSelectionDialog::ReadItemNames(demo, &error).size(), 22);
+        QCOMPARE(ov::studio::VariableSelectionDialog::ReadItemNames(demo, &error).size(), 23);
 
         const QString empty = folder.Path(u"empty.ovs"_s);
         QVERIFY(window.NewProject(empty, MainWindow::ProjectKind::Empty));
