@@ -17,7 +17,6 @@
 #include <QJsonObject>
 #include <QThread>
 #include <csignal>
-#include <pwd.h>
 #include <unistd.h>
 
 namespace ovopc {
@@ -122,14 +121,6 @@ QString ValueLine(const ov::opc::OnlineItem& item, const ov::opc::ItemValue& val
     return QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact));
 }
 
-// The user logged on, for the writes log: from the environment, else the account's name.
-QString LoggedOnUser() {
-    const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
-    if (!user.isEmpty()) return user;
-    const passwd* account = getpwuid(geteuid());
-    return account ? QString::fromLocal8Bit(account->pw_name) : QString();
-}
-
 }  // namespace
 
 int CommandMonitor(const Arguments& args) {
@@ -216,7 +207,6 @@ int CommandWrite(const Arguments& args) {
 
     ov::opc::OnlineValues online(std::move(device.source));
     online.writeLog = ov::opc::WriteLogPath(project);
-    online.user = LoggedOnUser();
     if (!Connect(online, device, &failure)) return failure;
     if (ask) {
         // The value now, read once; it is also what the writes log records as the old one.

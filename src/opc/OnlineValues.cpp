@@ -14,6 +14,8 @@
 #include <QSet>
 #include <cfloat>
 #include <cmath>
+#include <pwd.h>
+#include <unistd.h>
 #include <utility>
 
 namespace ov::opc {
@@ -46,6 +48,14 @@ std::optional<double> Number(const QString& text) {
     const QVariant typed = ui::TypedNumber(text);
     if (typed.typeId() != QMetaType::Double || !std::isfinite(typed.toDouble())) return std::nullopt;
     return typed.toDouble();
+}
+
+// The user logged on, for the writes log: from the environment, else the account's name.
+QString LoggedOnUser() {
+    const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    if (!user.isEmpty()) return user;
+    const passwd* account = getpwuid(geteuid());
+    return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
 
 QString OneLine(QString text) {
@@ -461,7 +471,7 @@ WriteOutcome OnlineValues::Write(const OnlineItem& item, const QString& text) {
         else Lost();
     }
     m_busy = busy;
-    const QString who = !user.isEmpty() ? user : qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    const QString who = !user.isEmpty() ? user : LoggedOnUser();
     const QStringList fields{QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                              who,
                              item.name.isEmpty() ? item.nodeId : item.name,
