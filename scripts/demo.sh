@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the programs, creates the demo project
 # demo/demo.ovs when it is missing and shows it: its numbers with ovopc, then
-# the studio on it, with the demo's OPC UA server running beside it. Without a display the studio runs on a virtual X server
+# the studio on it, with the demo's OPC UA server running beside it and the
+# weather station's items online. Without a display the studio runs on a virtual X server
 # and saves a screenshot to demo/screenshot.png instead.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -41,12 +42,15 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 
 studio="build/apps/studio/ovstudio"
+# With its server running, the studio opens on the weather station online.
+online=()
+grep -q '"ready"' "$server_log" && online=(--script scripts/demo-online.js)
 if [ -z "${DISPLAY:-}" ]; then
     screenshot="demo/screenshot.png"
     echo "No display: running the studio on a virtual X server for a screenshot."
     QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1400x900x24" \
-        "$studio" --screenshot "$screenshot" "$project"
+        "$studio" --screenshot "$screenshot" "${online[@]}" "$project"
     echo "Screenshot of the studio: $root/$screenshot"
 else
-    "$studio" "$project"
+    "$studio" "${online[@]}" "$project"
 fi

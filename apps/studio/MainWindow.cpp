@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -301,6 +302,20 @@ void MainWindow::OnOpenProject(bool readOnly) {
     const QString title = readOnly ? QStringLiteral("Open Project Read-Only") : QStringLiteral("Open Project");
     const QString path = QFileDialog::getOpenFileName(this, title, StartFolder(), kProjectFilter);
     if (!path.isEmpty()) OpenProject(path, readOnly);
+}
+
+bool MainWindow::RunScriptFile(const QString& path, QString& output, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const std::unique_ptr<host::IScriptConsole> console = m_addinLibrary.CreateScriptConsole();
+    if (!console) {
+        error = QStringLiteral("the editor add-in offers no script console");
+        return false;
+    }
+    return console->Run(QString::fromUtf8(file.readAll()), output, error);
 }
 
 bool MainWindow::ShowFirstItemFolder() {

@@ -55,6 +55,9 @@ public:
     // Makes the editor show its first item folder, as a user would by
     // clicking it; false when there is none.
     bool ShowFirstItemFolder();
+    // Runs a script file on the open project as the script console does;
+    // false with the script's error or why the file could not be read.
+    bool RunScriptFile(const QString& path, QString& output, QString& error);
     bool SaveScreenshot(const QString& path);
 
     void SetMessageHandler(MessageHandler handler) { m_messages = std::move(handler); }

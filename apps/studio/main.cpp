@@ -33,6 +33,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption readOnlyOption(
         QStringLiteral("read-only"), QStringLiteral("Open FILE for viewing only: nothing writes to it or its folder."));
     parser.addOption(readOnlyOption);
+    const QCommandLineOption scriptOption(
+        QStringLiteral("script"),
+        QStringLiteral("Run the script PATH on the open project once the window is shown, as the script console "
+                       "does; its output goes to stdout, an error to stderr."),
+        QStringLiteral("PATH"));
+    parser.addOption(scriptOption);
     parser.process(app);
 
     const QStringList files = parser.positionalArguments();
@@ -52,17 +58,31 @@ int main(int argc, char* argv[]) {
     window.LoadAddin();
     if (!files.isEmpty()) window.OpenProject(files.front(), parser.isSet(readOnlyOption));
 
-    if (!screenshot.isEmpty()) {
-        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &screenshot] {
+    const QString script = parser.value(scriptOption);
+    const auto takeScreenshot = [&window, &screenshot] {
+        QTimer::singleShot(kRepaintDelayMs, &window, [&window, &screenshot] {
+            const bool saved = window.SaveScreenshot(screenshot);
+            if (saved)
+                std::fprintf(stdout, "ovstudio: screenshot saved to %s\n", qPrintable(screenshot));
+            else
+                PrintError(QStringLiteral("could not save the screenshot to %1").arg(screenshot));
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    };
+    if (!script.isEmpty()) {
+        // The script chooses what to show; the picture is taken once it ended.
+        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, script, &screenshot, takeScreenshot] {
+            QString output, error;
+            const bool ran = window.RunScriptFile(script, output, error);
+            std::fputs(qPrintable(output), stdout);
+            std::fflush(stdout);
+            if (!ran) PrintError(QStringLiteral("the script %1 stopped: %2").arg(script, error));
+            if (!screenshot.isEmpty()) takeScreenshot();
+        });
+    } else if (!screenshot.isEmpty()) {
+        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, takeScreenshot] {
             window.ShowFirstItemFolder();
-            QTimer::singleShot(kRepaintDelayMs, &window, [&window, &screenshot] {
-                const bool saved = window.SaveScreenshot(screenshot);
-                if (saved)
-                    std::fprintf(stdout, "ovstudio: screenshot saved to %s\n", qPrintable(screenshot));
-                else
-                    PrintError(QStringLiteral("could not save the screenshot to %1").arg(screenshot));
-                QCoreApplication::exit(saved ? 0 : 1);
-            });
+            takeScreenshot();
         });
     }
     return QApplication::exec();

@@ -3,7 +3,8 @@
 # server: waits for the main window, clicks into the project tree and uses
 # keys there as a user would, checks the window title, quits with Ctrl+Q;
 # opens the project read-only, tries the same and checks that its folder
-# stayed as it was; finally takes a screenshot the way scripts/demo.sh does.
+# stayed as it was; finally takes a screenshot the way scripts/demo.sh does,
+# with and without a script run first.
 #
 # Usage: ovstudio_e2e.sh OVSTUDIO OVOPC [ADDIN_LIBRARY]
 # Exit status: 0 passed, 1 failed, 77 skipped (xvfb-run or xdotool missing).
@@ -133,5 +134,22 @@ status=0
 timeout 30 "$studio" --screenshot "$shot" "$project" >>"$log" 2>&1 || status=$?
 [ "$status" -eq 0 ] || fail "ovstudio --screenshot exited with status $status"
 [ "$(head -c 4 "$shot" | tail -c 3)" = "PNG" ] || fail "no PNG screenshot at $shot"
+
+# A script run on the open project before the picture, as the demo shows the
+# weather station online: its output on stdout, its error on stderr.
+cat >"$work/show.js" <<'JS'
+studio.click("OPCE0");
+studio.click(studio.tree().children[1].children[1].key);
+print("shown " + studio.grid("tdbI").count());
+JS
+printf 'studio.click("OPCE0");\nstudio.nothing();\n' >"$work/broken.js"
+rm -f "$shot"
+out="$(timeout 30 "$studio" --screenshot "$shot" --script "$work/show.js" "$project" 2>>"$log")" ||
+    fail "ovstudio --script exited with status $?"
+case "$out" in *"shown "[1-9]*) ;; *) fail "the script's output is missing: $out" ;; esac
+[ -s "$shot" ] || fail "no screenshot after the script"
+err="$(timeout 30 "$studio" --screenshot "$shot" --script "$work/broken.js" "$project" 2>&1 >/dev/null)" ||
+    fail "ovstudio with a failing script exited with status $?"
+case "$err" in *"broken.js stopped"*nothing*) ;; *) fail "the script's error is not named: $err" ;; esac
 
 echo "ovstudio_e2e: passed"
