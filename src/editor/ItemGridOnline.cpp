@@ -48,9 +48,10 @@ void ItemGridOnline::SetOn(bool on) {
         m_grid.visibleRowsChanged = nullptr;
         m_grid.rowTone = nullptr;
         m_itemAtRow.clear();
+        for (const auto& feed : m_feeds) m_window.sb().SetNotice(NoticeKey(feed.first), QString());
         m_feeds.clear();
-        for (const auto& problem : m_problems) m_window.sb().SetNotice(NoticeKey(problem.first), QString());
         m_problems.clear();
+        m_statuses.clear();
         RemoveColumns();
         return;
     }
@@ -166,15 +167,32 @@ void ItemGridOnline::ShowNotices() {
     // Said once per device, in the status bar, while its rows are on screen.
     QSet<int> shown;
     for (auto it = m_itemAtRow.cbegin(); it != m_itemAtRow.cend(); ++it) shown.insert(it->second);
-    for (const auto& [device, problem] : m_problems)
-        m_window.sb().SetNotice(NoticeKey(device), shown.contains(device) ? problem : QString());
+    for (const auto& [device, feed] : m_feeds) {
+        const auto problem = m_problems.find(device);
+        const bool said = problem != m_problems.end() && shown.contains(device);
+        m_window.sb().SetNotice(NoticeKey(device), said ? problem->second : QString());
+    }
     m_window.NotifyView();
 }
 
 void ItemGridOnline::Poll() {
     if (!m_on || m_watching) return;
-    for (auto& [device, feed] : m_feeds)
-        if (feed->NotOnline().isEmpty()) feed->Poll();
+    bool noticesChanged = false;
+    for (auto& [device, feed] : m_feeds) {
+        if (!feed->NotOnline().isEmpty()) continue;
+        feed->Poll();
+        // A lost server says why in the status bar until it is back.
+        const QString status = feed->Status();
+        QString& last = m_statuses[device];
+        if (status == last) continue;
+        last = status;
+        if (status.isEmpty())
+            m_problems.erase(device);
+        else
+            m_problems[device] = Text(9339).replace(QStringLiteral("<d>"), feed->DeviceName()).replace(QStringLiteral("<r>"), status);
+        noticesChanged = true;
+    }
+    if (noticesChanged) ShowNotices();
 }
 
 void ItemGridOnline::Refresh() {

@@ -73,6 +73,7 @@ class ItemGridOnline {
     QTimer m_settle;
     std::map<int, std::unique_ptr<LiveValueFeed>> m_feeds;
     std::map<int, QString> m_problems;  // device -> why its items show nothing
+    std::map<int, QString> m_statuses;  // device -> its feed's last status
     QHash<int, int> m_rowOfItem;        // the watched items' rows
     QHash<int, std::pair<int, int>> m_itemAtRow;  // row -> item and device, while watched
     bool m_watching = false;

@@ -27,6 +27,9 @@ class LiveValueFeed {
     // Connects; false with a message (empty when the person declined).
     virtual bool Open(QString* error) = 0;
     virtual bool Connected() const = 0;
+    // Why the values are not current while the connection is lost (it is
+    // made again in the background); empty while connected.
+    virtual QString Status() const { return QString(); }
     // The device's items on screen and around it, from the top; the others
     // are no longer watched.
     virtual void Show(const std::vector<int>& itemIds) = 0;

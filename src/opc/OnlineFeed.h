@@ -29,6 +29,7 @@ class OnlineFeed : public editor::LiveValueFeed {
     QString NotOnline() const override { return m_values->NotOnline(); }
     bool Open(QString* error) override { return m_values->Open(error); }
     bool Connected() const override { return m_values->Connected(); }
+    QString Status() const override { return m_values->Status(); }
     void Show(const std::vector<int>& itemIds) override;
     const editor::LiveCell* Value(int itemId) const override;
     void Poll() override { m_values->Poll(); }

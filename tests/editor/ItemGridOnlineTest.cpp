@@ -21,7 +21,7 @@ const QString Y = QString(QChar(0xFF));
 
 // A device's values as the test sets them; remembers what it was asked.
 struct FakeFeed : editor::LiveValueFeed {
-    QString name, notOnline;
+    QString name, notOnline, status;
     bool connects = true;
     std::vector<std::vector<int>> shows;
     QHash<int, editor::LiveCell> values;
@@ -38,6 +38,7 @@ struct FakeFeed : editor::LiveValueFeed {
         return connects;
     }
     bool Connected() const override { return connects; }
+    QString Status() const override { return status; }
     void Show(const std::vector<int>& itemIds) override { shows.push_back(itemIds); }
     const editor::LiveCell* Value(int itemId) const override {
         const auto it = values.constFind(itemId);
@@ -167,6 +168,16 @@ TEST_F(ItemGridOnlineTest, ADeviceThatCannotBeOnlineSaysSoOnceInTheStatusBar) {
     Click(nk::DeviceKey(3, QString(), false));
     Window().Online().WatchNow();
     EXPECT_EQ(Window().sb().Notices(), QStringList{QStringLiteral("Device 3: no connection to the server. connection refused")});
+    // A server lost while online says why until it is back.
+    Click(nk::DeviceKey(1, QString(), false));
+    Window().Online().WatchNow();
+    feeds.value(1)->status = QStringLiteral("the server went away");
+    Window().Online().Poll();
+    EXPECT_EQ(Window().sb().Notices().filter(QStringLiteral("Device 1")),
+              QStringList{QStringLiteral("Device 1: no connection to the server. the server went away")});
+    feeds.value(1)->status.clear();
+    Window().Online().Poll();
+    EXPECT_TRUE(Window().sb().Notices().filter(QStringLiteral("Device 1")).isEmpty());
     RunTool("mnuViewOnline");
     EXPECT_TRUE(Window().sb().Notices().isEmpty());
 }
