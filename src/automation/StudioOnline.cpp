@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QJSEngine>
 #include <QTimer>
 #include <utility>
 
@@ -82,13 +83,14 @@ bool StudioObject::writeValue(int row, const QString& text) {
 
 void StudioObject::wait(int milliseconds) {
     if (milliseconds < 0 || milliseconds > kLongestWaitMs) {
-        Fail(QStringLiteral("wait takes 0 to %1 milliseconds.").arg(kLongestWaitMs));
+        Fail(QStringLiteral("wait takes 0 to %1 milliseconds, not %2.").arg(kLongestWaitMs).arg(milliseconds));
         return;
     }
     // The window's timers run meanwhile: live values arrive, and a value
-    // that arrived shows in the grid's rows.
+    // that arrived shows in the grid's rows. A script stopped for taking too
+    // long stops waiting too.
     QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired()) {
+    while (!deadline.hasExpired() && !m_engine.isInterrupted()) {
         QEventLoop loop;
         QTimer::singleShot(std::min<qint64>(deadline.remainingTime(), 50), &loop, &QEventLoop::quit);
         loop.exec();
