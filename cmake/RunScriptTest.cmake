@@ -1,15 +1,20 @@
 # Runs a test script through "ovopc run" on a project of its own, in an
-# English installation, and checks the exit code and what it printed.
+# English installation unless LCID names another language, and checks the
+# exit code and what it printed.
 #   OVOPC, SCRIPT, WORK (a scratch folder), HELPERS (optional, prepended),
 #   EXPECT_EXIT (default 0), EXPECT_OUTPUT (a regular expression, optional),
 #   EXTRA (further ovopc arguments, optional),
 #   SERVER (arguments of apps/opcua-helper/server.js, optional) with SERVER_JS:
 #   the test server is started on a free loopback port for the run and
-#   registered as the OPC server "Test.Server.1"; without node or the helper's
-#   packages the test says "skipped: ..." and passes.
+#   registered as the OPC server "Test.Server.1", and helpers_server.js
+#   follows the helpers; without node or the helper's packages the test says
+#   "skipped: ..." and counts as skipped.
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
-file(WRITE "${WORK}/registry.ini" "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=1033\nPath=${WORK}\n")
+if(NOT LCID)
+    set(LCID 1033)
+endif()
+file(WRITE "${WORK}/registry.ini" "[SOFTWARE\\Senmark GmbH\\Orvana\\4.0]\nLCID=${LCID}\nPath=${WORK}\n")
 if(SERVER)
     get_filename_component(helper_dir "${SERVER_JS}" DIRECTORY)
     find_program(NODE node)
@@ -50,6 +55,11 @@ endif()
 set(script "${SCRIPT}")
 if(HELPERS)
     file(READ "${HELPERS}" helpers)
+    if(SERVER)
+        get_filename_component(helpers_dir "${HELPERS}" DIRECTORY)
+        file(READ "${helpers_dir}/helpers_server.js" server_helpers)
+        string(APPEND helpers "${server_helpers}")
+    endif()
     file(READ "${SCRIPT}" body)
     get_filename_component(name "${SCRIPT}" NAME)
     set(script "${WORK}/${name}")
