@@ -10,6 +10,18 @@
 
 namespace ov::automation {
 
+namespace {
+
+// What scripts call a column: bound ones by their data field, the live
+// columns by the same name in every interface language, others by caption.
+QString ScriptName(const ui::GridColumn& column) {
+    if (column.IsBound()) return column.dataField;
+    const QString live = editor::ItemGridOnline::ColumnKey(column);
+    return live.isEmpty() ? column.caption : live;
+}
+
+}  // namespace
+
 GridObject::GridObject(StudioObject& studio, const QString& name) : m_studio(studio), m_name(name) {}
 
 ui::GridModel* GridObject::Grid() {
@@ -22,7 +34,9 @@ ui::GridModel* GridObject::Grid() {
 }
 
 int GridObject::Column(ui::GridModel& grid, const QString& name) {
-    const int column = grid.ColumnIndex(name);
+    int column = grid.ColumnIndex(name);
+    for (int c = 0; column < 0 && c < grid.ColumnCount(); ++c)
+        if (!grid.Column(c).IsBound() && ScriptName(grid.Column(c)).compare(name, Qt::CaseInsensitive) == 0) column = c;
     if (column < 0) m_studio.Fail(QStringLiteral("The grid %1 has no column \"%2\".").arg(m_name, name));
     return column;
 }
@@ -40,9 +54,7 @@ QVariant GridObject::rows() {
         QVariantMap values;
         for (int c = 0; c < grid->ColumnCount(); ++c) {
             const ui::GridColumn& column = grid->Column(c);
-            // The live columns carry the same names in every interface language.
-            const QString live = editor::ItemGridOnline::ColumnKey(column);
-            const QString key = column.IsBound() ? column.dataField : live.isEmpty() ? column.caption : live;
+            const QString key = ScriptName(column);
             if (values.contains(key)) continue;
             values.insert(key, column.presentation == ui::Presentation::CheckBox ? QVariant(grid->CellValue(row, c).toBool())
                                                                                  : QVariant(grid->CellText(row, c)));
@@ -136,8 +148,7 @@ QVariant GridObject::Current() {
     ui::GridModel* grid = Grid();
     if (!grid || grid->CurrentRow() < 0) return QVariant();
     const ui::GridColumn& column = grid->Column(grid->CurrentColumn());
-    return QVariantMap{{QStringLiteral("row"), grid->CurrentRow()},
-                       {QStringLiteral("column"), column.IsBound() ? column.dataField : column.caption}};
+    return QVariantMap{{QStringLiteral("row"), grid->CurrentRow()}, {QStringLiteral("column"), ScriptName(column)}};
 }
 
 }  // namespace ov::automation

@@ -75,7 +75,7 @@ public:
     // live values on or off and gives whether they are on; writeValue runs
     // "Write Value..." on a row of the item grid with the typed text, its
     // second question answered from the answer() queue (OK to write), and
-    // gives whether the command ran; wait(ms) lets values arrive meanwhile.
+    // gives whether its dialog opened; wait(ms) lets values arrive meanwhile.
     Q_INVOKABLE bool online(bool on);
     Q_INVOKABLE bool writeValue(int row, const QString& text);
     Q_INVOKABLE void wait(int milliseconds);
