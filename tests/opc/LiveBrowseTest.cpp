@@ -27,9 +27,7 @@ class LiveBrowseTest : public test::OpcEditorTest {
   protected:
     static void SetUpTestSuite() {
         if (!test::HelperInstalled()) return;
-        // The helper's certificate goes to a folder of the tests, not the user's.
-        pki = new QTemporaryDir;
-        qputenv("OVOPC_PKI", pki->path().toLocal8Bit());
+        UseOwnPki();
         plant = new test::TestServer({QStringLiteral("--nodeset"), kPlant});
         slow = new test::TestServer(kSlowSpace);
     }
@@ -37,9 +35,7 @@ class LiveBrowseTest : public test::OpcEditorTest {
         delete plant;
         delete slow;
         plant = slow = nullptr;
-        qunsetenv("OVOPC_PKI");
-        delete pki;
-        pki = nullptr;
+        DropOwnPki();
     }
     void SetUp() override {
         if (!test::HelperInstalled()) GTEST_SKIP() << "node or the helper's npm packages are missing (scripts/setup.sh)";
@@ -65,7 +61,6 @@ class LiveBrowseTest : public test::OpcEditorTest {
 
     static inline test::TestServer* plant = nullptr;
     static inline test::TestServer* slow = nullptr;
-    static inline QTemporaryDir* pki = nullptr;
 };
 
 TEST_F(LiveBrowseTest, TicksOnTheServerBecomeItemsNamedByTheirBrowseNames) {

@@ -3,11 +3,9 @@
 // by the server, out of range, cancelled at the second question) and an edit
 // typed while values arrive.
 
-#include "components/InstalledPrograms.h"
 #include "host/NodeKey.h"
 #include "model/DataConnection.h"
 #include "opc/OnlineValues.h"
-#include "platform/system/Registry.h"
 #include "settings/TextTable.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
@@ -16,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -25,33 +22,28 @@ using settings::Text;
 
 namespace {
 
-const QString kServersKey = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\");
 const QString kAlive = QStringLiteral("nsu=urn:ovopc:alive;s=Alive.");
 
 class OnlineGridTest : public test::OpcEditorTest {
   protected:
     static void SetUpTestSuite() {
         if (!test::HelperInstalled()) return;
-        pki = new QTemporaryDir;
-        qputenv("OVOPC_PKI", pki->path().toLocal8Bit());
+        UseOwnPki();
         server = new test::TestServer({QStringLiteral("--alive")});
     }
     static void TearDownTestSuite() {
         delete server;
         server = nullptr;
-        qunsetenv("OVOPC_PKI");
-        delete pki;
-        pki = nullptr;
+        DropOwnPki();
     }
     void SetUp() override {
         if (!test::HelperInstalled()) GTEST_SKIP() << "node or the helper's npm packages are missing (scripts/setup.sh)";
         ASSERT_FALSE(server->Endpoint().isEmpty()) << "the test server did not start";
-        harness.Registry().WriteValue(sys::Hive::LocalMachine, kServersKey + QStringLiteral("Alive.Live.1"),
-                                      QStringLiteral("Endpoint"), server->Endpoint());
+        ServerKey(QStringLiteral("Alive.Live.1"), "Endpoint", server->Endpoint());
         Open();
         // PLC1 becomes the server's device with four items: rows 0 to 3 by ID.
+        UseServer(QStringLiteral("Alive.Live.1"));
         db::Connection& c = Window().Data()->Connection();
-        c.Execute(QStringLiteral("UPDATE TpdbDevices SET ProgID = 'Alive.Live.1' WHERE ID = 1"));
         c.Execute(QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID IN (SELECT ID FROM TpdbItems WHERE DeviceID = 1)"));
         c.Execute(QStringLiteral("DELETE FROM TpdbItems WHERE DeviceID = 1"));
         for (const char* name : {"Ramp", "Setpoint", "ReadOnly", "Typo"})
@@ -66,7 +58,7 @@ class OnlineGridTest : public test::OpcEditorTest {
     }
     void TearDown() override {
         if (harness.Session().IsLoaded() && Window().Online().IsOn()) RunTool("mnuViewOnline");
-        EditorTest::TearDown();
+        OpcEditorTest::TearDown();
     }
     ui::GridModel& Items() { return Window().tdbI(); }
     QString Live(int row, int caption) {
@@ -99,7 +91,6 @@ class OnlineGridTest : public test::OpcEditorTest {
         return test::ReadFile(opc::WriteLogPath(project.Path())).trimmed().split('\n');
     }
 
-    static inline QTemporaryDir* pki = nullptr;
     static inline test::TestServer* server = nullptr;
 };
 

@@ -11,7 +11,9 @@
 #include "platform/ui/ModalState.h"
 #include "support/EditorTest.h"
 
+#include <QTemporaryDir>
 #include <functional>
+#include <memory>
 
 namespace ov::test {
 
@@ -25,6 +27,17 @@ class OpcEditorTest : public EditorTest {
         ui::SetEventPump({});
         EditorTest::TearDown();
     }
+    // For a suite with live servers: the helper's certificate goes to a
+    // folder of the tests, not the user's.
+    static void UseOwnPki() {
+        pki = std::make_unique<QTemporaryDir>();
+        qputenv("OVOPC_PKI", pki->path().toLocal8Bit());
+    }
+    static void DropOwnPki() {
+        qunsetenv("OVOPC_PKI");
+        pki.reset();
+    }
+    static inline std::unique_ptr<QTemporaryDir> pki;
     // Browses PLC1's server with the script acting on the dialog.
     void Browse(const std::function<void(opc::FBrowseItemsOCX&)>& script) {
         ui::DefaultFormRunner().Once(QStringLiteral("FBrowseItemsOCX"),
