@@ -48,6 +48,7 @@ void ItemGridOnline::SetOn(bool on) {
         m_grid.visibleRowsChanged = nullptr;
         m_grid.rowTone = nullptr;
         m_itemAtRow.clear();
+        m_painted.clear();
         for (const auto& feed : m_feeds) m_window.sb().SetNotice(NoticeKey(feed.first), QString());
         m_feeds.clear();
         m_problems.clear();
@@ -131,15 +132,19 @@ void ItemGridOnline::WatchNow() {
         const int device = RowField(row, QStringLiteral("DeviceID")).toInt();
         byDevice[device].push_back(id.toInt());
         itemAtRow.insert(row, {id.toInt(), device});
-        m_rowOfItem.insert(id.toInt(), row);
+        m_rowOfItem.insert(id.toInt(), {row, device});
     }
     m_itemAtRow = std::move(itemAtRow);
+    for (auto it = m_painted.begin(); it != m_painted.end();)
+        it = m_rowOfItem.contains(it.key()) ? std::next(it) : m_painted.erase(it);
     for (auto& [device, feed] : m_feeds)
         if (!byDevice.count(device) && feed->NotOnline().isEmpty()) feed->Show({});
     for (const auto& [device, ids] : byDevice)
         if (LiveValueFeed* feed = FeedForDevice(device)) feed->Show(ids);
     m_watching = false;
     ShowNotices();
+    // The colours of the rows on screen follow the items now watched there.
+    if (first <= last) m_grid.RowsChanged(first, last);
 }
 
 LiveValueFeed* ItemGridOnline::FeedForDevice(int deviceId) {
@@ -167,12 +172,14 @@ void ItemGridOnline::ShowNotices() {
     // Said once per device, in the status bar, while its rows are on screen.
     QSet<int> shown;
     for (auto it = m_itemAtRow.cbegin(); it != m_itemAtRow.cend(); ++it) shown.insert(it->second);
+    const QStringList before = m_window.sb().Notices();
     for (const auto& [device, feed] : m_feeds) {
         const auto problem = m_problems.find(device);
         const bool said = problem != m_problems.end() && shown.contains(device);
         m_window.sb().SetNotice(NoticeKey(device), said ? problem->second : QString());
     }
-    m_window.NotifyView();
+    // The whole window is shown anew only when the status bar says something else.
+    if (m_window.sb().Notices() != before) m_window.NotifyView();
 }
 
 void ItemGridOnline::Poll() {
@@ -211,14 +218,44 @@ void ItemGridOnline::Refresh() {
 }
 
 void ItemGridOnline::Changed(const std::vector<int>& itemIds) {
-    int first = -1, last = -1;
+    // Only the cells that read differently are painted again; a row whose
+    // colour changes is painted whole. Per kind, the span of rows concerned.
+    struct Span {
+        int first = -1, last = -1;
+        void Add(int row) {
+            first = first < 0 ? row : std::min(first, row);
+            last = std::max(last, row);
+        }
+    };
+    Span rows, cells[std::size(kColumns)];
     for (int id : itemIds) {
-        const auto row = m_rowOfItem.constFind(id);
-        if (row == m_rowOfItem.cend()) continue;
-        first = first < 0 ? *row : std::min(first, *row);
-        last = std::max(last, *row);
+        const auto at = m_rowOfItem.constFind(id);
+        if (at == m_rowOfItem.cend()) continue;
+        const int row = at->first;
+        // Without a value a row shows empty cells in its plain colour.
+        const LiveCell* now = ValueOf(id, at->second);
+        const LiveCell next = now ? *now : LiveCell{{}, {}, {}, ValueLevel::Good};
+        const auto before = m_painted.constFind(id);
+        const LiveCell shown = before == m_painted.cend() ? LiveCell{{}, {}, {}, ValueLevel::Good} : *before;
+        if (!now) m_painted.remove(id);
+        else m_painted.insert(id, next);
+        if (next.level != shown.level) {
+            rows.Add(row);
+            continue;
+        }
+        if (next.value != shown.value) cells[0].Add(row);
+        if (next.quality != shown.quality) cells[1].Add(row);
+        if (next.time != shown.time) cells[2].Add(row);
     }
-    if (first >= 0) m_grid.RowsChanged(first, last);
+    if (rows.first >= 0) m_grid.RowsChanged(rows.first, rows.last);
+    bool anyCell = false;
+    for (const Span& span : cells) anyCell = anyCell || span.first >= 0;
+    if (!anyCell) return;
+    for (int column = 0; column < m_grid.ColumnCount(); ++column) {
+        const QString key = ColumnKey(m_grid.Column(column));
+        for (std::size_t i = 0; i < std::size(kColumns); ++i)
+            if (key == QLatin1String(kColumnKeys[i]) && cells[i].first >= 0) m_grid.CellsChanged(cells[i].first, cells[i].last, column);
+    }
 }
 
 std::optional<QVariant> ItemGridOnline::Cell(const QVariant& itemId, const QVariant& deviceId, const QString& caption) const {

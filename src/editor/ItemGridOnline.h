@@ -74,8 +74,9 @@ class ItemGridOnline {
     std::map<int, std::unique_ptr<LiveValueFeed>> m_feeds;
     std::map<int, QString> m_problems;  // device -> why its items show nothing
     std::map<int, QString> m_statuses;  // device -> its feed's last status
-    QHash<int, int> m_rowOfItem;        // the watched items' rows
+    QHash<int, std::pair<int, int>> m_rowOfItem;  // the watched items' rows and devices
     QHash<int, std::pair<int, int>> m_itemAtRow;  // row -> item and device, while watched
+    QHash<int, LiveCell> m_painted;               // what the rows of watched items were last told
     bool m_watching = false;
 };
 

@@ -247,24 +247,31 @@ bool GridSplitModel::setData(const QModelIndex& index, const QVariant& value, in
     return written;
 }
 
-void GridSplitModel::RowsChanged(int first, int last) {
-    const int columns = columnCount();
+void GridSplitModel::RowsChanged(int first, int last) { Changed(first, last, 0, columnCount() - 1); }
+
+void GridSplitModel::CellsChanged(int first, int last, int gridColumn) {
+    const int column = ViewColumn(gridColumn);
+    if (column >= 0) Changed(first, last, column, column);
+}
+
+void GridSplitModel::Changed(int first, int last, int left, int right) {
     last = std::min(last, rowCount() - 1);
-    if (columns == 0 || first > last) return;
-    const auto changed = [this](int top, int left, int bottom, int right) {
-        if (top <= bottom && left <= right) emit dataChanged(index(top, left), index(bottom, right));
+    if (left > right || first > last) return;
+    const auto changed = [this](int top, int from, int bottom, int to) {
+        if (top <= bottom && from <= to) emit dataChanged(index(top, from), index(bottom, to));
     };
     // The view puts the value of every changed cell into an editor open on
     // it: the person's typing would be lost. That cell waits for the next paint.
     const int row = editing.isValid() ? editing.row() : -1;
-    if (row < first || row > last) {
-        changed(first, 0, last, columns - 1);
+    const int column = editing.isValid() ? editing.column() : -1;
+    if (row < first || row > last || column < left || column > right) {
+        changed(first, left, last, right);
         return;
     }
-    changed(first, 0, row - 1, columns - 1);
-    changed(row, 0, row, editing.column() - 1);
-    changed(row, editing.column() + 1, row, columns - 1);
-    changed(row + 1, 0, last, columns - 1);
+    changed(first, left, row - 1, right);
+    changed(row, left, row, column - 1);
+    changed(row, column + 1, row, right);
+    changed(row + 1, left, last, right);
 }
 
 void GridSplitModel::Reset() {
@@ -348,6 +355,10 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
         m_fixedModel->RowsChanged(first, last);
         m_scrollingModel->RowsChanged(first, last);
     };
+    grid.onCellsChanged = [this](int first, int last, int column) {
+        m_fixedModel->CellsChanged(first, last, column);
+        m_scrollingModel->CellsChanged(first, last, column);
+    };
     connect(m_scrolling->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { TellVisibleRows(); });
     Reset();
 }
@@ -360,6 +371,7 @@ void GridView::Detach() {
     m_grid.onReset = nullptr;
     m_grid.onCurrentCellChanged = nullptr;
     m_grid.onRowsChanged = nullptr;
+    m_grid.onCellsChanged = nullptr;
     // Without their models the table views ask nothing of the grid any more.
     m_syncing = true;
     m_fixed->setModel(nullptr);
@@ -427,8 +439,12 @@ void GridView::ShowModelState() {
         if (column < 0 && view == m_scrolling) column = 0;
         const QModelIndex current = row >= 0 && column >= 0 && last >= 0 ? model->index(row, column) : QModelIndex();
         if (current.isValid()) {
-            view->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-            view->scrollTo(current);
+            // Only a current cell that moved is scrolled to: a window that
+            // shows itself anew leaves the rows the person scrolled to alone.
+            if (view->selectionModel()->currentIndex() != current) {
+                view->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+                view->scrollTo(current);
+            }
         } else if (row < 0) {
             view->selectionModel()->clearCurrentIndex();
         }

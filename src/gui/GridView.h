@@ -33,11 +33,15 @@ class GridSplitModel : public QAbstractTableModel {
     // Rows whose cells show something new; an editor open on the one cell
     // of such a change keeps what is typed.
     void RowsChanged(int first, int last);
+    // The same for the cells of one grid column.
+    void CellsChanged(int first, int last, int gridColumn);
     QPersistentModelIndex editing;  // the cell with an open editor
     // Captions wider than their column are cut with "…" for this font.
     void SetHeaderFont(const QFont& font) { m_headerMetrics = QFontMetrics(font); }
 
   private:
+    void Changed(int first, int last, int left, int right);
+
     ui::GridModel& m_grid;
     int m_split;
     std::vector<int> m_columns;

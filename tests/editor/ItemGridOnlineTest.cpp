@@ -135,6 +135,42 @@ TEST_F(ItemGridOnlineTest, LiveColumnsShowTheFeedsValuesAndColourTheRows) {
     EXPECT_FALSE(Window().IsToolEnabled(QStringLiteral("mnuViewRefreshValues")));
 }
 
+TEST_F(ItemGridOnlineTest, ANewValuePaintsTheCellsThatChangedAndANewQualityLevelTheWholeRow) {
+    Click(motor1);
+    RunTool("mnuViewOnline");
+    FakeFeed& feed = *feeds.value(1);
+    QStringList painted;
+    Items().onRowsChanged = [&](int first, int last) { painted << QStringLiteral("rows %1-%2").arg(first).arg(last); };
+    Items().onCellsChanged = [&](int first, int last, int column) {
+        painted << QStringLiteral("%1 %2-%3").arg(Items().Column(column).caption).arg(first).arg(last);
+    };
+    const auto arrive = [&](int row, const char* value, const char* quality, const char* time, editor::ValueLevel level) {
+        painted.clear();
+        feed.Arrive(Id(row), {QString::fromUtf8(value), QString::fromUtf8(quality), QString::fromUtf8(time), level});
+        return painted;
+    };
+    const QString value = Text(9327), quality = Text(9328), time = Text(9329);
+    const auto cells = [](std::initializer_list<QString> names) { return QStringList(names); };
+    using editor::ValueLevel;
+    EXPECT_EQ(arrive(1, "1", "Good", "10:00", ValueLevel::Good),
+              cells({value + QStringLiteral(" 1-1"), quality + QStringLiteral(" 1-1"), time + QStringLiteral(" 1-1")}));
+    EXPECT_EQ(arrive(1, "2", "Good", "10:01", ValueLevel::Good),
+              cells({value + QStringLiteral(" 1-1"), time + QStringLiteral(" 1-1")}));
+    EXPECT_EQ(arrive(1, "2", "Good", "10:02", ValueLevel::Good), cells({time + QStringLiteral(" 1-1")}));
+    // Its colour changes: the whole row, then and when it goes back.
+    EXPECT_EQ(arrive(1, "2", "Bad_ConnectionLost", "10:02", ValueLevel::Bad), cells({QStringLiteral("rows 1-1")}));
+    EXPECT_EQ(arrive(1, "3", "Good", "10:05", ValueLevel::Good), cells({QStringLiteral("rows 1-1")}));
+    EXPECT_EQ(arrive(2, "", "Bad_NodeIdUnknown", "", ValueLevel::Bad), cells({QStringLiteral("rows 2-2")}));
+    // Scrolled away (rows 0 and 1 watched) and back: the row's first value
+    // since is painted in full, though it reads as before.
+    Items().SetVisibleRows(0, 0);
+    Window().Online().WatchNow();
+    EXPECT_EQ(painted.back(), QStringLiteral("rows 0-0")) << "the colours of the rows on screen";
+    Items().SetVisibleRows(2, 2);
+    Window().Online().WatchNow();
+    EXPECT_EQ(arrive(2, "", "Bad_NodeIdUnknown", "", ValueLevel::Bad), cells({QStringLiteral("rows 2-2")}));
+}
+
 TEST_F(ItemGridOnlineTest, OnlyTheRowsOnScreenAndAPageAroundThemAreWatched) {
     Click(nk::DeviceKey(1, QString(), false));  // every item of PLC1
     const int rows = Items().RowCount();

@@ -173,6 +173,25 @@ private slots:
         grid.rowTone = nullptr;
     }
 
+    void theWindowShownAnewKeepsTheRowsScrolledToUntilTheCurrentRowMoves() {
+        ui::GridModel& grid = Window().tdbI();
+        grid.SetCurrentCell(1, 0);
+        m_view->ShowModelState();
+        m_view->resize(1000, 120);
+        QScrollBar* bar = Scrolling()->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        QTRY_COMPARE(grid.VisibleRows().second, 9);
+        // As the window does after a command, or the online grid after a notice.
+        m_view->ShowModelState();
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(Scrolling()->currentIndex().row(), 1);
+        // A command that moves the current row brings it on screen.
+        grid.SetCurrentCell(2, 0);
+        m_view->ShowModelState();
+        QTRY_VERIFY(grid.VisibleRows().first <= 2 && grid.VisibleRows().second >= 2);
+    }
+
     void theSplitterKeepsBothSplitsWithinTheGrid() {
         auto* splitter = m_view->findChild<QSplitter*>();
         QVERIFY(splitter);

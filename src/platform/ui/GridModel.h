@@ -179,6 +179,16 @@ class GridModel {
         if (onRowsChanged && first <= last) onRowsChanged(first, last);
     }
     std::function<void(int first, int last)> onRowsChanged;
+    // The same for the cells of one column only, so the view paints no
+    // more than those; without onCellsChanged the whole rows are painted.
+    void CellsChanged(int first, int last, int column) {
+        if (first > last) return;
+        if (onCellsChanged)
+            onCellsChanged(first, last, column);
+        else
+            RowsChanged(first, last);
+    }
+    std::function<void(int first, int last, int column)> onCellsChanged;
 
   private:
     db::Recordset* Reader() const;
