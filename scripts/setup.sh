@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev
