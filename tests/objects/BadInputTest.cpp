@@ -3,7 +3,6 @@
 // never an SQL error caused by quoting, never a half-written record.
 
 #include "objects/ObjectTest.h"
-#include "platform/db/Cursor.h"
 
 using namespace ov;
 namespace nk = ov::host::nodekey;
@@ -29,20 +28,12 @@ class BadInputTest : public test::ObjectTest {
         Open();
         ClearShown();
     }
-    int IdOf(const char* table, const char* name) {
-        return Query(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), QString::fromUtf8(name))).toInt();
-    }
     // The rows of every table, and SQLite's own check of the file. (An item
     // text typed into the item dialog adds its row to the index texts.)
-    QString Shape() {
-        auto c = project.Open();
-        QStringList counts;
-        for (const char* table : {"TpdbDevices", "TpdbGroups", "TpdbItems", "TpdbConnections", "TpdbStructDefs", "TpdbStructMembers",
-                                  "TpdbUnitClasses", "TpdbUnits"})
-            counts << QString::number(Count(QStringLiteral("SELECT Count(*) FROM %1").arg(QString::fromUtf8(table))));
-        db::Cursor check(*c, QStringLiteral("PRAGMA integrity_check"));
-        check.Next();
-        return counts.join(u',') + u' ' + check.Value(0).toString();
+    std::pair<std::vector<int>, QString> Shape() {
+        return {Rows({"TpdbDevices", "TpdbGroups", "TpdbItems", "TpdbConnections", "TpdbStructDefs", "TpdbStructMembers", "TpdbUnitClasses",
+                      "TpdbUnits"}),
+                Query(QStringLiteral("PRAGMA integrity_check")).toString()};
     }
     void ExpectNoQuotingErrors(const QString& where) {
         for (const QString& message : Messages())
@@ -54,7 +45,7 @@ class BadInputTest : public test::ObjectTest {
         Click(node);
         ui::GridModel& grid = Window().Grid(gridName);
         ASSERT_GT(grid.RowCount(), 0) << gridName.toStdString();
-        const QString shape = Shape();
+        const auto shape = Shape();
         int edited = 0;
         for (int column = 0; column < grid.ColumnCount(); ++column) {
             for (const QString& text : BadTexts()) {
@@ -71,7 +62,7 @@ class BadInputTest : public test::ObjectTest {
     }
     // Every text into every text box of a dialog, then OK (and Cancel when it stays open).
     void SweepDialog(const QString& node, const char* tool, const char* form) {
-        const QString shape = Shape();
+        const auto shape = Shape();
         for (const QString& text : BadTexts()) {
             int boxes = 0;
             OnForm(form, [&](ui::Form& f) {

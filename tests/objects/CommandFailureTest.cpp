@@ -6,7 +6,6 @@
 #include "host/CToolbox.h"
 #include "host/Rights.h"
 #include "objects/FilledProjectTest.h"
-#include "platform/ui/Desktop.h"
 
 #include <sqlite3.h>
 
@@ -32,10 +31,6 @@ class CommandFailureTest : public test::FilledProjectTest {
     }
 
     void TreeKey(const QString& key, int code) { harness.Session().NodeKeyDown(QString(), key, QString(), code, keys::kCtrl); }
-    void Tool(const QString& key, const char* tool, bool fromTree) {
-        Window().ComputeAvailability(key, fromTree);
-        Window().ClickTool(QString::fromUtf8(tool));
-    }
     int ItemCount() { return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems")); }
     int WithComment(const char* comment) {
         return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE Comment = '%1'").arg(QString::fromUtf8(comment)));
@@ -124,7 +119,7 @@ TEST_F(CommandFailureTest, AForeignWriteLockStopsEveryCommandWithAMessage) {
 
 TEST_F(CommandFailureTest, AStatisticThatCannotReadSaysSoInsteadOfEndingTheProgram) {
     Click(device);
-    Tool(device, "mnuOptionStatistik", false);
+    Tool(device, "mnuOptionStatistik");
     const auto before = Window().StatusCounters();
     // Another program of the studio took a table away.
     project.Open()->Execute(QStringLiteral("DROP TABLE TpdbStructMembers"));
@@ -174,10 +169,10 @@ TEST_F(CommandFailureTest, ACommandTheDatabaseRefusesHalfWayLeavesNoTraceInRowsO
 
 TEST_F(CommandFailureTest, ASortTheDatabaseCannotRunIsRefused) {
     Click(Folder("A"));
-    const int beeps = ui::DefaultDesktop().Beeps();
+    const int beeps = Beeps();
     Items().SetCurrentCell(1, Items().ColumnIndex(settings::Text(147)));  // the item index text
     Press(Items(), keys::kO, keys::kCtrl);
-    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+    EXPECT_EQ(Beeps(), beeps + 1);
     EXPECT_TRUE(Window().SortField().isEmpty()) << "the stored sort stays as it was";
     EXPECT_EQ(Items().CurrentRow(), 1);
     // Every later view still opens.
@@ -226,12 +221,12 @@ TEST_F(CommandFailureTest, ValuesFromTheCellDialogsGoToEverySelectedRow) {
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbSimulation")), 2) << "the third item gets no simulation";
 
     // An item without a function has no parameters to set: no dialog, a beep.
-    const int beeps = ui::DefaultDesktop().Beeps();
+    const int beeps = Beeps();
     const qsizetype dialogs = ui::DefaultFormRunner().Shown().size();
     Items().SetCurrentCell(2, parameters);
     Items().ColumnButtonClicked(parameters);
     EXPECT_EQ(ui::DefaultFormRunner().Shown().size(), dialogs);
-    EXPECT_EQ(ui::DefaultDesktop().Beeps(), beeps + 1);
+    EXPECT_EQ(Beeps(), beeps + 1);
 }
 
 TEST_F(CommandFailureTest, RightsAreAskedAtEveryEdit) {

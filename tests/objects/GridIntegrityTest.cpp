@@ -60,12 +60,7 @@ class GridIntegrityTest : public test::FilledProjectTest {
                                         comingBack ? host::messages::kActive : host::messages::kInactive, 0);
     }
 
-    QString Comment(int id) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id), *c);
-        return rs.IsEOF() ? QString() : rs.Fields(0).Value().toString();
-    }
+    QString Comment(int id) { return Query(QStringLiteral("SELECT Comment FROM TpdbItems WHERE ID = %1").arg(id)).toString(); }
     // Types a comment into the highlighted row, as a person does after looking at the grid.
     void CommentHighlighted(const QString& value) {
         EXPECT_TRUE(test::Edit(Items(), Items().CurrentRow(), Column("Comment"), value)) << value.toStdString();
@@ -162,8 +157,7 @@ TEST_F(GridIntegrityTest, ActivationWaitsWhileTheEditorsOwnBoxIsOpen) {
     };
     const auto report = [&] {
         ui::InstallMessageBoxes(&boxes);
-        Window().ComputeAvailability(Window().CurrentNode(), false);
-        Window().ClickTool(QStringLiteral("mnuOptionReport"));
+        RunTool("mnuOptionReport");
         ui::InstallMessageBoxes(nullptr);
     };
 

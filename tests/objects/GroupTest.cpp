@@ -26,11 +26,7 @@ class GroupTest : public test::ObjectTest {
         Command(key, "mnuGroupEdit");
     }
     int Column(const char* field) { return Grid().ColumnIndex(QString::fromUtf8(field)); }
-    int Row(const char* name) {
-        for (int row = 0; row < Grid().RowCount(); ++row)
-            if (Grid().CellText(row, Column("Name")) == QString::fromUtf8(name)) return row;
-        return -1;
-    }
+    int Row(const char* name) { return test::RowOf(Grid(), Column("Name"), QString::fromUtf8(name)); }
     void Type(int row, const char* field, const QVariant& value) { test::Edit(Grid(), row, Column(field), value); }
     // Leaving a row writes it.
     void Leave(const char* forRow) { Grid().SetCurrentCell(Row(forRow), Column("Name")); }
@@ -86,11 +82,9 @@ TEST_F(GroupTest, TheTreeFollowsTheCurrentRowAndF9EditsItsGroupRefusingTakenName
     Press(Grid(), keys::kF9);
     EXPECT_EQ(ui::DefaultFormRunner().Shown(), QStringList{QStringLiteral("FGroup")});
     EXPECT_EQ(Messages(), (QStringList{Text(652), Text(652)}));
-    ASSERT_TRUE(Exists("Drives"));
-    EXPECT_EQ(Stored("UpdateRate", "Drives").toDouble(), 1e12);
-    EXPECT_EQ(Stored("PercentDeadband", "Drives").toDouble(), 12.5) << "a decimal comma counts too";
-    EXPECT_EQ(Stored("TimeBias", "Drives").toDouble(), -1.0);
-    EXPECT_EQ(Stored("AsyncRead", "Drives").toBool(), true);
+    // A decimal comma counts too.
+    EXPECT_EQ(Record(QStringLiteral("SELECT UpdateRate, PercentDeadband, TimeBias, AsyncRead <> 0 FROM TpdbGroups WHERE Name = 'Drives'")),
+              test::Words("1e+12 12.5 -1 1"));
     EXPECT_EQ(NodeText(nk::GroupKey(fast)), QStringLiteral("Drives"));
 
     // F8 makes a new group.
@@ -118,8 +112,7 @@ TEST_F(GroupTest, TheActivationModeDecidesWhatCanBeChosen) {
         f.PressDefault();
     });
     EXPECT_TRUE(harness.Host().Calls().contains(QStringLiteral("SelectVariable(, 16)")));
-    EXPECT_EQ(Stored("Activation", "Slow").toString(), QStringLiteral("Line1.Start"));
-    EXPECT_EQ(Stored("ActiveMode", "Slow").toInt(), 0);
+    EXPECT_EQ(Record(QStringLiteral("SELECT Activation, ActiveMode FROM TpdbGroups WHERE Name = 'Slow'")), test::Words("Line1.Start 0"));
 
     // A mode stored by another tool is kept when the dialog offers nothing for it.
     Window().Data()->Connection().Execute(QStringLiteral("UPDATE TpdbGroups SET ActiveMode = 99 WHERE ID = ?"), {slow});
@@ -195,8 +188,7 @@ TEST_F(GroupTest, TheNameListHoldsOnlyWhatWasWritten) {
     Type(alpha, "Name", QStringLiteral("Gamma"));
     EXPECT_TRUE(Messages().isEmpty()) << "Gamma is free: " << Messages().join(u'|').toStdString();
     Leave("Beta");
-    EXPECT_GT(IdOf("Gamma"), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbGroups WHERE Name IN ('Alpha', 'Beta', 'Gamma')")), 2);
+    EXPECT_EQ(Values(QStringLiteral("SELECT Name FROM TpdbGroups ORDER BY Name")), test::Words("Beta Gamma Standard"));
 }
 
 TEST_F(GroupTest, ClicksAreWrittenAtOnceAndOneNameForSeveralRowsIsNumbered) {
@@ -212,7 +204,7 @@ TEST_F(GroupTest, ClicksAreWrittenAtOnceAndOneNameForSeveralRowsIsNumbered) {
 
     Grid().SelectRows({0, 1, 2});
     Type(0, "Name", QStringLiteral("G"));
-    for (const char* name : {"G(1)", "G(2)", "G(3)"}) EXPECT_TRUE(Exists(name)) << name;
+    EXPECT_EQ(Values(QStringLiteral("SELECT Name FROM TpdbGroups ORDER BY Name")), test::Words("G(1) G(2) G(3)"));
     EXPECT_EQ(NodeText(nk::GroupKey(1)), QStringLiteral("G(1)"));
     // Other values go to every selected row.
     Grid().SelectRows({1, 2});
@@ -275,8 +267,7 @@ TEST_F(GroupTest, DeleteAsksCanBeCancelledTakesTheConnectionsAndNeverTheDefaultG
         Click(group);
         Command(group, "mnuGroupDelete");
     }
-    EXPECT_FALSE(Exists("Slow"));
-    EXPECT_TRUE(Exists("Standard"));
+    EXPECT_EQ(Values(QStringLiteral("SELECT Name FROM TpdbGroups")), QStringList{QStringLiteral("Standard")});
     EXPECT_TRUE(Messages().isEmpty());
 }
 

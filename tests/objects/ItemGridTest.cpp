@@ -26,7 +26,6 @@ class ItemGridTest : public test::ObjectTest {
     QVariant Stored(const char* field, const char* item) {
         return Query(QStringLiteral("SELECT %1 FROM TpdbItems WHERE ItemAccess = '%2'").arg(QString::fromUtf8(field), QString::fromUtf8(item)));
     }
-    static QString LastMessage() { return ui::DefaultMessageBoxes().Shown().back().text; }
     // Edits the item of the current row in its dialog, from the menu.
     void EditItem(Script script) {
         OnForm("FItem", std::move(script));
@@ -184,10 +183,9 @@ TEST_F(ItemGridTest, TheItemDialogRefusesNamesInUseAndWritesEveryField) {
     EXPECT_EQ(seen, (QStringList{QStringLiteral("Line1.Motor1.Speed"), QStringLiteral("VT_R4"), QStringLiteral("Sinus"),
                                  QStringLiteral("Drehzahl Motor 1"), QStringLiteral("name follows")}));
     const auto stored = [this](const char* field) { return Stored(field, "Line1.Motor1.Rpm"); };
-    EXPECT_EQ(stored("DataType").toInt(), 5);
-    EXPECT_EQ(stored("FieldSize").toInt(), 3);
-    EXPECT_EQ(stored("Name").toString(), QStringLiteral("Line1.Motor1.Rpm"));
-    EXPECT_EQ(stored("Comment").toString(), QStringLiteral("from the dialog"));
+    EXPECT_EQ(Record(QStringLiteral("SELECT DataType, FieldSize, Name, Comment FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Rpm'")),
+              (QStringList{QStringLiteral("5"), QStringLiteral("3"), QStringLiteral("Line1.Motor1.Rpm"),
+                           QStringLiteral("from the dialog")}));
     EXPECT_EQ(Window().IndexTexts().GetItemText(stored("TextID"), 1031), QStringLiteral("Speed of motor one"));
     EXPECT_EQ(Window().SimulationOf(stored("ID")).first, QStringLiteral("Function1")) << "simulation kept";
     EXPECT_TRUE(harness.Host().HasNode(folder)) << "the folder stays with its items";
@@ -209,9 +207,8 @@ TEST_F(ItemGridTest, AServersSixtyFourBitItemWithoutRightsShowsAndKeepsBoth) {
         f.UserSetText(QStringLiteral("txtComment"), QStringLiteral("seen"));
         f.PressDefault();
     });
-    EXPECT_EQ(Stored("Comment", "Line1.Motor1.Speed").toString(), QStringLiteral("seen"));
-    EXPECT_EQ(Stored("AccessRights", "Line1.Motor1.Speed").toInt(), 0) << "written back as it was";
-    EXPECT_EQ(Stored("DataType", "Line1.Motor1.Speed").toInt(), 20);
+    EXPECT_EQ(Record(QStringLiteral("SELECT Comment, AccessRights, DataType FROM TpdbItems WHERE ItemAccess = 'Line1.Motor1.Speed'")),
+              test::Words("seen 0 20")) << "rights and type written back as they were";
 }
 
 TEST_F(ItemGridTest, RefusedValuesLeaveTheStoredRecordAndOddNamesAreStoredAsTyped) {
@@ -235,8 +232,7 @@ TEST_F(ItemGridTest, RefusedValuesLeaveTheStoredRecordAndOddNamesAreStoredAsType
     const int id = Stored("ID", "Line1.Motor1.Speed").toInt();
     const QString odd = QStringLiteral("Line1.Motor1.O'Neil \"x\";100%_[a]");
     ASSERT_TRUE(Edit(Grid(), 0, access, odd));
-    EXPECT_EQ(Query(QStringLiteral("SELECT ItemAccess FROM TpdbItems WHERE ID = %1").arg(id)).toString(), odd);
-    EXPECT_EQ(Query(QStringLiteral("SELECT Name FROM TpdbItems WHERE ID = %1").arg(id)).toString(), odd)
+    EXPECT_EQ(Record(QStringLiteral("SELECT ItemAccess, Name FROM TpdbItems WHERE ID = %1").arg(id)), (QStringList{odd, odd}))
         << "the name follows in the item-access view";
     EXPECT_TRUE(Messages().isEmpty());
 }

@@ -21,26 +21,10 @@ class MItemTest : public test::FilledProjectTest {
             test::AddItems(c, 1, Words("A.B.t1 A.B.C.t2 A.t3 C.x Top"), 0, 1);
         });
     }
-    // A menu tool with the availability computed for a node; it must be offered.
-    void Tool(const QString& key, const char* tool, bool fromTree = false) {
-        Window().ComputeAvailability(key, fromTree);
-        ASSERT_TRUE(Window().IsToolEnabled(QString::fromUtf8(tool))) << tool;
-        Window().ClickTool(QString::fromUtf8(tool));
-    }
-    // Clicks the node first, as a person choosing from the tree does.
-    void OnNode(const QString& key, const char* tool, bool fromTree = false) {
-        Click(key);
-        Tool(key, tool, fromTree);
-    }
     // A branch command from the tree on a folder of device 1.
     void OnFolder(const char* path, const char* tool) { OnNode(Folder(path), tool, true); }
     QStringList Names(int deviceId = 1) {
-        auto c = project.Open();
-        db::Recordset rs;
-        rs.Open(QStringLiteral("SELECT Name FROM TpdbItems WHERE DeviceID = %1 ORDER BY Name").arg(deviceId), *c);
-        QStringList names;
-        for (; !rs.IsEOF(); rs.MoveNext()) names << rs.Fields(0).Value().toString();
-        return names;
+        return Values(QStringLiteral("SELECT Name FROM TpdbItems WHERE DeviceID = %1 ORDER BY Name").arg(deviceId));
     }
     int ItemsWhere(const char* where) {
         return Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE %1").arg(QString::fromUtf8(where)));
@@ -48,7 +32,6 @@ class MItemTest : public test::FilledProjectTest {
     static void RenameTo(const QString& name) {
         ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), test::Typing({{"TxtName", name}}));
     }
-    void DontAsk() { Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false); }
 };
 
 TEST_F(MItemTest, NewItemsTakeTheFirstFreeNumberInTheirFolder) {
@@ -92,14 +75,12 @@ TEST_F(MItemTest, DeleteAsksAndTakesEverythingOfTheItemAlong) {
     ui::DefaultMessageBoxes().Queue(ui::Answer::OK);
     Items().SelectRows({0});
     Tool(Folder("A"), "mnuItemDelete");
-    EXPECT_FALSE(Names().contains(QStringLiteral("A.t3")));
-    for (const char* table : {"TpdbSimulation", "TpdbAlign"})
-        EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM %1").arg(QString::fromUtf8(table))), 0) << table;
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TidxTexts WHERE Name = 'Dev.A.t3'")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbConnections")), 4);
+    EXPECT_EQ(Names(), Words("A.B.C.t2 A.B.t1 C.x Top"));
+    EXPECT_EQ(Rows({"TpdbSimulation", "TpdbAlign", "TidxTexts WHERE Name = 'Dev.A.t3'", "TpdbConnections"}),
+              (std::vector<int>{0, 0, 0, 4}));
     EXPECT_EQ(FolderCount(Folder("A")), 2);
 
-    DontAsk();
+    DontAskOnDelete();
     Click(device);
     Items().SelectRows({0});
     ui::DefaultMessageBoxes().Clear();
@@ -111,7 +92,7 @@ TEST_F(MItemTest, DeleteAsksAndTakesEverythingOfTheItemAlong) {
 TEST_F(MItemTest, AfterADeleteTheGridShowsTheRestAndEditsReachTheRightRecord) {
     test::AddItems(Window().Data()->Connection(), 1, Words("D.a D.b D.c D.d D.e"));
     harness.Session().Reload();
-    DontAsk();
+    DontAskOnDelete();
     Click(Folder("D"));
     ui::GridModel& grid = Items();
     ASSERT_EQ(grid.RowCount(), 5);
@@ -150,17 +131,17 @@ TEST_F(MItemTest, RenamingAFolderRenamesEverythingBelowItAndAvoidsTakenNames) {
     test::AddItems(Window().Data()->Connection(), 1, Words("x"));
     RenameTo(QString());
     OnFolder("C", "mnuDeviceHelperItemRename");
-    EXPECT_TRUE(Names().contains(QStringLiteral("x(1)"))) << Names().join(u' ').toStdString();
+    EXPECT_EQ(Names(), Words("A.C.t2 A.t1 A.t3 Top x x(1)"));
 
     ui::DefaultFormRunner().Once(QStringLiteral("FItemStructEditor"), [](ui::Form& f) { f.PressCancel(); });
     OnFolder("A", "mnuDeviceHelperItemRename");
-    EXPECT_TRUE(Names().contains(QStringLiteral("A.t3"))) << "a cancelled rename changes nothing";
+    EXPECT_EQ(Names(), Words("A.C.t2 A.t1 A.t3 Top x x(1)")) << "a cancelled rename changes nothing";
 }
 
 TEST_F(MItemTest, BranchCopyPastesUnderAnotherFolderOrDevice) {
     OnFolder("A.B", "mnuDeviceHelperItemsCopy");
     OnFolder("C", "mnuDeviceHelperItemsPaste");
-    for (const QString& pasted : Words("C.B.t1 C.B.C.t2")) EXPECT_TRUE(Names().contains(pasted)) << pasted.toStdString();
+    EXPECT_EQ(Names(), Words("A.B.C.t2 A.B.t1 A.t3 C.B.C.t2 C.B.t1 C.x Top"));
     const QString other = nk::DeviceKey(2, QStringLiteral("."), false);
     OnNode(other, "mnuDeviceHelperItemsPaste", true);
     EXPECT_EQ(Names(2), Words("B.C.t2 B.t1"));
@@ -194,7 +175,7 @@ class LongItemWorkTest : public MItemTest {
         c.CommitTrans();
         harness.Session().Reload();
         harness.Session().NodeExpand(QString(), QStringLiteral("OPCE0"), QString());
-        DontAsk();
+        DontAskOnDelete();
         ui::DefaultMessageBoxes().Clear();
     }
     void TearDown() override {

@@ -49,6 +49,24 @@ inline void AddItems(db::Connection& c, int device, const QStringList& names, in
 }
 // A list written as words: Words("a b c").
 inline QStringList Words(const char* words) { return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts); }
+// The first row whose cell in the column reads the text, -1 when none does.
+inline int RowOf(ui::GridModel& grid, int column, const QString& text) {
+    for (int row = 0; row < grid.RowCount(); ++row)
+        if (grid.CellText(row, column) == text) return row;
+    return -1;
+}
+// The texts a column offers in its list.
+inline QStringList ListTexts(ui::GridModel& grid, int column) {
+    QStringList texts;
+    for (const auto& item : grid.Column(column).values.Items()) texts << item.text;
+    return texts;
+}
+
+// The text of the last message shown, empty when there was none.
+inline QString LastMessage() {
+    const auto& shown = ui::DefaultMessageBoxes().Shown();
+    return shown.empty() ? QString() : shown.back().text;
+}
 
 class ObjectTest : public EditorTest {
   protected:
@@ -78,8 +96,46 @@ class ObjectTest : public EditorTest {
         grid.KeyDown(code, shift);
         return code;
     }
+    // A menu tool with the availability computed for a node; it must be offered.
+    void Tool(const QString& key, const char* tool, bool fromTree = false) {
+        Window().ComputeAvailability(key, fromTree);
+        ASSERT_TRUE(Window().IsToolEnabled(QString::fromUtf8(tool))) << tool;
+        Window().ClickTool(QString::fromUtf8(tool));
+    }
+    // Clicks the node first, as a person choosing from the tree does.
+    void OnNode(const QString& key, const char* tool, bool fromTree = false) {
+        Click(key);
+        Tool(key, tool, fromTree);
+    }
     static int Beeps() { return ui::DefaultDesktop().Beeps(); }
+    static QString LastMessage() { return test::LastMessage(); }
     void DontAskOnDelete() { Window().Settings().WriteAValueToCInits(QStringLiteral("RequestOnDelete"), false); }
+    int IdOf(const char* table, const char* name) {
+        return Query(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), QString::fromUtf8(name))).toInt();
+    }
+    // The rows of each "table [WHERE condition]", to compare in one go.
+    std::vector<int> Rows(std::initializer_list<const char*> tables) {
+        std::vector<int> counts;
+        for (const char* table : tables) counts.push_back(Count(QStringLiteral("SELECT Count(*) FROM %1").arg(QString::fromUtf8(table))));
+        return counts;
+    }
+    // The fields of the first row as texts, to compare a record in one go.
+    QStringList Record(const QString& sql) {
+        auto c = project.Open();
+        db::Recordset rs;
+        rs.Open(sql, *c);
+        QStringList fields;
+        for (int i = 0; !rs.IsEOF() && i < rs.FieldCount(); ++i) fields << rs.Fields(i).Value().toString();
+        return fields;
+    }
+    // The first field of every row, as texts, read through a connection of its own.
+    QStringList Values(const QString& sql) {
+        auto c = project.Open();
+        db::Recordset rs;
+        QStringList values;
+        for (rs.Open(sql, *c); !rs.IsEOF(); rs.MoveNext()) values << rs.Fields(0).Value().toString();
+        return values;
+    }
 };
 
 // A dialog script that looks at the dialog and then cancels it.
@@ -97,11 +153,6 @@ inline void ExpectBoxes(ui::Form& f, std::initializer_list<std::pair<const char*
 // A key pressed in a dialog, in the control named or where the focus is.
 inline void PressKey(ui::Form& f, int code, int shift = 0, const char* control = "") {
     f.UserKeyDown(code, shift, QString::fromUtf8(control));
-}
-// The text of the last message shown, empty when there was none.
-inline QString LastMessage() {
-    const auto& shown = ui::DefaultMessageBoxes().Shown();
-    return shown.empty() ? QString() : shown.back().text;
 }
 
 }  // namespace ov::test

@@ -38,18 +38,11 @@ class StructureTest : public test::ObjectTest {
     // Edits the member of the grid's current row in its dialog.
     void EditMember(Script script) { OnForm("FStructMember", std::move(script)); Command("mnuStructMemberEdit"); }
     int Column(const QString& fieldOrCaption) { return Grid().ColumnIndex(fieldOrCaption); }
-    int Row(const char* member) {
-        for (int row = 0; row < Grid().RowCount(); ++row)
-            if (Grid().CellText(row, Column(nameColumn)) == QString::fromUtf8(member)) return row;
-        return -1;
-    }
+    int Row(const char* member) { return RowOf(Grid(), Column(nameColumn), QString::fromUtf8(member)); }
     QString Cell(const char* member, const QString& column) { return Grid().CellText(Row(member), Column(column)); }
     // Types into a cell of the member's row; false when the grid refused the edit or the value.
     bool Type(const char* member, const QString& column, const QVariant& value) {
         return Grid().BeginEdit(Row(member), Column(column)) && Grid().CommitEdit(value);
-    }
-    int IdOf(const char* table, const char* name) {
-        return Query(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(QString::fromUtf8(table), QString::fromUtf8(name))).toInt();
     }
     // A field of a member of StatusWord, or of the structure given.
     QVariant Member(const char* field, const QString& name, int structure = -1) {
@@ -65,11 +58,7 @@ class StructureTest : public test::ObjectTest {
     int Count(const char* table, const QString& where) {
         return EditorTest::Count(QStringLiteral("SELECT Count(*) FROM %1 WHERE %2").arg(QString::fromUtf8(table), where));
     }
-    QStringList ListTexts(ui::GridModel& grid, const QString& caption) {
-        QStringList texts;
-        for (const auto& item : grid.Column(grid.ColumnIndex(caption)).values.Items()) texts << item.text;
-        return texts;
-    }
+    static QStringList ListTexts(ui::GridModel& grid, const QString& caption) { return test::ListTexts(grid, grid.ColumnIndex(caption)); }
 
     int statusWord = 0, drive = 0;
     const QString nameColumn = QStringLiteral("Name"), orderColumn = QStringLiteral("OrderNum");
@@ -141,12 +130,12 @@ TEST_F(StructureTest, NamesThatAreNumbersOrEmptyAreRefusedInTheGridAndTheDialog)
 TEST_F(StructureTest, BitMembersKeepByteAndBitUnderEveryLocale) {
     for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::English, QLocale::UnitedStates)}) {
         QLocale::setDefault(locale);
-        ASSERT_TRUE(Type("Fault", orderColumn, QStringLiteral("3.57")));
-        EXPECT_DOUBLE_EQ(Member("OrderNum", "Fault").toDouble(), 3.6) << locale.name().toStdString();
-        EXPECT_EQ(Cell("Fault", orderColumn), QStringLiteral("3.6"));
-        ASSERT_TRUE(Type("Mode", orderColumn, QStringLiteral("3.9")));
-        EXPECT_DOUBLE_EQ(Member("OrderNum", "Mode").toDouble(), 3.0);
-        EXPECT_EQ(Cell("Mode", orderColumn), QStringLiteral("3"));
+        SCOPED_TRACE(locale.name().toStdString());
+        for (const auto& [member, typed, stored, shown] : {std::tuple{"Fault", "3.57", 3.6, "3.6"}, std::tuple{"Mode", "3.9", 3.0, "3"}}) {
+            ASSERT_TRUE(Type(member, orderColumn, QString::fromUtf8(typed)));
+            EXPECT_DOUBLE_EQ(Member("OrderNum", member).toDouble(), stored) << member;
+            EXPECT_EQ(Cell(member, orderColumn), QString::fromUtf8(shown));
+        }
     }
     // Bad order numbers are refused with a reason; the stored number stays.
     for (const char* bad : {"abc", "-1", "3.5.7", "1e12"}) {
@@ -342,9 +331,8 @@ TEST_F(StructureTest, TheStructureDialogRenamesAndRefusesATakenName) {
     Command("mnuStructureEdit");
     ASSERT_EQ(Messages().size(), 2);
     EXPECT_EQ(Messages()[0], Text(405));
-    EXPECT_EQ(Query(QStringLiteral("SELECT Name FROM TpdbStructDefs WHERE ID = %1").arg(statusWord)).toString(),
-              QStringLiteral("Status's [bits]"));
-    EXPECT_FALSE(Query(QStringLiteral("SELECT OrderByOffset FROM TpdbStructDefs WHERE ID = %1").arg(statusWord)).toBool());
+    EXPECT_EQ(Record(QStringLiteral("SELECT Name, OrderByOffset <> 0 FROM TpdbStructDefs WHERE ID = %1").arg(statusWord)),
+              (QStringList{QStringLiteral("Status's [bits]"), QStringLiteral("0")}));
     EXPECT_EQ(NodeText(nk::StructureKey(statusWord)), QStringLiteral("Status's [bits]"));
     Click(nk::StructureKey(drive));
     EXPECT_EQ(Cell("Status", typeColumn), QStringLiteral("Status's [bits]"));

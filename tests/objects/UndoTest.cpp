@@ -41,16 +41,6 @@ class UndoTest : public test::ObjectTest {
     }
     model::UndoHistory& History() { return harness.Session().History(); }
     void TreeKey(int code) { harness.Session().NodeKeyDown(QString(), Window().CurrentNode(), QString(), code, host::keys::kCtrl); }
-    void FromTree(const QString& key, const char* tool) {
-        Click(key);
-        Window().ComputeAvailability(key, true);
-        ASSERT_TRUE(Window().IsToolEnabled(QString::fromUtf8(tool))) << tool;
-        Window().ClickTool(QString::fromUtf8(tool));
-    }
-    void OnNode(const QString& key, const char* tool) {
-        Click(key);
-        RunTool(tool);
-    }
     void SelectRows(std::vector<int> rows) {
         Click(motor1);
         Window().tdbI().SelectRows(rows);
@@ -109,7 +99,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     });
     Check(QStringLiteral("Delete of 3 items"), [&] {
         AnswerOK();
-        FromTree(plc + nk::kSeparator + QStringLiteral("Line1.Tank"), "mnuDeviceHelperItemsDelete");
+        OnNode(plc + nk::kSeparator + QStringLiteral("Line1.Tank"), "mnuDeviceHelperItemsDelete", true);
     });
     Check(QStringLiteral("New (group)"), [&] { OnNode(nk::kGroups, "mnuGroupNew"); });
     Check(QStringLiteral("New (structure)"), [&] { OnNode(QStringLiteral("OPCS0"), "mnuStructureNew"); });
@@ -137,7 +127,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
             f.UserCheckNode(QStringLiteral("oib"), key, true);
             f.PressDefault();
         });
-        FromTree(plc, "mnuDeviceHelperItemsBrowse");
+        OnNode(plc, "mnuDeviceHelperItemsBrowse", true);
     });
     Check(QStringLiteral("Gruppenzuordnung of 6 group assignments"), [&] {
         SelectRows({0, 1, 2});
@@ -170,7 +160,7 @@ TEST_F(UndoTest, EveryKindOfCommandIsTakenBackAndDoneAgainValueForValue) {
     });
     Check(QStringLiteral("Rename of 2 items"), [&] {
         OnForm("FItemStructEditor", test::Typing({{"TxtName", QStringLiteral("Motor9")}}));
-        FromTree(plc + nk::kSeparator + QStringLiteral("Line1.Motor2"), "mnuDeviceHelperItemRename");
+        OnNode(plc + nk::kSeparator + QStringLiteral("Line1.Motor2"), "mnuDeviceHelperItemRename", true);
     });
 }
 

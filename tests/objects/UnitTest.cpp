@@ -26,11 +26,7 @@ class UnitTest : public test::ObjectTest {
     ui::GridModel& Grid() { return Window().tdbU(); }
     void Command(const char* tool) { RunTool(tool); }
     int Column(const char* field) { return Grid().ColumnIndex(QString::fromUtf8(field)); }
-    int Row(int switchId) {
-        for (int row = 0; row < Grid().RowCount(); ++row)
-            if (Grid().CellValue(row, Column("SwitchID")).toInt() == switchId) return row;
-        return -1;
-    }
+    int Row(int switchId) { return RowOf(Grid(), Column("SwitchID"), QString::number(switchId)); }
     int ClassId(const char* name) {
         return Query(QStringLiteral("SELECT ID FROM TpdbUnitClasses WHERE Name = '%1'").arg(QString::fromUtf8(name))).toInt();
     }
@@ -46,11 +42,8 @@ class UnitTest : public test::ObjectTest {
     int Units(int classId, const char* where = "1") {
         return Count(QStringLiteral("SELECT Count(*) FROM TpdbUnits WHERE ParentID = %1 AND %2").arg(classId).arg(QString::fromUtf8(where)));
     }
-    QStringList ClassList(ui::GridModel& grid, const char* field) {
-        QStringList texts;
-        for (const auto& item : grid.Column(grid.ColumnIndexInSplit(QString::fromUtf8(field), 1)).values.Items())
-            texts << item.text;
-        return texts;
+    static QStringList ClassList(ui::GridModel& grid, const char* field) {
+        return ListTexts(grid, grid.ColumnIndexInSplit(QString::fromUtf8(field), 1));
     }
     // Edits the unit of the given switch value in the dialog.
     void EditUnit(int switchId, Script inDialog) {
