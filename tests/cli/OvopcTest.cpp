@@ -28,13 +28,17 @@ struct Outcome {
 };
 
 // Never with the user's own registry: "new --demo" writes to it.
-Outcome RunProgram(const QString& program, const QStringList& arguments, const QString& registryFile,
-                   const QStringList& more = {}) {
+QProcessEnvironment Environment(const QString& registryFile, const QStringList& more) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("OVSTUDIO_REGISTRY"), registryFile);
     for (const QString& assignment : more) environment.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
+    return environment;
+}
+
+Outcome RunProgram(const QString& program, const QStringList& arguments, const QString& registryFile,
+                   const QStringList& more = {}) {
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(Environment(registryFile, more));
     process.start(program, arguments);
     EXPECT_TRUE(process.waitForFinished(30000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -73,22 +77,21 @@ class Ovopc : public ::testing::Test {
     }
     // The "items: N" line of info.
     QString ItemsLine(const QString& project) { return Run({"info", project}).out.section(u'\n', 2, 2); }
+    // An English installation; the weather station's server at the endpoint, with the user, where given.
+    void English(const QString& weatherEndpoint = {}, const QString& user = {}) {
+        ov::sys::Registry installation(registry);
+        const QString root = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0");
+        installation.WriteValue(ov::sys::Hive::LocalMachine, root, QStringLiteral("LCID"), QStringLiteral("1033"));
+        const QString weather = root + QStringLiteral("\\OPCServers\\Demo.WeatherStation.2");
+        if (!weatherEndpoint.isEmpty())
+            installation.WriteValue(ov::sys::Hive::LocalMachine, weather, QStringLiteral("Endpoint"), weatherEndpoint);
+        if (!user.isEmpty()) installation.WriteValue(ov::sys::Hive::LocalMachine, weather, QStringLiteral("User"), user);
+    }
 
     QTemporaryDir dir;
     const QString registry = dir.filePath(QStringLiteral("registry.ini"));
     const QString file = dir.filePath(QStringLiteral("plant.ovs"));
 };
-
-TEST_F(Ovopc, NewDemoThenInfoPrintsTheSevenCountsInOrder) {
-    NewDemo(file);
-    const Outcome info = Run({"info", file});
-    ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
-    EXPECT_EQ(info.out, kDemoInfo);
-
-    const QJsonObject json = Json({"info", file});
-    EXPECT_EQ(json.value(QStringLiteral("items")).toInt(), 23);
-    EXPECT_EQ(json.value(QStringLiteral("structureMembers")).toInt(), 7);
-}
 
 TEST_F(Ovopc, TheDemoBringsItsServersAndDriverAlong) {
     const QString blanks = dir.filePath(QStringLiteral("plant with blanks.ovs"));
@@ -150,12 +153,7 @@ TEST_F(Ovopc, BrowseOfASecuredServerNeedsThePasswordAndTrustsACertificateOnlyWhe
                                  "SignAndEncrypt:Basic256Sha256", "--user", "operator:s3cret", "--pki", pki + "/server"});
     ASSERT_FALSE(server.Endpoint().isEmpty());
     NewDemo(file);
-    ov::sys::Registry installation(registry);
-    const QString weather = QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Demo.WeatherStation.2");
-    installation.WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
-                            QStringLiteral("LCID"), QStringLiteral("1033"));
-    installation.WriteValue(ov::sys::Hive::LocalMachine, weather, QStringLiteral("Endpoint"), server.Endpoint());
-    installation.WriteValue(ov::sys::Hive::LocalMachine, weather, QStringLiteral("User"), QStringLiteral("operator"));
+    English(server.Endpoint(), QStringLiteral("operator"));
     const QStringList client{QStringLiteral("OVOPC_PKI=") + pki + QStringLiteral("/client")};
     const QStringList withPassword = client + QStringList{"OVOPC_OPCUA_PASSWORD=s3cret"};
     const QStringList browse{"browse", file, "--device", "Weather"};
@@ -173,53 +171,43 @@ TEST_F(Ovopc, BrowseOfASecuredServerNeedsThePasswordAndTrustsACertificateOnlyWhe
     ExpectOneErrorLine(Run(browse, client + QStringList{"OVOPC_OPCUA_PASSWORD=wrong"}), "refused the user name or password");
 }
 
-TEST_F(Ovopc, ExportAndImportGoThroughOneFile) {
-    const QString csv = dir.filePath(QStringLiteral("plc1.csv"));
-    NewDemo(file);
-    const Outcome exported = Run({"export", file, "--device", "PLC1", "-o", csv, "--encoding", "utf8"});
-    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
-    EXPECT_TRUE(exported.out.startsWith(QStringLiteral("exported: ")));
-    const QByteArray content = ov::test::ReadFile(csv);
-    EXPECT_TRUE(content.startsWith("\xEF\xBB\xBF"));
-    const int lines = static_cast<int>(content.count("\r\n"));
-
-    // The same lines back, plus one too short: all updated, that one rejected.
-    ASSERT_EQ(ov::test::WriteFile(csv, content + "1;2;3\r\n"), csv);
-    const Outcome imported = Run({"import", file, csv, "--mode", "3"});
-    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
-    EXPECT_EQ(imported.out, QStringLiteral("updated: %1\ninserted: 0\nrejected: 1\n").arg(lines));
-    EXPECT_TRUE(imported.err.contains(QString::number(lines))) << "the rejected line by its index: " << imported.err.toStdString();
-
-    // Inserting them all again collides with their names: nothing is imported.
-    const Outcome refused = Run({"import", file, csv, "--mode", "0"});
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was imported"))) << refused.err.toStdString();
-    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 23"));
-    ExpectOneErrorLine(Run({"export", file, "--group", "Nobody", "-o", csv}), "Nobody");
-}
-
+// Export and import through one file, on a project that is read-only first.
 TEST_F(Ovopc, AProjectOnReadOnlyMediaIsReadButNeverWritten) {
     const QString folder = dir.filePath(QStringLiteral("media"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString media = folder + QStringLiteral("/plant.ovs");
-    const QString csv = dir.filePath(QStringLiteral("all.csv"));
+    const QString csv = dir.filePath(QStringLiteral("plc1.csv"));
     NewDemo(media);
     const QByteArray before = ov::test::ReadFile(media);
     // The write bits go, as on a CD or a write-protected share (they bind the administrator too).
     QFile::setPermissions(media, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
     EXPECT_EQ(ItemsLine(media), QStringLiteral("items: 23"));
-    const Outcome exported = Run({"export", media, "--all", "-o", csv});
-    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const Outcome exported = Run({"export", media, "--device", "PLC1", "-o", csv, "--encoding", "utf8"});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.out.startsWith(QStringLiteral("exported: ")));
+    const QByteArray content = ov::test::ReadFile(csv);
+    EXPECT_TRUE(content.startsWith("\xEF\xBB\xBF"));
+    const int lines = static_cast<int>(content.count("\r\n"));
     ExpectOneErrorLine(Run({"import", media, csv, "--mode", "3"}), "read-only");
     EXPECT_EQ(ov::test::ReadFile(media), before) << "not a byte changed";
 
-    // Writable again, it takes the work.
+    // Writable again, it takes the same lines back, plus one too short: all updated, that one rejected.
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(media, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(ov::test::WriteFile(csv, content + "1;2;3\r\n"), csv);
     const Outcome imported = Run({"import", media, csv, "--mode", "3"});
-    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
-    EXPECT_TRUE(imported.out.startsWith(QStringLiteral("updated: 23"))) << imported.out.toStdString();
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out, QStringLiteral("updated: %1\ninserted: 0\nrejected: 1\n").arg(lines));
+    EXPECT_TRUE(imported.err.contains(QString::number(lines))) << "the rejected line by its index: " << imported.err.toStdString();
+
+    // Inserting them all again collides with their names: nothing is imported.
+    const Outcome refused = Run({"import", media, csv, "--mode", "0"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was imported"))) << refused.err.toStdString();
+    EXPECT_EQ(ItemsLine(media), QStringLiteral("items: 23"));
+    ExpectOneErrorLine(Run({"export", media, "--group", "Nobody", "-o", csv}), "Nobody");
+    EXPECT_EQ(Run({"export", media, "--all", "-o", csv}).out, QStringLiteral("exported: 23\n"));
 }
 
 TEST_F(Ovopc, DiffSaysWhatDiffersAndExitsLikeDiff) {
@@ -245,9 +233,9 @@ TEST_F(Ovopc, DiffSaysWhatDiffersAndExitsLikeDiff) {
     EXPECT_TRUE(parsed.value(QStringLiteral("added")).toArray().isEmpty());
 }
 
-TEST_F(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
-    ov::sys::Registry(registry).WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
-                                           QStringLiteral("LCID"), QStringLiteral("1033"));
+// The seven counts of the demo in order, and a notice once on a network share.
+TEST_F(Ovopc, InfoPrintsTheCountsAndSaysOnceThatAProjectLiesOnANetworkShare) {
+    English();
     const QString share = dir.filePath(QStringLiteral("share"));
     ASSERT_TRUE(QDir().mkpath(share));
     const QString shared = share + QStringLiteral("/plant.ovs");
@@ -267,8 +255,11 @@ TEST_F(Ovopc, InfoSaysOnceThatAProjectLiesOnANetworkShare) {
     EXPECT_EQ(parsed.value(QStringLiteral("notice")).toString(), notice);
 
     // The same file on a local disk: nothing to tell.
-    EXPECT_EQ(Run({"info", shared}).out, kDemoInfo);
+    const Outcome info = Run({"info", shared});
+    ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_EQ(info.out, kDemoInfo);
     const QJsonObject local = Json({"info", shared});
+    EXPECT_EQ(local.value(QStringLiteral("structureMembers")).toInt(), 7);
     EXPECT_FALSE(local.value(QStringLiteral("networkShare")).toBool(true));
     EXPECT_FALSE(local.contains(QStringLiteral("notice")));
 }
@@ -336,9 +327,12 @@ TEST_F(Ovopc, TreePrintsTheEditorsBranchInTheChosenLanguage) {
 TEST_F(Ovopc, UsageErrorsExitWithTwo) {
     ASSERT_EQ(Run({"new", file}).exitCode, 0);
     const QString csv = TextFile();
-    // Browse needs a device, export a scope, diff two files; there is no import mode 4.
+    // Browse and monitor need a device, export a scope, diff two files, write a value; there is no
+    // import mode 4, no monitor of no time.
     const QStringList usageErrors[] = {{}, {"frobnicate"}, {"info"}, {"info", "x.ovs", "--yaml"}, {"browse", file},
-                                       {"import", file, csv, "--mode", "4"}, {"export", file, "-o", csv}, {"diff", file}};
+                                       {"import", file, csv, "--mode", "4"}, {"export", file, "-o", csv}, {"diff", file},
+                                       {"monitor", file}, {"monitor", file, "--device", "Weather", "--seconds", "0"},
+                                       {"write", file, "--device", "Weather", "--item", "Humidity"}};
     for (const QStringList& arguments : usageErrors) EXPECT_EQ(Run(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
     const Outcome help = Run({"help"});
     EXPECT_EQ(help.exitCode, 0);
@@ -354,12 +348,7 @@ class OvopcLive : public Ovopc {
         server = std::make_unique<ov::test::TestServer>(QStringList{"--alive"});
         ASSERT_FALSE(server->Endpoint().isEmpty());
         NewDemo(file);
-        ov::sys::Registry installation(registry);
-        installation.WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
-                                QStringLiteral("LCID"), QStringLiteral("1033"));
-        installation.WriteValue(ov::sys::Hive::LocalMachine,
-                                QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0\\OPCServers\\Demo.WeatherStation.2"),
-                                QStringLiteral("Endpoint"), server->Endpoint());
+        English(server->Endpoint());
         ov::db::Connection c;
         c.Open(ov::model::ProjectConnectionString(file));
         const struct {
@@ -441,10 +430,7 @@ TEST_F(OvopcLive, MonitorEndsCleanlyWhenStoppedOrWhenItsReaderGoes) {
     EXPECT_LT(took.elapsed(), 20000);
 
     QProcess monitor;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("OVSTUDIO_REGISTRY"), registry);
-    environment.insert(QStringLiteral("OVOPC_PKI"), dir.filePath("pki"));
-    monitor.setProcessEnvironment(environment);
+    monitor.setProcessEnvironment(Environment(registry, {QStringLiteral("OVOPC_PKI=") + dir.filePath("pki")}));
     monitor.start(QStringLiteral(OVOPC_PATH), {"monitor", file, "--device", "Weather", "--items", "Cli.Ramp", "--seconds", "60"});
     ASSERT_TRUE(monitor.waitForReadyRead(15000));
     monitor.terminate();
@@ -478,8 +464,7 @@ TEST_F(OvopcLive, WriteTakesOnlyWhatTheItemAndTheServerAllow) {
 
 TEST_F(Ovopc, LiveCommandsRefuseDevicesWithoutLiveValuesAndUnknownItems) {
     NewDemo(file);
-    ov::sys::Registry(registry).WriteValue(ov::sys::Hive::LocalMachine, QStringLiteral("SOFTWARE\\Senmark GmbH\\Orvana\\4.0"),
-                                           QStringLiteral("LCID"), QStringLiteral("1033"));
+    English();
     const std::pair<QStringList, const char*> refusals[] = {
         {{"monitor", file, "--device", "Press"}, "Orvana32 driver"},
         {{"monitor", file, "--device", "PLC1"}, "NodeSet2 file"},
@@ -489,9 +474,6 @@ TEST_F(Ovopc, LiveCommandsRefuseDevicesWithoutLiveValuesAndUnknownItems) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
         ExpectOneErrorLine(Run(arguments), mentions);
     }
-    const QStringList usageErrors[] = {{"monitor", file}, {"monitor", file, "--device", "Weather", "--seconds", "0"},
-                                       {"write", file, "--device", "Weather", "--item", "Humidity"}};
-    for (const QStringList& arguments : usageErrors) EXPECT_EQ(Run(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
 }
 
 }  // namespace

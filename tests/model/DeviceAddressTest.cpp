@@ -21,9 +21,9 @@ TEST(DeviceAddress, OpcServerProgIdsWithComputerAndVersion) {
     };
     for (const auto& [stored, computer, progId, version] : cases) {
         const OpcServerAddress address = ParseOpcServerProgId(QString::fromUtf8(stored));
-        EXPECT_EQ(address.computer, QString::fromUtf8(computer)) << stored;
-        EXPECT_EQ(address.progId, QString::fromUtf8(progId)) << stored;
-        EXPECT_EQ(address.version, QString::fromUtf8(version)) << stored;
+        EXPECT_EQ(std::tuple(address.computer, address.progId, address.version),
+                  std::tuple(QString::fromUtf8(computer), QString::fromUtf8(progId), QString::fromUtf8(version)))
+            << stored;
     }
     EXPECT_EQ(ParseOpcServerProgId(QStringLiteral("<PLANT2>Vendor.Server.1")).Stored(), QStringLiteral("<PLANT2>Vendor.Server.1"))
         << "stored back as it was";
@@ -36,9 +36,8 @@ TEST(DeviceAddress, OpcServerProgIdsWithComputerAndVersion) {
 
 TEST(DeviceAddress, DriverProgIdsCarryTheUniversalNumber) {
     const DriverAddress press = ParseDriverProgId(QStringLiteral("<1>ModbusTCP"));
-    EXPECT_EQ(press.universalNumber, 1);
-    EXPECT_EQ(press.driverName, QStringLiteral("ModbusTCP"));
-    EXPECT_EQ(press.Stored(), QStringLiteral("<1>ModbusTCP"));
+    EXPECT_EQ(std::tuple(press.universalNumber, press.driverName, press.Stored()),
+              std::tuple(1, QStringLiteral("ModbusTCP"), QStringLiteral("<1>ModbusTCP")));
     EXPECT_EQ((DriverAddress{4, QStringLiteral("My \"odd\" driver")}.Stored()), QStringLiteral("<4>My \"odd\" driver"));
 
     // Read as written (the range is checked where it matters), unless too large to be a number at all.
