@@ -164,9 +164,10 @@ TEST_F(BrowseTest, TheTreeMarksValuesTakenOverAsVariants) {
     });
 }
 
-TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {
+TEST_F(BrowseTest, DifferingItemsAreAskedForOneByOneUntilAnAnswerForAll) {
     Take("DemoPlant/Boiler");
     auto c = project.Open();
+    // Yes to all updates every differing item after one question.
     c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess LIKE ? "), {kDemo + QStringLiteral("Boiler.%")});
     ClearShown();
     Answer({1});
@@ -174,12 +175,9 @@ TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {
     EXPECT_EQ(Questions(), 1);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DataType = 2 AND ItemAccess LIKE 'nsu=%'")), 0);
     EXPECT_EQ(Field("DataType", "Boiler.BurnerOn").toInt(), 11);
-}
 
-TEST_F(BrowseTest, NoThenYesLeavesTheFirstAndTakesTheSecondAskingForEach) {
-    Take("DemoPlant/Boiler");
-    project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET AccessRights = 3 WHERE ItemAccess LIKE ?"),
-                            {kDemo + QStringLiteral("Boiler.%")});
+    // No leaves the first and Yes takes the second, asking for each.
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET AccessRights = 3 WHERE ItemAccess LIKE ?"), {kDemo + QStringLiteral("Boiler.%")});
     ClearShown();
     Answer({2, 0, 3});
     BrowseBoilerAgain();
