@@ -62,6 +62,15 @@ class BrowseTest : public test::OpcEditorTest {
             f.PressDefault();
         });
     }
+    // Unticks the Boiler's Pressure, ticks the Conveyor, does what else is given and presses OK.
+    void SwapPressureForConveyor(const std::function<void(opc::FBrowseItemsOCX&)>& also = {}) {
+        Browse([&also](opc::FBrowseItemsOCX& f) {
+            Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
+            Tick(f, QStringLiteral("DemoPlant/Conveyor"));
+            if (also) also(f);
+            f.PressDefault();
+        });
+    }
 };
 
 TEST_F(BrowseTest, TickedVariablesBecomeItemsWithTheirRightsAndArraySizes) {
@@ -155,9 +164,10 @@ TEST_F(BrowseTest, TheTreeMarksValuesTakenOverAsVariants) {
     });
 }
 
-TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {
+TEST_F(BrowseTest, DifferingItemsAreAskedForOneByOneUntilAnAnswerForAll) {
     Take("DemoPlant/Boiler");
     auto c = project.Open();
+    // Yes to all updates every differing item after one question.
     c->Execute(QStringLiteral("UPDATE TpdbItems SET DataType = 2 WHERE ItemAccess LIKE ? "), {kDemo + QStringLiteral("Boiler.%")});
     ClearShown();
     Answer({1});
@@ -165,12 +175,9 @@ TEST_F(BrowseTest, YesToAllUpdatesEveryDifferingItemAfterOneQuestion) {
     EXPECT_EQ(Questions(), 1);
     EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbItems WHERE DataType = 2 AND ItemAccess LIKE 'nsu=%'")), 0);
     EXPECT_EQ(Field("DataType", "Boiler.BurnerOn").toInt(), 11);
-}
 
-TEST_F(BrowseTest, NoThenYesLeavesTheFirstAndTakesTheSecondAskingForEach) {
-    Take("DemoPlant/Boiler");
-    project.Open()->Execute(QStringLiteral("UPDATE TpdbItems SET AccessRights = 3 WHERE ItemAccess LIKE ?"),
-                            {kDemo + QStringLiteral("Boiler.%")});
+    // No leaves the first and Yes takes the second, asking for each.
+    c->Execute(QStringLiteral("UPDATE TpdbItems SET AccessRights = 3 WHERE ItemAccess LIKE ?"), {kDemo + QStringLiteral("Boiler.%")});
     ClearShown();
     Answer({2, 0, 3});
     BrowseBoilerAgain();
@@ -196,22 +203,21 @@ TEST_F(BrowseTest, TheDialogIsPreparedFromTheDevice) {
 }
 
 TEST_F(BrowseTest, AServerWithoutAnAddressSpaceGivesAMessageAndEmptyLists) {
-    ServerKey(kSimulation, "NodeSet", QString());
     const int before = PlcItems();
-    Browse([](opc::FBrowseItemsOCX& f) {
-        EXPECT_TRUE(f.Get(kTree).nodes.empty());
-        f.PressDefault();
-    });
-    ASSERT_FALSE(Messages().isEmpty());
-    EXPECT_TRUE(Messages().front().contains(QStringLiteral("OVOPC.Simulation.1"))) << Messages().front().toStdString();
-    EXPECT_EQ(PlcItems(), before) << "nothing ticked, nothing deleted";
-
-    ServerKey(kSimulation, "NodeSet", QStringLiteral(OV_FIXTURES "/README.md"));
-    ClearShown();
-    Browse([](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
-    ASSERT_FALSE(Messages().isEmpty());
-    EXPECT_TRUE(Messages().front().contains(QStringLiteral("README.md")));
-    EXPECT_EQ(PlcItems(), before);
+    // No file registered, and one that is no NodeSet: the message names the server or the file.
+    const std::pair<QString, const char*> cases[] = {{QString(), "OVOPC.Simulation.1"},
+                                                     {QStringLiteral(OV_FIXTURES "/README.md"), "README.md"}};
+    for (const auto& [file, named] : cases) {
+        ServerKey(kSimulation, "NodeSet", file);
+        ClearShown();
+        Browse([](opc::FBrowseItemsOCX& f) {
+            EXPECT_TRUE(f.Get(kTree).nodes.empty());
+            f.PressDefault();
+        });
+        ASSERT_FALSE(Messages().isEmpty()) << named;
+        EXPECT_TRUE(Messages().front().contains(QString::fromUtf8(named))) << Messages().front().toStdString();
+        EXPECT_EQ(PlcItems(), before) << "nothing ticked, nothing deleted";
+    }
 }
 
 TEST_F(BrowseTest, ANameClashCostsOnlyThatItemAndOneMessageNamesIt) {
@@ -223,14 +229,11 @@ TEST_F(BrowseTest, ANameClashCostsOnlyThatItemAndOneMessageNamesIt) {
     ClearShown();
     const int before = PlcItems();
     Answer({0});
-    Browse([](opc::FBrowseItemsOCX& f) {
-        Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
-        Tick(f, QStringLiteral("DemoPlant/Conveyor"));
+    SwapPressureForConveyor([](opc::FBrowseItemsOCX& f) {
         // The typed item sits in Conveyor's folder by its name but is not on the server: kept by its tick.
         f.UserCheckNode(kTree, opc::ItemBrowser::GoneKey(QStringLiteral("x")), true);
         EXPECT_TRUE(f.Get(QStringLiteral("lblStatus")).caption.contains(Text(9261).replace(QStringLiteral("<l>"), QStringLiteral("1"))))
             << f.Get(QStringLiteral("lblStatus")).caption.toStdString();
-        f.PressDefault();
     });
     EXPECT_EQ(PlcItems(), before + 7 - 1) << "seven of Conveyor's eight in, Pressure out";
     EXPECT_TRUE(Field("ID", "Conveyor.Speed").isNull());
@@ -256,11 +259,7 @@ TEST_F(BrowseTest, AnItemTheDatabaseRefusesStopsThePhasesAndKeepsTheItemsBeforeI
                                            "'%Conveyor.Speed' BEGIN SELECT RAISE(ABORT, 'refused by the plant'); END"));
     ClearShown();
     const int before = PlcItems();
-    Browse([](opc::FBrowseItemsOCX& f) {
-        Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
-        Tick(f, QStringLiteral("DemoPlant/Conveyor"));
-        f.PressDefault();
-    });
+    SwapPressureForConveyor();
     ASSERT_EQ(Messages().size(), 1u);
     const QString message = Messages().front();
     EXPECT_TRUE(message.startsWith(Text(2451))) << message.toStdString();
@@ -303,11 +302,7 @@ TEST_F(NameViewBrowseTest, RenamedItemsAreDeletedAndUpdatedByTheirItemId) {
         question = f.Get(QStringLiteral("lblMessage")).caption;
         f.UserClick(QStringLiteral("cmdAnswer"), 0);
     });
-    Browse([](opc::FBrowseItemsOCX& f) {
-        Tick(f, QStringLiteral("DemoPlant/Boiler/Pressure"), false);
-        Tick(f, QStringLiteral("DemoPlant/Conveyor"));
-        f.PressDefault();
-    });
+    SwapPressureForConveyor();
     ASSERT_EQ(Questions(), 1);
     EXPECT_TRUE(question.contains(QStringLiteral("'Boiler temperature'"))) << "named as the project knows it";
     EXPECT_TRUE(Field("ID", "Boiler.Pressure").isNull()) << "deleted although renamed";

@@ -66,18 +66,13 @@ QStringList Names(const std::vector<BrowseItem>& items) {
 class ItemBrowserTest : public ::testing::Test {
   protected:
     void SetUp() override { browser.SetSource(std::make_unique<NodeSetSource>(kPlant)); }
-    void Start() {
-        QString error;
-        ASSERT_TRUE(browser.Start(&error)) << error.toStdString();
-    }
+    void Start() { ASSERT_TRUE(browser.Start(&error)) << error.toStdString(); }
     QString Node(const char* path) {
-        QString error;
         const QString id = browser.Resolve(QString::fromUtf8(path), &error);
         EXPECT_FALSE(id.isEmpty()) << error.toStdString();
         return id;
     }
     void Tick(const char* path, bool ticked = true) {
-        QString error;
         ASSERT_TRUE(browser.SetTicked(Node(path), ticked, &error)) << error.toStdString();
     }
     static BrowseItem Stored(const char* identifier, const char* name, int type, int rights = 3, int size = 0) {
@@ -85,6 +80,7 @@ class ItemBrowserTest : public ::testing::Test {
     }
 
     ItemBrowser browser;
+    QString error;  // why the last call failed
 };
 
 TEST_F(ItemBrowserTest, AFolderTickReachesEveryVariableBelowItLoadingAsNeeded) {
@@ -139,7 +135,6 @@ TEST_F(ItemBrowserTest, AStoppedLoadChangesNoTick) {
     Start();
     int calls = 0;
     browser.progress = [&calls](int) { return ++calls < 3; };
-    QString error;
     EXPECT_FALSE(browser.SetTicked(Node("Plant"), true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(browser.IsBusy());
@@ -180,7 +175,6 @@ TEST_F(ItemBrowserTest, PropertiesAreItemsOnlyWhenTickedByThemselves) {
     EXPECT_EQ(browser.Lists().added.size(), 10u) << "Tank's variables";
     EXPECT_TRUE(browser.Lists().removed.empty());
 
-    QString error;
     ASSERT_TRUE(browser.SetTicked(unit, false, &error));
     EXPECT_EQ(Names(browser.Lists().removed), QStringList{QStringLiteral("Plant.Line2.Tank.Level.EngineeringUnit")});
     EXPECT_EQ(browser.CheckStates().value(tank), 1) << "the folder's state leaves its properties aside";
@@ -226,7 +220,6 @@ TEST_F(ItemBrowserTest, ItemsALoadedFolderNoLongerHasAreShownUntickedThere) {
     EXPECT_EQ(browser.Find(ItemBrowser::GoneKey(Id("s=Plant.Line1.Motor1.Old")))->node.browseName, QStringLiteral("Old"));
 
     // Ticked again it stays; a folder's tick does not bring the others back.
-    QString error;
     ASSERT_TRUE(browser.SetTicked(ItemBrowser::GoneKey(Id("s=Plant.Line1.Retired")), true, &error));
     Tick("Plant/Line1");
     EXPECT_EQ(browser.CheckStates().value(line1), 1);
@@ -236,7 +229,6 @@ TEST_F(ItemBrowserTest, ItemsALoadedFolderNoLongerHasAreShownUntickedThere) {
 }
 
 TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
-    QString error;
     EXPECT_FALSE(browser.Expand(QStringLiteral("i=85"), &error)) << "not started";
     Start();
     EXPECT_TRUE(browser.Resolve(QStringLiteral("Plant/Nowhere"), &error).isEmpty());

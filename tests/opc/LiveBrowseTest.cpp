@@ -158,34 +158,10 @@ TEST_F(LiveBrowseTest, AHelperThatDiesGivesAMessage) {
     ExpectOneMessageAndNoChange("helper", [](opc::FBrowseItemsOCX& f) { f.PressDefault(); });
 }
 
-// A loopback port that takes connections and never says a word: the
-// kernel completes them in the backlog, nobody reads.
-class SilentListener {
-  public:
-    SilentListener() : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_socket, 8);
-        socklen_t length = sizeof address;
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(m_socket); }
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-    QString Endpoint() const { return QStringLiteral("opc.tcp://127.0.0.1:%1").arg(m_port); }
-
-  private:
-    int m_socket;
-    int m_port = 0;
-};
-
-// A Stop during such a connect is the browse dialog's test with the scripted
+// A Stop during a connect that gets no answer is the browse dialog's test with the scripted
 // helper (the client gives up the same way whichever helper it runs).
 TEST_F(LiveBrowseTest, AConnectThatGetsNoAnswerEndsAfterTheServersTimeout) {
-    SilentListener silent;
+    test::SilentListener silent;
     opc::ServerSettings settings;
     settings.endpoint = silent.Endpoint();
     settings.timeoutSeconds = 1;

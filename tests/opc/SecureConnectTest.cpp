@@ -7,17 +7,11 @@
 // covers the rest against the real server.
 
 #include "opc/FServerLogin.h"
-#include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "OpcEditorTest.h"
+#include "ScriptedServer.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QJsonObject>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace ov;
@@ -35,38 +29,18 @@ QJsonObject Certificate(const QStringList& problems) {
             {"problems", QJsonArray::fromStringList(problems)}, {"host", "plant7.invalid"}};
 }
 
-class SecureConnectTest : public test::OpcEditorTest {
+class SecureConnectTest : public test::ScriptedServer<test::OpcEditorTest> {
   protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty()) GTEST_SKIP() << "node is missing";
-        qputenv("OVOPC_OPCUA_HELPER", OV_FIXTURES "/scripted-helper.js");
-        qputenv("SCRIPTED_SERVER", server.toLocal8Bit());
+        ScriptedServer::SetUp();
+        if (IsSkipped()) return;
         opc::ForgetRememberedPasswords();
-        Describe({});
         Key("Endpoint", kEndpoint);
         Open();
         UseServer(QStringLiteral("Secure.Live.1"));
         ClearShown();
     }
-    void TearDown() override {
-        qunsetenv("OVOPC_OPCUA_HELPER");
-        qunsetenv("SCRIPTED_SERVER");
-        OpcEditorTest::TearDown();
-    }
-    // What the scripted server is like from now on.
-    void Describe(const QJsonObject& description) {
-        ASSERT_FALSE(test::WriteFile(server, QJsonDocument(description).toJson()).isEmpty());
-    }
     void Key(const char* name, const QString& value) { ServerKey(QStringLiteral("Secure.Live.1"), name, value); }
-    // The connect requests the helper got, in order.
-    std::vector<QJsonObject> Requests() const {
-        std::vector<QJsonObject> requests;
-        QFile log(server + QStringLiteral(".log"));
-        if (!log.open(QIODevice::ReadOnly)) return requests;
-        for (const QByteArray& line : log.readAll().split('\n'))
-            if (!line.isEmpty()) requests.push_back(QJsonDocument::fromJson(line).object());
-        return requests;
-    }
     // Browses and closes the dialog with Cancel, giving its connection line.
     QString ConnectionLine() {
         QString line;
@@ -85,9 +59,6 @@ class SecureConnectTest : public test::OpcEditorTest {
         f.UserCheck(QStringLiteral("chkRemember"), remember);
         f.PressDefault();
     }
-
-    QTemporaryDir dir;
-    const QString server = dir.filePath(QStringLiteral("server.json"));
 };
 
 TEST_F(SecureConnectTest, TheServersKeysGoIntoTheConnectAndTheStatusLineShowsTheChoice) {
@@ -97,7 +68,7 @@ TEST_F(SecureConnectTest, TheServersKeysGoIntoTheConnectAndTheStatusLineShowsThe
     Key("SecurityPolicy", QStringLiteral(" Basic256Sha256 "));
     Key("Timeout", QStringLiteral("7"));
     EXPECT_EQ(ConnectionLine(), Connected("Sign, Basic256Sha256, anonymous"));
-    const auto requests = Requests();
+    const auto requests = ConnectRequests();
     ASSERT_EQ(requests.size(), 2u);
     for (const char* left : {"securityMode", "securityPolicy", "user", "password", "acceptCertificate"})
         EXPECT_FALSE(requests[0].contains(QLatin1String(left))) << left;
@@ -129,7 +100,7 @@ TEST_F(SecureConnectTest, AValueOutsideItsListIsRefusedNamingTheKeyAndWhatItAllo
             EXPECT_TRUE(Messages().front().contains(QString::fromUtf8(named))) << Messages().front().toStdString();
         Key(c.key, QString());
     }
-    EXPECT_TRUE(Requests().empty()) << "nothing is asked of a server that is named wrongly";
+    EXPECT_TRUE(ConnectRequests().empty()) << "nothing is asked of a server that is named wrongly";
 }
 
 TEST_F(SecureConnectTest, ARememberedPasswordIsTakenUntilTheServerRefusesIt) {
@@ -162,8 +133,8 @@ TEST_F(SecureConnectTest, AUserKeyIsAskedForBeforeConnecting) {
         LogOn(f, "operator", "s3cret");
     });
     EXPECT_EQ(ConnectionLine(), Connected("SignAndEncrypt, Aes256_Sha256_RsaPss, user operator"));
-    ASSERT_EQ(Requests().size(), 1u);
-    EXPECT_EQ(Requests()[0]["password"].toString(), QStringLiteral("s3cret"));
+    ASSERT_EQ(ConnectRequests().size(), 1u);
+    EXPECT_EQ(ConnectRequests()[0]["password"].toString(), QStringLiteral("s3cret"));
 }
 
 TEST_F(SecureConnectTest, TrustOnceIsAskedAgainNextTimeAndCancelLeavesNoSpace) {
@@ -181,7 +152,7 @@ TEST_F(SecureConnectTest, TrustOnceIsAskedAgainNextTimeAndCancelLeavesNoSpace) {
     EXPECT_EQ(TimesShown("FServerCertificate"), 2);
     EXPECT_TRUE(Messages().isEmpty()) << "the person's own Cancel needs no message";
     EXPECT_EQ(PlcItems(), before);
-    const auto requests = Requests();
+    const auto requests = ConnectRequests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1]["acceptCertificate"].toString(), kThumbprint);
     EXPECT_FALSE(requests[2].contains(QLatin1String("acceptCertificate")));
@@ -196,7 +167,7 @@ TEST_F(SecureConnectTest, AnExpiredCertificateAndOneForAnotherHostAreNamedAndTru
     });
     EXPECT_TRUE(ConnectionLine().startsWith(QStringLiteral("Connected")));
     // Trust cannot make it valid: it was taken for that connection, and is asked about again.
-    EXPECT_EQ(Requests().back()["acceptCertificate"].toString(), kThumbprint);
+    EXPECT_EQ(ConnectRequests().back()["acceptCertificate"].toString(), kThumbprint);
     OnForm("FServerCertificate", [](ui::Form& f) {
         EXPECT_TRUE(f.Get(QStringLiteral("txtProblems")).text.startsWith(QStringLiteral("expired")));
         f.PressCancel();

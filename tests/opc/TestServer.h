@@ -3,12 +3,15 @@
 // The OPC UA helper's test server (apps/opcua-helper/server.js) on a free
 // loopback port, for the tests that talk to a real server.
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
+#include <functional>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,17 +19,45 @@
 
 namespace ov::test {
 
+// A loopback port that takes connections and never says a word: the
+// kernel completes them in the backlog, nobody reads.
+class SilentListener {
+  public:
+    SilentListener() : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_socket, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(m_socket); }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    int Port() const { return m_port; }
+    QString Endpoint() const { return QStringLiteral("opc.tcp://127.0.0.1:%1").arg(m_port); }
+
+  private:
+    int m_socket;
+    int m_port = 0;
+};
+
 // A loopback port nobody listens on at this moment.
-inline int FreePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
+inline int FreePort() { return SilentListener().Port(); }
+
+// Polls until done says so or the time given in milliseconds passed.
+template <typename Done>
+bool Within(const Done& done, const std::function<void()>& poll, int ms = 2000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) return false;
+        poll();
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 inline bool HelperInstalled() {
