@@ -73,6 +73,7 @@ void ItemGridOnline::AddColumns() {
     for (const auto& [caption, width] : kColumns) {
         ui::GridColumn& column = m_grid.AddColumn(QString(), Text(caption), 1);
         column.locked = true;
+        column.changesOften = true;
         column.width = width;
         column.order = order++;
     }
@@ -228,10 +229,18 @@ void ItemGridOnline::Changed(const std::vector<int>& itemIds) {
         }
     };
     Span rows, cells[std::size(kColumns)];
+    // Rows off screen are painted with their value when they scroll in;
+    // until then their values are not even formatted, and what was painted
+    // of them is forgotten, so a change after they are back is painted too.
+    const auto [shownFirst, shownLast] = m_grid.VisibleRows();
     for (int id : itemIds) {
         const auto at = m_rowOfItem.constFind(id);
         if (at == m_rowOfItem.cend()) continue;
         const int row = at->first;
+        if (shownFirst >= 0 && (row < shownFirst || row > shownLast)) {
+            m_painted.remove(id);
+            continue;
+        }
         // Without a value a row shows empty cells in its plain colour.
         const LiveCell* now = ValueOf(id, at->second);
         const LiveCell next = now ? *now : LiveCell{{}, {}, {}, ValueLevel::Good};

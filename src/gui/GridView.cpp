@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -116,8 +117,13 @@ class CellDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
+        const ui::GridColumn& column = m_grid.Column(m_model.GridColumn(index.column()));
+        if (column.changesOften && !(option.state & QStyle::State_HasFocus)) {
+            PaintPlainly(painter, option, index);
+            return;
+        }
         QStyledItemDelegate::paint(painter, option, index);
-        if (!m_grid.Column(m_model.GridColumn(index.column())).button) return;
+        if (!column.button) return;
         QStyleOptionButton button;
         button.rect = ButtonRect(option.rect);
         button.text = QStringLiteral("…");
@@ -140,6 +146,25 @@ class CellDelegate : public QStyledItemDelegate {
     }
 
   private:
+    // The background and the text, nothing else: the style's item layout
+    // shapes a text several times (layout, elision, drawing), which costs
+    // most of a live grid's time when its values change ten times a second.
+    static void PaintPlainly(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) {
+        const bool selected = option.state & QStyle::State_Selected;
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (selected)
+            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        else if (background.isValid())
+            painter->fillRect(option.rect, qvariant_cast<QBrush>(background));
+        painter->save();
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        constexpr int kMargin = 4;
+        painter->drawText(option.rect.adjusted(kMargin, 0, -kMargin, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+
     static QRect ButtonRect(const QRect& cell) {
         return QRect(cell.right() - 17, cell.top() + 1, 17, cell.height() - 2);
     }
@@ -258,7 +283,20 @@ void GridSplitModel::Changed(int first, int last, int left, int right) {
     last = std::min(last, rowCount() - 1);
     if (left > right || first > last) return;
     const auto changed = [this](int top, int from, int bottom, int to) {
-        if (top <= bottom && from <= to) emit dataChanged(index(top, from), index(bottom, to));
+        if (top > bottom || from > to) return;
+        if (from < to) {
+            emit dataChanged(index(top, from), index(bottom, to));
+            return;
+        }
+        // The view paints all of itself again for a range of cells, but only
+        // the cell for a single one. Live values change a column many times a
+        // second, so its cells on screen are told one by one.
+        const auto [shownFirst, shownLast] = m_grid.VisibleRows();
+        if (shownFirst >= 0) {
+            top = std::max(top, shownFirst);
+            bottom = std::min(bottom, shownLast);
+        }
+        for (int row = top; row <= bottom; ++row) emit dataChanged(index(row, from), index(row, from));
     };
     // The view puts the value of every changed cell into an editor open on
     // it: the person's typing would be lost. That cell waits for the next paint.

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QLocale>
 #include <QSet>
+#include <QTimeZone>
 #include <cfloat>
 #include <cmath>
 #include <pwd.h>
@@ -115,7 +116,10 @@ QString ValueText(const QJsonValue& value, int dataType, const QString& unit) {
 QString LocalTimeText(const QString& iso) {
     const QDateTime time = QDateTime::fromString(iso, Qt::ISODateWithMs);
     if (!time.isValid()) return iso;
-    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    // The zone is looked up once: converting through the C library's local
+    // time would read the zone file's state anew for every value.
+    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    return time.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
 OnlineValues::OnlineValues(std::unique_ptr<AddressSource> source, QString notOnline)
@@ -262,13 +266,14 @@ void OnlineValues::Take(const std::vector<LiveValue>& values) {
         ItemValue& value = m_values[live.handle];
         value.raw = live.value;
         value.type = live.type;
-        value.value = ValueText(live.value, item->dataType, item->unit);
+        value.dataType = item->dataType;
+        value.unit = item->unit;
+        value.formatted = false;
         value.quality = QualityText(live.status);
         value.level = value.quality.startsWith(QLatin1String("Good"))        ? Quality::Good
                       : value.quality.startsWith(QLatin1String("Uncertain")) ? Quality::Uncertain
                                                                               : Quality::Bad;
         value.isoTime = live.sourceTime.isEmpty() ? live.serverTime : live.sourceTime;
-        value.time = LocalTimeText(value.isoTime);
         changed.push_back(live.handle);
     }
     Changed(std::move(changed));
@@ -335,8 +340,14 @@ void OnlineValues::TryAgain() {
 }
 
 const ItemValue* OnlineValues::Value(int itemId) const {
-    const auto it = m_values.constFind(itemId);
-    return it == m_values.cend() ? nullptr : &*it;
+    const auto it = m_values.find(itemId);
+    if (it == m_values.end()) return nullptr;
+    if (!it->formatted) {
+        it->value = ValueText(it->raw, it->dataType, it->unit);
+        it->time = LocalTimeText(it->isoTime);
+        it->formatted = true;
+    }
+    return &*it;
 }
 
 void OnlineValues::Changed(std::vector<int> itemIds) {

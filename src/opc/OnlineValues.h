@@ -61,6 +61,14 @@ struct ItemValue {
     Quality level = Quality::Bad;
     QJsonValue raw;   // as the helper sent it
     QString type;     // the server's type of it ("Double", "Int32[]" ...)
+
+  private:
+    friend class OnlineValues;
+    // value and time are written when the value is first read: most values
+    // that arrive are never shown, being off screen or overtaken.
+    bool formatted = true;
+    int dataType = 0;
+    QString unit;
 };
 
 // "Bad_NodeIdUnknown" for "BadNodeIdUnknown"; "Good" and "Uncertain" stay;
@@ -159,7 +167,7 @@ class OnlineValues {
     QHash<int, OnlineItem> m_watched;
     QHash<int, OnlineItem> m_asked;
     std::vector<int> m_order;  // the shown ones from the top
-    QHash<int, ItemValue> m_values;
+    mutable QHash<int, ItemValue> m_values;
 };
 
 }  // namespace ov::opc

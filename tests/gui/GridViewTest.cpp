@@ -173,6 +173,45 @@ private slots:
         grid.rowTone = nullptr;
     }
 
+    void aColumnThatChangesOftenRepaintsOnlyItsCellsAndShowsTheRowColour() {
+        ui::GridModel& grid = Window().tdbI();
+        m_view->resize(1000, 300);
+        auto* model = static_cast<gui::GridSplitModel*>(Scrolling()->model());
+        const int viewColumn = 1;
+        const int column = model->GridColumn(viewColumn);
+        grid.Column(column).changesOften = true;
+        grid.rowTone = [](int row) { return row == 2 ? ui::RowTone::Error : ui::RowTone::Normal; };
+        QTRY_VERIFY(grid.VisibleRows().second >= 3);
+
+        // A change of a column's cells repaints those cells, not the whole view.
+        struct PaintRegions : QObject {
+            QRegion painted;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+                return false;
+            }
+        } regions;
+        QCoreApplication::processEvents();
+        Scrolling()->viewport()->installEventFilter(&regions);
+        grid.CellsChanged(0, 3, column);
+        QTRY_VERIFY(!regions.painted.isEmpty());
+        const QRect cells = Scrolling()->visualRect(model->index(0, viewColumn)).united(Scrolling()->visualRect(model->index(3, viewColumn)));
+        QVERIFY(cells.adjusted(-1, -1, 1, 1).contains(regions.painted.boundingRect()));
+        Scrolling()->viewport()->removeEventFilter(&regions);
+
+        // Painted plainly, the cell still shows its text on the row's colour.
+        const QRect cell = Scrolling()->visualRect(model->index(2, viewColumn));
+        const QImage shot = Scrolling()->viewport()->grab(cell).toImage();
+        const QColor corner = shot.pixelColor(1, 1);
+        QVERIFY(corner.red() > corner.green() + 30);
+        bool text = false;
+        for (int x = 0; x < shot.width() && !text; ++x)
+            for (int y = 0; y < shot.height() && !text; ++y) text = shot.pixelColor(x, y).lightness() < 100;
+        QCOMPARE(text, !model->index(2, viewColumn).data().toString().isEmpty());
+        grid.Column(column).changesOften = false;
+        grid.rowTone = nullptr;
+    }
+
     void theWindowShownAnewKeepsTheRowsScrolledToUntilTheCurrentRowMoves() {
         ui::GridModel& grid = Window().tdbI();
         grid.SetCurrentCell(1, 0);

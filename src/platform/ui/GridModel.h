@@ -39,6 +39,9 @@ struct GridColumn {
     ValueList values;
     bool button = false;  // an ellipsis button in the cell
     QString numberFormat;
+    // Its text changes several times a second (live values): drawn plainly,
+    // so that painting keeps up at little cost.
+    bool changesOften = false;
 
     bool IsBound() const { return !dataField.isEmpty(); }
 };
