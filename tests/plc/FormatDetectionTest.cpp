@@ -1,6 +1,7 @@
 // Formats told by the content of a file's beginning, whatever its name.
 
 #include "plc/FormatDetection.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,14 @@ TEST(FormatDetection, TellsEachFormatByItsContent) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(DetectFormat(c.head), c.format);
     }
+}
+
+TEST(FormatDetection, TellsTheSampleProgramsByTheirBeginning) {
+    const auto head = [](const char* name) {
+        return test::ReadFile(QStringLiteral(OV_FIXTURES "/plc/") + QString::fromUtf8(name)).left(kDetectionBytes);
+    };
+    EXPECT_EQ(DetectFormat(head("sample.plcopen.xml")), PlcFormat::PlcOpenXml);
+    EXPECT_EQ(DetectFormat(head("sample.st")), PlcFormat::StructuredText);
 }
 
 }  // namespace
