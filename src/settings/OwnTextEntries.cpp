@@ -229,6 +229,16 @@ static constexpr TextEntry kOwnEntries[] = {
     {9347, "Die Datei ist kein SPS-Programm in einem Format, das der Editor liest (PLCopen XML, IEC 61131-3 strukturierter Text, TwinCAT-Symboldatei, TIA-Portal-Variablentabelle).", "The file is not a PLC program in a format the editor reads (PLCopen XML, IEC 61131-3 structured text, TwinCAT symbol file, TIA Portal tag table)."},
     {9348, "Der Array-Bereich <r> ist leer oder zu groß (höchstens 65.535 Elemente)", "The array range <r> is empty or too large (65,535 elements at most)"},
     {9349, "Das Programm hat mehr als <n> Variablen; importieren Sie einen Teil davon.", "The program has more than <n> variables; import a part of it."},
+    {9350, "Zeile <n>", "Line <n>"},
+    {9351, "<v> behält seinen Namen als Item-ID: <m>", "<v> keeps its name as item ID: <m>"},
+    {9352, "<v> ist eine Instanz des Funktionsbausteins <t> und wird ausgelassen", "<v> is an instance of the function block <t> and is left out"},
+    {9353, "Der Block <b> wird nicht geschlossen (<e> fehlt)", "The block <b> is not closed (<e> is missing)"},
+    {9354, "\"<t>\" ist hier nicht erwartet; erwartet: <e>", "\"<t>\" is not expected here; expected: <e>"},
+    {9355, "ein Name", "a name"},
+    {9356, "Dem Element <e> fehlt <a>", "The element <e> lacks <a>"},
+    {9357, "PLCopen XML", "PLCopen XML"},
+    {9358, "Strukturierter Text (IEC 61131-3)", "Structured text (IEC 61131-3)"},
+    {9359, "Die Typen sind tiefer als <n> Ebenen verschachtelt", "The types are nested deeper than <n> levels"},
 };
 // clang-format on
 

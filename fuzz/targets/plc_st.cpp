@@ -1,0 +1,13 @@
+// Structured text sources read as a PLC program, and told apart from the others.
+
+#include "PlcProgramCheck.h"
+#include "plc/FormatDetection.h"
+#include "plc/Readers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes = ov::fuzz::Bytes(data, size);
+    (void)ov::plc::DetectFormat(bytes);
+    QString error;
+    ov::fuzz::CheckProgram(ov::plc::ReadStructuredText(bytes, &error), error);
+    return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// The readers of PLC program files, one per format. Each gives the whole
+// program, or nothing and a message naming the line or element it refuses.
+
+#include "plc/PlcProgram.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace ov::plc {
+
+// PLCopen XML (TC6 2.0 and 2.01): data types, global variables, program interfaces.
+std::optional<PlcProgram> ReadPlcOpenXml(const QByteArray& content, QString* error);
+// IEC 61131-3 structured text: TYPE, VAR_GLOBAL and PROGRAM declarations.
+std::optional<PlcProgram> ReadStructuredText(const QByteArray& content, QString* error);
+
+}  // namespace ov::plc
