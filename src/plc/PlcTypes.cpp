@@ -110,7 +110,7 @@ std::optional<ElementaryType> FindElementaryType(const QString& name) {
 
 std::optional<PlcType> ParseType(const QString& text, const std::function<bool(const QString&)>& isStructure,
                                  QString* error) {
-    static const QRegularExpression array(QStringLiteral(R"(^ARRAY\s*\[(.*)\]\s*OF\s+(.+)$)"),
+    static const QRegularExpression array(QStringLiteral(R"(^ARRAY\s*\[([^\]]*)\]\s*OF\s+(.+)$)"),
                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression string(QStringLiteral(R"(^(W?STRING)\s*(?:[\(\[]\s*(\S*?)\s*[\)\]])?$)"),
                                            QRegularExpression::CaseInsensitiveOption);
