@@ -229,6 +229,16 @@ static constexpr TextEntry kOwnEntries[] = {
     {9347, "Die Datei ist kein SPS-Programm in einem Format, das der Editor liest (PLCopen XML, IEC 61131-3 strukturierter Text, TwinCAT-Symboldatei, TIA-Portal-Variablentabelle).", "The file is not a PLC program in a format the editor reads (PLCopen XML, IEC 61131-3 structured text, TwinCAT symbol file, TIA Portal tag table)."},
     {9348, "Der Array-Bereich <r> ist leer oder zu groß (höchstens 65.535 Elemente)", "The array range <r> is empty or too large (65,535 elements at most)"},
     {9349, "Das Programm hat mehr als <n> Variablen; importieren Sie einen Teil davon.", "The program has more than <n> variables; import a part of it."},
+    {9360, "Zeile <n>", "Line <n>"},
+    {9361, "Die Datei ist keine TwinCAT-Symboldatei (kein Element PlcProjectInfo).", "The file is not a TwinCAT symbol file (no PlcProjectInfo element)."},
+    {9362, "<v>: <m>; das Item behält seinen Symbolpfad", "<v>: <m>; the item keeps its symbol path"},
+    {9363, "<v> ausgelassen: Der Typ <t> ist ein Zeiger, eine Referenz, eine Schnittstelle oder ein Funktionsbaustein", "<v> left out: its type <t> is a pointer, a reference, an interface or a function block"},
+    {9364, "<e> fehlt", "<e> is missing"},
+    {9365, "Fehlerhaftes XML (<m>)", "Malformed XML (<m>)"},
+    {9366, "Die Datei endet, bevor sie vollständig ist", "The file ends before it is complete"},
+    {9367, "Die Datei ist keine Arbeitsmappe (.xlsx) oder ist beschädigt.", "The file is not a workbook (.xlsx) or is damaged."},
+    {9368, "Die Arbeitsmappe hat kein Blatt \"<s>\".", "The workbook has no sheet \"<s>\"."},
+    {9369, "Die Kopfzeile hat keine Spalte \"<c>\"", "The header row has no column \"<c>\""},
 };
 // clang-format on
 
