@@ -1,6 +1,6 @@
 // PLCopen XML files read as a PLC program, and told apart from the others.
 
-#include "PlcProgramCheck.h"
+#include "PlcCheck.h"
 #include "plc/FormatDetection.h"
 #include "plc/Readers.h"
 
@@ -8,6 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes = ov::fuzz::Bytes(data, size);
     (void)ov::plc::DetectFormat(bytes);
     QString error;
-    ov::fuzz::CheckProgram(ov::plc::ReadPlcOpenXml(bytes, &error), error);
+    ov::fuzz::CheckPlcProgram(ov::plc::ReadPlcOpenXml(bytes, &error), error);
     return 0;
 }

@@ -1,6 +1,6 @@
 // Structured text sources read as a PLC program, and told apart from the others.
 
-#include "PlcProgramCheck.h"
+#include "PlcCheck.h"
 #include "plc/FormatDetection.h"
 #include "plc/Readers.h"
 
@@ -8,6 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes = ov::fuzz::Bytes(data, size);
     (void)ov::plc::DetectFormat(bytes);
     QString error;
-    ov::fuzz::CheckProgram(ov::plc::ReadStructuredText(bytes, &error), error);
+    ov::fuzz::CheckPlcProgram(ov::plc::ReadStructuredText(bytes, &error), error);
     return 0;
 }

@@ -100,14 +100,6 @@ private:
 
 }  // namespace
 
-QString LineText(qint64 line) { return Text(9350).replace(QStringLiteral("<n>"), QString::number(line)); }
-
-QString TooManyVariables() {
-    const QLocale locale(settings::TextTable::Instance().Language() == settings::TextTable::kEnglish ? QLocale::English
-                                                                                                     : QLocale::German);
-    return Text(9349).replace(QStringLiteral("<n>"), locale.toString(kMaxVariables));
-}
-
 std::optional<PlcProgram> Resolve(const DeclaredProgram& declared, QString* error) {
     AliasExpansion aliases(declared.aliases);
     std::vector<DeclaredStructure> structures = declared.structures;

@@ -2,6 +2,7 @@
 
 #include "plc/PlcProgram.h"
 #include "plc/PlcTypes.h"
+#include "plc/ReaderTexts.h"
 
 #include <QHash>
 #include <QSet>
@@ -40,11 +41,5 @@ struct DeclaredProgram {
 // so is the address of a location the device cannot read. Nothing, with a
 // message naming the place, for an unknown type or types in a cycle.
 std::optional<PlcProgram> Resolve(const DeclaredProgram& declared, QString* error);
-
-// "Line 12" in the person's language.
-QString LineText(qint64 line);
-
-// The message for a program with more variables than kMaxVariables.
-QString TooManyVariables();
 
 }  // namespace ov::plc

@@ -15,5 +15,9 @@ namespace ov::plc {
 std::optional<PlcProgram> ReadPlcOpenXml(const QByteArray& content, QString* error);
 // IEC 61131-3 structured text: TYPE, VAR_GLOBAL and PROGRAM declarations.
 std::optional<PlcProgram> ReadStructuredText(const QByteArray& content, QString* error);
+// A TwinCAT symbol file (.tpy): its data types and symbols.
+std::optional<PlcProgram> ReadTwinCatSymbols(const QByteArray& content, QString* error);
+// A TIA Portal tag table exported as a workbook (.xlsx), sheet "PLC Tags".
+std::optional<PlcProgram> ReadTiaTagTable(const QByteArray& content, QString* error);
 
 }  // namespace ov::plc

@@ -239,6 +239,15 @@ static constexpr TextEntry kOwnEntries[] = {
     {9357, "PLCopen XML", "PLCopen XML"},
     {9358, "Strukturierter Text (IEC 61131-3)", "Structured text (IEC 61131-3)"},
     {9359, "Die Typen sind tiefer als <n> Ebenen verschachtelt", "The types are nested deeper than <n> levels"},
+    {9361, "Die Datei ist keine TwinCAT-Symboldatei (kein Element PlcProjectInfo).", "The file is not a TwinCAT symbol file (no PlcProjectInfo element)."},
+    {9362, "<v>: <m>; das Item behält seinen Symbolpfad", "<v>: <m>; the item keeps its symbol path"},
+    {9363, "<v> ausgelassen: Der Typ <t> ist ein Zeiger, eine Referenz, eine Schnittstelle oder ein Funktionsbaustein", "<v> left out: its type <t> is a pointer, a reference, an interface or a function block"},
+    {9364, "<e> fehlt", "<e> is missing"},
+    {9365, "Fehlerhaftes XML (<m>)", "Malformed XML (<m>)"},
+    {9366, "Die Datei endet, bevor sie vollständig ist", "The file ends before it is complete"},
+    {9367, "Die Datei ist keine Arbeitsmappe (.xlsx) oder ist beschädigt.", "The file is not a workbook (.xlsx) or is damaged."},
+    {9368, "Die Arbeitsmappe hat kein Blatt \"<s>\".", "The workbook has no sheet \"<s>\"."},
+    {9369, "Die Kopfzeile hat keine Spalte \"<c>\"", "The header row has no column \"<c>\""},
 };
 // clang-format on
 
