@@ -48,6 +48,17 @@ const char* const kUsage =
     "                        write a value to an item of a live OPC UA server, after a\n"
     "                        question on the terminal (--yes: without); recorded in the\n"
     "                        project's writes log. Exit code 0 when the server took it\n"
+    "  import-plc FILE PROGRAM --device NAME [--tick PATH]... [--dry-run] [--json]\n"
+    "                        bring the device's items in line with a PLC program file\n"
+    "                        (PLCopen XML, IEC 61131-3 structured text, a TwinCAT .tpy\n"
+    "                        symbol file or a TIA Portal tag table .xlsx, told by its\n"
+    "                        content): new variables become items (with their structures),\n"
+    "                        items no longer in the program are deleted, differing ones\n"
+    "                        updated, as the browse dialog would with every variable\n"
+    "                        ticked. With --tick PATH (a symbol path or folder, GVL.Motor1\n"
+    "                        or GVL/Motor1; repeatable) only the device's items and the\n"
+    "                        variables below PATH are ticked. --dry-run prints what would\n"
+    "                        change and writes nothing\n"
     "  export FILE (--device NAME | --group NAME | --all) -o OUT.csv [--encoding ansi|utf8]\n"
     "                        write the items to a semicolon-separated file (ANSI, or\n"
     "                        UTF-8 with a byte order mark), numbers in the locale of LANG\n"
@@ -94,7 +105,7 @@ int Usage(const QString& problem) {
 
 bool TakesValue(const QString& option) {
     static const QStringList options{"--device", "--group", "-o",        "--encoding", "--mode", "--ids",
-                                     "--items",  "--devices", "--seconds", "--item",     "--value"};
+                                     "--items",  "--devices", "--seconds", "--item",     "--value", "--tick"};
     return options.contains(option);
 }
 

@@ -32,6 +32,7 @@ struct Arguments {
     QStringList flags;
     QStringList options;  // values of options that take one ("--lang 1033")
     QMap<QString, QString> values;  // options with a value: "--device" -> "PLC1"
+    QMap<QString, QStringList> repeated;  // every value of an option given more than once, in order
 
     QString Value(const char* option) const { return values.value(QString::fromUtf8(option)); }
     bool Has(const char* option) const { return values.contains(QString::fromUtf8(option)); }
@@ -51,6 +52,9 @@ std::optional<QString> ReadLine(const QString& prompt, bool hidden);
 // or the terminal, the certificate as the command line says. Why a question
 // went unanswered lands in problem.
 ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem);
+
+// A device's items in line with a PLC program (PlcCommand.cpp).
+int CommandImportPlc(const Arguments& args);
 
 // Live values of a device's items (LiveCommands.cpp).
 int CommandMonitor(const Arguments& args);

@@ -392,7 +392,7 @@ int CommandBrowse(const Arguments& args) {
     QJsonArray nodes;
     std::vector<std::pair<QString, int>> pending;
     for (auto it = browser.TopNodes().rbegin(); it != browser.TopNodes().rend(); ++it)
-        if (args.flags.contains(QStringLiteral("--system")) || !ov::opc::ItemBrowser::IsSystemNode(*it)) pending.emplace_back(*it, 0);
+        if (args.flags.contains(QStringLiteral("--system")) || !browser.IsSystemNode(*it)) pending.emplace_back(*it, 0);
     while (!pending.empty()) {
         const auto [id, depth] = pending.back();
         pending.pop_back();
@@ -445,6 +445,7 @@ int main(int argc, char** argv) {
         } else if (TakesValue(word)) {
             if (i + 1 >= words.size()) return Usage(QStringLiteral("%1 needs a value.").arg(word));
             args.values.insert(word, words[++i]);
+            args.repeated[word] << words[i];
         } else if (word.startsWith(QStringLiteral("--"))) {
             args.flags << word;
         } else {
@@ -460,6 +461,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("browse"), CommandBrowse},
         {QStringLiteral("export"), CommandExport},
         {QStringLiteral("import"), CommandImport},
+        {QStringLiteral("import-plc"), CommandImportPlc},
         {QStringLiteral("monitor"), CommandMonitor},
         {QStringLiteral("write"), CommandWrite},
     };

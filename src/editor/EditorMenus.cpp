@@ -49,6 +49,7 @@ const BandRows kBands[] = {
       {"mnuDeviceDelete", "", 215, "", false, false},
       {"mnuSeparatorDevice_Items", "", 216, "", false, true},
       {"mnuDeviceHelperItemsBrowse", "", 217, "", false, false},
+      {"mnuDeviceImportPlc", "", 9373, "", false, false},
       {"mnuDeviceHelperItemRename", "", 218, "", false, false},
       {"mnuDeviceHelperItemsCopy", "Copy", 219, "", false, false},
       {"mnuDeviceHelperItemsPaste", "Paste", 220, "", false, false},

@@ -29,7 +29,7 @@ void Set(ui::CommandBar& bar, const char* tool, bool available, Effect effect) {
 // The tools whose commands change the project or outside configuration.
 constexpr const char* kChangingTools[] = {
     "mnuDeviceNew", "mnuDeviceNewOV32Driver", "mnuDeviceConfig", "mnuDeviceDelete",
-    "mnuDeviceHelperItemsBrowse", "mnuDeviceHelperItemRename", "mnuDeviceHelperItemsPaste",
+    "mnuDeviceHelperItemsBrowse", "mnuDeviceImportPlc", "mnuDeviceHelperItemRename", "mnuDeviceHelperItemsPaste",
     "mnuDeviceHelperItemsDelete", "mnuGroupNew", "mnuGroupDelete", "mnuItemNew", "mnuItemNewOVOPC",
     "mnuItemPaste", "mnuItemDelete", "mnuStructureNew", "mnuStructureDelete", "mnuStructMemberNew",
     "mnuStructMemberPaste", "mnuStructMemberDelete", "mnuUnitClassNew", "mnuUnitClassViewNew",
@@ -66,6 +66,8 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuDeviceDelete", realDevice && f.nodeItself && f.remove, Effect::Hidden);
     Set(bar, "mnuSeparatorDevice_Items", realDevice && f.fromTree, Effect::HiddenOnly);
     Set(bar, "mnuDeviceHelperItemsBrowse", realDevice && f.notBlob && f.nodeItself && f.fromTree && f.edit, Effect::HiddenOnly);
+    // A program file serves any device, also one of the system's own drivers.
+    Set(bar, "mnuDeviceImportPlc", realDevice && f.nodeItself && f.fromTree && f.edit, Effect::HiddenOnly);
     Set(bar, "mnuDeviceHelperItemRename", realDevice && f.notBlob && !f.nodeItself && f.fromTree && f.edit, Effect::Hidden);
     Set(bar, "mnuDeviceHelperItemsCopy", realDevice && f.fromTree, Effect::HiddenOnly);
     bar.SetEnabled(QStringLiteral("mnuDeviceHelperItemsCopy"), realDevice);

@@ -50,6 +50,10 @@ class AddressSource {
     // Asked from within a wait (the window's event pump): a connect that is
     // under way gives up.
     virtual void RequestStop() {}
+
+    // A program file declares its variables' item fields and structures
+    // itself (OpcNode::declared) and has no nodes of a server's own.
+    virtual bool IsProgram() const { return false; }
 };
 
 // Why a server asks for a password.

@@ -74,7 +74,8 @@ void FBrowseItemsOCX::OnShown() {
         ui::ShowMessage(sourceError, Text(3000), ui::Buttons::OK, 0, ui::Icon::Critical);
         return;
     }
-    Get(kStatus).caption = source ? Text(9167).replace(QStringLiteral("<s>"), source->Description()) : QString();
+    Get(kStatus).caption =
+        source ? Text(source->IsProgram() ? 9379 : 9167).replace(QStringLiteral("<s>"), source->Description()) : QString();
     Get(kConnection).caption = Get(kStatus).caption;
     Load([this](QString* error) { return m_browser.Start(error); });
 }
@@ -133,6 +134,7 @@ void FBrowseItemsOCX::Load(const std::function<bool(QString*)>& work) {
 void FBrowseItemsOCX::ShowTree() {
     ui::Control& tree = Get(kTree);
     const bool system = Get(kSystem).IsChecked();
+    const bool program = m_browser.Source() && m_browser.Source()->IsProgram();
     const QString search = Get(kSearch).text.trimmed();
     // A search shows the nodes found and the way to them, opened.
     QSet<QString> filter;
@@ -145,7 +147,7 @@ void FBrowseItemsOCX::ShowTree() {
         const QString id = pending.back();
         const ItemBrowser::Entry& entry = *m_browser.Find(id);
         pending.pop_back();
-        if (!system && !entry.gone && ItemBrowser::IsSystemNode(id)) continue;
+        if (!system && !entry.gone && m_browser.IsSystemNode(id)) continue;
         if (!search.isEmpty() && !filter.contains(id)) continue;
         ui::TreeNode node;
         node.key = id;
@@ -154,9 +156,9 @@ void FBrowseItemsOCX::ShowTree() {
         node.data = entry.node.isVariable ? entry.node.dataType : QString();
         node.image = entry.node.isVariable ? host::images::kInternal : host::images::kItemBranch;
         if (entry.gone) {
-            node.text = Text(9280).replace(QStringLiteral("<s>"), node.text);
-            node.data = Text(9281).replace(QStringLiteral("<i>"), entry.node.nodeId);
-        } else if (entry.node.isVariable && (ClassicDataType(entry.node) & 0xff) == kVariantType) {
+            node.text = Text(program ? 9375 : 9280).replace(QStringLiteral("<s>"), node.text);
+            node.data = Text(program ? 9376 : 9281).replace(QStringLiteral("<i>"), entry.node.nodeId);
+        } else if (entry.node.isVariable && !entry.node.declared && (ClassicDataType(entry.node) & 0xff) == kVariantType) {
             // Structures and values of any type are taken over as VT_VARIANT; the person should know before ticking.
             const bool structure = entry.node.dataType == QLatin1String("ExtensionObject");
             node.text = Text(structure ? 9282 : 9283).replace(QStringLiteral("<s>"), node.text);

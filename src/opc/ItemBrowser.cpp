@@ -76,6 +76,13 @@ bool ItemBrowser::Start(QString* error) {
     BusyScope busy(m_busy);
     if (!m_source->Open(error)) return false;
     m_started = LoadChildren(QString(), error);
+    // A program is read whole: every folder shows the items it no longer
+    // declares, so what left the program is offered for deletion.
+    if (m_started && m_source->IsProgram()) {
+        for (const QString& id : std::vector<QString>(m_top))
+            if (!LoadBelow(id, error)) return m_started = false;
+        AddTopGoneItems();
+    }
     return m_started;
 }
 
@@ -169,6 +176,24 @@ void ItemBrowser::AddGoneItems(const QString& folderId, const QSet<QString>& lis
         m_entries[folderId].goneItems.push_back(GoneKey(itemId));
         // Shown unticked: OK deletes it unless the person ticks it again.
         m_ticked.remove(itemId.toCaseFolded());
+    }
+}
+
+void ItemBrowser::AddTopGoneItems() {
+    // The rest of the device's items, found in no folder of the program, at the top under their names.
+    for (const BrowseItem& item : m_existing) {
+        const QString key = GoneKey(item.itemId);
+        if (m_entries.contains(item.itemId) || m_entries.contains(key)) continue;
+        Entry entry;
+        entry.node.nodeId = item.itemId;
+        entry.node.browseName = entry.node.displayName = item.name;
+        entry.node.isVariable = true;
+        entry.names = QStringList{item.name};
+        entry.loaded = true;
+        entry.gone = true;
+        m_entries.insert(key, std::move(entry));
+        m_top.push_back(key);
+        m_ticked.remove(item.itemId.toCaseFolded());
     }
 }
 
@@ -280,7 +305,9 @@ const ItemBrowser::Entry* ItemBrowser::Find(const QString& nodeId) const {
     return it == m_entries.cend() ? nullptr : &*it;
 }
 
-bool ItemBrowser::IsSystemNode(const QString& nodeId) { return !nodeId.startsWith(QLatin1String("nsu=")); }
+bool ItemBrowser::IsSystemNode(const QString& nodeId) const {
+    return !(m_source && m_source->IsProgram()) && !nodeId.startsWith(QLatin1String("nsu="));
+}
 
 QHash<QString, int> ItemBrowser::CheckStates() const {
     QHash<QString, int> states;
@@ -325,11 +352,14 @@ BrowseLists ItemBrowser::Lists() const {
     while (!pending.empty()) {
         const Entry& entry = *Find(pending.back());
         pending.pop_back();
-        if (entry.node.isVariable && IsTicked(entry.node.nodeId)) ticked.push_back(ItemOf(entry.node, entry.names, m_separator));
+        // The device's items no longer in the space stay by their tick alone (options.keep).
+        if (entry.node.isVariable && !entry.gone && IsTicked(entry.node.nodeId))
+            ticked.push_back(ItemOf(entry.node, entry.names, m_separator));
         pending.insert(pending.end(), entry.children.rbegin(), entry.children.rend());
     }
     CompareOptions options;
     options.nameFromItemId = nameFromItemId;
+    options.compareStructure = m_source && m_source->IsProgram();
     // The device's items the person never saw stay ticked, and so stay.
     options.keep = [this](const BrowseItem& item) { return IsTicked(item.itemId); };
     return Compare(m_existing, ticked, options);

@@ -70,8 +70,9 @@ class ItemBrowser {
     const Entry* Find(const QString& nodeId) const;
     const std::vector<QString>& TopNodes() const { return m_top; }
     int LoadedCount() const { return static_cast<int>(m_entries.size()); }
-    // Namespace 0 (the server's own objects) counts as system items.
-    static bool IsSystemNode(const QString& nodeId);
+    // Namespace 0 (the server's own objects) counts as system items; a
+    // program has none.
+    bool IsSystemNode(const QString& nodeId) const;
     // The key of the entry of a device's item that is not on the server.
     static QString GoneKey(const QString& itemId) { return QStringLiteral("gone:") + itemId; }
     // 0 clear, 1 ticked, 2 partly: for a folder, over the variables loaded
@@ -91,6 +92,8 @@ class ItemBrowser {
     // The device's items of a folder just loaded that are not among the
     // children the server listed (listed: their case-folded node ids).
     void AddGoneItems(const QString& folderId, const QSet<QString>& listed);
+    // A program's: the device's items it declares nowhere, shown at the top.
+    void AddTopGoneItems();
     void DropGoneItem(const QString& itemId);
     void IndexExistingItems();
     void CollectVariables(const QString& nodeId, std::vector<const Entry*>& out) const;

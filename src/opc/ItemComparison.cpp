@@ -35,7 +35,8 @@ BrowseLists Compare(const std::vector<BrowseItem>& existing, const std::vector<B
         }
         const BrowseItem* stored = mine->back();
         if (StoredDataType(item.dataType) != stored->dataType || item.accessRights != stored->accessRights ||
-            item.fieldSize != stored->fieldSize || item.accessPath != stored->accessPath)
+            item.fieldSize != stored->fieldSize || item.accessPath != stored->accessPath ||
+            (options.compareStructure && item.structure.compare(stored->structure, Qt::CaseInsensitive) != 0))
             changed.emplace_back(&item, stored);
     }
     QSet<const BrowseItem*> deleted;
@@ -114,6 +115,14 @@ BrowseItem ItemOf(const OpcNode& variable, const QStringList& browseNames, const
     BrowseItem item;
     item.itemId = variable.nodeId;
     item.name = ItemName(browseNames, separator);
+    if (const auto& declared = variable.declared) {
+        item.dataType = declared->dataType;
+        item.accessRights = declared->accessRights;
+        item.fieldSize = declared->fieldSize;
+        item.structure = declared->structure;
+        item.comment = declared->comment;
+        return item;
+    }
     item.dataType = ClassicDataType(variable);
     item.accessRights = ClassicAccessRights(variable.accessLevel);
     item.fieldSize = ClassicFieldSize(variable);

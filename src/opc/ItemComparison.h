@@ -10,7 +10,8 @@
 namespace ov::opc {
 
 // One item as the browse lists carry it: item ID (ItemAccess), name, data
-// type, access rights, field size, access path.
+// type, access rights, field size, access path; from a PLC program also the
+// name of its structure and its comment.
 struct BrowseItem {
     QString itemId;
     QString name;
@@ -18,6 +19,8 @@ struct BrowseItem {
     int accessRights = 1;
     int fieldSize = 0;
     QString accessPath;
+    QString structure;
+    QString comment;
 };
 
 // An item the lists leave out because writing it would break the project's
@@ -53,6 +56,9 @@ struct CompareOptions {
     bool nameFromItemId = false;
     // Items of the project that stay although the browse did not tick them.
     std::function<bool(const BrowseItem&)> keep;
+    // The source declares structures (a PLC program): an item whose
+    // structure is another differs. A server says nothing about them.
+    bool compareStructure = false;
 };
 
 // Item IDs match without regard to letter case, as the project's index does;

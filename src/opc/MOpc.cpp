@@ -13,6 +13,9 @@
 #include "opc/FNewItemOVOPC.h"
 #include "opc/FServerLogin.h"
 #include "opc/MOnline.h"
+#include "opc/PlcSource.h"
+#include "plc/Readers.h"
+#include "platform/system/ProjectSettings.h"
 #include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
@@ -24,6 +27,8 @@
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 namespace ov::opc {
@@ -33,67 +38,9 @@ using settings::Text;
 namespace {
 
 constexpr int kItemsCounter = 2;
-constexpr int kDefaultGroup = 1;  // every item taken from a server joins it
-
-// How far a phase got: the items written and whether one was refused.
-struct PhaseResult {
-    int written = 0;
-    bool failed = false;
-};
-
-// Runs one phase in its transaction with each item and what belongs to it
-// (its connection, its texts) as one unit: an item the database refuses is
-// rolled back alone, the items before it are committed, and the phase stops
-// there with the item and the database's words in detail.
-PhaseResult RunPhase(db::Connection& connection, std::size_t count, const std::function<void(std::size_t)>& write,
-                     const std::function<QString(std::size_t)>& nameOf, QString* detail) {
-    PhaseResult result;
-    try {
-        connection.InTransaction([&] {
-            for (std::size_t i = 0; i < count; ++i) {
-                try {
-                    connection.InTransaction([&] { write(i); });
-                } catch (const std::exception& e) {
-                    *detail = Text(9269).replace(QStringLiteral("<i>"), nameOf(i)).replace(QStringLiteral("<r>"),
-                                                                                          QString::fromUtf8(e.what()));
-                    result.failed = true;
-                    return;
-                }
-                ++result.written;
-            }
-        });
-    } catch (const std::exception& e) {
-        // Not even what came before could be kept.
-        if (!result.failed) *detail = QString::fromUtf8(e.what());
-        return {0, true};
-    }
-    return result;
-}
-
-// The project's items of a device by their name and by their item ID (the
-// name view may hold an item ID more than once), compared without regard to
-// letter case as the database does.
-struct DeviceItems {
-    QHash<QString, int> byName;
-    QHash<QString, std::vector<int>> byItemId;
-
-    DeviceItems(db::Connection& connection, int deviceId) {
-        db::Cursor rows(connection,
-                        QStringLiteral("SELECT ID, Name, ItemAccess FROM TpdbItems WHERE DeviceID = %1").arg(deviceId));
-        while (rows.Next()) {
-            const int id = rows.Value(0).toInt();
-            byName.insert(rows.Value(1).toString().toCaseFolded(), id);
-            byItemId[rows.Value(2).toString().toCaseFolded()].push_back(id);
-        }
-    }
-    // The rows of an item of the lists: found by item ID in the name view,
-    // where the person may have renamed it, else by name.
-    std::vector<int> Find(const BrowseItem& item, bool nameView) const {
-        if (nameView) return byItemId.value(item.itemId.toCaseFolded());
-        const auto it = byName.constFind(item.name.toCaseFolded());
-        return it == byName.cend() ? std::vector<int>{} : std::vector<int>{*it};
-    }
-};
+constexpr int kDefaultGroup = 1;  // every item entered by address joins it
+constexpr int kStructureCounter = 3;
+const QString kStr = QStringLiteral("Str");
 
 // The items a browse left out, each with its reason; a long list is cut.
 QString LeftOutMessage(const std::vector<LeftOutItem>& leftOut) {
@@ -104,6 +51,17 @@ QString LeftOutMessage(const std::vector<LeftOutItem>& leftOut) {
         lines << Text(9263).replace(QStringLiteral("<n>"), QString::number(leftOut.size() - kShown));
     return lines.join(u'\n');
 }
+
+// The notes of a program read, a long list cut.
+QString NotesMessage(const QStringList& notes) {
+    constexpr qsizetype kShown = 20;
+    QStringList lines = notes.first(std::min(kShown, notes.size()));
+    if (notes.size() > kShown)
+        lines << Text(9263).replace(QStringLiteral("<n>"), QString::number(notes.size() - kShown));
+    return lines.join(u'\n');
+}
+
+constexpr int kModeOpen = 1;
 
 void ConnectToDefaultGroup(db::Connection& connection) {
     connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, last_insert_rowid())"),
@@ -128,6 +86,11 @@ std::pair<QString, QString> SplitServerProgId(const QString& stored) {
 MOpc::MOpc(editor::frmtabgridOPC& window, objects::MItem& items) : m_window(window), m_items(items) {
     window.browseDevice = [this](int deviceId) { return Browse(deviceId); };
     window.RegisterObjectFunction(QStringLiteral("mnuItemFunc.OPC"), [this](int code) { return ItemFunc(code); });
+    window.RegisterObjectFunction(QStringLiteral("mnuPlcFunc"), [this](int code) {
+        if (code != 0) return false;
+        ImportPlcProgram(host::nodekey::NodeId(host::nodekey::DeviceKeyOf(m_window.CurrentNode())));
+        return true;
+    });
 }
 
 bool MOpc::ItemFunc(int code) {
@@ -151,20 +114,20 @@ std::optional<BrowsePreparation> MOpc::Prepare(int deviceId) {
     // An empty separator is stored as one U+0000.
     const QString separator = devices.Value(QStringLiteral("HierarchBrowseSeparator")).toString();
     preparation.separatorCode = separator.isEmpty() || separator.front().isNull() ? '.' : separator.front().unicode();
-    db::Recordset items;
-    items.Open(QStringLiteral("SELECT ItemAccess, Name, DataType, AccessRights, FieldSize, AccessPath, DeviceID FROM "
-                              "TpdbItems WHERE DeviceID = %1 ORDER BY %2")
-                   .arg(deviceId)
-                   .arg(m_window.FieldNameFromSwitchView()),
-               connection);
-    for (; !items.IsEOF(); items.MoveNext())
-        preparation.existing.push_back({items.Fields(0).Value().toString(), items.Fields(1).Value().toString(),
-                                        items.Fields(2).Value().toInt(), items.Fields(3).Value().toInt(),
-                                        items.Fields(4).Value().toInt(), items.Fields(5).Value().toString()});
+    preparation.existing = DeviceBrowseItems(connection, deviceId, m_window.FieldNameFromSwitchView());
     return preparation;
 }
 
 bool MOpc::Browse(int deviceId) {
+    return RunBrowse(deviceId, [](const BrowsePreparation& preparation, QString* error) {
+        const model::OpcServerAddress server = model::ParseOpcServerProgId(preparation.progId);
+        // A live server asks for a password or about its certificate in the studio's dialogs.
+        return SourceFor(sys::SystemTools::Instance().GetRegistry(), server.VersionedProgId(), preparation.computer, error,
+                         DialogAskers());
+    });
+}
+
+bool MOpc::RunBrowse(int deviceId, const SourceMaker& makeSource) {
     FBrowseItemsOCX dialog;
     ui::UnloadOnExit unload(dialog);
     {
@@ -186,10 +149,7 @@ bool MOpc::Browse(int deviceId) {
         browser.nameFromItemId = m_window.SwitchViewFlag();
         browser.SetExistingItems(std::move(preparation->existing));
         QString error;
-        const model::OpcServerAddress server = model::ParseOpcServerProgId(preparation->progId);
-        // A live server asks for a password or about its certificate in the studio's dialogs.
-        auto source = SourceFor(sys::SystemTools::Instance().GetRegistry(), server.VersionedProgId(),
-                                preparation->computer, &error, DialogAskers());
+        auto source = makeSource(*preparation, &error);
         // The browser tells the person when there is nothing to browse.
         if (source) browser.SetSource(std::move(source));
         dialog.sourceError = error;
@@ -197,79 +157,74 @@ bool MOpc::Browse(int deviceId) {
     ui::ShowModal(dialog);
     if (dialog.Cancelled()) return true;
     const BrowseLists lists = dialog.Browser().Lists();
+    const auto* program = dynamic_cast<const PlcSource*>(dialog.Browser().Source());
     ui::BusyCursor busy;
     QString detail;
-    const bool applied = Apply(dialog, lists, deviceId, &detail);
+    const bool applied = Apply(dialog, lists, deviceId, &detail, program ? &program->Program().structures : nullptr);
     if (!applied) objects::ShowDialogError(2451, detail);
     if (!lists.leftOut.empty())
         ui::ShowMessage(LeftOutMessage(lists.leftOut), Text(3000), ui::Buttons::OK, 0, ui::Icon::Warning);
     return applied;
 }
 
-bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail) {
-    db::Connection& connection = m_window.Data()->Connection();
-    const bool nameView = m_window.SwitchViewFlag();
-    if (!lists.added.empty()) {
-        dialog.SetStatus(Text(3001), static_cast<int>(lists.added.size()));
-        const PhaseResult done = RunPhase(
-            connection, lists.added.size(),
-            [&](std::size_t i) {
-                const BrowseItem& item = lists.added[i];
-                connection.Execute(QStringLiteral("INSERT INTO TpdbItems (ItemAccess, Name, DataType, AccessRights, "
-                                                  "FieldSize, AccessPath, DeviceID) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                                   {item.itemId, StoredName(item, nameView), StoredDataType(item.dataType),
-                                    item.accessRights, item.fieldSize, item.accessPath, deviceId});
-                ConnectToDefaultGroup(connection);
-                dialog.Step();
-            },
-            [&](std::size_t i) { return StoredName(lists.added[i], nameView); }, detail);
-        objects::CountChange(m_window, kItemsCounter, done.written);
-        if (done.failed) return false;
+bool MOpc::ImportPlcProgram(int deviceId) {
+    m_window.CommitGridEdits();
+    const QString section = QStringLiteral("PlcProgram");
+    const QString key = QString::number(deviceId);
+    sys::ProjectSettings settings;
+    const bool remembers = settings.Open(m_window.Session().ProjectArgument(), sys::SystemTools::Instance().GetRegistry());
+    QString start = remembers ? settings.Read(section, key) : QString();
+    if (start.isEmpty()) start = QFileInfo(m_window.Session().ProjectFile()).absolutePath();
+    const QString file = sys::SystemTools::Instance().FileDialog().Choose(kModeOpen, Text(9374), start, Text(9378), 0, 0);
+    if (file.isEmpty()) return true;
+    if (remembers) settings.Write(section, key, file);
+    std::optional<plc::PlcProgram> program;
+    QString error;
+    {
+        ui::BusyCursor busy;
+        program = plc::ReadPlcProgramFile(file, &error);
     }
-    if (!lists.removed.empty()) {
-        dialog.SetStatus(Text(3002), static_cast<int>(lists.removed.size()));
-        const DeviceItems stored(connection, deviceId);
-        int deleted = 0;
-        const PhaseResult done = RunPhase(
-            connection, lists.removed.size(),
-            [&](std::size_t i) {
-                const std::vector<int> ids = stored.Find(lists.removed[i], nameView);
-                m_items.DeleteItems(ids);
-                deleted += static_cast<int>(ids.size());
-                dialog.Step();
-            },
-            [&](std::size_t i) { return lists.removed[i].name; }, detail);
-        if (done.written == 0 && done.failed) deleted = 0;
-        objects::CountChange(m_window, kItemsCounter, -deleted);
-        if (done.failed) return false;
+    if (!program) {
+        ui::ShowMessage(error, Text(9374), ui::Buttons::OK, 0, ui::Icon::Critical);
+        return true;
     }
-    if (!lists.inconsistent.empty()) {
-        dialog.SetStatus(Text(3003), static_cast<int>(lists.inconsistent.size()));
-        // Every answer first: no lock is held while the person thinks.
-        std::vector<const BrowseItem*> takeOver;
-        int state = FBrowseItemsOCXMessage::kYes;
-        for (const BrowseItem& item : lists.inconsistent) {
-            if (state == FBrowseItemsOCXMessage::kYes || state == FBrowseItemsOCXMessage::kNo)
-                state = FBrowseItemsOCXMessage::Ask(item.name);
-            if (state == FBrowseItemsOCXMessage::kYes || state == FBrowseItemsOCXMessage::kYesToAll) takeOver.push_back(&item);
-        }
-        const DeviceItems stored(connection, deviceId);
-        const PhaseResult done = RunPhase(
-            connection, takeOver.size(),
-            [&](std::size_t i) {
-                const BrowseItem& item = *takeOver[i];
-                for (const int id : stored.Find(item, nameView))
-                    connection.Execute(QStringLiteral("UPDATE TpdbItems SET ItemAccess = ?, Name = ?, DataType = ?, "
-                                                      "AccessRights = ?, FieldSize = ?, AccessPath = ?, DeviceID = ? "
-                                                      "WHERE ID = ?"),
-                                       {item.itemId, StoredName(item, nameView), StoredDataType(item.dataType),
-                                        item.accessRights, item.fieldSize, item.accessPath, deviceId, id});
-                dialog.Step();
-            },
-            [&](std::size_t i) { return takeOver[i]->name; }, detail);
-        if (done.failed) return false;
+    // What was read differently from the file (left out, kept by symbol path) is said once, before the choice.
+    if (!program->notes.isEmpty()) ui::ShowMessage(NotesMessage(program->notes), Text(9374), ui::Buttons::OK, 0, ui::Icon::Information);
+    const bool applied = RunBrowse(deviceId, [&](const BrowsePreparation&, QString*) {
+        return std::make_unique<PlcSource>(QDir::toNativeSeparators(file), std::move(*program));
+    });
+    if (host::ProjectTree* tree = m_window.Session().Tree()) {
+        const QString node = tree->DeviceNodeKey(deviceId);
+        if (!node.isEmpty()) m_window.Session().RefreshDeviceNode(node);
     }
-    return true;
+    m_window.RefreshUnboundSources();
+    m_window.ShowItemView();
+    m_window.NotifyView();
+    return applied;
+}
+
+bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail,
+                 const std::vector<plc::PlcStructure>* structures) {
+    ApplyHooks hooks;
+    hooks.phase = [&dialog](const QString& status, int steps) { dialog.SetStatus(status, steps); };
+    hooks.step = [&dialog] { dialog.Step(); };
+    hooks.ask = [](const QString& question) { return static_cast<Answer>(FBrowseItemsOCXMessage::Ask(question)); };
+    hooks.deleteItems = [this](const std::vector<int>& ids) { m_items.DeleteItems(ids); };
+    hooks.structureWritten = [this](int id, const QString& name, bool added) {
+        if (!added) return;
+        m_window.Names().AddNameInGroup(name, kStr);
+        if (host::ProjectTree* tree = m_window.Session().Tree()) tree->AddStructureNode(id, name);
+        objects::CountChange(m_window, kStructureCounter, 1);
+    };
+    ApplyRequest request;
+    request.deviceId = deviceId;
+    request.nameView = m_window.SwitchViewFlag();
+    request.structures = structures;
+    ApplyCounts counts;
+    const bool applied = ApplyBrowse(m_window.Data()->Connection(), lists, request, hooks, &counts, detail);
+    objects::CountChange(m_window, kItemsCounter, counts.added - counts.deleted);
+    if (counts.structuresAdded + counts.structuresUpdated > 0) m_window.RebuildTypeLists();
+    return applied;
 }
 
 void MOpc::NewItemsFromConfigurator() {

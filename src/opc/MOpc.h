@@ -1,5 +1,7 @@
 #pragma once
 
+#include "opc/AddressSource.h"
+#include "opc/BrowseApply.h"
 #include "opc/ItemComparison.h"
 
 #include <QString>
@@ -40,19 +42,25 @@ class MOpc {
 
     // True when the dialog ran and, if confirmed, the choice was applied.
     bool Browse(int deviceId);
+    // The device's items in line with a PLC program file chosen by the
+    // person (remembered per device in the project settings), through the
+    // browse dialog; its structures come with the items that use them.
+    bool ImportPlcProgram(int deviceId);
     // The device's data for the dialog; nothing (after text 2401) when the
     // device is gone. Database errors are thrown.
     std::optional<BrowsePreparation> Prepare(int deviceId);
-    // The three phases, each in one transaction: new items (each connected
-    // to group 1), items to delete, inconsistent items after the question.
-    // An item the database refuses stops the phases with the item and the
-    // database's words in detail; every item written before it stays.
-    bool Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail);
+    // The phases of ApplyBrowse with the dialog's status and questions: a
+    // program's structures, new items, items to delete, differing items.
+    bool Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail,
+               const std::vector<plc::PlcStructure>* structures = nullptr);
 
     // Items entered by address through the device's configuration tool.
     void NewItemsFromConfigurator();
 
   private:
+    using SourceMaker = std::function<std::unique_ptr<AddressSource>(const BrowsePreparation&, QString* error)>;
+    // The browse dialog on the source made for the device, and the choice applied.
+    bool RunBrowse(int deviceId, const SourceMaker& makeSource);
     bool ItemFunc(int code);
 
     editor::frmtabgridOPC& m_window;

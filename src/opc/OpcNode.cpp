@@ -13,6 +13,7 @@ constexpr int kByte = 17;
 }  // namespace
 
 int ClassicDataType(const OpcNode& variable) {
+    if (variable.declared) return variable.declared->dataType;
     // Texts in all their forms (identifiers, names, XML) become strings, a
     // status code its 32-bit number; structures, variants and what has no
     // built-in type stay variants.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace ov::opc {
@@ -24,6 +25,17 @@ struct OpcNode {
     int valueRank = -1;
     std::vector<quint32> arrayDimensions;
     int accessLevel = 0;  // bit 1 read, bit 2 write
+
+    // A variable a PLC program declares comes with its item fields as the
+    // program gives them; a server's variable has them derived from the above.
+    struct Declared {
+        int dataType = 0;     // VT code, 12 for a structure
+        int fieldSize = 0;
+        int accessRights = 3;
+        QString structure;    // the structure's name when dataType is 12
+        QString comment;
+    };
+    std::optional<Declared> declared;
 };
 
 // The node id of the Objects folder, below which items are looked for.

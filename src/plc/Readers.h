@@ -21,3 +21,13 @@ std::optional<PlcProgram> ReadTwinCatSymbols(const QByteArray& content, QString*
 std::optional<PlcProgram> ReadTiaTagTable(const QByteArray& content, QString* error);
 
 }  // namespace ov::plc
+
+namespace ov::plc {
+
+// A PLC program in any of the formats above, told by its content.
+// Nothing, with a message, for content in none of them.
+std::optional<PlcProgram> ReadPlcProgram(const QByteArray& content, QString* error);
+// The same for a file; a file that cannot be read gives a message naming it.
+std::optional<PlcProgram> ReadPlcProgramFile(const QString& path, QString* error);
+
+}  // namespace ov::plc

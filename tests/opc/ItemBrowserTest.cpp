@@ -76,7 +76,7 @@ class ItemBrowserTest : public ::testing::Test {
         ASSERT_TRUE(browser.SetTicked(Node(path), ticked, &error)) << error.toStdString();
     }
     static BrowseItem Stored(const char* identifier, const char* name, int type, int rights = 3, int size = 0) {
-        return {Id(identifier), QString::fromUtf8(name), type, rights, size, QString()};
+        return {Id(identifier), QString::fromUtf8(name), type, rights, size, QString(), {}, {}};
     }
 
     ItemBrowser browser;
@@ -192,7 +192,7 @@ TEST_F(ItemBrowserTest, PropertiesAreItemsOnlyWhenTickedByThemselves) {
 TEST_F(ItemBrowserTest, ItemsALoadedFolderNoLongerHasAreShownUntickedThere) {
     browser.SetExistingItems({
         Stored("s=Plant.Line1.Retired", "Plant.Line1.Retired", 5),
-        {QStringLiteral("typed-by-hand"), QStringLiteral("Plant.Line1.Typed"), 5, 3, 0, QString()},
+        {QStringLiteral("typed-by-hand"), QStringLiteral("Plant.Line1.Typed"), 5, 3, 0, QString(), {}, {}},
         Stored("s=Plant.Line1.Motor1.Old", "nsu=urn:ovopc:test:plant;s=Plant.Line1.Motor1.Old", 5),  // named by its ID
         Stored("s=Plant.Line1.Motor1.Speed", "Plant.Line1.Speed", 5),  // its node moved into Motor1
         Stored("s=Plant.Line2.Tank.Drain", "Plant.Line2.Tank.Drain", 5),  // a folder nobody opens
@@ -234,8 +234,8 @@ TEST_F(ItemBrowserTest, UnknownNodesAndPathsAreRefusedWithAMessage) {
     EXPECT_TRUE(browser.Resolve(QStringLiteral("Plant/Nowhere"), &error).isEmpty());
     EXPECT_TRUE(error.contains(QStringLiteral("Plant/Nowhere")));
     EXPECT_FALSE(browser.SetTicked(QStringLiteral("nsu=x;s=y"), true, &error));
-    EXPECT_TRUE(ItemBrowser::IsSystemNode(QStringLiteral("i=2253")));
-    EXPECT_FALSE(ItemBrowser::IsSystemNode(Id("s=Plant")));
+    EXPECT_TRUE(browser.IsSystemNode(QStringLiteral("i=2253")));
+    EXPECT_FALSE(browser.IsSystemNode(Id("s=Plant")));
 }
 
 TEST(ItemBrowserSizeTest, ThousandsOfNodesLoadWithoutLosingTheirPlace) {

@@ -12,7 +12,7 @@ using namespace ov::opc;
 namespace {
 
 BrowseItem Item(const char* id, int type = 5, int rights = 3, int size = 0, const char* path = "") {
-    return {QString::fromUtf8(id), QString::fromUtf8(id), type, rights, size, QString::fromUtf8(path)};
+    return {QString::fromUtf8(id), QString::fromUtf8(id), type, rights, size, QString::fromUtf8(path), {}, {}};
 }
 
 QStringList Ids(const std::vector<BrowseItem>& items) {
@@ -39,7 +39,7 @@ TEST(BrowseLists, NewRemovedAndChangedItems) {
 }
 
 BrowseItem Named(const char* id, const char* name, int type = 5) {
-    return {QString::fromUtf8(id), QString::fromUtf8(name), type, 3, 0, QString()};
+    return {QString::fromUtf8(id), QString::fromUtf8(name), type, 3, 0, QString(), {}, {}};
 }
 
 using Reason = LeftOutItem::Reason;
