@@ -99,10 +99,11 @@ std::vector<StoredMember> StoredMembers(db::Connection& connection, int structur
     return members;
 }
 
-// The program's structures the items use, and those they use in turn, in
-// the program's order (a structure after those it uses).
-std::vector<const plc::PlcStructure*> UsedStructures(const std::vector<plc::PlcStructure>& structures,
-                                                    const BrowseLists& lists) {
+// The program's structures to write: those the new and differing items use,
+// those of a name the project has (compared, whatever uses them), and those
+// these use in turn; in the program's order (a structure after those it uses).
+std::vector<const plc::PlcStructure*> StructuresToWrite(const std::vector<plc::PlcStructure>& structures,
+                                                       const BrowseLists& lists, const QHash<QString, int>& stored) {
     QHash<QString, const plc::PlcStructure*> byName;
     for (const plc::PlcStructure& structure : structures) byName.insert(structure.name.toCaseFolded(), &structure);
     QSet<QString> used;
@@ -110,6 +111,8 @@ std::vector<const plc::PlcStructure*> UsedStructures(const std::vector<plc::PlcS
     for (const auto* list : {&lists.added, &lists.inconsistent})
         for (const BrowseItem& item : *list)
             if (!item.structure.isEmpty()) pending.push_back(item.structure.toCaseFolded());
+    for (const plc::PlcStructure& structure : structures)
+        if (stored.contains(structure.name.toCaseFolded())) pending.push_back(structure.name.toCaseFolded());
     while (!pending.empty()) {
         const QString name = pending.back();
         pending.pop_back();
@@ -368,7 +371,7 @@ StructurePlan PlanStructures(db::Connection& connection, const std::vector<plc::
                              const BrowseLists& lists) {
     const QHash<QString, int> stored = StructureIds(connection);
     StructurePlan plan;
-    for (const plc::PlcStructure* structure : UsedStructures(structures, lists)) {
+    for (const plc::PlcStructure* structure : StructuresToWrite(structures, lists, stored)) {
         const int id = stored.value(structure->name.toCaseFolded());
         if (id == 0) {
             plan.entries.push_back({structure, 0, QString()});

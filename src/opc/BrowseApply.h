@@ -44,8 +44,8 @@ struct ApplyRequest {
     // The name view: the lists name items by their item ID.
     bool nameView = false;
     // A PLC program's structures; nullptr for a server, which declares none.
-    // Those the new and differing items use (and those they use) are written
-    // first, new ones added, differing ones after the question.
+    // Written first (see PlanStructures): new ones added, differing ones
+    // after the question.
     const std::vector<plc::PlcStructure>* structures = nullptr;
 };
 
@@ -61,9 +61,10 @@ bool ApplyBrowse(db::Connection& connection, const BrowseLists& lists, const App
 // of TpdbItems; an item of a structure with its name.
 std::vector<BrowseItem> DeviceBrowseItems(db::Connection& connection, int deviceId, const QString& orderColumn);
 
-// What an apply would do with a program's structures: those the new and
-// differing items use (and those they use), new ones and differing ones
-// with the difference in words, in the program's order.
+// What an apply would do with a program's structures: new ones the new and
+// differing items use, and every one of a name the project has that differs
+// from it, with the difference in words (and those these use); in the
+// program's order.
 struct StructurePlan {
     struct Entry {
         const plc::PlcStructure* structure = nullptr;
