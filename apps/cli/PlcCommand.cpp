@@ -166,21 +166,16 @@ int CommandImportPlc(const Arguments& args) {
     browser.SetSeparator(device->separatorCode);
     browser.SetExistingItems(ov::opc::DeviceBrowseItems(connection, device->id, QStringLiteral("Name")));
     browser.SetSource(std::make_unique<ov::opc::PlcSource>(QDir::toNativeSeparators(file), std::move(*program)));
-    if (!browser.Start(&error)) return Fail(error);
-    // As in the dialog the device's items arrive ticked; the variables
-    // named are ticked besides, every variable when none is named.
+    // Every variable ticked, as in the dialog; with --tick the device's
+    // items and the variables named.
     const QStringList ticks = args.repeated.value(QStringLiteral("--tick"));
-    std::vector<QString> nodes;
+    browser.tickWholeProgram = ticks.isEmpty();
+    if (!browser.Start(&error)) return Fail(error);
     for (const QString& tick : ticks) {
         const QString node = browser.Resolve(BrowsePath(tick), &error);
         if (node.isEmpty()) return Fail(QStringLiteral("the program has no variable or folder \"%1\".").arg(tick));
-        nodes.push_back(node);
-    }
-    if (ticks.isEmpty())
-        for (const QString& node : browser.TopNodes())
-            if (!browser.Find(node)->gone) nodes.push_back(node);
-    for (const QString& node : nodes)
         if (!browser.SetTicked(node, true, &error)) return Fail(error);
+    }
     const BrowseLists lists = browser.Lists();
     const auto& structures = static_cast<const ov::opc::PlcSource*>(browser.Source())->Program().structures;
 

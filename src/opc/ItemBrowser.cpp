@@ -82,6 +82,12 @@ bool ItemBrowser::Start(QString* error) {
         for (const QString& id : std::vector<QString>(m_top))
             if (!LoadBelow(id, error)) return m_started = false;
         AddTopGoneItems();
+        if (tickWholeProgram) {
+            std::vector<const Entry*> variables;
+            for (const QString& id : m_top)
+                if (!Find(id)->gone) CollectVariables(id, variables);
+            for (const Entry* variable : variables) m_ticked.insert(variable->node.nodeId.toCaseFolded());
+        }
     }
     return m_started;
 }

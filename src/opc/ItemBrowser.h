@@ -65,6 +65,9 @@ class ItemBrowser {
     std::function<bool(int loaded)> progress;
     // The name view: the lists name items by their item ID (see CompareOptions).
     bool nameFromItemId = false;
+    // Every variable of a program arrives ticked, not only the device's
+    // items: the program is what the device should hold.
+    bool tickWholeProgram = false;
     bool IsBusy() const { return m_busy; }
 
     const Entry* Find(const QString& nodeId) const;

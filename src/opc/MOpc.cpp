@@ -119,7 +119,7 @@ std::optional<BrowsePreparation> MOpc::Prepare(int deviceId) {
 }
 
 bool MOpc::Browse(int deviceId) {
-    return RunBrowse(deviceId, [](const BrowsePreparation& preparation, QString* error) {
+    return RunBrowse(deviceId, [](ItemBrowser&, const BrowsePreparation& preparation, QString* error) {
         const model::OpcServerAddress server = model::ParseOpcServerProgId(preparation.progId);
         // A live server asks for a password or about its certificate in the studio's dialogs.
         return SourceFor(sys::SystemTools::Instance().GetRegistry(), server.VersionedProgId(), preparation.computer, error,
@@ -149,7 +149,7 @@ bool MOpc::RunBrowse(int deviceId, const SourceMaker& makeSource) {
         browser.nameFromItemId = m_window.SwitchViewFlag();
         browser.SetExistingItems(std::move(preparation->existing));
         QString error;
-        auto source = makeSource(*preparation, &error);
+        auto source = makeSource(browser, *preparation, &error);
         // The browser tells the person when there is nothing to browse.
         if (source) browser.SetSource(std::move(source));
         dialog.sourceError = error;
@@ -190,7 +190,8 @@ bool MOpc::ImportPlcProgram(int deviceId) {
     }
     // What was read differently from the file (left out, kept by symbol path) is said once, before the choice.
     if (!program->notes.isEmpty()) ui::ShowMessage(NotesMessage(program->notes), Text(9374), ui::Buttons::OK, 0, ui::Icon::Information);
-    const bool applied = RunBrowse(deviceId, [&](const BrowsePreparation&, QString*) {
+    const bool applied = RunBrowse(deviceId, [&](ItemBrowser& browser, const BrowsePreparation&, QString*) {
+        browser.tickWholeProgram = true;
         return std::make_unique<PlcSource>(QDir::toNativeSeparators(file), std::move(*program));
     });
     if (host::ProjectTree* tree = m_window.Session().Tree()) {

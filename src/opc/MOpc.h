@@ -18,6 +18,7 @@ class MItem;
 namespace ov::opc {
 
 class FBrowseItemsOCX;
+class ItemBrowser;
 
 // What the browse dialog is given about a device: the server's ProgID and
 // computer from the device's ProgID, its key separator's character code,
@@ -58,7 +59,9 @@ class MOpc {
     void NewItemsFromConfigurator();
 
   private:
-    using SourceMaker = std::function<std::unique_ptr<AddressSource>(const BrowsePreparation&, QString* error)>;
+    // Makes the source of the browse and sets the browser up for it.
+    using SourceMaker =
+        std::function<std::unique_ptr<AddressSource>(ItemBrowser&, const BrowsePreparation&, QString* error)>;
     // The browse dialog on the source made for the device, and the choice applied.
     bool RunBrowse(int deviceId, const SourceMaker& makeSource);
     bool ItemFunc(int code);

@@ -339,6 +339,47 @@ TEST_F(Ovopc, UsageErrorsExitWithTwo) {
     EXPECT_TRUE(help.out.contains(QStringLiteral("new FILE")));
 }
 
+TEST_F(Ovopc, ImportPlcShowsWhatItWouldDoWritesItAndThenFindsNothingMore) {
+    NewDemo(file);
+    English();
+    const QString program = QStringLiteral(OV_SOURCE_DIR "/tests/fixtures/plc/sample.st");
+    const QString before = Run({"diff", file, file}).out;
+    const Outcome plan = Run({"import-plc", file, program, "--device", "Press", "--dry-run"});
+    ASSERT_EQ(plan.exitCode, 0) << plan.err.toStdString();
+    EXPECT_TRUE(plan.out.startsWith(QStringLiteral("+ structure ST_Motor\n+ structure ST_Line\n+ xStart (I0.1)\n")))
+        << plan.out.toStdString();
+    EXPECT_TRUE(plan.out.contains(QStringLiteral("\n+ MAIN.counter\n")));
+    EXPECT_TRUE(plan.err.contains(QStringLiteral("note: Line 61: valve1 is an instance of the function block")))
+        << plan.err.toStdString();
+    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 23")) << "a dry run writes nothing";
+
+    const QJsonObject done = Json({"import-plc", file, program, "--device", "Press"});
+    EXPECT_EQ(done[QLatin1String("structuresAdded")].toInt(), 2);
+    EXPECT_EQ(done[QLatin1String("added")].toInt(), 32);
+    EXPECT_EQ(done[QLatin1String("deleted")].toInt(), 3) << "Press had three items of its own";
+    EXPECT_EQ(ItemsLine(file), QStringLiteral("items: 52"));
+    const Outcome again = Run({"import-plc", file, program, "--device", "Press", "--dry-run"});
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.isEmpty()) << again.out.toStdString();
+
+    // With --tick only the variables named join the device's items.
+    const QJsonObject ticked = Json({"import-plc", file, program, "--device", "PLC1", "--tick", "MAIN", "--tick",
+                                     "xStart", "--dry-run"});
+    QStringList added;
+    for (const QJsonValue& item : ticked[QLatin1String("added")].toArray()) added << item[QLatin1String("name")].toString();
+    EXPECT_EQ(added, (QStringList{"xStart", "MAIN.counter", "MAIN.steps", "MAIN.start", "MAIN.running"}));
+    EXPECT_EQ(ticked[QLatin1String("removed")].toArray().size(), 14) << "PLC1's items are not in the program";
+
+    const Outcome unknown = Run({"import-plc", file, program, "--device", "PLC1", "--tick", "GVL.Nothing"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.endsWith(QStringLiteral("ovopc: error: the program has no variable or folder \"GVL.Nothing\".\n")))
+        << unknown.err.toStdString();
+    ExpectOneErrorLine(Run({"import-plc", file, TextFile(), "--device", "PLC1"}), "not a PLC program");
+    ExpectOneErrorLine(Run({"import-plc", file, program, "--device", "Nobody"}), "Nobody");
+    EXPECT_EQ(Run({"import-plc", file, program}).exitCode, 2);
+    EXPECT_EQ(Run({"import-plc", file, program, "--device", "PLC1", "--all"}).exitCode, 2);
+}
+
 // The Weather device on the helper's test server with its changing variables,
 // with items of our own in the fast group (100 ms).
 class OvopcLive : public Ovopc {

@@ -2,10 +2,15 @@
 // a device, imported again, and changed in the file; the plan a dry run
 // shows and the question for what differs.
 
+#include "OpcEditorTest.h"
+#include "components/InstalledPrograms.h"
+#include "host/Connect.h"
 #include "opc/BrowseApply.h"
 #include "opc/ItemBrowser.h"
 #include "opc/PlcSource.h"
 #include "platform/db/Cursor.h"
+#include "platform/system/ScriptedSaveFileDialog.h"
+#include "platform/system/SystemTools.h"
 #include "plc/Readers.h"
 #include "support/TempProject.h"
 
@@ -66,11 +71,8 @@ class PlcImportTest : public ::testing::Test {
         Import import;
         import.browser->SetExistingItems(opc::DeviceBrowseItems(*db, device, QStringLiteral("Name")));
         import.browser->SetSource(std::make_unique<opc::PlcSource>(file, program ? std::move(*program) : plc::PlcProgram{}));
+        import.browser->tickWholeProgram = true;
         EXPECT_TRUE(import.browser->Start(&error)) << error.toStdString();
-        for (const QString& node : std::vector<QString>(import.browser->TopNodes()))
-            if (!import.browser->Find(node)->gone) {
-                EXPECT_TRUE(import.browser->SetTicked(node, true, &error));
-            }
         import.lists = import.browser->Lists();
         return import;
     }
@@ -270,6 +272,77 @@ TEST_F(PlcImportTest, AFileInNoFormatOrUnreadableIsRefusedWithAMessageNamingIt) 
     EXPECT_TRUE(error.contains(QStringLiteral("program.st")) && error.contains(QStringLiteral("PLCopen"))) << error.toStdString();
     EXPECT_FALSE(plc::ReadPlcProgramFile(dir.filePath(QStringLiteral("missing.st")), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("missing.st"))) << error.toStdString();
+}
+
+// The command of the device menu in the editor on the demo project.
+class PlcImportCommandTest : public test::OpcEditorTest {
+  protected:
+    void SetUp() override {
+        Open();
+        Click(plc);
+        ClearShown();
+    }
+    static sys::ScriptedSaveFileDialog& Files() {
+        return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
+    }
+    // Chooses the file and takes what the dialog offers with OK.
+    void Import(const QString& file) {
+        Files().Queue(file);
+        OnForm("FBrowseItemsOCX", [](ui::Form& f) { f.PressDefault(); });
+        RunTool("mnuDeviceImportPlc");
+    }
+    QString Items() {
+        return Query(QStringLiteral("SELECT group_concat(Name, ',') FROM (SELECT Name FROM TpdbItems WHERE DeviceID = 1 "
+                                    "ORDER BY ID)"))
+            .toString();
+    }
+    int StructureId(const char* name) {
+        return Count(QStringLiteral("SELECT ID FROM TpdbStructDefs WHERE Name = '%1'").arg(QString::fromUtf8(name)));
+    }
+};
+
+TEST_F(PlcImportCommandTest, TheProgramBecomesTheDevicesItemsInOneUndoStepAndItsFileIsRemembered) {
+    const QString before = Items();
+    const int structures = Count(QStringLiteral("SELECT Count(*) FROM TpdbStructDefs"));
+    Import(Fixture("sample.st"));
+    EXPECT_EQ(TimesShown("FBrowseItemsOCX"), 1);
+    EXPECT_TRUE(Items().startsWith(QStringLiteral("xStart,wSetpoint,diCounter"))) << Items().toStdString();
+    EXPECT_FALSE(Items().contains(QStringLiteral("Line1."))) << "the demo's items are not in the program";
+    const int motor = StructureId("ST_Motor");
+    ASSERT_GT(motor, 0);
+    EXPECT_EQ(NodeText(host::nodekey::StructureKey(motor)), QStringLiteral("ST_Motor")) << "shown in the tree";
+    EXPECT_EQ(Messages().size(), 1) << "the notes of the program, once";
+
+    ASSERT_TRUE(harness.Session().Undo());
+    EXPECT_EQ(Items(), before);
+    EXPECT_EQ(Count(QStringLiteral("SELECT Count(*) FROM TpdbStructDefs")), structures);
+
+    // The file chosen last for the device is where the next choice starts.
+    Files().Queue(QString());
+    RunTool("mnuDeviceImportPlc");
+    EXPECT_EQ(Files().Calls().back().startFolder, Fixture("sample.st"));
+    EXPECT_EQ(TimesShown("FBrowseItemsOCX"), 1) << "Cancel in the file dialog ends the command";
+}
+
+TEST_F(PlcImportCommandTest, AFileThatIsNoProgramIsRefusedBeforeTheDialogAndChangesNothing) {
+    const QString before = Items();
+    Files().Queue(Fixture("sample-tags.xlsx").replace(QStringLiteral("sample-tags.xlsx"), QStringLiteral("make-xlsx.sh")));
+    RunTool("mnuDeviceImportPlc");
+    EXPECT_EQ(TimesShown("FBrowseItemsOCX"), 0);
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages()[0].contains(QStringLiteral("make-xlsx.sh"))) << Messages()[0].toStdString();
+    EXPECT_EQ(Items(), before);
+}
+
+TEST_F(PlcImportCommandTest, TheCommandIsOfferedOnEveryDeviceToThoseWhoMayEdit) {
+    const auto shown = [this](const QString& key) {
+        Click(key);
+        Window().ComputeAvailability(key, true);
+        return Window().abr().IsVisible(QStringLiteral("mnuDeviceImportPlc"));
+    };
+    EXPECT_TRUE(shown(plc));
+    EXPECT_TRUE(shown(host::nodekey::DeviceKey(2, QStringLiteral("."), true))) << "a device of the system's own driver";
+    EXPECT_FALSE(shown(host::nodekey::GroupKey(1)));
 }
 
 }  // namespace
