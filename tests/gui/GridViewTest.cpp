@@ -3,6 +3,7 @@
 
 #include "editor/frmtabgridOPC.h"
 #include "gui/GridView.h"
+#include "gui/QtFileDialog.h"
 #include "host/NodeKey.h"
 #include "platform/db/Recordset.h"
 #include "platform/ui/MessageBox.h"
@@ -17,7 +18,9 @@
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QTableView>
+#include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -257,5 +260,42 @@ private slots:
     }
 };
 
-QTEST_MAIN(GridViewTest)
+// The file dialog on the folder of a project another program has open.
+class FileDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theOpenProjectKeepsItsWriteAheadLogWhileTheDialogListsItsFolder() {
+        test::TempProject project(test::TempProject::Content::Demo);
+        auto editor = project.Open();
+        editor->Execute(u"UPDATE TpdbItems SET Comment = 'before' WHERE ID = 1"_s);
+        const QString log = project.Path() + u"-wal"_s;
+        QVERIFY(QFile::exists(log));
+        // Long enough for the dialog to list the folder and draw its files.
+        QTimer::singleShot(1500, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+        });
+        gui::QtFileDialog().Choose(1, u"Open"_s, project.Folder(), u"All files (*.*)|*.*"_s, 0, 0);
+        // Another program reads the project and closes it: were our locks
+        // gone, it would fold the log into the file and delete it.
+        QProcess other;
+        other.start(QStringLiteral(LOCK_HOLDER_PATH), {project.Path(), u"--read"_s});
+        QVERIFY(other.waitForFinished(10000));
+        QCOMPARE(other.exitCode(), 0);
+        QVERIFY(QFile::exists(log));
+        editor->Execute(u"UPDATE TpdbItems SET Comment = 'after' WHERE ID = 1"_s);
+        editor.reset();
+        db::Recordset rs;
+        auto reader = project.Open();
+        rs.Open(u"SELECT Comment FROM TpdbItems WHERE ID = 1"_s, *reader);
+        QCOMPARE(rs.Fields(0).Value().toString(), u"after"_s);
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    GridViewTest grids;
+    FileDialogTest files;
+    return QTest::qExec(&grids, argc, argv) | QTest::qExec(&files, argc, argv);
+}
 #include "GridViewTest.moc"
