@@ -66,8 +66,9 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuDeviceDelete", realDevice && f.nodeItself && f.remove, Effect::Hidden);
     Set(bar, "mnuSeparatorDevice_Items", realDevice && f.fromTree, Effect::HiddenOnly);
     Set(bar, "mnuDeviceHelperItemsBrowse", realDevice && f.notBlob && f.nodeItself && f.fromTree && f.edit, Effect::HiddenOnly);
-    // A program file serves any device, also one of the system's own drivers.
-    Set(bar, "mnuDeviceImportPlc", realDevice && f.nodeItself && f.fromTree && f.edit, Effect::HiddenOnly);
+    // A program file serves any device, also one of the system's own drivers;
+    // offered in the menu bar too, unlike the browse of a server.
+    Set(bar, "mnuDeviceImportPlc", realDevice && f.nodeItself && f.edit, Effect::Hidden);
     Set(bar, "mnuDeviceHelperItemRename", realDevice && f.notBlob && !f.nodeItself && f.fromTree && f.edit, Effect::Hidden);
     Set(bar, "mnuDeviceHelperItemsCopy", realDevice && f.fromTree, Effect::HiddenOnly);
     bar.SetEnabled(QStringLiteral("mnuDeviceHelperItemsCopy"), realDevice);

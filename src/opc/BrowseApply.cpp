@@ -219,8 +219,13 @@ void Applier::WriteStructure(const plc::PlcStructure& structure, int existingId)
         db::Cursor rows(m_connection, QStringLiteral("SELECT ID, Name FROM TpdbStructMembers WHERE ParentID = %1").arg(id));
         while (rows.Next()) memberIds.insert(rows.Value(1).toString().toCaseFolded(), rows.Value(0).toInt());
     }
-    for (const plc::PlcMember& member : structure.members)
-        WriteMember(id, member, memberIds.take(member.name.toCaseFolded()));
+    int memberChange = 0;
+    for (const plc::PlcMember& member : structure.members) {
+        const int memberId = memberIds.take(member.name.toCaseFolded());
+        if (memberId == 0) ++memberChange;
+        WriteMember(id, member, memberId);
+    }
+    memberChange -= static_cast<int>(memberIds.size());
     // Members the program no longer has go, with their texts.
     const bool texts = m_connection.HasColumn(QStringLiteral("TpdbStructMembers"), QStringLiteral("TextID"));
     for (const int memberId : memberIds) {
@@ -233,7 +238,9 @@ void Applier::WriteStructure(const plc::PlcStructure& structure, int existingId)
     m_structureIds.insert(structure.name.toCaseFolded(), id);
     if (m_hooks.structureWritten) {
         const bool added = existingId == 0;
-        m_connection.AfterCommit([hook = m_hooks.structureWritten, id, name = structure.name, added] { hook(id, name, added); });
+        m_connection.AfterCommit([hook = m_hooks.structureWritten, id, name = structure.name, added, memberChange] {
+            hook(id, name, added, memberChange);
+        });
     }
 }
 

@@ -26,8 +26,9 @@ struct ApplyHooks {
     std::function<Answer(const QString& question)> ask;
     // Deletes items with what belongs to them; by default DeleteItemRows.
     std::function<void(const std::vector<int>& ids)> deleteItems;
-    // A structure was written (after its transaction commits).
-    std::function<void(int id, const QString& name, bool added)> structureWritten;
+    // A structure was written (after its transaction commits): added or
+    // taken over, with the number of members it gained (negative: lost).
+    std::function<void(int id, const QString& name, bool added, int memberChange)> structureWritten;
 };
 
 // What an apply wrote.

@@ -77,6 +77,10 @@ void FBrowseItemsOCX::OnShown() {
     Get(kStatus).caption =
         source ? Text(source->IsProgram() ? 9379 : 9167).replace(QStringLiteral("<s>"), source->Description()) : QString();
     Get(kConnection).caption = Get(kStatus).caption;
+    // A program file has no server's own items and no connection.
+    const bool program = source && source->IsProgram();
+    Get(kSystem).visible = !program;
+    Get(kReconnect).visible = !program;
     Load([this](QString* error) { return m_browser.Start(error); });
 }
 

@@ -39,7 +39,7 @@ namespace {
 
 constexpr int kItemsCounter = 2;
 constexpr int kDefaultGroup = 1;  // every item entered by address joins it
-constexpr int kStructureCounter = 3;
+constexpr int kStructureCounter = 5, kMemberCounter = 6;
 const QString kStr = QStringLiteral("Str");
 
 // The items a browse left out, each with its reason; a long list is cut.
@@ -192,6 +192,7 @@ bool MOpc::ImportPlcProgram(int deviceId) {
     if (!program->notes.isEmpty()) ui::ShowMessage(NotesMessage(program->notes), Text(9374), ui::Buttons::OK, 0, ui::Icon::Information);
     const bool applied = RunBrowse(deviceId, [&](ItemBrowser& browser, const BrowsePreparation&, QString*) {
         browser.tickWholeProgram = true;
+        browser.nameFromItemId = false;
         return std::make_unique<PlcSource>(QDir::toNativeSeparators(file), std::move(*program));
     });
     if (host::ProjectTree* tree = m_window.Session().Tree()) {
@@ -211,7 +212,8 @@ bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId
     hooks.step = [&dialog] { dialog.Step(); };
     hooks.ask = [](const QString& question) { return static_cast<Answer>(FBrowseItemsOCXMessage::Ask(question)); };
     hooks.deleteItems = [this](const std::vector<int>& ids) { m_items.DeleteItems(ids); };
-    hooks.structureWritten = [this](int id, const QString& name, bool added) {
+    hooks.structureWritten = [this](int id, const QString& name, bool added, int memberChange) {
+        objects::CountChange(m_window, kMemberCounter, memberChange);
         if (!added) return;
         m_window.Names().AddNameInGroup(name, kStr);
         if (host::ProjectTree* tree = m_window.Session().Tree()) tree->AddStructureNode(id, name);
@@ -219,7 +221,8 @@ bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId
     };
     ApplyRequest request;
     request.deviceId = deviceId;
-    request.nameView = m_window.SwitchViewFlag();
+    // A program's items are named by their symbol paths in either view.
+    request.nameView = structures == nullptr && m_window.SwitchViewFlag();
     request.structures = structures;
     ApplyCounts counts;
     const bool applied = ApplyBrowse(m_window.Data()->Connection(), lists, request, hooks, &counts, detail);

@@ -251,7 +251,7 @@ static constexpr TextEntry kOwnEntries[] = {
     {9370, "Die Datei <f> kann nicht gelesen werden: <r>", "Cannot read the file <f>: <r>"},
     {9371, "Die Parameter des Items '<Name>' sind im SPS-Programm und in der Projektdatenbank verschieden.\nSollen die Parameter aus dem SPS-Programm in die Projektdatenbank übernommen werden?", "The parameters of the item '<Name>' differ between the PLC program and the project database.\nTake the parameters from the PLC program into the project database?"},
     {9372, "Die Struktur '<Name>' ist im SPS-Programm anders als in der Projektdatenbank (<d>).\nSoll die Struktur aus dem SPS-Programm übernommen werden?", "The structure '<Name>' differs between the PLC program and the project database (<d>).\nTake the structure from the PLC program into the project database?"},
-    {9373, "Aus SPS-Programm importieren...", "Import from PLC Program..."},
+    {9373, "Aus SPS-Programm importieren…", "Import from PLC Program…"},
     {9374, "SPS-Programm öffnen", "Open PLC Program"},
     {9375, "<s> (nicht im Programm)", "<s> (not in the program)"},
     {9376, "Das Item <i> des Geräts ist nicht mehr im SPS-Programm. Ohne Haken löscht OK es.", "The device's item <i> is no longer in the PLC program. Left unticked, OK deletes it."},

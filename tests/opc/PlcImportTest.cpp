@@ -4,6 +4,7 @@
 
 #include "OpcEditorTest.h"
 #include "components/InstalledPrograms.h"
+#include "host/CToolbox.h"
 #include "host/Connect.h"
 #include "opc/BrowseApply.h"
 #include "opc/ItemBrowser.h"
@@ -335,14 +336,21 @@ TEST_F(PlcImportCommandTest, AFileThatIsNoProgramIsRefusedBeforeTheDialogAndChan
 }
 
 TEST_F(PlcImportCommandTest, TheCommandIsOfferedOnEveryDeviceToThoseWhoMayEdit) {
-    const auto shown = [this](const QString& key) {
+    const auto shown = [this](const QString& key, bool fromTree = true) {
         Click(key);
-        Window().ComputeAvailability(key, true);
+        Window().ComputeAvailability(key, fromTree);
         return Window().abr().IsVisible(QStringLiteral("mnuDeviceImportPlc"));
     };
     EXPECT_TRUE(shown(plc));
+    EXPECT_TRUE(shown(plc, false)) << "in the menu bar too";
     EXPECT_TRUE(shown(host::nodekey::DeviceKey(2, QStringLiteral("."), true))) << "a device of the system's own driver";
     EXPECT_FALSE(shown(host::nodekey::GroupKey(1)));
+    qint16 level = 2;
+    bool overwrite = true;
+    host::CToolbox().SetExternalAuthorizationLevel(level, overwrite);
+    EXPECT_FALSE(shown(plc)) << "a level that may not edit";
+    level = 5;
+    host::CToolbox().SetExternalAuthorizationLevel(level, overwrite);
 }
 
 }  // namespace
