@@ -195,14 +195,19 @@ bool MOpc::ImportPlcProgram(int deviceId) {
         browser.nameFromItemId = false;
         return std::make_unique<PlcSource>(QDir::toNativeSeparators(file), std::move(*program));
     });
+    ShowDeviceItemsAnew(deviceId);
+    return applied;
+}
+
+void MOpc::ShowDeviceItemsAnew(int deviceId) {
+    // New items may open new folders of the device ("DB10" for DB10.DBW4, "MAIN").
     if (host::ProjectTree* tree = m_window.Session().Tree()) {
-        const QString node = tree->DeviceNodeKey(deviceId);
-        if (!node.isEmpty()) m_window.Session().RefreshDeviceNode(node);
+        const QString key = tree->DeviceNodeKey(deviceId);
+        if (!key.isEmpty()) m_window.Session().RefreshDeviceNode(key);
     }
     m_window.RefreshUnboundSources();
     m_window.ShowItemView();
     m_window.NotifyView();
-    return applied;
 }
 
 bool MOpc::Apply(FBrowseItemsOCX& dialog, const BrowseLists& lists, int deviceId, QString* detail,
@@ -286,14 +291,7 @@ void MOpc::NewItemsFromConfigurator() {
         return;
     }
     objects::CountChange(m_window, kItemsCounter, static_cast<int>(accepted.size()));
-    // New addresses may open new folders of the device ("DB10" for DB10.DBW4).
-    if (host::ProjectTree* tree = m_window.Session().Tree()) {
-        const QString key = tree->DeviceNodeKey(deviceId);
-        if (!key.isEmpty()) m_window.Session().RefreshDeviceNode(key);
-    }
-    m_window.RefreshUnboundSources();
-    m_window.ShowItemView();
-    m_window.NotifyView();
+    ShowDeviceItemsAnew(deviceId);
 }
 
 void InstallEditor() {

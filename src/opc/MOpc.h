@@ -64,6 +64,8 @@ class MOpc {
         std::function<std::unique_ptr<AddressSource>(ItemBrowser&, const BrowsePreparation&, QString* error)>;
     // The browse dialog on the source made for the device, and the choice applied.
     bool RunBrowse(int deviceId, const SourceMaker& makeSource);
+    // The device's node, folders and item view read again after new items.
+    void ShowDeviceItemsAnew(int deviceId);
     bool ItemFunc(int code);
 
     editor::frmtabgridOPC& m_window;
