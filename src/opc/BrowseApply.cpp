@@ -3,6 +3,7 @@
 #include "model/CVT_Types.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Cursor.h"
+#include "platform/db/DbError.h"
 #include "settings/TextTable.h"
 
 #include <QHash>
@@ -24,25 +25,67 @@ struct PhaseResult {
     bool failed = false;
 };
 
+void Begin(const ApplyHooks& hooks, int status, std::size_t steps) {
+    if (hooks.phase) hooks.phase(Text(status), static_cast<int>(steps));
+}
+void Step(const ApplyHooks& hooks) {
+    if (hooks.step) hooks.step();
+}
+
+// How many new items are written under one savepoint (see RunPhase).
+constexpr std::size_t kBatch = 1000;
+
+// Whether the items of a batch before a refused one may be written again
+// once the batch was rolled back: not after a failure of the database file
+// itself (a full disk, an I/O error, a stop), after which the database may
+// have rolled back the phase's whole transaction.
+bool OnlyTheItemFailed(const std::exception& e) {
+    const auto* error = dynamic_cast<const db::DbError*>(&e);
+    return !error || error->Number() != db::err::Fail;
+}
+
 // Runs one phase in its transaction with each item and what belongs to it
 // (its connection, its texts) as one unit: an item the database refuses is
 // rolled back alone, the items before it are committed, and the phase stops
-// there with the item and the database's words in detail.
-PhaseResult RunPhase(db::Connection& connection, std::size_t count, const std::function<void(std::size_t)>& write,
+// there with the item and the database's words in detail. Each unit kept is
+// a step.
+//
+// With batch above 1 that many units share one savepoint: a savepoint per
+// item costs more than the item's rows, as the database first copies aside
+// every page the item touches. When an item of a batch is refused, the
+// batch is rolled back, the items before the refused one are written again
+// and the refused one alone after them, so the same items are kept as one
+// at a time. Only for writes that change nothing but rows.
+PhaseResult RunPhase(db::Connection& connection, std::size_t count, std::size_t batch, const ApplyHooks& hooks,
+                     const std::function<void(std::size_t)>& write,
                      const std::function<QString(std::size_t)>& nameOf, QString* detail) {
     PhaseResult result;
     try {
         connection.InTransaction([&] {
-            for (std::size_t i = 0; i < count; ++i) {
+            std::size_t refused = count;
+            for (std::size_t begin = 0; begin < count;) {
+                std::size_t end = std::min(count, begin + batch);
+                if (refused >= begin && refused < end) end = refused == begin ? begin + 1 : refused;
+                std::size_t at = begin;
                 try {
-                    connection.InTransaction([&] { write(i); });
+                    connection.InTransaction([&] {
+                        for (; at < end; ++at) write(at);
+                    });
                 } catch (const std::exception& e) {
-                    *detail = Text(9269).replace(QStringLiteral("<i>"), nameOf(i)).replace(QStringLiteral("<r>"),
+                    // A release that failed after every write names the batch's last unit.
+                    at = std::min(at, end - 1);
+                    if (end - begin > 1 && OnlyTheItemFailed(e)) {
+                        refused = at;
+                        continue;
+                    }
+                    *detail = Text(9269).replace(QStringLiteral("<i>"), nameOf(at)).replace(QStringLiteral("<r>"),
                                                                                           QString::fromUtf8(e.what()));
                     result.failed = true;
                     return;
                 }
-                ++result.written;
+                for (std::size_t i = begin; i < end; ++i) Step(hooks);
+                result.written += static_cast<int>(end - begin);
+                begin = end;
             }
         });
     } catch (const std::exception& e) {
@@ -144,13 +187,6 @@ class Questions {
     Answer m_last = Answer::Yes;
 };
 
-void Begin(const ApplyHooks& hooks, int status, std::size_t steps) {
-    if (hooks.phase) hooks.phase(Text(status), static_cast<int>(steps));
-}
-void Step(const ApplyHooks& hooks) {
-    if (hooks.step) hooks.step();
-}
-
 class Applier {
   public:
     Applier(db::Connection& connection, const ApplyRequest& request, const ApplyHooks& hooks, ApplyCounts& counts,
@@ -194,11 +230,8 @@ bool Applier::Structures(const BrowseLists& lists) {
     if (toWrite.empty()) return true;
     Begin(m_hooks, 9377, toWrite.size());
     const PhaseResult done = RunPhase(
-        m_connection, toWrite.size(),
-        [&](std::size_t i) {
-            WriteStructure(*toWrite[i].first, toWrite[i].second);
-            Step(m_hooks);
-        },
+        m_connection, toWrite.size(), 1, m_hooks,
+        [&](std::size_t i) { WriteStructure(*toWrite[i].first, toWrite[i].second); },
         [&](std::size_t i) { return toWrite[i].first->name; }, m_detail);
     for (int i = 0; i < done.written; ++i) ++(toWrite[i].second == 0 ? m_counts.structuresAdded : m_counts.structuresUpdated);
     // What a refused structure's rollback took back is read again.
@@ -264,7 +297,7 @@ bool Applier::Added(const std::vector<BrowseItem>& added) {
     Begin(m_hooks, 3001, added.size());
     const bool program = m_request.structures != nullptr;
     const PhaseResult done = RunPhase(
-        m_connection, added.size(),
+        m_connection, added.size(), kBatch, m_hooks,
         [&](std::size_t i) {
             const BrowseItem& item = added[i];
             const QString& name = StoredName(item, m_request.nameView);
@@ -280,7 +313,6 @@ bool Applier::Added(const std::vector<BrowseItem>& added) {
                                       item.accessPath, m_request.deviceId});
             m_connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, last_insert_rowid())"),
                                  {kDefaultGroup});
-            Step(m_hooks);
         },
         [&](std::size_t i) { return StoredName(added[i], m_request.nameView); }, m_detail);
     m_counts.added += done.written;
@@ -293,7 +325,7 @@ bool Applier::Removed(const std::vector<BrowseItem>& removed) {
     const DeviceItems stored(m_connection, m_request.deviceId);
     int deleted = 0;
     const PhaseResult done = RunPhase(
-        m_connection, removed.size(),
+        m_connection, removed.size(), 1, m_hooks,
         [&](std::size_t i) {
             const std::vector<int> ids = stored.Find(removed[i], m_request.nameView);
             if (m_hooks.deleteItems)
@@ -301,7 +333,6 @@ bool Applier::Removed(const std::vector<BrowseItem>& removed) {
             else
                 DeleteItemRows(m_connection, ids);
             deleted += static_cast<int>(ids.size());
-            Step(m_hooks);
         },
         [&](std::size_t i) { return removed[i].name; }, m_detail);
     if (done.written == 0 && done.failed) deleted = 0;
@@ -318,7 +349,7 @@ bool Applier::Inconsistent(const std::vector<BrowseItem>& inconsistent) {
     const DeviceItems stored(m_connection, m_request.deviceId);
     const bool program = m_request.structures != nullptr;
     const PhaseResult done = RunPhase(
-        m_connection, takeOver.size(),
+        m_connection, takeOver.size(), 1, m_hooks,
         [&](std::size_t i) {
             const BrowseItem& item = *takeOver[i];
             for (const int id : stored.Find(item, m_request.nameView)) {
@@ -333,7 +364,6 @@ bool Applier::Inconsistent(const std::vector<BrowseItem>& inconsistent) {
                                                         "WHERE ID = ?"),
                                          {StructIdOf(item.structure), TextOrNull(item.comment), id});
             }
-            Step(m_hooks);
         },
         [&](std::size_t i) { return takeOver[i]->name; }, m_detail);
     m_counts.updated += done.written;

@@ -130,10 +130,12 @@ void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
     const Entry* parent = nodeId.isEmpty() ? nullptr : Find(nodeId);
     const QStringList parentNames = parent ? parent->names : QStringList();
     // Inserting may move the entries: the parent is looked up again after.
-    QSet<QString> listed;
+    m_entries.reserve(m_entries.size() + static_cast<qsizetype>(children.size()));
+    std::vector<QString> listed;
+    listed.reserve(children.size());
     std::vector<QString> list;
     for (OpcNode& node : children) {
-        listed.insert(node.nodeId.toCaseFolded());
+        listed.push_back(node.nodeId);
         // A node reached over a second reference is shown where it was met first.
         if (m_entries.contains(node.nodeId)) continue;
         DropGoneItem(node.nodeId);
@@ -145,7 +147,7 @@ void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
         list.push_back(node.nodeId);
         const QString id = node.nodeId;
         entry.node = std::move(node);
-        m_entries.insert(id, std::move(entry));
+        m_entries.emplace(id, std::move(entry));
     }
     std::vector<QString>& owner = nodeId.isEmpty() ? m_top : m_entries[nodeId].children;
     owner.insert(owner.end(), list.begin(), list.end());
@@ -154,10 +156,14 @@ void ItemBrowser::Insert(const QString& nodeId, std::vector<OpcNode> children) {
     AddGoneItems(nodeId, listed);
 }
 
-void ItemBrowser::AddGoneItems(const QString& folderId, const QSet<QString>& listed) {
+void ItemBrowser::AddGoneItems(const QString& folderId, const std::vector<QString>& listedIds) {
     const QStringList folderNames = Find(folderId)->names;
     QList<std::pair<int, QString>> items = m_byFolder.values(QStringLiteral("n:") + ItemName(folderNames, m_separator).toCaseFolded());
     items += m_byFolder.values(QStringLiteral("i:") + folderId.toCaseFolded());
+    if (items.isEmpty()) return;
+    QSet<QString> listed;
+    listed.reserve(static_cast<qsizetype>(listedIds.size()));
+    for (const QString& id : listedIds) listed.insert(id.toCaseFolded());
     // In the device's order, each item once.
     std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     int previous = -1;

@@ -93,8 +93,8 @@ class ItemBrowser {
     // Adds the children the source listed for a node and marks it loaded.
     void Insert(const QString& nodeId, std::vector<OpcNode> children);
     // The device's items of a folder just loaded that are not among the
-    // children the server listed (listed: their case-folded node ids).
-    void AddGoneItems(const QString& folderId, const QSet<QString>& listed);
+    // children the server listed (listedIds: the node ids of all of them).
+    void AddGoneItems(const QString& folderId, const std::vector<QString>& listedIds);
     // A program's: the device's items it declares nowhere, shown at the top.
     void AddTopGoneItems();
     void DropGoneItem(const QString& itemId);

@@ -17,7 +17,9 @@ QString PlcItemId(const plc::PlcVariable& variable) {
 }
 
 QString PlcTypeText(const plc::PlcType& type) {
-    const QString text = type.dataType == kStructure ? type.structure : model::CVT_Types().GetTextFromID(type.dataType);
+    // One table of type names for every variable of a program, not one each.
+    static const model::CVT_Types types;
+    const QString text = type.dataType == kStructure ? type.structure : types.GetTextFromID(type.dataType);
     return type.fieldSize > 0 ? QStringLiteral("%1[%2]").arg(text).arg(type.fieldSize) : text;
 }
 

@@ -5,9 +5,12 @@
 
 #include "components/InstalledPrograms.h"
 #include "OpcEditorTest.h"
+#include "opc/BrowseApply.h"
 #include "opc/MOpc.h"
+#include "platform/db/Cursor.h"
 #include "support/Files.h"
 #include "support/QtPrinters.h"
+#include "support/TempProject.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -271,6 +274,54 @@ TEST_F(BrowseTest, AnItemTheDatabaseRefusesStopsThePhasesAndKeepsTheItemsBeforeI
               2)
         << "each with its connection";
     EXPECT_FALSE(Field("ID", "Boiler.Pressure").isNull()) << "the later phases do not run";
+}
+
+// Thousands of new items are written many to a savepoint; a refused one
+// still keeps exactly the items before it, wherever it falls among them.
+TEST(BrowseApplyTest, ARefusedItemAmongThousandsKeepsExactlyTheItemsBeforeIt) {
+    for (const int refused : {0, 999, 1000, 1733}) {
+        SCOPED_TRACE(refused);
+        test::TempProject project;
+        auto c = project.Open();
+        c->Execute(QStringLiteral("INSERT INTO TpdbDevices (ID, Name, HierarchBrowseSeparator, Enabled) VALUES (1, 'PLC', '.', -1)"));
+        c->Execute(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON TpdbItems WHEN NEW.ItemAccess = 'Item%1' "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused by the plant'); END")
+                       .arg(refused));
+        opc::BrowseLists lists;
+        for (int i = 0; i < 2500; ++i) {
+            opc::BrowseItem item;
+            item.itemId = QStringLiteral("Item%1").arg(i);
+            item.name = QStringLiteral("Line.Item%1").arg(i);
+            item.dataType = 5;
+            lists.added.push_back(item);
+        }
+        int steps = 0;
+        opc::ApplyHooks hooks;
+        hooks.step = [&steps] { ++steps; };
+        opc::ApplyRequest request;
+        request.deviceId = 1;
+        opc::ApplyCounts counts;
+        QString detail;
+        EXPECT_FALSE(opc::ApplyBrowse(*c, lists, request, hooks, &counts, &detail));
+        EXPECT_TRUE(detail.contains(QStringLiteral("Line.Item%1").arg(refused)) && detail.contains(QStringLiteral("refused by the plant")))
+            << detail.toStdString();
+        EXPECT_EQ(counts.added, refused);
+        EXPECT_EQ(steps, refused) << "one step per item kept, none twice";
+        const auto count = [&c](const QString& sql) {
+            db::Cursor rows(*c, sql);
+            return rows.Next() ? rows.Value(0).toInt() : -1;
+        };
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TpdbItems WHERE DeviceID = 1")), refused);
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TpdbConnections WHERE GroupID = 1 AND ItemID IN "
+                                       "(SELECT ID FROM TpdbItems)")),
+                  refused)
+            << "each with its connection";
+        if (refused > 0) {
+            EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TpdbItems WHERE ItemAccess = 'Item%1'").arg(refused - 1)), 1);
+            EXPECT_EQ(count(QStringLiteral("SELECT MAX(ID) - MIN(ID) + 1 FROM TpdbItems")), refused)
+                << "the items rolled back with their batch leave no gap in the IDs";
+        }
+    }
 }
 
 // The alias function on: items are named by their item ID and may be renamed.
