@@ -22,7 +22,8 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 # types: the file read (plc_parse_100k_s, goal under 2 s), imported into a
 # new device as the browse dialog does it (plc_import_100k_s, goal under
 # 3 s), the same rows written by a raw SQLite loop (plc_raw_insert_100k_s)
-# and the import's ratio to it (plc_import_ratio, goal at most 2).
+# and the ratio of the apply, which writes those rows, to it
+# (plc_apply_ratio, goal at most 2; plc_import_ratio with the browse model).
 "$build/bench/bench_plc"
 # A generated project of 1,000,000 items in one device.
 "$build/bench/bench_scale" 1000000

@@ -62,4 +62,23 @@ std::optional<std::vector<OpcNode>> PlcSource::Children(const QString& nodeId, Q
     return m_children.value(nodeId.isEmpty() ? kObjectsFolder : nodeId);
 }
 
+std::optional<std::vector<SubtreeNode>> PlcSource::Subtree(const QString& nodeId, QString* /*error*/,
+                                                          const std::function<bool(int)>& /*progress*/) {
+    std::vector<SubtreeNode> nodes;
+    std::vector<QString> level{nodeId.isEmpty() ? kObjectsFolder : nodeId};
+    while (!level.empty()) {
+        std::vector<QString> next;
+        for (const QString& parent : level) {
+            const auto children = m_children.constFind(parent);
+            if (children == m_children.cend()) continue;
+            for (const OpcNode& child : *children) {
+                if (child.hasChildren) next.push_back(child.nodeId);
+                nodes.push_back({parent, child});
+            }
+        }
+        level = std::move(next);
+    }
+    return nodes;
+}
+
 }  // namespace ov::opc

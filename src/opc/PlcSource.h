@@ -18,6 +18,10 @@ class PlcSource : public AddressSource {
     bool Open(QString* error) override;
     std::optional<std::vector<OpcNode>> Children(const QString& nodeId, QString* error,
                                                 const std::function<bool(int)>& progress) override;
+    // Level by level from the program's own lists: a program has no node
+    // met over two paths, so nothing needs to be remembered on the way.
+    std::optional<std::vector<SubtreeNode>> Subtree(const QString& nodeId, QString* error,
+                                                   const std::function<bool(int)>& progress) override;
     QString Description() const override { return m_description; }
     bool IsProgram() const override { return true; }
 
