@@ -48,6 +48,19 @@ const char* const kUsage =
     "                        write a value to an item of a live OPC UA server, after a\n"
     "                        question on the terminal (--yes: without); recorded in the\n"
     "                        project's writes log. Exit code 0 when the server took it\n"
+    "  check FILE [--json] [--severity error|warning|note] [--rules CODE,...] [--fix-orphans]\n"
+    "                        list every inconsistency of the project, one line each\n"
+    "                        (severity code object: message) and a summary; --severity\n"
+    "                        leaves out the less severe, --rules checks only those rules,\n"
+    "                        --fix-orphans deletes orphan rows first (connections,\n"
+    "                        simulation, redundancy and text rows of missing items,\n"
+    "                        items of missing devices, members of missing structures).\n"
+    "                        Exit code 0 when no error was found, 1 when one was.\n"
+    "                        Rules: PV101 items in no group, PV102-PV111 references that\n"
+    "                        lead nowhere, PV201-PV202 unit classes of the wrong kind,\n"
+    "                        PV203 MinVal above MaxVal, PV204 unknown data types,\n"
+    "                        PV301-PV303 structures (overlapping members, cycles, missing\n"
+    "                        types), PV401-PV402 addresses, PV501-PV504 notes\n"
     "  import-plc FILE PROGRAM --device NAME [--tick PATH]... [--dry-run] [--json]\n"
     "                        bring the device's items in line with a PLC program file\n"
     "                        (PLCopen XML, IEC 61131-3 structured text, a TwinCAT .tpy\n"
@@ -105,7 +118,8 @@ int Usage(const QString& problem) {
 
 bool TakesValue(const QString& option) {
     static const QStringList options{"--device", "--group", "-o",        "--encoding", "--mode", "--ids",
-                                     "--items",  "--devices", "--seconds", "--item",     "--value", "--tick"};
+                                     "--items",  "--devices", "--seconds", "--item",     "--value", "--tick",
+                                     "--severity", "--rules"};
     return options.contains(option);
 }
 

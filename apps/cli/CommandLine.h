@@ -53,6 +53,9 @@ std::optional<QString> ReadLine(const QString& prompt, bool hidden);
 // went unanswered lands in problem.
 ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem);
 
+// The inconsistencies of a project (CheckCommand.cpp).
+int CommandCheck(const Arguments& args);
+
 // A device's items in line with a PLC program (PlcCommand.cpp).
 int CommandImportPlc(const Arguments& args);
 

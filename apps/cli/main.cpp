@@ -459,6 +459,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("diff"), CommandDiff},
         {QStringLiteral("tree"), CommandTree},
         {QStringLiteral("browse"), CommandBrowse},
+        {QStringLiteral("check"), CommandCheck},
         {QStringLiteral("export"), CommandExport},
         {QStringLiteral("import"), CommandImport},
         {QStringLiteral("import-plc"), CommandImportPlc},
