@@ -7,6 +7,7 @@
 #include "opc/MOpc.h"
 #include "opc/NodeSet.h"
 #include "opc/PlcSource.h"
+#include "platform/db/Changeset.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Cursor.h"
 #include "platform/system/Components.h"
@@ -73,11 +74,36 @@ QString Missing(const QVariant& id) { return QStringLiteral("#") + id.toString()
 // A number as the grids show it: 100, not 100.0.
 QString Number(double value) { return QString::number(value, 'g', 15); }
 
+// The key of a rule's findings of one kind in Recheck::covered.
+QString CoveredKey(const QString& code, ObjectKind kind) {
+    return code + u'/' + QString::number(static_cast<int>(kind));
+}
+
+// The order of the list: errors first, by rule, then by the row's ID.
+bool InListOrder(const Finding& a, const Finding& b) {
+    if (a.severity != b.severity) return a.severity < b.severity;
+    if (a.code != b.code) return a.code < b.code;
+    return a.id < b.id;
+}
+
+// Above this many changed rows a full run is quicker than lists of IDs.
+constexpr qsizetype kMostScopedRows = 20000;
+
+// "1,2,3" for an IN list.
+QString IdList(const QSet<qint64>& ids) {
+    QStringList list;
+    list.reserve(ids.size());
+    for (const qint64 id : ids) list << QString::number(id);
+    return list.join(u',');
+}
+
 class Checker {
   public:
-    Checker(db::Connection& connection, const CheckOptions& options) : m_db(connection), m_options(options) {}
+    Checker(db::Connection& connection, const CheckOptions& options, const ChangedRows* changed = nullptr)
+        : m_db(connection), m_options(options), m_changed(changed) {}
 
     std::vector<Finding> Run();
+    const std::map<QString, std::optional<QSet<qint64>>>& Covered() const { return m_covered; }
 
   private:
     bool Wanted(const char* code) const {
@@ -90,13 +116,42 @@ class Checker {
         m_findings.push_back({rule.severity, QString::fromLatin1(code), kind, id, std::move(object), std::move(message),
                               rule.repairable});
     }
-    // Runs a query of rows (ID, object, detail...) and adds a finding per row.
-    void ForRows(const char* code, ObjectKind kind, const QString& sql,
-                 const std::function<QString(db::Cursor&)>& message) {
+    // Which rows a rule looks at in a re-check: every row when something it
+    // depends on as a whole changed (`whole`), those of `ids` (compared in
+    // `column`), or none. A full check looks at every row.
+    enum class Reach { None, Some, All };
+    Reach ReachOf(const char* code, ObjectKind kind, bool whole, const QSet<qint64>* ids) {
+        if (!m_changed || m_changed->everything || whole) {
+            m_covered[CoveredKey(QString::fromLatin1(code), kind)] = std::nullopt;
+            return Reach::All;
+        }
+        if (!ids || ids->isEmpty()) return Reach::None;
+        auto& covered = m_covered[CoveredKey(QString::fromLatin1(code), kind)];
+        if (!covered) covered.emplace();
+        covered->unite(*ids);
+        return Reach::Some;
+    }
+    // Runs a query of rows (ID, object, detail...) and adds a finding per
+    // row. In a re-check the query is narrowed to the changed rows: a
+    // condition on `column` goes before its ORDER BY.
+    void ForRows(const char* code, ObjectKind kind, QString sql, const std::function<QString(db::Cursor&)>& message,
+                 const char* column = nullptr, const QSet<qint64>* ids = nullptr, bool whole = false) {
         if (!Wanted(code)) return;
+        const Reach reach = ReachOf(code, kind, whole || (!column && m_changed), ids);
+        if (reach == Reach::None) return;
+        if (reach == Reach::Some) {
+            const qsizetype order = sql.lastIndexOf(QStringLiteral(" ORDER BY "));
+            const QString condition = QStringLiteral(" AND %1 IN (%2)").arg(QString::fromLatin1(column), IdList(*ids));
+            sql.insert(order < 0 ? sql.size() : order, condition);
+        }
         db::Cursor rows(m_db, sql);
         while (rows.Next()) Add(code, kind, rows.Value(0).toLongLong(), rows.Value(1).toString(), message(rows));
     }
+    // Shorthands for what a rule depends on.
+    const QSet<qint64>* Items() const { return m_changed ? &m_changed->items : nullptr; }
+    const QSet<qint64>* Connections() const { return m_changed ? &m_changed->connections : nullptr; }
+    const QSet<qint64>* Texts() const { return m_changed ? &m_changed->texts : nullptr; }
+    bool Changed(bool ChangedRows::*part) const { return !m_changed || m_changed->*part; }
     bool Has(const char* table) const { return m_db.HasTable(QString::fromLatin1(table)); }
     bool HasColumn(const char* table, const char* column) const {
         return m_db.HasColumn(QString::fromLatin1(table), QString::fromLatin1(column));
@@ -116,7 +171,9 @@ class Checker {
 
     db::Connection& m_db;
     const CheckOptions& m_options;
+    const ChangedRows* m_changed;
     std::vector<Finding> m_findings;
+    std::map<QString, std::optional<QSet<qint64>>> m_covered;
 };
 
 // "PLC1:Line1.Motor1.Speed", "#7:Speed" when the device is gone; the
@@ -134,22 +191,25 @@ void Checker::References() {
             QStringLiteral("SELECT i.ID, %1 FROM %2 WHERE NOT EXISTS (SELECT 1 FROM TpdbConnections c JOIN TpdbGroups g "
                            "ON g.ID = c.GroupID WHERE c.ItemID = i.ID) ORDER BY i.ID")
                 .arg(kItemObject, kItemsWithDevice),
-            [](db::Cursor&) { return Message(9390); });
+            [](db::Cursor&) { return Message(9390); }, "i.ID", Items(), Changed(&ChangedRows::groups));
     ForRows("PV102", ObjectKind::Item,
             QStringLiteral("SELECT i.ID, %1, i.DeviceID FROM %2 WHERE d.ID IS NULL AND i.DeviceID <> 0 ORDER BY i.ID").arg(kItemObject, kItemsWithDevice),
-            [](db::Cursor& row) { return Message(9391, Missing(row.Value(2))); });
+            [](db::Cursor& row) { return Message(9391, Missing(row.Value(2))); }, "i.ID", Items(),
+            Changed(&ChangedRows::devices));
     ForRows("PV103", ObjectKind::Item,
             QStringLiteral("SELECT i.ID, %1, i.StructID FROM %2 WHERE (i.DataType = %3 OR i.StructID <> 0) AND NOT EXISTS "
                            "(SELECT 1 FROM TpdbStructDefs s WHERE s.ID = i.StructID) ORDER BY i.ID")
                 .arg(kItemObject, kItemsWithDevice)
                 .arg(kStructureType),
-            [](db::Cursor& row) { return Message(9392, Missing(row.Value(2))); });
+            [](db::Cursor& row) { return Message(9392, Missing(row.Value(2))); }, "i.ID", Items(),
+            Changed(&ChangedRows::structures));
     const auto unitClass = [&](const char* code, const char* column, int text) {
         ForRows(code, ObjectKind::Item,
                 QStringLiteral("SELECT i.ID, %1, i.%3 FROM %2 WHERE i.%3 <> 0 AND NOT EXISTS (SELECT 1 FROM "
                                "TpdbUnitClasses u WHERE u.ID = i.%3) ORDER BY i.ID")
                     .arg(kItemObject, kItemsWithDevice, QString::fromLatin1(column)),
-                [text](db::Cursor& row) { return Message(text, Missing(row.Value(2))); });
+                [text](db::Cursor& row) { return Message(text, Missing(row.Value(2))); }, "i.ID", Items(),
+                Changed(&ChangedRows::unitClasses));
     };
     unitClass("PV104", "UnitClassIDItemDependent", 9393);
     unitClass("PV105", "UnitClassIDDisplayDependent", 9394);
@@ -159,18 +219,19 @@ void Checker::Orphans() {
     ForRows("PV106", ObjectKind::Connection,
             QStringLiteral("SELECT c.ID, 'TpdbConnections #' || c.ID, c.GroupID FROM TpdbConnections c WHERE NOT EXISTS "
                            "(SELECT 1 FROM TpdbGroups g WHERE g.ID = c.GroupID) ORDER BY c.ID"),
-            [](db::Cursor& row) { return Message(9395, Missing(row.Value(2))); });
+            [](db::Cursor& row) { return Message(9395, Missing(row.Value(2))); }, "c.ID", Connections(),
+            Changed(&ChangedRows::groups));
     ForRows("PV107", ObjectKind::Connection,
             QStringLiteral("SELECT c.ID, 'TpdbConnections #' || c.ID, c.ItemID FROM TpdbConnections c WHERE NOT EXISTS "
                            "(SELECT 1 FROM TpdbItems i WHERE i.ID = c.ItemID) ORDER BY c.ID"),
-            [](db::Cursor& row) { return Message(9396, Missing(row.Value(2))); });
+            [](db::Cursor& row) { return Message(9396, Missing(row.Value(2))); }, "c.ID", Connections());
     const auto ofItems = [&](const char* code, const char* table, ObjectKind kind, int text) {
         if (!Has(table)) return;
         ForRows(code, kind,
                 QStringLiteral("SELECT t.ItemID, '%1 #' || t.ItemID FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM TpdbItems i "
                                "WHERE i.ID = t.ItemID) ORDER BY t.ItemID")
                     .arg(QString::fromLatin1(table)),
-                [text](db::Cursor& row) { return Message(text, Missing(row.Value(0))); });
+                [text](db::Cursor& row) { return Message(text, Missing(row.Value(0))); }, "t.ItemID", Items());
     };
     ofItems("PV108", "TpdbSimulation", ObjectKind::Simulation, 9397);
     ofItems("PV109", "TpdbAlign", ObjectKind::Redundancy, 9398);
@@ -188,12 +249,13 @@ void Checker::Orphans() {
                                    "(SELECT ID FROM items) AND t.ID NOT IN (SELECT ID FROM used) ORDER BY t.ID")
                         .arg(kItemsGroupType)
                         .arg(users.join(QStringLiteral(" UNION "))),
-                    [](db::Cursor& row) { return Message(9399, row.Value(2).toString()); });
+                    [](db::Cursor& row) { return Message(9399, row.Value(2).toString()); }, "t.ID", Texts());
     }
     ForRows("PV111", ObjectKind::Member,
             QStringLiteral("SELECT m.ID, '#' || m.ParentID || '.' || m.Name, m.ParentID FROM TpdbStructMembers m WHERE NOT "
                            "EXISTS (SELECT 1 FROM TpdbStructDefs s WHERE s.ID = m.ParentID) ORDER BY m.ID"),
-            [](db::Cursor& row) { return Message(9400, Missing(row.Value(2))); });
+            [](db::Cursor& row) { return Message(9400, Missing(row.Value(2))); }, "m.ID", nullptr,
+            Changed(&ChangedRows::structures));
 }
 
 void Checker::UnitClassKinds() {
@@ -204,7 +266,8 @@ void Checker::UnitClassKinds() {
                                "u.SwitchType <> %4 ORDER BY i.ID")
                     .arg(kItemObject, kItemsWithDevice, QString::fromLatin1(column))
                     .arg(switchType),
-                [text](db::Cursor& row) { return Message(text, row.Value(2).toString()); });
+                [text](db::Cursor& row) { return Message(text, row.Value(2).toString()); }, "i.ID", Items(),
+                Changed(&ChangedRows::unitClasses));
     };
     kind("PV201", "UnitClassIDItemDependent", 0, 9401);
     kind("PV202", "UnitClassIDDisplayDependent", 1, 9402);
@@ -218,7 +281,8 @@ void Checker::Values() {
                 .arg(kItemObject, kItemsWithDevice),
             [](db::Cursor& row) {
                 return Message(9403, QString(), Number(row.Value(2).toDouble()), Number(row.Value(3).toDouble()));
-            });
+            },
+            "i.ID", Items());
 }
 
 void Checker::DataTypes() {
@@ -230,13 +294,14 @@ void Checker::DataTypes() {
     ForRows("PV204", ObjectKind::Item,
             QStringLiteral("SELECT i.ID, %1, i.DataType FROM %2 WHERE i.DataType NOT IN (%3) ORDER BY i.ID")
                 .arg(kItemObject, kItemsWithDevice, list),
-            [](db::Cursor& row) { return Message(9404, row.Value(2).toString()); });
+            [](db::Cursor& row) { return Message(9404, row.Value(2).toString()); }, "i.ID", Items());
     ForRows("PV204", ObjectKind::Member,
             QStringLiteral("SELECT m.ID, COALESCE(s.Name, '#' || m.ParentID) || '.' || m.Name, m.DataType FROM "
                            "TpdbStructMembers m LEFT JOIN TpdbStructDefs s ON s.ID = m.ParentID WHERE m.DataType NOT IN "
                            "(%1) ORDER BY m.ID")
                 .arg(list),
-            [](db::Cursor& row) { return Message(9404, row.Value(2).toString()); });
+            [](db::Cursor& row) { return Message(9404, row.Value(2).toString()); }, "m.ID", nullptr,
+            Changed(&ChangedRows::structures));
 }
 
 // The structures as the layout rules see them.
@@ -267,7 +332,11 @@ int ElementaryBytes(int dataType) {
 
 void Checker::Structures() {
     const bool overlaps = Wanted("PV301"), cycles = Wanted("PV302"), gone = Wanted("PV303");
-    if (!overlaps && !cycles && !gone) return;
+    if ((!overlaps && !cycles && !gone) || !Changed(&ChangedRows::structures)) return;
+    // All of them at once: projects hold few structures.
+    if (overlaps) ReachOf("PV301", ObjectKind::Member, true, nullptr);
+    if (cycles) ReachOf("PV302", ObjectKind::Structure, true, nullptr);
+    if (gone) ReachOf("PV303", ObjectKind::Member, true, nullptr);
     std::map<int, StoredStructure> structures;
     {
         db::Cursor rows(m_db, QStringLiteral("SELECT ID, Name, OrderByOffset FROM TpdbStructDefs"));
@@ -384,6 +453,12 @@ bool Checker::HasAddressSpace(const QString& progIdField, const QVariant& blobMo
 void Checker::Addresses() {
     const bool tools = Wanted("PV401"), spaces = Wanted("PV402");
     if (!tools && !spaces) return;
+    // A re-check looks at the changed items, all of them when devices changed.
+    const bool whole = Changed(&ChangedRows::devices);
+    const Reach reach = ReachOf("PV401", ObjectKind::Item, whole, Items());
+    ReachOf("PV402", ObjectKind::Item, whole, Items());
+    if (reach == Reach::None) return;
+    const QString only = reach == Reach::Some ? QStringLiteral(" AND ID IN (%1)").arg(IdList(*Items())) : QString();
     components::RegisterOwnComponents();
     sys::ProjectSettings settings;
     const bool hasSettings = m_options.registry && !m_options.projectArgument.isEmpty() &&
@@ -436,8 +511,9 @@ void Checker::Addresses() {
             tool = sys::ComponentRegistry::Instance().Create(devices.Value(3).toString().trimmed());
         if (!tool && !space) continue;
         db::Cursor items(m_db, QStringLiteral("SELECT ID, COALESCE(Name, ItemAccess), ItemAccess FROM TpdbItems WHERE "
-                                              "DeviceID = %1 ORDER BY ID")
-                                   .arg(deviceId));
+                                              "DeviceID = %1%2 ORDER BY ID")
+                                   .arg(deviceId)
+                                   .arg(only));
         while (items.Next()) {
             const QString itemId = items.Value(2).toString();
             const QString object = deviceName + u':' + items.Value(1).toString();
@@ -460,20 +536,25 @@ void Checker::Notes() {
                 QStringLiteral("SELECT i.ID, %1 FROM %2 JOIN TpdbSimulation s ON s.ItemID = i.ID WHERE d.Enabled = 0 "
                                "ORDER BY i.ID")
                     .arg(kItemObject, kItemsWithDevice),
-                [](db::Cursor&) { return Message(9410); });
+                [](db::Cursor&) { return Message(9410); }, "i.ID", Items(), Changed(&ChangedRows::devices));
+    // Whether a group or device has items at all: looked at whole, groups and devices are few.
+    const bool itemsMoved = m_changed && (!m_changed->items.isEmpty() || !m_changed->connections.isEmpty());
     ForRows("PV502", ObjectKind::Group,
             QStringLiteral("SELECT g.ID, g.Name FROM TpdbGroups g WHERE NOT EXISTS (SELECT 1 FROM TpdbConnections c JOIN "
                            "TpdbItems i ON i.ID = c.ItemID WHERE c.GroupID = g.ID) ORDER BY g.ID"),
-            [](db::Cursor&) { return Message(9411); });
+            [](db::Cursor&) { return Message(9411); }, "g.ID", nullptr, Changed(&ChangedRows::groups) || itemsMoved);
     ForRows("PV503", ObjectKind::Device,
             QStringLiteral("SELECT d.ID, d.Name FROM TpdbDevices d WHERE NOT EXISTS (SELECT 1 FROM TpdbItems i WHERE "
                            "i.DeviceID = d.ID) ORDER BY d.ID"),
-            [](db::Cursor&) { return Message(9412); });
+            [](db::Cursor&) { return Message(9412); }, "d.ID", nullptr, Changed(&ChangedRows::devices) || itemsMoved);
     MissingLanguages();
 }
 
 void Checker::MissingLanguages() {
     if (!Wanted("PV504") || !Has("TidxTexts") || !Has("TcfgLanguages") || !Has("TidxGroups")) return;
+    const Reach reach = ReachOf("PV504", ObjectKind::Text, false, Texts());
+    if (reach == Reach::None) return;
+    const QString only = reach == Reach::Some ? QStringLiteral(" AND t.ID IN (%1)").arg(IdList(*Texts())) : QString();
     QStringList columns;
     {
         db::Cursor languages(m_db, QStringLiteral("SELECT LCID FROM TcfgLanguages ORDER BY LCID"));
@@ -491,9 +572,9 @@ void Checker::MissingLanguages() {
     db::Cursor rows(m_db, QStringLiteral("WITH RECURSIVE items(ID) AS (SELECT ID FROM TidxGroups WHERE ParentID = 0 AND "
                                          "Type = %1 UNION SELECT g.ID FROM TidxGroups g JOIN items ON g.ParentID = items.ID) "
                                          "SELECT t.ID, 'TidxTexts #' || t.ID || ' ' || COALESCE(t.Name, ''), %2 FROM TidxTexts t "
-                                         "WHERE t.ParentID IN (SELECT ID FROM items) AND (%3) AND (%4) ORDER BY t.ID")
+                                         "WHERE t.ParentID IN (SELECT ID FROM items) AND (%3) AND (%4)%5 ORDER BY t.ID")
                                   .arg(kItemsGroupType)
-                                  .arg(columns.join(u','), empty.join(QStringLiteral(" OR ")), filled.join(QStringLiteral(" OR "))));
+                                  .arg(columns.join(u','), empty.join(QStringLiteral(" OR ")), filled.join(QStringLiteral(" OR ")), only));
     while (rows.Next())
         for (int c = 0; c < columns.size(); ++c)
             if (rows.Value(2 + c).toString().isEmpty())
@@ -512,10 +593,7 @@ std::vector<Finding> Checker::Run() {
         steps[i]();
     }
     if (m_options.progress) m_options.progress(total, total);
-    std::stable_sort(m_findings.begin(), m_findings.end(), [](const Finding& a, const Finding& b) {
-        if (a.severity != b.severity) return a.severity < b.severity;
-        return a.code < b.code;
-    });
+    std::stable_sort(m_findings.begin(), m_findings.end(), InListOrder);
     return std::move(m_findings);
 }
 
@@ -549,6 +627,59 @@ QString UnknownRule(const QStringList& codes) {
 
 std::vector<Finding> CheckProject(db::Connection& connection, const CheckOptions& options) {
     return Checker(connection, options).Run();
+}
+
+ChangedRows ChangedRowsOf(const db::Changeset& changes) {
+    ChangedRows changed;
+    const auto id = [](const QVariant& value) { return value.toLongLong(); };
+    for (const db::Changeset::Row& row : changes.Rows()) {
+        const QString& table = row.table;
+        const QVariantList& v = row.values;
+        if (v.isEmpty()) continue;
+        if (table == QLatin1String("TpdbItems")) {
+            changed.items.insert(id(v[0]));
+        } else if (table == QLatin1String("TpdbConnections")) {
+            changed.connections.insert(id(v[0]));
+            // The connection's item (unknown for an update that kept it: then the group changed, seen in the connection).
+            if (v.size() > 2 && v[2].isValid()) changed.items.insert(id(v[2]));
+        } else if (table == QLatin1String("TpdbSimulation") || table == QLatin1String("TpdbAlign")) {
+            changed.items.insert(id(v[0]));
+        } else if (table == QLatin1String("TidxTexts")) {
+            changed.texts.insert(id(v[0]));
+        } else if (table == QLatin1String("TpdbDevices")) {
+            changed.devices = true;
+        } else if (table == QLatin1String("TpdbGroups")) {
+            changed.groups = true;
+        } else if (table == QLatin1String("TpdbStructDefs") || table == QLatin1String("TpdbStructMembers")) {
+            changed.structures = true;
+        } else if (table == QLatin1String("TpdbUnitClasses") || table == QLatin1String("TpdbUnits")) {
+            changed.unitClasses = true;
+        } else if (table == QLatin1String("TcfgLanguages") || table == QLatin1String("TidxGroups")) {
+            changed.everything = true;
+        }
+    }
+    if (changed.items.size() + changed.connections.size() + changed.texts.size() > kMostScopedRows) changed.everything = true;
+    return changed;
+}
+
+Recheck CheckChanged(db::Connection& connection, const ChangedRows& changed, const CheckOptions& options) {
+    Checker checker(connection, options, &changed);
+    Recheck recheck;
+    recheck.findings = checker.Run();
+    recheck.covered = checker.Covered();
+    return recheck;
+}
+
+std::vector<Finding> Merge(const std::vector<Finding>& before, const Recheck& recheck) {
+    std::vector<Finding> merged;
+    for (const Finding& finding : before) {
+        const auto covered = recheck.covered.find(CoveredKey(finding.code, finding.kind));
+        const bool lookedAt = covered != recheck.covered.end() && (!covered->second || covered->second->contains(finding.id));
+        if (!lookedAt) merged.push_back(finding);
+    }
+    merged.insert(merged.end(), recheck.findings.begin(), recheck.findings.end());
+    std::stable_sort(merged.begin(), merged.end(), InListOrder);
+    return merged;
 }
 
 int RepairOrphans(db::Connection& connection, const std::vector<Finding>& findings) {

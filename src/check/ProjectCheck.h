@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace ov::db {
+class Changeset;
 class Connection;
 }
 namespace ov::sys {
@@ -66,6 +69,32 @@ struct CheckOptions {
 // TextID fields is checked without the rules that need them. Database
 // errors are thrown as db::DbError.
 std::vector<Finding> CheckProject(db::Connection& connection, const CheckOptions& options = {});
+
+// What a piece of work changed, by table: the rows a re-check looks at.
+struct ChangedRows {
+    QSet<qint64> items;        // items changed, and the items of changed connections, simulation and redundancy rows
+    QSet<qint64> connections;
+    QSet<qint64> texts;
+    bool devices = false, groups = false, structures = false, unitClasses = false;
+    // More than a re-check of single rows is worth: everything is checked again.
+    bool everything = false;
+    bool IsEmpty() const {
+        return items.isEmpty() && connections.isEmpty() && texts.isEmpty() && !devices && !groups && !structures &&
+               !unitClasses && !everything;
+    }
+};
+ChangedRows ChangedRowsOf(const db::Changeset& changes);
+
+// The findings of a re-check and what it looked at: per rule the IDs of
+// the rows (of the rule's kind), or nothing for every row.
+struct Recheck {
+    std::vector<Finding> findings;
+    std::map<QString, std::optional<QSet<qint64>>> covered;
+};
+// The rules again for the rows changed and what depends on them.
+Recheck CheckChanged(db::Connection& connection, const ChangedRows& changed, const CheckOptions& options = {});
+// The findings before a re-check with those of the rows it looked at replaced.
+std::vector<Finding> Merge(const std::vector<Finding>& before, const Recheck& recheck);
 
 // An unknown code among the rules, or empty.
 QString UnknownRule(const QStringList& codes);

@@ -2,6 +2,7 @@
 
 #include "host/EditorWindow.h"
 #include "host/ProjectTree.h"
+#include "host/ProblemPane.h"
 #include "model/UndoHistory.h"
 #include "platform/host/COV4Extensibility.h"
 
@@ -54,6 +55,8 @@ public:
     EditorWindow* Window() const { return m_window.get(); }
     ProjectTree* Tree() { return m_tree ? &*m_tree : nullptr; }
     bool IsLoaded() const { return m_state == State::Loaded; }
+    // Check Project's list, kept while the editor window is made anew.
+    ProblemPane& Problems() { return m_problems; }
 
     // Why the session only shows the project: the studio opened it
     // read-only, or the file, its folder or the medium cannot be written
@@ -122,6 +125,7 @@ private:
     State m_state = State::Created;
     quint32 m_editorsMessage = 0;
     model::UndoHistory m_history;
+    ProblemPane m_problems;
 };
 
 }  // namespace ov::host

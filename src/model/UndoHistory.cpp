@@ -142,12 +142,14 @@ void UndoHistory::Cut() {
     m_overflowed = false;
     if (m_recorder && !tooLarge && !schema) changes = changes.Then(m_recorder->Changes());
     Restart();
+    if (schema || tooLarge) TellObservers(nullptr);
     if (schema) return;
     if (tooLarge) {
         DropAll(m_limits.bytes);
         return;
     }
     if (changes.IsEmpty()) return;
+    TellObservers(&changes);
     const QString caption = m_commandCaption.isEmpty() ? Text(9194) : m_commandCaption;
     Push({StepName(caption, changes), std::move(changes)});
 }
@@ -241,8 +243,23 @@ UndoHistory::Outcome UndoHistory::Apply(std::deque<Step>& from, std::deque<Step>
     }
     to.push_back(std::move(from.back()));
     from.pop_back();
+    TellObservers(&to.back().changes);
     Notify();
     return {true, {}};
+}
+
+int UndoHistory::AddChangeObserver(ChangeObserver observer) {
+    m_observers.emplace(m_nextObserver, std::move(observer));
+    return m_nextObserver++;
+}
+
+void UndoHistory::RemoveChangeObserver(int id) { m_observers.erase(id); }
+
+void UndoHistory::TellObservers(const db::Changeset* changes) {
+    // An observer may remove itself while it is told.
+    const std::map<int, ChangeObserver> observers = m_observers;
+    for (const auto& [id, observer] : observers)
+        if (m_observers.contains(id)) observer(changes);
 }
 
 QString UndoHistory::Describe(const db::ConflictingRow& row) const {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace ov::db {
@@ -75,6 +76,13 @@ class UndoHistory {
     // when the history cleared itself (a step too large, a schema change).
     std::function<void(const QString& why)> changed;
 
+    // Told of the rows each piece of work changed: a new step, or one taken
+    // back or done again; nullptr when they are not known (work too large
+    // to keep, a change of the schema). Gives an ID to remove it with.
+    using ChangeObserver = std::function<void(const db::Changeset* changes)>;
+    int AddChangeObserver(ChangeObserver observer);
+    void RemoveChangeObserver(int id);
+
     // The name a step of this caption and these changes gets.
     static QString StepName(const QString& caption, const db::Changeset& changes);
 
@@ -90,6 +98,7 @@ class UndoHistory {
     void Forget();
     Outcome Apply(std::deque<Step>& from, std::deque<Step>& to, bool inverted);
     QString Describe(const db::ConflictingRow& row) const;
+    void TellObservers(const db::Changeset* changes);
 
     Limits m_limits;
     db::Connection* m_connection = nullptr;
@@ -104,6 +113,8 @@ class UndoHistory {
     int m_commandDepth = 0;
     QString m_commandCaption;
     bool m_applying = false;
+    std::map<int, ChangeObserver> m_observers;
+    int m_nextObserver = 1;
 };
 
 }  // namespace ov::model

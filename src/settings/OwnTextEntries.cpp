@@ -285,6 +285,23 @@ static constexpr TextEntry kOwnEntries[] = {
     {9411, "Die Gruppe hat keine Items.", "The group has no items."},
     {9412, "Das Gerät hat keine Items.", "The device has no items."},
     {9413, "Dem Text fehlt die Sprache <r>.", "The text has nothing in language <r>."},
+    {9414, "<e> Fehler, <w> Warnungen, <n> Hinweise", "<e> errors, <w> warnings, <n> notes"},
+    {9415, "Projekt prüfen", "Check Project"},
+    {9416, "Schwere", "Severity"},
+    {9417, "Code", "Code"},
+    {9418, "Objekt", "Object"},
+    {9419, "Meldung", "Message"},
+    {9420, "Reparieren", "Repair"},
+    {9421, "Alle", "All"},
+    {9422, "Fehler", "Errors"},
+    {9423, "Fehler und Warnungen", "Errors and warnings"},
+    {9424, "Schließen", "Close"},
+    {9425, "Fehler", "error"},
+    {9426, "Warnung", "warning"},
+    {9427, "Hinweis", "note"},
+    {9428, "Die ausgewählten Zeilen enthalten nichts, was die Reparatur löschen könnte.", "The selected rows hold nothing that Repair could delete."},
+    {9429, "<n> verwaiste Zeilen gelöscht.", "<n> orphan rows deleted."},
+    {9430, "Das Objekt gibt es nicht mehr.", "The object no longer exists."},
 };
 // clang-format on
 

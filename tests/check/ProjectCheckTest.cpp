@@ -4,6 +4,7 @@
 // tables and fields are checked all the same.
 
 #include "check/ProjectCheck.h"
+#include "platform/db/Changeset.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Cursor.h"
 #include "platform/system/Registry.h"
@@ -198,6 +199,45 @@ TEST_F(ProjectCheckTest, RepairDeletesTheOrphansAndNothingElse) {
     QStringList left = Codes(Check());
     EXPECT_EQ(left.filter(QStringLiteral("PV1")), (QStringList{"PV103 PLC:NoStruct", "PV104 PLC:NoProcess",
                                                                   "PV105 PLC:NoDisplay", "PV101 PLC:Lonely"}));
+}
+
+// After each piece of work the re-check of what it changed, merged into
+// the findings before it, is what a full check finds.
+TEST_F(ProjectCheckTest, ARecheckOfTheChangedRowsEndsWhereAFullCheckDoes) {
+    BreakEveryRuleOnce();
+    std::vector<check::Finding> findings = Check();
+    const std::pair<const char*, std::vector<const char*>> works[] = {
+        {"an item connected, one out of range mended, one deleted with its connection",
+         {"INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems WHERE Name = 'Lonely'",
+          "UPDATE TpdbItems SET MaxVal = 20 WHERE Name = 'Range'",
+          "DELETE FROM TpdbConnections WHERE ItemID = (SELECT ID FROM TpdbItems WHERE Name = 'Stray')",
+          "DELETE FROM TpdbItems WHERE Name = 'Stray'"}},
+        {"a new item in no group with an unknown type and a wrong address",
+         {"INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType) SELECT ID, 'New', 'Nonsense', 98 FROM TpdbDevices "
+          "WHERE Name = 'Addressed'"}},
+        {"the orphan connections and text deleted, a text given its English",
+         {"DELETE FROM TpdbConnections WHERE GroupID = 88 OR ItemID = 999",
+          "DELETE FROM TidxTexts WHERE L1033 = 'orphan'", "UPDATE TidxTexts SET L1033 = 'English now' WHERE L1031 = 'nur deutsch'"}},
+        {"the empty group and idle device deleted, a structure's cycle broken",
+         {"DELETE FROM TpdbGroups WHERE Name = 'Empty'", "DELETE FROM TpdbDevices WHERE Name = 'Idle'",
+          "DELETE FROM TpdbStructMembers WHERE Name = 'Back'"}},
+        {"the last item of a device moved to another, a unit class made a display class",
+         {"UPDATE TpdbItems SET DeviceID = (SELECT ID FROM TpdbDevices WHERE Name = 'PLC') WHERE Name = 'Simulated'",
+          "UPDATE TpdbUnitClasses SET SwitchType = 1 WHERE Name = 'Temp'"}},
+    };
+    for (const auto& [what, statements] : works) {
+        SCOPED_TRACE(what);
+        db::ChangeRecorder recorder(*db);
+        for (const char* statement : statements) db->Execute(QString::fromUtf8(statement));
+        const check::ChangedRows changed = check::ChangedRowsOf(recorder.Changes());
+        ASSERT_FALSE(changed.everything) << "a few rows are re-checked one by one";
+        check::CheckOptions options;
+        options.registry = &registry;
+        options.projectArgument = project.Path();
+        findings = check::Merge(findings, check::CheckChanged(*db, changed, options));
+        EXPECT_EQ(Codes(findings), Codes(Check()));
+    }
+    EXPECT_TRUE(Codes(findings).filter(QStringLiteral("PV101")).contains(QStringLiteral("PV101 Addressed:New")));
 }
 
 TEST_F(ProjectCheckTest, TheDemoHasNoErrorAndAProjectWithoutTheOptionalPartsIsCheckedToo) {

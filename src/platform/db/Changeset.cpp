@@ -88,6 +88,31 @@ std::map<QString, Changeset::TableCounts> Changeset::Summary() const {
     return counts;
 }
 
+std::vector<Changeset::Row> Changeset::Rows() const {
+    std::vector<Row> rows;
+    if (IsEmpty()) return rows;
+    sqlite3_changeset_iter* iter = nullptr;
+    int rc = sqlite3changeset_start(&iter, static_cast<int>(m_bytes.size()), const_cast<char*>(m_bytes.constData()));
+    if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
+    while (sqlite3changeset_next(iter) == SQLITE_ROW) {
+        const char* table = nullptr;
+        int columns = 0, operation = 0, indirect = 0;
+        sqlite3changeset_op(iter, &table, &columns, &operation, &indirect);
+        Row row{QString::fromUtf8(table), {}};
+        for (int c = 0; c < columns; ++c) {
+            sqlite3_value* value = nullptr;
+            // The new value where the change gives one, else the old (a key, a deleted row).
+            if (operation != SQLITE_DELETE) sqlite3changeset_new(iter, c, &value);
+            if (!value && operation != SQLITE_INSERT) sqlite3changeset_old(iter, c, &value);
+            row.values << ValueOf(value);
+        }
+        rows.push_back(std::move(row));
+    }
+    rc = sqlite3changeset_finalize(iter);
+    if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
+    return rows;
+}
+
 struct ChangeRecorder::Session {
     std::shared_ptr<ConnectionImpl> connection;
     sqlite3_session* session = nullptr;

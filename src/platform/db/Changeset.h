@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ov::db {
 
@@ -36,6 +37,15 @@ class Changeset {
         qint64 Total() const { return inserted + updated + deleted; }
     };
     std::map<QString, TableCounts> Summary() const;
+
+    // Each row the changes touch with the values they know of it: all of
+    // an inserted or deleted row; of an updated row its key and the
+    // columns that changed (their new values), the others invalid.
+    struct Row {
+        QString table;
+        QVariantList values;
+    };
+    std::vector<Row> Rows() const;
 
   private:
     QByteArray m_bytes;
