@@ -1,6 +1,7 @@
 // The one exported function of the add-in library: the studio loads the
 // library at run time and asks it for its two public objects by name.
 
+#include "check/MCheck.h"
 #include "automation/ScriptConsole.h"
 #include "editor/AddinEntry.h"
 #include "opc/MOpc.h"
@@ -16,6 +17,7 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
         if (std::strcmp(className, "Connect") == 0) {
             ov::opc::InstallEditor();
             ov::tools::InstallEditor();
+            ov::check::InstallEditor();
             ov::editor::InstallScreenIfAvailable();
             // The console works on the session the studio made last.
             struct LiveConnect : ov::host::Connect {

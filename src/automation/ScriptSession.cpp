@@ -4,6 +4,7 @@
 #include "platform/system/SystemTools.h"
 
 #include "editor/AddinEntry.h"
+#include "check/MCheck.h"
 #include "opc/MOpc.h"
 #include "tools/MTools.h"
 #include "host/Connect.h"
@@ -18,6 +19,7 @@ namespace ov::automation {
 HeadlessSession::HeadlessSession() {
     opc::InstallEditor();
     tools::InstallEditor();
+    check::InstallEditor();
 }
 
 HeadlessSession::~HeadlessSession() { Close(); }

@@ -135,6 +135,7 @@ std::pair<QString, int> CommandDispatch::DispatchOf(const QString& tool) {
         {"mnuUnitFunc", {"mnuUnitNew", "mnuUnitEdit", "mnuUnitDelete"}, {0, 1, 2}},
         {"mnuOnlineFunc", {"mnuViewOnline", "mnuViewRefreshValues", "mnuItemWriteValue"}, {0, 1, 2}},
         {"mnuPlcFunc", {"mnuDeviceImportPlc"}, {0}},
+        {"mnuCheckFunc", {"mnuOptionCheck"}, {0}},
         {"ExtrasFunc",
          {"mnuOptionStatistik", "mnuOptionActualize", "mnuOptionExport", "mnuOptionImport", "mnuOptionOption",
           "mnuOptionReport", "mnuOptionConfiguration"},

@@ -99,6 +99,7 @@ const BandRows kBands[] = {
       {"mnuOptionSep1", "", 0, "", true, false},
       {"mnuOptionExport", "", 9175, "", false, false},
       {"mnuOptionImport", "", 9176, "", false, false},
+      {"mnuOptionCheck", "Check", 9415, "", false, false},
       {"mnuOptionSep2", "", 0, "", true, false},
       {"mnuOptionOption", "", 293, "", false, false},
       {"mnuOptionConfiguration", "", 295, "", false, false},

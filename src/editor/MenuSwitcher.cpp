@@ -118,7 +118,7 @@ void ApplyAvailability(ui::CommandBar& bar, const MenuFacts& f) {
     Set(bar, "mnuUnitDelete", unitClass && f.unitRows && f.remove, Effect::Greyed);
 
     for (const char* tool : {"mnuOptionActualize", "mnuOptionStatistik", "mnuOptionReport", "mnuOptionConfiguration",
-                             "mnuOptionExport"})
+                             "mnuOptionExport", "mnuOptionCheck"})
         Set(bar, tool, true, Effect::Greyed);
     Set(bar, "mnuOptionOption", f.edit, Effect::Greyed);
     // An import writes items: only with the right to create and change them.

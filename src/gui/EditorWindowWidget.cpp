@@ -2,6 +2,8 @@
 
 #include "gui/GridView.h"
 #include "gui/MenuBarRenderer.h"
+#include "gui/ProblemPaneView.h"
+#include "host/Connect.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -82,7 +85,16 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
         m_gridViews[i]->setObjectName(QString::fromUtf8(kGridNames[i]));
         m_grids->addWidget(m_gridViews[i]);
     }
-    layout->addWidget(m_grids, 1);
+    // Check Project's list below the grids, shown while the pane is open.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("gridsAndProblems"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_grids);
+    m_problems = new ProblemPaneView(m_window.Session().Problems(), split);
+    split->addWidget(m_problems);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
 
     m_statusRow = new QWidget(this);
     auto* statusRows = new QVBoxLayout(m_statusRow);
@@ -125,6 +137,7 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     stepKey(QKeySequence(Qt::CTRL | Qt::Key_Y), "mnuEditRedo");
     stepKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "mnuEditRedo");
     stepKey(QKeySequence(Qt::Key_F5), "mnuViewRefreshValues");
+    stepKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), "mnuOptionCheck");
     Refresh();
 }
 
@@ -165,6 +178,7 @@ void EditorWindowWidget::Refresh() {
     m_notices->setToolTip(notices);
     m_notices->setVisible(!notices.isEmpty());
     m_statusRow->setVisible(m_window.sb().visible);
+    m_problems->Refresh();
     setVisible(m_window.IsVisible());
 }
 

@@ -17,6 +17,7 @@ namespace ov::gui {
 
 class GridView;
 class MenuBarRenderer;
+class ProblemPaneView;
 
 // The editor window on screen: caption, menu bar, language selector, the four
 // grids (one in front) and the status bar, all rendered from the window model.
@@ -41,6 +42,7 @@ private:
     std::unique_ptr<MenuBarRenderer> m_menus;
     QComboBox* m_language = nullptr;
     QStackedWidget* m_grids = nullptr;
+    ProblemPaneView* m_problems = nullptr;
     std::array<GridView*, 4> m_gridViews{};
     QWidget* m_statusRow = nullptr;
     std::array<QLabel*, 8> m_panels{};

@@ -38,6 +38,7 @@ QString ProblemPane::Summary() const {
 void ProblemPane::SortBy(int column) {
     descending = column == sortColumn ? !descending : false;
     sortColumn = column;
+    ++generation;
 }
 
 }  // namespace ov::host

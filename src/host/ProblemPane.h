@@ -19,15 +19,27 @@ class ProblemPane {
         QString object;
         QString message;
         bool repairable = false;
+        int kind = 0;      // what the row is about and its ID, for the check
+        qint64 id = 0;
     };
 
     bool shown = false;
     // Rows at least this severe are shown (2: all).
     int leastSeverity = 2;
+    void ShowAtLeast(int severity) {
+        leastSeverity = severity;
+        ++generation;
+    }
     int sortColumn = kSeverity;
     bool descending = false;
 
-    void SetRows(std::vector<Row> rows) { m_rows = std::move(rows); }
+    void SetRows(std::vector<Row> rows) {
+        m_rows = std::move(rows);
+        ++generation;
+    }
+    // Counts every change of the rows, the filter or the order, so a view
+    // shows them anew only when they changed.
+    int generation = 0;
     const std::vector<Row>& Rows() const { return m_rows; }
     // The rows shown, as indexes of Rows(), filtered and sorted.
     std::vector<int> Shown() const;
@@ -41,6 +53,9 @@ class ProblemPane {
     std::function<void(int row)> activate;                     // double click, Enter
     std::function<void(const std::vector<int>& rows)> repair;  // the selected rows
     std::function<void()> close;
+    // Who set them: the check of the editor window now shown (an older
+    // window may go after a newer one came).
+    const void* owner = nullptr;
 
   private:
     std::vector<Row> m_rows;

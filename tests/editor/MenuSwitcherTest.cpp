@@ -222,7 +222,7 @@ TEST(MenuAvailability, AProjectOpenedForViewingOffersOnlyCommandsThatLook) {
         "mnuEdits mnuDevices mnuGroups mnuItems mnuStructures mnuStructmembers mnuUnitClasses mnuUnits mnuOptions "
         "mnuDeviceEdit mnuGroupEdit mnuItemEdit mnuStructureEdit mnuStructMemberEdit mnuUnitClassEdit mnuUnitEdit "
         "mnuDeviceHelperItemsCopy mnuItemCopy mnuStructMemberCopy mnuOptionActualize mnuOptionStatistik "
-        "mnuOptionReport mnuOptionExport mnuShowEditor mnuShowEditorSep mnuViews mnuViewOnline mnuViewRefreshValues").split(u' ');
+        "mnuOptionReport mnuOptionExport mnuOptionCheck mnuShowEditor mnuShowEditorSep mnuViews mnuViewOnline mnuViewRefreshValues").split(u' ');
     ui::CommandBar bar;
     editor::BuildEditorMenus(bar);
     // Every kind of node, from the tree and from the window, with rows,

@@ -1,6 +1,7 @@
 #include "support/SessionHarness.h"
 
 #include "editor/AddinEntry.h"
+#include "check/MCheck.h"
 #include "opc/MOpc.h"
 #include "tools/MTools.h"
 #include "host/Rights.h"
@@ -19,6 +20,7 @@ SessionHarness::SessionHarness() {
     ui::DefaultMessageBoxes().Clear();
     opc::InstallEditor();
     tools::InstallEditor();
+    check::InstallEditor();
     Restart();
 }
 

@@ -73,6 +73,7 @@ QString CommandBar::ShortcutForCategory(const QString& category) {
     if (category == QStringLiteral("Undo")) return QStringLiteral("Ctrl+Z");
     if (category == QStringLiteral("Redo")) return QStringLiteral("Ctrl+Y");
     if (category == QStringLiteral("Refresh")) return QStringLiteral("F5");
+    if (category == QStringLiteral("Check")) return QStringLiteral("Ctrl+Shift+B");
     return QString();
 }
 
