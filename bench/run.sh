@@ -6,7 +6,7 @@ build="$root/build-bench"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=ON &&
-       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_opc_tick bench_plc bench_online bench_csv bench_scale ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
+       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_opc_tick bench_plc bench_check bench_online bench_csv bench_scale ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "bench: build failed" >&2
     exit 1
@@ -27,6 +27,12 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 "$build/bench/bench_plc"
 # A generated project of 1,000,000 items in one device.
 "$build/bench/bench_scale" 1000000
+# Check Project with every rule on a generated project of 1,000,000 items
+# with a few faults of most rules (check_1m_s, goal under 10 s), the same
+# checks as plain SQL queries run one after the other through SQLite
+# (check_raw_sql_1m_s) and the ratio of the two (check_ratio, goal at most
+# 3). Fails when the two count other findings for a rule.
+"$build/bench/bench_check"
 # The OPC UA helper browsing a local test server of 10,000 variables, over an
 # unsecured and a SignAndEncrypt connection in turns: opcua_browse_tree_10k_s,
 # opcua_browse_tree_10k_secure_s and their ratio opcua_browse_secure_ratio.

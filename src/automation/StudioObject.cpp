@@ -7,6 +7,7 @@
 #include "automation/GridObject.h"
 #include "automation/ScriptKeys.h"
 #include "automation/ScriptSession.h"
+#include "check/ProjectCheck.h"
 #include "editor/frmtabgridOPC.h"
 #include "host/CToolbox.h"
 #include "host/Connect.h"
@@ -28,6 +29,24 @@ namespace nodekey = host::nodekey;
 namespace {
 
 const char* const kGrids[] = {"tdbI", "tdbS", "tdbG", "tdbU"};
+
+// The kind of object a finding is about, as ovopc check --json names it.
+QString KindName(check::ObjectKind kind) {
+    using check::ObjectKind;
+    switch (kind) {
+        case ObjectKind::Item: return QStringLiteral("item");
+        case ObjectKind::Device: return QStringLiteral("device");
+        case ObjectKind::Group: return QStringLiteral("group");
+        case ObjectKind::Connection: return QStringLiteral("connection");
+        case ObjectKind::Structure: return QStringLiteral("structure");
+        case ObjectKind::Member: return QStringLiteral("member");
+        case ObjectKind::UnitClass: return QStringLiteral("unitClass");
+        case ObjectKind::Simulation: return QStringLiteral("simulation");
+        case ObjectKind::Redundancy: return QStringLiteral("redundancy");
+        case ObjectKind::Text: return QStringLiteral("text");
+    }
+    return QString();
+}
 
 QVariantMap ToolEntry(const ui::Tool& tool) {
     return {{QStringLiteral("tool"), tool.name},
@@ -284,6 +303,50 @@ QVariant StudioObject::query(const QString& sql) {
     } catch (const db::DbError& e) {
         return Fail(e.Description());
     }
+}
+
+QVariant StudioObject::check(const QJSValue& options) {
+    check::CheckOptions chosen;
+    if (!options.isUndefined() && !options.isNull()) {
+        if (!options.isObject()) return Fail(QStringLiteral("check takes an object such as {severity: \"error\", rules: [\"PV101\"]}."));
+        const QJSValue severity = options.property(QStringLiteral("severity"));
+        if (!severity.isUndefined()) {
+            const auto least = check::SeverityFromName(severity.toString());
+            if (!least) return Fail(QStringLiteral("Unknown severity \"%1\" (error, warning or note).").arg(severity.toString()));
+            chosen.least = *least;
+        }
+        const QJSValue rules = options.property(QStringLiteral("rules"));
+        if (!rules.isUndefined()) {
+            if (!rules.isArray()) return Fail(QStringLiteral("rules takes a list of codes such as [\"PV101\", \"PV203\"]."));
+            const int count = rules.property(QStringLiteral("length")).toInt();
+            for (int i = 0; i < count; ++i) chosen.rules << rules.property(static_cast<quint32>(i)).toString().trimmed();
+            if (const QString unknown = check::UnknownRule(chosen.rules); !unknown.isEmpty())
+                return Fail(QStringLiteral("There is no rule \"%1\".").arg(unknown));
+        }
+    }
+    if (!RequireSession()) return QVariant();
+    host::Connect* session = m_session.Session();
+    editor::frmtabgridOPC* window = session->EnsureLoaded() ? Window() : nullptr;
+    if (!window || !window->Data()) return Fail(QStringLiteral("The editor could not be loaded."));
+    // Pending grid edits count, as they do for the menu's commands.
+    window->CommitGridEdits();
+    chosen.registry = &sys::SystemTools::Instance().GetRegistry();
+    chosen.projectArgument = session->ProjectArgument();
+    QVariantList findings;
+    try {
+        for (const check::Finding& f : check::CheckProject(window->Data()->Connection(), chosen))
+            findings << QVariantMap{{QStringLiteral("severity"), check::SeverityName(f.severity)},
+                                    {QStringLiteral("code"), f.code},
+                                    {QStringLiteral("kind"), KindName(f.kind)},
+                                    {QStringLiteral("id"), f.id},
+                                    {QStringLiteral("object"), f.object},
+                                    {QStringLiteral("message"), f.message},
+                                    {QStringLiteral("repairable"), f.repairable}};
+    } catch (const db::DbError& e) {
+        return Fail(e.Description());
+    }
+    AfterEvent();
+    return findings;
 }
 
 void StudioObject::answer(const QString& button) {

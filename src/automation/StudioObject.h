@@ -82,6 +82,10 @@ public:
 
     // Data, messages, status.
     Q_INVOKABLE QVariant query(const QString& sql);
+    // Check Project: the project's inconsistencies as
+    // [{severity, code, kind, id, object, message, repairable}], errors
+    // first; options {severity: "error" | "warning" | "note", rules: ["PV101", ...]}.
+    Q_INVOKABLE QVariant check(const QJSValue& options = QJSValue());
     Q_INVOKABLE void answer(const QString& button);
     // The path the next file dialog answers with; empty for Cancel.
     Q_INVOKABLE void answerFile(const QString& path);

@@ -2,6 +2,7 @@
 
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
+#include "platform/db/Cursor.h"
 #include "platform/system/Registry.h"
 #include "support/Files.h"
 #include "support/NetworkShare.h"
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -275,7 +277,8 @@ TEST_F(Ovopc, RefusalsAreOneClearLineAndChangeNothing) {
         {{"new", file, "--demo"}, "already exists"}, {{"info", missing}, "Could not find"},
         {{"info", text}, "not a project database"},  {{"import", readOnly, text, "--mode", "0"}, "read-only"},
         {{"tree", missing}, "Could not find"},        {{"tree", "Unregistered"}, "registered"},
-        {{"tree", text}, "not a project database"},  {{"tree", text, "--lang", "1036"}, "not a project database"}};
+        {{"tree", text}, "not a project database"},  {{"tree", text, "--lang", "1036"}, "not a project database"},
+        {{"check", text}, "not a project database"}, {{"check", missing}, "Could not find"}};
     for (const auto& [arguments, mentions] : refusals) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
         ExpectOneErrorLine(Run(arguments), mentions);
@@ -328,15 +331,107 @@ TEST_F(Ovopc, UsageErrorsExitWithTwo) {
     ASSERT_EQ(Run({"new", file}).exitCode, 0);
     const QString csv = TextFile();
     // Browse and monitor need a device, export a scope, diff two files, write a value; there is no
-    // import mode 4, no monitor of no time.
+    // import mode 4, no monitor of no time, no rule PV999, no severity "fatal".
     const QStringList usageErrors[] = {{}, {"frobnicate"}, {"info"}, {"info", "x.ovs", "--yaml"}, {"browse", file},
                                        {"import", file, csv, "--mode", "4"}, {"export", file, "-o", csv}, {"diff", file},
                                        {"monitor", file}, {"monitor", file, "--device", "Weather", "--seconds", "0"},
-                                       {"write", file, "--device", "Weather", "--item", "Humidity"}};
+                                       {"write", file, "--device", "Weather", "--item", "Humidity"},
+                                       {"check", file, "--rules", "PV101,PV999"}, {"check", file, "--severity", "fatal"},
+                                       {"check", file, "--fix"}, {"check"}};
     for (const QStringList& arguments : usageErrors) EXPECT_EQ(Run(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
     const Outcome help = Run({"help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("new FILE")));
+}
+
+// The demo passes; an item of a device that is gone and a connection of an
+// item that is gone fail the build until --fix-orphans deletes them.
+TEST_F(Ovopc, CheckFailsOnErrorsOnlyNarrowsByRuleAndSeverityAndRepairsTheOrphans) {
+    NewDemo(file);
+    English();
+    const QRegularExpression finding(QStringLiteral("^(error|warning|note) PV[1-5]\\d\\d \\S.*: \\S.*$"));
+    const QRegularExpression summary(QStringLiteral("^(\\d+) errors, (\\d+) warnings, (\\d+) notes$"));
+    // Every line a finding, the last the counts; the counts of the lines by severity.
+    const auto lines = [&](const Outcome& run) {
+        QStringList all = run.out.split(u'\n', Qt::SkipEmptyParts);
+        const QString counts = all.isEmpty() ? QString() : all.takeLast();
+        const QRegularExpressionMatch match = summary.match(counts);
+        EXPECT_TRUE(match.hasMatch()) << run.out.toStdString();
+        for (const QString& line : all) EXPECT_TRUE(finding.match(line).hasMatch()) << line.toStdString();
+        for (int s = 0; s < 3; ++s) {
+            const QString severity = QStringList{"error ", "warning ", "note "}[s];
+            EXPECT_EQ(match.captured(s + 1).toInt(), all.filter(QRegularExpression(u'^' + severity)).size()) << run.out.toStdString();
+        }
+        return all;
+    };
+    const Outcome demo = Run({"check", file});
+    EXPECT_EQ(demo.exitCode, 0) << demo.out.toStdString() << demo.err.toStdString();
+    EXPECT_TRUE(lines(demo).filter(QRegularExpression(QStringLiteral("^error "))).isEmpty());
+
+    qint64 stray = 0, orphan = 0;
+    {
+        ov::db::Connection c;
+        c.Open(ov::model::ProjectConnectionString(file));
+        c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType) VALUES (77, 'Stray', 'Stray', 5)"));
+        stray = c.LastInsertId();
+        c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, ?)"), {stray});
+        c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (1, 9999)"));
+        orphan = c.LastInsertId();
+        // A warning besides: an item of PLC1 in no group.
+        c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType) VALUES (1, 'Lonely', 'Lonely', 5)"));
+    }
+    const QString strayLine = QStringLiteral("error PV102 #77:Stray: The item belongs to device #77, which does not exist.");
+    const QString orphanLine = QStringLiteral("error PV107 TpdbConnections #%1: The connection belongs to item #9999, which "
+                                              "does not exist.").arg(orphan);
+    const QString lonelyLine = QStringLiteral("warning PV101 PLC1:Lonely: The item is connected to no group; the runtime never reads it.");
+    const Outcome broken = Run({"check", file});
+    EXPECT_EQ(broken.exitCode, 1);
+    const QStringList all = lines(broken);
+    EXPECT_EQ(all.mid(0, 2), (QStringList{strayLine, orphanLine})) << "errors first";
+    EXPECT_TRUE(all.contains(lonelyLine)) << broken.out.toStdString();
+    for (const QString& line : lines(demo)) EXPECT_TRUE(all.contains(line)) << "the demo's own findings stay: " << line.toStdString();
+
+    const Outcome errors = Run({"check", file, "--severity", "error"});
+    EXPECT_EQ(errors.exitCode, 1);
+    EXPECT_EQ(errors.out, strayLine + u'\n' + orphanLine + QStringLiteral("\n2 errors, 0 warnings, 0 notes\n"));
+    // Only the rule asked for: a warning, so the build passes.
+    const Outcome lonely = Run({"check", file, "--rules", "PV101"});
+    EXPECT_EQ(lonely.exitCode, 0);
+    EXPECT_EQ(lonely.out, lonelyLine + QStringLiteral("\n0 errors, 1 warnings, 0 notes\n"));
+
+    const Outcome json = Run({"check", file, "--json", "--rules", "PV102,pv101"});
+    EXPECT_EQ(json.exitCode, 1);
+    const QJsonObject parsed = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    const QJsonArray findings = parsed[QLatin1String("findings")].toArray();
+    ASSERT_EQ(findings.size(), 2) << json.out.toStdString();
+    EXPECT_EQ(findings[0].toObject(), (QJsonObject{{"code", "PV102"}, {"severity", "error"}, {"kind", "item"},
+                                                   {"id", stray}, {"object", "#77:Stray"},
+                                                   {"message", "The item belongs to device #77, which does not exist."},
+                                                   {"repairable", true}}));
+    EXPECT_EQ(findings[1][QLatin1String("code")].toString(), QStringLiteral("PV101"));
+    EXPECT_FALSE(findings[1][QLatin1String("repairable")].toBool(true));
+    EXPECT_EQ(parsed[QLatin1String("errors")].toInt(), 1);
+    EXPECT_EQ(parsed[QLatin1String("warnings")].toInt(), 1);
+    EXPECT_EQ(parsed[QLatin1String("notes")].toInt(), 0);
+    EXPECT_FALSE(parsed.contains(QLatin1String("repaired"))) << "nothing was repaired";
+
+    // The item of no device with its connection, and the orphan connection; the warning stays.
+    const Outcome fixed = Run({"check", file, "--fix-orphans"});
+    EXPECT_EQ(fixed.exitCode, 0) << fixed.out.toStdString();
+    EXPECT_TRUE(fixed.out.contains(QStringLiteral("\nrepaired: 2 orphan rows deleted\n0 errors, "))) << fixed.out.toStdString();
+    EXPECT_TRUE(fixed.out.contains(lonelyLine));
+    {
+        ov::db::Connection c;
+        c.Open(ov::model::ProjectReadConnectionString(file));
+        ov::db::Cursor left(c, QStringLiteral("SELECT (SELECT COUNT(*) FROM TpdbItems WHERE DeviceID = 77), (SELECT COUNT(*) "
+                                              "FROM TpdbConnections WHERE ItemID IN (9999, %1)), (SELECT COUNT(*) FROM "
+                                              "TpdbItems)").arg(stray));
+        ASSERT_TRUE(left.Next());
+        EXPECT_EQ(left.Value(0).toInt(), 0);
+        EXPECT_EQ(left.Value(1).toInt(), 0);
+        EXPECT_EQ(left.Value(2).toInt(), 24) << "the demo's items and Lonely";
+    }
+    EXPECT_EQ(Json({"check", file, "--fix-orphans"})[QLatin1String("repaired")].toInt(-1), 0) << "nothing left to repair";
 }
 
 TEST_F(Ovopc, ImportPlcShowsWhatItWouldDoWritesItAndThenFindsNothingMore) {
