@@ -18,22 +18,6 @@ namespace {
 using ov::check::Finding;
 using ov::check::Severity;
 
-QString KindName(ov::check::ObjectKind kind) {
-    using ov::check::ObjectKind;
-    switch (kind) {
-        case ObjectKind::Item: return QStringLiteral("item");
-        case ObjectKind::Device: return QStringLiteral("device");
-        case ObjectKind::Group: return QStringLiteral("group");
-        case ObjectKind::Connection: return QStringLiteral("connection");
-        case ObjectKind::Structure: return QStringLiteral("structure");
-        case ObjectKind::Member: return QStringLiteral("member");
-        case ObjectKind::UnitClass: return QStringLiteral("unitClass");
-        case ObjectKind::Simulation: return QStringLiteral("simulation");
-        case ObjectKind::Redundancy: return QStringLiteral("redundancy");
-        case ObjectKind::Text: return QStringLiteral("text");
-    }
-    return QString();
-}
 
 struct Tally {
     int errors = 0, warnings = 0, notes = 0;
@@ -49,7 +33,7 @@ void PrintFindings(const std::vector<Finding>& findings, int repaired, bool json
         for (const Finding& f : findings)
             list.append(QJsonObject{{QStringLiteral("severity"), ov::check::SeverityName(f.severity)},
                                     {QStringLiteral("code"), f.code},
-                                    {QStringLiteral("kind"), KindName(f.kind)},
+                                    {QStringLiteral("kind"), ov::check::KindName(f.kind)},
                                     {QStringLiteral("id"), f.id},
                                     {QStringLiteral("object"), f.object},
                                     {QStringLiteral("message"), f.message},

@@ -31,22 +31,6 @@ namespace {
 const char* const kGrids[] = {"tdbI", "tdbS", "tdbG", "tdbU"};
 
 // The kind of object a finding is about, as ovopc check --json names it.
-QString KindName(check::ObjectKind kind) {
-    using check::ObjectKind;
-    switch (kind) {
-        case ObjectKind::Item: return QStringLiteral("item");
-        case ObjectKind::Device: return QStringLiteral("device");
-        case ObjectKind::Group: return QStringLiteral("group");
-        case ObjectKind::Connection: return QStringLiteral("connection");
-        case ObjectKind::Structure: return QStringLiteral("structure");
-        case ObjectKind::Member: return QStringLiteral("member");
-        case ObjectKind::UnitClass: return QStringLiteral("unitClass");
-        case ObjectKind::Simulation: return QStringLiteral("simulation");
-        case ObjectKind::Redundancy: return QStringLiteral("redundancy");
-        case ObjectKind::Text: return QStringLiteral("text");
-    }
-    return QString();
-}
 
 QVariantMap ToolEntry(const ui::Tool& tool) {
     return {{QStringLiteral("tool"), tool.name},
@@ -337,7 +321,7 @@ QVariant StudioObject::check(const QJSValue& options) {
         for (const check::Finding& f : check::CheckProject(window->Data()->Connection(), chosen))
             findings << QVariantMap{{QStringLiteral("severity"), check::SeverityName(f.severity)},
                                     {QStringLiteral("code"), f.code},
-                                    {QStringLiteral("kind"), KindName(f.kind)},
+                                    {QStringLiteral("kind"), check::KindName(f.kind)},
                                     {QStringLiteral("id"), f.id},
                                     {QStringLiteral("object"), f.object},
                                     {QStringLiteral("message"), f.message},

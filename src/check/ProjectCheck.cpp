@@ -353,36 +353,45 @@ void Checker::Structures() {
         }
     }
     const auto memberObject = [](const StoredStructure& s, const StoredMember& m) { return s.name + u'.' + m.name; };
-    // Cycles: every structure on one, once.
-    enum class Mark { None, Open, Done };
-    std::map<int, Mark> marks;
-    QSet<int> onCycle;
-    std::vector<int> path;
-    const std::function<void(int)> visit = [&](int id) {
-        marks[id] = Mark::Open;
-        path.push_back(id);
-        for (const StoredMember& member : structures[id].members) {
-            if (member.dataType != kStructureType || !structures.contains(member.structId)) continue;
-            const Mark mark = marks[member.structId];
-            if (mark == Mark::Open) {
-                const auto from = std::find(path.begin(), path.end(), member.structId);
-                QStringList names;
-                for (auto it = from; it != path.end(); ++it) names << structures[*it].name;
-                names << structures[member.structId].name;
-                for (auto it = from; it != path.end(); ++it) {
-                    if (onCycle.contains(*it) || !cycles) continue;
-                    onCycle.insert(*it);
-                    Add("PV302", ObjectKind::Structure, *it, structures[*it].name, Message(9406, names.join(QStringLiteral(" > "))));
-                }
-            } else if (mark == Mark::None) {
-                visit(member.structId);
-            }
-        }
-        path.pop_back();
-        marks[id] = Mark::Done;
+    // Cycles: a structure is on one when it reaches itself through its
+    // members' types. Each is named once, with the shortest way round.
+    const auto uses = [&](int id) {
+        std::vector<int> used;
+        for (const StoredMember& member : structures[id].members)
+            if (member.dataType == kStructureType && structures.contains(member.structId)) used.push_back(member.structId);
+        return used;
     };
-    for (const auto& [id, structure] : structures)
-        if (marks[id] == Mark::None) visit(id);
+    QSet<int> onCycle;
+    for (const auto& [id, structure] : structures) {
+        // Breadth first from the structure's members; the first way back is the shortest.
+        std::map<int, int> cameFrom;
+        std::vector<int> level{id};
+        bool back = false;
+        while (!level.empty() && !back) {
+            std::vector<int> next;
+            for (const int at : level) {
+                for (const int used : uses(at)) {
+                    if (used == id) {
+                        cameFrom[id] = at;
+                        back = true;
+                        break;
+                    }
+                    if (cameFrom.contains(used)) continue;
+                    cameFrom[used] = at;
+                    next.push_back(used);
+                }
+                if (back) break;
+            }
+            level = std::move(next);
+        }
+        if (!back) continue;
+        onCycle.insert(id);
+        if (!cycles) continue;
+        QStringList names{structure.name};
+        for (int at = cameFrom[id]; at != id; at = cameFrom[at]) names.prepend(structures[at].name);
+        names.prepend(structure.name);
+        Add("PV302", ObjectKind::Structure, id, structure.name, Message(9406, names.join(QStringLiteral(" > "))));
+    }
 
     // Sizes of the structures not on a cycle, for the overlaps.
     std::map<int, double> sizes;
@@ -608,6 +617,22 @@ QString SeverityName(Severity severity) {
     return QString();
 }
 
+QString KindName(ObjectKind kind) {
+    switch (kind) {
+        case ObjectKind::Item: return QStringLiteral("item");
+        case ObjectKind::Device: return QStringLiteral("device");
+        case ObjectKind::Group: return QStringLiteral("group");
+        case ObjectKind::Connection: return QStringLiteral("connection");
+        case ObjectKind::Structure: return QStringLiteral("structure");
+        case ObjectKind::Member: return QStringLiteral("member");
+        case ObjectKind::UnitClass: return QStringLiteral("unitClass");
+        case ObjectKind::Simulation: return QStringLiteral("simulation");
+        case ObjectKind::Redundancy: return QStringLiteral("redundancy");
+        case ObjectKind::Text: return QStringLiteral("text");
+    }
+    return QString();
+}
+
 std::optional<Severity> SeverityFromName(const QString& name) {
     for (const Severity severity : {Severity::Error, Severity::Warning, Severity::Note})
         if (name.compare(SeverityName(severity), Qt::CaseInsensitive) == 0) return severity;
@@ -693,13 +718,15 @@ int RepairOrphans(db::Connection& connection, const std::vector<Finding>& findin
                     // An item of no device, with what belongs to it.
                     if (connection.HasColumn(QStringLiteral("TpdbItems"), QStringLiteral("TextID")) &&
                         connection.HasTable(QStringLiteral("TidxTexts")))
-                        connection.Execute(QStringLiteral("DELETE FROM TidxTexts WHERE ID IN (SELECT TextID FROM TpdbItems "
-                                                          "WHERE ID = ? AND TextID > 0)"),
-                                           {id});
-                    connection.Execute(QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID = ?"), {id});
+                        deleted += static_cast<int>(connection.Execute(
+                            QStringLiteral("DELETE FROM TidxTexts WHERE ID IN (SELECT TextID FROM TpdbItems WHERE ID = ? AND "
+                                           "TextID > 0)"),
+                            {id}));
+                    deleted += static_cast<int>(connection.Execute(QStringLiteral("DELETE FROM TpdbConnections WHERE ItemID = ?"), {id}));
                     for (const char* table : {"TpdbSimulation", "TpdbAlign"})
                         if (connection.HasTable(QString::fromLatin1(table)))
-                            connection.Execute(QStringLiteral("DELETE FROM %1 WHERE ItemID = ?").arg(QString::fromLatin1(table)), {id});
+                            deleted += static_cast<int>(connection.Execute(
+                                QStringLiteral("DELETE FROM %1 WHERE ItemID = ?").arg(QString::fromLatin1(table)), {id}));
                     deleted += static_cast<int>(connection.Execute(QStringLiteral("DELETE FROM TpdbItems WHERE ID = ?"), {id}));
                     break;
                 case ObjectKind::Connection:

@@ -28,6 +28,9 @@ std::optional<Severity> SeverityFromName(const QString& name);
 // What a finding is about, so the studio can show it.
 enum class ObjectKind { Item, Device, Group, Connection, Structure, Member, UnitClass, Simulation, Redundancy, Text };
 
+// "item", "device", "unitClass", ...: the kind as scripts and JSON name it.
+QString KindName(ObjectKind kind);
+
 // One inconsistency of a project.
 struct Finding {
     Severity severity = Severity::Error;
@@ -99,8 +102,9 @@ std::vector<Finding> Merge(const std::vector<Finding>& before, const Recheck& re
 // An unknown code among the rules, or empty.
 QString UnknownRule(const QStringList& codes);
 
-// Deletes the orphan rows among the findings in one transaction; gives the
-// number of rows deleted.
+// Deletes the orphan rows among the findings in one transaction (an item
+// of no device with its connections, simulation, redundancy row and text);
+// gives the number of rows deleted.
 int RepairOrphans(db::Connection& connection, const std::vector<Finding>& findings);
 
 }  // namespace ov::check

@@ -184,13 +184,28 @@ TEST_F(ProjectCheckTest, EachRuleBrokenOnceGivesExactlyItsFinding) {
     EXPECT_EQ(check::UnknownRule({"PV101", "PV999"}), QStringLiteral("PV999"));
 }
 
+TEST_F(ProjectCheckTest, EveryStructureOnACycleIsNamedAlsoWhereCyclesShareStructures) {
+    const qint64 a = Structure("A"), b = Structure("B"), c = Structure("C"), d = Structure("D"), e = Structure("E");
+    Member(a, "b", 0, 12, b);
+    Member(b, "c", 0, 12, c);
+    Member(c, "a", 0, 12, a);
+    Member(b, "d", 1, 12, d);
+    Member(d, "c", 0, 12, c);  // D reaches itself only through C, A and B
+    Member(e, "a", 0, 12, a);  // E uses the cycle without being on it
+    check::CheckOptions cycles;
+    cycles.rules = QStringList{"PV302"};
+    const auto findings = Check(cycles);
+    EXPECT_EQ(Codes(findings), (QStringList{"PV302 A", "PV302 B", "PV302 C", "PV302 D"}));
+    EXPECT_EQ(findings[3].message, QStringLiteral("The structure contains itself: D > C > A > B > D."));
+}
+
 TEST_F(ProjectCheckTest, RepairDeletesTheOrphansAndNothingElse) {
     BreakEveryRuleOnce();
     const int items = Rows("TpdbItems"), connections = Rows("TpdbConnections"), texts = Rows("TidxTexts");
     const auto before = Check();
-    // The item of no device, its connection; two orphan connections; the
+    // The item of no device and its connection; two orphan connections; the
     // simulation and redundancy rows; the unused text; the member.
-    EXPECT_EQ(check::RepairOrphans(*db, before), 7);
+    EXPECT_EQ(check::RepairOrphans(*db, before), 8);
     EXPECT_EQ(Rows("TpdbItems"), items - 1);
     EXPECT_EQ(Rows("TpdbConnections"), connections - 3);
     EXPECT_EQ(Rows("TidxTexts"), texts - 1);
