@@ -31,7 +31,9 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 # with a few faults of most rules (check_1m_s, goal under 10 s), the same
 # checks as plain SQL queries run one after the other through SQLite
 # (check_raw_sql_1m_s) and the ratio of the two (check_ratio, goal at most
-# 3). Fails when the two count other findings for a rule.
+# 3), and the re-check after editing one item merged into the list
+# (check_incremental_item_ms, goal under 50 ms). Fails when the two count
+# other findings for a rule.
 "$build/bench/bench_check"
 # The OPC UA helper browsing a local test server of 10,000 variables, over an
 # unsecured and a SignAndEncrypt connection in turns: opcua_browse_tree_10k_s,
