@@ -10,6 +10,7 @@
 #include "platform/db/DbError.h"
 #include "platform/db/SqliteStatement.h"
 
+#include <functional>
 #include <sqlite3.h>
 
 namespace ov::db {
@@ -70,34 +71,39 @@ Changeset Changeset::Then(const Changeset& later) const {
     return result;
 }
 
-std::map<QString, Changeset::TableCounts> Changeset::Summary() const {
-    std::map<QString, TableCounts> counts;
-    if (IsEmpty()) return counts;
+namespace {
+
+// Calls visit for each change with its table, column count and operation.
+void ForEachChange(const QByteArray& bytes,
+                   const std::function<void(sqlite3_changeset_iter*, const char* table, int columns, int operation)>& visit) {
+    if (bytes.isEmpty()) return;
     sqlite3_changeset_iter* iter = nullptr;
-    int rc = sqlite3changeset_start(&iter, static_cast<int>(m_bytes.size()), const_cast<char*>(m_bytes.constData()));
+    int rc = sqlite3changeset_start(&iter, static_cast<int>(bytes.size()), const_cast<char*>(bytes.constData()));
     if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
     while (sqlite3changeset_next(iter) == SQLITE_ROW) {
         const char* table = nullptr;
         int columns = 0, operation = 0, indirect = 0;
         sqlite3changeset_op(iter, &table, &columns, &operation, &indirect);
-        TableCounts& c = counts[QString::fromUtf8(table)];
-        ++(operation == SQLITE_INSERT ? c.inserted : operation == SQLITE_DELETE ? c.deleted : c.updated);
+        visit(iter, table, columns, operation);
     }
     rc = sqlite3changeset_finalize(iter);
     if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
+}
+
+}  // namespace
+
+std::map<QString, Changeset::TableCounts> Changeset::Summary() const {
+    std::map<QString, TableCounts> counts;
+    ForEachChange(m_bytes, [&](sqlite3_changeset_iter*, const char* table, int, int operation) {
+        TableCounts& c = counts[QString::fromUtf8(table)];
+        ++(operation == SQLITE_INSERT ? c.inserted : operation == SQLITE_DELETE ? c.deleted : c.updated);
+    });
     return counts;
 }
 
 std::vector<Changeset::Row> Changeset::Rows() const {
     std::vector<Row> rows;
-    if (IsEmpty()) return rows;
-    sqlite3_changeset_iter* iter = nullptr;
-    int rc = sqlite3changeset_start(&iter, static_cast<int>(m_bytes.size()), const_cast<char*>(m_bytes.constData()));
-    if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
-    while (sqlite3changeset_next(iter) == SQLITE_ROW) {
-        const char* table = nullptr;
-        int columns = 0, operation = 0, indirect = 0;
-        sqlite3changeset_op(iter, &table, &columns, &operation, &indirect);
+    ForEachChange(m_bytes, [&](sqlite3_changeset_iter* iter, const char* table, int columns, int operation) {
         Row row{QString::fromUtf8(table), {}};
         for (int c = 0; c < columns; ++c) {
             sqlite3_value* value = nullptr;
@@ -107,9 +113,7 @@ std::vector<Changeset::Row> Changeset::Rows() const {
             row.values << ValueOf(value);
         }
         rows.push_back(std::move(row));
-    }
-    rc = sqlite3changeset_finalize(iter);
-    if (rc != SQLITE_OK) Fail(nullptr, rc, "read changes");
+    });
     return rows;
 }
 
