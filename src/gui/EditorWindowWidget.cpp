@@ -137,7 +137,13 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     stepKey(QKeySequence(Qt::CTRL | Qt::Key_Y), "mnuEditRedo");
     stepKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "mnuEditRedo");
     stepKey(QKeySequence(Qt::Key_F5), "mnuViewRefreshValues");
-    stepKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), "mnuOptionCheck");
+    // Check Project from anywhere in the studio's window, the project tree too.
+    auto* check = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), this);
+    check->setContext(Qt::WindowShortcut);
+    connect(check, &QShortcut::activated, this, [this] {
+        m_window.ComputeAvailability(m_window.CurrentNode(), false);
+        m_window.ClickTool(QStringLiteral("mnuOptionCheck"));
+    });
     Refresh();
 }
 
