@@ -283,9 +283,6 @@ class PlcImportCommandTest : public test::OpcEditorTest {
         Click(plc);
         ClearShown();
     }
-    static sys::ScriptedSaveFileDialog& Files() {
-        return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
-    }
     // Chooses the file and takes what the dialog offers with OK.
     void Import(const QString& file) {
         Files().Queue(file);

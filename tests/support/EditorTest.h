@@ -2,6 +2,8 @@
 
 #include "editor/frmtabgridOPC.h"
 #include "platform/db/Recordset.h"
+#include "platform/system/ScriptedSaveFileDialog.h"
+#include "platform/system/SystemTools.h"
 #include "platform/ui/FormPresenter.h"
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
@@ -50,6 +52,10 @@ class EditorTest : public ::testing::Test {
     QString NodeText(const QString& key) {
         QVariant text;
         return harness.Host().GetNodeProperty(key, host::kPropertyText, text) == 0 ? text.toString() : QString();
+    }
+    // The file dialog of the tests, which takes queued answers.
+    static sys::ScriptedSaveFileDialog& Files() {
+        return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
     }
     static QStringList Messages() {
         QStringList texts;

@@ -24,9 +24,6 @@ class CsvCommandTest : public test::EditorTest {
         Click(plc);
         ClearShown();
     }
-    static sys::ScriptedSaveFileDialog& Files() {
-        return dynamic_cast<sys::ScriptedSaveFileDialog&>(sys::SystemTools::Instance().FileDialog());
-    }
     // The menu tool with the script acting on its dialog and the answer queued for the file dialog.
     void Transfer(const char* tool, const char* form, const std::function<void(ui::Form&)>& script, const QString& answer) {
         ui::DefaultFormRunner().Once(QString::fromUtf8(form), script);
