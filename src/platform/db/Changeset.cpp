@@ -8,6 +8,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionImpl.h"
 #include "platform/db/DbError.h"
+#include "platform/db/SqliteBackend.h"
 #include "platform/db/SqliteStatement.h"
 
 #include <functional>
@@ -126,7 +127,7 @@ struct ChangeRecorder::Session {
 
 ChangeRecorder::ChangeRecorder(Connection& connection) : m_session(std::make_unique<Session>()) {
     m_session->connection = connection.Impl();
-    sqlite3* db = m_session->connection->Db();
+    sqlite3* db = SqliteHandleOf(m_session->connection->Db());
     int rc = sqlite3session_create(db, "main", &m_session->session);
     if (rc == SQLITE_OK) rc = sqlite3session_attach(m_session->session, nullptr);  // every table
     if (rc != SQLITE_OK) {
@@ -161,7 +162,7 @@ Changeset ChangeRecorder::Changes() const {
     int size = 0;
     void* bytes = nullptr;
     const int rc = sqlite3session_changeset(m_session->session, &size, &bytes);
-    if (rc != SQLITE_OK) Fail(m_session->connection->Db(), rc, "read recorded changes");
+    if (rc != SQLITE_OK) Fail(SqliteHandleOf(m_session->connection->Db()), rc, "read recorded changes");
     Changeset result(QByteArray(static_cast<const char*>(bytes), size));
     sqlite3_free(bytes);
     return result;
@@ -175,7 +176,7 @@ ApplyOutcome ApplyChangeset(Connection& connection, const Changeset& changes) {
         outcome.applied = true;
         return outcome;
     }
-    sqlite3* db = connection.Impl()->Db();
+    sqlite3* db = SqliteHandleOf(connection.Impl()->Db());
     connection.BeginTrans();
     const int rc = sqlite3changeset_apply(db, static_cast<int>(changes.Size()), const_cast<char*>(changes.Bytes().constData()),
                                           nullptr, OnConflict, &outcome.conflict);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/db/SqliteStatement.h"
+#include "platform/db/Backend.h"
 
 #include <memory>
 #include <unordered_map>
@@ -11,8 +11,6 @@
 #include <functional>
 #include <vector>
 
-struct sqlite3;
-
 namespace ov::db {
 
 // The state of one open project database, shared by the connection and the
@@ -21,9 +19,9 @@ class ConnectionImpl {
 public:
     ~ConnectionImpl();
 
-    sqlite3* Db() const;  // throws ObjectClosed when the connection is closed
+    Backend& Db() const;  // throws ObjectClosed when the connection is closed
     bool IsOpen() const { return m_db != nullptr; }
-    void Attach(sqlite3* db) { m_db = db; }
+    void Attach(std::unique_ptr<Backend> db) { m_db = std::move(db); }
     void CloseDb();
 
     // Raised on every write: cached rows of other recordsets are then re-read.
@@ -37,13 +35,13 @@ public:
     // The prepared statement of a text Execute runs with parameters: a
     // command that writes thousands of rows prepares each statement once.
     // The statement comes reset; the caller resets it again when done.
-    SqliteStatement& CachedStatement(const QString& sql);
+    Statement& CachedStatement(const QString& sql);
 
     int transactionLevel = 0;
     std::function<bool()> keepGoing;
     // Looked at as often as keepGoing is asked (a change recorder watching its size).
     std::function<void()> watch;
-    // Installs SQLite's progress handler while either of them is set.
+    // Has the database ask them while statements run, while either is set.
     void UpdateProgressHandler();
     // Per open transaction level, what is to happen once the outermost commit succeeded.
     std::vector<std::vector<std::function<void()>>> afterCommit;
@@ -56,10 +54,10 @@ public:
     }
 
 private:
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<Backend> m_db;
     quint64 m_generation = 1;
     std::vector<ErrorInfo> m_errors;
-    std::unordered_map<QString, std::unique_ptr<SqliteStatement>> m_statements;
+    std::unordered_map<QString, std::unique_ptr<Statement>> m_statements;
 };
 
 // Runs an operation and records a failure in the connection's error list

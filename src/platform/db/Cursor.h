@@ -9,7 +9,7 @@
 namespace ov::db {
 
 class Connection;
-class SqliteStatement;
+class Statement;
 
 // Reads the rows of a query once, front to back, without keeping them: for
 // long one-way work (writing every item to a file) where a recordset's
@@ -34,7 +34,7 @@ class Cursor {
     void ColumnDigests(int first, std::vector<quint64>& digests) const;
 
   private:
-    std::unique_ptr<SqliteStatement> m_statement;
+    std::unique_ptr<Statement> m_statement;
 };
 
 }  // namespace ov::db

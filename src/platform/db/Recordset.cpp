@@ -109,7 +109,7 @@ void Recordset::Open(const QString& source, Connection& connection, CommandType 
     auto connectionImpl = connection.Impl();
     Guarded(connectionImpl.get(), [&] {
         if (m_impl) throw DbError(err::ObjectOpen, QStringLiteral("The recordset is already open."));
-        connectionImpl->Db();  // fails when closed
+        (void)connectionImpl->Db();  // fails when closed
         auto impl = std::make_unique<Impl>();
         impl->connection = connectionImpl;
         impl->sourceText = source;

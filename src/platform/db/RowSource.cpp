@@ -4,7 +4,6 @@
 
 #include "platform/db/Criteria.h"
 #include "platform/db/Schema.h"
-#include "platform/db/SqliteStatement.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -12,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <sqlite3.h>
 
 namespace ov::db {
 
@@ -224,12 +222,8 @@ std::shared_ptr<RowSource> RowSource::ForSql(std::shared_ptr<ConnectionImpl> con
 std::shared_ptr<RowSource> RowSource::ForTable(std::shared_ptr<ConnectionImpl> connection, const QString& table) {
     std::shared_ptr<RowSource> source(new RowSource());
     source->m_connection = std::move(connection);
-    {
-        SqliteStatement exists(source->Db(),
-                               QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
-        exists.Bind(1, table);
-        if (!exists.Step()) throw DbError(err::NoTable, QStringLiteral("The table '%1' does not exist.").arg(table));
-    }
+    if (!source->Db().Tables().contains(table, Qt::CaseInsensitive))
+        throw DbError(err::NoTable, QStringLiteral("The table '%1' does not exist.").arg(table));
     SelectParts parts;
     parts.selectList = QStringLiteral("*");
     parts.from = QuoteName(table);
@@ -244,18 +238,18 @@ RowSource::~RowSource() = default;
 void RowSource::PrepareKeyset(const SelectParts& parts, bool tableDirect) {
     m_parts = parts;
     m_tableDirect = tableDirect;
-    const QString q = parts.baseQualifier;
-    QString pageSql = QStringLiteral("SELECT %1.rowid, %2 FROM %3 WHERE ").arg(q, parts.selectList, parts.from);
+    m_rowKey = QuoteName(Db().RowKey(parts.baseTable));
+    const QString key = parts.baseQualifier + u'.' + m_rowKey;
+    QString pageSql = QStringLiteral("SELECT %1, %2 FROM %3 WHERE ").arg(key, parts.selectList, parts.from);
     if (parts.isJoin && !parts.where.isEmpty()) pageSql += u'(' + parts.where + QStringLiteral(") AND ");
-    m_pageStatement = std::make_unique<SqliteStatement>(
-        Db(), pageSql + QStringLiteral("%1.rowid IN (%2)").arg(q, Placeholders(kPageSize)));
-    m_rowStatement = std::make_unique<SqliteStatement>(Db(), pageSql + q + QStringLiteral(".rowid = ?"));
+    m_pageStatement = Db().Prepare(pageSql + QStringLiteral("%1 IN (%2)").arg(key, Placeholders(kPageSize)));
+    m_rowStatement = Db().Prepare(pageSql + key + QStringLiteral(" = ?"));
     DescribeFields();
     ReadKeys();
 }
 
 void RowSource::DescribeFields() {
-    const SqliteStatement& s = *m_pageStatement;
+    const Statement& s = *m_pageStatement;
     m_fields.clear();
     bool anyUpdatable = false;
     for (int c = 1; c < s.ColumnCount(); ++c) {
@@ -270,32 +264,31 @@ void RowSource::DescribeFields() {
         }
         m_fields.push_back(field);
     }
-    m_updatable = anyUpdatable && sqlite3_db_readonly(Db(), "main") == 0;
+    m_updatable = anyUpdatable && !Db().IsReadOnly();
 }
 
 void RowSource::ReadKeys() {
-    const QString q = m_parts.baseQualifier;
+    const QString key = m_parts.baseQualifier + u'.' + m_rowKey;
     QString tail = QStringLiteral(" FROM ") + m_parts.from;
     if (!m_parts.where.isEmpty()) tail += QStringLiteral(" WHERE ") + m_parts.where;
     QString order = m_parts.orderBy;
     if (m_tableDirect) {
         QStringList columns;
         for (const QString& c : m_indexColumns) columns << QuoteName(c);
-        columns << QStringLiteral("rowid");
+        columns << key;
         order = columns.join(QStringLiteral(", "));
     }
     // Without an order of its own a query gives its rows in table order, as
     // the row key orders them: never in the order of whatever index SQLite reads.
-    if (order.isEmpty()) order = q + QStringLiteral(".rowid");
+    if (order.isEmpty()) order = key;
     tail += QStringLiteral(" ORDER BY ") + order;
 
-    std::unique_ptr<SqliteStatement> statement;
+    std::unique_ptr<Statement> statement;
     try {
-        statement = std::make_unique<SqliteStatement>(Db(), QStringLiteral("SELECT %1.rowid").arg(q) + tail);
+        statement = Db().Prepare(QStringLiteral("SELECT ") + key + tail);
     } catch (const DbError&) {
         // ORDER BY may name a column alias of the select list.
-        statement = std::make_unique<SqliteStatement>(
-            Db(), QStringLiteral("SELECT %1.rowid, %2").arg(q, m_parts.selectList) + tail);
+        statement = Db().Prepare(QStringLiteral("SELECT %1, %2").arg(key, m_parts.selectList) + tail);
     }
     m_keys.clear();
     while (statement->Step()) m_keys.push_back(statement->ColumnInt64(0));
@@ -310,7 +303,8 @@ void RowSource::ReadKeys() {
 void RowSource::PrepareStatic(const QString& sql) {
     m_static = true;
     m_updatable = false;
-    SqliteStatement statement(Db(), sql);
+    const std::unique_ptr<Statement> prepared = Db().Prepare(sql);
+    Statement& statement = *prepared;
     if (!statement.IsReadOnly())
         throw DbError(err::IllegalOperation,
                       QStringLiteral("Only queries can be opened as recordsets; use Execute for other statements."));
@@ -364,7 +358,7 @@ void RowSource::CheckGeneration() {
     m_cacheGeneration = m_connection->Generation();
 }
 
-std::vector<QVariant> RowSource::ConvertRow(const SqliteStatement& statement, int firstColumn) {
+std::vector<QVariant> RowSource::ConvertRow(const Statement& statement, int firstColumn) {
     std::vector<QVariant> values;
     values.reserve(m_fields.size());
     for (std::size_t c = 0; c < m_fields.size(); ++c) {
@@ -385,7 +379,7 @@ void RowSource::LoadPage(std::size_t page) {
     }
     const std::size_t first = page * kPageSize;
     const std::size_t count = std::min(kPageSize, m_keys.size() - first);
-    SqliteStatement& s = *m_pageStatement;
+    Statement& s = *m_pageStatement;
     s.Reset();
     for (std::size_t i = 0; i < kPageSize; ++i)
         s.Bind(static_cast<int>(i) + 1, i < count ? QVariant(static_cast<qlonglong>(m_keys[first + i])) : QVariant());
@@ -408,7 +402,7 @@ void RowSource::LoadPage(std::size_t page) {
 }
 
 std::optional<std::vector<QVariant>> RowSource::ReadOne(qint64 key) {
-    SqliteStatement& s = *m_rowStatement;
+    Statement& s = *m_rowStatement;
     s.Reset();
     s.Bind(1, QVariant(static_cast<qlonglong>(key)));
     std::optional<std::vector<QVariant>> values;
@@ -482,18 +476,8 @@ void RowSource::SetIndex(const QString& name) {
                       QStringLiteral("An index can only be set on a recordset opened directly on a table."));
     QStringList columns;
     if (!name.isEmpty()) {
-        SqliteStatement info(Db(), QStringLiteral("PRAGMA table_info(%1)").arg(QuoteName(m_parts.baseTable)));
-        QString rowKey;
-        while (info.Step())
-            if (info.ColumnInt64(5) == 1 && info.Column(2).toString().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0)
-                rowKey = info.Column(1).toString();
-        if (!rowKey.isEmpty() && rowKey.compare(name, Qt::CaseInsensitive) == 0) {
-            columns << rowKey;
-        } else {
-            SqliteStatement index(Db(), QStringLiteral("PRAGMA index_info(%1)")
-                                            .arg(QuoteName(StoredIndexName(m_parts.baseTable, name))));
-            while (index.Step()) columns << index.Column(2).toString();
-        }
+        for (const IndexInfo& index : Db().Indexes(m_parts.baseTable))
+            if (index.name.compare(name, Qt::CaseInsensitive) == 0) columns = index.columns;
         if (columns.isEmpty())
             throw DbError(err::ItemNotFound,
                           QStringLiteral("The table '%1' has no index '%2'.").arg(m_parts.baseTable, name));
@@ -514,7 +498,7 @@ std::optional<std::size_t> RowSource::Seek(const QVariantList& keys, SeekOption 
     for (qsizetype i = 0; i < keys.size(); ++i) keyColumns << QuoteName(m_indexColumns[i]);
     const bool descending = option == SeekOption::LastEQ || option == SeekOption::BeforeEQ || option == SeekOption::Before;
     for (const QString& c : m_indexColumns) order << QuoteName(c) + (descending ? QStringLiteral(" DESC") : QString());
-    order << (descending ? QStringLiteral("rowid DESC") : QStringLiteral("rowid"));
+    order << (descending ? m_rowKey + QStringLiteral(" DESC") : m_rowKey);
     QString op;
     switch (option) {
         case SeekOption::FirstEQ:
@@ -524,10 +508,10 @@ std::optional<std::size_t> RowSource::Seek(const QVariantList& keys, SeekOption 
         case SeekOption::BeforeEQ: op = QStringLiteral("<="); break;
         case SeekOption::Before: op = QStringLiteral("<"); break;
     }
-    const QString sql = QStringLiteral("SELECT rowid FROM %1 WHERE (%2) %3 (%4) ORDER BY %5 LIMIT 1")
-                            .arg(QuoteName(m_parts.baseTable), keyColumns.join(QStringLiteral(", ")), op,
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) %4 (%5) ORDER BY %6 LIMIT 1")
+                            .arg(m_rowKey, QuoteName(m_parts.baseTable), keyColumns.join(QStringLiteral(", ")), op,
                                  Placeholders(static_cast<std::size_t>(keys.size())), order.join(QStringLiteral(", ")));
-    SqliteStatement& s = CachedStatement(sql);
+    Statement& s = CachedStatement(sql);
     s.Reset();
     for (qsizetype i = 0; i < keys.size(); ++i) s.Bind(static_cast<int>(i) + 1, keys[i]);
     std::optional<std::size_t> position;
@@ -539,11 +523,11 @@ std::optional<std::size_t> RowSource::Seek(const QVariantList& keys, SeekOption 
     return position;
 }
 
-SqliteStatement& RowSource::CachedStatement(const QString& sql) {
+Statement& RowSource::CachedStatement(const QString& sql) {
     auto it = m_writeStatements.find(sql);
     if (it != m_writeStatements.end()) return *it->second;
     if (m_writeStatements.size() > 64) m_writeStatements.clear();
-    auto statement = std::make_unique<SqliteStatement>(Db(), sql);
+    auto statement = Db().Prepare(sql);
     return *m_writeStatements.emplace(sql, std::move(statement)).first->second;
 }
 
@@ -577,12 +561,12 @@ std::size_t RowSource::Insert(const EditValues& values) {
                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                   .arg(table, columns.join(QStringLiteral(", ")), Placeholders(parameters.size()));
-    SqliteStatement& s = CachedStatement(sql);
+    Statement& s = CachedStatement(sql);
     s.Reset();
     s.BindAll(parameters);
     s.Step();
     s.Reset();
-    const qint64 key = sqlite3_last_insert_rowid(Db());
+    const qint64 key = Db().LastInsertId();
     m_keys.push_back(key);
     m_removed.push_back(false);
     if (!m_keyIndex.empty()) m_keyIndex.emplace(key, m_keys.size() - 1);
@@ -627,8 +611,8 @@ void RowSource::Update(std::size_t i, const EditValues& values, const std::vecto
     }
     if (assignments.isEmpty()) return;
     parameters.push_back(QVariant(static_cast<qlonglong>(key)));
-    SqliteStatement& s = CachedStatement(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                             .arg(QuoteName(m_parts.baseTable), assignments.join(QStringLiteral(", "))));
+    Statement& s = CachedStatement(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                             .arg(QuoteName(m_parts.baseTable), assignments.join(QStringLiteral(", ")), m_rowKey));
     s.Reset();
     s.BindAll(parameters);
     s.Step();
@@ -639,7 +623,7 @@ void RowSource::Update(std::size_t i, const EditValues& values, const std::vecto
 
 void RowSource::Remove(std::size_t i) {
     RequireUpdatable();
-    SqliteStatement& s = CachedStatement(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteName(m_parts.baseTable)));
+    Statement& s = CachedStatement(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(QuoteName(m_parts.baseTable), m_rowKey));
     s.Reset();
     s.Bind(1, QVariant(static_cast<qlonglong>(m_keys[i])));
     s.Step();

@@ -14,7 +14,7 @@
 
 namespace ov::db {
 
-class SqliteStatement;
+class Statement;
 
 struct FieldInfo {
     QString name;
@@ -74,7 +74,7 @@ public:
 
 private:
     RowSource() = default;
-    sqlite3* Db() const { return m_connection->Db(); }
+    Backend& Db() const { return m_connection->Db(); }
     void PrepareKeyset(const SelectParts& parts, bool tableDirect);
     void PrepareStatic(const QString& sql);
     void ReadKeys();
@@ -82,8 +82,8 @@ private:
     void CheckGeneration();
     void LoadPage(std::size_t page);
     std::optional<std::vector<QVariant>> ReadOne(qint64 key);
-    std::vector<QVariant> ConvertRow(const SqliteStatement& statement, int firstColumn);
-    SqliteStatement& CachedStatement(const QString& sql);
+    std::vector<QVariant> ConvertRow(const Statement& statement, int firstColumn);
+    Statement& CachedStatement(const QString& sql);
     void NoteOwnWrite();
     Row* CachedRow(std::size_t i);
     void RequireUpdatable() const;
@@ -99,6 +99,7 @@ private:
     bool m_tableDirect = false;
     SelectParts m_parts;
     QString m_sql;
+    QString m_rowKey;  // the base table's column that keys its rows, quoted
     QString m_indexName;
     QStringList m_indexColumns;
     std::vector<FieldInfo> m_fields;
@@ -113,9 +114,9 @@ private:
     std::unordered_map<std::size_t, Page> m_pages;
     quint64 m_useCounter = 0;
     quint64 m_cacheGeneration = 0;
-    std::unique_ptr<SqliteStatement> m_pageStatement;
-    std::unique_ptr<SqliteStatement> m_rowStatement;
-    std::unordered_map<QString, std::unique_ptr<SqliteStatement>> m_writeStatements;
+    std::unique_ptr<Statement> m_pageStatement;
+    std::unique_ptr<Statement> m_rowStatement;
+    std::unordered_map<QString, std::unique_ptr<Statement>> m_writeStatements;
 };
 
 // Converts a stored value to the field's type (Yes/No to bool, ...).

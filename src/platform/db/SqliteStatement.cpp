@@ -12,7 +12,7 @@ namespace ov::db {
 
 namespace {
 
-QString Utf8(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+QString FromUtf8(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
 
 // "UNIQUE constraint failed: TpdbItems.Name, TpdbItems.DeviceID" -> "TpdbItems.Name, TpdbItems.DeviceID"
 QString AfterColon(const QString& message) {
@@ -76,14 +76,14 @@ ErrorInfo Describe(int code, const QString& message) {
 }  // namespace
 
 DbError MakeSqliteError(sqlite3* db, int resultCode, const QString& context) {
-    QString message = db ? Utf8(sqlite3_errmsg(db)) : Utf8(sqlite3_errstr(resultCode));
+    QString message = db ? FromUtf8(sqlite3_errmsg(db)) : FromUtf8(sqlite3_errstr(resultCode));
     int code = db ? sqlite3_extended_errcode(db) : resultCode;
     if (db && ((code ? code : resultCode) & 0xff) == SQLITE_IOERR) {
         // A write the system refused for want of room is a full disk to the
         // person, whatever SQLite calls it; other failures get the system's words.
         const int systemError = sqlite3_system_errno(db);
         if (systemError == ENOSPC || systemError == EFBIG || systemError == EDQUOT) code = SQLITE_FULL;
-        else if (systemError != 0) message += QStringLiteral(" (%1)").arg(Utf8(std::strerror(systemError)));
+        else if (systemError != 0) message += QStringLiteral(" (%1)").arg(FromUtf8(std::strerror(systemError)));
     }
     ErrorInfo info = Describe(code ? code : resultCode, message);
     if (!context.isEmpty()) info.source = context;
@@ -156,10 +156,6 @@ void SqliteStatement::Bind(int index, const QVariant& value) {
     if (rc != SQLITE_OK) throw MakeSqliteError(m_db, rc);
 }
 
-void SqliteStatement::BindAll(std::span<const QVariant> values) {
-    for (std::size_t i = 0; i < values.size(); ++i) Bind(static_cast<int>(i) + 1, values[i]);
-}
-
 bool SqliteStatement::Step() {
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW) return true;
@@ -197,10 +193,38 @@ QVariant SqliteStatement::Column(int index) const {
 }
 
 qint64 SqliteStatement::ColumnInt64(int index) const { return sqlite3_column_int64(m_stmt, index); }
-QString SqliteStatement::ColumnName(int index) const { return Utf8(sqlite3_column_name(m_stmt, index)); }
-QString SqliteStatement::ColumnDeclType(int index) const { return Utf8(sqlite3_column_decltype(m_stmt, index)); }
-QString SqliteStatement::ColumnTableName(int index) const { return Utf8(sqlite3_column_table_name(m_stmt, index)); }
-QString SqliteStatement::ColumnOriginName(int index) const { return Utf8(sqlite3_column_origin_name(m_stmt, index)); }
+QString SqliteStatement::ColumnName(int index) const { return FromUtf8(sqlite3_column_name(m_stmt, index)); }
+QString SqliteStatement::ColumnDeclType(int index) const { return FromUtf8(sqlite3_column_decltype(m_stmt, index)); }
+QString SqliteStatement::ColumnTableName(int index) const { return FromUtf8(sqlite3_column_table_name(m_stmt, index)); }
+QString SqliteStatement::ColumnOriginName(int index) const { return FromUtf8(sqlite3_column_origin_name(m_stmt, index)); }
 bool SqliteStatement::IsReadOnly() const { return sqlite3_stmt_readonly(m_stmt) != 0; }
+
+QByteArrayView SqliteStatement::Utf8(int index) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
+}
+
+void SqliteStatement::ColumnDigests(int first, std::vector<quint64>& digests) const {
+    const int count = sqlite3_column_count(m_stmt);
+    digests.clear();
+    for (int i = first; i < count; ++i) {
+        const int type = sqlite3_column_type(m_stmt, i);
+        if (type == SQLITE_INTEGER) {
+            const qint64 value = sqlite3_column_int64(m_stmt, i);
+            digests.push_back(ValueDigest(StoredKind::Integer, &value, sizeof value));
+        } else if (type == SQLITE_FLOAT) {
+            const double value = sqlite3_column_double(m_stmt, i);
+            digests.push_back(ValueDigest(StoredKind::Float, &value, sizeof value));
+        } else if (type == SQLITE_TEXT) {
+            const QByteArrayView text = Utf8(i);
+            digests.push_back(ValueDigest(StoredKind::Text, text.data(), static_cast<std::size_t>(text.size())));
+        } else if (type == SQLITE_BLOB) {
+            digests.push_back(ValueDigest(StoredKind::Blob, sqlite3_column_blob(m_stmt, i),
+                                          static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, i))));
+        } else {
+            digests.push_back(ValueDigest(StoredKind::Null, nullptr, 0));
+        }
+    }
+}
 
 }  // namespace ov::db

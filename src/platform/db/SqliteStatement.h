@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/db/Backend.h"
+
 #include <QString>
 #include <QVariant>
 #include <span>
@@ -17,26 +19,27 @@ DbError MakeSqliteError(sqlite3* db, int resultCode, const QString& context = QS
 
 // A prepared statement. Values bound from QVariant: bool is written as -1/0,
 // the way Yes/No columns have always been stored in project databases.
-class SqliteStatement {
+class SqliteStatement final : public Statement {
 public:
     SqliteStatement(sqlite3* db, const QString& sql);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    void Bind(int index, const QVariant& value);  // 1-based
-    void BindAll(std::span<const QVariant> values);
-    bool Step();  // true while a row is available
-    void Reset();
+    void Bind(int index, const QVariant& value) override;
+    bool Step() override;
+    void Reset() override;
+    bool IsReadOnly() const override;
 
-    int ColumnCount() const;
-    QVariant Column(int index) const;  // raw storage value: qlonglong, double, QString, QByteArray or null
-    qint64 ColumnInt64(int index) const;
-    QString ColumnName(int index) const;
-    QString ColumnDeclType(int index) const;
-    QString ColumnTableName(int index) const;
-    QString ColumnOriginName(int index) const;
-    bool IsReadOnly() const;
+    int ColumnCount() const override;
+    QVariant Column(int index) const override;
+    qint64 ColumnInt64(int index) const override;
+    QString ColumnName(int index) const override;
+    QString ColumnDeclType(int index) const override;
+    QString ColumnTableName(int index) const override;
+    QString ColumnOriginName(int index) const override;
+    QByteArrayView Utf8(int index) const override;
+    void ColumnDigests(int first, std::vector<quint64>& digests) const override;
 
     sqlite3_stmt* Handle() const { return m_stmt; }
 
