@@ -57,21 +57,22 @@ bool CreateLargeProject(const QString& projectFile, const LargeProjectOptions& o
                 for (qint64 i = 0; i < items; ++i, ++written) {
                     const QString name = LargeProjectFolder(i / perFolder) + QStringLiteral(".Item%1").arg(i, 7, 10, QChar(u'0'));
                     const bool withText = i % 4 == 0 && texts > 0;
-                    if (withText)
+                    QVariant text;
+                    if (withText) {
                         c.Execute(QStringLiteral("INSERT INTO TidxTexts (Name, ParentID, L1031, L1033) VALUES (?, ?, ?, ?)"),
                                   {device + u'.' + name, texts, QStringLiteral("Messwert %1").arg(i), QStringLiteral("Measurement %1").arg(i)});
-                    // The text, when there is one, was the last row written.
-                    c.Execute(!withText
-                                  ? QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType, AccessRights, MaxVal) "
-                                                   "VALUES (?, ?, ?, ?, 3, 100)")
-                                  : QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType, AccessRights, MaxVal, "
-                                                   "TextID) VALUES (?, ?, ?, ?, 3, 100, last_insert_rowid())"),
-                              {deviceId, name, name, kDataTypes[i % std::size(kDataTypes)]});
-                    c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, last_insert_rowid())"),
-                              {groups[static_cast<std::size_t>(i % kGroups)]});
+                        text = c.LastInsertId();
+                    }
+                    c.Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, DataType, AccessRights, MaxVal, "
+                                             "TextID) VALUES (?, ?, ?, ?, 3, 100, ?)"),
+                              {deviceId, name, name, kDataTypes[i % std::size(kDataTypes)], withText ? text : QVariant(0)});
+                    const qint64 item = c.LastInsertId();
+                    c.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, ?)"),
+                              {groups[static_cast<std::size_t>(i % kGroups)], item});
                     if (i % 100 == 0)
                         c.Execute(QStringLiteral("INSERT INTO TpdbSimulation (ItemID, SimulationFunction, SimulationParameters) "
-                                                 "SELECT ItemID, 'Function1', '0;100;0;10;0' FROM TpdbConnections WHERE ID = last_insert_rowid()"));
+                                                 "VALUES (?, 'Function1', '0;100;0;10;0')"),
+                                  {item});
                     if ((written + 1) % kProgressEvery == 0 && options.progress && !options.progress(written + 1, total))
                         throw Stopped{};
                 }

@@ -184,7 +184,6 @@ void WriteProjectTemplate(db::Connection& connection) {
                        {FontDescription(QStringLiteral("DejaVu Sans"), 10, 0)});
     connection.Execute(QStringLiteral("INSERT INTO TcfgLanguages (LCID, kbLayout, Font) VALUES (1033, '00000409', ?)"),
                        {FontDescription(QStringLiteral("DejaVu Sans"), 10, 0)});
-    connection.Execute(QStringLiteral("PRAGMA user_version = 1"));
 }
 
 void CreateProjectDatabase(const QString& projectFile) {

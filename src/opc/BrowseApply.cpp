@@ -311,8 +311,9 @@ bool Applier::Added(const std::vector<BrowseItem>& added) {
                                                     "FieldSize, AccessPath, DeviceID) VALUES (?, ?, ?, ?, ?, ?, ?)"),
                                      {item.itemId, name, StoredDataType(item.dataType), item.accessRights, item.fieldSize,
                                       item.accessPath, m_request.deviceId});
-            m_connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, last_insert_rowid())"),
-                                 {kDefaultGroup});
+            const qint64 itemKey = m_connection.LastInsertId();
+            m_connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, ?)"),
+                                 {kDefaultGroup, itemKey});
         },
         [&](std::size_t i) { return StoredName(added[i], m_request.nameView); }, m_detail);
     m_counts.added += done.written;

@@ -64,8 +64,9 @@ QString NotesMessage(const QStringList& notes) {
 constexpr int kModeOpen = 1;
 
 void ConnectToDefaultGroup(db::Connection& connection) {
-    connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, last_insert_rowid())"),
-                       {kDefaultGroup});
+    const qint64 item = connection.LastInsertId();
+    connection.Execute(QStringLiteral("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, ?)"),
+                       {kDefaultGroup, item});
 }
 
 }  // namespace
