@@ -9,6 +9,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
   libsqlite3-dev sqlite3 libzip-dev
+  postgresql postgresql-contrib libpq-dev  # server projects; the tests start their own throwaway server
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev
