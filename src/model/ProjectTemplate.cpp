@@ -171,8 +171,14 @@ QString ProjectReadConnectionString(const QString& projectFile) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=Read|Share Deny None;").arg(projectFile);
 }
 
+QStringList ProjectTemplateTables() {
+    QStringList tables;
+    for (const char* sql : kTables) tables << QString::fromUtf8(sql);
+    return tables;
+}
+
 void WriteProjectTemplate(db::Connection& connection) {
-    for (const char* sql : kTables) connection.Execute(QString::fromUtf8(sql));
+    for (const QString& sql : ProjectTemplateTables()) connection.Execute(sql);
     for (const TemplateIndex& index : kIndexes)
         connection.CreateIndex(QString::fromUtf8(index.table),
                                {QString::fromUtf8(index.name), index.columns, index.unique, false});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace ov::db {
 class Connection;
@@ -18,6 +19,9 @@ QString ProjectReadConnectionString(const QString& projectFile);
 // languages German and English. Refuses to replace an existing file; throws
 // db::DbError.
 void CreateProjectDatabase(const QString& projectFile);
+
+// The CREATE TABLE statements of the template, in the order they are made.
+QStringList ProjectTemplateTables();
 
 // The template's tables and indexes, written into an open, empty database.
 void WriteProjectTemplate(db::Connection& connection);

@@ -33,6 +33,8 @@ TEST(LikePattern, MatchesWhatThePatternSays) {
         {"b", "[abc]", true}, {"!", "[!]", true}, {"a[b", "a[b", true}, {"ab", "a[b", false},
         // Letter case does not count, umlauts included.
         {"MOTOR", "motor", true}, {"Füllstand", "FÜLL%", true}, {"X", "[a-z]", true},
+        // "_" is one character, also one beyond the Basic Multilingual Plane.
+        {"Pump😀", "Pump_", true}, {"Pump😀", "Pump__", false}, {"😀", "[😀]", true},
     };
     for (const auto& [text, pattern, matches] : cases)
         EXPECT_EQ(Like(text, pattern), matches) << text << " Like " << pattern;

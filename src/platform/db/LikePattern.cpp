@@ -6,10 +6,15 @@
 namespace ov::db {
 
 namespace {
-QChar Fold(QChar c) { return c.toCaseFolded(); }
+QChar Fold(QChar c) {
+    return c.toCaseFolded();
+}
+char32_t Fold(char32_t c) {
+    return QChar::toCaseFolded(c);
+}
 }  // namespace
 
-bool LikePattern::Token::Accepts(QChar folded) const {
+bool LikePattern::Token::Accepts(char32_t folded) const {
     switch (kind) {
         case Literal:
             return folded == ch;
@@ -31,31 +36,33 @@ bool LikePattern::Token::Accepts(QChar folded) const {
     return false;
 }
 
-LikePattern::LikePattern(const QString& pattern, QChar escape) {
+LikePattern::LikePattern(const QString& patternText, QChar escape) {
+    const QList<uint> pattern = patternText.toUcs4();  // by characters, not UTF-16 units
+    const auto closing = [&](qsizetype from) { return pattern.indexOf(uint(U']'), from); };
     const qsizetype n = pattern.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = pattern[i];
-        if (!escape.isNull() && c == escape && i + 1 < n) {
+        const char32_t c = pattern[i];
+        if (!escape.isNull() && c == escape.unicode() && i + 1 < n) {
             m_tokens.push_back({Token::Literal, Fold(pattern[++i]), false, {}});
-        } else if (c == u'%') {
+        } else if (c == U'%') {
             if (m_tokens.empty() || m_tokens.back().kind != Token::AnyRun)
-                m_tokens.push_back({Token::AnyRun, {}, false, {}});
-        } else if (c == u'_') {
-            m_tokens.push_back({Token::AnyChar, {}, false, {}});
-        } else if (c == u'[' && pattern.indexOf(u']', i + 2) > i) {
+                m_tokens.push_back({Token::AnyRun, 0, false, {}});
+        } else if (c == U'_') {
+            m_tokens.push_back({Token::AnyChar, 0, false, {}});
+        } else if (c == U'[' && i + 2 < n && closing(i + 2) > i) {
             // "[" opens a set that runs to the next "]"; the first character
             // inside may itself be "]"-free text such as "[", "%" or "_".
-            const qsizetype close = pattern.indexOf(u']', i + 2);
-            Token set{Token::Set, {}, false, {}};
+            const qsizetype close = closing(i + 2);
+            Token set{Token::Set, 0, false, {}};
             qsizetype j = i + 1;
-            if (pattern[j] == u'!' && j + 1 < close) {
+            if (pattern[j] == U'!' && j + 1 < close) {
                 set.negated = true;
                 ++j;
             }
             while (j < close) {
-                const QChar low = Fold(pattern[j]);
-                if (j + 2 < close && pattern[j + 1] == u'-') {
-                    const QChar high = Fold(pattern[j + 2]);
+                const char32_t low = Fold(pattern[j]);
+                if (j + 2 < close && pattern[j + 1] == U'-') {
+                    const char32_t high = Fold(pattern[j + 2]);
                     set.ranges.emplace_back(std::min(low, high), std::max(low, high));
                     j += 3;
                 } else {
@@ -78,9 +85,10 @@ LikePattern LikePattern::ForCriteria(const QString& pattern) {
     return LikePattern(sqlPattern);
 }
 
-bool LikePattern::Matches(const QString& text) const {
+bool LikePattern::Matches(const QString& textUtf16) const {
     // Greedy matching with backtracking to the last "%": linear for the
     // patterns the editor writes, correct for any number of "%".
+    const QList<uint> text = textUtf16.toUcs4();
     const qsizetype n = text.size();
     const std::size_t m = m_tokens.size();
     qsizetype t = 0;

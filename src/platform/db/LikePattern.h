@@ -9,10 +9,11 @@ namespace ov::db {
 // A "Like" pattern as project databases have always understood it: "%" any run
 // of characters, "_" one character, "[abc]", "[a-z]" and "[!a-z]" character
 // sets, so "[%]", "[_]" and "[[]" stand for the characters themselves.
-// Matching ignores letter case. An optional escape character makes the next
-// pattern character literal (the SQL ESCAPE clause).
+// Matching ignores letter case and goes by characters, so "_" stands for one
+// character also beyond the Basic Multilingual Plane. An optional escape
+// character makes the next pattern character literal (the SQL ESCAPE clause).
 class LikePattern {
-public:
+  public:
     explicit LikePattern(const QString& pattern, QChar escape = QChar());
 
     bool Matches(const QString& text) const;
@@ -20,13 +21,13 @@ public:
     // True when ADO-style criteria use "*" for "%" (Find and Filter accept both).
     static LikePattern ForCriteria(const QString& pattern);
 
-private:
+  private:
     struct Token {
         enum Kind { Literal, AnyChar, AnyRun, Set } kind;
-        QChar ch;                                // Literal (case folded)
-        bool negated = false;                    // Set
-        std::vector<std::pair<QChar, QChar>> ranges;  // Set, case folded
-        bool Accepts(QChar folded) const;
+        char32_t ch = 0;                                    // Literal (case folded)
+        bool negated = false;                               // Set
+        std::vector<std::pair<char32_t, char32_t>> ranges;  // Set, case folded
+        bool Accepts(char32_t folded) const;
     };
 
     std::vector<Token> m_tokens;
