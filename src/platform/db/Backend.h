@@ -62,6 +62,14 @@ public:
     virtual void ColumnDigests(int first, std::vector<quint64>& digests) const = 0;
 };
 
+// A row change as a server's change log keeps it: the row before and after,
+// each with its values in the table's column order (empty for none).
+struct LoggedChange {
+    QString table;
+    QVariantList before;
+    QVariantList after;
+};
+
 // One open database: the engine behind a connection. Everything that
 // depends on the engine (opening, statements, transactions, the catalog)
 // lives behind this interface; the layer above only speaks its SQL.
@@ -98,6 +106,12 @@ public:
     virtual void DropIndex(const QString& table, const QString& index) = 0;
     // The column that keys a table's rows for keyset paging and writes.
     virtual QString RowKey(const QString& table) = 0;
+
+    // Where the engine logs row changes itself: a mark of the log's present
+    // end, and this connection's changes after a mark, oldest first.
+    // Without a log (SQLite: undo records through its session) the mark is -1.
+    virtual qint64 ChangeLogMark() { return -1; }
+    virtual std::vector<LoggedChange> ChangesSince(qint64 /*mark*/) { return {}; }
 };
 
 }  // namespace ov::db

@@ -8,9 +8,11 @@
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionImpl.h"
 #include "platform/db/DbError.h"
+#include "platform/db/SqlDialect.h"
 #include "platform/db/SqliteBackend.h"
 #include "platform/db/SqliteStatement.h"
 
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
 
@@ -118,15 +120,224 @@ std::vector<Changeset::Row> Changeset::Rows() const {
     return rows;
 }
 
+namespace {
+
+// SQLite's changeset format, written for changes a server logged: per table
+// a header ('T', column count, key flags, name), then per row the operation,
+// an indirect flag and the old and/or new record.
+void PutVarint(QByteArray& out, quint64 v) {
+    char bytes[10];
+    int n = 0;
+    do {
+        bytes[n++] = static_cast<char>(v & 0x7f);
+        v >>= 7;
+    } while (v != 0 && n < 9);
+    for (int i = n - 1; i >= 0; --i) out.append(static_cast<char>(bytes[i] | (i > 0 ? 0x80 : 0)));
+}
+
+void PutValue(QByteArray& out, const std::optional<QVariant>& value) {
+    if (!value) {
+        out.append('\0');  // not part of this change
+        return;
+    }
+    const QVariant& v = *value;
+    const auto putBigEndian = [&out](quint64 bits) {
+        for (int shift = 56; shift >= 0; shift -= 8) out.append(static_cast<char>((bits >> shift) & 0xff));
+    };
+    switch (v.typeId()) {
+        case QMetaType::UnknownType: out.append('\5'); return;
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+            out.append('\1');
+            putBigEndian(static_cast<quint64>(v.toLongLong()));
+            return;
+        case QMetaType::Double: {
+            out.append('\2');
+            const double d = v.toDouble();
+            quint64 bits = 0;
+            std::memcpy(&bits, &d, sizeof bits);
+            putBigEndian(bits);
+            return;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray blob = v.toByteArray();
+            out.append('\4');
+            PutVarint(out, static_cast<quint64>(blob.size()));
+            out.append(blob);
+            return;
+        }
+        default: {
+            if (v.isNull()) {
+                out.append('\5');
+                return;
+            }
+            const QByteArray text = v.toString().toUtf8();
+            out.append('\3');
+            PutVarint(out, static_cast<quint64>(text.size()));
+            out.append(text);
+            return;
+        }
+    }
+}
+
+// The logged changes of each row made one, as a session keeps them: the row
+// as it was before the first change and as it is after the last.
+Changeset EncodeLoggedChanges(Backend& db, const std::vector<LoggedChange>& log) {
+    struct RowChange {
+        QVariantList before, after;
+    };
+    struct TableChanges {
+        int keyColumn = 0;
+        int columns = 0;
+        std::vector<QVariant> order;  // keys in the order rows were first touched
+        std::map<QString, RowChange> rows;
+    };
+    std::map<QString, TableChanges> tables;
+    std::vector<QString> tableOrder;
+    for (const LoggedChange& change : log) {
+        auto [it, isNew] = tables.try_emplace(change.table);
+        TableChanges& table = it->second;
+        if (isNew) {
+            tableOrder.push_back(change.table);
+            const QString key = db.RowKey(change.table);
+            const std::vector<ColumnInfo> columns = db.Columns(change.table);
+            table.columns = static_cast<int>(columns.size());
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                if (columns[c].name.compare(key, Qt::CaseInsensitive) == 0) table.keyColumn = static_cast<int>(c);
+        }
+        const QVariantList& image = change.after.isEmpty() ? change.before : change.after;
+        if (image.size() != table.columns) continue;
+        const QVariant key = image[table.keyColumn];
+        const QString keyText = key.toString();
+        auto row = table.rows.find(keyText);
+        if (row == table.rows.end()) {
+            row = table.rows.emplace(keyText, RowChange{change.before, change.after}).first;
+            table.order.push_back(key);
+        } else {
+            row->second.after = change.after;
+        }
+    }
+
+    QByteArray out;
+    for (const QString& name : tableOrder) {
+        const TableChanges& table = tables[name];
+        QByteArray body;
+        for (const QVariant& key : table.order) {
+            const RowChange& row = table.rows.at(key.toString());
+            if (row.before.isEmpty() && row.after.isEmpty()) continue;
+            if (row.before.isEmpty() || row.after.isEmpty()) {
+                body.append(static_cast<char>(row.before.isEmpty() ? 18 : 9));  // insert, delete
+                body.append('\0');
+                for (const QVariant& v : row.before.isEmpty() ? row.after : row.before) PutValue(body, v);
+                continue;
+            }
+            QByteArray oldRecord, newRecord;
+            bool changed = false;
+            for (int c = 0; c < table.columns; ++c) {
+                const bool differs = row.before[c] != row.after[c] || row.before[c].isNull() != row.after[c].isNull();
+                changed = changed || differs;
+                PutValue(oldRecord, c == table.keyColumn || differs ? std::optional<QVariant>(row.before[c]) : std::nullopt);
+                PutValue(newRecord, differs ? std::optional<QVariant>(row.after[c]) : std::nullopt);
+            }
+            if (!changed) continue;
+            body.append(static_cast<char>(23));  // update
+            body.append('\0');
+            body.append(oldRecord);
+            body.append(newRecord);
+        }
+        if (body.isEmpty()) continue;
+        out.append('T');
+        PutVarint(out, static_cast<quint64>(table.columns));
+        for (int c = 0; c < table.columns; ++c) out.append(c == table.keyColumn ? '\1' : '\0');
+        out.append(name.toUtf8());
+        out.append('\0');
+        out.append(body);
+    }
+    return Changeset(out);
+}
+
+// Applies changes through plain statements, for engines without SQLite's
+// own apply: each row must be as the changes expect, else it is in the way.
+std::optional<ConflictingRow> ApplyWithStatements(Connection& connection, const Changeset& changes) {
+    std::optional<ConflictingRow> conflict;
+    std::map<QString, QStringList> columnsOf;
+    const auto columns = [&](const QString& table) -> const QStringList& {
+        auto it = columnsOf.find(table);
+        if (it == columnsOf.end()) {
+            QStringList names;
+            for (const ColumnInfo& c : connection.Columns(table)) names << QuoteName(c.name);
+            it = columnsOf.emplace(table, names).first;
+        }
+        return it->second;
+    };
+    ForEachChange(changes.Bytes(), [&](sqlite3_changeset_iter* iter, const char* tableName, int count, int operation) {
+        if (conflict) return;
+        const QString table = QString::fromUtf8(tableName);
+        const QStringList& names = columns(table);
+        unsigned char* keyFlags = nullptr;
+        int keyCount = 0;
+        sqlite3changeset_pk(iter, &keyFlags, &keyCount);
+        QStringList assignments, conditions, inserted;
+        std::vector<QVariant> setValues, whereValues;
+        QVariant key;
+        for (int c = 0; c < count && c < names.size(); ++c) {
+            sqlite3_value* before = nullptr;
+            sqlite3_value* after = nullptr;
+            if (operation != SQLITE_INSERT) sqlite3changeset_old(iter, c, &before);
+            if (operation != SQLITE_DELETE) sqlite3changeset_new(iter, c, &after);
+            if (keyFlags[c] && key.isNull()) key = ValueOf(before ? before : after);
+            if (operation == SQLITE_INSERT) {
+                inserted << names[c];
+                setValues.push_back(ValueOf(after));
+                continue;
+            }
+            if (after) {
+                assignments << names[c] + QStringLiteral(" = ?");
+                setValues.push_back(ValueOf(after));
+            }
+            if (before) {
+                const QVariant old = ValueOf(before);
+                conditions << (old.isNull() ? names[c] + QStringLiteral(" IS NULL") : names[c] + QStringLiteral(" = ?"));
+                if (!old.isNull()) whereValues.push_back(old);
+            }
+        }
+        QString sql;
+        if (operation == SQLITE_INSERT) {
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(QuoteName(table), inserted.join(QStringLiteral(", ")),
+                           QStringList(inserted.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        } else if (operation == SQLITE_DELETE) {
+            sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteName(table), conditions.join(QStringLiteral(" AND ")));
+        } else {
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                      .arg(QuoteName(table), assignments.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")));
+        }
+        std::vector<QVariant> parameters = setValues;
+        parameters.insert(parameters.end(), whereValues.begin(), whereValues.end());
+        try {
+            if (connection.Execute(sql, parameters) == 0) conflict = ConflictingRow{table, key};
+        } catch (const DbError& e) {
+            if (!e.IsUniqueViolation()) throw;
+            conflict = ConflictingRow{table, key};
+        }
+    });
+    return conflict;
+}
+
+}  // namespace
+
 struct ChangeRecorder::Session {
     std::shared_ptr<ConnectionImpl> connection;
     sqlite3_session* session = nullptr;
+    qint64 logMark = -1;  // where the engine's own change log stood when recording began
     qint64 limit = 0;
     bool overflowed = false;
 };
 
 ChangeRecorder::ChangeRecorder(Connection& connection) : m_session(std::make_unique<Session>()) {
     m_session->connection = connection.Impl();
+    m_session->logMark = m_session->connection->Db().ChangeLogMark();
+    if (m_session->logMark >= 0) return;
     sqlite3* db = SqliteHandleOf(m_session->connection->Db());
     int rc = sqlite3session_create(db, "main", &m_session->session);
     if (rc == SQLITE_OK) rc = sqlite3session_attach(m_session->session, nullptr);  // every table
@@ -147,6 +358,7 @@ ChangeRecorder::~ChangeRecorder() {
 
 void ChangeRecorder::SetLimit(qint64 bytes) {
     m_session->limit = bytes;
+    if (!m_session->session) return;  // a server's log is kept on the server
     Session* s = m_session.get();
     s->connection->watch = [s] {
         if (s->overflowed || sqlite3session_memory_used(s->session) <= s->limit) return;
@@ -159,6 +371,10 @@ void ChangeRecorder::SetLimit(qint64 bytes) {
 bool ChangeRecorder::Overflowed() const { return m_session->overflowed; }
 
 Changeset ChangeRecorder::Changes() const {
+    if (!m_session->session) {
+        Backend& db = m_session->connection->Db();
+        return EncodeLoggedChanges(db, db.ChangesSince(m_session->logMark));
+    }
     int size = 0;
     void* bytes = nullptr;
     const int rc = sqlite3session_changeset(m_session->session, &size, &bytes);
@@ -168,11 +384,29 @@ Changeset ChangeRecorder::Changes() const {
     return result;
 }
 
-qint64 ChangeRecorder::MemoryUsed() const { return sqlite3session_memory_used(m_session->session); }
+qint64 ChangeRecorder::MemoryUsed() const {
+    return m_session->session ? sqlite3session_memory_used(m_session->session) : 0;
+}
 
 ApplyOutcome ApplyChangeset(Connection& connection, const Changeset& changes) {
     ApplyOutcome outcome;
     if (changes.IsEmpty()) {
+        outcome.applied = true;
+        return outcome;
+    }
+    if (connection.Impl()->Db().ChangeLogMark() >= 0) {
+        connection.BeginTrans();
+        try {
+            outcome.conflict = ApplyWithStatements(connection, changes);
+        } catch (...) {
+            connection.RollbackTrans();
+            throw;
+        }
+        if (outcome.conflict) {
+            connection.RollbackTrans();
+            return outcome;
+        }
+        connection.CommitTrans();
         outcome.applied = true;
         return outcome;
     }

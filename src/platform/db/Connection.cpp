@@ -4,6 +4,7 @@
 
 #include "platform/db/ConnectionImpl.h"
 #include "platform/db/SqlDialect.h"
+#include "platform/db/PgBackend.h"
 #include "platform/db/SqliteBackend.h"
 
 namespace ov::db {
@@ -31,7 +32,7 @@ Connection::Connection() : m_impl(std::make_shared<ConnectionImpl>()) {}
 
 Connection::~Connection() { Close(); }
 
-void Connection::Open(const QString& connectionString, const QString& /*user*/, const QString& /*password*/) {
+void Connection::Open(const QString& connectionString, const QString& user, const QString& password) {
     Guarded(m_impl.get(), [&] {
         if (m_impl->IsOpen())
             throw DbError(err::ObjectOpen, QStringLiteral("The connection is already open."));
@@ -42,7 +43,10 @@ void Connection::Open(const QString& connectionString, const QString& /*user*/, 
         if (!timeout.isEmpty()) m_busyTimeout = timeout.toInt();
 
         if (file.isEmpty()) FailOpen(QStringLiteral("No project database is named (Data Source is empty)."));
-        m_impl->Attach(SqliteBackend::Open(file, wantWrite, m_busyTimeout));
+        if (IsServerDataSource(file))
+            m_impl->Attach(PgBackend::Open(file, wantWrite, m_busyTimeout, user, password));
+        else
+            m_impl->Attach(SqliteBackend::Open(file, wantWrite, m_busyTimeout));
         m_impl->ClearErrors();
         m_connectionString = connectionString;
         m_dataSource = file;

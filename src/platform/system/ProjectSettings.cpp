@@ -1,10 +1,29 @@
 #include "platform/system/ProjectSettings.h"
 
+#include "platform/db/PgBackend.h"
 #include "platform/system/ProjectResolution.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace ov::sys {
 
 QString ProjectSettings::SettingsFileFor(const QString& projectFile) {
+    if (db::IsServerDataSource(projectFile)) {
+        // A server project keeps each engineer's settings on their own
+        // computer, named by the server, database and project.
+        const QUrl url(projectFile);
+        QString name = QStringLiteral("%1_%2%3_%4")
+                           .arg(url.host(), QString::number(url.port(5432)), url.path(),
+                                QUrlQuery(url).queryItemValue(QStringLiteral("project")));
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+        return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/server-projects/") +
+               name + QStringLiteral(".settings.ini");
+    }
     // Only the extension goes: "plant.v2.ovs" keeps its "plant.v2".
     QString base = projectFile;
     if (base.endsWith(QStringLiteral(".ovs"), Qt::CaseInsensitive)) base.chop(4);
@@ -17,7 +36,9 @@ bool ProjectSettings::Open(const QString& projectArgument, const Registry& regis
     if (projectFile.isEmpty()) return false;
     // A name without a registered folder has no project beside which to keep settings.
     if (IsProjectName(projectArgument) && RegisteredProjectFolder(projectArgument, registry).isEmpty()) return false;
-    m_file = std::make_unique<IniFile>(SettingsFileFor(projectFile));
+    const QString file = SettingsFileFor(projectFile);
+    if (db::IsServerDataSource(projectFile)) QDir().mkpath(QFileInfo(file).absolutePath());
+    m_file = std::make_unique<IniFile>(file);
     return true;
 }
 
