@@ -131,6 +131,9 @@ BEGIN
     INSERT INTO ov_changes (tbl, before, after)
     VALUES (TG_TABLE_NAME, CASE WHEN TG_OP <> 'INSERT' THEN to_jsonb(OLD) END,
             CASE WHEN TG_OP <> 'DELETE' THEN to_jsonb(NEW) END);
+    -- One notice per transaction (the server folds equal ones): the
+    -- listeners read what changed from the log.
+    PERFORM pg_notify('ov_changes', TG_TABLE_SCHEMA);
     RETURN NULL;
 END $$)",
 };
@@ -723,6 +726,10 @@ qint64 PgBackend::LastInsertId() const { return m_session->lastInsertId; }
 bool PgBackend::IsReadOnly() const { return m_session->readOnly; }
 
 QString PgBackend::ReadOnlyReason() const { return m_session->readOnlyReason; }
+
+int PgBackend::ServerProcessId() const { return PQbackendPID(m_session->Conn()); }
+
+QString PgBackend::Schema() const { return m_session->schema; }
 
 void PgBackend::Begin() { m_session->Run(QStringLiteral("BEGIN")); }
 

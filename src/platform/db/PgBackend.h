@@ -64,6 +64,9 @@ public:
     // Why the project can only be read (a role without the right to write),
     // empty when it can be changed.
     QString ReadOnlyReason() const;
+    // The server process serving this connection: its changes carry it in the log.
+    int ServerProcessId() const;
+    QString Schema() const;
 
 private:
     explicit PgBackend(std::shared_ptr<PgSession> session) : m_session(std::move(session)) {}
