@@ -12,6 +12,7 @@
 #include "opc/MOpc.h"
 #include "tools/MTools.h"
 #include "platform/ui/Progress.h"
+#include "model/ProjectCopy.h"
 #include "platform/db/Recordset.h"
 #include "host/Connect.h"
 #include "model/DemoProject.h"
@@ -117,6 +118,22 @@ int CommandDiff(const Arguments& args) {
             Print(stdout, QStringLiteral("~ %1 %2: %3\n").arg(e.kind, e.name, e.fields.join(QStringLiteral(", "))));
     }
     return diff.Same() ? 0 : 1;
+}
+
+// A whole project to another place: file to server, server to file.
+int CommandCopy(const Arguments& args) {
+    if (args.positional.size() != 2) return Usage(QStringLiteral("'copy' needs a SOURCE and a TARGET project."));
+    if (!args.flags.isEmpty()) return Usage(QStringLiteral("unknown option %1 for 'copy'.").arg(args.flags.first()));
+    std::optional<ov::ui::ProgressScope> progress;
+    ov::model::CopyOptions options;
+    options.busyTimeout = args.busyTimeout;
+    options.progress = [&](qint64 done, qint64 total) {
+        if (!progress) progress.emplace(QStringLiteral("copying rows"), total);
+        return progress->Advance(done);
+    };
+    const qint64 rows = ov::model::CopyProject(args.positional[0], args.positional[1], options);
+    Print(stdout, QStringLiteral("copied %1 rows to %2\n").arg(rows).arg(args.positional[1]));
+    return 0;
 }
 
 int CommandInfo(const Arguments& args) {
@@ -457,6 +474,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("new"), CommandNew},
         {QStringLiteral("info"), CommandInfo},
         {QStringLiteral("diff"), CommandDiff},
+        {QStringLiteral("copy"), CommandCopy},
         {QStringLiteral("tree"), CommandTree},
         {QStringLiteral("browse"), CommandBrowse},
         {QStringLiteral("check"), CommandCheck},

@@ -112,6 +112,9 @@ public:
     // Without a log (SQLite: undo records through its session) the mark is -1.
     virtual qint64 ChangeLogMark() { return -1; }
     virtual std::vector<LoggedChange> ChangesSince(qint64 /*mark*/) { return {}; }
+    // Off while a connection fills a project nobody else sees yet (a copy):
+    // its rows then go without a log entry each.
+    virtual void SetChangeLogging(bool /*on*/) {}
 };
 
 }  // namespace ov::db

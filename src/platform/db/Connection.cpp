@@ -185,6 +185,10 @@ const std::vector<ErrorInfo>& Connection::Errors() const { return m_impl->Errors
 
 void Connection::ClearErrors() { m_impl->ClearErrors(); }
 
+void Connection::SetChangeLogging(bool on) {
+    Guarded(m_impl.get(), [&] { m_impl->Db().SetChangeLogging(on); });
+}
+
 QStringList Connection::Tables() const {
     return Guarded(m_impl.get(), [&] { return m_impl->Db().Tables(); });
 }

@@ -80,6 +80,10 @@ public:
     const std::vector<ErrorInfo>& Errors() const;
     void ClearErrors();
 
+    // Off while filling a new project nobody else has open (a copy): its rows
+    // are then not logged for undo or for other studios, which costs time.
+    void SetChangeLogging(bool on);
+
     // Schema inspection, to find optional tables, fields and indexes.
     QStringList Tables() const;
     bool HasTable(const QString& table) const;

@@ -128,6 +128,10 @@ const char* const kChangeLog[] = {
         after jsonb))",
     R"(CREATE FUNCTION ov_log_change() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
+    -- A connection filling a new project (a copy) keeps no log.
+    IF current_setting('ov.log', true) = 'off' THEN
+        RETURN NULL;
+    END IF;
     INSERT INTO ov_changes (tbl, before, after)
     VALUES (TG_TABLE_NAME, CASE WHEN TG_OP <> 'INSERT' THEN to_jsonb(OLD) END,
             CASE WHEN TG_OP <> 'DELETE' THEN to_jsonb(NEW) END);
@@ -742,6 +746,10 @@ void PgBackend::Abandon() {
 void PgBackend::SetBusyTimeout(int milliseconds) {
     // Rows another engineer's open transaction holds are waited for this long.
     m_session->Run(QStringLiteral("SELECT set_config('lock_timeout', $1, false)"), {QString::number(milliseconds)});
+}
+
+void PgBackend::SetChangeLogging(bool on) {
+    m_session->Run(QStringLiteral("SELECT set_config('ov.log', $1, false)"), {on ? QStringLiteral("on") : QStringLiteral("off")});
 }
 
 void PgBackend::SetProgressHandler(std::function<bool()> keepGoing) { m_session->keepGoing = std::move(keepGoing); }

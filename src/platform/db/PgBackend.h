@@ -51,6 +51,7 @@ public:
 
     void SetBusyTimeout(int milliseconds) override;
     void SetProgressHandler(std::function<bool()> keepGoing) override;
+    void SetChangeLogging(bool on) override;
 
     QStringList Tables() override;
     std::vector<ColumnInfo> Columns(const QString& table) override;
