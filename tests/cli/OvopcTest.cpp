@@ -5,6 +5,7 @@
 #include "platform/db/Cursor.h"
 #include "platform/system/Registry.h"
 #include "support/Files.h"
+#include "support/PgCluster.h"
 #include "support/NetworkShare.h"
 #include "opc/TestServer.h"
 
@@ -613,3 +614,50 @@ TEST_F(Ovopc, LiveCommandsRefuseDevicesWithoutLiveValuesAndUnknownItems) {
 }
 
 }  // namespace
+
+// Projects on a PostgreSQL server through the same commands as files.
+class OvopcServer : public Ovopc {
+  protected:
+    static QString Url(const QString& project) {
+        return ov::test::SharedPgCluster()->Url(QStringLiteral("ovopc"), project);
+    }
+    static void SetUpTestSuite() {
+        if (const ov::test::PgCluster* c = ov::test::SharedPgCluster()) c->CreateDatabase(QStringLiteral("ovopc"));
+    }
+};
+
+TEST_F(OvopcServer, ANewServerProjectReadsLikeTheSameFileAndCopiesBothWaysWithoutADifference) {
+    OV_REQUIRE_PG_CLUSTER(cluster);
+    NewDemo(file);
+    ASSERT_EQ(Run({"new", Url("demo"), "--demo"}).exitCode, 0);
+    EXPECT_EQ(Run({"tree", Url("demo")}).out, Run({"tree", file}).out);
+    EXPECT_EQ(Run({"info", Url("demo")}).out, Run({"info", file}).out);
+    const Outcome same = Run({"diff", file, Url("demo")});
+    EXPECT_EQ(same.exitCode, 0) << same.out.toStdString();
+
+    // A file with values a server could store differently (a fraction, a
+    // text beyond ASCII, a null, a key far ahead) goes there and back unchanged.
+    {
+        ov::db::Connection edit;
+        edit.Open(ov::model::ProjectConnectionString(file));
+        edit.Execute("UPDATE TpdbItems SET MaxVal = 77.125, Comment = ?, DefaultVal = NULL WHERE ID = 1",
+                     {QStringLiteral("Ölstand – 😀")});
+        edit.Execute("INSERT INTO TpdbGroups (ID, Name) VALUES (900, 'Far')");
+    }
+    EXPECT_EQ(Run({"diff", file, Url("demo")}).exitCode, 1) << "the server's demo differs now";
+    const Outcome up = Run({"copy", file, Url("copied")});
+    ASSERT_EQ(up.exitCode, 0) << up.err.toStdString();
+    EXPECT_TRUE(up.err.contains("copying rows")) << "a progress line";
+    const QString back = dir.filePath(QStringLiteral("back.ovs"));
+    ASSERT_EQ(Run({"copy", Url("copied"), back}).exitCode, 0);
+    EXPECT_EQ(Run({"diff", file, Url("copied")}).exitCode, 0);
+    EXPECT_EQ(Run({"diff", file, back}).exitCode, 0);
+    EXPECT_EQ(Run({"check", Url("copied")}).exitCode, 0);
+
+    // Nothing is replaced, and a bad address says what is wrong.
+    ExpectOneErrorLine(Run({"copy", file, Url("copied")}), "exists on the server already");
+    ExpectOneErrorLine(Run({"copy", file, back}), "already exists");
+    ExpectOneErrorLine(Run({"info", Url("nobody")}), "has no project 'nobody'");
+    ExpectOneErrorLine(Run({"info", cluster->Url("ovopc", "bad name")}), "cannot be a project name");
+    ExpectOneErrorLine(Run({"info", QStringLiteral("postgresql://ov@127.0.0.1:1/ovopc?project=demo")}), "cannot be reached");
+}

@@ -612,7 +612,7 @@ std::shared_ptr<PgSession> Connect(const ServerProject& where, const QString& us
     values.push_back(nullptr);
     session->conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (PQstatus(session->conn) != CONNECTION_OK) {
-        const QString message = QString::fromUtf8(PQerrorMessage(session->conn)).trimmed();
+        const QString message = QString::fromUtf8(PQerrorMessage(session->conn)).simplified();
         FailOpen(QStringLiteral("The project server cannot be reached or refused the login (%1).").arg(message));
     }
     PQsetClientEncoding(session->conn, "UTF8");
