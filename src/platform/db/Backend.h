@@ -70,6 +70,22 @@ struct LoggedChange {
     QVariantList after;
 };
 
+// A committed row change of another connection, as a listener learns of it.
+struct OthersChange {
+    QString table;
+    qint64 key = 0;
+    QString who;  // the role that made it
+    QString at;   // when, as the server tells it
+};
+
+// Listens for what other connections commit to the same project.
+class ChangeListener {
+public:
+    virtual ~ChangeListener() = default;
+    virtual int SocketDescriptor() const = 0;  // readable when there is news
+    virtual std::vector<OthersChange> Take() = 0;
+};
+
 // One open database: the engine behind a connection. Everything that
 // depends on the engine (opening, statements, transactions, the catalog)
 // lives behind this interface; the layer above only speaks its SQL.
@@ -115,6 +131,9 @@ public:
     // Off while a connection fills a project nobody else sees yet (a copy):
     // its rows then go without a log entry each.
     virtual void SetChangeLogging(bool /*on*/) {}
+    // A listener for other connections' commits, where the engine tells of
+    // them (a server); none for a file.
+    virtual std::unique_ptr<ChangeListener> Listen() { return nullptr; }
 };
 
 }  // namespace ov::db

@@ -185,6 +185,14 @@ const std::vector<ErrorInfo>& Connection::Errors() const { return m_impl->Errors
 
 void Connection::ClearErrors() { m_impl->ClearErrors(); }
 
+std::unique_ptr<ChangeListener> Connection::ListenForOthers() {
+    return Guarded(m_impl.get(), [&] { return m_impl->Db().Listen(); });
+}
+
+void Connection::ForgetCachedRows() {
+    if (m_impl->IsOpen()) m_impl->BumpGeneration();
+}
+
 void Connection::SetChangeLogging(bool on) {
     Guarded(m_impl.get(), [&] { m_impl->Db().SetChangeLogging(on); });
 }

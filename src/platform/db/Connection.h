@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/db/Backend.h"
 #include "platform/db/DbError.h"
 #include "platform/db/DbTypes.h"
 #include "platform/db/FileSystem.h"
@@ -79,6 +80,13 @@ public:
 
     const std::vector<ErrorInfo>& Errors() const;
     void ClearErrors();
+
+    // What other engineers commit to the project, where the engine tells of
+    // it (a project on a server); nothing for a file. The listener has its
+    // own line to the server and may outlive calls on this connection.
+    std::unique_ptr<ChangeListener> ListenForOthers();
+    // Rows read before are read again on their next use: others changed them.
+    void ForgetCachedRows();
 
     // Off while filling a new project nobody else has open (a copy): its rows
     // are then not logged for undo or for other studios, which costs time.

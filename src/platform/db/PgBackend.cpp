@@ -17,6 +17,7 @@
 #include <optional>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace ov::db {
 
@@ -163,6 +164,8 @@ QVariant FromJson(const QJsonValue& value, DataType type) {
 // that a statement outliving its connection never touches a closed one.
 struct PgSession {
     PGconn* conn = nullptr;
+    ServerProject where;
+    QString user, password;  // as given to open, for a listener's own line
     QString schema;
     PgNames names;
     bool readOnly = false;
@@ -595,6 +598,9 @@ bool ValidProjectName(const QString& name) {
 
 std::shared_ptr<PgSession> Connect(const ServerProject& where, const QString& user, const QString& password) {
     auto session = std::make_shared<PgSession>();
+    session->where = where;
+    session->user = user;
+    session->password = password;
     session->schema = where.project;
     const QByteArray conninfo = where.conninfo.toUtf8();
     const QByteArray userText = user.toUtf8(), passwordText = password.toUtf8();
@@ -827,6 +833,79 @@ void PgBackend::DropIndex(const QString& table, const QString& index) {
 }
 
 QString PgBackend::RowKey(const QString& table) { return m_session->RowKey(table); }
+
+namespace {
+
+// A line of its own to the server that waits for the change log's notices.
+class PgListener final : public ChangeListener {
+public:
+    PgListener(std::shared_ptr<PgSession> line, int writerPid) : m_line(std::move(line)), m_writerPid(writerPid) {
+        m_line->Run(QStringLiteral("LISTEN ov_changes"));
+        PgResult end = m_line->Run(QStringLiteral("SELECT coalesce(max(seq), 0) FROM ov_changes"));
+        m_floor = std::strtoll(PQgetvalue(end.get(), 0, 0), nullptr, 10);
+    }
+
+    int SocketDescriptor() const override { return PQsocket(m_line->conn); }
+
+    std::vector<OthersChange> Take() override {
+        PGconn* c = m_line->Conn();
+        if (!PQconsumeInput(c)) throw ErrorOf(nullptr, c, QStringLiteral("LISTEN ov_changes"));
+        bool news = false;
+        while (PGnotify* notice = PQnotifies(c)) {
+            news = news || QString::fromUtf8(notice->extra) == m_line->schema;
+            PQfreemem(notice);
+        }
+        if (!news) return {};
+        return ReadLog();
+    }
+
+private:
+    // Rows are numbered when written, not when committed: a transaction that
+    // began earlier may commit later with lower numbers. The log is read
+    // from a little before the highest number seen, skipping rows seen.
+    static constexpr qint64 kWindow = 20000;
+
+    std::vector<OthersChange> ReadLog() {
+        PgResult r = m_line->Run(QStringLiteral("SELECT seq, tbl, who, to_char(at, 'YYYY-MM-DD HH24:MI:SS'), "
+                                                "coalesce(after, before)::text FROM ov_changes "
+                                                "WHERE seq > $1 AND pid <> $2 ORDER BY seq"),
+                                 {QString::number(m_floor), QString::number(m_writerPid)});
+        std::vector<OthersChange> changes;
+        qint64 highest = m_floor;
+        for (int i = 0; i < PQntuples(r.get()); ++i) {
+            const qint64 seq = std::strtoll(PQgetvalue(r.get(), i, 0), nullptr, 10);
+            highest = std::max(highest, seq);
+            if (!m_seen.insert(seq).second) continue;
+            OthersChange change;
+            change.table = QString::fromUtf8(PQgetvalue(r.get(), i, 1));
+            change.who = QString::fromUtf8(PQgetvalue(r.get(), i, 2));
+            change.at = QString::fromUtf8(PQgetvalue(r.get(), i, 3));
+            const QJsonObject row = QJsonDocument::fromJson(QByteArray(PQgetvalue(r.get(), i, 4))).object();
+            const QString key = m_line->RowKey(change.table);
+            change.key = static_cast<qint64>(row.value(key).toDouble());
+            changes.push_back(change);
+        }
+        const qint64 floor = std::max(m_floor, highest - kWindow);
+        if (floor > m_floor) {
+            m_floor = floor;
+            std::erase_if(m_seen, [&](qint64 seq) { return seq <= m_floor; });
+        }
+        return changes;
+    }
+
+    std::shared_ptr<PgSession> m_line;
+    int m_writerPid = 0;
+    qint64 m_floor = 0;
+    std::unordered_set<qint64> m_seen;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeListener> PgBackend::Listen() {
+    auto line = Connect(m_session->where, m_session->user, m_session->password);
+    line->Run(QStringLiteral("SELECT set_config('search_path', quote_ident($1) || ', public', false)"), {line->schema});
+    return std::make_unique<PgListener>(std::move(line), ServerProcessId());
+}
 
 qint64 PgBackend::ChangeLogMark() {
     PgResult r = m_session->Run(QStringLiteral("SELECT coalesce(max(seq), 0) FROM ov_changes"));

@@ -52,6 +52,7 @@ public:
     void SetBusyTimeout(int milliseconds) override;
     void SetProgressHandler(std::function<bool()> keepGoing) override;
     void SetChangeLogging(bool on) override;
+    std::unique_ptr<ChangeListener> Listen() override;
 
     QStringList Tables() override;
     std::vector<ColumnInfo> Columns(const QString& table) override;
