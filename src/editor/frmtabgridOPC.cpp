@@ -270,6 +270,12 @@ void frmtabgridOPC::OnIndexTextsChanged() {
     m_indexTexts.CloseIdxSystemRecordset();
 }
 
+void frmtabgridOPC::OnOthersChanged(const QString& note) {
+    std::array<int, 7> counters{};
+    m_status.UpdateCounters(note, CounterMode::Get, counters);
+    if (m_view) m_view->Refresh();
+}
+
 void frmtabgridOPC::LanguageSelected() {
     ui::RunGuarded([this] { m_views.ShowLanguage(); });
 }

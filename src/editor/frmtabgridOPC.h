@@ -93,6 +93,7 @@ public:
     void ShowHelp(const QString& gridName);
     void OnActivate(bool active) override;
     void OnIndexTextsChanged() override;
+    void OnOthersChanged(const QString& note) override;
 
     // PropertyObject: "Me" for the settings store.
     PropertyObject* Child(const QString& name, const std::optional<QVariant>& argument) override;

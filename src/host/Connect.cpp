@@ -219,6 +219,55 @@ void Connect::OpenDatabase() {
     if (!IsReadOnly() && !qEnvironmentVariableIsSet("OV_NO_UNDO")) m_history.Attach(data->Connection());
     data->OpenDirectTables();
     m_window->OnDatabaseOpened();
+    ListenForOthers();
+}
+
+void Connect::ListenForOthers() {
+    m_othersNotifier.reset();
+    m_others.reset();
+    try {
+        m_others = m_window->Data()->Connection().ListenForOthers();
+    } catch (const db::DbError&) {
+        // Without a second line the project is still edited; only others' news wait for Refresh View.
+        return;
+    }
+    if (!m_others) return;
+    m_othersNotifier = std::make_unique<QSocketNotifier>(m_others->SocketDescriptor(), QSocketNotifier::Read);
+    QObject::connect(m_othersNotifier.get(), &QSocketNotifier::activated, [this] { OnOthersChanged(); });
+}
+
+void Connect::OnOthersChanged() {
+    if (!m_others || !m_window || !m_window->Data()) return;
+    std::vector<db::OthersChange> changes;
+    try {
+        changes = m_others->Take();
+    } catch (const db::DbError&) {
+        // The line is gone: stop listening rather than failing on every wake-up.
+        m_othersNotifier.reset();
+        return;
+    }
+    if (changes.empty()) return;
+    m_window->Data()->Connection().ForgetCachedRows();
+    QStringList tables;
+    for (const db::OthersChange& change : changes)
+        if (!tables.contains(change.table)) tables << change.table;
+    const db::OthersChange& last = changes.back();
+    QString note = settings::Text(9431)
+                       .replace(QStringLiteral("<who>"), last.who)
+                       .replace(QStringLiteral("<at>"), last.at.mid(11))
+                       .replace(QStringLiteral("<n>"), QString::number(changes.size()))
+                       .replace(QStringLiteral("<tables>"), tables.join(QStringLiteral(", ")));
+    // The tree shows devices, groups, structures and unit classes: those wait
+    // for Refresh View, so that nothing the user has open is rebuilt under them.
+    static const QStringList kTreeTables = {QStringLiteral("TpdbDevices"), QStringLiteral("TpdbGroups"),
+                                            QStringLiteral("TpdbStructDefs"), QStringLiteral("TpdbUnitClasses"),
+                                            QStringLiteral("TidxGroups")};
+    for (const QString& table : tables)
+        if (kTreeTables.contains(table, Qt::CaseInsensitive)) {
+            note += settings::Text(9432);
+            break;
+        }
+    m_window->OnOthersChanged(note);
 }
 
 void Connect::EndSession(bool terminating) {
@@ -238,6 +287,8 @@ void Connect::EndSession(bool terminating) {
         if (m_retired.size() > 2) m_retired.pop_front();
     }
     m_tree.reset();
+    m_othersNotifier.reset();
+    m_others.reset();
     if (terminating) {
         m_host = nullptr;
         m_retired.clear();

@@ -4,8 +4,10 @@
 #include "host/ProjectTree.h"
 #include "host/ProblemPane.h"
 #include "model/UndoHistory.h"
+#include "platform/db/Backend.h"
 #include "platform/host/COV4Extensibility.h"
 
+#include <QSocketNotifier>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -107,6 +109,10 @@ private:
     // The nodes shown open at and below a node.
     QStringList ExpandedNodes(const QString& key);
 
+    // Other engineers' commits to a server project, heard on the listener's line.
+    void ListenForOthers();
+    void OnOthersChanged();
+
     QString m_projectFile;
     QString m_projectArgument;
     QString m_helpFile;
@@ -126,6 +132,8 @@ private:
     quint32 m_editorsMessage = 0;
     model::UndoHistory m_history;
     ProblemPane m_problems;
+    std::unique_ptr<db::ChangeListener> m_others;
+    std::unique_ptr<QSocketNotifier> m_othersNotifier;
 };
 
 }  // namespace ov::host

@@ -53,6 +53,10 @@ public:
     // Window messages: activation and the index texts changed by another editor.
     virtual void OnActivate(bool active) = 0;
     virtual void OnIndexTextsChanged() = 0;
+    // Other engineers committed rows to the project (a server project): the
+    // rows on screen are read again, the current row and an open edit stay,
+    // and the status bar tells the note.
+    virtual void OnOthersChanged(const QString& note) = 0;
 };
 
 }  // namespace ov::host

@@ -302,6 +302,8 @@ static constexpr TextEntry kOwnEntries[] = {
     {9428, "Die ausgewählten Zeilen enthalten nichts, was die Reparatur löschen könnte.", "The selected rows hold nothing that Repair could delete."},
     {9429, "<n> verwaiste Zeilen gelöscht.", "<n> orphan rows deleted."},
     {9430, "Das Objekt gibt es nicht mehr.", "The object no longer exists."},
+    {9431, "<n> Zeilen geändert von <who> um <at> (<tables>)", "<n> rows changed by <who> at <at> (<tables>)"},
+    {9432, " – Ansicht aktualisieren zeigt sie im Baum", " – Refresh View shows them in the tree"},
 };
 // clang-format on
 
