@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -221,7 +222,9 @@ struct PgSession {
         const std::size_t expected = sends.size() + (protect ? 2 : 0);
         std::vector<PgResult> results;
         // Each command answers with its result and then a null; the sync comes last.
+        bool cancelled = false;
         for (std::size_t i = 0; sent && i < expected; ++i) {
+            AwaitAnswer(cancelled);
             PgResult first(PQgetResult(c));
             if (!first) {
                 sent = false;
@@ -251,6 +254,26 @@ struct PgSession {
         }
         return results;
     }
+
+    // Waits until the server's next answer is there, asking keepGoing now
+    // and then; a no asks the server to stop the running statement, which
+    // then fails (57014) and undoes itself.
+    void AwaitAnswer(bool& cancelled) {
+        if (!keepGoing) return;  // PQgetResult waits
+        for (;;) {
+            if (!PQconsumeInput(conn) || !PQisBusy(conn)) return;  // a lost connection shows in PQgetResult
+            pollfd answer{PQsocket(conn), POLLIN, 0};
+            ::poll(&answer, 1, kAskEveryMs);
+            if (cancelled || keepGoing()) continue;
+            cancelled = true;
+            if (PGcancel* cancel = PQgetCancel(conn)) {
+                char error[256];
+                PQcancel(cancel, error, sizeof error);
+                PQfreeCancel(cancel);
+            }
+        }
+    }
+    static constexpr int kAskEveryMs = 20;
 
     void DeallocateUnused() {
         if (unusedStatements.size() < 32) return;
@@ -609,7 +632,17 @@ std::shared_ptr<PgSession> Connect(const ServerProject& where, const QString& us
     session->conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (PQstatus(session->conn) != CONNECTION_OK) {
         const QString message = QString::fromUtf8(PQerrorMessage(session->conn)).trimmed();
-        FailOpen(QStringLiteral("The project server cannot be reached or refused the login (%1).").arg(message));
+        const QString role = QString::fromUtf8(PQuser(session->conn));
+        // A password is given in the login dialog, PGPASSWORD or ~/.pgpass; libpq
+        // tells a missing one apart, the server's message a wrong one.
+        if (PQconnectionNeedsPassword(session->conn) && !PQconnectionUsedPassword(session->conn))
+            FailOpen(QStringLiteral("The project server wants a password for the role '%1' (in the login dialog, "
+                                    "PGPASSWORD or ~/.pgpass).")
+                         .arg(role));
+        if (message.contains(QStringLiteral("password authentication failed")))
+            FailOpen(QStringLiteral("The project server refused the password of the role '%1'.").arg(role));
+        FailOpen(QStringLiteral("The project server cannot be reached or refused the login of the role '%1' (%2).")
+                     .arg(role, message));
     }
     PQsetClientEncoding(session->conn, "UTF8");
     // The server's notices (a drop that cascades, ...) are not the user's business.
