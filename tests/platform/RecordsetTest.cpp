@@ -102,6 +102,26 @@ TEST_P(RecordsetTest, FieldsAndRowsInTableOrderWithTheirTypes) {
     EXPECT_EQ(Names(groups), (QStringList{"Standard", "Alpha", "Beta"}));
 }
 
+TEST_P(RecordsetTest, RowsComeInTheSameOrderInEachStoreEmptyValuesFirst) {
+    const std::pair<const char*, const char*> comments[] = {{"Item1", "b"}, {"Item3", "B2"}, {"Item4", "a"}, {"Item5", "_"}};
+    for (const auto& [name, comment] : comments)
+        connection->Execute("UPDATE TpdbItems SET Comment = ? WHERE Name = ?", {QString::fromUtf8(comment), QString::fromUtf8(name)});
+    const std::pair<const char*, QStringList> orders[] = {
+        {"ORDER BY Comment, ID", {"Item2", "Other", "Item3", "Item5", "Item4", "Item1"}},
+        {"ORDER BY Comment DESC, ID", {"Item1", "Item4", "Item5", "Item3", "Item2", "Other"}},
+        {"ORDER BY DeviceID DESC, Comment", {"Other", "Item2", "Item3", "Item5", "Item4", "Item1"}},
+    };
+    for (const auto& [order, names] : orders) {
+        Recordset rs = Query("SELECT * FROM TpdbItems " + QString::fromUtf8(order));
+        EXPECT_EQ(Names(rs), names) << order;
+    }
+    // An index gives its order to a table opened directly.
+    connection->CreateIndex("TpdbItems", {"ByComment", {"Comment"}, false, false});
+    Recordset rs = Query("TpdbItems", CommandType::TableDirect);
+    rs.SetIndex("ByComment");
+    EXPECT_EQ(Names(rs), (QStringList{"Item2", "Other", "Item3", "Item5", "Item4", "Item1"}));
+}
+
 TEST_P(RecordsetTest, FindMovesToTheNextMatchOrEOFAndFilterNarrows) {
     Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
     EXPECT_TRUE(rs.Find("Name='item3'"));

@@ -285,7 +285,7 @@ struct PgSession {
 
     void LoadNames() {
         names.clear();
-        PgResult r = Run(QStringLiteral("SELECT c.relname, a.attname FROM pg_attribute a "
+        PgResult r = Run(QStringLiteral("SELECT c.relname, a.attname, a.attnotnull FROM pg_attribute a "
                                         "JOIN pg_class c ON c.oid = a.attrelid "
                                         "JOIN pg_namespace n ON n.oid = c.relnamespace "
                                         "WHERE n.nspname = $1 AND c.relkind IN ('r', 'p', 'v') AND a.attnum > 0 "
@@ -293,6 +293,7 @@ struct PgSession {
                          {schema});
         QString table;
         QStringList columns;
+        std::map<QString, bool> neverNull;  // column -> never null in every table that has it
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             const QString t = QString::fromUtf8(PQgetvalue(r.get(), i, 0));
             if (t != table && !table.isEmpty()) {
@@ -301,8 +302,13 @@ struct PgSession {
             }
             table = t;
             columns << QString::fromUtf8(PQgetvalue(r.get(), i, 1));
+            const bool notNull = PQgetvalue(r.get(), i, 2)[0] == 't';
+            const auto [it, isNew] = neverNull.try_emplace(columns.back().toLower(), notNull);
+            if (!isNew) it->second = it->second && notNull;
         }
         if (!table.isEmpty()) AddPgNames(names, table, columns);
+        for (const auto& [column, never] : neverNull)
+            if (never) AddPgNeverNull(names, column);
         tables.clear();
         rowKeys.clear();
     }
