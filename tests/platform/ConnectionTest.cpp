@@ -1,12 +1,15 @@
 // The connection to a project database: which files it opens, how readers
 // and writers share one, transactions, the errors it reports, and recorded
-// changes taken back and applied again.
+// changes taken back and applied again; the same on a project file and on a
+// server project, and what only a server has (roles, passwords, the log of
+// who changed what).
 
 #include "platform/db/Changeset.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Cursor.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
+#include "support/PgCluster.h"
 #include "support/TempProject.h"
 
 #include <QDir>
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 using namespace ov::db;
+using ov::test::Store;
 using ov::test::TempProject;
 
 namespace {
@@ -48,15 +52,16 @@ QVariant Scalar(Connection& connection, const QString& sql) {
 
 QString ReadOnly(const QString& path) { return QStringLiteral("Data Source=%1;Mode=Read").arg(path); }
 
-// A project with a connection open for editing.
-class ConnectionTest : public ::testing::Test {
+qint64 AddItem(Connection& connection, int device, const QString& name, const QString& access) {
+    return connection.Execute("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (?, ?, ?)", {device, name, access});
+}
+
+// A project in a file or on the server, with a connection open for editing.
+class ConnectionTest : public ov::test::StoreTest {
 protected:
     qint64 AddItem(int device, const QString& name, const QString& access) {
-        return connection->Execute("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (?, ?, ?)", {device, name, access});
+        return ::AddItem(*connection, device, name, access);
     }
-
-    TempProject project;
-    std::unique_ptr<Connection> connection = project.Open();
 };
 
 TEST(Connection, OpensOnlyFilesThatAreUsableProjects) {
@@ -93,21 +98,24 @@ TEST(Connection, AReaderLeavesNoFilesBesideAProjectNobodyHasOpen) {
         EXPECT_EQ(folder.entryList(QDir::Files), before) << "no log or index while it reads";
     }
     EXPECT_EQ(folder.entryList(QDir::Files), before);
-
-    // With a writer at work the reader shares its log and sees what it committed.
-    auto writer = project.Open();
-    writer->Execute("INSERT INTO TpdbDevices (Name) VALUES ('Mill')");
-    Connection reader;
-    reader.Open(ReadOnly(project.Path()));
-    Recordset rs;
-    rs.Open("SELECT Count(*) FROM TpdbDevices", reader);
-    EXPECT_EQ(rs.Fields(0).Value().toInt(), 2);
-    writer->Execute("INSERT INTO TpdbDevices (Name) VALUES ('Oven')");
-    rs.Requery();
-    EXPECT_EQ(rs.Fields(0).Value().toInt(), 3) << "and what it commits meanwhile";
 }
 
-TEST_F(ConnectionTest, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
+TEST_P(ConnectionTest, AReaderSeesWhatAWriterCommitsAndWritesNothing) {
+    connection->Execute("INSERT INTO TpdbDevices (Name) VALUES ('Mill')");
+    Connection reader;
+    reader.Open(project->ReadConnectionString());
+    EXPECT_TRUE(reader.IsReadOnly());
+    Recordset rs;
+    rs.Open("SELECT Count(*) FROM TpdbDevices", reader);
+    EXPECT_EQ(rs.Fields(0).Value().toInt(), 1);
+    connection->Execute("INSERT INTO TpdbDevices (Name) VALUES ('Oven')");
+    rs.Requery();
+    EXPECT_EQ(rs.Fields(0).Value().toInt(), 2) << "and what it commits meanwhile";
+    EXPECT_EQ(ErrorOf([&] { reader.Execute("DELETE FROM TpdbDevices"); }), err::Fail);
+    EXPECT_EQ(Scalar(*connection, "SELECT Count(*) FROM TpdbDevices").toInt(), 2);
+}
+
+TEST_P(ConnectionTest, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
     const QStringList names = {"O'Brien", "say \"hi\"", "a; DROP TABLE TpdbItems", "50%", "[x]"};
     for (const QString& name : names) EXPECT_EQ(AddItem(1, name, name), 1);
     QStringList stored;
@@ -116,7 +124,7 @@ TEST_F(ConnectionTest, ExecuteBindsUserTextSoNoNameBreaksAStatement) {
     EXPECT_TRUE(connection->HasTable("TpdbItems"));
 }
 
-TEST_F(ConnectionTest, LikeInStatementsUsesTheClassicPatternsWithoutLetterCase) {
+TEST_P(ConnectionTest, LikeInStatementsUsesTheClassicPatternsWithoutLetterCase) {
     for (const char* name : {"50%", "500", "a_b", "axb", "Motor.A", "MOTOR.B", "Motor.A.Deep"}) AddItem(1, name, name);
     const auto count = [&](const char* where) {
         return Scalar(*connection, "SELECT Count(*) FROM [TpdbItems] WHERE " + QString::fromUtf8(where)).toInt();
@@ -127,7 +135,7 @@ TEST_F(ConnectionTest, LikeInStatementsUsesTheClassicPatternsWithoutLetterCase) 
     EXPECT_EQ(count("(DeviceID = 1 AND Name Like 'MOTOR%' )"), 3);
 }
 
-TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWorkAndActions) {
+TEST_P(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWorkAndActions) {
     EXPECT_EQ(connection->BeginTrans(), 1);
     connection->Execute("INSERT INTO TpdbGroups (Name) VALUES ('Outer')");
     EXPECT_EQ(connection->BeginTrans(), 2);
@@ -167,17 +175,20 @@ TEST_F(ConnectionTest, NestedTransactionsRollBackOnlyTheirOwnWorkAndActions) {
     EXPECT_TRUE(ran.isEmpty()) << "a rolled back transaction leaves nothing for the next one";
 }
 
-TEST_F(ConnectionTest, AStoppedStatementEndsItsTransactionCleanly) {
+TEST_P(ConnectionTest, AStoppedStatementEndsItsTransactionCleanly) {
     connection->Execute("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'D')");
     connection->Execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) "
                         "INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) SELECT 1, 'I' || i, 'I' || i FROM n");
     QStringList ran;
-    // Stopped half-way, the database rolls the whole transaction back itself.
-    connection->SetKeepGoing([] { return false; });
+    // Stopped half-way: a file rolls the whole transaction back itself, a
+    // server only the statement; either way each level ends cleanly.
+    int asked = 0;
+    connection->SetKeepGoing([&asked] { return ++asked < 3; });
     connection->BeginTrans();
     connection->BeginTrans();
     connection->AfterCommit([&ran] { ran << "stopped"; });
     EXPECT_NE(ErrorOf([&] { connection->Execute("UPDATE TpdbItems SET Name = Name || 'x'"); }), 0u);
+    EXPECT_EQ(asked, 3) << "asked while the statement ran, and not again once told to stop";
     connection->SetKeepGoing({});
     EXPECT_EQ(ErrorOf([&] { connection->RollbackTrans(); }), 0u);
     EXPECT_EQ(ErrorOf([&] { connection->RollbackTrans(); }), 0u) << "the outer level ends as well";
@@ -193,7 +204,7 @@ TEST_F(ConnectionTest, AStoppedStatementEndsItsTransactionCleanly) {
         << "nothing of the stopped update stayed";
 }
 
-TEST_F(ConnectionTest, StatementErrorsAreClassifiedAndAUniqueViolationIsItsOwnError) {
+TEST_P(ConnectionTest, StatementErrorsAreClassifiedAndAUniqueViolationIsItsOwnError) {
     const std::pair<const char*, std::uint32_t> cases[] = {
         {"SELECT * FROM NoSuchTable", err::NoTable},
         {"SELECT NoSuchField FROM TpdbItems", err::ParamNotOptional},
@@ -222,7 +233,7 @@ TEST_F(ConnectionTest, StatementErrorsAreClassifiedAndAUniqueViolationIsItsOwnEr
     EXPECT_EQ(ErrorOf([&] { connection->Execute("SELECT 1"); }), err::ObjectClosed);
 }
 
-TEST_F(ConnectionTest, SchemaInspectionFindsOptionalPartsAndTypes) {
+TEST_P(ConnectionTest, SchemaInspectionFindsOptionalPartsAndTypes) {
     EXPECT_TRUE(connection->HasTable("tpdbalign"));
     EXPECT_TRUE(connection->HasColumn("TpdbItems", "TextID"));
     EXPECT_TRUE(connection->HasIndex("TpdbItems", "UniqueItemAccess"));
@@ -264,7 +275,7 @@ QStringList Contents(Connection& c) {
 
 // Recorded changes taken back and applied again give the tables byte for byte. What becomes a step
 // is the undo history's part; a row someone else changed since is shown by the editor's undo.
-TEST_F(ConnectionTest, TakingRecordedWorkBackAndDoingItAgainGivesTheSameTables) {
+TEST_P(ConnectionTest, TakingRecordedWorkBackAndDoingItAgainGivesTheSameTables) {
     connection->Execute("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'D')");
     for (int i = 0; i < 20; ++i)
         connection->Execute("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess, MaxVal) VALUES (1, ?, ?, 1.5)",
@@ -295,5 +306,81 @@ TEST_F(ConnectionTest, TakingRecordedWorkBackAndDoingItAgainGivesTheSameTables) 
     EXPECT_EQ(Contents(*connection), after) << "done again";
     EXPECT_EQ(connection->TransactionLevel(), 0);
 }
+
+// --- only on a server ---
+
+// Roles of the server with the rights of a viewer or an editor of one project.
+class ServerRoles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OV_REQUIRE_STORE(Store::Server);
+        project = std::make_unique<TempProject>(Store::Server);
+        // Roles belong to the whole server: each test has names of its own.
+        static int made = 0;
+        const QString suffix = QString::number(++made);
+        viewer = "viewer" + suffix;
+        editor = "editor" + suffix;
+        const auto* cluster = ov::test::SharedPgCluster();
+        cluster->CreateRole(viewer, "seen");
+        cluster->CreateRole(editor, "written");
+        const QString schema = '"' + project->Schema() + '"';
+        project->RunSql(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2, %3;"
+                                       "GRANT SELECT ON ALL TABLES IN SCHEMA %1 TO %2;"
+                                       "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 TO %3;"
+                                       "GRANT USAGE, UPDATE ON ALL SEQUENCES IN SCHEMA %1 TO %3")
+                            .arg(schema, viewer, editor));
+        project->Open()->Execute("INSERT INTO TpdbDevices (Name) VALUES ('Press')");
+    }
+
+    QString OpenError(const QString& connectionString, const QString& user, const QString& password) const {
+        Connection connection;
+        try {
+            connection.Open(connectionString, user, password);
+        } catch (const DbError& e) {
+            EXPECT_EQ(connection.State(), ObjectState::Closed);
+            return e.Description();
+        }
+        return QString();
+    }
+
+    std::unique_ptr<TempProject> project;
+    QString viewer, editor;
+};
+
+TEST_F(ServerRoles, ARoleThatMayOnlyReadOpensTheProjectOnlyForViewingAndIsToldWhy) {
+    const QString refusal = OpenError(project->ConnectionString(), viewer, "seen");
+    EXPECT_TRUE(refusal.contains(viewer) && refusal.contains("may only read")) << refusal.toStdString();
+
+    Connection connection;
+    connection.Open(project->ReadConnectionString(), viewer, "seen");
+    EXPECT_TRUE(connection.IsReadOnly());
+    EXPECT_EQ(Scalar(connection, "SELECT Name FROM TpdbDevices").toString(), "Press");
+    EXPECT_EQ(ErrorOf([&] { connection.Execute("DELETE FROM TpdbDevices"); }), err::Fail);
+
+    // An editor opens it for editing.
+    EXPECT_FALSE(project->Open(editor, "written")->IsReadOnly());
+}
+
+TEST_F(ServerRoles, AWrongOrMissingPasswordIsToldAsSuch) {
+    for (const QString& password : {QStringLiteral("guessed"), QString()}) {
+        const QString refusal = OpenError(project->ConnectionString(), editor, password);
+        EXPECT_TRUE(refusal.contains("password") && refusal.contains(editor)) << refusal.toStdString();
+    }
+    EXPECT_TRUE(OpenError(project->ConnectionString(), "nobody here", "x").contains("nobody here"));
+}
+
+TEST_F(ServerRoles, TheChangeLogNamesTheRoleThatWroteEachRow) {
+    auto connection = project->Open(editor, "written");
+    connection->Execute("UPDATE TpdbDevices SET Name = 'Mill'");
+    AddItem(*connection, 1, "Motor", "M1");
+    const auto who = ov::test::SharedPgCluster()->Query(
+        project->Database(), QStringLiteral("SELECT who, tbl FROM \"%1\".ov_changes ORDER BY seq DESC LIMIT 3").arg(project->Schema()));
+    ASSERT_EQ(who.size(), 3u);
+    EXPECT_EQ(who[0], (QStringList{editor, "TpdbItems"}));
+    EXPECT_EQ(who[1], (QStringList{editor, "TpdbDevices"}));
+    EXPECT_EQ(who[2], (QStringList{"ov", "TpdbDevices"})) << "the device the superuser added";
+}
+
+INSTANTIATE_TEST_SUITE_P(, ConnectionTest, ov::test::kBothStores, ov::test::StoreName);
 
 }  // namespace

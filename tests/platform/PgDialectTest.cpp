@@ -14,6 +14,7 @@
 #include "support/TempProject.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace ov::db;
 using ov::test::TempProject;
@@ -26,11 +27,22 @@ const PgNames& TemplateNames() {
         PgNames n;
         TempProject project;
         const auto connection = project.Open();
+        std::map<QString, bool> neverNull;  // as the server knows it: row keys and NOT NULL columns
         for (const QString& table : connection->Tables()) {
             QStringList columns;
-            for (const ColumnInfo& c : connection->Columns(table)) columns << c.name;
+            QString key;
+            for (const IndexInfo& index : connection->Indexes(table))
+                if (index.primaryKey && index.columns.size() == 1) key = index.columns[0];
+            for (const ColumnInfo& c : connection->Columns(table)) {
+                columns << c.name;
+                const bool never = !c.nullable || c.name.compare(key, Qt::CaseInsensitive) == 0;
+                const auto [it, isNew] = neverNull.try_emplace(c.name.toLower(), never);
+                if (!isNew) it->second = it->second && never;
+            }
             AddPgNames(n, table, columns);
         }
+        for (const auto& [column, never] : neverNull)
+            if (never) AddPgNeverNull(n, column);
         return n;
     }();
     return names;
@@ -56,7 +68,7 @@ struct Case {
 const Case kStatements[] = {
     {"ItemViewBuilder, a device without separator",
      "SELECT * FROM [TpdbItems] WHERE DeviceID = 3 ORDER BY TpdbItems.Name",
-     R"(SELECT * FROM "TpdbItems" WHERE "DeviceID" = 3 ORDER BY "TpdbItems"."Name")"},
+     R"(SELECT * FROM "TpdbItems" WHERE "DeviceID" = 3 ORDER BY "TpdbItems"."Name" NULLS FIRST)"},
     {"ItemViewBuilder, no device", "SELECT * FROM [TpdbItems] WHERE DeviceID = 0 AND 0 = 1",
      R"(SELECT * FROM "TpdbItems" WHERE "DeviceID" = 0 AND 0 = 1)"},
     {"ItemViewBuilder, top level by instr",
@@ -74,7 +86,7 @@ const Case kStatements[] = {
      R"(SELECT * FROM "TpdbItems" WHERE +"DeviceID" = 3 AND strpos(substr("Name", 8), '.') = 0)"},
     {"ItemViewBuilder, the next folder",
      "SELECT Name FROM TpdbItems WHERE DeviceID = 2 AND Name > 'Line1' ORDER BY Name LIMIT 1",
-     R"(SELECT "Name" FROM "TpdbItems" WHERE "DeviceID" = 2 AND "Name" > 'Line1' ORDER BY "Name" LIMIT 1)"},
+     R"(SELECT "Name" FROM "TpdbItems" WHERE "DeviceID" = 2 AND "Name" > 'Line1' ORDER BY "Name" NULLS FIRST LIMIT 1)"},
     {"EditorViews, units of a class", "SELECT * FROM TpdbUnits WHERE ParentID =4",
      R"(SELECT * FROM "TpdbUnits" WHERE "ParentID" =4)"},
     {"LargeProject, an item with its text",
@@ -95,9 +107,9 @@ const Case kStatements[] = {
     {"ProjectDiff, units in name order",
      "SELECT c.Name || '/' || u.SwitchID AS k, u.[ID], u.[ParentID] FROM TpdbUnits u JOIN TpdbUnitClasses c "
      "ON c.ID = u.ParentID ORDER BY k COLLATE BINARY",
-     R"(SELECT * FROM (SELECT "c"."Name" || '/' || "u"."SwitchID" AS "k", "u"."ID", "u"."ParentID" FROM "TpdbUnits" "u" JOIN "TpdbUnitClasses" "c" ON "c"."ID" = "u"."ParentID") AS "ov_rows" ORDER BY CAST("k" AS text) COLLATE "C")"},
+     R"(SELECT * FROM (SELECT "c"."Name" || '/' || "u"."SwitchID" AS "k", "u"."ID", "u"."ParentID" FROM "TpdbUnits" "u" JOIN "TpdbUnitClasses" "c" ON "c"."ID" = "u"."ParentID") AS "ov_rows" ORDER BY CAST("k" AS text) COLLATE "C" NULLS FIRST)"},
     {"A column in binary order", "SELECT Name FROM TpdbDevices ORDER BY Name COLLATE BINARY",
-     R"(SELECT "Name" FROM "TpdbDevices" ORDER BY CAST("Name" AS text) COLLATE "C")"},
+     R"(SELECT "Name" FROM "TpdbDevices" ORDER BY CAST("Name" AS text) COLLATE "C" NULLS FIRST)"},
     {"UndoHistory, a connection's name",
      "SELECT g.Name || ': ' || Coalesce(i.Name, i.ItemAccess) FROM TpdbConnections c JOIN TpdbGroups g ON "
      "g.ID = "
@@ -138,7 +150,7 @@ const Case kStatements[] = {
      R"(SELECT "TpdbConnections"."ItemID", min("TpdbGroups"."UpdateRate") FROM "TpdbConnections" JOIN "TpdbGroups" ON "TpdbGroups"."ID" = "TpdbConnections"."GroupID" GROUP BY "TpdbConnections"."ItemID")"},
     {"OnlineItems, items by a Like",
      "SELECT * FROM TpdbItems WHERE DeviceID = 1 AND Name Like 'Line1.%' ORDER BY Name",
-     R"(SELECT * FROM "TpdbItems" WHERE "DeviceID" = 1 AND ov_like("Name", 'Line1.%') ORDER BY "Name")"},
+     R"(SELECT * FROM "TpdbItems" WHERE "DeviceID" = 1 AND ov_like("Name", 'Line1.%') ORDER BY "Name" NULLS FIRST)"},
     {"BrowseApply, a structure and its comment",
      "UPDATE TpdbItems SET StructID = ?, Comment = COALESCE(?, Comment) WHERE ID = ?",
      R"(UPDATE "TpdbItems" SET "StructID" = $1, "Comment" = coalesce($2, "Comment") WHERE "ID" = $3)"},
@@ -170,14 +182,19 @@ const Case kStatements[] = {
      R"(SELECT "ID" FROM "TpdbItems" WHERE "TextID" IS NOT DISTINCT FROM $1 AND "Comment" IS NOT NULL AND "Name" IS DISTINCT FROM "ItemAccess")"},
     {"COLLATE NOCASE dropped",
      "SELECT Name FROM TpdbDevices WHERE Name = ? COLLATE NOCASE ORDER BY Name COLLATE NOCASE",
-     R"(SELECT "Name" FROM "TpdbDevices" WHERE "Name" = $1 ORDER BY "Name")"},
+     R"(SELECT "Name" FROM "TpdbDevices" WHERE "Name" = $1 ORDER BY "Name" NULLS FIRST)"},
     {"SQLite's functions",
      "SELECT group_concat(ID), group_concat(Name, '; '), ifnull(max(Comment), ''), max(1, count(*)), "
      "char(65) FROM TpdbItems "
      "WHERE ID == 1 AND replace(Name, '.', '/') LIKE 'a/%'",
      R"(SELECT string_agg(CAST("ID" AS text), ','), string_agg(CAST("Name" AS text), '; '), coalesce(max("Comment"), ''), greatest(1, count(*)), chr(65) FROM "TpdbItems" WHERE "ID" = 1 AND ov_like(replace("Name", '.', '/'), 'a/%'))"},
+    // Empty values sort first as in a file; row keys and NOT NULL columns need no word on it.
+    {"Empty values first", "SELECT * FROM TpdbItems ORDER BY Comment DESC, TpdbItems.ID, MaxVal ASC, DeviceID",
+     R"(SELECT * FROM "TpdbItems" ORDER BY "Comment" DESC NULLS LAST, "TpdbItems"."ID", "MaxVal" ASC NULLS FIRST, "DeviceID")"},
+    {"Empty values first, in a sub-query", "SELECT (SELECT Name FROM TpdbDevices ORDER BY Name LIMIT 1) FROM TpdbItems ORDER BY ID",
+     R"(SELECT (SELECT "Name" FROM "TpdbDevices" ORDER BY "Name" NULLS FIRST LIMIT 1) FROM "TpdbItems" ORDER BY "ID")"},
     {"Index made by name", "CREATE UNIQUE INDEX [TpdbItems.UniqueName] ON [TpdbItems] ([Name], [DeviceID])",
-     R"(CREATE UNIQUE INDEX "TpdbItems.UniqueName" ON "TpdbItems" ("Name", "DeviceID"))"},
+     R"(CREATE UNIQUE INDEX "TpdbItems.UniqueName" ON "TpdbItems" ("Name" NULLS FIRST, "DeviceID"))"},
     {"A column dropped", "ALTER TABLE TpdbItems DROP COLUMN TextID",
      R"(ALTER TABLE "TpdbItems" DROP COLUMN "TextID")"},
     {"A language added", "ALTER TABLE TidxTexts ADD COLUMN L1036 LONGTEXT",
@@ -188,7 +205,7 @@ const Case kStatements[] = {
 
 TEST(PgDialect, StatementsOfTheCodeBaseInTheServersForm) {
     for (const Case& c : kStatements) {
-        EXPECT_EQ(Pg(QString::fromUtf8(c.sql)), QString::fromUtf8(c.pg)) << c.where;
+        EXPECT_EQ(Pg(QString::fromUtf8(c.sql)), QString::fromUtf8(c.pg)) << c.where << "\n" << Pg(QString::fromUtf8(c.sql)).toStdString();
     }
 }
 

@@ -1,5 +1,6 @@
 // Recordsets over the project database: moving, finding, filtering and
-// seeking, changes written under optimistic locking, and rows read in pages.
+// seeking, changes written under optimistic locking, and rows read in pages;
+// the same over a project file and a server project.
 
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 using namespace ov::db;
-using ov::test::TempProject;
 
 namespace {
 
@@ -23,10 +23,11 @@ std::uint32_t ErrorOf(const std::function<void()>& action) {
 }
 
 // Item1 to Item5 in device 1 and Other in device 2.
-class RecordsetTest : public ::testing::Test {
+class RecordsetTest : public ov::test::StoreTest {
 protected:
     void SetUp() override {
-        connection = project.Open();
+        StoreTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         for (int i = 1; i <= 5; ++i) AddItem(1, QStringLiteral("Item%1").arg(i));
         AddItem(2, "Other");
     }
@@ -50,12 +51,9 @@ protected:
         for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) names << Text(rs);
         return names;
     }
-
-    TempProject project;
-    std::unique_ptr<Connection> connection;
 };
 
-TEST_F(RecordsetTest, NavigationAndPositions) {
+TEST_P(RecordsetTest, NavigationAndPositions) {
     Recordset rs = Query("SELECT * FROM TpdbItems WHERE DeviceID = 1 ORDER BY Name DESC");
     EXPECT_EQ(rs.RecordCount(), 5);
     EXPECT_FALSE(rs.IsBOF());
@@ -84,7 +82,7 @@ TEST_F(RecordsetTest, NavigationAndPositions) {
     EXPECT_EQ(empty.RecordCount(), 0);
 }
 
-TEST_F(RecordsetTest, FieldsAndRowsInTableOrderWithTheirTypes) {
+TEST_P(RecordsetTest, FieldsAndRowsInTableOrderWithTheirTypes) {
     Recordset rs = Query("SELECT * FROM TpdbItems");
     EXPECT_EQ(rs.Fields(0).Name(), "ID");
     EXPECT_EQ(rs.Fields(2).Name(), "DeviceID");
@@ -104,7 +102,27 @@ TEST_F(RecordsetTest, FieldsAndRowsInTableOrderWithTheirTypes) {
     EXPECT_EQ(Names(groups), (QStringList{"Standard", "Alpha", "Beta"}));
 }
 
-TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOFAndFilterNarrows) {
+TEST_P(RecordsetTest, RowsComeInTheSameOrderInEachStoreEmptyValuesFirst) {
+    const std::pair<const char*, const char*> comments[] = {{"Item1", "b"}, {"Item3", "B2"}, {"Item4", "a"}, {"Item5", "_"}};
+    for (const auto& [name, comment] : comments)
+        connection->Execute("UPDATE TpdbItems SET Comment = ? WHERE Name = ?", {QString::fromUtf8(comment), QString::fromUtf8(name)});
+    const std::pair<const char*, QStringList> orders[] = {
+        {"ORDER BY Comment, ID", {"Item2", "Other", "Item3", "Item5", "Item4", "Item1"}},
+        {"ORDER BY Comment DESC, ID", {"Item1", "Item4", "Item5", "Item3", "Item2", "Other"}},
+        {"ORDER BY DeviceID DESC, Comment", {"Other", "Item2", "Item3", "Item5", "Item4", "Item1"}},
+    };
+    for (const auto& [order, names] : orders) {
+        Recordset rs = Query("SELECT * FROM TpdbItems " + QString::fromUtf8(order));
+        EXPECT_EQ(Names(rs), names) << order;
+    }
+    // An index gives its order to a table opened directly.
+    connection->CreateIndex("TpdbItems", {"ByComment", {"Comment"}, false, false});
+    Recordset rs = Query("TpdbItems", CommandType::TableDirect);
+    rs.SetIndex("ByComment");
+    EXPECT_EQ(Names(rs), (QStringList{"Item2", "Other", "Item3", "Item5", "Item4", "Item1"}));
+}
+
+TEST_P(RecordsetTest, FindMovesToTheNextMatchOrEOFAndFilterNarrows) {
     Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
     EXPECT_TRUE(rs.Find("Name='item3'"));
     EXPECT_EQ(rs.AbsolutePosition(), 3);
@@ -130,7 +148,7 @@ TEST_F(RecordsetTest, FindMovesToTheNextMatchOrEOFAndFilterNarrows) {
     EXPECT_EQ(rs.RecordCount(), 6);
 }
 
-TEST_F(RecordsetTest, SeekOnANamedIndexOfATableOpenedDirectly) {
+TEST_P(RecordsetTest, SeekOnANamedIndexOfATableOpenedDirectly) {
     for (const auto& [group, item] : {std::pair{1, 3}, {1, 5}, {2, 3}, {2, 4}, {3, 1}})
         connection->Execute("INSERT INTO TpdbConnections (GroupID, ItemID) VALUES (?, ?)", {group, item});
     Recordset rs = Query("Tpdbconnections", CommandType::TableDirect);
@@ -155,7 +173,7 @@ TEST_F(RecordsetTest, SeekOnANamedIndexOfATableOpenedDirectly) {
     EXPECT_EQ(ErrorOf([&] { rs.SetIndex("NoSuchIndex"); }), err::ItemNotFound);
 }
 
-TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelledAndRecoversFromAUniqueViolation) {
+TEST_P(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelledAndRecoversFromAUniqueViolation) {
     Recordset rs = Query("SELECT * FROM TpdbItems WHERE DeviceID = 1");
     rs.MoveLast();
     rs.AddNew();
@@ -205,7 +223,7 @@ TEST_F(RecordsetTest, AddNewGetsIdAndTemplateDefaultsOrWritesNothingWhenCancelle
     EXPECT_EQ(Text(rs), "Item1");
 }
 
-TEST_F(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
+TEST_P(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
     Recordset rs = Query("SELECT * FROM TpdbItems");
     EXPECT_EQ(ErrorOf([&] { rs.SetValue("FieldSize", "abc"); }), err::CantConvertValue);
     EXPECT_EQ(ErrorOf([&] { rs.SetValue("FieldSize", 3e10); }), err::DataOverflow);
@@ -229,7 +247,7 @@ TEST_F(RecordsetTest, AssignmentsAreCheckedAgainstTheFieldType) {
     EXPECT_EQ(devices.Value("BlobMode").toInt(), -32768);
 }
 
-TEST_F(RecordsetTest, DeletedRowsKeepTheCursorUsable) {
+TEST_P(RecordsetTest, DeletedRowsKeepTheCursorUsable) {
     Recordset rs = DeviceOne();
     rs.Move(2);
     rs.Delete();
@@ -241,7 +259,7 @@ TEST_F(RecordsetTest, DeletedRowsKeepTheCursorUsable) {
     EXPECT_EQ(Names(rs), (QStringList{"Item1", "Item2", "Item4", "Item5"}));
 
     // A row deleted by another program stays in the set, marked, until the set is read again.
-    project.Open()->Execute("DELETE FROM TpdbItems WHERE Name = 'Item2'");
+    project->Open()->Execute("DELETE FROM TpdbItems WHERE Name = 'Item2'");
     rs.MoveFirst();
     rs.Resync();  // values are read again; the set of rows stays
     rs.MoveNext();
@@ -254,7 +272,7 @@ TEST_F(RecordsetTest, DeletedRowsKeepTheCursorUsable) {
     EXPECT_EQ(rs.RecordCount(), 3);
 }
 
-TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
+TEST_P(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
     Recordset rs = DeviceOne();
     Recordset clone = rs.Clone();
     rs.Move(3);
@@ -278,10 +296,10 @@ TEST_F(RecordsetTest, ForgottenRowsLeaveTheSetWithoutReadingItAgain) {
     EXPECT_TRUE(Names(rs).contains("Item6"));
 }
 
-TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) {
+TEST_P(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) {
     Recordset rs = DeviceOne();
     rs.SetValue("Comment", "mine");
-    auto other = project.Open();
+    auto other = project->Open();
     other->Execute("UPDATE TpdbItems SET Comment = 'theirs' WHERE Name = 'Item1'");
     EXPECT_EQ(ErrorOf([&] { rs.Update(); }), err::RowNotFoundForUpdate);
     rs.CancelUpdate();
@@ -296,7 +314,7 @@ TEST_F(RecordsetTest, OptimisticLockingRefusesAChangeOverAnotherProgramsChange) 
     EXPECT_EQ(Text(rs, "Comment"), "again");
 }
 
-TEST_F(RecordsetTest, MovingOnOrClosingSavesAPendingChange) {
+TEST_P(RecordsetTest, MovingOnOrClosingSavesAPendingChange) {
     Recordset rs = DeviceOne();
     rs.SetValue("Comment", "first");
     EXPECT_EQ(rs.GetEditMode(), EditMode::InProgress);
@@ -316,7 +334,7 @@ TEST_F(RecordsetTest, MovingOnOrClosingSavesAPendingChange) {
     EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }), err::ObjectClosed);
 }
 
-TEST_F(RecordsetTest, ClonesAndStatementsShareTheRowsButNotThePosition) {
+TEST_P(RecordsetTest, ClonesAndStatementsShareTheRowsButNotThePosition) {
     Recordset rs = Query("SELECT * FROM TpdbItems ORDER BY ID");
     Recordset clone = rs.Clone();
     rs.MoveLast();
@@ -338,7 +356,7 @@ TEST_F(RecordsetTest, ClonesAndStatementsShareTheRowsButNotThePosition) {
     EXPECT_EQ(Text(rs, "ItemAccess"), "Item1.x");
 }
 
-TEST_F(RecordsetTest, JoinedGroupViewChangesOnlyItemFields) {
+TEST_P(RecordsetTest, JoinedGroupViewChangesOnlyItemFields) {
     connection->Execute("INSERT INTO TpdbDevices (ID, Name) VALUES (1, 'PLC')");
     connection->Execute("INSERT INTO TpdbConnections (GroupID, ItemID) SELECT 1, ID FROM TpdbItems WHERE DeviceID = 1");
     Recordset rs = Query(
@@ -356,7 +374,7 @@ TEST_F(RecordsetTest, JoinedGroupViewChangesOnlyItemFields) {
     EXPECT_EQ(Query("SELECT * FROM TpdbItems WHERE Name = 'item1 RENAMED'").RecordCount(), 1);
 }
 
-TEST_F(RecordsetTest, AggregatesAreReadOnlyAndReadAgainWhenRowsAreForgotten) {
+TEST_P(RecordsetTest, AggregatesAreReadOnlyAndReadAgainWhenRowsAreForgotten) {
     Recordset rs = Query("SELECT DeviceID, COUNT(*) AS N FROM TpdbItems GROUP BY DeviceID ORDER BY DeviceID");
     EXPECT_EQ(rs.RecordCount(), 2);
     EXPECT_EQ(rs.Value("N").toInt(), 5);
@@ -371,7 +389,7 @@ TEST_F(RecordsetTest, AggregatesAreReadOnlyAndReadAgainWhenRowsAreForgotten) {
     EXPECT_EQ(rs.RecordCount(), 1);
 }
 
-TEST_F(RecordsetTest, LargeResultsAreReadInPages) {
+TEST_P(RecordsetTest, LargeResultsAreReadInPages) {
     const auto name = [](int i) { return QStringLiteral("P%1").arg(i, 5, 10, QChar(u'0')); };
     connection->InTransaction([&] {
         for (int i = 0; i < 3000; ++i)
@@ -393,5 +411,7 @@ TEST_F(RecordsetTest, LargeResultsAreReadInPages) {
     rs.MoveLast();
     EXPECT_EQ(Text(rs, "Comment"), "last");
 }
+
+INSTANTIATE_TEST_SUITE_P(, RecordsetTest, ov::test::kBothStores, ov::test::StoreName);
 
 }  // namespace

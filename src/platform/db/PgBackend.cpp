@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -228,7 +229,9 @@ struct PgSession {
         const std::size_t expected = sends.size() + (protect ? 2 : 0);
         std::vector<PgResult> results;
         // Each command answers with its result and then a null; the sync comes last.
+        bool cancelled = false;
         for (std::size_t i = 0; sent && i < expected; ++i) {
+            AwaitAnswer(cancelled);
             PgResult first(PQgetResult(c));
             if (!first) {
                 sent = false;
@@ -259,6 +262,26 @@ struct PgSession {
         return results;
     }
 
+    // Waits until the server's next answer is there, asking keepGoing now
+    // and then; a no asks the server to stop the running statement, which
+    // then fails (57014) and undoes itself.
+    void AwaitAnswer(bool& cancelled) {
+        if (!keepGoing) return;  // PQgetResult waits
+        for (;;) {
+            if (!PQconsumeInput(conn) || !PQisBusy(conn)) return;  // a lost connection shows in PQgetResult
+            pollfd answer{PQsocket(conn), POLLIN, 0};
+            ::poll(&answer, 1, kAskEveryMs);
+            if (cancelled || keepGoing()) continue;
+            cancelled = true;
+            if (PGcancel* cancel = PQgetCancel(conn)) {
+                char error[256];
+                PQcancel(cancel, error, sizeof error);
+                PQfreeCancel(cancel);
+            }
+        }
+    }
+    static constexpr int kAskEveryMs = 20;
+
     void DeallocateUnused() {
         if (unusedStatements.size() < 32) return;
         QString sql;
@@ -269,7 +292,7 @@ struct PgSession {
 
     void LoadNames() {
         names.clear();
-        PgResult r = Run(QStringLiteral("SELECT c.relname, a.attname FROM pg_attribute a "
+        PgResult r = Run(QStringLiteral("SELECT c.relname, a.attname, a.attnotnull FROM pg_attribute a "
                                         "JOIN pg_class c ON c.oid = a.attrelid "
                                         "JOIN pg_namespace n ON n.oid = c.relnamespace "
                                         "WHERE n.nspname = $1 AND c.relkind IN ('r', 'p', 'v') AND a.attnum > 0 "
@@ -277,6 +300,7 @@ struct PgSession {
                          {schema});
         QString table;
         QStringList columns;
+        std::map<QString, bool> neverNull;  // column -> never null in every table that has it
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             const QString t = QString::fromUtf8(PQgetvalue(r.get(), i, 0));
             if (t != table && !table.isEmpty()) {
@@ -285,8 +309,13 @@ struct PgSession {
             }
             table = t;
             columns << QString::fromUtf8(PQgetvalue(r.get(), i, 1));
+            const bool notNull = PQgetvalue(r.get(), i, 2)[0] == 't';
+            const auto [it, isNew] = neverNull.try_emplace(columns.back().toLower(), notNull);
+            if (!isNew) it->second = it->second && notNull;
         }
         if (!table.isEmpty()) AddPgNames(names, table, columns);
+        for (const auto& [column, never] : neverNull)
+            if (never) AddPgNeverNull(names, column);
         tables.clear();
         rowKeys.clear();
     }
@@ -619,7 +648,17 @@ std::shared_ptr<PgSession> Connect(const ServerProject& where, const QString& us
     session->conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (PQstatus(session->conn) != CONNECTION_OK) {
         const QString message = QString::fromUtf8(PQerrorMessage(session->conn)).simplified();
-        FailOpen(QStringLiteral("The project server cannot be reached or refused the login (%1).").arg(message));
+        const QString role = QString::fromUtf8(PQuser(session->conn));
+        // A password is given in PGPASSWORD or ~/.pgpass; libpq
+        // tells a missing one apart, the server's message a wrong one.
+        if (PQconnectionNeedsPassword(session->conn) && !PQconnectionUsedPassword(session->conn))
+            FailOpen(QStringLiteral("The project server wants a password for the role '%1' (in PGPASSWORD or "
+                                    "~/.pgpass).")
+                         .arg(role));
+        if (message.contains(QStringLiteral("password authentication failed")))
+            FailOpen(QStringLiteral("The project server refused the password of the role '%1'.").arg(role));
+        FailOpen(QStringLiteral("The project server cannot be reached or refused the login of the role '%1' (%2).")
+                     .arg(role, message));
     }
     PQsetClientEncoding(session->conn, "UTF8");
     // The server's notices (a drop that cascades, ...) are not the user's business.

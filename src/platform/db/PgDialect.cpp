@@ -12,6 +12,9 @@ namespace ov::db {
 
 namespace {
 
+// The names dictionary marks never-null columns under this prefix.
+const QString kNeverNull = QStringLiteral("\x01never null ");
+
 struct Token {
     enum Kind { Word, Name, Text, Number, Parameter, Symbol, Space, Function, Keyword, Expression } kind;
     QString text;  // as the output writes it
@@ -173,6 +176,7 @@ class Statement {
         RewriteIs();
         RewriteLikes();
         RewriteCalls();
+        OrderNulls();
         return BinaryOrder();
     }
 
@@ -346,6 +350,58 @@ class Statement {
             m_t[leftStart] = {Token::Expression, call, {}};
             i = leftStart;
         }
+    }
+
+    // A file sorts empty values (nulls) before all others, the server after
+    // them unless told: each sort key says where they go, and so does each
+    // column of an index, which then still serves the sort. Keys that are
+    // never null (the row keys) stay as they are and keep the primary key's
+    // index, which cannot say it.
+    void OrderNulls() {
+        for (int i = 0; i < static_cast<int>(m_t.size()); ++i) {
+            int start = -1;
+            if (Is(m_t[i], "ORDER") && Next(i) >= 0 && Is(m_t[Next(i)], "BY")) {
+                start = Next(i) + 1;
+            } else if (Is(m_t[i], "INDEX")) {
+                int k = Next(i);
+                while (k >= 0 && !IsSymbol(m_t[k], "(")) k = Next(k);
+                if (k >= 0) start = k + 1;
+            }
+            if (start < 0) continue;
+            int depth = 0, term = start;
+            for (int k = start;; ++k) {
+                const bool atEnd = k >= static_cast<int>(m_t.size()) || (depth == 0 && IsClauseEnd(m_t[k]));
+                if (!atEnd && IsSymbol(m_t[k], "(")) ++depth;
+                if (!atEnd && IsSymbol(m_t[k], ")")) --depth;
+                if (atEnd || (depth == 0 && IsSymbol(m_t[k], ","))) {
+                    if (PlaceNulls(term, k - 1)) ++k;
+                    term = k + 1;
+                    if (atEnd) break;
+                }
+            }
+            i = start;
+        }
+    }
+    static bool IsClauseEnd(const Token& t) {
+        for (const char* word : {"LIMIT", "OFFSET", "UNION", "EXCEPT", "INTERSECT", "RETURNING", "WHERE"})
+            if (Is(t, word)) return true;
+        return IsSymbol(t, ")") || IsSymbol(t, ";");
+    }
+    // Adds where nulls go to the sort key from..to; true when a token was added.
+    bool PlaceNulls(int from, int to) {
+        int last = to;
+        while (last >= from && m_t[last].kind == Token::Space) --last;
+        if (last < from) return false;
+        for (int k = from; k <= last; ++k)
+            if (Is(m_t[k], "NULLS")) return false;
+        const bool descending = Is(m_t[last], "DESC");
+        int column = descending || Is(m_t[last], "ASC") ? Prev(last) : last;
+        if (column >= from && m_t[column].kind == Token::Name &&
+            m_names.contains(kNeverNull + m_t[column].raw.toLower()) && PrimaryStart(column) == Next(from - 1))
+            return false;
+        m_t.insert(m_t.begin() + last + 1,
+                   {Token::Expression, descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST"), {}});
+        return true;
     }
 
     // COLLATE BINARY orders by the characters' codes: the value as text in
@@ -617,6 +673,8 @@ void AddPgNames(PgNames& names, const QString& table, const QStringList& columns
     names.insert(table.toLower(), table);
     for (const QString& column : columns) names.insert(column.toLower(), column);
 }
+
+void AddPgNeverNull(PgNames& names, const QString& column) { names.insert(kNeverNull + column.toLower(), column); }
 
 QString PgSql(const QString& sql, const PgNames& names, int* parameterCount) {
     std::vector<Token> tokens = Tokenise(sql);

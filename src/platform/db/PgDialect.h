@@ -47,6 +47,9 @@ namespace ov::db {
 // The proper-case names of a project's tables and columns by their lower-case form.
 using PgNames = QHash<QString, QString>;
 void AddPgNames(PgNames& names, const QString& table, const QStringList& columns);
+// A column that holds no null in any table that has it (a row key): sorts by
+// it need not say where nulls go, and so can use the primary key's index.
+void AddPgNeverNull(PgNames& names, const QString& column);
 
 // The PostgreSQL text of one statement; parameterCount receives the number of
 // "?" parameters. Throws DbError (ErrorsInCommand) for statements with no
