@@ -32,6 +32,8 @@ void CreateServerProject(const QString& dataSource, const std::function<void(Con
     try {
         Connection connection;
         connection.Open(QStringLiteral("Data Source=%1;Mode=Read|Write").arg(dataSource));
+        // Nobody sees the project before it is made: its rows need no log entry each.
+        connection.SetChangeLogging(false);
         connection.InTransaction([&] { build(connection); });
     } catch (...) {
         try {
