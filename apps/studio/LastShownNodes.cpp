@@ -1,5 +1,7 @@
 #include "studio/LastShownNodes.h"
 
+#include "platform/db/PgBackend.h"
+
 #include <QFileInfo>
 #include <QSettings>
 
@@ -14,7 +16,8 @@ QSettings UserSettings() {
 // One key per project below the group: its absolute path (the settings file
 // writes its slashes as backslashes and reads them back alike).
 QString KeyOf(const QString& projectPath) {
-    return QStringLiteral("LastShownNode/") + QFileInfo(projectPath).absoluteFilePath();
+    return QStringLiteral("LastShownNode/") +
+           (ov::db::IsServerDataSource(projectPath) ? projectPath : QFileInfo(projectPath).absoluteFilePath());
 }
 
 }  // namespace

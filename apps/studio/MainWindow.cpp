@@ -8,6 +8,7 @@
 #include "model/ProjectTemplate.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbError.h"
+#include "platform/db/PgBackend.h"
 #include "studio/AddinCall.h"
 #include "studio/EditorArea.h"
 #include "studio/LastShownNodes.h"
@@ -21,6 +22,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -145,6 +148,18 @@ void MainWindow::UseAddinFactory(AddinLibrary::Factory factory) {
 
 QString MainWindow::ProjectProblem(const QString& path) {
     if (path.isEmpty()) return QStringLiteral("No project file was given.");
+    if (db::IsServerDataSource(path)) {
+        // A project on a server: the server says whether it is there and may be read.
+        try {
+            db::Connection connection;
+            connection.Open(QStringLiteral("Data Source=%1;Mode=Read;").arg(path));
+            if (!connection.HasTable(QStringLiteral("TpdbItems")))
+                return QStringLiteral("%1 is a schema on the server, but not a project: it has no item tables.").arg(path);
+        } catch (const db::DbError& e) {
+            return QStringLiteral("%1 cannot be opened as a project:\n%2").arg(path, e.Description());
+        }
+        return QString();
+    }
     const QFileInfo info(path);
     if (!info.exists()) return QStringLiteral("The project file %1 does not exist.").arg(QDir::toNativeSeparators(path));
     if (!info.isFile()) return QStringLiteral("%1 is not a project file.").arg(QDir::toNativeSeparators(path));
@@ -168,7 +183,7 @@ bool MainWindow::OpenProject(const QString& path, bool readOnly) {
         return false;
     }
     CloseProject();
-    m_projectPath = QFileInfo(path).absoluteFilePath();
+    m_projectPath = db::IsServerDataSource(path) ? path : QFileInfo(path).absoluteFilePath();
     m_readOnly = readOnly || sys::ProjectWriteProtection(m_projectPath) != sys::WriteProtection::None;
     m_tree->SetProjectFile(m_projectPath);
     // The add-in asks at Initialize; it finds write-protected files by itself.
@@ -270,8 +285,12 @@ void MainWindow::UpdateTitle() {
     } else {
         m_editorArea->Hint()->setText(QStringLiteral("Select an item node in the project tree to open the editor."));
         const QString readOnly = m_readOnly ? QStringLiteral(" (read-only)") : QString();
-        setWindowTitle(kAppTitle + QStringLiteral(" - ") + QFileInfo(m_projectPath).fileName() + readOnly);
-        m_statusPath->setText(QDir::toNativeSeparators(m_projectPath) + readOnly);
+        const QString name = db::IsServerDataSource(m_projectPath)
+                                 ? QUrlQuery(QUrl(m_projectPath)).queryItemValue(QStringLiteral("project"))
+                                 : QFileInfo(m_projectPath).fileName();
+        setWindowTitle(kAppTitle + QStringLiteral(" - ") + name + readOnly);
+        m_statusPath->setText((db::IsServerDataSource(m_projectPath) ? m_projectPath : QDir::toNativeSeparators(m_projectPath)) +
+                              readOnly);
     }
 }
 
@@ -285,7 +304,8 @@ void MainWindow::ShowMessage(const QString& title, const QString& text) {
 }
 
 QString MainWindow::StartFolder() const {
-    return m_projectPath.isEmpty() ? QDir::homePath() : QFileInfo(m_projectPath).absolutePath();
+    return m_projectPath.isEmpty() || db::IsServerDataSource(m_projectPath) ? QDir::homePath()
+                                                                             : QFileInfo(m_projectPath).absolutePath();
 }
 
 void MainWindow::OnNewProject(ProjectKind kind) {

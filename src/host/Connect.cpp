@@ -146,6 +146,7 @@ bool Connect::EnsureLoaded() {
         case sys::WriteProtection::Media: m_readOnly = ReadOnlyReason::Media; break;
         case sys::WriteProtection::File: m_readOnly = ReadOnlyReason::File; break;
         case sys::WriteProtection::Folder: m_readOnly = ReadOnlyReason::Folder; break;
+        case sys::WriteProtection::Rights: m_readOnly = ReadOnlyReason::Rights; break;
         case sys::WriteProtection::None:
             m_readOnly = m_readOnlyRequested ? ReadOnlyReason::Requested : ReadOnlyReason::None;
             break;
@@ -207,6 +208,7 @@ QString Connect::ReadOnlyNotice() const {
         case ReadOnlyReason::File: why = settings::kTextReadOnlyFile; break;
         case ReadOnlyReason::Folder: why = settings::kTextReadOnlyFolder; break;
         case ReadOnlyReason::Media: why = settings::kTextReadOnlyMedia; break;
+        case ReadOnlyReason::Rights: why = 9433; break;
     }
     return settings::Text(settings::kTextReadOnlyNotice).replace(QStringLiteral("<r>"), settings::Text(why));
 }
@@ -256,7 +258,8 @@ void Connect::OnOthersChanged() {
                        .replace(QStringLiteral("<who>"), last.who)
                        .replace(QStringLiteral("<at>"), last.at.mid(11))
                        .replace(QStringLiteral("<n>"), QString::number(changes.size()))
-                       .replace(QStringLiteral("<tables>"), tables.join(QStringLiteral(", ")));
+                       .replace(QStringLiteral("<tables>"), tables.size() > 3 ? tables.mid(0, 3).join(QStringLiteral(", ")) + QStringLiteral(", …")
+                                                                              : tables.join(QStringLiteral(", ")));
     // The tree shows devices, groups, structures and unit classes: those wait
     // for Refresh View, so that nothing the user has open is rebuilt under them.
     static const QStringList kTreeTables = {QStringLiteral("TpdbDevices"), QStringLiteral("TpdbGroups"),

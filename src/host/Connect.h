@@ -67,7 +67,7 @@ public:
     // commands that change it are greyed, the grids locked, the dialogs
     // shown for viewing, the window's settings and the undo history kept
     // nowhere.
-    enum class ReadOnlyReason { None, Requested, File, Folder, Media };
+    enum class ReadOnlyReason { None, Requested, File, Folder, Media, Rights };
     ReadOnlyReason ReadOnly() const { return m_readOnly; }
     bool IsReadOnly() const { return m_readOnly != ReadOnlyReason::None; }
     // The status bar's words for it; empty while the session may write.

@@ -302,8 +302,9 @@ static constexpr TextEntry kOwnEntries[] = {
     {9428, "Die ausgewählten Zeilen enthalten nichts, was die Reparatur löschen könnte.", "The selected rows hold nothing that Repair could delete."},
     {9429, "<n> verwaiste Zeilen gelöscht.", "<n> orphan rows deleted."},
     {9430, "Das Objekt gibt es nicht mehr.", "The object no longer exists."},
-    {9431, "<n> Zeilen geändert von <who> um <at> (<tables>)", "<n> rows changed by <who> at <at> (<tables>)"},
+    {9431, "<who>, <at>: <n> Zeilen (<tables>)", "<who>, <at>: <n> rows (<tables>)"},
     {9432, " – Ansicht aktualisieren zeigt sie im Baum", " – Refresh View shows them in the tree"},
+    {9433, "Ihre Rolle darf das Projekt auf dem Server nur lesen", "your role may only read the project on the server"},
 };
 // clang-format on
 

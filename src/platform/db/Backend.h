@@ -45,6 +45,9 @@ public:
     virtual bool Step() = 0;  // true while a row is available
     virtual void Reset() = 0;
     virtual bool IsReadOnly() const = 0;
+    // Why the user may not change the project even when opening it for
+    // editing (a server role that may only read); empty when they may.
+    virtual QString WriteRefusal() const { return QString(); }
 
     virtual int ColumnCount() const = 0;
     virtual QVariant Column(int index) const = 0;  // qlonglong, double, QString, QByteArray or null
@@ -98,6 +101,9 @@ public:
     virtual qint64 ChangedRows() const = 0;
     virtual qint64 LastInsertId() const = 0;
     virtual bool IsReadOnly() const = 0;
+    // Why the user may not change the project even when opening it for
+    // editing (a server role that may only read); empty when they may.
+    virtual QString WriteRefusal() const { return QString(); }
     // Where the database lies; a server database lies on no file system.
     virtual db::FileSystem FileSystem() const { return {}; }
 

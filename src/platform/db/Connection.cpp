@@ -189,6 +189,10 @@ std::unique_ptr<ChangeListener> Connection::ListenForOthers() {
     return Guarded(m_impl.get(), [&] { return m_impl->Db().Listen(); });
 }
 
+QString Connection::WriteRefusal() const {
+    return m_impl->IsOpen() ? m_impl->Db().WriteRefusal() : QString();
+}
+
 void Connection::ForgetCachedRows() {
     if (m_impl->IsOpen()) m_impl->BumpGeneration();
 }

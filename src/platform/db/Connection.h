@@ -36,6 +36,9 @@ public:
     QString ConnectionString() const { return m_connectionString; }
     QString DataSource() const { return m_dataSource; }
     bool IsReadOnly() const { return m_readOnly; }
+    // Why the user may not change the project at all (a server role that
+    // may only read it), empty when they may.
+    QString WriteRefusal() const;
     // What the open project lies on. Opened for editing on a network share,
     // the project keeps a rollback journal instead of the write-ahead log,
     // and only one computer should write to it at a time.

@@ -101,11 +101,15 @@ DbError ErrorOf(const PGresult* r, PGconn* conn, const QString& context) {
     return DbError(info);
 }
 
+// The trigger functions keep the project's search path of their making, so
+// that a write from any program (psql, a script of the team's own) is logged
+// and keeps the keys ahead as the editor's own writes do.
+//
 // A key given explicitly (the template's first group, a row brought back by
 // undo, a copied project) moves the table's key sequence past it, so that the
 // next new row does not collide with it, as a file's next row ID would not.
 const char* const kKeepKeyAhead = R"(
-CREATE FUNCTION ov_keep_key_ahead() RETURNS trigger LANGUAGE plpgsql AS $$
+CREATE FUNCTION ov_keep_key_ahead() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$
 DECLARE
     sequence text := pg_get_serial_sequence(quote_ident(TG_TABLE_SCHEMA) || '.' || quote_ident(TG_TABLE_NAME), TG_ARGV[0]);
     top bigint;
@@ -128,7 +132,7 @@ const char* const kChangeLog[] = {
         tbl text NOT NULL,
         before jsonb,
         after jsonb))",
-    R"(CREATE FUNCTION ov_log_change() RETURNS trigger LANGUAGE plpgsql AS $$
+    R"(CREATE FUNCTION ov_log_change() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$
 BEGIN
     -- A connection filling a new project (a copy) keeps no log.
     IF current_setting('ov.log', true) = 'off' THEN

@@ -44,6 +44,7 @@ public:
     qint64 ChangedRows() const override;
     qint64 LastInsertId() const override;
     bool IsReadOnly() const override;
+    QString WriteRefusal() const override { return ReadOnlyReason(); }
 
     void Begin() override;
     bool InTransaction() const override;

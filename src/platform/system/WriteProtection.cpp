@@ -1,5 +1,8 @@
 #include "platform/system/WriteProtection.h"
 
+#include "platform/db/Connection.h"
+#include "platform/db/PgBackend.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -16,6 +19,16 @@ bool MayWrite(const QFileInfo& info) {
 }  // namespace
 
 WriteProtection ProjectWriteProtection(const QString& projectFile) {
+    if (db::IsServerDataSource(projectFile)) {
+        // The server knows the role's rights: a project that cannot be read fails on opening.
+        try {
+            db::Connection connection;
+            connection.Open(QStringLiteral("Data Source=%1;Mode=Read").arg(projectFile));
+            return connection.WriteRefusal().isEmpty() ? WriteProtection::None : WriteProtection::Rights;
+        } catch (const db::DbError&) {
+            return WriteProtection::None;
+        }
+    }
     const QFileInfo file(projectFile);
     if (projectFile.isEmpty() || !file.isFile()) return WriteProtection::None;
     const QFileInfo folder(file.absolutePath());

@@ -13,6 +13,7 @@ enum class WriteProtection {
     Media,   // the file system is read-only (a CD, a write-protected share)
     File,    // the project file
     Folder,  // the project's folder, where the database keeps its journal
+    Rights,  // a project on a server the user's role may only read
 };
 
 // A file that does not exist is no protection: opening it fails on its own.
