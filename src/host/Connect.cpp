@@ -15,6 +15,7 @@
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <utility>
 
@@ -227,6 +228,8 @@ void Connect::OpenDatabase() {
 void Connect::ListenForOthers() {
     m_othersNotifier.reset();
     m_others.reset();
+    // News come through the event loop; a program without one has none to hear.
+    if (!QCoreApplication::instance()) return;
     try {
         m_others = m_window->Data()->Connection().ListenForOthers();
     } catch (const db::DbError&) {

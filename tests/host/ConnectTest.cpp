@@ -12,9 +12,13 @@
 #include "platform/ui/MessageBox.h"
 #include "settings/TextTable.h"
 #include "support/Files.h"
+#include "support/PgCluster.h"
 #include "support/SessionHarness.h"
+#include "platform/db/Recordset.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -266,3 +270,48 @@ TEST_F(ConnectTest, AnnouncedTextChangesDropTheCachedTextTable) {
 }
 
 }  // namespace
+
+// Two engineers on one project on a server: what the other commits reaches
+// the open editor without a click, and its own work stays its own.
+TEST(TeamProject, AnotherEngineersCommitIsShownWithWhoAndTheRowsAreReadAgain) {
+    OV_REQUIRE_PG_CLUSTER(cluster);
+    int argc = 1;
+    char program[] = "test_host";
+    char* argv[] = {program, nullptr};
+    std::optional<QCoreApplication> app;
+    if (!QCoreApplication::instance()) app.emplace(argc, argv);
+    test::TempProject project(test::TempProject::Content::Demo, test::Store::Server);
+    test::SessionHarness harness;
+    harness.Start(project.Path());
+    harness.Load();
+    ASSERT_TRUE(harness.Session().IsLoaded());
+    auto& window = dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window());
+    db::Connection& mine = window.Data()->Connection();
+    // A recordset that read the row before, as a grid has.
+    db::Recordset shown;
+    shown.Open(QStringLiteral("SELECT Name, MaxVal FROM TpdbItems WHERE Name = 'BatchCounter'"), mine);
+    const double before = shown.Fields(1).Value().toDouble();
+
+    std::unique_ptr<db::Connection> theirs = project.Open();
+    theirs->Execute("UPDATE TpdbItems SET MaxVal = 4711 WHERE Name = 'BatchCounter'");
+    const QString status = [&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            const QString text = window.sb().PanelText(1);
+            if (text.contains(QStringLiteral("TpdbItems"))) return text;
+        }
+        return window.sb().PanelText(1);
+    }();
+    EXPECT_TRUE(status.contains(cluster->Superuser())) << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("1 "))) << "one row: " << status.toStdString();
+    EXPECT_NE(before, 4711.0);
+    shown.MoveFirst();
+    EXPECT_EQ(shown.Fields(1).Value().toDouble(), 4711.0) << "the rows shown are read again";
+
+    // The own edit is not news to the own editor.
+    mine.Execute("UPDATE TpdbItems SET MinVal = 2 WHERE Name = 'BatchCounter'");
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
+    EXPECT_EQ(window.sb().PanelText(1), status);
+}
