@@ -6,7 +6,7 @@ build="$root/build-bench"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_GUI=ON &&
-       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_opc_tick bench_plc bench_check bench_online bench_csv bench_scale ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
+       cmake --build "$build" --target bench_recordset bench_grid bench_items bench_objects bench_structures bench_opc bench_opc_tick bench_plc bench_check bench_online bench_csv bench_scale bench_pg ovopc ovstudio ovopceditor; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "bench: build failed" >&2
     exit 1
@@ -27,6 +27,20 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 "$build/bench/bench_plc"
 # A generated project of 1,000,000 items in one device.
 "$build/bench/bench_scale" 1000000
+# The same project of 1,000,000 items on a throwaway PostgreSQL server of
+# its own (Debian's postgresql package): copied to the server and back
+# (pg_copy_1m_to_server_s, pg_copy_1m_to_file_s, goal under 2 min each; the
+# copies compared, pg_diff_1m_same 1), opened in the editor with the tree
+# (pg_open_tree_1m_s, goal under 1 s; the file's beside it) and a folder
+# clicked (pg_folder_click_1m_ms, median of five, goal under 50 ms); a folder
+# of 10,000 items pasted and another deleted (pg_paste_10k_ms,
+# pg_delete_10k_ms) against the same rows written through libpq, one
+# prepared statement per row in one transaction (pg_raw_insert_10k_ms,
+# pg_raw_delete_10k_ms), the ratios goal at most 3; and the median time
+# from one connection's commit to another's listener hearing of it over 50
+# commits (pg_notify_latency_ms, goal under 500 ms; _to_row_ms with the row
+# read again, _after_bulk_ with a listener open through the paste and delete).
+"$build/bench/bench_pg"
 # Check Project with every rule on a generated project of 1,000,000 items
 # with a few faults of most rules (check_1m_s, goal under 10 s), the same
 # checks as plain SQL queries run one after the other through SQLite

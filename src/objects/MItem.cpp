@@ -323,11 +323,12 @@ std::vector<int> MItem::ItemsBelowNode() {
     // Below the folder means behind its path and a separator, so the folder
     // "Line1" never takes the items of "Line10".
     if (!path.isEmpty()) {
-        // Index ranges find the candidates, the Like decides unless they are exact.
+        // Index ranges find the candidates, the Like decides unless they are
+        // exact. "1 = 1", not "1": a server takes only a truth value in AND.
         const db::PrefixRanges ranges = db::LikePrefixRanges(field, path + Separator());
         where = editor::ItemViewBuilder::RowsInRanges(
             CurrentDevice(), field, ranges,
-            ranges.exact ? QStringLiteral("1")
+            ranges.exact ? QStringLiteral("1 = 1")
                          : QStringLiteral("%1 Like '%2%'").arg(field, editor::ItemViewBuilder::LikeLiteral(path + Separator())));
     }
     QString sql = QStringLiteral("SELECT ID FROM TpdbItems WHERE (") + where;

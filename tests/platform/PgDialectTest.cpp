@@ -473,6 +473,40 @@ TEST_F(PgProject, OvLikeOfNullIsNullAndABadEscapeIsRefused) {
     EXPECT_THROW(Query(QStringLiteral("SELECT ov_like('a', 'a', NULL)")), std::runtime_error);
 }
 
+// A name column against a text expression ignores letter case, so the
+// prefix ranges of a folder give its rows and no others, whatever the case
+// of the names; and compared with a text value the name matches as it does
+// with a literal.
+TEST_F(PgProject, PrefixRangesOfNameColumnsGiveTheFoldersRowsInAnyCase) {
+    const QStringList names = {QStringLiteral("Area3.Line5.Motor"), QStringLiteral("AREA3.LINE5.Pump"),
+                               QStringLiteral("area3.line5.valve"), QStringLiteral("Area3.Line50.Fan"),
+                               QStringLiteral("Area3.Line4.Belt"),  QStringLiteral("Area4.Line5.Gate"),
+                               QStringLiteral("Zone1.Drive"),       QStringLiteral("B.Line5.Motor")};
+    QStringList values;
+    for (const QString& name : names) values << QStringLiteral("(%1, %1, 1)").arg(SqlText(name));
+    Run({Pg(QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES ") + values.join(u','))});
+    for (const char* folder : {"Area3.Line5.", "area3.LINE5.", "Area3.", "Zone"}) {
+        const QString prefix = QString::fromUtf8(folder);
+        const PrefixRanges ranges = LikePrefixRanges(QStringLiteral("ItemAccess"), prefix);
+        ASSERT_TRUE(ranges.exact) << folder;
+        const auto rows = Query(Pg(QStringLiteral("SELECT Name FROM TpdbItems WHERE (") +
+                                   ranges.conditions.join(QStringLiteral(") OR (")) + QStringLiteral(")")));
+        QStringList found;
+        for (const QStringList& row : rows) found << row[0];
+        QStringList expected;
+        const LikePattern like(prefix + u'%');
+        for (const QString& name : names)
+            if (like.Matches(name)) expected << name;
+        found.sort();
+        expected.sort();
+        EXPECT_EQ(found, expected) << folder;
+    }
+    EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM \"TpdbItems\" WHERE \"Name\" = 'ZONE1.drive'::text"))[0][0],
+              QStringLiteral("1"));
+    EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM \"TpdbItems\" WHERE \"Name\" <> 'ZONE1.drive'::text"))[0][0],
+              QString::number(names.size() - 1));
+}
+
 TEST_F(PgProject, ALikeInAStatementRunsOnNameColumns) {
     Run({Pg(
         QStringLiteral("INSERT INTO TpdbItems (Name, ItemAccess, DeviceID) VALUES ('Line1.Motor1', 'x', 1), "

@@ -746,6 +746,29 @@ QString PgColumnsQuery() {
 QStringList PgProjectFunctions() {
     return {
         QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext WITH SCHEMA public"),
+        // A name column compared with a text expression ignores letter case,
+        // as a NOCASE column does in a file. citext has no operators for
+        // citext and text, so the server would compare both as text, with
+        // regard to case: the upper bound of a prefix range ("Name <
+        // 'area3.' || chr(1114111)") then lets every "Area..." row through.
+        // The operators are plain SQL: the planner puts citext's own
+        // comparison in place, which the name indexes serve.
+        QStringLiteral(R"(DO $$
+DECLARE
+    op record;
+BEGIN
+    FOR op IN SELECT * FROM (VALUES ('<', 'lt'), ('<=', 'le'), ('>', 'gt'), ('>=', 'ge'), ('=', 'eq'), ('<>', 'ne'))
+              AS v(sign, name) LOOP
+        EXECUTE format('CREATE OR REPLACE FUNCTION ov_nocase_%s(a citext, b text) RETURNS boolean '
+                       'LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS %L', op.name, 'SELECT a ' || op.sign || ' b::citext');
+        IF NOT EXISTS (SELECT 1 FROM pg_operator o WHERE o.oprnamespace = current_schema()::regnamespace
+                       AND o.oprname = op.sign AND o.oprleft = 'citext'::regtype AND o.oprright = 'text'::regtype) THEN
+            EXECUTE format('CREATE OPERATOR %s (LEFTARG = citext, RIGHTARG = text, FUNCTION = ov_nocase_%s)',
+                           op.sign, op.name);
+        END IF;
+    END LOOP;
+END
+$$)"),
         // One character of a pattern as the expression writes it: letters
         // and digits as they are, anything else by its code point.
         QStringLiteral(R"(CREATE OR REPLACE FUNCTION ov_like_char(c text) RETURNS text
