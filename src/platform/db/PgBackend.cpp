@@ -624,6 +624,15 @@ private:
 
 [[noreturn]] void FailOpen(const QString& text) { throw DbError(err::Fail, text); }
 
+// A name written for the server, quoted as it needs; libpq's copy is freed here.
+QString QuotedIdentifier(PGconn* conn, const QString& name) {
+    const QByteArray text = name.toUtf8();
+    char* quoted = PQescapeIdentifier(conn, text.constData(), static_cast<std::size_t>(text.size()));
+    const QString result = QString::fromUtf8(quoted);
+    PQfreemem(quoted);
+    return result;
+}
+
 bool ValidProjectName(const QString& name) {
     static const QRegularExpression valid(QStringLiteral("^[A-Za-z_][A-Za-z0-9_\\-]{0,62}$"));
     return valid.match(name).hasMatch();
@@ -740,8 +749,7 @@ void PgBackend::CreateSchema(const QString& dataSource, const QString& user, con
         FailOpen(QStringLiteral("The project '%1' exists on the server already; it is not replaced.").arg(where.project));
     session->Run(QStringLiteral("BEGIN"));
     try {
-        session->Run(QStringLiteral("CREATE SCHEMA %1").arg(QString::fromUtf8(PQescapeIdentifier(
-            session->conn, where.project.toUtf8().constData(), static_cast<std::size_t>(where.project.toUtf8().size())))));
+        session->Run(QStringLiteral("CREATE SCHEMA %1").arg(QuotedIdentifier(session->conn, where.project)));
         session->Run(QStringLiteral("SELECT set_config('search_path', quote_ident($1) || ', public', true)"), {where.project});
         for (const QString& statement : PgProjectFunctions()) session->Run(statement);
         session->Run(QString::fromUtf8(kKeepKeyAhead));
@@ -756,11 +764,7 @@ void PgBackend::CreateSchema(const QString& dataSource, const QString& user, con
 void PgBackend::DropProject(const QString& dataSource, const QString& user, const QString& password) {
     const ServerProject where = ParseServerDataSource(dataSource);
     auto session = Connect(where, user, password);
-    char* quoted = PQescapeIdentifier(session->conn, where.project.toUtf8().constData(),
-                                      static_cast<std::size_t>(where.project.toUtf8().size()));
-    const QString name = QString::fromUtf8(quoted);
-    PQfreemem(quoted);
-    session->Run(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(name));
+    session->Run(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(QuotedIdentifier(session->conn, where.project)));
 }
 
 PgBackend::~PgBackend() {
