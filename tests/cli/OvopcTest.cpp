@@ -648,6 +648,13 @@ TEST_F(OvopcServer, ANewServerProjectReadsLikeTheSameFileAndCopiesBothWaysWithou
     const Outcome up = Run({"copy", file, Url("copied")});
     ASSERT_EQ(up.exitCode, 0) << up.err.toStdString();
     EXPECT_TRUE(up.err.contains("copying rows")) << "a progress line";
+    // A filled project is counted once committed: a first tree of a million
+    // rows is planned for them, not for an empty table.
+    const auto counted = cluster->Query(QStringLiteral("ovopc"),
+                                        QStringLiteral("SELECT c.reltuples FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                                       "WHERE n.nspname = 'copied' AND c.relname = 'TpdbItems'"));
+    ASSERT_EQ(counted.size(), 1u);
+    EXPECT_GT(counted[0][0].toDouble(), 0) << "no statistics after the copy";
     const QString back = dir.filePath(QStringLiteral("back.ovs"));
     ASSERT_EQ(Run({"copy", Url("copied"), back}).exitCode, 0);
     EXPECT_EQ(Run({"diff", file, Url("copied")}).exitCode, 0);
@@ -660,4 +667,20 @@ TEST_F(OvopcServer, ANewServerProjectReadsLikeTheSameFileAndCopiesBothWaysWithou
     ExpectOneErrorLine(Run({"info", Url("nobody")}), "has no project 'nobody'");
     ExpectOneErrorLine(Run({"info", cluster->Url("ovopc", "bad name")}), "cannot be a project name");
     ExpectOneErrorLine(Run({"info", QStringLiteral("postgresql://ov@127.0.0.1:1/ovopc?project=demo")}), "cannot be reached");
+}
+
+TEST_F(OvopcServer, AGeneratedServerProjectHoldsWhatTheSameFileHolds) {
+    OV_REQUIRE_PG_CLUSTER(cluster);
+    const QStringList size = {"--demo", "--items", "2500", "--devices", "2"};
+    ASSERT_EQ(Run(QStringList{"new", file} + size).exitCode, 0);
+    const Outcome made = Run(QStringList{"new", Url("generated")} + size);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_TRUE(made.err.contains("creating items")) << "a progress line";
+    const Outcome same = Run({"diff", file, Url("generated")});
+    EXPECT_EQ(same.exitCode, 0) << same.out.toStdString();
+    // Refused before a single item is made, not after the work.
+    const Outcome again = Run(QStringList{"new", Url("generated")} + size);
+    EXPECT_NE(again.exitCode, 0);
+    EXPECT_TRUE(again.err.contains("exists on the server already")) << again.err.toStdString();
+    EXPECT_FALSE(again.err.contains("1250 of")) << again.err.toStdString();
 }

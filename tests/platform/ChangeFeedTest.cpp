@@ -57,6 +57,10 @@ TEST(ChangeFeed, AListenerHearsOtherConnectionsCommitsWithTableKeyAndRoleButNotI
     EXPECT_EQ(heard[0].key, device);
     EXPECT_EQ(heard[1].table, QStringLiteral("TpdbGroups"));
     EXPECT_EQ(heard[1].key, 1);
+    EXPECT_TRUE(heard[0].before.isEmpty()) << "a new row has no row before";
+    EXPECT_EQ(heard[0].after.value(QStringLiteral("Name")).toString(), QStringLiteral("Theirs"));
+    EXPECT_EQ(heard[1].after.value(QStringLiteral("UpdateRate")).toInt(), 250);
+    EXPECT_NE(heard[1].before.value(QStringLiteral("UpdateRate")).toInt(), 250) << "the row as it was";
     EXPECT_EQ(heard[0].who, cluster->Superuser());
     EXPECT_FALSE(heard[0].at.isEmpty());
     EXPECT_TRUE(listener->Take().empty()) << "each change is told once";
@@ -65,4 +69,36 @@ TEST(ChangeFeed, AListenerHearsOtherConnectionsCommitsWithTableKeyAndRoleButNotI
 TEST(ChangeFeed, AFileTellsNothing) {
     ov::test::TempProject project;
     EXPECT_FALSE(project.Open()->ListenForOthers());
+}
+
+TEST(ChangeFeed, AfterALargeChangeOnlyWhatIsNewIsToldAndTheLogKeepsADay) {
+    OV_REQUIRE_PG_CLUSTER(cluster);
+    cluster->CreateDatabase(QStringLiteral("feedlog"));
+    const QString url = cluster->Url(QStringLiteral("feedlog"), QStringLiteral("team"));
+    CreateDatabaseFile(url, [](Connection& c) { ov::model::WriteProjectTemplate(c); });
+
+    Connection mine, theirs;
+    mine.Open(ov::model::ProjectConnectionString(url));
+    theirs.Open(ov::model::ProjectConnectionString(url));
+    const std::unique_ptr<ChangeListener> listener = mine.ListenForOthers();
+    ASSERT_TRUE(listener);
+    theirs.Execute("INSERT INTO TpdbGroups (Name) SELECT 'G' || n FROM generate_series(1, 3000) AS n");
+    EXPECT_EQ(Hear(*listener, 3000).size(), 3000u);
+    theirs.Execute("UPDATE TpdbGroups SET UpdateRate = 500 WHERE Name = 'G7'");
+    const std::vector<OthersChange> next = Hear(*listener, 1);
+    ASSERT_EQ(next.size(), 1u) << "the 3000 rows are not told again";
+    EXPECT_EQ(next[0].after.value(QStringLiteral("Name")).toString(), QStringLiteral("G7"));
+
+    // Entries older than a day go when a studio opens the project for editing.
+    cluster->RunSql(QStringLiteral("feedlog"),
+                    QStringLiteral("UPDATE team.ov_changes SET at = now() - interval '25 hours' WHERE seq < (SELECT max(seq) FROM team.ov_changes)"));
+    const auto count = [&] {
+        return cluster->Query(QStringLiteral("feedlog"), QStringLiteral("SELECT count(*) FROM team.ov_changes"))[0][0].toInt();
+    };
+    Connection reader;
+    reader.Open(ov::model::ProjectReadConnectionString(url));
+    EXPECT_GT(count(), 1) << "opening to read leaves the log alone";
+    Connection editor;
+    editor.Open(ov::model::ProjectConnectionString(url));
+    EXPECT_EQ(count(), 1) << "only the recent change stays";
 }

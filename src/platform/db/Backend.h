@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 #include <span>
@@ -73,12 +74,15 @@ struct LoggedChange {
     QVariantList after;
 };
 
-// A committed row change of another connection, as a listener learns of it.
+// A committed row change of another connection, as a listener learns of it:
+// the row before and after by column name (empty for none).
 struct OthersChange {
     QString table;
     qint64 key = 0;
     QString who;  // the role that made it
     QString at;   // when, as the server tells it
+    QVariantMap before;
+    QVariantMap after;
 };
 
 // Listens for what other connections commit to the same project.

@@ -35,6 +35,10 @@ public:
     // project has. Refuses a project that exists already.
     static void CreateSchema(const QString& dataSource, const QString& user = QString(),
                              const QString& password = QString());
+    // Fails, as CreateSchema would, when the project exists: a caller that
+    // prepares a long fill first asks before it starts.
+    static void RefuseExistingProject(const QString& dataSource, const QString& user = QString(),
+                                      const QString& password = QString());
     // Removes a project with everything in it.
     static void DropProject(const QString& dataSource, const QString& user = QString(),
                             const QString& password = QString());
