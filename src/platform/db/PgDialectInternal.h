@@ -1,7 +1,7 @@
 #pragma once
 
 // What the parts of the server's dialect share: names and keywords
-// (PgNames.cpp), statements (PgStatement.cpp), tables and their types
+// (PgNames.cpp), statements (PgRewrite.cpp), tables and their types
 // (PgTables.cpp). Internal to the database layer; callers include PgDialect.h.
 
 #include "platform/db/PgDialect.h"
