@@ -158,6 +158,26 @@ TEST(SqlDialect, StatementsWithoutSingleBaseRowsAreReadWhole) {
         EXPECT_FALSE(AnalyseSelect(QString::fromUtf8(sql))) << sql;
 }
 
+TEST(SqlDialect, TextsCommentsAndQuotedNamesAreReadWhole) {
+    // Punctuation inside a text neither nests nor ends a clause.
+    const auto parts =
+        AnalyseSelect(TranslateSql("SELECT * FROM TpdbItems WHERE Name = '(' OR Name = \"a;b\" ORDER BY Name"));
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->where, "Name = '(' OR Name = 'a;b'");
+    EXPECT_EQ(parts->orderBy, "Name");
+
+    // A comment is white space, even with a quote in it.
+    EXPECT_EQ(TranslateSql("SELECT * /* it's old */ FROM T WHERE X = True"), "SELECT *   FROM T WHERE X = -1");
+    EXPECT_EQ(TranslateSql("SELECT * FROM T -- it's old\nWHERE X = True"), "SELECT * FROM T  \nWHERE X = -1");
+
+    // A doubled backquote is part of the name, not the start of another one.
+    const auto odd = AnalyseSelect("SELECT * FROM `Odd``Name` WHERE ID = 1");
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->baseTable, "Odd`Name");
+    EXPECT_EQ(odd->baseQualifier, "`Odd``Name`");
+    EXPECT_EQ(odd->where, "ID = 1");
+}
+
 TEST(SqlDialect, QuoteNameNeverBreaksOut) {
     EXPECT_EQ(QuoteName("TpdbItems.UniqueName"), "[TpdbItems.UniqueName]");
     EXPECT_EQ(QuoteName("a]; DROP TABLE x"), "[a; DROP TABLE x]");
