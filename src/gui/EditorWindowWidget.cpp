@@ -114,6 +114,9 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i] = new QLabel(m_statusRow);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        // A long text (who changed what on a server) is cut, with the whole
+        // of it as the tip: it never widens the window at the tree's cost.
+        m_panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         statusLayout->addWidget(m_panels[i], i == 0 ? 2 : 1);
     }
     layout->addWidget(m_statusRow);
@@ -178,7 +181,11 @@ void EditorWindowWidget::Refresh() {
     if (GridView* front = Grid(m_window.FrontGrid())) m_grids->setCurrentWidget(front);
     // Commands move recordsets without the grids noticing; show where they stand now.
     for (GridView* view : m_gridViews) view->ShowModelState();
-    for (std::size_t i = 0; i < m_panels.size(); ++i) m_panels[i]->setText(m_window.sb().PanelText(static_cast<int>(i) + 1));
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        const QString text = m_window.sb().PanelText(static_cast<int>(i) + 1);
+        m_panels[i]->setText(text);
+        m_panels[i]->setToolTip(text);
+    }
     const QString notices = m_window.sb().Notices().join(QStringLiteral("  "));
     m_notices->setText(notices);
     m_notices->setToolTip(notices);
