@@ -358,15 +358,16 @@ void RowSource::CheckGeneration() {
     m_cacheGeneration = m_connection->Generation();
 }
 
+QVariant RowSource::Converted(std::size_t column, const QVariant& raw) {
+    FieldInfo& field = m_fields[column];
+    if (field.type == DataType::Empty && !raw.isNull()) field.type = TypeOfStoredValue(raw);
+    return FromStorage(raw, field.type);
+}
+
 std::vector<QVariant> RowSource::ConvertRow(const Statement& statement, int firstColumn) {
     std::vector<QVariant> values;
     values.reserve(m_fields.size());
-    for (std::size_t c = 0; c < m_fields.size(); ++c) {
-        const QVariant raw = statement.Column(static_cast<int>(c) + firstColumn);
-        FieldInfo& field = m_fields[c];
-        if (field.type == DataType::Empty && !raw.isNull()) field.type = TypeOfStoredValue(raw);
-        values.push_back(FromStorage(raw, field.type));
-    }
+    for (std::size_t c = 0; c < m_fields.size(); ++c) values.push_back(Converted(c, statement.Column(static_cast<int>(c) + firstColumn)));
     return values;
 }
 
@@ -402,11 +403,21 @@ void RowSource::LoadPage(std::size_t page) {
 }
 
 std::optional<std::vector<QVariant>> RowSource::ReadOne(qint64 key) {
+    auto values = ReadStored(key);
+    if (values)
+        for (std::size_t c = 0; c < values->size(); ++c) (*values)[c] = Converted(c, (*values)[c]);
+    return values;
+}
+
+std::optional<std::vector<QVariant>> RowSource::ReadStored(qint64 key) {
     Statement& s = *m_rowStatement;
     s.Reset();
     s.Bind(1, QVariant(static_cast<qlonglong>(key)));
     std::optional<std::vector<QVariant>> values;
-    if (s.Step()) values = ConvertRow(s, 1);
+    if (s.Step()) {
+        values.emplace();
+        for (std::size_t c = 0; c < m_fields.size(); ++c) values->push_back(s.Column(static_cast<int>(c) + 1));
+    }
     s.Reset();
     return values;
 }
@@ -582,42 +593,62 @@ std::size_t RowSource::Insert(const EditValues& values) {
     return index;
 }
 
+namespace {
+
+[[noreturn]] void ChangedByOthers(const FieldInfo& field) {
+    throw DbError(err::RowNotFoundForUpdate, QStringLiteral("The field '%1' was changed by another program since the record was "
+                                                            "read; the change cannot be saved.")
+                                                 .arg(field.name));
+}
+
+[[noreturn]] void DeletedByOthers() {
+    throw DbError(err::DeletedRow, QStringLiteral("The record was deleted by another program; the change cannot be saved."));
+}
+
+}  // namespace
+
 void RowSource::Update(std::size_t i, const EditValues& values, const std::vector<QVariant>& originals) {
     RequireUpdatable();
     const qint64 key = m_keys[i];
+    Row* cached = CachedRow(i);
+    // Whatever happens, the row is read again when next shown.
+    if (cached) cached->stale = true;
     // Optimistic locking: refuse when another program changed one of the same
     // fields since this row was read; changes to other fields are kept.
-    const auto current = ReadOne(key);
-    Row* cached = CachedRow(i);
-    if (!current) {
-        if (cached) cached->stale = true;
-        throw DbError(err::DeletedRow, QStringLiteral("The record was deleted by another program; the change cannot be saved."));
-    }
-    QStringList assignments;
-    std::vector<QVariant> parameters;
+    const auto stored = ReadStored(key);
+    if (!stored) DeletedByOthers();
+    QStringList assignments, unchanged;
+    std::vector<QVariant> parameters, expected;
+    std::size_t first = m_fields.size();
     for (std::size_t c = 0; c < m_fields.size(); ++c) {
         if (!values[c]) continue;
         if (!m_fields[c].updatable)
             throw DbError(err::FeatureNotAvailable, QStringLiteral("The field '%1' cannot be changed.").arg(m_fields[c].name));
-        if (c < originals.size() && (*current)[c] != originals[c]) {
-            if (cached) cached->stale = true;
-            throw DbError(err::RowNotFoundForUpdate,
-                          QStringLiteral("The field '%1' was changed by another program since the record was read; "
-                                         "the change cannot be saved.")
-                              .arg(m_fields[c].name));
-        }
-        assignments << QuoteName(m_fields[c].baseColumn) + QStringLiteral(" = ?");
+        if (c < originals.size() && Converted(c, (*stored)[c]) != originals[c]) ChangedByOthers(m_fields[c]);
+        first = std::min(first, c);
+        const QString column = QuoteName(m_fields[c].baseColumn);
+        assignments << column + QStringLiteral(" = ?");
         parameters.push_back(*values[c]);
+        unchanged << column + QStringLiteral(" IS ?");
+        expected.push_back((*stored)[c]);
     }
     if (assignments.isEmpty()) return;
+    // The values just compared are a condition of the write itself: another
+    // program's write that lands between the read and this statement makes
+    // it change nothing, and is never overwritten unseen.
     parameters.push_back(QVariant(static_cast<qlonglong>(key)));
-    Statement& s = CachedStatement(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                             .arg(QuoteName(m_parts.baseTable), assignments.join(QStringLiteral(", ")), m_rowKey));
+    parameters.insert(parameters.end(), expected.begin(), expected.end());
+    Statement& s = CachedStatement(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4")
+                                       .arg(QuoteName(m_parts.baseTable), assignments.join(QStringLiteral(", ")), m_rowKey,
+                                            unchanged.join(QStringLiteral(" AND "))));
     s.Reset();
     s.BindAll(parameters);
     s.Step();
     s.Reset();
-    if (cached) cached->stale = true;
+    if (Db().ChangedRows() == 0) {
+        if (!ReadStored(key)) DeletedByOthers();
+        ChangedByOthers(m_fields[first]);
+    }
     NoteOwnWrite();
 }
 

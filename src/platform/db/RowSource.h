@@ -82,6 +82,8 @@ private:
     void CheckGeneration();
     void LoadPage(std::size_t page);
     std::optional<std::vector<QVariant>> ReadOne(qint64 key);
+    std::optional<std::vector<QVariant>> ReadStored(qint64 key);  // the values as the database holds them
+    QVariant Converted(std::size_t column, const QVariant& raw);
     std::vector<QVariant> ConvertRow(const Statement& statement, int firstColumn);
     Statement& CachedStatement(const QString& sql);
     void NoteOwnWrite();
