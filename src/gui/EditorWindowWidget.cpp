@@ -114,9 +114,10 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i] = new QLabel(m_statusRow);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
-        // A long text (who changed what on a server) is cut, with the whole
-        // of it as the tip: it never widens the window at the tree's cost.
-        m_panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        // The function's text (who changed what on a server) may be long: it
+        // is cut, with the whole of it as the tip, rather than widen the
+        // window at the tree's cost.
+        if (i == 0) m_panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         statusLayout->addWidget(m_panels[i], i == 0 ? 2 : 1);
     }
     layout->addWidget(m_statusRow);
