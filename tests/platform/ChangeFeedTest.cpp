@@ -26,18 +26,30 @@ std::vector<OthersChange> Hear(ChangeListener& listener, std::size_t count) {
     return heard;
 }
 
+// Two engineers on one new server project; mine listens for theirs.
+struct TwoEngineers {
+    explicit TwoEngineers(const QString& database) {
+        const ov::test::PgCluster* cluster = ov::test::SharedPgCluster();
+        cluster->CreateDatabase(database);
+        url = cluster->Url(database, QStringLiteral("team"));
+        CreateDatabaseFile(url, [](Connection& c) { ov::model::WriteProjectTemplate(c); });
+        mine.Open(ov::model::ProjectConnectionString(url));
+        theirs.Open(ov::model::ProjectConnectionString(url));
+        listener = mine.ListenForOthers();
+    }
+    QString url;
+    Connection mine, theirs;
+    std::unique_ptr<ChangeListener> listener;
+};
+
 }  // namespace
 
 TEST(ChangeFeed, AListenerHearsOtherConnectionsCommitsWithTableKeyAndRoleButNotItsOwnOrRolledBackWork) {
     OV_REQUIRE_PG_CLUSTER(cluster);
-    cluster->CreateDatabase(QStringLiteral("feed"));
-    const QString url = cluster->Url(QStringLiteral("feed"), QStringLiteral("team"));
-    CreateDatabaseFile(url, [](Connection& c) { ov::model::WriteProjectTemplate(c); });
-
-    Connection mine, theirs;
-    mine.Open(ov::model::ProjectConnectionString(url));
-    theirs.Open(ov::model::ProjectConnectionString(url));
-    const std::unique_ptr<ChangeListener> listener = mine.ListenForOthers();
+    TwoEngineers team(QStringLiteral("feed"));
+    Connection& mine = team.mine;
+    Connection& theirs = team.theirs;
+    ChangeListener* listener = team.listener.get();
     ASSERT_TRUE(listener);
     EXPECT_GE(listener->SocketDescriptor(), 0);
 
@@ -73,14 +85,10 @@ TEST(ChangeFeed, AFileTellsNothing) {
 
 TEST(ChangeFeed, AfterALargeChangeOnlyWhatIsNewIsToldAndTheLogKeepsADay) {
     OV_REQUIRE_PG_CLUSTER(cluster);
-    cluster->CreateDatabase(QStringLiteral("feedlog"));
-    const QString url = cluster->Url(QStringLiteral("feedlog"), QStringLiteral("team"));
-    CreateDatabaseFile(url, [](Connection& c) { ov::model::WriteProjectTemplate(c); });
-
-    Connection mine, theirs;
-    mine.Open(ov::model::ProjectConnectionString(url));
-    theirs.Open(ov::model::ProjectConnectionString(url));
-    const std::unique_ptr<ChangeListener> listener = mine.ListenForOthers();
+    TwoEngineers team(QStringLiteral("feedlog"));
+    Connection& theirs = team.theirs;
+    ChangeListener* listener = team.listener.get();
+    const QString& url = team.url;
     ASSERT_TRUE(listener);
     theirs.Execute("INSERT INTO TpdbGroups (Name) SELECT 'G' || n FROM generate_series(1, 3000) AS n");
     EXPECT_EQ(Hear(*listener, 3000).size(), 3000u);
