@@ -283,7 +283,9 @@ int main(int argc, char** argv) {
     app.afterPaint = nullptr;
     std::vector<double> latencies;
     for (const auto& [paintedAt, time] : newlyPainted) {
-        const QDateTime source = QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        // Today's values show their time of day alone.
+        QDateTime source = QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        if (!source.isValid()) source = QDateTime(QDate::currentDate(), QTime::fromString(time, QStringLiteral("HH:mm:ss.zzz")));
         if (source.isValid()) latencies.push_back(static_cast<double>(paintedAt - source.toMSecsSinceEpoch()));
     }
     if (latencies.size() < 100) return Fail("hardly any new values painted");

@@ -111,7 +111,9 @@ bool Emit(const QString& line) {
 }
 
 QString ValueLine(const ov::opc::OnlineItem& item, const ov::opc::ItemValue& value, bool json) {
-    if (!json) return QStringList{item.name, value.value, value.quality, value.time}.join(u'\t');
+    // A log of values may run past midnight: each line keeps its date.
+    if (!json)
+        return QStringList{item.name, value.value, value.quality, ov::opc::LocalTimeText(value.isoTime)}.join(u'\t');
     const QJsonObject line{{QStringLiteral("item"), item.name},
                            {QStringLiteral("itemId"), item.nodeId},
                            {QStringLiteral("value"), value.raw.isUndefined() ? QJsonValue() : value.raw},

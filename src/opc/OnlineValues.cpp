@@ -113,13 +113,28 @@ QString ValueText(const QJsonValue& value, int dataType, const QString& unit) {
     return text + u' ' + unit;
 }
 
-QString LocalTimeText(const QString& iso) {
+namespace {
+
+QDateTime LocalTime(const QString& iso) {
     const QDateTime time = QDateTime::fromString(iso, Qt::ISODateWithMs);
-    if (!time.isValid()) return iso;
+    if (!time.isValid()) return time;
     // The zone is looked up once: converting through the C library's local
     // time would read the zone file's state anew for every value.
     static const QTimeZone zone = QTimeZone::systemTimeZone();
-    return time.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return time.toTimeZone(zone);
+}
+
+}  // namespace
+
+QString LocalTimeText(const QString& iso) {
+    const QDateTime local = LocalTime(iso);
+    return local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) : iso;
+}
+
+QString GridTimeText(const QString& iso, const QDate& today) {
+    const QDateTime local = LocalTime(iso);
+    if (!local.isValid()) return iso;
+    return local.toString(local.date() == today ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
 OnlineValues::OnlineValues(std::unique_ptr<AddressSource> source, QString notOnline)
@@ -344,7 +359,7 @@ const ItemValue* OnlineValues::Value(int itemId) const {
     if (it == m_values.end()) return nullptr;
     if (!it->formatted) {
         it->value = ValueText(it->raw, it->dataType, it->unit);
-        it->time = LocalTimeText(it->isoTime);
+        it->time = GridTimeText(it->isoTime, QDate::currentDate());
         it->formatted = true;
     }
     return &*it;

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QJsonValue>
+#include <QDate>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -56,7 +57,7 @@ enum class Quality { Good, Uncertain, Bad };
 struct ItemValue {
     QString value;    // by the item's data type, with its unit
     QString quality;  // "Good", "Uncertain_LastUsableValue", "Bad_NodeIdUnknown" ...
-    QString time;     // the source time in local time
+    QString time;     // the source time in local time, without the date when it is today's
     QString isoTime;  // the same as the server sent it (ISO 8601)
     Quality level = Quality::Bad;
     QJsonValue raw;   // as the helper sent it
@@ -79,6 +80,9 @@ QString QualityText(const QString& statusName);
 QString ValueText(const QJsonValue& value, int dataType, const QString& unit = {});
 // An ISO 8601 time stamp in local time; empty stays empty.
 QString LocalTimeText(const QString& iso);
+// The same as a grid shows it: a time of today without the date, which a
+// column of changing values would only repeat; another day's with it.
+QString GridTimeText(const QString& iso, const QDate& today);
 
 // The values of the items of one device while its items are shown online.
 // It owns the device's server connection and keeps exactly the items it is

@@ -274,6 +274,11 @@ TEST(OnlineTextTest, ValuesQualitiesAndTimesAsTheGridShowsThem) {
               QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0, 123), QTimeZone::utc()).toLocalTime().toString("yyyy-MM-dd HH:mm:ss.zzz"));
     EXPECT_EQ(opc::ValueText(iso, kDate), opc::LocalTimeText(iso));
     EXPECT_EQ(opc::LocalTimeText({}), QString());
+    // The grid leaves out today's date, and only today's.
+    const QDateTime local = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0, 123), QTimeZone::utc()).toLocalTime();
+    EXPECT_EQ(opc::GridTimeText(iso, local.date()), local.toString("HH:mm:ss.zzz"));
+    EXPECT_EQ(opc::GridTimeText(iso, local.date().addDays(1)), opc::LocalTimeText(iso));
+    EXPECT_EQ(opc::GridTimeText(QStringLiteral("not a time"), local.date()), QStringLiteral("not a time"));
 }
 
 TEST_F(OnlineValuesTest, AWriteIsCheckedSentAndRecorded) {
