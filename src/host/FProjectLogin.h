@@ -1,0 +1,26 @@
+#pragma once
+
+#include "host/LoginForm.h"
+
+namespace ov::host {
+
+// The log-on to a project on a server: the role, pre-filled, and its
+// password, masked; OK and Cancel. At first it says which server asks,
+// after a refused try why the server refused.
+class FProjectLogin : public LoginForm {
+  public:
+    FProjectLogin(const QString& server, const QString& refusal, const QString& role);
+
+  protected:
+    QString Prompt() const override;
+
+  private:
+    QString m_server;
+    QString m_refusal;
+};
+
+// Shows FProjectLogin; false when the person cancelled, else role and
+// password as typed.
+bool AskProjectLogin(const QString& server, const QString& refusal, QString& role, QString& password);
+
+}  // namespace ov::host
