@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 
 #include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
 #include "platform/system/SystemTools.h"
 #include "settings/TextTable.h"
@@ -160,6 +161,15 @@ std::optional<QString> ReadLine(const QString& prompt, bool hidden) {
         Print(stderr, QStringLiteral("\n"));
     }
     return QString::fromLocal8Bit(line);
+}
+
+bool AskServerPassword(const ov::db::DbError& failure) {
+    if (failure.Login() != ov::db::LoginFailure::PasswordWanted || qEnvironmentVariableIsSet("PGPASSWORD")) return false;
+    const auto typed = ReadLine(QStringLiteral("Password of the role '%1' on the project server: ").arg(failure.LoginRole()), true);
+    if (!typed) return false;
+    // Set even when empty: the next refusal is then told, not asked again.
+    qputenv("PGPASSWORD", typed->toLocal8Bit());
+    return true;
 }
 
 ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem) {
