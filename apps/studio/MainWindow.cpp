@@ -150,10 +150,10 @@ MainWindow::ProjectCheck MainWindow::CheckServerProject(const QString& path) {
     // The server says whether the project is there and may be read, once
     // the person gave the password it wants.
     ProjectCheck check;
-    const auto ask = [this](const QString& server, const QString& refusal, QString& role, QString& password) {
+    const auto ask = [this](const QString& server, bool refused, QString& role, QString& password) {
         const std::unique_ptr<host::IServerLogin> dialog = m_addinLibrary.CreateServerLogin();
         bool entered = false;
-        if (dialog) CallAddin("ServerLogin", [&] { entered = dialog->Ask(server, refusal, role, password); });
+        if (dialog) CallAddin("ServerLogin", [&] { entered = dialog->Ask(server, refused, role, password); });
         return entered;
     };
     try {

@@ -33,11 +33,11 @@ std::optional<ServerLogins::Login> ServerLogins::Open(db::Connection& connection
         } catch (const db::DbError& e) {
             if (e.Login() == db::LoginFailure::None || !ask) throw;
             m_logins.remove(server);
-            // The first question says who asks; every later one why the last answer failed.
+            // The first question says who asks; every later one that the last answer failed.
             const bool refused = asked || e.Login() == db::LoginFailure::PasswordRefused;
             QString role = login.role.isEmpty() ? e.LoginRole() : login.role;
             QString password;
-            if (!ask(ServerShown(url), refused ? e.Description() : QString(), role, password)) return std::nullopt;
+            if (!ask(ServerShown(url), refused, role, password)) return std::nullopt;
             login = {role, password};
             asked = true;
         }

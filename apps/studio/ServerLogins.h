@@ -21,9 +21,9 @@ public:
         QString role;  // empty: the address's role and libpq's own places serve
         QString password;
     };
-    // Asks the person (server as shown, why the last try failed or empty,
-    // the role in and out, the password out); false when they cancelled.
-    using Asker = std::function<bool(const QString&, const QString&, QString&, QString&)>;
+    // Asks the person (server as shown, whether the server refused the last
+    // try, the role in and out, the password out); false when they cancelled.
+    using Asker = std::function<bool(const QString&, bool, QString&, QString&)>;
 
     // Opens connection on the server project url names with the login given
     // for that server before, asking while the server wants a password or

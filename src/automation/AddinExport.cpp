@@ -37,9 +37,9 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
             ov::editor::InstallScreenIfAvailable();
             ov::host::ChooseInstallationLanguage();
             struct ServerLogin : ov::host::IServerLogin {
-                bool Ask(const QString& server, const QString& refusal, QString& role, QString& password) override {
+                bool Ask(const QString& server, bool refused, QString& role, QString& password) override {
                     bool entered = false;
-                    ov::ui::RunGuarded([&] { entered = ov::host::AskProjectLogin(server, refusal, role, password); });
+                    ov::ui::RunGuarded([&] { entered = ov::host::AskProjectLogin(server, refused, role, password); });
                     return entered;
                 }
             };

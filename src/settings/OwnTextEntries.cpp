@@ -310,6 +310,7 @@ static constexpr TextEntry kOwnEntries[] = {
     {9434, "Anmeldung am Projektserver", "Log On to the Project Server"},
     {9435, "Der Projektserver <s> verlangt eine Rolle und ihr Passwort.", "The project server <s> asks for a role and its password."},
     {9436, "&Rolle:", "&Role:"},
+    {9437, "Der Projektserver hat das Passwort der Rolle '<r>' abgelehnt.", "The project server refused the password of the role '<r>'."},
 };
 // clang-format on
 

@@ -3,6 +3,7 @@
 
 #include "host/FProjectLogin.h"
 #include "platform/ui/FormPresenter.h"
+#include "settings/TextTable.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,10 @@ const QString kServer = QStringLiteral("plant-db:5432/plant");
 
 class FProjectLoginTest : public ::testing::Test {
   protected:
-    void SetUp() override { ui::DefaultFormRunner().Clear(); }
+    void SetUp() override {
+        ui::DefaultFormRunner().Clear();
+        settings::TextTable::Instance().SetLanguage(settings::TextTable::kEnglish);
+    }
     void TearDown() override {
         EXPECT_TRUE(ui::DefaultFormRunner().Unexpected().isEmpty());
         ui::DefaultFormRunner().Clear();
@@ -35,21 +39,20 @@ TEST_F(FProjectLoginTest, TheKnownRoleIsOfferedAndThePasswordTypedComesBack) {
         EXPECT_TRUE(f.PressDefault());
     });
     QString role = QStringLiteral("anna"), password;
-    ASSERT_TRUE(host::AskProjectLogin(kServer, QString(), role, password));
+    ASSERT_TRUE(host::AskProjectLogin(kServer, false, role, password));
     EXPECT_TRUE(prompt.contains(kServer)) << prompt.toStdString();
     EXPECT_EQ(role, QStringLiteral("anna"));
     EXPECT_EQ(password, QStringLiteral(" s3cret ")) << "a password is taken as typed, blanks and all";
 
-    // After a refusal the dialog says why instead, and another role may be typed.
-    const QString refusal = QStringLiteral("The project server refused the password of the role 'anna'.");
+    // After a refusal the dialog says so instead, and another role may be typed.
     Answer([&](ui::Form& f) {
         prompt = f.Get(QStringLiteral("lblPrompt")).caption;
         f.UserSetText(QStringLiteral("txtUser"), QStringLiteral("  bert "));
         f.UserSetText(QStringLiteral("txtPassword"), QStringLiteral("other"));
         f.PressDefault();
     });
-    ASSERT_TRUE(host::AskProjectLogin(kServer, refusal, role, password));
-    EXPECT_EQ(prompt, refusal);
+    ASSERT_TRUE(host::AskProjectLogin(kServer, true, role, password));
+    EXPECT_EQ(prompt, QStringLiteral("The project server refused the password of the role 'anna'."));
     EXPECT_EQ(role, QStringLiteral("bert"));
     EXPECT_EQ(password, QStringLiteral("other"));
 }
@@ -66,7 +69,7 @@ TEST_F(FProjectLoginTest, OkNeedsARoleAndCancelChangesNothing) {
         EXPECT_TRUE(f.PressCancel());
     });
     QString role, password = QStringLiteral("before");
-    EXPECT_FALSE(host::AskProjectLogin(kServer, QString(), role, password));
+    EXPECT_FALSE(host::AskProjectLogin(kServer, false, role, password));
     EXPECT_TRUE(role.isEmpty());
     EXPECT_EQ(password, QStringLiteral("before"));
 }

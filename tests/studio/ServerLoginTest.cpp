@@ -4,6 +4,7 @@
 // kept for the run only, never in a file.
 
 #include "StudioTest.h"
+#include "platform/system/Registry.h"
 #include "studio/EditorArea.h"
 #include "studio/MainWindow.h"
 #include "studio/ProjectTreeWidget.h"
@@ -140,6 +141,9 @@ private:
 private slots:
     void initTestCase() {
         m_folder.KeepStudioSettingsHere();
+        // The add-in speaks English here, so that the refusal can be read.
+        ov::sys::Registry(m_folder.Path(u"registry.ini"_s))
+            .WriteValue(ov::sys::Hive::LocalMachine, u"SOFTWARE\\Senmark GmbH\\Orvana\\4.0"_s, u"LCID"_s, u"1033"_s);
         // Only the dialog may bring a password.
         qunsetenv("PGPASSWORD");
         qputenv("PGPASSFILE", m_folder.Path(u"no-pgpass"_s).toUtf8());

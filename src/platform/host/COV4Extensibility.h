@@ -92,10 +92,10 @@ public:
 class IServerLogin {
 public:
     virtual ~IServerLogin() = default;
-    // server: where the project lies, as shown; refusal: why the last try
-    // failed, empty at the first. role comes in pre-filled and goes out with
-    // the password as typed; false when the person cancelled.
-    virtual bool Ask(const QString& server, const QString& refusal, QString& role, QString& password) = 0;
+    // server: where the project lies, as shown; refused: the server refused
+    // the last try. role comes in pre-filled and goes out with the password
+    // as typed; false when the person cancelled.
+    virtual bool Ask(const QString& server, bool refused, QString& role, QString& password) = 0;
 };
 
 }  // namespace ov::host
