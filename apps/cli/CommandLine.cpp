@@ -146,18 +146,20 @@ int IdByName(ov::db::Connection& connection, const char* table, QString name) {
 
 std::optional<QString> ReadLine(const QString& prompt, bool hidden) {
     if (isatty(STDIN_FILENO) == 0) return std::nullopt;
-    Print(stderr, prompt);
     termios saved{};
     const bool quiet = hidden && tcgetattr(STDIN_FILENO, &saved) == 0;
+    // Silent before the prompt shows: what was typed before it is dropped,
+    // nothing typed after it.
     if (quiet) {
         termios silent = saved;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
     }
+    Print(stderr, prompt);
     std::string line;
     std::getline(std::cin, line);
     if (quiet) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
         Print(stderr, QStringLiteral("\n"));
     }
     return QString::fromLocal8Bit(line);

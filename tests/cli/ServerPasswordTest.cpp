@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,7 +66,15 @@ Ran OnTerminal(const QStringList& arguments, const QString& typed, const QString
         }
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    // A program still waiting for its line fails the test rather than hanging it.
+    QElapsedTimer ending;
+    ending.start();
+    while (waitpid(child, &status, WNOHANG) == 0 && ending.elapsed() < 5000) usleep(10000);
+    if (ending.elapsed() >= 5000) {
+        ADD_FAILURE() << "still running after: " << shown.toStdString();
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
     close(terminal);
     ran.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     ran.shown = QString::fromUtf8(shown);
