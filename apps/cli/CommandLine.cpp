@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 
 #include "platform/db/Connection.h"
+#include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
 #include "platform/system/SystemTools.h"
 #include "settings/TextTable.h"
@@ -145,21 +146,32 @@ int IdByName(ov::db::Connection& connection, const char* table, QString name) {
 
 std::optional<QString> ReadLine(const QString& prompt, bool hidden) {
     if (isatty(STDIN_FILENO) == 0) return std::nullopt;
-    Print(stderr, prompt);
     termios saved{};
     const bool quiet = hidden && tcgetattr(STDIN_FILENO, &saved) == 0;
+    // Silent before the prompt shows: what was typed before it is dropped,
+    // nothing typed after it.
     if (quiet) {
         termios silent = saved;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
     }
+    Print(stderr, prompt);
     std::string line;
     std::getline(std::cin, line);
     if (quiet) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
         Print(stderr, QStringLiteral("\n"));
     }
     return QString::fromLocal8Bit(line);
+}
+
+bool AskServerPassword(const ov::db::DbError& failure) {
+    if (failure.Login() != ov::db::LoginFailure::PasswordWanted || qEnvironmentVariableIsSet("PGPASSWORD")) return false;
+    const auto typed = ReadLine(QStringLiteral("Password of the role '%1' on the project server: ").arg(failure.LoginRole()), true);
+    if (!typed) return false;
+    // Set even when empty: the next refusal is then told, not asked again.
+    qputenv("PGPASSWORD", typed->toLocal8Bit());
+    return true;
 }
 
 ov::opc::ServerAskers CommandLineAskers(bool acceptCertificate, QString* problem) {

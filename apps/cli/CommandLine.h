@@ -13,6 +13,7 @@
 
 namespace ov::db {
 class Connection;
+class DbError;
 }
 
 namespace ovopc {
@@ -48,6 +49,11 @@ void UseInstallationLanguage();
 int IdByName(ov::db::Connection& connection, const char* table, QString name);
 // A line typed at the terminal, without echo when hidden; nothing when there is no terminal.
 std::optional<QString> ReadLine(const QString& prompt, bool hidden);
+// When a project server wanted a password it was not given, PGPASSWORD is
+// unset and there is a terminal: asks for it without echo and keeps it in
+// this process's PGPASSWORD, where every later connection finds it. False
+// when it did not ask.
+bool AskServerPassword(const ov::db::DbError& failure);
 // How ovopc answers a server's questions: the password from the environment
 // or the terminal, the certificate as the command line says. Why a question
 // went unanswered lands in problem.

@@ -486,11 +486,14 @@ int main(int argc, char** argv) {
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return Usage(QStringLiteral("unknown command '%1'.").arg(command));
-    try {
-        return it->second(args);
-    } catch (const ov::db::DbError& error) {
-        return Fail(error.Description());
-    } catch (const std::exception& error) {
-        return Fail(QString::fromLocal8Bit(error.what()));
+    for (;;) {
+        try {
+            return it->second(args);
+        } catch (const ov::db::DbError& error) {
+            // A server wanting a password stops a command before it did anything: run it again with the one typed.
+            if (!AskServerPassword(error)) return Fail(error.Description());
+        } catch (const std::exception& error) {
+            return Fail(QString::fromLocal8Bit(error.what()));
+        }
     }
 }

@@ -67,4 +67,8 @@ std::unique_ptr<host::IScriptConsole> AddinLibrary::CreateScriptConsole() const 
     return std::unique_ptr<host::IScriptConsole>(static_cast<host::IScriptConsole*>(Create("ScriptConsole")));
 }
 
+std::unique_ptr<host::IServerLogin> AddinLibrary::CreateServerLogin() const {
+    return std::unique_ptr<host::IServerLogin>(static_cast<host::IServerLogin*>(Create("ServerLogin")));
+}
+
 }  // namespace ov::studio

@@ -32,6 +32,7 @@ public:
     std::unique_ptr<host::COV4Extensibility> CreateConnect() const;
     std::unique_ptr<host::IToolbox> CreateToolbox() const;
     std::unique_ptr<host::IScriptConsole> CreateScriptConsole() const;
+    std::unique_ptr<host::IServerLogin> CreateServerLogin() const;
 
 private:
     void* Create(const char* className) const;

@@ -146,20 +146,35 @@ void MainWindow::UseAddinFactory(AddinLibrary::Factory factory) {
     ApplyUserLevel();
 }
 
+MainWindow::ProjectCheck MainWindow::CheckServerProject(const QString& path) {
+    // The server says whether the project is there and may be read, once
+    // the person gave the password it wants.
+    ProjectCheck check;
+    const auto ask = [this](const QString& server, bool refused, QString& role, QString& password) {
+        const std::unique_ptr<host::IServerLogin> dialog = m_addinLibrary.CreateServerLogin();
+        bool entered = false;
+        if (dialog) CallAddin("ServerLogin", [&] { entered = dialog->Ask(server, refused, role, password); });
+        return entered;
+    };
+    try {
+        db::Connection connection;
+        const auto login = m_serverLogins.Open(connection, path, QStringLiteral("Data Source=%1;Mode=Read;").arg(path),
+                                               m_addinLibrary.IsLoaded() ? ServerLogins::Asker(ask) : ServerLogins::Asker());
+        if (!login) {
+            check.cancelled = true;
+            return check;
+        }
+        check.login = *login;
+        if (!connection.HasTable(QStringLiteral("TpdbItems")))
+            check.problem = QStringLiteral("%1 is a schema on the server, but not a project: it has no item tables.").arg(path);
+    } catch (const db::DbError& e) {
+        check.problem = QStringLiteral("%1 cannot be opened as a project:\n%2").arg(path, e.Description());
+    }
+    return check;
+}
+
 QString MainWindow::ProjectProblem(const QString& path) {
     if (path.isEmpty()) return QStringLiteral("No project file was given.");
-    if (db::IsServerDataSource(path)) {
-        // A project on a server: the server says whether it is there and may be read.
-        try {
-            db::Connection connection;
-            connection.Open(QStringLiteral("Data Source=%1;Mode=Read;").arg(path));
-            if (!connection.HasTable(QStringLiteral("TpdbItems")))
-                return QStringLiteral("%1 is a schema on the server, but not a project: it has no item tables.").arg(path);
-        } catch (const db::DbError& e) {
-            return QStringLiteral("%1 cannot be opened as a project:\n%2").arg(path, e.Description());
-        }
-        return QString();
-    }
     const QFileInfo info(path);
     if (!info.exists()) return QStringLiteral("The project file %1 does not exist.").arg(QDir::toNativeSeparators(path));
     if (!info.isFile()) return QStringLiteral("%1 is not a project file.").arg(QDir::toNativeSeparators(path));
@@ -176,16 +191,20 @@ QString MainWindow::ProjectProblem(const QString& path) {
 }
 
 bool MainWindow::OpenProject(const QString& path, bool readOnly) {
-    // A file that cannot be a project leaves the open project as it is.
-    const QString problem = ProjectProblem(path);
-    if (!problem.isEmpty()) {
-        ShowMessage(QStringLiteral("Open Project"), problem);
+    // A file that cannot be a project leaves the open project as it is, and
+    // so does a server's log-on the person cancelled, without a word.
+    const ProjectCheck check =
+        db::IsServerDataSource(path) ? CheckServerProject(path) : ProjectCheck{ProjectProblem(path), false, {}};
+    if (check.cancelled) return false;
+    if (!check.problem.isEmpty()) {
+        ShowMessage(QStringLiteral("Open Project"), check.problem);
         return false;
     }
     CloseProject();
     m_projectPath = db::IsServerDataSource(path) ? path : QFileInfo(path).absoluteFilePath();
     m_readOnly = readOnly || sys::ProjectWriteProtection(m_projectPath) != sys::WriteProtection::None;
     m_tree->SetProjectFile(m_projectPath);
+    m_tree->SetServerLogin(check.login.role, check.login.password);
     // The add-in asks at Initialize; it finds write-protected files by itself.
     m_tree->SetProjectReadOnly(readOnly);
     UpdateTitle();
@@ -270,6 +289,7 @@ void MainWindow::CloseProject() {
     }
     m_tree->ClearTree();
     m_tree->SetProjectFile(QString());
+    m_tree->SetServerLogin(QString(), QString());
     m_tree->SetProjectReadOnly(false);
     m_projectPath.clear();
     m_readOnly = false;

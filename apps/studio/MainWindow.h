@@ -2,6 +2,7 @@
 
 #include "platform/host/COV4Extensibility.h"
 #include "studio/AddinLibrary.h"
+#include "studio/ServerLogins.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -86,6 +87,15 @@ private:
     void ShowMessage(const QString& title, const QString& text);
     // Reports why a file cannot be opened as a project; empty when it can.
     static QString ProjectProblem(const QString& path);
+    // What opening a server project found: why it cannot be opened (empty
+    // when it can), whether the person cancelled the log-on, and the login
+    // that opened it.
+    struct ProjectCheck {
+        QString problem;
+        bool cancelled = false;
+        ServerLogins::Login login;
+    };
+    ProjectCheck CheckServerProject(const QString& path);
     QString StartFolder() const;
 
     void OnNewProject(ProjectKind kind);
@@ -109,6 +119,7 @@ private:
     std::unique_ptr<host::COV4Extensibility> m_connect;
     QString m_projectPath;
     bool m_readOnly = false;
+    ServerLogins m_serverLogins;
     ScriptConsoleDialog* m_console = nullptr;
 };
 

@@ -253,8 +253,15 @@ void ProjectTreeWidget::FocusProjectTree() {
 // so the list is the same for all of them.
 QString ProjectTreeWidget::SelectVariable(const QString& currentText, int /*flags*/) {
     HostCall call(*this);
-    VariableSelectionDialog dialog(m_projectFile, currentText, window());
+    VariableSelectionDialog dialog(m_projectFile, currentText, window(), m_serverRole, m_serverPassword);
     return dialog.exec() == QDialog::Accepted ? dialog.SelectedName() : QString();
+}
+
+bool ProjectTreeWidget::ServerLogin(QString& role, QString& password) {
+    if (m_serverRole.isEmpty()) return false;
+    role = m_serverRole;
+    password = m_serverPassword;
+    return true;
 }
 
 // ---- the user's events, handed to the add-in ----------------------------

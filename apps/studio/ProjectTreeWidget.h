@@ -29,6 +29,11 @@ public:
     const QString& ProjectFile() const { return m_projectFile; }
     // The project is open for viewing only; the add-in asks at Initialize.
     void SetProjectReadOnly(bool readOnly) { m_projectReadOnly = readOnly; }
+    // The login the person gave for the project's server; an empty role when none.
+    void SetServerLogin(const QString& role, const QString& password) {
+        m_serverRole = role;
+        m_serverPassword = password;
+    }
 
     // Removes every node and icon, without telling the add-in.
     void ClearTree();
@@ -64,6 +69,7 @@ public:
     void FocusProjectTree() override;
     QString SelectVariable(const QString& currentText, int flags) override;
     bool ProjectReadOnly() override { return m_projectReadOnly; }
+    bool ServerLogin(QString& role, QString& password) override;
 
 signals:
     // After every event handed to the add-in, which may have changed the
@@ -119,6 +125,8 @@ private:
     QWidget* m_editorArea = nullptr;
     QString m_projectFile;
     bool m_projectReadOnly = false;
+    QString m_serverRole;
+    QString m_serverPassword;
     QHash<QString, Node> m_nodes;
     QHash<QString, QIcon> m_icons;
     int m_refused = 0;

@@ -16,10 +16,11 @@
 
 namespace ov::studio {
 
-VariableSelectionDialog::VariableSelectionDialog(const QString& projectFile, const QString& currentText, QWidget* parent)
+VariableSelectionDialog::VariableSelectionDialog(const QString& projectFile, const QString& currentText, QWidget* parent,
+                                                 const QString& role, const QString& password)
     : QDialog(parent) {
     QString problem;
-    const QStringList names = ReadItemNames(projectFile, &problem);
+    const QStringList names = ReadItemNames(projectFile, &problem, role, password);
     Build(names, currentText, problem);
 }
 
@@ -28,7 +29,8 @@ VariableSelectionDialog::VariableSelectionDialog(const QStringList& names, const
     Build(names, currentText, QString());
 }
 
-QStringList VariableSelectionDialog::ReadItemNames(const QString& projectFile, QString* error) {
+QStringList VariableSelectionDialog::ReadItemNames(const QString& projectFile, QString* error, const QString& role,
+                                                   const QString& password) {
     QStringList names;
     if (projectFile.isEmpty()) {
         if (error) *error = QStringLiteral("No project is open.");
@@ -37,7 +39,7 @@ QStringList VariableSelectionDialog::ReadItemNames(const QString& projectFile, Q
     try {
         // Read-only: the editor has the project open for writing meanwhile.
         db::Connection connection;
-        connection.Open(QStringLiteral("Data Source=%1;Mode=Read;").arg(projectFile));
+        connection.Open(QStringLiteral("Data Source=%1;Mode=Read;").arg(projectFile), role, password);
         db::Recordset items;
         items.Open(QStringLiteral("SELECT Name FROM TpdbItems ORDER BY Name"), connection);
         for (; !items.IsEOF(); items.MoveNext()) names << items.Value(QStringLiteral("Name")).toString();

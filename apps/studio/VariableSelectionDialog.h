@@ -19,13 +19,16 @@ class VariableSelectionDialog : public QDialog {
 
 public:
     // Lists the items of the project file; a project that cannot be read
-    // gives an empty list and says why.
-    VariableSelectionDialog(const QString& projectFile, const QString& currentText, QWidget* parent = nullptr);
+    // gives an empty list and says why. A project on a server is read with
+    // the role and password when given.
+    VariableSelectionDialog(const QString& projectFile, const QString& currentText, QWidget* parent = nullptr,
+                            const QString& role = QString(), const QString& password = QString());
     VariableSelectionDialog(const QStringList& names, const QString& currentText, QWidget* parent = nullptr);
 
     // The item names in name order; empty with *error set when the project
     // cannot be read.
-    static QStringList ReadItemNames(const QString& projectFile, QString* error);
+    static QStringList ReadItemNames(const QString& projectFile, QString* error, const QString& role = QString(),
+                                     const QString& password = QString());
 
     // The selected name, empty when none is selected.
     QString SelectedName() const;

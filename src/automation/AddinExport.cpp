@@ -8,6 +8,8 @@
 #include "tools/MTools.h"
 #include "host/CToolbox.h"
 #include "host/Connect.h"
+#include "host/FProjectLogin.h"
+#include "platform/ui/EventGuard.h"
 
 #include <cstring>
 
@@ -30,6 +32,19 @@ extern "C" __attribute__((visibility("default"))) void* OvOpcEditorCreateObject(
         }
         if (std::strcmp(className, "CToolbox") == 0)
             return static_cast<ov::host::IToolbox*>(new ov::host::CToolbox());
+        if (std::strcmp(className, "ServerLogin") == 0) {
+            // Asked before any session exists: the dialog needs its screen and language first.
+            ov::editor::InstallScreenIfAvailable();
+            ov::host::ChooseInstallationLanguage();
+            struct ServerLogin : ov::host::IServerLogin {
+                bool Ask(const QString& server, bool refused, QString& role, QString& password) override {
+                    bool entered = false;
+                    ov::ui::RunGuarded([&] { entered = ov::host::AskProjectLogin(server, refused, role, password); });
+                    return entered;
+                }
+            };
+            return static_cast<ov::host::IServerLogin*>(new ServerLogin());
+        }
         if (std::strcmp(className, "ScriptConsole") == 0)
             return static_cast<ov::host::IScriptConsole*>(new ov::automation::ScriptConsole());
     } catch (...) {

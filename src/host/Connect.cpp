@@ -50,8 +50,7 @@ double LeadingNumber(const QString& text) {
 
 void Connect::SetWindowFactory(WindowFactory factory) { Factory() = std::move(factory); }
 
-Connect::Connect() {
-    // The user-interface language is chosen once, from the installation's settings.
+void ChooseInstallationLanguage() {
     int lcid = settings::TextTable::kGerman;
     try {
         lcid = sys::SystemTools::Instance()
@@ -63,6 +62,11 @@ Connect::Connect() {
     } catch (const sys::RegistryError&) {
     }
     settings::TextTable::Instance().SetLanguage(lcid);
+}
+
+Connect::Connect() {
+    // The user-interface language is chosen once, from the installation's settings.
+    ChooseInstallationLanguage();
     ui::SetGuardTexts(settings::Text(310), settings::Text(settings::kTextUnexpectedError));
     // When the history drops its steps by itself the user learns why.
     m_history.changed = [](const QString& why) {
@@ -217,7 +221,11 @@ QString Connect::ReadOnlyNotice() const {
 void Connect::OpenDatabase() {
     auto data = std::make_shared<model::DataConnection>();
     m_window->SetDataConnection(data);
-    data->Open(m_projectFile, IsReadOnly());
+    // The studio asked for the server's password before it started us; the
+    // session's second line to the server reuses it.
+    QString role, password;
+    if (m_host) m_host->ServerLogin(role, password);
+    data->Open(m_projectFile, IsReadOnly(), role, password);
     // Nothing can change, so there is nothing to take back.
     if (!IsReadOnly() && !qEnvironmentVariableIsSet("OV_NO_UNDO")) m_history.Attach(data->Connection());
     data->OpenDirectTables();

@@ -136,4 +136,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_othersNotifier;
 };
 
+// Sets the user-interface language the installation's settings name (German
+// when they name none), as the session does when the studio makes it.
+void ChooseInstallationLanguage();
+
 }  // namespace ov::host

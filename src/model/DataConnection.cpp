@@ -43,9 +43,10 @@ DataConnection::DataConnection() = default;
 
 DataConnection::~DataConnection() { Close(); }
 
-void DataConnection::Open(const QString& projectFile, bool readOnly) {
+void DataConnection::Open(const QString& projectFile, bool readOnly, const QString& role, const QString& password) {
     if (IsOpen()) return;
-    m_connection.Open(readOnly ? ProjectReadConnectionString(projectFile) : ProjectConnectionString(projectFile));
+    m_connection.Open(readOnly ? ProjectReadConnectionString(projectFile) : ProjectConnectionString(projectFile), role,
+                      password);
 }
 
 db::Recordset& DataConnection::Recordset(const QString& name) {

@@ -18,8 +18,10 @@ public:
     ~DataConnection();
 
     // Opens the connection when it is closed; throws db::DbError. Opened for
-    // reading only, nothing is ever written to the file or its folder.
-    void Open(const QString& projectFile, bool readOnly = false);
+    // reading only, nothing is ever written to the file or its folder. A
+    // project on a server takes the role and password when given.
+    void Open(const QString& projectFile, bool readOnly = false, const QString& role = QString(),
+              const QString& password = QString());
     bool IsOpen() const { return m_connection.State() == db::ObjectState::Open; }
     db::Connection& Connection() { return m_connection; }
 

@@ -14,10 +14,7 @@ using settings::Text;
 
 namespace {
 
-const QString kUser = QStringLiteral("txtUser");
-const QString kPassword = QStringLiteral("txtPassword");
 const QString kRemember = QStringLiteral("chkRemember");
-const QString kPrompt = QStringLiteral("lblPrompt");
 
 // Passwords live in memory only, never in a file.
 struct RememberedPasswords {
@@ -55,43 +52,18 @@ std::optional<Login> AskLogin(const QString& endpoint, const QString& user, Logi
 }  // namespace
 
 FServerLogin::FServerLogin(const QString& endpoint, const QString& user)
-    : ui::Form(QStringLiteral("FServerLogin")), m_endpoint(endpoint) {
+    : host::LoginForm(QStringLiteral("FServerLogin"), QStringLiteral("C9232"), user), m_endpoint(endpoint) {
     tag = QStringLiteral("C9230");
     helpContextId = settings::help::kBrowseItemsDialog;
-    Add(ui::ControlType::Label, kPrompt).multiLine = true;
-    ui::Control& userLabel = Add(ui::ControlType::Label, QStringLiteral("lblUser"));
-    userLabel.tag = QStringLiteral("C9232");
-    userLabel.buddy = kUser;
-    Add(ui::ControlType::TextBox, kUser).text = user;
-    ui::Control& passwordLabel = Add(ui::ControlType::Label, QStringLiteral("lblPassword"));
-    passwordLabel.tag = QStringLiteral("C9233");
-    passwordLabel.buddy = kPassword;
-    Add(ui::ControlType::TextBox, kPassword).masked = true;
     Add(ui::ControlType::CheckBox, kRemember).tag = QStringLiteral("C9234");
     AddOkAndCancel();
 }
 
-Login FServerLogin::Entered() const { return {Find(kUser)->text.trimmed(), Find(kPassword)->text}; }
+Login FServerLogin::Entered() const { return {EnteredName(), EnteredPassword()}; }
 
 bool FServerLogin::Remember() const { return Find(kRemember)->IsChecked(); }
 
-void FServerLogin::OnLoad() {
-    settings::LocaliseCaptions(*this);
-    Get(kPrompt).caption = Text(9231).replace(QStringLiteral("<e>"), m_endpoint);
-    Get(QStringLiteral("cmdOK")).enabled = !Get(kUser).text.trimmed().isEmpty();
-    SetFocus(Get(kUser).text.isEmpty() ? kUser : kPassword);
-}
-
-void FServerLogin::OnEvent(ui::Control& control, ui::FormEvent event) {
-    const QString& name = control.Name();
-    if (name == kUser && event == ui::FormEvent::Change) {
-        Get(QStringLiteral("cmdOK")).enabled = !control.text.trimmed().isEmpty();
-    } else if (event == ui::FormEvent::Click && name == QStringLiteral("cmdOK")) {
-        Hide(true);
-    } else if (event == ui::FormEvent::Click && name == QStringLiteral("cmdCancel")) {
-        Hide(false);
-    }
-}
+QString FServerLogin::Prompt() const { return Text(9231).replace(QStringLiteral("<e>"), m_endpoint); }
 
 ServerAskers DialogAskers() { return {AskLogin, AskAboutCertificate}; }
 

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "host/LoginForm.h"
 #include "opc/AddressSource.h"
-#include "platform/ui/Form.h"
 
 namespace ov::opc {
 
 // The log-on to an OPC UA server: user name, password (masked) and whether
 // to remember the password until the studio closes; OK, Cancel and Help.
 // OK needs a user name.
-class FServerLogin : public ui::Form {
+class FServerLogin : public host::LoginForm {
   public:
     FServerLogin(const QString& endpoint, const QString& user);
 
@@ -16,8 +16,7 @@ class FServerLogin : public ui::Form {
     bool Remember() const;
 
   protected:
-    void OnLoad() override;
-    void OnEvent(ui::Control& control, ui::FormEvent event) override;
+    QString Prompt() const override;
 
   private:
     QString m_endpoint;

@@ -305,6 +305,12 @@ static constexpr TextEntry kOwnEntries[] = {
     {9431, "<who>, <at>: <n> Zeilen (<tables>)", "<who>, <at>: <n> rows (<tables>)"},
     {9432, " – Ansicht aktualisieren zeigt sie im Baum", " – Refresh View shows them in the tree"},
     {9433, "Ihre Rolle darf das Projekt auf dem Server nur lesen", "your role may only read the project on the server"},
+
+    // Log-on to a project on a server
+    {9434, "Anmeldung am Projektserver", "Log On to the Project Server"},
+    {9435, "Der Projektserver <s> verlangt eine Rolle und ihr Passwort.", "The project server <s> asks for a role and its password."},
+    {9436, "&Rolle:", "&Role:"},
+    {9437, "Der Projektserver hat das Passwort der Rolle '<r>' abgelehnt.", "The project server refused the password of the role '<r>'."},
 };
 // clang-format on
 

@@ -673,13 +673,13 @@ TEST_F(OvopcServer, AGeneratedServerProjectHoldsWhatTheSameFileHolds) {
     OV_REQUIRE_PG_CLUSTER(cluster);
     const QStringList size = {"--demo", "--items", "2500", "--devices", "2"};
     ASSERT_EQ(Run(QStringList{"new", file} + size).exitCode, 0);
-    const Outcome made = Run(QStringList{"new", Url("generated")} + size);
+    const Outcome made = Run(QStringList{"new", Url("Generated")} + size);
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     EXPECT_TRUE(made.err.contains("creating items")) << "a progress line";
-    const Outcome same = Run({"diff", file, Url("generated")});
+    const Outcome same = Run({"diff", file, Url("Generated")});
     EXPECT_EQ(same.exitCode, 0) << same.out.toStdString();
     // Refused before a single item is made, not after the work.
-    const Outcome again = Run(QStringList{"new", Url("generated")} + size);
+    const Outcome again = Run(QStringList{"new", Url("Generated")} + size);
     EXPECT_NE(again.exitCode, 0);
     EXPECT_TRUE(again.err.contains("exists on the server already")) << again.err.toStdString();
     EXPECT_FALSE(again.err.contains("1250 of")) << again.err.toStdString();

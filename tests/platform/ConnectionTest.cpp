@@ -361,12 +361,37 @@ TEST_F(ServerRoles, ARoleThatMayOnlyReadOpensTheProjectOnlyForViewingAndIsToldWh
     EXPECT_FALSE(project->Open(editor, "written")->IsReadOnly());
 }
 
-TEST_F(ServerRoles, AWrongOrMissingPasswordIsToldAsSuch) {
-    for (const QString& password : {QStringLiteral("guessed"), QString()}) {
-        const QString refusal = OpenError(project->ConnectionString(), editor, password);
-        EXPECT_TRUE(refusal.contains("password") && refusal.contains(editor)) << refusal.toStdString();
+TEST_F(ServerRoles, AWrongOrMissingPasswordIsToldAsSuchAndKnownByItsKind) {
+    struct Login {
+        QString role, password;
+        LoginFailure kind;
+    };
+    // A role the server does not know is refused like a wrong password: nobody learns which roles exist.
+    for (const Login& login : {Login{editor, "guessed", LoginFailure::PasswordRefused},
+                               Login{editor, QString(), LoginFailure::PasswordWanted},
+                               Login{"nobody here", "x", LoginFailure::PasswordRefused}}) {
+        SCOPED_TRACE(login.role.toStdString() + "/" + login.password.toStdString());
+        Connection connection;
+        try {
+            connection.Open(project->ConnectionString(), login.role, login.password);
+            ADD_FAILURE() << "opened";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.Description().contains("password") && e.Description().contains(login.role))
+                << e.Description().toStdString();
+            EXPECT_EQ(e.Login(), login.kind) << e.Description().toStdString();
+            EXPECT_EQ(e.LoginRole(), login.role);
+            EXPECT_EQ(connection.Errors().back().login, login.kind) << "the error list knows it too";
+        }
     }
-    EXPECT_TRUE(OpenError(project->ConnectionString(), "nobody here", "x").contains("nobody here"));
+    // The right one opens; a server out of reach is no matter of passwords.
+    EXPECT_EQ(OpenError(project->ConnectionString(), editor, "written"), QString());
+    Connection unreachable;
+    try {
+        unreachable.Open(QStringLiteral("Data Source=postgresql://ov@127.0.0.1:1/x?project=p"));
+        ADD_FAILURE() << "opened";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.Login(), LoginFailure::None) << e.Description().toStdString();
+    }
 }
 
 TEST_F(ServerRoles, TheChangeLogNamesTheRoleThatWroteEachRow) {

@@ -67,7 +67,7 @@ std::unique_ptr<PgBackend> PgBackend::Open(const QString& dataSource, bool forWr
                  {where.project});
     pg::Result canWrite = session->Run(
         QStringLiteral(
-            "SELECT has_schema_privilege(current_user, quote_ident($1), 'USAGE'), "
+            "SELECT has_schema_privilege(current_user, $1, 'USAGE'), "
             "coalesce((SELECT bool_and(has_table_privilege(current_user, c.oid, 'INSERT, UPDATE, DELETE')) "
             "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
             "WHERE n.nspname = $1 AND c.relkind = 'r'), true), current_user"),

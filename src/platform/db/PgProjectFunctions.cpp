@@ -20,7 +20,7 @@ BEGIN
               AS v(sign, name) LOOP
         EXECUTE format('CREATE OR REPLACE FUNCTION ov_nocase_%s(a citext, b text) RETURNS boolean '
                        'LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS %L', op.name, 'SELECT a ' || op.sign || ' b::citext');
-        IF NOT EXISTS (SELECT 1 FROM pg_operator o WHERE o.oprnamespace = current_schema()::regnamespace
+        IF NOT EXISTS (SELECT 1 FROM pg_operator o WHERE o.oprnamespace = quote_ident(current_schema())::regnamespace
                        AND o.oprname = op.sign AND o.oprleft = 'citext'::regtype AND o.oprright = 'text'::regtype) THEN
             EXECUTE format('CREATE OPERATOR %s (LEFTARG = citext, RIGHTARG = text, FUNCTION = ov_nocase_%s)',
                            op.sign, op.name);

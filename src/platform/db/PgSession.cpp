@@ -303,16 +303,18 @@ std::shared_ptr<PgSession> ConnectToServer(const ServerProject& where, const QSt
     if (PQstatus(session->conn) != CONNECTION_OK) {
         const QString message = QString::fromUtf8(PQerrorMessage(session->conn)).simplified();
         const QString role = QString::fromUtf8(PQuser(session->conn));
-        // A password is given in PGPASSWORD or ~/.pgpass; libpq
-        // tells a missing one apart, the server's message a wrong one.
-        if (PQconnectionNeedsPassword(session->conn) && !PQconnectionUsedPassword(session->conn))
-            pg::FailOpen(
-                QStringLiteral("The project server wants a password for the role '%1' (in PGPASSWORD or "
-                               "~/.pgpass).")
-                    .arg(role));
+        // A password is given in PGPASSWORD or ~/.pgpass; libpq tells a
+        // missing one apart (PQconnectionUsedPassword says only that the
+        // server asked), the server's message a wrong one. Both carry the
+        // role, so that whoever opens can ask for a password and try again.
+        if (PQconnectionNeedsPassword(session->conn))
+            throw DbError::ForLogin(LoginFailure::PasswordWanted, role,
+                                    QStringLiteral("The project server wants a password for the role '%1' (in "
+                                                   "PGPASSWORD or ~/.pgpass).")
+                                        .arg(role));
         if (message.contains(QStringLiteral("password authentication failed")))
-            pg::FailOpen(
-                QStringLiteral("The project server refused the password of the role '%1'.").arg(role));
+            throw DbError::ForLogin(LoginFailure::PasswordRefused, role,
+                                    QStringLiteral("The project server refused the password of the role '%1'.").arg(role));
         pg::FailOpen(
             QStringLiteral("The project server cannot be reached or refused the login of the role '%1' (%2).")
                 .arg(role, message));

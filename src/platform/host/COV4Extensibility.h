@@ -87,10 +87,22 @@ public:
     virtual bool Run(const QString& source, QString& output, QString& error) = 0;
 };
 
+// The add-in's log-on dialog for a project on a server, which the studio
+// shows before it opens such a project.
+class IServerLogin {
+public:
+    virtual ~IServerLogin() = default;
+    // server: where the project lies, as shown; refused: the server refused
+    // the last try. role comes in pre-filled and goes out with the password
+    // as typed; false when the person cancelled.
+    virtual bool Ask(const QString& server, bool refused, QString& role, QString& password) = 0;
+};
+
 }  // namespace ov::host
 
 // The one exported entry of the add-in library: "Connect" gives a
 // COV4Extensibility*, "CToolbox" an IToolbox*, "ScriptConsole" an
-// IScriptConsole* working on the Connect made last; anything else null. The caller
+// IScriptConsole* working on the Connect made last, "ServerLogin" an
+// IServerLogin*; anything else null. The caller
 // owns the object and deletes it through its interface.
 extern "C" void* OvOpcEditorCreateObject(const char* className);

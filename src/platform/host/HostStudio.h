@@ -59,6 +59,11 @@ public:
     // The person opened the project for viewing only (the studio's File >
     // Open Read-Only): nothing may change the project or its folder then.
     virtual bool ProjectReadOnly() { return false; }
+
+    // The role and password the person gave when the studio opened a project
+    // on a server that wanted them; false when it asked for none (the role
+    // in the project's address and libpq's own places serve then).
+    virtual bool ServerLogin(QString& /*role*/, QString& /*password*/) { return false; }
 };
 
 }  // namespace ov::host
