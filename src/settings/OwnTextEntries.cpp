@@ -305,6 +305,7 @@ static constexpr TextEntry kOwnEntries[] = {
     {9431, "<who>, <at>: <n> Zeilen (<tables>)", "<who>, <at>: <n> rows (<tables>)"},
     {9432, " – Ansicht aktualisieren zeigt sie im Baum", " – Refresh View shows them in the tree"},
     {9433, "Ihre Rolle darf das Projekt auf dem Server nur lesen", "your role may only read the project on the server"},
+    {9440, " – „<node>“ wurde gelöscht, gezeigt wird „<parent>“", " – \"<node>\" was deleted, showing \"<parent>\""},
 };
 // clang-format on
 
