@@ -245,17 +245,17 @@ void ProjectTree::ItemsChanged(const QString& deviceKey, const QStringList& remo
     for (const QString& path : removedPaths) account(path, -1);
     haveLast = false;
     for (const QString& path : addedPaths) account(path, +1);
+    // A new folder gets its count once, below, with the others.
     QSet<QString> createdKeys;
     for (const NewNode& node : created) {
         m_host.AddNode(node.parent, node.text, node.key, QStringLiteral("1"), images::kItemBranch, kBranchFlags);
-        m_host.SetNodeProperty(node.key, kPropertyItemCount, QStringLiteral("0"));
         createdKeys.insert(node.key);
     }
     // Deepest first, so an emptied folder goes before its parent is looked at.
     QStringList keys = delta.keys();
     std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& key : keys) {
-        const int count = BranchCount(key);
+        const int count = createdKeys.contains(key) ? 0 : BranchCount(key);
         if (count < 0) continue;
         const int updated = count + delta.value(key);
         if (updated <= 0)
