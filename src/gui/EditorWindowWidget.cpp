@@ -114,6 +114,9 @@ EditorWindowWidget::EditorWindowWidget(editor::frmtabgridOPC& window, QWidget* p
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         m_panels[i] = new QLabel(m_statusRow);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        // The function text (others' changes can make it long) is cut rather
+        // than widening the window; its tooltip shows all of it.
+        if (i == 0) m_panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         statusLayout->addWidget(m_panels[i], i == 0 ? 2 : 1);
     }
     layout->addWidget(m_statusRow);
@@ -179,6 +182,7 @@ void EditorWindowWidget::Refresh() {
     // Commands move recordsets without the grids noticing; show where they stand now.
     for (GridView* view : m_gridViews) view->ShowModelState();
     for (std::size_t i = 0; i < m_panels.size(); ++i) m_panels[i]->setText(m_window.sb().PanelText(static_cast<int>(i) + 1));
+    m_panels[0]->setToolTip(m_panels[0]->text());
     const QString notices = m_window.sb().Notices().join(QStringLiteral("  "));
     m_notices->setText(notices);
     m_notices->setToolTip(notices);
