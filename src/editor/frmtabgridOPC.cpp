@@ -273,6 +273,8 @@ void frmtabgridOPC::OnIndexTextsChanged() {
 void frmtabgridOPC::OnOthersChanged(const QString& note) {
     std::array<int, 7> counters{};
     m_status.UpdateCounters(note, CounterMode::Get, counters);
+    // The node shown may have been renamed by them: the caption shows its text.
+    if (!CurrentNode().isEmpty()) m_status.MakeCaption(CurrentNode());
     if (m_view) m_view->Refresh();
 }
 

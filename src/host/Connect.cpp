@@ -2,6 +2,7 @@
 
 #include "host/EditorImages.h"
 #include "host/NodeKey.h"
+#include "host/OthersTreeUpdate.h"
 #include "model/DataConnection.h"
 #include "platform/db/DbError.h"
 #include "platform/host/HelpViewer.h"
@@ -13,6 +14,7 @@
 #include "platform/system/WriteProtection.h"
 #include "platform/ui/EventGuard.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/ModalState.h"
 #include "settings/TextTable.h"
 
 #include <QCoreApplication>
@@ -29,6 +31,9 @@ Connect::WindowFactory& Factory() {
 }
 
 const QString kVendorKey = QStringLiteral("SOFTWARE\\Senmark GmbH");
+
+// How soon others' changes are tried again while the user is busy.
+constexpr int kOthersRetryMs = 300;
 
 // Nothing may escape to the studio: an unexpected failure is shown and the
 // editor carries on.
@@ -235,6 +240,8 @@ void Connect::OpenDatabase() {
 
 void Connect::ListenForOthers() {
     m_othersNotifier.reset();
+    m_othersRetry.reset();
+    m_othersPending.clear();
     m_others.reset();
     // News come through the event loop; a program without one has none to hear.
     if (!QCoreApplication::instance()) return;
@@ -247,20 +254,43 @@ void Connect::ListenForOthers() {
     if (!m_others) return;
     m_othersNotifier = std::make_unique<QSocketNotifier>(m_others->SocketDescriptor(), QSocketNotifier::Read);
     QObject::connect(m_othersNotifier.get(), &QSocketNotifier::activated, [this] { OnOthersChanged(); });
+    m_othersRetry = std::make_unique<QTimer>();
+    m_othersRetry->setSingleShot(true);
+    m_othersRetry->setInterval(kOthersRetryMs);
+    QObject::connect(m_othersRetry.get(), &QTimer::timeout, [this] { Shielded([this] { ApplyOthersChanges(); }); });
 }
 
 void Connect::OnOthersChanged() {
-    if (!m_others || !m_window || !m_window->Data()) return;
-    std::vector<db::OthersChange> changes;
-    try {
-        changes = m_others->Take();
-    } catch (const db::DbError&) {
-        // The line is gone: stop listening rather than failing on every wake-up.
-        m_othersNotifier.reset();
+    Shielded([this] {
+        if (!m_others || !m_window || !m_window->Data()) return;
+        std::vector<db::OthersChange> changes;
+        try {
+            changes = m_others->Take();
+        } catch (const db::DbError&) {
+            // The line is gone: stop listening rather than failing on every wake-up.
+            m_othersNotifier.reset();
+            return;
+        }
+        if (changes.empty()) return;
+        // Taken at once all the same, so that the line is read and does not wake us again.
+        m_othersPending.insert(m_othersPending.end(), std::make_move_iterator(changes.begin()),
+                               std::make_move_iterator(changes.end()));
+        ApplyOthersChanges();
+    });
+}
+
+void Connect::ApplyOthersChanges() {
+    if (m_othersPending.empty() || !m_window || !m_window->Data()) return;
+    model::DataConnection& data = *m_window->Data();
+    // A dialog or a command of the user's own at work (a progress window lets
+    // events through) must not have its rows, its view or the tree changed
+    // under it: the news wait until it is over.
+    if (ui::AnyModalOpen() || data.Connection().TransactionLevel() > 0) {
+        if (m_othersRetry) m_othersRetry->start();
         return;
     }
-    if (changes.empty()) return;
-    m_window->Data()->Connection().ForgetCachedRows();
+    const std::vector<db::OthersChange> changes = std::exchange(m_othersPending, {});
+    data.Connection().ForgetCachedRows();
     QStringList tables;
     for (const db::OthersChange& change : changes)
         if (!tables.contains(change.table)) tables << change.table;
@@ -271,17 +301,21 @@ void Connect::OnOthersChanged() {
                        .replace(QStringLiteral("<n>"), QString::number(changes.size()))
                        .replace(QStringLiteral("<tables>"), tables.size() > 3 ? tables.mid(0, 3).join(QStringLiteral(", ")) + QStringLiteral(", …")
                                                                               : tables.join(QStringLiteral(", ")));
-    // The tree shows devices, groups, structures and unit classes: those wait
-    // for Refresh View, so that nothing the user has open is rebuilt under them.
-    static const QStringList kTreeTables = {QStringLiteral("TpdbDevices"), QStringLiteral("TpdbGroups"),
-                                            QStringLiteral("TpdbStructDefs"), QStringLiteral("TpdbUnitClasses"),
-                                            QStringLiteral("TidxGroups")};
-    for (const QString& table : tables)
-        if (kTreeTables.contains(table, Qt::CaseInsensitive)) {
-            note += settings::Text(9432);
-            break;
-        }
+    if (m_tree && m_host) {
+        OthersTreeUpdate update(*m_host, *m_tree, data.Connection(), m_window->FieldNameFromSwitchView());
+        const OthersTreeUpdate::Outcome outcome = update.Apply(changes, m_window->CurrentNode());
+        if (outcome.waitsForRefresh) note += settings::Text(9432);
+        if (!outcome.shownKey.isEmpty()) ShowInstead(outcome.shownKey, outcome.lostText, note);
+    }
     m_window->OnOthersChanged(note);
+}
+
+void Connect::ShowInstead(const QString& key, const QString& lostText, QString& note) {
+    QVariant text;
+    m_host->GetNodeProperty(key, kPropertyText, text);
+    note += settings::Text(9440).replace(QStringLiteral("<node>"), lostText).replace(QStringLiteral("<parent>"), text.toString());
+    m_host->SelectNode(key);
+    if (m_window->CurrentNode() != key) ShowNode(key);
 }
 
 void Connect::EndSession(bool terminating) {
@@ -302,6 +336,8 @@ void Connect::EndSession(bool terminating) {
     }
     m_tree.reset();
     m_othersNotifier.reset();
+    m_othersRetry.reset();
+    m_othersPending.clear();
     m_others.reset();
     if (terminating) {
         m_host = nullptr;

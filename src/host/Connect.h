@@ -8,11 +8,13 @@
 #include "platform/host/COV4Extensibility.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QString>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ov::host {
 
@@ -112,6 +114,12 @@ private:
     // Other engineers' commits to a server project, heard on the listener's line.
     void ListenForOthers();
     void OnOthersChanged();
+    // Applies what others committed: rows on screen read again, the tree
+    // brought up to date, the status bar told. Waits while the user is in a
+    // dialog or a command of their own.
+    void ApplyOthersChanges();
+    // The user's node went: shows the one above it and says so in the note.
+    void ShowInstead(const QString& key, const QString& lostText, QString& note);
 
     QString m_projectFile;
     QString m_projectArgument;
@@ -134,6 +142,8 @@ private:
     ProblemPane m_problems;
     std::unique_ptr<db::ChangeListener> m_others;
     std::unique_ptr<QSocketNotifier> m_othersNotifier;
+    std::vector<db::OthersChange> m_othersPending;  // told, not yet applied
+    std::unique_ptr<QTimer> m_othersRetry;
 };
 
 // Sets the user-interface language the installation's settings name (German

@@ -245,17 +245,17 @@ void ProjectTree::ItemsChanged(const QString& deviceKey, const QStringList& remo
     for (const QString& path : removedPaths) account(path, -1);
     haveLast = false;
     for (const QString& path : addedPaths) account(path, +1);
+    // A new folder gets its count once, below, with the others.
     QSet<QString> createdKeys;
     for (const NewNode& node : created) {
         m_host.AddNode(node.parent, node.text, node.key, QStringLiteral("1"), images::kItemBranch, kBranchFlags);
-        m_host.SetNodeProperty(node.key, kPropertyItemCount, QStringLiteral("0"));
         createdKeys.insert(node.key);
     }
     // Deepest first, so an emptied folder goes before its parent is looked at.
     QStringList keys = delta.keys();
     std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& key : keys) {
-        const int count = BranchCount(key);
+        const int count = createdKeys.contains(key) ? 0 : BranchCount(key);
         if (count < 0) continue;
         const int updated = count + delta.value(key);
         if (updated <= 0)
@@ -269,12 +269,20 @@ void ProjectTree::AddDeviceNodes(db::Connection& connection, int deviceId, const
     db::Recordset rs;
     rs.Open(QStringLiteral("SELECT * FROM TpdbDevices WHERE ID =%1").arg(deviceId), connection);
     if (rs.IsEOF()) return;
-    const QString text = DeviceText(Str(rs, "Name"), Str(rs, "ShortDescriptor"));
-    AddDevice(connection, nodekey::kExternal, deviceId, Str(rs, "Name"), Str(rs, "ShortDescriptor"),
-              Str(rs, "HierarchBrowseSeparator"), Int(rs, "BlobMode"), identifyingField);
+    const QString key = AddDeviceNodes(deviceId, Str(rs, "Name"), Str(rs, "ShortDescriptor"),
+                                       Str(rs, "HierarchBrowseSeparator"), Int(rs, "BlobMode") == kOwnDriverMode);
+    AddItemBranches(connection, key, deviceId, identifyingField);
+}
+
+QString ProjectTree::AddDeviceNodes(int deviceId, const QString& name, const QString& descriptor,
+                                    const QString& separator, bool ownDriver) {
+    const QString key = nodekey::DeviceKey(deviceId, separator, ownDriver);
+    const QString text = DeviceText(name, descriptor);
+    m_host.AddNode(nodekey::kExternal, text, key, QString(), images::kDevice, kObjectFlags);
     for (const QString& groupKey : m_host.GetChildKeys(nodekey::kGroups, 1))
         m_host.AddNode(groupKey, text, nodekey::GroupDeviceKey(nodekey::NodeId(groupKey), deviceId), QString(),
                        images::kGroup, kObjectFlags);
+    return key;
 }
 
 QString ProjectTree::DeviceNodeKey(int deviceId) {
@@ -313,6 +321,17 @@ void ProjectTree::AddGroupNodes(db::Connection& connection, int groupId) {
                        nodekey::GroupDeviceKey(groupId, Int(devices, "ID")), QString(), images::kGroup, kObjectFlags);
 }
 
+void ProjectTree::AddGroupNodes(int groupId, const QString& name) {
+    const QString groupKey = nodekey::GroupKey(groupId);
+    m_host.AddNode(nodekey::kGroups, name, groupKey, QString(), images::kGroup, kObjectFlags);
+    for (const QString& deviceKey : m_host.GetChildKeys(nodekey::kExternal, 1)) {
+        QVariant text;
+        m_host.GetNodeProperty(deviceKey, kPropertyText, text);
+        m_host.AddNode(groupKey, text.toString(), nodekey::GroupDeviceKey(groupId, nodekey::NodeId(deviceKey)), QString(),
+                       images::kGroup, kObjectFlags);
+    }
+}
+
 void ProjectTree::RemoveGroupNode(int groupId) { m_host.RemoveNode(nodekey::GroupKey(groupId)); }
 
 void ProjectTree::RelabelGroup(int groupId, const QString& name) { Relabel(nodekey::GroupKey(groupId), name); }
@@ -337,17 +356,22 @@ void ProjectTree::Relabel(const QString& key, const QString& text) {
 
 QString ProjectTree::RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey,
                                        const QString& identifyingField) {
+    const QString newKey = RekeyDevice(data.Connection(), deviceKey, identifyingField);
+    if (!newKey.isEmpty()) m_host.SelectNode(newKey);
+    return newKey;
+}
+
+QString ProjectTree::RekeyDevice(db::Connection& connection, const QString& deviceKey, const QString& identifyingField) {
     const int id = nodekey::NodeId(nodekey::DeviceKeyOf(deviceKey));
     db::Recordset rs;
-    rs.Open(QStringLiteral("SELECT * FROM TpdbDevices WHERE ID =%1").arg(id), data.Connection());
+    rs.Open(QStringLiteral("SELECT * FROM TpdbDevices WHERE ID =%1").arg(id), connection);
     if (rs.IsEOF()) return QString();
     const int blobMode = Int(rs, "BlobMode");
     const QString newKey = nodekey::DeviceKey(id, Str(rs, "HierarchBrowseSeparator"), blobMode == kOwnDriverMode);
     m_host.SetNodeProperty(deviceKey, kPropertyKey, newKey);
     m_host.SetNodeProperty(newKey, kPropertyText, DeviceText(Str(rs, "Name"), Str(rs, "ShortDescriptor")));
     for (const QString& child : m_host.GetChildKeys(newKey, 1)) m_host.RemoveNode(child);
-    AddItemBranches(data.Connection(), newKey, id, identifyingField);
-    m_host.SelectNode(newKey);
+    AddItemBranches(connection, newKey, id, identifyingField);
     return newKey;
 }
 

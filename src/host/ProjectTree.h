@@ -46,6 +46,10 @@ public:
     // A device added to the database: its node with its folders below the
     // devices, and its node below every group.
     void AddDeviceNodes(db::Connection& connection, int deviceId, const QString& identifyingField);
+    // The same from the device's values, without folders: its items bring
+    // them as they come. Gives the device node's key.
+    QString AddDeviceNodes(int deviceId, const QString& name, const QString& descriptor, const QString& separator,
+                           bool ownDriver);
     // A device deleted: its node and its nodes below the groups go.
     void RemoveDeviceNodes(int deviceId);
     // The device's name or description changed: every node of it shows the new text.
@@ -55,6 +59,8 @@ public:
 
     // A group added: its node below the groups, with one node per device.
     void AddGroupNodes(db::Connection& connection, int groupId);
+    // The same with one node per device the tree shows.
+    void AddGroupNodes(int groupId, const QString& name);
     void RemoveGroupNode(int groupId);
     void RelabelGroup(int groupId, const QString& name);
 
@@ -68,6 +74,8 @@ public:
     // Reads the device again, gives its node the new key and text and builds
     // its folders anew. Gives the new key (empty when the device is gone).
     QString RefreshDeviceNode(model::DataConnection& data, const QString& deviceKey, const QString& identifyingField);
+    // The same without selecting the node.
+    QString RekeyDevice(db::Connection& connection, const QString& deviceKey, const QString& identifyingField);
 
     // The keys of the folder levels an item path runs through.
     static QStringList LevelKeys(const QString& deviceKey, const QString& itemPath);

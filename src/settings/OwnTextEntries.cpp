@@ -311,6 +311,7 @@ static constexpr TextEntry kOwnEntries[] = {
     {9435, "Der Projektserver <s> verlangt eine Rolle und ihr Passwort.", "The project server <s> asks for a role and its password."},
     {9436, "&Rolle:", "&Role:"},
     {9437, "Der Projektserver hat das Passwort der Rolle '<r>' abgelehnt.", "The project server refused the password of the role '<r>'."},
+    {9440, " – „<node>“ wurde gelöscht, gezeigt wird „<parent>“", " – \"<node>\" was deleted, showing \"<parent>\""},
 };
 // clang-format on
 

@@ -4,6 +4,7 @@
 #include "editor/frmtabgridOPC.h"
 #include "host/CToolbox.h"
 #include "host/NodeKey.h"
+#include "host/ProjectTree.h"
 #include "host/Rights.h"
 #include "model/DataConnection.h"
 #include "platform/host/HelpViewer.h"
@@ -21,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace ov;
@@ -273,37 +275,70 @@ TEST_F(ConnectTest, AnnouncedTextChangesDropTheCachedTextTable) {
 
 // Two engineers on one project on a server: what the other commits reaches
 // the open editor without a click, and its own work stays its own.
-TEST(TeamProject, AnotherEngineersCommitIsShownWithWhoAndTheRowsAreReadAgain) {
-    OV_REQUIRE_PG_CLUSTER(cluster);
+class TeamProject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OV_REQUIRE_PG_CLUSTER(server);
+        cluster = server;
+        if (!QCoreApplication::instance()) app.emplace(argc, argv);
+        project = std::make_unique<test::TempProject>(test::TempProject::Content::Demo, test::Store::Server);
+        harness.Start(project->Path());
+        harness.Load();
+        ASSERT_TRUE(harness.Session().IsLoaded());
+        theirs = project->Open();
+    }
+
+    editor::frmtabgridOPC& Window() { return dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window()); }
+    host::InMemoryHost& Host() { return harness.Host(); }
+    host::Connect& Session() { return harness.Session(); }
+    QString Status() { return Window().sb().PanelText(1); }
+    QString TextOf(const QString& key) {
+        const auto* node = Host().Find(key);
+        return node ? node->text : QStringLiteral("<none>");
+    }
+    QString CountOf(const QString& key) {
+        const auto* node = Host().Find(key);
+        return node ? node->properties.value(host::kPropertyItemCount).toString() : QStringLiteral("<none>");
+    }
+    int IdOf(const QString& table, const QString& name) {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("SELECT ID FROM %1 WHERE Name = '%2'").arg(table, name), *theirs);
+        return rs.IsEOF() ? -1 : rs.Value(QStringLiteral("ID")).toInt();
+    }
+    // Lets the editor hear the news until the condition holds (at most a few seconds).
+    bool Await(const std::function<bool()>& condition) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (condition()) return true;
+        }
+        return condition();
+    }
+    QString Folder(const QString& deviceKey, const QString& path) {
+        return host::ProjectTree::LevelKeys(deviceKey, path + nk::SecondField(deviceKey) + u'x').value(path.count(u'.') + path.count(u'/'));
+    }
+
+    const test::PgCluster* cluster = nullptr;
     int argc = 1;
-    char program[] = "test_host";
-    char* argv[] = {program, nullptr};
+    char program[10] = "test_host";
+    char* argv[2] = {program, nullptr};
     std::optional<QCoreApplication> app;
-    if (!QCoreApplication::instance()) app.emplace(argc, argv);
-    test::TempProject project(test::TempProject::Content::Demo, test::Store::Server);
+    std::unique_ptr<test::TempProject> project;
     test::SessionHarness harness;
-    harness.Start(project.Path());
-    harness.Load();
-    ASSERT_TRUE(harness.Session().IsLoaded());
-    auto& window = dynamic_cast<editor::frmtabgridOPC&>(*harness.Session().Window());
-    db::Connection& mine = window.Data()->Connection();
+    std::unique_ptr<db::Connection> theirs;
+};
+
+TEST_F(TeamProject, AnotherEngineersCommitIsShownWithWhoAndTheRowsAreReadAgain) {
+    db::Connection& mine = Window().Data()->Connection();
     // A recordset that read the row before, as a grid has.
     db::Recordset shown;
     shown.Open(QStringLiteral("SELECT Name, MaxVal FROM TpdbItems WHERE Name = 'BatchCounter'"), mine);
     const double before = shown.Fields(1).Value().toDouble();
 
-    std::unique_ptr<db::Connection> theirs = project.Open();
     theirs->Execute("UPDATE TpdbItems SET MaxVal = 4711 WHERE Name = 'BatchCounter'");
-    const QString status = [&] {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 3000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            const QString text = window.sb().PanelText(1);
-            if (text.contains(QStringLiteral("TpdbItems"))) return text;
-        }
-        return window.sb().PanelText(1);
-    }();
+    Await([&] { return Status().contains(QStringLiteral("TpdbItems")); });
+    const QString status = Status();
     EXPECT_TRUE(status.contains(cluster->Superuser())) << status.toStdString();
     EXPECT_TRUE(status.contains(QStringLiteral("1 "))) << "one row: " << status.toStdString();
     EXPECT_NE(before, 4711.0);
@@ -313,5 +348,159 @@ TEST(TeamProject, AnotherEngineersCommitIsShownWithWhoAndTheRowsAreReadAgain) {
     // The own edit is not news to the own editor.
     mine.Execute("UPDATE TpdbItems SET MinVal = 2 WHERE Name = 'BatchCounter'");
     QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
-    EXPECT_EQ(window.sb().PanelText(1), status);
+    EXPECT_EQ(Status(), status);
+}
+
+TEST_F(TeamProject, DevicesGroupsStructuresAndUnitClassesTheyCommitAppearInTheTree) {
+    const int fast = IdOf(QStringLiteral("TpdbGroups"), QStringLiteral("Fast"));
+    const int pressure = IdOf(QStringLiteral("TpdbUnitClasses"), QStringLiteral("Pressure"));
+    ASSERT_TRUE(Host().HasNode(nk::UnitClassKey(pressure, false)));
+    Session().NodeClick(QString(), nk::GroupKey(fast), QString());
+    const int nodes = Host().NodeCount();
+
+    // A device with its items in one commit: the node comes with its folders, below the devices and every group.
+    theirs->InTransaction([&] {
+        theirs->Execute(QStringLiteral("INSERT INTO TpdbDevices (Name, ShortDescriptor, HierarchBrowseSeparator, BlobMode) "
+                                       "VALUES ('Filler', 'Bottles', '/', 1)"));
+        const int filler = static_cast<int>(theirs->LastInsertId());
+        for (const char* item : {"Station1/Valve", "Station1/Pump", "Station2/Level", "Top"})
+            theirs->Execute(QStringLiteral("INSERT INTO TpdbItems (DeviceID, Name, ItemAccess) VALUES (?, ?, ?)"),
+                            {filler, QString::fromUtf8(item), QString::fromUtf8(item)});
+    });
+    const int filler = IdOf(QStringLiteral("TpdbDevices"), QStringLiteral("Filler"));
+    const QString fillerKey = nk::DeviceKey(filler, QStringLiteral("/"), false);
+    ASSERT_TRUE(Await([&] { return Host().HasNode(fillerKey); })) << Host().Dump().toStdString();
+    EXPECT_EQ(TextOf(fillerKey), QStringLiteral("Filler: Bottles"));
+    EXPECT_EQ(Host().Find(fillerKey)->parent, nk::kExternal);
+    EXPECT_EQ(CountOf(Folder(fillerKey, QStringLiteral("Station1"))), QStringLiteral("2"));
+    EXPECT_EQ(CountOf(Folder(fillerKey, QStringLiteral("Station2"))), QStringLiteral("1"));
+    EXPECT_EQ(Host().Find(fillerKey)->children.size(), 2) << "an item at the top makes no folder";
+    for (const QString& group : Host().GetChildKeys(nk::kGroups, 1))
+        EXPECT_EQ(TextOf(nk::GroupDeviceKey(nk::NodeId(group), filler)), QStringLiteral("Filler: Bottles")) << group.toStdString();
+    EXPECT_EQ(Host().NodeCount(), nodes + 3 + Host().GetChildKeys(nk::kGroups, 1).size());
+
+    // A group renamed, a structure added, a unit class deleted with its units: one commit each.
+    theirs->Execute(QStringLiteral("UPDATE TpdbGroups SET Name = 'Rapid' WHERE ID = ?"), {fast});
+    theirs->Execute(QStringLiteral("INSERT INTO TpdbStructDefs (Name) VALUES ('Valve')"));
+    theirs->InTransaction([&] {
+        theirs->Execute(QStringLiteral("DELETE FROM TpdbUnits WHERE ParentID = ?"), {pressure});
+        theirs->Execute(QStringLiteral("DELETE FROM TpdbUnitClasses WHERE ID = ?"), {pressure});
+    });
+    const QString valveKey = nk::StructureKey(IdOf(QStringLiteral("TpdbStructDefs"), QStringLiteral("Valve")));
+    ASSERT_TRUE(Await([&] { return !Host().HasNode(nk::UnitClassKey(pressure, false)) && Host().HasNode(valveKey); }))
+        << Host().Dump().toStdString();
+    EXPECT_EQ(TextOf(nk::GroupKey(fast)), QStringLiteral("Rapid"));
+    EXPECT_EQ(TextOf(valveKey), QStringLiteral("Valve"));
+    EXPECT_EQ(Host().Find(valveKey)->parent, nk::kStructures);
+    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(fast)) << "the renamed group stays the one shown";
+    EXPECT_TRUE(Window().Caption().endsWith(QStringLiteral("Rapid"))) << Window().Caption().toStdString();
+    EXPECT_FALSE(Status().contains(settings::Text(9432))) << "nothing waits for Refresh View: " << Status().toStdString();
+    EXPECT_EQ(Host().RefusedCalls(), 0);
+
+    // Refresh View builds the same nodes from the database (the server may give the rows in another order).
+    const auto nodesShown = [&] {
+        QStringList lines = Host().Dump().split(u'\n');
+        lines.sort();
+        return lines;
+    };
+    const QStringList followed = nodesShown();
+    Session().Reload();
+    EXPECT_EQ(nodesShown(), followed);
+}
+
+TEST_F(TeamProject, ItemFoldersFollowTheirPasteAndDeleteWhileTheUserKeepsTheirRowAndEdit) {
+    const int plc = IdOf(QStringLiteral("TpdbDevices"), QStringLiteral("PLC1"));
+    const QString plcKey = nk::DeviceKey(plc, QStringLiteral("."), false);
+    const QString line1 = Folder(plcKey, QStringLiteral("Line1"));
+    const QString motor1 = Folder(plcKey, QStringLiteral("Line1.Motor1"));
+    // The user is on a folder, in the second row, typing into the comment.
+    Session().NodeClick(QString(), motor1, QString());
+    ui::GridModel& grid = Window().tdbI();
+    const int comment = grid.ColumnIndex(QStringLiteral("Comment"));
+    ASSERT_GE(comment, 0);
+    ASSERT_TRUE(grid.BeginEdit(1, comment));
+    const QString rowName = grid.CellText(1, grid.ColumnIndex(Window().FieldNameFromSwitchView()));
+
+    // 10,000 items pasted into a new folder, in one commit; the last item of a folder deleted, another moved.
+    project->RunSql(QStringLiteral(
+        "INSERT INTO \"TpdbItems\" (\"DeviceID\", \"Name\", \"ItemAccess\") "
+        "SELECT %1, 'Line3.Batch.I' || g, 'Line3.Batch.I' || g FROM generate_series(1, 10000) g;").arg(plc));
+    QElapsedTimer sent;
+    sent.start();
+    const QString line3Batch = Folder(plcKey, QStringLiteral("Line3.Batch"));
+    ASSERT_TRUE(Await([&] { return Host().HasNode(line3Batch); })) << Host().Dump().toStdString();
+    EXPECT_LT(sent.elapsed(), 4000) << "10,000 items must not keep the editor busy for seconds";
+    EXPECT_EQ(CountOf(line3Batch), QStringLiteral("10000"));
+    EXPECT_EQ(CountOf(Folder(plcKey, QStringLiteral("Line3"))), QStringLiteral("10000"));
+    EXPECT_EQ(Host().Calls().filter(QStringLiteral("SetNodeProperty(") + QString(line3Batch).replace(QChar(0xFF), u'|')).size(), 1)
+        << "the folder's count is set once";
+
+    Host().ClearCalls();
+    theirs->InTransaction([&] {
+        theirs->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE Name = 'Line2.Pump.Alarm.High'"));
+        theirs->Execute(QStringLiteral("UPDATE TpdbItems SET Name = 'Line2.Valve1.Running', ItemAccess = 'Line2.Valve1.Running' "
+                                       "WHERE Name = 'Line1.Motor2.Running'"));
+    });
+    ASSERT_TRUE(Await([&] { return !Host().HasNode(Folder(plcKey, QStringLiteral("Line2.Pump.Alarm"))); }))
+        << Host().Dump().toStdString();
+    EXPECT_EQ(CountOf(Folder(plcKey, QStringLiteral("Line2.Pump"))), QStringLiteral("1"));
+    EXPECT_EQ(CountOf(Folder(plcKey, QStringLiteral("Line2.Valve1"))), QStringLiteral("3")) << "the moved item came";
+    EXPECT_EQ(CountOf(Folder(plcKey, QStringLiteral("Line2"))), QStringLiteral("4")) << "one went, one came";
+    EXPECT_EQ(CountOf(Folder(plcKey, QStringLiteral("Line1.Motor2"))), QStringLiteral("1"));
+    EXPECT_EQ(CountOf(line1), QStringLiteral("8"));
+
+    // The user's node, row and open edit are as they were; the edit writes to the same item.
+    EXPECT_EQ(Window().CurrentNode(), motor1);
+    EXPECT_EQ(grid.CurrentRow(), 1);
+    ASSERT_TRUE(grid.EditActive());
+    ASSERT_TRUE(grid.CommitEdit(QStringLiteral("typed meanwhile")));
+    db::Recordset written;
+    written.Open(QStringLiteral("SELECT Comment FROM TpdbItems WHERE %1 = '%2'").arg(Window().FieldNameFromSwitchView(), rowName),
+                 *theirs);
+    ASSERT_FALSE(written.IsEOF());
+    EXPECT_EQ(written.Value(QStringLiteral("Comment")).toString(), QStringLiteral("typed meanwhile"));
+    EXPECT_EQ(Host().RefusedCalls(), 0);
+}
+
+TEST_F(TeamProject, WhenTheyDeleteTheUsersNodeTheNodeAboveIsShownAndTheStatusSaysSo) {
+    const int plc = IdOf(QStringLiteral("TpdbDevices"), QStringLiteral("PLC1"));
+    const QString plcKey = nk::DeviceKey(plc, QStringLiteral("."), false);
+    const QString alarm = Folder(plcKey, QStringLiteral("Line2.Pump.Alarm"));
+    const QString pump = Folder(plcKey, QStringLiteral("Line2.Pump"));
+    Host().SelectNode(alarm);
+    Session().NodeClick(QString(), alarm, QString());
+    ASSERT_EQ(Window().CurrentNode(), alarm);
+
+    theirs->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE Name = 'Line2.Pump.Alarm.High'"));
+    ASSERT_TRUE(Await([&] { return !Host().HasNode(alarm); }));
+    EXPECT_EQ(Window().CurrentNode(), pump);
+    EXPECT_EQ(Host().SelectedKey(), pump);
+    EXPECT_EQ(Window().tdbI().RowCount(), 1) << "the folder above shows its rows";
+    const QString said = settings::Text(9440).replace(QStringLiteral("<node>"), QStringLiteral("Alarm"))
+                             .replace(QStringLiteral("<parent>"), QStringLiteral("Pump"));
+    EXPECT_TRUE(Status().contains(said)) << Status().toStdString();
+    EXPECT_TRUE(Status().contains(cluster->Superuser())) << "who it was";
+
+    // A device deleted under the user on its node below a group: the group is shown.
+    const int slow = IdOf(QStringLiteral("TpdbGroups"), QStringLiteral("Slow"));
+    const int weather = IdOf(QStringLiteral("TpdbDevices"), QStringLiteral("Weather"));
+    const QString below = nk::GroupDeviceKey(slow, weather);
+    Host().SelectNode(below);
+    Session().NodeClick(QString(), below, QString());
+    theirs->InTransaction([&] {
+        theirs->Execute(QStringLiteral("DELETE FROM TpdbItems WHERE DeviceID = ?"), {weather});
+        theirs->Execute(QStringLiteral("DELETE FROM TpdbDevices WHERE ID = ?"), {weather});
+    });
+    ASSERT_TRUE(Await([&] { return !Host().HasNode(below); }));
+    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(slow));
+    EXPECT_EQ(Host().SelectedKey(), nk::GroupKey(slow));
+    EXPECT_FALSE(Host().HasNode(nk::DeviceKey(weather, QString(), false)));
+    EXPECT_TRUE(Status().contains(QStringLiteral("Weather"))) << Status().toStdString();
+
+    // A node the user is not on goes quietly.
+    theirs->Execute(QStringLiteral("DELETE FROM TpdbStructDefs WHERE Name = 'StatusWord'"));
+    ASSERT_TRUE(Await([&] { return Status().contains(QStringLiteral("TpdbStructDefs")); }));
+    EXPECT_EQ(Host().GetChildKeys(nk::kStructures, 1).size(), 1);
+    EXPECT_EQ(Window().CurrentNode(), nk::GroupKey(slow));
+    EXPECT_FALSE(Status().contains(QStringLiteral("Weather"))) << "nothing said of a node left: " << Status().toStdString();
 }

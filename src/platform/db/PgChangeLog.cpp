@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <iterator>
 #include <map>
 #include <unordered_set>
 
@@ -46,17 +47,28 @@ public:
 
     std::vector<OthersChange> Take() override {
         PGconn* c = m_line->Conn();
+        std::vector<OthersChange> changes;
+        // A notice that comes while the rows are read is kept by libpq with
+        // the answer, and the socket no longer tells of it: look again until
+        // none is left, or that commit would wait for the next one.
+        while (News(c)) {
+            std::vector<OthersChange> more = ReadRows(UnseenNumbers());
+            changes.insert(changes.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+        }
+        return changes;
+    }
+
+private:
+    bool News(PGconn* c) {
         if (!PQconsumeInput(c)) throw pg::ErrorOf(nullptr, c, QStringLiteral("LISTEN ov_changes"));
         bool news = false;
         while (PGnotify* notice = PQnotifies(c)) {
             news = news || QString::fromUtf8(notice->extra) == m_line->schema;
             PQfreemem(notice);
         }
-        if (!news) return {};
-        return ReadRows(UnseenNumbers());
+        return news;
     }
 
-private:
     // Rows are numbered when written, not when committed: a transaction that
     // began earlier may commit later with lower numbers. The log is looked at
     // from a little before the highest number seen, skipping rows seen.
