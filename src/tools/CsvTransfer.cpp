@@ -101,7 +101,7 @@ ExportResult ExportItemsBySql(db::Connection& connection, const QString& select,
     try {
         qint64 total = 0;
         if (progress) {
-            db::Cursor count(connection, QStringLiteral("SELECT Count(*) FROM (%1)").arg(select));
+            db::Cursor count(connection, QStringLiteral("SELECT Count(*) FROM (%1) AS counted").arg(select));
             if (count.Next()) total = count.Value(0).toLongLong();
         }
         db::Cursor rows(connection, select);

@@ -684,3 +684,36 @@ TEST_F(OvopcServer, AGeneratedServerProjectHoldsWhatTheSameFileHolds) {
     EXPECT_TRUE(again.err.contains("exists on the server already")) << again.err.toStdString();
     EXPECT_FALSE(again.err.contains("1250 of")) << again.err.toStdString();
 }
+
+// The commands that write, run on a file and on a server project made alike,
+// leave the two alike, and say the same on the way.
+TEST_F(OvopcServer, TheWritingCommandsLeaveAServerProjectAsTheyLeaveAFile) {
+    OV_REQUIRE_PG_CLUSTER(cluster);
+    NewDemo(file);
+    ASSERT_EQ(Run({"new", Url("writes"), "--demo"}).exitCode, 0);
+    English();
+    const QString program = QStringLiteral(OV_SOURCE_DIR "/tests/fixtures/plc/sample.st");
+    const QString csv = dir.filePath(QStringLiteral("plc1.csv"));
+    ASSERT_EQ(Run({"export", file, "--device", "PLC1", "-o", csv, "--encoding", "utf8"}).exitCode, 0);
+    const QString csvFromServer = dir.filePath(QStringLiteral("plc1-server.csv"));
+    ASSERT_EQ(Run({"export", Url("writes"), "--device", "PLC1", "-o", csvFromServer, "--encoding", "utf8"}).exitCode, 0);
+    EXPECT_EQ(ov::test::ReadFile(csvFromServer), ov::test::ReadFile(csv)) << "the same export";
+
+    const QList<QStringList> commands = {
+        {"import-plc", "PROJECT", program, "--device", "Press"},
+        {"import", "PROJECT", csv, "--mode", "3"},
+        {"import", "PROJECT", csv, "--mode", "0"},  // every name taken: refused whole
+        {"check", "PROJECT", "--fix-orphans"},
+    };
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.join(u' ').toStdString());
+        QStringList onFile = command, onServer = command;
+        onFile.replace(1, file);
+        onServer.replace(1, Url("writes"));
+        const Outcome a = Run(onFile), b = Run(onServer);
+        EXPECT_EQ(b.exitCode, a.exitCode);
+        EXPECT_EQ(b.out, a.out);
+        const Outcome same = Run({"diff", file, Url("writes")});
+        EXPECT_EQ(same.exitCode, 0) << same.out.toStdString();
+    }
+}
