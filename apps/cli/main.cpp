@@ -171,7 +171,7 @@ int CommandInfo(const Arguments& args) {
 void CheckProjectOpens(const QString& file, int busyTimeout) {
     ov::db::Connection connection;
     connection.SetBusyTimeout(busyTimeout);
-    connection.Open(ov::model::ProjectConnectionString(file));
+    connection.Open(ov::model::ProjectReadConnectionString(file));
 }
 
 int CommandTree(const Arguments& args) {

@@ -129,6 +129,10 @@ TEST_F(OvopcServerPassword, OnATerminalThePasswordIsAskedOnceWithoutEcho) {
     const Ran given = OnTerminal({"info", url}, QString(), Environment({QStringLiteral("PGPASSWORD=") + kPassword}));
     EXPECT_EQ(given.exitCode, 0) << given.shown.toStdString();
     EXPECT_FALSE(given.shown.contains(QStringLiteral("Password of")));
+    // The role may only read: the tree is reading too.
+    const Ran tree = OnTerminal({"tree", url}, QString(), Environment({QStringLiteral("PGPASSWORD=") + kPassword}));
+    EXPECT_EQ(tree.exitCode, 0) << tree.shown.toStdString();
+    EXPECT_TRUE(tree.shown.contains(QStringLiteral("Line1.Motor1\tMotor1\ticoItemBranch\t3"))) << tree.shown.toStdString();
     const Ran givenWrong = OnTerminal({"info", url}, kPassword, Environment({QStringLiteral("PGPASSWORD=guessed")}));
     EXPECT_EQ(givenWrong.exitCode, 1);
     EXPECT_FALSE(givenWrong.shown.contains(QStringLiteral("Password of")));
