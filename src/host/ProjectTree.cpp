@@ -128,17 +128,20 @@ void ProjectTree::AddItemBranches(db::Connection& connection, const QString& dev
     QStringList order;
     std::vector<int> counts;
     const QByteArray separatorBytes = separator.toUtf8();
-    QByteArray folder;               // the folder part of the previous item, as stored
-    bool haveFolder = false;
+    // The folder part of the previous item, as stored; none before the
+    // first item, and an item without separator has none either, which is
+    // not the empty folder of a name that starts with the separator.
+    QByteArray folder;
+    enum class Previous { Nothing, NoFolder, Folder } previous = Previous::Nothing;
     std::vector<int> levels;         // its levels' places
     while (items.Next()) {
         // Compared as the database keeps it: a text is made only for a new folder.
         const QByteArrayView bytes = items.Utf8(0);
         const qsizetype cut = bytes.lastIndexOf(separatorBytes);
-        const QByteArrayView itemFolder = cut < 0 ? QByteArrayView() : bytes.first(cut);
-        if (!haveFolder || itemFolder != QByteArrayView(folder)) {
-            folder = itemFolder.toByteArray();
-            haveFolder = true;
+        const Previous now = cut < 0 ? Previous::NoFolder : Previous::Folder;
+        if (now != previous || (cut >= 0 && bytes.first(cut) != QByteArrayView(folder))) {
+            folder = cut < 0 ? QByteArray() : bytes.first(cut).toByteArray();
+            previous = now;
             levels.clear();
             const QString path = QString::fromUtf8(bytes);
             const QStringList keys = LevelKeys(deviceKey, path);

@@ -116,13 +116,16 @@ TEST_F(ProjectTreeTest, DemoBranchInItsOrder) {
 
 TEST_F(ProjectTreeTest, FoldersFromHandMadeItems) {
     QList<std::pair<QString, QString>> items;
-    for (const char* name : {"A.B.x", "A.B.y", "Single", "Trailing.", "A.C"}) items.append({QString::fromUtf8(name), QString::fromUtf8(name)});
+    for (const char* name : {"A.B.x", "A.B.y", "Single", "Trailing.", "A.C", "+plain", ".lead"})
+        items.append({QString::fromUtf8(name), QString::fromUtf8(name)});
     items.append({DeepName(), QStringLiteral("deep")});
     LoadHandMade(items, false);
     InMemoryHost& h = harness.Host();
-    // A separator at the end makes a folder; "Single" is none. The alias function is off
+    // A separator at the end makes a folder; "Single" is none. A separator at
+    // the start makes a folder without a name, also right after an item in no
+    // folder ("+plain" sorts just before ".lead"). The alias function is off
     // in a new project, so folders follow the item access: "deep" has no separator.
-    EXPECT_EQ(Folders(h, dev), QStringLiteral("A=3 A.B=2 Trailing=1"));
+    EXPECT_EQ(Folders(h, dev), QStringLiteral("=1 A=3 A.B=2 Trailing=1"));
     EXPECT_TRUE(Children(h, nk::ProcessUnitsKey()).isEmpty());
     EXPECT_TRUE(Children(h, nk::ViewUnitsKey()).isEmpty()) << "a class of another switch type is not shown";
     EXPECT_EQ(h.RefusedCalls(), 0);
