@@ -7,6 +7,11 @@
 // "name_ratio: x" (the editor's time over the reference's).
 //
 //   bench_pg [ITEMS]   (default 1000000; fewer only to try it out)
+//   bench_pg --open FILE URL [RUNS]
+//       only opens a project made before (a file and the same project on a
+//       server, e.g. with "ovopc new" and "ovopc copy") with its tree, RUNS
+//       times each (default 3), and prints the medians: the copy of a
+//       million items takes minutes, the open a second.
 
 #include "editor/frmtabgridOPC.h"
 #include "host/Connect.h"
@@ -306,10 +311,31 @@ NoticeTimes Notices(ov::db::Connection& writer, ov::db::Connection& reader, ov::
     return {Median(heard), Median(refreshed)};
 }
 
+// Opens each project a few times with its tree; the medians of the opens.
+int OpenOnly(const QString& file, const QString& server, int runs) {
+    QTemporaryDir dir;
+    ov::sys::SystemTools::Instance().SetRegistryFile(dir.filePath(QStringLiteral("registry.ini")));
+    ov::opc::InstallEditor();
+    ov::tools::InstallEditor();
+    std::vector<double> onFile, onServer;
+    for (int run = 0; run < runs; ++run) {
+        onFile.push_back(Studio(file).openSeconds);
+        onServer.push_back(Studio(server).openSeconds);
+    }
+    Report("file_open_tree_1m_s", Median(onFile));
+    Report("pg_open_tree_1m_s", Median(onServer));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--open")) {
+        if (argc < 4) Fail("--open needs FILE and URL");
+        return OpenOnly(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                        argc > 4 ? std::max(1, QString::fromLocal8Bit(argv[4]).toInt()) : 3);
+    }
     const qint64 items = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
     const ov::test::PgCluster* cluster = ov::test::SharedPgCluster();
     if (!cluster) Fail(ov::test::PgClusterUnavailable().toStdString());
