@@ -1,7 +1,9 @@
 #include "opc/OnlineValues.h"
 
 #include "model/CVT_Types.h"
+#include "platform/db/PgBackend.h"
 #include "platform/db/Recordset.h"
+#include "platform/system/ProjectSettings.h"
 #include "platform/ui/GridModel.h"
 #include "settings/TextTable.h"
 
@@ -466,6 +468,7 @@ QHash<int, int> SamplingIntervals(db::Connection& connection, const std::vector<
 }
 
 QString WriteLogPath(const QString& projectFile) {
+    if (db::IsServerDataSource(projectFile)) return sys::ServerProjectLocalBase(projectFile) + QStringLiteral(".writes.log");
     const QFileInfo project(projectFile);
     return project.dir().filePath(project.completeBaseName() + QStringLiteral(".writes.log"));
 }
@@ -508,6 +511,7 @@ WriteOutcome OnlineValues::Write(const OnlineItem& item, const QString& text) {
     for (const QString& field : fields) line << OneLine(field);
     QFile log(writeLog);
     const QByteArray bytes = (line.join(u'\t') + u'\n').toUtf8();
+    if (!writeLog.isEmpty()) QDir().mkpath(QFileInfo(writeLog).absolutePath());
     if (writeLog.isEmpty() || !log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text) ||
         log.write(bytes) != bytes.size() || !log.flush())
         outcome.logProblem = Text(9312)

@@ -41,7 +41,8 @@ std::optional<QJsonValue> ValueToWrite(const QString& text, int dataType, std::o
 // 1000 ms for an item in no group (or only in groups without a rate).
 QHash<int, int> SamplingIntervals(db::Connection& connection, const std::vector<int>& itemIds);
 
-// The write log beside a project file: "<folder>/<name>.writes.log".
+// The write log beside a project file: "<folder>/<name>.writes.log"; a
+// project on a server has it with the engineer's settings of the project.
 QString WriteLogPath(const QString& projectFile);
 
 struct WriteOutcome {

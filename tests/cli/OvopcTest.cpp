@@ -599,6 +599,25 @@ TEST_F(OvopcLive, WriteTakesOnlyWhatTheItemAndTheServerAllow) {
     EXPECT_TRUE(lines[1].contains("\tCli.ReadOnly\t42")) << lines[1].toStdString();
 }
 
+TEST_F(OvopcLive, AWriteToAServerProjectIsLoggedOnTheEngineersComputer) {
+    OV_REQUIRE_PG_CLUSTER(cluster);
+    cluster->CreateDatabase(QStringLiteral("live"));
+    const QString url = cluster->Url(QStringLiteral("live"), QStringLiteral("plant"));
+    ASSERT_EQ(Run({"copy", file, url}).exitCode, 0);
+    const QStringList environment{QStringLiteral("OVOPC_PKI=") + dir.filePath("pki"),
+                                  QStringLiteral("XDG_CONFIG_HOME=") + dir.filePath("config")};
+    const Outcome written =
+        Run({"write", url, "--device", "Weather", "--item", "Cli.Setpoint", "--value", "21,5", "--yes"}, environment);
+    EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
+    EXPECT_TRUE(written.err.isEmpty()) << "no warning that the log could not be written: " << written.err.toStdString();
+
+    const QFileInfoList logs = QDir(dir.filePath("config/ovstudio/server-projects"))
+                                   .entryInfoList({QStringLiteral("*.writes.log")}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    const QByteArray line = ov::test::ReadFile(logs[0].filePath()).trimmed();
+    EXPECT_TRUE(line.contains("\tCli.Setpoint\t20\t21") && line.endsWith("\tGood")) << line.toStdString();
+}
+
 TEST_F(Ovopc, LiveCommandsRefuseDevicesWithoutLiveValuesAndUnknownItems) {
     NewDemo(file);
     English();

@@ -12,18 +12,20 @@
 
 namespace ov::sys {
 
+QString ServerProjectLocalBase(const QString& url) {
+    const QUrl parsed(url);
+    QString name = QStringLiteral("%1_%2%3_%4")
+                       .arg(parsed.host(), QString::number(parsed.port(5432)), parsed.path(),
+                            QUrlQuery(parsed).queryItemValue(QStringLiteral("project")));
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+    // The studio's and ovopc's alike, so a value written by either lands in one log.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ovstudio/server-projects/") + name;
+}
+
 QString ProjectSettings::SettingsFileFor(const QString& projectFile) {
-    if (db::IsServerDataSource(projectFile)) {
-        // A server project keeps each engineer's settings on their own
-        // computer, named by the server, database and project.
-        const QUrl url(projectFile);
-        QString name = QStringLiteral("%1_%2%3_%4")
-                           .arg(url.host(), QString::number(url.port(5432)), url.path(),
-                                QUrlQuery(url).queryItemValue(QStringLiteral("project")));
-        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
-        return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/server-projects/") +
-               name + QStringLiteral(".settings.ini");
-    }
+    // A server project keeps each engineer's settings on their own computer.
+    if (db::IsServerDataSource(projectFile)) return ServerProjectLocalBase(projectFile) + QStringLiteral(".settings.ini");
     // Only the extension goes: "plant.v2.ovs" keeps its "plant.v2".
     QString base = projectFile;
     if (base.endsWith(QStringLiteral(".ovs"), Qt::CaseInsensitive)) base.chop(4);

@@ -9,6 +9,12 @@ namespace ov::sys {
 
 class Registry;
 
+// Where this computer keeps its own files of a project on a server (an
+// engineer's settings, the values they wrote), which has no folder to keep
+// them beside: the user's configuration folder, named by server, port,
+// database and project (never by role or password), without an extension.
+QString ServerProjectLocalBase(const QString& url);
+
 // The project settings service: settings kept per project in a file beside
 // the project file ("/x/plant.ovs" keeps them in "/x/plant.settings.ini").
 // Opened with the same project argument the editor gets, a file path or a
