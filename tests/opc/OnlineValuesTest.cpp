@@ -6,6 +6,7 @@
 #include "opc/OnlineValues.h"
 #include "platform/ui/ModalState.h"
 #include "settings/TextTable.h"
+#include "support/Files.h"
 #include "support/QtPrinters.h"
 #include "support/TempProject.h"
 #include "ScriptedServer.h"
@@ -325,8 +326,10 @@ TEST_F(OnlineValuesTest, AWriteIsCheckedSentAndRecorded) {
     EXPECT_EQ(first.mid(1), (QStringList{"anna", "Tank.Level", QLocale().toString(12.5), QLocale().toString(42.5), "Good"}));
     EXPECT_TRUE(lines[1].endsWith("\tBadUserAccessDenied"));
 
-    // A log that cannot be written does not keep the value from the server.
-    online->writeLog = dir.filePath(QStringLiteral("missing/plant.writes.log"));
+    // A log that cannot be written does not keep the value from the server:
+    // a file stands where its folder would be made.
+    test::WriteFile(dir.filePath(QStringLiteral("blocked")), "not a folder");
+    online->writeLog = dir.filePath(QStringLiteral("blocked/plant.writes.log"));
     const opc::WriteOutcome unlogged = online->Write(level, QStringLiteral("1"));
     EXPECT_EQ(unlogged.status, QStringLiteral("Good"));
     EXPECT_TRUE(unlogged.logProblem.contains(online->writeLog)) << unlogged.logProblem.toStdString();
