@@ -82,6 +82,11 @@ TEST_F(RegistryTest, WrittenValuesReadBackAndLandInTheExistingKey) {
     EXPECT_EQ(Read(registry, kStudioKey, ""), "default value");
     EXPECT_EQ(IniFile(FilePath()).Sections(), QStringList({kStudioKey, "HKEY_CURRENT_USER\\" + kStudioKey}))
         << "one section per key, however the key path was spelled";
+
+    // A new account has no folder for the file yet.
+    Registry fresh(m_dir.filePath(".config/ovstudio/registry.ini"));
+    ASSERT_TRUE(fresh.WriteValue(Hive::LocalMachine, kStudioKey, "LCID", "1033"));
+    EXPECT_EQ(Read(fresh, kStudioKey, "LCID"), "1033");
 }
 
 TEST_F(RegistryTest, SubKeysAreTheKeysDirectlyBelowOnceEach) {

@@ -1,5 +1,7 @@
 #include "platform/system/Registry.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace ov::sys {
@@ -68,6 +70,8 @@ QStringList Registry::SubKeys(Hive hive, const QString& keyPath) const {
 
 bool Registry::WriteValue(Hive hive, const QString& keyPath, const QString& valueName, const QString& value) {
     if (NormalisedKeyPath(keyPath).isEmpty()) return false;
+    // A new account has no configuration folder of ours yet.
+    QDir().mkpath(QFileInfo(m_file.Path()).absolutePath());
     return m_file.Write(SectionOf(hive, keyPath), ValueKey(valueName), value);
 }
 
