@@ -506,8 +506,9 @@ class OvopcLive : public Ovopc {
     }
     Outcome Live(const QStringList& arguments) { return Run(arguments, {QStringLiteral("OVOPC_PKI=") + dir.filePath("pki")}); }
     // The JSON lines of a monitor run by item name.
-    QMap<QString, QList<QJsonObject>> Monitored(const QString& items, const char* seconds) {
-        const Outcome run = Live({"monitor", file, "--device", "Weather", "--items", items, "--seconds", seconds, "--json"});
+    QMap<QString, QList<QJsonObject>> Monitored(const QString& items, const char* seconds, const QString& project = {}) {
+        const Outcome run = Live({"monitor", project.isEmpty() ? file : project, "--device", "Weather", "--items", items,
+                                  "--seconds", seconds, "--json"});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         QMap<QString, QList<QJsonObject>> lines;
         for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts)) {
@@ -599,7 +600,7 @@ TEST_F(OvopcLive, WriteTakesOnlyWhatTheItemAndTheServerAllow) {
     EXPECT_TRUE(lines[1].contains("\tCli.ReadOnly\t42")) << lines[1].toStdString();
 }
 
-TEST_F(OvopcLive, AWriteToAServerProjectIsLoggedOnTheEngineersComputer) {
+TEST_F(OvopcLive, OnAServerProjectAWriteIsLoggedOnTheEngineersComputerAndMonitored) {
     OV_REQUIRE_PG_CLUSTER(cluster);
     cluster->CreateDatabase(QStringLiteral("live"));
     const QString url = cluster->Url(QStringLiteral("live"), QStringLiteral("plant"));
@@ -616,6 +617,7 @@ TEST_F(OvopcLive, AWriteToAServerProjectIsLoggedOnTheEngineersComputer) {
     ASSERT_EQ(logs.size(), 1);
     const QByteArray line = ov::test::ReadFile(logs[0].filePath()).trimmed();
     EXPECT_TRUE(line.contains("\tCli.Setpoint\t20\t21") && line.endsWith("\tGood")) << line.toStdString();
+    EXPECT_EQ(Values(Monitored(QStringLiteral("Cli.Setpoint"), "1", url)["Cli.Setpoint"]), QSet<double>{21.5});
 }
 
 TEST_F(Ovopc, LiveCommandsRefuseDevicesWithoutLiveValuesAndUnknownItems) {
