@@ -37,8 +37,11 @@ class ItemGridOnline {
     // Takes what arrived from every feed (done by a timer while on).
     void Poll();
 
-    // The cell of a live column for an item row; nothing for other columns.
-    std::optional<QVariant> Cell(const QVariant& itemId, const QVariant& deviceId, const QString& caption) const;
+    // 0, 1 or 2 for the Value, Quality and Time column by its caption while
+    // online; -1 for any other column.
+    int LiveKind(const QString& caption) const;
+    // The cell of a live column (by its kind) for an item row.
+    QVariant Cell(int kind, int itemId, int deviceId) const;
     const LiveCell* ValueOf(int itemId, int deviceId) const;
     ui::RowTone Tone(int row) const;
 
@@ -65,6 +68,8 @@ class ItemGridOnline {
     LiveValueFeed* FeedForDevice(int deviceId);
     void ShowNotices();
     QVariant RowField(int row, const QString& field) const;
+    // The grid column of a live column's kind; -1 when it has none.
+    int LiveColumnIndex(int kind) const;
 
     frmtabgridOPC& m_window;
     ui::GridModel& m_grid;
@@ -78,6 +83,8 @@ class ItemGridOnline {
     QHash<int, std::pair<int, int>> m_itemAtRow;  // row -> item and device, while watched
     QHash<int, LiveCell> m_painted;               // what the rows of watched items were last told
     bool m_watching = false;
+    QString m_captions[3];                // of the Value, Quality and Time columns
+    mutable int m_columnOfKind[3] = {-1, -1, -1};
 };
 
 }  // namespace ov::editor
