@@ -45,7 +45,12 @@ class OnlineFeed : public editor::LiveValueFeed {
     std::unique_ptr<OnlineValues> m_values;
     QString m_deviceName;
     QHash<int, OnlineItem> m_items;
-    mutable QHash<int, editor::LiveCell> m_cells;
+    // The cells as last read, copied again only when their value changed.
+    struct Copy {
+        quint64 revision = 0;
+        editor::LiveCell cell;
+    };
+    mutable QHash<int, Copy> m_cells;
 };
 
 }  // namespace ov::opc

@@ -115,13 +115,31 @@ QString ValueText(const QJsonValue& value, int dataType, const QString& unit) {
 
 namespace {
 
+// The zone is looked up once: converting through the C library's local
+// time would read the zone file's state anew for every value.
+const QTimeZone& LocalZone() {
+    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    return zone;
+}
+
 QDateTime LocalTime(const QString& iso) {
     const QDateTime time = QDateTime::fromString(iso, Qt::ISODateWithMs);
     if (!time.isValid()) return time;
-    // The zone is looked up once: converting through the C library's local
-    // time would read the zone file's state anew for every value.
-    static const QTimeZone zone = QTimeZone::systemTimeZone();
-    return time.toTimeZone(zone);
+    return time.toTimeZone(LocalZone());
+}
+
+// Today in the zone the times are shown in. Asking the C library for the
+// date reads the zone file's state anew, as converting a time would; it is
+// asked again only when the day in hand has ended (or the clock went back).
+QDate Today() {
+    thread_local QDate today;
+    thread_local qint64 from = 0, until = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (today.isValid() && now >= from && now < until) return today;
+    today = QDateTime::fromMSecsSinceEpoch(now, LocalZone()).date();
+    from = QDateTime(today, QTime(0, 0), LocalZone()).toMSecsSinceEpoch();
+    until = QDateTime(today.addDays(1), QTime(0, 0), LocalZone()).toMSecsSinceEpoch();
+    return today;
 }
 
 }  // namespace
@@ -244,6 +262,7 @@ bool OnlineValues::Watch(const std::vector<OnlineItem>& items, QString* error) {
         ItemValue& value = m_values[result.handle];
         value = ItemValue{};
         value.quality = QualityText(result.status);
+        value.revision = ++m_revision;
         refused.push_back(result.handle);
     }
     Changed(std::move(refused));
@@ -289,6 +308,7 @@ void OnlineValues::Take(const std::vector<LiveValue>& values) {
                       : value.quality.startsWith(QLatin1String("Uncertain")) ? Quality::Uncertain
                                                                               : Quality::Bad;
         value.isoTime = live.sourceTime.isEmpty() ? live.serverTime : live.sourceTime;
+        value.revision = ++m_revision;
         changed.push_back(live.handle);
     }
     Changed(std::move(changed));
@@ -305,6 +325,7 @@ void OnlineValues::Lose() {
         ItemValue& value = m_values[it.key()];
         value.quality = QStringLiteral("Bad_ConnectionLost");
         value.level = Quality::Bad;
+        value.revision = ++m_revision;
         all.push_back(it.key());
     }
     Changed(std::move(all));
@@ -359,7 +380,7 @@ const ItemValue* OnlineValues::Value(int itemId) const {
     if (it == m_values.end()) return nullptr;
     if (!it->formatted) {
         it->value = ValueText(it->raw, it->dataType, it->unit);
-        it->time = GridTimeText(it->isoTime, QDate::currentDate());
+        it->time = GridTimeText(it->isoTime, Today());
         it->formatted = true;
     }
     return &*it;

@@ -63,8 +63,13 @@ struct ItemValue {
     QJsonValue raw;   // as the helper sent it
     QString type;     // the server's type of it ("Double", "Int32[]" ...)
 
+    // Grows with every change of the item's value, quality or time, so a
+    // reader that keeps a copy knows when it is out of date.
+    quint64 Revision() const { return revision; }
+
   private:
     friend class OnlineValues;
+    quint64 revision = 0;
     // value and time are written when the value is first read: most values
     // that arrive are never shown, being off screen or overtaken.
     bool formatted = true;
@@ -172,6 +177,7 @@ class OnlineValues {
     QHash<int, OnlineItem> m_asked;
     std::vector<int> m_order;  // the shown ones from the top
     mutable QHash<int, ItemValue> m_values;
+    quint64 m_revision = 0;
 };
 
 }  // namespace ov::opc
