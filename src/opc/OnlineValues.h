@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QJsonValue>
 #include <QDate>
+#include <QTimeZone>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -88,6 +89,8 @@ QString LocalTimeText(const QString& iso);
 // The same as a grid shows it: a time of today without the date, which a
 // column of changing values would only repeat; another day's with it.
 QString GridTimeText(const QString& iso, const QDate& today);
+// The same in a given zone instead of the computer's.
+QString GridTimeText(const QString& iso, const QDate& today, const QTimeZone& zone);
 
 // The values of the items of one device while its items are shown online.
 // It owns the device's server connection and keeps exactly the items it is
