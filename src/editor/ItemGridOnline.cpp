@@ -30,6 +30,12 @@ QString NoticeKey(int deviceId) { return QStringLiteral("online.") + QString::nu
 ItemGridOnline::ItemGridOnline(frmtabgridOPC& window, ui::GridModel& grid) : m_window(window), m_grid(grid) {
     m_poll.setInterval(kPollMs);
     QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
+    // Values are taken when the feeds hear of them, all of one turn of the
+    // event loop in one poll; the timer above runs only while a feed has
+    // work without them.
+    m_soon.setSingleShot(true);
+    m_soon.setInterval(0);
+    QObject::connect(&m_soon, &QTimer::timeout, [this] { Poll(); });
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     QObject::connect(&m_settle, &QTimer::timeout, [this] { WatchNow(); });
@@ -45,6 +51,7 @@ void ItemGridOnline::SetOn(bool on) {
     m_on = on;
     if (!on) {
         m_poll.stop();
+        m_soon.stop();
         m_settle.stop();
         m_grid.visibleRowsChanged = nullptr;
         m_grid.rowTone = nullptr;
@@ -66,7 +73,6 @@ void ItemGridOnline::SetOn(bool on) {
         if (QCoreApplication::instance()) m_settle.start();
     };
     WatchNow();
-    if (QCoreApplication::instance()) m_poll.start();
 }
 
 void ItemGridOnline::AddColumns() {
@@ -148,6 +154,8 @@ void ItemGridOnline::WatchNow() {
     for (const auto& [device, ids] : byDevice)
         if (LiveValueFeed* feed = FeedForDevice(device)) feed->Show(ids);
     m_watching = false;
+    // A poll refused meanwhile is made up for.
+    PollSoon();
     ShowNotices();
     // The colours of the rows on screen follow the items now watched there.
     if (first <= last) m_grid.RowsChanged(first, last);
@@ -160,6 +168,7 @@ LiveValueFeed* ItemGridOnline::FeedForDevice(int deviceId) {
         std::unique_ptr<LiveValueFeed> made = feedFor(deviceId);
         if (!made) return nullptr;
         made->onChanged = [this](const std::vector<int>& itemIds) { Changed(itemIds); };
+        made->onArrival = [this] { PollSoon(); };
         it = m_feeds.emplace(deviceId, std::move(made)).first;
         LiveValueFeed& feed = *it->second;
         QString error;
@@ -188,6 +197,20 @@ void ItemGridOnline::ShowNotices() {
     if (m_window.sb().Notices() != before) m_window.NotifyView();
 }
 
+void ItemGridOnline::PollSoon() {
+    // Without an event loop (a headless run) the owner polls.
+    if (m_on && QCoreApplication::instance() && !m_soon.isActive()) m_soon.start();
+}
+
+void ItemGridOnline::KeepPolling() {
+    bool needed = false;
+    for (const auto& [device, feed] : m_feeds) needed = needed || (feed->NotOnline().isEmpty() && feed->NeedsPolling());
+    if (!m_on || !needed || !QCoreApplication::instance())
+        m_poll.stop();
+    else if (!m_poll.isActive())
+        m_poll.start();
+}
+
 void ItemGridOnline::Poll() {
     if (!m_on || m_watching) return;
     bool noticesChanged = false;
@@ -206,6 +229,7 @@ void ItemGridOnline::Poll() {
         noticesChanged = true;
     }
     if (noticesChanged) ShowNotices();
+    KeepPolling();
 }
 
 void ItemGridOnline::Refresh() {

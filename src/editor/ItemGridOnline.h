@@ -66,6 +66,10 @@ class ItemGridOnline {
     void RemoveColumns();
     void Changed(const std::vector<int>& itemIds);
     LiveValueFeed* FeedForDevice(int deviceId);
+    // A poll at the next turn of the event loop, for what arrived.
+    void PollSoon();
+    // The timer polls while a feed has work without arrivals, and only then.
+    void KeepPolling();
     void ShowNotices();
     QVariant RowField(int row, const QString& field) const;
     // The grid column of a live column's kind; -1 when it has none.
@@ -75,6 +79,7 @@ class ItemGridOnline {
     ui::GridModel& m_grid;
     bool m_on = false;
     QTimer m_poll;
+    QTimer m_soon;
     QTimer m_settle;
     std::map<int, std::unique_ptr<LiveValueFeed>> m_feeds;
     std::map<int, QString> m_problems;  // device -> why its items show nothing

@@ -33,6 +33,9 @@ OnlineFeed::OnlineFeed(db::Connection& connection, std::unique_ptr<OnlineValues>
     m_values->onChanged = [this](const std::vector<int>& itemIds) {
         if (onChanged) onChanged(itemIds);
     };
+    m_values->onArrival = [this] {
+        if (onArrival) onArrival();
+    };
 }
 
 void OnlineFeed::Show(const std::vector<int>& itemIds) {

@@ -33,6 +33,7 @@ class OnlineFeed : public editor::LiveValueFeed {
     void Show(const std::vector<int>& itemIds) override;
     const editor::LiveCell* Value(int itemId) const override;
     void Poll() override { m_values->Poll(); }
+    bool NeedsPolling() const override { return m_values->NeedsPolling(); }
     bool Refresh(QString* error) override { return m_values->Refresh(error); }
     int WatchedCount() const override { return m_values->WatchedCount(); }
 

@@ -243,10 +243,16 @@ OnlineValues::OnlineValues(std::unique_ptr<AddressSource> source, QString notOnl
     }
     m_notOnline.clear();
     m_server->Client().onValues = [this](const std::vector<LiveValue>& values) { Take(values); };
+    m_server->Client().onOutput = [this] {
+        if (onArrival) onArrival();
+    };
 }
 
 OnlineValues::~OnlineValues() {
-    if (m_server) m_server->Client().onValues = {};
+    if (m_server) {
+        m_server->Client().onValues = {};
+        m_server->Client().onOutput = {};
+    }
 }
 
 bool OnlineValues::Open(QString* error) {
@@ -411,7 +417,10 @@ void OnlineValues::Lose() {
 }
 
 void OnlineValues::Poll() {
-    if (!m_server || m_busy) return;
+    if (!m_server) return;
+    // What arrived meanwhile is read by the request under way, or waits for the next poll.
+    m_refused = m_busy;
+    if (m_busy) return;
     // Watching the items again pumps the window's events, which may call here again.
     m_busy = true;
     if (m_connected) {

@@ -148,6 +148,13 @@ class OnlineValues {
 
     // The items whose values changed, after each change.
     std::function<void(const std::vector<int>& itemIds)> onChanged;
+    // Told, while an event loop runs, that the helper wrote something for
+    // Poll to take: the owner polls soon after, not within this call.
+    std::function<void()> onArrival;
+    // Poll has work without anything arriving: a connect to try again or
+    // to look after, watched items to bring in line, or a poll refused
+    // while a request was under way.
+    bool NeedsPolling() const { return m_server && (!m_connected || m_dirty || m_busy || m_refused); }
     int cap = 500;
     int reconnectMs = 3000;
 
@@ -170,6 +177,7 @@ class OnlineValues {
     bool m_connected = false;
     bool m_busy = false;
     bool m_dirty = false;
+    bool m_refused = false;
     // Since the connection was lost or the last connect in the background
     // failed; invalid while nothing is to be tried in the background.
     QElapsedTimer m_sinceLoss;
