@@ -84,8 +84,8 @@ kill "$server_pid" 2>/dev/null || true
 # (online_scroll_100k_max_watched, goal under 500) and the time from a
 # scroll step to its rows painted (online_scroll_100k_first_rows_ms, median,
 # goal under 100 ms; _max_ms is the slowest step). Measured on the shared
-# 2-core machine (December 2026): 3.8 to 5.8 %, 138 to 171 ms, 99 items,
-# 5 to 7 ms (slowest 13 to 38 ms); see docs/performance.md.
+# 2-core machine (December 2026): 2.6 to 3.0 %, 110 to 129 ms, 99 items,
+# 5.6 to 5.9 ms (slowest 8 to 13 ms); see docs/performance.md.
 port=$(( 20000 + RANDOM % 20000 ))
 node "$root/apps/opcua-helper/server.js" --port "$port" --alive --alive-ramps 200 >"$work/alive.log" 2>&1 &
 server_pid=$!

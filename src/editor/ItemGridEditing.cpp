@@ -97,8 +97,10 @@ void ItemGridEditing::AttachCallbacks() {
 }
 
 QVariant ItemGridEditing::FetchUnbound(db::Recordset& row, int column) {
-    const QString caption = m_grid.Column(column).caption;
-    if (const auto live = m_window.Online().Cell(FieldOf(row, "ID"), FieldOf(row, "DeviceID"), caption)) return *live;
+    const QString& caption = m_grid.Column(column).caption;
+    const ItemGridOnline& online = m_window.Online();
+    if (const int live = online.LiveKind(caption); live >= 0)
+        return online.Cell(live, FieldOf(row, "ID").toInt(), FieldOf(row, "DeviceID").toInt());
     if (caption == Text(unbound::kDataType))
         return model::CVT_Types::CombinedCode(FieldOf(row, "DataType").toInt(), FieldOf(row, "StructID").toInt());
     const QVariant id = FieldOf(row, "ID");

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QSet>
 #include <algorithm>
+#include <functional>
 
 namespace ov::editor {
 
@@ -29,6 +30,12 @@ QString NoticeKey(int deviceId) { return QStringLiteral("online.") + QString::nu
 ItemGridOnline::ItemGridOnline(frmtabgridOPC& window, ui::GridModel& grid) : m_window(window), m_grid(grid) {
     m_poll.setInterval(kPollMs);
     QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
+    // Values are taken when the feeds hear of them, all of one turn of the
+    // event loop in one poll; the timer above runs only while a feed has
+    // work without them.
+    m_soon.setSingleShot(true);
+    m_soon.setInterval(0);
+    QObject::connect(&m_soon, &QTimer::timeout, [this] { Poll(); });
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     QObject::connect(&m_settle, &QTimer::timeout, [this] { WatchNow(); });
@@ -44,6 +51,7 @@ void ItemGridOnline::SetOn(bool on) {
     m_on = on;
     if (!on) {
         m_poll.stop();
+        m_soon.stop();
         m_settle.stop();
         m_grid.visibleRowsChanged = nullptr;
         m_grid.rowTone = nullptr;
@@ -65,13 +73,16 @@ void ItemGridOnline::SetOn(bool on) {
         if (QCoreApplication::instance()) m_settle.start();
     };
     WatchNow();
-    if (QCoreApplication::instance()) m_poll.start();
 }
 
 void ItemGridOnline::AddColumns() {
     int order = -static_cast<int>(std::size(kColumns));
-    for (const auto& [caption, width] : kColumns) {
-        ui::GridColumn& column = m_grid.AddColumn(QString(), Text(caption), 1);
+    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+        const auto [caption, width] = kColumns[i];
+        // The cells ask for their column many times a second: by these texts, looked up once.
+        m_captions[i] = Text(caption);
+        m_columnOfKind[i] = -1;
+        ui::GridColumn& column = m_grid.AddColumn(QString(), m_captions[i], 1);
         column.locked = true;
         column.changesOften = true;
         column.width = width;
@@ -84,8 +95,8 @@ void ItemGridOnline::RemoveColumns() {
     for (int i = m_grid.ColumnCount() - 1; i >= 0; --i) {
         const ui::GridColumn& column = m_grid.Column(i);
         if (column.IsBound()) continue;
-        for (const auto& live : kColumns)
-            if (column.caption == Text(live.first)) {
+        for (const QString& live : m_captions)
+            if (column.caption == live) {
                 m_grid.RemoveColumn(i);
                 break;
             }
@@ -143,6 +154,8 @@ void ItemGridOnline::WatchNow() {
     for (const auto& [device, ids] : byDevice)
         if (LiveValueFeed* feed = FeedForDevice(device)) feed->Show(ids);
     m_watching = false;
+    // A poll refused meanwhile is made up for.
+    PollSoon();
     ShowNotices();
     // The colours of the rows on screen follow the items now watched there.
     if (first <= last) m_grid.RowsChanged(first, last);
@@ -155,6 +168,7 @@ LiveValueFeed* ItemGridOnline::FeedForDevice(int deviceId) {
         std::unique_ptr<LiveValueFeed> made = feedFor(deviceId);
         if (!made) return nullptr;
         made->onChanged = [this](const std::vector<int>& itemIds) { Changed(itemIds); };
+        made->onArrival = [this] { PollSoon(); };
         it = m_feeds.emplace(deviceId, std::move(made)).first;
         LiveValueFeed& feed = *it->second;
         QString error;
@@ -183,6 +197,20 @@ void ItemGridOnline::ShowNotices() {
     if (m_window.sb().Notices() != before) m_window.NotifyView();
 }
 
+void ItemGridOnline::PollSoon() {
+    // Without an event loop (a headless run) the owner polls.
+    if (m_on && QCoreApplication::instance() && !m_soon.isActive()) m_soon.start();
+}
+
+void ItemGridOnline::KeepPolling() {
+    bool needed = false;
+    for (const auto& [device, feed] : m_feeds) needed = needed || (feed->NotOnline().isEmpty() && feed->NeedsPolling());
+    if (!m_on || !needed || !QCoreApplication::instance())
+        m_poll.stop();
+    else if (!m_poll.isActive())
+        m_poll.start();
+}
+
 void ItemGridOnline::Poll() {
     if (!m_on || m_watching) return;
     bool noticesChanged = false;
@@ -201,6 +229,7 @@ void ItemGridOnline::Poll() {
         noticesChanged = true;
     }
     if (noticesChanged) ShowNotices();
+    KeepPolling();
 }
 
 void ItemGridOnline::Refresh() {
@@ -220,15 +249,8 @@ void ItemGridOnline::Refresh() {
 
 void ItemGridOnline::Changed(const std::vector<int>& itemIds) {
     // Only the cells that read differently are painted again; a row whose
-    // colour changes is painted whole. Per kind, the span of rows concerned.
-    struct Span {
-        int first = -1, last = -1;
-        void Add(int row) {
-            first = first < 0 ? row : std::min(first, row);
-            last = std::max(last, row);
-        }
-    };
-    Span rows, cells[std::size(kColumns)];
+    // colour changes is painted whole. Per kind, the rows concerned.
+    std::vector<int> rows, cells[std::size(kColumns)];
     // Rows off screen are painted with their value when they scroll in;
     // until then their values are not even formatted, and what was painted
     // of them is forgotten, so a change after they are back is painted too.
@@ -249,33 +271,56 @@ void ItemGridOnline::Changed(const std::vector<int>& itemIds) {
         if (!now) m_painted.remove(id);
         else m_painted.insert(id, next);
         if (next.level != shown.level) {
-            rows.Add(row);
+            rows.push_back(row);
             continue;
         }
-        if (next.value != shown.value) cells[0].Add(row);
-        if (next.quality != shown.quality) cells[1].Add(row);
-        if (next.time != shown.time) cells[2].Add(row);
+        if (next.value != shown.value) cells[0].push_back(row);
+        if (next.quality != shown.quality) cells[1].push_back(row);
+        if (next.time != shown.time) cells[2].push_back(row);
     }
-    if (rows.first >= 0) m_grid.RowsChanged(rows.first, rows.last);
-    bool anyCell = false;
-    for (const Span& span : cells) anyCell = anyCell || span.first >= 0;
-    if (!anyCell) return;
-    for (int column = 0; column < m_grid.ColumnCount(); ++column) {
-        const QString key = ColumnKey(m_grid.Column(column));
-        for (std::size_t i = 0; i < std::size(kColumns); ++i)
-            if (key == QLatin1String(kColumnKeys[i]) && cells[i].first >= 0) m_grid.CellsChanged(cells[i].first, cells[i].last, column);
+    // One notice per run of neighbouring rows: the rows of one arrival
+    // are mostly all of those on screen, and the view paints a run at once.
+    const auto runs = [](std::vector<int>& changed, const std::function<void(int, int)>& tell) {
+        std::sort(changed.begin(), changed.end());
+        for (std::size_t i = 0; i < changed.size();) {
+            std::size_t end = i + 1;
+            while (end < changed.size() && changed[end] <= changed[end - 1] + 1) ++end;
+            tell(changed[i], changed[end - 1]);
+            i = end;
+        }
+    };
+    runs(rows, [this](int first, int last) { m_grid.RowsChanged(first, last); });
+    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+        if (cells[i].empty()) continue;
+        const int column = LiveColumnIndex(static_cast<int>(i));
+        if (column >= 0) runs(cells[i], [this, column](int first, int last) { m_grid.CellsChanged(first, last, column); });
     }
 }
 
-std::optional<QVariant> ItemGridOnline::Cell(const QVariant& itemId, const QVariant& deviceId, const QString& caption) const {
-    if (!m_on) return std::nullopt;
-    int which = -1;
+int ItemGridOnline::LiveKind(const QString& caption) const {
+    if (!m_on) return -1;
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        if (caption == Text(kColumns[i].first)) which = i;
-    if (which < 0) return std::nullopt;
-    const LiveCell* cell = ValueOf(itemId.toInt(), deviceId.toInt());
+        if (caption == m_captions[i]) return i;
+    return -1;
+}
+
+int ItemGridOnline::LiveColumnIndex(int kind) const {
+    // Found again only when the grid's columns changed since.
+    int& column = m_columnOfKind[kind];
+    const auto holds = [&](int c) {
+        return c >= 0 && c < m_grid.ColumnCount() && !m_grid.Column(c).IsBound() && m_grid.Column(c).caption == m_captions[kind];
+    };
+    if (holds(column)) return column;
+    column = -1;
+    for (int c = 0; c < m_grid.ColumnCount() && column < 0; ++c)
+        if (holds(c)) column = c;
+    return column;
+}
+
+QVariant ItemGridOnline::Cell(int kind, int itemId, int deviceId) const {
+    const LiveCell* cell = ValueOf(itemId, deviceId);
     if (!cell) return QVariant(QString());
-    return QVariant(which == 0 ? cell->value : which == 1 ? cell->quality : cell->time);
+    return QVariant(kind == 0 ? cell->value : kind == 1 ? cell->quality : cell->time);
 }
 
 const LiveCell* ItemGridOnline::ValueOf(int itemId, int deviceId) const {

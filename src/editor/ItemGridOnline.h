@@ -37,8 +37,11 @@ class ItemGridOnline {
     // Takes what arrived from every feed (done by a timer while on).
     void Poll();
 
-    // The cell of a live column for an item row; nothing for other columns.
-    std::optional<QVariant> Cell(const QVariant& itemId, const QVariant& deviceId, const QString& caption) const;
+    // 0, 1 or 2 for the Value, Quality and Time column by its caption while
+    // online; -1 for any other column.
+    int LiveKind(const QString& caption) const;
+    // The cell of a live column (by its kind) for an item row.
+    QVariant Cell(int kind, int itemId, int deviceId) const;
     const LiveCell* ValueOf(int itemId, int deviceId) const;
     ui::RowTone Tone(int row) const;
 
@@ -63,13 +66,20 @@ class ItemGridOnline {
     void RemoveColumns();
     void Changed(const std::vector<int>& itemIds);
     LiveValueFeed* FeedForDevice(int deviceId);
+    // A poll at the next turn of the event loop, for what arrived.
+    void PollSoon();
+    // The timer polls while a feed has work without arrivals, and only then.
+    void KeepPolling();
     void ShowNotices();
     QVariant RowField(int row, const QString& field) const;
+    // The grid column of a live column's kind; -1 when it has none.
+    int LiveColumnIndex(int kind) const;
 
     frmtabgridOPC& m_window;
     ui::GridModel& m_grid;
     bool m_on = false;
     QTimer m_poll;
+    QTimer m_soon;
     QTimer m_settle;
     std::map<int, std::unique_ptr<LiveValueFeed>> m_feeds;
     std::map<int, QString> m_problems;  // device -> why its items show nothing
@@ -78,6 +88,8 @@ class ItemGridOnline {
     QHash<int, std::pair<int, int>> m_itemAtRow;  // row -> item and device, while watched
     QHash<int, LiveCell> m_painted;               // what the rows of watched items were last told
     bool m_watching = false;
+    QString m_captions[3];                // of the Value, Quality and Time columns
+    mutable int m_columnOfKind[3] = {-1, -1, -1};
 };
 
 }  // namespace ov::editor

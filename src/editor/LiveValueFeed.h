@@ -40,7 +40,13 @@ class LiveValueFeed {
     virtual bool Refresh(QString* error) = 0;
     virtual int WatchedCount() const = 0;
 
+    // Poll has work without anything arriving (a connect to try again, a
+    // poll refused meanwhile): the owner keeps polling on a timer.
+    virtual bool NeedsPolling() const { return true; }
+
     std::function<void(const std::vector<int>& itemIds)> onChanged;
+    // Something arrived for Poll to take; the owner polls soon after.
+    std::function<void()> onArrival;
 };
 
 }  // namespace ov::editor

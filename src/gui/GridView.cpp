@@ -1,5 +1,6 @@
 #include "gui/GridView.h"
 
+#include "gui/GridTableView.h"
 #include "gui/KeyMapping.h"
 
 #include <QApplication>
@@ -283,20 +284,16 @@ void GridSplitModel::Changed(int first, int last, int left, int right) {
     last = std::min(last, rowCount() - 1);
     if (left > right || first > last) return;
     const auto changed = [this](int top, int from, int bottom, int to) {
-        if (top > bottom || from > to) return;
-        if (from < to) {
-            emit dataChanged(index(top, from), index(bottom, to));
-            return;
+        // The view paints just the block; of a column's cells, which change
+        // many times a second while online, only those on screen.
+        if (from == to) {
+            const auto [shownFirst, shownLast] = m_grid.VisibleRows();
+            if (shownFirst >= 0) {
+                top = std::max(top, shownFirst);
+                bottom = std::min(bottom, shownLast);
+            }
         }
-        // The view paints all of itself again for a range of cells, but only
-        // the cell for a single one. Live values change a column many times a
-        // second, so its cells on screen are told one by one.
-        const auto [shownFirst, shownLast] = m_grid.VisibleRows();
-        if (shownFirst >= 0) {
-            top = std::max(top, shownFirst);
-            bottom = std::min(bottom, shownLast);
-        }
-        for (int row = top; row <= bottom; ++row) emit dataChanged(index(row, from), index(row, from));
+        if (top <= bottom && from <= to) emit dataChanged(index(top, from), index(bottom, to));
     };
     // The view puts the value of every changed cell into an editor open on
     // it: the person's typing would be lost. That cell waits for the next paint.
@@ -323,8 +320,8 @@ GridView::GridView(ui::GridModel& grid, QWidget* parent) : QWidget(parent), m_gr
     layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = new QSplitter(Qt::Horizontal, this);
     layout->addWidget(m_splitter);
-    m_fixed = new QTableView(m_splitter);
-    m_scrolling = new QTableView(m_splitter);
+    m_fixed = new GridTableView(m_splitter);
+    m_scrolling = new GridTableView(m_splitter);
     m_fixedModel = new GridSplitModel(grid, 0, this);
     m_scrollingModel = new GridSplitModel(grid, 1, this);
     m_fixed->setModel(m_fixedModel);

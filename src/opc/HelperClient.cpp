@@ -126,6 +126,12 @@ bool HelperClient::Launch(QString* error, int timeoutMs) {
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     else
         m_process->setStandardErrorFile(QProcess::nullDevice());
+    // Not while PollEvents reads: it takes what it hears of itself.
+    const auto heard = [this] {
+        if (onOutput && !m_polling) onOutput();
+    };
+    QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, heard);
+    QObject::connect(m_process.get(), &QProcess::finished, heard);
     m_process->start(QStringLiteral("node"), {Script()});
     if (!m_process->waitForStarted(timeoutMs)) {
         *error = QStringLiteral("The OPC UA helper could not be started (node %1): %2").arg(Script(), m_process->errorString());
@@ -221,7 +227,9 @@ void HelperClient::Watch(const HelperLine& line) {
 bool HelperClient::PollEvents() {
     if (!m_process) return false;
     // Without an event loop the pipe is only read when asked to.
+    m_polling = true;
     m_process->waitForReadyRead(0);
+    m_polling = false;
     m_buffer += m_process->readAllStandardOutput();
     for (qsizetype end = m_buffer.indexOf('\n'); end >= 0; end = m_buffer.indexOf('\n')) {
         const QByteArray line = m_buffer.left(end);
@@ -292,7 +300,10 @@ std::optional<HelperLine> HelperClient::Answer(int id, int timeoutMs, QString* e
         if (!line) return std::nullopt;
         HelperLine answer = ParseHelperLine(*line);
         Watch(answer);
-        if (answer.id == id && answer.event.isEmpty()) return answer;
+        if (answer.id != id || !answer.event.isEmpty()) continue;
+        // Lines read with the answer were heard of already; they wait for PollEvents.
+        if (m_buffer.contains('\n') && onOutput) onOutput();
+        return answer;
     }
 }
 

@@ -172,6 +172,10 @@ class HelperClient {
     // Where watched values go, whenever they are read: here and within any
     // other call. It must not make requests of this client.
     std::function<void(const std::vector<LiveValue>&)> onValues;
+    // Told, while an event loop runs, that the helper wrote something (or
+    // ended) for PollEvents to take, so its owner need not poll on a timer.
+    // Only a hint: it must not make requests of this client either.
+    std::function<void()> onOutput;
 
     // Quits the helper, and stops it by its ID when it does not go within 2 s.
     void Stop();
@@ -209,6 +213,7 @@ class HelperClient {
     QByteArray m_buffer;
     int m_nextId = 1;
     bool m_lost = false;
+    bool m_polling = false;  // within PollEvents
     bool m_stopRequested = false;
     bool m_stopped = false;
     // The connect begun without waiting: its id, its answer once read, and

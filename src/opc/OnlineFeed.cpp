@@ -33,6 +33,9 @@ OnlineFeed::OnlineFeed(db::Connection& connection, std::unique_ptr<OnlineValues>
     m_values->onChanged = [this](const std::vector<int>& itemIds) {
         if (onChanged) onChanged(itemIds);
     };
+    m_values->onArrival = [this] {
+        if (onArrival) onArrival();
+    };
 }
 
 void OnlineFeed::Show(const std::vector<int>& itemIds) {
@@ -47,7 +50,10 @@ void OnlineFeed::Show(const std::vector<int>& itemIds) {
 const editor::LiveCell* OnlineFeed::Value(int itemId) const {
     const ItemValue* value = m_values->Value(itemId);
     if (!value) return nullptr;
-    editor::LiveCell& cell = m_cells[itemId];
+    Copy& copy = m_cells[itemId];
+    editor::LiveCell& cell = copy.cell;
+    if (copy.revision == value->Revision()) return &cell;
+    copy.revision = value->Revision();
     cell.value = value->value;
     cell.quality = value->quality;
     cell.time = value->time;

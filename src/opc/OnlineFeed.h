@@ -33,6 +33,7 @@ class OnlineFeed : public editor::LiveValueFeed {
     void Show(const std::vector<int>& itemIds) override;
     const editor::LiveCell* Value(int itemId) const override;
     void Poll() override { m_values->Poll(); }
+    bool NeedsPolling() const override { return m_values->NeedsPolling(); }
     bool Refresh(QString* error) override { return m_values->Refresh(error); }
     int WatchedCount() const override { return m_values->WatchedCount(); }
 
@@ -45,7 +46,12 @@ class OnlineFeed : public editor::LiveValueFeed {
     std::unique_ptr<OnlineValues> m_values;
     QString m_deviceName;
     QHash<int, OnlineItem> m_items;
-    mutable QHash<int, editor::LiveCell> m_cells;
+    // The cells as last read, copied again only when their value changed.
+    struct Copy {
+        quint64 revision = 0;
+        editor::LiveCell cell;
+    };
+    mutable QHash<int, Copy> m_cells;
 };
 
 }  // namespace ov::opc

@@ -17,6 +17,8 @@
 #include <QTimeZone>
 #include <cfloat>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 #include <utility>
@@ -117,24 +119,119 @@ QString ValueText(const QJsonValue& value, int dataType, const QString& unit) {
 
 namespace {
 
-QDateTime LocalTime(const QString& iso) {
+// The zone is looked up once: converting through the C library's local
+// time would read the zone file's state anew for every value.
+const QTimeZone& LocalZone() {
+    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    return zone;
+}
+
+QDateTime LocalTime(const QString& iso, const QTimeZone& zone) {
     const QDateTime time = QDateTime::fromString(iso, Qt::ISODateWithMs);
     if (!time.isValid()) return time;
-    // The zone is looked up once: converting through the C library's local
-    // time would read the zone file's state anew for every value.
-    static const QTimeZone zone = QTimeZone::systemTimeZone();
     return time.toTimeZone(zone);
+}
+
+constexpr qint64 kMsPerDay = 86400000;
+constexpr qint64 kJulianDayOf1970 = 2440588;
+
+// "2026-12-07T10:00:00.123Z", the one form the helper writes its time
+// stamps in, as milliseconds since 1970; nothing for any other text.
+std::optional<qint64> HelperUtcMs(const QString& iso) {
+    if (iso.size() != 24 || iso[4] != u'-' || iso[7] != u'-' || iso[10] != u'T' || iso[13] != u':' || iso[16] != u':' ||
+        iso[19] != u'.' || iso[23] != u'Z')
+        return std::nullopt;
+    bool digits = true;
+    const auto number = [&](int at, int count) {
+        int n = 0;
+        for (int i = at; i < at + count; ++i) {
+            const char16_t c = iso[i].unicode();
+            digits = digits && c >= u'0' && c <= u'9';
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2), ms = number(20, 3);
+    if (!digits || hour > 23 || minute > 59 || second > 59 || !QDate::isValid(year, month, day)) return std::nullopt;
+    const qint64 days = QDate(year, month, day).toJulianDay() - kJulianDayOf1970;
+    return ((days * 24 + hour) * 60 + minute) * 60000 + second * 1000 + ms;
+}
+
+// The zone's offset from UTC at a moment. It holds from one of the zone's
+// transitions to the next, so it is looked up again only outside that span.
+int OffsetSeconds(const QTimeZone& zone, qint64 utcMs) {
+    struct Span {
+        QByteArray zone;
+        qint64 from = 0, until = 0;
+        int offset = 0;
+    };
+    thread_local Span span;
+    const QByteArray id = zone.id();
+    if (utcMs >= span.from && utcMs < span.until && span.zone == id) return span.offset;
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(utcMs, QTimeZone::utc());
+    span.zone = id;
+    span.offset = zone.offsetFromUtc(at);
+    // Without known transitions the span is this moment alone.
+    span.from = span.until = utcMs;
+    if (zone.hasTransitions()) {
+        const QTimeZone::OffsetData previous = zone.previousTransition(at.addMSecs(1));
+        const QTimeZone::OffsetData next = zone.nextTransition(at);
+        const qint64 from = previous.atUtc.isValid() ? previous.atUtc.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+        const qint64 until = next.atUtc.isValid() ? next.atUtc.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+        if (from <= utcMs && utcMs < until) span.from = from, span.until = until;
+    }
+    return span.offset;
+}
+
+// Today in the zone the times are shown in. Asking the C library for the
+// date reads the zone file's state anew, as converting a time would; it is
+// asked again only when the day in hand has ended (or the clock went back).
+QDate Today() {
+    thread_local QDate today;
+    thread_local qint64 from = 0, until = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (today.isValid() && now >= from && now < until) return today;
+    today = QDateTime::fromMSecsSinceEpoch(now, LocalZone()).date();
+    from = QDateTime(today, QTime(0, 0), LocalZone()).toMSecsSinceEpoch();
+    until = QDateTime(today.addDays(1), QTime(0, 0), LocalZone()).toMSecsSinceEpoch();
+    return today;
 }
 
 }  // namespace
 
 QString LocalTimeText(const QString& iso) {
-    const QDateTime local = LocalTime(iso);
+    const QDateTime local = LocalTime(iso, LocalZone());
     return local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) : iso;
 }
 
-QString GridTimeText(const QString& iso, const QDate& today) {
-    const QDateTime local = LocalTime(iso);
+QString GridTimeText(const QString& iso, const QDate& today) { return GridTimeText(iso, today, LocalZone()); }
+
+QString GridTimeText(const QString& iso, const QDate& today, const QTimeZone& zone) {
+    // Every value of a live column passes here ten times a second: today's
+    // helper time stamps are worked out by hand, the rest by QDateTime.
+    if (const std::optional<qint64> utc = HelperUtcMs(iso)) {
+        const qint64 local = *utc + OffsetSeconds(zone, *utc) * qint64{1000};
+        const qint64 day = local >= 0 ? local / kMsPerDay : (local + 1) / kMsPerDay - 1;
+        if (QDate::fromJulianDay(kJulianDayOf1970 + day) == today) {
+            const qint64 ms = local - day * kMsPerDay;
+            const int parts[] = {static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60)};
+            QString text;
+            text.reserve(12);
+            for (int part : parts) {
+                if (!text.isEmpty()) text += u':';
+                text += QChar(u'0' + part / 10);
+                text += QChar(u'0' + part % 10);
+            }
+            const int milli = static_cast<int>(ms % 1000);
+            text += u'.';
+            text += QChar(u'0' + milli / 100);
+            text += QChar(u'0' + milli / 10 % 10);
+            text += QChar(u'0' + milli % 10);
+            return text;
+        }
+    }
+    const QDateTime local = LocalTime(iso, zone);
     if (!local.isValid()) return iso;
     return local.toString(local.date() == today ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
@@ -148,10 +245,16 @@ OnlineValues::OnlineValues(std::unique_ptr<AddressSource> source, QString notOnl
     }
     m_notOnline.clear();
     m_server->Client().onValues = [this](const std::vector<LiveValue>& values) { Take(values); };
+    m_server->Client().onOutput = [this] {
+        if (onArrival) onArrival();
+    };
 }
 
 OnlineValues::~OnlineValues() {
-    if (m_server) m_server->Client().onValues = {};
+    if (m_server) {
+        m_server->Client().onValues = {};
+        m_server->Client().onOutput = {};
+    }
 }
 
 bool OnlineValues::Open(QString* error) {
@@ -246,6 +349,7 @@ bool OnlineValues::Watch(const std::vector<OnlineItem>& items, QString* error) {
         ItemValue& value = m_values[result.handle];
         value = ItemValue{};
         value.quality = QualityText(result.status);
+        value.revision = ++m_revision;
         refused.push_back(result.handle);
     }
     Changed(std::move(refused));
@@ -291,6 +395,7 @@ void OnlineValues::Take(const std::vector<LiveValue>& values) {
                       : value.quality.startsWith(QLatin1String("Uncertain")) ? Quality::Uncertain
                                                                               : Quality::Bad;
         value.isoTime = live.sourceTime.isEmpty() ? live.serverTime : live.sourceTime;
+        value.revision = ++m_revision;
         changed.push_back(live.handle);
     }
     Changed(std::move(changed));
@@ -307,13 +412,17 @@ void OnlineValues::Lose() {
         ItemValue& value = m_values[it.key()];
         value.quality = QStringLiteral("Bad_ConnectionLost");
         value.level = Quality::Bad;
+        value.revision = ++m_revision;
         all.push_back(it.key());
     }
     Changed(std::move(all));
 }
 
 void OnlineValues::Poll() {
-    if (!m_server || m_busy) return;
+    if (!m_server) return;
+    // What arrived meanwhile is read by the request under way, or waits for the next poll.
+    m_refused = m_busy;
+    if (m_busy) return;
     // Watching the items again pumps the window's events, which may call here again.
     m_busy = true;
     if (m_connected) {
@@ -361,7 +470,7 @@ const ItemValue* OnlineValues::Value(int itemId) const {
     if (it == m_values.end()) return nullptr;
     if (!it->formatted) {
         it->value = ValueText(it->raw, it->dataType, it->unit);
-        it->time = GridTimeText(it->isoTime, QDate::currentDate());
+        it->time = GridTimeText(it->isoTime, Today());
         it->formatted = true;
     }
     return &*it;

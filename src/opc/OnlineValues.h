@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QJsonValue>
 #include <QDate>
+#include <QTimeZone>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -64,8 +65,13 @@ struct ItemValue {
     QJsonValue raw;   // as the helper sent it
     QString type;     // the server's type of it ("Double", "Int32[]" ...)
 
+    // Grows with every change of the item's value, quality or time, so a
+    // reader that keeps a copy knows when it is out of date.
+    quint64 Revision() const { return revision; }
+
   private:
     friend class OnlineValues;
+    quint64 revision = 0;
     // value and time are written when the value is first read: most values
     // that arrive are never shown, being off screen or overtaken.
     bool formatted = true;
@@ -84,6 +90,8 @@ QString LocalTimeText(const QString& iso);
 // The same as a grid shows it: a time of today without the date, which a
 // column of changing values would only repeat; another day's with it.
 QString GridTimeText(const QString& iso, const QDate& today);
+// The same in a given zone instead of the computer's.
+QString GridTimeText(const QString& iso, const QDate& today, const QTimeZone& zone);
 
 // The values of the items of one device while its items are shown online.
 // It owns the device's server connection and keeps exactly the items it is
@@ -141,6 +149,13 @@ class OnlineValues {
 
     // The items whose values changed, after each change.
     std::function<void(const std::vector<int>& itemIds)> onChanged;
+    // Told, while an event loop runs, that the helper wrote something for
+    // Poll to take: the owner polls soon after, not within this call.
+    std::function<void()> onArrival;
+    // Poll has work without anything arriving: a connect to try again or
+    // to look after, watched items to bring in line, or a poll refused
+    // while a request was under way.
+    bool NeedsPolling() const { return m_server && (!m_connected || m_dirty || m_busy || m_refused); }
     int cap = 500;
     int reconnectMs = 3000;
 
@@ -163,6 +178,7 @@ class OnlineValues {
     bool m_connected = false;
     bool m_busy = false;
     bool m_dirty = false;
+    bool m_refused = false;
     // Since the connection was lost or the last connect in the background
     // failed; invalid while nothing is to be tried in the background.
     QElapsedTimer m_sinceLoss;
@@ -173,6 +189,7 @@ class OnlineValues {
     QHash<int, OnlineItem> m_asked;
     std::vector<int> m_order;  // the shown ones from the top
     mutable QHash<int, ItemValue> m_values;
+    quint64 m_revision = 0;
 };
 
 }  // namespace ov::opc

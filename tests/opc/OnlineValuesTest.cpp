@@ -282,6 +282,43 @@ TEST(OnlineTextTest, ValuesQualitiesAndTimesAsTheGridShowsThem) {
     EXPECT_EQ(opc::GridTimeText(QStringLiteral("not a time"), local.date()), QStringLiteral("not a time"));
 }
 
+// Times are shown in a zone with summer time: every quarter of an hour
+// around both of its changes, forwards and backwards (values of several
+// items do not arrive in order), for today and another day, and the forms
+// of a time stamp the helper itself does not write.
+TEST(OnlineTextTest, GridTimesFollowTheZonesOffsetAcrossItsChanges) {
+    const QTimeZone berlin("Europe/Berlin");
+    if (!berlin.isValid()) GTEST_SKIP() << "no zone data for Europe/Berlin";
+    const auto expected = [&](const QString& iso, const QDate& today) {
+        const QDateTime local = QDateTime::fromString(iso, Qt::ISODateWithMs).toTimeZone(berlin);
+        if (!local.isValid()) return iso;
+        return local.toString(local.date() == today ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    };
+    std::vector<QString> stamps;
+    for (const QDate day : {QDate(2026, 3, 28), QDate(2026, 10, 24)})
+        for (int quarter = 0; quarter < 4 * 30; ++quarter)
+            stamps.push_back(QDateTime(day, QTime(20, 0), QTimeZone::utc()).addSecs(quarter * 900 + 7).addMSecs(quarter % 1000).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'")));
+    ASSERT_EQ(stamps.front().size(), 24) << stamps.front().toStdString();
+    const std::vector<QString> forwards = stamps;
+    stamps.insert(stamps.end(), forwards.rbegin(), forwards.rend());
+    for (const QString& iso : stamps) {
+        const QDate today = QDateTime::fromString(iso, Qt::ISODateWithMs).toTimeZone(berlin).date();
+        EXPECT_EQ(opc::GridTimeText(iso, today, berlin), expected(iso, today)) << iso.toStdString();
+        EXPECT_EQ(opc::GridTimeText(iso, today.addDays(-1), berlin), expected(iso, today.addDays(-1))) << iso.toStdString();
+    }
+    const QDate today(2026, 12, 7);
+    for (const char* other : {"2026-12-07T10:00:00Z", "2026-12-07T10:00:00.123+01:00", "2026-12-07T10:00:00.1234Z",
+                              "2026-12-07T23:30:00.000Z", "2026-02-30T10:00:00.000Z", "2026-12-07T24:00:00.000Z",
+                              "2026-12-07T10:00:60.000Z", "2026-12-07T1a:00:00.000Z", "not a time", ""}) {
+        const QString iso = QString::fromLatin1(other);
+        EXPECT_EQ(opc::GridTimeText(iso, today, berlin), expected(iso, today)) << other;
+    }
+    // Another zone after Berlin's: its own offset, not the one in hand.
+    const QTimeZone tokyo("Asia/Tokyo");
+    ASSERT_TRUE(tokyo.isValid());
+    EXPECT_EQ(opc::GridTimeText(QStringLiteral("2026-12-07T10:00:00.123Z"), today, tokyo), QStringLiteral("19:00:00.123"));
+}
+
 TEST_F(OnlineValuesTest, AWriteIsCheckedSentAndRecorded) {
     description.insert("refuse", QJsonObject{{kPump, "BadUserAccessDenied"}});
     Describe();
