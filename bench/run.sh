@@ -31,7 +31,8 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 # its own (Debian's postgresql package): copied to the server and back
 # (pg_copy_1m_to_server_s, pg_copy_1m_to_file_s, goal under 2 min each; the
 # copies compared, pg_diff_1m_same 1), opened in the editor with the tree
-# (pg_open_tree_1m_s, goal under 1 s; the file's beside it) and a folder
+# (pg_open_tree_1m_s, the median of three opens, goal under 1 s; the file's
+# beside it; _first_s the first open right after the copy) and a folder
 # clicked (pg_folder_click_1m_ms, median of five, goal under 50 ms); a folder
 # of 10,000 items pasted and another deleted (pg_paste_10k_ms,
 # pg_delete_10k_ms) against the same rows written through libpq, one
