@@ -29,7 +29,9 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/ovxdg.XXXXXX)}"
 chmod 700 "$XDG_RUNTIME_DIR"
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 # Paths below the checkout hash the same in every clone: a fresh clone finds
-# what an earlier one compiled.
+# what an earlier one compiled. Not so for the sanitizer tree: its
+# precompiled headers name their own path, so a clone in another folder
+# compiles that tree anew.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 export CTEST_OUTPUT_ON_FAILURE=1
